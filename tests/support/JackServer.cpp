@@ -1,0 +1,105 @@
+#include "support/JackServer.h"
+
+#include <jack/jack.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace hvtest {
+
+namespace {
+
+bool serverAnswers(const std::string& name) {
+    jack_status_t status{};
+    jack_client_t* c = jack_client_open("hv-probe", jack_options_t(JackNoStartServer | JackServerName),
+                                        &status, name.c_str());
+    if (!c) return false;
+    jack_client_close(c);
+    return true;
+}
+
+void silentJackErrors(const char*) {}
+
+}  // namespace
+
+JackServer& JackServer::shared() {
+    static std::unique_ptr<JackServer> server = [] {
+        auto s = std::make_unique<JackServer>("hvtest-" + std::to_string(getpid()));
+        s->start();
+        return s;
+    }();
+    if (!server->running()) ADD_FAILURE() << "the private JACK server did not start";
+    return *server;
+}
+
+JackServer::JackServer(std::string name) : name_(std::move(name)) {}
+
+JackServer::~JackServer() { stop(); }
+
+bool JackServer::start() {
+    if (running()) return true;
+    // Our clients must reach this server and never start one of their own.
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    setenv("HALVORAN_MIDI_API", "jack", 1);
+    jack_set_error_function(silentJackErrors);
+    jack_set_info_function(silentJackErrors);
+
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        // The server must not outlive a test that crashes.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
+        int devnull = open("/dev/null", O_RDWR);
+        if (devnull >= 0 && !getenv("HALVORAN_JACK_VERBOSE")) {
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+        }
+        std::string period = std::to_string(periodFrames()), rate = std::to_string(sampleRate());
+        execlp("jackd", "jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
+               period.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pid_ = pid;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int st = 0;
+        if (waitpid(pid_, &st, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        if (serverAnswers(name_)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    stop();
+    return false;
+}
+
+void JackServer::stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+std::string jackPortName(const std::string& client, const std::string& port) { return client + ":" + port; }
+
+}  // namespace hvtest

@@ -1,0 +1,36 @@
+#pragma once
+// A private JACK server on the dummy driver, so tests move MIDI through real
+// ports without touching the machine's sound system.
+#include <string>
+#include <sys/types.h>
+
+namespace hvtest {
+
+class JackServer {
+public:
+    // The server shared by every test of this process: started on first use,
+    // stopped when the process exits. Fails the calling test when jackd will
+    // not start.
+    static JackServer& shared();
+
+    explicit JackServer(std::string name);
+    ~JackServer();
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    bool start();          // true once clients can connect
+    void stop();
+    bool running() const { return pid_ > 0; }
+    const std::string& name() const { return name_; }
+    int periodFrames() const { return 64; }
+    int sampleRate() const { return 48000; }
+
+private:
+    std::string name_;
+    pid_t pid_ = -1;
+};
+
+// Port names as the JACK backend lists them: "client:port".
+std::string jackPortName(const std::string& client, const std::string& port);
+
+}  // namespace hvtest
