@@ -1,0 +1,33 @@
+#pragma once
+// Requests for the modal panels the window system offers: a one-line text
+// entry over a view and the open and save file panels.
+
+#include <string>
+#include <vector>
+
+#include "platform/appkit/Geometry.h"
+
+namespace platform::appkit {
+
+struct TextEntryRequest {
+  Rect frame;              // window coordinates of the entry field
+  std::string initialText;
+  int maxLength = 0;       // characters; 0 means no limit
+};
+
+enum class FilePanelKind { Open, Save };
+
+struct FilePanelRequest {
+  FilePanelKind kind = FilePanelKind::Open;
+  std::string directory;              // proposed folder, may be empty
+  std::string fileName;               // proposed name, may be empty
+  std::vector<std::string> extensions;  // without dots; empty means any
+};
+
+// Whether a path carries one of the allowed extensions (case ignored).
+bool pathHasExtension(const std::string& path, const std::vector<std::string>& extensions);
+
+// Enforces the text entry's length limit on a typed or scripted answer.
+std::string limitText(const std::string& text, int maxLength);
+
+}  // namespace platform::appkit
