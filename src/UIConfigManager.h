@@ -5,12 +5,15 @@
 #include "src/ControlAction.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 class ControlLayer;
 class Halvoran;
+class IControl;
 class IGraphics;
+class IParam;
 class LibrarianViewControl;
 class PatchLibrarian;
 struct IBitmap;
@@ -45,6 +48,8 @@ struct SysExContainer {
 class UIConfigManager {
 public:
     UIConfigManager() = default;
+    // Unhooks the bindings it made from their parameters and frees them.
+    ~UIConfigManager();
     UIConfigManager(const UIConfigManager&) = delete;
     UIConfigManager& operator=(const UIConfigManager&) = delete;
 
@@ -95,6 +100,23 @@ public:
     void calculateSysexWithChangingByteModSeq(std::string sysexTemplate, int changingByte, int count,
                                               ControlActionSysExMessage* out, int start, int offset);
 
+    // Binding a control to its parameter: reuses the parameter's binding and
+    // sets its kind, or hangs a new one of that kind on it; appends control to
+    // the bound controls. Null, with a log line, when paramIdx names no
+    // parameter: the control then stays unbound.
+    ControlAction* bindControl(int paramIdx, int kind, IControl* control);
+    // The link rule: with a present link, stores it in action and gives the
+    // partner (the link's first index) a binding of kind 6 when it has none,
+    // linked back to paramIdx. A partner outside the parameter table makes no
+    // link (logged).
+    void bindLinkPartner(ControlAction* action, const LinkInfo& link, int paramIdx);
+    // Registration for incoming MIDI under the binding's own keys.
+    void registerCCControl(const ControlAction* action, IControl* control);
+    void registerMsbLsbControl(const ControlAction* action, IControl* control);
+    // Keys from the first expanded message by the changing-byte rule, fifth key
+    // 0. False when the binding has no message to take them from.
+    bool registerSysExControl(const ControlAction* action, int changingByte, IControl* control);
+
     // The SysEx template of entry sysexIndex of the SysEx value lists, or null
     // (with a log line) when there is none.
     const std::string* sysExTemplate(int sysexIndex);
@@ -135,5 +157,10 @@ private:
     void expandTemplate(const char* member, const std::string& sysexTemplate, int changingByte, int count,
                         ControlActionSysExMessage* out, int start, int offset, int byte5Step, ValueRule rule);
 
+    // The binding of param, made when it has none.
+    ControlAction* actionFor(IParam* param, int kind);
+
     std::string groupName_;
+    // Every binding this manager hung on a parameter, with that parameter.
+    std::vector<std::pair<IParam*, std::unique_ptr<ControlAction>>> actions_;
 };
