@@ -7,21 +7,19 @@
 #include <sys/time.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <chrono>
+#include <thread>
 
 // ---- time
 
 void Sleep(int ms) {
     // Negative counts are a caller's slip; they sleep as 0 does.
     int64_t us = ms > 0 ? int64_t(ms) * 1000 : 100;
-    timespec ts{time_t(us / 1000000), long(us % 1000000) * 1000};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
 DWORD SHIM_TickCountAt(int64_t seconds, int64_t microseconds) {
