@@ -7,6 +7,13 @@ if(HALVORAN_SANITIZE)
   add_link_options(-fsanitize=${HALVORAN_SANITIZE})
 endif()
 
+# The fuzz build instruments everything for coverage and sanitizes it alike,
+# so the fuzz targets see inside the libraries they call.
+if(HALVORAN_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Every source below a folder belongs to its target, so a new file needs no
 # edit here. A folder with no sources yet gives an interface library.
 function(hv_library name dir)

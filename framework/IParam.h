@@ -7,7 +7,7 @@
 
 // The editor's MIDI binding of a parameter. The parameter only carries the
 // pointer; whoever hangs a record on it frees it.
-class ControlAction;
+struct ControlAction;
 
 class IParam {
 public:

@@ -3,6 +3,7 @@
 // parameter table (from the plug-in base), the debug-log switch and the log
 // file's path. The full plug-in class grows here.
 #include "framework/IUnitBase.h"
+#include "src/DataFolder.h"
 
 #include <string>
 
@@ -18,4 +19,18 @@ public:
     bool debugLogOn = false;
     // The debug log file.
     std::string debugLogPath;
+
+    // The bank folder: the data folder followed by "Patches", no trailing
+    // separator.
+    std::string getPatchesFolderStr() const { return halvoranDataFolder() + "Patches"; }
+
+    // Set while a bank dump requested from the instrument is being received;
+    // the bank reader clears it when it has taken the dump.
+    bool bankDumpSeen = false;
+
+    // File and folder name of the bank last chosen for each pane.
+    std::string upperBankName;
+    std::string upperBankFolder;
+    std::string lowerBankName;
+    std::string lowerBankFolder;
 };

@@ -1,0 +1,99 @@
+#pragma once
+// The librarian: the banks loaded from the data folder and from the
+// instrument, the folder trees over them, the pane selections, and the
+// readers and writers of bank files.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "src/PatchLibrarianRecords.h"
+
+class ByteChunk;
+class Halvoran;
+
+class PatchLibrarian {
+public:
+    explicit PatchLibrarian(Halvoran* plug);
+    ~PatchLibrarian();
+    PatchLibrarian(const PatchLibrarian&) = delete;
+    PatchLibrarian& operator=(const PatchLibrarian&) = delete;
+
+    int selectedBankUpper = 0;
+    int selectedBankLower = -1;
+    // Loop bound while an oversized bank is split; every block written sets
+    // it anew.
+    int splitBankCount = 0;
+    bool rescanPending = false;
+    // Set at the start of every chunk read, cleared when the chunk holds a
+    // message of the instrument.
+    bool headerMissing = true;
+    bool bankConverted = false;
+    std::stringstream logStream;
+    // Number of the next program to cut out of a whole-bank dump, plus one.
+    int importSlotCounter = 1;
+    Halvoran* plug;
+    // In request mode: programs of the requested bank dump handed on so far.
+    int requestSlot = 0;
+    bool requestMode = false;
+    int selectedSlotUpper = 0;
+    int selectedSlotLower = 0;
+    std::vector<std::string> folderList;
+    std::vector<PatchFile*> bankFiles;        // owns its banks
+    std::vector<PatchFile*> searchBankFiles;  // owns its banks
+    std::vector<FolderFiles*> folderTree;     // owns its nodes, not the banks
+    std::vector<FolderFiles*> searchFolderTree;
+
+    // 0 empties folderTree, 3 searchFolderTree; other codes do nothing.
+    // Banks are never deleted here.
+    void clearDataStructures(int which);
+
+    // Bank reader. Appends the programs found in the first `size` bytes of
+    // the chunk to bank: single program dumps (raw back to back, or the
+    // SysEx events of a Standard MIDI File) and whole-bank dumps. Anything
+    // else loads nothing. A bank that received programs is padded to 128.
+    void loadFromChunk(ByteChunk* chunk, int size, PatchFile* bank, int midiFileMode = 0);
+    // Reads the next SysEx message from pos and takes what it holds into
+    // bank. Returns the position after it, or -1 at the end of the chunk.
+    int processSysExFile(ByteChunk* chunk, int& pos, PatchFile* bank);
+    // Pads bank with init programs up to 128.
+    void fillUncompletedBankFiles(PatchFile* bank);
+
+    // Packed whole-bank import (the chunk is one dump, from its F0): cuts the
+    // program numbered by importSlotCounter, rebuilds it as a single program
+    // dump and appends it when it lay wholly inside the chunk. Returns the
+    // next position; 0 or less ends the caller's loop.
+    int importSysExFile(ByteChunk* chunk, int& pos, PatchFile* bank);
+
+    // Writes the 128-program bank for `block` (-1 for the first 128 programs)
+    // of an oversized source next to it. False when a file could not be
+    // written whole.
+    bool createNewPatchFile(PatchFile* source, std::string folderName, std::string sourceFileName,
+                            std::string extension, std::string sourcePath, int sourceIndex, int block, bool smf);
+
+    // Writes the upper bank to path in the form the name's extension calls
+    // for. False when there is no upper bank or the file was not written;
+    // the file at path is then as it was.
+    bool saveEditedPatch(std::string path, std::string name);
+    // Writes the upper bank to a path the user chose, raw or as a Standard
+    // MIDI File, and names the upper pane's bank after it. False when there
+    // is no upper bank or the file was not written.
+    bool savePatchAsPath(const std::string& path, bool asMid);
+
+private:
+    void log(const std::string& text);
+    PatchFile* upperBank() const;
+    void importWholeBank(const uint8_t* bytes, int size, PatchFile* bank);
+    void takeMessage(const uint8_t* bytes, int size, PatchFile* bank);
+    void readMidiFile(const uint8_t* bytes, int size, PatchFile* bank);
+    bool bankImported_ = false;
+};
+
+// From pos on, finds the next byte equal to value and leaves pos just past
+// it. At the end of the chunk pos becomes -1 and the result is false.
+bool findByte(ByteChunk* chunk, int& pos, int value);
+
+// Removes every occurrence of each character of chars from text.
+void removeCharsFromString(std::string& text, const char* chars);
+
+// Empties a bank list, releasing its banks.
+void deleteBankList(std::vector<PatchFile*>& banks);
