@@ -1,0 +1,33 @@
+// How the panel reaches the raster library: its drawing surface, blits,
+// fills, scaled image loading and text, and the bundle's resources.
+#pragma once
+
+#include <string>
+
+#include "framework/IGraphicsStructs.h"
+
+class IGraphics;
+class RAST_IBitmap;
+
+namespace hvraster {
+
+// The panel's drawing surface: a system bitmap over a drawing context.
+RAST_IBitmap* NewSurface(int width, int height);
+void Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int x, int y, int srcX, int srcY, int w, int h, float alpha,
+          int mode);
+void Fill(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int colour, float alpha, int mode);
+// The PNG at path, copied at (width x scale) by (height x scale), each
+// truncated, by a bilinear scaled blit; null when it cannot be read.
+RAST_IBitmap* LoadScaledPNG(const char* path, double scale);
+// Draws str in rect with the style's font through the panel's font store.
+bool DrawText(const IGraphics* owner, RAST_IBitmap* dest, const IText* style, const char* str, const IRECT* rect);
+void ForgetFonts(const IGraphics* owner);
+// The bundle resource named by path's last component, or "".
+std::string FindResource(const IGraphics* owner, const char* path);
+
+// Which raster parts are built in (tests skip pixel checks without them).
+bool HasBlit();
+bool HasImages();
+bool HasText();
+
+}  // namespace hvraster
