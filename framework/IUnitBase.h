@@ -128,6 +128,8 @@ public:
 protected:
     void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
     void SetBlockSize(int blockSize) { mBlockSize = blockSize; }
+    // Shows one parameter's value on its controls.
+    void ShowParamOnGUI(int idx);
     // Tells the host of a change made on the panel; the binding overrides.
     virtual void InformHostOfParamChange(int idx, double normalizedValue) {}
     // Sends bytes to the external output port, one message at a time from

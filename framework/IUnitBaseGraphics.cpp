@@ -25,6 +25,12 @@ void IUnitBase::DeleteGraphics() {
 void IUnitBase::RedrawParamControls() {
 #if HV_UNIT_HAS_GRAPHICS
     if (!mGraphics) return;
-    for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
+    for (int i = 0; i < NParams(); ++i) ShowParamOnGUI(i);
+#endif
+}
+
+void IUnitBase::ShowParamOnGUI(int idx) {
+#if HV_UNIT_HAS_GRAPHICS
+    if (IParam* p = GetParam(idx); p && mGraphics) mGraphics->SetParameterFromPlug(idx, p->GetNormalized(), true);
 #endif
 }

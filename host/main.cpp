@@ -1,100 +1,62 @@
-// halvoran-host, for now: a smoke run of the libraries that are built so far.
-// It exercises the shared containers and the toolkit's clock, sleep, events
-// and threads, prints what it did, and exits non-zero when something is off.
-#include "base/BASE_AssocArray.h"
-#include "base/BASE_HeapBuf.h"
-#include "base/BASE_Mutex.h"
-#include "base/BASE_PtrList.h"
-#include "base/BASE_String.h"
-#include "shim/shim.h"
-
+// halvoran-host: loads a plug-in through its component entry and drives it
+// as a digital audio workstation would.
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
+
+#include "host/HostOptions.h"
+#include "host/HostSession.h"
+#include "host/HostView.h"
 
 namespace {
 
-int g_failures = 0;
+std::atomic<bool> gInterrupted{false};
 
-void check(bool ok, const char* what) {
-    std::printf("  %-58s %s\n", what, ok ? "ok" : "FAILED");
-    if (!ok)
-        g_failures++;
-}
+void onSignal(int) { gInterrupted = true; }
 
-struct Counter {
-    BASE_Mutex mutex;
-    long value = 0;
-};
-
-DWORD countUp(void* p) {
-    auto c = static_cast<Counter*>(p);
-    for (int i = 0; i < 100000; i++) {
-        BASE_MutexLock outer(c->mutex);
-        BASE_MutexLock inner(c->mutex); // nesting on the owner thread
-        c->value++;
-    }
-    return 0;
-}
-
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
-    std::printf("halvoran-host (smoke run): the editor's host is not built yet.\n");
-
-    std::printf("base containers:\n");
-    BASE_HeapBuf buf(4096);
-    buf.Resize(10000);
-    std::printf("  a 10000-byte buffer of granularity 4096 holds %d bytes\n", buf.GetAllocSize());
-    check(buf.GetAllocSize() == 12192, "buffer allocation follows the growth rule");
-
-    BASE_PtrList<BASE_String> names;
-    for (const char* n : {"Patches", "Converted Banks", "settings"})
-        names.Add(new BASE_String(n));
-    BASE_String joined;
-    for (int i = 0; i < names.GetSize(); i++)
-        joined.AppendFormatted(0, "%s%s", i ? ", " : "", names.Get(i)->Get());
-    std::printf("  pointer list of %d strings: %s\n", names.GetSize(), joined.Get());
-    names.Empty(true);
-    check(names.GetSize() == 0, "pointer list emptied with disposal");
-
-    BASE_StringKeyedArray<int> sizes(false);
-    sizes.Insert("normal", 100);
-    sizes.Insert("small", 75);
-    sizes.Insert("Large", 125);
-    std::string order;
-    const char* key;
-    for (int i = 0; int* v = sizes.Enumerate(i, &key); i++)
-        order += std::string(i ? " " : "") + key + "=" + std::to_string(*v);
-    std::printf("  keyed array in key order: %s\n", order.c_str());
-    check(sizes.Get("LARGE", -1) == 125, "case-insensitive lookup");
-
-    std::printf("toolkit base services:\n");
-    DWORD t0 = GetTickCount();
-    Sleep(0);
-    Sleep(50);
-    DWORD slept = GetTickCount() - t0;
-    std::printf("  Sleep(0) then Sleep(50): %u ms on GetTickCount\n", slept);
-    check(slept >= 50, "the tick count advanced by the sleep");
-
-    HANDLE ev = CreateEvent(nullptr, FALSE, FALSE, nullptr);
-    DWORD before = WaitForSingleObject(ev, 20);
-    SetEvent(ev);
-    DWORD after = WaitForSingleObject(ev, 0);
-    std::printf("  auto-reset event: wait %u before SetEvent, %u after\n", before, after);
-    check(before == WAIT_TIMEOUT && after == WAIT_OBJECT_0, "event wait results");
-    CloseHandle(ev);
-
-    Counter counter;
-    HANDLE threads[4];
-    for (HANDLE& t : threads)
-        t = CreateThread(nullptr, 0, countUp, &counter, 0, nullptr);
-    for (HANDLE t : threads) {
-        WaitForSingleObject(t, INFINITE);
-        CloseHandle(t);
+    hvhost::HostOptions options;
+    std::string error;
+    if (!hvhost::parseOptions(argc, argv, &options, &error)) {
+        fprintf(stderr, "halvoran-host: %s\n%s", error.c_str(), hvhost::usageText());
+        return 2;
     }
-    std::printf("  4 threads counted to %ld under the recursive mutex\n", counter.value);
-    check(counter.value == 400000, "threads joined with every count kept");
+    if (options.help) {
+        fputs(hvhost::usageText(), stdout);
+        return 0;
+    }
+    if (options.plugin.empty()) options.plugin = hvhost::defaultPluginPath(argv[0]);
+    if (options.plugin.empty()) {
+        fprintf(stderr, "halvoran-host: no plug-in found; name one with --plugin\n");
+        return 2;
+    }
 
-    std::printf("%s\n", g_failures ? "smoke run FAILED" : "smoke run passed");
-    return g_failures ? 1 : 0;
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    hvhost::HostSession session(options);
+    if (!session.start(&error)) {
+        fprintf(stderr, "halvoran-host: %s\n", error.c_str());
+        return 1;
+    }
+    if (options.listParams) fputs(session.describeParams(true).c_str(), stdout);
+
+    bool viewShown = options.view && hvhost::runHostView(session, gInterrupted);
+    if (options.view && !viewShown) fprintf(stderr, "halvoran-host: this build shows no panel\n");
+    if (!viewShown)
+        while (!gInterrupted && !session.finished()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    session.stopRendering();
+    if (options.printParams) fputs(session.describeParams(false).c_str(), stdout);
+    fflush(stdout);
+    if (!session.finish(&error)) {
+        fprintf(stderr, "halvoran-host: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }

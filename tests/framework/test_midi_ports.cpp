@@ -1,0 +1,295 @@
+// The plug-in's external MIDI ports over real JACK ports: a peer stands in
+// for the instrument, with its own ports made before the plug-in lists them.
+#include "framework/IUnitAU.h"
+#include "support/JackServer.h"
+#include "support/MidiReceive.h"
+
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using namespace std::chrono_literals;
+
+// A plug-in that records what its input port hands it.
+class Recorder : public IUnitAU {
+public:
+    Recorder() : IUnitAU(IUnitInstanceInfo{}, config(), 4) {}
+    ~Recorder() override { closeExternalMIDIPorts(); }
+
+    static IUnitConfig config() {
+        IUnitConfig c;
+        c.productName = "HvRecorder";
+        return c;
+    }
+
+    void ProcessMidiMsg(IMidiMsg* m, bool fromDevice) override {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mShort.push_back(Bytes{m->mStatus, m->mData1, m->mData2});
+        mFlags.push_back(fromDevice && m->mOffset == 0);
+        mCv.notify_all();
+    }
+    void ProcessSysEx(ISysEx* s, bool fromDevice) override {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mSysEx.emplace_back(s->mData, s->mData + s->mSize);
+        mFlags.push_back(fromDevice && s->mOffset == 0);
+        mCv.notify_all();
+    }
+
+    bool waitFor(size_t shorts, size_t sysexes, std::chrono::milliseconds limit = 3s) {
+        std::unique_lock<std::mutex> lock(mMutex);
+        return mCv.wait_for(lock, limit, [&] { return mShort.size() >= shorts && mSysEx.size() >= sysexes; });
+    }
+    std::vector<Bytes> shorts() {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mShort;
+    }
+    std::vector<Bytes> sysexes() {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mSysEx;
+    }
+    std::vector<bool> flags() {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mFlags;
+    }
+
+private:
+    std::mutex mMutex;
+    std::condition_variable mCv;
+    std::vector<Bytes> mShort, mSysEx;
+    std::vector<bool> mFlags;
+};
+
+std::string uniqueClient(const char* stem) {
+    static int n = 0;
+    return std::string(stem) + std::to_string(++n);
+}
+
+// A peer that plays the instrument: an output the plug-in reads and an
+// input that records what the plug-in sends.
+struct Peer {
+    Peer()
+        : outClient(uniqueClient("hvpeer-out")),
+          inClient(uniqueClient("hvpeer-in")),
+          out(RtMidi::UNIX_JACK, outClient),
+          in(RtMidi::UNIX_JACK, inClient, 4096) {
+        out.openVirtualPort("out");
+        in.ignoreTypes(false, false, false);
+        in.openVirtualPort("in");
+    }
+    std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 3s) {
+        return hvtest::receiveMidi(in, count, limit);
+    }
+    std::string outClient, inClient;
+    RtMidiOut out;
+    RtMidiIn in;
+};
+
+class MidiPorts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(hvtest::JackServer::shared().running());
+        peer = std::make_unique<Peer>();
+        peerOutName = hvtest::jackPortName(peer->outClient, "out");
+        peerInName = hvtest::jackPortName(peer->inClient, "in");
+        plug = std::make_unique<Recorder>();
+    }
+    void TearDown() override {
+        plug.reset();
+        peer.reset();
+    }
+
+    int openIn() {
+        int idx = 1;
+        plug->setExternalMIDIIn(idx, peerOutName.c_str());
+        std::this_thread::sleep_for(100ms);
+        return idx;
+    }
+    int openOut() {
+        int idx = 1;
+        plug->setExternalMIDIOut(idx, peerInName.c_str());
+        std::this_thread::sleep_for(100ms);
+        return idx;
+    }
+
+    std::unique_ptr<Peer> peer;
+    std::unique_ptr<Recorder> plug;
+    std::string peerOutName, peerInName;
+};
+
+TEST_F(MidiPorts, ListsStartWithSelectMidiDeviceAndStayTheSameObject) {
+    const auto& ins = plug->getExternalMIDIInNames();
+    const auto& outs = plug->getExternalMIDIOutNames();
+    ASSERT_GE(ins.size(), 2u);
+    EXPECT_EQ(ins[0], "Select MIDI Device");
+    EXPECT_EQ(outs[0], "Select MIDI Device");
+    EXPECT_NE(std::find(ins.begin(), ins.end(), peerOutName), ins.end());
+    EXPECT_NE(std::find(outs.begin(), outs.end(), peerInName), outs.end());
+    EXPECT_EQ(&plug->getExternalMIDIInNames(), &ins);
+    // A port made later does not change the list.
+    RtMidiOut late(RtMidi::UNIX_JACK, "hvlate");
+    late.openVirtualPort("out");
+    std::this_thread::sleep_for(50ms);
+    size_t before = ins.size();
+    EXPECT_EQ(plug->getExternalMIDIInNames().size(), before);
+}
+
+TEST_F(MidiPorts, OpenByNameLeavesTheListIndexAndUnknownNamesLeaveNone) {
+    const auto& ins = plug->getExternalMIDIInNames();
+    int idx = openIn();
+    ASSERT_GT(idx, 0);
+    EXPECT_EQ(ins[idx], peerOutName);
+    EXPECT_TRUE(plug->isExternalMIDIInOpen());
+
+    // An unknown name closes the open port and gives index 0.
+    idx = 3;
+    plug->setExternalMIDIIn(idx, "no such port:anywhere");
+    EXPECT_EQ(idx, 0);
+    EXPECT_FALSE(plug->isExternalMIDIInOpen());
+    idx = 1;
+    plug->setExternalMIDIIn(idx, "Select MIDI Device");  // entry 0 is never a port
+    EXPECT_EQ(idx, 0);
+    idx = 1;
+    plug->setExternalMIDIOut(idx, nullptr);
+    EXPECT_EQ(idx, 0);
+    EXPECT_FALSE(plug->isExternalMIDIOutOpen());
+
+    // Index 0 closes and opens nothing, whatever the name.
+    EXPECT_GT(openOut(), 0);
+    EXPECT_TRUE(plug->isExternalMIDIOutOpen());
+    idx = 0;
+    plug->setExternalMIDIOut(idx, peerInName.c_str());
+    EXPECT_EQ(idx, 0);
+    EXPECT_FALSE(plug->isExternalMIDIOutOpen());
+    EXPECT_FALSE(plug->SendMidiSysex2({0xF8}));  // nothing is open to send to
+}
+
+TEST_F(MidiPorts, ControlChangeAndProgramDumpFromThePeerArrive) {
+    ASSERT_GT(openIn(), 0);
+    Bytes cc{0xB2, 74, 100}, clock{0xF8}, sensing{0xFE}, pc{0xC2, 5};
+    Bytes dump(297);
+    dump[0] = 0xF0;
+    for (size_t i = 1; i < 296; ++i) dump[i] = static_cast<unsigned char>((i * 7) & 0x7F);
+    dump[296] = 0xF7;
+    peer->out.sendMessage(&cc);
+    peer->out.sendMessage(&clock);    // ignored
+    peer->out.sendMessage(&sensing);  // ignored
+    peer->out.sendMessage(&dump);
+    peer->out.sendMessage(&pc);
+    ASSERT_TRUE(plug->waitFor(2, 1));
+    std::this_thread::sleep_for(50ms);
+    auto shorts = plug->shorts();
+    ASSERT_EQ(shorts.size(), 2u);
+    EXPECT_EQ(shorts[0], cc);
+    EXPECT_EQ(shorts[1], (Bytes{0xC2, 5, 0}));
+    auto sx = plug->sysexes();
+    ASSERT_EQ(sx.size(), 1u);
+    EXPECT_EQ(sx[0], dump);
+    for (bool f : plug->flags()) EXPECT_TRUE(f);  // from the device, at offset 0
+}
+
+TEST_F(MidiPorts, SendsArriveAtThePeerByteForByte) {
+    ASSERT_GT(openOut(), 0);
+    IMidiMsg cc;
+    cc.MakeControlChangeMsg(IMidiMsg::EControlChangeMsg(7), 100 / 127.0, 4);
+    IMidiMsg pc;
+    pc.MakeProgramChangeMsg(12 / 127.0, 4);
+    EXPECT_TRUE(plug->SendMidiMsg(&cc));
+    EXPECT_TRUE(plug->SendMidiMsg(&pc));
+    const unsigned char body[] = {0x42, 0x34, 0x58, 0x12};
+    EXPECT_TRUE(plug->SendMidiSysex(body, 4));  // framed with F0 .. F7
+    const unsigned char framed[] = {0xF0, 0x42, 0x30, 0x58, 0x10, 0xF7};
+    EXPECT_TRUE(plug->SendMidiSysex(framed, 6));  // taken as it is
+    Bytes dump(297, 0x11);
+    dump.front() = 0xF0;
+    dump.back() = 0xF7;
+    EXPECT_TRUE(plug->SendMidiSysex2(dump));
+    EXPECT_TRUE(plug->SendMidiSysex2({0xFA}));
+    // Nothing to send is refused, and nothing goes out.
+    EXPECT_FALSE(plug->SendMidiSysex(body, 0));
+    EXPECT_FALSE(plug->SendMidiSysex(nullptr, 4));
+    EXPECT_FALSE(plug->SendMidiSysex2({}));
+
+    auto got = peer->receive(6);
+    ASSERT_EQ(got.size(), 6u);
+    EXPECT_EQ(got[0], (Bytes{0xB4, 7, 100}));
+    EXPECT_EQ(got[1], (Bytes{0xC4, 12}));
+    EXPECT_EQ(got[2], (Bytes{0xF0, 0x42, 0x34, 0x58, 0x12, 0xF7}));
+    EXPECT_EQ(got[3], Bytes(framed, framed + 6));
+    EXPECT_EQ(got[4], dump);
+    EXPECT_EQ(got[5], (Bytes{0xFA}));
+    EXPECT_TRUE(peer->receive(1, 200ms).empty());
+}
+
+// Several threads send on the one port at once (render, transfer, clock,
+// panel): every message must arrive whole.
+TEST_F(MidiPorts, ThreadsSendingAtOnceNeverInterleave) {
+    ASSERT_GT(openOut(), 0);
+    constexpr int kThreads = 4, kEach = 25;
+    std::vector<std::thread> ts;
+    for (int t = 0; t < kThreads; ++t)
+        ts.emplace_back([this, t] {
+            for (int i = 0; i < kEach; ++i) {
+                Bytes m(40, static_cast<unsigned char>(t * 16 + 1));
+                m.front() = 0xF0;
+                m[1] = static_cast<unsigned char>(i);
+                m.back() = 0xF7;
+                plug->SendMidiSysex2(m);
+                IMidiMsg cc(0, static_cast<uint8_t>(0xB0 | t), static_cast<uint8_t>(i), 1);
+                plug->SendMidiMsg(&cc);
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+    for (auto& t : ts) t.join();
+    auto got = peer->receive(kThreads * kEach * 2, 5s);
+    ASSERT_EQ(got.size(), size_t(kThreads * kEach * 2));
+    std::vector<int> sysexNext(kThreads, 0), ccNext(kThreads, 0);
+    for (const Bytes& m : got) {
+        if (m[0] == 0xF0) {
+            ASSERT_EQ(m.size(), 40u);
+            int t = (m[2] - 1) / 16;
+            ASSERT_TRUE(t >= 0 && t < kThreads);
+            for (size_t k = 2; k + 1 < m.size(); ++k) ASSERT_EQ(m[k], m[2]);
+            EXPECT_EQ(m[1], sysexNext[t]++);
+            EXPECT_EQ(m.back(), 0xF7);
+        } else {
+            ASSERT_EQ(m.size(), 3u);
+            int t = m[0] & 0x0F;
+            EXPECT_EQ(m[1], ccNext[t]++);
+        }
+    }
+}
+
+// The input callback can run while the plug-in goes away: closing the
+// ports first stops it before anything it reaches is deleted.
+TEST_F(MidiPorts, ThreadsClosingInputWhileMessagesArriveIsSafe) {
+    ASSERT_GT(openIn(), 0);
+    std::atomic<bool> stop{false};
+    std::thread sender([this, &stop] {
+        Bytes cc{0xB0, 1, 2};
+        while (!stop) {
+            peer->out.sendMessage(&cc);
+            std::this_thread::sleep_for(100us);
+        }
+    });
+    ASSERT_TRUE(plug->waitFor(5, 0));
+    plug->closeExternalMIDIPorts();
+    size_t after = plug->shorts().size();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(plug->shorts().size(), after);  // nothing after the close
+    plug->closeExternalMIDIPorts();           // again: harmless
+    plug.reset();
+    stop = true;
+    sender.join();
+}
+
+}  // namespace
