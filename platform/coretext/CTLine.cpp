@@ -12,6 +12,7 @@ namespace platform {
 struct CTLine {
     std::atomic<int> refs{1};
     CTFontRef font = nullptr;
+    CGColorRef foreground = nullptr;
     std::u32string text;
     std::vector<uint32_t> glyphs;
     std::vector<double> positions;
@@ -21,8 +22,6 @@ struct CTLine {
 namespace {
 
 constexpr double kTabInterval = 28.0;
-
-double clampUnit(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
 
 // Where each glyph lands: its image, already cut to the visible box.
 template <typename Visit>
@@ -49,7 +48,7 @@ void placeGlyphs(CTLineRef line, double x, double baselineY, bool antialias, con
                                   rel((long long)visible.right - ox), rel((long long)visible.bottom - oy)};
         if (within.right <= within.left || within.bottom <= within.top) continue;
         auto img = line->font->face->render(line->glyphs[i], quarter, antialias, within);
-        if (img) visit(*img, ox + img->left, oy + img->top);
+        if (img) visit(img, ox + img->left, oy + img->top);
     }
 }
 
@@ -91,10 +90,11 @@ bool CTDecodeUTF8(const char* text, size_t length, std::u32string* out) {
     return true;
 }
 
-CTLineRef CTLineCreate(CTFontRef font, const std::u32string& text) {
+CTLineRef CTLineCreate(CTFontRef font, const std::u32string& text, CGColorRef foreground) {
     if (!font) return nullptr;
     auto* line = new CTLine;
     line->font = CTFontRetain(font);
+    line->foreground = CGColorRetain(foreground);
     line->text = text;
     line->glyphs.reserve(text.size());
     line->positions.reserve(text.size());
@@ -119,6 +119,7 @@ CTLineRef CTLineRetain(CTLineRef line) {
 void CTLineRelease(CTLineRef line) {
     if (line && line->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         CTFontRelease(line->font);
+        CGColorRelease(line->foreground);
         delete line;
     }
 }
@@ -142,7 +143,7 @@ const std::u32string& CTLineGetText(CTLineRef line) {
 }
 
 std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& text, double frameWidth,
-                                          double frameHeight) {
+                                          double frameHeight, CGColorRef foreground) {
     std::vector<CTLineRef> lines;
     if (!font || text.empty()) return lines;
     const double lineHeight = CTFontGetAscent(font) + CTFontGetDescent(font) + CTFontGetLeading(font);
@@ -172,58 +173,35 @@ std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& 
         }
         if (used + lineHeight > frameHeight) break;
         used += lineHeight;
-        lines.push_back(CTLineCreate(font, text.substr(start, end - start)));
+        lines.push_back(CTLineCreate(font, text.substr(start, end - start), foreground));
         start = end;
     }
     return lines;
 }
 
-void CTLineDraw(CTLineRef line, const CTDrawTarget& t, double x, double baselineY, const CTColor& colour,
-                bool antialias) {
-    if (!line || !t.pixels || t.width < 1 || t.height < 1) return;
-    const ct::PixelBox visible{std::max(t.clipLeft, 0), std::max(t.clipTop, 0), std::min(t.clipRight, t.width),
-                               std::min(t.clipBottom, t.height)};
-    if (visible.right <= visible.left || visible.bottom <= visible.top) return;
-    if (!std::isfinite(x) || !std::isfinite(baselineY)) return;
-    // Weight of full coverage, in 1/65025 steps.
-    const int strength = static_cast<int>(std::lround(clampUnit(colour.alpha) * 255));
-    if (strength == 0) return;
-    const int c[3] = {static_cast<int>(std::lround(clampUnit(colour.red) * 255)),
-                      static_cast<int>(std::lround(clampUnit(colour.green) * 255)),
-                      static_cast<int>(std::lround(clampUnit(colour.blue) * 255))};
-    placeGlyphs(line, x, baselineY, antialias, visible, [&](const ct::GlyphImage& img, int left, int top) {
-        for (int y = 0; y < img.height; ++y) {
-            unsigned char* row = t.pixels + static_cast<long>(top + y) * t.rowBytes + static_cast<long>(left) * 4;
-            const unsigned char* cov = &img.values[static_cast<size_t>(y) * img.width];
-            for (int xx = 0; xx < img.width; ++xx) {
-                if (!cov[xx]) continue;
-                const int w = cov[xx] * strength;  // 0 to 65025
-                unsigned char* px = row + xx * 4;
-                for (int ch = 0; ch < 3; ++ch)
-                    px[1 + ch] = static_cast<unsigned char>((px[1 + ch] * (65025 - w) + c[ch] * w + 32512) / 65025);
-            }
-        }
-    });
-}
-
-CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool antialias) {
+CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool antialias,
+                                const CTPixelRect* within) {
     CTCoverage out;
     if (!line || !std::isfinite(x) || !std::isfinite(baselineY)) return out;
     struct Piece {
-        ct::GlyphImage img;
+        std::shared_ptr<const ct::GlyphImage> img;
         int left, top;
     };
     std::vector<Piece> pieces;
-    const ct::PixelBox all{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2};
-    placeGlyphs(line, x, baselineY, antialias, all,
-                [&](const ct::GlyphImage& img, int left, int top) { pieces.push_back({img, left, top}); });
+    const ct::PixelBox visible = within ? ct::PixelBox{within->left, within->top, within->right, within->bottom}
+                                        : ct::PixelBox{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2};
+    if (visible.right <= visible.left || visible.bottom <= visible.top) return out;
+    placeGlyphs(line, x, baselineY, antialias, visible,
+                [&](const std::shared_ptr<const ct::GlyphImage>& img, int left, int top) {
+                    pieces.push_back({img, left, top});
+                });
     if (pieces.empty()) return out;
     int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
     for (const auto& p : pieces) {
         l = std::min(l, p.left);
         t = std::min(t, p.top);
-        r = std::max(r, p.left + p.img.width);
-        b = std::max(b, p.top + p.img.height);
+        r = std::max(r, p.left + p.img->width);
+        b = std::max(b, p.top + p.img->height);
     }
     out.left = l;
     out.top = t;
@@ -231,12 +209,69 @@ CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool
     out.height = b - t;
     out.values.assign(static_cast<size_t>(out.width) * out.height, 0);
     for (const auto& p : pieces)
-        for (int y = 0; y < p.img.height; ++y)
-            for (int xx = 0; xx < p.img.width; ++xx) {
-                unsigned char& v = out.values[static_cast<size_t>(p.top - t + y) * out.width + (p.left - l + xx)];
-                v = static_cast<unsigned char>(std::min(255, v + p.img.values[static_cast<size_t>(y) * p.img.width + xx]));
-            }
+        for (int y = 0; y < p.img->height; ++y) {
+            unsigned char* dst = &out.values[static_cast<size_t>(p.top - t + y) * out.width + (p.left - l)];
+            const unsigned char* src = &p.img->values[static_cast<size_t>(y) * p.img->width];
+            for (int xx = 0; xx < p.img->width; ++xx) dst[xx] = static_cast<unsigned char>(std::min(255, dst[xx] + src[xx]));
+        }
     return out;
+}
+
+void CTLineDraw(CTLineRef line, CGContextRef ctx) {
+    if (!line || !ctx || !CGBitmapContextGetData(ctx)) return;
+    const long W = static_cast<long>(CGBitmapContextGetWidth(ctx)), H = static_cast<long>(CGBitmapContextGetHeight(ctx));
+    if (W < 1 || H < 1) return;
+    const CGAffineTransform ctm = CGContextGetCTM(ctx);
+    const CGPoint origin = CGContextConvertPointToDeviceSpace(ctx, CGContextGetTextPosition(ctx));
+    const double baseline = static_cast<double>(H) - origin.y;  // rows grow downward
+    if (!std::isfinite(origin.x) || !std::isfinite(baseline) || std::fabs(baseline) > 1e9) return;
+
+    // What can be seen: the clip's box in device rows, within the bitmap.
+    const CGRect clip = CGContextGetClipBoundingBox(ctx);
+    if (CGRectIsNull(clip) || CGRectIsEmpty(clip)) return;
+    const CGRect dev = CGRectApplyAffineTransform(clip, ctm);
+    auto toInt = [](double v) { return static_cast<int>(std::clamp(v, -1e9, 1e9)); };
+    CTPixelRect vis{std::max(0, toInt(std::floor(CGRectGetMinX(dev)))),
+                    std::max(0, toInt(static_cast<double>(H) - std::ceil(CGRectGetMaxY(dev)))),
+                    std::min(static_cast<int>(W), toInt(std::ceil(CGRectGetMaxX(dev)))),
+                    std::min(static_cast<int>(H), toInt(static_cast<double>(H) - std::floor(CGRectGetMinY(dev))))};
+    if (vis.right <= vis.left || vis.bottom <= vis.top) return;
+
+    // Without a net flip between glyph space and device space the glyphs are
+    // upright; otherwise they hang mirrored below the baseline.
+    const CGAffineTransform m = CGAffineTransformConcat(CGContextGetTextMatrix(ctx), ctm);
+    const bool upright = m.d >= 0;
+    const bool aa = CGContextGetShouldAntialias(ctx);
+    CTCoverage cov;
+    if (upright) {
+        cov = CTLineRenderCoverage(line, origin.x, baseline, aa, &vis);
+    } else {
+        const int b2 = 2 * static_cast<int>(std::lround(baseline));
+        const CTPixelRect mirrored{vis.left, b2 - vis.bottom, vis.right, b2 - vis.top};
+        cov = CTLineRenderCoverage(line, origin.x, baseline, aa, &mirrored);
+        for (int y = 0; y < cov.height / 2; ++y)
+            std::swap_ranges(cov.values.begin() + static_cast<long>(y) * cov.width,
+                             cov.values.begin() + static_cast<long>(y + 1) * cov.width,
+                             cov.values.begin() + static_cast<long>(cov.height - 1 - y) * cov.width);
+        cov.top = b2 - (cov.top + cov.height);
+    }
+    if (cov.values.empty()) return;
+
+    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, cov.values.data(), cov.values.size(), nullptr);
+    CGImageRef mask = CGImageCreate(static_cast<size_t>(cov.width), static_cast<size_t>(cov.height), 8, 8,
+                                    static_cast<size_t>(cov.width), nullptr, kCGImageAlphaOnly, provider, nullptr,
+                                    false, kCGRenderingIntentDefault);
+    CGDataProviderRelease(provider);
+    if (!mask) return;
+    CGContextSaveGState(ctx);
+    CGContextConcatCTM(ctx, CGAffineTransformInvert(ctm));  // draw in device pixels
+    if (line->foreground) CGContextSetFillColorWithColor(ctx, line->foreground);
+    else CGContextSetRGBFillColor(ctx, 0, 0, 0, 1);
+    CGContextDrawImage(ctx,
+                       CGRectMake(cov.left, static_cast<double>(H) - (cov.top + cov.height), cov.width, cov.height),
+                       mask);
+    CGContextRestoreGState(ctx);
+    CGImageRelease(mask);
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/coregraphics/CoreGraphics.h"
 #include "platform/coretext/CTFont.h"
 
 namespace platform {
@@ -16,9 +17,10 @@ using CTLineRef = CTLine*;
 // or code points above U+10FFFF); the code points go to out when given.
 bool CTDecodeUTF8(const char* text, size_t length, std::u32string* out);
 
-// A line of the given characters laid out with the font's advances. The line
-// keeps its own reference to the font. Release with CTLineRelease.
-CTLineRef CTLineCreate(CTFontRef font, const std::u32string& text);
+// A line of the given characters laid out with the font's advances, drawn in
+// the foreground colour (null: black). The line keeps its own references to
+// the font and the colour. Release with CTLineRelease.
+CTLineRef CTLineCreate(CTFontRef font, const std::u32string& text, CGColorRef foreground = nullptr);
 CTLineRef CTLineRetain(CTLineRef line);
 void CTLineRelease(CTLineRef line);
 
@@ -34,39 +36,28 @@ const std::u32string& CTLineGetText(CTLineRef line);
 // at the very end opens no new line. Lines that would reach below the
 // frame height are left out. Each line must be released.
 std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& text,
-                                          double frameWidth, double frameHeight);
+                                          double frameWidth, double frameHeight,
+                                          CGColorRef foreground = nullptr);
 
-// Pixel memory to draw into: 32-bit pixels whose first byte is left alone
-// and whose next three bytes are red, green and blue; row 0 is the top row.
-// Drawing is limited to the clip rectangle (device pixels, right and bottom
-// exclusive), which is cut to the pixel memory.
-struct CTDrawTarget {
-    unsigned char* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    long rowBytes = 0;
-    int clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+// Draws the line into the context with its origin at the context's text
+// position: glyphs stand upright when the text matrix and the transform
+// together keep device y upward (the text matrix undoes a flipped view), and
+// hang mirrored otherwise. The origin is placed on quarter pixels across and
+// on whole rows (rounded); the ink is painted in the line's colour through
+// the context's clip, alpha and blend, antialiased when the context says so.
+void CTLineDraw(CTLineRef line, CGContextRef context);
+
+// The line's ink as a coverage mask: origin at device pixel x (quarter
+// pixels) on a baseline on row baselineY (rounded; rows grow downward), cut
+// to within when given (right and bottom exclusive).
+struct CTPixelRect {
+    int left, top, right, bottom;
 };
-
-struct CTColor {
-    double red = 0, green = 0, blue = 0, alpha = 1;  // 0 to 1
-};
-
-// Draws the line with its origin at device position x (may be fractional;
-// glyphs are placed on quarter pixels) and its baseline on row baselineY
-// (rounded to the nearest row). Each pixel moves toward the colour by its
-// coverage times the colour's alpha. Without antialiasing, coverage is all or
-// nothing.
-void CTLineDraw(CTLineRef line, const CTDrawTarget& target, double x, double baselineY,
-                const CTColor& colour, bool antialias);
-
-// The line's ink as a coverage mask of bytes, for tests and callers that
-// composite it themselves: the box (left, top, width, height) in device
-// pixels for the same placement rules as CTLineDraw.
 struct CTCoverage {
     int left = 0, top = 0, width = 0, height = 0;
     std::vector<unsigned char> values;  // width x height, rows top first
 };
-CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool antialias);
+CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool antialias,
+                                const CTPixelRect* within = nullptr);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Lines, frames and drawing into pixel memory.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -24,14 +25,16 @@ struct Font {
 
 struct Line {
     CTLineRef l;
-    Line(CTFontRef f, const std::u32string& s) : l(CTLineCreate(f, s)) {}
+    Line(CTFontRef f, const std::u32string& s, CGColorRef c = nullptr) : l(CTLineCreate(f, s, c)) {}
     ~Line() { CTLineRelease(l); }
 };
 
-// Pixel memory in the drawing-context layout, filled with one pixel value.
+// Pixel memory in the drawing-context layout (first byte skipped, then red,
+// green, blue), drawn through a flipped context as the toolkit makes them.
 struct Pixels {
     int w, h;
     std::vector<unsigned char> mem;
+    CGContextRef ctx;
     Pixels(int w_, int h_, unsigned char first = 0x11, unsigned char r = 0, unsigned char g = 0,
            unsigned char b = 0)
         : w(w_), h(h_), mem(size_t(w_) * h_ * 4) {
@@ -41,21 +44,28 @@ struct Pixels {
             mem[i + 2] = g;
             mem[i + 3] = b;
         }
+        CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+        ctx = CGBitmapContextCreate(mem.data(), size_t(w), size_t(h), 8, size_t(w) * 4, rgb,
+                                    kCGImageAlphaNoneSkipFirst);
+        CGColorSpaceRelease(rgb);
+        CGContextTranslateCTM(ctx, 0, h);
+        CGContextScaleCTM(ctx, 1, -1);
+        CGContextSetTextMatrix(ctx, CGAffineTransformMake(1, 0, 0, -1, 0, 0));
     }
-    CTDrawTarget target() {
-        CTDrawTarget t;
-        t.pixels = mem.data();
-        t.width = w;
-        t.height = h;
-        t.rowBytes = w * 4;
-        t.clipRight = w;
-        t.clipBottom = h;
-        return t;
+    Pixels(const Pixels&) = delete;
+    ~Pixels() { CGContextRelease(ctx); }
+    void draw(CTLineRef line, double x, double baseline) {
+        CGContextSetTextPosition(ctx, x, baseline);
+        CTLineDraw(line, ctx);
     }
     unsigned char at(int x, int y, int byte) const { return mem[(size_t(y) * w + x) * 4 + byte]; }
 };
 
-const CTColor kWhite{1, 1, 1, 1};
+struct Colour {
+    CGColorRef c;
+    Colour(double r, double g, double b, double a) : c(CGColorCreateGenericRGB(r, g, b, a)) {}
+    ~Colour() { CGColorRelease(c); }
+};
 
 }  // namespace
 
@@ -124,15 +134,15 @@ TEST(CoreTextLine, FrameBreaksAtLineFeedsAndWrapsAtTheWidth) {
 TEST(CoreTextLine, BoxInkIsExactAndRespectsQuarterPixels) {
     BoxEngine box;
     Font f("Any", 10);  // ink 1..5 across, rows 3..9 above a baseline at 10
-    Line l(f.f, U"A");
+    Colour white(1, 1, 1, 1);
+    Line l(f.f, U"A", white.c);
     Pixels px(12, 12);
-    CTLineDraw(l.l, px.target(), 0, 10, kWhite, true);
+    px.draw(l.l, 0, 10);
     int full = 0;
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x) {
             const bool in = x >= 1 && x < 5 && y >= 3 && y < 10;
             EXPECT_EQ(px.at(x, y, 1), in ? 255 : 0) << x << "," << y;
-            EXPECT_EQ(px.at(x, y, 0), 0x11);  // the first byte is never written
             full += in;
         }
     EXPECT_EQ(full, 28);
@@ -171,45 +181,58 @@ TEST(CoreTextLine, BoldIsWiderAndItalicInkPassesTheAdvance) {
 TEST(CoreTextLine, DrawingBlendsTheColourAndStaysInTheClip) {
     BoxEngine box;
     Font f("Any", 10);
-    Line l(f.f, U"AAA");  // ink columns 1-4, 7-10, 13-16
+    Colour colour(1, 0, 0.5, 0.5);
+    Line l(f.f, U"AAA", colour.c);  // ink columns 1-4, 7-10, 13-16
     Pixels px(20, 12, 0x42, 100, 100, 100);
-    CTDrawTarget t = px.target();
-    t.clipLeft = 3;
-    t.clipRight = 14;
-    t.clipTop = 5;
-    CTLineDraw(l.l, t, 0, 10, CTColor{1, 0, 0.5, 0.5}, true);
+    CGContextClipToRect(px.ctx, CGRectMake(3, 5, 11, 7));
+    px.draw(l.l, 0, 10);
     // Half strength red, no green, half blue, over grey 100.
     EXPECT_EQ(px.at(3, 5, 1), 178);
     EXPECT_EQ(px.at(3, 5, 2), 50);
     EXPECT_EQ(px.at(3, 5, 3), 114);
-    EXPECT_EQ(px.at(3, 5, 0), 0x42);
     EXPECT_EQ(px.at(2, 5, 1), 100);   // left of the clip
     EXPECT_EQ(px.at(3, 4, 1), 100);   // above the clip
     EXPECT_EQ(px.at(13, 5, 1), 178);  // last clipped column
     EXPECT_EQ(px.at(14, 5, 1), 100);
 
-    // A clip outside the memory, or a target without pixels, draws nothing.
-    Pixels other(4, 4);
-    CTDrawTarget bad = other.target();
-    bad.clipLeft = 10;
-    bad.clipRight = 20;
-    CTLineDraw(l.l, bad, 0, 3, kWhite, true);
-    CTLineDraw(l.l, CTDrawTarget{}, 0, 3, kWhite, true);
-    CTLineDraw(l.l, other.target(), 1e300, 3, kWhite, true);
-    CTLineDraw(l.l, other.target(), -1e12, 3, kWhite, true);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(other.at(x, y, 1), 0);
+    // Without a colour the ink is black; far-off origins draw nothing.
+    Line black(f.f, U"A");
+    Pixels other(4, 4, 0, 200, 200, 200);
+    other.draw(black.l, 1e300, 3);
+    other.draw(black.l, -1e12, 3);
+    other.draw(black.l, 0, 1e12);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) EXPECT_EQ(other.at(x, y, 1), 200);
+    other.draw(black.l, 0, 3);
+    EXPECT_EQ(other.at(1, 2, 1), 0);
+    CTLineDraw(nullptr, other.ctx);
+    CTLineDraw(black.l, nullptr);
+}
+
+TEST(CoreTextLine, GlyphsHangMirroredWithoutTheTextMatrix) {
+    BoxEngine box;
+    Font f("Any", 10);
+    Line l(f.f, U"A");
+    Pixels px(12, 20, 0, 255, 255, 255);
+    CGContextSetTextMatrix(px.ctx, CGAffineTransformIdentity);
+    px.draw(l.l, 0, 10);
+    // Ink rows 3-9 above the baseline become rows 10-16 below it.
+    EXPECT_EQ(px.at(2, 9, 1), 255);
+    EXPECT_EQ(px.at(2, 10, 1), 0);
+    EXPECT_EQ(px.at(2, 16, 1), 0);
+    EXPECT_EQ(px.at(2, 17, 1), 255);
 }
 
 TEST(CoreTextLine, FreeTypeTextIsAntialiasedWhiteOnBlackWithinItsBounds) {
     Font f("DejaVu Sans", 20);
     ASSERT_TRUE(f.f);
-    Line l(f.f, U"Halvoran");
+    Colour white(1, 1, 1, 1);
+    Line l(f.f, U"Halvoran", white.c);
     double a, d;
     const double w = CTLineGetTypographicBounds(l.l, &a, &d, nullptr);
     Pixels px(160, 40);
     const double x0 = 5, base = 25;
-    CTLineDraw(l.l, px.target(), x0, base, kWhite, true);
+    px.draw(l.l, x0, base);
     int full = 0, partial = 0;
     for (int y = 0; y < px.h; ++y)
         for (int x = 0; x < px.w; ++x) {
@@ -227,7 +250,8 @@ TEST(CoreTextLine, FreeTypeTextIsAntialiasedWhiteOnBlackWithinItsBounds) {
     EXPECT_GT(partial, 40);
 
     Pixels mono(160, 40);
-    CTLineDraw(l.l, mono.target(), x0, base, kWhite, false);
+    CGContextSetShouldAntialias(mono.ctx, false);
+    mono.draw(l.l, x0, base);
     int inked = 0;
     for (int y = 0; y < mono.h; ++y)
         for (int x = 0; x < mono.w; ++x) {
@@ -240,11 +264,12 @@ TEST(CoreTextLine, FreeTypeTextIsAntialiasedWhiteOnBlackWithinItsBounds) {
 TEST(CoreTextLine, HugeTextDrawsOnlyItsVisiblePart) {
     Font f("DejaVu Sans Mono", 6000);
     ASSERT_TRUE(f.f);
-    Line l(f.f, U"I");
+    Colour white(1, 1, 1, 1);
+    Line l(f.f, U"I", white.c);
     Pixels px(8, 8);
     // The stem of a 6000-pixel "I" covers this small window completely.
     const double adv = CTLineGetTypographicBounds(l.l, nullptr, nullptr, nullptr);
-    CTLineDraw(l.l, px.target(), 4 - adv / 2, 2000, kWhite, true);
+    px.draw(l.l, 4 - adv / 2, 2000);
     EXPECT_EQ(px.at(0, 0, 1), 255);
     EXPECT_EQ(px.at(7, 7, 1), 255);
 }
@@ -253,14 +278,15 @@ TEST(CoreTextThreads, OneFontDrawsFromSeveralThreads) {
     Font f("DejaVu Sans", 14);
     ASSERT_TRUE(f.f);
     std::vector<std::thread> threads;
-    std::vector<Pixels> results(4, Pixels(120, 24));
+    std::vector<std::unique_ptr<Pixels>> results;
+    for (int i = 0; i < 4; ++i) results.push_back(std::make_unique<Pixels>(120, 24));
     for (int i = 0; i < 4; ++i)
         threads.emplace_back([&, i] {
             for (int k = 0; k < 20; ++k) {
                 Line l(f.f, U"Cutoff 127");
-                CTLineDraw(l.l, results[i].target(), 2, 18, kWhite, true);
+                results[i]->draw(l.l, 2, 18);
             }
         });
     for (auto& t : threads) t.join();
-    for (int i = 1; i < 4; ++i) EXPECT_EQ(results[i].mem, results[0].mem);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(results[i]->mem, results[0]->mem);
 }
