@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/IUnitAU_ViewFactory.h"
 #include "framework/Log.h"
 #include "platform/corefoundation/Bundle.h"
 
@@ -280,6 +281,9 @@ OSStatus IUnitAU::GetPropertyInfo(AUCall* c) {
         case kPropFactoryPresets:
             c->dataSize = sizeof(FactoryPresets);
             return kNoErr;
+        case kPropParameterStringFromValue:
+            c->dataSize = sizeof(ParameterStringFromValue);
+            return kNoErr;
         case kPropHostCallbacks:
             c->dataSize = sizeof(HostCallbackInfo);
             c->writable = true;
@@ -319,6 +323,14 @@ OSStatus IUnitAU::GetProperty(AUCall* c) {
         }
         case kPropMaxFramesPerSlice:
             return putValue(c, mMaxFrames);
+        case kPropParameterStringFromValue: {
+            ParameterStringFromValue v{};
+            if (!takeValue(c, &v)) return kErrParam;
+            const IParam* p = GetParam(v.paramID);
+            if (!p) return kErrInvalidParameter;
+            copyText(v.text, sizeof v.text, p->GetDisplayForHost(v.value).c_str());
+            return putValue(c, v);
+        }
         case kPropFactoryPresets:
             return putValue(c, FactoryPresets{mPresets.NFactoryPresets(), nullptr});
         case kPropHostCallbacks: {
@@ -390,6 +402,7 @@ OSStatus IUnitAU::SetProperty(AUCall* c) {
         case kPropParameterInfo:
         case kPropFactoryPresets:
         case kPropCocoaUI:
+        case kPropParameterStringFromValue:
             return kErrPropertyNotWritable;
         default:
             return kErrInvalidProperty;
@@ -397,6 +410,14 @@ OSStatus IUnitAU::SetProperty(AUCall* c) {
     if (s == kNoErr) NotifyPropertyListeners(c->propertyID);
     return s;
 }
+
+// ---- View
+
+void* IUnitAU::OpenView(void* parentView, int* width, int* height) {
+    return IUnitAU_ViewFactory::uiViewForAudioUnit(this, parentView, width, height);
+}
+
+void IUnitAU::CloseView(void* view) { IUnitAU_ViewFactory::closeView(this, view); }
 
 // ---- Dispatch
 

@@ -53,9 +53,10 @@ public:
     bool GetParameterInfo(int idx, platform::au::ParameterInfo* pInfo) const;
     IPresets& Presets() { return mPresets; }
 
-    // ---- The view. The base makes none; the view factory overrides.
-    virtual void* OpenView(void* parentView, int* width, int* height) { return nullptr; }
-    virtual void CloseView(void* view) {}
+    // ---- The view: the panel's window opened into the host's view, or
+    // null when the plug-in has no graphics.
+    virtual void* OpenView(void* parentView, int* width, int* height);
+    virtual void CloseView(void* view);
 
     // ---- The component entry: every selector but Open.
     platform::au::OSStatus Dispatch(platform::au::AUCall* call);

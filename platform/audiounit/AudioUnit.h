@@ -51,6 +51,7 @@ enum PropertyID : uint32_t {
     kPropFactoryPresets = 24,     // FactoryPresets
     kPropHostCallbacks = 27,      // HostCallbackInfo
     kPropCocoaUI = 31,            // CocoaViewInfo
+    kPropParameterStringFromValue = 33,  // ParameterStringFromValue
     kPropPresentPreset = 36,      // PresetInfo
 };
 
@@ -74,6 +75,13 @@ struct ParameterInfo {
     float maxValue;
     float defaultValue;
     uint32_t flags;
+};
+
+// The text a parameter shows for a value (a port name, "on", "12.5").
+struct ParameterStringFromValue {
+    int32_t paramID;
+    float value;
+    char text[256];  // out
 };
 
 // The host's musical time, asked for by the plug-in during a render call.
