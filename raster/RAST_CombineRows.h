@@ -240,6 +240,17 @@ struct _RAST_Template_Blit2 {
                    int alpha) {
     for (; h > 0; h--, dest += dstspan, src += srcspan) rast_rows::Row<C>::run(dest, src, w, alpha);
   }
+
+  // Scaled rows (RAST_ScaledBlit.cpp): positions and steps in 16.16, spans
+  // in bytes; src is source pixel (0, 0). Nearest pixel, or bilinear when
+  // filter is 0x100.
+  static void scaleBlit(unsigned char* dest, const unsigned char* src, int w, int h, int sx, int sy, int dx, int dy,
+                        int right, int bottom, int srcspan, int dstspan, int alpha, int filter);
+  // Box average over a side x side window of weights starting offset pixels
+  // up and left of each sampled pixel.
+  static void scaleBlitFilterDown(unsigned char* dest, const unsigned char* src, int w, int h, int sx, int sy, int dx,
+                                  int dy, int right, int bottom, int srcspan, int dstspan, int alpha,
+                                  const int* weights, int offset, int side);
 };
 
 // Colour fills, one instance per combiner. Strides are in bytes.
