@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
 #include "src/PatchLibrarianRecords.h"
 
 class ByteChunk;
@@ -47,6 +50,27 @@ public:
     // Banks are never deleted here.
     void clearDataStructures(int which);
 
+    // Folder scan. Appends every bank file below rootPath to bankFiles and
+    // folderTree; when a file was split, empties both and scans once more.
+    void loadPatchesFromFilesystem(std::string rootPath);
+    // Every folder below path, each after its own subfolders.
+    void buildFolderStructure(const std::string& path, std::vector<std::string>* list);
+    // Reads one bank file into a new bank, listed in bankFiles. Null when the
+    // file was split and moved, could not be read, or held no program.
+    PatchFile* parseFolderFiles(Poco::File file, Poco::Path path, int depth, int sourceIndex, std::string extension);
+    // Files a bank into folderTree by its folder chain (three levels).
+    void createFolderFilesStructure(PatchFile* bank);
+    // Empties both bank lists and all trees, then scans patchesPath.
+    void initBankFilesOnDiscard(std::string patchesPath);
+
+    // Stores a copy of the program into the selected slot of the upper bank,
+    // brought to 128 slots first. No upper bank or slot: nothing happens.
+    void setSysexDatatoSelectedSlot(LibrarianPatch* patch);
+
+    // Replaces the search results by the programs whose name holds text
+    // (bytes compared exactly), in banks of at most 128.
+    void createNewSearchPatchFiles(std::string text);
+
     // Bank reader. Appends the programs found in the first `size` bytes of
     // the chunk to bank: single program dumps (raw back to back, or the
     // SysEx events of a Standard MIDI File) and whole-bank dumps. Anything
@@ -81,6 +105,8 @@ public:
 
 private:
     void log(const std::string& text);
+    void scanFolders(const std::string& rootPath, bool mayRescan);
+    void moveToConvertedBanks(Poco::File& file, const std::string& fileName);
     PatchFile* upperBank() const;
     void importWholeBank(const uint8_t* bytes, int size, PatchFile* bank);
     void takeMessage(const uint8_t* bytes, int size, PatchFile* bank);

@@ -1,5 +1,8 @@
 // Splitting an oversized bank into 128-program bank files beside it.
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 
 #include "framework/ByteChunk.h"
@@ -12,6 +15,13 @@ namespace {
 bool pathExists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool sameBytes(const std::string& path, const ByteChunk& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string have((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return have.size() == static_cast<size_t>(bytes.Size()) &&
+           std::memcmp(have.data(), bytes.GetBytes(), have.size()) == 0;
 }
 
 }  // namespace
@@ -43,13 +53,14 @@ bool PatchLibrarian::createNewPatchFile(PatchFile* source, std::string folderNam
 
     const size_t cut = sourcePath.find_last_of("/\\");
     const std::string folder = cut == std::string::npos ? std::string() : sourcePath.substr(0, cut + 1);
-    // A bank already there under that name is never replaced.
-    std::string target = folder + bank.fileName;
-    for (int copy = 2; pathExists(target); ++copy) {
-        bank.fileName = stem + " Singles " + number + " (" + std::to_string(copy) + ")." + extension;
-        target = folder + bank.fileName;
-    }
-
     ByteChunk image;
-    return buildBankImage(bank.patches, smf, &image) && writeFileReplacing(target, image);
+    if (!buildBankImage(bank.patches, smf, &image)) return false;
+    // A bank already there under the new name is never replaced; one that
+    // holds exactly these bytes is this block, written by an earlier split.
+    for (int copy = 1;; ++copy) {
+        if (copy > 1) bank.fileName = stem + " Singles " + number + " (" + std::to_string(copy) + ")." + extension;
+        const std::string target = folder + bank.fileName;
+        if (!pathExists(target)) return writeFileReplacing(target, image);
+        if (sameBytes(target, image)) return true;
+    }
 }

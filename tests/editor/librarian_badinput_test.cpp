@@ -2,9 +2,11 @@
 // file is left as it was, and only real programs load.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "librarian_testbanks.h"
+#include "src/Halvoran.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
 #include "src/PatchLibrarianWriteBank.h"
@@ -103,6 +105,39 @@ TEST(LibrarianBadInput, EveryExtensionEveryDamage) {
                 EXPECT_TRUE(real.count(p.sysexMessages[0].data)) << c.what << ": a program that was never written";
             }
         }
+    }
+}
+
+TEST(LibrarianBadInput, FolderScanChangesNothingOnDisk) {
+    hvtest::TempDataDir dir;
+    auto programs = randomPrograms(128, 77);
+    std::set<Bytes> real;
+    for (const auto& p : programs) real.insert(programDump(p));
+    real.insert(Bytes(hvInitPatchData, hvInitPatchData + 297));
+
+    std::map<fs::path, Bytes> before;
+    int index = 0;
+    for (const std::string ext : {"mid", "syx", "hvx", "qzx", "MID"}) {
+        for (const Case& c : damagedFiles()) {
+            if (c.what == "raw oversized") continue;  // split on purpose
+            fs::path file = dir.path() / "Patches" / (std::to_string(index++) + " " + c.what + "." + ext);
+            fs::create_directories(file.parent_path());
+            writeFile(file, c.bytes);
+            before[file] = c.bytes;
+        }
+    }
+    Halvoran plug;
+    PatchLibrarian lib(&plug);
+    lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
+
+    std::map<fs::path, Bytes> after;
+    for (auto& e : fs::recursive_directory_iterator(dir.path()))
+        if (e.is_regular_file()) after[e.path()] = readFile(e.path());
+    EXPECT_TRUE(after == before);
+    EXPECT_FALSE(lib.bankFiles.empty());
+    for (const PatchFile* bank : lib.bankFiles) {
+        ASSERT_EQ(bank->patches.size(), 128u) << bank->fileName;
+        for (const LibrarianPatch& p : bank->patches) EXPECT_TRUE(real.count(p.sysexMessages.at(0).data)) << bank->fileName;
     }
 }
 

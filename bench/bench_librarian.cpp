@@ -1,0 +1,138 @@
+// The librarian at scale: a data folder of 1,000 bank files (128,000
+// programs) in nested folders. Measures the start-up scan against reading
+// the same files alone (the floor the scan should stay near), and name
+// searches across all programs (target: under 50 ms). Peak memory is the
+// process's maximum resident set after each benchmark.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "src/Halvoran.h"
+#include "src/PatchLibrarian.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFiles = 1000;
+const char* kWords[] = {"Lead", "Bass", "Pad", "Keys", "Brass", "Strings", "Pluck", "Sweep", "Choir", "Organ"};
+
+// 128 program dumps with names such as "Pad 0413 k" in a 38016-byte bank.
+std::string bankBytes(std::mt19937& rng) {
+    std::string out;
+    for (int slot = 0; slot < 128; ++slot) {
+        unsigned char data[254];
+        for (auto& b : data) b = static_cast<unsigned char>(rng() & 0x7F);
+        std::string name = std::string(kWords[rng() % 10]) + " " + std::to_string(1000 + rng() % 9000) + " " +
+                           static_cast<char>('a' + rng() % 26);
+        name.resize(12, ' ');
+        for (int i = 0; i < 12; ++i) data[i] = static_cast<unsigned char>(name[i]);
+        data[12] = data[13] = 0;
+        std::string dump = {'\xF0', '\x42', '\x30', '\x58', '\x40'};
+        for (int g = 0; g * 7 < 254; ++g) {
+            dump += '\0';
+            for (int k = 0; k < 7 && g * 7 + k < 254; ++k) dump += static_cast<char>(data[g * 7 + k]);
+        }
+        dump += '\xF7';
+        out += dump;
+    }
+    return out;
+}
+
+struct DataFolder {
+    fs::path root;
+    std::vector<fs::path> files;
+    DataFolder() {
+        root = fs::temp_directory_path() / ("halvoran-bench-" + std::to_string(::getpid()));
+        setenv("HALVORAN_DATA_DIR", root.c_str(), 1);
+        std::mt19937 rng(2024);
+        for (int i = 0; i < kFiles; ++i) {
+            // Patches, 10 first-level folders, 5 below each, a few files deeper.
+            fs::path folder = root / "Patches";
+            if (i % 10) folder /= "Group " + std::to_string(i % 10);
+            if (i % 4) folder /= "Set " + std::to_string(i % 5);
+            if (i % 50 == 7) folder /= "Archive";
+            fs::create_directories(folder);
+            fs::path file = folder / ("Bank " + std::to_string(i) + ".syx");
+            std::ofstream(file, std::ios::binary) << bankBytes(rng);
+            files.push_back(file);
+        }
+    }
+    ~DataFolder() { fs::remove_all(root); }
+};
+
+DataFolder& data() {
+    static DataFolder folder;
+    return folder;
+}
+
+void reportPeak(benchmark::State& state) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_ReadFilesOnly(benchmark::State& state) {
+    auto& folder = data();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (const fs::path& p : folder.files) {
+            std::ifstream in(p, std::ios::binary);
+            std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            bytes += content.size();
+            benchmark::DoNotOptimize(content.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+    reportPeak(state);
+}
+
+void BM_StartupScan(benchmark::State& state) {
+    data();
+    Halvoran plug;
+    size_t programs = 0;
+    for (auto _ : state) {
+        PatchLibrarian lib(&plug);
+        lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
+        programs = 0;
+        for (const PatchFile* b : lib.bankFiles) programs += b->patches.size();
+    }
+    state.counters["programs"] = static_cast<double>(programs);
+    state.SetBytesProcessed(static_cast<int64_t>(programs) * 297 * state.iterations());
+    reportPeak(state);
+}
+
+void BM_NameSearch(benchmark::State& state, const char* text) {
+    data();
+    Halvoran plug;
+    PatchLibrarian lib(&plug);
+    lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
+    size_t found = 0;
+    for (auto _ : state) {
+        lib.createNewSearchPatchFiles(text);
+        found = 0;
+        for (const PatchFile* b : lib.searchBankFiles) found += b->patches.size();
+    }
+    state.counters["matches"] = static_cast<double>(found);
+    reportPeak(state);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ReadFilesOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartupScan)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSearch, rare_name, "Pluck 4242")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSearch, one_word, "Brass")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSearch, nothing, "Zither")->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
