@@ -10,6 +10,7 @@
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
 #include "host/HostView.h"
+#include "host/view.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ void onSignal(int) { gInterrupted = true; }
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; i++)
+        if (std::string(argv[i]) == "--test-panel") return hostRunTestPanel(argc, argv);
     hvhost::HostOptions options;
     std::string error;
     if (!hvhost::parseOptions(argc, argv, &options, &error)) {

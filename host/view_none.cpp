@@ -1,7 +1,0 @@
-#include "host/HostView.h"
-
-namespace hvhost {
-
-bool runHostView(HostSession&, const std::atomic<bool>&) { return false; }
-
-}  // namespace hvhost
