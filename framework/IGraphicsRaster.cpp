@@ -31,12 +31,9 @@
 #else
 #define HV_HAS_IMAGES 0
 #endif
-#if __has_include("raster/RAST_CachedFont.h")
-#include "raster/RAST_CachedFont.h"
-#define HV_HAS_TEXT 1
-#else
+// Text goes through RAST_CachedFont and the toolkit's CreateFont once both
+// are in; until then panel text is not drawn.
 #define HV_HAS_TEXT 0
-#endif
 #if __has_include("platform/corefoundation/Bundle.h")
 #include "platform/corefoundation/Bundle.h"
 #define HV_HAS_BUNDLE 1
@@ -87,17 +84,10 @@ RAST_IBitmap* LoadScaledPNG(const char* path, double scale) {
 }
 
 bool DrawText(const IGraphics* owner, RAST_IBitmap* dest, const IText* style, const char* str, const IRECT* rect) {
-#if HV_HAS_TEXT
-  return DrawTextWithFont(owner, dest, style, str, rect);
-#else
   return true;
-#endif
 }
 
 void ForgetFonts(const IGraphics* owner) {
-#if HV_HAS_TEXT
-  ForgetFontsOf(owner);
-#endif
 }
 
 std::string FindResource(const IGraphics* owner, const char* path) {
