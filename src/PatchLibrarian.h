@@ -98,6 +98,10 @@ public:
     // for. False when there is no upper bank or the file was not written;
     // the file at path is then as it was.
     bool saveEditedPatch(std::string path, std::string name);
+    // Asks for a file name in the save dialog (fileName and directory are
+    // the proposals), then writes the upper bank there as savePatchAsPath
+    // does. False when the dialog was cancelled or nothing was written.
+    bool savePatchAs(const char* fileName, std::string directory, bool asMid);
     // Writes the upper bank to a path the user chose, raw or as a Standard
     // MIDI File, and names the upper pane's bank after it. False when there
     // is no upper bank or the file was not written.

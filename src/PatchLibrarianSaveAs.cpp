@@ -1,10 +1,21 @@
 // Saving the upper bank under a name the user chooses.
 #include <memory>
 
+#include "base/BASE_String.h"
 #include "framework/ByteChunk.h"
+#include "framework/IGraphics.h"
 #include "src/Halvoran.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianWriteBank.h"
+
+bool PatchLibrarian::savePatchAs(const char* fileName, std::string directory, bool asMid) {
+    IGraphics* gui = plug ? plug->GetGUI() : nullptr;
+    if (!gui) return false;
+    BASE_String file(fileName), folder(directory.c_str());
+    gui->PromptForFile(&file, kFileSave, &folder, asMid ? "mid" : "hvx");
+    const std::string chosen = file.Get();
+    return !chosen.empty() && savePatchAsPath(chosen, asMid);
+}
 
 bool PatchLibrarian::savePatchAsPath(const std::string& path, bool asMid) {
     PatchFile* upper = upperBank();

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/IGraphicsMac.h"
 #include "librarian_testbanks.h"
+#include "platform/appkit/HeadlessBackend.h"
 #include "src/Halvoran.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
@@ -133,6 +135,36 @@ TEST(LibrarianWriter, SaveAsTakesFolderAndFileNameFromThePath) {
     EXPECT_EQ(text, "abc");
     removeCharsFromString(text, "");
     EXPECT_EQ(text, "abc");
+}
+
+TEST(LibrarianWriter, SaveAsAsksForTheFileInTheSaveDialog) {
+    hvtest::TempDataDir dir;
+    auto* backend = new platform::appkit::HeadlessBackend;
+    platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(backend));
+    Librarian l;
+    l.upper->patches.push_back(programOf(programDump(randomPrograms(1)[0])));
+    EXPECT_FALSE(l.lib.savePatchAs("Pads.mid", dir.str(), true));  // no panel open
+    l.plug.AttachGraphics(new IGraphicsMac(&l.plug, 100, 100));
+
+    EXPECT_FALSE(l.lib.savePatchAs("Pads.mid", dir.str(), true));  // cancelled
+    EXPECT_TRUE(l.plug.upperBankName.empty() && l.plug.upperBankFolder.empty());
+    ASSERT_EQ(backend->fileRequests().size(), 1u);
+    EXPECT_EQ(backend->fileRequests()[0].kind, platform::appkit::FilePanelKind::Save);
+    EXPECT_EQ(backend->fileRequests()[0].fileName, "Pads.mid");
+    EXPECT_EQ(backend->fileRequests()[0].directory, dir.str());
+    EXPECT_EQ(backend->fileRequests()[0].extensions, std::vector<std::string>{"mid"});
+
+    fs::create_directories(dir.path() / "Leads");
+    backend->queueFileChoice(dir.str() + "Leads/Pads.mid");
+    ASSERT_TRUE(l.lib.savePatchAs("Pads.mid", dir.str(), true));
+    EXPECT_EQ(fs::file_size(dir.path() / "Leads" / "Pads.mid"), 38580u);
+    EXPECT_EQ(l.plug.upperBankFolder, "Leads");
+    EXPECT_EQ(l.plug.upperBankName, "Pads.mid");
+
+    backend->queueFileChoice(dir.str() + "Pads.hvx");
+    ASSERT_TRUE(l.lib.savePatchAs("Pads.hvx", dir.str(), false));
+    EXPECT_EQ(backend->fileRequests().back().extensions, std::vector<std::string>{"hvx"});
+    EXPECT_EQ(fs::file_size(dir.path() / "Pads.hvx"), 38016u);
 }
 
 TEST(LibrarianWriter, NothingIsWrittenWithoutAnUpperBank) {
