@@ -1,5 +1,6 @@
 // The plug-in's external MIDI ports over real JACK ports: a peer stands in
 // for the instrument, with its own ports made before the plug-in lists them.
+#include "framework/IMidiPorts.h"
 #include "framework/IUnitAU.h"
 #include "support/JackServer.h"
 #include "support/MidiReceive.h"
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -298,6 +300,28 @@ TEST_F(MidiPorts, ThreadsClosingInputWhileMessagesArriveIsSafe) {
     plug.reset();
     stop = true;
     sender.join();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MidiApi, ChoosesAlsaWhenTheSequencerExistsUnlessTheEnvironmentSays) {
+    const char* was = getenv("HALVORAN_MIDI_API");
+    std::string saved = was ? was : "";
+    setenv("HALVORAN_MIDI_API", "alsa", 1);
+    EXPECT_EQ(IMidiPorts::chosenApi(), RtMidi::LINUX_ALSA);
+    setenv("HALVORAN_MIDI_API", "jack", 1);
+    EXPECT_EQ(IMidiPorts::chosenApi(), RtMidi::UNIX_JACK);
+    unsetenv("HALVORAN_MIDI_API");
+    bool seq = access("/dev/snd/seq", F_OK) == 0;
+    EXPECT_EQ(IMidiPorts::chosenApi(), seq ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK);
+    setenv("HALVORAN_MIDI_API", "something", 1);
+    EXPECT_EQ(IMidiPorts::chosenApi(), seq ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK);
+    if (was)
+        setenv("HALVORAN_MIDI_API", saved.c_str(), 1);
+    else
+        unsetenv("HALVORAN_MIDI_API");
 }
 
 }  // namespace
