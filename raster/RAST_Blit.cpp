@@ -49,7 +49,7 @@ void drive(const BlitArea& a, RowFn row) {
 }
 
 template <class C>
-void combineArea(const BlitArea& a, int alpha) {
+void drawArea(const BlitArea& a, int alpha) {
   if (!a.bounce) {
     _RAST_Template_Blit2<C>::blit(a.d, a.s, a.w, a.h, a.sstride, a.dstride, alpha);
     return;
@@ -70,8 +70,10 @@ void chanCopyArea(const BlitArea& a, int mode) {
 
 void RAST_Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, RECT* srcrect, float alpha, int mode) {
   if (!dest || !src || alpha == 0.0f) return;
-  const int sw = src->getWidth(), sh = src->getHeight();
-  const int dw = dest->getWidth(), dh = dest->getHeight();
+  // An empty bitmap draws nothing wherever the clipping would put it.
+  Surface ds(dest), ss(src);
+  if (ds.empty() || ss.empty()) return;
+  const int sw = ss.width, sh = ss.height, dw = ds.width, dh = ds.height;
 
   // 64-bit so that no position or size can overflow while clipping.
   int64_t left = 0, top = 0, right = sw, bottom = sh, dx = dstx, dy = dsty;
@@ -84,9 +86,6 @@ void RAST_Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, RECT* 
   }
   rast_detail::clipToDest(left, top, right, bottom, dx, dy, dw, dh);
   if (right - left < 1 || bottom - top < 1) return;
-
-  Surface ds(dest), ss(src);
-  if (ds.empty() || ss.empty()) return;
 
   BlitArea a;
   a.w = (int)(right - left);
@@ -117,17 +116,17 @@ void RAST_Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, RECT* 
   const int op = mode & RAST_MODE_DISPATCH_MASK;
   if (op == RAST_MODE_COPY) {
     if (alpha == 1.0f) {
-      combineArea<_RAST_CombinePixelsClobberNoClamp>(a, 256);
+      drawArea<_RAST_CombinePixelsClobberNoClamp>(a, 256);
       return;
     }
     if (alpha == 0.5f) {
-      combineArea<_RAST_CombinePixelsHalfMixFAST>(a, 128);
+      drawArea<_RAST_CombinePixelsHalfMixFAST>(a, 128);
       return;
     }
   }
   const int ia = RAST_AlphaToInt(alpha);
   if (!ia) return;
-  RAST_DispatchCombiner(op, ia, [&]<class C>() { combineArea<C>(a, ia); });
+  RAST_DispatchCombiner(op, ia, [&]<class C>() { drawArea<C>(a, ia); });
 }
 
 void RAST_Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, int srcx, int srcy, int srcw, int srch,

@@ -1,31 +1,28 @@
 #include "raster/RAST_Combine.h"
 
-#include <array>
-
 namespace {
-
-constexpr std::array<unsigned short, 256> makeInvTab() {
-  std::array<unsigned short, 256> t{};
-  for (int i = 1; i < 256; i++) t[i] = (unsigned short)(65536 / i - 1);
-  return t;
-}
-constexpr std::array<unsigned short, 256> kInvTab = makeInvTab();
 
 int boundCh(int v) { return v < -32768 ? -32768 : v > 32767 ? 32767 : v; }
 int boundAlpha(int v) { return v < -RAST_ALPHA_LIMIT ? -RAST_ALPHA_LIMIT : v > RAST_ALPHA_LIMIT ? RAST_ALPHA_LIMIT : v; }
 
 }  // namespace
 
-const unsigned short _RAST_RGB2HSV_invtab[256] = {
-#define R(i) kInvTab[i], kInvTab[i + 1], kInvTab[i + 2], kInvTab[i + 3]
-#define R16(i) R(i), R(i + 4), R(i + 8), R(i + 12)
-    R16(0),   R16(16),  R16(32),  R16(48),  R16(64),  R16(80),  R16(96),  R16(112),
-    R16(128), R16(144), R16(160), R16(176), R16(192), R16(208), R16(224), R16(240),
-#undef R16
-#undef R
-};
+// Tables written out by expanding an entry macro over the indexes 0..255.
+#define RAST_X8(F, t) F(t), F(t + 1), F(t + 2), F(t + 3), F(t + 4), F(t + 5), F(t + 6), F(t + 7)
+#define RAST_X64(F, t) \
+  RAST_X8(F, t), RAST_X8(F, t + 8), RAST_X8(F, t + 16), RAST_X8(F, t + 24), RAST_X8(F, t + 32), RAST_X8(F, t + 40), \
+      RAST_X8(F, t + 48), RAST_X8(F, t + 56)
+#define RAST_X256(F) RAST_X64(F, 0), RAST_X64(F, 64), RAST_X64(F, 128), RAST_X64(F, 192)
+
+#define RAST_INV(i) (unsigned short)((i) == 0 ? 0 : 65536 / (i) - 1)
+const unsigned short _RAST_RGB2HSV_invtab[256] = {RAST_X256(RAST_INV)};
+#undef RAST_INV
 
 namespace rast_detail {
+
+#define RAST_RECIP(t) (uint32_t)((t) < 2 ? 0 : (1ull << 32) / (t) + 1)
+const uint32_t dodgeRecip[257] = {RAST_X256(RAST_RECIP), RAST_RECIP(256)};
+#undef RAST_RECIP
 
 // Hue runs 0..383 in six sectors of 64 (red 0, yellow 64, green 128, cyan
 // 192, blue 256, magenta 320); saturation and value 0..255.

@@ -50,9 +50,19 @@ inline unsigned char mulCh(int d, int s, int64_t alpha) {
   return store<CLAMP>(((s * alpha + (256 - alpha) * 256) * d) / 65536);
 }
 
+// floor(2^32 / t) + 1 for t = 2..256: n * [t] >> 32 is n / t for every
+// n below 65536, without a division.
+extern const uint32_t dodgeRecip[257];
+
 inline unsigned char dodgeCh(int d, int s, int64_t alpha) {
   int64_t t = 256 - (s * alpha) / 256;
-  int64_t v = t >= 2 ? ((int64_t)d * 256) / t : (int64_t)d * 256;
+  int64_t n = (int64_t)d * 256, v;
+  if (t < 2)
+    v = n;
+  else if (t <= 256)
+    v = (int64_t)(((uint64_t)n * dodgeRecip[t]) >> 32);
+  else
+    v = n / t;
   return (unsigned char)(v > 255 ? 255 : v);
 }
 

@@ -5,15 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 #include "raster/RAST_Combine.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define RAST_HAVE_SSE2 1
-#endif
 
 namespace rast_rows {
 
@@ -27,208 +21,77 @@ inline void pixelSolidRow(unsigned char* d, int w, int r, int g, int b, int a, i
   for (int i = 0; i < w; i++, d += 4) C::doPix(d, r, g, b, a, alpha);
 }
 
-#if RAST_HAVE_SSE2
-
-inline __m128i load4(const unsigned char* p) { return _mm_loadu_si128((const __m128i*)p); }
-inline void store4(unsigned char* p, __m128i v) { _mm_storeu_si128((__m128i*)p, v); }
-
-// Per byte s + (d - s) * keep / 256, truncated toward zero, with keep
-// (0..256) given per 16-bit lane for the low and the high two pixels.
-inline __m128i lerp(__m128i d, __m128i s, __m128i keepLo, __m128i keepHi) {
-  const __m128i z = _mm_setzero_si128();
-  __m128i up = _mm_subs_epu8(d, s);
-  __m128i diff = _mm_or_si128(up, _mm_subs_epu8(s, d));
-  // (diff << 8) * keep >> 16 is diff * keep / 256, exact in 16 bits.
-  __m128i qlo = _mm_mulhi_epu16(_mm_unpacklo_epi8(z, diff), keepLo);
-  __m128i qhi = _mm_mulhi_epu16(_mm_unpackhi_epi8(z, diff), keepHi);
-  __m128i q = _mm_packus_epi16(qlo, qhi);
-  __m128i down = _mm_cmpeq_epi8(up, z);  // d <= s: move down from s
-  return _mm_or_si128(_mm_and_si128(down, _mm_sub_epi8(s, q)), _mm_andnot_si128(down, _mm_add_epi8(s, q)));
-}
-
-// Each pixel's alpha byte spread over its four 16-bit lanes.
-inline __m128i alphaLanes(__m128i v16) {
-  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v16, 0x00), 0x00);
-}
-
-inline __m128i alphaByteMask() { return _mm_set1_epi32(0xFF); }
-
-// Per byte v * factor / 256 (factor 0..256 per 16-bit lane, low and high
-// two pixels).
-inline __m128i scaleBytes(__m128i v, __m128i fLo, __m128i fHi) {
-  const __m128i z = _mm_setzero_si128();
-  return _mm_packus_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(z, v), fLo), _mm_mulhi_epu16(_mm_unpackhi_epi8(z, v), fHi));
-}
-
-// Source-alpha strength k = (a + 1) * alpha / 256 per lane, for 0 <= alpha <= 256.
-struct Strength {
-  __m128i lo, hi;
+// Rows of an area: first pixels and byte strides (negative for flipped
+// bitmaps). Fills leave the source null.
+struct Area {
+  unsigned char* d;
+  const unsigned char* s;
+  int w, h;
+  ptrdiff_t dstride, sstride;
 };
-inline Strength srcAlphaStrength(__m128i sv, __m128i al, bool full) {
-  const __m128i z = _mm_setzero_si128();
-  const __m128i one = _mm_set1_epi16(1);
-  __m128i aLo = _mm_add_epi16(alphaLanes(_mm_unpacklo_epi8(sv, z)), one);
-  __m128i aHi = _mm_add_epi16(alphaLanes(_mm_unpackhi_epi8(sv, z)), one);
-  if (full) return {aLo, aHi};
-  return {_mm_srli_epi16(_mm_mullo_epi16(aLo, al), 8), _mm_srli_epi16(_mm_mullo_epi16(aHi, al), 8)};
-}
 
-// Colour bytes from c, alpha bytes from a.
-inline __m128i withAlpha(__m128i c, __m128i a) {
-  const __m128i m = alphaByteMask();
-  return _mm_or_si128(_mm_andnot_si128(m, c), _mm_and_si128(m, a));
-}
+// Register forms of the combiners' loops, giving the same bytes. They run on
+// 256-bit registers where the processor has them (AVX2), else on 128-bit.
+void copyArea(const Area& a);
+void fillArea(const Area& a, unsigned int c);
+// Copy at 0 < alpha < 256, from a source and from a colour (r, g, b; a = alpha).
+void lerpArea(const Area& a, int alpha);
+void lerpSolidArea(const Area& a, int r, int g, int b, int alpha);
+// Source-alpha copy at full opacity and at 0 <= alpha < 256.
+void srcAlphaFullArea(const Area& a);
+void srcAlphaArea(const Area& a, int alpha);
+// Add and add with source alpha at 0 <= alpha <= 256.
+void addArea(const Area& a, int alpha);
+void addSrcAlphaArea(const Area& a, int alpha);
 
-#endif
-
-#if RAST_HAVE_SSE2
-#define RAST_KERNEL(body) [&](__m128i dv, __m128i sv) -> __m128i { body }
-#else
-#define RAST_KERNEL(body) 0
-#endif
-
-// Four pixels at a time through kernel(destination, source), the rest
-// through the combiner C.
-template <class C, class K>
-inline void registerRow(unsigned char* d, const unsigned char* s, int w, int alpha, K kernel) {
-  int i = 0;
-#if RAST_HAVE_SSE2
-  for (; i + 4 <= w; i += 4) store4(d + 4 * i, kernel(load4(d + 4 * i), load4(s + 4 * i)));
-#endif
-  pixelRow<C>(d + 4 * i, s + 4 * i, w - i, alpha);
-}
-
-// Copy at a constant opacity, 0 < alpha < 256.
-inline void lerpRow(unsigned char* d, const unsigned char* s, int w, int alpha) {
-#if RAST_HAVE_SSE2
-  const __m128i keep = _mm_set1_epi16((short)(256 - alpha));
-#endif
-  registerRow<_RAST_CombinePixelsCopyNoClamp>(d, s, w, alpha, RAST_KERNEL(return lerp(dv, sv, keep, keep);));
-}
-
-// The fill's copy: colour bytes from the colour, alpha byte a = alpha.
-inline void lerpSolidRow(unsigned char* d, int w, int r, int g, int b, int alpha) {
-  int i = 0;
-#if RAST_HAVE_SSE2
-  const __m128i keep = _mm_set1_epi16((short)(256 - alpha));
-  const __m128i c = _mm_set1_epi32((int)RAST_MakePixel(alpha, r, g, b));
-  for (; i + 4 <= w; i += 4) store4(d + 4 * i, lerp(load4(d + 4 * i), c, keep, keep));
-#endif
-  pixelSolidRow<_RAST_CombinePixelsCopyNoClamp>(d + 4 * i, w - i, r, g, b, alpha, alpha);
-}
-
-// Source-alpha copy at full opacity: transparent sources leave the pixel,
-// opaque ones replace it; in between colour moves by (255 - a) / 256 and
-// the alpha bytes add.
-inline void srcAlphaFullRow(unsigned char* d, const unsigned char* s, int w) {
-  int i = 0;
-#if RAST_HAVE_SSE2
-  const __m128i z = _mm_setzero_si128();
-  const __m128i amask = alphaByteMask();
-  const __m128i k255 = _mm_set1_epi16(255);
-  for (; i + 4 <= w; i += 4) {
-    __m128i sv = load4(s + 4 * i);
-    __m128i sa = _mm_and_si128(sv, amask);
-    int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(sa, amask));
-    if (opaque == 0xFFFF) {
-      store4(d + 4 * i, sv);
-      continue;
-    }
-    __m128i clear = _mm_cmpeq_epi32(sa, z);
-    if (_mm_movemask_epi8(clear) == 0xFFFF) continue;
-    __m128i dv = load4(d + 4 * i);
-    __m128i keepLo = _mm_sub_epi16(k255, alphaLanes(_mm_unpacklo_epi8(sv, z)));
-    __m128i keepHi = _mm_sub_epi16(k255, alphaLanes(_mm_unpackhi_epi8(sv, z)));
-    __m128i out = withAlpha(lerp(dv, sv, keepLo, keepHi), _mm_adds_epu8(dv, sa));
-    out = _mm_or_si128(_mm_and_si128(clear, dv), _mm_andnot_si128(clear, out));
-    store4(d + 4 * i, out);
-  }
-#endif
-  pixelRow<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(d + 4 * i, s + 4 * i, w - i, 256);
-}
-
-// Source-alpha copy at 0 <= alpha < 256, where k = (a + 1) * alpha / 256
-// stays below 256 and a transparent source gives k = 0, keeping the pixel.
-inline void srcAlphaRow(unsigned char* d, const unsigned char* s, int w, int alpha) {
-#if RAST_HAVE_SSE2
-  const __m128i k256 = _mm_set1_epi16(256);
-  const __m128i al = _mm_set1_epi16((short)alpha);
-#endif
-  registerRow<_RAST_CombinePixelsCopySourceAlphaNoClamp>(d, s, w, alpha, RAST_KERNEL({
-    Strength k = srcAlphaStrength(sv, al, false);
-    __m128i out = lerp(dv, sv, _mm_sub_epi16(k256, k.lo), _mm_sub_epi16(k256, k.hi));
-    return withAlpha(out, _mm_adds_epu8(dv, _mm_packus_epi16(k.lo, k.hi)));
-  }));
-}
-
-// Add at 0 <= alpha <= 256: saturating add of s * alpha / 256.
-inline void addRow(unsigned char* d, const unsigned char* s, int w, int alpha) {
-#if RAST_HAVE_SSE2
-  const __m128i al = _mm_set1_epi16((short)alpha);
-#endif
-  if (alpha == 256)
-    registerRow<_RAST_CombinePixelsAdd>(d, s, w, alpha, RAST_KERNEL(return _mm_adds_epu8(dv, sv);));
-  else
-    registerRow<_RAST_CombinePixelsAdd>(d, s, w, alpha, RAST_KERNEL(return _mm_adds_epu8(dv, scaleBytes(sv, al, al));));
-}
-
-// Add with source alpha at 0 <= alpha <= 256; a transparent source has
-// k <= 1, which adds nothing.
-inline void addSrcAlphaRow(unsigned char* d, const unsigned char* s, int w, int alpha) {
-#if RAST_HAVE_SSE2
-  const __m128i al = _mm_set1_epi16((short)alpha);
-  const bool full = alpha == 256;
-#endif
-  registerRow<_RAST_CombinePixelsAddSourceAlpha>(d, s, w, alpha, RAST_KERNEL({
-    Strength k = srcAlphaStrength(sv, al, full);
-    return _mm_adds_epu8(dv, scaleBytes(sv, k.lo, k.hi));
-  }));
-}
-
-#undef RAST_KERNEL
+// Whether the 256-bit forms run; tests and benchmarks turn them off to
+// reach the 128-bit ones. Turning them on does nothing without AVX2.
+bool wideRegisters();
+void useWideRegisters(bool on);
 
 // Combiners that work on whole words.
 template <class C>
 concept WordCombiner = requires(unsigned int* d, unsigned int c) { C::doPixWord(d, c); };
 
-// One row of the blit: the combiner's per-pixel loop, or its register form
-// where the opacity allows it.
+// The blit's loop for combiner C: its register form where the opacity
+// allows it, else the combiner pixel by pixel.
 template <class C>
-struct Row {
-  static inline void run(unsigned char* d, const unsigned char* s, int w, int alpha) {
-    if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
-      memcpy(d, s, (size_t)w * 4);
-      return;
-    } else if constexpr (WordCombiner<C>) {
+inline void combineArea(const Area& a, int alpha) {
+  if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
+    return copyArea(a);
+  } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopyNoClamp>) {
+    if (alpha > 0 && alpha < 256) return lerpArea(a, alpha);
+  } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>) {
+    return srcAlphaFullArea(a);
+  } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopySourceAlphaNoClamp>) {
+    if (alpha >= 0 && alpha < 256) return srcAlphaArea(a, alpha);
+  } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsAdd>) {
+    if (alpha >= 0 && alpha <= 256) return addArea(a, alpha);
+  } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsAddSourceAlpha>) {
+    if (alpha >= 0 && alpha <= 256) return addSrcAlphaArea(a, alpha);
+  }
+  unsigned char* d = a.d;
+  const unsigned char* s = a.s;
+  for (int y = 0; y < a.h; y++, d += a.dstride, s += a.sstride) {
+    if constexpr (WordCombiner<C>) {
       unsigned int* dw = (unsigned int*)d;
       const unsigned int* sw = (const unsigned int*)s;
-      for (int i = 0; i < w; i++) C::doPixWord(dw + i, sw[i]);
-      return;
-    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopyNoClamp>) {
-      if (alpha > 0 && alpha < 256) return lerpRow(d, s, w, alpha);
-    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>) {
-      return srcAlphaFullRow(d, s, w);
-    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopySourceAlphaNoClamp>) {
-      if (alpha >= 0 && alpha < 256) return srcAlphaRow(d, s, w, alpha);
-    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsAdd>) {
-      if (alpha >= 0 && alpha <= 256) return addRow(d, s, w, alpha);
-    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsAddSourceAlpha>) {
-      if (alpha >= 0 && alpha <= 256) return addSrcAlphaRow(d, s, w, alpha);
+      for (int i = 0; i < a.w; i++) C::doPixWord(dw + i, sw[i]);
+    } else {
+      pixelRow<C>(d, s, a.w, alpha);
     }
-    pixelRow<C>(d, s, w, alpha);
   }
-};
+}
 
-// One row of a solid fill (colour channels r, g, b; a = alpha).
+// A fill's loop for combiner C: colour (r, g, b) and a = alpha.
 template <class C>
-struct SolidRow {
-  static inline void run(unsigned char* d, int w, int r, int g, int b, int alpha) {
-    if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopyNoClamp>) {
-      if (alpha > 0 && alpha < 256) return lerpSolidRow(d, w, r, g, b, alpha);
-    }
-    pixelSolidRow<C>(d, w, r, g, b, alpha, alpha);
+inline void solidArea(const Area& a, int r, int g, int b, int alpha) {
+  if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopyNoClamp>) {
+    if (alpha > 0 && alpha < 256) return lerpSolidArea(a, r, g, b, alpha);
   }
-};
+  unsigned char* d = a.d;
+  for (int y = 0; y < a.h; y++, d += a.dstride) pixelSolidRow<C>(d, a.w, r, g, b, alpha, alpha);
+}
 
 }  // namespace rast_rows
 
@@ -238,7 +101,7 @@ template <class C>
 struct _RAST_Template_Blit2 {
   static void blit(unsigned char* dest, const unsigned char* src, int w, int h, ptrdiff_t srcspan, ptrdiff_t dstspan,
                    int alpha) {
-    for (; h > 0; h--, dest += dstspan, src += srcspan) rast_rows::Row<C>::run(dest, src, w, alpha);
+    rast_rows::combineArea<C>({dest, src, w, h, dstspan, srcspan}, alpha);
   }
 
   // Scaled rows (RAST_ScaledBlit.cpp): positions and steps in 16.16, spans
@@ -258,7 +121,7 @@ template <class C>
 struct _RAST_Template_Blit1 {
   // Every pixel with the colour (r, g, b) and a = alpha.
   static void solidBlit(unsigned char* dest, int w, int h, int r, int g, int b, int alpha, ptrdiff_t stride) {
-    for (; h > 0; h--, dest += stride) rast_rows::SolidRow<C>::run(dest, w, r, g, b, alpha);
+    rast_rows::solidArea<C>({dest, nullptr, w, h, stride, 0}, r, g, b, alpha);
   }
 
   // start, dx and dy hold red, green, blue and alpha in 16.16 fixed point;

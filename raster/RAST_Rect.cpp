@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "raster/RAST_BitmapAccess.h"
 #include "raster/RAST_CombineRows.h"
@@ -51,9 +52,13 @@ bool wordCopy(int alpha, F&& f) {
 
 template <class W>
 void wordFill(const Surface& s, const ClipRect& c, unsigned int color) {
-  forMemoryRows(s, c, [&](unsigned int* p) {
-    for (int i = 0; i < c.w; i++) W::doPixWord(p + i, color);
-  });
+  if constexpr (std::is_same_v<W, _RAST_CombinePixelsClobberFAST>) {
+    rast_rows::fillArea({s.at(c.x, c.y), nullptr, c.w, c.h, s.stride(), 0}, color);
+  } else {
+    forMemoryRows(s, c, [&](unsigned int* p) {
+      for (int i = 0; i < c.w; i++) W::doPixWord(p + i, color);
+    });
+  }
 }
 
 // Truncation of v * 256 into a 32-bit int, saturating.
@@ -94,7 +99,7 @@ void RAST_ClearRect(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int
 void RAST_Clear(RAST_IBitmap* dest, unsigned int color) {
   Surface s(dest);
   if (s.empty()) return;
-  for (int y = 0; y < s.height; y++) std::fill_n(s.bits + (ptrdiff_t)y * s.span, s.width, color);
+  rast_rows::fillArea({(unsigned char*)s.bits, nullptr, s.width, s.height, (ptrdiff_t)s.span * 4, 0}, color);
 }
 
 unsigned int RAST_GetPixel(RAST_IBitmap* bm, int x, int y) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "raster/RAST_Bitmap.h"
+#include "raster/RAST_CombineRows.h"
 
 namespace rasttest {
 
@@ -52,5 +53,15 @@ inline void fillRandom(RAST_IBitmap& bm, std::mt19937& rng) {
   for (int y = 0; y < bm.getHeight(); y++)
     for (int x = 0; x < bm.getWidth(); x++) bm.getBits()[(size_t)y * bm.getRowSpan() + x] = (unsigned int)rng();
 }
+
+// Runs the register rows at one width for the life of the object.
+class RegisterWidth {
+ public:
+  explicit RegisterWidth(bool wide) : m_prev(rast_rows::wideRegisters()) { rast_rows::useWideRegisters(wide); }
+  ~RegisterWidth() { rast_rows::useWideRegisters(m_prev); }
+
+ private:
+  bool m_prev;
+};
 
 }  // namespace rasttest

@@ -214,11 +214,16 @@ TEST(RastBlit, RowsMatchTheFormulas) {
   struct Run {
     float alpha;
     int mode;
-  } runs[] = {{0.3f, 0},   {0.99f, 0},  {0.01f, 0},      {1.5f, 0},       {1.0f, 0x10000}, {0.6f, 0x10000},
+  } runs[] = {{1.0f, 0}, {0.5f, 0}, {0.3f, 0},   {0.99f, 0},  {0.01f, 0},      {1.5f, 0},       {1.0f, 0x10000}, {0.6f, 0x10000},
               {0.2f, 0x10000}, {0.999f, 0x10000}, {1.7f, 0x10000}, {-0.4f, 0x10000}, {1.0f, 1}, {0.6f, 1},
               {-0.3f, 1},  {1.0f, 0x10001}, {0.6f, 0x10001}, {2.0f, 0x10001}};
+  std::vector<int> widths;
+  for (int w = 1; w <= 19; w++) widths.push_back(w);
+  for (int w : {37, 255, 256, 300}) widths.push_back(w);
+  for (bool wide : {true, false})
   for (const Run& run : runs)
-    for (int w = 1; w <= 19; w++) {
+    for (int w : widths) {
+      rasttest::RegisterWidth width(wide);
       RAST_MemBitmap src(w, 3, 4), dest(w, 3, 4), orig(w, 3, 4);
       for (int y = 0; y < 3; y++)
         for (int x = 0; x < w; x++) {
@@ -232,9 +237,13 @@ TEST(RastBlit, RowsMatchTheFormulas) {
       int al = (int)(run.alpha * 256.0);
       for (int y = 0; y < 3; y++)
         for (int x = 0; x < w; x++) {
-          unsigned int want = run.mode == 0 && al < 1 ? px(orig, x, y)
-                                                      : refByteBlit(px(orig, x, y), px(src, x, y), al, run.mode);
-          ASSERT_EQ(px(dest, x, y), want) << "mode " << run.mode << " alpha " << run.alpha << " w " << w << " x " << x;
+          unsigned int d = px(orig, x, y), sp = px(src, x, y);
+          unsigned int want = run.mode == 0 && run.alpha == 1.0f   ? sp
+                              : run.mode == 0 && run.alpha == 0.5f ? ((d >> 1) & 0x7F7F7F7Fu) + ((sp >> 1) & 0x7F7F7F7Fu)
+                              : run.mode == 0 && al < 1            ? d
+                                                                   : refByteBlit(d, sp, al, run.mode);
+          ASSERT_EQ(px(dest, x, y), want)
+              << "mode " << run.mode << " alpha " << run.alpha << " w " << w << " x " << x << " wide " << wide;
         }
     }
 }
@@ -263,6 +272,25 @@ TEST(RastBlit, OverlappingSelfBlitActsAsFromACopy) {
                   << "mode " << run.mode << " alpha " << run.alpha << " offset " << ox << "," << oy << " at " << x
                   << "," << y;
         }
+}
+
+// Rows as wide as their span make one block; shifted onto itself they must not.
+TEST(RastBlit, WholeBlockCopy) {
+  RAST_MemBitmap src(8, 5, 4), dest(8, 5, 4);
+  fillPattern(src);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 1.0f, 0);
+  for (int y = 0; y < 5; y++)
+    for (int x = 0; x < 8; x++) EXPECT_EQ(px(dest, x, y), px(src, x, y));
+  for (int dy : {-1, 1}) {
+    RAST_MemBitmap bm(8, 5, 4);
+    fillPattern(bm);
+    RAST_Blit(&bm, &bm, 0, dy, nullptr, 1.0f, 0);
+    for (int y = 0; y < 5; y++)
+      for (int x = 0; x < 8; x++) {
+        int sy = y - dy < 0 || y - dy > 4 ? y : y - dy;  // rows not drawn keep their own
+        EXPECT_EQ(px(bm, x, y), RAST_MakePixel(1, x, sy, 1)) << dy << " " << x << "," << y;
+      }
+  }
 }
 
 TEST(RastBlur, NeedsTwoByTwo) {

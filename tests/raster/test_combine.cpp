@@ -2,6 +2,7 @@
 // formulas (the working is in the comments).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "raster/RAST_Combine.h"
@@ -83,6 +84,19 @@ TEST(RastCombine, ColorDodge) {
   EXPECT_EQ(pix<C>({0, 100, 200, 0}, 128, 128, 0, 0, 256), (Px{0, 200, 255, 0}));
   // s = 100 at 128: t = 206: 25600 / 206 = 124. s = 0 leaves the byte.
   EXPECT_EQ(pix<C>({77, 100, 0, 0}, 100, 0, 0, 0, 128), (Px{77, 124, 0, 0}));
+}
+
+// Every divisor t = 256 - s (s = 0..255 at full opacity) against every byte.
+TEST(RastCombine, ColorDodgeDividesExactly) {
+  for (int s = 0; s < 256; s++)
+    for (int d = 0; d < 256; d++) {
+      int t = 256 - s;
+      int want = t >= 2 ? std::min(255, d * 256 / t) : std::min(255, d * 256);
+      ASSERT_EQ(pix<_RAST_CombinePixelsColorDodge>({0, d, 0, 0}, s, 0, 0, 0, 256)[1], want) << s << " " << d;
+    }
+  // Divisors above 256 (a negative source) and far below 2.
+  EXPECT_EQ(pix<_RAST_CombinePixelsColorDodge>({0, 200, 0, 0}, -256, 0, 0, 0, 256)[1], 200 * 256 / 512);
+  EXPECT_EQ(pix<_RAST_CombinePixelsColorDodge>({0, 3, 0, 0}, 1000, 0, 0, 0, 256)[1], 255);
 }
 
 TEST(RastCombine, Multiply) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "RasterTestBitmaps.h"
+#include "raster/RAST_Blit.h"
 #include "raster/RAST_Rect.h"
 
 namespace {
@@ -61,6 +63,34 @@ TEST(RastFillRect, CopyOpacities) {
   EXPECT_EQ(fillOne(kC, 0.001f, 0), kD);
   EXPECT_EQ(fillOne(kC, 0.0f, 0), kD);
   EXPECT_EQ(fillOne(kC, -0.5f, 0), kD);
+}
+
+// The register rows of the fill against the formula: c + ((d - c) * (256 - alpha)) / 256
+// per byte, the alpha byte's c being the opacity itself; at 1.0 the colour word.
+TEST(RastFillRect, RowsMatchTheFormula) {
+  std::mt19937 rng(9);
+  const unsigned int color = RAST_MakePixel(0x5A, 200, 3, 128);
+  for (bool wide : {true, false})
+    for (float alpha : {1.0f, 0.3f, 0.01f, 0.9f, 0.62f})
+      for (int w = 1; w <= 21; w++) {
+        rasttest::RegisterWidth width(wide);
+        RAST_MemBitmap bm(w, 2, 4), orig(w, 2, 4);
+        rasttest::fillRandom(bm, rng);
+        RAST_Copy(&orig, &bm);
+        RAST_FillRect(&bm, 0, 0, w, 2, color, alpha, 0);
+        const int al = (int)(alpha * 256.0);
+        const unsigned int c = (color & ~0xFFu) | (unsigned)al;
+        for (int y = 0; y < 2; y++)
+          for (int x = 0; x < w; x++) {
+            unsigned int d = px(orig, x, y), want = 0;
+            if (al == 256) want = color;
+            for (int sh = 0; sh < 32 && al < 256; sh += 8) {
+              int db = (int)(d >> sh) & 255, cb = (int)(c >> sh) & 255;
+              want |= (unsigned)((cb + ((db - cb) * (256 - al)) / 256) & 255) << sh;
+            }
+            ASSERT_EQ(px(bm, x, y), want) << alpha << " w " << w << " x " << x << " wide " << wide;
+          }
+      }
 }
 
 TEST(RastFillRect, SourceAlphaScalesTheOpacity) {
