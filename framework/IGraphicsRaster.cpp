@@ -43,6 +43,61 @@
 
 namespace hvraster {
 
+#if HV_HAS_TEXT
+namespace {
+
+// The font store: one cached font per panel, face, size, weight, slant and
+// quality, made on first use and kept until the panel forgets its fonts.
+using FontKey = std::tuple<const IGraphics*, std::string, int, int, int>;
+std::mutex& FontMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<FontKey, std::unique_ptr<RAST_CachedFont>>& Fonts() {
+  static auto* fonts = new std::map<FontKey, std::unique_ptr<RAST_CachedFont>>;
+  return *fonts;
+}
+
+RAST_CachedFont* FontFor(const IGraphics* owner, const IText* style) {
+  FontKey key{owner, style->mFont, style->mSize, (int)style->mStyle, (int)style->mQuality};
+  auto it = Fonts().find(key);
+  if (it != Fonts().end()) return it->second.get();
+  const char quality = style->mQuality == IText::kQualityNonAntiAliased ? 3
+                       : style->mQuality == IText::kQualityAntiAliased  ? 4
+                                                                        : 0;
+  HGDIOBJ hfont = CreateFont(style->mSize, 0, 0, 0, style->mStyle == IText::kStyleBold ? 700 : 400,
+                             style->mStyle == IText::kStyleItalic, 0, 0, 0, 0, 0, quality, 0, style->mFont);
+  auto font = std::make_unique<RAST_CachedFont>();
+  font->SetFromHFont(hfont, RAST_FONT_OWNS_HFONT | RAST_FONT_NATIVE);
+  if (font->GetLineHeight() < 1) return nullptr;
+  return (Fonts()[key] = std::move(font)).get();
+}
+
+bool DrawTextWithFont(const IGraphics* owner, RAST_IBitmap* dest, const IText* style, const char* str,
+                      const IRECT* rect) {
+  std::lock_guard<std::mutex> lock(FontMutex());
+  RAST_CachedFont* font = FontFor(owner, style);
+  if (!font) return false;
+  const unsigned int colour = style->mColor.ToWord();
+  font->SetTextColor(colour);
+  unsigned int flags = style->mAlign == IText::kAlignCenter ? DT_CENTER
+                       : style->mAlign == IText::kAlignFar  ? DT_RIGHT
+                                                            : 0;
+  if (style->mColor.A < 255) flags |= RAST_DT_TEXTALPHA;
+  RECT r{rect->L, rect->T, rect->R, rect->B};
+  font->DrawText(dest, str, -1, &r, flags);
+  return true;
+}
+
+void ForgetFontsOf(const IGraphics* owner) {
+  std::lock_guard<std::mutex> lock(FontMutex());
+  for (auto it = Fonts().begin(); it != Fonts().end();)
+    it = std::get<0>(it->first) == owner ? Fonts().erase(it) : std::next(it);
+}
+
+}  // namespace
+#endif
+
 bool HasBlit() { return HV_HAS_BLIT; }
 bool HasImages() { return HV_HAS_IMAGES; }
 bool HasText() { return HV_HAS_TEXT; }

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "raster/RAST_BitmapAccess.h"
-#include "raster/RAST_Combine.h"
 
 using rast_detail::Surface;
 
@@ -29,26 +28,9 @@ void RAST_DrawGlyphEx(RAST_IBitmap* dest, int x, int y, unsigned int color, cons
 
     unsigned int* d = (unsigned int*)s.at(dx, dy);
     const int stride = s.flipped ? -s.span : s.span;
-    switch (op) {
-        case RAST_MODE_COPY:
-            GlyphDrawImpl<_RAST_CombinePixelsCopyNoClamp>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-            break;
-        case RAST_MODE_ADD:
-            GlyphDrawImpl<_RAST_CombinePixelsAdd>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-            break;
-        case RAST_MODE_COLORDODGE:
-            GlyphDrawImpl<_RAST_CombinePixelsColorDodge>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-            break;
-        case RAST_MODE_MUL:
-            GlyphDrawImpl<_RAST_CombinePixelsMulNoClamp>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-            break;
-        case RAST_MODE_OVERLAY:
-            GlyphDrawImpl<_RAST_CombinePixelsOverlay>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-            break;
-        case RAST_MODE_HSVADJUST:
-            GlyphDrawImpl<_RAST_CombinePixelsHSVAdjust>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-            break;
-    }
+    RAST_DispatchColourCombiner(op, a, [&]<class C>() {
+        GlyphDrawImpl<C>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
+    });
 }
 
 void RAST_DrawGlyph(RAST_IBitmap* dest, int x, int y, unsigned int color, const unsigned char* alphas, int glyph_w,

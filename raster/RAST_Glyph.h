@@ -3,6 +3,7 @@
 #pragma once
 
 #include "raster/RAST_Bitmap.h"
+#include "raster/RAST_Combine.h"
 
 // Draws a mask of coverage bytes (0 skips the pixel, 255 is full) with its
 // top-left pixel at (x, y): each covered pixel is combined with the colour
@@ -36,3 +37,11 @@ struct GlyphDrawImpl {
                 if (mask[i]) C::doPix((unsigned char*)(dest + i), r, g, b, a, (mask[i] * alpha) / 256);
     }
 };
+
+// Calls f.template operator()<C>() with the combiner of a colour operation
+// (mode & 0xFF, 0 to 5) whose opacity varies from pixel to pixel, so a copy
+// always blends; false when the mode draws nothing.
+template <class F>
+inline bool RAST_DispatchColourCombiner(int mode, int alpha, F&& f) {
+    return RAST_DispatchCombiner(mode & RAST_MODE_MASK, alpha > 255 ? 255 : alpha, f);
+}

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "raster/RAST_BitmapAccess.h"
-#include "raster/RAST_Combine.h"
+#include "raster/RAST_Glyph.h"
 
 namespace {
 
@@ -51,17 +51,6 @@ void _RAST_FillFast<C>::FillClippedTrapezoidFAST(int width, int span, unsigned i
         for (int i = 0; i < n; i++) C::doPixWord(p + i, colour);
     });
 }
-
-template struct _RAST_Fill<_RAST_CombinePixelsCopyNoClamp>;
-template struct _RAST_Fill<_RAST_CombinePixelsAdd>;
-template struct _RAST_Fill<_RAST_CombinePixelsColorDodge>;
-template struct _RAST_Fill<_RAST_CombinePixelsMulNoClamp>;
-template struct _RAST_Fill<_RAST_CombinePixelsOverlay>;
-template struct _RAST_Fill<_RAST_CombinePixelsHSVAdjust>;
-template struct _RAST_FillFast<_RAST_CombinePixelsClobberFAST>;
-template struct _RAST_FillFast<_RAST_CombinePixelsHalfMix2FAST>;
-template struct _RAST_FillFast<_RAST_CombinePixelsQuarterMix2FAST>;
-template struct _RAST_FillFast<_RAST_CombinePixelsThreeQuarterMix2FAST>;
 
 void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, int x2b, int y2, unsigned int colour,
                         float alpha, int mode) {
@@ -114,45 +103,21 @@ void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, i
     const int op = mode & RAST_MODE_MASK;
     unsigned int* row = s.bits + (ptrdiff_t)top * s.span;
     const int r = (colour >> 8) & 255, g = (colour >> 16) & 255, b = colour >> 24, ca = colour & 255;
-    switch (op) {
-        case RAST_MODE_COPY:
-            if (a == 256)
-                _RAST_FillFast<_RAST_CombinePixelsClobberFAST>::FillClippedTrapezoidFAST(W, s.span, row, rows, e,
-                                                                                         colour);
-            else if (a == 128)
-                _RAST_FillFast<_RAST_CombinePixelsHalfMix2FAST>::FillClippedTrapezoidFAST(W, s.span, row, rows, e,
-                                                                                          colour);
-            else if (a == 64)
-                _RAST_FillFast<_RAST_CombinePixelsQuarterMix2FAST>::FillClippedTrapezoidFAST(W, s.span, row, rows, e,
-                                                                                             colour);
-            else if (a == 192)
-                _RAST_FillFast<_RAST_CombinePixelsThreeQuarterMix2FAST>::FillClippedTrapezoidFAST(W, s.span, row, rows,
-                                                                                                  e, colour);
-            else if (a > 0)
-                _RAST_Fill<_RAST_CombinePixelsCopyNoClamp>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca,
-                                                                                 a);
-            break;
-        case RAST_MODE_ADD:
-            if (a) _RAST_Fill<_RAST_CombinePixelsAdd>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
-            break;
-        case RAST_MODE_COLORDODGE:
-            if (a)
-                _RAST_Fill<_RAST_CombinePixelsColorDodge>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
-            break;
-        case RAST_MODE_MUL:
-            if (a)
-                _RAST_Fill<_RAST_CombinePixelsMulNoClamp>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
-            break;
-        case RAST_MODE_OVERLAY:
-            if (a) _RAST_Fill<_RAST_CombinePixelsOverlay>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
-            break;
-        case RAST_MODE_HSVADJUST:
-            if (a)
-                _RAST_Fill<_RAST_CombinePixelsHSVAdjust>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
-            break;
-        default:
-            break;
+    auto fast = [&]<class M>() { _RAST_FillFast<M>::FillClippedTrapezoidFAST(W, s.span, row, rows, e, colour); };
+    if (op == RAST_MODE_COPY) {
+        // Whole-word mixes for the opacities that have one.
+        switch (a) {
+            case 256: return fast.template operator()<_RAST_CombinePixelsClobberFAST>();
+            case 128: return fast.template operator()<_RAST_CombinePixelsHalfMix2FAST>();
+            case 64: return fast.template operator()<_RAST_CombinePixelsQuarterMix2FAST>();
+            case 192: return fast.template operator()<_RAST_CombinePixelsThreeQuarterMix2FAST>();
+            default: break;
+        }
     }
+    if (a == 0) return;
+    RAST_DispatchColourCombiner(op, a, [&]<class C>() {
+        _RAST_Fill<C>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
+    });
 }
 
 int _ysort(const void* a, const void* b) {
