@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "raster/RAST_Blit.h"
+#include "raster/RAST_CombineRows.h"
 #include "raster/RAST_Rect.h"
 
 namespace {
@@ -290,6 +291,15 @@ class TableReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --narrow: our 128-bit rows even where 256-bit ones could run.
+  for (int i = 1; i < argc; i++)
+    if (!strcmp(argv[i], "--narrow")) {
+      rast_rows::useWideRegisters(false);
+      for (int j = i; j < argc - 1; j++) argv[j] = argv[j + 1];
+      argc--;
+      break;
+    }
+  std::printf("raster rows: %s registers\n", rast_rows::wideRegisters() ? "256-bit" : "128-bit");
   g_mask05 = solidMask(0.5);
   g_mask06 = solidMask(0.6);
   S();

@@ -11,7 +11,7 @@ using rast_detail::Surface;
 
 namespace {
 
-// A clipped rectangle: its first memory row and columns.
+// A rectangle clipped to its bitmap, in picture coordinates.
 struct ClipRect {
   int x = 0, y = 0, w = 0, h = 0;  // picture coordinates
 };
@@ -115,7 +115,7 @@ void RAST_PutPixel(RAST_IBitmap* bm, int x, int y, unsigned int color, float alp
   const int ia = RAST_AlphaToInt(alpha);
   const int op = mode & RAST_MODE_MASK;
   if (op == RAST_MODE_COPY && wordCopy(ia, [&]<class W>() { W::doPixWord(p, color); })) return;
-  if (!ia || op > RAST_MODE_HSVADJUST || (op == RAST_MODE_COPY && ia < 1)) return;
+  if (!ia || op > RAST_MODE_HSVADJUST) return;
   // Unlike the fill, the colour's own alpha byte is the fourth channel.
   RAST_CombinePixels2(p, (int)RAST_PixelRed(color), (int)RAST_PixelGreen(color), (int)RAST_PixelBlue(color),
                       (int)RAST_PixelAlpha(color), ia, op);

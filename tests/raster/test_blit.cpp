@@ -255,10 +255,12 @@ TEST(RastBlit, OverlappingSelfBlitActsAsFromACopy) {
     int mode;
   } runs[] = {{1.0f, 0}, {0.5f, 0}, {0.3f, 0}, {1.0f, 0x10000}, {0.6f, 0x10000}, {1.0f, 1}, {1.0f, 3}, {1.0f, 0xF6}};
   std::mt19937 rng(7);
+  for (bool wide : {true, false})
   for (int width : {23, 2100})
     for (const Run& run : runs)
       for (int oy = -2; oy <= 2; oy += 2)
         for (int ox : {-5, 0, 3}) {
+          rasttest::RegisterWidth registers(wide);
           RAST_MemBitmap bm(width, 9, 4), copy(width, 9, 4), want(width, 9, 4);
           rasttest::fillRandom(bm, rng);
           RAST_Copy(&copy, &bm);
