@@ -4,11 +4,17 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "raster/RAST_BitmapAccess.h"
 #include "raster/RAST_Blit.h"
 #include "raster/RAST_CombineRows.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -20,34 +26,179 @@ inline const unsigned int* SrcRow(const unsigned char* src, int row, int span) {
   return reinterpret_cast<const unsigned int*>(src + (ptrdiff_t)row * span);
 }
 
-// Alpha and green in the two 32-bit halves, red and blue likewise: the
-// weighted sums of 4 taps then fit each half.
+// One bilinear result: each channel (sum of channel x weight) >> 16, the four
+// weights summing to 65536. Exact: the sums stay below 2^24.
+#if RAST_HAVE_SSE2
+// The channels of two taps side by side in 16-bit lanes: a a r r g g b b.
+inline __m128i Taps(unsigned int p, unsigned int q) {
+  __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)p), _mm_cvtsi32_si128((int)q));
+  return _mm_unpacklo_epi8(x, _mm_setzero_si128());
+}
+inline __m128i WeightPair(unsigned a, unsigned b) { return _mm_set1_epi32((int)(a | (b << 16))); }
+
+inline unsigned int Bilerp(unsigned int p00, unsigned int p01, unsigned int p10, unsigned int p11, unsigned w00,
+                           unsigned w01, unsigned w10, unsigned w11) {
+  // Weights split as 256 h + l so that every product fits a 16-bit multiply.
+  const __m128i top = Taps(p00, p01), bot = Taps(p10, p11);
+  __m128i hi = _mm_add_epi32(_mm_madd_epi16(top, WeightPair(w00 >> 8, w01 >> 8)),
+                             _mm_madd_epi16(bot, WeightPair(w10 >> 8, w11 >> 8)));
+  __m128i lo = _mm_add_epi32(_mm_madd_epi16(top, WeightPair(w00 & 255, w01 & 255)),
+                             _mm_madd_epi16(bot, WeightPair(w10 & 255, w11 & 255)));
+  __m128i sum = _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(hi, 8), lo), 16);
+  sum = _mm_packs_epi32(sum, sum);
+  return (unsigned int)_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum));
+}
+#else
+// Alpha and green in the two 32-bit halves, red and blue likewise.
 inline uint64_t LanesAG(unsigned int p) { return (p & 0xFFu) | ((uint64_t)(p & 0xFF0000u) << 16); }
 inline uint64_t LanesRB(unsigned int p) { return ((p >> 8) & 0xFFu) | ((uint64_t)(p >> 24) << 32); }
 
+inline unsigned int Bilerp(unsigned int p00, unsigned int p01, unsigned int p10, unsigned int p11, unsigned w00,
+                           unsigned w01, unsigned w10, unsigned w11) {
+  uint64_t ag = (LanesAG(p00) * w00 + LanesAG(p01) * w01 + LanesAG(p10) * w10 + LanesAG(p11) * w11) >> 16;
+  uint64_t rb = (LanesRB(p00) * w00 + LanesRB(p01) * w01 + LanesRB(p10) * w10 + LanesRB(p11) * w11) >> 16;
+  return (unsigned int)((ag & 0xFF) | ((rb & 0xFF) << 8) | (((ag >> 32) & 0xFF) << 16) | (((rb >> 32) & 0xFF) << 24));
+}
+#endif
+
 template <class C>
-inline void Put(unsigned char* d, uint64_t ag, uint64_t rb, int alpha) {
-  C::doPix(d, (int)(rb & 0xFFFFFFFFu), (int)(ag >> 32), (int)(rb >> 32), (int)(ag & 0xFFFFFFFFu), alpha);
+inline void Put(unsigned char* d, unsigned int p, int alpha) {
+  if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>)
+    memcpy(d, &p, 4);
+  else
+    C::doPix(d, (int)RAST_PixelRed(p), (int)RAST_PixelGreen(p), (int)RAST_PixelBlue(p), (int)RAST_PixelAlpha(p), alpha);
 }
 
-// Where each destination column samples: skipped, inside (with its right
-// neighbour) or on the last usable column.
-struct Column {
-  int index;
-  unsigned frac;
-  uint8_t kind;  // 0 untouched, 1 interior, 2 last usable column
+// Where each destination column samples: its source column, fraction and
+// kind (0 untouched, 1 interior with its right neighbour, 2 the last usable
+// column).
+struct Columns {
+  std::vector<int> index, frac;
+  std::vector<uint8_t> kind;
+
+  Columns(int w, int sx, int dx, int lastUsable) : index((size_t)w + 4), frac((size_t)w + 4), kind((size_t)w) {
+    int pos = sx;
+    for (int i = 0; i < w; i++, pos += dx) {
+      frac[(size_t)i] = pos & 0xFFFF;
+      int c = index[(size_t)i] = Index(pos);
+      kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
+    }
+  }
 };
 
-void Columns(std::vector<Column>& cols, int w, int sx, int dx, int lastUsable) {
-  cols.resize((size_t)w);
-  int pos = sx;
-  for (int i = 0; i < w; i++, pos += dx) {
-    Column& c = cols[(size_t)i];
-    c.frac = (unsigned)pos & 0xFFFFu;
-    c.index = Index(pos);
-    c.kind = pos < -65535 || c.index > lastUsable ? 0 : c.index < lastUsable ? 1 : 2;
-  }
+#if RAST_HAVE_SSE2
+// Both taps of one row (columns c and c + 1) as a a r r g g b b.
+inline __m128i RowTaps(const unsigned int* row, int c) {
+  __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c)), _mm_setzero_si128());
+  return _mm_unpacklo_epi16(x, _mm_srli_si128(x, 8));
 }
+
+template <int K>
+inline __m128i Lane(__m128i v) {
+  return _mm_shuffle_epi32(v, K * 0x55);
+}
+
+template <int K>
+inline __m128i BilerpLane(const unsigned int* s0, const unsigned int* s1, int c, __m128i hTop, __m128i lTop,
+                          __m128i hBot, __m128i lBot) {
+  const __m128i top = RowTaps(s0, c), bot = RowTaps(s1, c);
+  __m128i hi = _mm_add_epi32(_mm_madd_epi16(top, Lane<K>(hTop)), _mm_madd_epi16(bot, Lane<K>(hBot)));
+  __m128i lo = _mm_add_epi32(_mm_madd_epi16(top, Lane<K>(lTop)), _mm_madd_epi16(bot, Lane<K>(lBot)));
+  return _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(hi, 8), lo), 16);
+}
+
+// Four interior pixels at once: the same arithmetic as Bilerp, with the
+// weights of all four made together.
+inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs, unsigned fy) {
+  const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fxs));
+  const __m128i vfy = _mm_set1_epi32((int)fy);
+  const __m128i w11 = _mm_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
+  const __m128i w01 = _mm_sub_epi32(fx, w11);
+  const __m128i w10 = _mm_sub_epi32(vfy, w11);
+  const __m128i w00 = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(65536), vfy), w01);
+  const __m128i m = _mm_set1_epi32(255);
+  auto pair = [](__m128i a, __m128i b) { return _mm_or_si128(a, _mm_slli_epi32(b, 16)); };
+  const __m128i hTop = pair(_mm_srli_epi32(w00, 8), _mm_srli_epi32(w01, 8));
+  const __m128i lTop = pair(_mm_and_si128(w00, m), _mm_and_si128(w01, m));
+  const __m128i hBot = pair(_mm_srli_epi32(w10, 8), _mm_srli_epi32(w11, 8));
+  const __m128i lBot = pair(_mm_and_si128(w10, m), _mm_and_si128(w11, m));
+  __m128i a = BilerpLane<0>(s0, s1, idx[0], hTop, lTop, hBot, lBot);
+  __m128i b = BilerpLane<1>(s0, s1, idx[1], hTop, lTop, hBot, lBot);
+  __m128i c = BilerpLane<2>(s0, s1, idx[2], hTop, lTop, hBot, lBot);
+  __m128i d = BilerpLane<3>(s0, s1, idx[3], hTop, lTop, hBot, lBot);
+  return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define RAST_HAVE_AVX2_PATH 1
+// The same arithmetic eight pixels at a time, where the processor has AVX2;
+// writes whole words from column i on while all eight columns are interior
+// and returns where it stopped.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+inline __m256i PairAvx2(__m256i a, __m256i b) { return _mm256_or_si256(a, _mm256_slli_epi32(b, 16)); }
+
+// Both taps of one row for pixel k (low half) and k + 4 (high half).
+inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) {
+  // Within each half: a a r r g g b b, zero-extended.
+  const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1, -1,
+                                         5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+  __m256i v = _mm256_set_m128i(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c[k + 4])),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c[k])));
+  return _mm256_shuffle_epi8(v, order);
+}
+
+template <int K>
+inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, const int* c, __m256i hTop,
+                              __m256i lTop, __m256i hBot, __m256i lBot) {
+  const __m256i top = TapsAvx2(s0, c, K), bot = TapsAvx2(s1, c, K);
+  __m256i hi = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(hTop, K * 0x55)),
+                                _mm256_madd_epi16(bot, _mm256_shuffle_epi32(hBot, K * 0x55)));
+  __m256i lo = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(lTop, K * 0x55)),
+                                _mm256_madd_epi16(bot, _mm256_shuffle_epi32(lBot, K * 0x55)));
+  return _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(hi, 8), lo), 16);
+}
+
+// The same arithmetic as Bilerp eight pixels at a time, where the processor
+// has AVX2: writes whole words from column i on while eight columns in a
+// row are interior, and returns where it stopped.
+int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
+                  const uint8_t* kind, int i, int w, unsigned fy) {
+  const __m256i vfy = _mm256_set1_epi32((int)fy);
+  const __m256i full = _mm256_set1_epi32(65536);
+  const __m256i m = _mm256_set1_epi32(255);
+  for (; i + 8 <= w; i += 8) {
+    uint64_t k8;
+    memcpy(&k8, kind + i, 8);
+    if (k8 != 0x0101010101010101ull) break;
+    const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxs + i));
+    const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
+    const __m256i w01 = _mm256_sub_epi32(fx, w11);
+    const __m256i w10 = _mm256_sub_epi32(vfy, w11);
+    const __m256i w00 = _mm256_sub_epi32(_mm256_sub_epi32(full, vfy), w01);
+    const __m256i hTop = PairAvx2(_mm256_srli_epi32(w00, 8), _mm256_srli_epi32(w01, 8));
+    const __m256i lTop = PairAvx2(_mm256_and_si256(w00, m), _mm256_and_si256(w01, m));
+    const __m256i hBot = PairAvx2(_mm256_srli_epi32(w10, 8), _mm256_srli_epi32(w11, 8));
+    const __m256i lBot = PairAvx2(_mm256_and_si256(w10, m), _mm256_and_si256(w11, m));
+    const int* c = idx + i;
+    const __m256i a = BilerpLaneAvx2<0>(s0, s1, c, hTop, lTop, hBot, lBot);
+    const __m256i b = BilerpLaneAvx2<1>(s0, s1, c, hTop, lTop, hBot, lBot);
+    const __m256i e = BilerpLaneAvx2<2>(s0, s1, c, hTop, lTop, hBot, lBot);
+    const __m256i f = BilerpLaneAvx2<3>(s0, s1, c, hTop, lTop, hBot, lBot);
+    // In-lane packing puts pixels 0-3 in the low half and 4-7 in the high.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
+                        _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f)));
+  }
+  return i;
+}
+#pragma GCC pop_options
+
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif
 
 }  // namespace
 
@@ -91,8 +242,10 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
   }
 
   const int R = right - 1, B = bottom - 1;
-  std::vector<Column> cols;
-  Columns(cols, w, sx, dx, R);
+  const Columns cols(w, sx, dx, R);
+  const int* idx = cols.index.data();
+  const int* fxs = cols.frac.data();
+  const uint8_t* kind = cols.kind.data();
   for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
     if (ypos < -65535) continue;
     const int row = Index(ypos);
@@ -102,36 +255,57 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     unsigned char* d = dest;
     if (row < B) {
       const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
-      for (int i = 0; i < w; i++, d += 4) {
-        const Column& c = cols[(size_t)i];
-        if (c.kind == 1) {
-          const unsigned w11 = (c.frac * fy) >> 16;
-          const unsigned w01 = c.frac - w11;
+      int i = 0;
+#if RAST_HAVE_AVX2_PATH
+      const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && HaveAvx2();
+#endif
+      while (i < w) {
+#if RAST_HAVE_AVX2_PATH
+        if (wide && i + 8 <= w) {
+          int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, idx, fxs, kind, i, w, fy);
+          if (next != i) {
+            i = next;
+            continue;
+          }
+        }
+#endif
+#if RAST_HAVE_SSE2
+        if (i + 4 <= w && (kind[i] & kind[i + 1] & kind[i + 2] & kind[i + 3]) == 1) {
+          __m128i four = Bilerp4(s0, s1, idx + i, fxs + i, fy);
+          if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
+          } else {
+            unsigned int words[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(words), four);
+            for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(i + k) * 4, words[k], alpha);
+          }
+          i += 4;
+          continue;
+        }
+#endif
+        const int c = idx[i];
+        if (kind[i] == 1) {
+          const unsigned fx = (unsigned)fxs[i];
+          const unsigned w11 = (fx * fy) >> 16;
+          const unsigned w01 = fx - w11;
           const unsigned w00 = 65536 - fy - w01;
           const unsigned w10 = fy - w11;
-          const unsigned int p00 = s0[c.index], p01 = s0[c.index + 1], p10 = s1[c.index], p11 = s1[c.index + 1];
-          uint64_t ag = LanesAG(p00) * w00 + LanesAG(p01) * w01 + LanesAG(p10) * w10 + LanesAG(p11) * w11;
-          uint64_t rb = LanesRB(p00) * w00 + LanesRB(p01) * w01 + LanesRB(p10) * w10 + LanesRB(p11) * w11;
-          Put<C>(d, (ag >> 16) & 0x0000FFFF0000FFFFull, (rb >> 16) & 0x0000FFFF0000FFFFull, alpha);
-        } else if (c.kind == 2) {
-          const unsigned int p0 = s0[c.index], p1 = s1[c.index];
-          uint64_t ag = LanesAG(p0) * (65536 - fy) + LanesAG(p1) * fy;
-          uint64_t rb = LanesRB(p0) * (65536 - fy) + LanesRB(p1) * fy;
-          Put<C>(d, (ag >> 16) & 0x0000FFFF0000FFFFull, (rb >> 16) & 0x0000FFFF0000FFFFull, alpha);
+          Put<C>(d + (size_t)i * 4, Bilerp(s0[c], s0[c + 1], s1[c], s1[c + 1], w00, w01, w10, w11), alpha);
+        } else if (kind[i] == 2) {
+          // The last usable column: down only.
+          Put<C>(d + (size_t)i * 4, Bilerp(s0[c], 0, s1[c], 0, 65536 - fy, 0, fy, 0), alpha);
         }
+        i++;
       }
     } else {
+      // The last usable row: across only.
       for (int i = 0; i < w; i++, d += 4) {
-        const Column& c = cols[(size_t)i];
-        if (c.kind == 1) {
-          const unsigned int p0 = s0[c.index], p1 = s0[c.index + 1];
-          uint64_t ag = LanesAG(p0) * (65536 - c.frac) + LanesAG(p1) * c.frac;
-          uint64_t rb = LanesRB(p0) * (65536 - c.frac) + LanesRB(p1) * c.frac;
-          Put<C>(d, (ag >> 16) & 0x0000FFFF0000FFFFull, (rb >> 16) & 0x0000FFFF0000FFFFull, alpha);
-        } else if (c.kind == 2) {
-          const unsigned int p = s0[c.index];
-          Put<C>(d, LanesAG(p), LanesRB(p), alpha);
-        }
+        const int c = idx[i];
+        const unsigned fx = (unsigned)fxs[i];
+        if (kind[i] == 1)
+          Put<C>(d, Bilerp(s0[c], s0[c + 1], 0, 0, 65536 - fx, fx, 0, 0), alpha);
+        else if (kind[i] == 2)
+          Put<C>(d, s0[c], alpha);
       }
     }
   }
