@@ -193,11 +193,6 @@ int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s
   return i;
 }
 #pragma GCC pop_options
-
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
 #endif
 
 }  // namespace
@@ -257,7 +252,7 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
       const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
       int i = 0;
 #if RAST_HAVE_AVX2_PATH
-      const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && HaveAvx2();
+      const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
 #endif
       while (i < w) {
 #if RAST_HAVE_AVX2_PATH

@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "raster/RAST_CombineRows.h"
 #include "raster/RAST_ScaledBlit.h"
 #include "tests/raster/RasterTestBitmaps.h"
 
@@ -260,29 +261,34 @@ TEST(ScaledBlit, WideRowsMatchTheWeightsExactly) {
       {30, 20, 50, 33, 2.3f, 1.7f, 20, 13.5f},  // an inner source rectangle
       {16, 64, 20, 80, 0, 0, 16, 64},          // a strip
   };
-  for (const Case& c : cases)
-    for (int mode : {0x100, 0x10100}) {
-      VecBitmap src(c.sw, c.sh, false);
-      rasttest::fillRandom(src, rng);
-      for (int y = 0; y < c.sh; y++)
-        for (int x = 0; x < c.sw; x++) src.at(x, y) |= 0xFF;  // opaque, so both modes give the plain sample
-      VecBitmap dst(c.dw, c.dh, false);
-      RAST_ScaledBlit(&dst, &src, 0, 0, c.dw, c.dh, c.sx, c.sy, c.srcw, c.srch, 1.0f, mode);
-      const int dx = (int)((double)(float)(c.srcw / c.dw) * 65536.0), dy = (int)((double)(float)(c.srch / c.dh) * 65536.0);
-      const int sx = (int)(c.sx * 65536.0), sy = (int)(c.sy * 65536.0);
-      const int right = std::min((int)((double)(c.srcw + c.sx) + 0.999999), c.sw);
-      const int bottom = std::min((int)((double)(c.srch + c.sy) + 0.999999), c.sh);
-      int mismatches = 0;
-      for (int j = 0; j < c.dh; j++)
-        for (int i = 0; i < c.dw; i++) {
-          bool drawn;
-          unsigned int want = ReferenceBilinear(src, sx + i * dx, sy + j * dy, right, bottom, &drawn);
-          if (!drawn) want = 0xA5A5A5A5u;
-          if (dst.at(i, j) != want && ++mismatches < 5)
-            ADD_FAILURE() << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh << " mode " << mode << " at " << i
-                          << "," << j << ": " << std::hex << dst.at(i, j) << " want " << want;
-        }
-      EXPECT_EQ(mismatches, 0);
-      EXPECT_TRUE(dst.paddingIntact());
-    }
+  const bool wasWide = rast_rows::wideRegisters();
+  for (bool wide : {false, true}) {
+    rast_rows::useWideRegisters(wide);
+    for (const Case& c : cases)
+      for (int mode : {0x100, 0x10100}) {
+        VecBitmap src(c.sw, c.sh, false);
+        rasttest::fillRandom(src, rng);
+        for (int y = 0; y < c.sh; y++)
+          for (int x = 0; x < c.sw; x++) src.at(x, y) |= 0xFF;  // opaque, so both modes give the plain sample
+        VecBitmap dst(c.dw, c.dh, false);
+        RAST_ScaledBlit(&dst, &src, 0, 0, c.dw, c.dh, c.sx, c.sy, c.srcw, c.srch, 1.0f, mode);
+        const int dx = (int)((double)(float)(c.srcw / c.dw) * 65536.0), dy = (int)((double)(float)(c.srch / c.dh) * 65536.0);
+        const int sx = (int)(c.sx * 65536.0), sy = (int)(c.sy * 65536.0);
+        const int right = std::min((int)((double)(c.srcw + c.sx) + 0.999999), c.sw);
+        const int bottom = std::min((int)((double)(c.srch + c.sy) + 0.999999), c.sh);
+        int mismatches = 0;
+        for (int j = 0; j < c.dh; j++)
+          for (int i = 0; i < c.dw; i++) {
+            bool drawn;
+            unsigned int want = ReferenceBilinear(src, sx + i * dx, sy + j * dy, right, bottom, &drawn);
+            if (!drawn) want = 0xA5A5A5A5u;
+            if (dst.at(i, j) != want && ++mismatches < 5)
+              ADD_FAILURE() << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh << " mode " << mode << " at " << i
+                            << "," << j << ": " << std::hex << dst.at(i, j) << " want " << want;
+          }
+        EXPECT_EQ(mismatches, 0) << (wide ? "wide" : "narrow");
+        EXPECT_TRUE(dst.paddingIntact());
+      }
+  }
+  rast_rows::useWideRegisters(wasWide);
 }
