@@ -4,6 +4,7 @@
 // lists and every control's MIDI binding with its lookup entry.
 #include "src/ControlAction.h"
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@ struct IBitmap;
 
 namespace tinyxml2 {
 class XMLDocument;
+class XMLElement;
 class XMLNode;
 }  // namespace tinyxml2
 
@@ -156,6 +158,16 @@ private:
     // timbre's copy adds to byte 5 (0: the member has no copy rule).
     void expandTemplate(const char* member, const std::string& sysexTemplate, int changingByte, int count,
                         ControlActionSysExMessage* out, int start, int offset, int byte5Step, ValueRule rule);
+
+    // A bundle resource read whole and deciphered, up to its first zero byte;
+    // empty, with a log line, when it cannot be had.
+    std::string loadResourceText(int id, const char* path);
+    std::string decipherResourceText(const unsigned char* bytes, std::size_t length, const char* path);
+    // Loads, deciphers and parses a resource; false, with a log line, when
+    // there is no document to read.
+    bool parseResource(const char* path, int id, tinyxml2::XMLDocument& doc);
+    // Builds what one element of the panel description names.
+    void buildElement(tinyxml2::XMLElement* element, ControlLayer* layer, int offset);
 
     // The binding of param, made when it has none.
     ControlAction* actionFor(IParam* param, int kind);

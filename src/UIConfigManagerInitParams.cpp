@@ -1,5 +1,7 @@
 #include "src/UIConfigManager.h"
 
+#include "framework/IGraphics.h"
+
 #include <sstream>
 
 namespace {
@@ -128,4 +130,135 @@ int UIConfigManager::getParamByName(std::string name) {
         log(line.str());
     }
     return -1;
+}
+
+namespace {
+
+struct ImageRow {
+    const char* name;
+    int id;
+    int frames;
+    bool horizontal;
+    const char* path;
+};
+
+// Images of every skin, in load order. Knob strips are stacked vertically.
+const ImageRow kCommonImages[] = {
+    {"MANAGER_BG_ID2", 102, 1, true, "resources/img-v2/manager_bg.png"},
+    {"BG_ID_BROWSER", 106, 1, true, "resources/img-v2/browser-layer.png"},
+    {"IKNOBROTATERCONTROL_ID2", 113, 127, false, "resources/img-v2/Halvoran1.png"},
+    {"IKNOBROTATERCONTROL_ID25", 114, 25, false, "resources/img-v2/Halvoran25.png"},
+    {"IKNOBROTATERCONTROL_ID201", 115, 201, false, "resources/img-v2/Halvoran201.png"},
+    {"IKNOBROTATERCONTROL_ID3", 169, 127, false, "resources/img-v2/Halvoran3.png"},
+    {"IKNOBROTATERCONTROL_IDARP", 312, 280, false, "resources/img-v2/Halvoran-arp.png"},
+    {"IKNOBROTATERCONTROL_ID49", 323, 49, false, "resources/img-v2/Halvoran49.png"},
+    {"IKNOBROTATERCONTROL_ID64", 324, 64, false, "resources/img-v2/Halvoran64.png"},
+    {"IKNOBROTATERCONTROL_ID101", 325, 101, false, "resources/img-v2/Halvoran101.png"},
+    {"PROGRESS_INDICATOR_ID", 122, 1, true, "resources/img-v2/overlayer.png"},
+    {"BUTTON_PINK_ID", 300, 2, false, "resources/img-v2/button-pink.png"},
+    {"LAYER_LED_SET_ID", 301, 3, false, "resources/img-v2/layer-led-set.png"},
+    {"LAYER_LED_SET_0_ID", 333, 1, true, "resources/img-v2/layer-led-set-OFF.png"},
+    {"BUTTON_BLCK_ID", 302, 2, false, "resources/img-v2/button-black-woled.png"},
+    {"BUTTON_BLCK_10_ID", 303, 2, false, "resources/img-v2/button-black.png"},
+    {"BUTTON_SYNC_ID", 304, 2, false, "resources/img/btn-tempo-sync.png"},
+    {"BUTTON_SYNC_SML_ID", 305, 2, false, "resources/img/btn-tempo-sync-sml.png"},
+    {"LED_MIXER_MIDI_ID", 330, 2, false, "resources/img-v2/led-pink.png"},
+    {"BG_ID_SINGLE_PROTECTOR", 331, 1, true, "resources/img-v2/hvrn-single-led-protect.png"},
+    {"BG_ID_TIMBRE_PROTECTOR", 334, 1, true, "resources/img-v2/layer-select-protector.png"},
+    {"BTN_ID_TIMBRE_LINKER", 335, 2, false, "resources/img-v2/layer-linker.png"},
+    {"BG_ID_LINKER_OFF", 336, 1, true, "resources/img-v2/linker-off.png"},
+    {"BTN_18x18_ID", 332, 1, true, "resources/img-v2/btn-18x18.png"},
+    {"BTN_ID_ARP_LAST_STEP", 337, 2, false, "resources/img-v2/big-button-last-step.png"},
+    {"BUTTON_ID_SETTING_LOCK", 316, 2, false, "resources/img/setting-lock.png"},
+    {"BG_RENAME_ID", 257, 1, true, "resources/img/newNameBG.png"},
+    {"BUTTON_LIB_DISCARD_ID", 117, 1, true, "resources/img-v2/btn-lib-discard-edit.png"},
+    {"BUTTON_LIB_DATATYPE_ID", 119, 2, false, "resources/img-v2/btn-lib-display-multis.png"},
+    {"BUTTON_BANK_RECALL_ID", 161, 2, false, "resources/img-v2/btn-lib-bank-memory.png"},
+    {"BTN_127x18_ID", 258, 1, true, "resources/img-v2/btn-127x18.png"},
+    {"BUTTON_LIB_CANCEL_ID", 118, 1, true, "resources/img-v2/btn-cancel-request.png"},
+    {"BUTTON_LIB_LOAD_TO_ID", 327, 2, false, "resources/img/big-button-brem.png"},
+    {"ID_TRIGGER", 200, 1, true, "resources/img-v2/buttontrigger.png"},
+    {"BG_ID_RANDOM", 201, 1, true, "resources/img-v2/randombg.png"},
+    {"BG_ABOUT_ID", 400, 1, true, "resources/img-v2/about-Halvoran.png"},
+    {"BTN_EXIT_ABOUT_ID", 401, 1, true, "resources/img-v2/about-exit.png"},
+    {"BTN_SEE_ABOUT_ID", 402, 1, true, "resources/img-v2/about-trigger.png"},
+    {"BG_FIRST_RUN_ID", 403, 1, true, "resources/img-v2/first-run-Halvoran.png"},
+    {"BTN_EXIT_FIRST_RUN_ID", 404, 1, true, "resources/img-v2/first-run-exit.png"},
+    {"BG_ID_MIDI_FILTERS", 418, 1, true, "resources/img-v2/advanced-midi-filters.png"},
+    {"BTN_CHECKBOX_ID", 419, 2, false, "resources/img-v2/checkbox-button.png"},
+    {"BUTTON_BANK_SEARCH_ID", 999, 2, false, "resources/img-v2/btn-search.png"},
+    {"BG_SEARCH_FIELD_ID", 998, 1, true, "resources/img-v2/bg-librarian-search-field.png"},
+};
+
+// Each skin's backgrounds: the file is "resources/img-v2/" + base + the skin's suffix + ".png".
+struct Background {
+    const char* name;
+    const char* base;
+    int ids[3];  // skins 0, 1, 2
+};
+
+const Background kBackgrounds[] = {
+    {"BG_ID_PLAIN", "bg-main", {505, 104, 605}},
+    {"BG_ID_MAIN", "layer-main", {502, 107, 602}},
+    {"BG_ID_ARP", "arp-edit-area", {503, 108, 603}},
+    {"BG_ID_VPA", "vp-area", {504, 109, 604}},
+    {"BG_ID_GLOBAL", "layer-global-settings", {506, 313, 606}},
+    {"BG_ID_FUNC1", "midi-routing-1-hv", {500, 314, 600}},
+    {"BG_ID_FUNC2", "midi-routing-2-hv", {501, 315, 601}},
+};
+
+const char* const kSkinSuffix[3] = {"-leg", "", "-pla"};
+
+}  // namespace
+
+void UIConfigManager::initImages(IGraphics* graphics) {
+    log("CONFIG READER: Started to read image resources...");
+    for (const ImageRow& r : kCommonImages) preloadImage(graphics, r.id, r.name, r.path, r.frames, r.horizontal);
+
+    if (skin >= 0 && skin <= 2) {
+        // The legacy skin shows the lock images the other way round.
+        const bool swapped = skin == 0;
+        preloadImage(graphics, 128, swapped ? "BUTTON_LOCK_BLACK_ID" : "BUTTON_LOCK_WHITE_ID",
+                     "resources/img-v2/btn-lock-white.png", 2, false);
+        preloadImage(graphics, 129, swapped ? "BUTTON_LOCK_WHITE_ID" : "BUTTON_LOCK_BLACK_ID",
+                     "resources/img-v2/btn-lock-black.png", 2, false);
+        for (const Background& b : kBackgrounds) {
+            const std::string path = std::string("resources/img-v2/") + b.base + kSkinSuffix[skin] + ".png";
+            preloadImage(graphics, b.ids[skin], b.name, path.c_str(), 1, true);
+        }
+    }
+
+    preloadImage(graphics, 996, "BUTTON_BANK_OVERWRITE_ID", "resources/img-v2/btn-overwrite-slot.png", 1, true);
+    log("CONFIG READER: Completed!");
+}
+
+void UIConfigManager::preloadImage(IGraphics* graphics, int id, const char* name, const char* path, int frames,
+                                   bool horizontal) {
+    if (!graphics) return;
+    IBitmap bitmap = graphics->LoadIBitmap(id, path, scale, frames, false);
+    if (releaseImages) {
+        graphics->ReleaseBitmap(&bitmap);
+        return;
+    }
+    // An image that could not be loaded stays out of the table: asking for it
+    // then gives the empty bitmap and says so in the log.
+    if (!bitmap.mData) return;
+    images[name] = ImageInfo{id, frames, horizontal};
+}
+
+void UIConfigManager::ClearImageCache() {
+    releaseImages = true;
+    initImages(graphics);
+    releaseImages = false;
+}
+
+IBitmap UIConfigManager::getImageByName(IGraphics* graphics, std::string name) {
+    auto it = images.find(name);
+    if (it != images.end() && graphics) return graphics->getImageById(it->second.id, it->second.frames, it->second.horizontal);
+    if (debugLogOn()) {
+        std::ostringstream line;
+        line << "CONFIG READER: Image " << name << " MISSING!";
+        log(line.str());
+    }
+    return IBitmap();
 }
