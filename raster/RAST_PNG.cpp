@@ -9,6 +9,10 @@
 #include <new>
 #include <strings.h>
 
+#include <string>
+
+#include "platform/corefoundation/Bundle.h"
+
 namespace {
 
 // Where the memory reader stands in the caller's block.
@@ -157,6 +161,17 @@ RAST_IBitmap* RAST_LoadPNGFromMemory(const void* data, int size, RAST_IBitmap* b
   if (!MakeStructs(st)) return nullptr;
   png_set_read_fn(st.png, &reader, staticPngReadFunc);
   return Finish(st, Decode(&st, bitmap, false));
+}
+
+RAST_IBitmap* RAST_LoadPNGFromNamedResource(const char* name, RAST_IBitmap* bitmap) {
+  if (!name || strlen(name) > 400) return nullptr;
+  // The bundle is the folder of the library (or program) this code is in;
+  // its resource folder is "resources".
+  const platform::cf::Bundle bundle =
+      platform::cf::Bundle::containing(reinterpret_cast<const void*>(&RAST_LoadPNGFromNamedResource));
+  const std::string& root = bundle.root();
+  if (!bundle.valid() || root.size() > 1536) return nullptr;
+  return RAST_LoadPNG((root + "/resources/" + name).c_str(), bitmap);
 }
 
 RAST_IBitmap* RAST_LoadPNGFromResource(void* module, int id, RAST_IBitmap* bitmap) { return nullptr; }

@@ -17,7 +17,8 @@ typedef struct png_struct_def png_struct;
 RAST_IBitmap* RAST_LoadPNG(const char* path, RAST_IBitmap* bitmap);
 // Rows go top-down from the bitmap's first memory row, flipped or not.
 RAST_IBitmap* RAST_LoadPNGFromMemory(const void* data, int size, RAST_IBitmap* bitmap);
-// A file in the main bundle's resource folder; names over 400 bytes give null.
+// A file below the resource folder of the bundle this library is in (a
+// relative path such as "img/knob.png"); names over 400 bytes give null.
 RAST_IBitmap* RAST_LoadPNGFromNamedResource(const char* name, RAST_IBitmap* bitmap);
 // Numbered resources do not exist here: always null.
 RAST_IBitmap* RAST_LoadPNGFromResource(void* module, int id, RAST_IBitmap* bitmap);

@@ -279,3 +279,30 @@ TEST(PngLoad, ShortOrForeignMemoryBlocksAreRefusedUpFront) {
   const char gif[] = "GIF89a\0\0\0\0\0\0";
   EXPECT_EQ(RAST_LoadPNGFromMemory(gif, sizeof gif, nullptr), nullptr);
 }
+
+TEST(PngLoad, NamedResourcesComeFromTheBundlesResourceFolder) {
+  TempDir bundle;
+  bundle.write("resources/img/knob.png", TwoRowRgb());
+  const char* old = getenv("HALVORAN_BUNDLE");
+  std::string saved = old ? old : "";
+  setenv("HALVORAN_BUNDLE", bundle.path.c_str(), 1);
+  std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromNamedResource("img/knob.png", nullptr));
+  ASSERT_TRUE(bm);
+  EXPECT_EQ(At(bm.get(), 1, 1), (Argb{255, 100, 110, 120}));
+  EXPECT_EQ(RAST_LoadPNGFromNamedResource("img/none.png", nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNGFromNamedResource(nullptr, nullptr), nullptr);
+  // Names of 400 bytes load; of 401, not, though the file is there.
+  std::string name400 = std::string(200, 'a') + "/" + std::string(195, 'b') + ".png";
+  std::string name401 = std::string(200, 'a') + "/" + std::string(196, 'b') + ".png";
+  ASSERT_EQ(name400.size(), 400u);
+  ASSERT_EQ(name401.size(), 401u);
+  bundle.write("resources/" + name400, TwoRowRgb());
+  bundle.write("resources/" + name401, TwoRowRgb());
+  std::unique_ptr<RAST_IBitmap> at400(RAST_LoadPNGFromNamedResource(name400.c_str(), nullptr));
+  EXPECT_TRUE(at400);
+  EXPECT_EQ(RAST_LoadPNGFromNamedResource(name401.c_str(), nullptr), nullptr);
+  if (old)
+    setenv("HALVORAN_BUNDLE", saved.c_str(), 1);
+  else
+    unsetenv("HALVORAN_BUNDLE");
+}
