@@ -1,13 +1,13 @@
 // The start-up folder scan on temporary folder trees: order, gates, tree
-// shapes, splitting of oversized banks, and file-system trouble.
+// shapes, splitting, file-system trouble and damaged files.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <unistd.h>
 
 #include "librarian_testbanks.h"
 #include "src/Halvoran.h"
-#include "src/PatchLibrarian.h"
-#include "src/PatchLibrarianDump.h"
+#include "src/PatchLibrarianWriteBank.h"
 #include "support/TempDataDir.h"
 
 namespace {
@@ -27,160 +27,112 @@ protected:
         plug.debugLogPath = dir.str() + "log.txt";
         fs::create_directories(patches);
     }
-    void put(const std::string& relative, const Bytes& bytes) {
-        fs::create_directories((patches / relative).parent_path());
-        writeFile(patches / relative, bytes);
-    }
-    Bytes bank(unsigned seed, int count = 128) { return rawBank(randomPrograms(count, seed)); }
+    void put(const std::string& relative, const Bytes& bytes) { writeFile(patches / relative, bytes); }
+    static Bytes bank(unsigned seed, int count = 128) { return rawBank(randomPrograms(count, seed)); }
     void scan() { lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr()); }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
         for (const PatchFile* b : lib.bankFiles) out.push_back(b->fileName);
         return out;
     }
-    std::string logText() { return dir.read("log.txt"); }
-    int filedCount(const PatchFile* b) const {
-        int n = 0;
+    bool logged(const std::string& line) { return dir.read("log.txt").find("\t " + line) != std::string::npos; }
+    // Where the tree files a bank: "name", "/sub" or "/sub/sub2", one entry per place.
+    std::vector<std::string> placesOf(const PatchFile* b) const {
+        std::vector<std::string> out;
+        auto has = [b](const std::vector<PatchFile*>& v) { return std::count(v.begin(), v.end(), b); };
         for (const FolderFiles* top : lib.folderTree) {
-            n += std::count(top->files.begin(), top->files.end(), b);
+            for (int i = has(top->files); i > 0; --i) out.push_back(top->name);
             for (const SubFolderFiles& s : top->subFolders) {
-                n += std::count(s.files.begin(), s.files.end(), b);
-                for (const SubFolderFiles2& s2 : s.subFolders) n += std::count(s2.files.begin(), s2.files.end(), b);
+                for (int i = has(s.files); i > 0; --i) out.push_back(top->name + "/" + s.name);
+                for (const SubFolderFiles2& s2 : s.subFolders)
+                    for (int i = has(s2.files); i > 0; --i) out.push_back(top->name + "/" + s.name + "/" + s2.name);
             }
         }
-        return n;
+        return out;
     }
 };
 
-TEST_F(FolderScan, MissingBankFolderLoadsNothingAndSaysSo) {
+TEST_F(FolderScan, MissingFolderAndOneBank) {
     fs::remove(patches);
     scan();
-    EXPECT_TRUE(lib.bankFiles.empty());
-    EXPECT_TRUE(lib.folderTree.empty());
-    EXPECT_NE(logText().find("\t PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists(patches));
-}
+    EXPECT_TRUE(lib.bankFiles.empty() && lib.folderTree.empty() && !fs::exists(patches));
+    EXPECT_TRUE(logged("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...\n"));
 
-TEST_F(FolderScan, OneRawBankInTheBankFolder) {
     put("Pads.syx", bank(1));
     scan();
-    ASSERT_EQ(lib.bankFiles.size(), 1u);
+    ASSERT_EQ(names(), std::vector<std::string>{"Pads.syx"});
     const PatchFile* b = lib.bankFiles[0];
-    EXPECT_EQ(b->fileName, "Pads.syx");
     EXPECT_EQ(b->folderName, "Patches");
     EXPECT_EQ(b->folderChain, std::vector<std::string>{"Patches"});
     EXPECT_EQ(b->folderPath, patches.string());
     EXPECT_EQ(b->patches.size(), 128u);
-    ASSERT_EQ(lib.folderTree.size(), 1u);
-    EXPECT_EQ(lib.folderTree[0]->name, "Patches");
-    EXPECT_EQ(lib.folderTree[0]->files, std::vector<PatchFile*>{lib.bankFiles[0]});
-    EXPECT_NE(logText().find("\t PATCH LIBRARIAN: loaded file " + (patches / "Pads.syx").string() + "\n"),
-              std::string::npos);
+    EXPECT_EQ(placesOf(b), std::vector<std::string>{"Patches"});
+    EXPECT_TRUE(logged("PATCH LIBRARIAN: loaded file " + (patches / "Pads.syx").string() + "\n"));
 }
 
-TEST_F(FolderScan, GatesOnTypeExtensionAndSize) {
+TEST_F(FolderScan, OrderGatesAndTreeShapes) {
     Bytes full = bank(2);
+    put("a.syx", full);
+    put("B.syx", full);
     put("Caps.SYX", full);
-    put("Other.HvX", full);
     put("notes.txt", full);
-    put("folder.syx/inside.syx", full);
-    Bytes small(full.begin(), full.begin() + 25000);
-    put("Small.syx", small);
-    small.push_back(0);
-    put("Just.qzx", small);  // 25001 bytes: 84 whole dumps
-    scan();
-    EXPECT_EQ(names(), (std::vector<std::string>{"inside.syx", "Caps.SYX", "Just.qzx", "Other.HvX"}));
-    ASSERT_EQ(lib.bankFiles[2]->patches.size(), 128u);
-    EXPECT_EQ(lib.bankFiles[2]->patches[83].sysexMessages[0].data, programDump(randomPrograms(128, 2)[83]));
-    EXPECT_TRUE(isInitProgram(lib.bankFiles[2]->patches[84].sysexMessages[0].data.data(), 297));
-}
-
-TEST_F(FolderScan, OrderAndTreeShapes) {
-    put("a.syx", bank(3));
-    put("B.syx", bank(4));
-    put("A/one.syx", bank(5));
-    put("A/two.syx", bank(6));
-    put("B/three.syx", bank(7));
-    put("A/Deep/four.syx", bank(8));
-    put("A/Deep/Deeper/five.syx", bank(9));
+    put("Small.syx", Bytes(full.begin(), full.begin() + 25000));
+    put("Just.qzx", Bytes(full.begin(), full.begin() + 25001));  // 84 whole dumps
+    put("A/one.hvx", full);
+    put("A/two.syx", full);
+    put("B/three.syx", full);
+    put("A/Deep/four.MID", full);
+    put("A/Deep/Deeper/five.syx", full);
+    put("dir.syx/six.syx", full);
     scan();
 
-    // Capitals sort first in a folder; subfolders come before their parent,
-    // so the bank folder's own files come last.
+    // Subfolders before their parent; in a folder, by path with capitals first.
     auto n = names();
-    ASSERT_EQ(n.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(n.end() - 2, n.end()), (std::vector<std::string>{"B.syx", "a.syx"}));
-    auto at = [&](const std::string& name) { return std::find(n.begin(), n.end(), name) - n.begin(); };
-    EXPECT_LT(at("five.syx"), at("four.syx"));
-    EXPECT_LT(at("four.syx"), at("one.syx"));
-    EXPECT_LT(at("one.syx"), at("two.syx"));
+    ASSERT_EQ(n.size(), 10u);
+    EXPECT_EQ(std::vector<std::string>(n.end() - 4, n.end()),
+              (std::vector<std::string>{"B.syx", "Caps.SYX", "Just.qzx", "a.syx"}));
+    auto index = [&](const std::string& name) { return std::find(n.begin(), n.end(), name) - n.begin(); };
+    EXPECT_LT(index("five.syx"), index("four.MID"));
+    EXPECT_EQ(dumpsOf(*lib.bankFiles[index("Just.qzx")])[84], initProgram());
 
-    const PatchFile* five = lib.bankFiles[at("five.syx")];
-    EXPECT_EQ(five->folderChain, (std::vector<std::string>{"Patches", "A", "Deep", "Deeper"}));
-    EXPECT_EQ(filedCount(five), 0);
-
-    const FolderFiles* root = nullptr;
-    std::vector<const SubFolderFiles*> firstLevel;
-    for (const FolderFiles* top : lib.folderTree) {
-        if (top->name == "Patches") {
-            root = top;
-        } else {
-            EXPECT_TRUE(top->name.empty());
-        }
-        for (const SubFolderFiles& s : top->subFolders) firstLevel.push_back(&s);
-    }
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->files.size(), 2u);
-    ASSERT_EQ(firstLevel.size(), 2u);
-    const SubFolderFiles* a = firstLevel[0]->name == "A" ? firstLevel[0] : firstLevel[1];
-    const SubFolderFiles* b = firstLevel[0]->name == "B" ? firstLevel[0] : firstLevel[1];
-    EXPECT_EQ(a->files.size(), 2u);
-    EXPECT_EQ(b->files.size(), 1u);
-    ASSERT_EQ(a->subFolders.size(), 1u);
-    EXPECT_EQ(a->subFolders[0].name, "Deep");
-    EXPECT_EQ(a->subFolders[0].files.size(), 1u);
-    for (const PatchFile* f : lib.bankFiles)
-        EXPECT_EQ(filedCount(f), f == five ? 0 : 1) << f->fileName;
+    std::map<std::string, std::vector<std::string>> places;
+    for (const PatchFile* b : lib.bankFiles) places[b->fileName] = placesOf(b);
+    using V = std::vector<std::string>;
+    EXPECT_EQ(places["a.syx"], V{"Patches"});
+    EXPECT_EQ(places["two.syx"], V{"/A"});
+    EXPECT_EQ(places["three.syx"], V{"/B"});
+    EXPECT_EQ(places["four.MID"], V{"/A/Deep"});
+    EXPECT_EQ(places["five.syx"], V{});  // three folders down: listed, not filed
+    EXPECT_EQ(lib.bankFiles[index("five.syx")]->folderChain, (V{"Patches", "A", "Deep", "Deeper"}));
 }
 
-TEST_F(FolderScan, OversizedBankIsSplitMovedAndScannedOnce) {
+TEST_F(FolderScan, OversizedBanksAreSplitMovedAndScannedOnce) {
     put("Sub/Big.syx", bank(10, 300));
     put("Keep.syx", bank(11));
     scan();
-    EXPECT_EQ(names(), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx", "Big Singles 3.syx",
-                                                 "Keep.syx"}));
-    EXPECT_FALSE(fs::exists(patches / "Sub" / "Big.syx"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx", "Big Singles 3.syx", "Keep.syx"}));
     EXPECT_EQ(readFile(dir.path() / "Converted Banks" / "Big.syx"), bank(10, 300));
-    EXPECT_NE(logText().find("\t PATCH LIBRARIAN: moved file Big.syx because it is not Mirren 1 standard formatted!\n"),
-              std::string::npos);
-    EXPECT_FALSE(lib.rescanPending);
-    auto programs = randomPrograms(300, 10);
-    EXPECT_EQ(lib.bankFiles[2]->patches[43].sysexMessages[0].data, programDump(programs[299]));
-    for (const PatchFile* f : lib.bankFiles) EXPECT_EQ(filedCount(f), 1) << f->fileName;
-    EXPECT_EQ(lib.folderTree.size(), 2u);
+    EXPECT_FALSE(fs::exists(patches / "Sub" / "Big.syx"));
+    EXPECT_TRUE(logged("PATCH LIBRARIAN: moved file Big.syx because it is not Mirren 1 standard formatted!\n"));
+    for (const PatchFile* b : lib.bankFiles) EXPECT_EQ(placesOf(b).size(), 1u);
 
-    // A second oversized file of the same name keeps the converted one.
+    // The next one of that name keeps the converted one.
     put("Big.syx", bank(12, 200));
-    scan();
+    lib.initBankFilesOnDiscard(plug.getPatchesFolderStr());
+    EXPECT_EQ(lib.bankFiles.size(), 6u);
     EXPECT_EQ(readFile(dir.path() / "Converted Banks" / "Big.syx"), bank(10, 300));
     EXPECT_EQ(readFile(dir.path() / "Converted Banks" / "Big (2).syx"), bank(12, 200));
-}
 
-TEST_F(FolderScan, UnmovableSourceStopsAfterOneRescan) {
-    writeFile(dir.path() / "Converted Banks", Bytes{1, 2, 3});  // a file where the folder should be
-    put("Big.mid", bank(13, 260));
-    scan();
-    // The blocks were written beside it and listed; the source stays whole.
-    EXPECT_EQ(names(), (std::vector<std::string>{"Big Singles 1.mid", "Big Singles 2.mid", "Big Singles 3.mid"}));
-    EXPECT_EQ(readFile(patches / "Big.mid"), bank(13, 260));
-    EXPECT_EQ(fs::file_size(patches / "Big Singles 3.mid"), 38580u);
+    // A source that cannot be moved stays whole, and the scan ends.
+    fs::remove_all(dir.path() / "Converted Banks");
+    writeFile(dir.path() / "Converted Banks", {1});
+    put("Huge.mid", bank(13, 260));
+    lib.initBankFilesOnDiscard(plug.getPatchesFolderStr());
+    EXPECT_EQ(readFile(patches / "Huge.mid"), bank(13, 260));
+    EXPECT_EQ(fs::file_size(patches / "Huge Singles 3.mid"), 38580u);
+    EXPECT_TRUE(logged("PATCH LIBRARIAN: skipped file " + (patches / "Huge.mid").string()));
+    EXPECT_EQ(lib.bankFiles.size(), 9u);
     EXPECT_FALSE(lib.rescanPending);
-    EXPECT_NE(logText().find("PATCH LIBRARIAN: skipped file " + (patches / "Big.mid").string()), std::string::npos);
-    // Scanning again writes no second copy of the blocks.
-    scan();
-    int files = 0;
-    for (auto& e : fs::directory_iterator(patches)) files += e.is_regular_file();
-    EXPECT_EQ(files, 4);
 }
 
 TEST_F(FolderScan, FileSystemTroubleIsSkipped) {
@@ -188,11 +140,9 @@ TEST_F(FolderScan, FileSystemTroubleIsSkipped) {
     put("Locked/Hidden.syx", bank(15));
     fs::create_symlink(patches / "nowhere.syx", patches / "Gone.syx");
     fs::create_directory_symlink(patches, patches / "Loop");
-    fs::permissions(dir.path(), fs::perms::all);
-    fs::permissions(patches, fs::perms::all);
-    fs::permissions(patches / "Good.syx", fs::perms::all);
+    for (const fs::path& p : {dir.path(), patches, patches / "Good.syx"}) fs::permissions(p, fs::perms::all);
     fs::permissions(patches / "Locked", fs::perms::none);
-    // As root the folder's permissions would not hold: scan as nobody.
+    // Where the tests run as root the folder's permissions would not hold.
     EXPECT_EXIT(
         {
             if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
@@ -204,19 +154,39 @@ TEST_F(FolderScan, FileSystemTroubleIsSkipped) {
     fs::permissions(patches / "Locked", fs::perms::all);
     scan();
     EXPECT_EQ(names(), (std::vector<std::string>{"Hidden.syx", "Good.syx"}));
-    EXPECT_NE(logText().find("PATCH LIBRARIAN: skipped file " + (patches / "Gone.syx").string()), std::string::npos);
+    EXPECT_TRUE(logged("PATCH LIBRARIAN: skipped file " + (patches / "Gone.syx").string()));
 }
 
-TEST_F(FolderScan, DiscardAndReloadStartsAfresh) {
-    put("One.syx", bank(16));
+TEST_F(FolderScan, DamagedFilesChangeNothingAndLoadOnlyRealPrograms) {
+    auto programs = randomPrograms(128, 77);
+    Bytes raw = rawBank(programs), packed = packedBank(programs, 4);
+    ByteChunk image;
+    ASSERT_TRUE(buildBankImage(loadBytes(lib, raw).patches, true, &image));
+    const Bytes midi(image.GetBytes(), image.GetBytes() + image.Size());
+
+    std::mt19937 rng(1234);
+    Bytes noise(38016);
+    for (auto& x : noise) x = static_cast<uint8_t>(rng());
+    auto cut = [](Bytes b, size_t n) { return b.resize(n), b; };
+    auto poke = [](Bytes b, size_t at, uint8_t v) { return b[at] = v, b; };
+    const std::map<std::string, Bytes> damaged = {
+        {"empty", {}}, {"raw cut", cut(raw, 25001)}, {"raw short", cut(raw, 38015)},
+        {"packed cut", cut(packed, 30000)}, {"midi cut", cut(midi, 26000)}, {"midi head", cut(midi, 14)},
+        {"wrong maker", poke(raw, 1, 0x41)}, {"wrong function", poke(packed, 4, 0x4D)},
+        {"track length", poke(midi, 47, 0xFF)}, {"header length", poke(midi, 4, 0x7F)}, {"noise", noise}};
+    std::map<fs::path, Bytes> before;
+    for (const std::string ext : {"mid", "syx", "hvx", "qzx", "MID"})
+        for (const auto& [what, bytes] : damaged) writeFile(before.emplace(patches / (what + "." + ext), bytes).first->first, bytes);
     scan();
-    lib.createNewSearchPatchFiles("Prog");
-    ASSERT_FALSE(lib.searchBankFiles.empty());
-    put("Two.syx", bank(17));
-    lib.initBankFilesOnDiscard(plug.getPatchesFolderStr());
-    EXPECT_EQ(names(), (std::vector<std::string>{"One.syx", "Two.syx"}));
-    EXPECT_TRUE(lib.searchBankFiles.empty() && lib.searchFolderTree.empty());
-    EXPECT_EQ(lib.folderTree.size(), 1u);
+
+    std::map<fs::path, Bytes> after;
+    for (auto& e : fs::recursive_directory_iterator(patches)) after[e.path()] = readFile(e.path());
+    EXPECT_TRUE(after == before);
+    auto real = dumpsOf(loadBytes(lib, raw));
+    real.push_back(initProgram());
+    EXPECT_FALSE(lib.bankFiles.empty());
+    for (const PatchFile* b : lib.bankFiles)
+        for (const Bytes& d : dumpsOf(*b)) EXPECT_NE(std::find(real.begin(), real.end(), d), real.end()) << b->fileName;
 }
 
 }  // namespace
