@@ -153,9 +153,15 @@ void DecodeSimplified(benchmark::State& state, int w, int h) {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-        times[r.benchmark_name()] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e9;
+    // The median of repetitions when there are some, else the single run.
+    for (const Run& r : runs) {
+      if (r.error_occurred) continue;
+      const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+      if (!median && r.run_type != Run::RT_Iteration) continue;
+      std::string name = r.run_name.function_name;
+      if (median || !times.count(name))
+        times[name] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e9;
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> times;  // nanoseconds

@@ -204,13 +204,22 @@ struct _RAST_Template_Blit0 {
                             int dy, int right, int bottom, int srcspan, int dstspan) {
     std::vector<int> cols((size_t)w);
     int pos = sx;
-    for (int i = 0; i < w; i++, pos += dx) cols[(size_t)i] = pos < -65535 || Index(pos) >= right ? -1 : Index(pos);
+    bool allIn = true;
+    for (int i = 0; i < w; i++, pos += dx) {
+      cols[(size_t)i] = pos < -65535 || Index(pos) >= right ? -1 : Index(pos);
+      allIn = allIn && cols[(size_t)i] >= 0;
+    }
+    const int* c = cols.data();
     for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
       if (ypos < -65535 || Index(ypos) >= bottom) continue;
       const unsigned int* s = SrcRow(src, Index(ypos), srcspan);
       unsigned int* d = reinterpret_cast<unsigned int*>(dest);
-      for (int i = 0; i < w; i++)
-        if (cols[(size_t)i] >= 0) C::doPixWord(d + i, s[cols[(size_t)i]]);
+      if (allIn) {
+        for (int i = 0; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+      } else {
+        for (int i = 0; i < w; i++)
+          if (c[i] >= 0) C::doPixWord(d + i, s[c[i]]);
+      }
     }
   }
 };
