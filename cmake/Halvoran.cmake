@@ -45,5 +45,6 @@ function(hv_test name dir)
   target_compile_options(${name} PRIVATE ${HV_WARNINGS})
   target_link_libraries(${name} PRIVATE ${A_DEPS} hv_testsupport GTest::gmock GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}" TIMEOUT 900)
+  set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}" TIMEOUT 900
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
 endfunction()

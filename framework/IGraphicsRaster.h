@@ -25,9 +25,4 @@ void ForgetFonts(const IGraphics* owner);
 // The bundle resource named by path's last component, or "".
 std::string FindResource(const IGraphics* owner, const char* path);
 
-// Which raster parts are built in (tests skip pixel checks without them).
-bool HasBlit();
-bool HasImages();
-bool HasText();
-
 }  // namespace hvraster

@@ -13,12 +13,6 @@
 
 #include "platform/coretext/CTFontFace.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-// fontconfig loses a small block while parsing its configuration files once
-// per process; that is the library's, not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-#endif
-
 namespace platform {
 namespace {
 

@@ -97,7 +97,6 @@ TEST(GuiRedraw, HiddenControlsReportNoAreaUnlessTheyIgnoreHiding) {
 }
 
 TEST(GuiRedraw, BitmapsDrawTheFrameOfTheValueClampedToTheStrip) {
-  if (!hvraster::HasBlit()) GTEST_SKIP() << "raster blits are not built in yet";
   Panel p(40, 20);
   std::vector<std::unique_ptr<RAST_MemBitmap>> keep;
   IBitmap strip = makeStrip(keep, 10, 10, {rgb(255, 0, 0), rgb(0, 255, 0), rgb(0, 0, 255)});
@@ -128,7 +127,6 @@ TEST(GuiRedraw, BitmapsDrawTheFrameOfTheValueClampedToTheStrip) {
 }
 
 TEST(GuiRedraw, FillsUseTheColoursAlphaSoTransparentDrawsNothing) {
-  if (!hvraster::HasBlit()) GTEST_SKIP() << "raster fills are not built in yet";
   Panel p(20, 10);
   struct Filler : IControl {
     Filler(IUnitBase* pl, IRECT r, IColor c) : IControl(pl, r), col(c) {}
