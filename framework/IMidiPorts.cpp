@@ -3,8 +3,10 @@
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "framework/Log.h"
 
@@ -103,11 +105,28 @@ bool IMidiPorts::ensureOut() {
     return mOut != nullptr;
 }
 
+// The list is made once and kept, so a client the MIDI system turned away
+// for a moment (a busy JACK server does) must not leave it empty: an empty
+// answer is asked again with a fresh client before it is kept.
+template <class Midi>
+std::vector<std::string> IMidiPorts::listOnce(std::unique_ptr<Midi>& client, bool (IMidiPorts::*ensure)()) {
+    std::vector<std::string> names;
+    for (int attempt = 0; attempt < kListAttempts; ++attempt) {
+        if (attempt > 0) {
+            client.reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(kListRetryMs));
+        }
+        (this->*ensure)();
+        names = listPorts(client.get());
+        if (names.size() > 1) break;
+    }
+    return names;
+}
+
 const std::vector<std::string>& IMidiPorts::inNames() {
     std::lock_guard<std::mutex> lock(mInMutex);
     if (!mInListed) {
-        ensureIn();
-        mInNames = listPorts(mIn.get());
+        mInNames = listOnce(mIn, &IMidiPorts::ensureIn);
         mInListed = true;
     }
     return mInNames;
@@ -116,8 +135,7 @@ const std::vector<std::string>& IMidiPorts::inNames() {
 const std::vector<std::string>& IMidiPorts::outNames() {
     std::lock_guard<std::mutex> lock(mOutMutex);
     if (!mOutListed) {
-        ensureOut();
-        mOutNames = listPorts(mOut.get());
+        mOutNames = listOnce(mOut, &IMidiPorts::ensureOut);
         mOutListed = true;
     }
     return mOutNames;

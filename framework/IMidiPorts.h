@@ -42,7 +42,12 @@ public:
     static int chosenApi();
 
 private:
+    static constexpr int kListAttempts = 3;
+    static constexpr int kListRetryMs = 40;
+
     static void inputCallback(double, std::vector<unsigned char>* message, void* user);
+    template <class Midi>
+    std::vector<std::string> listOnce(std::unique_ptr<Midi>& client, bool (IMidiPorts::*ensure)());
     bool ensureIn();
     bool ensureOut();
 

@@ -2,7 +2,6 @@
 // entry: the host hears of the change exactly once.
 #include "TestUnit.h"
 #include "gui_fixture.h"
-#include "support/JackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +10,9 @@ namespace {
 using namespace platform::au;
 
 TEST(ClickNotification, AClickOnASwitchNotifiesTheHostOnceThroughTheViewEntry) {
-    ASSERT_TRUE(hvtest::JackServer::shared().running());
     auto* backend = new platform::appkit::HeadlessBackend;
     platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(backend));
-    testunit::TestUnit unit{IUnitInstanceInfo{}};
+    testunit::TestUnit unit{IUnitInstanceInfo{}, false};
     auto* g = new IGraphicsMac(&unit, 100, 60);
     unit.AttachGraphics(g);
     std::vector<std::unique_ptr<RAST_MemBitmap>> keep;

@@ -2,7 +2,6 @@
 // info, notification and host time, on the test unit.
 #include "TestUnit.h"
 #include "framework/IUnitAU.h"
-#include "support/JackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +18,8 @@ using testunit::TestUnit;
 class UnitAU : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(hvtest::JackServer::shared().running());
         unit.reset(static_cast<TestUnit*>(IUnitAU_MakePlug(
-            "com.test.unit", [](const IUnitInstanceInfo& i) -> IUnitAU* { return new TestUnit(i); })));
+            "com.test.unit", [](const IUnitInstanceInfo& i) -> IUnitAU* { return new TestUnit(i, false); })));
     }
 
     OSStatus getProp(uint32_t id, void* data, uint32_t size, uint32_t element = 0) {
@@ -126,7 +124,7 @@ TEST_F(UnitAU, StateDictionaryRoundTripsThroughItsFileFormIntoAFreshInstance) {
     ASSERT_TRUE(platform::cf::readPropertyList(platform::cf::writePropertyList(state), &reread));
     EXPECT_EQ(reread, state);
 
-    TestUnit fresh{IUnitInstanceInfo{}};
+    TestUnit fresh{IUnitInstanceInfo{}, false};
     EXPECT_EQ(fresh.GetParam(testunit::kGain)->Value(), 0.5);
     ASSERT_EQ(fresh.SetState(reread), kNoErr);
     for (int i = 0; i < testunit::kNumParams; ++i)
@@ -137,7 +135,7 @@ TEST_F(UnitAU, StateWithoutDataOrFromAnotherPlugInIsRefused) {
     unit->GetParam(testunit::kGain)->Set(0.75);
     PropertyDict state;
     ASSERT_EQ(unit->GetState(&state), kNoErr);
-    TestUnit fresh{IUnitInstanceInfo{}};
+    TestUnit fresh{IUnitInstanceInfo{}, false};
 
     PropertyDict noData = state;
     noData.erase("data");

@@ -22,7 +22,7 @@ public:
     void stop();
     bool running() const { return pid_ > 0; }
     const std::string& name() const { return name_; }
-    int periodFrames() const { return 64; }
+    int periodFrames() const { return 256; }
     int sampleRate() const { return 48000; }
 
 private:

@@ -29,14 +29,15 @@ IUnitConfig config() {
     return c;
 }
 
-TestUnit::TestUnit(const IUnitInstanceInfo& info) : IUnitAU(info, config(), kNumParams) {
+TestUnit::TestUnit(const IUnitInstanceInfo& info, bool withPorts) : IUnitAU(info, config(), kNumParams) {
+    const std::vector<std::string> none{"Select MIDI Device"};
     GetParam(kGain)->InitDouble("Gain", 0.5, 0, 1, 0.01, "", "Main", -1, -1);
     GetParam(kMode)->InitEnum("Mode", 1, 4, "", "Main", -1, -1);
     GetParam(kRadio)->InitEnum("Radio", 0, 3, "", "Main", -1, -1);
     GetParam(kRadio)->SetIsMeta(true);
     GetParam(kSwitch)->InitBool("Switch", false, "", "Main", -1, -1);
-    initPortSelector(GetParam(kMidiIn), "MIDI In", getExternalMIDIInNames());
-    initPortSelector(GetParam(kMidiOut), "MIDI Out", getExternalMIDIOutNames());
+    initPortSelector(GetParam(kMidiIn), "MIDI In", withPorts ? getExternalMIDIInNames() : none);
+    initPortSelector(GetParam(kMidiOut), "MIDI Out", withPorts ? getExternalMIDIOutNames() : none);
     GetParam(kTempoSeen)->InitDouble("Tempo Seen", 0, 0, 1000, 0.001, "BPM", "Seen", -1, -1);
     initCounter(GetParam(kEdges), "Transport Edges");
     initCounter(GetParam(kBlocks), "Blocks");

@@ -31,7 +31,9 @@ IUnitConfig config();
 
 class TestUnit : public IUnitAU {
 public:
-    explicit TestUnit(const IUnitInstanceInfo& info);
+    // Without ports the selectors list only "Select MIDI Device", and no
+    // MIDI client is made.
+    explicit TestUnit(const IUnitInstanceInfo& info, bool withPorts = true);
     ~TestUnit() override;
 
     void OnParamChange(int idx) override;
