@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <atomic>
 #include <set>
+#include <thread>
 
 #include "shim/shim-gdi.h"
 
@@ -360,4 +362,27 @@ TEST(GdiContexts, WrappingContextLeavesTheCoreGraphicsContextAlone) {
   // Still ours to draw into and release.
   platform::CGContextFillRect(cg, platform::CGRectMake(0, 0, 1, 1));
   platform::CGContextRelease(cg);
+}
+
+TEST(GdiPoolThreads, ContextsAndObjectsMadeAndFreedFromManyThreads) {
+  // Each thread draws into its own contexts; the pools are shared.
+  std::vector<std::thread> threads;
+  std::atomic<int> bad{0};
+  for (int t = 0; t < 6; ++t)
+    threads.emplace_back([t, &bad] {
+      for (int i = 0; i < 300; ++i) {
+        HDC hdc = SHIM_CreateMemContext(nullptr, 4, 4);
+        HGDIOBJ brush = CreateSolidBrush(0x010101 * (t + 1));
+        HGDIOBJ old = SelectObject(hdc, brush);
+        RECT r{0, 0, 4, 4};
+        SHIM_FillRect(hdc, &r, brush);
+        const uint8_t* px = static_cast<const uint8_t*>(SHIM_GetCtxFrameBuffer(hdc));
+        if (px[1] != t + 1 || hdc->curbrush != brush) bad++;
+        SelectObject(hdc, old);
+        DeleteObject(brush);
+        SHIM_DeleteGfxContext(hdc);
+      }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(bad.load(), 0) << "a record was handed to two threads at once";
 }
