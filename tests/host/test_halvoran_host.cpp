@@ -109,7 +109,7 @@ struct HostRun {
 };
 
 HostRun runHost(const std::string& args) {
-    std::string cmd = std::string("LSAN_OPTIONS=suppressions='") + HV_LSAN_MIDI_SUPP + "' '" + HV_HOST_PATH +
+    std::string cmd = std::string("LSAN_OPTIONS=suppressions='") + HV_LSAN_SUPP + "' '" + HV_HOST_PATH +
                       "' --plugin '" + HV_TESTUNIT_PATH + "' " + args + " 2>/dev/null";
     HostRun r;
     FILE* p = popen(cmd.c_str(), "r");
