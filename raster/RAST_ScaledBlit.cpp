@@ -135,12 +135,11 @@ inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int
 // The same arithmetic eight pixels at a time, where the processor has AVX2;
 // writes whole words from column i on while all eight columns are interior
 // and returns where it stopped.
-#pragma GCC push_options
-#pragma GCC target("avx2")
-inline __m256i PairAvx2(__m256i a, __m256i b) { return _mm256_or_si256(a, _mm256_slli_epi32(b, 16)); }
+#define RAST_AVX2 __attribute__((target("avx2")))
+RAST_AVX2 inline __m256i PairAvx2(__m256i a, __m256i b) { return _mm256_or_si256(a, _mm256_slli_epi32(b, 16)); }
 
 // Both taps of one row for pixel k (low half) and k + 4 (high half).
-inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) {
+RAST_AVX2 inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) {
   // Within each half: a a r r g g b b, zero-extended.
   const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1, -1,
                                          5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
@@ -150,7 +149,7 @@ inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) {
 }
 
 template <int K>
-inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, const int* c, __m256i hTop,
+RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, const int* c, __m256i hTop,
                               __m256i lTop, __m256i hBot, __m256i lBot) {
   const __m256i top = TapsAvx2(s0, c, K), bot = TapsAvx2(s1, c, K);
   __m256i hi = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(hTop, K * 0x55)),
@@ -163,7 +162,7 @@ inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, co
 // The same arithmetic as Bilerp eight pixels at a time, where the processor
 // has AVX2: writes whole words from column i on while eight columns in a
 // row are interior, and returns where it stopped.
-int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
+RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
                   const uint8_t* kind, int i, int w, unsigned fy) {
   const __m256i vfy = _mm256_set1_epi32((int)fy);
   const __m256i full = _mm256_set1_epi32(65536);
@@ -192,7 +191,7 @@ int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s
   }
   return i;
 }
-#pragma GCC pop_options
+#undef RAST_AVX2
 #endif
 
 }  // namespace
