@@ -14,13 +14,13 @@ int boundAlpha(int v) { return v < -RAST_ALPHA_LIMIT ? -RAST_ALPHA_LIMIT : v > R
       RAST_X8(F, t + 48), RAST_X8(F, t + 56)
 #define RAST_X256(F) RAST_X64(F, 0), RAST_X64(F, 64), RAST_X64(F, 128), RAST_X64(F, 192)
 
-#define RAST_INV(i) (unsigned short)((i) == 0 ? 0 : 65536 / (i) - 1)
+#define RAST_INV(i) (unsigned short)((i) == 0 ? 0 : 65536 / ((i) == 0 ? 1 : (i)) - 1)
 const unsigned short _RAST_RGB2HSV_invtab[256] = {RAST_X256(RAST_INV)};
 #undef RAST_INV
 
 namespace rast_detail {
 
-#define RAST_RECIP(t) (uint32_t)((t) < 2 ? 0 : (1ull << 32) / (t) + 1)
+#define RAST_RECIP(t) (uint32_t)((t) < 2 ? 0 : (1ull << 32) / ((t) < 2 ? 1 : (t)) + 1)
 const uint32_t dodgeRecip[257] = {RAST_X256(RAST_RECIP), RAST_RECIP(256)};
 #undef RAST_RECIP
 

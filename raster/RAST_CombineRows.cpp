@@ -48,8 +48,12 @@ struct O {
 }  // namespace narrow
 
 // ---- 256-bit registers ----
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace wide {
 
 struct O {
@@ -91,7 +95,11 @@ struct O {
 #undef RAST_WIDE
 
 }  // namespace wide
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 namespace {
 
