@@ -72,6 +72,10 @@ RAST_IBitmap* Decode(PngLoad* st, RAST_IBitmap* given, bool followFlip) {
 
   if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return nullptr;
   const int w = (int)width, h = (int)height;
+  // Rows must come out as 4 bytes a pixel, or nothing is written.
+  png_set_interlace_handling(st->png);
+  png_read_update_info(st->png, st->info);
+  if (png_get_rowbytes(st->png, st->info) != (size_t)w * 4) return nullptr;
   RAST_IBitmap* bm = given;
   if (bm) {
     bm->resize(w, h);
