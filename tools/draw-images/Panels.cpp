@@ -1,0 +1,228 @@
+// Backgrounds: the panel body in the skin's colours, with section plates,
+// titles, labels, display windows and fields where the layout puts them.
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+#include <vector>
+
+#include "tools/draw-images/Paint.h"
+
+namespace drawimages {
+
+namespace {
+
+const Palette kPalettes[3] = {
+    // legacy: warm black panel, oxblood header, cream print, red rules, amber displays
+    {"legacy", "-leg", rgb(0x1D1A17), rgb(0x0E0C0B), rgb(0x2B2723), rgb(0x1F1C19), rgb(0x4A423A), rgb(0xFFFFFF),
+     rgb(0xF0E4C4), rgb(0xD2452E), rgb(0xDED2B2), rgb(0x5A2119), rgb(0x2A0F0B), rgb(0xF0E4C4), rgb(0xE6C56C),
+     rgb(0xC9A448), rgb(0x2A1E05), rgb(0x0A0908), rgb(0x171412), false},
+    // s-model: charcoal panel, white titles, orange rules, pale green displays
+    {"s-model", "", rgb(0x262A31), rgb(0x181B1F), rgb(0x323840), rgb(0x272B31), rgb(0x454C55), rgb(0xFFFFFF),
+     rgb(0xF3F5F8), rgb(0xFF8C1A), rgb(0xC3CAD3), rgb(0x343A42), rgb(0x1B1E22), rgb(0xFFFFFF), rgb(0xBCD6C8),
+     rgb(0x9CBBAA), rgb(0x0E1A14), rgb(0x0D0F11), rgb(0x1B1E22), false},
+    // platinum: brushed silver plates, dark print, blue rules, graphite header
+    {"platinum", "-pla", rgb(0xBFC3C9), rgb(0x9EA3AA), rgb(0xE0E3E7), rgb(0xCED2D7), rgb(0x8C929A), rgb(0xFFFFFF),
+     rgb(0x1D2126), rgb(0x2F6DB5), rgb(0x2A2F35), rgb(0x59606A), rgb(0x353A41), rgb(0xF4F6F8), rgb(0xEAF1F5),
+     rgb(0xCCD9E2), rgb(0x0B1116), rgb(0xF1F3F5), rgb(0xD9DDE2), true},
+};
+
+std::vector<std::string> split(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    std::stringstream ss(s);
+    std::string part;
+    while (std::getline(ss, part, sep)) out.push_back(part);
+    return out;
+}
+
+// The panel's height at scale 1.0: the body's shading runs over it, so that
+// backgrounds laid over one another continue each other's shading.
+constexpr int kPanelHeight = 720;
+
+// Fine horizontal grain, a function of the panel row, the same on every run.
+void brush(Canvas& c, int panelTop) {
+    for (int y = 0; y < c.height(); y++) {
+        uint32_t v = uint32_t(y + panelTop) * 2654435761u;
+        v ^= v >> 15;
+        v *= 2246822519u;
+        v ^= v >> 13;
+        const float t = float(v & 0xFFFF) / 65535.0f;
+        c.rect(0, y, c.width(), 1, t > 0.5f ? rgb(0xFFFFFF) : rgb(0x000000), 0.05f * std::fabs(t - 0.5f) * 2);
+    }
+}
+
+void plate(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& title, bool dialog) {
+    const Box box{x - 8, y - 8, x + w + 8, y + h + 10};
+    const float r = dialog ? 8.0f : 6.0f;
+    auto shape = [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, r); };
+    const bool light = p.brushed;
+    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x, y + 2, w, h, r); }, rgb(0x000000),
+           light ? 0.28f : (dialog ? 0.7f : 0.5f), dialog ? 8.0f : 4.0f);
+    c.fillV(box, shape, p.plateTop, p.plateBottom, y, y + h);
+    c.fill(box, [&](float px, float py) { return std::fabs(shape(px, py) + 0.5f) - 0.5f; }, p.plateEdge);
+    c.fill(box, [&](float px, float py) { return std::max(std::fabs(py - (y + 1.5f)) - 0.5f, shape(px, py) + 2.0f); },
+           p.plateShine, light ? 0.7f : 0.09f);
+    if (title.empty()) return;
+    if (dialog) {
+        const float bar = 26;
+        auto band = [&](float px, float py) { return std::max(shape(px, py) + 1.0f, py - (y + bar)); };
+        c.fillV(box, band, p.headTop, p.headBottom, y, y + bar);
+        c.rect((int)x + 1, (int)(y + bar), (int)w - 2, 2, p.accent);
+        c.text(title, (int)x + 12, (int)y + 1, (int)w - 24, (int)bar, 13, true, p.brand, 0);
+        return;
+    }
+    const int size = 11;
+    const int tw = c.textWidth(title, size, true);
+    c.rect((int)x + 8, (int)y + 6, 3, 11, p.accent);
+    c.text(title, (int)x + 15, (int)y + 3, (int)w - 20, 17, size, true, p.title, 0);
+    const int rx = (int)x + 15 + tw + 8;
+    if (rx < x + w - 12) c.rect(rx, (int)y + 11, (int)(x + w) - 10 - rx, 1, p.plateEdge, 0.9f);
+}
+
+void lcd(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& caption) {
+    const Box box{x - 2, y - 14, x + w + 2, y + h + 2};
+    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x - 1, y - 1, w + 2, h + 2, 4.0f); },
+           rgb(0x050505), 0.9f);
+    auto glass = [&](float px, float py) { return sdRoundRect(px, py, x + 1, y + 1, w - 2, h - 2, 2.5f); };
+    c.fillV(box, glass, p.lcdTop, p.lcdBottom, y, y + h);
+    c.fill(box, [&](float px, float py) { return std::max(glass(px, py), py - (y + 3.5f)); }, rgb(0x000000), 0.18f);
+    if (!caption.empty() && y >= 12) c.text(caption, (int)x + 2, (int)y - 13, (int)w, 12, 9, true, p.label, 0);
+}
+
+void well(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& caption) {
+    const Box box{x - 2, y - 14, x + w + 2, y + h + 2};
+    auto inner = [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 3.0f); };
+    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x - 1, y - 1, w + 2, h + 2, 4.0f); },
+           rgb(0x000000), p.brushed ? 0.35f : 0.6f);
+    c.fillV(box, inner, p.wellTop, p.wellBottom, y, y + h);
+    c.fill(box, [&](float px, float py) { return std::max(inner(px, py), (y + h - 1.5f) - py); }, rgb(0xFFFFFF),
+           p.brushed ? 0.5f : 0.06f);
+    if (!caption.empty() && y >= 12) c.text(caption, (int)x + 2, (int)y - 13, (int)w, 12, 9, true, p.label, 0);
+}
+
+void groove(Canvas& c, float x, float y, float w, float h) {
+    const Box box{x - 2, y - 2, x + w + 2, y + h + 2};
+    const float r = std::min(w, h) / 2;
+    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, r); }, rgb(0x050506), 0.9f);
+    c.fill(box, [&](float px, float py) { return std::fabs(sdRoundRect(px, py, x, y, w, h, r)) - 0.5f; },
+           rgb(0xFFFFFF), 0.12f);
+}
+
+void header(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& label, bool top) {
+    const Box box{x, y, x + w, y + h};
+    c.fillV(box, [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 0.0f); }, top ? p.headTop : p.headBottom,
+            top ? p.headBottom : p.headTop, y, y + h);
+    c.rect((int)x, top ? (int)(y + h) - 2 : (int)y, (int)w, 2, p.accent);
+    const auto parts = split(label, '|');
+    if (parts.empty()) return;
+    const int size = top ? 20 : 11;
+    c.text(parts[0], (int)x + 16, (int)y, (int)w - 32, (int)h - 2, size, true, p.brand, 0);
+    if (parts.size() > 1) {
+        const int bx = (int)x + 16 + c.textWidth(parts[0], size, true) + 12;
+        const Rgba sub = mix(p.accent, p.brand, 0.4f);
+        c.text(parts[1], bx, (int)y + 2, (int)w - bx, (int)h - 2, 11, true, sub, 0);
+    }
+}
+
+// The librarian's slot grid (the view draws the names over it): two panes of
+// 8 columns x 16 rows, 97 x 16 slots with a 30 pixel numbered gutter.
+void slots(Canvas& c, float x, float y) {
+    const int colW = 97, rowH = 16, gap = 30, rows = 16, cols = 8;
+    const int paneTop[2] = {1, 303};
+    c.rect((int)x, (int)y, c.width(), c.height(), rgb(0x111316));
+    for (int pane = 0; pane < 2; pane++) {
+        for (int col = 0; col < cols; col++) {
+            const int left = (int)x + gap + col * (colW + gap);
+            for (int row = 0; row < rows; row++) {
+                const int top = (int)y + paneTop[pane] + row * rowH;
+                c.rect(left, top, colW, rowH, row % 2 ? rgb(0x16191D) : rgb(0x1D2126));
+                c.text(std::to_string(col * rows + row + 1), left - gap, top, gap - 4, rowH, 10, false,
+                       rgb(0x6C737D), 2);
+            }
+            c.rect(left, (int)y + paneTop[pane], 1, rows * rowH, rgb(0x2A2F36));
+        }
+    }
+    // Between the panes: a band for the source bank's name.
+    const int bandTop = (int)y + paneTop[0] + rows * rowH + 6;
+    c.gradient((int)x, bandTop, c.width(), paneTop[1] - paneTop[0] - rows * rowH - 12, rgb(0x24282E), rgb(0x1A1D21));
+    c.rect((int)x, bandTop, c.width(), 1, kAccent, 0.8f);
+}
+
+}  // namespace
+
+const Palette& skinPalette(int skin) { return kPalettes[skin >= 0 && skin <= 2 ? skin : 1]; }
+
+std::unique_ptr<Canvas> paintPanel(const ImageSpec& s, const PanelLayout* panel, const Palette& p) {
+    int w = s.w, h = s.h, ox = 0, oy = 0;
+    if (panel && panel->placed) {
+        // Whole frames at every panel size need sides in multiples of 4.
+        w = (panel->w + 3) / 4 * 4;
+        h = (panel->h + 3) / 4 * 4;
+        ox = panel->x;
+        oy = panel->y;
+    }
+    const bool floating = panel && !panel->items.empty() &&
+                          (panel->items.front().kind == "dialog" || panel->items.front().kind == "veil");
+    auto out = std::make_unique<Canvas>(w, h, floating ? Rgba{0, 0, 0, 0} : p.bodyBottom);
+    Canvas& c = *out;
+    if (!floating) {
+        const float t0 = std::clamp(float(oy) / kPanelHeight, 0.0f, 1.0f);
+        const float t1 = std::clamp(float(oy + h) / kPanelHeight, 0.0f, 1.0f);
+        c.gradient(0, 0, w, h, mix(p.bodyTop, p.bodyBottom, t0), mix(p.bodyTop, p.bodyBottom, t1));
+        if (p.brushed) brush(c, oy);
+    }
+    if (!panel) return out;
+    std::vector<Box> bars;  // header and footer bars painted so far
+    auto onBar = [&](float x, float y, float w, float h) {
+        for (const Box& b : bars)
+            if (x >= b.x0 && y >= b.y0 && x + w <= b.x1 && y + h <= b.y1) return true;
+        return false;
+    };
+    for (const LayoutItem& it : panel->items) {
+        const float x = it.x - ox, y = it.y - oy;
+        const std::string& k = it.kind;
+        if (k == "plate") {
+            plate(c, p, x, y, it.w, it.h, it.label, false);
+        } else if (k == "dialog") {
+            plate(c, p, x, y, it.w, it.h, it.label, true);
+        } else if (k == "header" || k == "footer") {
+            header(c, p, x, y, it.w, it.h, it.label, k == "header");
+            bars.push_back(Box{x, y, x + it.w, y + it.h});
+        } else if (k == "lcd") {
+            lcd(c, p, x, y, it.w, it.h, it.label);
+        } else if (k == "well") {
+            well(c, p, x, y, it.w, it.h, it.label);
+        } else if (k == "slot") {
+            groove(c, x, y, it.w, it.h);
+        } else if (k == "button") {
+            paintButtonFace(c, x, y, it.w, it.h, false, "dark");
+            c.text(it.label, (int)x, (int)y + 1, (int)it.w, (int)it.h - 1, it.size ? it.size : 10, true, rgb(0xD5D9DF), 1);
+        } else if (k == "label") {
+            c.text(it.label, (int)x, (int)y, (int)it.w, (int)it.h, it.size ? it.size : 10, true,
+                   onBar(x, y, it.w, it.h) ? p.brand : p.label, it.align < 0 ? 1 : it.align);
+        } else if (k == "title") {
+            c.text(it.label, (int)x, (int)y, (int)it.w, (int)it.h, it.size ? it.size : 16, true, p.title,
+                   it.align < 0 ? 1 : it.align);
+        } else if (k == "text") {
+            const int size = it.size ? it.size : 12;
+            int line = 0;
+            for (const std::string& t : split(it.label, '|'))
+                c.text(t, (int)x, (int)y + line++ * (size * 3 / 2), (int)it.w, size * 3 / 2, size, false, p.label,
+                       it.align < 0 ? 0 : it.align);
+        } else if (k == "rule") {
+            c.rect((int)x, (int)y, (int)it.w, std::max(1, (int)it.h), p.accent, 0.9f);
+        } else if (k == "veil") {
+            c.rect((int)x, (int)y, (int)it.w, (int)it.h, rgb(0x000000), 0.6f);
+        } else if (k == "slots") {
+            slots(c, x, y);
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<Canvas> paintImage(const ImageSpec& spec, const PanelLayout* panel, const Palette& pal) {
+    if (spec.kind == "knob") return paintKnob(spec);
+    if (spec.kind == "panel") return paintPanel(spec, panel, pal);
+    return paintControl(spec);
+}
+
+}  // namespace drawimages
