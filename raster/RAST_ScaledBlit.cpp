@@ -12,8 +12,13 @@
 #include "raster/RAST_Blit.h"
 #include "raster/RAST_CombineRows.h"
 
-#if defined(__x86_64__)
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define RAST_SCALED_SSE2 1
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+#define RAST_SCALED_AVX2 1
 #endif
 
 namespace {
@@ -28,7 +33,7 @@ inline const unsigned int* SrcRow(const unsigned char* src, int row, int span) {
 
 // One bilinear result: each channel (sum of channel x weight) >> 16, the four
 // weights summing to 65536. Exact: the sums stay below 2^24.
-#if RAST_HAVE_SSE2
+#if RAST_SCALED_SSE2
 // The channels of two taps side by side in 16-bit lanes: a a r r g g b b.
 inline __m128i Taps(unsigned int p, unsigned int q) {
   __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)p), _mm_cvtsi32_si128((int)q));
@@ -75,18 +80,27 @@ inline void Put(unsigned char* d, unsigned int p, int alpha) {
 struct Columns {
   std::vector<int> index, frac;
   std::vector<uint8_t> kind;
+  // For the register code: every column is read as the pair (c, c + 1); a
+  // last-column pixel becomes the pair left of it with all of the weight on
+  // its right tap (when there is a column left of it), marked by last = -1.
+  std::vector<int> pairIndex, last;
+  std::vector<uint8_t> simd;
 
-  Columns(int w, int sx, int dx, int lastUsable) : index((size_t)w + 4), frac((size_t)w + 4), kind((size_t)w) {
+  Columns(int w, int sx, int dx, int lastUsable)
+      : index((size_t)w), frac((size_t)w), kind((size_t)w), pairIndex((size_t)w), last((size_t)w), simd((size_t)w) {
     int pos = sx;
     for (int i = 0; i < w; i++, pos += dx) {
       frac[(size_t)i] = pos & 0xFFFF;
       int c = index[(size_t)i] = Index(pos);
-      kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
+      uint8_t k = kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
+      pairIndex[(size_t)i] = k == 2 ? c - 1 : c;
+      last[(size_t)i] = k == 2 ? -1 : 0;
+      simd[(size_t)i] = k == 1 || (k == 2 && c >= 1);
     }
   }
 };
 
-#if RAST_HAVE_SSE2
+#if RAST_SCALED_SSE2
 // Both taps of one row (columns c and c + 1) as a a r r g g b b.
 inline __m128i RowTaps(const unsigned int* row, int c) {
   __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c)), _mm_setzero_si128());
@@ -109,13 +123,21 @@ inline __m128i BilerpLane(const unsigned int* s0, const unsigned int* s1, int c,
 
 // Four interior pixels at once: the same arithmetic as Bilerp, with the
 // weights of all four made together.
-inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs, unsigned fy) {
+inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
+                       const int* lastMask, unsigned fy) {
   const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fxs));
+  const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lastMask));
   const __m128i vfy = _mm_set1_epi32((int)fy);
-  const __m128i w11 = _mm_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
-  const __m128i w01 = _mm_sub_epi32(fx, w11);
-  const __m128i w10 = _mm_sub_epi32(vfy, w11);
-  const __m128i w00 = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(65536), vfy), w01);
+  const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(65536), vfy);
+  __m128i w11 = _mm_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
+  __m128i w01 = _mm_sub_epi32(fx, w11);
+  __m128i w10 = _mm_sub_epi32(vfy, w11);
+  __m128i w00 = _mm_sub_epi32(rest, w01);
+  // Last-column pixels: 65536 - fy on the upper right tap, fy on the lower.
+  w00 = _mm_andnot_si128(last, w00);
+  w10 = _mm_andnot_si128(last, w10);
+  w01 = _mm_or_si128(_mm_andnot_si128(last, w01), _mm_and_si128(last, rest));
+  w11 = _mm_or_si128(_mm_andnot_si128(last, w11), _mm_and_si128(last, vfy));
   const __m128i m = _mm_set1_epi32(255);
   auto pair = [](__m128i a, __m128i b) { return _mm_or_si128(a, _mm_slli_epi32(b, 16)); };
   const __m128i hTop = pair(_mm_srli_epi32(w00, 8), _mm_srli_epi32(w01, 8));
@@ -130,8 +152,7 @@ inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int
 }
 #endif
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define RAST_HAVE_AVX2_PATH 1
+#if RAST_SCALED_AVX2
 // The same arithmetic eight pixels at a time, where the processor has AVX2;
 // writes whole words from column i on while all eight columns are interior
 // and returns where it stopped.
@@ -162,20 +183,25 @@ RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned i
 // The same arithmetic as Bilerp eight pixels at a time, where the processor
 // has AVX2: writes whole words from column i on while eight columns in a
 // row are interior, and returns where it stopped.
-RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
-                  const uint8_t* kind, int i, int w, unsigned fy) {
+RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx,
+                           const int* fxs, const int* lastMask, const uint8_t* simd, int i, int w, unsigned fy) {
   const __m256i vfy = _mm256_set1_epi32((int)fy);
-  const __m256i full = _mm256_set1_epi32(65536);
+  const __m256i rest = _mm256_sub_epi32(_mm256_set1_epi32(65536), vfy);
   const __m256i m = _mm256_set1_epi32(255);
   for (; i + 8 <= w; i += 8) {
     uint64_t k8;
-    memcpy(&k8, kind + i, 8);
+    memcpy(&k8, simd + i, 8);
     if (k8 != 0x0101010101010101ull) break;
     const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxs + i));
-    const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
-    const __m256i w01 = _mm256_sub_epi32(fx, w11);
-    const __m256i w10 = _mm256_sub_epi32(vfy, w11);
-    const __m256i w00 = _mm256_sub_epi32(_mm256_sub_epi32(full, vfy), w01);
+    const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lastMask + i));
+    __m256i w11 = _mm256_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
+    __m256i w01 = _mm256_sub_epi32(fx, w11);
+    __m256i w10 = _mm256_sub_epi32(vfy, w11);
+    __m256i w00 = _mm256_sub_epi32(rest, w01);
+    w00 = _mm256_andnot_si256(last, w00);
+    w10 = _mm256_andnot_si256(last, w10);
+    w01 = _mm256_or_si256(_mm256_andnot_si256(last, w01), _mm256_and_si256(last, rest));
+    w11 = _mm256_or_si256(_mm256_andnot_si256(last, w11), _mm256_and_si256(last, vfy));
     const __m256i hTop = PairAvx2(_mm256_srli_epi32(w00, 8), _mm256_srli_epi32(w01, 8));
     const __m256i lTop = PairAvx2(_mm256_and_si256(w00, m), _mm256_and_si256(w01, m));
     const __m256i hBot = PairAvx2(_mm256_srli_epi32(w10, 8), _mm256_srli_epi32(w11, 8));
@@ -249,6 +275,9 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
   const int* idx = cols.index.data();
   const int* fxs = cols.frac.data();
   const uint8_t* kind = cols.kind.data();
+  const int* pairIdx = cols.pairIndex.data();
+  const int* last = cols.last.data();
+  const uint8_t* simd = cols.simd.data();
   for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
     if (ypos < -65535) continue;
     const int row = Index(ypos);
@@ -259,22 +288,22 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     if (row < B) {
       const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
       int i = 0;
-#if RAST_HAVE_AVX2_PATH
+#if RAST_SCALED_AVX2
       const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
 #endif
       while (i < w) {
-#if RAST_HAVE_AVX2_PATH
+#if RAST_SCALED_AVX2
         if (wide && i + 8 <= w) {
-          int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, idx, fxs, kind, i, w, fy);
+          int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, pairIdx, fxs, last, simd, i, w, fy);
           if (next != i) {
             i = next;
             continue;
           }
         }
 #endif
-#if RAST_HAVE_SSE2
-        if (i + 4 <= w && (kind[i] & kind[i + 1] & kind[i + 2] & kind[i + 3]) == 1) {
-          __m128i four = Bilerp4(s0, s1, idx + i, fxs + i, fy);
+#if RAST_SCALED_SSE2
+        if (i + 4 <= w && (simd[i] & simd[i + 1] & simd[i + 2] & simd[i + 3])) {
+          __m128i four = Bilerp4(s0, s1, pairIdx + i, fxs + i, last + i, fy);
           if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
           } else {

@@ -260,6 +260,7 @@ TEST(ScaledBlit, WideRowsMatchTheWeightsExactly) {
       {55, 35, 41, 26, 0, 0, 55, 35},          // 0.75 down
       {30, 20, 50, 33, 2.3f, 1.7f, 20, 13.5f},  // an inner source rectangle
       {16, 64, 20, 80, 0, 0, 16, 64},          // a strip
+      {16, 20, 32, 40, 0, 0, 16, 20},          // 2 up: last-column pixels inside a row block
   };
   const bool wasWide = rast_rows::wideRegisters();
   for (bool wide : {false, true}) {
