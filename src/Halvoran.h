@@ -1,36 +1,268 @@
 #pragma once
-// The editor's plug-in object, as far as its helpers need it so far: the
-// parameter table (from the plug-in base), the debug-log switch and the log
-// file's path. The full plug-in class grows here.
-#include "framework/IUnitBase.h"
-#include "src/DataFolder.h"
-
+// The editor plug-in: start-up and tear-down, the handlers of parameter
+// changes, the MIDI send helpers, the incoming-message entry points, the
+// job starters, the librarian and progress helpers, the lookups, the audio
+// callback and the saved state.
+//
+// Flags that several threads touch (host, main, render, MIDI input and the
+// MIDI manager's workers) are atomics: each is written by one side and
+// polled by the other, never guarded by a lock.
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
-class Halvoran : public IUnitBase {
+#include "framework/IMidiQueue.h"
+#include "framework/IUnitAU.h"
+#include "src/DataFolder.h"
+#include "src/HalvoranParams.h"
+#include "src/Settings.h"
+
+class ControlLayer;
+class IControl;
+class IGraphics;
+class ITextControl;
+class LibrarianViewControl;
+class MIDIMessageManager;
+class PatchLibrarian;
+class PatchManager;
+class UIConfigManager;
+struct ControlAction;
+
+class Halvoran : public IUnitAU {
 public:
-    // The editor's parameters and its own settings share one index space.
-    static constexpr int kNumParams = 472;
+    // The panel at scale 1.0.
+    static constexpr int kGUIWidth = 1200;
+    static constexpr int kGUIHeight = 720;
+    static constexpr int kGUIFrameRate = 25;
+    // The parameters 0..406 that the saved state holds by value.
+    static constexpr int kNumStateParams = 407;
 
-    Halvoran() : IUnitBase(IUnitConfig{}, kNumParams) {}
+    // What the plug-in tells the host of itself.
+    static IUnitConfig unitConfig();
 
-    // True when the debug log was opened at start-up; while false no component
-    // composes or writes a log line.
-    bool debugLogOn = false;
-    // The debug log file.
-    std::string debugLogPath;
+    // The editor as a host makes it: the whole start-up.
+    explicit Halvoran(const IUnitInstanceInfo& info);
+    // The plug-in object without its start-up: the parameter table and the
+    // members, nothing built, no panel, no MIDI manager. Single components
+    // are tested on it.
+    Halvoran();
+    ~Halvoran() override;
 
+    // ---- Parameter changes
+    // A change made on the panel (or by the host).
+    void OnParamChange(int paramIdx) override;
+    // A change that came from the instrument: no control change goes back.
+    void OnParamChange2(int paramIdx) override;
+    // The one place where a changed synth parameter becomes MIDI.
+    void processControlAction(ControlAction* action, int paramIdx, double value);
+
+    // ---- Audio callback and reset
+    void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+    void Reset() override;
+
+    // ---- Saved state
+    bool SerializeState(ByteChunk* chunk) override;
+    int UnserializeState(ByteChunk* chunk, int startPos) override;
+    bool SerializeState2(ByteChunk* chunk, bool withPatches);
+    int UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches);
+
+    // ---- The view
+    void* OpenView(void* parentView, int* width, int* height) override;
+    void CloseView(void* view) override;
+
+    // ---- Sending
+    void MIDIOutRoutingSwitch(IMidiMsg* msg);
+    void sendMidiMsgAndLog(IMidiMsg* msg);
+    void AllSoundsOff();
+    void checksumCheckAndSend(unsigned char* bytes, int length);
+    void SendProgramChangeCommand(int program);
+    int getTimerValue();
+    // The global MIDI channel, the integer part of kGlobalMIDICha.
+    int globalMIDIChannel() const;
+
+    // ---- Incoming messages
+    void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
+    void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
+
+    // ---- Job starters
+    void sendSysExInitialization();
+    void sendPatchToDeviceFromLibrarian(int slot, int pane);
+    void SendSingleProgramFromLibrarian(bool store);
+    void SendAllProgramsFromLibrarian();
+    void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second);
+    void sendPartDataBackToHardware(int);
+
+    // ---- Librarian and progress
+    void DisplayProcessingIndicator(bool show);
+    void SetLibrarianRequestActive(bool active);
+    void SetLibrarianStatusUnsaved(bool unsaved);
+    void updatePatchLibrarianView(int which);
+    void setLibrarianViewDirty();
     // The bank folder: the data folder followed by "Patches", no trailing
     // separator.
     std::string getPatchesFolderStr() const { return halvoranDataFolder() + "Patches"; }
 
-    // Set while a bank dump requested from the instrument is being received;
-    // the bank reader clears it when it has taken the dump.
-    bool bankDumpSeen = false;
+    // ---- Lookups of the controls bound for incoming MIDI
+    IControl* getCCControls(int key, int ccNumber, int type);
+    IControl* getMsbLsbControl(int key, int msbValue, int lsbValue, int lsbControl, int type);
+    IControl* getSysexControl(int header1, int header2, int header3, int keyByte, int fifthKey);
+
+    // ---- Panel helpers
+    // The layer the panel description made under this name, or null.
+    ControlLayer* getLayer(const std::string& name) const;
+    // Shows (false) or hides (true) a named layer when the panel has it.
+    void hideLayer(const std::string& name, bool hide);
+    // The first control bound to a parameter, or null.
+    IControl* firstBoundControl(int paramIdx) const;
+    // Text of the panel lines; each does nothing while its control is missing.
+    void setStatusText(const char* text);
+    void setValueText(const char* text);
+    void setMIDIText(const char* text);
+    void setLatencyText(const char* text);
+    void setTimbreText(const char* text);
+    // Sets a parameter's plain value and shows it on its controls, with no
+    // change handler and no host notification.
+    void setParameterFromPlug(int paramIdx, double plainValue);
+
+    // Gives every parameter that the panel left untyped a usable default: the
+    // editor's settings their kinds and ranges, the port selectors the port
+    // names, the rest 0..127.
+    void initParameterDefaults();
+
+    // ---- Debug log
+    // Writes one line while the log is on.
+    void log(const std::string& message) const;
+
+    // ---- Settings file
+    const HalvoranSettings& settings() const { return mSettings; }
+    std::string settingsPath() const;
+
+    // ==== Members other parts of the editor read and write ====
+
+    // Device byte: 0x30 plus the instrument's global MIDI channel, put at
+    // offset 2 of every SysEx message sent; the copy is set with it.
+    std::atomic<int> deviceByte{0x30};
+    std::atomic<int> deviceByteCopy{0x30};
+
+    // Set only while an output port is really open.
+    std::atomic<bool> midiOutReady{false};
+    // Both ports chosen (the librarian's sends need them).
+    std::atomic<bool> midiInOutSet{false};
+    std::atomic<bool> constructionComplete{false};
+    // The change being handled came from the instrument.
+    std::atomic<bool> echoGuard{false};
+    // The change comes from the control linker.
+    std::atomic<bool> linking{false};
+    // Mirrors of instrument settings.
+    std::atomic<bool> localControlOn{false};
+    std::atomic<bool> masterKeyboard{false};
+    // While set, sendMidiMsgAndLog sends nothing.
+    std::atomic<bool> sendSuppressed{false};
+    // The instrument holds the panel's global data.
+    std::atomic<bool> globalSent{true};
+    // The next program send starts with a global dump.
+    std::atomic<bool> pushGlobal{false};
+
+    // Audio callback state.
+    std::atomic<bool> postSendRefresh{false};
+    std::atomic<bool> pendingTimbreLink{false};
+    std::atomic<bool> allNotesOffPaused{false};
+    std::atomic<bool> allNotesOffPending{false};
+    std::atomic<bool> readBackPending{false};
+    std::atomic<bool> routeToDAWBuffer{false};
+    std::atomic<int> queueDelay{0};
+    IMidiQueue midiQueue;
+    std::atomic<int> midiLampOn{0};
+    std::atomic<uint32_t> midiLampTick{0};
+    std::atomic<int> timbreViewMode{0};
+    bool wasRunning = false;                          // render thread only
+    bool clockStartSent = false;                      // render thread only
+    std::atomic<bool> continuousClockStarted{false};
+    bool tempoSynced = false;                         // render thread only
+    int syncedTempoIndex = 0;                         // render thread only
+    std::atomic<double> sampleRate{0.0};
+    ITimeInfo timeInfo;                               // render thread only
+
+    // Transfers.
+    std::atomic<bool> answered{false};
+    std::atomic<bool> initialization{false};
+    std::atomic<bool> dataMismatch{false};
+    // An all-programs transfer into the librarian runs.
+    std::atomic<bool> bankDumpSeen{false};
+    // A project recall or a push of the current data runs: incoming MIDI is
+    // ignored and the reset texts and the callback's panel refresh wait.
+    std::atomic<bool> transferBusy{false};
+    std::atomic<bool> processingIndicator{false};
+
+    // Input filters, one per pass-through setting: host side and instrument
+    // side, each CC, PC, note, poly pressure, pitch (PA), channel pressure,
+    // SysEx. Set means filtered.
+    enum EFilter { kFilterCC, kFilterPC, kFilterNote, kFilterPP, kFilterPA, kFilterCA, kFilterSysEx, kNumFilters };
+    std::atomic<bool> dawInputFilter[kNumFilters] = {};
+    std::atomic<bool> hwInputFilter[kNumFilters] = {};
+    std::atomic<bool> deviceInputSwitch{false};
+    std::atomic<bool> trackIncoming{false};
+    std::atomic<bool> clockStartStopEnabled{false};
+    std::atomic<bool> continuousClockEnabled{false};
+
+    // Program transfers from and to the librarian.
+    std::atomic<bool> storeAfterSend{false};
+    std::atomic<int> sourceTimbre{1};
+    std::atomic<int> targetTimbre{1};
+    std::atomic<bool> paramChangeInProgress{false};
+    std::atomic<bool> searchResultsShown{false};
+    // True when no rename of a librarian program is pending.
+    std::atomic<bool> renameIdle{true};
+    // 0 or 1, from kTimbreSelect.
+    std::atomic<int> selectedTimbre{0};
+
+    // Debug log: on when the log file existed at start-up.
+    bool debugLogOn = false;
+    std::string debugLogPath;
+
+    // Panel lines, each the first control bound to its parameter.
+    ITextControl* statusTextControl = nullptr;
+    ITextControl* valueTextControl = nullptr;
+    ITextControl* midiTextControl = nullptr;
+    ITextControl* latencyTextControl = nullptr;
+    ITextControl* timbreTextControl = nullptr;
+    IControl* deviceInControl = nullptr;
+    IControl* deviceOutControl = nullptr;
+    IControl* upperBankListControl = nullptr;
+    IControl* lowerBankListControl = nullptr;
 
     // File and folder name of the bank last chosen for each pane.
     std::string upperBankName;
     std::string upperBankFolder;
     std::string lowerBankName;
     std::string lowerBankFolder;
+
+    // Owned objects.
+    PatchManager* patchManager = nullptr;
+    PatchLibrarian* patchLibrarian = nullptr;
+    UIConfigManager* uiConfigManager = nullptr;
+    MIDIMessageManager* midiManager = nullptr;
+    IGraphics* graphics = nullptr;  // owned by the plug-in base
+    LibrarianViewControl* librarianView = nullptr;  // owned by the panel
+    ControlLayer* progressLayer = nullptr;          // owned by the panel
+
+private:
+    void openDebugLog();
+    void readSettings();
+    void buildPanel();
+    void takePanelControls();
+    void applySettingsToParameters();
+    void writeSettings();
+    // The port selector changed: close the port, open the one of that name.
+    void selectMIDIPort(int paramIdx);
+    void applyMIDIFilterSwitches();
+    // Fills one panel line when its control exists.
+    static void setText(ITextControl* control, const char* text);
+
+    HalvoranSettings mSettings;
+    // A recalled project's port names that could not be opened; kept and
+    // saved again until the user chooses a port.
+    std::string mUnopenedInName, mUnopenedOutName;
+    double mUnopenedInValue = 0.0, mUnopenedOutValue = 0.0;
 };

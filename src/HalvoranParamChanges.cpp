@@ -1,0 +1,198 @@
+// The two handlers of a changed parameter: the editor's own settings, then
+// the parameter's MIDI binding.
+#include <algorithm>
+
+#include "src/ControlAction.h"
+#include "src/ControlDisplay.h"
+#include "src/Halvoran.h"
+#include "src/LinkManager.h"
+#include "src/MIDIMessageManager.h"
+#include "src/PanelLayers.h"
+#include "src/TabSwitchFunctions.h"
+
+void Halvoran::selectMIDIPort(int paramIdx) {
+    IParam* p = GetParam(paramIdx);
+    int index = p->Int();
+    const std::string name = p->GetDisplayText(index);
+    if (paramIdx == kDeviceOutSelection) {
+        setExternalMIDIOut(index, name.c_str());
+        midiOutReady = index > 0 && isExternalMIDIOutOpen();
+        mUnopenedOutName.clear();
+    } else {
+        setExternalMIDIIn(index, name.c_str());
+        mUnopenedInName.clear();
+    }
+    // A port that would not open leaves the selector at "Select MIDI Device".
+    if (index != p->Int()) setParameterFromPlug(paramIdx, index);
+    midiInOutSet = GetParam(kDeviceInSelection)->Int() > 0 && GetParam(kDeviceOutSelection)->Int() > 0;
+}
+
+void Halvoran::applyMIDIFilterSwitches() {
+    for (int i = 0; i < kNumFilters; ++i) {
+        dawInputFilter[i] = GetParam(kMIDIFilterDAWCCPassThrough + i)->Value() != 1.0;
+        hwInputFilter[i] = GetParam(kMIDIFilterHWCCPassThrough + i)->Value() != 1.0;
+    }
+    trackIncoming = GetParam(kMIDIFilterTrackIncomingMIDI)->Value() == 1.0;
+    routeToDAWBuffer = GetParam(kMIDIFilterToDAWBuffer)->Value() == 1.0;
+    clockStartStopEnabled = GetParam(kSendMIDIClockPointer)->Value() == 1.0;
+    continuousClockEnabled = GetParam(kSendMIDIClockInfo)->Value() == 1.0;
+}
+
+void Halvoran::OnParamChange(int paramIdx) {
+    BASE_MutexLock lock(GetMutex());
+    IParam* param = GetParam(paramIdx);
+    if (!param) return;
+    const double value = param->Value();
+    const bool on = value == 1.0;
+
+    switch (paramIdx) {
+        case kDeviceOutSelection:
+        case kDeviceInSelection:
+            selectMIDIPort(paramIdx);
+            break;
+        case kGlobalLocalOn:
+            localControlOn = param->Int() == 1;
+            break;
+        case kMasterKeyboard:
+            masterKeyboard = on;
+            break;
+        case kMIDIFilterToDAWBuffer:
+        case kMIDIFilterDirectToHardware: {
+            // The two are one choice: turning one on turns the other off.
+            const bool toBuffer = (paramIdx == kMIDIFilterToDAWBuffer) == on;
+            routeToDAWBuffer = toBuffer;
+            setParameterFromPlug(paramIdx == kMIDIFilterToDAWBuffer ? kMIDIFilterDirectToHardware
+                                                                    : kMIDIFilterToDAWBuffer,
+                                 on ? 0.0 : 1.0);
+            break;
+        }
+        case kAdjustDAWOffset:
+            queueDelay = static_cast<int>(2 * value + GetBlockSize());
+            break;
+        case kSendMIDIClockInfo:
+            continuousClockStarted = false;
+            continuousClockEnabled = on;
+            if (!on) MIDIMessageSender::resetContinuousClock(true);
+            break;
+        case kSendMIDIClockPointer:
+            clockStartStopEnabled = on;
+            break;
+        case kMIDIFilterTrackIncomingMIDI:
+            trackIncoming = on;
+            break;
+        case kTimbreLinker:
+            if (on) {
+                pendingTimbreLink = true;
+                timbreViewMode = 2;
+            } else {
+                timbreViewMode = 0;
+            }
+            break;
+        case kPushArrangement:
+            if (on) {
+                globalSent = false;
+                pushGlobal = true;
+                if (midiOutReady && midiManager && !midiManager->isRunning(MIDIMessageManager::kTransferThread)) {
+                    transferBusy = true;
+                    sendPartDataBackToHardware(0);
+                }
+            }
+            break;
+        case kGlobalSettings:
+            hideLayer(PanelLayers::kGlobalSettingsPage, value == 0.0);
+            // Incoming parameter changes would fight the page while it is open.
+            if (midiManager) midiManager->controlDataBlocked = value != 0.0;
+            if (midiOutReady && midiManager)
+                midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendGlobal);
+            break;
+        case kCancelDataRequest:
+            if (on && midiManager) midiManager->sender->cancelRequested = true;
+            break;
+        case kRequestTempData:
+            if (on && midiManager)
+                midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobRequestPart,
+                                      [this](MIDIMessageSender& s) {
+                                          midiManager->awaitingPanelDump = true;
+                                          s.toPanel = true;
+                                      });
+            break;
+        case kRequestGlobal:
+            if (on && midiManager)
+                midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobRequestArrangement,
+                                      [this](MIDIMessageSender& s) {
+                                          midiManager->awaitingPanelDump = true;
+                                          s.toPanel = true;
+                                      });
+            break;
+        case kRequestDebug:
+            if (on) sendSysExInitialization();
+            break;
+        case kMainTab:
+            TabSwitchFunctions::mainTabSwitch(this, kMainTab, param->Int(), 0, 0);
+            break;
+        case kTimbreSelect:
+            selectedTimbre = std::clamp(param->Int(), 0, 1);
+            TabSwitchFunctions::quickTabSwitch(this, kTimbreSelect, selectedTimbre, 0);
+            break;
+        case kUserInterfaceSkin:
+        case kUserInterfaceSize: {
+            // Shown at the next start.
+            int choice = std::clamp(param->Int(), 0, 2);
+            int& setting = paramIdx == kUserInterfaceSkin ? mSettings.skin : mSettings.size;
+            if (setting != choice) {
+                setting = choice;
+                writeSettings();
+            }
+            break;
+        }
+        case kFirstRunExit:
+            if (on && mSettings.firstRun) {
+                mSettings.firstRun = false;
+                writeSettings();
+            }
+            hideLayer(PanelLayers::kFirstRun, on || !mSettings.firstRun);
+            break;
+        case kDisplayAboutWindow:
+            if (on) hideLayer(PanelLayers::kAboutWindow, false);
+            break;
+        case kExitAboutWindow:
+            if (on) hideLayer(PanelLayers::kAboutWindow, true);
+            break;
+        case kViewMIDIFilterSettings:
+            hideLayer(PanelLayers::kMIDIFilterSettings, !on);
+            break;
+        default:
+            if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx <= kMIDIFilterHWSEPassThrough) {
+                // A pass-through switch that is on opens its filter.
+                int i = paramIdx - kMIDIFilterDAWCCPassThrough;
+                (i < kNumFilters ? dawInputFilter[i] : hwInputFilter[i - kNumFilters]) = !on;
+            } else if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
+                // The instrument no longer holds the panel's global data.
+                globalSent = false;
+            }
+            break;
+    }
+
+    ControlAction* action = param->GetControlAction();
+    if (!action) return;
+    ControlDisplay::controlDisplay(this, paramIdx, value);
+    if (GetParam(kTimbreLinker)->Value() == 1.0) LinkManager::controlLinker(this, action->link, paramIdx, 0, value);
+    echoGuard = false;
+    processControlAction(action, paramIdx, value);
+}
+
+void Halvoran::OnParamChange2(int paramIdx) {
+    BASE_MutexLock lock(GetMutex());
+    IParam* param = GetParam(paramIdx);
+    if (!param) return;
+    echoGuard = true;
+    const double value = param->Value();
+    ControlDisplay::controlDisplay(this, paramIdx, value);
+    if (ControlAction* action = param->GetControlAction()) {
+        if (GetParam(kTimbreLinker)->Value() == 1.0)
+            LinkManager::controlLinker(this, action->link, paramIdx, 0, value);
+        processControlAction(action, paramIdx, value);
+    }
+    if (midiManager) midiManager->awaitingPanelDump = false;
+    echoGuard = false;
+}

@@ -1,0 +1,96 @@
+#include "src/MIDIMessageManager.h"
+
+#include "framework/Log.h"
+
+MIDIMessageManager::MIDIMessageManager(Halvoran* plugIn, PatchManager* manager, PatchLibrarian* librarian,
+                                       IGraphics* panel)
+    : sender(nullptr),
+      plug(plugIn),
+      patchManager(manager),
+      graphics(panel),
+      patchLibrarian(librarian),
+      transferThread("MIDI transfers"),
+      clockControlThread("MIDI clock control"),
+      continuousClockThread("MIDI clock") {
+    sender = new MIDIMessageSender(this, patchManager, plug);
+}
+
+MIDIMessageManager::~MIDIMessageManager() {
+    MIDIMessageSender::resetContinuousClock(true);
+    sender->cancelRequested = true;
+    // No start from now on; a job that tries one is refused, not blocked.
+    for (std::mutex& m : mStartMutex) {
+        std::lock_guard<std::mutex> lock(m);
+        mStopping = true;
+    }
+    for (int i = 0; i < kNumThreads; ++i)
+        if (mJoinOwed[i]) thread(static_cast<EThread>(i)).join();
+    delete sender;
+    sender = nullptr;
+}
+
+Poco::Thread& MIDIMessageManager::thread(EThread which) {
+    switch (which) {
+        case kClockControlThread: return clockControlThread;
+        case kContinuousClockThread: return continuousClockThread;
+        default: return transferThread;
+    }
+}
+
+bool MIDIMessageManager::isRunning(EThread which) const {
+    return const_cast<MIDIMessageManager*>(this)->thread(which).isRunning();
+}
+
+int MIDIMessageManager::currentWorker() const {
+    const Poco::Thread* current = Poco::Thread::current();
+    if (current == &transferThread) return kTransferThread;
+    if (current == &clockControlThread) return kClockControlThread;
+    if (current == &continuousClockThread) return kContinuousClockThread;
+    return -1;
+}
+
+bool MIDIMessageManager::startJob(EThread which, uint32_t code,
+                                  const std::function<void(MIDIMessageSender&)>& setArgs) {
+    if (which < 0 || which >= kNumThreads) return false;
+    std::lock_guard<std::mutex> lock(mStartMutex[which]);
+    Poco::Thread& t = thread(which);
+    if (mStopping || t.isRunning()) return false;
+    if (mJoinOwed[which]) {
+        t.join();
+        mJoinOwed[which] = false;
+    }
+    if (setArgs) setArgs(*sender);
+    sender->threadJobCode[which] = code;
+    sender->jobCode = code;
+    try {
+        t.start(*sender);
+    } catch (const Poco::Exception& e) {
+        LogLine("MIDI: job %u could not start: %s", code, e.displayText().c_str());
+        return false;
+    }
+    mJoinOwed[which] = true;
+    return true;
+}
+
+void MIDIMessageManager::armLibraryPatchRequest(bool on) {
+    if (on) libraryPatchRequest.empty();
+    libraryPatchRequest.active = on;
+}
+
+void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool tempProgram) {
+    libraryPatchRequestAll.active = false;
+    armLibraryPatchRequest(true);
+    replySeen = false;
+    startJob(kTransferThread, MIDIMessageSender::kJobRequestSinglePatch,
+             [tempProgram](MIDIMessageSender& s) { s.tempProgram = tempProgram; });
+}
+
+// ---- Incoming. The instrument's control changes, NRPN, program changes
+// and SysEx are mapped onto the panel by the protocol's parsers; until they
+// are here, the entry points keep only the manager's own state.
+
+void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) { fromHost = 0; }
+
+void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int) { fromHost = 1; }
+
+void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice) {}

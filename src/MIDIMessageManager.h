@@ -1,0 +1,95 @@
+#pragma once
+// The instrument side of the editor: it takes every message from the
+// instrument's MIDI input and turns it into panel and parameter updates,
+// holds the two request buffers that collect program dumps for the
+// librarian, and owns the job object with its three worker threads
+// (transfers, clock start and stop, continuous clock).
+//
+// Flags shared with the MIDI input thread, the plug-in and the jobs are
+// atomics, written by one side and polled by the other.
+#include <Poco/Thread.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "src/PatchLibrarianRequests.h"
+#include "src/MIDIMessageSender.h"
+
+class Halvoran;
+class IControl;
+class IGraphics;
+class PatchLibrarian;
+class PatchManager;
+struct IMidiMsg;
+struct ISysEx;
+
+class MIDIMessageManager {
+public:
+    enum EThread { kTransferThread = 0, kClockControlThread = 1, kContinuousClockThread = 2, kNumThreads = 3 };
+
+    MIDIMessageManager(Halvoran* plug, PatchManager* patchManager, PatchLibrarian* librarian, IGraphics* graphics);
+    // Ends the clock, asks running jobs to cancel and waits for every worker
+    // before the job object goes.
+    ~MIDIMessageManager();
+    MIDIMessageManager(const MIDIMessageManager&) = delete;
+    MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
+
+    // The start rule: when the thread is running, nothing happens (no code,
+    // no argument is written) and the result is false. Otherwise setArgs
+    // writes the job's arguments into the sender (and any flag that is set
+    // only when the start happens), the code is written and the thread
+    // started with the sender.
+    bool startJob(EThread thread, uint32_t code, const std::function<void(MIDIMessageSender&)>& setArgs = {});
+    bool isRunning(EThread thread) const;
+    Poco::Thread& thread(EThread which);
+    // Which worker the calling thread is, or -1.
+    int currentWorker() const;
+
+    // Arms (messages emptied, name "", active) or disarms the single-program
+    // request of the librarian.
+    void armLibraryPatchRequest(bool on);
+    // Arms the single request and starts job 6.
+    void sendSinglePatchRequestSysexFromLibrarian(bool tempProgram);
+
+    // ---- Incoming, from the instrument (or the host's stream)
+    void ProcessMidiMsgFromDevice(IMidiMsg* msg);
+    void ProcessMidiMsgFromDAW(IMidiMsg* msg, int);
+    void ProcessSysEx(ISysEx* msg, bool fromDevice);
+
+    // ---- Fields
+    MIDIMessageSender* sender;
+    Halvoran* plug;
+    PatchManager* patchManager;
+    IGraphics* graphics;
+    PatchLibrarian* patchLibrarian;
+    LibraryPatchRequest libraryPatchRequest;
+    LibraryPatchRequestAll libraryPatchRequestAll;
+    int nrpnMsb = 0;
+    int nrpnLsb = 0;
+    // While set, incoming parameter-change and mode-change SysEx is ignored.
+    std::atomic<bool> controlDataBlocked{false};
+    // A program dump for the panel is expected.
+    std::atomic<bool> awaitingPanelDump{false};
+    // At the end of ProcessSysEx, the plug-in re-runs its handler for
+    // kTimbreSelect.
+    std::atomic<bool> timbreRefreshPending{false};
+    // The instrument answered the current request.
+    std::atomic<bool> replySeen{false};
+    std::atomic<bool> legacyDataEntry{false};
+    // 1 until the first short message from the instrument.
+    std::atomic<int> fromHost{1};
+    std::atomic<uint32_t> lastProgramChangeTick{0};
+    Poco::Thread transferThread;
+    Poco::Thread clockControlThread;
+    Poco::Thread continuousClockThread;
+
+private:
+    // Starts on one thread never race each other.
+    std::mutex mStartMutex[kNumThreads];
+    // A thread that was started must be joined before it starts again, so
+    // the finished one's resources go.
+    bool mJoinOwed[kNumThreads] = {false, false, false};
+    bool mStopping = false;
+};

@@ -1,0 +1,122 @@
+#pragma once
+// The MIDI manager's job object: one Poco::Runnable that all three worker
+// threads run. A starter writes the job code and the job's arguments, then
+// starts a thread; run() performs the job chosen for the thread it runs on.
+// Jobs pace themselves with millisecond sleeps and poll the plug-in's and the
+// manager's flags (answered, cancel) between them; they take no locks.
+//
+// Also here: the instrument's SysEx frame, F0 42 (30 + channel) 58, the
+// function code, the data, F7.
+#include <Poco/Runnable.h>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class Halvoran;
+class MIDIMessageManager;
+class PatchManager;
+struct LibrarianPatch;
+
+class MIDIMessageSender : public Poco::Runnable {
+public:
+    // Job codes and the thread each runs on.
+    enum EJob : uint32_t {
+        kJobSendArrangement = 0,       // transfers: the current program to the instrument
+        kJobSendGlobal = 1,            // transfers: the global data
+        kJobSendLibrarianPatch = 2,    // transfers: one librarian slot
+        kJobStoreAllPatches = 3,       // transfers: a whole bank, stored program by program
+        kJobRequestArrangement = 4,    // transfers: current program and global data
+        kJobRequestPart = 5,           // transfers: the current program
+        kJobRequestSinglePatch = 6,    // transfers: one program into the librarian
+        kJobRequestAllPatches = 7,     // transfers: 128 programs into the librarian
+        kJobInitClassicPatch = 8,      // transfers: the init program
+        kJobDeviceIdEnquiry = 9,       // transfers: which channel the instrument is on
+        kJobNone = 10,
+        kJobStartClock = 11,           // clock control: MIDI Start
+        kJobContinuousClock = 12,      // continuous clock: timing clock ticks
+        kJobStopClock = 13,            // clock control: MIDI Stop
+    };
+
+    // ---- The frame
+    static constexpr uint8_t kSysExStart = 0xF0;
+    static constexpr uint8_t kSysExEnd = 0xF7;
+    static constexpr uint8_t kManufacturerId = 0x42;
+    static constexpr uint8_t kModelId = 0x58;
+    enum EFunction : uint8_t {
+        kFuncGlobalRequest = 0x0E,
+        kFuncProgramRequest = 0x10,
+        kFuncWriteRequest = 0x11,
+        kFuncProgramDump = 0x40,
+        kFuncParameterChange = 0x41,
+        kFuncModeChange = 0x4E,
+        kFuncGlobalDump = 0x51,
+    };
+    static constexpr int kProgramDumpSize = 297;
+    static constexpr int kGlobalDumpSize = 235;
+    static constexpr int kParameterChangeSize = 10;
+    static constexpr int kModeChangeSize = 8;
+
+    // The device byte for a global MIDI channel 0..15.
+    static int deviceByteFor(int channel) { return 0x30 + (channel & 0x0F); }
+    // A request body without F0 and F7: 42 3g 58 code (4 bytes).
+    static std::vector<unsigned char> requestBody(int deviceByte, EFunction code);
+    // The write request body: 42 3g 58 11 00 program (6 bytes).
+    static std::vector<unsigned char> writeRequestBody(int deviceByte, int program);
+    // Writes F0 42 3g 58 code at msg[0..4].
+    static void putFrameHeader(unsigned char* msg, int deviceByte, EFunction code);
+    // The function code of a whole message of the instrument (F0 42 3x 58 code
+    // ... F7, at least 6 bytes), or -1.
+    static int frameFunction(const unsigned char* msg, int size);
+
+    MIDIMessageSender(MIDIMessageManager* manager, PatchManager* patchManager, Halvoran* plug);
+    ~MIDIMessageSender() override;
+
+    // Runs the job chosen for the calling thread.
+    void run() override;
+    // Dispatch by code; codes 10 and above 13 do nothing.
+    void runJob(uint32_t code);
+
+    // ---- The jobs
+    void sendArrangementToDevice(bool applyLocally);
+    void sendGlobalToDevice();
+    void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int, int slot);
+    void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int);
+    void sendActiveArrangementRequestSysex(bool withProgram);
+    void sendPartRequestSysex(bool toPanel);
+    void sendSinglePatchRequestSysex(bool tempProgram);
+    void sendAllPatchRequestSysex();
+    void initClassicPatch(bool onlyDuringParameterChange);
+    void sendDeviceIdEnquiry();
+    void startMIDIClockOutput();
+    void sendContinuousMIDIClock(int);
+    void stopMIDIClockOutput();
+    // _clockRunning := !stop.
+    static void resetContinuousClock(bool stop);
+
+    // Builds the current program from the parameters into a 297-byte dump.
+    void buildArrangementDump(unsigned char* dump);
+
+    // ---- Fields
+    // The code written by the last start, whichever thread it was for.
+    std::atomic<uint32_t> jobCode{0};
+    // The code of each thread's job, so that starts on two threads at once
+    // never swap their jobs.
+    uint32_t threadJobCode[3] = {kJobNone, kJobNone, kJobNone};
+    LibrarianPatch* libraryPatch = nullptr;
+    int intArg1 = 0, intArg2 = 0, intArg3 = 0;
+    bool toPanel = false;
+    bool tempProgram = false;
+    bool applyLocally = false;
+    bool initArg = false;
+    std::atomic<bool> failed{false};
+    std::atomic<bool> cancelRequested{false};
+    int clockArgument = 0;
+    PatchManager* patchManager;
+    Halvoran* plug;
+    MIDIMessageManager* manager;
+
+    // The MIDI clock, process-wide.
+    static std::atomic<bool> _clockRunning;
+    static std::atomic<uint32_t> clockInterval;
+};

@@ -1,0 +1,50 @@
+// Program send jobs: job 0 sends the panel's current program as one dump.
+#include <cstring>
+#include <string>
+
+#include "shim/shim.h"
+#include "src/Halvoran.h"
+#include "src/MIDIMessageManager.h"
+#include "src/MIDIMessageSender.h"
+#include "src/PatchManager.h"
+
+void MIDIMessageSender::buildArrangementDump(unsigned char* dump) {
+    // The frame with the held device byte; the data bytes are filled from
+    // the parameters by the program dump encoder.
+    std::memset(dump, 0, kProgramDumpSize);
+    putFrameHeader(dump, plug->deviceByte, kFuncProgramDump);
+    dump[kProgramDumpSize - 1] = kSysExEnd;
+}
+
+void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
+    plug->DisplayProcessingIndicator(true);
+
+    const int t = plug->getTimerValue();
+    unsigned char dump[kProgramDumpSize];
+    buildArrangementDump(dump);
+
+    // The program's name is kept for the saved state.
+    const char* name = plug->GetParam(kPatchName)->GetDisplayText(0);
+    if (patchManager) patchManager->names[PatchManager::kPatchNameIdx] = *name ? name : "Set Name";
+    plug->setLibrarianViewDirty();
+    Sleep(t);
+
+    if (toLibrarian) {
+        plug->SetLibrarianRequestActive(true);
+        ISysEx sysex(0, dump, kProgramDumpSize);
+        plug->ProcessSysEx(&sysex, true);
+        Sleep(t);
+        plug->SetLibrarianRequestActive(false);
+        plug->SetLibrarianStatusUnsaved(true);
+    } else {
+        plug->checksumCheckAndSend(dump, kProgramDumpSize);
+        Sleep(t);
+        if (plug->GetParam(kTimbreLinker)->Value() == 1.0) {
+            plug->pendingTimbreLink = true;
+            plug->allNotesOffPaused = false;
+        }
+    }
+
+    plug->transferBusy = false;
+    plug->DisplayProcessingIndicator(false);
+}

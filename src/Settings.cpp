@@ -1,0 +1,91 @@
+#include "src/Settings.h"
+
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
+#include <array>
+#include <fstream>
+
+namespace {
+
+constexpr std::array<const char*, 3> kSizeWords = {"small", "normal", "large"};
+constexpr std::array<const char*, 3> kSkinWords = {"legacy", "s-model", "platinum"};
+constexpr const char* kFirstRunYes = "first run: yes";
+constexpr const char* kFirstRunNo = "first run: no";
+
+std::string trimmed(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+// The index of word in words, or -1.
+template <size_t N>
+int indexOf(const std::array<const char*, N>& words, const std::string& word) {
+    for (size_t i = 0; i < N; ++i)
+        if (word == words[i]) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+double HalvoranSettings::scale() const {
+    switch (size) {
+        case kSizeSmall: return 0.75;
+        case kSizeLarge: return 1.25;
+        default: return 1.0;
+    }
+}
+
+const char* HalvoranSettings::sizeWord(int size) {
+    return size >= 0 && size < 3 ? kSizeWords[size] : kSizeWords[kSizeNormal];
+}
+
+const char* HalvoranSettings::skinWord(int skin) {
+    return skin >= 0 && skin < 3 ? kSkinWords[skin] : kSkinWords[kSkinLegacy];
+}
+
+std::string settingsFilePath(const std::string& dataFolder, const std::string& effectName) {
+    return dataFolder + effectName + " UI.txt";
+}
+
+bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
+    if (!settings) return false;
+    *settings = HalvoranSettings();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string lines[3];
+    for (std::string& line : lines)
+        if (!std::getline(in, line)) line.clear();
+
+    bool understood = true;
+    int size = indexOf(kSizeWords, trimmed(lines[0]));
+    int skin = indexOf(kSkinWords, trimmed(lines[1]));
+    std::string first = trimmed(lines[2]);
+    if (size >= 0) settings->size = size; else understood = false;
+    if (skin >= 0) settings->skin = skin; else understood = false;
+    if (first == kFirstRunNo)
+        settings->firstRun = false;
+    else if (first != kFirstRunYes)
+        understood = false;
+    return understood;
+}
+
+bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings) {
+    try {
+        Poco::Path folder(path);
+        folder.makeParent();
+        Poco::File(folder).createDirectories();
+    } catch (const Poco::Exception&) {
+        return false;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << HalvoranSettings::sizeWord(settings.size) << '\n'
+        << HalvoranSettings::skinWord(settings.skin) << '\n'
+        << (settings.firstRun ? kFirstRunYes : kFirstRunNo) << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The editor's settings file in the data folder: panel size, skin and
+// whether the first-run screen is still to be shown. The editor reads it at
+// start-up and rewrites it when the user changes size or skin; a change
+// shows at the next start.
+#include <string>
+
+struct HalvoranSettings {
+    enum ESize { kSizeSmall = 0, kSizeNormal = 1, kSizeLarge = 2 };
+    enum ESkin { kSkinLegacy = 0, kSkinSModel = 1, kSkinPlatinum = 2 };
+
+    int size = kSizeNormal;
+    int skin = kSkinLegacy;
+    bool firstRun = true;
+
+    // 0.75, 1.0 or 1.25.
+    double scale() const;
+    bool operator==(const HalvoranSettings&) const = default;
+
+    // "small", "normal", "large"; "legacy", "s-model", "platinum".
+    static const char* sizeWord(int size);
+    static const char* skinWord(int skin);
+};
+
+// The file's path: the data folder, the plug-in's effect name and " UI.txt".
+std::string settingsFilePath(const std::string& dataFolder, const std::string& effectName);
+
+// Reads the file. A missing file, or a line that says nothing known, gives
+// the default for what is missing; the result tells whether the file was
+// there and every line was understood.
+bool readSettingsFile(const std::string& path, HalvoranSettings* settings);
+
+// Writes the three lines, making the data folder when it is not there yet.
+// False when the file could not be written.
+bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings);

@@ -1,0 +1,110 @@
+#pragma once
+// The editor as a host drives it: made through the component entry, given
+// sample rate, block size and the host's transport, initialised and
+// rendered; and a peer on real JACK ports in the instrument's place.
+#include <rtmidi/RtMidi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/IGraphics.h"
+#include "framework/IUnitAU.h"
+#include "host/HostTransport.h"
+#include "platform/audiounit/AUHost.h"
+#include "src/Halvoran.h"
+#include "support/JackServer.h"
+#include "support/MidiReceive.h"
+
+namespace coretest {
+
+using Bytes = std::vector<unsigned char>;
+using namespace std::chrono_literals;
+
+inline IUnitAU* makeEditor() {
+    return IUnitAU_MakePlug("com.tallowmere.halvoran",
+                            [](const IUnitInstanceInfo& info) -> IUnitAU* { return new Halvoran(info); });
+}
+
+inline int32_t editorEntry(platform::au::AUCall* call) { return IUnitAU_Entry(call, makeEditor); }
+
+inline std::string uniqueClient(const char* stem) {
+    static int n = 0;
+    return std::string(stem) + std::to_string(++n);
+}
+
+// The instrument's place: an output the editor reads and an input that
+// records what the editor sends. Made before the editor, whose port lists
+// are fixed when it starts.
+struct Peer {
+    Peer()
+        : outClient(uniqueClient("hvcore-out")),
+          inClient(uniqueClient("hvcore-in")),
+          out(RtMidi::UNIX_JACK, outClient),
+          in(RtMidi::UNIX_JACK, inClient, 4096) {
+        out.openVirtualPort("out");
+        in.ignoreTypes(false, false, false);
+        in.openVirtualPort("in");
+    }
+    std::string outName() const { return hvtest::jackPortName(outClient, "out"); }
+    std::string inName() const { return hvtest::jackPortName(inClient, "in"); }
+    std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 3s) {
+        return hvtest::receiveMidi(in, count, limit);
+    }
+    // Whatever arrives within `quiet`.
+    std::vector<Bytes> drain(std::chrono::milliseconds quiet = 300ms) {
+        return hvtest::receiveMidi(in, 100000, quiet);
+    }
+    std::string outClient, inClient;
+    RtMidiOut out;
+    RtMidiIn in;
+};
+
+class EditorInstance {
+public:
+    explicit EditorInstance(int blockSize = 512, double sampleRate = 48000.0)
+        : transport(sampleRate, 120.0, false), instance(editorEntry), block(blockSize) {
+        if (instance.open() != platform::au::kNoErr) return;
+        plug = static_cast<Halvoran*>(static_cast<IUnitAU*>(instance.handle()));
+        instance.set(platform::au::kPropSampleRate, sampleRate);
+        instance.set(platform::au::kPropMaxFramesPerSlice, static_cast<uint32_t>(blockSize));
+        platform::au::HostCallbackInfo cb = transport.callbacks();
+        instance.set(platform::au::kPropHostCallbacks, cb);
+        instance.initialize();
+    }
+    ~EditorInstance() { instance.close(); }
+
+    // One render call of n frames (the block size by default).
+    void render(int n = -1) {
+        if (n < 0) n = block;
+        std::vector<float> l(n), r(n);
+        float* outs[2] = {l.data(), r.data()};
+        instance.render(static_cast<uint32_t>(n), 0, nullptr, 2, outs);
+        transport.advance(n);
+    }
+    // The host sets a parameter to a plain value.
+    void setParameter(int idx, float value) { instance.setParameter(idx, value); }
+    // The list index of a port name, or 0.
+    int portIndex(int paramIdx, const std::string& name) {
+        IParam* p = plug->GetParam(paramIdx);
+        for (int i = 1; i < p->GetNDisplayTexts(); ++i)
+            if (name == p->GetDisplayText(i)) return i;
+        return 0;
+    }
+    // Chooses the peer's ports as the user would on the port menus.
+    void choosePorts(const Peer& peer) {
+        setParameter(kDeviceInSelection, static_cast<float>(portIndex(kDeviceInSelection, peer.outName())));
+        setParameter(kDeviceOutSelection, static_cast<float>(portIndex(kDeviceOutSelection, peer.inName())));
+        std::this_thread::sleep_for(100ms);
+    }
+
+    hvhost::HostTransport transport;
+    platform::au::Instance instance;
+    Halvoran* plug = nullptr;
+    int block;
+};
+
+}  // namespace coretest

@@ -1,0 +1,133 @@
+// The settings file (panel size, skin, first run) and the debug-log switch.
+#include "src/Halvoran.h"
+#include "src/Settings.h"
+#include "core_component.h"
+#include "support/TempDataDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+TEST(CoreSettings, ReadsWhatItWritesAndMapsSizesToScales) {
+    hvtest::TempDataDir dir;
+    const std::string path = settingsFilePath(dir.str(), "Halvoran");
+    EXPECT_EQ(path, dir.str() + "Halvoran UI.txt");
+    for (int size = 0; size < 3; ++size)
+        for (int skin = 0; skin < 3; ++skin) {
+            HalvoranSettings s{size, skin, skin == 1};
+            ASSERT_TRUE(writeSettingsFile(path, s));
+            HalvoranSettings back;
+            EXPECT_TRUE(readSettingsFile(path, &back));
+            EXPECT_EQ(back, s);
+        }
+    EXPECT_EQ(dir.read("Halvoran UI.txt"), "large\nplatinum\nfirst run: no\n");
+    EXPECT_EQ((HalvoranSettings{0, 0, true}.scale()), 0.75);
+    EXPECT_EQ((HalvoranSettings{1, 0, true}.scale()), 1.0);
+    EXPECT_EQ((HalvoranSettings{2, 0, true}.scale()), 1.25);
+}
+
+TEST(CoreSettings, MissingOrDamagedFileGivesTheDefaults) {
+    hvtest::TempDataDir dir;
+    HalvoranSettings s{2, 2, false};
+    EXPECT_FALSE(readSettingsFile(dir.str() + "none UI.txt", &s));
+    EXPECT_EQ(s, HalvoranSettings());
+    EXPECT_EQ(s.size, HalvoranSettings::kSizeNormal);
+    EXPECT_EQ(s.skin, HalvoranSettings::kSkinLegacy);
+    EXPECT_TRUE(s.firstRun);
+
+    // Each line that is understood counts; the rest takes its default.
+    dir.write("a UI.txt", "large\r\nchrome\n");
+    EXPECT_FALSE(readSettingsFile(dir.str() + "a UI.txt", &s));
+    EXPECT_EQ(s, (HalvoranSettings{HalvoranSettings::kSizeLarge, HalvoranSettings::kSkinLegacy, true}));
+    dir.write("b UI.txt", std::string("\0\xff\x01garbage", 10));
+    EXPECT_FALSE(readSettingsFile(dir.str() + "b UI.txt", &s));
+    EXPECT_EQ(s, HalvoranSettings());
+}
+
+TEST(CoreSettings, WritingMakesTheDataFolder) {
+    hvtest::TempDataDir dir;
+    const std::string path = dir.str() + "deeper/folder/Halvoran UI.txt";
+    EXPECT_TRUE(writeSettingsFile(path, HalvoranSettings()));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    // A file where the folder should be: the write fails, nothing throws.
+    dir.write("blocked", "x");
+    EXPECT_FALSE(writeSettingsFile(dir.str() + "blocked/Halvoran UI.txt", HalvoranSettings()));
+}
+
+TEST(CoreSettings, TheEditorStartsFromTheFileAndRewritesItOnAChange) {
+    hvtest::JackServer::shared();
+    hvtest::TempDataDir dir;
+    dir.write("Halvoran UI.txt", "small\nplatinum\nfirst run: no\n");
+    {
+        coretest::EditorInstance e;
+        ASSERT_NE(e.plug, nullptr);
+        EXPECT_EQ(e.plug->settings().scale(), 0.75);
+        EXPECT_EQ(e.plug->GetGUI()->GetScale(), 0.75);
+        EXPECT_EQ(e.plug->GetGUI()->Width(), static_cast<int>(Halvoran::kGUIWidth * 0.75));
+        EXPECT_EQ(e.plug->GetParam(kUserInterfaceSkin)->Int(), HalvoranSettings::kSkinPlatinum);
+        EXPECT_EQ(e.plug->GetParam(kUserInterfaceSize)->Int(), HalvoranSettings::kSizeSmall);
+        EXPECT_EQ(e.plug->GetParam(kFirstRunExit)->Int(), 1);
+
+        e.setParameter(kUserInterfaceSize, HalvoranSettings::kSizeLarge);
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), "large\nplatinum\nfirst run: no\n");
+        e.setParameter(kUserInterfaceSkin, HalvoranSettings::kSkinSModel);
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), "large\ns-model\nfirst run: no\n");
+        // The panel keeps its size until it opens again.
+        EXPECT_EQ(e.plug->GetGUI()->GetScale(), 0.75);
+    }
+    coretest::EditorInstance again;
+    EXPECT_EQ(again.plug->GetGUI()->GetScale(), 1.25);
+}
+
+TEST(CoreSettings, AMissingFileIsWrittenWithTheDefaultsAtStart) {
+    hvtest::JackServer::shared();
+    hvtest::TempDataDir dir;
+    coretest::EditorInstance e;
+    ASSERT_NE(e.plug, nullptr);
+    EXPECT_EQ(dir.read("Halvoran UI.txt"), "normal\nlegacy\nfirst run: yes\n");
+    e.setParameter(kFirstRunExit, 1);
+    EXPECT_EQ(dir.read("Halvoran UI.txt"), "normal\nlegacy\nfirst run: no\n");
+}
+
+TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
+    hvtest::JackServer::shared();
+    hvtest::TempDataDir dir;
+    {
+        coretest::EditorInstance e;
+        EXPECT_FALSE(e.plug->debugLogOn);
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "Halvoran LOG.txt"));
+    }
+    dir.write("Halvoran LOG.txt", "old line from last time\n");
+    coretest::EditorInstance e;
+    EXPECT_TRUE(e.plug->debugLogOn);
+    EXPECT_EQ(e.plug->debugLogPath, dir.str() + "Halvoran LOG.txt");
+    const std::string log = dir.read("Halvoran LOG.txt");
+    EXPECT_EQ(log.find("old line"), std::string::npos);
+    // Start-up writes its lines in order, each stamped.
+    std::regex stamped(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t .*)");
+    std::vector<std::string> lines;
+    size_t at = 0;
+    for (size_t nl; (nl = log.find('\n', at)) != std::string::npos; at = nl + 1) lines.push_back(log.substr(at, nl - at));
+    ASSERT_GE(lines.size(), 4u);
+    for (const std::string& l : lines) EXPECT_TRUE(std::regex_match(l, stamped)) << l;
+    auto indexOf = [&](const std::string& text) {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
+        return -1;
+    };
+    int manager = indexOf("\t PATCH MANAGER INITIALIZED...");
+    int librarian = indexOf("\t PATCH LIBRARIAN INITIALIZED...");
+    int loaded = indexOf("\t PATCH LIBRARIAN COMPLETED LOADING SINGLES...");
+    int reset = indexOf("\t RESET: Host sample rate 48000Hz");
+    int version = indexOf("\t RESET: plug-in 1.0.0");
+    EXPECT_GE(manager, 0);
+    EXPECT_GT(librarian, manager);
+    EXPECT_GT(loaded, librarian);
+    EXPECT_GT(reset, loaded);
+    EXPECT_EQ(version, reset + 1);
+}
+
+}  // namespace
