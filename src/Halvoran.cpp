@@ -85,6 +85,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
 
     midiManager = new MIDIMessageManager(this, patchManager, patchLibrarian, graphics);
     patchManager->init();
+    ResetPatchSelectionMenus();
 
     // The bank names each pane starts with.
     upperBankName = GetParam(kPatchSelectionListUpper)->GetDisplayText(0);
@@ -222,6 +223,8 @@ void Halvoran::initParameterDefaults() {
         p->SetDisplayText(0, "-- INIT --");
     }
     initEnum(kTimbreSelect, "Timbre Select", 0, 2);
+    initEnum(kPatchSelectionListUpper, "Upper Bank", 0, 1);
+    initEnum(kPatchSelectionListLower, "Lower Bank", 0, 1);
     initBool(kTimbreLinker, "Timbre Linker");
     initEnum(kMainTab, "Main Tab", PanelLayers::kTabProgram, PanelLayers::kNumTabs);
     initEnum(kGlobalMIDICha, "Global MIDI Channel", 0, 16);

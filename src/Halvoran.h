@@ -102,6 +102,21 @@ public:
     // The bank folder: the data folder followed by "Patches", no trailing
     // separator.
     std::string getPatchesFolderStr() const { return halvoranDataFolder() + "Patches"; }
+    // The pane selectors' texts from the banks: a file name of 50 characters
+    // or more shows as its first 44, "~." and its extension in lower case.
+    void ResetPatchSelectionMenus();
+    static std::string bankListText(const std::string& fileName);
+    // Rescans the bank folder when reload is set, then selects the first
+    // bank of each pane and rebuilds the selectors and the view.
+    void patchTypeChanged(int, int, bool reload);
+    void refreshPopUpMenus();
+    void OpenDataDirectory();
+    // Asks for a bank or program file and imports it into the bank folder.
+    void ImportSinglePatches();
+    // The programs of the file become a bank file of 128 slots in the bank
+    // folder; refused, with the status text "File does not contain Bank
+    // info.", when the file holds no program. Never replaces a file.
+    bool saveImportedFile(const std::string& path, const std::string& data);
 
     // ---- Lookups of the controls bound for incoming MIDI
     IControl* getCCControls(int key, int ccNumber, int type);
@@ -257,6 +272,10 @@ private:
     // The port selector changed: close the port, open the one of that name.
     void selectMIDIPort(int paramIdx);
     void applyMIDIFilterSwitches();
+    // The librarian's settings: rename, rescan, search, bank stepping.
+    void onLibrarianParamChange(int paramIdx);
+    void stepBank(int paramIdx);
+    void renameSelectedProgram(const std::string& name);
     // Fills one panel line when its control exists.
     static void setText(ITextControl* control, const char* text);
 
@@ -265,4 +284,5 @@ private:
     // saved again until the user chooses a port.
     std::string mUnopenedInName, mUnopenedOutName;
     double mUnopenedInValue = 0.0, mUnopenedOutValue = 0.0;
+    std::string mLastImportFolder;
 };

@@ -161,6 +161,15 @@ void Halvoran::OnParamChange(int paramIdx) {
         case kViewMIDIFilterSettings:
             hideLayer(PanelLayers::kMIDIFilterSettings, !on);
             break;
+        case kPatchRename:
+        case kRefreshFolders:
+        case kPatchSearchString:
+        case kLibUpperPreviousBank:
+        case kLibUpperNextBank:
+        case kLibLowerPreviousBank:
+        case kLibLowerNextBank:
+            onLibrarianParamChange(paramIdx);
+            break;
         default:
             if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx <= kMIDIFilterHWSEPassThrough) {
                 // A pass-through switch that is on opens its filter.

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class Halvoran;
@@ -96,6 +97,9 @@ public:
 
     // Builds the current program from the parameters into a 297-byte dump.
     void buildArrangementDump(unsigned char* dump);
+    // Writes a program name into the name bytes of a 297-byte dump: at most
+    // 12 characters, the rest blanks, and a 0 after a name of 6 or fewer.
+    static void putProgramName(unsigned char* dump, const std::string& name);
 
     // ---- Fields
     // The code written by the last start, whichever thread it was for.

@@ -51,7 +51,7 @@ struct Peer {
     }
     std::string outName() const { return hvtest::jackPortName(outClient, "out"); }
     std::string inName() const { return hvtest::jackPortName(inClient, "in"); }
-    std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 3s) {
+    std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 10s) {
         return hvtest::receiveMidi(in, count, limit);
     }
     // Whatever arrives within `quiet`.
@@ -94,11 +94,18 @@ public:
             if (name == p->GetDisplayText(i)) return i;
         return 0;
     }
-    // Chooses the peer's ports as the user would on the port menus.
-    void choosePorts(const Peer& peer) {
+    // Chooses the peer's ports as the user would on the port menus, and
+    // waits until what the editor sends reaches the peer.
+    void choosePorts(Peer& peer) {
         setParameter(kDeviceInSelection, static_cast<float>(portIndex(kDeviceInSelection, peer.outName())));
         setParameter(kDeviceOutSelection, static_cast<float>(portIndex(kDeviceOutSelection, peer.inName())));
-        std::this_thread::sleep_for(100ms);
+        if (!plug->isExternalMIDIOutOpen()) return;
+        IMidiMsg probe(0, 0xFE);  // active sensing: nothing the instrument acts on
+        for (int i = 0; i < 100; ++i) {
+            plug->SendMidiMsg(&probe);
+            if (!peer.receive(1, 100ms).empty()) break;
+        }
+        peer.drain(100ms);
     }
 
     hvhost::HostTransport transport;

@@ -1,0 +1,206 @@
+// The editor's side of the librarian: the bank lists on the pane selectors,
+// rescans, name search, bank stepping, renames, and importing files.
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+
+#include "framework/ByteChunk.h"
+#include "framework/IGraphics.h"
+#include "base/BASE_String.h"
+#include "src/Halvoran.h"
+#include "src/MIDIMessageSender.h"
+#include "src/PanelLayers.h"
+#include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianDump.h"
+
+namespace {
+
+constexpr size_t kLongName = 50;
+constexpr size_t kShownPrefix = 44;
+
+}  // namespace
+
+std::string Halvoran::bankListText(const std::string& fileName) {
+    if (fileName.size() < kLongName) return fileName;
+    std::string ext;
+    if (size_t dot = fileName.find_last_of('.'); dot != std::string::npos) ext = fileName.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return fileName.substr(0, kShownPrefix) + "~." + ext;
+}
+
+void Halvoran::ResetPatchSelectionMenus() {
+    if (!patchLibrarian) return;
+    const std::vector<PatchFile*>& banks = patchLibrarian->bankFiles;
+    for (int paramIdx : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+        IParam* p = GetParam(paramIdx);
+        const std::string name = p->GetNameForHost();
+        const std::string group = p->GetParamGroupForHost();
+        p->InitEnum(name.c_str(), 0, static_cast<int>(banks.size()), "", group.c_str());
+        for (size_t i = 0; i < banks.size(); ++i) {
+            const std::string full = banks[i] ? banks[i]->fileName : "";
+            const std::string shown = bankListText(full);
+            p->SetDisplayText(static_cast<int>(i), shown.c_str());
+            if (shown != full && paramIdx == kPatchSelectionListUpper)
+                log("PATCH LIBRARIAN: Filename " + full + " RENAMED TO " + shown +
+                    " Because the filename was too long to fit in plug-in display!");
+        }
+    }
+}
+
+void Halvoran::refreshPopUpMenus() {
+    // The bank choosers are rebuilt by the librarian's menus; the view
+    // always follows.
+    setLibrarianViewDirty();
+    updatePatchLibrarianView(2);
+}
+
+void Halvoran::patchTypeChanged(int, int, bool reload) {
+    if (!patchLibrarian) return;
+    if (reload) patchLibrarian->initBankFilesOnDiscard(getPatchesFolderStr());
+    patchLibrarian->selectedBankUpper = 0;
+    patchLibrarian->selectedBankLower = 0;
+    updatePatchLibrarianView(2);
+    ResetPatchSelectionMenus();
+    refreshPopUpMenus();
+}
+
+void Halvoran::stepBank(int paramIdx) {
+    const bool upper = paramIdx == kLibUpperPreviousBank || paramIdx == kLibUpperNextBank;
+    const int step = paramIdx == kLibUpperNextBank || paramIdx == kLibLowerNextBank ? 1 : -1;
+    const int listIdx = upper ? kPatchSelectionListUpper : kPatchSelectionListLower;
+    IParam* list = GetParam(listIdx);
+    const int max = static_cast<int>(list->GetMax());
+    int index = list->Int() + step;
+    if (index > max) index = 0;
+    if (index < 0) index = max;
+    setParameterFromPlug(listIdx, index);
+    (upper ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower) = index;
+
+    const std::vector<PatchFile*>& banks =
+        !upper && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
+    if (index < static_cast<int>(banks.size()) && banks[index]) {
+        (upper ? upperBankName : lowerBankName) = banks[index]->fileName;
+        (upper ? upperBankFolder : lowerBankFolder) = banks[index]->folderName;
+    }
+    updatePatchLibrarianView(upper ? 0 : 1);
+}
+
+void Halvoran::renameSelectedProgram(const std::string& name) {
+    const std::vector<PatchFile*>& banks = patchLibrarian->bankFiles;
+    const int b = patchLibrarian->selectedBankUpper;
+    const int slot = patchLibrarian->selectedSlotUpper;
+    if (b < 0 || b >= static_cast<int>(banks.size()) || !banks[b]) return;
+    std::vector<LibrarianPatch>& patches = banks[b]->patches;
+    if (slot < 0 || slot >= static_cast<int>(patches.size())) return;
+    LibrarianPatch& patch = patches[slot];
+    // The name travels in the program's dump, so a saved bank keeps it.
+    if (!patch.sysexMessages.empty() && isProgramDump(patch.sysexMessages.front().data.data(),
+                                                      patch.sysexMessages.front().data.size())) {
+        MIDIMessageSender::putProgramName(patch.sysexMessages.front().data.data(), name);
+        const std::vector<uint8_t>& dump = patch.sysexMessages.front().data;
+        patch.name = patchNameFromDump(dump.data(), dump.size());
+    } else {
+        patch.name = name.substr(0, 12);
+    }
+    updatePatchLibrarianView(0);
+}
+
+void Halvoran::onLibrarianParamChange(int paramIdx) {
+    if (!patchLibrarian) return;
+    IParam* p = GetParam(paramIdx);
+    switch (paramIdx) {
+        case kPatchRename:
+            if (renameIdle) return;
+            renameSelectedProgram(p->GetDisplayText(0));
+            hideLayer(PanelLayers::kPatchRename, true);
+            renameIdle = true;
+            break;
+        case kRefreshFolders:
+            if (p->Value() == 1.0) patchTypeChanged(0, 0, true);
+            break;
+        case kPatchSearchString: {
+            const std::string text = p->GetDisplayText(0);
+            searchResultsShown = true;
+            hideLayer(PanelLayers::kRightPatchPopupMenu, true);
+            patchLibrarian->createNewSearchPatchFiles(text);
+            if (patchLibrarian->searchBankFiles.empty()) {
+                setStatusText("No results - Try another keyword!");
+                setValueText("Tip: Note that letter size matters..");
+                p->SetDisplayText(0, "search...");
+            } else {
+                patchTypeChanged(0, 0, false);
+                hideLayer(PanelLayers::kRightSearchPopupMenu, false);
+            }
+            break;
+        }
+        case kLibUpperPreviousBank:
+        case kLibUpperNextBank:
+        case kLibLowerPreviousBank:
+        case kLibLowerNextBank:
+            if (p->Value() == 1.0) stepBank(paramIdx);
+            break;
+        default:
+            break;
+    }
+}
+
+void Halvoran::OpenDataDirectory() {
+    if (graphics) graphics->OpenURL(halvoranDataFolder().c_str());
+}
+
+void Halvoran::ImportSinglePatches() {
+    if (!graphics) return;
+    BASE_String file;
+    BASE_String dir(mLastImportFolder.c_str());
+    graphics->PromptForFile(&file, kFileOpen, &dir, "mid syx prg");
+    const std::string path = file.Get() ? file.Get() : "";
+    if (path.empty()) return;
+    mLastImportFolder = Poco::Path(path).parent().toString();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return;
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    saveImportedFile(path, data);
+}
+
+bool Halvoran::saveImportedFile(const std::string& path, const std::string& data) {
+    if (!patchLibrarian) return false;
+    // Only a file that yields programs is worth a place among the banks.
+    ByteChunk chunk;
+    chunk.PutBytes(data.data(), static_cast<int>(data.size()));
+    PatchFile probe;
+    patchLibrarian->loadFromChunk(&chunk, chunk.Size(), &probe);
+    if (probe.patches.empty()) {
+        setStatusText("File does not contain Bank info.");
+        return false;
+    }
+    // The programs go into the bank folder as a bank of their own (padded to
+    // 128 slots), so the scan lists them; a file there is never replaced.
+    ByteChunk bankBytes;
+    for (size_t slot = 0; slot < probe.patches.size(); ++slot)
+        probe.patches[slot].save(&bankBytes, false, static_cast<int>(slot));
+    try {
+        Poco::Path source(path);
+        Poco::Path target(getPatchesFolderStr() + "/");
+        Poco::File(target).createDirectories();
+        target.setFileName(source.getBaseName() + ".syx");
+        for (int n = 2; Poco::File(target).exists(); ++n)
+            target.setFileName(source.getBaseName() + " (" + std::to_string(n) + ").syx");
+        std::ofstream out(target.toString(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bankBytes.GetBytes()), bankBytes.Size());
+        if (!out.flush()) {
+            log("FILE IMPORTER: could not write " + target.toString());
+            return false;
+        }
+        log("FILE IMPORTER: patch file copied to " + target.toString());
+    } catch (const Poco::Exception& e) {
+        log("FILE IMPORTER: " + e.displayText());
+        return false;
+    }
+    patchTypeChanged(0, 0, true);
+    return true;
+}
