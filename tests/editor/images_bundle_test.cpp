@@ -146,11 +146,17 @@ TEST(BundleImages, PainterIsDeterministicAndRefusesBadData) {
     std::ofstream(bad.path() / "src/panel-sections.xml") << "<panelSections><section label=\"X\"/></panelSections>";
     EXPECT_NE(runPainter(badSrc), 0);
     EXPECT_FALSE(fs::exists(out / "img-v2/k.png"));
-    fs::remove(bad.path() / "src/panel-sections.xml");
+    // The panel's own frame size is honoured, rounded up to whole frames.
+    std::ofstream(bad.path() / "src/panel-sections.xml")
+        << "<panelSections><images><image name=\"KNOB\" w=\"38\" h=\"38\" frames=\"3\" kind=\"knob\"/>"
+           "</images></panelSections>";
+    std::ofstream(bad.path() / "src/images/images.xml")
+        << "<images><image file=\"img-v2/k.png\" name=\"KNOB\" kind=\"knob\" frames=\"3\" size=\"32,32\"/></images>";
     EXPECT_EQ(runPainter(badSrc), 0);
     std::unique_ptr<RAST_IBitmap> knob(RAST_LoadPNG((out / "img-v2/k.png").c_str(), nullptr));
     ASSERT_TRUE(knob);
-    EXPECT_EQ(knob->getHeight(), 96);
+    EXPECT_EQ(knob->getWidth(), 40);
+    EXPECT_EQ(knob->getHeight(), 3 * 40);
 }
 
 }  // namespace

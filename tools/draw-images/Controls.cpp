@@ -137,7 +137,7 @@ std::unique_ptr<Canvas> paintControl(const ImageSpec& s) {
             paintButtonFace(c, 0, oy, (float)w, (float)h, on, s.face);
             float tx = 0;
             if (s.face == "led") {
-                lamp(c, 7.5f, oy + h / 2.0f - 0.5f, 2.5f, rgb(0xFF3B2F), on);
+                lamp(c, 7.5f, oy + h / 2.0f - 0.5f, 2.5f, s.tone == "pink" ? kPink : rgb(0xFF3B2F), on);
                 tx = 8;
             }
             Rgba ink = on ? (s.face == "pink" ? rgb(0xFFFFFF) : kAccent) : kLabelUp;
@@ -149,6 +149,12 @@ std::unique_ptr<Canvas> paintControl(const ImageSpec& s) {
             lamp(c, w / 2.0f, oy + h / 2.0f, w * 0.3f, kPink, on);
         } else if (s.kind == "ledset") {
             const int lamps = std::max(1, s.lamps);
+            if (lamps == 1) {
+                // One lamp through its states: dark, then lit in turn amber and pink.
+                const bool lit = s.lit != "none" && f > 0;
+                lamp(c, w / 2.0f, oy + h / 2.0f, std::min(w, h) * 0.3f, f == 2 ? kPink : kAccent, lit);
+                continue;
+            }
             for (int i = 0; i < lamps; i++) {
                 const bool lit = s.lit != "none" && (f == i || (f >= lamps && f == s.frames - 1));
                 lamp(c, (i + 0.5f) * w / lamps, oy + h / 2.0f, h * 0.22f, kAccent, lit);
@@ -157,8 +163,17 @@ std::unique_ptr<Canvas> paintControl(const ImageSpec& s) {
             const int cells = std::max(1, s.cells);
             const float cw = float(w) / cells;
             for (int i = 0; i < cells; i++) {
-                paintButtonFace(c, i * cw + 1, oy, cw - 2, (float)h, on, "dark");
-                lamp(c, i * cw + cw / 2, oy + h / 2.0f + (on ? 0.5f : 0.0f), h * 0.12f, kAccent, on);
+                const float cx = i * cw;
+                paintButtonFace(c, cx + 1, oy, cw - 2, (float)h, on, "dark");
+                const std::string text = i < (int)s.cellLabels.size() ? s.cellLabels[i] : "";
+                if (text.empty()) {
+                    lamp(c, cx + cw / 2, oy + h / 2.0f + (on ? 0.5f : 0.0f), h * 0.12f, kAccent, on);
+                    continue;
+                }
+                // A chosen tab: lit print and a lit line along its foot.
+                const int size = std::max(8, std::min(10, h - 9));
+                c.text(text, (int)cx + 1, (int)oy + (on ? 1 : 0), (int)cw - 2, h - 3, size, true, on ? kAccent : kLabelUp);
+                if (on) c.rect((int)cx + 5, (int)oy + h - 4, (int)cw - 10, 2, kAccent);
             }
         } else if (s.kind == "linker") {
             paintButtonFace(c, 0, oy, (float)w, (float)h, on, "dark");

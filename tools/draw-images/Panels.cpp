@@ -123,28 +123,45 @@ void header(Canvas& c, const Palette& p, float x, float y, float w, float h, con
     }
 }
 
-// The librarian's slot grid (the view draws the names over it): two panes of
-// 8 columns x 16 rows, 97 x 16 slots with a 30 pixel numbered gutter.
-void slots(Canvas& c, float x, float y) {
+// One pane of the librarian's slot grid (the view draws the names over it):
+// 8 columns x 16 rows of 97 x 16 slots, the first column's left at x, each
+// column with a 30 pixel numbered gutter before it.
+void slotPane(Canvas& c, float x, float y) {
     const int colW = 97, rowH = 16, gap = 30, rows = 16, cols = 8;
-    const int paneTop[2] = {1, 303};
-    c.rect((int)x, (int)y, c.width(), c.height(), rgb(0x111316));
-    for (int pane = 0; pane < 2; pane++) {
-        for (int col = 0; col < cols; col++) {
-            const int left = (int)x + gap + col * (colW + gap);
-            for (int row = 0; row < rows; row++) {
-                const int top = (int)y + paneTop[pane] + row * rowH;
-                c.rect(left, top, colW, rowH, row % 2 ? rgb(0x16191D) : rgb(0x1D2126));
-                c.text(std::to_string(col * rows + row + 1), left - gap, top, gap - 4, rowH, 10, false,
-                       rgb(0x6C737D), 2);
-            }
-            c.rect(left, (int)y + paneTop[pane], 1, rows * rowH, rgb(0x2A2F36));
+    c.fill(Box{x - gap - 2, y - 4, x + cols * (colW + gap) + 2, y + rows * rowH + 4},
+           [&](float px, float py) {
+               return sdRoundRect(px, py, x - gap, y - 2, cols * (colW + gap) - gap + gap, rows * rowH + 4, 3.0f);
+           },
+           rgb(0x101215));
+    for (int col = 0; col < cols; col++) {
+        const int left = (int)x + col * (colW + gap);
+        for (int row = 0; row < rows; row++) {
+            const int top = (int)y + row * rowH;
+            c.rect(left, top, colW, rowH, row % 2 ? rgb(0x16191D) : rgb(0x1D2126));
+            c.text(std::to_string(col * rows + row + 1), left - gap, top, gap - 4, rowH, 10, false, rgb(0x6C737D), 2);
         }
+        c.rect(left, (int)y, 1, rows * rowH, rgb(0x2A2F36));
     }
-    // Between the panes: a band for the source bank's name.
-    const int bandTop = (int)y + paneTop[0] + rows * rowH + 6;
-    c.gradient((int)x, bandTop, c.width(), paneTop[1] - paneTop[0] - rows * rowH - 12, rgb(0x24282E), rgb(0x1A1D21));
-    c.rect((int)x, bandTop, c.width(), 1, kAccent, 0.8f);
+}
+
+void bar(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& label) {
+    const Box box{x - 1, y - 1, x + w + 1, y + h + 2};
+    auto shape = [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 3.0f); };
+    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x, y + 1, w, h, 3.0f); }, rgb(0x000000), 0.35f);
+    c.fillV(box, shape, p.headTop, p.headBottom, y, y + h);
+    c.fill(box, [&](float px, float py) { return std::fabs(shape(px, py) + 0.5f) - 0.5f; }, rgb(0x000000), 0.5f);
+    if (!label.empty()) c.text(label, (int)x + 10, (int)y, (int)w - 20, (int)h, 10, true, p.brand, 0);
+}
+
+// A window floating over the panel: a framed plate with a title band.
+void window(Canvas& c, const Palette& p, float w, float h, const std::string& title) {
+    plate(c, p, 0, 0, w, h, "", true);
+    const float band = 32;
+    auto shape = [&](float px, float py) { return sdRoundRect(px, py, 0, 0, w, h, 8.0f); };
+    c.fillV(Box{0, 0, w, band + 2}, [&](float px, float py) { return std::max(shape(px, py) + 1.0f, py - band); },
+            p.headTop, p.headBottom, 0, band);
+    c.rect(1, (int)band, (int)w - 2, 2, p.accent);
+    if (!title.empty()) c.text(title, 12, 0, (int)w - 24, (int)band, 14, true, p.brand, 0);
 }
 
 }  // namespace
@@ -160,18 +177,37 @@ std::unique_ptr<Canvas> paintPanel(const ImageSpec& s, const PanelLayout* panel,
         ox = panel->x;
         oy = panel->y;
     }
-    const bool floating = panel && !panel->items.empty() &&
-                          (panel->items.front().kind == "dialog" || panel->items.front().kind == "veil");
-    auto out = std::make_unique<Canvas>(w, h, floating ? Rgba{0, 0, 0, 0} : p.bodyBottom);
+    // A background that carries its own title at its top edge, outside any
+    // section, floats over the panel as a window.
+    bool titled = false;
+    if (panel && panel->placed && (panel->w < 1200 || panel->h < kPanelHeight - 36))
+        for (const LayoutItem& it : panel->items)
+            if ((it.kind == "label" || it.kind == "title") && it.y - oy >= 0 && it.y - oy <= 12) titled = true;
+    const bool asWindow = !panel || s.window || titled || panel->items.empty();
+    const bool floating = asWindow ||
+                          panel->items.front().kind == "dialog" || panel->items.front().kind == "veil";
+    // Slot panes alone (the librarian view's bitmap) leave the rest clear, so
+    // that what the page below prints between the panes stays seen.
+    const bool panesOnly =
+        panel && !panel->items.empty() &&
+        std::all_of(panel->items.begin(), panel->items.end(), [](const LayoutItem& i) { return i.kind == "slots"; });
+    Rgba clear = floating ? Rgba{0, 0, 0, 0} : p.bodyBottom;
+    if (panesOnly) clear = Rgba{p.bodyBottom.r, p.bodyBottom.g, p.bodyBottom.b, 0};
+    auto out = std::make_unique<Canvas>(w, h, clear);
     Canvas& c = *out;
-    if (!floating) {
+    if (!floating && !panesOnly) {
         const float t0 = std::clamp(float(oy) / kPanelHeight, 0.0f, 1.0f);
         const float t1 = std::clamp(float(oy + h) / kPanelHeight, 0.0f, 1.0f);
         c.gradient(0, 0, w, h, mix(p.bodyTop, p.bodyBottom, t0), mix(p.bodyTop, p.bodyBottom, t1));
         if (p.brushed) brush(c, oy);
     }
-    if (!panel) return out;
     std::vector<Box> bars;  // header and footer bars painted so far
+    if (asWindow) {
+        // A window: framed, its title band holds the layout's first label.
+        window(c, p, (float)w, (float)h, panel ? "" : s.label);
+        bars.push_back(Box{0, 0, (float)w, 32});
+        if (!panel) return out;
+    }
     auto onBar = [&](float x, float y, float w, float h) {
         for (const Box& b : bars)
             if (x >= b.x0 && y >= b.y0 && x + w <= b.x1 && y + h <= b.y1) return true;
@@ -187,6 +223,12 @@ std::unique_ptr<Canvas> paintPanel(const ImageSpec& s, const PanelLayout* panel,
         } else if (k == "header" || k == "footer") {
             header(c, p, x, y, it.w, it.h, it.label, k == "header");
             bars.push_back(Box{x, y, x + it.w, y + it.h});
+        } else if (k == "bar") {
+            bar(c, p, x, y, it.w, it.h, it.label);
+            bars.push_back(Box{x, y, x + it.w, y + it.h});
+        } else if (k == "caption") {
+            c.text(it.label, (int)x, (int)y, (int)it.w, (int)it.h, it.size ? it.size : 9, true,
+                   onBar(x, y, it.w, it.h) ? p.brand : p.label, it.align < 0 ? 1 : it.align);
         } else if (k == "lcd") {
             lcd(c, p, x, y, it.w, it.h, it.label);
         } else if (k == "well") {
@@ -213,7 +255,7 @@ std::unique_ptr<Canvas> paintPanel(const ImageSpec& s, const PanelLayout* panel,
         } else if (k == "veil") {
             c.rect((int)x, (int)y, (int)it.w, (int)it.h, rgb(0x000000), 0.6f);
         } else if (k == "slots") {
-            slots(c, x, y);
+            slotPane(c, x, y);
         }
     }
     return out;

@@ -77,7 +77,7 @@ std::string stemOf(const std::string& ref, const std::vector<ImageSpec>& specs) 
 bool readItem(const tinyxml2::XMLElement* e, LayoutItem& item, std::string& error) {
     item.kind = e->Name();
     if (item.kind == "section") item.kind = firstAttr(e, {"kind", "style"});
-    if (item.kind.empty()) item.kind = "plate";
+    if (item.kind.empty() || item.kind == "panel") item.kind = "plate";
     item.label = firstAttr(e, {"label", "title", "text"});
     item.size = e->IntAttribute("size", 0);
     item.align = alignOf(attr(e, "align"));
@@ -88,7 +88,83 @@ bool readItem(const tinyxml2::XMLElement* e, LayoutItem& item, std::string& erro
     return true;
 }
 
+// The items below e, a section's own items (its captions) right after it.
+bool readItems(const tinyxml2::XMLElement* e, std::vector<LayoutItem>& items, std::string& error) {
+    for (const tinyxml2::XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
+        LayoutItem item;
+        if (!readItem(c, item, error)) return false;
+        items.push_back(item);
+        if (!readItems(c, items, error)) return false;
+    }
+    return true;
+}
+
+int roundUp4(int v) { return (v + 3) / 4 * 4; }
+
 }  // namespace
+
+bool readImageOverrides(const std::string& path, std::vector<ImageSpec>& specs, std::vector<std::string>& notes,
+                        std::string& error) {
+    tinyxml2::XMLDocument doc;
+    if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS) {
+        error = path + ": " + (doc.ErrorStr() ? doc.ErrorStr() : "unreadable");
+        return false;
+    }
+    const tinyxml2::XMLElement* root = doc.RootElement();
+    const tinyxml2::XMLElement* list = root ? root->FirstChildElement("images") : nullptr;
+    for (const tinyxml2::XMLElement* e = list ? list->FirstChildElement("image") : nullptr; e;
+         e = e->NextSiblingElement("image")) {
+        const std::string name = attr(e, "name");
+        ImageSpec* spec = nullptr;
+        for (ImageSpec& s : specs)
+            if (s.name == name) spec = &s;
+        if (!spec) {
+            notes.push_back(name + ": not an image of the table, ignored");
+            continue;
+        }
+        const int frames = e->IntAttribute("frames", spec->frames);
+        if (frames != spec->frames)
+            notes.push_back(name + ": " + std::to_string(frames) + " frames asked, the table's " +
+                            std::to_string(spec->frames) + " drawn");
+        const int w = e->IntAttribute("w", spec->w), h = e->IntAttribute("h", spec->h);
+        if (w < 1 || h < 1) {
+            error = path + " line " + std::to_string(e->GetLineNum()) + ": " + name + " without a usable size";
+            return false;
+        }
+        spec->w = roundUp4(w);
+        spec->h = roundUp4(h);
+        if (spec->w != w || spec->h != h)
+            notes.push_back(name + ": " + std::to_string(w) + "x" + std::to_string(h) + " drawn as " +
+                            std::to_string(spec->w) + "x" + std::to_string(spec->h) +
+                            " so that its frames stay whole at 0.75 and 1.25");
+        if (e->Attribute("text")) spec->label = attr(e, "text");
+        const std::string kind = attr(e, "kind"), look = attr(e, "look");
+        if (kind == "knob") spec->style = look == "centre" || look == "center" || look == "step" ? "bipolar" : "unipolar";
+        if (kind == "radio") {
+            spec->kind = "radio";
+            spec->cells = e->IntAttribute("buttons", spec->cells);
+            spec->cellLabels.clear();
+            std::stringstream texts(attr(e, "texts"));
+            for (std::string t; std::getline(texts, t, '|');) spec->cellLabels.push_back(t);
+        }
+        if (kind == "led" && (spec->kind == "ledset" || spec->kind == "led")) spec->lamps = 1;
+        // A single switch where a row of cells was planned.
+        if ((kind == "switch" || kind == "button") && spec->kind == "radio") {
+            spec->kind = "button";
+            spec->face = "dark";
+            spec->cells = 0;
+        }
+        if (look == "led" && spec->kind == "button") {
+            if (spec->face == "pink") spec->tone = "pink";
+            spec->face = "led";
+        }
+        if (look == "check") spec->kind = "checkbox";
+        if (look == "search") spec->kind = "search";
+        if (look == "lock" && spec->kind != "lock") spec->kind = "lock", spec->tone = "amber";
+        if (spec->kind == "panel") spec->window = kind == "plate";
+    }
+    return true;
+}
 
 bool readImageSpecs(const std::string& path, std::vector<ImageSpec>& out, std::string& error) {
     tinyxml2::XMLDocument doc;
@@ -146,6 +222,7 @@ bool readLayout(const std::string& path, const std::vector<ImageSpec>& specs, La
     }
     Layout found;
     for (const tinyxml2::XMLElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        if (std::strcmp(e->Name(), "images") == 0) continue;  // readImageOverrides
         if (std::strcmp(e->Name(), "background") == 0) {
             PanelLayout p;
             p.stem = stemOf(firstAttr(e, {"image", "imageId", "name"}), specs);
@@ -154,13 +231,9 @@ bool readLayout(const std::string& path, const std::vector<ImageSpec>& specs, La
                 p.x = (int)x, p.y = (int)y, p.w = (int)w, p.h = (int)h;
                 p.placed = true;
             }
-            for (const tinyxml2::XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
-                LayoutItem item;
-                if (!readItem(c, item, error)) {
-                    error = path + " " + error;
-                    return false;
-                }
-                p.items.push_back(item);
+            if (!readItems(e, p.items, error)) {
+                error = path + " " + error;
+                return false;
             }
             // Items of an earlier flat listing for the same background stay.
             PanelLayout& slot = found[p.stem];

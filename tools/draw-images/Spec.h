@@ -12,7 +12,9 @@ struct ImageSpec {
     std::string file;  // below resources/, e.g. "img-v2/Halvoran1.png"
     std::string name;  // the image name the panel asks for (backgrounds only)
     std::string kind, style, face, label, tone, lit;
+    std::vector<std::string> cellLabels;  // radio cells' texts, left to right
     int frames = 1, w = 0, h = 0, cells = 0, lamps = 0;
+    bool window = false;  // a background that floats over the panel as a framed window
     bool perSkin = false;  // one file per skin, the skin's suffix before ".png"
 
     std::string stem() const;  // file name without folder and ".png"
@@ -38,6 +40,13 @@ struct PanelLayout {
 using Layout = std::map<std::string, PanelLayout>;  // by file stem, e.g. "bg-main"
 
 bool readImageSpecs(const std::string& path, std::vector<ImageSpec>& out, std::string& error);
+
+// Applies the <images> list of a layout file, by image name: the frame size
+// the panel is laid out for (rounded up to multiples of 4, with a note), the
+// texts and what the frames show. Frame counts stay the table's; a differing
+// count or an unknown name gives a note.
+bool readImageOverrides(const std::string& path, std::vector<ImageSpec>& specs, std::vector<std::string>& notes,
+                        std::string& error);
 
 // Adds the backgrounds of a layout file to layout; a background already there
 // is replaced whole. Backgrounds may be named by file stem ("layer-main") or

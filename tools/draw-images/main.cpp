@@ -5,7 +5,8 @@
 // images/images.xml (the files and how each is painted), the default section
 // layout images/default-sections.xml, and the panel's own layout
 // panel-sections.xml when there is one, whose backgrounds replace the
-// defaults. --only paints just the named output files.
+// defaults and whose <images> list sets the sizes and texts the panel is laid
+// out for. --only paints just the named output files.
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -70,10 +71,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path panelLayout = source / "panel-sections.xml";
-    if (fs::exists(panelLayout) && !readLayout(panelLayout.string(), specs, layout, error)) {
+    std::vector<std::string> notes;
+    if (fs::exists(panelLayout) && (!readLayout(panelLayout.string(), specs, layout, error) ||
+                                    !readImageOverrides(panelLayout.string(), specs, notes, error))) {
         std::fprintf(stderr, "draw-images: %s\n", error.c_str());
         return 1;
     }
+    for (const std::string& note : notes) std::fprintf(stderr, "draw-images: note: %s\n", note.c_str());
 
     int written = 0;
     for (const ImageSpec& spec : specs) {
