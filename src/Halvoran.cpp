@@ -433,16 +433,23 @@ void Halvoran::sendPatchToDeviceFromLibrarian(int slot, int pane) {
                           });
 }
 
+int Halvoran::selectedPane() const {
+#if HV_HAS_LIBRARIAN_VIEW
+    if (librarianView && librarianView->selectedUpper < 0) return 1;
+#endif
+    return 0;
+}
+
 void Halvoran::SendSingleProgramFromLibrarian(bool store) {
     storeAfterSend = store;
-    if (patchLibrarian) sendPatchToDeviceFromLibrarian(patchLibrarian->selectedSlotUpper, 0);
+    if (patchLibrarian) sendPatchToDeviceFromLibrarian(patchLibrarian->selectedSlotUpper, selectedPane());
 }
 
 void Halvoran::SendAllProgramsFromLibrarian() {
     if (!patchLibrarian || !midiManager) return;
     patchLibrarian->selectedSlotUpper = 0;
     if (!midiInOutSet || !midiOutReady) return;
-    storeAllPatchesToDeviceFromLibrarian(0, 0);
+    storeAllPatchesToDeviceFromLibrarian(selectedPane(), 0);
 }
 
 void Halvoran::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second) {

@@ -272,6 +272,9 @@ private:
     // The port selector changed: close the port, open the one of that name.
     void selectMIDIPort(int paramIdx);
     void applyMIDIFilterSwitches();
+    // The librarian pane a send takes: 0 while the view has an upper
+    // selection, else 1.
+    int selectedPane() const;
     // The librarian's settings: rename, rescan, search, bank stepping.
     void onLibrarianParamChange(int paramIdx);
     void stepBank(int paramIdx);

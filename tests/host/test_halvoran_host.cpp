@@ -3,6 +3,7 @@
 #include "host/HostOptions.h"
 #include "host/HostTransport.h"
 #include "support/JackServer.h"
+#include "support/RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -103,23 +104,11 @@ TEST(HostTransport, ReportsAStartOnceAndMovesOnlyWhilePlaying) {
     EXPECT_EQ(t.tempo(), 120.0);
 }
 
-struct HostRun {
-    int status = -1;
-    std::string out;
-};
+using HostRun = hvtest::ProgramRun;
 
 HostRun runHost(const std::string& args) {
-    std::string cmd = std::string("LSAN_OPTIONS=suppressions='") + HV_LSAN_SUPP + "' '" + HV_HOST_PATH +
-                      "' --plugin '" + HV_TESTUNIT_PATH + "' " + args + " 2>/dev/null";
-    HostRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return hvtest::runProgram(std::string("LSAN_OPTIONS=suppressions='") + HV_LSAN_SUPP + "' '" + HV_HOST_PATH +
+                              "' --plugin '" + HV_TESTUNIT_PATH + "' " + args + " 2>/dev/null");
 }
 
 // "ID<TAB>NAME<TAB>VALUE" lines by name.
