@@ -45,6 +45,16 @@ JackServer::JackServer(std::string name) : name_(std::move(name)) {}
 JackServer::~JackServer() { stop(); }
 
 bool JackServer::start() {
+    // A loaded machine running several test programs at once can turn the
+    // first try away (the server exits or is slow to answer); try again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (startOnce(std::chrono::seconds(20))) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500 * (attempt + 1)));
+    }
+    return false;
+}
+
+bool JackServer::startOnce(std::chrono::seconds patience) {
     if (running()) return true;
     // Our clients must reach this server and never start one of their own.
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
@@ -71,7 +81,7 @@ bool JackServer::start() {
         _exit(127);
     }
     pid_ = pid;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto deadline = std::chrono::steady_clock::now() + patience;
     while (std::chrono::steady_clock::now() < deadline) {
         int st = 0;
         if (waitpid(pid_, &st, WNOHANG) == pid_) {

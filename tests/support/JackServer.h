@@ -1,6 +1,7 @@
 #pragma once
 // A private JACK server on the dummy driver, so tests move MIDI through real
 // ports without touching the machine's sound system.
+#include <chrono>
 #include <string>
 #include <sys/types.h>
 
@@ -26,6 +27,8 @@ public:
     int sampleRate() const { return 48000; }
 
 private:
+    bool startOnce(std::chrono::seconds patience);
+
     std::string name_;
     pid_t pid_ = -1;
 };
