@@ -145,6 +145,11 @@ public:
     // names, the rest 0..127.
     void initParameterDefaults();
 
+    // ---- The program randomizer
+    // The panel's "randomize" button: new values for the selected timbre,
+    // the program sent and asked back.
+    void randomizeProgram();
+
     // ---- Debug log
     // Writes one line while the log is on.
     void log(const std::string& message) const;
@@ -231,6 +236,11 @@ public:
     std::atomic<bool> renameIdle{true};
     // 0 or 1, from kTimbreSelect.
     std::atomic<int> selectedTimbre{0};
+
+    // The randomizer's table: 297 entries, each 0..255, refilled at every
+    // press of the button.
+    static constexpr int kRandomTableSize = 297;
+    int randomTable[kRandomTableSize] = {};
 
     // Debug log: on when the log file existed at start-up.
     bool debugLogOn = false;

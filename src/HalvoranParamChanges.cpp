@@ -127,6 +127,9 @@ void Halvoran::OnParamChange(int paramIdx) {
         case kRequestDebug:
             if (on) sendSysExInitialization();
             break;
+        case kRandomize:
+            randomizeProgram();
+            break;
         case kMainTab:
             TabSwitchFunctions::mainTabSwitch(this, kMainTab, param->Int(), 0, 0);
             break;

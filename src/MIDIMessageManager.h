@@ -58,6 +58,16 @@ public:
     void ProcessMidiMsgFromDAW(IMidiMsg* msg, int);
     void ProcessSysEx(ISysEx* msg, bool fromDevice);
 
+    // ---- The program randomizer
+    // Seeds the system generator with the time of day in seconds and refills
+    // the plug-in's random table.
+    void randomGenerator();
+    // The table entry at slot folded into the parameter's range.
+    int randomizer(int paramIdx, int slot);
+    // New values for one timbre's (0 or 1) synthesis parameters, section by
+    // section, skipping locked sections.
+    void randomizePatchSettings(int timbre);
+
     // ---- Fields
     MIDIMessageSender* sender;
     Halvoran* plug;
