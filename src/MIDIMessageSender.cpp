@@ -73,8 +73,14 @@ void MIDIMessageSender::runJob(uint32_t code) {
             if (plug) plug->DisplayProcessingIndicator(false);
             break;
         case kJobStartClock:
+            startMIDIClockOutput();
+            break;
         case kJobContinuousClock:
+            sendContinuousMIDIClock(clockArgument);
+            break;
         case kJobStopClock:
+            stopMIDIClockOutput();
+            break;
         default:
             break;
     }

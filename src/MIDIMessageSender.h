@@ -94,6 +94,10 @@ public:
     void stopMIDIClockOutput();
     // _clockRunning := !stop.
     static void resetContinuousClock(bool stop);
+    // The clock's tempo in whole BPM: the host's while kOverrideTempo is on,
+    // else the "tempoValues" entry of kArpTempo; 0 when there is none of at
+    // least 1 BPM.
+    int clockTempo();
 
     // Builds the current program from the parameters into a 297-byte dump.
     void buildArrangementDump(unsigned char* dump);
@@ -123,4 +127,7 @@ public:
     // The MIDI clock, process-wide.
     static std::atomic<bool> _clockRunning;
     static std::atomic<uint32_t> clockInterval;
+    // How long before each tick the clock thread stops sleeping and watches
+    // the clock; an interval or more makes it a pure busy wait.
+    static std::atomic<int64_t> clockSpinWindowNs;
 };
