@@ -173,6 +173,10 @@ void Halvoran::buildPanel() {
     graphics->AttachLayer(cancelLayer);
     uiConfigManager->layers[PanelLayers::kProgressOverlay] = progressLayer;
     uiConfigManager->layers[PanelLayers::kCancelRequestLayer] = cancelLayer;
+    uiConfigManager->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 860, 340,
+                                                "BUTTON_LIB_CANCEL_ID", 0, progressLayer, "Global");
+    uiConfigManager->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 1150, 122,
+                                                "BUTTON_LIB_CANCEL_ID", 0, cancelLayer, "Global");
 
     takePanelControls();
 }

@@ -2,6 +2,7 @@
 // Builds the panel from the bundle's enciphered panel description: the
 // parameter-name table, the image table, the value lists, the SysEx value
 // lists and every control's MIDI binding with its lookup entry.
+#include "framework/IGraphicsStructs.h"
 #include "src/ControlAction.h"
 
 #include <cstddef>
@@ -14,6 +15,8 @@ class ControlLayer;
 class Halvoran;
 class IControl;
 class IGraphics;
+class IKnobMultiControl;
+class IFaderControl;
 class IParam;
 class LibrarianViewControl;
 class PatchLibrarian;
@@ -102,6 +105,9 @@ public:
     void calculateSysexWithChangingByteModSeq(std::string sysexTemplate, int changingByte, int count,
                                               ControlActionSysExMessage* out, int start, int offset);
 
+    // One member of the expansion family.
+    using SysExMember = void (UIConfigManager::*)(std::string, int, int, ControlActionSysExMessage*, int, int);
+
     // Binding a control to its parameter: reuses the parameter's binding and
     // sets its kind, or hangs a new one of that kind on it; appends control to
     // the bound controls. Null, with a log line, when paramIdx names no
@@ -122,6 +128,96 @@ public:
     // The SysEx template of entry sysexIndex of the SysEx value lists, or null
     // (with a log line) when there is none.
     const std::string* sysExTemplate(int sysexIndex);
+
+    // ---- Control factories. Positions and sizes are unscaled panel units;
+    // offset is the timbre copy (-1 outside a multilayer); layer receives the
+    // control (null: the panel). A paramIdx that names no parameter builds
+    // nothing and is logged.
+
+    // Knobs, and the switch without MIDI.
+    void createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                                double minValue, double maxValue, double unusedStep, int offset, ControlLayer* layer,
+                                std::string group);
+    void createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+                             std::string image, double defaultValue, double minValue, double maxValue, double step,
+                             LinkInfo link, int offset, ControlLayer* layer, std::string group);
+    void createMsbLsbKnobControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
+                                 std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                                 double minValue, double maxValue, double unusedStep, LinkInfo link, int offset,
+                                 ControlLayer* layer, std::string group);
+    void createNoValBoolControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                                int offset, ControlLayer* layer, std::string group);
+    void createSysExKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                                double minValue, double maxValue, double unusedStep, int unusedInt, int sysexIndex,
+                                int changingByte, int offset, LinkInfo link, ControlLayer* layer, std::string group);
+    // As createSysExKnobControl, with the value encoding chosen by parameter.
+    void createSysExKnobControl2(std::string name, int paramIdx, int x, int y, std::string image,
+                                 double defaultValue, double minValue, double maxValue, double unusedStep,
+                                 int unusedInt, int sysexIndex, int changingByte, int offset, LinkInfo link,
+                                 ControlLayer* layer, std::string group);
+
+    // Sliders.
+    void createCCSliderControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, int length,
+                               std::string image, double defaultValue, double minValue, double maxValue,
+                               LinkInfo link, int offset, ControlLayer* layer, std::string group,
+                               EDirection direction, bool unusedFlag);
+    void createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length, std::string image,
+                                  double defaultValue, double minValue, double maxValue, double unusedStep,
+                                  int valueShift, int sysexIndex, int changingByte, int offset, LinkInfo link,
+                                  ControlLayer* layer, std::string group, EDirection direction, bool unusedFlag);
+
+    // Text displays.
+    void createControlDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int unusedInt,
+                              ControlLayer* layer, std::string group, int displaySize);
+    void createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int nameLen,
+                           int offset, ControlLayer* layer, std::string group);
+
+    // Menus: a caption naming the value that opens a menu of all values.
+    void createDropDownMenu(std::string name, int paramIdx, int x, int y, int w, int h, int offset,
+                            ControlLayer* layer, std::string group);
+    void createDropDownMenu2(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                             int minValue, int maxValue, Values values, int offset, ControlLayer* layer,
+                             std::string group);
+    void createMIDIDeviceSelectionControl(std::string name, int paramIdx, int x, int y, int w, int h, int inputDev,
+                                          int offset, ControlLayer* layer, std::string group);
+    void createNoValDropDown(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                             int minValue, int maxValue, int displayFirst, int displayLast, int visible,
+                             Values values, int offset, ControlLayer* layer, std::string group, bool white);
+    void createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+                                       int w, int h, int defaultValue, int minValue, int maxValue, int displayFirst,
+                                       int displayLast, Values values, int offset, ControlLayer* layer,
+                                       std::string group);
+    void createMsbLsbSelectionCCControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
+                                        std::string name, int paramIdx, int x, int y, int w, int h,
+                                        int defaultValue, int minValue, int maxValue, int displayFirst,
+                                        int displayLast, Values values, int offset, ControlLayer* layer,
+                                        std::string group);
+    void createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int w, int h,
+                                          int defaultValue, int minValue, int maxValue, int displayFirst,
+                                          int displayLast, Values values, int msgZeroVal, int color,
+                                          int sysexIndex, int changingByte, int offset, ControlLayer* layer,
+                                          std::string group);
+
+    // Buttons and switches.
+    void createRadioControl(std::string name, int paramIdx, int x, int y, std::string imageId, int buttons,
+                            int offset, ControlLayer* layer, std::string group);
+    void createBoolControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string imageId,
+                           int offset, ControlLayer* layer, std::string group);
+    // A momentary button.
+    void createSwitchControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string imageId,
+                             int offset, ControlLayer* layer, std::string group);
+    void createAutoOffSwitchControl(std::string name, int paramIdx, int x, int y, std::string imageId, int offset,
+                                    ControlLayer* layer, std::string group);
+    void createCCBoolControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+                             std::string imageId, double defaultValue, double offValue, double onValue,
+                             LinkInfo link, int offset, ControlLayer* layer, std::string group);
+    void createMsbLsbBoolControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
+                                 std::string name, int paramIdx, int x, int y, std::string imageId,
+                                 double defaultValue, double offValue, double onValue, LinkInfo link, int offset,
+                                 ControlLayer* layer, std::string group);
+    void createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string imageId,
+                                double defaultValue, int msgZeroVal, int sysexIndex, int changingByte, int offset,
+                                LinkInfo link, ControlLayer* layer, std::string group);
 
     // Debug log: on when the plug-in's switch is set; log() writes one line then.
     bool debugLogOn() const;
@@ -168,6 +264,76 @@ private:
     bool parseResource(const char* path, int id, tinyxml2::XMLDocument& doc);
     // Builds what one element of the panel description names.
     void buildElement(tinyxml2::XMLElement* element, ControlLayer* layer, int offset);
+
+    // Steps the factories share.
+    // The parameter a factory initialises, or null (logged) when paramIdx
+    // names none or there is no panel to build on.
+    IParam* factoryParam(int paramIdx);
+    // The parameter's name for the host: "[n] " before it inside timbre copy
+    // n - 1, cut to the parameter's text field.
+    std::string hostName(const std::string& name, int offset) const;
+    // The parameter's group for the host, cut to the parameter's text field.
+    std::string hostGroup(int offset, const std::string& group);
+    int scaled(int v) const { return static_cast<int>(v * scale); }
+    // x, y, w and h each scaled and truncated on its own.
+    IRECT scaledRect(int x, int y, int w, int h) const;
+    // Into the layer when there is one, else onto the panel.
+    void placeControl(IControl* control, ControlLayer* layer);
+    // The panel font at size x scale, in colour.
+    IText panelText(int size, const IColor& color) const;
+    IColor skinColor() const;
+    // A menu's value texts: the list when it holds n entries, else (when
+    // numbers) displayFirst + i while the range is not empty. False: no
+    // texts, and no control is built.
+    bool setMenuTexts(IParam* param, int n, const Values& values, int displayFirst, int displayLast, bool numbers);
+    // A caption control for a menu, placed.
+    IControl* buildMenu(int paramIdx, int x, int y, int w, int h, const IText& style, bool prompt,
+                        ControlLayer* layer);
+    // The parameter as an enum of maxValue - minValue values named by
+    // setMenuTexts, and its caption at size 13 in color, placed. Null when
+    // there is no parameter or the values cannot be named (the parameter is
+    // then set up, without a control).
+    IControl* buildValueMenu(const std::string& name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                             int minValue, int maxValue, int displayFirst, int displayLast, const Values& values,
+                             bool numbers, int offset, const std::string& group, const IColor& color,
+                             ControlLayer* layer);
+    IKnobMultiControl* buildKnob(IParam* param, const std::string& name, int paramIdx, int x, int y,
+                                 const std::string& image, double defaultValue, double minValue, double maxValue,
+                                 double step, int offset, ControlLayer* layer, const std::string& group);
+    IFaderControl* buildFader(IParam* param, const std::string& name, int paramIdx, int x, int y, int length,
+                              const std::string& image, double defaultValue, double minValue, double maxValue,
+                              int offset, ControlLayer* layer, const std::string& group, EDirection direction);
+    // An on/off parameter and its switch control of class Switch, placed.
+    template <typename Switch>
+    IControl* buildSwitch(IParam* param, const std::string& name, int paramIdx, int x, int y,
+                          const std::string& imageId, bool on, int offset, ControlLayer* layer,
+                          const std::string& group);
+    // The encoding of the signed and wide values of the EQ gains, the
+    // arpeggiator's tempo and swing, and each timbre's tuning and transpose;
+    // fallback for every other parameter.
+    static SysExMember valueEncoding(int paramIdx, SysExMember fallback);
+    // Expands the template of sysexIndex with member into the binding's
+    // messages and registers control under the first message's keys.
+    void bindSysExMessages(ControlAction* action, SysExMember member, int sysexIndex, int changingByte, int count,
+                           int start, int offset, IControl* control);
+
+    // A knob whose parameter sends the SysEx messages that member makes.
+    void buildSysExKnob(SysExMember member, const std::string& name, int paramIdx, int x, int y,
+                        const std::string& image, double defaultValue, double minValue, double maxValue,
+                        int sysexIndex, int changingByte, int offset, const LinkInfo& link, ControlLayer* layer,
+                        const std::string& group);
+
+    // True for the mixer and mode-settings layers, whose controls are looked
+    // up by their MIDI channel rather than their timbre copy.
+    static bool keysByChannel(const ControlLayer* layer);
+
+    // The element walk's branches.
+    void buildLayer(tinyxml2::XMLElement* element, ControlLayer* layer, int offset);
+    void buildMultiLayer(tinyxml2::XMLElement* element, ControlLayer* layer, int offset);
+    // Places a layer made by the walk and enters it by name.
+    void placeLayer(ControlLayer* made, ControlLayer* layer);
+    void buildMIDIControl(tinyxml2::XMLElement* element, int paramIdx, const std::string& imageId,
+                          const std::string& group, int offset, ControlLayer* layer);
 
     // The binding of param, made when it has none.
     ControlAction* actionFor(IParam* param, int kind);
