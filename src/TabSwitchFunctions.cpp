@@ -20,6 +20,14 @@ void TabSwitchFunctions::mainTabSwitch(Halvoran* plug, int paramIdx, int value, 
     plug->hideLayer(PanelLayers::kLeftPatchPopupMenu, !librarian || unsaved);
     plug->hideLayer(PanelLayers::kRightSearchPopupMenu, !librarian || !plug->searchResultsShown);
     plug->hideLayer(PanelLayers::kRightPatchPopupMenu, !librarian || plug->searchResultsShown);
+
+    // Showing a page showed every layer in it: of the timbre copies only the
+    // selected timbre's stays, and of the librarian's own layers the one that
+    // fits the edited bank's state; the rename field waits for a rename.
+    quickTabSwitch(plug, kTimbreSelect, plug->selectedTimbre, 0);
+    plug->hideLayer(PanelLayers::kPatchRename, true);
+    plug->hideLayer(PanelLayers::kDiscardChangesRight, !librarian || !unsaved);
+    plug->hideLayer(PanelLayers::kKeepBankOpen, !librarian || unsaved);
     if (librarian) plug->updatePatchLibrarianView(0);
 }
 
