@@ -132,7 +132,9 @@ void Halvoran::processControlAction(ControlAction* action, int paramIdx, double 
         case ControlAction::kSysExButton:
         case ControlAction::kSysEx:
             globalSent = true;
-            if (midiManager)
+            // A value that came from the instrument is not sent back to it
+            // inside a whole program.
+            if (midiManager && !echoGuard)
                 midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendArrangement,
                                       [](MIDIMessageSender& s) { s.applyLocally = false; });
             postSendRefresh = true;

@@ -84,13 +84,3 @@ void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool tempProgr
     startJob(kTransferThread, MIDIMessageSender::kJobRequestSinglePatch,
              [tempProgram](MIDIMessageSender& s) { s.tempProgram = tempProgram; });
 }
-
-// ---- Incoming. The instrument's control changes, NRPN, program changes
-// and SysEx are mapped onto the panel by the protocol's parsers; until they
-// are here, the entry points keep only the manager's own state.
-
-void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) { fromHost = 0; }
-
-void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int) { fromHost = 1; }
-
-void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice) {}

@@ -57,6 +57,20 @@ public:
     void ProcessMidiMsgFromDevice(IMidiMsg* msg);
     void ProcessMidiMsgFromDAW(IMidiMsg* msg, int);
     void ProcessSysEx(ISysEx* msg, bool fromDevice);
+    // Value to a control from the instrument (the parameter's minimum taken
+    // off), then the timbre and common mode refreshes asked for.
+    void processSysExToUI(IControl* control, int value, bool refreshTimbre, bool refreshCommonMode);
+    // The control bound to the four SysEx lookup bytes takes the value.
+    void getNormalControl(int b3, int b4, int b5, int b6, int value, bool);
+    // Local control (CC 86) and the legacy map: moves the first control found
+    // for the address and keeps the Local Control mirror.
+    void getLegacyCCparam(int cc, int key, int value, bool refresh, bool mapped);
+    // A program dump onto the panel, honouring the section locks.
+    void sysexPartPatchParse(ISysEx* msg);
+    // A global dump onto the panel; ends the initialization.
+    void sysexSettingsParse(ISysEx* msg);
+    // Whether value differs from 1.
+    bool valueFlipper(int value);
 
     // ---- The program randomizer
     // Seeds the system generator with the time of day in seconds and refills
@@ -96,6 +110,25 @@ public:
     Poco::Thread continuousClockThread;
 
 private:
+    enum LibrarianRoute { kNotForTheLibrarian, kLibrarianTookIt, kLibrarianTookBank };
+    // The librarian's requests take a message first: a single request, or
+    // the all-programs request one dump per slot (or a whole bank dump).
+    LibrarianRoute routeToLibrarianRequest(const uint8_t* data, int size);
+    // The instrument's channel becomes the editor's: kGlobalMIDICha and the
+    // device byte.
+    void takeOverChannel(int deviceByte);
+    // A dump longer than its format: the flag the device enquiry reports.
+    void raiseDataMismatch();
+    void applyParameterChange(int lo, int hi, int v, int h);
+    // value / (max - min) to the control, with the minimum taken off first
+    // when fromMinimum.
+    void valueToControl(IControl* control, double value, bool fromMinimum = false);
+    // False when the message ends the call (timbre selection).
+    bool controlChangeFromDevice(IMidiMsg* msg);
+    void selectTimbreFromDevice(int v);
+    void programChangeFromDevice(IMidiMsg* msg);
+    void selectLibrarianSlot(int slot);
+
     // Starts on one thread never race each other.
     std::mutex mStartMutex[kNumThreads];
     // A thread that was started must be joined before it starts again, so

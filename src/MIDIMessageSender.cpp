@@ -2,6 +2,7 @@
 
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
+#include "shim/shim.h"
 
 std::atomic<bool> MIDIMessageSender::_clockRunning{false};
 std::atomic<uint32_t> MIDIMessageSender::clockInterval{0};
@@ -56,15 +57,19 @@ void MIDIMessageSender::runJob(uint32_t code) {
         case kJobSendArrangement:
             sendArrangementToDevice(applyLocally);
             break;
+        case kJobSendGlobal:
+            sendGlobalToDevice();
+            break;
+        case kJobRequestPart:
+            sendPartRequestSysex(toPanel);
+            break;
         // Each job below is started by its starter already; the jobs
         // themselves come with the protocol's request, store, global and
         // clock work. Until one is here, a transfer start ends at once the
         // way every transfer job ends, so no flag stays set behind it.
-        case kJobSendGlobal:
         case kJobSendLibrarianPatch:
         case kJobStoreAllPatches:
         case kJobRequestArrangement:
-        case kJobRequestPart:
         case kJobRequestSinglePatch:
         case kJobRequestAllPatches:
         case kJobInitClassicPatch:
@@ -83,5 +88,56 @@ void MIDIMessageSender::runJob(uint32_t code) {
             break;
         default:
             break;
+    }
+}
+
+// ---- Requests
+
+void MIDIMessageSender::sendRequest(int deviceByte, EFunction code) {
+    std::vector<unsigned char> body = requestBody(deviceByte, code);
+    plug->checksumCheckAndSend(body.data(), static_cast<int>(body.size()));
+}
+
+bool MIDIMessageSender::channelSweep(EFunction code, int waitMs, bool showChannel) {
+    for (int device = 0x30; device <= 0x3F; ++device) {
+        if (plug->answered || cancelRequested) break;
+        sendRequest(device, code);
+        if (showChannel) plug->setStatusText(("Please wait, checking DeviceID " + std::to_string(device - 0x2F)).c_str());
+        Sleep(waitMs);
+    }
+    return cancelRequested;
+}
+
+void MIDIMessageSender::sendPartRequestSysex(bool panel) {
+    plug->DisplayProcessingIndicator(true);
+    failed = false;
+    cancelRequested = false;
+    plug->SetLibrarianRequestActive(!panel);
+
+    const int t = plug->getTimerValue();
+    sendRequest(plug->deviceByte, kFuncProgramRequest);
+    Sleep(t);
+    plug->setStatusText("Data processing, please wait...");
+    for (int k = 1; k <= 35; ++k) {
+        Sleep(t);
+        if (cancelRequested) {
+            failed = true;
+            break;
+        }
+        if (k == 30 && channelSweep(kFuncProgramRequest, t, false)) failed = true;
+        if (k == 35) {
+            plug->setStatusText("CONNECTION TIMED OUT!");
+            failed = true;
+            break;
+        }
+        if (plug->answered) break;
+    }
+    if (!panel || failed) Sleep(t);
+    plug->DisplayProcessingIndicator(false);
+    if (cancelRequested) {
+        plug->setStatusText("Data request CANCELLED!");
+    } else if (!failed) {
+        plug->setStatusText("Data request completed!");
+        if (!panel) plug->SetLibrarianStatusUnsaved(true);
     }
 }

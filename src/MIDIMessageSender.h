@@ -99,6 +99,15 @@ public:
     // least 1 BPM.
     int clockTempo();
 
+    // A 4-byte request body with that device byte, through the plug-in's
+    // SysEx send.
+    void sendRequest(int deviceByte, EFunction code);
+    // Sends the request with each device byte 0x30..0x3F in turn, waiting
+    // waitMs after each, until answered or cancelled (the held device byte is
+    // not changed); showChannel puts the channel being tried on the status
+    // line. True when a cancel was seen.
+    bool channelSweep(EFunction code, int waitMs, bool showChannel);
+
     // Builds the current program from the parameters into a 297-byte dump.
     void buildArrangementDump(unsigned char* dump);
     // Writes a program name into the name bytes of a 297-byte dump: at most

@@ -1,6 +1,4 @@
 // Program send jobs: job 0 sends the panel's current program as one dump.
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "shim/shim.h"
@@ -9,27 +7,17 @@
 #include "src/MIDIMessageSender.h"
 #include "src/PatchLibrarianDump.h"
 #include "src/PatchManager.h"
-
-namespace {
-constexpr int kNameLength = 12;
-}
+#include "src/ProgramDump.h"
 
 void MIDIMessageSender::putProgramName(unsigned char* dump, const std::string& name) {
     uint8_t data[kProgramDataSize];
     unpackProgramData(dump, data);
-    const int n = std::min<int>(static_cast<int>(name.size()), kNameLength);
-    for (int i = 0; i < kNameLength; ++i) data[i] = i < n ? static_cast<uint8_t>(name[i]) : 0x20;
-    if (n <= 6) data[n] = 0;
+    writeProgramName(name, data);
     packProgramData(data, dump);
 }
 
 void MIDIMessageSender::buildArrangementDump(unsigned char* dump) {
-    // The frame with the held device byte; the data bytes are filled from
-    // the parameters by the program dump encoder.
-    std::memset(dump, 0, kProgramDumpSize);
-    putFrameHeader(dump, plug->deviceByte, kFuncProgramDump);
-    dump[kProgramDumpSize - 1] = kSysExEnd;
-    putProgramName(dump, plug->GetParam(kPatchName)->GetDisplayText(0));
+    buildProgramDump(UnitDumpParams(*plug), plug->deviceByte, plug->GetParam(kPatchName)->GetDisplayText(0), dump);
 }
 
 void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/IGraphics.h"
 #include "framework/IUnitBase.h"
 #include "src/HalvoranParams.h"
 
@@ -500,7 +501,12 @@ double UnitDumpParams::value(int paramIdx) const {
 }
 
 void UnitDumpParams::set(int paramIdx, double plain) {
-    if (IParam* p = unit_.GetParam(paramIdx)) p->Set(plain);
+    IParam* p = unit_.GetParam(paramIdx);
+    if (!p) return;
+    if (panel_)
+        panel_->SetParameterFromPlug(paramIdx, plain, false);
+    else
+        p->Set(plain);
 }
 
 void UnitDumpParams::bounds(int paramIdx, double& lo, double& hi) const {

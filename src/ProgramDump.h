@@ -10,6 +10,7 @@
 // The built-in init program every outgoing dump starts from.
 extern const uint8_t initProgramDump[kProgramDumpSize];
 
+class IGraphics;
 class IUnitBase;
 
 // The parameter values the instrument's dumps are built from and parsed
@@ -23,16 +24,18 @@ public:
 };
 
 // The parameters of a plug-in object; an index it does not hold reads as 0
-// and takes nothing.
+// and takes nothing. With a panel, a value set moves the bound controls too
+// (and sends nothing).
 class UnitDumpParams : public DumpParams {
 public:
-    explicit UnitDumpParams(IUnitBase& unit) : unit_(unit) {}
+    explicit UnitDumpParams(IUnitBase& unit, IGraphics* panel = nullptr) : unit_(unit), panel_(panel) {}
     double value(int paramIdx) const override;
     void set(int paramIdx, double plain) override;
     void bounds(int paramIdx, double& lo, double& hi) const override;
 
-protected:
+private:
     IUnitBase& unit_;
+    IGraphics* panel_;
 };
 
 // Parts of the data a writer may be asked for: the name and common block,

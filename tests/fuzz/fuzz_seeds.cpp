@@ -4,7 +4,9 @@
 #include <iostream>
 
 #include "editor/librarian_testbanks.h"
+#include "src/GlobalDump.h"
 #include "src/PatchLibrarianDump.h"
+#include "src/ProgramDump.h"
 #include "src/PatchLibrarianWriteBank.h"
 
 using namespace libtest;
@@ -49,5 +51,29 @@ int main(int argc, char** argv) {
         {"one.syx", programDump(programs[0])},
     };
     for (const auto& [name, bytes] : seeds) writeFile(dir / name, bytes);
+
+    // Instrument traffic for the protocol fuzzer: a request-state byte, then
+    // a stream of messages.
+    auto stream = [](uint8_t state, std::initializer_list<Bytes> messages) {
+        Bytes s{state};
+        for (const Bytes& m : messages) s.insert(s.end(), m.begin(), m.end());
+        return s;
+    };
+    const Bytes program(initProgramDump, initProgramDump + kProgramDumpSize);
+    Bytes global(globalDumpTemplate, globalDumpTemplate + kGlobalDumpSize);
+    global[2] = 0x35;
+    const Bytes change{0xF0, 0x42, 0x30, 0x58, 0x41, 0x30, 0x00, 0x14, 0x01, 0xF7};
+    const Bytes mode{0xF0, 0x42, 0x31, 0x58, 0x4E, 0x01, 0x00, 0xF7};
+    const Bytes nrpn{0xB0, 99, 4, 98, 0, 6, 36, 0xB0, 74, 100, 77, 18, 95, 127, 86, 0};
+    const Bytes notes{0x90, 60, 100, 0x80, 60, 0, 0xE0, 0, 64, 0xD0, 30, 0xC0, 5};
+    const std::pair<const char*, Bytes> protocol[] = {
+        {"proto-program.bin", stream(0x01, {program})},
+        {"proto-global.bin", stream(0x02, {global})},
+        {"proto-librarian.bin", stream(0x04, {program, program})},
+        {"proto-all.bin", stream(0x38, {program, program})},
+        {"proto-changes.bin", stream(0x00, {change, mode, change})},
+        {"proto-channel.bin", stream(0x80, {nrpn, notes})},
+    };
+    for (const auto& [name, bytes] : protocol) writeFile(dir / name, bytes);
     return 0;
 }

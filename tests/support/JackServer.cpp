@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -46,10 +47,13 @@ JackServer::~JackServer() { stop(); }
 
 bool JackServer::start() {
     // A loaded machine running several test programs at once can turn the
-    // first try away (the server exits or is slow to answer); try again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // first tries away: the server exits (JACK allows only a few servers per
+    // user, and other test programs may hold every place) or is slow to
+    // answer. Try again until a place frees up.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    for (int attempt = 0; std::chrono::steady_clock::now() < deadline; ++attempt) {
         if (startOnce(std::chrono::seconds(20))) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500 * (attempt + 1)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500 * std::min(attempt + 1, 4)));
     }
     return false;
 }
@@ -76,8 +80,10 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
             dup2(devnull, 2);
         }
         std::string period = std::to_string(periodFrames()), rate = std::to_string(sampleRate());
-        execlp("jackd", "jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
-               period.c_str(), static_cast<char*>(nullptr));
+        // Synchronous mode: the server waits for slow clients (up to the
+        // timeout) instead of dropping what they send in a late cycle.
+        execlp("jackd", "jackd", "--no-realtime", "-S", "-t", "10000", "-n", name_.c_str(), "-d", "dummy", "-r",
+               rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     pid_ = pid;

@@ -49,6 +49,18 @@ SimInstrument::SimInstrument(int channel, const std::string& clientStem)
 
     jack_status_t status{};
     jack_ = jack_client_open((inClient_ + "q").c_str(), jack_options_t(JackNoStartServer), &status);
+    if (auto* client = static_cast<jack_client_t*>(jack_)) {
+        // Counts the server's cycles: a new connection carries data once
+        // the graph has gone through a cycle or two with it.
+        jack_set_process_callback(
+            client,
+            [](jack_nframes_t, void* arg) -> int {
+                ++*static_cast<std::atomic<uint64_t>*>(arg);
+                return 0;
+            },
+            &cycles_);
+        jack_activate(client);
+    }
 
     in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, inClient_, 4096);
     in_->setErrorCallback(quietErrors, nullptr);
@@ -72,7 +84,10 @@ SimInstrument::~SimInstrument() {
     in_->cancelCallback();
     in_.reset();
     out_.reset();
-    if (jack_) jack_client_close(static_cast<jack_client_t*>(jack_));
+    if (jack_) {
+        jack_deactivate(static_cast<jack_client_t*>(jack_));
+        jack_client_close(static_cast<jack_client_t*>(jack_));
+    }
 }
 
 // ---- Ports
@@ -89,7 +104,12 @@ bool SimInstrument::waitConnected(std::chrono::milliseconds limit, bool in, bool
         return port && jack_port_connected(port) > 0;
     };
     while (Clock::now() < deadline) {
-        if ((!in || connected(inPort())) && (!out || connected(outPort()))) return true;
+        if ((!in || connected(inPort())) && (!out || connected(outPort()))) {
+            const uint64_t seen = cycles_;
+            while (cycles_ < seen + 3 && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return cycles_ >= seen + 3;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
@@ -277,6 +297,12 @@ void SimInstrument::sendNRPN(int msb, int lsb, int value, int channel) {
 
 void SimInstrument::sendProgramChange(int program, int channel) {
     const int ch = channel < 0 ? channel_.load() : channel;
+    if (ch == channel_) {
+        // Chosen on the instrument itself: it plays that program now.
+        std::lock_guard<std::mutex> lock(mutex_);
+        current_ = program & 0x7F;
+        edit_ = programs_[current_];
+    }
     send({static_cast<uint8_t>(0xC0 | (ch & 0x0F)), static_cast<uint8_t>(program & 0x7F)});
 }
 

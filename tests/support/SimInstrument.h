@@ -61,7 +61,8 @@ public:
     // ---- Ports
     std::string outPort() const;  // "client:out": what the instrument sends
     std::string inPort() const;   // "client:in": what it receives
-    // Waits until something is connected to the chosen ports.
+    // Waits until something is connected to the chosen ports and the server
+    // has run a few cycles since, so that the connections carry data.
     bool waitConnected(std::chrono::milliseconds limit = std::chrono::seconds(20), bool in = true,
                        bool out = true) const;
 
@@ -111,6 +112,8 @@ public:
     void sendControlChange(int cc, int value, int channel = -1);
     // CC 99, CC 98, then data entry (CC 6).
     void sendNRPN(int msb, int lsb, int value, int channel = -1);
+    // On its own channel this is the user choosing a program on the
+    // instrument: it plays that program from then on.
     void sendProgramChange(int program, int channel = -1);
     void sendNoteOn(int note, int velocity, int channel = -1);
     void sendNoteOff(int note, int channel = -1);
@@ -156,6 +159,7 @@ private:
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
     void* jack_ = nullptr;  // a client of our own, to look at port connections
+    std::atomic<uint64_t> cycles_{0};
     std::mutex sendMutex_;
 
     mutable std::mutex mutex_;  // memory and records

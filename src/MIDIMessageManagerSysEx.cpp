@@ -1,0 +1,191 @@
+// SysEx from the instrument: the librarian's requests, program dumps for the
+// panel, global dumps during initialization, and the parameter and mode
+// changes that move single controls.
+#include <algorithm>
+
+#include "framework/ByteChunk.h"
+#include "framework/IControl.h"
+#include "framework/IUnitStructs.h"
+#include "src/Halvoran.h"
+#include "src/MIDIMessageManager.h"
+#include "src/PatchLibrarian.h"
+#include "src/ProgramDump.h"
+
+namespace {
+
+constexpr uint8_t kMaker = 0x42, kModel = 0x58, kFuncParameterChange = 0x41, kFuncModeChange = 0x4E;
+constexpr int kIgnoredSize = 6;
+constexpr int kParameterChangeSize = 10;
+constexpr int kModeChangeSize = 8;
+
+// Parameter ids after which the panel refreshes a view: the common mode's
+// own, and five that refresh the timbre view.
+bool isCommonModeId(int lo, int hi) { return lo == 16 && hi == 0; }
+bool isTimbreRefreshId(int lo, int hi) {
+    return (lo == 0 && hi == 2) || (lo == 41 && hi == 0) || (lo == 107 && hi == 0) || (lo == 112 && hi == 0) ||
+           (lo == 123 && hi == 1);
+}
+
+// A parameter change's value for the parameter its control is bound to: v
+// and the high bits h as the instrument sends them.
+int parameterChangeValue(int paramIdx, int v, int h) {
+    if (paramIdx == kEQLowGain || paramIdx == kEQHiGain) return h == 0 ? v + 12 : v - 116;
+    if ((paramIdx >= kSeq1Step1 && paramIdx <= kSeq3Step16 + 1) ||
+        (paramIdx >= kFilterVeloSense && paramIdx <= kAmpVeloSense + 1))
+        return h == 0 ? v + 64 : v - 64;
+    if (paramIdx == kArpTempo) return h == 2 ? v + 236 : h == 1 ? v + 108 : v - 20;
+    if (paramIdx == kArpSwing) return h == 0 ? v + 100 : v - 28;
+    return v;
+}
+
+// The whole frame of a control-data message: its length, function and end,
+// and 7-bit data between.
+bool isControlDataMessage(const uint8_t* data, int size) {
+    const bool shape = (size == kParameterChangeSize && data[4] == kFuncParameterChange) ||
+                       (size == kModeChangeSize && data[4] == kFuncModeChange);
+    if (!shape || data[size - 1] != 0xF7) return false;
+    for (int i = 4; i < size - 1; ++i)
+        if (data[i] & 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice) {
+    if (!fromDevice || !msg || !msg->mData || !plug) return;
+    const uint8_t* data = msg->mData;
+    const int size = msg->mSize;
+    // Too short to hold the header, or a bare request echoed back.
+    if (size < 4 || size == kIgnoredSize) return;
+    if (data[1] != kMaker || (data[2] & 0xF0) != 0x30 || data[3] != kModel) return;
+
+    switch (routeToLibrarianRequest(data, size)) {
+        case kLibrarianTookIt: return;
+        case kLibrarianTookBank: break;
+        case kNotForTheLibrarian: {
+            if (size >= 290 && awaitingPanelDump) {
+                if (data[2] != plug->deviceByte) {
+                    plug->setStatusText("Global Channel Mismatch while patch request is on!");
+                    return;
+                }
+                sysexPartPatchParse(msg);
+                if (size >= 298) raiseDataMismatch();
+                timbreRefreshPending = true;
+            } else if (size >= 230) {
+                if (plug->initialization) {
+                    if (data[2] != plug->deviceByte) {
+                        plug->setStatusText("Global Channel Mismatch while initialization is on!");
+                        takeOverChannel(data[2]);
+                    }
+                    sysexSettingsParse(msg);
+                    if (size >= 238 && size <= 289) raiseDataMismatch();
+                }
+            } else if (size <= 24 && !awaitingPanelDump) {
+                if (controlDataBlocked) return;
+                // Only a whole parameter or mode change may move the channel.
+                if (!isControlDataMessage(data, size)) return;
+                if (data[2] != plug->deviceByte) {
+                    plug->setStatusText("Global Channel Mismatch when receiving control data!");
+                    takeOverChannel(data[2]);
+                }
+                timbreRefreshPending = false;
+                if (data[4] == kFuncParameterChange) applyParameterChange(data[5], data[6], data[7], data[8]);
+                return;
+            }
+            break;
+        }
+    }
+    if (timbreRefreshPending) plug->OnParamChange(kTimbreSelect);
+}
+
+MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(const uint8_t* data, int size) {
+    if (patchLibrarian && patchLibrarian->requestMode) libraryPatchRequestAll.active = true;
+    auto* bytes = const_cast<unsigned char*>(data);
+
+    if (libraryPatchRequest.active) {
+        libraryPatchRequest.addMessageData(bytes, size);
+        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&libraryPatchRequest.patch);
+        plug->updatePatchLibrarianView(0);
+        plug->setLibrarianViewDirty();
+        replySeen = true;
+        return kLibrarianTookIt;
+    }
+    if (!libraryPatchRequestAll.active) return kNotForTheLibrarian;
+
+    // One dump per program.
+    libraryPatchRequestAll.empty();
+    if (!plug->bankDumpSeen) {
+        plug->bankDumpSeen = true;
+        if (patchLibrarian) {
+            patchLibrarian->selectedSlotUpper = 0;
+            PatchFile bank;
+            ByteChunk chunk;
+            chunk.PutBytes(data, size);
+            patchLibrarian->requestMode = true;
+            patchLibrarian->loadFromChunk(&chunk, size, &bank, 0);
+        }
+        return kLibrarianTookBank;
+    }
+    if (libraryPatchRequestAll.addMessageData(bytes, size)) {
+        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&libraryPatchRequestAll.patch);
+        plug->updatePatchLibrarianView(0);
+        plug->setLibrarianViewDirty();
+        if (plug->upperBankListControl) plug->upperBankListControl->SetDirty(false);
+    }
+    // The slot moves on after every message, but never past the last one:
+    // with the last slot filled the transfer is over, and a dump after it
+    // overwrites nothing.
+    if (patchLibrarian) {
+        if (patchLibrarian->selectedSlotUpper >= kBankSlots - 1) {
+            libraryPatchRequestAll.active = false;
+            patchLibrarian->requestMode = false;
+        } else {
+            ++patchLibrarian->selectedSlotUpper;
+        }
+    }
+    return kLibrarianTookIt;
+}
+
+void MIDIMessageManager::takeOverChannel(int deviceByte) {
+    if (IParam* channel = plug->GetParam(kGlobalMIDICha)) channel->Set(deviceByte - 0x30);
+    plug->deviceByte = deviceByte;
+    plug->deviceByteCopy = deviceByte;
+}
+
+void MIDIMessageManager::raiseDataMismatch() {
+    plug->dataMismatch = true;
+    plug->setParameterFromPlug(kGlobalClockSource, 1.0);
+}
+
+void MIDIMessageManager::valueToControl(IControl* control, double value, bool fromMinimum) {
+    if (!control) return;
+    IParam* param = plug->GetParam(control->ParamIdx());
+    if (!param) return;
+    const double range = param->GetMax() - param->GetMin();
+    if (fromMinimum) value -= param->GetMin();
+    control->SetValueFromHardware(range > 0.0 ? value / range : 0.0);
+}
+
+void MIDIMessageManager::applyParameterChange(int lo, int hi, int v, int h) {
+    IControl* control = plug->getSysexControl(kModel, kFuncParameterChange, lo, hi, 0);
+    if (!control) return;
+    if (isCommonModeId(lo, hi) || isTimbreRefreshId(lo, hi)) {
+        processSysExToUI(control, v, !isCommonModeId(lo, hi), isCommonModeId(lo, hi));
+        return;
+    }
+    processSysExToUI(control, parameterChangeValue(control->ParamIdx(), v, h), false, false);
+}
+
+void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshTimbre, bool refreshCommonMode) {
+    awaitingPanelDump = false;
+    valueToControl(control, value, true);
+    if (refreshTimbre) plug->OnParamChange2(kTimbreSelect);
+    if (refreshCommonMode) plug->OnParamChange2(kCommonMode);
+}
+
+void MIDIMessageManager::getNormalControl(int b3, int b4, int b5, int b6, int value, bool) {
+    IControl* control = plug->getSysexControl(b3, b4, b5, b6, 0);
+    if (!control) return;
+    awaitingPanelDump = false;
+    valueToControl(control, value, true);
+}
