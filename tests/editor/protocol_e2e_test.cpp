@@ -11,6 +11,7 @@
 #include "core_component.h"
 #include "protocol_bindings.h"
 #include "framework/IControl.h"
+#include "src/GlobalDump.h"
 #include "src/MIDIMessageManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/PatchLibrarian.h"
@@ -161,6 +162,36 @@ TEST_F(ProtocolEndToEnd, AProgramChosenOnTheInstrumentIsFetched) {
     EXPECT_EQ(value(kFilterCutoff), sim->dataByte(kTimbre1Data + 20));
     EXPECT_EQ(sim->programRequestsAnswered(), 1);
     EXPECT_EQ(plug->patchLibrarian->selectedSlotUpper, 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProtocolEndToEnd, GlobalDataAndTheCurrentProgramGoToTheInstrument) {
+    editor->setParameter(kMasterTranspose, 14);
+    editor->setParameter(kGlobalLocalOn, 1);
+    plug->GetParam(kFilterCutoff)->Set(55);
+    plug->GetParam(kPatchName)->SetDisplayText(0, "To The Synth");
+
+    plug->globalSent = false;
+    plug->midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendGlobal);
+    ASSERT_TRUE(eventually([&] { return sim->globalDumpsTaken() == 1; }));
+    EXPECT_TRUE(plug->globalSent);
+    EXPECT_EQ(sim->globalDump()[2], 0x30);
+    EXPECT_EQ(sim->globalDump()[11], 0x04);  // local control on, no write protection
+    // The transposition travels as its signed distance from the middle of
+    // its range.
+    const int offset = 14 - globalZeroPoint(UnitDumpParams(*plug), kMasterTranspose);
+    EXPECT_EQ(sim->globalDump()[7], offset & 0x7F);
+    EXPECT_EQ((sim->globalDump()[5] >> 1) & 1, offset < 0 ? 1 : 0);
+
+    ASSERT_TRUE(eventually([&] { return !plug->midiManager->isRunning(MIDIMessageManager::kTransferThread); }));
+    plug->midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendArrangement,
+                                [](MIDIMessageSender& s) { s.applyLocally = false; });
+    ASSERT_TRUE(eventually([&] { return sim->programDumpsTaken() == 1; }));
+    EXPECT_EQ(sim->name(), "To The Synth");
+    EXPECT_EQ(sim->dataByte(kTimbre1Data + 20), 55);
 }
 
 }  // namespace
