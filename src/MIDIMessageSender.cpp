@@ -1,8 +1,12 @@
 #include "src/MIDIMessageSender.h"
 
+#include <algorithm>
+#include <string>
+
+#include "shim/shim.h"
+
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
-#include "shim/shim.h"
 
 std::atomic<bool> MIDIMessageSender::_clockRunning{false};
 std::atomic<uint32_t> MIDIMessageSender::clockInterval{0};
@@ -57,25 +61,32 @@ void MIDIMessageSender::runJob(uint32_t code) {
         case kJobSendArrangement:
             sendArrangementToDevice(applyLocally);
             break;
-        case kJobSendGlobal:
-            sendGlobalToDevice();
+        case kJobSendLibrarianPatch:
+            sendPatchToDeviceFromLibrarian(libraryPatch, intArg3, intArg2);
+            break;
+        case kJobStoreAllPatches:
+            storeAllPatchesToDeviceFromLibrarian(intArg1, intArg2);
+            break;
+        case kJobRequestArrangement:
+            sendActiveArrangementRequestSysex(toPanel);
             break;
         case kJobRequestPart:
             sendPartRequestSysex(toPanel);
             break;
-        // Each job below is started by its starter already; the jobs
-        // themselves come with the protocol's request, store, global and
-        // clock work. Until one is here, a transfer start ends at once the
-        // way every transfer job ends, so no flag stays set behind it.
-        case kJobSendLibrarianPatch:
-        case kJobStoreAllPatches:
-        case kJobRequestArrangement:
         case kJobRequestSinglePatch:
+            sendSinglePatchRequestSysex(tempProgram);
+            break;
         case kJobRequestAllPatches:
+            sendAllPatchRequestSysex();
+            break;
         case kJobInitClassicPatch:
+            initClassicPatch(initArg);
+            break;
         case kJobDeviceIdEnquiry:
-            failed = true;
-            if (plug) plug->DisplayProcessingIndicator(false);
+            sendDeviceIdEnquiry();
+            break;
+        case kJobSendGlobal:
+            sendGlobalToDevice();
             break;
         case kJobStartClock:
             startMIDIClockOutput();
@@ -91,53 +102,46 @@ void MIDIMessageSender::runJob(uint32_t code) {
     }
 }
 
-// ---- Requests
+// ---- Pacing and the channel sweep of the request jobs
+
+std::atomic<int> MIDIMessageSender::pacingDivisor{1};
+
+void MIDIMessageSender::pause(int ms) {
+    const int divisor = std::max(1, pacingDivisor.load());
+    Sleep(ms / divisor);
+}
 
 void MIDIMessageSender::sendRequest(int deviceByte, EFunction code) {
     std::vector<unsigned char> body = requestBody(deviceByte, code);
     plug->checksumCheckAndSend(body.data(), static_cast<int>(body.size()));
 }
 
-bool MIDIMessageSender::channelSweep(EFunction code, int waitMs, bool showChannel) {
-    for (int device = 0x30; device <= 0x3F; ++device) {
+bool MIDIMessageSender::sweepChannels(EFunction code, int waitMs, bool statusPerChannel) {
+    for (int channel = 0; channel < 16; ++channel) {
         if (plug->answered || cancelRequested) break;
-        sendRequest(device, code);
-        if (showChannel) plug->setStatusText(("Please wait, checking DeviceID " + std::to_string(device - 0x2F)).c_str());
-        Sleep(waitMs);
+        sendRequest(deviceByteFor(channel), code);
+        if (statusPerChannel) {
+            const std::string text = "Please wait, checking DeviceID " + std::to_string(channel + 1);
+            plug->setStatusText(text.c_str());
+        }
+        pause(waitMs);
     }
     return cancelRequested;
 }
 
-void MIDIMessageSender::sendPartRequestSysex(bool panel) {
-    plug->DisplayProcessingIndicator(true);
-    failed = false;
-    cancelRequested = false;
-    plug->SetLibrarianRequestActive(!panel);
-
-    const int t = plug->getTimerValue();
-    sendRequest(plug->deviceByte, kFuncProgramRequest);
-    Sleep(t);
-    plug->setStatusText("Data processing, please wait...");
+void MIDIMessageSender::pollProgramRequest(int t) {
     for (int k = 1; k <= 35; ++k) {
-        Sleep(t);
+        pause(t);
         if (cancelRequested) {
             failed = true;
-            break;
+            return;
         }
-        if (k == 30 && channelSweep(kFuncProgramRequest, t, false)) failed = true;
+        if (k == 30 && sweepChannels(kFuncProgramRequest, t, false)) failed = true;
         if (k == 35) {
             plug->setStatusText("CONNECTION TIMED OUT!");
             failed = true;
-            break;
+            return;
         }
-        if (plug->answered) break;
-    }
-    if (!panel || failed) Sleep(t);
-    plug->DisplayProcessingIndicator(false);
-    if (cancelRequested) {
-        plug->setStatusText("Data request CANCELLED!");
-    } else if (!failed) {
-        plug->setStatusText("Data request completed!");
-        if (!panel) plug->SetLibrarianStatusUnsaved(true);
+        if (plug->answered) return;
     }
 }

@@ -99,20 +99,32 @@ public:
     // least 1 BPM.
     int clockTempo();
 
-    // A 4-byte request body with that device byte, through the plug-in's
-    // SysEx send.
-    void sendRequest(int deviceByte, EFunction code);
-    // Sends the request with each device byte 0x30..0x3F in turn, waiting
-    // waitMs after each, until answered or cancelled (the held device byte is
-    // not changed); showChannel puts the channel being tried on the status
-    // line. True when a cancel was seen.
-    bool channelSweep(EFunction code, int waitMs, bool showChannel);
-
     // Builds the current program from the parameters into a 297-byte dump.
     void buildArrangementDump(unsigned char* dump);
     // Writes a program name into the name bytes of a 297-byte dump: at most
     // 12 characters, the rest blanks, and a 0 after a name of 6 or fewer.
     static void putProgramName(unsigned char* dump, const std::string& name);
+
+    // ---- Pacing and waiting of the transfer jobs
+    // Every pause of the jobs goes through here, divided by pacingDivisor:
+    // tests shorten long sequences with it, the editor leaves it at 1.
+    static std::atomic<int> pacingDivisor;
+    static void pause(int ms);
+    // Sends the request body (42 3g 58 code) with a device byte.
+    void sendRequest(int deviceByte, EFunction code);
+    // The channel sweep: the request with the device bytes 30..3F in turn,
+    // each followed by a pause of waitMs; with statusPerChannel the status
+    // shows the channel (1..16) first. Stops once the instrument answered or
+    // a cancel arrived; the result is true for a cancel. The held device byte
+    // does not change.
+    bool sweepChannels(EFunction code, int waitMs, bool statusPerChannel);
+    // The polls of jobs 5 and 6: 35 pauses of t with a sweep at the 30th,
+    // "CONNECTION TIMED OUT!" at the 35th; a cancel ends them failed.
+    void pollProgramRequest(int t);
+    // Selects a slot of the upper pane in the librarian and in its view.
+    void selectUpperSlot(int slot);
+    // The slot the librarian view's cursor is on.
+    int activeLibrarianSlot() const;
 
     // ---- Fields
     // The code written by the last start, whichever thread it was for.

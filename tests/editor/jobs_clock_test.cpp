@@ -90,7 +90,7 @@ TEST_F(ClockThroughTheHost, TicksFollowTheHostsTempoThenTheArpeggiatorsAndStop) 
     // keeps the interval (a slow machine only adds to it).
     const double mean = meanInterval(ticks);
     EXPECT_GT(mean, 0.0195) << mean;
-    EXPECT_LT(mean, 0.0280) << mean;
+    EXPECT_LT(mean, 0.0350) << mean;
 
     // Turning the setting off ends the clock at once.
     e.setParameter(kSendMIDIClockInfo, 0);
@@ -107,7 +107,7 @@ TEST_F(ClockThroughTheHost, TicksFollowTheHostsTempoThenTheArpeggiatorsAndStop) 
     ASSERT_EQ(ticks.size(), 49u);
     EXPECT_EQ(MIDIMessageSender::clockInterval, 17857142u);
     EXPECT_GT(meanInterval(ticks), 0.0167);
-    EXPECT_LT(meanInterval(ticks), 0.0245);
+    EXPECT_LT(meanInterval(ticks), 0.0300);
 }
 
 TEST_F(ClockThroughTheHost, AHostTempoBelowOneBeatPerMinuteSendsNoTick) {
@@ -156,6 +156,9 @@ TEST_F(ClockJob, RefusesAnEntryThatIsNoTempoAndAShortList) {
         ASSERT_TRUE(waitUntil([&] { return !clockThreadRunning(plug); })) << index;
         EXPECT_EQ(MIDIMessageSender::clockInterval, 0u) << index;
     }
+}
+
+TEST_F(ClockJob, RefusesAMissingList) {
     plug->uiConfigManager->valueLists.erase("tempoValues");
     ASSERT_TRUE(start(3));
     ASSERT_TRUE(waitUntil([&] { return !clockThreadRunning(plug); }));

@@ -1,0 +1,117 @@
+// Program requests: the current program onto the panel or into the
+// librarian's slot, one program by slot, and all 128 programs into the
+// upper bank.
+#include "framework/IUnitStructs.h"
+#include "src/Halvoran.h"
+#include "src/MIDIMessageManager.h"
+#include "src/MIDIMessageSender.h"
+#include "src/PatchLibrarian.h"
+
+void MIDIMessageSender::selectUpperSlot(int slot) {
+    if (plug->patchLibrarian) plug->patchLibrarian->selectedSlotUpper = slot;
+    plug->updatePatchLibrarianView(0);
+}
+
+int MIDIMessageSender::activeLibrarianSlot() const {
+    return plug->patchLibrarian ? plug->patchLibrarian->selectedSlotUpper : 0;
+}
+
+void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
+    plug->DisplayProcessingIndicator(true);
+    failed = false;
+    cancelRequested = false;
+    // With toPanel the answer goes to the panel, otherwise to the librarian's
+    // active slot.
+    plug->SetLibrarianRequestActive(!toPanel);
+
+    const int t = plug->getTimerValue();
+    sendRequest(plug->deviceByte, kFuncProgramRequest);
+    pause(t);
+    plug->setStatusText("Data processing, please wait...");
+    pollProgramRequest(t);
+
+    if (!toPanel || failed) pause(t);
+    plug->DisplayProcessingIndicator(false);
+    if (cancelRequested) {
+        plug->setStatusText("Data request CANCELLED!");
+    } else if (!failed) {
+        plug->setStatusText("Data request completed!");
+        if (!toPanel) plug->SetLibrarianStatusUnsaved(true);
+    }
+}
+
+void MIDIMessageSender::sendSinglePatchRequestSysex(bool tempProgram) {
+    plug->DisplayProcessingIndicator(true);
+    failed = false;
+    cancelRequested = false;
+    plug->SetLibrarianRequestActive(true);
+
+    const int t = plug->getTimerValue();
+    // A temporary program is the instrument's current one, asked for without
+    // a program change.
+    if (!tempProgram) {
+        plug->SendProgramChangeCommand(activeLibrarianSlot());
+        pause(t / 2);
+    }
+    sendRequest(plug->deviceByte, kFuncProgramRequest);
+    plug->setStatusText("Data processing, please wait...");
+    pollProgramRequest(t);
+
+    if (cancelRequested) {
+        plug->setStatusText("Data request CANCELLED!");
+    } else if (!failed) {
+        plug->setStatusText("Data request completed!");
+        plug->SetLibrarianStatusUnsaved(true);
+    }
+    plug->DisplayProcessingIndicator(false);
+}
+
+void MIDIMessageSender::sendAllPatchRequestSysex() {
+    plug->DisplayProcessingIndicator(true);
+    failed = false;
+    cancelRequested = false;
+    plug->SetLibrarianRequestActive(true);
+
+    const int t = plug->getTimerValue();
+    // Bank select LSB 0 on MIDI channel 1, whatever the global channel.
+    IMidiMsg bank;
+    bank.MakeControlChangeMsg(IMidiMsg::kBankSelectLSB, 0.0, 0);
+    plug->SendMidiMsg(&bank);
+    pause(t);
+    plug->setStatusText("Data processing, please wait...");
+
+    bool cancelInSweep = false;
+    for (int program = 0; program < 128 && !cancelInSweep; ++program) {
+        plug->DisplayProcessingIndicator(true);
+        plug->SetLibrarianRequestActive(true);
+        selectUpperSlot(program);
+        plug->SendProgramChangeCommand(program);
+        pause(50);
+        if (cancelRequested) break;
+
+        sendRequest(plug->deviceByte, kFuncProgramRequest);
+        // Outside the sweep these polls do not look at the cancel.
+        for (int k = 1; k <= 35; ++k) {
+            pause(t);
+            if (k == 30) cancelInSweep = sweepChannels(kFuncProgramRequest, t, false);
+            if (k == 35) {
+                plug->setStatusText("CONNECTION TIMED OUT!");
+                failed = true;
+                break;
+            }
+            if (plug->answered) break;
+        }
+        plug->DisplayProcessingIndicator(false);
+    }
+
+    if (cancelRequested)
+        plug->setStatusText("Data request CANCELLED!");
+    else if (!failed)
+        plug->setStatusText("Data request completed!");
+    plug->SetLibrarianStatusUnsaved(true);
+    // The menu armed the all-programs record before this job; left armed,
+    // it would take the next dump the panel asks for into the bank.
+    if (manager) manager->libraryPatchRequestAll.active = false;
+    plug->DisplayProcessingIndicator(false);
+    selectUpperSlot(0);
+}
