@@ -210,3 +210,23 @@ TEST(JobsRequests, ASecondStartWhileARequestRunsIsDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace jobstest;
+
+TEST(JobsRequests, AClockStartDuringATransferRunsBesideIt) {
+    JobsEditor e(20);
+    e.sim->setAnswering(false);
+    ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = true; }));
+    e.plug->clockStartStopEnabled = true;
+    ASSERT_TRUE(e.manager().startJob(MIDIMessageManager::kClockControlThread, MIDIMessageSender::kJobStartClock));
+    ASSERT_TRUE(e.sim->waitFor([](const std::vector<Message>& all) { return !only(all, [](const Bytes& m) {
+                                                                        return m == Bytes{0xFA};
+                                                                    }).empty(); }));
+    EXPECT_TRUE(e.transferRunning());
+    ASSERT_TRUE(e.waitIdle());
+    EXPECT_EQ(e.status(), "CONNECTION TIMED OUT!");
+}
+
+}  // namespace
