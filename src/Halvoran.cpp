@@ -158,6 +158,8 @@ void Halvoran::buildPanel() {
 
     // Whatever the panel description left untouched gets a usable default.
     initParameterDefaults();
+    // Every control starts showing its parameter's value.
+    for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
 
     // Every layer starts hidden; the main layer shows, the tab switches then
     // choose its pages.

@@ -98,6 +98,9 @@ IControl* UIConfigManager::buildValueMenu(const std::string& name, int paramIdx,
     const int n = maxValue - minValue;
     param->InitEnum(name.c_str(), defaultValue, n, "", hostGroup(offset, group).c_str(), -1, -1);
     if (!setMenuTexts(param, n, values, displayFirst, displayLast, numbers)) return nullptr;
+    // Each text added raised the maximum from 0 and held the value under it:
+    // the menu starts at its default again.
+    param->Set(defaultValue);
     return buildMenu(paramIdx, x, y, w, h, panelText(13, color), true, layer);
 }
 

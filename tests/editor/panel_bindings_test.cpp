@@ -18,6 +18,9 @@ namespace {
 
 using hvpanel::Panel;
 using hvpanel::Placed;
+using hvpanel::Keys;
+using hvpanel::boundsOf;
+using hvpanel::entries;
 
 // One reading of the description per suite: its log lives in a data folder
 // that the suite gives back at its end.
@@ -132,123 +135,6 @@ TEST_F(PanelBindings, TheLastElementOfAParameterIsItsBinding) {
         if (name != "kPatchName") { EXPECT_TRUE(bound.count(indexOf(p, name))) << name; }
 }
 
-// ---------------------------------------------------------------------------
-// Keys, as the factories register them.
-
-const std::set<std::string> kMixerLayers = {"miniMixer", "multiModeMixer", "miniMixer2", "multiModeMixer2",
-                                            "multiModeSettingsPage1"};
-
-struct Keys {
-    std::map<std::tuple<int, int, int>, const Placed*> cc;
-    std::map<std::tuple<int, int, int, int, int>, const Placed*> nrpn;
-    std::map<std::tuple<int, int, int, int>, const Placed*> sysex;
-    std::vector<std::string> clashes;
-    std::map<const Placed*, std::vector<int>> firstMessage;
-};
-
-std::vector<int> boundsOf(Panel& p, const Placed& e) { return p.values(e, "valueBounds", 4); }
-
-// Entries of a menu: maxValue - minValue.
-int entries(Panel& p, const Placed& e) {
-    auto b = boundsOf(p, e);
-    return b[2] - b[1];
-}
-
-std::vector<int> expand(Panel& p, const Placed& e) {
-    UIConfigManager& m = p.manager;
-    const int index = std::stoi(e.text("sysexIndex"));
-    tinyxml2::XMLDocument doc;
-    doc.LoadFile(hvpanel::sourcePath("sysex.xml").c_str());
-    const tinyxml2::XMLElement* s = doc.RootElement()->FirstChildElement("sysex");
-    for (int i = 0; i < index && s; ++i) s = s->NextSiblingElement("sysex");
-    if (!s) return {};
-    const std::string text = s->FirstChildElement("values")->FirstChildElement("value")->GetText();
-    const int cb = e.integer("changingByte");
-    auto b = boundsOf(p, e);
-    ControlActionSysExMessage out;
-    const int i = e.param;
-    auto by = [&](auto fallback) {
-        if (i == 107 || i == 109)
-            m.calculateSysexWithChangingByteEQ(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
-        else if (i == 234)
-            m.calculateSysexWithChangingByteTempo(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
-        else if (i == 235)
-            m.calculateSysexWithChangingByteSwing(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
-        else if (i == 280 || i == 281)
-            m.calculateSysexWithChangingByteTranspose(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
-        else if (i == 276 || i == 277)
-            m.calculateSysexWithChangingByteTuning(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
-        else
-            fallback();
-    };
-    if (e.type == "seKnob" || e.type == "seSliderVer" || e.type == "seSliderHor") {
-        m.calculateSysexWithChangingByte(text, cb, b[2] - b[1] + 1, &out, b[1] + e.integer("msgZeroVal"), e.copy);
-    } else if (e.type == "seKnob2") {
-        by([&] { m.calculateSysexWithChangingByteModSeq(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy); });
-    } else if (e.type == "seButton") {
-        if (i == 256 || i == 257)
-            m.calculateSysexWithTwoChangingBytes(text, cb, 2, &out, 0, e.copy);
-        else
-            m.calculateSysexWithChangingByte(text, cb, 2, &out, 0, e.copy);
-    } else if (e.type == "seMenu") {
-        const int n = entries(p, e);
-        const bool two = (i >= 73 && i <= 78) || (i >= 81 && i <= 88) || i == 254 || i == 255 || i == 268 || i == 269;
-        if (i == 107 || i == 109 || i == 234 || i == 235 || (i >= 276 && i <= 281 && i != 278 && i != 279)) {
-            b[2] = b[1] + n;  // the menu expands n + 1 messages
-            by([] {});
-        } else if (two) {
-            m.calculateSysexWithTwoChangingBytes(text, cb, n + 1, &out, b[1], e.copy);
-        } else {
-            m.calculateSysexWithChangingByte(text, cb, n + 1, &out, b[1], e.copy);
-        }
-    }
-    return out.messages.empty() ? std::vector<int>{} : out.messages.front();
-}
-
-Keys keysOf(Panel& p) {
-    Keys k;
-    for (const Placed& e : p.placed) {
-        if (!e.midiBound()) continue;
-        const int channel = e.integer("channel");
-        const bool mixer = !e.layers.empty() && kMixerLayers.count(e.layers.back());
-        const int copyKey = e.copy >= 0 ? e.copy + 1 : channel;
-        std::ostringstream clash;
-        if (e.cc()) {
-            int key = copyKey, type = e.copy < 0 ? 1 : 0;
-            if (e.type == "ccKnob" && (e.param == 60 || e.param == 61)) type = 2;
-            if (e.type == "ccMenu" && e.param == 105) type = 0;
-            if (e.type == "ccSliderVer" || e.type == "ccSliderHor") {
-                key = mixer ? channel : e.copy + 1;
-                type = 0;
-            }
-            auto [it, fresh] = k.cc.emplace(std::make_tuple(key, e.integer("ccNumber"), type), &e);
-            if (!fresh) clash << e.where() << " replaces " << it->second->where();
-        } else if (e.nrpn()) {
-            int key = copyKey, type = e.copy < 0 ? 1 : 0;
-            if (e.type == "msbLsbMenu") {
-                key = mixer ? channel : e.copy + 1;
-                type = mixer ? 1 : 0;
-            }
-            auto [it, fresh] = k.nrpn.emplace(
-                std::make_tuple(key, e.integer("msbValue"), e.integer("lsbValue"), e.integer("lsbControl"), type), &e);
-            if (!fresh) clash << e.where() << " replaces " << it->second->where();
-        } else {
-            const std::vector<int> m = expand(p, e);
-            k.firstMessage[&e] = m;
-            if (m.size() < 8) {
-                clash << e.where() << " has no message to key it";
-            } else {
-                const int at = e.integer("changingByte") == 7 ? 2 : 3;
-                auto [it, fresh] = k.sysex.emplace(
-                    std::make_tuple(m[at] & 0xFF, m[at + 1] & 0xFF, m[at + 2] & 0xFF, m[at + 3] & 0xFF), &e);
-                if (!fresh) clash << e.where() << " replaces " << it->second->where();
-            }
-        }
-        if (!clash.str().empty()) k.clashes.push_back(clash.str());
-    }
-    return k;
-}
-
 std::unique_ptr<Keys>& sharedKeys() {
     static std::unique_ptr<Keys> k;
     return k;
@@ -260,7 +146,7 @@ void PanelBindings::TearDownTestSuite() {
 }
 
 Keys& keys() {
-    if (!sharedKeys()) sharedKeys() = std::make_unique<Keys>(keysOf(panel()));
+    if (!sharedKeys()) sharedKeys() = std::make_unique<Keys>(hvpanel::keysOf(panel()));
     return *sharedKeys();
 }
 
@@ -268,71 +154,15 @@ TEST_F(PanelBindings, NoBindingReplacesAnother) {
     for (const auto& c : keys().clashes) ADD_FAILURE() << c;
 }
 
-// The lookups of an incoming control change from the instrument on the global
-// channel 0 with timbre t selected.
-struct Incoming {
-    Keys& k;
-    bool delaySync = false;
-    int osc1Wave = 0;
-
-    const Placed* cc(int key, int number, int type) const {
-        auto it = k.cc.find({key, number, type});
-        return it == k.cc.end() ? nullptr : it->second;
-    }
-    const Placed* nrpn(int key, int msb, int lsb, int type) const {
-        auto it = k.nrpn.find({key, msb, lsb, 0, type});
-        return it == k.nrpn.end() ? nullptr : it->second;
-    }
-    const Placed* controlChange(int timbre, int number) const {
-        const int key = 1 + timbre;
-        if (number == 12 || number == 93 || number == 94) return cc(0, number, 1);
-        if (number == 13) return delaySync ? cc(0, 13, 0) : cc(0, 13, 1);
-        if (number == 86) {
-            for (int type : {0, 1, 2})
-                if (auto* c = cc(key, 86, type)) return c;
-            return nullptr;
-        }
-        if (number == 15 && osc1Wave == 5) return cc(key, 15, 2);
-        for (auto [kk, type] : {std::pair{key, 0}, {key, 1}, {key, 2}, {0, 0}, {0, 1}})
-            if (auto* c = cc(kk, number, type)) return c;
-        return nullptr;
-    }
-    const Placed* dataEntry(int timbre, int msb, int lsb) const {
-        const int key = 1 + timbre;
-        for (auto [kk, type] : {std::pair{key, 0}, {key, 1}, {0, 0}, {0, 1}})
-            if (auto* c = nrpn(kk, msb, lsb, type)) return c;
-        return nullptr;
-    }
-};
-
 TEST_F(PanelBindings, IncomingMessagesFindTheirControlForBothTimbres) {
     Panel& p = panel();
     Keys& k = keys();
+    const hvpanel::Lookup lookup = k.lookup();
     for (const Placed& e : p.placed) {
         if (!e.midiBound()) continue;
-        std::vector<int> timbres = e.copy >= 0 ? std::vector<int>{e.copy} : std::vector<int>{0, 1};
-        for (int t : timbres) {
-            Incoming in{k};
-            in.delaySync = e.param == 105;
-            in.osc1Wave = (e.param == 60 || e.param == 61) ? 5 : 0;
-            const Placed* found = nullptr;
-            if (e.cc()) {
-                found = in.controlChange(t, e.integer("ccNumber"));
-            } else if (e.nrpn()) {
-                found = in.dataEntry(t, e.integer("msbValue"), e.integer("lsbValue"));
-            } else {
-                const auto& m = k.firstMessage[&e];
-                ASSERT_GE(m.size(), 8u) << e.where();
-                const int at = e.integer("changingByte") == 7 ? 2 : 3;
-                // The instrument's parameter change: F0 42 3n 58 41 idLo idHi v h F7.
-                EXPECT_EQ(m[at], 0x58) << e.where();
-                EXPECT_EQ(m[at + 1], 0x41) << e.where();
-                auto it = k.sysex.find({0x58, 0x41, m[at + 2], m[at + 3]});
-                found = it == k.sysex.end() ? nullptr : it->second;
-            }
+        for (int t : e.copy >= 0 ? std::vector<int>{e.copy} : std::vector<int>{0, 1}) {
             // Any control of the parameter will do: they share the binding.
-            EXPECT_TRUE(found && found->param == e.param)
-                << e.where() << " timbre " << t + 1 << " finds " << (found ? found->where() : std::string("nothing"));
+            EXPECT_EQ(hvpanel::reached(lookup, e, t, k.firstMessage[&e]), e.param) << e.where() << " timbre " << t + 1;
         }
     }
 }

@@ -12,7 +12,10 @@
 
 #include <tinyxml2.h>
 
+#include <functional>
 #include <map>
+#include <sstream>
+#include <tuple>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -237,6 +240,173 @@ inline bool shownTogether(const Placed& a, const Placed& b) {
         return true;
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Keys, as the factories register them.
+
+inline const std::set<std::string> kMixerLayers = {"miniMixer", "multiModeMixer", "miniMixer2", "multiModeMixer2",
+                                            "multiModeSettingsPage1"};
+
+// What the lookups of incoming messages hold: the parameter of the control
+// stored under the keys, -1 for none.
+struct Lookup {
+    std::function<int(int key, int number, int type)> cc;
+    std::function<int(int key, int msb, int lsb, int type)> nrpn;
+    std::function<int(int lo, int hi)> sysex;
+};
+
+struct Keys {
+    std::map<std::tuple<int, int, int>, const Placed*> cc;
+    std::map<std::tuple<int, int, int, int, int>, const Placed*> nrpn;
+    std::map<std::tuple<int, int, int, int>, const Placed*> sysex;
+    std::vector<std::string> clashes;
+    std::map<const Placed*, std::vector<int>> firstMessage;
+
+    Lookup lookup() const {
+        auto param = [](const auto& map, const auto& key) {
+            auto it = map.find(key);
+            return it == map.end() ? -1 : it->second->param;
+        };
+        return Lookup{[this, param](int k, int n, int t) { return param(cc, std::make_tuple(k, n, t)); },
+                      [this, param](int k, int m, int l, int t) { return param(nrpn, std::make_tuple(k, m, l, 0, t)); },
+                      [this, param](int lo, int hi) { return param(sysex, std::make_tuple(0x58, 0x41, lo, hi)); }};
+    }
+};
+
+inline std::vector<int> boundsOf(Panel& p, const Placed& e) { return p.values(e, "valueBounds", 4); }
+
+// Entries of a menu: maxValue - minValue.
+inline int entries(Panel& p, const Placed& e) {
+    auto b = boundsOf(p, e);
+    return b[2] - b[1];
+}
+
+inline std::vector<int> expand(Panel& p, const Placed& e) {
+    UIConfigManager& m = p.manager;
+    const int index = std::stoi(e.text("sysexIndex"));
+    tinyxml2::XMLDocument doc;
+    doc.LoadFile(sourcePath("sysex.xml").c_str());
+    const tinyxml2::XMLElement* s = doc.RootElement()->FirstChildElement("sysex");
+    for (int i = 0; i < index && s; ++i) s = s->NextSiblingElement("sysex");
+    if (!s) return {};
+    const std::string text = s->FirstChildElement("values")->FirstChildElement("value")->GetText();
+    const int cb = e.integer("changingByte");
+    auto b = boundsOf(p, e);
+    ControlActionSysExMessage out;
+    const int i = e.param;
+    auto by = [&](auto fallback) {
+        if (i == 107 || i == 109)
+            m.calculateSysexWithChangingByteEQ(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
+        else if (i == 234)
+            m.calculateSysexWithChangingByteTempo(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
+        else if (i == 235)
+            m.calculateSysexWithChangingByteSwing(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
+        else if (i == 280 || i == 281)
+            m.calculateSysexWithChangingByteTranspose(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
+        else if (i == 276 || i == 277)
+            m.calculateSysexWithChangingByteTuning(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy);
+        else
+            fallback();
+    };
+    if (e.type == "seKnob" || e.type == "seSliderVer" || e.type == "seSliderHor") {
+        m.calculateSysexWithChangingByte(text, cb, b[2] - b[1] + 1, &out, b[1] + e.integer("msgZeroVal"), e.copy);
+    } else if (e.type == "seKnob2") {
+        by([&] { m.calculateSysexWithChangingByteModSeq(text, cb, b[2] - b[1] + 1, &out, b[1], e.copy); });
+    } else if (e.type == "seButton") {
+        if (i == 256 || i == 257)
+            m.calculateSysexWithTwoChangingBytes(text, cb, 2, &out, 0, e.copy);
+        else
+            m.calculateSysexWithChangingByte(text, cb, 2, &out, 0, e.copy);
+    } else if (e.type == "seMenu") {
+        const int n = entries(p, e);
+        const bool two = (i >= 73 && i <= 78) || (i >= 81 && i <= 88) || i == 254 || i == 255 || i == 268 || i == 269;
+        if (i == 107 || i == 109 || i == 234 || i == 235 || (i >= 276 && i <= 281 && i != 278 && i != 279)) {
+            b[2] = b[1] + n;  // the menu expands n + 1 messages
+            by([] {});
+        } else if (two) {
+            m.calculateSysexWithTwoChangingBytes(text, cb, n + 1, &out, b[1], e.copy);
+        } else {
+            m.calculateSysexWithChangingByte(text, cb, n + 1, &out, b[1], e.copy);
+        }
+    }
+    return out.messages.empty() ? std::vector<int>{} : out.messages.front();
+}
+
+inline Keys keysOf(Panel& p) {
+    Keys k;
+    for (const Placed& e : p.placed) {
+        if (!e.midiBound()) continue;
+        const int channel = e.integer("channel");
+        const bool mixer = !e.layers.empty() && kMixerLayers.count(e.layers.back());
+        const int copyKey = e.copy >= 0 ? e.copy + 1 : channel;
+        std::ostringstream clash;
+        if (e.cc()) {
+            int key = copyKey, type = e.copy < 0 ? 1 : 0;
+            if (e.type == "ccKnob" && (e.param == 60 || e.param == 61)) type = 2;
+            if (e.type == "ccMenu" && e.param == 105) type = 0;
+            if (e.type == "ccSliderVer" || e.type == "ccSliderHor") {
+                key = mixer ? channel : e.copy + 1;
+                type = 0;
+            }
+            auto [it, fresh] = k.cc.emplace(std::make_tuple(key, e.integer("ccNumber"), type), &e);
+            if (!fresh) clash << e.where() << " replaces " << it->second->where();
+        } else if (e.nrpn()) {
+            int key = copyKey, type = e.copy < 0 ? 1 : 0;
+            if (e.type == "msbLsbMenu") {
+                key = mixer ? channel : e.copy + 1;
+                type = mixer ? 1 : 0;
+            }
+            auto [it, fresh] = k.nrpn.emplace(
+                std::make_tuple(key, e.integer("msbValue"), e.integer("lsbValue"), e.integer("lsbControl"), type), &e);
+            if (!fresh) clash << e.where() << " replaces " << it->second->where();
+        } else {
+            const std::vector<int> m = expand(p, e);
+            k.firstMessage[&e] = m;
+            if (m.size() < 8) {
+                clash << e.where() << " has no message to key it";
+            } else {
+                const int at = e.integer("changingByte") == 7 ? 2 : 3;
+                auto [it, fresh] = k.sysex.emplace(
+                    std::make_tuple(m[at] & 0xFF, m[at + 1] & 0xFF, m[at + 2] & 0xFF, m[at + 3] & 0xFF), &e);
+                if (!fresh) clash << e.where() << " replaces " << it->second->where();
+            }
+        }
+        if (!clash.str().empty()) k.clashes.push_back(clash.str());
+    }
+    return k;
+}
+
+// The parameter that the instrument's message for instance e reaches when
+// timbre t is selected and the instrument sends on channel 0, through the
+// lookups an incoming control change, data entry or parameter change takes.
+inline int reached(const Lookup& l, const Placed& e, int timbre, const std::vector<int>& firstMessage) {
+    const int key = 1 + timbre;
+    auto first = [](std::initializer_list<int> found) {
+        for (int f : found)
+            if (f >= 0) return f;
+        return -1;
+    };
+    if (e.cc()) {
+        const int number = e.integer("ccNumber");
+        if (number == 12 || number == 93 || number == 94) return l.cc(0, number, 1);
+        // 13 is the delay's sync note while tempo sync is on, else its time.
+        if (number == 13) return l.cc(0, 13, e.param == 105 ? 0 : 1);
+        if (number == 86) return first({l.cc(key, 86, 0), l.cc(key, 86, 1), l.cc(key, 86, 2)});
+        // 15 reaches the wave-sample choice while the first oscillator plays one.
+        if (number == 15 && (e.param == 60 || e.param == 61)) return l.cc(key, 15, 2);
+        return first({l.cc(key, number, 0), l.cc(key, number, 1), l.cc(key, number, 2), l.cc(0, number, 0),
+                      l.cc(0, number, 1)});
+    }
+    if (e.nrpn()) {
+        const int msb = e.integer("msbValue"), lsb = e.integer("lsbValue");
+        return first({l.nrpn(key, msb, lsb, 0), l.nrpn(key, msb, lsb, 1), l.nrpn(0, msb, lsb, 0),
+                      l.nrpn(0, msb, lsb, 1)});
+    }
+    // The instrument's parameter change: F0 42 3n 58 41 idLo idHi v h F7.
+    const std::size_t at = e.integer("changingByte") == 7 ? 2 : 3;
+    if (firstMessage.size() < at + 4 || firstMessage[at] != 0x58 || firstMessage[at + 1] != 0x41) return -1;
+    return l.sysex(firstMessage[at + 2], firstMessage[at + 3]);
 }
 
 }  // namespace hvpanel
