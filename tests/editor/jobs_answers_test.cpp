@@ -73,7 +73,7 @@ TEST(JobsAnswers, SingleRequestFillsTheSelectedSlot) {
 }
 
 TEST(JobsAnswers, AllProgramsRequestFillsTheUpperBankInOrder) {
-    JobsEditor e(20);
+    JobsEditor e(5);  // polls of 40 ms leave a loaded machine time to answer
     for (int i = 0; i < 128; ++i)
         e.sim->setProgram(i, JobsEditor::programDump("Prog " + std::to_string(i), static_cast<uint8_t>(i)));
     e.manager().libraryPatchRequestAll.active = true;
