@@ -38,14 +38,8 @@ struct BuiltEditor {
         hvtest::JackServer::shared();
         data.write("Halvoran UI.txt", std::string(kSizes[size]) + "\n" + kSkins[skin] + "\nfirst run: no\n");
         data.write("Halvoran LOG.txt", "");
-        const char* old = std::getenv("HALVORAN_BUNDLE");
-        const std::string previous = old ? old : "";
-        setenv("HALVORAN_BUNDLE", HV_BUNDLE_DIR, 1);
+        hvpanel::BuiltBundle bundle;
         plug = std::make_unique<Halvoran>(IUnitInstanceInfo{});
-        if (old)
-            setenv("HALVORAN_BUNDLE", previous.c_str(), 1);
-        else
-            unsetenv("HALVORAN_BUNDLE");
     }
 
     std::vector<std::string> log() const {

@@ -38,15 +38,34 @@ struct Frame {
     int w = 0, h = 0, frames = 1;
 };
 
+// HALVORAN_BUNDLE names the bundle the build made while this lives.
+class BuiltBundle {
+public:
+    BuiltBundle() {
+        if (const char* old = std::getenv("HALVORAN_BUNDLE")) previous_ = old, had_ = true;
+        setenv("HALVORAN_BUNDLE", HV_BUNDLE_DIR, 1);
+    }
+    ~BuiltBundle() {
+        if (had_)
+            setenv("HALVORAN_BUNDLE", previous_.c_str(), 1);
+        else
+            unsetenv("HALVORAN_BUNDLE");
+    }
+    BuiltBundle(const BuiltBundle&) = delete;
+    BuiltBundle& operator=(const BuiltBundle&) = delete;
+
+private:
+    std::string previous_;
+    bool had_ = false;
+};
+
 // The image table of one skin over the bundle the build made, at scale 1.0.
 struct BuiltImages {
     std::unique_ptr<IGraphics> graphics;
     std::map<std::string, Frame> frames;
 
     BuiltImages(hvtest::LoggedManager& logged, int skin) {
-        const char* old = std::getenv("HALVORAN_BUNDLE");
-        const std::string previous = old ? old : "";
-        setenv("HALVORAN_BUNDLE", HV_BUNDLE_DIR, 1);
+        BuiltBundle bundle;
         graphics.reset(MakeGraphics(&logged.plug, 1200, 720, 25, 1.0));
         UIConfigManager& m = logged.manager;
         m.graphics = graphics.get();
@@ -57,10 +76,6 @@ struct BuiltImages {
             const IBitmap b = m.getImageByName(graphics.get(), name);
             frames[name] = Frame{b.W, info.frames > 0 ? b.H / info.frames : b.H, info.frames};
         }
-        if (old)
-            setenv("HALVORAN_BUNDLE", previous.c_str(), 1);
-        else
-            unsetenv("HALVORAN_BUNDLE");
     }
 };
 
