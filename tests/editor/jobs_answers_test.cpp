@@ -40,15 +40,18 @@ TEST(JobsAnswers, ProgramRequestAnsweredOntoThePanel) {
 }
 
 TEST(JobsAnswers, DeviceEnquiryTakesOverTheInstrumentsChannel) {
-    JobsEditor e(10, 5);
+    // Sweep steps of 50 ms: the answer to 0x35 normally arrives before the
+    // next channel is tried.
+    JobsEditor e(2, 5);
     e.plug->initialization = true;
     ASSERT_TRUE(e.start(MIDIMessageSender::kJobDeviceIdEnquiry));
     ASSERT_TRUE(e.waitIdle());
     std::vector<Message> req = only(e.sim->received(), isGlobalRequest);
-    // The request on the held channel, then the sweep up to the instrument's.
+    // The request on the held channel, then the sweep up to the instrument's,
+    // where it stops (a late answer on a loaded machine may let one more go).
     ASSERT_GE(req.size(), 7u);
     EXPECT_EQ(req[0].bytes[2], 0x30);
-    EXPECT_EQ(req.back().bytes[2], 0x35);
+    for (size_t i = 1; i < req.size(); ++i) EXPECT_EQ(req[i].bytes[2], 0x30 + i - 1) << i;
     EXPECT_LE(req.size(), 8u);
     EXPECT_EQ(e.plug->deviceByte, 0x35);
     EXPECT_EQ(e.plug->GetParam(kGlobalMIDICha)->Int(), 5);
