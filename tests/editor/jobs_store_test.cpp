@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "jobs_fixture.h"
+#include "src/ProgramDump.h"
 
 namespace {
 
@@ -229,6 +231,65 @@ TEST_F(BankStore, AMissingBankEndsTheStoreWithTheOverlayGone) {
     ASSERT_TRUE(e.sim->waitIdle());
     for (const Message& m : e.sim->received()) EXPECT_TRUE(isNotesOff(m.bytes));
     EXPECT_FALSE(e.plug->processingIndicator);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace jobstest;
+
+// A slot whose two timbre blocks differ, as 254 data bytes in a dump.
+Bytes twoTimbreDump(uint8_t dump[kProgramDataSize]) {
+    Bytes d = JobsEditor::programDump("Slot Name");
+    uint8_t data[kProgramDataSize];
+    unpackProgramData(d.data(), data);
+    for (int k = 0; k < kTimbreDataSize; ++k) {
+        data[kTimbre1Data + k] = static_cast<uint8_t>(k % 100);
+        data[kTimbre2Data + k] = static_cast<uint8_t>(100 - k % 90);
+    }
+    packProgramData(data, d.data());
+    std::memcpy(dump, data, kProgramDataSize);
+    return d;
+}
+
+TEST(JobsStore, TimbreTransferMixesTheSlotWithThePanel) {
+    JobsEditor e(20);
+    e.plug->GetParam(kPatchName)->SetDisplayText(0, "Panel Name");
+    uint8_t slot[kProgramDataSize];
+    Bytes in = twoTimbreDump(slot);
+    // Timbre 1 as the panel writes its fields over the slot's bytes.
+    uint8_t panel[kProgramDataSize];
+    std::memcpy(panel, slot, sizeof panel);
+    writeProgramFields(UnitDumpParams(*e.plug), panel, kSectionTimbre1);
+
+    // The slot's timbre 1 into timbre 2; timbre 1, the name and the common
+    // block from the panel, the arpeggiator's length and steps from the slot.
+    e.plug->GetParam(kLoadToTimbre2)->Set(1);
+    e.plug->GetParam(kReadFromTimbre1)->Set(1);
+    Bytes out = sentDump(e, 0, in);
+    ASSERT_EQ(out.size(), 297u);
+    uint8_t data[kProgramDataSize];
+    unpackProgramData(out.data(), data);
+    EXPECT_EQ(0, std::memcmp(data + kTimbre2Data, slot + kTimbre1Data, kTimbreDataSize));
+    EXPECT_EQ(patchNameFromDump(out.data(), out.size()).substr(0, 10), "Panel Name");
+    EXPECT_EQ(data[14], slot[14]);
+    EXPECT_EQ(data[15], slot[15]);
+    EXPECT_EQ(0, std::memcmp(data + kTimbre1Data, panel + kTimbre1Data, kTimbreDataSize));
+    EXPECT_NE(0, std::memcmp(data + kTimbre1Data, slot + kTimbre1Data, kTimbreDataSize));
+
+    // No source: both timbres stay the slot's.
+    e.plug->GetParam(kReadFromTimbre1)->Set(0);
+    out = sentDump(e, 0, in);
+    ASSERT_EQ(out.size(), 297u);
+    unpackProgramData(out.data(), data);
+    EXPECT_EQ(0, std::memcmp(data + kTimbre1Data, slot + kTimbre1Data, 2 * kTimbreDataSize));
+    EXPECT_EQ(patchNameFromDump(out.data(), out.size()).substr(0, 10), "Panel Name");
+
+    // No target: the slot goes as it is.
+    e.plug->GetParam(kLoadToTimbre2)->Set(0);
+    Bytes expected = in;
+    EXPECT_EQ(sentDump(e, 0, in), expected);
 }
 
 }  // namespace
