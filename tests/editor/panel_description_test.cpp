@@ -175,6 +175,11 @@ TEST_F(PanelDescription, LayoutFitsThePanelWithoutOverlaps) {
         EXPECT_TRUE(e.rect.inside(whole)) << e.where() << " at " << e.rect.x << "," << e.rect.y;
         if (e.tag != "background" && e.tag != "patchBrowser") controls.push_back(&e);
     }
+    // The editor's two cancel buttons stand where it puts them, inside the panel.
+    for (auto [x, y] : {std::pair{860, 340}, {1150, 122}}) {
+        const hvpanel::Frame f = p.frames["BUTTON_LIB_CANCEL_ID"];
+        EXPECT_TRUE((Rect{x, y, f.w, f.h}.inside(whole))) << "cancel button at " << x << "," << y;
+    }
     // What the editor adds itself on the librarian page: the bank choosers over
     // the two bank names, and the main menu's hot area.
     const Rect upperChooser{414, 39, 415, 16}, lowerChooser{414, 342, 415, 18}, bankMenu{861, 39, 79, 20};
