@@ -126,14 +126,16 @@ TEST_F(ChannelMessages, DelaySyncNoteBandsWhileTempoSyncIsOn) {
     ccControl(kDelayFxSyncNote, 0, 13, 0);
     ccControl(kDelayFxTime, 0, 13, 1);
     plug->GetParam(kDelayFxTempoSync)->Set(1);
-    for (auto [data, index] : std::vector<std::pair<int, int>>{{119, 13}, {127, 14}, {8, 0}, {9, 1}, {60, 7}}) {
+    const std::vector<std::pair<int, int>> bands = {{119, 13}, {127, 14}, {8, 0},    {9, 1},    {17, 1},
+                                                    {18, 2},   {60, 7},   {102, 11}, {103, 12}, {120, 14}};
+    for (auto [data, index] : bands) {
         cc(13, data);
         EXPECT_EQ(value(kDelayFxSyncNote), index) << data;
     }
     plug->GetParam(kDelayFxTempoSync)->Set(0);
     cc(13, 99);  // without tempo sync: the delay time, as CC 12
     EXPECT_EQ(value(kDelayFxTime), 99);
-    EXPECT_EQ(value(kDelayFxSyncNote), 7);
+    EXPECT_EQ(value(kDelayFxSyncNote), 14);
 }
 
 TEST_F(ChannelMessages, WaveSampleControllerHalvesWithTheWaveSampleWaveform) {
