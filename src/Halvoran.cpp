@@ -13,6 +13,7 @@
 #include "framework/IGraphicsMac.h"
 #include "framework/IUnitAU_ViewFactory.h"
 #include "src/ControlAction.h"
+#include "src/LibrarianViewControl.h"
 #include "src/MIDIMessageManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/PanelLayers.h"
@@ -23,12 +24,6 @@
 #include "src/debugger.h"
 #include "shim/shim.h"
 
-#if __has_include("src/LibrarianViewControl.h")
-#include "src/LibrarianViewControl.h"
-#define HV_HAS_LIBRARIAN_VIEW 1
-#else
-#define HV_HAS_LIBRARIAN_VIEW 0
-#endif
 
 namespace {
 
@@ -99,6 +94,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
         upperBankFolder = folderAt(kPatchSelectionListUpper);
         lowerBankFolder = folderAt(kPatchSelectionListLower);
     }
+    buildLibrarianMenus();
 
     applySettingsToParameters();
     deviceByte = deviceByteCopy = 0x30 + globalMIDIChannel();
@@ -424,9 +420,7 @@ void Halvoran::sendPatchToDeviceFromLibrarian(int slot, int pane) {
     resizeToBankSlots(bank->patches);
     if (slot < 0 || slot >= static_cast<int>(bank->patches.size()) || bank->patches[slot].sysexMessages.empty())
         return;
-#if HV_HAS_LIBRARIAN_VIEW
     if (librarianView) librarianView->keyCursor = slot;
-#endif
     if (!midiInOutSet || !midiOutReady) return;
     SendProgramChangeCommand(slot);
     Sleep(50);
@@ -440,15 +434,18 @@ void Halvoran::sendPatchToDeviceFromLibrarian(int slot, int pane) {
 }
 
 int Halvoran::selectedPane() const {
-#if HV_HAS_LIBRARIAN_VIEW
     if (librarianView && librarianView->selectedUpper < 0) return 1;
-#endif
     return 0;
 }
 
 void Halvoran::SendSingleProgramFromLibrarian(bool store) {
     storeAfterSend = store;
-    if (patchLibrarian) sendPatchToDeviceFromLibrarian(patchLibrarian->selectedSlotUpper, selectedPane());
+    if (!patchLibrarian) return;
+    // A click on a lower slot leaves no upper slot selected: the lower pane's
+    // selected program is the one to store then.
+    const int pane = selectedPane();
+    sendPatchToDeviceFromLibrarian(pane == 0 ? patchLibrarian->selectedSlotUpper : patchLibrarian->selectedSlotLower,
+                                   pane);
 }
 
 void Halvoran::SendAllProgramsFromLibrarian() {
@@ -520,12 +517,12 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
 }
 
 void Halvoran::updatePatchLibrarianView(int which) {
-    if (which < 0 || which > 2) return;
-    setLibrarianViewDirty();
+    if (which < 0 || which > 2 || !librarianView) return;
+    if (which == 2) setLibrarianViewDirty();
+    if (which != 1) librarianView->patchSelectionUpperChanged();
+    if (which != 0) librarianView->patchSelectionLowerChanged();
 }
 
 void Halvoran::setLibrarianViewDirty() {
-#if HV_HAS_LIBRARIAN_VIEW
     if (librarianView) librarianView->SetDirty(false);
-#endif
 }

@@ -18,14 +18,18 @@
 #include "src/HalvoranParams.h"
 #include "src/Settings.h"
 
+class BankEditPopupMenu;
 class ControlLayer;
 class IControl;
 class IGraphics;
 class ITextControl;
+class LeftPatchPopupMenu;
 class LibrarianViewControl;
 class MIDIMessageManager;
 class PatchLibrarian;
 class PatchManager;
+class RightPatchPopupMenu;
+class RightSearchPopupMenu;
 class UIConfigManager;
 struct ControlAction;
 
@@ -92,6 +96,10 @@ public:
     void SendAllProgramsFromLibrarian();
     void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second);
     void sendPartDataBackToHardware(int);
+    // The panel's program and data to the instrument (job 0), incoming MIDI
+    // held back meanwhile; nothing while the output is not ready or another
+    // transfer runs.
+    void pushCurrentDataToHardware();
 
     // ---- Librarian and progress
     void DisplayProcessingIndicator(bool show);
@@ -110,6 +118,21 @@ public:
     // bank of each pane and rebuilds the selectors and the view.
     void patchTypeChanged(int, int, bool reload);
     void refreshPopUpMenus();
+    // The bank choosers of both panes and the librarian's main menu, each on
+    // its own hidden layer; the tab switch shows them with the page.
+    void buildLibrarianMenus();
+    // The slot menus of the librarian view, run at once at the right click.
+    void showFileEditMenu(int x, int y);
+    void showFileCopyMenu(int x, int y);
+    // The librarian page is shown: drags are possible and the upper pane is
+    // refilled; newly shown, the upper slot of kCurrentPatch is selected.
+    void librarianPageShown(bool newlyShown);
+    // Selects a slot of one pane in the librarian view (when there is one),
+    // moving its key cursor there too when asked.
+    void selectLibrarianViewSlot(int pane, int slot, bool moveCursor);
+    // The slot the librarian view's arrow keys move from, 0 while it is on
+    // no slot (the librarian's upper slot when there is no view).
+    int librarianKeyCursor() const;
     void OpenDataDirectory();
     // Asks for a bank or program file and imports it into the bank folder.
     void ImportSinglePatches();
@@ -270,6 +293,12 @@ public:
     MIDIMessageManager* midiManager = nullptr;
     IGraphics* graphics = nullptr;  // owned by the plug-in base
     LibrarianViewControl* librarianView = nullptr;  // owned by the panel
+    LeftPatchPopupMenu* upperChooser = nullptr;     // owned by the panel
+    RightPatchPopupMenu* lowerChooser = nullptr;    // owned by the panel
+    RightSearchPopupMenu* searchChooser = nullptr;  // owned by the panel
+    BankEditPopupMenu* bankEditMenu = nullptr;      // owned by the panel
+    // The slot menu of the last right click.
+    std::unique_ptr<IControl> slotMenu;
     ControlLayer* progressLayer = nullptr;          // owned by the panel
 
 private:

@@ -10,9 +10,16 @@
 #include <iterator>
 
 #include "framework/ByteChunk.h"
+#include "framework/ControlLayer.h"
 #include "framework/IGraphics.h"
 #include "base/BASE_String.h"
 #include "src/Halvoran.h"
+#include "src/IPopupMenuControlEditMenus.h"
+#include "src/IPopupMenuControlPatchLower.h"
+#include "src/IPopupMenuControlPatchUpper.h"
+#include "src/IPopupMenuControlSearchFiles.h"
+#include "src/LibrarianViewControl.h"
+#include "src/UIConfigManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/PanelLayers.h"
 #include "src/PatchLibrarian.h"
@@ -35,8 +42,11 @@ std::string Halvoran::bankListText(const std::string& fileName) {
 
 void Halvoran::ResetPatchSelectionMenus() {
     if (!patchLibrarian) return;
-    const std::vector<PatchFile*>& banks = patchLibrarian->bankFiles;
     for (int paramIdx : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+        // The lower pane names the search results while it shows them.
+        const std::vector<PatchFile*>& banks = paramIdx == kPatchSelectionListLower && searchResultsShown
+                                                   ? patchLibrarian->searchBankFiles
+                                                   : patchLibrarian->bankFiles;
         IParam* p = GetParam(paramIdx);
         const std::string name = p->GetNameForHost();
         const std::string group = p->GetParamGroupForHost();
@@ -53,15 +63,91 @@ void Halvoran::ResetPatchSelectionMenus() {
 }
 
 void Halvoran::refreshPopUpMenus() {
-    // The bank choosers are rebuilt by the librarian's menus; the view
-    // always follows.
-    setLibrarianViewDirty();
+    if (upperChooser) upperChooser->refreshFolderStructure(patchLibrarian, this, 0, upperBankName, upperBankFolder);
+    PatchChooserPopupMenu* lower = searchResultsShown ? static_cast<PatchChooserPopupMenu*>(searchChooser)
+                                                      : static_cast<PatchChooserPopupMenu*>(lowerChooser);
+    if (lower) lower->refreshFolderStructure(patchLibrarian, this, 0, lowerBankName, lowerBankFolder);
+    if (librarianView) librarianView->SetRedraw();
     updatePatchLibrarianView(2);
+}
+
+void Halvoran::buildLibrarianMenus() {
+    if (!graphics || !patchLibrarian) return;
+    const double s = graphics->GetScale();
+    auto scaled = [s](int l, int t, int r, int b) {
+        return IRECT(static_cast<int>(l * s), static_cast<int>(t * s), static_cast<int>(r * s),
+                     static_cast<int>(b * s));
+    };
+    auto onOwnLayer = [this](IControl* control, int id, const char* name) {
+        auto* layer = new ControlLayer(id, name);
+        layer->AddControl(control);
+        graphics->AttachLayer(layer);
+        if (uiConfigManager) uiConfigManager->layers[name] = layer;
+        layer->Hide(true);
+    };
+    upperChooser = new LeftPatchPopupMenu(this, patchLibrarian, scaled(414, 39, 829, 55), this);
+    onOwnLayer(upperChooser, PanelLayers::kLeftPatchPopupMenuId, PanelLayers::kLeftPatchPopupMenu);
+    lowerChooser = new RightPatchPopupMenu(this, patchLibrarian, scaled(414, 342, 829, 360), this);
+    onOwnLayer(lowerChooser, PanelLayers::kRightPatchPopupMenuId, PanelLayers::kRightPatchPopupMenu);
+    searchChooser = new RightSearchPopupMenu(this, patchLibrarian, scaled(414, 342, 829, 360), this);
+    onOwnLayer(searchChooser, PanelLayers::kRightSearchPopupMenuId, PanelLayers::kRightSearchPopupMenu);
+    bankEditMenu = new BankEditPopupMenu(this, patchLibrarian, scaled(861, 39, 940, 59), this);
+    onOwnLayer(bankEditMenu, PanelLayers::kBankEditMenuId, PanelLayers::kBankEditMenu);
+}
+
+void Halvoran::showFileEditMenu(int x, int y) {
+    auto* menu = new FileEditPopupMenu(this, patchLibrarian, IRECT(x, y, x, y), this);
+    slotMenu.reset(menu);
+    menu->doPopupMenu(this, x, y);
+}
+
+void Halvoran::showFileCopyMenu(int x, int y) {
+    auto* menu = new FileCopyPopupMenu(this, patchLibrarian, IRECT(x, y, x, y), this);
+    slotMenu.reset(menu);
+    menu->doPopupMenu(this, x, y);
+}
+
+void Halvoran::librarianPageShown(bool newlyShown) {
+    if (librarianView) {
+        librarianView->dragEnabled = true;
+        // Coming back to the page starts from the current program's slot; a
+        // page shown again after a transfer keeps the user's selection.
+        if (newlyShown) {
+            const int slot = std::clamp(GetParam(kCurrentPatch)->Int(), 0, LibrarianViewControl::kSlots - 1);
+            selectLibrarianViewSlot(LibrarianViewControl::kUpperPane, slot, false);
+            if (patchLibrarian) patchLibrarian->selectedSlotUpper = slot;
+        }
+    }
+    updatePatchLibrarianView(0);
+}
+
+void Halvoran::selectLibrarianViewSlot(int pane, int slot, bool moveCursor) {
+    if (!librarianView || slot < 0 || slot >= LibrarianViewControl::kSlots) return;
+    const bool upper = pane == LibrarianViewControl::kUpperPane;
+    librarianView->selectedUpper = upper ? slot : -1;
+    librarianView->selectedLower = upper ? -1 : slot;
+    librarianView->activePane = upper ? LibrarianViewControl::kUpperPane : LibrarianViewControl::kLowerPane;
+    if (moveCursor) librarianView->keyCursor = slot;
+    librarianView->SetDirty(false);
+}
+
+int Halvoran::librarianKeyCursor() const {
+    if (!librarianView) return patchLibrarian ? std::clamp(patchLibrarian->selectedSlotUpper, 0, 127) : 0;
+    // After a click in the lower pane the cursor is on no slot.
+    return std::clamp(librarianView->keyCursor.load(), 0, LibrarianViewControl::kSlots - 1);
 }
 
 void Halvoran::patchTypeChanged(int, int, bool reload) {
     if (!patchLibrarian) return;
     if (reload) patchLibrarian->initBankFilesOnDiscard(getPatchesFolderStr());
+    if (searchResultsShown && patchLibrarian->searchBankFiles.empty()) {
+        // The reload took the search results: the lower pane lists the banks
+        // again, with its own chooser.
+        searchResultsShown = false;
+        const bool librarianPage = GetParam(kMainTab)->Int() == PanelLayers::kTabLibrarian;
+        hideLayer(PanelLayers::kRightSearchPopupMenu, true);
+        hideLayer(PanelLayers::kRightPatchPopupMenu, !librarianPage);
+    }
     patchLibrarian->selectedBankUpper = 0;
     patchLibrarian->selectedBankLower = 0;
     updatePatchLibrarianView(2);
@@ -86,6 +172,13 @@ void Halvoran::stepBank(int paramIdx) {
     if (index < static_cast<int>(banks.size()) && banks[index]) {
         (upper ? upperBankName : lowerBankName) = banks[index]->fileName;
         (upper ? upperBankFolder : lowerBankFolder) = banks[index]->folderName;
+    }
+    if (upper) {
+        if (upperChooser) upperChooser->checkMenuItemAlone(patchLibrarian, this, index);
+    } else if (searchResultsShown) {
+        if (searchChooser) searchChooser->refreshFolderStructure(patchLibrarian, this, index, lowerBankName, lowerBankFolder);
+    } else if (lowerChooser) {
+        lowerChooser->checkMenuItemAlone(patchLibrarian, this, index);
     }
     updatePatchLibrarianView(upper ? 0 : 1);
 }
@@ -132,6 +225,9 @@ void Halvoran::onLibrarianParamChange(int paramIdx) {
                 setStatusText("No results - Try another keyword!");
                 setValueText("Tip: Note that letter size matters..");
                 p->SetDisplayText(0, "search...");
+                // The earlier results went with the search: the lower pane
+                // goes back to the banks rather than to an empty list.
+                patchTypeChanged(0, 0, false);
             } else {
                 patchTypeChanged(0, 0, false);
                 hideLayer(PanelLayers::kRightSearchPopupMenu, false);

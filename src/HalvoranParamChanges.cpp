@@ -27,6 +27,15 @@ void Halvoran::selectMIDIPort(int paramIdx) {
     midiInOutSet = GetParam(kDeviceInSelection)->Int() > 0 && GetParam(kDeviceOutSelection)->Int() > 0;
 }
 
+void Halvoran::pushCurrentDataToHardware() {
+    globalSent = false;
+    pushGlobal = true;
+    if (midiOutReady && midiManager && !midiManager->isRunning(MIDIMessageManager::kTransferThread)) {
+        transferBusy = true;
+        sendPartDataBackToHardware(0);
+    }
+}
+
 void Halvoran::applyMIDIFilterSwitches() {
     for (int i = 0; i < kNumFilters; ++i) {
         dawInputFilter[i] = GetParam(kMIDIFilterDAWCCPassThrough + i)->Value() != 1.0;
@@ -89,14 +98,7 @@ void Halvoran::OnParamChange(int paramIdx) {
             }
             break;
         case kPushArrangement:
-            if (on) {
-                globalSent = false;
-                pushGlobal = true;
-                if (midiOutReady && midiManager && !midiManager->isRunning(MIDIMessageManager::kTransferThread)) {
-                    transferBusy = true;
-                    sendPartDataBackToHardware(0);
-                }
-            }
+            if (on) pushCurrentDataToHardware();
             break;
         case kGlobalSettings:
             hideLayer(PanelLayers::kGlobalSettingsPage, value == 0.0);

@@ -203,5 +203,6 @@ void MIDIMessageManager::programChangeFromDevice(IMidiMsg* msg) {
 void MIDIMessageManager::selectLibrarianSlot(int slot) {
     if (slot < 0 || slot >= kBankSlots) return;
     if (patchLibrarian) patchLibrarian->selectedSlotUpper = slot;
+    plug->selectLibrarianViewSlot(0, slot, true);
     plug->setLibrarianViewDirty();
 }

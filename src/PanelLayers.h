@@ -53,7 +53,14 @@ constexpr const char* kPatchRename = "patchRename";
 constexpr const char* kDiscardChangesRight = "discardChangesLayerRight";
 constexpr const char* kKeepBankOpen = "keepBankOpenLayer";
 constexpr const char* kLeftPatchPopupMenu = "LeftPatchPopupMenu";
+constexpr int kLeftPatchPopupMenuId = 70;
 constexpr const char* kRightPatchPopupMenu = "RightPatchPopupMenu";
+constexpr int kRightPatchPopupMenuId = 71;
 constexpr const char* kRightSearchPopupMenu = "RightSearchPopupMenu";
+constexpr int kRightSearchPopupMenuId = 78;
+// Added by the editor: the librarian's main menu over the page's MENU button.
+constexpr const char* kBankEditMenu = "BANKEDITMENU";
+constexpr int kBankEditMenuId = 79;
+constexpr const char* kSaveChanges = "saveChangesLayer";
 
 }  // namespace PanelLayers

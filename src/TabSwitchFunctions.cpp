@@ -11,6 +11,8 @@
 void TabSwitchFunctions::mainTabSwitch(Halvoran* plug, int paramIdx, int value, int, int) {
     if (!plug) return;
     const int tab = std::clamp(value, 0, PanelLayers::kNumTabs - 1);
+    ControlLayer* librarianPage = plug->getLayer(PanelLayers::kPageNames[PanelLayers::kTabLibrarian]);
+    const bool librarianWasShown = librarianPage && librarianPage->IsVisible();
     if (ControlLayer* main = plug->getLayer(PanelLayers::kMainLayer))
         main->showOnlySubLayerId(PanelLayers::kFirstPageId, PanelLayers::kLastPageId, PanelLayers::kFirstPageId + tab);
 
@@ -20,6 +22,7 @@ void TabSwitchFunctions::mainTabSwitch(Halvoran* plug, int paramIdx, int value, 
     plug->hideLayer(PanelLayers::kLeftPatchPopupMenu, !librarian || unsaved);
     plug->hideLayer(PanelLayers::kRightSearchPopupMenu, !librarian || !plug->searchResultsShown);
     plug->hideLayer(PanelLayers::kRightPatchPopupMenu, !librarian || plug->searchResultsShown);
+    plug->hideLayer(PanelLayers::kBankEditMenu, !librarian);
 
     // Showing a page showed every layer in it: of the timbre copies only the
     // selected timbre's stays, and of the librarian's own layers the one that
@@ -28,7 +31,7 @@ void TabSwitchFunctions::mainTabSwitch(Halvoran* plug, int paramIdx, int value, 
     plug->hideLayer(PanelLayers::kPatchRename, true);
     plug->hideLayer(PanelLayers::kDiscardChangesRight, !librarian || !unsaved);
     plug->hideLayer(PanelLayers::kKeepBankOpen, !librarian || unsaved);
-    if (librarian) plug->updatePatchLibrarianView(0);
+    if (librarian) plug->librarianPageShown(!librarianWasShown);
 }
 
 void TabSwitchFunctions::quickTabSwitch(Halvoran* plug, int paramIdx, int timbre, int) {

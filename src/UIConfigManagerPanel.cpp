@@ -6,6 +6,7 @@
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
 #include "src/Halvoran.h"
+#include "src/LibrarianViewControl.h"
 
 #include <tinyxml2.h>
 
@@ -135,8 +136,14 @@ void UIConfigManager::buildElement(tinyxml2::XMLElement* element, ControlLayer* 
         return;
     }
     if (std::strcmp(elementName, "patchBrowser") == 0) {
-        // The librarian's two-pane view is not part of this editor yet.
-        log("CONFIG READER: patchBrowser skipped, no librarian view!");
+        IBitmap bitmap = getImageByName(graphics, imageId);
+        int bounds[4] = {0, 0, 0, 0};
+        getCSValues(textAttribute(element, "bounds"), bounds, 4);
+        const int l = scaled(bounds[0]), t = scaled(bounds[1]);
+        librarianView = new LibrarianViewControl(plug, l, t, kLibrarianArea, &bitmap,
+                                                 IRECT(l, t, l + scaled(bounds[2]), t + scaled(bounds[3])), librarian,
+                                                 scale);
+        placeControl(librarianView, layer);
         return;
     }
     if (std::strcmp(elementName, "background") == 0) {

@@ -3,6 +3,7 @@
 // and what the walk skips.
 #include "factories_fixture.h"
 #include "src/ICustomRadioButtonsControl.h"
+#include "src/LibrarianViewControl.h"
 
 #include <gtest/gtest.h>
 
@@ -327,7 +328,7 @@ TEST_F(PanelWalk, UnknownElementsTypesParametersAndImagesAreSkippedAndLogged) {
           "CONFIG READER: knobcontrol of parameter kNoSuchParam+1 skipped!",
           "CONFIG READER: parameter index 476 NOT FOUND! Control not built.",
           "CONFIG READER: display without paramId skipped!", "CONFIG READER: element Layer UNKNOWN!",
-          "CONFIG READER: Image NO_SUCH_IMAGE MISSING!", "CONFIG READER: patchBrowser skipped, no librarian view!"})
+          "CONFIG READER: Image NO_SUCH_IMAGE MISSING!"})
         EXPECT_EQ(b.count(line), 1) << line;
     EXPECT_EQ(b.count("CONFIG READER: element valueLists UNKNOWN!"), 0);
     // Nothing of them was built: no parameter set up, nothing bound. The
@@ -338,10 +339,16 @@ TEST_F(PanelWalk, UnknownElementsTypesParametersAndImagesAreSkippedAndLogged) {
     }
     EXPECT_EQ(findCCControl(b.manager.ccControls, 1, 25, 1), nullptr);
     EXPECT_EQ(findCCControl(b.manager.ccControls, 1, 26, 1), nullptr);
-    EXPECT_EQ(b.manager.librarianView, nullptr);
-    // Everything else was built: 22 controls on the panel itself, 19 in the
-    // main layer, one each in "inner" and the mixer, 16 in each timbre copy.
-    EXPECT_EQ(b.countControls(), 75);
+    // The librarian view stands at its bounds, on its parameter, bound to no
+    // action.
+    ASSERT_NE(b.manager.librarianView, nullptr);
+    EXPECT_EQ(b.manager.librarianView->GetRECTRef().L, 10);
+    EXPECT_EQ(b.manager.librarianView->GetRECTRef().T, 20);
+    EXPECT_EQ(b.manager.librarianView->ParamIdx(), int(kLibrarianArea));
+    // Everything else was built: 23 controls on the panel itself (the view
+    // among them), 19 in the main layer, one each in "inner" and the mixer,
+    // 16 in each timbre copy.
+    EXPECT_EQ(b.countControls(), 76);
 }
 
 }  // namespace
