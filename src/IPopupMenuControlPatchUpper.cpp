@@ -194,12 +194,7 @@ void PatchChooserPopupMenu::OnMouseDown(int, int, IMouseMod*) {
     selectedBank = paneSelection();
     doPopupMenu(plug, selectedBank);
     setPaneParam(selectedBank);
-    if (IControl* display = paneDisplay()) {
-        display->SetValueFromPlug(selectedBank);
-        // The display shows the parameter's text: redrawn even when the plain
-        // index happens to equal its last value.
-        display->SetDirty(false);
-    }
+    if (IControl* display = paneDisplay()) display->SetValueFromPlug(selectedBank);
     paneSelection() = selectedBank;
     if (LibrarianViewControl* view = plug->librarianView) {
         view->SetRedraw();

@@ -87,6 +87,7 @@ public:
         plug = std::make_unique<coretest::RecordingPlug>();
         Halvoran* p = plug.get();
         p->initParameterDefaults();
+        p->GetParam(kMainTab)->Set(PanelLayers::kTabLibrarian);
         p->uiConfigManager = new UIConfigManager();
         p->uiConfigManager->plug = p;
         p->patchLibrarian = new PatchLibrarian(p);
