@@ -201,6 +201,15 @@ public:
         auto [x, y] = at(pane, slot);
         click(x, y);
     }
+    // Drags lower slot `from` onto upper slot `to` and lets go there.
+    void dropLowerOnUpper(int from, int to) {
+        auto [lx, ly] = at(LibrarianViewControl::kLowerPane, from);
+        press(lx, ly);
+        drag(lx + 2, ly);
+        auto [ux, uy] = at(LibrarianViewControl::kUpperPane, to);
+        drag(ux, uy);
+        release(ux, uy);
+    }
     std::string text(int pane, int slot) const { return view->slot(pane, slot)->GetTextString(); }
     // Pixels of a slot's area that are not the panel's colour.
     int inked(int pane, int slot, uint32_t colour = kGround) const {

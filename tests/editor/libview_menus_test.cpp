@@ -182,12 +182,7 @@ TEST(LibViewMainMenu, SaveWritesTheEditedBankBackAndSaveAsWhereTheUserSays) {
     Halvoran* e = p.editor();
     // An edited program, saved over the bank's own file.
     p.librarian->selectedBankLower = 1;
-    auto [lx, ly] = p.at(kLower, 4);
-    p.press(lx, ly);
-    p.drag(lx + 2, ly);
-    auto [ux, uy] = p.at(kUpper, 0);
-    p.drag(ux, uy);
-    p.release(ux, uy);
+    p.dropLowerOnUpper(4, 0);
     ASSERT_EQ(p.bank(0)->patches[0].name, "Beta 004");
     chooseMainMenu(p, {7});
     PatchFile reread;
@@ -429,12 +424,7 @@ TEST(LibViewSearch, ResultBanksFillTheLowerPaneAndItsOwnChooser) {
     EXPECT_EQ(p.text(kLower, 0), p.librarian->searchBankFiles[1]->patches[0].name);
 
     // A result is dropped into the edited bank like any lower slot.
-    auto [lx, ly] = p.at(kLower, 2);
-    p.press(lx, ly);
-    p.drag(lx + 2, ly);
-    auto [ux, uy] = p.at(kUpper, 3);
-    p.drag(ux, uy);
-    p.release(ux, uy);
+    p.dropLowerOnUpper(2, 3);
     EXPECT_EQ(p.bank(0)->patches[3].name, p.librarian->searchBankFiles[1]->patches[2].name);
 }
 

@@ -340,12 +340,7 @@ TEST(LibViewDrag, OnlyAPassOverALowerSlotStartsADragAndOnlyAnUpperSlotTakesIt) {
     for (int i = 0; i < 128; ++i) EXPECT_EQ(p.bank(0)->patches[i].name, before[i].name);
 
     // The same bank in both panes.
-    auto [l2x, l2y] = p.at(kLower, 2);
-    p.press(l2x, l2y);
-    p.drag(l2x + 2, l2y);
-    auto [tx, ty] = p.at(kUpper, 7);
-    p.drag(tx, ty);
-    p.release(tx, ty);
+    p.dropLowerOnUpper(2, 7);
     EXPECT_EQ(p.bank(0)->patches[7].name, "Alpha 002");
     EXPECT_EQ(p.bank(0)->patches[2].name, "Alpha 002");
     EXPECT_EQ(p.editor()->GetParam(kBankEditUnsaved)->Value(), 1.0);
