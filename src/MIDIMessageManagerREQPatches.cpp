@@ -9,11 +9,12 @@
 
 void MIDIMessageSender::selectUpperSlot(int slot) {
     if (plug->patchLibrarian) plug->patchLibrarian->selectedSlotUpper = slot;
+    plug->selectLibrarianViewSlot(0, slot, false);
     plug->updatePatchLibrarianView(0);
 }
 
 int MIDIMessageSender::activeLibrarianSlot() const {
-    return plug->patchLibrarian ? plug->patchLibrarian->selectedSlotUpper : 0;
+    return plug->librarianKeyCursor();
 }
 
 void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {

@@ -304,6 +304,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
         plug->DisplayProcessingIndicator(false);
         plug->DisplayProcessingIndicator(true);
         (lowerPane == 0 ? librarian->selectedSlotUpper : librarian->selectedSlotLower) = i;
+        plug->selectLibrarianViewSlot(lowerPane == 0 ? 0 : 1, i, false);
         plug->setLibrarianViewDirty();
 
         plug->checksumCheckAndSend(dump, kProgramDumpSize);

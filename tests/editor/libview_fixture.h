@@ -80,6 +80,8 @@ public:
                            double scale = 1.0)
         : scale(scale) {
         hvtest::JackServer::shared();
+        // Transfers started here wait a fiftieth of their pauses.
+        MIDIMessageSender::pacingDivisor = 50;
         for (const BankFile& f : files) data.write("Patches/" + f.path, bankBytes(f.prefix));
         backend = new platform::appkit::HeadlessBackend;
         platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(backend));
@@ -153,6 +155,7 @@ public:
         window.reset();
         // Any transfer a test started ends with the manager.
         plug.reset();
+        MIDIMessageSender::pacingDivisor = 1;
     }
 
     Halvoran* editor() const { return plug.get(); }
@@ -163,6 +166,16 @@ public:
         for (int i = 0; i < 30000 && plug->midiManager->isRunning(MIDIMessageManager::kTransferThread); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return !plug->midiManager->isRunning(MIDIMessageManager::kTransferThread);
+    }
+
+    // The program changes sent since the last call, once the transfer they
+    // started has ended.
+    std::vector<coretest::Msg> programChanges() {
+        EXPECT_TRUE(transfersDone());
+        std::vector<coretest::Msg> out;
+        for (const coretest::Msg& m : plug->takeSent())
+            if ((m[0] & 0xF0) == 0xC0) out.push_back(m);
+        return out;
     }
 
     // ---- Events, in panel coordinates

@@ -162,13 +162,13 @@ TEST(LibViewMainMenu, StoreSendsTheSelectedSlotOfEitherPane) {
     p.clickSlot(kUpper, 7);
     chooseMainMenu(p, {2, 0});
     EXPECT_TRUE(e->storeAfterSend);
-    EXPECT_EQ(p.plug->takeSent(), (std::vector<coretest::Msg>{{0xC0, 7, 0}}));
+    EXPECT_EQ(p.programChanges(), (std::vector<coretest::Msg>{{0xC0, 7, 0}}));
     ASSERT_TRUE(p.transfersDone());
     // With a lower slot selected, that program is the one stored.
     p.bank(0)->patches[9] = LibrarianPatch();
     p.clickSlot(kLower, 9);
     chooseMainMenu(p, {2, 0});
-    EXPECT_EQ(p.plug->takeSent(), (std::vector<coretest::Msg>{{0xC0, 9, 0}}));
+    EXPECT_EQ(p.programChanges(), (std::vector<coretest::Msg>{{0xC0, 9, 0}}));
     ASSERT_TRUE(p.transfersDone());
     // All programs: from the first slot on.
     p.librarian->selectedSlotUpper = 50;

@@ -212,11 +212,11 @@ TEST(LibViewClicks, ADoubleClickSendsTheSlotOfItsPaneOnlyWithAnOutputChosen) {
     // No output chosen: nothing goes out.
     auto [x, y] = p.at(kUpper, 4);
     p.doubleClick(x, y);
-    EXPECT_TRUE(p.plug->takeSent().empty());
+    EXPECT_TRUE(p.programChanges().empty());
 
     chooseOutput(e);
     p.doubleClick(x, y);
-    auto sent = p.plug->takeSent();
+    auto sent = p.programChanges();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], (coretest::Msg{0xC0, 4, 0}));
     EXPECT_EQ(p.view->keyCursor, 4);
@@ -226,7 +226,7 @@ TEST(LibViewClicks, ADoubleClickSendsTheSlotOfItsPaneOnlyWithAnOutputChosen) {
     p.bank(0)->patches[6] = LibrarianPatch();
     auto [lx, ly] = p.at(kLower, 6);
     p.doubleClick(lx, ly);
-    sent = p.plug->takeSent();
+    sent = p.programChanges();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], (coretest::Msg{0xC0, 6, 0}));
     EXPECT_EQ(p.view->selectedLower, 6);
@@ -235,7 +235,7 @@ TEST(LibViewClicks, ADoubleClickSendsTheSlotOfItsPaneOnlyWithAnOutputChosen) {
 
     // Beside the slots: nothing is sent and the cursor is on no slot.
     p.doubleClick(p.rect(kUpper, 0).L - 10, p.rect(kUpper, 0).T + 5);
-    EXPECT_TRUE(p.plug->takeSent().empty());
+    EXPECT_TRUE(p.programChanges().empty());
     EXPECT_EQ(p.view->keyCursor, -1);
 }
 
@@ -275,7 +275,7 @@ TEST(LibViewKeys, AfterALowerClickDownSendsTheLowerPanesFirstSlot) {
     EXPECT_EQ(p.view->selectedLower, 0);
     EXPECT_EQ(p.view->selectedUpper, -1);
     EXPECT_EQ(p.view->keyCursor, 0);
-    EXPECT_EQ(p.plug->takeSent(), (std::vector<coretest::Msg>{{0xC0, 0, 0}}));
+    EXPECT_EQ(p.programChanges(), (std::vector<coretest::Msg>{{0xC0, 0, 0}}));
 }
 
 // ---- Drag and drop
@@ -440,6 +440,7 @@ TEST(LibViewRequests, ARequestedProgramLandsInTheRightClickedSlot) {
     LibrarianPage p;
     Halvoran* e = p.editor();
     MIDIMessageManager* m = e->midiManager;
+    e->midiOutReady = true;
     p.clickSlot(kUpper, 5);
     auto [x, y] = p.at(kUpper, 9);
     // Request > Program by Slot: the program number is the key cursor's.
@@ -449,7 +450,7 @@ TEST(LibViewRequests, ARequestedProgramLandsInTheRightClickedSlot) {
     EXPECT_FALSE(m->sender->tempProgram);
     EXPECT_EQ(e->librarianKeyCursor(), 5);
     EXPECT_EQ(p.librarian->selectedSlotUpper, 9);
-    ASSERT_TRUE(p.transfersDone());
+    EXPECT_EQ(p.programChanges(), (std::vector<coretest::Msg>{{0xC0, 5, 0}}));
 
     // The instrument's answer, into slot 9.
     e->SetLibrarianRequestActive(true);
@@ -465,13 +466,21 @@ TEST(LibViewRequests, ARequestedProgramLandsInTheRightClickedSlot) {
     p.rightClick(x, y);
     EXPECT_EQ(p.jobCode(), uint32_t(MIDIMessageSender::kJobRequestSinglePatch));
     EXPECT_TRUE(m->sender->tempProgram);
-    ASSERT_TRUE(p.transfersDone());
+    EXPECT_TRUE(p.programChanges().empty()) << "the current program: no program change first";
 
-    // Initialize runs the init program's job.
+    // Initialize, on a slot past the end of a short bank: the bank grows to
+    // 128 and the slot gets the init program with a blank name.
+    p.bank(0)->patches.resize(100);
+    auto [ix, iy] = p.at(kUpper, 110);
     p.backend->queueMenuChoice({4});
-    p.rightClick(x, y);
+    p.rightClick(ix, iy);
     EXPECT_EQ(p.jobCode(), uint32_t(MIDIMessageSender::kJobInitClassicPatch));
     EXPECT_FALSE(m->sender->initArg);
+    ASSERT_TRUE(p.transfersDone());
+    ASSERT_EQ(p.bank(0)->patches.size(), 128u);
+    EXPECT_EQ(p.bank(0)->patches[110].name, std::string(12, ' '));
+    EXPECT_EQ(p.bank(0)->patches[110].sysexMessages.at(0).data.size(), 297u);
+    EXPECT_EQ(p.bank(0)->patches[9].name, "From Synth");
 }
 
 }  // namespace
