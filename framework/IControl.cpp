@@ -92,24 +92,29 @@ void IControl::Hide(bool hide) {
 
 void IControl::GrayOut(bool gray) {
   mGrayed = gray;
-  mBlend.mWeight = gray ? 0.25f : 1.0f;
   SetDirty(false);
 }
 
+IChannelBlend IControl::DrawBlend() const {
+  IChannelBlend blend = mBlend;
+  if (mGrayed) blend.mWeight = 0.25f;
+  return blend;
+}
+
 void IControl::SetDirty(bool pushParamToPlug) {
-  mValue = std::clamp(mValue, mClampLo, mClampHi);
+  mValue = std::clamp(mValue.load(), mClampLo, mClampHi);
   mDirty = true;
   if (pushParamToPlug && mPlug && mParamIdx >= 0) mPlug->SetParameterFromGUI(mParamIdx, mValue);
 }
 
 void IControl::SetDirty2() {
-  mValue = std::clamp(mValue, mClampLo, mClampHi);
+  mValue = std::clamp(mValue.load(), mClampLo, mClampHi);
   mDirty = true;
   if (mPlug && mParamIdx >= 0) mPlug->SetParameterFromGUI2(mParamIdx, mValue);
 }
 
 void IControl::SetClean() {
-  mDirty = mRedraw;
+  mDirty = mRedraw.load();
   mRedraw = false;
 }
 
@@ -126,14 +131,23 @@ ITextControl::ITextControl(IUnitBase* plug, IRECT rect, IText* text, const char*
 }
 
 void ITextControl::SetTextFromPlug(const char* str) {
-  std::string s = str ? str : "";
-  if (s == mStr) return;
-  mStr = s;
+  {
+    std::lock_guard<std::mutex> lock(mStrLock);
+    std::string s = str ? str : "";
+    if (s == mStr) return;
+    mStr = std::move(s);
+  }
   SetDirty(false);
 }
 
+std::string ITextControl::GetTextString() const {
+  std::lock_guard<std::mutex> lock(mStrLock);
+  return mStr;
+}
+
 bool ITextControl::Draw(IGraphics* graphics) {
-  if (!mStr.empty()) graphics->DrawIText(&mText, mStr.c_str(), &mRECT);
+  const std::string s = GetTextString();
+  if (!s.empty()) graphics->DrawIText(&mText, s.c_str(), &mRECT);
   return true;
 }
 
@@ -154,7 +168,8 @@ bool ICaptionControl::Draw(IGraphics* graphics) {
     std::string s = p->GetDisplayForHost();
     const char* label = p->GetLabelForHost();
     if (mShowParamLabel && label && *label) s += std::string(" ") + label;
-    mStr = s;
+    std::lock_guard<std::mutex> lock(mStrLock);
+    mStr = std::move(s);
   }
   return ITextControl::Draw(graphics);
 }
@@ -183,7 +198,8 @@ IBitmapControl::IBitmapControl(IUnitBase* plug, int x, int y, int paramIdx, IBit
 int IBitmapControl::FrameForValue() const { return frameForValue(mValue, mBitmap.N); }
 
 bool IBitmapControl::Draw(IGraphics* graphics) {
-  return graphics->DrawBitmap(&mBitmap, &mRECT, FrameForValue(), &mBlend);
+  const IChannelBlend blend = DrawBlend();
+  return graphics->DrawBitmap(&mBitmap, &mRECT, FrameForValue(), &blend);
 }
 
 void ISwitchControl::OnMouseDown(int x, int y, IMouseMod* mod) {
@@ -256,7 +272,8 @@ void IRadioButtonsControl::OnMouseDown(int x, int y, IMouseMod* mod) {
 
 bool IRadioButtonsControl::Draw(IGraphics* graphics) {
   int selected = SelectedButton();
-  for (int i = 0; i < NButtons(); ++i) graphics->DrawBitmap(&mBitmap, &mRECTs[i], i == selected ? 2 : 1, &mBlend);
+  const IChannelBlend blend = DrawBlend();
+  for (int i = 0; i < NButtons(); ++i) graphics->DrawBitmap(&mBitmap, &mRECTs[i], i == selected ? 2 : 1, &blend);
   return true;
 }
 
@@ -285,7 +302,8 @@ void IKnobMultiControl::OnMouseWheel(int x, int y, IMouseMod* mod, int d) {
 }
 
 bool IKnobMultiControl::Draw(IGraphics* graphics) {
-  return graphics->DrawBitmap(&mBitmap, &mRECT, frameForValue(mValue, mBitmap.N), &mBlend);
+  const IChannelBlend blend = DrawBlend();
+  return graphics->DrawBitmap(&mBitmap, &mRECT, frameForValue(mValue, mBitmap.N), &blend);
 }
 
 // --- IFaderControl ----------------------------------------------------------------
@@ -350,5 +368,6 @@ void IFaderControl::OnMouseWheel(int x, int y, IMouseMod* mod, int d) {
 
 bool IFaderControl::Draw(IGraphics* graphics) {
   IRECT r = GetHandleRECT(mValue);
-  return graphics->DrawBitmap(&mBitmap, &r, 1, &mBlend);
+  const IChannelBlend blend = DrawBlend();
+  return graphics->DrawBitmap(&mBitmap, &r, 1, &blend);
 }

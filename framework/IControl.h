@@ -2,6 +2,8 @@
 // hiding and graying out, and the built-in control classes.
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,8 @@ class IControl {
   IText* GetText() { return &mText; }
   void SetText(const IText* t) { if (t) mText = *t; }
   IChannelBlend* GetBlend() { return &mBlend; }
+  // The blend a draw uses: the control's own, faded while grayed out.
+  IChannelBlend DrawBlend() const;
 
   // Further parameters that this control shows (besides its own).
   struct AuxParam {
@@ -98,13 +102,15 @@ class IControl {
   IUnitBase* mPlug;
   IRECT mRECT;
   int mParamIdx;
-  double mValue = 0.0;
+  // Values and flags are also set from the MIDI and job threads while the
+  // panel draws on the main thread.
+  std::atomic<double> mValue{0.0};
   double mDefaultValue = -1.0;
   double mClampLo = 0.0, mClampHi = 1.0;
-  bool mDirty = true;
-  bool mRedraw = false;
-  bool mHide = false;
-  bool mGrayed = false;
+  std::atomic<bool> mDirty{true};
+  std::atomic<bool> mRedraw{false};
+  std::atomic<bool> mHide{false};
+  std::atomic<bool> mGrayed{false};
   bool mIgnoreHidden = false;
   bool mDisablePrompt = true;
   int mTextEntryLength = 0;
@@ -119,11 +125,13 @@ class ITextControl : public IControl {
   ITextControl(IUnitBase* plug, IRECT rect, IText* text, const char* str = "");
   // Changes only a different text, then flags the control dirty.
   void SetTextFromPlug(const char* str);
-  const char* GetTextString() const { return mStr.c_str(); }
+  std::string GetTextString() const;
   void ClearTextFromPlug() { SetTextFromPlug(""); }
   bool Draw(IGraphics* graphics) override;
 
  protected:
+  // Status texts are written by the job threads while the panel draws them.
+  mutable std::mutex mStrLock;
   std::string mStr;
 };
 

@@ -56,12 +56,14 @@ void ICustomRadioButtonsControl::OnMouseDownCustom(int x, int y, IMouseMod* mod)
 
 bool ICustomRadioButtonsControl::Draw(IGraphics* graphics) {
     const int selected = SelectedButton();
-    mBlend.mWeight = 1.0f;
+    // This group is drawn at full strength even while grayed out.
+    IChannelBlend blend = mBlend;
+    blend.mWeight = 1.0f;
     for (int i = 0; i < NButtons(); ++i) {
         const int srcX = mBitmap.mFramesAreHorizontal ? 0 : i * mButtonWidth;
         const int srcY = mBitmap.mFramesAreHorizontal ? i * mButtonHeight : 0;
         const int frame = i == selected && mShowSelection ? 2 : 1;
-        graphics->DrawBitmap(&mBitmap, &mRECTs[i], frame, srcX, srcY, &mBlend);
+        graphics->DrawBitmap(&mBitmap, &mRECTs[i], frame, srcX, srcY, &blend);
     }
     return true;
 }

@@ -1,12 +1,15 @@
 #pragma once
 // The records that collect program dumps requested from the instrument (or
 // fed back in by the librarian view) on their way into a librarian slot.
+#include <atomic>
+
 #include "src/PatchLibrarianRecords.h"
 
 // One program into the selected upper slot.
 struct LibraryPatchRequest {
-    int complete = 1;
-    bool active = false;
+    // Armed by the jobs and the panel, read and cleared by the MIDI input.
+    std::atomic<int> complete{1};
+    std::atomic<bool> active{false};
     LibrarianPatch patch;
 
     // Appends a copy of the message to the program. A 297-byte message

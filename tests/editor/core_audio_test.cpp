@@ -196,10 +196,10 @@ TEST_F(CoreHostTime, LatencyLineWhileMessagesGoThroughTheHostBuffer) {
     e.setParameter(kMIDIFilterToDAWBuffer, 1);
     e.setParameter(kAdjustDAWOffset, 0);
     e.render();
-    EXPECT_STREQ(line->GetTextString(), "21ms|1024bfr");  // 1024 samples at 48 kHz
+    EXPECT_EQ(line->GetTextString(), "21ms|1024bfr");  // 1024 samples at 48 kHz
     e.plug->queueDelay = 0;
     e.render();
-    EXPECT_STREQ(line->GetTextString(), "0ms|1024bfr");
+    EXPECT_EQ(line->GetTextString(), "0ms|1024bfr");
 }
 
 }  // namespace

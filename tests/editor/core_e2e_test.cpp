@@ -78,7 +78,7 @@ TEST_F(CoreEndToEnd, AKnobTurnedOnThePanelSendsItsControlChange) {
 
     // No port yet: the panel says so and nothing is sent.
     turn(120, 120, 32);
-    EXPECT_STREQ(status->GetTextString(), "Set MIDI I/O First!");
+    EXPECT_EQ(status->GetTextString(), "Set MIDI I/O First!");
 
     editor->choosePorts(*peer);
     ASSERT_TRUE(plug->midiOutReady);
@@ -89,7 +89,7 @@ TEST_F(CoreEndToEnd, AKnobTurnedOnThePanelSendsItsControlChange) {
     auto got = peer->receive(1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0], (Bytes{0xB3, 74, static_cast<unsigned char>(v)}));
-    EXPECT_STRNE(status->GetTextString(), "Set MIDI I/O First!");
+    EXPECT_NE(status->GetTextString(), "Set MIDI I/O First!");
 
     // The same value again, from the host: nothing goes out.
     editor->setParameter(kFilterCutoff, static_cast<float>(v) + 0.4f);
@@ -142,7 +142,7 @@ TEST_F(CoreEndToEnd, ShortSysExBodiesAreFramedAndWholeMessagesGoUnchanged) {
     editor->setParameter(kDeviceOutSelection, 0);
     EXPECT_FALSE(plug->midiOutReady);
     plug->checksumCheckAndSend(whole, 6);
-    EXPECT_STREQ(status->GetTextString(), "Set MIDI I/O First!");
+    EXPECT_EQ(status->GetTextString(), "Set MIDI I/O First!");
     EXPECT_TRUE(peer->drain(200ms).empty());
 }
 

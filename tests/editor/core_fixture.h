@@ -23,6 +23,12 @@ using Msg = std::array<int, 3>;
 
 class RecordingPlug : public Halvoran {
 public:
+    // The workers may still send through this class: they stop before its
+    // members go, not only in the base's destructor.
+    ~RecordingPlug() override {
+        delete midiManager;
+        midiManager = nullptr;
+    }
     bool SendMidiMsg(IMidiMsg* m) override {
         std::lock_guard<std::mutex> lock(mutex);
         sent.push_back({m->mStatus, m->mData1, m->mData2});

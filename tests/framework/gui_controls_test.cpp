@@ -248,7 +248,7 @@ TEST(GuiControls, TextControlsRedrawOnlyForADifferentText) {
   EXPECT_FALSE(t.IsDirty());
   t.SetTextFromPlug("b");
   EXPECT_TRUE(t.IsDirty());
-  EXPECT_STREQ(t.GetTextString(), "b");
+  EXPECT_EQ(t.GetTextString(), "b");
   EXPECT_STREQ(t.GetText()->mFont, "Consolas");
   EXPECT_EQ(t.GetText()->mSize, 12);
 }

@@ -26,7 +26,7 @@ TEST(GuiLayers, ANewLayerIsHiddenAndNeitherHitNorDrawnUntilShown) {
   p.click(5, 5);
   EXPECT_EQ(c->log, "down up ");  // grayed controls are not hit
   EXPECT_TRUE(c->IsGrayed());
-  EXPECT_FLOAT_EQ(c->GetBlend()->mWeight, 0.25f);
+  EXPECT_FLOAT_EQ(c->DrawBlend().mWeight, 0.25f);
 }
 
 TEST(GuiLayers, HitTestingTriesLayersLastAttachedFirstThenOwnControls) {
