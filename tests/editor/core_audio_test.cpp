@@ -1,6 +1,7 @@
 // The audio callback as the editor's MIDI clock: queued messages at their
 // sample offsets, the one All Notes Off after a reset, the host's tempo and
-// transport; and Reset with its texts.
+// transport; and Reset with its texts on the lines of a panel built from a
+// test panel description.
 #include "core_component.h"
 #include "core_fixture.h"
 
@@ -85,32 +86,6 @@ TEST(CoreAudio, ResetSizesTheQueueForTheBlock) {
     EXPECT_EQ(e.plug->queueDelay, 100);  // set once
 }
 
-TEST(CoreAudio, ResetShowsItsTextsAndLogsUnlessARecallRuns) {
-    BareEditor e;
-    e.plug->setRate(44100);
-    e.plug->Reset();
-    EXPECT_EQ(e.status(), "Brem Halvoran Plug-in");
-    EXPECT_EQ(e.plug->valueTextControl->GetTextString(), std::string("1.0.0"));
-    EXPECT_EQ(e.midiText(), "---");
-    EXPECT_EQ(e.plug->timbreTextControl->GetTextString(), std::string("SINGLE"));
-
-    e.plug->debugLogOn = true;
-    e.plug->debugLogPath = e.dataDir.str() + "log.txt";
-    e.plug->setRate(44100.5);
-    e.plug->Reset();
-    EXPECT_EQ(e.plug->valueTextControl->GetTextString(), std::string(" 04-Feb-2020"));
-    EXPECT_EQ(e.midiText(), "1.0.0");
-    std::string log = e.dataDir.read("log.txt");
-    EXPECT_NE(log.find("\t RESET: Host sample rate 44100.5Hz\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("\t RESET: plug-in 1.0.0\n"), std::string::npos) << log;
-
-    e.plug->setStatusText("busy");
-    e.plug->transferBusy = true;
-    e.plug->Reset();
-    EXPECT_EQ(e.status(), "busy");
-    EXPECT_EQ(e.dataDir.read("log.txt"), log);
-}
-
 TEST(CoreAudio, PendingPanelRefreshesWaitForTheTransfer) {
     BareEditor e;
     e.plug->postSendRefresh = true;
@@ -137,7 +112,47 @@ class CoreHostTime : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(hvtest::JackServer::shared().running()); }
     hvtest::TempDataDir dir;
+    coretest::PanelBundle bundle{dir.path()};
 };
+
+std::string textOf(const ITextControl* c) { return c ? c->GetTextString() : "(no control)"; }
+
+TEST_F(CoreHostTime, ResetPutsItsTextsOnThePanelsLinesAndLogsUnlessARecallRuns) {
+    {
+        EditorInstance e;
+        Halvoran* p = e.plug;
+        ASSERT_NE(p, nullptr);
+        // The lines are the panel's own.
+        EXPECT_EQ(p->statusTextControl, p->firstBoundControl(kControlDisplayName));
+        EXPECT_EQ(p->valueTextControl, p->firstBoundControl(kControlDisplayValue));
+        EXPECT_EQ(p->midiTextControl, p->firstBoundControl(kControlDisplayCC));
+        EXPECT_EQ(p->timbreTextControl, p->firstBoundControl(kControlDisplayTimbre));
+        p->setStatusText("anything");
+        ASSERT_EQ(e.instance.reset(), platform::au::kNoErr);
+        EXPECT_EQ(textOf(p->statusTextControl), "Brem Halvoran Plug-in");
+        EXPECT_EQ(textOf(p->valueTextControl), "1.0.0");
+        EXPECT_EQ(textOf(p->midiTextControl), "---");
+        EXPECT_EQ(textOf(p->timbreTextControl), "SINGLE");
+    }
+
+    dir.write("Halvoran LOG.txt", "");
+    EditorInstance e(512, 44100.5);
+    Halvoran* p = e.plug;
+    ASSERT_TRUE(p->debugLogOn);
+    EXPECT_EQ(textOf(p->valueTextControl), " 04-Feb-2020");
+    EXPECT_EQ(textOf(p->midiTextControl), "1.0.0");
+    const std::string log = dir.read("Halvoran LOG.txt");
+    EXPECT_NE(log.find("\t RESET: Host sample rate 44100.5Hz\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\t RESET: plug-in 1.0.0\n"), std::string::npos) << log;
+
+    // During a recall: no text, no line.
+    p->setStatusText("busy");
+    p->transferBusy = true;
+    e.instance.reset();
+    EXPECT_EQ(textOf(p->statusTextControl), "busy");
+    EXPECT_EQ(dir.read("Halvoran LOG.txt"), log);
+    p->transferBusy = false;
+}
 
 TEST_F(CoreHostTime, HostTempoGoesToTheArpeggiatorOnceAPortIsOpen) {
     dir.write("Halvoran LOG.txt", "");
@@ -189,10 +204,9 @@ TEST_F(CoreHostTime, TransportEdgesStartTheClockJobsButNotThroughTheHostBuffer) 
 
 TEST_F(CoreHostTime, LatencyLineWhileMessagesGoThroughTheHostBuffer) {
     EditorInstance e(1024);
-    IText style;
-    auto* line = new ITextControl(e.plug, IRECT(0, 0, 10, 10), &style, "");
-    e.plug->GetGUI()->AttachControl(line);
-    e.plug->latencyTextControl = line;
+    ITextControl* line = e.plug->latencyTextControl;
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line, e.plug->firstBoundControl(kControlDisplayMIDIOutDelay));
     e.setParameter(kMIDIFilterToDAWBuffer, 1);
     e.setParameter(kAdjustDAWOffset, 0);
     e.render();

@@ -18,6 +18,7 @@
 #include "src/Halvoran.h"
 #include "support/JackServer.h"
 #include "support/MidiReceive.h"
+#include "uiconfig_bundle_fixture.h"
 
 namespace coretest {
 
@@ -35,6 +36,20 @@ inline std::string uniqueClient(const char* stem) {
     static int n = 0;
     return std::string(stem) + std::to_string(++n);
 }
+
+// The editor's bundle: the small panel of data/core_panel.xml and the SysEx
+// lists, enciphered as the build enciphers them, with the images the panel
+// names, in a folder that HALVORAN_BUNDLE names while this lives. An editor
+// made meanwhile builds its panel from it through its own reader.
+struct PanelBundle : hvtest::BundleFolder {
+    explicit PanelBundle(const std::filesystem::path& folder) : BundleFolder(folder) {
+        putPng("Halvoran25.png", 40, 1000);  // knob: 25 frames of 40 x 40
+        putPng("btn-cancel-request.png", 80, 20);
+        putPng("bg-main-leg.png", Halvoran::kGUIWidth, Halvoran::kGUIHeight);
+        putEnciphered("uiconfig.tea", sourceData("core_panel.xml"));
+        putEnciphered("sysex.tea", sourceData("factories_sysex.xml"));
+    }
+};
 
 // The instrument's place: an output the editor reads and an input that
 // records what the editor sends. Made before the editor, whose port lists

@@ -1,11 +1,13 @@
-// The editor end to end, as a host runs it: its panel opened into a headless
-// window, controls turned with the mouse, and what reaches the instrument's
-// place on real JACK ports, byte for byte.
+// The editor end to end, as a host runs it: its panel built from a test panel
+// description and opened into a headless window, controls turned and chosen
+// with the mouse, and what reaches the instrument's place on real JACK ports,
+// byte for byte.
 #include "core_component.h"
 #include "framework/IControl.h"
+#include "platform/appkit/Backend.h"
 #include "platform/appkit/Event.h"
+#include "platform/appkit/HeadlessBackend.h"
 #include "platform/appkit/Window.h"
-#include "raster/RAST_Bitmap.h"
 #include "src/MIDIMessageSender.h"
 #include "src/UIConfigManager.h"
 #include "support/TempDataDir.h"
@@ -33,11 +35,10 @@ protected:
             platform::appkit::Size{plug->GetGUI()->Width(), plug->GetGUI()->Height()}, "editor");
         int w = 0, h = 0;
         ASSERT_NE(plug->OpenView(window->contentView(), &w, &h), nullptr);
-        IText style;
-        status = new ITextControl(plug, IRECT(0, 0, 200, 12), &style, "");
-        plug->GetGUI()->AttachControl(status);
-        plug->uiConfigManager->bindControl(kControlDisplayName, ControlAction::kNone, status);
-        plug->statusTextControl = status;
+        // The panel's own status line.
+        status = plug->statusTextControl;
+        ASSERT_NE(status, nullptr);
+        ASSERT_EQ(plug->firstBoundControl(kControlDisplayName), status);
     }
     void TearDown() override {
         if (editor) plug->CloseView(nullptr);
@@ -46,49 +47,69 @@ protected:
         peer.reset();
     }
 
-    // A knob of 40 x 40 pixels at (x, y), bound as the panel binds it.
-    ControlAction* knob(int paramIdx, int x, int y, int kind) {
-        auto bmp = std::make_unique<RAST_MemBitmap>(40, 40, 4);
-        IBitmap strip(bmp.get(), 40, 40, 1);
-        bitmaps.push_back(std::move(bmp));
-        auto* k = new IKnobMultiControl(plug, x, y, paramIdx, &strip);
-        plug->GetGUI()->AttachControl(k);
-        return plug->uiConfigManager->bindControl(paramIdx, kind, k);
+    // The panel's control of a parameter, with the binding the panel gave it.
+    IControl* control(int paramIdx, int kind) {
+        IControl* c = plug->firstBoundControl(paramIdx);
+        ControlAction* a = plug->GetParam(paramIdx)->GetControlAction();
+        EXPECT_NE(c, nullptr) << paramIdx;
+        EXPECT_TRUE(a && a->kind == kind) << paramIdx;
+        return c;
     }
-    // Presses at (x, y), drags up by dy pixels and lets go.
-    void turn(int x, int y, int dy) {
-        window->sendEvent(Event::mouse(EV::MouseDown, {x, y}));
-        window->sendEvent(Event::mouse(EV::MouseDragged, {x, y - dy}));
-        window->sendEvent(Event::mouse(EV::MouseUp, {x, y - dy}));
+    static platform::appkit::Point centre(IControl* c) {
+        const IRECT& r = c->GetRECTRef();
+        return {(r.L + r.R) / 2, (r.T + r.B) / 2};
     }
+    // Presses on the control, drags up by dy pixels and lets go.
+    void turn(IControl* c, int dy) {
+        const platform::appkit::Point at = centre(c);
+        window->sendEvent(Event::mouse(EV::MouseDown, at));
+        window->sendEvent(Event::mouse(EV::MouseDragged, {at.x, at.y - dy}));
+        window->sendEvent(Event::mouse(EV::MouseUp, {at.x, at.y - dy}));
+    }
+    // Clicks a menu control and chooses the item at index.
+    void choose(IControl* c, int index) {
+        auto* headless = dynamic_cast<platform::appkit::HeadlessBackend*>(&platform::appkit::Application::backend());
+        ASSERT_NE(headless, nullptr);
+        headless->clearRecords();
+        headless->queueMenuChoice({index});
+        window->sendEvent(Event::mouse(EV::MouseDown, centre(c)));
+        window->sendEvent(Event::mouse(EV::MouseUp, centre(c)));
+        ASSERT_EQ(headless->shownMenus().size(), 1u);
+        shownTitles = headless->shownMenus()[0].titles;
+    }
+    std::string midiText() const { return plug->midiTextControl ? plug->midiTextControl->GetTextString() : "?"; }
 
     hvtest::TempDataDir dir;
+    coretest::PanelBundle bundle{dir.path()};
     std::unique_ptr<Peer> peer;
     std::unique_ptr<EditorInstance> editor;
     std::unique_ptr<platform::appkit::Window> window;
-    std::vector<std::unique_ptr<RAST_MemBitmap>> bitmaps;
     Halvoran* plug = nullptr;
     ITextControl* status = nullptr;
+    std::vector<std::string> shownTitles;
 };
 
 TEST_F(CoreEndToEnd, AKnobTurnedOnThePanelSendsItsControlChange) {
-    ControlAction* a = knob(kFilterCutoff, 100, 100, ControlAction::kCC);
-    a->ccNumber = 74;
+    IControl* knob = control(kFilterCutoff, ControlAction::kCC);
+    ASSERT_NE(dynamic_cast<IKnobMultiControl*>(knob), nullptr);
+    EXPECT_EQ(plug->GetParam(kFilterCutoff)->GetControlAction()->ccNumber, 74);
     editor->setParameter(kGlobalMIDICha, 3);
 
     // No port yet: the panel says so and nothing is sent.
-    turn(120, 120, 32);
+    turn(knob, 32);
     EXPECT_EQ(status->GetTextString(), "Set MIDI I/O First!");
 
     editor->choosePorts(*peer);
     ASSERT_TRUE(plug->midiOutReady);
     peer->drain(200ms);
-    turn(120, 120, 32);
+    turn(knob, 32);
     const int v = plug->GetParam(kFilterCutoff)->Int();
     ASSERT_GT(v, 0);
+    EXPECT_EQ(knob->GetValue(), plug->GetParam(kFilterCutoff)->GetNormalized());
     auto got = peer->receive(1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0], (Bytes{0xB3, 74, static_cast<unsigned char>(v)}));
+    EXPECT_EQ(midiText(), "CC|74");
     EXPECT_NE(status->GetTextString(), "Set MIDI I/O First!");
 
     // The same value again, from the host: nothing goes out.
@@ -96,34 +117,39 @@ TEST_F(CoreEndToEnd, AKnobTurnedOnThePanelSendsItsControlChange) {
     EXPECT_TRUE(peer->drain(300ms).empty());
 }
 
-TEST_F(CoreEndToEnd, AnMsbLsbBindingSendsItsThreeMessagesInOrder) {
-    ControlAction* a = knob(kArpType, 300, 100, ControlAction::kMsbLsb);
-    a->ccNumber = 6;
-    a->msbValue = 0;
-    a->lsbValue = 7;
-    plug->GetParam(kArpType)->InitEnum("Arp Type", 0, 6);
+TEST_F(CoreEndToEnd, AnMsbLsbMenuSendsItsThreeMessagesInOrder) {
+    IControl* menu = control(kArpType, ControlAction::kMsbLsb);
     editor->choosePorts(*peer);
     peer->drain(200ms);
-    editor->setParameter(kArpType, 2);
+    choose(menu, 2);
+    EXPECT_EQ(shownTitles, (std::vector<std::string>{"Up", "Down", "Alt1", "Alt2", "Random", "Trigger"}));
+    EXPECT_EQ(plug->GetParam(kArpType)->Int(), 2);
     auto got = peer->receive(3);
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0], (Bytes{0xB0, 99, 0}));
     EXPECT_EQ(got[1], (Bytes{0xB0, 98, 7}));
     EXPECT_EQ(got[2], (Bytes{0xB0, 6, 51}));
+    EXPECT_EQ(midiText(), "MSB/LSB");
+
+    // Chosen again: nothing.
+    choose(menu, 2);
+    EXPECT_TRUE(peer->drain(300ms).empty());
 }
 
 TEST_F(CoreEndToEnd, ASysExBoundControlSendsTheWholeProgram) {
-    knob(kSeq1Step3, 500, 100, ControlAction::kSysEx);
+    IControl* knob = control(kSeq1Step3, ControlAction::kSysEx);
     editor->setParameter(kGlobalMIDICha, 15);
     plug->deviceByte = 0x30 + 15;
     editor->choosePorts(*peer);
     peer->drain(200ms);
-    turn(520, 120, 20);
+    turn(knob, 20);
+    ASSERT_GT(plug->GetParam(kSeq1Step3)->Int(), 0);
     auto got = peer->receive(1);
     ASSERT_EQ(got.size(), 1u);
     ASSERT_EQ(got[0].size(), 297u);
     EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 6), (Bytes{0xF0, 0x42, 0x3F, 0x58, 0x40, 0x00}));
     EXPECT_EQ(got[0].back(), 0xF7);
+    EXPECT_TRUE(plug->postSendRefresh);
 }
 
 TEST_F(CoreEndToEnd, ShortSysExBodiesAreFramedAndWholeMessagesGoUnchanged) {

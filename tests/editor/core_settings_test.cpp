@@ -95,6 +95,7 @@ TEST(CoreSettings, AMissingFileIsWrittenWithTheDefaultsAtStart) {
 TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
     hvtest::JackServer::shared();
     hvtest::TempDataDir dir;
+    coretest::PanelBundle bundle(dir.path());
     {
         coretest::EditorInstance e;
         EXPECT_FALSE(e.plug->debugLogOn);
@@ -106,28 +107,37 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
     EXPECT_EQ(e.plug->debugLogPath, dir.str() + "Halvoran LOG.txt");
     const std::string log = dir.read("Halvoran LOG.txt");
     EXPECT_EQ(log.find("old line"), std::string::npos);
-    // Start-up writes its lines in order, each stamped.
+    // Start-up writes its lines in order, each stamped: the librarian, the
+    // panel build, then the host's reset.
     std::regex stamped(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t .*)");
     std::vector<std::string> lines;
     size_t at = 0;
     for (size_t nl; (nl = log.find('\n', at)) != std::string::npos; at = nl + 1) lines.push_back(log.substr(at, nl - at));
-    ASSERT_GE(lines.size(), 4u);
     for (const std::string& l : lines) EXPECT_TRUE(std::regex_match(l, stamped)) << l;
-    auto indexOf = [&](const std::string& text) {
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
-        return -1;
+    // Each expected line, found after the one before it.
+    const std::vector<std::string> expected = {
+        "PATCH MANAGER INITIALIZED...",
+        "PATCH LIBRARIAN INITIALIZED...",
+        "PATCH LIBRARIAN COMPLETED LOADING SINGLES...",
+        "CONFIG READER: Started to read SysEx Data...",
+        "CONFIG READER: Completed reading SysEx data!",
+        "CONFIG READER: Started to read image resources...",
+        "CONFIG READER: Completed!",
+        "CONFIG READER: Started to initialize parameters...",
+        "CONFIG READER: Completed!",
+        "RESET: Host sample rate 48000Hz",
+        "RESET: plug-in 1.0.0",
     };
-    int manager = indexOf("\t PATCH MANAGER INITIALIZED...");
-    int librarian = indexOf("\t PATCH LIBRARIAN INITIALIZED...");
-    int loaded = indexOf("\t PATCH LIBRARIAN COMPLETED LOADING SINGLES...");
-    int reset = indexOf("\t RESET: Host sample rate 48000Hz");
-    int version = indexOf("\t RESET: plug-in 1.0.0");
-    EXPECT_GE(manager, 0);
-    EXPECT_GT(librarian, manager);
-    EXPECT_GT(loaded, librarian);
-    EXPECT_GT(reset, loaded);
-    EXPECT_EQ(version, reset + 1);
+    size_t next = 0;
+    for (const std::string& want : expected) {
+        while (next < lines.size() && lines[next].substr(lines[next].find("\t ") + 2) != want) ++next;
+        ASSERT_LT(next, lines.size()) << "missing or out of order: " << want << "\n" << log;
+        ++next;
+    }
+    // The test panel is whole: nothing it names is missing.
+    EXPECT_EQ(log.find("MISSING"), std::string::npos) << log;
+    EXPECT_EQ(log.find("NOT FOUND"), std::string::npos) << log;
+    EXPECT_EQ(log.find("panel left empty"), std::string::npos) << log;
 }
 
 }  // namespace

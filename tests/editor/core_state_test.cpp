@@ -255,6 +255,7 @@ class CoreRecall : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(hvtest::JackServer::shared().running()); }
     hvtest::TempDataDir dir;
+    coretest::PanelBundle bundle{dir.path()};
 };
 
 TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
@@ -291,6 +292,12 @@ TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
     for (int i = 0; i < 407; ++i) EXPECT_EQ(b.plug->GetParam(i)->Value(), values[i]) << i;
     EXPECT_EQ(b.plug->GetParam(kTimbreSelect)->Value(), 1);
     EXPECT_EQ(b.plug->GetParam(kMainTab)->Value(), 2);
+    // The panel's port menu and status line follow.
+    IControl* inMenu = b.plug->firstBoundControl(kDeviceInSelection);
+    ASSERT_NE(inMenu, nullptr);
+    EXPECT_EQ(inMenu->GetValue(), b.plug->GetParam(kDeviceInSelection)->GetNormalized());
+    ASSERT_NE(b.plug->statusTextControl, nullptr);
+    EXPECT_EQ(b.plug->statusTextControl->GetTextString(), "Project Data Recalled");
 
     // The recall pushes the program to the instrument and holds incoming MIDI
     // back until that is done.

@@ -11,6 +11,7 @@
 #include <png.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -20,34 +21,30 @@
 
 namespace hvtest {
 
-struct BundleManager : LoggedManager {
-    std::unique_ptr<IGraphics> graphics;
+// HALVORAN_BUNDLE names root while this lives; what it named before comes back.
+struct BundleFolder {
+    std::filesystem::path root;
     std::string previousBundle;
     bool hadBundle = false;
 
-    explicit BundleManager(double scale = 1.0) {
+    explicit BundleFolder(std::filesystem::path folder) : root(std::move(folder)) {
         if (const char* old = std::getenv("HALVORAN_BUNDLE")) {
             previousBundle = old;
             hadBundle = true;
         }
-        setenv("HALVORAN_BUNDLE", dir.path().c_str(), 1);
-        std::filesystem::create_directories(dir.path() / "resources");
-        graphics.reset(MakeGraphics(&plug, 1200, 800, 25, scale));
-        manager.graphics = graphics.get();
-        manager.scale = scale;
+        setenv("HALVORAN_BUNDLE", root.c_str(), 1);
+        std::filesystem::create_directories(root / "resources");
     }
-
-    ~BundleManager() {
-        // The bitmap cache outlives the panel: take out what this test put in.
-        manager.ClearImageCache();
-        graphics.reset();
+    ~BundleFolder() {
         if (hadBundle)
             setenv("HALVORAN_BUNDLE", previousBundle.c_str(), 1);
         else
             unsetenv("HALVORAN_BUNDLE");
     }
+    BundleFolder(const BundleFolder&) = delete;
+    BundleFolder& operator=(const BundleFolder&) = delete;
 
-    std::filesystem::path resource(const std::string& name) const { return dir.path() / "resources" / name; }
+    std::filesystem::path resource(const std::string& name) const { return root / "resources" / name; }
 
     // Writes bytes as the bundle resource name.
     void putResource(const std::string& name, const std::string& bytes) const {
@@ -77,6 +74,22 @@ struct BundleManager : LoggedManager {
         image.format = PNG_FORMAT_RGBA;
         if (!png_image_write_to_file(&image, resource(name).c_str(), 0, pixels.data(), 0, nullptr))
             throw std::runtime_error("cannot write " + name);
+    }
+};
+
+struct BundleManager : LoggedManager, BundleFolder {
+    std::unique_ptr<IGraphics> graphics;
+
+    explicit BundleManager(double scale = 1.0) : BundleFolder(dir.path()) {
+        graphics.reset(MakeGraphics(&plug, 1200, 800, 25, scale));
+        manager.graphics = graphics.get();
+        manager.scale = scale;
+    }
+
+    ~BundleManager() {
+        // The bitmap cache outlives the panel: take out what this test put in.
+        manager.ClearImageCache();
+        graphics.reset();
     }
 };
 
