@@ -21,3 +21,9 @@ struct HDC__;
 typedef HDC__* HDC;
 struct HGDIOBJ__;
 typedef HGDIOBJ__* HGDIOBJ;
+
+namespace platform::appkit {
+class Responder;
+}  // namespace platform::appkit
+// A window handle: a platform view or window.
+typedef platform::appkit::Responder* HWND;

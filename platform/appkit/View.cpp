@@ -61,6 +61,25 @@ void View::setHidden(bool h) {
   if (superview_) superview_->setNeedsDisplayInRect(frame_);
 }
 
+bool View::canDraw() const {
+  if (!window_ || window_->isClosed()) return false;
+  for (const View* v = this; v; v = v->superview_)
+    if (v->hidden_) return false;
+  return true;
+}
+
+Rect View::visibleRect() const {
+  // Each superview cuts the view to its own bounds.
+  Rect r = bounds();
+  Point at{0, 0};  // this view's origin in the coordinates of v
+  for (const View* v = this; v->superview_; v = v->superview_) {
+    at.x += v->frame_.x;
+    at.y += v->frame_.y;
+    r = r.intersection(v->superview_->bounds().offset(-at.x, -at.y));
+  }
+  return r;
+}
+
 Point View::convertToWindow(Point p) const {
   for (const View* v = this; v; v = v->superview_) {
     p.x += v->frame_.x;

@@ -10,12 +10,13 @@
 #include "platform/appkit/Canvas.h"
 #include "platform/appkit/Event.h"
 #include "platform/appkit/Geometry.h"
+#include "platform/appkit/Responder.h"
 
 namespace platform::appkit {
 
 class Window;
 
-class View {
+class View : public Responder {
  public:
   explicit View(Rect frame = {});
   virtual ~View();
@@ -36,6 +37,12 @@ class View {
 
   bool isHidden() const { return hidden_; }
   void setHidden(bool h);
+  // Drawing into it can show: it is in a window that is not closed, and
+  // neither it nor a view above it is hidden.
+  bool canDraw() const;
+  // The part of its bounds that its superviews do not cut off (view
+  // coordinates; empty when nothing shows).
+  Rect visibleRect() const;
 
   // Window coordinates <-> this view's coordinates.
   Point convertFromWindow(Point p) const;

@@ -134,6 +134,11 @@ void Window::displayAll() {
   }
 }
 
+void Window::flushRect(const Rect& r) {
+  Rect area = r.intersection({0, 0, size_.width, size_.height});
+  if (!area.isEmpty() && peer_ && visible_) peer_->present(area);
+}
+
 uint32_t Window::pixelAt(int x, int y) const {
   if (x < 0 || y < 0 || x >= size_.width || y >= size_.height) return 0;
   return pixels_[static_cast<size_t>(y) * size_.width + x];

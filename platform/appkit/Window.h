@@ -12,13 +12,14 @@
 
 #include "platform/appkit/Event.h"
 #include "platform/appkit/Geometry.h"
+#include "platform/appkit/Responder.h"
 #include "platform/appkit/View.h"
 
 namespace platform::appkit {
 
 class WindowPeer;
 
-class Window {
+class Window : public Responder {
  public:
   Window(Size contentSize, std::string title);
   ~Window();
@@ -53,6 +54,10 @@ class Window {
   // The backing store, 0x00RRGGBB words, row after row.
   const std::vector<uint32_t>& pixels() const { return pixels_; }
   uint32_t pixelAt(int x, int y) const;
+  // For drawing straight into the backing store outside display(); the
+  // drawer then hands the changed area on with flushRect.
+  uint32_t* backingStore() { return pixels_.data(); }
+  void flushRect(const Rect& r);  // window coordinates
 
   // A view is being destroyed: forget it wherever the window remembers it.
   void forgetView(View* v);
