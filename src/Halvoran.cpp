@@ -473,6 +473,9 @@ void Halvoran::sendPartDataBackToHardware(int) {
 // ---- Librarian and progress
 
 void Halvoran::DisplayProcessingIndicator(bool show) {
+    // The jobs call this from their threads; the panel's controls it shows and
+    // hides are the ones a host call (a project recall) may be setting.
+    BASE_MutexLock lock(GetMutex());
     transferBusy = false;
     if (show) {
         hideLayer(PanelLayers::kProgressOverlay, false);
