@@ -33,7 +33,7 @@ void silentJackErrors(const char*) {}
 
 JackServer& JackServer::shared() {
     static std::unique_ptr<JackServer> server = [] {
-        auto s = std::make_unique<JackServer>("hvtest-" + std::to_string(getpid()));
+        auto s = std::make_unique<JackServer>("hvtest");
         s->start();
         return s;
     }();
@@ -41,7 +41,7 @@ JackServer& JackServer::shared() {
     return *server;
 }
 
-JackServer::JackServer(std::string name) : name_(std::move(name)) {}
+JackServer::JackServer(std::string stem) : stem_(std::move(stem)), name_(stem_ + "-0") {}
 
 JackServer::~JackServer() { stop(); }
 
@@ -50,9 +50,18 @@ bool JackServer::start() {
     // first tries away: the server exits (JACK allows only a few servers per
     // user, and other test programs may hold every place) or is slow to
     // answer. Try again until a place frees up.
+    //
+    // JACK keeps a machine-wide table of a few server names and frees the
+    // place of a server that died without leaving (killed, crashed) only when
+    // a server of the same name starts. So the names come from a small fixed
+    // set: a name taken by a live server fails at once and the next is tried,
+    // and a place that a dead server held is taken back.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     for (int attempt = 0; std::chrono::steady_clock::now() < deadline; ++attempt) {
-        if (startOnce(std::chrono::seconds(20))) return true;
+        for (int slot = 0; slot < kNameSlots; ++slot) {
+            name_ = stem_ + "-" + std::to_string(slot);
+            if (startOnce(std::chrono::seconds(20))) return true;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(500 * std::min(attempt + 1, 4)));
     }
     return false;
@@ -60,12 +69,13 @@ bool JackServer::start() {
 
 bool JackServer::startOnce(std::chrono::seconds patience) {
     if (running()) return true;
+    jack_set_error_function(silentJackErrors);
+    jack_set_info_function(silentJackErrors);
+    if (serverAnswers(name_)) return false;  // another test program's server
     // Our clients must reach this server and never start one of their own.
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("HALVORAN_MIDI_API", "jack", 1);
-    jack_set_error_function(silentJackErrors);
-    jack_set_info_function(silentJackErrors);
 
     pid_t parent = getpid();
     pid_t pid = fork();
@@ -94,7 +104,13 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
             pid_ = -1;
             return false;
         }
-        if (serverAnswers(name_)) return true;
+        if (serverAnswers(name_)) {
+            // Ours, unless ours has gone meanwhile: then another program's
+            // server took the name first and is the one answering.
+            if (waitpid(pid_, &st, WNOHANG) != pid_) return true;
+            pid_ = -1;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     stop();
@@ -103,8 +119,10 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
 
 void JackServer::stop() {
     if (pid_ <= 0) return;
+    // A server killed outright keeps its place in JACK's table of servers:
+    // give it time to leave by itself.
     kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 500; ++i) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
             return;

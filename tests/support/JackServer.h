@@ -14,7 +14,9 @@ public:
     // not start.
     static JackServer& shared();
 
-    explicit JackServer(std::string name);
+    // Its name is the stem with a number from 0 to kNameSlots - 1, the first
+    // under which a server starts.
+    explicit JackServer(std::string stem);
     ~JackServer();
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
@@ -29,6 +31,8 @@ public:
 private:
     bool startOnce(std::chrono::seconds patience);
 
+    static constexpr int kNameSlots = 8;  // as many as JACK has places for servers
+    std::string stem_;
     std::string name_;
     pid_t pid_ = -1;
 };
