@@ -234,10 +234,10 @@ TEST(LibViewMainMenu, ImportRefreshFolderAndAbout) {
     // The last bank's name display stands at its top value; choosing the
     // middle bank, whose plain index is that value, still shows its name.
     p.tick();
-    EXPECT_STREQ(p.upperDisplay->GetTextString(), "Beta.syx");
+    EXPECT_EQ(p.upperDisplay->GetTextString(), "Beta.syx");
     chooseBank(p, kUpper, {1});
     p.tick();
-    EXPECT_STREQ(p.upperDisplay->GetTextString(), "Alpha.syx");
+    EXPECT_EQ(p.upperDisplay->GetTextString(), "Alpha.syx");
 
     chooseMainMenu(p, {13});
     ASSERT_EQ(p.backend->openedURLs().size(), 1u);
@@ -267,7 +267,7 @@ TEST(LibViewChooser, BanksInPatchesAloneMakeAFlatListAndAChoiceShowsTheBank) {
     EXPECT_EQ(p.text(kLower, 5), "Alpha 005") << "the other pane stays";
     EXPECT_EQ(checks(upper), (std::vector<std::pair<std::string, std::string>>{{"Patches", "Beta.syx"}}));
     p.tick();
-    EXPECT_STREQ(p.upperDisplay->GetTextString(), "Beta.syx");
+    EXPECT_EQ(p.upperDisplay->GetTextString(), "Beta.syx");
 
     // The lower chooser selects the lower pane's bank.
     chooseBank(p, kLower, {1});
@@ -288,7 +288,7 @@ TEST(LibViewChooser, BanksInPatchesAloneMakeAFlatListAndAChoiceShowsTheBank) {
     // index equals the display's last value.
     chooseBank(p, kUpper, {0});
     p.tick();
-    EXPECT_STREQ(p.upperDisplay->GetTextString(), "Alpha.syx");
+    EXPECT_EQ(p.upperDisplay->GetTextString(), "Alpha.syx");
 }
 
 TEST(LibViewChooser, FoldersBecomeSubmenusTwoLevelsDeep) {
@@ -402,7 +402,7 @@ TEST(LibViewSearch, ResultBanksFillTheLowerPaneAndItsOwnChooser) {
     EXPECT_EQ(p.librarian->selectedBankLower, 0);
     EXPECT_EQ(p.text(kLower, 0), "Pad 000");
     p.tick();
-    EXPECT_STREQ(p.lowerDisplay->GetTextString(), "Search Results 1");
+    EXPECT_EQ(p.lowerDisplay->GetTextString(), "Search Results 1");
     RightSearchPopupMenu* results = e->searchChooser;
     EXPECT_EQ(titles(results->mainMenu), (std::vector<std::string>{"Search Results 1", "Search Results 2",
                                                                    "Search Results 3", "Search Results 4",
@@ -416,7 +416,7 @@ TEST(LibViewSearch, ResultBanksFillTheLowerPaneAndItsOwnChooser) {
     EXPECT_EQ(checks(results), (std::vector<std::pair<std::string, std::string>>{{"Patches", "Search Results 4"}}));
     EXPECT_EQ(p.text(kLower, 0), p.librarian->searchBankFiles[3]->patches[0].name);
     p.tick();
-    EXPECT_STREQ(p.lowerDisplay->GetTextString(), "Search Results 4");
+    EXPECT_EQ(p.lowerDisplay->GetTextString(), "Search Results 4");
     // The result chooser picks among the results.
     chooseBank(p, kLower, {1});
     EXPECT_EQ(p.librarian->selectedBankLower, 1);
@@ -437,7 +437,7 @@ TEST(LibViewSearch, AFailedSearchOrARescanGivesTheLowerPaneItsBanksBack) {
     ASSERT_TRUE(e->searchResultsShown);
     EXPECT_EQ(p.text(kLower, 0), "Beta 010");
     p.tick();
-    EXPECT_STREQ(p.lowerDisplay->GetTextString(), "Search Results 1");
+    EXPECT_EQ(p.lowerDisplay->GetTextString(), "Search Results 1");
     // A rescan takes the results: the banks and their chooser come back.
     chooseMainMenu(p, {11});
     EXPECT_FALSE(e->searchResultsShown);
@@ -449,7 +449,7 @@ TEST(LibViewSearch, AFailedSearchOrARescanGivesTheLowerPaneItsBanksBack) {
     e->OnParamChange(kPatchSearchString);
     ASSERT_TRUE(e->searchResultsShown);
     p.tick();
-    EXPECT_STREQ(p.lowerDisplay->GetTextString(), "Search Results 1");
+    EXPECT_EQ(p.lowerDisplay->GetTextString(), "Search Results 1");
     // Nothing found: the old results went, the banks come back.
     search->SetDisplayText(0, "beta");
     e->OnParamChange(kPatchSearchString);
@@ -458,7 +458,7 @@ TEST(LibViewSearch, AFailedSearchOrARescanGivesTheLowerPaneItsBanksBack) {
     EXPECT_TRUE(e->getLayer(PanelLayers::kRightPatchPopupMenu)->IsVisible());
     EXPECT_EQ(p.text(kLower, 0), "Alpha 000");
     p.tick();
-    EXPECT_STREQ(p.lowerDisplay->GetTextString(), "Alpha.syx");
+    EXPECT_EQ(p.lowerDisplay->GetTextString(), "Alpha.syx");
 }
 
 }  // namespace
