@@ -78,10 +78,16 @@ void Halvoran::buildLibrarianMenus() {
         return IRECT(static_cast<int>(l * s), static_cast<int>(t * s), static_cast<int>(r * s),
                      static_cast<int>(b * s));
     };
-    auto onOwnLayer = [this](IControl* control, int id, const char* name) {
+    // Inside the librarian page, so that the pages and windows that open
+    // over it (settings, About, the progress overlay) take their own clicks.
+    ControlLayer* page = getLayer(PanelLayers::kPageNames[PanelLayers::kTabLibrarian]);
+    auto onOwnLayer = [this, page](IControl* control, int id, const char* name) {
         auto* layer = new ControlLayer(id, name);
         layer->AddControl(control);
-        graphics->AttachLayer(layer);
+        if (page)
+            page->AddSubLayer(layer);
+        else
+            graphics->AttachLayer(layer);
         if (uiConfigManager) uiConfigManager->layers[name] = layer;
         layer->Hide(true);
     };

@@ -122,10 +122,20 @@ TEST_F(LibViewEditor, ThePageShowsBothBanksAndItsMenusWork) {
     tick();
     EXPECT_GT(letters(kUpper, 10), 5);
 
-    // The main menu's About window.
+    // The main menu's About window; over the page it takes its own clicks,
+    // the bank menus under it stay shut.
     backend->queueMenuChoice({14});
     click(900, 49);
     EXPECT_TRUE(shown(PanelLayers::kAboutWindow));
+    const size_t menus = backend->shownMenus().size();
+    click(600, 350);
+    EXPECT_EQ(backend->shownMenus().size(), menus);
+    // Another page: the librarian's menus go with it.
+    click(320, 16);
+    EXPECT_NE(plug->GetParam(kMainTab)->Int(), 0);
+    click(900, 49);
+    click(600, 47);
+    EXPECT_EQ(backend->shownMenus().size(), menus);
 }
 
 }  // namespace

@@ -134,10 +134,9 @@ public:
         p->librarianView = view;
         graphics->AttachLayer(page);
         graphics->AttachLayer(about);
-        p->buildLibrarianMenus();
-
         page->Hide(false);
         rename->Hide(true);
+        p->buildLibrarianMenus();
         for (const char* shown : {PanelLayers::kLeftPatchPopupMenu, PanelLayers::kRightPatchPopupMenu,
                                   PanelLayers::kBankEditMenu})
             p->hideLayer(shown, false);
