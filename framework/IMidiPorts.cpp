@@ -178,8 +178,15 @@ void IMidiPorts::closeAll() {
         std::lock_guard<std::mutex> lock(mInMutex);
         in = std::move(mIn);
     }
+    const bool hadIn = in != nullptr;
     in.reset();
     std::lock_guard<std::mutex> lock(mOutMutex);
+    // JACK tells every client of the input's departure on the client's own
+    // notification thread, which walks the client's port list unguarded: the
+    // output port unregistered during that walk is read after it is freed.
+    // Let those notifications pass first.
+    if (hadIn && mOut && mOut->getCurrentApi() == RtMidi::UNIX_JACK && mOut->isPortOpen())
+        std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
     mOut.reset();
 }
 

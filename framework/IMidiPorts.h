@@ -44,6 +44,7 @@ public:
 private:
     static constexpr int kListAttempts = 3;
     static constexpr int kListRetryMs = 40;
+    static constexpr int kJackSettleMs = 100;  // for the server's notifications to pass
 
     static void inputCallback(double, std::vector<unsigned char>* message, void* user);
     template <class Midi>

@@ -64,6 +64,7 @@ struct Peer {
         in.ignoreTypes(false, false, false);
         in.openVirtualPort("in");
     }
+    ~Peer() { hvtest::closeMidiPorts({&in, &out}); }
     std::string outName() const { return hvtest::jackPortName(outClient, "out"); }
     std::string inName() const { return hvtest::jackPortName(inClient, "in"); }
     std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 10s) {

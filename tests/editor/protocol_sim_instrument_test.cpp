@@ -41,6 +41,13 @@ protected:
         ASSERT_TRUE(sim->waitConnected());
     }
 
+    void TearDown() override {
+        hvtest::closeMidiPorts({in.get(), out.get()});
+        in.reset();
+        out.reset();
+        sim.reset();
+    }
+
     void send(const Bytes& m) {
         std::vector<unsigned char> v(m.begin(), m.end());
         out->sendMessage(&v);

@@ -88,6 +88,7 @@ struct Peer {
         in.ignoreTypes(false, false, false);
         in.openVirtualPort("in");
     }
+    ~Peer() { hvtest::closeMidiPorts({&in, &out}); }
     std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 3s) {
         return hvtest::receiveMidi(in, count, limit);
     }
@@ -143,6 +144,7 @@ TEST_F(MidiPorts, ListsStartWithSelectMidiDeviceAndStayTheSameObject) {
     std::this_thread::sleep_for(50ms);
     size_t before = ins.size();
     EXPECT_EQ(plug->getExternalMIDIInNames().size(), before);
+    hvtest::closeMidiPorts({&late});
 }
 
 TEST_F(MidiPorts, OpenByNameLeavesTheListIndexAndUnknownNamesLeaveNone) {

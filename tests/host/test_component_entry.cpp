@@ -288,6 +288,7 @@ TEST_F(ComponentEntry, MidiFromThePortReachesTheUnitAndTransportEdgesGoOut) {
     render(*inst, transport, 1);
     EXPECT_TRUE(hvtest::receiveMidi(instIn, 1, 100ms).empty());
     EXPECT_EQ(inst->close(), kNoErr);
+    hvtest::closeMidiPorts({&instIn, &instOut});
 }
 
 }  // namespace

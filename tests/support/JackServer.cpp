@@ -1,6 +1,7 @@
 #include "support/JackServer.h"
 
 #include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -132,6 +133,16 @@ void JackServer::stop() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+}
+
+void settleJackGraph() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+
+void closeMidiPorts(std::initializer_list<RtMidi*> parties) {
+    for (RtMidi* p : parties) {
+        if (!p) continue;
+        settleJackGraph();
+        p->closePort();
+    }
 }
 
 std::string jackPortName(const std::string& client, const std::string& port) { return client + ":" + port; }

@@ -2,8 +2,11 @@
 // A private JACK server on the dummy driver, so tests move MIDI through real
 // ports without touching the machine's sound system.
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <sys/types.h>
+
+class RtMidi;
 
 namespace hvtest {
 
@@ -36,6 +39,15 @@ private:
     std::string name_;
     pid_t pid_ = -1;
 };
+
+// Waits until the server's notifications about recent graph changes have
+// reached every client. JACK's client library walks its own port list in its
+// notification thread without a lock, so a port unregistered meanwhile is
+// read after it is freed: test parties call this before their ports go.
+void settleJackGraph();
+
+// Closes each party's port, letting the graph settle before each one.
+void closeMidiPorts(std::initializer_list<RtMidi*> parties);
 
 // Port names as the JACK backend lists them: "client:port".
 std::string jackPortName(const std::string& client, const std::string& port);

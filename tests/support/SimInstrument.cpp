@@ -1,4 +1,5 @@
 #include "support/SimInstrument.h"
+#include "support/JackServer.h"
 
 #include <jack/jack.h>
 #include <unistd.h>
@@ -82,6 +83,7 @@ SimInstrument::~SimInstrument() {
     arrived_.notify_all();
     if (worker_.joinable()) worker_.join();
     in_->cancelCallback();
+    closeMidiPorts({in_.get(), out_.get()});
     in_.reset();
     out_.reset();
     if (jack_) {
