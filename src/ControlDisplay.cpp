@@ -59,6 +59,9 @@ constexpr ListOf kLists[] = {
     {kEQHiFreq, false, "eqHiFrequency"},
     {kCommonMode, false, "commonModeList"},
     {kOsc1DWGSWave, true, "osc1DWGSWave"},
+    // The knob's value is the tempo less 20: the tempo itself is what the
+    // instrument's own display shows.
+    {kArpTempo, false, "tempoValues"},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // check, the value maps, the MSB/LSB order, the echo guard and the program
 // send of SysEx-bound controls.
 #include "core_fixture.h"
+#include "src/ControlDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,27 @@ TEST(CoreDispatch, SysExBoundControlStartsTheProgramJobUnlessOneRuns) {
     turn(e, kSeq1Step1, 6);
     EXPECT_TRUE(e.plug->postSendRefresh);
     EXPECT_EQ(a->lastSentValue, 6.0);
+}
+
+// The value line names a listed value by its text, the arpeggiator tempo in
+// beats per minute, and anything else (or a value past its list) as a number.
+TEST(CoreDispatch, ValueLineShowsListTextsTempoAndPlainNumbers) {
+    BareEditor e;
+    auto& lists = e.plug->uiConfigManager->valueLists;
+    lists["filterType"] = {"24LPF", "12LPF", "12BPF", "12HPF"};
+    for (int i = 0; i <= 280; ++i) lists["tempoValues"].push_back(std::to_string(20 + i));
+    auto shown = [&] { return std::string(e.plug->valueTextControl->GetTextString()); };
+
+    ControlDisplay::controlDisplay(e.plug.get(), kFilterType + 1, 2);  // the second timbre's copy
+    EXPECT_EQ(shown(), "12BPF");
+    ControlDisplay::controlDisplay(e.plug.get(), kArpTempo, 100);
+    EXPECT_EQ(shown(), "120");
+    ControlDisplay::controlDisplay(e.plug.get(), kArpTempo, 280);
+    EXPECT_EQ(shown(), "300");
+    lists["filterType"].resize(2);
+    ControlDisplay::controlDisplay(e.plug.get(), kFilterType, 3);
+    EXPECT_EQ(shown(), e.plug->GetParam(kFilterType)->GetDisplayForHost(3));
+    EXPECT_FALSE(shown().empty());
 }
 
 }  // namespace
