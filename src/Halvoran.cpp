@@ -171,6 +171,11 @@ void Halvoran::buildPanel() {
     graphics->AttachLayer(cancelLayer);
     uiConfigManager->layers[PanelLayers::kProgressOverlay] = progressLayer;
     uiConfigManager->layers[PanelLayers::kCancelRequestLayer] = cancelLayer;
+    // The veil spans the panel: while a transfer runs only the cancel button
+    // above it takes clicks, and hiding it repaints all it covered.
+    IBitmap veil = uiConfigManager->getImageByName(graphics, "PROGRESS_INDICATOR_ID");
+    progressLayer->AddControl(new IBitmapControl(this, 0, 0, -1, &veil));
+    progressLayer->setIgnoreHiddenWhenUpdatingScreen(true);
     uiConfigManager->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 860, 340,
                                                 "BUTTON_LIB_CANCEL_ID", 0, progressLayer, "Global");
     uiConfigManager->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 1150, 122,

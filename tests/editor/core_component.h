@@ -46,6 +46,7 @@ struct PanelBundle : hvtest::BundleFolder {
         putPng("Halvoran25.png", 40, 1000);  // knob: 25 frames of 40 x 40
         putPng("btn-cancel-request.png", 80, 20);
         putPng("bg-main-leg.png", Halvoran::kGUIWidth, Halvoran::kGUIHeight);
+        putPng("overlayer.png", Halvoran::kGUIWidth, Halvoran::kGUIHeight);
         putEnciphered("uiconfig.tea", sourceData("core_panel.xml"));
         putEnciphered("sysex.tea", sourceData("factories_sysex.xml"));
     }

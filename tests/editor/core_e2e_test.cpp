@@ -8,6 +8,7 @@
 #include "platform/appkit/Event.h"
 #include "platform/appkit/HeadlessBackend.h"
 #include "platform/appkit/Window.h"
+#include "src/MIDIMessageManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/UIConfigManager.h"
 #include "support/TempDataDir.h"
@@ -207,6 +208,30 @@ TEST_F(CoreEndToEnd, ClosingWhileTheInstrumentSendsIsSafe) {
     editor.reset();  // closes the input before anything it reaches goes
     stop = true;
     flood.join();
+}
+
+// While a transfer runs the veil covers the panel: a knob under it does not
+// move, the cancel button on it does its work, and once the veil is gone the
+// panel answers again.
+TEST_F(CoreEndToEnd, TheProgressVeilLetsOnlyTheCancelButtonThrough) {
+    IControl* knob = control(kFilterCutoff, ControlAction::kCC);
+    const double before = plug->GetParam(kFilterCutoff)->Value();
+    plug->DisplayProcessingIndicator(true);
+    turn(knob, 32);
+    EXPECT_EQ(plug->GetParam(kFilterCutoff)->Value(), before);
+
+    IControl* cancel = plug->firstBoundControl(kCancelDataRequest);
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->GetRECTRef().L, 860);
+    plug->midiManager->sender->cancelRequested = false;
+    window->sendEvent(Event::mouse(EV::MouseDown, centre(cancel)));
+    window->sendEvent(Event::mouse(EV::MouseUp, centre(cancel)));
+    EXPECT_TRUE(plug->midiManager->sender->cancelRequested);
+    plug->midiManager->sender->cancelRequested = false;
+
+    plug->DisplayProcessingIndicator(false);
+    turn(knob, 32);
+    EXPECT_GT(plug->GetParam(kFilterCutoff)->Value(), before);
 }
 
 }  // namespace
