@@ -31,10 +31,10 @@ bool toInt(const std::string& s, long lo, long hi, long* out) {
     return true;
 }
 
-bool parseEvent(const std::string& spec, TimedEvent* ev) {
-    size_t colon = spec.find(':');
-    if (colon == std::string::npos || !toDouble(spec.substr(0, colon), &ev->at) || ev->at < 0) return false;
-    std::string what = spec.substr(colon + 1);
+bool parseEvent(const std::string& text, TimedEvent* ev) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos || !toDouble(text.substr(0, colon), &ev->at) || ev->at < 0) return false;
+    std::string what = text.substr(colon + 1);
     if (what == "play") {
         ev->kind = TimedEvent::kPlay;
     } else if (what == "stop") {

@@ -19,7 +19,7 @@ namespace {
 using pngtest::Chunk;
 
 std::vector<uint8_t> Sample(bool interlace, int colorType) {
-  pngtest::Spec s;
+  pngtest::PngShape s;
   s.width = 23, s.height = 17, s.colorType = colorType, s.interlace = interlace;
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     for (int i = 0; i < 16; ++i) s.palette.push_back(png_color{(png_byte)(i * 16), (png_byte)(255 - i), 7});

@@ -14,7 +14,7 @@
 #include "tests/raster/png_test_util.h"
 
 namespace fs = std::filesystem;
-using pngtest::Spec;
+using pngtest::PngShape;
 
 namespace {
 
@@ -68,7 +68,7 @@ class StuckBitmap : public RAST_MemBitmap {
 };
 
 std::vector<uint8_t> TwoRowRgb() {
-  Spec s;
+  PngShape s;
   s.width = 2, s.height = 2, s.colorType = PNG_COLOR_TYPE_RGB;
   return pngtest::Encode(s, {{10, 20, 30, 40, 50, 60}, {70, 80, 90, 100, 110, 120}});
 }
@@ -76,7 +76,7 @@ std::vector<uint8_t> TwoRowRgb() {
 }  // namespace
 
 TEST(PngDecode, TrueColourWithAndWithoutAlphaAtBothDepths) {
-  Spec rgb;
+  PngShape rgb;
   rgb.width = 2, rgb.height = 1, rgb.colorType = PNG_COLOR_TYPE_RGB;
   auto bm = Load(pngtest::Encode(rgb, Row({1, 2, 3, 250, 251, 252})));
   ASSERT_TRUE(bm);
@@ -84,21 +84,21 @@ TEST(PngDecode, TrueColourWithAndWithoutAlphaAtBothDepths) {
   EXPECT_EQ(At(bm.get(), 0, 0), (Argb{255, 1, 2, 3}));
   EXPECT_EQ(At(bm.get(), 1, 0), (Argb{255, 250, 251, 252}));
 
-  Spec rgba = rgb;
+  PngShape rgba = rgb;
   rgba.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
   bm = Load(pngtest::Encode(rgba, Row({200, 100, 50, 0, 200, 100, 50, 77})));
   ASSERT_TRUE(bm);
   EXPECT_EQ(At(bm.get(), 0, 0), (Argb{0, 200, 100, 50})) << "straight alpha: colour kept under alpha 0";
   EXPECT_EQ(At(bm.get(), 1, 0), (Argb{77, 200, 100, 50}));
 
-  Spec rgb16 = rgb;
+  PngShape rgb16 = rgb;
   rgb16.depth = 16;
   bm = Load(pngtest::Encode(rgb16, Row({0x1234, 0xABCD, 0xFFFF, 0, 0x00FF, 0x8000})));
   ASSERT_TRUE(bm);
   EXPECT_EQ(At(bm.get(), 0, 0), (Argb{255, 0x12, 0xAB, 0xFF}));
   EXPECT_EQ(At(bm.get(), 1, 0), (Argb{255, 0, 0, 0x80}));
 
-  Spec rgba16 = rgba;
+  PngShape rgba16 = rgba;
   rgba16.depth = 16;
   bm = Load(pngtest::Encode(rgba16, Row({0xFF00, 0x8000, 0x0100, 0x4000, 0, 0, 0, 0xFFFF})));
   ASSERT_TRUE(bm);
@@ -120,14 +120,14 @@ TEST(PngDecode, GrayAtEveryDepthBecomesGrayRgb) {
       {16, {0, 0x0700, 0x80FF, 0xFE00, 0xFFFF}, {0, 7, 128, 254, 255}},
   };
   for (const Case& c : cases) {
-    Spec s;
+    PngShape s;
     s.width = 5, s.height = 1, s.colorType = PNG_COLOR_TYPE_GRAY, s.depth = c.depth;
     auto bm = Load(pngtest::Encode(s, Row(c.in)));
     ASSERT_TRUE(bm) << c.depth;
     for (int x = 0; x < 5; ++x) EXPECT_EQ(At(bm.get(), x, 0), (Argb{255, c.out[x], c.out[x], c.out[x]})) << c.depth;
   }
   for (int depth : {8, 16}) {
-    Spec ga;
+    PngShape ga;
     ga.width = 2, ga.height = 1, ga.colorType = PNG_COLOR_TYPE_GRAY_ALPHA, ga.depth = depth;
     unsigned k = depth == 16 ? 257 : 1;
     auto bm = Load(pngtest::Encode(ga, Row({60 * k, 0, 200 * k, 255 * k})));
@@ -141,7 +141,7 @@ TEST(PngDecode, PaletteAtEveryDepthWithAndWithoutTransparency) {
   std::vector<png_color> pal = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
   for (int depth : {1, 2, 4, 8}) {
     int n = depth == 1 ? 2 : 4;
-    Spec s;
+    PngShape s;
     s.width = 4, s.height = 1, s.colorType = PNG_COLOR_TYPE_PALETTE, s.depth = depth;
     s.palette.assign(pal.begin(), pal.begin() + n);
     std::vector<unsigned> idx = {0, 1, (unsigned)(n - 1), 0};
@@ -163,7 +163,7 @@ TEST(PngDecode, PaletteAtEveryDepthWithAndWithoutTransparency) {
 }
 
 TEST(PngDecode, ColourKeyTransparencyForGrayAndRgb) {
-  Spec g;
+  PngShape g;
   g.width = 3, g.height = 1, g.colorType = PNG_COLOR_TYPE_GRAY;
   g.hasTrnsColor = true;
   g.trnsColor.gray = 40;
@@ -173,7 +173,7 @@ TEST(PngDecode, ColourKeyTransparencyForGrayAndRgb) {
   EXPECT_EQ(At(bm.get(), 1, 0), (Argb{255, 41, 41, 41}));
   EXPECT_EQ(At(bm.get(), 2, 0), (Argb{255, 200, 200, 200}));
 
-  Spec g2 = g;
+  PngShape g2 = g;
   g2.depth = 2;
   g2.trnsColor.gray = 2;
   bm = Load(pngtest::Encode(g2, Row({2, 3, 0})));
@@ -181,7 +181,7 @@ TEST(PngDecode, ColourKeyTransparencyForGrayAndRgb) {
   EXPECT_EQ(At(bm.get(), 0, 0).a, 0);
   EXPECT_EQ(At(bm.get(), 1, 0), (Argb{255, 255, 255, 255}));
 
-  Spec c;
+  PngShape c;
   c.width = 2, c.height = 1, c.colorType = PNG_COLOR_TYPE_RGB;
   c.hasTrnsColor = true;
   c.trnsColor.red = 1, c.trnsColor.green = 2, c.trnsColor.blue = 3;
@@ -192,7 +192,7 @@ TEST(PngDecode, ColourKeyTransparencyForGrayAndRgb) {
 }
 
 TEST(PngDecode, InterlacedImageMatchesTheSameImagePlain) {
-  Spec s;
+  PngShape s;
   s.width = 13, s.height = 9, s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
   std::vector<std::vector<unsigned>> rows(9);
   for (int y = 0; y < 9; ++y)

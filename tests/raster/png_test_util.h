@@ -13,7 +13,7 @@
 
 namespace pngtest {
 
-struct Spec {
+struct PngShape {
   int width = 0, height = 0;
   int colorType = PNG_COLOR_TYPE_RGB;
   int depth = 8;
@@ -63,7 +63,7 @@ inline void WriteToVector(png_structp png, png_bytep data, png_size_t n) {
 inline void NoFlush(png_structp) {}
 
 // rows: samples per row (channels x width values).
-inline std::vector<uint8_t> Encode(const Spec& s, const std::vector<std::vector<unsigned>>& rows) {
+inline std::vector<uint8_t> Encode(const PngShape& s, const std::vector<std::vector<unsigned>>& rows) {
   std::vector<uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);

@@ -125,7 +125,7 @@ void paintButtonFace(Canvas& c, float x, float y, float w, float h, bool down, c
     }
 }
 
-std::unique_ptr<Canvas> paintControl(const ImageSpec& s) {
+std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
     const int w = s.w, h = s.h;
     auto out = std::make_unique<Canvas>(w, h * s.frames, Rgba{0, 0, 0, 0});
     Canvas& c = *out;

@@ -16,7 +16,7 @@ float frameAngle(int frame, int frames) {
 
 }  // namespace
 
-std::unique_ptr<Canvas> paintKnob(const ImageSpec& s) {
+std::unique_ptr<Canvas> paintKnob(const ImageEntry& s) {
     const int size = std::min(s.w, s.h);
     const float c = size / 2.0f, k = size / 48.0f;
     const float ringR = 20.5f * k, ringW = 1.7f * k;

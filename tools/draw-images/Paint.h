@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tools/draw-images/Canvas.h"
-#include "tools/draw-images/Spec.h"
+#include "tools/draw-images/ImageList.h"
 
 namespace drawimages {
 
@@ -26,13 +26,13 @@ struct Palette {
 // Skins 0 ("legacy"), 1 ("s-model") and 2 ("platinum").
 const Palette& skinPalette(int skin);
 
-// The whole image of spec (all frames, stacked), or null for an unknown kind.
+// The whole image (all frames, stacked), or null for an unknown kind.
 // Backgrounds take their size and contents from panel, and colours from pal.
-std::unique_ptr<Canvas> paintImage(const ImageSpec& spec, const PanelLayout* panel, const Palette& pal);
+std::unique_ptr<Canvas> paintImage(const ImageEntry& image, const PanelLayout* panel, const Palette& pal);
 
-std::unique_ptr<Canvas> paintKnob(const ImageSpec& spec);
-std::unique_ptr<Canvas> paintControl(const ImageSpec& spec);
-std::unique_ptr<Canvas> paintPanel(const ImageSpec& spec, const PanelLayout* panel, const Palette& pal);
+std::unique_ptr<Canvas> paintKnob(const ImageEntry& image);
+std::unique_ptr<Canvas> paintControl(const ImageEntry& image);
+std::unique_ptr<Canvas> paintPanel(const ImageEntry& image, const PanelLayout* panel, const Palette& pal);
 
 // Shared by the painters.
 extern const Rgba kAccent;    // lit arcs and lamps of the controls

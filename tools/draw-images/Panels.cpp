@@ -168,7 +168,7 @@ void window(Canvas& c, const Palette& p, float w, float h, const std::string& ti
 
 const Palette& skinPalette(int skin) { return kPalettes[skin >= 0 && skin <= 2 ? skin : 1]; }
 
-std::unique_ptr<Canvas> paintPanel(const ImageSpec& s, const PanelLayout* panel, const Palette& p) {
+std::unique_ptr<Canvas> paintPanel(const ImageEntry& s, const PanelLayout* panel, const Palette& p) {
     int w = s.w, h = s.h, ox = 0, oy = 0;
     if (panel && panel->placed) {
         // Whole frames at every panel size need sides in multiples of 4.
@@ -261,10 +261,10 @@ std::unique_ptr<Canvas> paintPanel(const ImageSpec& s, const PanelLayout* panel,
     return out;
 }
 
-std::unique_ptr<Canvas> paintImage(const ImageSpec& spec, const PanelLayout* panel, const Palette& pal) {
-    if (spec.kind == "knob") return paintKnob(spec);
-    if (spec.kind == "panel") return paintPanel(spec, panel, pal);
-    return paintControl(spec);
+std::unique_ptr<Canvas> paintImage(const ImageEntry& image, const PanelLayout* panel, const Palette& pal) {
+    if (image.kind == "knob") return paintKnob(image);
+    if (image.kind == "panel") return paintPanel(image, panel, pal);
+    return paintControl(image);
 }
 
 }  // namespace drawimages

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/draw-images/ImageList.h"
 #include "tools/draw-images/Paint.h"
 #include "tools/draw-images/PngWrite.h"
-#include "tools/draw-images/Spec.h"
 
 namespace fs = std::filesystem;
 using namespace drawimages;
@@ -28,10 +28,10 @@ int usage() {
     return 2;
 }
 
-// The file of spec for a skin: backgrounds carry the skin's suffix.
-std::string outputFile(const ImageSpec& spec, const Palette& pal) {
-    if (!spec.perSkin) return spec.file;
-    const std::string f = spec.file;
+// The file an image is written to for a skin: backgrounds carry the skin's suffix.
+std::string outputFile(const ImageEntry& image, const Palette& pal) {
+    if (!image.perSkin) return image.file;
+    const std::string f = image.file;
     return f.substr(0, f.size() - 4) + pal.suffix + ".png";
 }
 
@@ -59,38 +59,38 @@ int main(int argc, char** argv) {
     if (argc - arg != 2) return usage();
     const fs::path source = argv[arg], out = argv[arg + 1];
 
-    std::vector<ImageSpec> specs;
+    std::vector<ImageEntry> images;
     std::string error;
-    if (!readImageSpecs((source / "images" / "images.xml").string(), specs, error)) {
+    if (!readImageEntries((source / "images" / "images.xml").string(), images, error)) {
         std::fprintf(stderr, "draw-images: %s\n", error.c_str());
         return 1;
     }
     Layout layout;
-    if (!readLayout((source / "images" / "default-sections.xml").string(), specs, layout, error)) {
+    if (!readLayout((source / "images" / "default-sections.xml").string(), images, layout, error)) {
         std::fprintf(stderr, "draw-images: %s\n", error.c_str());
         return 1;
     }
     const fs::path panelLayout = source / "panel-sections.xml";
     std::vector<std::string> notes;
-    if (fs::exists(panelLayout) && (!readLayout(panelLayout.string(), specs, layout, error) ||
-                                    !readImageOverrides(panelLayout.string(), specs, notes, error))) {
+    if (fs::exists(panelLayout) && (!readLayout(panelLayout.string(), images, layout, error) ||
+                                    !readImageOverrides(panelLayout.string(), images, notes, error))) {
         std::fprintf(stderr, "draw-images: %s\n", error.c_str());
         return 1;
     }
     for (const std::string& note : notes) std::fprintf(stderr, "draw-images: note: %s\n", note.c_str());
 
     int written = 0;
-    for (const ImageSpec& spec : specs) {
-        const auto found = layout.find(spec.stem());
+    for (const ImageEntry& image : images) {
+        const auto found = layout.find(image.stem());
         const PanelLayout* panel = found == layout.end() ? nullptr : &found->second;
         // Shared images take the default skin's colours.
-        for (int skin : spec.perSkin ? std::vector<int>{0, 1, 2} : std::vector<int>{1}) {
+        for (int skin : image.perSkin ? std::vector<int>{0, 1, 2} : std::vector<int>{1}) {
             const Palette& pal = skinPalette(skin);
-            const std::string file = outputFile(spec, pal);
+            const std::string file = outputFile(image, pal);
             if (!only.empty() && !only.count(fs::path(file).filename().string())) continue;
-            auto canvas = paintImage(spec, panel, pal);
+            auto canvas = paintImage(image, panel, pal);
             if (!canvas) {
-                std::fprintf(stderr, "draw-images: %s: no painter for kind \"%s\"\n", file.c_str(), spec.kind.c_str());
+                std::fprintf(stderr, "draw-images: %s: no painter for kind \"%s\"\n", file.c_str(), image.kind.c_str());
                 return 1;
             }
             if (!writeAtomically(out / file, *canvas)) {

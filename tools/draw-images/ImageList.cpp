@@ -1,4 +1,4 @@
-#include "tools/draw-images/Spec.h"
+#include "tools/draw-images/ImageList.h"
 
 #include <tinyxml2.h>
 
@@ -8,7 +8,7 @@
 
 namespace drawimages {
 
-std::string ImageSpec::stem() const {
+std::string ImageEntry::stem() const {
     std::string s = file.substr(file.find_last_of('/') + 1);
     const auto dot = s.rfind(".png");
     return dot == std::string::npos ? s : s.substr(0, dot);
@@ -66,8 +66,8 @@ int alignOf(const std::string& a) {
     return -1;
 }
 
-std::string stemOf(const std::string& ref, const std::vector<ImageSpec>& specs) {
-    for (const ImageSpec& s : specs)
+std::string stemOf(const std::string& ref, const std::vector<ImageEntry>& images) {
+    for (const ImageEntry& s : images)
         if (s.kind == "panel" && (s.name == ref || s.stem() == ref || s.file == ref)) return s.stem();
     std::string r = ref.substr(ref.find_last_of('/') + 1);
     const auto dot = r.rfind(".png");
@@ -103,7 +103,7 @@ int roundUp4(int v) { return (v + 3) / 4 * 4; }
 
 }  // namespace
 
-bool readImageOverrides(const std::string& path, std::vector<ImageSpec>& specs, std::vector<std::string>& notes,
+bool readImageOverrides(const std::string& path, std::vector<ImageEntry>& images, std::vector<std::string>& notes,
                         std::string& error) {
     tinyxml2::XMLDocument doc;
     if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS) {
@@ -115,58 +115,58 @@ bool readImageOverrides(const std::string& path, std::vector<ImageSpec>& specs, 
     for (const tinyxml2::XMLElement* e = list ? list->FirstChildElement("image") : nullptr; e;
          e = e->NextSiblingElement("image")) {
         const std::string name = attr(e, "name");
-        ImageSpec* spec = nullptr;
-        for (ImageSpec& s : specs)
-            if (s.name == name) spec = &s;
-        if (!spec) {
+        ImageEntry* image = nullptr;
+        for (ImageEntry& s : images)
+            if (s.name == name) image = &s;
+        if (!image) {
             notes.push_back(name + ": not an image of the table, ignored");
             continue;
         }
-        const int frames = e->IntAttribute("frames", spec->frames);
-        if (frames != spec->frames)
+        const int frames = e->IntAttribute("frames", image->frames);
+        if (frames != image->frames)
             notes.push_back(name + ": " + std::to_string(frames) + " frames asked, the table's " +
-                            std::to_string(spec->frames) + " drawn");
-        const int w = e->IntAttribute("w", spec->w), h = e->IntAttribute("h", spec->h);
+                            std::to_string(image->frames) + " drawn");
+        const int w = e->IntAttribute("w", image->w), h = e->IntAttribute("h", image->h);
         if (w < 1 || h < 1) {
             error = path + " line " + std::to_string(e->GetLineNum()) + ": " + name + " without a usable size";
             return false;
         }
-        spec->w = roundUp4(w);
-        spec->h = roundUp4(h);
-        if (spec->w != w || spec->h != h)
+        image->w = roundUp4(w);
+        image->h = roundUp4(h);
+        if (image->w != w || image->h != h)
             notes.push_back(name + ": " + std::to_string(w) + "x" + std::to_string(h) + " drawn as " +
-                            std::to_string(spec->w) + "x" + std::to_string(spec->h) +
+                            std::to_string(image->w) + "x" + std::to_string(image->h) +
                             " so that its frames stay whole at 0.75 and 1.25");
-        if (e->Attribute("text")) spec->label = attr(e, "text");
+        if (e->Attribute("text")) image->label = attr(e, "text");
         const std::string kind = attr(e, "kind"), look = attr(e, "look");
-        if (kind == "knob") spec->style = look == "centre" || look == "center" || look == "step" ? "bipolar" : "unipolar";
+        if (kind == "knob") image->style = look == "centre" || look == "center" || look == "step" ? "bipolar" : "unipolar";
         if (kind == "radio") {
-            spec->kind = "radio";
-            spec->cells = e->IntAttribute("buttons", spec->cells);
-            spec->cellLabels.clear();
+            image->kind = "radio";
+            image->cells = e->IntAttribute("buttons", image->cells);
+            image->cellLabels.clear();
             std::stringstream texts(attr(e, "texts"));
-            for (std::string t; std::getline(texts, t, '|');) spec->cellLabels.push_back(t);
+            for (std::string t; std::getline(texts, t, '|');) image->cellLabels.push_back(t);
         }
-        if (kind == "led" && (spec->kind == "ledset" || spec->kind == "led")) spec->lamps = 1;
+        if (kind == "led" && (image->kind == "ledset" || image->kind == "led")) image->lamps = 1;
         // A single switch where a row of cells was planned.
-        if ((kind == "switch" || kind == "button") && spec->kind == "radio") {
-            spec->kind = "button";
-            spec->face = "dark";
-            spec->cells = 0;
+        if ((kind == "switch" || kind == "button") && image->kind == "radio") {
+            image->kind = "button";
+            image->face = "dark";
+            image->cells = 0;
         }
-        if (look == "led" && spec->kind == "button") {
-            if (spec->face == "pink") spec->tone = "pink";
-            spec->face = "led";
+        if (look == "led" && image->kind == "button") {
+            if (image->face == "pink") image->tone = "pink";
+            image->face = "led";
         }
-        if (look == "check") spec->kind = "checkbox";
-        if (look == "search") spec->kind = "search";
-        if (look == "lock" && spec->kind != "lock") spec->kind = "lock", spec->tone = "amber";
-        if (spec->kind == "panel") spec->window = kind == "plate";
+        if (look == "check") image->kind = "checkbox";
+        if (look == "search") image->kind = "search";
+        if (look == "lock" && image->kind != "lock") image->kind = "lock", image->tone = "amber";
+        if (image->kind == "panel") image->window = kind == "plate";
     }
     return true;
 }
 
-bool readImageSpecs(const std::string& path, std::vector<ImageSpec>& out, std::string& error) {
+bool readImageEntries(const std::string& path, std::vector<ImageEntry>& out, std::string& error) {
     tinyxml2::XMLDocument doc;
     if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS) {
         error = path + ": " + (doc.ErrorStr() ? doc.ErrorStr() : "unreadable");
@@ -178,7 +178,7 @@ bool readImageSpecs(const std::string& path, std::vector<ImageSpec>& out, std::s
         return false;
     }
     for (const tinyxml2::XMLElement* e = root->FirstChildElement("image"); e; e = e->NextSiblingElement("image")) {
-        ImageSpec s;
+        ImageEntry s;
         s.file = attr(e, "file");
         s.name = attr(e, "name");
         s.kind = attr(e, "kind");
@@ -209,7 +209,7 @@ bool readImageSpecs(const std::string& path, std::vector<ImageSpec>& out, std::s
     return true;
 }
 
-bool readLayout(const std::string& path, const std::vector<ImageSpec>& specs, Layout& layout, std::string& error) {
+bool readLayout(const std::string& path, const std::vector<ImageEntry>& images, Layout& layout, std::string& error) {
     tinyxml2::XMLDocument doc;
     if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS) {
         error = path + ": " + (doc.ErrorStr() ? doc.ErrorStr() : "unreadable");
@@ -225,7 +225,7 @@ bool readLayout(const std::string& path, const std::vector<ImageSpec>& specs, La
         if (std::strcmp(e->Name(), "images") == 0) continue;  // readImageOverrides
         if (std::strcmp(e->Name(), "background") == 0) {
             PanelLayout p;
-            p.stem = stemOf(firstAttr(e, {"image", "imageId", "name"}), specs);
+            p.stem = stemOf(firstAttr(e, {"image", "imageId", "name"}), images);
             float x = 0, y = 0, w = 0, h = 0;
             if (readBounds(e, x, y, w, h)) {
                 p.x = (int)x, p.y = (int)y, p.w = (int)w, p.h = (int)h;
@@ -246,8 +246,8 @@ bool readLayout(const std::string& path, const std::vector<ImageSpec>& specs, La
                 return false;
             }
             const std::string bg = firstAttr(e, {"background", "image", "imageId"});
-            PanelLayout& p = found[stemOf(bg.empty() ? "bg-main" : bg, specs)];
-            p.stem = stemOf(bg.empty() ? "bg-main" : bg, specs);
+            PanelLayout& p = found[stemOf(bg.empty() ? "bg-main" : bg, images)];
+            p.stem = stemOf(bg.empty() ? "bg-main" : bg, images);
             p.items.push_back(item);
         }
     }

@@ -8,7 +8,7 @@
 
 namespace drawimages {
 
-struct ImageSpec {
+struct ImageEntry {
     std::string file;  // below resources/, e.g. "img-v2/Halvoran1.png"
     std::string name;  // the image name the panel asks for (backgrounds only)
     std::string kind, style, face, label, tone, lit;
@@ -39,20 +39,20 @@ struct PanelLayout {
 
 using Layout = std::map<std::string, PanelLayout>;  // by file stem, e.g. "bg-main"
 
-bool readImageSpecs(const std::string& path, std::vector<ImageSpec>& out, std::string& error);
+bool readImageEntries(const std::string& path, std::vector<ImageEntry>& out, std::string& error);
 
 // Applies the <images> list of a layout file, by image name: the frame size
 // the panel is laid out for (rounded up to multiples of 4, with a note), the
 // texts and what the frames show. Frame counts stay the table's; a differing
 // count or an unknown name gives a note.
-bool readImageOverrides(const std::string& path, std::vector<ImageSpec>& specs, std::vector<std::string>& notes,
+bool readImageOverrides(const std::string& path, std::vector<ImageEntry>& images, std::vector<std::string>& notes,
                         std::string& error);
 
 // Adds the backgrounds of a layout file to layout; a background already there
 // is replaced whole. Backgrounds may be named by file stem ("layer-main") or
-// by image name ("BG_ID_MAIN", resolved through specs). Sections outside any
+// by image name ("BG_ID_MAIN", resolved through images). Sections outside any
 // background element name theirs with a "background" attribute, else they
 // belong to "bg-main".
-bool readLayout(const std::string& path, const std::vector<ImageSpec>& specs, Layout& layout, std::string& error);
+bool readLayout(const std::string& path, const std::vector<ImageEntry>& images, Layout& layout, std::string& error);
 
 }  // namespace drawimages
