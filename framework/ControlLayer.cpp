@@ -87,15 +87,19 @@ void ControlLayer::SetValueFromPlug(int paramIdx, double normalized) {
   for (ControlLayer* l : mSubLayers) l->SetValueFromPlug(paramIdx, normalized);
 }
 
-IControl* ControlLayer::GetMouseControl(int x, int y) {
-  if (!mVisible) return nullptr;
-  for (auto it = mSubLayers.rbegin(); it != mSubLayers.rend(); ++it)
-    if (IControl* c = (*it)->GetMouseControl(x, y)) return c;
-  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it) {
+IControl* TopControlAt(const std::vector<IControl*>& controls, int x, int y) {
+  for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
     IControl* c = *it;
     if (!c->IsHidden() && !c->IsGrayed() && c->IsHit(x, y)) return c;
   }
   return nullptr;
+}
+
+IControl* ControlLayer::GetMouseControl(int x, int y) {
+  if (!mVisible) return nullptr;
+  for (auto it = mSubLayers.rbegin(); it != mSubLayers.rend(); ++it)
+    if (IControl* c = (*it)->GetMouseControl(x, y)) return c;
+  return TopControlAt(mControls, x, y);
 }
 
 void ControlLayer::Draw(IGraphics* g, const IRECT* r) {

@@ -11,6 +11,10 @@
 class IControl;
 class IGraphics;
 
+// The control of the list hit at (x, y), the last first, skipping hidden and
+// grayed-out ones; null when none is.
+IControl* TopControlAt(const std::vector<IControl*>& controls, int x, int y);
+
 class ControlLayer {
  public:
   ControlLayer(int id, std::string name);

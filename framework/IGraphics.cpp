@@ -249,21 +249,21 @@ IControl* IGraphics::GetMouseControl(int x, int y) {
   if (mMouseCapture) return mMouseCapture;
   for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
     if (IControl* c = (*it)->GetMouseControl(x, y)) return c;
-  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it) {
-    IControl* c = *it;
-    if (!c->IsHidden() && !c->IsGrayed() && c->IsHit(x, y)) return c;
-  }
-  return nullptr;
+  return TopControlAt(mControls, x, y);
+}
+
+// A press captures the control under it (or nothing) for the drags and the
+// release that follow.
+IControl* IGraphics::CaptureAt(int x, int y) {
+  mMouseX = x;
+  mMouseY = y;
+  mMouseCapture = nullptr;  // else the hit test answers with the old capture
+  mMouseCapture = GetMouseControl(x, y);
+  return mMouseCapture;
 }
 
 void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod) {
-  mMouseCapture = nullptr;
-  IControl* c = GetMouseControl(x, y);
-  mMouseX = x;
-  mMouseY = y;
-  if (!c) return;
-  mMouseCapture = c;
-  c->OnMouseDown(x, y, mod);
+  if (IControl* c = CaptureAt(x, y)) c->OnMouseDown(x, y, mod);
 }
 
 void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod) {
@@ -281,13 +281,7 @@ void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod) {
 }
 
 void IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod) {
-  mMouseCapture = nullptr;
-  IControl* c = GetMouseControl(x, y);
-  mMouseX = x;
-  mMouseY = y;
-  if (!c) return;
-  mMouseCapture = c;
-  c->OnMouseDblClick(x, y, mod);
+  if (IControl* c = CaptureAt(x, y)) c->OnMouseDblClick(x, y, mod);
 }
 
 void IGraphics::OnMouseWheel(int x, int y, IMouseMod* mod, int d) {

@@ -130,6 +130,8 @@ class IGraphics {
   virtual bool WindowIsOpen() const = 0;
 
  protected:
+  IControl* CaptureAt(int x, int y);
+
   IUnitBase* mPlug;
   int mWidth, mHeight, mFPS;
   double mScale;

@@ -90,21 +90,8 @@ int RAST_BitmapCmp(RAST_IBitmap* a, RAST_IBitmap* b, int* coordsOut) {
     }
     int bottom = h - 1;
     while (bottom > top && !memcmp(rowA(bottom), rowB(bottom), rowBytes)) bottom--;
-    if (bottom > top) {
-        const unsigned int *pa = rowA(bottom), *pb = rowB(bottom);
-        for (int x = 0; x < left; x++)
-            if (pa[x] != pb[x]) {
-                left = x;
-                break;
-            }
-        for (int x = w - 1; x > right; x--)
-            if (pa[x] != pb[x]) {
-                right = x;
-                break;
-            }
-    }
-    // Rows between only need looking at outside the columns found so far.
-    for (int y = top + 1; y < bottom && (left > 0 || right < w - 1); y++) {
+    // Widens [left, right] to the differences of row y outside it.
+    auto widen = [&](int y) {
         const unsigned int *pa = rowA(y), *pb = rowB(y);
         for (int x = 0; x < left; x++)
             if (pa[x] != pb[x]) {
@@ -116,7 +103,10 @@ int RAST_BitmapCmp(RAST_IBitmap* a, RAST_IBitmap* b, int* coordsOut) {
                 right = x;
                 break;
             }
-    }
+    };
+    if (bottom > top) widen(bottom);
+    // Rows between only need looking at outside the columns found so far.
+    for (int y = top + 1; y < bottom && (left > 0 || right < w - 1); y++) widen(y);
     coordsOut[0] = left;
     coordsOut[1] = top;
     coordsOut[2] = right - left + 1;
