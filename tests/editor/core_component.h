@@ -17,6 +17,7 @@
 #include "platform/audiounit/AUHost.h"
 #include "src/Halvoran.h"
 #include "support/JackServer.h"
+#include "support/MidiPeer.h"
 #include "support/MidiReceive.h"
 #include "uiconfig_bundle_fixture.h"
 
@@ -52,33 +53,7 @@ struct PanelBundle : hvtest::BundleFolder {
     }
 };
 
-// The instrument's place: an output the editor reads and an input that
-// records what the editor sends. Made before the editor, whose port lists
-// are fixed when it starts.
-struct Peer {
-    Peer()
-        : outClient(uniqueClient("hvcore-out")),
-          inClient(uniqueClient("hvcore-in")),
-          out(RtMidi::UNIX_JACK, outClient),
-          in(RtMidi::UNIX_JACK, inClient, 4096) {
-        out.openVirtualPort("out");
-        in.ignoreTypes(false, false, false);
-        in.openVirtualPort("in");
-    }
-    ~Peer() { hvtest::closeMidiPorts({&in, &out}); }
-    std::string outName() const { return hvtest::jackPortName(outClient, "out"); }
-    std::string inName() const { return hvtest::jackPortName(inClient, "in"); }
-    std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 10s) {
-        return hvtest::receiveMidi(in, count, limit);
-    }
-    // Whatever arrives within `quiet`.
-    std::vector<Bytes> drain(std::chrono::milliseconds quiet = 300ms) {
-        return hvtest::receiveMidi(in, 100000, quiet);
-    }
-    std::string outClient, inClient;
-    RtMidiOut out;
-    RtMidiIn in;
-};
+using Peer = hvtest::MidiPeer;
 
 class EditorInstance {
 public:

@@ -3,7 +3,7 @@
 #include "framework/IMidiPorts.h"
 #include "framework/IUnitAU.h"
 #include "support/JackServer.h"
-#include "support/MidiReceive.h"
+#include "support/MidiPeer.h"
 
 #include <gtest/gtest.h>
 #include <rtmidi/RtMidi.h>
@@ -71,39 +71,13 @@ private:
     std::vector<bool> mFlags;
 };
 
-std::string uniqueClient(const char* stem) {
-    static int n = 0;
-    return std::string(stem) + std::to_string(++n);
-}
-
-// A peer that plays the instrument: an output the plug-in reads and an
-// input that records what the plug-in sends.
-struct Peer {
-    Peer()
-        : outClient(uniqueClient("hvpeer-out")),
-          inClient(uniqueClient("hvpeer-in")),
-          out(RtMidi::UNIX_JACK, outClient),
-          in(RtMidi::UNIX_JACK, inClient, 4096) {
-        out.openVirtualPort("out");
-        in.ignoreTypes(false, false, false);
-        in.openVirtualPort("in");
-    }
-    ~Peer() { hvtest::closeMidiPorts({&in, &out}); }
-    std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = 3s) {
-        return hvtest::receiveMidi(in, count, limit);
-    }
-    std::string outClient, inClient;
-    RtMidiOut out;
-    RtMidiIn in;
-};
-
 class MidiPorts : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(hvtest::JackServer::shared().running());
-        peer = std::make_unique<Peer>();
-        peerOutName = hvtest::jackPortName(peer->outClient, "out");
-        peerInName = hvtest::jackPortName(peer->inClient, "in");
+        peer = std::make_unique<hvtest::MidiPeer>();
+        peerOutName = peer->outName();
+        peerInName = peer->inName();
         plug = std::make_unique<Recorder>();
     }
     void TearDown() override {
@@ -124,7 +98,7 @@ protected:
         return idx;
     }
 
-    std::unique_ptr<Peer> peer;
+    std::unique_ptr<hvtest::MidiPeer> peer;
     std::unique_ptr<Recorder> plug;
     std::string peerOutName, peerInName;
 };

@@ -135,12 +135,10 @@ void JackServer::stop() {
     pid_ = -1;
 }
 
-void settleJackGraph() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
-
 void closeMidiPorts(std::initializer_list<RtMidi*> parties) {
     for (RtMidi* p : parties) {
         if (!p) continue;
-        settleJackGraph();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         p->closePort();
     }
 }

@@ -40,13 +40,10 @@ private:
     pid_t pid_ = -1;
 };
 
-// Waits until the server's notifications about recent graph changes have
-// reached every client. JACK's client library walks its own port list in its
-// notification thread without a lock, so a port unregistered meanwhile is
-// read after it is freed: test parties call this before their ports go.
-void settleJackGraph();
-
-// Closes each party's port, letting the graph settle before each one.
+// Closes each party's port once the server's notifications about earlier
+// graph changes have reached every client. JACK's client library walks its
+// own port list in its notification thread without a lock, so a port
+// unregistered meanwhile is read after it is freed.
 void closeMidiPorts(std::initializer_list<RtMidi*> parties);
 
 // Port names as the JACK backend lists them: "client:port".
