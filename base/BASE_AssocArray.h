@@ -11,7 +11,8 @@
 #include <strings.h>
 #include <type_traits>
 
-template <class K, class V> class BASE_AssocArrayImpl {
+template <class K, class V>
+class BASE_AssocArrayImpl {
     static_assert(std::is_trivially_copyable_v<K> && std::is_trivially_copyable_v<V>,
                   "keyed arrays hold plain keys and values");
 
@@ -26,11 +27,9 @@ public:
         V value;
     };
 
-    explicit BASE_AssocArrayImpl(KeyCompareFn compare, KeyDupFn dupKey = nullptr,
-                                 KeyDisposeFn disposeKey = nullptr,
+    explicit BASE_AssocArrayImpl(KeyCompareFn compare, KeyDupFn dupKey = nullptr, KeyDisposeFn disposeKey = nullptr,
                                  ValueDisposeFn disposeValue = nullptr)
-        : data_(4096), compare_(compare), dupKey_(dupKey), disposeKey_(disposeKey),
-          disposeValue_(disposeValue) {}
+        : data_(4096), compare_(compare), dupKey_(dupKey), disposeKey_(disposeKey), disposeValue_(disposeValue) {}
     BASE_AssocArrayImpl(const BASE_AssocArrayImpl&) = delete;
     BASE_AssocArrayImpl& operator=(const BASE_AssocArrayImpl&) = delete;
     virtual ~BASE_AssocArrayImpl() { DeleteAll(); }
@@ -40,8 +39,7 @@ public:
     // The stored value for key, or null.
     V* GetPtr(const K& key, const K** storedKey = nullptr) const {
         int i = find(key);
-        if (storedKey)
-            *storedKey = i >= 0 ? &pairs()[i].key : nullptr;
+        if (storedKey) *storedKey = i >= 0 ? &pairs()[i].key : nullptr;
         return i >= 0 ? &pairs()[i].value : nullptr;
     }
     V Get(const K& key, V notFound = V()) const {
@@ -61,38 +59,32 @@ public:
         int i = find(key, &at);
         if (i >= 0) {
             Pair* p = pairs();
-            if (disposeValue_)
-                disposeValue_(p[i].value);
+            if (disposeValue_) disposeValue_(p[i].value);
             p[i].value = value;
-            if (storedKey)
-                *storedKey = &p[i].key;
+            if (storedKey) *storedKey = &p[i].key;
             return true;
         }
         int n = GetSize();
         auto p = static_cast<Pair*>(data_.ResizeOK((n + 1) * int(sizeof(Pair)), false));
         if (!p) {
-            if (storedKey)
-                *storedKey = nullptr;
+            if (storedKey) *storedKey = nullptr;
             return false;
         }
         std::memmove(p + at + 1, p + at, size_t(n - at) * sizeof(Pair));
         p[at].key = dupKey_ ? dupKey_(key) : key;
         p[at].value = value;
-        if (storedKey)
-            *storedKey = &p[at].key;
+        if (storedKey) *storedKey = &p[at].key;
         return true;
     }
 
     // Removes key with its value, disposing of both; an absent key does nothing.
     void Delete(const K& key) {
         int i = find(key);
-        if (i >= 0)
-            DeleteByIndex(i);
+        if (i >= 0) DeleteByIndex(i);
     }
     void DeleteByIndex(int index) {
         int n = GetSize();
-        if (index < 0 || index >= n)
-            return;
+        if (index < 0 || index >= n) return;
         Pair* p = pairs();
         disposePair(p[index]);
         std::memmove(p + index, p + index + 1, size_t(n - index - 1) * sizeof(Pair));
@@ -103,18 +95,15 @@ public:
     void DeleteAll() {
         int n = GetSize();
         Pair* p = pairs();
-        for (int i = 0; i < n; i++)
-            disposePair(p[i]);
+        for (int i = 0; i < n; i++) disposePair(p[i]);
         data_ = BASE_HeapBuf(4096);
     }
 
     // Pairs in key order: the value at index with its key, or null outside.
     V* Enumerate(int index, K* key = nullptr) const {
-        if (index < 0 || index >= GetSize())
-            return nullptr;
+        if (index < 0 || index >= GetSize()) return nullptr;
         Pair* p = pairs();
-        if (key)
-            *key = p[index].key;
+        if (key) *key = p[index].key;
         return &p[index].value;
     }
 
@@ -123,8 +112,7 @@ public:
     bool AddUnsorted(const K& key, V value) {
         int n = GetSize();
         auto p = static_cast<Pair*>(data_.ResizeOK((n + 1) * int(sizeof(Pair)), false));
-        if (!p)
-            return false;
+        if (!p) return false;
         p[n].key = dupKey_ ? dupKey_(key) : key;
         p[n].value = value;
         return true;
@@ -134,8 +122,7 @@ public:
     // equal keys survives is not fixed).
     void Resort() {
         int n = GetSize();
-        if (n < 2 || !compare_)
-            return;
+        if (n < 2 || !compare_) return;
         qsort_r(pairs(), size_t(n), sizeof(Pair), &BASE_AssocArrayImpl::comparePairs,
                 reinterpret_cast<void*>(compare_));
         for (int i = 0; i < GetSize() - 1;) {
@@ -164,16 +151,13 @@ private:
             else
                 return mid;
         }
-        if (insertAt)
-            *insertAt = lo;
+        if (insertAt) *insertAt = lo;
         return -1;
     }
 
     void disposePair(Pair& pair) {
-        if (disposeKey_)
-            disposeKey_(pair.key);
-        if (disposeValue_)
-            disposeValue_(pair.value);
+        if (disposeKey_) disposeKey_(pair.key);
+        if (disposeValue_) disposeValue_(pair.value);
     }
 
     static int comparePairs(const void* a, const void* b, void* ctx) {
@@ -188,25 +172,22 @@ private:
     ValueDisposeFn disposeValue_;
 };
 
-template <class K, class V> using BASE_AssocArray = BASE_AssocArrayImpl<K, V>;
+template <class K, class V>
+using BASE_AssocArray = BASE_AssocArrayImpl<K, V>;
 
 // String keys, copied on insert and freed with their pair. The case rule is
 // fixed at construction.
-template <class V> class BASE_StringKeyedArray : public BASE_AssocArrayImpl<const char*, V> {
+template <class V>
+class BASE_StringKeyedArray : public BASE_AssocArrayImpl<const char*, V> {
 public:
     using Base = BASE_AssocArrayImpl<const char*, V>;
 
-    explicit BASE_StringKeyedArray(bool caseSensitive = true,
-                                   typename Base::ValueDisposeFn disposeValue = nullptr)
+    explicit BASE_StringKeyedArray(bool caseSensitive = true, typename Base::ValueDisposeFn disposeValue = nullptr)
         : Base(caseSensitive ? cmpstr : cmpistr, dupstr, freestr, disposeValue) {}
 
     // A null key reads as "".
-    static int cmpstr(const char* const* a, const char* const* b) {
-        return strcmp(*a ? *a : "", *b ? *b : "");
-    }
-    static int cmpistr(const char* const* a, const char* const* b) {
-        return strcasecmp(*a ? *a : "", *b ? *b : "");
-    }
+    static int cmpstr(const char* const* a, const char* const* b) { return strcmp(*a ? *a : "", *b ? *b : ""); }
+    static int cmpistr(const char* const* a, const char* const* b) { return strcasecmp(*a ? *a : "", *b ? *b : ""); }
     static const char* dupstr(const char* s) { return strdup(s ? s : ""); }
     static void freestr(const char* s) { free(const_cast<char*>(s)); }
     static void freecharptr(V p) { free(const_cast<void*>(static_cast<const void*>(p))); }

@@ -20,7 +20,7 @@ void* doMalloc(size_t n) {
     auto fn = g_malloc.load(std::memory_order_relaxed);
     return fn ? fn(n) : std::malloc(n);
 }
-} // namespace
+}  // namespace
 
 void base_testing::SetHeapBufAllocator(ReallocFn reallocFn, MallocFn mallocFn) {
     g_realloc.store(reallocFn);
@@ -29,10 +29,8 @@ void base_testing::SetHeapBufAllocator(ReallocFn reallocFn, MallocFn mallocFn) {
 
 BASE_HeapBuf::BASE_HeapBuf(int granularity) : granul_(granularity < 0 ? 0 : granularity) {}
 
-BASE_HeapBuf::BASE_HeapBuf(const BASE_HeapBuf& other)
-    : granul_(other.granul_), minAlloc_(other.minAlloc_) {
-    if (other.size_ && ResizeOK(other.size_, false))
-        std::memcpy(buf_, other.buf_, size_t(size_));
+BASE_HeapBuf::BASE_HeapBuf(const BASE_HeapBuf& other) : granul_(other.granul_), minAlloc_(other.minAlloc_) {
+    if (other.size_ && ResizeOK(other.size_, false)) std::memcpy(buf_, other.buf_, size_t(size_));
 }
 
 BASE_HeapBuf& BASE_HeapBuf::operator=(const BASE_HeapBuf& other) {
@@ -44,8 +42,7 @@ BASE_HeapBuf& BASE_HeapBuf::operator=(const BASE_HeapBuf& other) {
 }
 
 BASE_HeapBuf::BASE_HeapBuf(BASE_HeapBuf&& other) noexcept
-    : buf_(other.buf_), granul_(other.granul_), alloc_(other.alloc_), size_(other.size_),
-      minAlloc_(other.minAlloc_) {
+    : buf_(other.buf_), granul_(other.granul_), alloc_(other.alloc_), size_(other.size_), minAlloc_(other.minAlloc_) {
     other.buf_ = nullptr;
     other.alloc_ = other.size_ = 0;
 }
@@ -81,10 +78,8 @@ int BASE_HeapBuf::AllocationFor(int newSize, int granularity, int minAlloc) {
 }
 
 void* BASE_HeapBuf::Resize(int newSize, bool resizeDown) {
-    if (newSize < 0)
-        return Get();
-    if (newSize == size_)
-        return Get();
+    if (newSize < 0) return Get();
+    if (newSize == size_) return Get();
 
     bool grow = alloc_ < newSize;
     bool shrink = resizeDown && newSize < size_ && newSize < alloc_ / 2 &&
@@ -94,10 +89,8 @@ void* BASE_HeapBuf::Resize(int newSize, bool resizeDown) {
         void* nb = doRealloc(buf_, size_t(newAlloc));
         if (!nb) {
             nb = doMalloc(size_t(newAlloc));
-            if (!nb)
-                return Get(); // the old block and size stand
-            if (buf_)
-                std::memcpy(nb, buf_, size_t(std::min(size_, newSize)));
+            if (!nb) return Get();  // the old block and size stand
+            if (buf_) std::memcpy(nb, buf_, size_t(std::min(size_, newSize)));
             std::free(buf_);
         }
         buf_ = nb;

@@ -47,4 +47,4 @@ namespace base_testing {
 using ReallocFn = void* (*)(void*, size_t);
 using MallocFn = void* (*)(size_t);
 void SetHeapBufAllocator(ReallocFn reallocFn, MallocFn mallocFn);
-}
+}  // namespace base_testing

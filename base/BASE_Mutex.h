@@ -17,9 +17,7 @@ public:
     // A Leave from a thread that does not hold the mutex is ignored.
     void Leave();
 
-    bool IsOwnedByCurrentThread() const {
-        return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
-    }
+    bool IsOwnedByCurrentThread() const { return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
     // The owner's nesting depth; 0 when nobody holds it.
     int GetNestCount() const { return count_.load(std::memory_order_relaxed); }
 
@@ -36,9 +34,13 @@ private:
 // Holds a BASE_Mutex for the life of a scope; a null mutex holds nothing.
 class BASE_MutexLock {
 public:
-    explicit BASE_MutexLock(BASE_Mutex* m) : m_(m) { if (m_) m_->Enter(); }
+    explicit BASE_MutexLock(BASE_Mutex* m) : m_(m) {
+        if (m_) m_->Enter();
+    }
     explicit BASE_MutexLock(BASE_Mutex& m) : BASE_MutexLock(&m) {}
-    ~BASE_MutexLock() { if (m_) m_->Leave(); }
+    ~BASE_MutexLock() {
+        if (m_) m_->Leave();
+    }
     BASE_MutexLock(const BASE_MutexLock&) = delete;
     BASE_MutexLock& operator=(const BASE_MutexLock&) = delete;
 

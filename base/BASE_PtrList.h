@@ -8,7 +8,8 @@
 #include <cstring>
 #include <type_traits>
 
-template <class T> class BASE_PtrList {
+template <class T>
+class BASE_PtrList {
 public:
     using DisposeFn = void (*)(T*);
 
@@ -18,9 +19,7 @@ public:
     int GetSize() const { return hb_.GetSize() / int(sizeof(T*)); }
 
     // The item at index, or null outside the list.
-    T* Get(int index) const {
-        return index >= 0 && index < GetSize() ? GetList()[index] : nullptr;
-    }
+    T* Get(int index) const { return index >= 0 && index < GetSize() ? GetList()[index] : nullptr; }
 
     // Appends; returns the item, or null when the list could not grow.
     T* Add(T* item) { return Insert(GetSize(), item); }
@@ -31,8 +30,7 @@ public:
         if (index < 0) index = 0;
         if (index > n) index = n;
         auto p = static_cast<T**>(hb_.ResizeOK((n + 1) * int(sizeof(T*)), false));
-        if (!p)
-            return nullptr;
+        if (!p) return nullptr;
         std::memmove(p + index + 1, p + index, size_t(n - index) * sizeof(T*));
         p[index] = item;
         return item;
@@ -40,8 +38,7 @@ public:
 
     // Replaces the item at index; returns false outside the list.
     bool Set(int index, T* item) {
-        if (index < 0 || index >= GetSize())
-            return false;
+        if (index < 0 || index >= GetSize()) return false;
         static_cast<T**>(hb_.Get())[index] = item;
         return true;
     }
@@ -51,8 +48,7 @@ public:
         int n = GetSize();
         T* const* p = GetList();
         for (int i = 0; i < n; i++)
-            if (p[i] == item)
-                return i;
+            if (p[i] == item) return i;
         return -1;
     }
 
@@ -60,11 +56,9 @@ public:
     // first when asked. Memory is not given back.
     void Delete(int index, bool wantDispose = false, DisposeFn dispose = nullptr) {
         int n = GetSize();
-        if (index < 0 || index >= n)
-            return;
+        if (index < 0 || index >= n) return;
         auto p = static_cast<T**>(hb_.Get());
-        if (wantDispose)
-            disposeOf(p[index], dispose);
+        if (wantDispose) disposeOf(p[index], dispose);
         std::memmove(p + index, p + index + 1, size_t(n - index - 1) * sizeof(T*));
         hb_.Resize((n - 1) * int(sizeof(T*)), false);
     }
@@ -72,8 +66,7 @@ public:
     // Removes the first occurrence of item; false when it is not listed.
     bool DeletePtr(const T* item, bool wantDispose = false, DisposeFn dispose = nullptr) {
         int i = Find(item);
-        if (i < 0)
-            return false;
+        if (i < 0) return false;
         Delete(i, wantDispose, dispose);
         return true;
     }

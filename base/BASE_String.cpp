@@ -7,11 +7,10 @@
 
 namespace {
 int boundedLength(const char* text, int maxlen) {
-    if (!text)
-        return 0;
+    if (!text) return 0;
     return int(maxlen > 0 ? strnlen(text, size_t(maxlen)) : strlen(text));
 }
-} // namespace
+}  // namespace
 
 BASE_String::BASE_String(const char* text) { Set(text); }
 
@@ -29,13 +28,11 @@ bool BASE_String::insertBytes(int pos, const char* text, int n) {
     int len = GetLength();
     if (pos < 0) pos = 0;
     if (pos > len) pos = len;
-    if (n <= 0)
-        return true;
+    if (n <= 0) return true;
     // The text may lie inside this buffer, which the resize can move.
     std::string copy(text, size_t(n));
     auto p = static_cast<char*>(hb_.ResizeOK(len + n + 1, false));
-    if (!p)
-        return false;
+    if (!p) return false;
     std::memmove(p + pos + n, p + pos, size_t(len - pos));
     std::memcpy(p + pos, copy.data(), size_t(n));
     p[len + n] = 0;
@@ -50,8 +47,7 @@ bool BASE_String::Set(const char* text, int maxlen) {
     }
     std::string copy(text, size_t(n));
     auto p = static_cast<char*>(hb_.ResizeOK(n + 1));
-    if (!p)
-        return false;
+    if (!p) return false;
     std::memcpy(p, copy.data(), size_t(n));
     p[n] = 0;
     return true;
@@ -71,10 +67,8 @@ void BASE_String::DeleteSub(int pos, int len) {
         len += pos;
         pos = 0;
     }
-    if (pos >= total || len <= 0)
-        return;
-    if (len > total - pos)
-        len = total - pos;
+    if (pos >= total || len <= 0) return;
+    if (len > total - pos) len = total - pos;
     char* p = GetWritable();
     std::memmove(p + pos, p + pos + len, size_t(total - pos - len + 1));
     if (total - len == 0)
@@ -90,10 +84,8 @@ bool BASE_String::SetLen(int len) {
     }
     int old = hb_.GetSize();
     auto p = static_cast<char*>(hb_.ResizeOK(len + 1));
-    if (!p)
-        return false;
-    if (len + 1 > old)
-        std::memset(p + old, 0, size_t(len + 1 - old));
+    if (!p) return false;
+    if (len + 1 > old) std::memset(p + old, 0, size_t(len + 1 - old));
     p[len] = 0;
     return true;
 }
@@ -103,12 +95,10 @@ bool BASE_String::appendFormattedV(int maxlen, const char* fmt, va_list ap) {
     va_copy(ap2, ap);
     int n = vsnprintf(nullptr, 0, fmt, ap2);
     va_end(ap2);
-    if (n < 0)
-        return false;
+    if (n < 0) return false;
     std::string out(size_t(n) + 1, '\0');
     vsnprintf(out.data(), out.size(), fmt, ap);
-    if (maxlen > 0 && n > maxlen)
-        n = maxlen;
+    if (maxlen > 0 && n > maxlen) n = maxlen;
     return insertBytes(GetLength(), out.data(), n);
 }
 

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <type_traits>
 
-template <class T> class BASE_TypedBuf {
+template <class T>
+class BASE_TypedBuf {
     static_assert(std::is_trivially_copyable_v<T>, "BASE_TypedBuf holds plain values");
 
 public:
@@ -18,8 +19,7 @@ public:
 
     // Returns the elements; on failure the old ones stay (compare GetSize()).
     T* Resize(int count, bool resizeDown = true) {
-        if (count < 0 || count > INT_MAX / int(sizeof(T)))
-            return Get();
+        if (count < 0 || count > INT_MAX / int(sizeof(T))) return Get();
         return static_cast<T*>(hb_.Resize(count * int(sizeof(T)), resizeDown));
     }
     // Null when the new count could not be had (or is 0).
@@ -36,10 +36,9 @@ public:
         int n = GetSize();
         if (index < 0) index = 0;
         if (index > n) index = n;
-        T copy = value; // value may live inside this buffer
+        T copy = value;  // value may live inside this buffer
         T* p = ResizeOK(n + 1, false);
-        if (!p)
-            return nullptr;
+        if (!p) return nullptr;
         std::memmove(p + index + 1, p + index, size_t(n - index) * sizeof(T));
         p[index] = copy;
         return p + index;
@@ -48,8 +47,7 @@ public:
     // Removes the element at index; an index outside the array does nothing.
     void Delete(int index) {
         int n = GetSize();
-        if (index < 0 || index >= n)
-            return;
+        if (index < 0 || index >= n) return;
         T* p = Get();
         std::memmove(p + index, p + index + 1, size_t(n - index - 1) * sizeof(T));
         Resize(n - 1, false);

@@ -65,8 +65,8 @@ pid_t startJack(const std::string& name, int period, int rate) {
             dup2(devnull, 2);
         }
         std::string p = std::to_string(period), r = std::to_string(rate);
-        execlp("jackd", "jackd", "--no-realtime", "-n", name.c_str(), "-d", "dummy", "-r", r.c_str(), "-p",
-               p.c_str(), static_cast<char*>(nullptr));
+        execlp("jackd", "jackd", "--no-realtime", "-n", name.c_str(), "-d", "dummy", "-r", r.c_str(), "-p", p.c_str(),
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     for (int i = 0; i < 200; ++i) {
@@ -97,8 +97,7 @@ bool run(Halvoran& plug, RtMidiIn& in, int listIndex, size_t ticks, bool busyWai
     MIDIMessageSender::clockSpinWindowNs = busyWait ? (int64_t{1} << 40) : 300000;
     plug.GetParam(kArpTempo)->Set(listIndex);
     std::vector<unsigned char> m;
-    while (in.getMessage(&m), !m.empty()) {
-    }
+    while (in.getMessage(&m), !m.empty()) {}
 
     MIDIMessageSender::clockInterval = 0;
     MIDIMessageSender::resetContinuousClock(false);

@@ -24,109 +24,110 @@ constexpr int kKnob = 75, kFrames = 200;
 
 // A straight-alpha raster pixel as pixman's premultiplied a8r8g8b8 word.
 uint32_t toPremultiplied(unsigned int p) {
-  unsigned a = RAST_PixelAlpha(p);
-  auto m = [a](unsigned c) { return (c * a + 127) / 255; };
-  return (a << 24) | (m(RAST_PixelRed(p)) << 16) | (m(RAST_PixelGreen(p)) << 8) | m(RAST_PixelBlue(p));
+    unsigned a = RAST_PixelAlpha(p);
+    auto m = [a](unsigned c) { return (c * a + 127) / 255; };
+    return (a << 24) | (m(RAST_PixelRed(p)) << 16) | (m(RAST_PixelGreen(p)) << 8) | m(RAST_PixelBlue(p));
 }
 
 // One picture in both forms: a memory bitmap and a pixman image of the
 // same size and content (premultiplied for pixman).
 struct Picture {
-  RAST_MemBitmap bm;
-  std::vector<uint32_t> pm;
-  pixman_image_t* img = nullptr;
+    RAST_MemBitmap bm;
+    std::vector<uint32_t> pm;
+    pixman_image_t* img = nullptr;
 
-  Picture(int w, int h) : bm(w, h, 4), pm((size_t)w * h) {}
-  ~Picture() {
-    if (img) pixman_image_unref(img);
-  }
-  int w() { return bm.getWidth(); }
-  int h() { return bm.getHeight(); }
-  unsigned int& at(int x, int y) { return bm.getBits()[(size_t)y * bm.getRowSpan() + x]; }
-  // Call after filling bm.
-  void finish(pixman_format_code_t fmt = PIXMAN_a8r8g8b8) {
-    for (int y = 0; y < h(); y++)
-      for (int x = 0; x < w(); x++) pm[(size_t)y * w() + x] = toPremultiplied(at(x, y));
-    img = pixman_image_create_bits(fmt, w(), h(), pm.data(), w() * 4);
-  }
+    Picture(int w, int h) : bm(w, h, 4), pm((size_t)w * h) {}
+    ~Picture() {
+        if (img) pixman_image_unref(img);
+    }
+    int w() { return bm.getWidth(); }
+    int h() { return bm.getHeight(); }
+    unsigned int& at(int x, int y) { return bm.getBits()[(size_t)y * bm.getRowSpan() + x]; }
+    // Call after filling bm.
+    void finish(pixman_format_code_t fmt = PIXMAN_a8r8g8b8) {
+        for (int y = 0; y < h(); y++)
+            for (int x = 0; x < w(); x++) pm[(size_t)y * w() + x] = toPremultiplied(at(x, y));
+        img = pixman_image_create_bits(fmt, w(), h(), pm.data(), w() * 4);
+    }
 };
 
 std::mt19937 g_rng(1234);
 
 void fillOpaque(Picture& p) {
-  for (int y = 0; y < p.h(); y++)
-    for (int x = 0; x < p.w(); x++) p.at(x, y) = RAST_MakePixel(255, x * 7, y * 3, (x + y) & 255);
-  p.finish();
+    for (int y = 0; y < p.h(); y++)
+        for (int x = 0; x < p.w(); x++) p.at(x, y) = RAST_MakePixel(255, x * 7, y * 3, (x + y) & 255);
+    p.finish();
 }
 
 void fillTranslucent(Picture& p) {
-  for (int y = 0; y < p.h(); y++)
-    for (int x = 0; x < p.w(); x++) {
-      unsigned v = (unsigned)g_rng();
-      p.at(x, y) = RAST_MakePixel(1 + (int)(v % 254), (int)(v >> 8), (int)(v >> 16), (int)(v >> 24));
-    }
-  p.finish();
+    for (int y = 0; y < p.h(); y++)
+        for (int x = 0; x < p.w(); x++) {
+            unsigned v = (unsigned)g_rng();
+            p.at(x, y) = RAST_MakePixel(1 + (int)(v % 254), (int)(v >> 8), (int)(v >> 16), (int)(v >> 24));
+        }
+    p.finish();
 }
 
 // A strip of knob frames: a shadow ring of low alpha, an opaque disc with an
 // anti-aliased rim and a pointer turning from frame to frame, clear corners.
 void fillKnobStrip(Picture& p) {
-  const double c = (kKnob - 1) / 2.0;
-  for (int f = 0; f < kFrames; f++) {
-    double ang = f * 2 * M_PI / kFrames;
-    for (int y = 0; y < kKnob; y++)
-      for (int x = 0; x < kKnob; x++) {
-        double dx = x - c, dy = y - c, r = std::sqrt(dx * dx + dy * dy);
-        int a;
-        if (r < 28)
-          a = 255;
-        else if (r < 30)
-          a = (int)(255 * (30 - r) / 2);
-        else if (r < 36)
-          a = (int)(60 * (36 - r) / 6);
-        else
-          a = 0;
-        double along = dx * std::cos(ang) + dy * std::sin(ang), across = -dx * std::sin(ang) + dy * std::cos(ang);
-        int v = along > 0 && along < 26 && std::fabs(across) < 2 ? 240 : 60 + (int)(r * 2);
-        p.at(x, f * kKnob + y) = RAST_MakePixel(a, v, v, v + 10);
-      }
-  }
-  p.finish();
+    const double c = (kKnob - 1) / 2.0;
+    for (int f = 0; f < kFrames; f++) {
+        double ang = f * 2 * M_PI / kFrames;
+        for (int y = 0; y < kKnob; y++)
+            for (int x = 0; x < kKnob; x++) {
+                double dx = x - c, dy = y - c, r = std::sqrt(dx * dx + dy * dy);
+                int a;
+                if (r < 28)
+                    a = 255;
+                else if (r < 30)
+                    a = (int)(255 * (30 - r) / 2);
+                else if (r < 36)
+                    a = (int)(60 * (36 - r) / 6);
+                else
+                    a = 0;
+                double along = dx * std::cos(ang) + dy * std::sin(ang),
+                       across = -dx * std::sin(ang) + dy * std::cos(ang);
+                int v = along > 0 && along < 26 && std::fabs(across) < 2 ? 240 : 60 + (int)(r * 2);
+                p.at(x, f * kKnob + y) = RAST_MakePixel(a, v, v, v + 10);
+            }
+    }
+    p.finish();
 }
 
 // Positions of the 200 small blits on the panel.
 std::vector<std::pair<int, int>> knobPositions() {
-  std::vector<std::pair<int, int>> pos;
-  for (int i = 0; i < kFrames; i++) pos.push_back({(i % 14) * 78 + 5, (i / 14 % 9) * 77 + 3});
-  return pos;
+    std::vector<std::pair<int, int>> pos;
+    for (int i = 0; i < kFrames; i++) pos.push_back({(i % 14) * 78 + 5, (i / 14 % 9) * 77 + 3});
+    return pos;
 }
 
 struct Setup {
-  Picture panel{kPanelW, kPanelH};     // destination
-  Picture opaque{kPanelW, kPanelH};    // an opaque background
-  Picture translucent{kPanelW, kPanelH};
-  Picture knobs{kKnob, kKnob * kFrames};
-  std::vector<std::pair<int, int>> pos = knobPositions();
-  pixman_image_t* opaqueX = nullptr;  // the opaque background read without its alpha
+    Picture panel{kPanelW, kPanelH};   // destination
+    Picture opaque{kPanelW, kPanelH};  // an opaque background
+    Picture translucent{kPanelW, kPanelH};
+    Picture knobs{kKnob, kKnob* kFrames};
+    std::vector<std::pair<int, int>> pos = knobPositions();
+    pixman_image_t* opaqueX = nullptr;  // the opaque background read without its alpha
 
-  Setup() {
-    fillOpaque(panel);
-    fillOpaque(opaque);
-    fillTranslucent(translucent);
-    fillKnobStrip(knobs);
-    opaqueX = pixman_image_create_bits(PIXMAN_x8r8g8b8, kPanelW, kPanelH, opaque.pm.data(), kPanelW * 4);
-  }
-  ~Setup() { pixman_image_unref(opaqueX); }
+    Setup() {
+        fillOpaque(panel);
+        fillOpaque(opaque);
+        fillTranslucent(translucent);
+        fillKnobStrip(knobs);
+        opaqueX = pixman_image_create_bits(PIXMAN_x8r8g8b8, kPanelW, kPanelH, opaque.pm.data(), kPanelW * 4);
+    }
+    ~Setup() { pixman_image_unref(opaqueX); }
 };
 
 Setup& S() {
-  static Setup s;
-  return s;
+    static Setup s;
+    return s;
 }
 
 pixman_image_t* solidMask(double alpha) {
-  pixman_color_t c = {0, 0, 0, (uint16_t)std::lround(alpha * 65535)};
-  return pixman_image_create_solid_fill(&c);
+    pixman_color_t c = {0, 0, 0, (uint16_t)std::lround(alpha * 65535)};
+    return pixman_image_create_solid_fill(&c);
 }
 
 // ---- the cases ----
@@ -134,9 +135,9 @@ pixman_image_t* solidMask(double alpha) {
 using Fn = void (*)();
 
 struct Case {
-  const char* name;
-  double pixels;  // per call
-  Fn fn;
+    const char* name;
+    double pixels;  // per call
+    Fn fn;
 };
 
 const double kPanelPx = (double)kPanelW * kPanelH, kKnobsPx = (double)kKnob * kKnob * kFrames;
@@ -144,197 +145,196 @@ const double kPanelPx = (double)kPanelW * kPanelH, kKnobsPx = (double)kKnob * kK
 // Full-panel blits.
 void rastPanel(RAST_IBitmap* src, float alpha, int mode) { RAST_Blit(&S().panel.bm, src, 0, 0, nullptr, alpha, mode); }
 void pixmanPanel(pixman_op_t op, pixman_image_t* src, pixman_image_t* mask) {
-  pixman_image_composite32(op, src, mask, S().panel.img, 0, 0, 0, 0, 0, 0, kPanelW, kPanelH);
+    pixman_image_composite32(op, src, mask, S().panel.img, 0, 0, 0, 0, 0, 0, kPanelW, kPanelH);
 }
 
 // The 200 knob frames.
 void rastKnobs(float alpha, int mode) {
-  Setup& s = S();
-  for (int i = 0; i < kFrames; i++)
-    RAST_Blit(&s.panel.bm, &s.knobs.bm, s.pos[i].first, s.pos[i].second, 0, i * kKnob, kKnob, kKnob, alpha, mode);
+    Setup& s = S();
+    for (int i = 0; i < kFrames; i++)
+        RAST_Blit(&s.panel.bm, &s.knobs.bm, s.pos[i].first, s.pos[i].second, 0, i * kKnob, kKnob, kKnob, alpha, mode);
 }
 void pixmanKnobs(pixman_op_t op) {
-  Setup& s = S();
-  for (int i = 0; i < kFrames; i++)
-    pixman_image_composite32(op, s.knobs.img, nullptr, s.panel.img, 0, i * kKnob, 0, 0, s.pos[i].first,
-                             s.pos[i].second, kKnob, kKnob);
+    Setup& s = S();
+    for (int i = 0; i < kFrames; i++)
+        pixman_image_composite32(op, s.knobs.img, nullptr, s.panel.img, 0, i * kKnob, 0, 0, s.pos[i].first,
+                                 s.pos[i].second, kKnob, kKnob);
 }
 
 void memcpyPanel() {
-  Setup& s = S();
-  memcpy(s.panel.bm.getBits(), s.opaque.bm.getBits(), (size_t)kPanelW * kPanelH * 4);
+    Setup& s = S();
+    memcpy(s.panel.bm.getBits(), s.opaque.bm.getBits(), (size_t)kPanelW * kPanelH * 4);
 }
 void memcpyKnobs() {
-  Setup& s = S();
-  const int dspan = s.panel.bm.getRowSpan(), sspan = s.knobs.bm.getRowSpan();
-  unsigned int* dbits = s.panel.bm.getBits();
-  const unsigned int* sbits = s.knobs.bm.getBits();
-  for (int i = 0; i < kFrames; i++)
-    for (int y = 0; y < kKnob; y++)
-      memcpy(dbits + (size_t)(s.pos[i].second + y) * dspan + s.pos[i].first, sbits + (size_t)(i * kKnob + y) * sspan,
-             kKnob * 4);
+    Setup& s = S();
+    const int dspan = s.panel.bm.getRowSpan(), sspan = s.knobs.bm.getRowSpan();
+    unsigned int* dbits = s.panel.bm.getBits();
+    const unsigned int* sbits = s.knobs.bm.getBits();
+    for (int i = 0; i < kFrames; i++)
+        for (int y = 0; y < kKnob; y++)
+            memcpy(dbits + (size_t)(s.pos[i].second + y) * dspan + s.pos[i].first,
+                   sbits + (size_t)(i * kKnob + y) * sspan, kKnob * 4);
 }
 
 // 300 small fills, as the panel's value displays and outlines make them.
 constexpr int kFillW = 60, kFillH = 16, kFills = 300;
 const double kFillsPx = (double)kFillW * kFillH * kFills;
 void rastFills(float alpha) {
-  for (int i = 0; i < kFills; i++)
-    RAST_FillRect(&S().panel.bm, (i % 17) * 64, (i / 17) * 20 % 680, kFillW, kFillH, 0xFF4080C0u, alpha, 0);
+    for (int i = 0; i < kFills; i++)
+        RAST_FillRect(&S().panel.bm, (i % 17) * 64, (i / 17) * 20 % 680, kFillW, kFillH, 0xFF4080C0u, alpha, 0);
 }
 void pixmanFills(double alpha) {
-  pixman_color_t c = {(uint16_t)(0xC0C0 * alpha), (uint16_t)(0x8080 * alpha), (uint16_t)(0x4040 * alpha),
-                      (uint16_t)(0xFFFF * alpha)};
-  pixman_image_t* solid = pixman_image_create_solid_fill(&c);
-  for (int i = 0; i < kFills; i++)
-    pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, S().panel.img, 0, 0, 0, 0, (i % 17) * 64,
-                             (i / 17) * 20 % 680, kFillW, kFillH);
-  pixman_image_unref(solid);
+    pixman_color_t c = {(uint16_t)(0xC0C0 * alpha), (uint16_t)(0x8080 * alpha), (uint16_t)(0x4040 * alpha),
+                        (uint16_t)(0xFFFF * alpha)};
+    pixman_image_t* solid = pixman_image_create_solid_fill(&c);
+    for (int i = 0; i < kFills; i++)
+        pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, S().panel.img, 0, 0, 0, 0, (i % 17) * 64,
+                                 (i / 17) * 20 % 680, kFillW, kFillH);
+    pixman_image_unref(solid);
 }
 void pixmanFillCalls() {
-  for (int i = 0; i < kFills; i++)
-    pixman_fill(S().panel.pm.data(), kPanelW, 32, (i % 17) * 64, (i / 17) * 20 % 680, kFillW, kFillH, 0xFFC08040u);
+    for (int i = 0; i < kFills; i++)
+        pixman_fill(S().panel.pm.data(), kPanelW, 32, (i % 17) * 64, (i / 17) * 20 % 680, kFillW, kFillH, 0xFFC08040u);
 }
 
 pixman_image_t* g_mask05;
 pixman_image_t* g_mask06;
 
 struct Group {
-  const char* title;
-  const char* target;  // what the ratios must meet
-  std::vector<Case> cases;  // ours first
+    const char* title;
+    const char* target;       // what the ratios must meet
+    std::vector<Case> cases;  // ours first
 };
 
 std::vector<Group> groups() {
-  return {
-      {"copy 1.0, 1100x700",
-       "<=1.15 x memcpy, <=1.0 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0); }},
-        {"memcpy", kPanelPx, memcpyPanel},
-        {"pixman SRC", kPanelPx, [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }}}},
-      {"copy 1.0, 200 x 75x75",
-       "<=1.15 x memcpy, <=1.0 x pixman",
-       {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0); }},
-        {"memcpy", kKnobsPx, memcpyKnobs},
-        {"pixman SRC", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_SRC); }}}},
-      {"source alpha 1.0, opaque 1100x700",
-       "<=1.5 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0x10000); }},
-        {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaque.img, nullptr); }}}},
-      {"source alpha 1.0, 200 knob frames",
-       "<=1.5 x pixman",
-       {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0x10000); }},
-        {"pixman OVER", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_OVER); }}}},
-      {"source alpha 1.0, translucent 1100x700",
-       "<=1.5 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 0x10000); }},
-        {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, nullptr); }}}},
-      {"copy 0.5, 1100x700",
-       "<=1.0 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 0.5f, 0); }},
-        {"pixman OVER x888 + mask 0.5", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaqueX, g_mask05); }}}},
-      {"source alpha 0.6, translucent 1100x700",
-       "<=1.5 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 0.6f, 0x10000); }},
-        {"pixman OVER + mask 0.6", kPanelPx,
-         [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); }}}},
-      {"add 1.0, 1100x700",
-       "<=1.0 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 1); }},
-        {"pixman ADD", kPanelPx, [] { pixmanPanel(PIXMAN_OP_ADD, S().translucent.img, nullptr); }}}},
-      {"colour dodge 1.0, 1100x700",
-       "<=1.0 x pixman",
-       {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 2); }},
-        {"pixman COLOR_DODGE", kPanelPx,
-         [] { pixmanPanel(PIXMAN_OP_COLOR_DODGE, S().translucent.img, nullptr); }}}},
-      {"fill 1.0, 1100x700",
-       "<=1.0 x pixman",
-       {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 1.0f, 0); }},
-        {"pixman_fill", kPanelPx,
-         [] { pixman_fill(S().panel.pm.data(), kPanelW, 32, 0, 0, kPanelW, kPanelH, 0xFFC08040u); }}}},
-      {"fill 1.0, 300 x 60x16",
-       "<=1.0 x pixman",
-       {{"rast", kFillsPx, [] { rastFills(1.0f); }}, {"pixman_fill", kFillsPx, pixmanFillCalls}}},
-      {"fill 0.6, 1100x700",
-       "<=1.0 x pixman",
-       {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 0.6f, 0); }},
-        {"pixman OVER solid", kPanelPx,
-         [] {
-           pixman_color_t c = {0x7373, 0x4D4D, 0x2626, 0x9999};
-           pixman_image_t* solid = pixman_image_create_solid_fill(&c);
-           pixmanPanel(PIXMAN_OP_OVER, solid, nullptr);
-           pixman_image_unref(solid);
-         }}}},
-      {"fill 0.6, 300 x 60x16",
-       "<=1.0 x pixman",
-       {{"rast", kFillsPx, [] { rastFills(0.6f); }}, {"pixman OVER solid", kFillsPx, [] { pixmanFills(0.6); }}}},
-  };
+    return {
+        {"copy 1.0, 1100x700",
+         "<=1.15 x memcpy, <=1.0 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0); }},
+          {"memcpy", kPanelPx, memcpyPanel},
+          {"pixman SRC", kPanelPx, [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }}}},
+        {"copy 1.0, 200 x 75x75",
+         "<=1.15 x memcpy, <=1.0 x pixman",
+         {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0); }},
+          {"memcpy", kKnobsPx, memcpyKnobs},
+          {"pixman SRC", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_SRC); }}}},
+        {"source alpha 1.0, opaque 1100x700",
+         "<=1.5 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0x10000); }},
+          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaque.img, nullptr); }}}},
+        {"source alpha 1.0, 200 knob frames",
+         "<=1.5 x pixman",
+         {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0x10000); }},
+          {"pixman OVER", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_OVER); }}}},
+        {"source alpha 1.0, translucent 1100x700",
+         "<=1.5 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 0x10000); }},
+          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, nullptr); }}}},
+        {"copy 0.5, 1100x700",
+         "<=1.0 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 0.5f, 0); }},
+          {"pixman OVER x888 + mask 0.5", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaqueX, g_mask05); }}}},
+        {"source alpha 0.6, translucent 1100x700",
+         "<=1.5 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 0.6f, 0x10000); }},
+          {"pixman OVER + mask 0.6", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); }}}},
+        {"add 1.0, 1100x700",
+         "<=1.0 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 1); }},
+          {"pixman ADD", kPanelPx, [] { pixmanPanel(PIXMAN_OP_ADD, S().translucent.img, nullptr); }}}},
+        {"colour dodge 1.0, 1100x700",
+         "<=1.0 x pixman",
+         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 2); }},
+          {"pixman COLOR_DODGE", kPanelPx, [] { pixmanPanel(PIXMAN_OP_COLOR_DODGE, S().translucent.img, nullptr); }}}},
+        {"fill 1.0, 1100x700",
+         "<=1.0 x pixman",
+         {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 1.0f, 0); }},
+          {"pixman_fill", kPanelPx,
+           [] { pixman_fill(S().panel.pm.data(), kPanelW, 32, 0, 0, kPanelW, kPanelH, 0xFFC08040u); }}}},
+        {"fill 1.0, 300 x 60x16",
+         "<=1.0 x pixman",
+         {{"rast", kFillsPx, [] { rastFills(1.0f); }}, {"pixman_fill", kFillsPx, pixmanFillCalls}}},
+        {"fill 0.6, 1100x700",
+         "<=1.0 x pixman",
+         {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 0.6f, 0); }},
+          {"pixman OVER solid", kPanelPx,
+           [] {
+               pixman_color_t c = {0x7373, 0x4D4D, 0x2626, 0x9999};
+               pixman_image_t* solid = pixman_image_create_solid_fill(&c);
+               pixmanPanel(PIXMAN_OP_OVER, solid, nullptr);
+               pixman_image_unref(solid);
+           }}}},
+        {"fill 0.6, 300 x 60x16",
+         "<=1.0 x pixman",
+         {{"rast", kFillsPx, [] { rastFills(0.6f); }}, {"pixman OVER solid", kFillsPx, [] { pixmanFills(0.6); }}}},
+    };
 }
 
 // Collects ns per pixel by benchmark name.
 class TableReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> nsPerPixel;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      auto it = r.counters.find("px");
-      if (it == r.counters.end() || r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-      // Best of the repetitions: the machine is shared.
-      double ns = r.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit) / it->second.value;
-      auto [at, fresh] = nsPerPixel.emplace(r.run_name.function_name, ns);
-      if (!fresh && ns < at->second) at->second = ns;
+public:
+    std::map<std::string, double> nsPerPixel;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            auto it = r.counters.find("px");
+            if (it == r.counters.end() || r.run_type != Run::RT_Iteration || r.error_occurred) continue;
+            // Best of the repetitions: the machine is shared.
+            double ns =
+                r.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit) / it->second.value;
+            auto [at, fresh] = nsPerPixel.emplace(r.run_name.function_name, ns);
+            if (!fresh && ns < at->second) at->second = ns;
+        }
     }
-  }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // --narrow: our 128-bit rows even where 256-bit ones could run.
-  for (int i = 1; i < argc; i++)
-    if (!strcmp(argv[i], "--narrow")) {
-      rast_rows::useWideRegisters(false);
-      for (int j = i; j < argc - 1; j++) argv[j] = argv[j + 1];
-      argc--;
-      break;
-    }
-  std::printf("raster rows: %s registers\n", rast_rows::wideRegisters() ? "256-bit" : "128-bit");
-  g_mask05 = solidMask(0.5);
-  g_mask06 = solidMask(0.6);
-  S();
-  std::vector<Group> gs = groups();
-  for (const Group& g : gs)
-    for (const Case& c : g.cases) {
-      std::string name = std::string(g.title) + " / " + c.name;
-      Fn fn = c.fn;
-      double px = c.pixels;
-      benchmark::RegisterBenchmark(name.c_str(), [fn, px](benchmark::State& st) {
-        for (auto _ : st) {
-          fn();
-          benchmark::ClobberMemory();
+    // --narrow: our 128-bit rows even where 256-bit ones could run.
+    for (int i = 1; i < argc; i++)
+        if (!strcmp(argv[i], "--narrow")) {
+            rast_rows::useWideRegisters(false);
+            for (int j = i; j < argc - 1; j++) argv[j] = argv[j + 1];
+            argc--;
+            break;
         }
-        st.counters["px"] = px;
-      })->Unit(benchmark::kMicrosecond);
-    }
-  benchmark::Initialize(&argc, argv);
-  TableReporter rep;
-  benchmark::RunSpecifiedBenchmarks(&rep);
+    std::printf("raster rows: %s registers\n", rast_rows::wideRegisters() ? "256-bit" : "128-bit");
+    g_mask05 = solidMask(0.5);
+    g_mask06 = solidMask(0.6);
+    S();
+    std::vector<Group> gs = groups();
+    for (const Group& g : gs)
+        for (const Case& c : g.cases) {
+            std::string name = std::string(g.title) + " / " + c.name;
+            Fn fn = c.fn;
+            double px = c.pixels;
+            benchmark::RegisterBenchmark(name.c_str(), [fn, px](benchmark::State& st) {
+                for (auto _ : st) {
+                    fn();
+                    benchmark::ClobberMemory();
+                }
+                st.counters["px"] = px;
+            })->Unit(benchmark::kMicrosecond);
+        }
+    benchmark::Initialize(&argc, argv);
+    TableReporter rep;
+    benchmark::RunSpecifiedBenchmarks(&rep);
 
-  std::printf("\n%-42s %-30s %9s %9s   %s\n", "case", "peer", "ns/px", "ratio", "target");
-  for (const Group& g : gs) {
-    std::string base = std::string(g.title) + " / ";
-    auto ours = rep.nsPerPixel.find(base + g.cases[0].name);
-    if (ours == rep.nsPerPixel.end()) continue;
-    std::printf("%-42s %-30s %9.3f %9s   %s\n", g.title, "rast", ours->second, "", g.target);
-    for (size_t i = 1; i < g.cases.size(); i++) {
-      auto peer = rep.nsPerPixel.find(base + g.cases[i].name);
-      if (peer == rep.nsPerPixel.end()) continue;
-      std::printf("%-42s %-30s %9.3f %8.2fx\n", "", g.cases[i].name, peer->second, ours->second / peer->second);
+    std::printf("\n%-42s %-30s %9s %9s   %s\n", "case", "peer", "ns/px", "ratio", "target");
+    for (const Group& g : gs) {
+        std::string base = std::string(g.title) + " / ";
+        auto ours = rep.nsPerPixel.find(base + g.cases[0].name);
+        if (ours == rep.nsPerPixel.end()) continue;
+        std::printf("%-42s %-30s %9.3f %9s   %s\n", g.title, "rast", ours->second, "", g.target);
+        for (size_t i = 1; i < g.cases.size(); i++) {
+            auto peer = rep.nsPerPixel.find(base + g.cases[i].name);
+            if (peer == rep.nsPerPixel.end()) continue;
+            std::printf("%-42s %-30s %9.3f %8.2fx\n", "", g.cases[i].name, peer->second, ours->second / peer->second);
+        }
     }
-  }
-  pixman_image_unref(g_mask05);
-  pixman_image_unref(g_mask06);
-  benchmark::Shutdown();
-  return 0;
+    pixman_image_unref(g_mask05);
+    pixman_image_unref(g_mask06);
+    benchmark::Shutdown();
+    return 0;
 }

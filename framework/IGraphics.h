@@ -20,130 +20,129 @@ class BASE_String;
 class RAST_IBitmap;
 
 class IGraphics {
- public:
-  static constexpr int kMaxFileBytes = 4096000;
+public:
+    static constexpr int kMaxFileBytes = 4096000;
 
-  IGraphics(IUnitBase* plug, int width, int height, int fps = 25, double scale = 1.0);
-  virtual ~IGraphics();
-  IGraphics(const IGraphics&) = delete;
-  IGraphics& operator=(const IGraphics&) = delete;
+    IGraphics(IUnitBase* plug, int width, int height, int fps = 25, double scale = 1.0);
+    virtual ~IGraphics();
+    IGraphics(const IGraphics&) = delete;
+    IGraphics& operator=(const IGraphics&) = delete;
 
-  IUnitBase* GetPlug() const { return mPlug; }
-  int Width() const { return mWidth; }
-  int Height() const { return mHeight; }
-  int FPS() const { return mFPS; }
-  double GetScale() const { return mScale; }
+    IUnitBase* GetPlug() const { return mPlug; }
+    int Width() const { return mWidth; }
+    int Height() const { return mHeight; }
+    int FPS() const { return mFPS; }
+    double GetScale() const { return mScale; }
 
-  // ---- Controls and layers (the panel owns what is attached).
-  void AttachControl(IControl* control);
-  // Returns the layer's index among the top-level layers.
-  int AttachLayer(ControlLayer* layer);
-  // A full-panel bitmap drawn below every other control.
-  void AttachBackground(int id, const char* name, double scale = 1.0);
-  int NControls() const { return static_cast<int>(mControls.size()); }
-  IControl* GetControl(int i) const;
-  int NLayers() const { return static_cast<int>(mLayers.size()); }
-  ControlLayer* GetLayer(int i) const;
+    // ---- Controls and layers (the panel owns what is attached).
+    void AttachControl(IControl* control);
+    // Returns the layer's index among the top-level layers.
+    int AttachLayer(ControlLayer* layer);
+    // A full-panel bitmap drawn below every other control.
+    void AttachBackground(int id, const char* name, double scale = 1.0);
+    int NControls() const { return static_cast<int>(mControls.size()); }
+    IControl* GetControl(int i) const;
+    int NLayers() const { return static_cast<int>(mLayers.size()); }
+    ControlLayer* GetLayer(int i) const;
 
-  // ---- Values from the plug-in. With normalized false the plain value is
-  // first stored in the parameter (clamped). Then every control and layer
-  // showing the parameter gets the normalised value. No change handler runs.
-  void SetParameterFromPlug(int paramIdx, double value, bool normalized);
-  void SetAllControlsDirty();
+    // ---- Values from the plug-in. With normalized false the plain value is
+    // first stored in the parameter (clamped). Then every control and layer
+    // showing the parameter gets the normalised value. No change handler runs.
+    void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+    void SetAllControlsDirty();
 
-  // ---- Resources. LoadFile reads up to kMaxFileBytes of the bundle resource
-  // named by path's last component into a zero-filled buffer of that size,
-  // which the caller frees with delete[]; null when there is none.
-  uint8_t* LoadFile(int id, const char* path);
-  int GetLoadedFileLength() const { return mLoadedFileLength; }
+    // ---- Resources. LoadFile reads up to kMaxFileBytes of the bundle resource
+    // named by path's last component into a zero-filled buffer of that size,
+    // which the caller frees with delete[]; null when there is none.
+    uint8_t* LoadFile(int id, const char* path);
+    int GetLoadedFileLength() const { return mLoadedFileLength; }
 
-  // ---- The process-wide bitmap cache, shared by all panels under its own
-  // recursive lock. A bitmap stays while any panel that loaded it keeps it.
-  IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int frames = 1,
-                      bool framesAreHorizontal = false);
-  // The cached bitmap of id with the given frames; empty when not cached.
-  IBitmap getImageById(int id, int frames, bool framesAreHorizontal);
-  // This panel lets go of the cached bitmap; it is deleted when no panel
-  // keeps it. Stops this panel's drawing first, since the panel is going away.
-  void ReleaseBitmap(IBitmap* bitmap);
-  static bool IsBitmapCached(int id);
-  static int NCachedBitmaps();
+    // ---- The process-wide bitmap cache, shared by all panels under its own
+    // recursive lock. A bitmap stays while any panel that loaded it keeps it.
+    IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int frames = 1, bool framesAreHorizontal = false);
+    // The cached bitmap of id with the given frames; empty when not cached.
+    IBitmap getImageById(int id, int frames, bool framesAreHorizontal);
+    // This panel lets go of the cached bitmap; it is deleted when no panel
+    // keeps it. Stops this panel's drawing first, since the panel is going away.
+    void ReleaseBitmap(IBitmap* bitmap);
+    static bool IsBitmapCached(int id);
+    static int NCachedBitmaps();
 
-  // ---- Drawing into the panel's surface (clipped to the area being redrawn).
-  bool DrawBitmap(IBitmap* bitmap, IRECT* rect, int frame, int srcX, int srcY, const IChannelBlend* blend = nullptr);
-  bool DrawBitmap(IBitmap* bitmap, IRECT* rect, int frame = 1, const IChannelBlend* blend = nullptr) {
-    return DrawBitmap(bitmap, rect, frame, 0, 0, blend);
-  }
-  bool FillIRect(const IColor* color, IRECT* rect, const IChannelBlend* blend = nullptr);
-  bool DrawIText(IText* text, const char* str, IRECT* rect);
-  RAST_IBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
+    // ---- Drawing into the panel's surface (clipped to the area being redrawn).
+    bool DrawBitmap(IBitmap* bitmap, IRECT* rect, int frame, int srcX, int srcY, const IChannelBlend* blend = nullptr);
+    bool DrawBitmap(IBitmap* bitmap, IRECT* rect, int frame = 1, const IChannelBlend* blend = nullptr) {
+        return DrawBitmap(bitmap, rect, frame, 0, 0, blend);
+    }
+    bool FillIRect(const IColor* color, IRECT* rect, const IChannelBlend* blend = nullptr);
+    bool DrawIText(IText* text, const char* str, IRECT* rect);
+    RAST_IBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
 
-  // ---- Redraw. IsDirty collects the areas of changed controls; Draw draws
-  // every shown control meeting the area and marks all controls clean.
-  bool IsDirty(IRECT* rect);
-  void Draw(const IRECT* rect);
-  // Draws one control if it is shown and meets the area (layers call it).
-  void DrawControl(IControl* control, const IRECT* rect);
-  // How many control draws the last Draw made.
-  int LastDrawCount() const { return mLastDrawCount; }
-  // After this, Draw only shows what the surface holds.
-  void StopDrawing();
-  bool IsDrawingStopped() const { return mDrawingStopped; }
-  // Guards a redraw against a teardown on another thread.
-  std::recursive_mutex& DrawLock() { return mDrawLock; }
+    // ---- Redraw. IsDirty collects the areas of changed controls; Draw draws
+    // every shown control meeting the area and marks all controls clean.
+    bool IsDirty(IRECT* rect);
+    void Draw(const IRECT* rect);
+    // Draws one control if it is shown and meets the area (layers call it).
+    void DrawControl(IControl* control, const IRECT* rect);
+    // How many control draws the last Draw made.
+    int LastDrawCount() const { return mLastDrawCount; }
+    // After this, Draw only shows what the surface holds.
+    void StopDrawing();
+    bool IsDrawingStopped() const { return mDrawingStopped; }
+    // Guards a redraw against a teardown on another thread.
+    std::recursive_mutex& DrawLock() { return mDrawLock; }
 
-  // ---- Events, in panel coordinates. Hit testing goes through the layers,
-  // the last attached first, then the panel's own controls, last first;
-  // hidden and grayed-out controls are skipped.
-  IControl* GetMouseControl(int x, int y);
-  void OnMouseDown(int x, int y, IMouseMod* mod);
-  void OnMouseUp(int x, int y, IMouseMod* mod);
-  void OnMouseDrag(int x, int y, IMouseMod* mod);
-  void OnMouseDblClick(int x, int y, IMouseMod* mod);
-  void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
-  void OnMouseOver(int x, int y, IMouseMod* mod);
-  void OnMouseOut();
-  // The key goes to the control under (x, y); true when it was used.
-  bool OnKeyDown(int x, int y, int key);
-  void ReleaseMouseCapture() { mMouseCapture = nullptr; }
-  IControl* GetMouseCapture() const { return mMouseCapture; }
-  void OnGUIIdle();
+    // ---- Events, in panel coordinates. Hit testing goes through the layers,
+    // the last attached first, then the panel's own controls, last first;
+    // hidden and grayed-out controls are skipped.
+    IControl* GetMouseControl(int x, int y);
+    void OnMouseDown(int x, int y, IMouseMod* mod);
+    void OnMouseUp(int x, int y, IMouseMod* mod);
+    void OnMouseDrag(int x, int y, IMouseMod* mod);
+    void OnMouseDblClick(int x, int y, IMouseMod* mod);
+    void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
+    void OnMouseOver(int x, int y, IMouseMod* mod);
+    void OnMouseOut();
+    // The key goes to the control under (x, y); true when it was used.
+    bool OnKeyDown(int x, int y, int key);
+    void ReleaseMouseCapture() { mMouseCapture = nullptr; }
+    IControl* GetMouseCapture() const { return mMouseCapture; }
+    void OnGUIIdle();
 
-  // ---- Menus and prompts (answered by the platform part).
-  // Shows the menu at the rectangle; returns the menu holding the chosen item
-  // (its chosen index set), or null when dismissed or no window is open.
-  virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) = 0;
-  // file and dir carry proposals in; file holds the chosen path, or "" when
-  // cancelled. exts: space-separated extensions without dots.
-  virtual void PromptForFile(BASE_String* file, EFileAction action, BASE_String* dir = nullptr,
-                             const char* exts = "") = 0;
-  // The value prompt of a control: a menu of the display texts for an enum
-  // or bool parameter, a one-line entry for the others.
-  void PromptUserInput(IControl* control);
-  // A one-line entry over rect; false when cancelled.
-  virtual bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) = 0;
-  virtual bool OpenURL(const char* url) = 0;
+    // ---- Menus and prompts (answered by the platform part).
+    // Shows the menu at the rectangle; returns the menu holding the chosen item
+    // (its chosen index set), or null when dismissed or no window is open.
+    virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) = 0;
+    // file and dir carry proposals in; file holds the chosen path, or "" when
+    // cancelled. exts: space-separated extensions without dots.
+    virtual void PromptForFile(BASE_String* file, EFileAction action, BASE_String* dir = nullptr,
+                               const char* exts = "") = 0;
+    // The value prompt of a control: a menu of the display texts for an enum
+    // or bool parameter, a one-line entry for the others.
+    void PromptUserInput(IControl* control);
+    // A one-line entry over rect; false when cancelled.
+    virtual bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) = 0;
+    virtual bool OpenURL(const char* url) = 0;
 
-  // ---- The window: the platform view that shows the panel.
-  virtual void* OpenWindow(void* parentView) = 0;
-  virtual void CloseWindow() = 0;
-  virtual bool WindowIsOpen() const = 0;
+    // ---- The window: the platform view that shows the panel.
+    virtual void* OpenWindow(void* parentView) = 0;
+    virtual void CloseWindow() = 0;
+    virtual bool WindowIsOpen() const = 0;
 
- protected:
-  IControl* CaptureAt(int x, int y);
+protected:
+    IControl* CaptureAt(int x, int y);
 
-  IUnitBase* mPlug;
-  int mWidth, mHeight, mFPS;
-  double mScale;
-  std::vector<IControl*> mControls;
-  std::vector<ControlLayer*> mLayers;
-  std::unique_ptr<RAST_IBitmap> mDrawBitmap;
-  IRECT mDrawRECT;
-  int mLoadedFileLength = 0;
-  int mLastDrawCount = 0;
-  bool mDrawingStopped = false;
-  std::recursive_mutex mDrawLock;
-  IControl* mMouseCapture = nullptr;
-  IControl* mMouseOver = nullptr;
-  int mMouseX = 0, mMouseY = 0;
+    IUnitBase* mPlug;
+    int mWidth, mHeight, mFPS;
+    double mScale;
+    std::vector<IControl*> mControls;
+    std::vector<ControlLayer*> mLayers;
+    std::unique_ptr<RAST_IBitmap> mDrawBitmap;
+    IRECT mDrawRECT;
+    int mLoadedFileLength = 0;
+    int mLastDrawCount = 0;
+    bool mDrawingStopped = false;
+    std::recursive_mutex mDrawLock;
+    IControl* mMouseCapture = nullptr;
+    IControl* mMouseOver = nullptr;
+    int mMouseX = 0, mMouseY = 0;
 };

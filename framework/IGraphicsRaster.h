@@ -13,8 +13,7 @@ namespace hvraster {
 
 // The panel's drawing surface: a system bitmap over a drawing context.
 RAST_IBitmap* NewSurface(int width, int height);
-void Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int x, int y, int srcX, int srcY, int w, int h, float alpha,
-          int mode);
+void Blit(RAST_IBitmap* dest, RAST_IBitmap* src, int x, int y, int srcX, int srcY, int w, int h, float alpha, int mode);
 void Fill(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int colour, float alpha, int mode);
 // The PNG at path, copied at (width x scale) by (height x scale), each
 // truncated, by a bilinear scaled blit; null when it cannot be read.

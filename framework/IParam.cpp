@@ -51,8 +51,8 @@ void IParam::InitBool(const char* name, bool defaultVal, const char* label, cons
     PutDisplayText(1, "on");
 }
 
-void IParam::InitEnum(const char* name, int defaultVal, int nEnums, const char* label, const char* group,
-                      int userInt1, int userInt2) {
+void IParam::InitEnum(const char* name, int defaultVal, int nEnums, const char* label, const char* group, int userInt1,
+                      int userInt2) {
     InitCommon(kTypeEnum, name, label, group, userInt1, userInt2);
     mMin = 0.0;
     mMax = std::max(nEnums - 1, 1);

@@ -23,8 +23,8 @@ public:
 
     // Each Init keeps a type set before (so InitEnum after InitText stays a
     // text parameter) and sets value and default to the given default.
-    void InitBool(const char* name, bool defaultVal, const char* label = "", const char* group = "",
-                  int userInt1 = -1, int userInt2 = -1);
+    void InitBool(const char* name, bool defaultVal, const char* label = "", const char* group = "", int userInt1 = -1,
+                  int userInt2 = -1);
     void InitEnum(const char* name, int defaultVal, int nEnums, const char* label = "", const char* group = "",
                   int userInt1 = -1, int userInt2 = -1);
     void InitDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
@@ -44,7 +44,10 @@ public:
     double GetMax() const { return mMax; }
     double GetStep() const { return mStep; }
     int GetDecimals() const { return mDecimals; }
-    void GetBounds(double& lo, double& hi) const { lo = mMin; hi = mMax; }
+    void GetBounds(double& lo, double& hi) const {
+        lo = mMin;
+        hi = mMax;
+    }
 
     // The value mapped to 0..1 by the range (0 for an empty range).
     double GetNormalized() const { return ToNormalized(Value()); }

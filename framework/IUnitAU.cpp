@@ -13,9 +13,7 @@ using platform::cf::PropertyDict;
 
 namespace {
 
-void copyText(char* dst, size_t room, const char* src) {
-    snprintf(dst, room, "%s", src ? src : "");
-}
+void copyText(char* dst, size_t room, const char* src) { snprintf(dst, room, "%s", src ? src : ""); }
 
 // Writes one fixed-size property value after checking the caller's room.
 template <class T>

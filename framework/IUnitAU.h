@@ -123,15 +123,14 @@ int32_t IUnitAU_Entry(platform::au::AUCall* call, IUnitAU* (*makePlug)());
 // The view entry: Open asks the instance for its view; Close removes it.
 int32_t IUnitAU_ViewEntry(platform::au::AUViewCall* call);
 
-#define HALVORAN_UNIT_ENTRY(PLUG_CLASS, BUNDLE_ID)                                                           \
-    IUnitAU* MakePlug() {                                                                                    \
-        return IUnitAU_MakePlug(BUNDLE_ID,                                                                   \
-                                [](const IUnitInstanceInfo& info) -> IUnitAU* { return new PLUG_CLASS(info); }); \
-    }                                                                                                        \
-    extern "C" __attribute__((visibility("default"))) int32_t Halvoran_Entry(platform::au::AUCall* call) {    \
-        return IUnitAU_Entry(call, MakePlug);                                                                \
-    }                                                                                                        \
-    extern "C" __attribute__((visibility("default"))) int32_t Halvoran_ViewEntry(                            \
-        platform::au::AUViewCall* call) {                                                                    \
-        return IUnitAU_ViewEntry(call);                                                                      \
+#define HALVORAN_UNIT_ENTRY(PLUG_CLASS, BUNDLE_ID)                                                                 \
+    IUnitAU* MakePlug() {                                                                                          \
+        return IUnitAU_MakePlug(BUNDLE_ID,                                                                         \
+                                [](const IUnitInstanceInfo& info) -> IUnitAU* { return new PLUG_CLASS(info); });   \
+    }                                                                                                              \
+    extern "C" __attribute__((visibility("default"))) int32_t Halvoran_Entry(platform::au::AUCall* call) {         \
+        return IUnitAU_Entry(call, MakePlug);                                                                      \
+    }                                                                                                              \
+    extern "C" __attribute__((visibility("default"))) int32_t Halvoran_ViewEntry(platform::au::AUViewCall* call) { \
+        return IUnitAU_ViewEntry(call);                                                                            \
     }

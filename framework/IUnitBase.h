@@ -17,10 +17,10 @@ class IMidiPorts;
 
 // What the plug-in says of itself to the host.
 struct IUnitConfig {
-    const char* effectName = "";   // also names the settings file and the log
+    const char* effectName = "";  // also names the settings file and the log
     const char* productName = "";
     const char* mfrName = "";
-    int version = 0x00010000;      // major << 16 | minor << 8 | bugfix
+    int version = 0x00010000;  // major << 16 | minor << 8 | bugfix
     // Four-character codes the host files the plug-in under.
     uint32_t type = 0;
     uint32_t subtype = 0;

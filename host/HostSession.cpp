@@ -11,7 +11,9 @@ namespace hvhost {
 
 namespace {
 
-std::string statusText(const char* what, OSStatus s) { return std::string(what) + " failed (" + std::to_string(s) + ")"; }
+std::string statusText(const char* what, OSStatus s) {
+    return std::string(what) + " failed (" + std::to_string(s) + ")";
+}
 
 }  // namespace
 
@@ -102,8 +104,8 @@ void HostSession::renderLoop() {
         mTransport->advance(n);
         mRendered += static_cast<uint64_t>(n);
         if (mOptions.realTime)
-            std::this_thread::sleep_until(startTime + std::chrono::duration<double>(
-                                                          static_cast<double>(mRendered.load()) / mOptions.sampleRate));
+            std::this_thread::sleep_until(
+                startTime + std::chrono::duration<double>(static_cast<double>(mRendered.load()) / mOptions.sampleRate));
     }
     mFinished = true;
 }

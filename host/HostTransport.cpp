@@ -40,8 +40,8 @@ OSStatus HostTransport::beatAndTempo(void* user, double* beat, double* tempo) {
     return kNoErr;
 }
 
-OSStatus HostTransport::musicalTimeLocation(void* user, uint32_t* toNextBeat, float* numerator,
-                                            uint32_t* denominator, double* downBeat) {
+OSStatus HostTransport::musicalTimeLocation(void* user, uint32_t* toNextBeat, float* numerator, uint32_t* denominator,
+                                            double* downBeat) {
     auto* t = static_cast<HostTransport*>(user);
     double b = t->beat();
     double samplesPerBeat = t->mSampleRate * 60.0 / t->mTempo;

@@ -17,102 +17,102 @@
 using namespace platform::appkit;
 
 bool hostWritePNG(const std::string& path, const unsigned int* pixels, int width, int height) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      unsigned int p = pixels[static_cast<size_t>(y) * width + x];
-      row[x * 3] = (p >> 16) & 255;
-      row[x * 3 + 1] = (p >> 8) & 255;
-      row[x * 3 + 2] = p & 255;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
     }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
+    png_init_io(png, f);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            unsigned int p = pixels[static_cast<size_t>(y) * width + x];
+            row[x * 3] = (p >> 16) & 255;
+            row[x * 3 + 1] = (p >> 8) & 255;
+            row[x * 3 + 2] = p & 255;
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
 }
 
 int hostShowWindow(Window& window, const HostViewOptions& options) {
-  RunLoop& loop = RunLoop::main();
-  if (Application::isHeadless()) {
-    window.show();
-    loop.runFor(120);  // a few timer ticks: the panel draws what changed
-    window.display();
-    std::string path = options.png;
-    if (path.empty()) {
-      const char* tmp = std::getenv("TMPDIR");
-      path = std::string(tmp && *tmp ? tmp : "/tmp") + "/halvoran-panel.png";
+    RunLoop& loop = RunLoop::main();
+    if (Application::isHeadless()) {
+        window.show();
+        loop.runFor(120);  // a few timer ticks: the panel draws what changed
+        window.display();
+        std::string path = options.png;
+        if (path.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            path = std::string(tmp && *tmp ? tmp : "/tmp") + "/halvoran-panel.png";
+        }
+        if (!hostWritePNG(path, window.pixels().data(), window.size().width, window.size().height)) {
+            std::fprintf(stderr, "halvoran-host: could not write %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("No display: the panel was rendered to %s\n", path.c_str());
+        return 0;
     }
-    if (!hostWritePNG(path, window.pixels().data(), window.size().width, window.size().height)) {
-      std::fprintf(stderr, "halvoran-host: could not write %s\n", path.c_str());
-      return 1;
-    }
-    std::printf("No display: the panel was rendered to %s\n", path.c_str());
-    return 0;
-  }
-  bool closed = false;
-  window.setOnClose([&] { closed = true; });
-  window.show();
-  std::printf("Showing the panel in a window on %s\n", std::getenv("DISPLAY"));
-  std::fflush(stdout);
-  int ms = options.seconds > 0 ? static_cast<int>(options.seconds * 1000) : 24 * 3600 * 1000;
-  loop.runUntil([&] { return closed; }, ms);
-  return 0;
-}
-
-namespace hvhost {
-
-bool runHostView(HostSession& session, const std::atomic<bool>& stop) {
-  platform::au::Component* component = session.component();
-  platform::au::Instance* instance = session.instance();
-  if (!component || !instance || !component->viewEntry()) return false;
-  Application::useDisplayIfAvailable();
-  // A parent view for the plug-in's view; the window takes the view's size.
-  View holder(Rect{0, 0, 1, 1});
-  platform::au::AUViewCall call{};
-  call.selector = platform::au::kViewSelOpen;
-  call.instance = instance->handle();
-  call.parentView = &holder;
-  if (component->viewEntry()(&call) != 0 || !call.view || call.width <= 0 || call.height <= 0) {
-    std::fprintf(stderr, "halvoran-host: the plug-in made no view\n");
-    return false;
-  }
-  auto* view = static_cast<View*>(call.view);
-  view->removeFromSuperview();
-  Window window({call.width, call.height}, "Halvoran");
-  window.contentView()->addSubview(view);
-  HostViewOptions opts;
-  opts.seconds = session.options().seconds;
-  if (Application::isHeadless()) {
-    hostShowWindow(window, opts);
-  } else {
     bool closed = false;
     window.setOnClose([&] { closed = true; });
     window.show();
     std::printf("Showing the panel in a window on %s\n", std::getenv("DISPLAY"));
     std::fflush(stdout);
-    int ms = opts.seconds > 0 ? static_cast<int>(opts.seconds * 1000) : 24 * 3600 * 1000;
-    RunLoop::main().runUntil([&] { return closed || stop || session.finished(); }, ms);
-  }
-  // The view goes back to the plug-in, which removes and deletes it.
-  view->removeFromSuperview();
-  holder.addSubview(view);
-  call.selector = platform::au::kViewSelClose;
-  component->viewEntry()(&call);
-  return true;
+    int ms = options.seconds > 0 ? static_cast<int>(options.seconds * 1000) : 24 * 3600 * 1000;
+    loop.runUntil([&] { return closed; }, ms);
+    return 0;
+}
+
+namespace hvhost {
+
+bool runHostView(HostSession& session, const std::atomic<bool>& stop) {
+    platform::au::Component* component = session.component();
+    platform::au::Instance* instance = session.instance();
+    if (!component || !instance || !component->viewEntry()) return false;
+    Application::useDisplayIfAvailable();
+    // A parent view for the plug-in's view; the window takes the view's size.
+    View holder(Rect{0, 0, 1, 1});
+    platform::au::AUViewCall call{};
+    call.selector = platform::au::kViewSelOpen;
+    call.instance = instance->handle();
+    call.parentView = &holder;
+    if (component->viewEntry()(&call) != 0 || !call.view || call.width <= 0 || call.height <= 0) {
+        std::fprintf(stderr, "halvoran-host: the plug-in made no view\n");
+        return false;
+    }
+    auto* view = static_cast<View*>(call.view);
+    view->removeFromSuperview();
+    Window window({call.width, call.height}, "Halvoran");
+    window.contentView()->addSubview(view);
+    HostViewOptions opts;
+    opts.seconds = session.options().seconds;
+    if (Application::isHeadless()) {
+        hostShowWindow(window, opts);
+    } else {
+        bool closed = false;
+        window.setOnClose([&] { closed = true; });
+        window.show();
+        std::printf("Showing the panel in a window on %s\n", std::getenv("DISPLAY"));
+        std::fflush(stdout);
+        int ms = opts.seconds > 0 ? static_cast<int>(opts.seconds * 1000) : 24 * 3600 * 1000;
+        RunLoop::main().runUntil([&] { return closed || stop || session.finished(); }, ms);
+    }
+    // The view goes back to the plug-in, which removes and deletes it.
+    view->removeFromSuperview();
+    holder.addSubview(view);
+    call.selector = platform::au::kViewSelClose;
+    component->viewEntry()(&call);
+    return true;
 }
 
 }  // namespace hvhost

@@ -9,8 +9,8 @@ class Window;
 }
 
 struct HostViewOptions {
-  double seconds = 0.0;  // how long to show the window; 0 until the user closes it
-  std::string png;       // where to render without a display ("" = a temporary file)
+    double seconds = 0.0;  // how long to show the window; 0 until the user closes it
+    std::string png;       // where to render without a display ("" = a temporary file)
 };
 
 // Shows the window (whose content view already holds the plug-in's view).

@@ -22,23 +22,23 @@ constexpr int kW = 360, kH = 160;
 enum { kSwitch, kKnob, kFader, kNParams };
 
 class TestPanelPlug : public IUnitBase {
- public:
-  TestPanelPlug() : IUnitBase(config(), kNParams) {
-    GetParam(kSwitch)->InitBool("Switch", false);
-    GetParam(kKnob)->InitDouble("Knob", 0.0, 0.0, 127.0, 1.0);
-    GetParam(kFader)->InitDouble("Fader", 0.0, 0.0, 127.0, 1.0);
-  }
-  void OnParamChange(int i) override {
-    std::printf("param %s = %g\n", GetParam(i)->GetNameForHost(), GetParam(i)->Value());
-    std::fflush(stdout);
-  }
+public:
+    TestPanelPlug() : IUnitBase(config(), kNParams) {
+        GetParam(kSwitch)->InitBool("Switch", false);
+        GetParam(kKnob)->InitDouble("Knob", 0.0, 0.0, 127.0, 1.0);
+        GetParam(kFader)->InitDouble("Fader", 0.0, 0.0, 127.0, 1.0);
+    }
+    void OnParamChange(int i) override {
+        std::printf("param %s = %g\n", GetParam(i)->GetNameForHost(), GetParam(i)->Value());
+        std::fflush(stdout);
+    }
 
- private:
-  static IUnitConfig config() {
-    IUnitConfig c;
-    c.effectName = "Halvoran test panel";
-    return c;
-  }
+private:
+    static IUnitConfig config() {
+        IUnitConfig c;
+        c.effectName = "Halvoran test panel";
+        return c;
+    }
 };
 
 unsigned int colour(int r, int g, int b) { return IColor(255, r, g, b).ToWord(); }
@@ -46,59 +46,59 @@ unsigned int colour(int r, int g, int b) { return IColor(255, r, g, b).ToWord();
 // n stacked frames of w x h; draw(frame, bitmap, top) paints one.
 template <class F>
 RAST_MemBitmap* frames(int w, int h, int n, F draw) {
-  auto* b = new RAST_MemBitmap(w, h * n, 4);
-  for (int i = 0; i < n; ++i) draw(i, b, i * h);
-  return b;
+    auto* b = new RAST_MemBitmap(w, h * n, 4);
+    for (int i = 0; i < n; ++i) draw(i, b, i * h);
+    return b;
 }
 
 class Background : public IControl {
- public:
-  Background(IUnitBase* p) : IControl(p, IRECT(0, 0, kW, kH)) {}
-  bool Draw(IGraphics* g) override {
-    IColor bg(255, 40, 44, 52), strip(255, 60, 66, 78);
-    IRECT top(0, 0, kW, 8);
-    g->FillIRect(&bg, &mRECT);
-    return g->FillIRect(&strip, &top);
-  }
+public:
+    Background(IUnitBase* p) : IControl(p, IRECT(0, 0, kW, kH)) {}
+    bool Draw(IGraphics* g) override {
+        IColor bg(255, 40, 44, 52), strip(255, 60, 66, 78);
+        IRECT top(0, 0, kW, 8);
+        g->FillIRect(&bg, &mRECT);
+        return g->FillIRect(&strip, &top);
+    }
 };
 
 }  // namespace
 
 int hostRunTestPanel(int argc, char** argv) {
-  HostViewOptions opts;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (!std::strcmp(argv[i], "--seconds")) opts.seconds = std::atof(argv[i + 1]);
-    if (!std::strcmp(argv[i], "--png")) opts.png = argv[i + 1];
-  }
-  platform::appkit::Application::useDisplayIfAvailable();
+    HostViewOptions opts;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (!std::strcmp(argv[i], "--seconds")) opts.seconds = std::atof(argv[i + 1]);
+        if (!std::strcmp(argv[i], "--png")) opts.png = argv[i + 1];
+    }
+    platform::appkit::Application::useDisplayIfAvailable();
 
-  TestPanelPlug plug;
-  IGraphics* g = MakeGraphics(&plug, kW, kH);
-  plug.AttachGraphics(g);
-  // Switch: grey off, orange on, 60 x 40.
-  std::unique_ptr<RAST_MemBitmap> sw(frames(60, 40, 2, [](int i, RAST_MemBitmap* b, int y) {
-    RAST_FillRect(b, 0, y, 60, 40, colour(20, 20, 20), 1.0f, 0);
-    RAST_FillRect(b, 2, y + 2, 56, 36, i ? colour(255, 140, 0) : colour(110, 110, 110), 1.0f, 0);
-  }));
-  // Knob: 32 frames, a bar that grows with the value.
-  std::unique_ptr<RAST_MemBitmap> knob(frames(60, 60, 32, [](int i, RAST_MemBitmap* b, int y) {
-    RAST_FillRect(b, 0, y, 60, 60, colour(25, 25, 30), 1.0f, 0);
-    int len = 4 + i * 52 / 31;
-    RAST_FillRect(b, 4, y + 48, len, 8, colour(80, 200, 255), 1.0f, 0);
-  }));
-  std::unique_ptr<RAST_MemBitmap> handle(frames(30, 16, 1, [](int, RAST_MemBitmap* b, int y) {
-    RAST_FillRect(b, 0, y, 30, 16, colour(230, 230, 230), 1.0f, 0);
-  }));
-  IBitmap swB(sw.get(), 60, 80, 2), knobB(knob.get(), 60, 60 * 32, 32), handleB(handle.get(), 30, 16, 1);
-  g->AttachControl(new Background(&plug));
-  g->AttachControl(new ISwitchControl(&plug, 30, 40, kSwitch, &swB));
-  g->AttachControl(new IKnobMultiControl(&plug, 140, 30, kKnob, &knobB));
-  g->AttachControl(new IFaderControl(&plug, 270, 20, 120, kFader, &handleB, kVertical));
+    TestPanelPlug plug;
+    IGraphics* g = MakeGraphics(&plug, kW, kH);
+    plug.AttachGraphics(g);
+    // Switch: grey off, orange on, 60 x 40.
+    std::unique_ptr<RAST_MemBitmap> sw(frames(60, 40, 2, [](int i, RAST_MemBitmap* b, int y) {
+        RAST_FillRect(b, 0, y, 60, 40, colour(20, 20, 20), 1.0f, 0);
+        RAST_FillRect(b, 2, y + 2, 56, 36, i ? colour(255, 140, 0) : colour(110, 110, 110), 1.0f, 0);
+    }));
+    // Knob: 32 frames, a bar that grows with the value.
+    std::unique_ptr<RAST_MemBitmap> knob(frames(60, 60, 32, [](int i, RAST_MemBitmap* b, int y) {
+        RAST_FillRect(b, 0, y, 60, 60, colour(25, 25, 30), 1.0f, 0);
+        int len = 4 + i * 52 / 31;
+        RAST_FillRect(b, 4, y + 48, len, 8, colour(80, 200, 255), 1.0f, 0);
+    }));
+    std::unique_ptr<RAST_MemBitmap> handle(frames(30, 16, 1, [](int, RAST_MemBitmap* b, int y) {
+        RAST_FillRect(b, 0, y, 30, 16, colour(230, 230, 230), 1.0f, 0);
+    }));
+    IBitmap swB(sw.get(), 60, 80, 2), knobB(knob.get(), 60, 60 * 32, 32), handleB(handle.get(), 30, 16, 1);
+    g->AttachControl(new Background(&plug));
+    g->AttachControl(new ISwitchControl(&plug, 30, 40, kSwitch, &swB));
+    g->AttachControl(new IKnobMultiControl(&plug, 140, 30, kKnob, &knobB));
+    g->AttachControl(new IFaderControl(&plug, 270, 20, 120, kFader, &handleB, kVertical));
 
-  platform::appkit::Window window({kW, kH}, "Halvoran test panel");
-  int w = 0, h = 0;
-  if (!IUnitAU_ViewFactory::uiViewForAudioUnit(&plug, window.contentView(), &w, &h)) return 1;
-  int rc = hostShowWindow(window, opts);
-  IUnitAU_ViewFactory::closeView(&plug, nullptr);
-  return rc;
+    platform::appkit::Window window({kW, kH}, "Halvoran test panel");
+    int w = 0, h = 0;
+    if (!IUnitAU_ViewFactory::uiViewForAudioUnit(&plug, window.contentView(), &w, &h)) return 1;
+    int rc = hostShowWindow(window, opts);
+    IUnitAU_ViewFactory::closeView(&plug, nullptr);
+    return rc;
 }

@@ -45,8 +45,8 @@ void ensureScratchSide(int side) {
 // alpha 255 and a per-pixel opacity.
 template <class C>
 struct GlyphRenderer {
-    static void Normal(const unsigned char* mask, unsigned int* dest, int maskspan, int deststride, int w, int h,
-                       int r, int g, int b, int a) {
+    static void Normal(const unsigned char* mask, unsigned int* dest, int maskspan, int deststride, int w, int h, int r,
+                       int g, int b, int a) {
         for (; h > 0; h--, mask += maskspan, dest += deststride)
             for (int i = 0; i < w; i++) {
                 const int v = mask[i];
@@ -61,14 +61,16 @@ struct GlyphRenderer {
             for (int i = 0; i < w; i++)
                 if (mask[i]) C::doPix((unsigned char*)(dest + i), r, g, b, 255, a);
     }
-    static void Effect(const unsigned char* mask, unsigned int* dest, int maskspan, int deststride, int w, int h,
-                       int r, int g, int b, int a, int er, int eg, int eb) {
+    static void Effect(const unsigned char* mask, unsigned int* dest, int maskspan, int deststride, int w, int h, int r,
+                       int g, int b, int a, int er, int eg, int eb) {
         for (; h > 0; h--, mask += maskspan, dest += deststride)
             for (int i = 0; i < w; i++) {
                 const int v = mask[i];
                 if (!v) continue;
-                if (v == 255) C::doPix((unsigned char*)(dest + i), r, g, b, 255, a);
-                else C::doPix((unsigned char*)(dest + i), er, eg, eb, 255, a);
+                if (v == 255)
+                    C::doPix((unsigned char*)(dest + i), r, g, b, 255, a);
+                else
+                    C::doPix((unsigned char*)(dest + i), er, eg, eb, 255, a);
             }
     }
 };
@@ -80,8 +82,12 @@ void render(Renderer which, const unsigned char* mask, unsigned int* dest, int m
             unsigned int fg, unsigned int fx, int a) {
     const int r = RAST_PixelRed(fg), g = RAST_PixelGreen(fg), b = RAST_PixelBlue(fg);
     switch (which) {
-        case kNormal: GlyphRenderer<C>::Normal(mask, dest, maskspan, deststride, w, h, r, g, b, a); break;
-        case kMono: GlyphRenderer<C>::Mono(mask, dest, maskspan, deststride, w, h, r, g, b, a); break;
+        case kNormal:
+            GlyphRenderer<C>::Normal(mask, dest, maskspan, deststride, w, h, r, g, b, a);
+            break;
+        case kMono:
+            GlyphRenderer<C>::Mono(mask, dest, maskspan, deststride, w, h, r, g, b, a);
+            break;
         case kEffect:
             GlyphRenderer<C>::Effect(mask, dest, maskspan, deststride, w, h, r, g, b, a, RAST_PixelRed(fx),
                                      RAST_PixelGreen(fx), RAST_PixelBlue(fx));
@@ -156,9 +162,7 @@ int RAST_CachedFont::DrawText(RAST_IBitmap* bitmap, const char* text, int length
     return DrawTextImpl(bitmap, text, length, rect, flags);
 }
 
-int RAST_CachedFont::GetExtraGlyphCount() const {
-    return m_extracharlist.GetSize() / (int)sizeof(RAST_GlyphRecord);
-}
+int RAST_CachedFont::GetExtraGlyphCount() const { return m_extracharlist.GetSize() / (int)sizeof(RAST_GlyphRecord); }
 
 const RAST_GlyphRecord* RAST_CachedFont::GetExtraGlyph(int index) const {
     if (index < 0 || index >= GetExtraGlyphCount()) return nullptr;
@@ -171,8 +175,7 @@ RAST_GlyphRecord* RAST_CachedFont::findChar(unsigned short c) {
     if (n < 1) return nullptr;
     RAST_GlyphRecord key{};
     key.code = c;
-    return (RAST_GlyphRecord*)bsearch(&key, m_extracharlist.Get(), (size_t)n, sizeof(RAST_GlyphRecord),
-                                      _charSortFunc);
+    return (RAST_GlyphRecord*)bsearch(&key, m_extracharlist.Get(), (size_t)n, sizeof(RAST_GlyphRecord), _charSortFunc);
 }
 
 bool RAST_CachedFont::RenderGlyph(unsigned short c) {
@@ -318,7 +321,8 @@ bool RAST_CachedFont::DrawGlyph(RAST_IBitmap* bitmap, unsigned short c, int x, i
         (const unsigned char*)m_gxbuf.Get() + (g->pos - 1) + (y0 - y) * (int64_t)g->width + (x0 - x);
     const int maskspan = g->width;
 
-    if (m_bgmode == 1) RAST_FillRect(bitmap, (int)x0, (int)y0, w, h, m_bg, m_alpha, m_comb & ~RAST_MODE_USE_SOURCE_ALPHA);
+    if (m_bgmode == 1)
+        RAST_FillRect(bitmap, (int)x0, (int)y0, w, h, m_bg, m_alpha, m_comb & ~RAST_MODE_USE_SOURCE_ALPHA);
 
     unsigned int* dest = (unsigned int*)s.at((int)x0, (int)y0);
     const int stride = s.flipped ? -s.span : s.span;
@@ -350,8 +354,7 @@ bool RAST_CachedFont::DrawGlyph(RAST_IBitmap* bitmap, unsigned short c, int x, i
     } else if (a == 0) {
         return true;
     }
-    RAST_DispatchColourCombiner(op, a, [&]<class C>() {
-        render<C>(which, mask, dest, maskspan, stride, w, h, m_fg, m_effectcol, a);
-    });
+    RAST_DispatchColourCombiner(
+        op, a, [&]<class C>() { render<C>(which, mask, dest, maskspan, stride, w, h, m_fg, m_effectcol, a); });
     return true;
 }

@@ -12,9 +12,9 @@ class RAST_SysBitmap;
 
 // Flags of SetFromHFont.
 enum {
-    RAST_FONT_VERTICAL = 0x1,      // masks turned a quarter, text runs downward
-    RAST_FONT_VERTICAL_UP = 0x2,   // with VERTICAL: the other way, text runs upward
-    RAST_FONT_PRERENDER = 0x4,     // render 0 to 127 at once; nothing beyond ever
+    RAST_FONT_VERTICAL = 0x1,     // masks turned a quarter, text runs downward
+    RAST_FONT_VERTICAL_UP = 0x2,  // with VERTICAL: the other way, text runs upward
+    RAST_FONT_PRERENDER = 0x4,    // render 0 to 127 at once; nothing beyond ever
     RAST_FONT_BLUR = 0x10,
     RAST_FONT_INVERT = 0x20,
     RAST_FONT_MONO = 0x40,

@@ -10,35 +10,35 @@ namespace rast_rows {
 namespace narrow {
 
 struct O {
-  using V = __m128i;
-  static constexpr int N = 4;
-  static constexpr int ALL = 0xFFFF;
-  static V ld(const unsigned char* p) { return _mm_loadu_si128((const V*)p); }
-  static void st(unsigned char* p, V v) { _mm_storeu_si128((V*)p, v); }
-  static V zero() { return _mm_setzero_si128(); }
-  static V set16(int x) { return _mm_set1_epi16((short)x); }
-  static V set32(unsigned x) { return _mm_set1_epi32((int)x); }
-  static V or_(V a, V b) { return _mm_or_si128(a, b); }
-  static V and_(V a, V b) { return _mm_and_si128(a, b); }
-  static V andnot(V a, V b) { return _mm_andnot_si128(b, a); }  // a & ~b
-  static V add8(V a, V b) { return _mm_add_epi8(a, b); }
-  static V sub8(V a, V b) { return _mm_sub_epi8(a, b); }
-  static V adds8(V a, V b) { return _mm_adds_epu8(a, b); }
-  static V subs8(V a, V b) { return _mm_subs_epu8(a, b); }
-  static V add32(V a, V b) { return _mm_add_epi32(a, b); }
-  static V sub32(V a, V b) { return _mm_sub_epi32(a, b); }
-  static V cmpeq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
-  static V cmpeq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
-  static V lo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
-  static V hi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
-  static V lo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
-  static V hi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
-  static V mulhi(V a, V b) { return _mm_mulhi_epu16(a, b); }
-  static V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
-  static V sll32(V a, int n) { return _mm_slli_epi32(a, n); }
-  static V srl32(V a, int n) { return _mm_srli_epi32(a, n); }
-  static V pack(V a, V b) { return _mm_packus_epi16(a, b); }
-  static int movemask(V a) { return _mm_movemask_epi8(a); }
+    using V = __m128i;
+    static constexpr int N = 4;
+    static constexpr int ALL = 0xFFFF;
+    static V ld(const unsigned char* p) { return _mm_loadu_si128((const V*)p); }
+    static void st(unsigned char* p, V v) { _mm_storeu_si128((V*)p, v); }
+    static V zero() { return _mm_setzero_si128(); }
+    static V set16(int x) { return _mm_set1_epi16((short)x); }
+    static V set32(unsigned x) { return _mm_set1_epi32((int)x); }
+    static V or_(V a, V b) { return _mm_or_si128(a, b); }
+    static V and_(V a, V b) { return _mm_and_si128(a, b); }
+    static V andnot(V a, V b) { return _mm_andnot_si128(b, a); }  // a & ~b
+    static V add8(V a, V b) { return _mm_add_epi8(a, b); }
+    static V sub8(V a, V b) { return _mm_sub_epi8(a, b); }
+    static V adds8(V a, V b) { return _mm_adds_epu8(a, b); }
+    static V subs8(V a, V b) { return _mm_subs_epu8(a, b); }
+    static V add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+    static V cmpeq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+    static V cmpeq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+    static V lo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+    static V hi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+    static V lo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
+    static V hi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
+    static V mulhi(V a, V b) { return _mm_mulhi_epu16(a, b); }
+    static V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static V sll32(V a, int n) { return _mm_slli_epi32(a, n); }
+    static V srl32(V a, int n) { return _mm_srli_epi32(a, n); }
+    static V pack(V a, V b) { return _mm_packus_epi16(a, b); }
+    static int movemask(V a) { return _mm_movemask_epi8(a); }
 };
 
 #define RAST_WIDE 0
@@ -57,37 +57,37 @@ struct O {
 namespace wide {
 
 struct O {
-  using V = __m256i;
-  static constexpr int N = 8;
-  static constexpr int ALL = -1;
-  static V ld(const unsigned char* p) { return _mm256_loadu_si256((const V*)p); }
-  static void st(unsigned char* p, V v) { _mm256_storeu_si256((V*)p, v); }
-  static V zero() { return _mm256_setzero_si256(); }
-  static V set16(int x) { return _mm256_set1_epi16((short)x); }
-  static V set32(unsigned x) { return _mm256_set1_epi32((int)x); }
-  static V or_(V a, V b) { return _mm256_or_si256(a, b); }
-  static V and_(V a, V b) { return _mm256_and_si256(a, b); }
-  static V andnot(V a, V b) { return _mm256_andnot_si256(b, a); }
-  static V add8(V a, V b) { return _mm256_add_epi8(a, b); }
-  static V sub8(V a, V b) { return _mm256_sub_epi8(a, b); }
-  static V adds8(V a, V b) { return _mm256_adds_epu8(a, b); }
-  static V subs8(V a, V b) { return _mm256_subs_epu8(a, b); }
-  static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
-  static V sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
-  static V cmpeq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
-  static V cmpeq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
-  // Unpacks and packs work within each 128-bit half; the kernels only ever
-  // pack what they unpacked, so pixel order is kept.
-  static V lo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
-  static V hi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
-  static V lo32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
-  static V hi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
-  static V mulhi(V a, V b) { return _mm256_mulhi_epu16(a, b); }
-  static V mullo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
-  static V sll32(V a, int n) { return _mm256_slli_epi32(a, n); }
-  static V srl32(V a, int n) { return _mm256_srli_epi32(a, n); }
-  static V pack(V a, V b) { return _mm256_packus_epi16(a, b); }
-  static int movemask(V a) { return _mm256_movemask_epi8(a); }
+    using V = __m256i;
+    static constexpr int N = 8;
+    static constexpr int ALL = -1;
+    static V ld(const unsigned char* p) { return _mm256_loadu_si256((const V*)p); }
+    static void st(unsigned char* p, V v) { _mm256_storeu_si256((V*)p, v); }
+    static V zero() { return _mm256_setzero_si256(); }
+    static V set16(int x) { return _mm256_set1_epi16((short)x); }
+    static V set32(unsigned x) { return _mm256_set1_epi32((int)x); }
+    static V or_(V a, V b) { return _mm256_or_si256(a, b); }
+    static V and_(V a, V b) { return _mm256_and_si256(a, b); }
+    static V andnot(V a, V b) { return _mm256_andnot_si256(b, a); }
+    static V add8(V a, V b) { return _mm256_add_epi8(a, b); }
+    static V sub8(V a, V b) { return _mm256_sub_epi8(a, b); }
+    static V adds8(V a, V b) { return _mm256_adds_epu8(a, b); }
+    static V subs8(V a, V b) { return _mm256_subs_epu8(a, b); }
+    static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
+    static V cmpeq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+    static V cmpeq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+    // Unpacks and packs work within each 128-bit half; the kernels only ever
+    // pack what they unpacked, so pixel order is kept.
+    static V lo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
+    static V hi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
+    static V lo32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
+    static V hi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
+    static V mulhi(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+    static V mullo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static V sll32(V a, int n) { return _mm256_slli_epi32(a, n); }
+    static V srl32(V a, int n) { return _mm256_srli_epi32(a, n); }
+    static V pack(V a, V b) { return _mm256_packus_epi16(a, b); }
+    static int movemask(V a) { return _mm256_movemask_epi8(a); }
 };
 
 #define RAST_WIDE 1
@@ -104,8 +104,8 @@ struct O {
 namespace {
 
 bool haveAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
 }
 
 bool g_wide = haveAvx2();

@@ -28,9 +28,8 @@ void RAST_DrawGlyphEx(RAST_IBitmap* dest, int x, int y, unsigned int color, cons
 
     unsigned int* d = (unsigned int*)s.at(dx, dy);
     const int stride = s.flipped ? -s.span : s.span;
-    RAST_DispatchColourCombiner(op, a, [&]<class C>() {
-        GlyphDrawImpl<C>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a);
-    });
+    RAST_DispatchColourCombiner(
+        op, a, [&]<class C>() { GlyphDrawImpl<C>::DrawGlyph(alphas, d, w, h, color, stride, glyph_span, a); });
 }
 
 void RAST_DrawGlyph(RAST_IBitmap* dest, int x, int y, unsigned int color, const unsigned char* alphas, int glyph_w,

@@ -25,10 +25,10 @@ RAST_IBitmap* RAST_LoadPNGFromResource(void* module, int id, RAST_IBitmap* bitma
 
 // The library's image formats, each a loader record in one process-wide list.
 struct RAST_ImageLoader_rec {
-  RAST_IBitmap* (*loadfunc)(const char* path, bool checkFileName, RAST_IBitmap* bitmap);
-  // A file-dialog filter list: description, NUL, pattern, NUL, NUL.
-  const char* (*get_extlist)();
-  RAST_ImageLoader_rec* _next;
+    RAST_IBitmap* (*loadfunc)(const char* path, bool checkFileName, RAST_IBitmap* bitmap);
+    // A file-dialog filter list: description, NUL, pattern, NUL, NUL.
+    const char* (*get_extlist)();
+    RAST_ImageLoader_rec* _next;
 };
 extern RAST_ImageLoader_rec* RAST_ImageLoader_list;
 
@@ -36,8 +36,8 @@ extern RAST_ImageLoader_rec* RAST_ImageLoader_list;
 void staticPngReadFunc(png_struct* png, unsigned char* out, size_t count);
 
 class RAST_PNGLoader {
- public:
-  // With checkFileName, only paths ending in ".png" (any case) are loaded.
-  static RAST_IBitmap* loadfunc(const char* path, bool checkFileName, RAST_IBitmap* bitmap);
-  static const char* get_extlist();
+public:
+    // With checkFileName, only paths ending in ".png" (any case) are loaded.
+    static RAST_IBitmap* loadfunc(const char* path, bool checkFileName, RAST_IBitmap* bitmap);
+    static const char* get_extlist();
 };

@@ -107,17 +107,21 @@ void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, i
     if (op == RAST_MODE_COPY) {
         // Whole-word mixes for the opacities that have one.
         switch (a) {
-            case 256: return fast.template operator()<_RAST_CombinePixelsClobberFAST>();
-            case 128: return fast.template operator()<_RAST_CombinePixelsHalfMix2FAST>();
-            case 64: return fast.template operator()<_RAST_CombinePixelsQuarterMix2FAST>();
-            case 192: return fast.template operator()<_RAST_CombinePixelsThreeQuarterMix2FAST>();
-            default: break;
+            case 256:
+                return fast.template operator()<_RAST_CombinePixelsClobberFAST>();
+            case 128:
+                return fast.template operator()<_RAST_CombinePixelsHalfMix2FAST>();
+            case 64:
+                return fast.template operator()<_RAST_CombinePixelsQuarterMix2FAST>();
+            case 192:
+                return fast.template operator()<_RAST_CombinePixelsThreeQuarterMix2FAST>();
+            default:
+                break;
         }
     }
     if (a == 0) return;
-    RAST_DispatchColourCombiner(op, a, [&]<class C>() {
-        _RAST_Fill<C>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a);
-    });
+    RAST_DispatchColourCombiner(
+        op, a, [&]<class C>() { _RAST_Fill<C>::FillClippedTrapezoid(W, s.span, row, rows, e, r, g, b, ca, a); });
 }
 
 int _ysort(const void* a, const void* b) {

@@ -15,8 +15,8 @@ unsigned int RAST_GetPixel(RAST_IBitmap* bm, int x, int y);
 void RAST_PutPixel(RAST_IBitmap* bm, int x, int y, unsigned int color, float alpha, int mode);
 // Each channel becomes channel * scale + addend (addends in channel units
 // 0..255), clamped.
-void RAST_MultiplyAddRect(RAST_IBitmap* dest, int x, int y, int w, int h, float rsc, float gsc, float bsc,
-                          float asc, float radd, float gadd, float badd, float aadd);
+void RAST_MultiplyAddRect(RAST_IBitmap* dest, int x, int y, int w, int h, float rsc, float gsc, float bsc, float asc,
+                          float radd, float gadd, float badd, float aadd);
 // Calls procFunc for every pixel of the rectangle, in memory order.
 void RAST_ProcessRect(RAST_IBitmap* dest, int x, int y, int w, int h, void (*procFunc)(unsigned int* p, void* parm),
                       void* parm);

@@ -52,8 +52,7 @@ bool RAST_CachedFont::toolkitRoad(unsigned int flags) const {
            ((flags & DT_SINGLELINE) || m_linespace_adj == 0);
 }
 
-int RAST_CachedFont::DrawTextImpl(RAST_IBitmap* bitmap, const char* text, int length, RECT* rect,
-                                  unsigned int flags) {
+int RAST_CachedFont::DrawTextImpl(RAST_IBitmap* bitmap, const char* text, int length, RECT* rect, unsigned int flags) {
     if (!rect || !text) return 0;
     if (!bitmap && !(flags & DT_CALCRECT)) return 0;
     if (toolkitRoad(flags)) return drawToolkit(bitmap, text, length, rect, flags);

@@ -6,15 +6,15 @@
 #include <cstdint>
 
 struct RECT {
-  int32_t left;
-  int32_t top;
-  int32_t right;
-  int32_t bottom;
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
 };
 
 struct POINT {
-  int32_t x;
-  int32_t y;
+    int32_t x;
+    int32_t y;
 };
 
 struct HDC__;

@@ -76,9 +76,7 @@ HGDIOBJ bitmapObject(NSImage* image) {
     return obj;
 }
 
-NSImage* imageOf(HGDIOBJ obj) {
-    return SHIM_IsValidObject(obj, SHIM_GDIOBJ_BITMAP) ? obj->bitmapptr : nullptr;
-}
+NSImage* imageOf(HGDIOBJ obj) { return SHIM_IsValidObject(obj, SHIM_GDIOBJ_BITMAP) ? obj->bitmapptr : nullptr; }
 
 // A PNG file decoded to premultiplied ARGB; null when it cannot be read.
 NSImage* loadPNG(const std::string& path) {
@@ -230,8 +228,8 @@ void SHIM_PushClipRegion(HDC hdc) {
 
 void SHIM_SetClipRegion(HDC hdc, const RECT* r) {
     if (liveContext(hdc) && r)
-        CGContextClipToRect(hdc->ctx, CGRectMake(r->left, r->top, (double)r->right - r->left,
-                                                 (double)r->bottom - r->top));
+        CGContextClipToRect(hdc->ctx,
+                            CGRectMake(r->left, r->top, (double)r->right - r->left, (double)r->bottom - r->top));
 }
 
 void SHIM_PopClipRegion(HDC hdc) {

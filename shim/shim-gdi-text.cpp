@@ -141,8 +141,10 @@ int SHIM_DrawText(HDC hdc, const char* text, int len, RECT* r, int flags) {
     if (!font) return 0;
 
     std::vector<CTLineRef> lines;
-    if (flags & DT_SINGLELINE) lines.push_back(CTLineCreate(font, chars, hdc->curtextcolor));
-    else lines = CTFrameCreateLines(font, chars, kFrameSide, kFrameSide, hdc->curtextcolor);
+    if (flags & DT_SINGLELINE)
+        lines.push_back(CTLineCreate(font, chars, hdc->curtextcolor));
+    else
+        lines = CTFrameCreateLines(font, chars, kFrameSide, kFrameSide, hdc->curtextcolor);
 
     int64_t W = 0, T = 0;
     for (CTLineRef line : lines) {
@@ -159,18 +161,22 @@ int SHIM_DrawText(HDC hdc, const char* text, int len, RECT* r, int flags) {
         r->bottom = (int32_t)std::clamp<int64_t>((int64_t)r->top + H, INT32_MIN, INT32_MAX);
     } else if (CGContextRef ctx = hdc->ctx) {
         int64_t x = r->left, y = r->top;
-        if (flags & DT_RIGHT) x += (int64_t)r->right - ((int64_t)r->left + W);
-        else if (flags & DT_CENTER) x += ((int64_t)r->right - r->left) / 2 - W / 2;
-        if (flags & DT_BOTTOM) y += (int64_t)r->bottom - H - r->top;
-        else if (flags & DT_VCENTER) y += ((int64_t)r->bottom - r->top) / 2 - H / 2;
+        if (flags & DT_RIGHT)
+            x += (int64_t)r->right - ((int64_t)r->left + W);
+        else if (flags & DT_CENTER)
+            x += ((int64_t)r->right - r->left) / 2 - W / 2;
+        if (flags & DT_BOTTOM)
+            y += (int64_t)r->bottom - H - r->top;
+        else if (flags & DT_VCENTER)
+            y += ((int64_t)r->bottom - r->top) / 2 - H / 2;
 
         CGContextSaveGState(ctx);
         CGContextSetTextMatrix(ctx, CGAffineTransformMake(1, 0, 0, -1, 0, 0));
         if (!(flags & DT_NOCLIP))
-            CGContextClipToRect(ctx, CGRectMake(r->left, r->top, (double)r->right - r->left,
-                                                (double)r->bottom - r->top));
-        CGColorRef background = hdc->curbkmode == 1 ? SHIM_CreateColor(SHIM_GetTextColorSpace(), hdc->curbkcol, 1)
-                                                    : nullptr;
+            CGContextClipToRect(ctx,
+                                CGRectMake(r->left, r->top, (double)r->right - r->left, (double)r->bottom - r->top));
+        CGColorRef background =
+            hdc->curbkmode == 1 ? SHIM_CreateColor(SHIM_GetTextColorSpace(), hdc->curbkcol, 1) : nullptr;
         HGDIOBJ f = hdc->curfont;
         const int smoothing = SHIM_IsValidObject(f, SHIM_GDIOBJ_FONT) && f->fontobj ? f->fontsmoothing : 0;
         if (smoothing) CGContextSetShouldAntialias(ctx, smoothing == SHIM_FONTQUALITY_ANTIALIASED);
@@ -182,8 +188,8 @@ int SHIM_DrawText(HDC hdc, const char* text, int len, RECT* r, int flags) {
             const double h = lineHeightOf(line, &a, &w);
             if (background) {
                 CGContextSetFillColorWithColor(ctx, background);
-                CGContextFillRect(ctx, single ? CGRectMake((double)x, yy, (double)W, (double)H)
-                                              : CGRectMake((double)x, yy, w, h));
+                CGContextFillRect(
+                    ctx, single ? CGRectMake((double)x, yy, (double)W, (double)H) : CGRectMake((double)x, yy, w, h));
             }
             CGContextSetTextPosition(ctx, (double)x, yy + a);
             CTLineDraw(line, ctx);

@@ -8,13 +8,13 @@
 
 // Text flags in the toolkit's own numbering (not Win32's).
 enum {
-    DT_CALCRECT = 0x1,    // measure only: set right and bottom, draw nothing
-    DT_VCENTER = 0x2,     // centre vertically (not with DT_BOTTOM)
-    DT_CENTER = 0x4,      // centre horizontally (not with DT_RIGHT)
+    DT_CALCRECT = 0x1,  // measure only: set right and bottom, draw nothing
+    DT_VCENTER = 0x2,   // centre vertically (not with DT_BOTTOM)
+    DT_CENTER = 0x4,    // centre horizontally (not with DT_RIGHT)
     DT_BOTTOM = 0x10,
     DT_RIGHT = 0x20,
-    DT_SINGLELINE = 0x40, // line feeds become blanks
-    DT_NOPREFIX = 0x80,   // "&" is ordinary text
+    DT_SINGLELINE = 0x40,  // line feeds become blanks
+    DT_NOPREFIX = 0x80,    // "&" is ordinary text
     DT_NOCLIP = 0x100,
 };
 

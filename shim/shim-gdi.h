@@ -18,40 +18,40 @@ struct NSImage;
 }  // namespace platform
 
 struct HDC__ {
-  // First field: the panel's screen copy reads the context from here.
-  platform::CGContextRef ctx;
-  void* ownedmem;  // the raw block of a memory context; null when wrapping
-  HGDIOBJ curpen;
-  HGDIOBJ curbrush;
-  HGDIOBJ curfont;
-  int curtextcol;  // colour value
-  int curbkcol;    // colour value
-  int curbkmode;   // 1: opaque (text gets its background filled)
-  float lastpos_x, lastpos_y;
-  uint8_t inpool;
-  HDC__* poolnext;
-  platform::CGColorRef curtextcolor;  // owned; made from curtextcol
+    // First field: the panel's screen copy reads the context from here.
+    platform::CGContextRef ctx;
+    void* ownedmem;  // the raw block of a memory context; null when wrapping
+    HGDIOBJ curpen;
+    HGDIOBJ curbrush;
+    HGDIOBJ curfont;
+    int curtextcol;  // colour value
+    int curbkcol;    // colour value
+    int curbkmode;   // 1: opaque (text gets its background filled)
+    float lastpos_x, lastpos_y;
+    uint8_t inpool;
+    HDC__* poolnext;
+    platform::CGColorRef curtextcolor;  // owned; made from curtextcol
 };
 
 enum {
-  SHIM_GDIOBJ_PEN = 1,
-  SHIM_GDIOBJ_BRUSH = 2,
-  SHIM_GDIOBJ_FONT = 3,
-  SHIM_GDIOBJ_BITMAP = 4,
+    SHIM_GDIOBJ_PEN = 1,
+    SHIM_GDIOBJ_BRUSH = 2,
+    SHIM_GDIOBJ_FONT = 3,
+    SHIM_GDIOBJ_BITMAP = 4,
 };
 
 struct HGDIOBJ__ {
-  int32_t type;            // SHIM_GDIOBJ_*
-  int32_t additional_refs; // SHIM_CloneGDIObject adds one, DeleteObject takes one
-  platform::CGColorRef color;  // owned, pens and brushes
-  // Pens: the width (0 or more); brushes: 0; the null pen and brush: -1;
-  // bitmaps: 1 when the record owns its image.
-  int32_t wid;
-  platform::NSImage* bitmapptr;
-  uint8_t inpool;
-  HGDIOBJ__* poolnext;
-  platform::CTFont* fontobj;  // owned, fonts
-  uint8_t fontsmoothing;      // fonts: 0 follows the context, 3 off, 4 on
+    int32_t type;                // SHIM_GDIOBJ_*
+    int32_t additional_refs;     // SHIM_CloneGDIObject adds one, DeleteObject takes one
+    platform::CGColorRef color;  // owned, pens and brushes
+    // Pens: the width (0 or more); brushes: 0; the null pen and brush: -1;
+    // bitmaps: 1 when the record owns its image.
+    int32_t wid;
+    platform::NSImage* bitmapptr;
+    uint8_t inpool;
+    HGDIOBJ__* poolnext;
+    platform::CTFont* fontobj;  // owned, fonts
+    uint8_t fontsmoothing;      // fonts: 0 follows the context, 3 off, 4 on
 };
 
 // How DeleteObject lets go of a bitmap record's image; set by the code that

@@ -63,7 +63,8 @@ struct SHIM_Task {
 HANDLE SHIM_MakeFileHandle(FILE* stream);
 
 // The handle's record when it carries the kind, else null.
-template <class R> R* SHIM_HandleAs(HANDLE h, int32_t kind) {
+template <class R>
+R* SHIM_HandleAs(HANDLE h, int32_t kind) {
     auto r = static_cast<SHIM_HandleRecord*>(h);
     return r && r->kind == kind ? static_cast<R*>(r) : nullptr;
 }

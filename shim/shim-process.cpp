@@ -21,15 +21,14 @@ namespace {
 
 bool taskRunning(SHIM_Task* task) {
     std::lock_guard<std::mutex> g(task->lock);
-    if (task->ended)
-        return false;
+    if (task->ended) return false;
     int status = 0;
     pid_t r = waitpid(task->pid, &status, WNOHANG);
     if (r == task->pid) {
         task->ended = true;
         task->status = status;
     } else if (r < 0 && errno != EINTR) {
-        task->ended = true; // not our child any more
+        task->ended = true;  // not our child any more
     }
     return !task->ended;
 }
@@ -39,23 +38,23 @@ std::vector<Window> windowsOf(Display* dpy, pid_t pid) {
     std::vector<Window> found;
     Atom clientList = XInternAtom(dpy, "_NET_CLIENT_LIST", True);
     Atom wmPid = XInternAtom(dpy, "_NET_WM_PID", True);
-    if (clientList == None || wmPid == None)
-        return found;
+    if (clientList == None || wmPid == None) return found;
     Atom type;
     int format;
     unsigned long count, rest;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), clientList, 0, 1 << 16, False, XA_WINDOW,
-                           &type, &format, &count, &rest, &data) != Success || !data)
+    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), clientList, 0, 1 << 16, False, XA_WINDOW, &type, &format,
+                           &count, &rest, &data) != Success ||
+        !data)
         return found;
     auto wins = reinterpret_cast<Window*>(data);
     for (unsigned long i = 0; i < count; i++) {
         unsigned char* pidData = nullptr;
         unsigned long n;
-        if (XGetWindowProperty(dpy, wins[i], wmPid, 0, 1, False, XA_CARDINAL, &type, &format, &n,
-                               &rest, &pidData) == Success && pidData) {
-            if (n == 1 && pid_t(*reinterpret_cast<unsigned long*>(pidData)) == pid)
-                found.push_back(wins[i]);
+        if (XGetWindowProperty(dpy, wins[i], wmPid, 0, 1, False, XA_CARDINAL, &type, &format, &n, &rest, &pidData) ==
+                Success &&
+            pidData) {
+            if (n == 1 && pid_t(*reinterpret_cast<unsigned long*>(pidData)) == pid) found.push_back(wins[i]);
             XFree(pidData);
         }
     }
@@ -69,19 +68,17 @@ void activate(Display* dpy, Window w) {
     ev.xclient.window = w;
     ev.xclient.message_type = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
     ev.xclient.format = 32;
-    ev.xclient.data.l[0] = 2; // from a pager-like tool: honoured as the user's wish
+    ev.xclient.data.l[0] = 2;  // from a pager-like tool: honoured as the user's wish
     ev.xclient.data.l[1] = CurrentTime;
-    XSendEvent(dpy, DefaultRootWindow(dpy), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
     XRaiseWindow(dpy, w);
     XFlush(dpy);
 }
 
-} // namespace
+}  // namespace
 
 HANDLE SHIM_CreateProcess(const char* exe, int nparams, const char** params) {
-    if (!exe || !*exe)
-        return nullptr;
+    if (!exe || !*exe) return nullptr;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(exe));
     for (int i = 0; i < nparams; i++) {
@@ -90,8 +87,7 @@ HANDLE SHIM_CreateProcess(const char* exe, int nparams, const char** params) {
     }
     argv.push_back(nullptr);
     pid_t pid;
-    if (posix_spawn(&pid, exe, nullptr, nullptr, argv.data(), environ) != 0)
-        return nullptr;
+    if (posix_spawn(&pid, exe, nullptr, nullptr, argv.data(), environ) != 0) return nullptr;
     auto task = new SHIM_Task;
     task->pid = pid;
     auto p = new SHIM_ProcessRecord;
@@ -103,16 +99,14 @@ HANDLE SHIM_CreateProcess(const char* exe, int nparams, const char** params) {
 
 BOOL SHIM_MakeProcessFront(HANDLE h) {
     auto p = SHIM_HandleAs<SHIM_ProcessRecord>(h, SHIM_HANDLE_PROCESS);
-    if (!p || !p->task)
-        return FALSE;
+    if (!p || !p->task) return FALSE;
     Display* dpy = getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
     BOOL raised = FALSE;
     // A new process needs a moment before its window is listed.
     for (int tries = 0; tries < 20 && !raised; tries++) {
-        if (tries)
-            Sleep(50);
+        if (tries) Sleep(50);
         if (!dpy) {
-            raised = kill(p->task->pid, 0) == 0; // nothing to raise without a display
+            raised = kill(p->task->pid, 0) == 0;  // nothing to raise without a display
             continue;
         }
         for (Window w : windowsOf(dpy, p->task->pid)) {
@@ -120,27 +114,22 @@ BOOL SHIM_MakeProcessFront(HANDLE h) {
             raised = TRUE;
         }
     }
-    if (dpy)
-        XCloseDisplay(dpy);
+    if (dpy) XCloseDisplay(dpy);
     return raised;
 }
 
 DWORD SHIM_WaitForNSTask(SHIM_Task* task, DWORD ms) {
-    if (!task)
-        return WAIT_FAILED;
+    if (!task) return WAIT_FAILED;
     DWORD start = GetTickCount();
     for (;;) {
-        if (!taskRunning(task))
-            return WAIT_OBJECT_0;
-        if (ms != INFINITE && GetTickCount() - start >= ms)
-            return WAIT_TIMEOUT;
+        if (!taskRunning(task)) return WAIT_OBJECT_0;
+        if (ms != INFINITE && GetTickCount() - start >= ms) return WAIT_TIMEOUT;
         Sleep(1);
     }
 }
 
 void SHIM_ReleaseNSTask(SHIM_Task* task) {
-    if (!task)
-        return;
+    if (!task) return;
     if (taskRunning(task)) {
         // Reap it when it ends so that no zombie stays behind.
         pid_t pid = task->pid;

@@ -25,28 +25,22 @@ bool inTable(int32_t kind) { return kind >= SHIM_HANDLE_THREAD && kind <= SHIM_H
 // Joins once; later callers find it joined. False when the join fails.
 bool joinThread(SHIM_ThreadRecord* t) {
     std::lock_guard<std::mutex> g(t->joinLock);
-    if (t->joined)
-        return true;
-    if (pthread_join(t->thread, nullptr) != 0)
-        return false;
+    if (t->joined) return true;
+    if (pthread_join(t->thread, nullptr) != 0) return false;
     t->joined = true;
     return true;
 }
 
 DWORD waitThread(SHIM_ThreadRecord* t, DWORD ms) {
-    if (t->done.load(std::memory_order_acquire) || ms == INFINITE)
-        return joinThread(t) ? WAIT_OBJECT_0 : WAIT_FAILED;
-    if (ms == 0)
-        return WAIT_TIMEOUT;
+    if (t->done.load(std::memory_order_acquire) || ms == INFINITE) return joinThread(t) ? WAIT_OBJECT_0 : WAIT_FAILED;
+    if (ms == 0) return WAIT_TIMEOUT;
     // Elapsed time in unsigned ticks stays right across the counter's wrap.
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
-        if (t->done.load(std::memory_order_acquire))
-            return joinThread(t) ? WAIT_OBJECT_0 : WAIT_FAILED;
+        if (t->done.load(std::memory_order_acquire)) return joinThread(t) ? WAIT_OBJECT_0 : WAIT_FAILED;
         Sleep(1);
     }
-    if (t->done.load(std::memory_order_acquire))
-        return joinThread(t) ? WAIT_OBJECT_0 : WAIT_FAILED;
+    if (t->done.load(std::memory_order_acquire)) return joinThread(t) ? WAIT_OBJECT_0 : WAIT_FAILED;
     return WAIT_TIMEOUT;
 }
 
@@ -63,8 +57,7 @@ void* threadProc(void* p) {
 // The last reference to a thread record is gone.
 void releaseThread(SHIM_ThreadRecord* t) {
     std::lock_guard<std::mutex> g(t->joinLock);
-    if (t->joined)
-        return;
+    if (t->joined) return;
     // The thread itself may drop the last reference: it cannot join itself.
     if (pthread_equal(t->thread, pthread_self()))
         pthread_detach(t->thread);
@@ -78,17 +71,14 @@ void releaseThread(SHIM_ThreadRecord* t) {
 DWORD waitEvent(SHIM_EventRecord* e, DWORD ms) {
     std::unique_lock<std::mutex> lock(e->mutex);
     if (ms == 0) {
-        if (!e->signalled)
-            return WAIT_TIMEOUT;
+        if (!e->signalled) return WAIT_TIMEOUT;
     } else if (ms == INFINITE) {
         e->cond.wait(lock, [e] { return e->signalled; });
     } else {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        if (!e->cond.wait_until(lock, deadline, [e] { return e->signalled; }))
-            return WAIT_TIMEOUT;
+        if (!e->cond.wait_until(lock, deadline, [e] { return e->signalled; })) return WAIT_TIMEOUT;
     }
-    if (!e->manualReset)
-        e->signalled = false;
+    if (!e->manualReset) e->signalled = false;
     return WAIT_OBJECT_0;
 }
 
@@ -100,8 +90,7 @@ int pollTimeout(DWORD ms) { return ms == INFINITE ? -1 : int(std::min<DWORD>(ms,
 int waitReadable(pollfd* fds, int n, DWORD ms) {
     for (;;) {
         int r = poll(fds, nfds_t(n), pollTimeout(ms));
-        if (r < 0 && errno == EINTR)
-            continue;
+        if (r < 0 && errno == EINTR) continue;
         return r;
     }
 }
@@ -111,8 +100,7 @@ int waitReadable(pollfd* fds, int n, DWORD ms) {
 ssize_t drain(int fd) {
     char buf[128];
     ssize_t n;
-    do
-        n = read(fd, buf, sizeof(buf));
+    do n = read(fd, buf, sizeof(buf));
     while (n < 0 && errno == EINTR);
     return n;
 }
@@ -124,23 +112,18 @@ DWORD waitSocket(int fd, bool autoReset, DWORD ms) {
     }
     for (;;) {
         pollfd p{fd, POLLIN, 0};
-        if (waitReadable(&p, 1, ms) <= 0)
-            return WAIT_TIMEOUT;
-        if (!autoReset)
-            return WAIT_OBJECT_0;
+        if (waitReadable(&p, 1, ms) <= 0) return WAIT_TIMEOUT;
+        if (!autoReset) return WAIT_OBJECT_0;
         ssize_t n = drain(fd);
-        if (n > 0)
-            return WAIT_OBJECT_0;
-        if (n == 0)
-            return WAIT_FAILED; // the write end is gone: no signal can come
+        if (n > 0) return WAIT_OBJECT_0;
+        if (n == 0) return WAIT_FAILED;  // the write end is gone: no signal can come
         // Another waiter took the signal first: wait again.
     }
 }
 
 int readFdOf(SHIM_HandleRecord* r, bool* autoReset) {
     *autoReset = false;
-    if (r->kind == SHIM_HANDLE_SOCKET)
-        return static_cast<SHIM_SocketRecord*>(r)->fd;
+    if (r->kind == SHIM_HANDLE_SOCKET) return static_cast<SHIM_SocketRecord*>(r)->fd;
     if (r->kind == SHIM_HANDLE_SOCKETEVENT) {
         auto e = static_cast<SHIM_SocketEventRecord*>(r);
         *autoReset = e->autoReset;
@@ -159,7 +142,7 @@ SHIM_FileRecord* fileOf(HANDLE h) {
     return f && f->stream ? f : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 // ---- creation
 
@@ -174,8 +157,7 @@ HANDLE CreateEvent(void*, BOOL manualReset, BOOL initialState, const char*) {
 
 HANDLE CreateEventAsSocket(void*, BOOL manualReset, BOOL initialState, const char*) {
     int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
-        return nullptr;
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return nullptr;
     fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     auto e = new SHIM_SocketEventRecord;
     e->kind = SHIM_HANDLE_SOCKETEVENT;
@@ -203,12 +185,11 @@ HANDLE SHIM_MakeFileHandle(FILE* stream) {
 
 HANDLE CreateFile(const char*, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) { return nullptr; }
 
-HANDLE CreateThread(void*, unsigned, LPTHREAD_START_ROUTINE func, void* arg, DWORD,
-                    SHIM_THREADID* threadId) {
+HANDLE CreateThread(void*, unsigned, LPTHREAD_START_ROUTINE func, void* arg, DWORD, SHIM_THREADID* threadId) {
     SHIM_EnsureMultithreadedCocoa();
     auto t = new SHIM_ThreadRecord;
     t->kind = SHIM_HANDLE_THREAD;
-    t->refs = 2; // the creator's and the running thread's
+    t->refs = 2;  // the creator's and the running thread's
     t->func = func;
     t->arg = arg;
     if (pthread_create(&t->thread, nullptr, threadProc, t) != 0) {
@@ -216,8 +197,7 @@ HANDLE CreateThread(void*, unsigned, LPTHREAD_START_ROUTINE func, void* arg, DWO
         delete t;
         return nullptr;
     }
-    if (threadId)
-        *threadId = SHIM_THREADID(t->thread);
+    if (threadId) *threadId = SHIM_THREADID(t->thread);
     return t;
 }
 
@@ -225,14 +205,11 @@ SHIM_THREADID GetCurrentThreadId() { return SHIM_THREADID(pthread_self()); }
 
 BOOL SetThreadPriority(HANDLE h, int priority) {
     auto t = SHIM_HandleAs<SHIM_ThreadRecord>(h, SHIM_HANDLE_THREAD);
-    if (!t || t->done.load(std::memory_order_acquire))
-        return FALSE;
+    if (!t || t->done.load(std::memory_order_acquire)) return FALSE;
     int policy;
     sched_param param;
-    if (pthread_getschedparam(t->thread, &policy, &param) != 0)
-        return FALSE;
-    param.sched_priority =
-        std::clamp(priority + 31, sched_get_priority_min(policy), sched_get_priority_max(policy));
+    if (pthread_getschedparam(t->thread, &policy, &param) != 0) return FALSE;
+    param.sched_priority = std::clamp(priority + 31, sched_get_priority_min(policy), sched_get_priority_max(policy));
     return pthread_setschedparam(t->thread, policy, &param) == 0 ? TRUE : FALSE;
 }
 
@@ -246,8 +223,7 @@ struct Shim_vHalvoran_thread {
     LPTHREAD_START_ROUTINE func;
     void* arg;
     void bla() {
-        if (func)
-            func(arg);
+        if (func) func(arg);
     }
 };
 
@@ -266,11 +242,10 @@ bool startDetached(LPTHREAD_START_ROUTINE func, void* arg) {
     pthread_t th;
     bool ok = pthread_create(&th, &attr, runDetached, body) == 0;
     pthread_attr_destroy(&attr);
-    if (!ok)
-        delete body;
+    if (!ok) delete body;
     return ok;
 }
-} // namespace
+}  // namespace
 
 void SHIM_EnsureMultithreadedCocoa() {
     // One thread that exits at once switches the process to threaded mode.
@@ -278,11 +253,9 @@ void SHIM_EnsureMultithreadedCocoa() {
     std::call_once(once, [] { startDetached(nullptr, nullptr); });
 }
 
-HANDLE CreateThreadNS(void*, unsigned, LPTHREAD_START_ROUTINE func, void* arg, DWORD,
-                      SHIM_THREADID* threadId) {
+HANDLE CreateThreadNS(void*, unsigned, LPTHREAD_START_ROUTINE func, void* arg, DWORD, SHIM_THREADID* threadId) {
     startDetached(func, arg);
-    if (threadId)
-        *threadId = 0;
+    if (threadId) *threadId = 0;
     return nullptr;
 }
 
@@ -294,63 +267,53 @@ void SHIM_QuitAutoRelease(void* pool) { delete static_cast<AutoreleasePool*>(poo
 
 DWORD WaitForSingleObject(HANDLE h, DWORD ms) {
     auto r = static_cast<SHIM_HandleRecord*>(h);
-    if (!r || !inTable(r->kind))
-        return WAIT_FAILED;
+    if (!r || !inTable(r->kind)) return WAIT_FAILED;
     switch (r->kind) {
-    case SHIM_HANDLE_THREAD:
-        return waitThread(static_cast<SHIM_ThreadRecord*>(r), ms);
-    case SHIM_HANDLE_EVENT:
-        return waitEvent(static_cast<SHIM_EventRecord*>(r), ms);
-    case SHIM_HANDLE_SOCKET:
-    case SHIM_HANDLE_SOCKETEVENT: {
-        bool autoReset;
-        int fd = readFdOf(r, &autoReset);
-        return waitSocket(fd, autoReset, ms);
-    }
-    case SHIM_HANDLE_PROCESS: {
-        auto p = static_cast<SHIM_ProcessRecord*>(r);
-        return p->task ? SHIM_WaitForNSTask(p->task, ms) : WAIT_FAILED;
-    }
-    default: // files
-        return WAIT_FAILED;
+        case SHIM_HANDLE_THREAD:
+            return waitThread(static_cast<SHIM_ThreadRecord*>(r), ms);
+        case SHIM_HANDLE_EVENT:
+            return waitEvent(static_cast<SHIM_EventRecord*>(r), ms);
+        case SHIM_HANDLE_SOCKET:
+        case SHIM_HANDLE_SOCKETEVENT: {
+            bool autoReset;
+            int fd = readFdOf(r, &autoReset);
+            return waitSocket(fd, autoReset, ms);
+        }
+        case SHIM_HANDLE_PROCESS: {
+            auto p = static_cast<SHIM_ProcessRecord*>(r);
+            return p->task ? SHIM_WaitForNSTask(p->task, ms) : WAIT_FAILED;
+        }
+        default:  // files
+            return WAIT_FAILED;
     }
 }
 
 DWORD WaitForAnySocketObject(int count, HANDLE* handles, DWORD ms) {
-    if (count < 1 || !handles)
-        return WAIT_TIMEOUT;
+    if (count < 1 || !handles) return WAIT_TIMEOUT;
     std::vector<pollfd> fds;
-    std::vector<int> slot(size_t(count), -1); // handle index -> pollfd index
+    std::vector<int> slot(size_t(count), -1);  // handle index -> pollfd index
     for (int i = 0; i < count; i++) {
         auto r = static_cast<SHIM_HandleRecord*>(handles[i]);
-        if (!r)
-            continue;
+        if (!r) continue;
         bool autoReset;
         int fd = readFdOf(r, &autoReset);
-        if (fd < 0)
-            continue;
+        if (fd < 0) continue;
         slot[size_t(i)] = int(fds.size());
         fds.push_back(pollfd{fd, POLLIN, 0});
     }
-    if (fds.empty())
-        return WAIT_TIMEOUT;
+    if (fds.empty()) return WAIT_TIMEOUT;
     for (;;) {
-        for (auto& p : fds)
-            p.revents = 0;
-        if (waitReadable(fds.data(), int(fds.size()), ms) <= 0)
-            return WAIT_TIMEOUT;
+        for (auto& p : fds) p.revents = 0;
+        if (waitReadable(fds.data(), int(fds.size()), ms) <= 0) return WAIT_TIMEOUT;
         for (int i = 0; i < count; i++) {
             int s = slot[size_t(i)];
-            if (s < 0 || !fds[size_t(s)].revents)
-                continue;
+            if (s < 0 || !fds[size_t(s)].revents) continue;
             bool autoReset;
             readFdOf(static_cast<SHIM_HandleRecord*>(handles[i]), &autoReset);
             if (autoReset) {
                 ssize_t n = drain(fds[size_t(s)].fd);
-                if (n == 0)
-                    return WAIT_FAILED;
-                if (n < 0)
-                    break; // taken by another waiter: wait again
+                if (n == 0) return WAIT_FAILED;
+                if (n < 0) break;  // taken by another waiter: wait again
             }
             return DWORD(i);
         }
@@ -370,12 +333,10 @@ BOOL SetEvent(HANDLE h) {
         return TRUE;
     }
     if (auto s = SHIM_HandleAs<SHIM_SocketEventRecord>(h, SHIM_HANDLE_SOCKETEVENT)) {
-        if (s->writeFd < 0 || readableNow(s->readFd))
-            return TRUE;
+        if (s->writeFd < 0 || readableNow(s->readFd)) return TRUE;
         char zero = 0;
         ssize_t n;
-        do
-            n = write(s->writeFd, &zero, 1);
+        do n = write(s->writeFd, &zero, 1);
         while (n < 0 && errno == EINTR);
         return TRUE;
     }
@@ -390,8 +351,7 @@ BOOL ResetEvent(HANDLE h) {
         return TRUE;
     }
     if (auto s = SHIM_HandleAs<SHIM_SocketEventRecord>(h, SHIM_HANDLE_SOCKETEVENT)) {
-        if (s->readFd >= 0)
-            drain(s->readFd);
+        if (s->readFd >= 0) drain(s->readFd);
         return TRUE;
     }
     return FALSE;
@@ -399,44 +359,39 @@ BOOL ResetEvent(HANDLE h) {
 
 BOOL CloseHandle(HANDLE h) {
     auto r = static_cast<SHIM_HandleRecord*>(h);
-    if (!r || !inTable(r->kind))
-        return FALSE;
-    if (r->refs.fetch_sub(1, std::memory_order_acq_rel) > 1)
-        return TRUE;
+    if (!r || !inTable(r->kind)) return FALSE;
+    if (r->refs.fetch_sub(1, std::memory_order_acq_rel) > 1) return TRUE;
     switch (r->kind) {
-    case SHIM_HANDLE_THREAD: {
-        auto t = static_cast<SHIM_ThreadRecord*>(r);
-        releaseThread(t);
-        delete t;
-        break;
-    }
-    case SHIM_HANDLE_EVENT:
-        delete static_cast<SHIM_EventRecord*>(r);
-        break;
-    case SHIM_HANDLE_FILE: {
-        auto f = static_cast<SHIM_FileRecord*>(r);
-        if (f->stream)
-            fclose(f->stream);
-        delete f;
-        break;
-    }
-    case SHIM_HANDLE_SOCKET:
-        return FALSE; // the record belongs to whoever made it
-    case SHIM_HANDLE_SOCKETEVENT: {
-        auto s = static_cast<SHIM_SocketEventRecord*>(r);
-        if (s->readFd >= 0)
-            close(s->readFd);
-        if (s->writeFd >= 0)
-            close(s->writeFd);
-        delete s;
-        break;
-    }
-    case SHIM_HANDLE_PROCESS: {
-        auto p = static_cast<SHIM_ProcessRecord*>(r);
-        SHIM_ReleaseNSTask(p->task);
-        delete p;
-        break;
-    }
+        case SHIM_HANDLE_THREAD: {
+            auto t = static_cast<SHIM_ThreadRecord*>(r);
+            releaseThread(t);
+            delete t;
+            break;
+        }
+        case SHIM_HANDLE_EVENT:
+            delete static_cast<SHIM_EventRecord*>(r);
+            break;
+        case SHIM_HANDLE_FILE: {
+            auto f = static_cast<SHIM_FileRecord*>(r);
+            if (f->stream) fclose(f->stream);
+            delete f;
+            break;
+        }
+        case SHIM_HANDLE_SOCKET:
+            return FALSE;  // the record belongs to whoever made it
+        case SHIM_HANDLE_SOCKETEVENT: {
+            auto s = static_cast<SHIM_SocketEventRecord*>(r);
+            if (s->readFd >= 0) close(s->readFd);
+            if (s->writeFd >= 0) close(s->writeFd);
+            delete s;
+            break;
+        }
+        case SHIM_HANDLE_PROCESS: {
+            auto p = static_cast<SHIM_ProcessRecord*>(r);
+            SHIM_ReleaseNSTask(p->task);
+            delete p;
+            break;
+        }
     }
     return TRUE;
 }
@@ -446,8 +401,7 @@ BOOL CloseHandle(HANDLE h) {
 DWORD SetFilePointer(HANDLE h, int pos, DWORD* high) {
     SHIM_FileRecord* f = fileOf(h);
     if (!f || (high && *high != 0) || fseek(f->stream, pos, SEEK_SET) != 0) {
-        if (high)
-            *high = DWORD(-1);
+        if (high) *high = DWORD(-1);
         return DWORD(-1);
     }
     return DWORD(ftell(f->stream));
@@ -456,8 +410,7 @@ DWORD SetFilePointer(HANDLE h, int pos, DWORD* high) {
 DWORD GetFilePointer(HANDLE h, DWORD* high) {
     SHIM_FileRecord* f = fileOf(h);
     long pos = f ? ftell(f->stream) : -1;
-    if (high)
-        *high = pos < 0 ? DWORD(-1) : 0;
+    if (high) *high = pos < 0 ? DWORD(-1) : 0;
     return DWORD(pos);
 }
 
@@ -471,28 +424,22 @@ DWORD GetFileSize(HANDLE h, DWORD* high) {
             fseek(f->stream, old, SEEK_SET);
         }
     }
-    if (high)
-        *high = size < 0 ? DWORD(-1) : 0;
+    if (high) *high = size < 0 ? DWORD(-1) : 0;
     return DWORD(size);
 }
 
 namespace {
 // Moves up to n bytes with fread or fwrite; TRUE when any moved.
-template <class Buf, class Move> BOOL transfer(HANDLE h, Buf buf, DWORD n, DWORD* done, Move move) {
+template <class Buf, class Move>
+BOOL transfer(HANDLE h, Buf buf, DWORD n, DWORD* done, Move move) {
     SHIM_FileRecord* f = fileOf(h);
-    if (!f || !buf || n == 0)
-        return FALSE;
+    if (!f || !buf || n == 0) return FALSE;
     size_t moved = move(buf, 1, n, f->stream);
-    if (done)
-        *done = DWORD(moved);
+    if (done) *done = DWORD(moved);
     return moved != 0 ? TRUE : FALSE;
 }
-} // namespace
+}  // namespace
 
-BOOL WriteFile(HANDLE h, const void* buf, DWORD n, DWORD* done, void*) {
-    return transfer(h, buf, n, done, fwrite);
-}
+BOOL WriteFile(HANDLE h, const void* buf, DWORD n, DWORD* done, void*) { return transfer(h, buf, n, done, fwrite); }
 
-BOOL ReadFile(HANDLE h, void* buf, DWORD n, DWORD* done, void*) {
-    return transfer(h, buf, n, done, fread);
-}
+BOOL ReadFile(HANDLE h, void* buf, DWORD n, DWORD* done, void*) { return transfer(h, buf, n, done, fread); }

@@ -34,18 +34,16 @@ DWORD GetTickCount() {
 
 namespace {
 void putFileTime(FILETIME* ft, time_t seconds) {
-    if (!ft)
-        return;
+    if (!ft) return;
     uint64_t v = uint64_t(int64_t(seconds)) * 10000000u + 116447544000000000ull;
     ft->dwLowDateTime = DWORD(v);
     ft->dwHighDateTime = DWORD(v >> 32);
 }
-} // namespace
+}  // namespace
 
 BOOL GetFileTime(int fd, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite) {
     struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0)
-        return FALSE;
+    if (fd < 0 || fstat(fd, &st) != 0) return FALSE;
     putFileTime(creation, st.st_ctime);
     putFileTime(lastAccess, st.st_atime);
     putFileTime(lastWrite, st.st_mtime);
@@ -55,15 +53,13 @@ BOOL GetFileTime(int fd, FILETIME* creation, FILETIME* lastAccess, FILETIME* las
 // ---- rectangles
 
 BOOL WinSetRect(RECT* r, int left, int top, int right, int bottom) {
-    if (!r)
-        return FALSE;
+    if (!r) return FALSE;
     *r = RECT{left, top, right, bottom};
     return TRUE;
 }
 
 BOOL WinOffsetRect(RECT* r, int dx, int dy) {
-    if (!r)
-        return FALSE;
+    if (!r) return FALSE;
     r->left += dx;
     r->right += dx;
     r->top += dy;
@@ -73,14 +69,12 @@ BOOL WinOffsetRect(RECT* r, int dx, int dy) {
 
 namespace {
 bool isEmpty(const RECT* r) { return r->right <= r->left || r->bottom <= r->top; }
-} // namespace
+}  // namespace
 
 BOOL WinIntersectRect(RECT* dst, const RECT* a, const RECT* b) {
-    if (!dst)
-        return FALSE;
+    if (!dst) return FALSE;
     *dst = RECT{0, 0, 0, 0};
-    if (!a || !b || isEmpty(a) || isEmpty(b))
-        return FALSE;
+    if (!a || !b || isEmpty(a) || isEmpty(b)) return FALSE;
     dst->left = std::max(a->left, b->left);
     dst->top = std::max(a->top, b->top);
     dst->right = std::min(a->right, b->right);
@@ -89,8 +83,7 @@ BOOL WinIntersectRect(RECT* dst, const RECT* a, const RECT* b) {
 }
 
 BOOL WinUnionRect(RECT* dst, const RECT* a, const RECT* b) {
-    if (!dst || !a || !b)
-        return FALSE;
+    if (!dst || !a || !b) return FALSE;
     RECT u{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
            std::max(a->bottom, b->bottom)};
     *dst = u;
@@ -98,8 +91,7 @@ BOOL WinUnionRect(RECT* dst, const RECT* a, const RECT* b) {
 }
 
 bool SHIM_PtInRect(const RECT* r, POINT p) {
-    if (!r)
-        return false;
+    if (!r) return false;
     int top = std::min(r->top, r->bottom), bottom = std::max(r->top, r->bottom);
     return p.x >= r->left && p.x < r->right && p.y >= top && p.y < bottom;
 }
@@ -107,12 +99,10 @@ bool SHIM_PtInRect(const RECT* r, POINT p) {
 // ---- numbers
 
 int MulDiv(int a, int b, int c) {
-    if (c == 0)
-        return 0;
+    if (c == 0) return 0;
     double r = std::trunc(double(a) * double(b) / double(c));
     // A result that does not fit an int is reported as -1, as Win32 does.
-    if (r > double(INT_MAX) || r < double(INT_MIN))
-        return -1;
+    if (r > double(INT_MAX) || r < double(INT_MIN)) return -1;
     return int(r);
 }
 
@@ -140,14 +130,12 @@ struct GlobalHeader {
     int32_t locks;
 };
 GlobalHeader* headerOf(HGLOBAL h) { return reinterpret_cast<GlobalHeader*>(static_cast<char*>(h) - 8); }
-} // namespace
+}  // namespace
 
 HGLOBAL GlobalAlloc(int flags, int size) {
-    if (size < 0)
-        size = 0;
+    if (size < 0) size = 0;
     auto p = static_cast<char*>(std::malloc(size_t(size) + 8));
-    if (!p)
-        return nullptr;
+    if (!p) return nullptr;
     auto hdr = reinterpret_cast<GlobalHeader*>(p);
     hdr->size = size;
     hdr->locks = 0;
@@ -155,45 +143,38 @@ HGLOBAL GlobalAlloc(int flags, int size) {
 }
 
 void* GlobalLock(HGLOBAL h) {
-    if (!h)
-        return nullptr;
+    if (!h) return nullptr;
     headerOf(h)->locks++;
     return h;
 }
 
 BOOL GlobalUnlock(HGLOBAL h) {
-    if (!h)
-        return FALSE;
+    if (!h) return FALSE;
     GlobalHeader* hdr = headerOf(h);
-    if (hdr->locks > 0)
-        hdr->locks--;
+    if (hdr->locks > 0) hdr->locks--;
     return hdr->locks > 0 ? TRUE : FALSE;
 }
 
 int GlobalSize(HGLOBAL h) { return h ? headerOf(h)->size : 0; }
 
 HGLOBAL GlobalFree(HGLOBAL h) {
-    if (h)
-        std::free(headerOf(h));
+    if (h) std::free(headerOf(h));
     return nullptr;
 }
 
 // ---- strings
 
 char* lstrcpyn(char* dst, const char* src, int n) {
-    if (!dst || n < 1)
-        return dst;
+    if (!dst || n < 1) return dst;
     int i = 0;
     if (src)
-        for (; i < n - 1 && src[i]; i++)
-            dst[i] = src[i];
+        for (; i < n - 1 && src[i]; i++) dst[i] = src[i];
     dst[i] = 0;
     return dst;
 }
 
 void SHIM_GenerateGUID(GUID* g) {
-    if (!g)
-        return;
+    if (!g) return;
     Poco::UUID id = Poco::UUIDGenerator::defaultGenerator().createRandom();
     unsigned char bytes[16];
     id.copyTo(reinterpret_cast<char*>(bytes));
@@ -206,30 +187,31 @@ int utf8SequenceLength(const unsigned char* s, size_t avail) {
     unsigned char c = s[0];
     int n;
     uint32_t cp;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF) { n = 2; cp = c & 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { n = 3; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { n = 4; cp = c & 0x07; }
-    else return 0;
-    if (size_t(n) > avail)
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+    } else
         return 0;
+    if (size_t(n) > avail) return 0;
     for (int i = 1; i < n; i++) {
-        if ((s[i] & 0xC0) != 0x80)
-            return 0;
+        if ((s[i] & 0xC0) != 0x80) return 0;
         cp = (cp << 6) | (s[i] & 0x3F);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
+    if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return n;
 }
-} // namespace
+}  // namespace
 
 std::string SHIM_CStringToCFString(const char* text) {
-    if (!text)
-        return std::string();
+    if (!text) return std::string();
     auto s = reinterpret_cast<const unsigned char*>(text);
     size_t len = strlen(text);
     bool valid = true;
@@ -241,22 +223,18 @@ std::string SHIM_CStringToCFString(const char* text) {
         }
         i += size_t(n);
     }
-    if (valid)
-        return std::string(text, len);
+    if (valid) return std::string(text, len);
     // Not UTF-8: keep the ASCII and mark what cannot be read.
     std::string out;
     out.reserve(len);
-    for (size_t i = 0; i < len; i++)
-        out += s[i] < 0x80 ? char(s[i]) : '?';
+    for (size_t i = 0; i < len; i++) out += s[i] < 0x80 ? char(s[i]) : '?';
     return out;
 }
 
 bool SHIM_CFStringToCString(const std::string& s, char* buf, int size) {
-    if (!buf || size < 1)
-        return false;
+    if (!buf || size < 1) return false;
     buf[0] = 0;
-    if (size == 1)
-        return s.empty();
+    if (size == 1) return s.empty();
     if (s.size() < size_t(size)) {
         std::memcpy(buf, s.c_str(), s.size() + 1);
         return true;
@@ -266,10 +244,8 @@ bool SHIM_CFStringToCString(const std::string& s, char* buf, int size) {
     size_t used = 0;
     while (used < s.size()) {
         int n = utf8SequenceLength(p + used, s.size() - used);
-        if (n == 0)
-            n = 1;
-        if (used + size_t(n) > size_t(size - 1))
-            break;
+        if (n == 0) n = 1;
+        if (used + size_t(n) > size_t(size - 1)) break;
         used += size_t(n);
     }
     std::memcpy(buf, s.data(), used);

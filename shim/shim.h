@@ -69,8 +69,8 @@ typedef DWORD (*LPTHREAD_START_ROUTINE)(void* arg);
 struct SHIM_Task;
 
 // ---- time
-void Sleep(int ms); // 0 sleeps 100 microseconds
-DWORD GetTickCount(); // wall-clock milliseconds, wrapping modulo 2^32
+void Sleep(int ms);    // 0 sleeps 100 microseconds
+DWORD GetTickCount();  // wall-clock milliseconds, wrapping modulo 2^32
 BOOL GetFileTime(int fd, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 
 // ---- handles
@@ -83,20 +83,20 @@ DWORD WaitForSingleObject(HANDLE h, DWORD ms);
 DWORD WaitForAnySocketObject(int count, HANDLE* handles, DWORD ms);
 BOOL CloseHandle(HANDLE h);
 
-HANDLE CreateThread(void* attrs, unsigned stackSize, LPTHREAD_START_ROUTINE func, void* arg,
-                    DWORD flags, SHIM_THREADID* threadId);
+HANDLE CreateThread(void* attrs, unsigned stackSize, LPTHREAD_START_ROUTINE func, void* arg, DWORD flags,
+                    SHIM_THREADID* threadId);
 BOOL SetThreadPriority(HANDLE h, int priority);
 SHIM_THREADID GetCurrentThreadId();
 void SHIM_EnsureMultithreadedCocoa();
 // Starts a detached thread; there is no handle to wait on.
-HANDLE CreateThreadNS(void* attrs, unsigned stackSize, LPTHREAD_START_ROUTINE func, void* arg,
-                      DWORD flags, SHIM_THREADID* threadId);
+HANDLE CreateThreadNS(void* attrs, unsigned stackSize, LPTHREAD_START_ROUTINE func, void* arg, DWORD flags,
+                      SHIM_THREADID* threadId);
 void* SHIM_InitAutoRelease();
 void SHIM_QuitAutoRelease(void* pool);
 
 // Files are not opened through this call: it always gives null.
-HANDLE CreateFile(const char* path, DWORD access, DWORD share, void* security, DWORD disposition,
-                  DWORD flags, HANDLE templateFile);
+HANDLE CreateFile(const char* path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD flags,
+                  HANDLE templateFile);
 DWORD SetFilePointer(HANDLE h, int pos, DWORD* high);
 DWORD GetFilePointer(HANDLE h, DWORD* high);
 DWORD GetFileSize(HANDLE h, DWORD* high);

@@ -27,12 +27,12 @@ struct ControlActionSysExMessage {
 struct ControlAction {
     // What a parameter change sends.
     enum Kind {
-        kNone = 0,        // nothing; the record only carries the bound controls
-        kCC = 1,          // one control change
-        kCCTwoState = 2,  // one control change with offValue / onValue
-        kMsbLsb = 3,      // control changes 99, 98 and ccNumber
-        kSysExButton = 5, // program transfer
-        kSysEx = 6,       // program transfer
+        kNone = 0,         // nothing; the record only carries the bound controls
+        kCC = 1,           // one control change
+        kCCTwoState = 2,   // one control change with offValue / onValue
+        kMsbLsb = 3,       // control changes 99, 98 and ccNumber
+        kSysExButton = 5,  // program transfer
+        kSysEx = 6,        // program transfer
     };
 
     explicit ControlAction(int kind = kNone) : kind(kind) {}
@@ -43,8 +43,8 @@ struct ControlAction {
     int msbValue = -1;
     int lsbValue = -1;
     int lsbControl = -1;
-    int key = -1;   // first key of the CC and NRPN lookups: channel, or timbre copy + 1
-    int type = -1;  // last key of the CC and NRPN lookups
+    int key = -1;                          // first key of the CC and NRPN lookups: channel, or timbre copy + 1
+    int type = -1;                         // last key of the CC and NRPN lookups
     std::vector<IControl*> boundControls;  // not owned
     LinkInfo link;
     ControlActionSysExMessage sysEx;

@@ -11,7 +11,7 @@
 namespace {
 
 struct ListOf {
-    int param;   // the first timbre's index where the parameter has two
+    int param;  // the first timbre's index where the parameter has two
     bool perTimbre;
     const char* list;
 };
@@ -94,6 +94,7 @@ void ControlDisplay::controlDisplay(Halvoran* plug, int paramIdx, double value) 
     // caption draws the parameter itself.
     if (ControlAction* action = param->GetControlAction())
         for (IControl* control : action->boundControls)
-            if (auto* display = dynamic_cast<ITextControl*>(control); display && !dynamic_cast<ICaptionControl*>(control))
+            if (auto* display = dynamic_cast<ITextControl*>(control);
+                display && !dynamic_cast<ICaptionControl*>(control))
                 display->SetTextFromPlug(text.c_str());
 }

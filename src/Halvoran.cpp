@@ -24,7 +24,6 @@
 #include "src/debugger.h"
 #include "shim/shim.h"
 
-
 namespace {
 
 // The full-panel background of each skin: its id in the bitmap cache and file.
@@ -319,10 +318,14 @@ int Halvoran::globalMIDIChannel() const { return std::clamp(GetParam(kGlobalMIDI
 
 int Halvoran::getTimerValue() {
     switch (GetParam(kLibSyncTimer)->Int()) {
-        case 1: return 300;
-        case 2: return 400;
-        case 3: return 500;
-        default: return 200;
+        case 1:
+            return 300;
+        case 2:
+            return 400;
+        case 3:
+            return 500;
+        default:
+            return 200;
     }
 }
 
@@ -423,8 +426,7 @@ void Halvoran::sendPatchToDeviceFromLibrarian(int slot, int pane) {
     if (bankIdx < 0 || bankIdx >= static_cast<int>(banks.size()) || !banks[bankIdx]) return;
     PatchFile* bank = banks[bankIdx];
     resizeToBankSlots(bank->patches);
-    if (slot < 0 || slot >= static_cast<int>(bank->patches.size()) || bank->patches[slot].sysexMessages.empty())
-        return;
+    if (slot < 0 || slot >= static_cast<int>(bank->patches.size()) || bank->patches[slot].sysexMessages.empty()) return;
     if (librarianView) librarianView->keyCursor = slot;
     if (!midiInOutSet || !midiOutReady) return;
     SendProgramChangeCommand(slot);

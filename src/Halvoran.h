@@ -219,13 +219,13 @@ public:
     std::atomic<int> midiLampOn{0};
     std::atomic<uint32_t> midiLampTick{0};
     std::atomic<int> timbreViewMode{0};
-    bool wasRunning = false;                          // render thread only
-    bool clockStartSent = false;                      // render thread only
+    bool wasRunning = false;      // render thread only
+    bool clockStartSent = false;  // render thread only
     std::atomic<bool> continuousClockStarted{false};
-    bool tempoSynced = false;                         // render thread only
-    int syncedTempoIndex = 0;                         // render thread only
+    bool tempoSynced = false;  // render thread only
+    int syncedTempoIndex = 0;  // render thread only
     std::atomic<double> sampleRate{0.0};
-    ITimeInfo timeInfo;                               // render thread only
+    ITimeInfo timeInfo;  // render thread only
 
     // Transfers.
     std::atomic<bool> answered{false};
@@ -291,7 +291,7 @@ public:
     PatchLibrarian* patchLibrarian = nullptr;
     UIConfigManager* uiConfigManager = nullptr;
     MIDIMessageManager* midiManager = nullptr;
-    IGraphics* graphics = nullptr;  // owned by the plug-in base
+    IGraphics* graphics = nullptr;                  // owned by the plug-in base
     LibrarianViewControl* librarianView = nullptr;  // owned by the panel
     LeftPatchPopupMenu* upperChooser = nullptr;     // owned by the panel
     RightPatchPopupMenu* lowerChooser = nullptr;    // owned by the panel
@@ -299,7 +299,7 @@ public:
     BankEditPopupMenu* bankEditMenu = nullptr;      // owned by the panel
     // The slot menu of the last right click.
     std::unique_ptr<IControl> slotMenu;
-    ControlLayer* progressLayer = nullptr;          // owned by the panel
+    ControlLayer* progressLayer = nullptr;  // owned by the panel
 
 private:
     void openDebugLog();

@@ -182,7 +182,8 @@ void Halvoran::stepBank(int paramIdx) {
     if (upper) {
         if (upperChooser) upperChooser->checkMenuItemAlone(patchLibrarian, this, index);
     } else if (searchResultsShown) {
-        if (searchChooser) searchChooser->refreshFolderStructure(patchLibrarian, this, index, lowerBankName, lowerBankFolder);
+        if (searchChooser)
+            searchChooser->refreshFolderStructure(patchLibrarian, this, index, lowerBankName, lowerBankFolder);
     } else if (lowerChooser) {
         lowerChooser->checkMenuItemAlone(patchLibrarian, this, index);
     }
@@ -198,8 +199,8 @@ void Halvoran::renameSelectedProgram(const std::string& name) {
     if (slot < 0 || slot >= static_cast<int>(patches.size())) return;
     LibrarianPatch& patch = patches[slot];
     // The name travels in the program's dump, so a saved bank keeps it.
-    if (!patch.sysexMessages.empty() && isProgramDump(patch.sysexMessages.front().data.data(),
-                                                      patch.sysexMessages.front().data.size())) {
+    if (!patch.sysexMessages.empty() &&
+        isProgramDump(patch.sysexMessages.front().data.data(), patch.sysexMessages.front().data.size())) {
         MIDIMessageSender::putProgramName(patch.sysexMessages.front().data.data(), name);
         const std::vector<uint8_t>& dump = patch.sysexMessages.front().data;
         patch.name = patchNameFromDump(dump.data(), dump.size());

@@ -70,9 +70,9 @@ void Halvoran::OnParamChange(int paramIdx) {
             // The two are one choice: turning one on turns the other off.
             const bool toBuffer = (paramIdx == kMIDIFilterToDAWBuffer) == on;
             routeToDAWBuffer = toBuffer;
-            setParameterFromPlug(paramIdx == kMIDIFilterToDAWBuffer ? kMIDIFilterDirectToHardware
-                                                                    : kMIDIFilterToDAWBuffer,
-                                 on ? 0.0 : 1.0);
+            setParameterFromPlug(
+                paramIdx == kMIDIFilterToDAWBuffer ? kMIDIFilterDirectToHardware : kMIDIFilterToDAWBuffer,
+                on ? 0.0 : 1.0);
             break;
         }
         case kAdjustDAWOffset:
@@ -203,8 +203,7 @@ void Halvoran::OnParamChange2(int paramIdx) {
     const double value = param->Value();
     ControlDisplay::controlDisplay(this, paramIdx, value);
     if (ControlAction* action = param->GetControlAction()) {
-        if (GetParam(kTimbreLinker)->Value() == 1.0)
-            LinkManager::controlLinker(this, action->link, paramIdx, 0, value);
+        if (GetParam(kTimbreLinker)->Value() == 1.0) LinkManager::controlLinker(this, action->link, paramIdx, 0, value);
         processControlAction(action, paramIdx, value);
     }
     if (midiManager) midiManager->awaitingPanelDump = false;

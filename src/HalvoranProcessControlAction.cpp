@@ -15,10 +15,14 @@ int sevenStep(int v) { return v >= 1 && v <= 7 ? 18 * v : v; }
 // Three-way selectors: 1..3 -> 43, 85, 127.
 int threeStep(int v) {
     switch (v) {
-        case 1: return 43;
-        case 2: return 85;
-        case 3: return 127;
-        default: return v;
+        case 1:
+            return 43;
+        case 2:
+            return 85;
+        case 3:
+            return 127;
+        default:
+            return v;
     }
 }
 

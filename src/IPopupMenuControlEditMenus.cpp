@@ -12,8 +12,7 @@ namespace {
 
 // Starts a transfer job unless one runs; prepare runs only when it starts.
 void startTransfer(Halvoran* plug, uint32_t job, const std::function<void(MIDIMessageSender&)>& prepare = {}) {
-    if (plug && plug->midiManager)
-        plug->midiManager->startJob(MIDIMessageManager::kTransferThread, job, prepare);
+    if (plug && plug->midiManager) plug->midiManager->startJob(MIDIMessageManager::kTransferThread, job, prepare);
 }
 
 // A program request whose answer goes to the panel: incoming control data
@@ -117,7 +116,8 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
                 requestToPanel(plug, MIDIMessageSender::kJobRequestPart);
                 break;
             case kRequestToLibrarian:
-                startTransfer(plug, MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = false; });
+                startTransfer(plug, MIDIMessageSender::kJobRequestPart,
+                              [](MIDIMessageSender& s) { s.toPanel = false; });
                 break;
             case kRequestSelected:
                 if (manager) manager->sendSinglePatchRequestSysexFromLibrarian(false);

@@ -29,8 +29,18 @@ protected:
 class BankEditPopupMenu : public LibrarianMenuControl {
 public:
     // Items of the main menu and of its submenus, by position.
-    enum EMain { kMainRequest = 0, kMainStore = 2, kMainSync = 4, kMainPush = 5, kMainSave = 7, kMainSaveAs = 8,
-                 kMainImport = 10, kMainRefresh = 11, kMainOpenFolder = 13, kMainAbout = 14 };
+    enum EMain {
+        kMainRequest = 0,
+        kMainStore = 2,
+        kMainSync = 4,
+        kMainPush = 5,
+        kMainSave = 7,
+        kMainSaveAs = 8,
+        kMainImport = 10,
+        kMainRefresh = 11,
+        kMainOpenFolder = 13,
+        kMainAbout = 14
+    };
     enum ERequest { kRequestToPanel = 0, kRequestToLibrarian = 1, kRequestSelected = 2, kRequestAll = 4 };
     enum EStore { kStoreSelected = 0, kStoreAll = 2 };
     enum ESaveAs { kSaveAsMid = 0, kSaveAsHvx = 1 };

@@ -39,8 +39,8 @@ bool inList(const std::vector<T*>& list, int index) {
 
 }  // namespace
 
-LibrarianViewControl::LibrarianViewControl(Halvoran* plug, int x, int y, int paramIdx, IBitmap* background,
-                                           IRECT area, PatchLibrarian* librarian, double scale)
+LibrarianViewControl::LibrarianViewControl(Halvoran* plug, int x, int y, int paramIdx, IBitmap* background, IRECT area,
+                                           PatchLibrarian* librarian, double scale)
     : CustomOverlayControl(plug, x, y, paramIdx, background, area),
       dragWidth(static_cast<int>(97 * scale)),
       rowHeight(static_cast<int>(16 * scale)),
@@ -207,11 +207,20 @@ bool LibrarianViewControl::OnKeyDown(int x, int y, int key) {
     const int k = keyCursor;
     int n;
     switch (key) {
-        case KEY_UPARROW: n = k > 0 ? k - 1 : kSlots - 1; break;
-        case KEY_DOWNARROW: n = k > kSlots - 2 ? 0 : k + 1; break;
-        case KEY_LEFTARROW: n = k < kRows ? k + kSlots - kRows : k - kRows; break;
-        case KEY_RIGHTARROW: n = k + kRows <= kSlots - 1 ? k + kRows : k - (kSlots - kRows); break;
-        default: return false;
+        case KEY_UPARROW:
+            n = k > 0 ? k - 1 : kSlots - 1;
+            break;
+        case KEY_DOWNARROW:
+            n = k > kSlots - 2 ? 0 : k + 1;
+            break;
+        case KEY_LEFTARROW:
+            n = k < kRows ? k + kSlots - kRows : k - kRows;
+            break;
+        case KEY_RIGHTARROW:
+            n = k + kRows <= kSlots - 1 ? k + kRows : k - (kSlots - kRows);
+            break;
+        default:
+            return false;
     }
     // A cursor set from outside the slots' range restarts from the first.
     if (n < 0 || n >= kSlots) n = 0;
@@ -225,7 +234,8 @@ bool LibrarianViewControl::OnKeyDown(int x, int y, int key) {
 void LibrarianViewControl::OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) {
     SetDirty(true);
     if (!dragEnabled) return;
-    dragRect = IRECT(x - dragWidth / 2, y - rowHeight / 2, x - dragWidth / 2 + dragWidth, y - rowHeight / 2 + rowHeight);
+    dragRect =
+        IRECT(x - dragWidth / 2, y - rowHeight / 2, x - dragWidth / 2 + dragWidth, y - rowHeight / 2 + rowHeight);
     if (dragging) return;
     clearSelections();
     hitTest(x, y, true, true, kSelectionOnly);

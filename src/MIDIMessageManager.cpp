@@ -31,9 +31,12 @@ MIDIMessageManager::~MIDIMessageManager() {
 
 Poco::Thread& MIDIMessageManager::thread(EThread which) {
     switch (which) {
-        case kClockControlThread: return clockControlThread;
-        case kContinuousClockThread: return continuousClockThread;
-        default: return transferThread;
+        case kClockControlThread:
+            return clockControlThread;
+        case kContinuousClockThread:
+            return continuousClockThread;
+        default:
+            return transferThread;
     }
 }
 

@@ -13,9 +13,7 @@ void MIDIMessageSender::selectUpperSlot(int slot) {
     plug->updatePatchLibrarianView(0);
 }
 
-int MIDIMessageSender::activeLibrarianSlot() const {
-    return plug->librarianKeyCursor();
-}
+int MIDIMessageSender::activeLibrarianSlot() const { return plug->librarianKeyCursor(); }
 
 void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
     plug->DisplayProcessingIndicator(true);

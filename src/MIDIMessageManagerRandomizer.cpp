@@ -12,21 +12,21 @@ namespace {
 
 // How a row turns its draw into values.
 enum ERule {
-    kPlain,         // v
-    kMinus52,       // v - 52
-    kMinus40,       // v - 40
-    kMinus14,       // v - 14
-    kTimes127,      // v * 1.27, not rounded
-    kArpSteps,      // steps 1..7 on, bit k-1 of v turns step k off
-    kArpRangeBand,  // 32..63 -> 1, 64..95 -> 2, 96..127 -> 3
-    kVoiceGroup,    // assign, voice mode, trigger and both resets from one draw
-    kOscModBand,    // 0..15 -> 0, 16..31 -> 1, 32..47 -> 2, above -> 3
-    kSemitoneList,  // the semitone table
-    kKeySyncBand,   // 16..31 -> 1, 32..47 -> 2
-    kVirtualPatch,  // source v mod 16, destination v div 16
-    kGateSwitch,    // 1 for 64 or 65
-    kTempoSyncOn16, // 1 for exactly 16
-    kDWGSWave,      // v, only while the oscillator's waveform is 5
+    kPlain,          // v
+    kMinus52,        // v - 52
+    kMinus40,        // v - 40
+    kMinus14,        // v - 14
+    kTimes127,       // v * 1.27, not rounded
+    kArpSteps,       // steps 1..7 on, bit k-1 of v turns step k off
+    kArpRangeBand,   // 32..63 -> 1, 64..95 -> 2, 96..127 -> 3
+    kVoiceGroup,     // assign, voice mode, trigger and both resets from one draw
+    kOscModBand,     // 0..15 -> 0, 16..31 -> 1, 32..47 -> 2, above -> 3
+    kSemitoneList,   // the semitone table
+    kKeySyncBand,    // 16..31 -> 1, 32..47 -> 2
+    kVirtualPatch,   // source v mod 16, destination v div 16
+    kGateSwitch,     // 1 for 64 or 65
+    kTempoSyncOn16,  // 1 for exactly 16
+    kDWGSWave,       // v, only while the oscillator's waveform is 5
 };
 
 // No lock: the row is never skipped.
@@ -122,8 +122,8 @@ const Row kRows[] = {
 };
 
 // kOsc2Semitone for draws 41..87.
-const int kSemitones[47] = {3,  6,  8,  11, 14, 16, 19, 21, 24,  27,  29,  32,  34,  37,  40,  42,
-                            45, 48, 50, 53, 55, 58, 61, 64, 66,  68,  71,  74,  76,  79,  81,  84,
+const int kSemitones[47] = {3,  6,  8,  11, 14, 16,  19,  21,  24,  27,  29,  32,  34,  37,  40, 42,
+                            45, 48, 50, 53, 55, 58,  61,  64,  66,  68,  71,  74,  76,  79,  81, 84,
                             87, 89, 92, 95, 97, 100, 102, 105, 108, 110, 113, 115, 118, 121, 123};
 
 // The voice parameter between the voice assignment and the trigger.
@@ -205,11 +205,21 @@ void MIDIMessageManager::randomizePatchSettings(int timbre) {
         }
         if (isLocked(row.lock, row.sharedLock)) continue;
         switch (row.rule) {
-            case kPlain: set(target, randomizer(row.param, slot)); break;
-            case kMinus52: set(target, randomizer(row.param, slot) - 52); break;
-            case kMinus40: set(target, randomizer(row.param, slot) - 40); break;
-            case kMinus14: set(target, randomizer(row.param, slot) - 14); break;
-            case kTimes127: set(target, randomizer(row.param, slot) * 1.27); break;
+            case kPlain:
+                set(target, randomizer(row.param, slot));
+                break;
+            case kMinus52:
+                set(target, randomizer(row.param, slot) - 52);
+                break;
+            case kMinus40:
+                set(target, randomizer(row.param, slot) - 40);
+                break;
+            case kMinus14:
+                set(target, randomizer(row.param, slot) - 14);
+                break;
+            case kTimes127:
+                set(target, randomizer(row.param, slot) * 1.27);
+                break;
             case kArpSteps: {
                 const int v = level(slot);
                 for (int k = 1; k <= 7; ++k) set(kArpStep1 + k - 1, 1);
@@ -233,7 +243,9 @@ void MIDIMessageManager::randomizePatchSettings(int timbre) {
                 set(target, v < 41 ? 0 : v > 87 ? 127 : kSemitones[v - 41]);
                 break;
             }
-            case kKeySyncBand: set(target, band(level(slot), 16, 16, 2)); break;
+            case kKeySyncBand:
+                set(target, band(level(slot), 16, 16, 2));
+                break;
             case kVirtualPatch: {
                 const int v = level(slot);
                 set(target, v >= 128 ? v - 112 : v % 16);
@@ -245,11 +257,14 @@ void MIDIMessageManager::randomizePatchSettings(int timbre) {
                 set(target, v == 64 || v == 65 ? 1 : 0);
                 break;
             }
-            case kTempoSyncOn16: set(target, level(slot) == 16 ? 1 : 0); break;
+            case kTempoSyncOn16:
+                set(target, level(slot) == 16 ? 1 : 0);
+                break;
             case kDWGSWave:
                 if (plug->GetParam(kOsc1Waveform + timbre)->Int() == 5) set(target, randomizer(row.param, slot));
                 break;
-            case kVoiceGroup: break;
+            case kVoiceGroup:
+                break;
         }
     }
 }

@@ -60,8 +60,10 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice) {
     if (data[1] != kMaker || (data[2] & 0xF0) != 0x30 || data[3] != kModel) return;
 
     switch (routeToLibrarianRequest(data, size)) {
-        case kLibrarianTookIt: return;
-        case kLibrarianTookBank: break;
+        case kLibrarianTookIt:
+            return;
+        case kLibrarianTookBank:
+            break;
         case kNotForTheLibrarian: {
             if (size >= 290 && awaitingPanelDump) {
                 if (data[2] != plug->deviceByte) {

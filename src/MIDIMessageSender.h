@@ -23,20 +23,20 @@ class MIDIMessageSender : public Poco::Runnable {
 public:
     // Job codes and the thread each runs on.
     enum EJob : uint32_t {
-        kJobSendArrangement = 0,       // transfers: the current program to the instrument
-        kJobSendGlobal = 1,            // transfers: the global data
-        kJobSendLibrarianPatch = 2,    // transfers: one librarian slot
-        kJobStoreAllPatches = 3,       // transfers: a whole bank, stored program by program
-        kJobRequestArrangement = 4,    // transfers: current program and global data
-        kJobRequestPart = 5,           // transfers: the current program
-        kJobRequestSinglePatch = 6,    // transfers: one program into the librarian
-        kJobRequestAllPatches = 7,     // transfers: 128 programs into the librarian
-        kJobInitClassicPatch = 8,      // transfers: the init program
-        kJobDeviceIdEnquiry = 9,       // transfers: which channel the instrument is on
+        kJobSendArrangement = 0,     // transfers: the current program to the instrument
+        kJobSendGlobal = 1,          // transfers: the global data
+        kJobSendLibrarianPatch = 2,  // transfers: one librarian slot
+        kJobStoreAllPatches = 3,     // transfers: a whole bank, stored program by program
+        kJobRequestArrangement = 4,  // transfers: current program and global data
+        kJobRequestPart = 5,         // transfers: the current program
+        kJobRequestSinglePatch = 6,  // transfers: one program into the librarian
+        kJobRequestAllPatches = 7,   // transfers: 128 programs into the librarian
+        kJobInitClassicPatch = 8,    // transfers: the init program
+        kJobDeviceIdEnquiry = 9,     // transfers: which channel the instrument is on
         kJobNone = 10,
-        kJobStartClock = 11,           // clock control: MIDI Start
-        kJobContinuousClock = 12,      // continuous clock: timing clock ticks
-        kJobStopClock = 13,            // clock control: MIDI Stop
+        kJobStartClock = 11,       // clock control: MIDI Start
+        kJobContinuousClock = 12,  // continuous clock: timing clock ticks
+        kJobStopClock = 13,        // clock control: MIDI Stop
     };
 
     // ---- The frame

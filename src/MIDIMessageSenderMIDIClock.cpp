@@ -45,8 +45,7 @@ int MIDIMessageSender::clockTempo() {
     auto list = plug->uiConfigManager->valueLists.find("tempoValues");
     const int index = plug->GetParam(kArpTempo)->Int();
     // A missing or short list gives no tempo rather than a read past its end.
-    if (list == plug->uiConfigManager->valueLists.end() || index < 0 ||
-        index >= static_cast<int>(list->second.size()))
+    if (list == plug->uiConfigManager->valueLists.end() || index < 0 || index >= static_cast<int>(list->second.size()))
         return 0;
     const char* text = list->second[index].c_str();
     char* end = nullptr;

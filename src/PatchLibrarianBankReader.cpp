@@ -54,8 +54,7 @@ void PatchLibrarian::loadFromChunk(ByteChunk* chunk, int size, PatchFile* bank, 
             source = &head;
         }
         int pos = 0;
-        while (processSysExFile(source, pos, bank) > 0) {
-        }
+        while (processSysExFile(source, pos, bank) > 0) {}
     }
 
     if (bank->patches.size() > before) fillUncompletedBankFiles(bank);
@@ -112,8 +111,7 @@ void PatchLibrarian::importWholeBank(const uint8_t* bytes, int size, PatchFile* 
     if (dump.PutBytes(bytes, size) != size) return;
     importSlotCounter = 1;
     int pos = 6;
-    while (importSysExFile(&dump, pos, bank) > 0) {
-    }
+    while (importSysExFile(&dump, pos, bank) > 0) {}
     bankImported_ = true;
 }
 
@@ -177,7 +175,8 @@ void PatchLibrarian::fillUncompletedBankFiles(PatchFile* bank) {
     if (!bank) return;
     while (bank->patches.size() < static_cast<size_t>(kBankSlots)) {
         LibrarianPatch init;
-        init.sysexMessages.push_back(PatchSysexMessage{std::vector<uint8_t>(hvInitPatchData, hvInitPatchData + kProgramDumpSize)});
+        init.sysexMessages.push_back(
+            PatchSysexMessage{std::vector<uint8_t>(hvInitPatchData, hvInitPatchData + kProgramDumpSize)});
         init.name = patchNameFromDump(hvInitPatchData, kProgramDumpSize);
         bank->patches.push_back(std::move(init));
     }

@@ -9,10 +9,10 @@
 constexpr int kProgramDumpSize = 297;
 constexpr int kProgramDataSize = 254;
 constexpr int kBankSlots = 128;
-constexpr int kRawBankFileSize = kBankSlots * kProgramDumpSize;         // 38016
-constexpr int kSmfBankFileSize = 53 + kBankSlots * 296 + 127 * 5 + 4;    // 38580
-constexpr int kPackedBankSize = 37163;                                   // all programs
-constexpr int kPackedBankSizeLong = 37392;                               // programs and more
+constexpr int kRawBankFileSize = kBankSlots * kProgramDumpSize;        // 38016
+constexpr int kSmfBankFileSize = 53 + kBankSlots * 296 + 127 * 5 + 4;  // 38580
+constexpr int kPackedBankSize = 37163;                                 // all programs
+constexpr int kPackedBankSizeLong = 37392;                             // programs and more
 
 // The init program that pads banks. Its header is not the instrument's.
 extern const uint8_t hvInitPatchData[kProgramDumpSize];

@@ -26,9 +26,7 @@ namespace {
 
 constexpr Poco::File::FileSize kMinBankFileSize = 25001;
 
-bool isBankExtension(const std::string& ext) {
-    return ext == "mid" || ext == "syx" || ext == "qzx" || ext == "hvx";
-}
+bool isBankExtension(const std::string& ext) { return ext == "mid" || ext == "syx" || ext == "qzx" || ext == "hvx"; }
 
 std::string realPath(const std::string& path) {
     char resolved[PATH_MAX];
@@ -69,16 +67,13 @@ bool readWholeFile(const std::string& path, ByteChunk& chunk) {
 
 }  // namespace
 
-void PatchLibrarian::loadPatchesFromFilesystem(std::string rootPath) {
-    scanFolders(rootPath, true);
-}
+void PatchLibrarian::loadPatchesFromFilesystem(std::string rootPath) { scanFolders(rootPath, true); }
 
 void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
     bool found = false;
     try {
         found = Poco::File(rootPath).exists();
-    } catch (const Poco::Exception&) {
-    }
+    } catch (const Poco::Exception&) {}
     if (!found) {
         log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
         return;
@@ -130,7 +125,8 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
 void PatchLibrarian::buildFolderStructure(const std::string& path, std::vector<std::string>* list) {
     if (!list) return;
     std::set<std::string> seen = {realPath(path)};
-    collectFolders(path, list, seen, [this](const std::string& what) { log("PATCH LIBRARIAN: skipped folder " + what); });
+    collectFolders(path, list, seen,
+                   [this](const std::string& what) { log("PATCH LIBRARIAN: skipped folder " + what); });
 }
 
 PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int sourceIndex,
@@ -204,8 +200,7 @@ void PatchLibrarian::moveToConvertedBanks(Poco::File& file, const std::string& f
         try {
             file.moveTo(target, Poco::File::OPT_FAIL_ON_OVERWRITE);
             break;
-        } catch (const Poco::FileExistsException&) {
-        }
+        } catch (const Poco::FileExistsException&) {}
     }
     log("PATCH LIBRARIAN: moved file " + fileName + " because it is not Mirren 1 standard formatted!");
 }

@@ -19,9 +19,7 @@ void LibrarianPatch::save(ByteChunk* out, bool smf, int slot) const {
     }
 }
 
-void resizeToBankSlots(std::vector<LibrarianPatch>& patches) {
-    patches.resize(kBankSlots);
-}
+void resizeToBankSlots(std::vector<LibrarianPatch>& patches) { patches.resize(kBankSlots); }
 
 PatchFile* PatchFile::clone() {
     auto* copy = new PatchFile;

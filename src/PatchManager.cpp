@@ -14,9 +14,7 @@ void PatchManager::init() {
     snapshot.PutChunk(&fresh);
 }
 
-void PatchManager::putStringToChunk(ByteChunk* chunk, std::string text, int maxLength) {
-    chunk->PutStr(text.c_str());
-}
+void PatchManager::putStringToChunk(ByteChunk* chunk, std::string text, int maxLength) { chunk->PutStr(text.c_str()); }
 
 bool PatchManager::saveAllToChunk(ByteChunk* chunk) {
     if (!chunk) return false;

@@ -33,9 +33,12 @@ int indexOf(const std::array<const char*, N>& words, const std::string& word) {
 
 double HalvoranSettings::scale() const {
     switch (size) {
-        case kSizeSmall: return 0.75;
-        case kSizeLarge: return 1.25;
-        default: return 1.0;
+        case kSizeSmall:
+            return 0.75;
+        case kSizeLarge:
+            return 1.25;
+        default:
+            return 1.0;
     }
 }
 
@@ -64,8 +67,14 @@ bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
     int size = indexOf(kSizeWords, trimmed(lines[0]));
     int skin = indexOf(kSkinWords, trimmed(lines[1]));
     std::string first = trimmed(lines[2]);
-    if (size >= 0) settings->size = size; else understood = false;
-    if (skin >= 0) settings->skin = skin; else understood = false;
+    if (size >= 0)
+        settings->size = size;
+    else
+        understood = false;
+    if (skin >= 0)
+        settings->skin = skin;
+    else
+        understood = false;
     if (first == kFirstRunNo)
         settings->firstRun = false;
     else if (first != kFirstRunYes)

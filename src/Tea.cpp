@@ -63,13 +63,9 @@ void Tea::simpleencrypt(unsigned char* block, const unsigned int* key) const {
     storeBE(block + 4, z);
 }
 
-void Tea::decryptTea(unsigned int* block, const unsigned int* key) const {
-    decipher(block[0], block[1], key);
-}
+void Tea::decryptTea(unsigned int* block, const unsigned int* key) const { decipher(block[0], block[1], key); }
 
-void Tea::encryptTea(unsigned int* block, const unsigned int* key) const {
-    encipher(block[0], block[1], key);
-}
+void Tea::encryptTea(unsigned int* block, const unsigned int* key) const { encipher(block[0], block[1], key); }
 
 void Tea::encryptBlock(unsigned char* data, unsigned int* length, const unsigned int* key) const {
     const uint32_t blocks = (*length + 7) / 8;

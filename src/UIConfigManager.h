@@ -138,9 +138,9 @@ public:
     void createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
                                 double minValue, double maxValue, double unusedStep, int offset, ControlLayer* layer,
                                 std::string group);
-    void createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                             std::string image, double defaultValue, double minValue, double maxValue, double step,
-                             LinkInfo link, int offset, ControlLayer* layer, std::string group);
+    void createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, std::string image,
+                             double defaultValue, double minValue, double maxValue, double step, LinkInfo link,
+                             int offset, ControlLayer* layer, std::string group);
     void createMsbLsbKnobControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
                                  std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
                                  double minValue, double maxValue, double unusedStep, LinkInfo link, int offset,
@@ -151,16 +151,15 @@ public:
                                 double minValue, double maxValue, double unusedStep, int unusedInt, int sysexIndex,
                                 int changingByte, int offset, LinkInfo link, ControlLayer* layer, std::string group);
     // As createSysExKnobControl, with the value encoding chosen by parameter.
-    void createSysExKnobControl2(std::string name, int paramIdx, int x, int y, std::string image,
-                                 double defaultValue, double minValue, double maxValue, double unusedStep,
-                                 int unusedInt, int sysexIndex, int changingByte, int offset, LinkInfo link,
-                                 ControlLayer* layer, std::string group);
+    void createSysExKnobControl2(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                                 double minValue, double maxValue, double unusedStep, int unusedInt, int sysexIndex,
+                                 int changingByte, int offset, LinkInfo link, ControlLayer* layer, std::string group);
 
     // Sliders.
     void createCCSliderControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, int length,
-                               std::string image, double defaultValue, double minValue, double maxValue,
-                               LinkInfo link, int offset, ControlLayer* layer, std::string group,
-                               EDirection direction, bool unusedFlag);
+                               std::string image, double defaultValue, double minValue, double maxValue, LinkInfo link,
+                               int offset, ControlLayer* layer, std::string group, EDirection direction,
+                               bool unusedFlag);
     void createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length, std::string image,
                                   double defaultValue, double minValue, double maxValue, double unusedStep,
                                   int valueShift, int sysexIndex, int changingByte, int offset, LinkInfo link,
@@ -169,38 +168,35 @@ public:
     // Text displays.
     void createControlDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int unusedInt,
                               ControlLayer* layer, std::string group, int displaySize);
-    void createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int nameLen,
-                           int offset, ControlLayer* layer, std::string group);
+    void createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int nameLen, int offset,
+                           ControlLayer* layer, std::string group);
 
     // Menus: a caption naming the value that opens a menu of all values.
-    void createDropDownMenu(std::string name, int paramIdx, int x, int y, int w, int h, int offset,
-                            ControlLayer* layer, std::string group);
-    void createDropDownMenu2(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
-                             int minValue, int maxValue, Values values, int offset, ControlLayer* layer,
-                             std::string group);
+    void createDropDownMenu(std::string name, int paramIdx, int x, int y, int w, int h, int offset, ControlLayer* layer,
+                            std::string group);
+    void createDropDownMenu2(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue, int minValue,
+                             int maxValue, Values values, int offset, ControlLayer* layer, std::string group);
     void createMIDIDeviceSelectionControl(std::string name, int paramIdx, int x, int y, int w, int h, int inputDev,
                                           int offset, ControlLayer* layer, std::string group);
-    void createNoValDropDown(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
-                             int minValue, int maxValue, int displayFirst, int displayLast, int visible,
-                             Values values, int offset, ControlLayer* layer, std::string group, bool white);
-    void createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                                       int w, int h, int defaultValue, int minValue, int maxValue, int displayFirst,
+    void createNoValDropDown(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue, int minValue,
+                             int maxValue, int displayFirst, int displayLast, int visible, Values values, int offset,
+                             ControlLayer* layer, std::string group, bool white);
+    void createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, int w,
+                                       int h, int defaultValue, int minValue, int maxValue, int displayFirst,
                                        int displayLast, Values values, int offset, ControlLayer* layer,
                                        std::string group);
     void createMsbLsbSelectionCCControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
-                                        std::string name, int paramIdx, int x, int y, int w, int h,
-                                        int defaultValue, int minValue, int maxValue, int displayFirst,
-                                        int displayLast, Values values, int offset, ControlLayer* layer,
-                                        std::string group);
-    void createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int w, int h,
-                                          int defaultValue, int minValue, int maxValue, int displayFirst,
-                                          int displayLast, Values values, int msgZeroVal, int color,
-                                          int sysexIndex, int changingByte, int offset, ControlLayer* layer,
-                                          std::string group);
+                                        std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                                        int minValue, int maxValue, int displayFirst, int displayLast, Values values,
+                                        int offset, ControlLayer* layer, std::string group);
+    void createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                                          int minValue, int maxValue, int displayFirst, int displayLast, Values values,
+                                          int msgZeroVal, int color, int sysexIndex, int changingByte, int offset,
+                                          ControlLayer* layer, std::string group);
 
     // Buttons and switches.
-    void createRadioControl(std::string name, int paramIdx, int x, int y, std::string imageId, int buttons,
-                            int offset, ControlLayer* layer, std::string group);
+    void createRadioControl(std::string name, int paramIdx, int x, int y, std::string imageId, int buttons, int offset,
+                            ControlLayer* layer, std::string group);
     void createBoolControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string imageId,
                            int offset, ControlLayer* layer, std::string group);
     // A momentary button.
@@ -209,15 +205,15 @@ public:
     void createAutoOffSwitchControl(std::string name, int paramIdx, int x, int y, std::string imageId, int offset,
                                     ControlLayer* layer, std::string group);
     void createCCBoolControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                             std::string imageId, double defaultValue, double offValue, double onValue,
-                             LinkInfo link, int offset, ControlLayer* layer, std::string group);
+                             std::string imageId, double defaultValue, double offValue, double onValue, LinkInfo link,
+                             int offset, ControlLayer* layer, std::string group);
     void createMsbLsbBoolControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
-                                 std::string name, int paramIdx, int x, int y, std::string imageId,
-                                 double defaultValue, double offValue, double onValue, LinkInfo link, int offset,
-                                 ControlLayer* layer, std::string group);
-    void createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string imageId,
-                                double defaultValue, int msgZeroVal, int sysexIndex, int changingByte, int offset,
-                                LinkInfo link, ControlLayer* layer, std::string group);
+                                 std::string name, int paramIdx, int x, int y, std::string imageId, double defaultValue,
+                                 double offValue, double onValue, LinkInfo link, int offset, ControlLayer* layer,
+                                 std::string group);
+    void createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string imageId, double defaultValue,
+                                int msgZeroVal, int sysexIndex, int changingByte, int offset, LinkInfo link,
+                                ControlLayer* layer, std::string group);
 
     // Debug log: on when the plug-in's switch is set; log() writes one line then.
     bool debugLogOn() const;
@@ -287,8 +283,7 @@ private:
     // texts, and no control is built.
     bool setMenuTexts(IParam* param, int n, const Values& values, int displayFirst, int displayLast, bool numbers);
     // A caption control for a menu, placed.
-    IControl* buildMenu(int paramIdx, int x, int y, int w, int h, const IText& style, bool prompt,
-                        ControlLayer* layer);
+    IControl* buildMenu(int paramIdx, int x, int y, int w, int h, const IText& style, bool prompt, ControlLayer* layer);
     // The parameter as an enum of maxValue - minValue values named by
     // setMenuTexts, and its caption at size 13 in color, placed. Null when
     // there is no parameter or the values cannot be named (the parameter is
@@ -319,8 +314,8 @@ private:
 
     // A knob whose parameter sends the SysEx messages that member makes.
     void buildSysExKnob(SysExMember member, const std::string& name, int paramIdx, int x, int y,
-                        const std::string& image, double defaultValue, double minValue, double maxValue,
-                        int sysexIndex, int changingByte, int offset, const LinkInfo& link, ControlLayer* layer,
+                        const std::string& image, double defaultValue, double minValue, double maxValue, int sysexIndex,
+                        int changingByte, int offset, const LinkInfo& link, ControlLayer* layer,
                         const std::string& group);
 
     // True for the mixer and mode-settings layers, whose controls are looked

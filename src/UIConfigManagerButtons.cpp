@@ -7,8 +7,8 @@
 #include "src/Halvoran.h"
 #include "src/ICustomRadioButtonsControl.h"
 
-void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, int y, std::string imageId,
-                                         int buttons, int offset, ControlLayer* layer, std::string group) {
+void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, int y, std::string imageId, int buttons,
+                                         int offset, ControlLayer* layer, std::string group) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
     IBitmap bitmap = getImageByName(graphics, imageId);
@@ -21,8 +21,8 @@ void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, 
     const bool sideBySide = bitmap.mFramesAreHorizontal;
     const IRECT rect = sideBySide ? IRECT(left, top, left + bitmap.W / 2, top + bitmap.H)
                                   : IRECT(left, top, left + bitmap.W, top + bitmap.H / 2);
-    auto* radio = new ICustomRadioButtonsControl(plug, rect, paramIdx, buttons, &bitmap,
-                                                 sideBySide ? kVertical : kHorizontal);
+    auto* radio =
+        new ICustomRadioButtonsControl(plug, rect, paramIdx, buttons, &bitmap, sideBySide ? kVertical : kHorizontal);
     placeControl(radio, layer);
     bindControl(paramIdx, ControlAction::kNone, radio);
 }

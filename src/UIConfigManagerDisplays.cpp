@@ -17,10 +17,18 @@ void UIConfigManager::createControlDisplay(std::string name, int paramIdx, int x
     if (!param) return;
     int size = 14, alpha = 200;
     switch (displaySize) {
-        case 1: size = 15; break;
-        case 2: size = 16; alpha = 100; break;
-        case 3: size = 16; break;
-        default: break;
+        case 1:
+            size = 15;
+            break;
+        case 2:
+            size = 16;
+            alpha = 100;
+            break;
+        case 3:
+            size = 16;
+            break;
+        default:
+            break;
     }
     IText style = panelText(size, IColor(alpha, 0, 0, 0));
     auto* display = new ITextControl(plug, scaledRect(x, y, width, height), &style, "");
@@ -40,11 +48,22 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
     const char* text = "INIT";
     IColor color = dark;
     switch (paramIdx) {
-        case kPatchName: text = "-- INIT --"; break;
-        case kMultiName: text = "Init Multi"; break;
-        case kPatchRename: text = "New Name"; color = orange; break;
-        case kPatchSearchString: text = "search..."; color = orange; break;
-        default: break;
+        case kPatchName:
+            text = "-- INIT --";
+            break;
+        case kMultiName:
+            text = "Init Multi";
+            break;
+        case kPatchRename:
+            text = "New Name";
+            color = orange;
+            break;
+        case kPatchSearchString:
+            text = "search...";
+            color = orange;
+            break;
+        default:
+            break;
     }
     param->SetDisplayText(0, text);
 

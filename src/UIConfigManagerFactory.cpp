@@ -63,9 +63,12 @@ IText UIConfigManager::panelText(int size, const IColor& color) const {
 
 IColor UIConfigManager::skinColor() const {
     switch (skin) {
-        case 0: return IColor(255, 200, 180, 80);
-        case 2: return IColor(255, 180, 30, 50);
-        default: return IColor(255, 200, 69, 0);
+        case 0:
+            return IColor(255, 200, 180, 80);
+        case 2:
+            return IColor(255, 180, 30, 50);
+        default:
+            return IColor(255, 200, 69, 0);
     }
 }
 
@@ -107,14 +110,20 @@ IControl* UIConfigManager::buildValueMenu(const std::string& name, int paramIdx,
 UIConfigManager::SysExMember UIConfigManager::valueEncoding(int paramIdx, SysExMember fallback) {
     switch (paramIdx) {
         case kEQLowGain:
-        case kEQHiGain: return &UIConfigManager::calculateSysexWithChangingByteEQ;
-        case kArpTempo: return &UIConfigManager::calculateSysexWithChangingByteTempo;
-        case kArpSwing: return &UIConfigManager::calculateSysexWithChangingByteSwing;
+        case kEQHiGain:
+            return &UIConfigManager::calculateSysexWithChangingByteEQ;
+        case kArpTempo:
+            return &UIConfigManager::calculateSysexWithChangingByteTempo;
+        case kArpSwing:
+            return &UIConfigManager::calculateSysexWithChangingByteSwing;
         case kTimbreTranspose:
-        case kTimbreTranspose + 1: return &UIConfigManager::calculateSysexWithChangingByteTranspose;
+        case kTimbreTranspose + 1:
+            return &UIConfigManager::calculateSysexWithChangingByteTranspose;
         case kTimbreTune:
-        case kTimbreTune + 1: return &UIConfigManager::calculateSysexWithChangingByteTuning;
-        default: return fallback;
+        case kTimbreTune + 1:
+            return &UIConfigManager::calculateSysexWithChangingByteTuning;
+        default:
+            return fallback;
     }
 }
 
@@ -123,20 +132,20 @@ IKnobMultiControl* UIConfigManager::buildKnob(IParam* param, const std::string& 
                                               double maxValue, double step, int offset, ControlLayer* layer,
                                               const std::string& group) {
     IBitmap bitmap = getImageByName(graphics, image);
-    param->InitDouble(name.c_str(), defaultValue, minValue, maxValue, step, "", hostGroup(offset, group).c_str(),
-                      -1, -1);
+    param->InitDouble(name.c_str(), defaultValue, minValue, maxValue, step, "", hostGroup(offset, group).c_str(), -1,
+                      -1);
     auto* knob = new IKnobMultiControl(plug, scaled(x), scaled(y), paramIdx, &bitmap);
     placeControl(knob, layer);
     return knob;
 }
 
 IFaderControl* UIConfigManager::buildFader(IParam* param, const std::string& name, int paramIdx, int x, int y,
-                                           int length, const std::string& image, double defaultValue,
-                                           double minValue, double maxValue, int offset, ControlLayer* layer,
-                                           const std::string& group, EDirection direction) {
+                                           int length, const std::string& image, double defaultValue, double minValue,
+                                           double maxValue, int offset, ControlLayer* layer, const std::string& group,
+                                           EDirection direction) {
     IBitmap bitmap = getImageByName(graphics, image);
-    param->InitDouble(name.c_str(), defaultValue, minValue, maxValue, 1.0, "", hostGroup(offset, group).c_str(),
-                      -1, -1);
+    param->InitDouble(name.c_str(), defaultValue, minValue, maxValue, 1.0, "", hostGroup(offset, group).c_str(), -1,
+                      -1);
     auto* fader = new IFaderControl(plug, scaled(x), scaled(y), scaled(length), paramIdx, &bitmap, direction, false);
     placeControl(fader, layer);
     return fader;

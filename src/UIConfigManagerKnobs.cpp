@@ -8,8 +8,8 @@
 #include <cmath>
 
 void UIConfigManager::createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image,
-                                             double defaultValue, double minValue, double maxValue,
-                                             double unusedStep, int offset, ControlLayer* layer, std::string group) {
+                                             double defaultValue, double minValue, double maxValue, double unusedStep,
+                                             int offset, ControlLayer* layer, std::string group) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
     // Settings of the editor itself: no timbre prefix, nothing sent.
@@ -23,8 +23,8 @@ void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string
                                           std::string group) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
-    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue,
-                               maxValue, std::trunc(step), offset, layer, group);
+    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
+                               std::trunc(step), offset, layer, group);
     ControlAction* action = bindControl(paramIdx, ControlAction::kCC, knob);
     bindLinkPartner(action, link, paramIdx);
     action->ccNumber = ccNumber;
@@ -39,13 +39,12 @@ void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string
 
 void UIConfigManager::createMsbLsbKnobControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
                                               std::string name, int paramIdx, int x, int y, std::string image,
-                                              double defaultValue, double minValue, double maxValue,
-                                              double unusedStep, LinkInfo link, int offset, ControlLayer* layer,
-                                              std::string group) {
+                                              double defaultValue, double minValue, double maxValue, double unusedStep,
+                                              LinkInfo link, int offset, ControlLayer* layer, std::string group) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
-    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue,
-                               maxValue, 1.0, offset, layer, group);
+    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
+                               1.0, offset, layer, group);
     ControlAction* action = bindControl(paramIdx, ControlAction::kMsbLsb, knob);
     bindLinkPartner(action, link, paramIdx);
     action->ccNumber = ccNumber;
@@ -58,26 +57,25 @@ void UIConfigManager::createMsbLsbKnobControl(int ccNumber, int msbValue, int ls
 }
 
 void UIConfigManager::createNoValBoolControl(std::string name, int paramIdx, int x, int y, std::string image,
-                                             double defaultValue, int offset, ControlLayer* layer,
-                                             std::string group) {
+                                             double defaultValue, int offset, ControlLayer* layer, std::string group) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
-    buildSwitch<ISwitchControl>(param, hostName(name, -1), paramIdx, x, y, image, defaultValue != 0.0, offset,
-                                layer, group);
+    buildSwitch<ISwitchControl>(param, hostName(name, -1), paramIdx, x, y, image, defaultValue != 0.0, offset, layer,
+                                group);
 }
 
 void UIConfigManager::createSysExKnobControl(std::string name, int paramIdx, int x, int y, std::string image,
-                                             double defaultValue, double minValue, double maxValue,
-                                             double unusedStep, int unusedInt, int sysexIndex, int changingByte,
-                                             int offset, LinkInfo link, ControlLayer* layer, std::string group) {
+                                             double defaultValue, double minValue, double maxValue, double unusedStep,
+                                             int unusedInt, int sysexIndex, int changingByte, int offset, LinkInfo link,
+                                             ControlLayer* layer, std::string group) {
     buildSysExKnob(&UIConfigManager::calculateSysexWithChangingByte, name, paramIdx, x, y, image, defaultValue,
                    minValue, maxValue, sysexIndex, changingByte, offset, link, layer, group);
 }
 
 void UIConfigManager::createSysExKnobControl2(std::string name, int paramIdx, int x, int y, std::string image,
-                                              double defaultValue, double minValue, double maxValue,
-                                              double unusedStep, int unusedInt, int sysexIndex, int changingByte,
-                                              int offset, LinkInfo link, ControlLayer* layer, std::string group) {
+                                              double defaultValue, double minValue, double maxValue, double unusedStep,
+                                              int unusedInt, int sysexIndex, int changingByte, int offset,
+                                              LinkInfo link, ControlLayer* layer, std::string group) {
     // The sequencer amounts, unless the parameter has its own encoding.
     const SysExMember member = valueEncoding(paramIdx, &UIConfigManager::calculateSysexWithChangingByteModSeq);
     buildSysExKnob(member, name, paramIdx, x, y, image, defaultValue, minValue, maxValue, sysexIndex, changingByte,
@@ -85,13 +83,13 @@ void UIConfigManager::createSysExKnobControl2(std::string name, int paramIdx, in
 }
 
 void UIConfigManager::buildSysExKnob(SysExMember member, const std::string& name, int paramIdx, int x, int y,
-                                     const std::string& image, double defaultValue, double minValue,
-                                     double maxValue, int sysexIndex, int changingByte, int offset,
-                                     const LinkInfo& link, ControlLayer* layer, const std::string& group) {
+                                     const std::string& image, double defaultValue, double minValue, double maxValue,
+                                     int sysexIndex, int changingByte, int offset, const LinkInfo& link,
+                                     ControlLayer* layer, const std::string& group) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
-    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue,
-                               maxValue, 1.0, offset, layer, group);
+    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
+                               1.0, offset, layer, group);
     ControlAction* action = bindControl(paramIdx, ControlAction::kSysEx, knob);
     bindLinkPartner(action, link, paramIdx);
     // One message per value of the range, counted from its minimum.

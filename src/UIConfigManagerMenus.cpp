@@ -35,11 +35,11 @@ void UIConfigManager::createDropDownMenu(std::string name, int paramIdx, int x, 
     bindControl(paramIdx, ControlAction::kNone, menu);
 }
 
-void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x, int y, int w, int h,
-                                          int defaultValue, int minValue, int maxValue, Values values, int offset,
-                                          ControlLayer* layer, std::string group) {
-    if (IControl* menu = buildValueMenu(hostName(name, -1), paramIdx, x, y, w, h, defaultValue, minValue, maxValue,
-                                        -1, -1, values, false, offset, group, skinColor(), layer))
+void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                                          int minValue, int maxValue, Values values, int offset, ControlLayer* layer,
+                                          std::string group) {
+    if (IControl* menu = buildValueMenu(hostName(name, -1), paramIdx, x, y, w, h, defaultValue, minValue, maxValue, -1,
+                                        -1, values, false, offset, group, skinColor(), layer))
         bindControl(paramIdx, ControlAction::kNone, menu);
 }
 
@@ -54,15 +54,15 @@ void UIConfigManager::createMIDIDeviceSelectionControl(std::string name, int par
     param->InitEnum("Device Selection", 0, static_cast<int>(ports.size()), "", "", -1, -1);
     setMenuTexts(param, static_cast<int>(ports.size()), ports, -1, -1, false);
     // Always on the panel itself, over whatever layer is showing.
-    IControl* menu = buildMenu(paramIdx, x, y, w, h, panelText(15, skin == 2 ? kMenuWhite : kMenuOrange), true,
-                               nullptr);
+    IControl* menu =
+        buildMenu(paramIdx, x, y, w, h, panelText(15, skin == 2 ? kMenuWhite : kMenuOrange), true, nullptr);
     bindControl(paramIdx, ControlAction::kNone, menu);
 }
 
-void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x, int y, int w, int h,
-                                          int defaultValue, int minValue, int maxValue, int displayFirst,
-                                          int displayLast, int visible, Values values, int offset,
-                                          ControlLayer* layer, std::string group, bool white) {
+void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x, int y, int w, int h, int defaultValue,
+                                          int minValue, int maxValue, int displayFirst, int displayLast, int visible,
+                                          Values values, int offset, ControlLayer* layer, std::string group,
+                                          bool white) {
     // An invisible menu draws its text with alpha 0: only its area is clickable.
     IColor color(0, 255, 173, 0);
     if (visible == 1) {
@@ -78,12 +78,12 @@ void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x,
 }
 
 void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x,
-                                                    int y, int w, int h, int defaultValue, int minValue,
-                                                    int maxValue, int displayFirst, int displayLast, Values values,
-                                                    int offset, ControlLayer* layer, std::string group) {
-    IControl* menu = buildValueMenu(hostName(name, offset), paramIdx, x, y, w, h, defaultValue, minValue, maxValue,
-                                    displayFirst, displayLast, values, true, offset, group, IColor(254, 255, 173, 0),
-                                    layer);
+                                                    int y, int w, int h, int defaultValue, int minValue, int maxValue,
+                                                    int displayFirst, int displayLast, Values values, int offset,
+                                                    ControlLayer* layer, std::string group) {
+    IControl* menu =
+        buildValueMenu(hostName(name, offset), paramIdx, x, y, w, h, defaultValue, minValue, maxValue, displayFirst,
+                       displayLast, values, true, offset, group, IColor(254, 255, 173, 0), layer);
     if (!menu) return;
     ControlAction* action = bindControl(paramIdx, ControlAction::kCC, menu);
     action->ccNumber = ccNumber;
@@ -94,8 +94,8 @@ void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, s
 }
 
 void UIConfigManager::createMsbLsbSelectionCCControl(int ccNumber, int msbValue, int lsbValue, int lsbControl,
-                                                     int channel, std::string name, int paramIdx, int x, int y,
-                                                     int w, int h, int defaultValue, int minValue, int maxValue,
+                                                     int channel, std::string name, int paramIdx, int x, int y, int w,
+                                                     int h, int defaultValue, int minValue, int maxValue,
                                                      int displayFirst, int displayLast, Values values, int offset,
                                                      ControlLayer* layer, std::string group) {
     IControl* menu = buildValueMenu(hostName(name, offset), paramIdx, x, y, w, h, defaultValue, minValue, maxValue,
@@ -117,10 +117,10 @@ void UIConfigManager::createMsbLsbSelectionCCControl(int ccNumber, int msbValue,
 }
 
 void UIConfigManager::createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int w, int h,
-                                                       int defaultValue, int minValue, int maxValue,
-                                                       int displayFirst, int displayLast, Values values,
-                                                       int msgZeroVal, int color, int sysexIndex, int changingByte,
-                                                       int offset, ControlLayer* layer, std::string group) {
+                                                       int defaultValue, int minValue, int maxValue, int displayFirst,
+                                                       int displayLast, Values values, int msgZeroVal, int color,
+                                                       int sysexIndex, int changingByte, int offset,
+                                                       ControlLayer* layer, std::string group) {
     IControl* menu = buildValueMenu(hostName(name, offset), paramIdx, x, y, w, h, defaultValue, minValue, maxValue,
                                     displayFirst, displayLast, values, true, offset, group, skinColor(), layer);
     if (!menu) return;

@@ -17,9 +17,8 @@ namespace {
 
 using tinyxml2::XMLElement;
 
-const char* const kLayerElements[] = {"layer",           "eg2layer",    "vplayer",     "lfo1layer",
-                                      "lfo2layer",       "voicelayer",  "osccontrollayer", "modseq1layer",
-                                      "modseq2layer",    "modseq3layer"};
+const char* const kLayerElements[] = {"layer",      "eg2layer",        "vplayer",      "lfo1layer",    "lfo2layer",
+                                      "voicelayer", "osccontrollayer", "modseq1layer", "modseq2layer", "modseq3layer"};
 
 bool isLayerElement(const char* name) {
     for (const char* layer : kLayerElements)
@@ -140,9 +139,9 @@ void UIConfigManager::buildElement(tinyxml2::XMLElement* element, ControlLayer* 
         int bounds[4] = {0, 0, 0, 0};
         getCSValues(textAttribute(element, "bounds"), bounds, 4);
         const int l = scaled(bounds[0]), t = scaled(bounds[1]);
-        librarianView = new LibrarianViewControl(plug, l, t, kLibrarianArea, &bitmap,
-                                                 IRECT(l, t, l + scaled(bounds[2]), t + scaled(bounds[3])), librarian,
-                                                 scale);
+        librarianView =
+            new LibrarianViewControl(plug, l, t, kLibrarianArea, &bitmap,
+                                     IRECT(l, t, l + scaled(bounds[2]), t + scaled(bounds[3])), librarian, scale);
         placeControl(librarianView, layer);
         return;
     }
@@ -165,8 +164,7 @@ void UIConfigManager::buildElement(tinyxml2::XMLElement* element, ControlLayer* 
         int bounds[4] = {0, 0, 0, 0}, size[1] = {0};
         getCSValues(textAttribute(element, "bounds"), bounds, 4);
         getCSValues(textAttribute(element, "displaySize"), size, 1);
-        createControlDisplay(name, paramIdx, bounds[0], bounds[1], bounds[2], bounds[3], offset, layer, group,
-                             size[0]);
+        createControlDisplay(name, paramIdx, bounds[0], bounds[1], bounds[2], bounds[3], offset, layer, group, size[0]);
         return;
     }
     if (std::strcmp(elementName, "switch") == 0 || std::strcmp(elementName, "autooff") == 0) {
@@ -185,8 +183,8 @@ void UIConfigManager::buildElement(tinyxml2::XMLElement* element, ControlLayer* 
         if (!needParam()) return;
         int position[2] = {0, 0};
         getCSValues(textAttribute(element, "position"), position, 2);
-        createRadioControl(name, paramIdx, position[0], position[1], imageId, intAttribute(element, "buttons"),
-                           offset, layer, group);
+        createRadioControl(name, paramIdx, position[0], position[1], imageId, intAttribute(element, "buttons"), offset,
+                           layer, group);
         return;
     }
     if (std::strcmp(elementName, "dropMenu") == 0) {
@@ -306,12 +304,12 @@ void UIConfigManager::buildMIDIControl(tinyxml2::XMLElement* element, int paramI
         createSysExKnobControl2(a.name, paramIdx, x, y, imageId, d0, d1, d2, d3, a.msgZeroVal, a.sysexIndex,
                                 a.changingByte, offset, a.link, layer, group);
     else if (t == "seSliderVer" || t == "seSliderHor")
-        createSysExSliderControl(a.name, paramIdx, x, y, a.length, imageId, d0, d1, d2, d3, a.msgZeroVal,
-                                 a.sysexIndex, a.changingByte, offset, a.link, layer, group,
+        createSysExSliderControl(a.name, paramIdx, x, y, a.length, imageId, d0, d1, d2, d3, a.msgZeroVal, a.sysexIndex,
+                                 a.changingByte, offset, a.link, layer, group,
                                  t == "seSliderVer" ? kVertical : kHorizontal, false);
     else if (t == "seButton")
-        createSysExBoolControl(a.name, paramIdx, x, y, imageId, d0, a.msgZeroVal, a.sysexIndex, a.changingByte,
-                               offset, a.link, layer, group);
+        createSysExBoolControl(a.name, paramIdx, x, y, imageId, d0, a.msgZeroVal, a.sysexIndex, a.changingByte, offset,
+                               a.link, layer, group);
     else if (t == "ccSliderVer" || t == "ccSliderHor")
         createCCSliderControl(a.ccNumber, a.channel, a.name, paramIdx, x, y, a.length, imageId, d0, d1, d2, a.link,
                               offset, layer, group, t == "ccSliderVer" ? kVertical : kHorizontal, false);
@@ -319,8 +317,8 @@ void UIConfigManager::buildMIDIControl(tinyxml2::XMLElement* element, int paramI
         createCCKnobControl(a.ccNumber, a.channel, a.name, paramIdx, x, y, imageId, d0, d1, d2, d3, a.link, offset,
                             layer, group);
     else if (t == "ccButton")
-        createCCBoolControl(a.ccNumber, a.channel, a.name, paramIdx, x, y, imageId, d0, d1, d2, a.link, offset,
-                            layer, group);
+        createCCBoolControl(a.ccNumber, a.channel, a.name, paramIdx, x, y, imageId, d0, d1, d2, a.link, offset, layer,
+                            group);
     else if (t == "msbLsbKnob")
         createMsbLsbKnobControl(a.ccNumber, a.msbValue, a.lsbValue, a.lsbControl, a.channel, a.name, paramIdx, x, y,
                                 imageId, d0, d1, d2, d3, a.link, offset, layer, group);
@@ -328,17 +326,17 @@ void UIConfigManager::buildMIDIControl(tinyxml2::XMLElement* element, int paramI
         createMsbLsbBoolControl(a.ccNumber, a.msbValue, a.lsbValue, a.lsbControl, a.channel, a.name, paramIdx, x, y,
                                 imageId, d0, d1, d2, a.link, offset, layer, group);
     else if (t == "msbLsbMenu")
-        createMsbLsbSelectionCCControl(a.ccNumber, a.msbValue, a.lsbValue, a.lsbControl, a.channel, a.name, paramIdx,
-                                       x, y, w, kMenuHeight, a.bounds[0], a.bounds[1], a.bounds[2], a.displayFirst,
+        createMsbLsbSelectionCCControl(a.ccNumber, a.msbValue, a.lsbValue, a.lsbControl, a.channel, a.name, paramIdx, x,
+                                       y, w, kMenuHeight, a.bounds[0], a.bounds[1], a.bounds[2], a.displayFirst,
                                        a.displayLast, valueLists[a.valueList], offset, layer, group);
     else if (t == "seMenu")
-        createMultiSelectionSysExControl(a.name, paramIdx, x, y, w, kMenuHeight, a.bounds[0], a.bounds[1],
-                                         a.bounds[2], a.displayFirst, a.displayLast, valueLists[a.valueList],
-                                         a.msgZeroVal, a.color, a.sysexIndex, a.changingByte, offset, layer, group);
+        createMultiSelectionSysExControl(a.name, paramIdx, x, y, w, kMenuHeight, a.bounds[0], a.bounds[1], a.bounds[2],
+                                         a.displayFirst, a.displayLast, valueLists[a.valueList], a.msgZeroVal, a.color,
+                                         a.sysexIndex, a.changingByte, offset, layer, group);
     else if (t == "ccMenu")
         createMultiSelectionCCControl(a.ccNumber, a.channel, a.name, paramIdx, x, y, w, kMenuHeight, a.bounds[0],
-                                      a.bounds[1], a.bounds[2], a.displayFirst, a.displayLast,
-                                      valueLists[a.valueList], offset, layer, group);
+                                      a.bounds[1], a.bounds[2], a.displayFirst, a.displayLast, valueLists[a.valueList],
+                                      offset, layer, group);
     else if (debugLogOn())
         log("CONFIG READER: " + std::string(element->Name()) + " type " + t + " UNKNOWN!");
 }

@@ -62,8 +62,7 @@ std::string UIConfigManager::decipherResourceText(const unsigned char* bytes, st
     std::string text = teaDecipherResource(bytes, length, key, &remainder);
     if (remainder && debugLogOn()) {
         std::ostringstream line;
-        line << "CONFIG READER: " << path << " ends with " << remainder
-             << " bytes short of a whole block, left out!";
+        line << "CONFIG READER: " << path << " ends with " << remainder << " bytes short of a whole block, left out!";
         log(line.str());
     }
     // The text ends at the first zero byte: the padding, or noise under a wrong key.
@@ -97,9 +96,8 @@ void UIConfigManager::readSysexValues() {
             std::vector<Values> group;
             for (const tinyxml2::XMLElement* multi = values->FirstChildElement("multivalue"); multi;
                  multi = multi->NextSiblingElement()) {
-                group.push_back(siblingTexts(multi->FirstChildElement("value"), [](Values& out, const char* text) {
-                    out.push_back(text ? text : "");
-                }));
+                group.push_back(siblingTexts(multi->FirstChildElement("value"),
+                                             [](Values& out, const char* text) { out.push_back(text ? text : ""); }));
             }
             container.hasGroups = true;
             container.groups.push_back(std::move(group));

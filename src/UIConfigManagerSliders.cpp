@@ -19,8 +19,8 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::stri
                                             std::string group, EDirection direction, bool unusedFlag) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
-    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue,
-                                 minValue, maxValue, offset, layer, group, direction);
+    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue, minValue,
+                                 maxValue, offset, layer, group, direction);
     ControlAction* action = bindControl(paramIdx, ControlAction::kCC, fader);
     bindLinkPartner(action, link, paramIdx);
     action->ccNumber = ccNumber;
@@ -31,18 +31,18 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::stri
 }
 
 void UIConfigManager::createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length,
-                                               std::string image, double defaultValue, double minValue,
-                                               double maxValue, double unusedStep, int valueShift, int sysexIndex,
-                                               int changingByte, int offset, LinkInfo link, ControlLayer* layer,
-                                               std::string group, EDirection direction, bool unusedFlag) {
+                                               std::string image, double defaultValue, double minValue, double maxValue,
+                                               double unusedStep, int valueShift, int sysexIndex, int changingByte,
+                                               int offset, LinkInfo link, ControlLayer* layer, std::string group,
+                                               EDirection direction, bool unusedFlag) {
     IParam* param = factoryParam(paramIdx);
     if (!param) return;
-    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue,
-                                 minValue, maxValue, offset, layer, group, direction);
+    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue, minValue,
+                                 maxValue, offset, layer, group, direction);
     ControlAction* action = bindControl(paramIdx, ControlAction::kSysEx, fader);
     bindLinkPartner(action, link, paramIdx);
     // The range keeps its length; its first message carries minimum + shift.
     const int lo = static_cast<int>(minValue), hi = static_cast<int>(maxValue);
-    bindSysExMessages(action, &UIConfigManager::calculateSysexWithChangingByte, sysexIndex, changingByte,
-                      hi - lo + 1, lo + valueShift, offset, fader);
+    bindSysExMessages(action, &UIConfigManager::calculateSysexWithChangingByte, sysexIndex, changingByte, hi - lo + 1,
+                      lo + valueShift, offset, fader);
 }

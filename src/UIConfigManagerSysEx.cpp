@@ -51,9 +51,9 @@ void swingValue(std::vector<int>& msg, std::size_t pos, int i, int& v) {
 
 }  // namespace
 
-void UIConfigManager::expandTemplate(const char* member, const std::string& sysexTemplate, int changingByte,
-                                     int count, ControlActionSysExMessage* out, int start, int offset,
-                                     int byte5Step, ValueRule rule) {
+void UIConfigManager::expandTemplate(const char* member, const std::string& sysexTemplate, int changingByte, int count,
+                                     ControlActionSysExMessage* out, int start, int offset, int byte5Step,
+                                     ValueRule rule) {
     if (!out) return;
     out->messages.clear();
     const std::vector<int> bytes = convertStringSysextoVector(sysexTemplate);
@@ -127,10 +127,9 @@ void UIConfigManager::calculateSysexWithChangingByteSwing(std::string sysexTempl
 }
 
 void UIConfigManager::calculateSysexWithChangingByteTranspose(std::string sysexTemplate, int changingByte, int count,
-                                                              ControlActionSysExMessage* out, int start,
-                                                              int offset) {
-    expandTemplate("calculateSysexWithChangingByteTranspose", sysexTemplate, changingByte, count, out, start, offset,
-                   1, signedValue<24>);
+                                                              ControlActionSysExMessage* out, int start, int offset) {
+    expandTemplate("calculateSysexWithChangingByteTranspose", sysexTemplate, changingByte, count, out, start, offset, 1,
+                   signedValue<24>);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteTuning(std::string sysexTemplate, int changingByte, int count,

@@ -6,9 +6,7 @@
 namespace sha1 {
 namespace {
 
-inline uint32_t rol(uint32_t value, int steps) {
-    return (value << steps) | (value >> (32 - steps));
-}
+inline uint32_t rol(uint32_t value, int steps) { return (value << steps) | (value >> (32 - steps)); }
 
 // The 16-word schedule w is extended in place, a word at a time.
 void innerHash(uint32_t* result, uint32_t* w) {

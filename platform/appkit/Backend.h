@@ -17,38 +17,38 @@ class Window;
 
 // The backend's side of one window.
 class WindowPeer {
- public:
-  virtual ~WindowPeer() = default;
-  virtual void show() = 0;
-  virtual void hide() = 0;
-  // The backing store changed in the given area (window coordinates).
-  virtual void present(const Rect& area) = 0;
+public:
+    virtual ~WindowPeer() = default;
+    virtual void show() = 0;
+    virtual void hide() = 0;
+    // The backing store changed in the given area (window coordinates).
+    virtual void present(const Rect& area) = 0;
 };
 
 class Backend {
- public:
-  virtual ~Backend() = default;
-  virtual const char* name() const = 0;
-  virtual std::unique_ptr<WindowPeer> createPeer(Window& w) = 0;
-  // Delivers pending events, waiting up to timeoutMs for one (0: no wait).
-  virtual void processEvents(int timeoutMs) = 0;
-  // Modal: shows the menu at a point of the window and returns the choice.
-  virtual MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) = 0;
-  // Modal: the entered text, or nothing when cancelled.
-  virtual std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) = 0;
-  // Modal: the chosen full path, or nothing when cancelled.
-  virtual std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) = 0;
-  virtual bool openURL(const std::string& url) = 0;
+public:
+    virtual ~Backend() = default;
+    virtual const char* name() const = 0;
+    virtual std::unique_ptr<WindowPeer> createPeer(Window& w) = 0;
+    // Delivers pending events, waiting up to timeoutMs for one (0: no wait).
+    virtual void processEvents(int timeoutMs) = 0;
+    // Modal: shows the menu at a point of the window and returns the choice.
+    virtual MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) = 0;
+    // Modal: the entered text, or nothing when cancelled.
+    virtual std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) = 0;
+    // Modal: the chosen full path, or nothing when cancelled.
+    virtual std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) = 0;
+    virtual bool openURL(const std::string& url) = 0;
 };
 
 class Application {
- public:
-  // The backend in use; headless until another is installed.
-  static Backend& backend();
-  static void setBackend(std::unique_ptr<Backend> b);
-  // Installs the X11 backend when a display can be opened; returns whether it did.
-  static bool useDisplayIfAvailable();
-  static bool isHeadless();
+public:
+    // The backend in use; headless until another is installed.
+    static Backend& backend();
+    static void setBackend(std::unique_ptr<Backend> b);
+    // Installs the X11 backend when a display can be opened; returns whether it did.
+    static bool useDisplayIfAvailable();
+    static bool isHeadless();
 };
 
 }  // namespace platform::appkit

@@ -11,30 +11,30 @@ namespace platform::appkit {
 
 // Memory layouts of source pixels.
 enum class PixelLayout {
-  SkipFirstByte,  // 4 bytes per pixel: ignored, red, green, blue (bitmap contexts)
-  XRGB32,         // native 32-bit words 0x00RRGGBB
+    SkipFirstByte,  // 4 bytes per pixel: ignored, red, green, blue (bitmap contexts)
+    XRGB32,         // native 32-bit words 0x00RRGGBB
 };
 
 class Canvas {
- public:
-  Canvas(uint32_t* pixels, int width, int height, Point origin, Rect clip);
+public:
+    Canvas(uint32_t* pixels, int width, int height, Point origin, Rect clip);
 
-  // Clip and origin are in window coordinates; drawing calls take view ones.
-  Rect clip() const { return clip_; }
-  Point origin() const { return origin_; }
+    // Clip and origin are in window coordinates; drawing calls take view ones.
+    Rect clip() const { return clip_; }
+    Point origin() const { return origin_; }
 
-  void fillRect(const Rect& r, uint32_t rgb);
-  // Copies srcRect of a source image with the given layout to dst.
-  void drawPixels(const void* src, int srcRowBytes, PixelLayout layout, const Rect& srcRect, Point dst);
+    void fillRect(const Rect& r, uint32_t rgb);
+    // Copies srcRect of a source image with the given layout to dst.
+    void drawPixels(const void* src, int srcRowBytes, PixelLayout layout, const Rect& srcRect, Point dst);
 
-  Canvas withOrigin(Point origin, const Rect& clip) const { return Canvas(pixels_, width_, height_, origin, clip); }
+    Canvas withOrigin(Point origin, const Rect& clip) const { return Canvas(pixels_, width_, height_, origin, clip); }
 
- private:
-  uint32_t* pixels_;
-  int width_;
-  int height_;
-  Point origin_;
-  Rect clip_;
+private:
+    uint32_t* pixels_;
+    int width_;
+    int height_;
+    Point origin_;
+    Rect clip_;
 };
 
 }  // namespace platform::appkit

@@ -9,73 +9,73 @@ namespace platform::appkit {
 
 namespace {
 class HeadlessPeer : public WindowPeer {
- public:
-  void show() override {}
-  void hide() override {}
-  void present(const Rect&) override {}
+public:
+    void show() override {}
+    void hide() override {}
+    void present(const Rect&) override {}
 };
 
 template <class T>
 T popFront(std::deque<T>& q, T empty) {
-  if (q.empty()) return empty;
-  T v = std::move(q.front());
-  q.pop_front();
-  return v;
+    if (q.empty()) return empty;
+    T v = std::move(q.front());
+    q.pop_front();
+    return v;
 }
 }  // namespace
 
 MenuChoice resolveMenuPath(const Menu& menu, const std::vector<int>& path) {
-  const Menu* cur = &menu;
-  for (size_t i = 0; i < path.size(); ++i) {
-    int idx = path[i];
-    if (idx < 0 || idx >= static_cast<int>(cur->items.size())) return {};
-    const MenuItem& it = cur->items[idx];
-    if (i + 1 == path.size()) return isChoosable(it) ? MenuChoice{cur, idx} : MenuChoice{};
-    if (!it.submenu || !it.enabled) return {};
-    cur = it.submenu;
-  }
-  return {};
+    const Menu* cur = &menu;
+    for (size_t i = 0; i < path.size(); ++i) {
+        int idx = path[i];
+        if (idx < 0 || idx >= static_cast<int>(cur->items.size())) return {};
+        const MenuItem& it = cur->items[idx];
+        if (i + 1 == path.size()) return isChoosable(it) ? MenuChoice{cur, idx} : MenuChoice{};
+        if (!it.submenu || !it.enabled) return {};
+        cur = it.submenu;
+    }
+    return {};
 }
 
 void HeadlessBackend::clearRecords() {
-  shownMenus_.clear();
-  textRequests_.clear();
-  fileRequests_.clear();
-  openedURLs_.clear();
+    shownMenus_.clear();
+    textRequests_.clear();
+    fileRequests_.clear();
+    openedURLs_.clear();
 }
 
 std::unique_ptr<WindowPeer> HeadlessBackend::createPeer(Window&) { return std::make_unique<HeadlessPeer>(); }
 
 void HeadlessBackend::processEvents(int timeoutMs) {
-  if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
 }
 
 MenuChoice HeadlessBackend::popUpMenu(Window* w, const Menu& menu, Point at) {
-  ShownMenu shown;
-  shown.at = at;
-  for (const auto& it : menu.items) {
-    shown.titles.push_back(it.separator ? std::string() : it.title);
-    shown.checked.push_back(it.checked);
-  }
-  shownMenus_.push_back(std::move(shown));
-  return resolveMenuPath(menu, popFront(menuAnswers_, std::vector<int>{}));
+    ShownMenu shown;
+    shown.at = at;
+    for (const auto& it : menu.items) {
+        shown.titles.push_back(it.separator ? std::string() : it.title);
+        shown.checked.push_back(it.checked);
+    }
+    shownMenus_.push_back(std::move(shown));
+    return resolveMenuPath(menu, popFront(menuAnswers_, std::vector<int>{}));
 }
 
 std::optional<std::string> HeadlessBackend::runTextEntry(Window* w, const TextEntryRequest& r) {
-  textRequests_.push_back(r);
-  auto answer = popFront(textAnswers_, std::optional<std::string>{});
-  if (answer) *answer = limitText(*answer, r.maxLength);
-  return answer;
+    textRequests_.push_back(r);
+    auto answer = popFront(textAnswers_, std::optional<std::string>{});
+    if (answer) *answer = limitText(*answer, r.maxLength);
+    return answer;
 }
 
 std::optional<std::string> HeadlessBackend::runFilePanel(Window* w, const FilePanelRequest& r) {
-  fileRequests_.push_back(r);
-  return popFront(fileAnswers_, std::optional<std::string>{});
+    fileRequests_.push_back(r);
+    return popFront(fileAnswers_, std::optional<std::string>{});
 }
 
 bool HeadlessBackend::openURL(const std::string& url) {
-  openedURLs_.push_back(url);
-  return true;
+    openedURLs_.push_back(url);
+    return true;
 }
 
 }  // namespace platform::appkit

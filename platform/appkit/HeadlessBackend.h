@@ -13,42 +13,42 @@
 namespace platform::appkit {
 
 class HeadlessBackend : public Backend {
- public:
-  // A menu answer is a path of item indices: {1, 2} chooses item 2 of the
-  // submenu that item 1 opens. An empty path dismisses the menu.
-  void queueMenuChoice(std::vector<int> path) { menuAnswers_.push_back(std::move(path)); }
-  void queueMenuDismiss() { menuAnswers_.push_back({}); }
-  void queueTextEntry(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
-  void queueFileChoice(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
+public:
+    // A menu answer is a path of item indices: {1, 2} chooses item 2 of the
+    // submenu that item 1 opens. An empty path dismisses the menu.
+    void queueMenuChoice(std::vector<int> path) { menuAnswers_.push_back(std::move(path)); }
+    void queueMenuDismiss() { menuAnswers_.push_back({}); }
+    void queueTextEntry(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
+    void queueFileChoice(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
 
-  // What was shown, for tests to check.
-  struct ShownMenu {
-    Point at;
-    std::vector<std::string> titles;  // top level, separators as ""
-    std::vector<bool> checked;
-  };
-  const std::vector<ShownMenu>& shownMenus() const { return shownMenus_; }
-  const std::vector<TextEntryRequest>& textRequests() const { return textRequests_; }
-  const std::vector<FilePanelRequest>& fileRequests() const { return fileRequests_; }
-  const std::vector<std::string>& openedURLs() const { return openedURLs_; }
-  void clearRecords();
+    // What was shown, for tests to check.
+    struct ShownMenu {
+        Point at;
+        std::vector<std::string> titles;  // top level, separators as ""
+        std::vector<bool> checked;
+    };
+    const std::vector<ShownMenu>& shownMenus() const { return shownMenus_; }
+    const std::vector<TextEntryRequest>& textRequests() const { return textRequests_; }
+    const std::vector<FilePanelRequest>& fileRequests() const { return fileRequests_; }
+    const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+    void clearRecords();
 
-  const char* name() const override { return "headless"; }
-  std::unique_ptr<WindowPeer> createPeer(Window& w) override;
-  void processEvents(int timeoutMs) override;
-  MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
-  std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
-  std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
-  bool openURL(const std::string& url) override;
+    const char* name() const override { return "headless"; }
+    std::unique_ptr<WindowPeer> createPeer(Window& w) override;
+    void processEvents(int timeoutMs) override;
+    MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
+    std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
+    std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
+    bool openURL(const std::string& url) override;
 
- private:
-  std::deque<std::vector<int>> menuAnswers_;
-  std::deque<std::optional<std::string>> textAnswers_;
-  std::deque<std::optional<std::string>> fileAnswers_;
-  std::vector<ShownMenu> shownMenus_;
-  std::vector<TextEntryRequest> textRequests_;
-  std::vector<FilePanelRequest> fileRequests_;
-  std::vector<std::string> openedURLs_;
+private:
+    std::deque<std::vector<int>> menuAnswers_;
+    std::deque<std::optional<std::string>> textAnswers_;
+    std::deque<std::optional<std::string>> fileAnswers_;
+    std::vector<ShownMenu> shownMenus_;
+    std::vector<TextEntryRequest> textRequests_;
+    std::vector<FilePanelRequest> fileRequests_;
+    std::vector<std::string> openedURLs_;
 };
 
 // Follows a path of item indices through a menu and its submenus.

@@ -10,18 +10,18 @@
 namespace platform::appkit {
 
 struct TextEntryRequest {
-  Rect frame;              // window coordinates of the entry field
-  std::string initialText;
-  int maxLength = 0;       // characters; 0 means no limit
+    Rect frame;  // window coordinates of the entry field
+    std::string initialText;
+    int maxLength = 0;  // characters; 0 means no limit
 };
 
 enum class FilePanelKind { Open, Save };
 
 struct FilePanelRequest {
-  FilePanelKind kind = FilePanelKind::Open;
-  std::string directory;              // proposed folder, may be empty
-  std::string fileName;               // proposed name, may be empty
-  std::vector<std::string> extensions;  // without dots; empty means any
+    FilePanelKind kind = FilePanelKind::Open;
+    std::string directory;                // proposed folder, may be empty
+    std::string fileName;                 // proposed name, may be empty
+    std::vector<std::string> extensions;  // without dots; empty means any
 };
 
 // Whether a path carries one of the allowed extensions (case ignored).

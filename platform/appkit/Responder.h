@@ -5,11 +5,11 @@
 namespace platform::appkit {
 
 class Responder {
- public:
-  Responder() = default;
-  virtual ~Responder();
-  Responder(const Responder&) = delete;
-  Responder& operator=(const Responder&) = delete;
+public:
+    Responder() = default;
+    virtual ~Responder();
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
 };
 
 }  // namespace platform::appkit

@@ -37,493 +37,535 @@ constexpr int kItemH = 20, kSepH = 7, kPadX = 22, kDoubleClickMs = 400, kDoubleC
 class X11Backend;
 
 class X11Peer : public WindowPeer {
- public:
-  X11Peer(X11Backend& be, Window& w);
-  ~X11Peer() override;
-  void show() override;
-  void hide() override;
-  void present(const Rect& area) override;
-  ::Window xwindow() const { return xwin_; }
-  Window& window() { return win_; }
+public:
+    X11Peer(X11Backend& be, Window& w);
+    ~X11Peer() override;
+    void show() override;
+    void hide() override;
+    void present(const Rect& area) override;
+    ::Window xwindow() const { return xwin_; }
+    Window& window() { return win_; }
 
- private:
-  X11Backend& be_;
-  Window& win_;
-  ::Window xwin_ = 0;
-  GC gc_ = nullptr;
+private:
+    X11Backend& be_;
+    Window& win_;
+    ::Window xwin_ = 0;
+    GC gc_ = nullptr;
 };
 
 class X11Backend : public Backend {
- public:
-  explicit X11Backend(Display* d);
-  ~X11Backend() override;
+public:
+    explicit X11Backend(Display* d);
+    ~X11Backend() override;
 
-  const char* name() const override { return "x11"; }
-  std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
-  void processEvents(int timeoutMs) override;
-  MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
-  std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
-  std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
-  bool openURL(const std::string& url) override;
+    const char* name() const override { return "x11"; }
+    std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
+    void processEvents(int timeoutMs) override;
+    MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
+    std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
+    std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
+    bool openURL(const std::string& url) override;
 
-  Display* display() const { return dpy_; }
-  Visual* visual() const { return visual_; }
-  int depth() const { return depth_; }
-  Atom wmDelete() const { return wmDelete_; }
-  void registerPeer(::Window x, X11Peer* p) { peers_[x] = p; }
-  void unregisterPeer(::Window x) { peers_.erase(x); }
+    Display* display() const { return dpy_; }
+    Visual* visual() const { return visual_; }
+    int depth() const { return depth_; }
+    Atom wmDelete() const { return wmDelete_; }
+    void registerPeer(::Window x, X11Peer* p) { peers_[x] = p; }
+    void unregisterPeer(::Window x) { peers_.erase(x); }
 
- private:
-  void dispatch(XEvent& ev);
-  bool waitForEvent(int timeoutMs);
-  Point rootPosition(Window* w, Point p);
-  ::Window makePopup(Rect screenRect);
-  int textWidth(const std::string& s) const;
-  void drawText(::Window win, GC gc, int x, int baseline, const std::string& s);
-  std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text,
-                                           int maxLength, const std::function<bool(const std::string&, std::string&)>& accept);
+private:
+    void dispatch(XEvent& ev);
+    bool waitForEvent(int timeoutMs);
+    Point rootPosition(Window* w, Point p);
+    ::Window makePopup(Rect screenRect);
+    int textWidth(const std::string& s) const;
+    void drawText(::Window win, GC gc, int x, int baseline, const std::string& s);
+    std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
+                                             const std::function<bool(const std::string&, std::string&)>& accept);
 
-  Display* dpy_;
-  int screen_;
-  Visual* visual_;
-  int depth_;
-  Atom wmDelete_;
-  XFontStruct* font_ = nullptr;
-  std::map<::Window, X11Peer*> peers_;
-  // Double-click detection.
-  Time lastPressTime_ = 0;
-  unsigned lastPressButton_ = 0;
-  Point lastPressPos_;
-  int clickCount_ = 0;
+    Display* dpy_;
+    int screen_;
+    Visual* visual_;
+    int depth_;
+    Atom wmDelete_;
+    XFontStruct* font_ = nullptr;
+    std::map<::Window, X11Peer*> peers_;
+    // Double-click detection.
+    Time lastPressTime_ = 0;
+    unsigned lastPressButton_ = 0;
+    Point lastPressPos_;
+    int clickCount_ = 0;
 };
 
 // ---------------------------------------------------------------------------
 
 X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w) {
-  Display* d = be.display();
-  XSetWindowAttributes a{};
-  a.background_pixel = 0;
-  a.border_pixel = 0;
-  a.colormap = XCreateColormap(d, DefaultRootWindow(d), be.visual(), AllocNone);
-  a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                 KeyReleaseMask | LeaveWindowMask | StructureNotifyMask;
-  Size s = w.size();
-  xwin_ = XCreateWindow(d, DefaultRootWindow(d), 0, 0, s.width, s.height, 0, be.depth(), InputOutput, be.visual(),
-                        CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-  XStoreName(d, xwin_, w.title().c_str());
-  XSizeHints* hints = XAllocSizeHints();
-  hints->flags = PMinSize | PMaxSize;
-  hints->min_width = hints->max_width = s.width;
-  hints->min_height = hints->max_height = s.height;
-  XSetWMNormalHints(d, xwin_, hints);
-  XFree(hints);
-  Atom del = be.wmDelete();
-  XSetWMProtocols(d, xwin_, &del, 1);
-  gc_ = XCreateGC(d, xwin_, 0, nullptr);
-  be_.registerPeer(xwin_, this);
+    Display* d = be.display();
+    XSetWindowAttributes a{};
+    a.background_pixel = 0;
+    a.border_pixel = 0;
+    a.colormap = XCreateColormap(d, DefaultRootWindow(d), be.visual(), AllocNone);
+    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                   KeyReleaseMask | LeaveWindowMask | StructureNotifyMask;
+    Size s = w.size();
+    xwin_ = XCreateWindow(d, DefaultRootWindow(d), 0, 0, s.width, s.height, 0, be.depth(), InputOutput, be.visual(),
+                          CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
+    XStoreName(d, xwin_, w.title().c_str());
+    XSizeHints* hints = XAllocSizeHints();
+    hints->flags = PMinSize | PMaxSize;
+    hints->min_width = hints->max_width = s.width;
+    hints->min_height = hints->max_height = s.height;
+    XSetWMNormalHints(d, xwin_, hints);
+    XFree(hints);
+    Atom del = be.wmDelete();
+    XSetWMProtocols(d, xwin_, &del, 1);
+    gc_ = XCreateGC(d, xwin_, 0, nullptr);
+    be_.registerPeer(xwin_, this);
 }
 
 X11Peer::~X11Peer() {
-  be_.unregisterPeer(xwin_);
-  XFreeGC(be_.display(), gc_);
-  XDestroyWindow(be_.display(), xwin_);
-  XFlush(be_.display());
+    be_.unregisterPeer(xwin_);
+    XFreeGC(be_.display(), gc_);
+    XDestroyWindow(be_.display(), xwin_);
+    XFlush(be_.display());
 }
 
 void X11Peer::show() {
-  XMapRaised(be_.display(), xwin_);
-  XFlush(be_.display());
-  present({0, 0, win_.size().width, win_.size().height});
+    XMapRaised(be_.display(), xwin_);
+    XFlush(be_.display());
+    present({0, 0, win_.size().width, win_.size().height});
 }
 
 void X11Peer::hide() {
-  XUnmapWindow(be_.display(), xwin_);
-  XFlush(be_.display());
+    XUnmapWindow(be_.display(), xwin_);
+    XFlush(be_.display());
 }
 
 void X11Peer::present(const Rect& area) {
-  Size s = win_.size();
-  Rect a = area.intersection({0, 0, s.width, s.height});
-  if (a.isEmpty()) return;
-  // The backing store already holds 0x00RRGGBB words: show them in place.
-  auto* data = reinterpret_cast<char*>(const_cast<uint32_t*>(win_.pixels().data()));
-  XImage* img = XCreateImage(be_.display(), be_.visual(), be_.depth(), ZPixmap, 0, data, s.width, s.height, 32,
-                             s.width * 4);
-  if (!img) return;
-  img->byte_order = LSBFirst;
-  XPutImage(be_.display(), xwin_, gc_, img, a.x, a.y, a.x, a.y, a.width, a.height);
-  img->data = nullptr;  // not ours to free
-  XDestroyImage(img);
-  XFlush(be_.display());
+    Size s = win_.size();
+    Rect a = area.intersection({0, 0, s.width, s.height});
+    if (a.isEmpty()) return;
+    // The backing store already holds 0x00RRGGBB words: show them in place.
+    auto* data = reinterpret_cast<char*>(const_cast<uint32_t*>(win_.pixels().data()));
+    XImage* img =
+        XCreateImage(be_.display(), be_.visual(), be_.depth(), ZPixmap, 0, data, s.width, s.height, 32, s.width * 4);
+    if (!img) return;
+    img->byte_order = LSBFirst;
+    XPutImage(be_.display(), xwin_, gc_, img, a.x, a.y, a.x, a.y, a.width, a.height);
+    img->data = nullptr;  // not ours to free
+    XDestroyImage(img);
+    XFlush(be_.display());
 }
 
 // ---------------------------------------------------------------------------
 
 X11Backend::X11Backend(Display* d) : dpy_(d), screen_(DefaultScreen(d)) {
-  XVisualInfo vi{};
-  if (XMatchVisualInfo(d, screen_, 24, TrueColor, &vi)) {
-    visual_ = vi.visual;
-    depth_ = 24;
-  } else {
-    visual_ = DefaultVisual(d, screen_);
-    depth_ = DefaultDepth(d, screen_);
-  }
-  wmDelete_ = XInternAtom(d, "WM_DELETE_WINDOW", False);
-  font_ = XLoadQueryFont(d, "fixed");
+    XVisualInfo vi{};
+    if (XMatchVisualInfo(d, screen_, 24, TrueColor, &vi)) {
+        visual_ = vi.visual;
+        depth_ = 24;
+    } else {
+        visual_ = DefaultVisual(d, screen_);
+        depth_ = DefaultDepth(d, screen_);
+    }
+    wmDelete_ = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    font_ = XLoadQueryFont(d, "fixed");
 }
 
 X11Backend::~X11Backend() {
-  if (font_) XFreeFont(dpy_, font_);
-  XCloseDisplay(dpy_);
+    if (font_) XFreeFont(dpy_, font_);
+    XCloseDisplay(dpy_);
 }
 
 bool X11Backend::waitForEvent(int timeoutMs) {
-  XFlush(dpy_);
-  if (XPending(dpy_) > 0) return true;
-  if (timeoutMs <= 0) return false;
-  int fd = ConnectionNumber(dpy_);
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(fd, &set);
-  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  select(fd + 1, &set, nullptr, nullptr, &tv);
-  return XPending(dpy_) > 0;
+    XFlush(dpy_);
+    if (XPending(dpy_) > 0) return true;
+    if (timeoutMs <= 0) return false;
+    int fd = ConnectionNumber(dpy_);
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(fd, &set);
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    select(fd + 1, &set, nullptr, nullptr, &tv);
+    return XPending(dpy_) > 0;
 }
 
 void X11Backend::processEvents(int timeoutMs) {
-  if (!waitForEvent(timeoutMs)) return;
-  while (XPending(dpy_) > 0) {
-    XEvent ev;
-    XNextEvent(dpy_, &ev);
-    dispatch(ev);
-  }
+    if (!waitForEvent(timeoutMs)) return;
+    while (XPending(dpy_) > 0) {
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        dispatch(ev);
+    }
 }
 
 Modifiers modifiersOf(unsigned state) {
-  Modifiers m;
-  m.shift = state & ShiftMask;
-  m.control = state & ControlMask;
-  m.alt = state & Mod1Mask;
-  m.command = state & Mod4Mask;
-  return m;
+    Modifiers m;
+    m.shift = state & ShiftMask;
+    m.control = state & ControlMask;
+    m.alt = state & Mod1Mask;
+    m.command = state & Mod4Mask;
+    return m;
 }
 
 Event keyEventOf(XKeyEvent& k) {
-  char buf[16] = {};
-  KeySym sym = 0;
-  int n = XLookupString(&k, buf, sizeof buf - 1, &sym, nullptr);
-  Event e;
-  e.type = k.type == KeyPress ? EventType::KeyDown : EventType::KeyUp;
-  e.location = {k.x, k.y};
-  e.modifiers = modifiersOf(k.state);
-  switch (sym) {
-    case XK_Up: case XK_KP_Up: e.key = Key::Up; break;
-    case XK_Down: case XK_KP_Down: e.key = Key::Down; break;
-    case XK_Left: case XK_KP_Left: e.key = Key::Left; break;
-    case XK_Right: case XK_KP_Right: e.key = Key::Right; break;
-    case XK_Return: case XK_KP_Enter: e.key = Key::Return; break;
-    case XK_Escape: e.key = Key::Escape; break;
-    case XK_BackSpace: e.key = Key::Backspace; break;
-    case XK_Delete: e.key = Key::Delete; break;
-    case XK_Tab: e.key = Key::Tab; break;
-    case XK_Home: e.key = Key::Home; break;
-    case XK_End: e.key = Key::End; break;
-    case XK_space: e.key = Key::Space; e.character = U' '; break;
-    default:
-      if (sym >= 0x20 && sym <= 0xFF) {
-        e.key = Key::Character;
-        e.character = static_cast<char32_t>(sym);
-        // Shifted letters and symbols come from the looked-up text.
-        if (n == 1 && static_cast<unsigned char>(buf[0]) >= 0x20) e.character = static_cast<unsigned char>(buf[0]);
-      }
-  }
-  return e;
+    char buf[16] = {};
+    KeySym sym = 0;
+    int n = XLookupString(&k, buf, sizeof buf - 1, &sym, nullptr);
+    Event e;
+    e.type = k.type == KeyPress ? EventType::KeyDown : EventType::KeyUp;
+    e.location = {k.x, k.y};
+    e.modifiers = modifiersOf(k.state);
+    switch (sym) {
+        case XK_Up:
+        case XK_KP_Up:
+            e.key = Key::Up;
+            break;
+        case XK_Down:
+        case XK_KP_Down:
+            e.key = Key::Down;
+            break;
+        case XK_Left:
+        case XK_KP_Left:
+            e.key = Key::Left;
+            break;
+        case XK_Right:
+        case XK_KP_Right:
+            e.key = Key::Right;
+            break;
+        case XK_Return:
+        case XK_KP_Enter:
+            e.key = Key::Return;
+            break;
+        case XK_Escape:
+            e.key = Key::Escape;
+            break;
+        case XK_BackSpace:
+            e.key = Key::Backspace;
+            break;
+        case XK_Delete:
+            e.key = Key::Delete;
+            break;
+        case XK_Tab:
+            e.key = Key::Tab;
+            break;
+        case XK_Home:
+            e.key = Key::Home;
+            break;
+        case XK_End:
+            e.key = Key::End;
+            break;
+        case XK_space:
+            e.key = Key::Space;
+            e.character = U' ';
+            break;
+        default:
+            if (sym >= 0x20 && sym <= 0xFF) {
+                e.key = Key::Character;
+                e.character = static_cast<char32_t>(sym);
+                // Shifted letters and symbols come from the looked-up text.
+                if (n == 1 && static_cast<unsigned char>(buf[0]) >= 0x20)
+                    e.character = static_cast<unsigned char>(buf[0]);
+            }
+    }
+    return e;
 }
 
 void X11Backend::dispatch(XEvent& ev) {
-  auto it = peers_.find(ev.xany.window);
-  if (it == peers_.end()) return;
-  X11Peer* peer = it->second;
-  Window& w = peer->window();
-  switch (ev.type) {
-    case Expose:
-      peer->present({ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height});
-      break;
-    case ClientMessage:
-      if (static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete_) w.userClosed();
-      break;
-    case ButtonPress: {
-      auto& b = ev.xbutton;
-      Point p{b.x, b.y};
-      if (b.button == 4 || b.button == 5) {
-        Event e = Event::wheel(p, b.button == 4 ? 1.0f : -1.0f);
-        e.modifiers = modifiersOf(b.state);
-        w.sendEvent(e);
-        break;
-      }
-      if (b.button > 3) break;
-      bool again = b.button == lastPressButton_ && b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
-                   std::abs(p.x - lastPressPos_.x) <= kDoubleClickSlop &&
-                   std::abs(p.y - lastPressPos_.y) <= kDoubleClickSlop;
-      clickCount_ = again ? clickCount_ + 1 : 1;
-      lastPressTime_ = b.time;
-      lastPressButton_ = b.button;
-      lastPressPos_ = p;
-      MouseButton mb = b.button == 1 ? MouseButton::Left : b.button == 3 ? MouseButton::Right : MouseButton::Middle;
-      Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount_);
-      e.modifiers = modifiersOf(b.state);
-      w.sendEvent(e);
-      break;
+    auto it = peers_.find(ev.xany.window);
+    if (it == peers_.end()) return;
+    X11Peer* peer = it->second;
+    Window& w = peer->window();
+    switch (ev.type) {
+        case Expose:
+            peer->present({ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height});
+            break;
+        case ClientMessage:
+            if (static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete_) w.userClosed();
+            break;
+        case ButtonPress: {
+            auto& b = ev.xbutton;
+            Point p{b.x, b.y};
+            if (b.button == 4 || b.button == 5) {
+                Event e = Event::wheel(p, b.button == 4 ? 1.0f : -1.0f);
+                e.modifiers = modifiersOf(b.state);
+                w.sendEvent(e);
+                break;
+            }
+            if (b.button > 3) break;
+            bool again = b.button == lastPressButton_ && b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
+                         std::abs(p.x - lastPressPos_.x) <= kDoubleClickSlop &&
+                         std::abs(p.y - lastPressPos_.y) <= kDoubleClickSlop;
+            clickCount_ = again ? clickCount_ + 1 : 1;
+            lastPressTime_ = b.time;
+            lastPressButton_ = b.button;
+            lastPressPos_ = p;
+            MouseButton mb = b.button == 1   ? MouseButton::Left
+                             : b.button == 3 ? MouseButton::Right
+                                             : MouseButton::Middle;
+            Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount_);
+            e.modifiers = modifiersOf(b.state);
+            w.sendEvent(e);
+            break;
+        }
+        case ButtonRelease: {
+            auto& b = ev.xbutton;
+            if (b.button > 3) break;
+            MouseButton mb = b.button == 1   ? MouseButton::Left
+                             : b.button == 3 ? MouseButton::Right
+                                             : MouseButton::Middle;
+            Event e = Event::mouse(EventType::MouseUp, {b.x, b.y}, mb, clickCount_);
+            e.modifiers = modifiersOf(b.state);
+            w.sendEvent(e);
+            break;
+        }
+        case MotionNotify: {
+            auto& m = ev.xmotion;
+            bool left = m.state & Button1Mask, right = m.state & Button3Mask;
+            Event e;
+            e.type = (left || right) ? EventType::MouseDragged : EventType::MouseMoved;
+            e.location = {m.x, m.y};
+            e.leftDown = left;
+            e.rightDown = right;
+            e.button = left ? MouseButton::Left : right ? MouseButton::Right : MouseButton::None;
+            e.modifiers = modifiersOf(m.state);
+            w.sendEvent(e);
+            break;
+        }
+        case LeaveNotify: {
+            Event e;
+            e.type = EventType::MouseExited;
+            e.location = {ev.xcrossing.x, ev.xcrossing.y};
+            w.sendEvent(e);
+            break;
+        }
+        case KeyPress:
+        case KeyRelease: {
+            Event e = keyEventOf(ev.xkey);
+            if (e.key != Key::None) w.sendEvent(e);
+            break;
+        }
+        default:
+            break;
     }
-    case ButtonRelease: {
-      auto& b = ev.xbutton;
-      if (b.button > 3) break;
-      MouseButton mb = b.button == 1 ? MouseButton::Left : b.button == 3 ? MouseButton::Right : MouseButton::Middle;
-      Event e = Event::mouse(EventType::MouseUp, {b.x, b.y}, mb, clickCount_);
-      e.modifiers = modifiersOf(b.state);
-      w.sendEvent(e);
-      break;
-    }
-    case MotionNotify: {
-      auto& m = ev.xmotion;
-      bool left = m.state & Button1Mask, right = m.state & Button3Mask;
-      Event e;
-      e.type = (left || right) ? EventType::MouseDragged : EventType::MouseMoved;
-      e.location = {m.x, m.y};
-      e.leftDown = left;
-      e.rightDown = right;
-      e.button = left ? MouseButton::Left : right ? MouseButton::Right : MouseButton::None;
-      e.modifiers = modifiersOf(m.state);
-      w.sendEvent(e);
-      break;
-    }
-    case LeaveNotify: {
-      Event e;
-      e.type = EventType::MouseExited;
-      e.location = {ev.xcrossing.x, ev.xcrossing.y};
-      w.sendEvent(e);
-      break;
-    }
-    case KeyPress:
-    case KeyRelease: {
-      Event e = keyEventOf(ev.xkey);
-      if (e.key != Key::None) w.sendEvent(e);
-      break;
-    }
-    default:
-      break;
-  }
 }
 
 Point X11Backend::rootPosition(Window* w, Point p) {
-  auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-  if (!peer) return p;
-  int rx = 0, ry = 0;
-  ::Window child;
-  XTranslateCoordinates(dpy_, peer->xwindow(), DefaultRootWindow(dpy_), p.x, p.y, &rx, &ry, &child);
-  return {rx, ry};
+    auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
+    if (!peer) return p;
+    int rx = 0, ry = 0;
+    ::Window child;
+    XTranslateCoordinates(dpy_, peer->xwindow(), DefaultRootWindow(dpy_), p.x, p.y, &rx, &ry, &child);
+    return {rx, ry};
 }
 
 ::Window X11Backend::makePopup(Rect r) {
-  XSetWindowAttributes a{};
-  a.override_redirect = True;
-  a.background_pixel = kMenuBg;
-  a.border_pixel = kBorder;
-  a.colormap = XCreateColormap(dpy_, DefaultRootWindow(dpy_), visual_, AllocNone);
-  a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
-  ::Window win = XCreateWindow(dpy_, DefaultRootWindow(dpy_), r.x, r.y, std::max(r.width, 1), std::max(r.height, 1),
-                               1, depth_, InputOutput, visual_,
-                               CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-  XMapRaised(dpy_, win);
-  return win;
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.background_pixel = kMenuBg;
+    a.border_pixel = kBorder;
+    a.colormap = XCreateColormap(dpy_, DefaultRootWindow(dpy_), visual_, AllocNone);
+    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
+    ::Window win = XCreateWindow(dpy_, DefaultRootWindow(dpy_), r.x, r.y, std::max(r.width, 1), std::max(r.height, 1),
+                                 1, depth_, InputOutput, visual_,
+                                 CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
+    XMapRaised(dpy_, win);
+    return win;
 }
 
 int X11Backend::textWidth(const std::string& s) const {
-  if (!font_) return static_cast<int>(s.size()) * 7;
-  return XTextWidth(font_, s.c_str(), static_cast<int>(s.size()));
+    if (!font_) return static_cast<int>(s.size()) * 7;
+    return XTextWidth(font_, s.c_str(), static_cast<int>(s.size()));
 }
 
 void X11Backend::drawText(::Window win, GC gc, int x, int baseline, const std::string& s) {
-  if (font_) XSetFont(dpy_, gc, font_->fid);
-  XDrawString(dpy_, win, gc, x, baseline, s.c_str(), static_cast<int>(s.size()));
+    if (font_) XSetFont(dpy_, gc, font_->fid);
+    XDrawString(dpy_, win, gc, x, baseline, s.c_str(), static_cast<int>(s.size()));
 }
 
 // --- popup menus ------------------------------------------------------------
 
 struct MenuLevel {
-  const Menu* menu;
-  ::Window win;
-  Rect rect;  // root coordinates
-  int hover = -1;
-  std::vector<int> tops;  // item top within the window
+    const Menu* menu;
+    ::Window win;
+    Rect rect;  // root coordinates
+    int hover = -1;
+    std::vector<int> tops;  // item top within the window
 };
 
 MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
-  if (menu.items.empty()) return {};
-  std::vector<MenuLevel> levels;
-  GC gc = nullptr;
-  int ascent = font_ ? font_->ascent : 10;
+    if (menu.items.empty()) return {};
+    std::vector<MenuLevel> levels;
+    GC gc = nullptr;
+    int ascent = font_ ? font_->ascent : 10;
 
-  auto layout = [&](const Menu* m, Point pos) {
-    MenuLevel lv{m, 0, {}, -1, {}};
-    int wmax = 60, y = 2;
-    for (const auto& it : m->items) {
-      lv.tops.push_back(y);
-      y += it.separator ? kSepH : kItemH;
-      if (!it.separator) wmax = std::max(wmax, textWidth(it.title));
-    }
-    int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
-    Rect r{pos.x, pos.y, wmax + 2 * kPadX + 10, y + 2};
-    r.x = std::max(0, std::min(r.x, sw - r.width - 2));
-    r.y = std::max(0, std::min(r.y, sh - r.height - 2));
-    lv.rect = r;
-    lv.win = makePopup(r);
-    if (!gc) gc = XCreateGC(dpy_, lv.win, 0, nullptr);
-    levels.push_back(lv);
-  };
-  auto draw = [&](MenuLevel& lv) {
-    for (size_t i = 0; i < lv.menu->items.size(); ++i) {
-      const MenuItem& it = lv.menu->items[i];
-      int top = lv.tops[i];
-      if (it.separator) {
-        XSetForeground(dpy_, gc, kMenuDim);
-        XDrawLine(dpy_, lv.win, gc, 4, top + kSepH / 2, lv.rect.width - 5, top + kSepH / 2);
-        continue;
-      }
-      bool hi = static_cast<int>(i) == lv.hover && it.enabled;
-      XSetForeground(dpy_, gc, hi ? kMenuHiBg : kMenuBg);
-      XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
-      XSetForeground(dpy_, gc, !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg);
-      drawText(lv.win, gc, kPadX, top + (kItemH + ascent) / 2 - 1, it.title);
-      if (it.checked) {
-        XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
-        XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
-      }
-      if (it.submenu) {
-        int x = lv.rect.width - 12, c = top + kItemH / 2;
-        XPoint tri[3] = {{short(x), short(c - 4)}, {short(x + 5), short(c)}, {short(x), short(c + 4)}};
-        XFillPolygon(dpy_, lv.win, gc, tri, 3, Convex, CoordModeOrigin);
-      }
-    }
-  };
-  auto itemAt = [&](const MenuLevel& lv, Point root) {
-    if (!lv.rect.contains(root)) return -1;
-    int y = root.y - lv.rect.y;
-    for (size_t i = 0; i < lv.tops.size(); ++i) {
-      int h = lv.menu->items[i].separator ? kSepH : kItemH;
-      if (y >= lv.tops[i] && y < lv.tops[i] + h) return static_cast<int>(i);
-    }
-    return -1;
-  };
-  auto closeFrom = [&](size_t n) {
-    while (levels.size() > n) {
-      XDestroyWindow(dpy_, levels.back().win);
-      levels.pop_back();
-    }
-  };
-  auto openSub = [&](size_t level, int item) {
-    closeFrom(level + 1);
-    const MenuItem& it = levels[level].menu->items[item];
-    if (!it.submenu || !it.enabled || it.submenu->items.empty()) return;
-    Rect r = levels[level].rect;
-    layout(it.submenu, {r.right() + 1, r.y + levels[level].tops[item]});
-  };
+    auto layout = [&](const Menu* m, Point pos) {
+        MenuLevel lv{m, 0, {}, -1, {}};
+        int wmax = 60, y = 2;
+        for (const auto& it : m->items) {
+            lv.tops.push_back(y);
+            y += it.separator ? kSepH : kItemH;
+            if (!it.separator) wmax = std::max(wmax, textWidth(it.title));
+        }
+        int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
+        Rect r{pos.x, pos.y, wmax + 2 * kPadX + 10, y + 2};
+        r.x = std::max(0, std::min(r.x, sw - r.width - 2));
+        r.y = std::max(0, std::min(r.y, sh - r.height - 2));
+        lv.rect = r;
+        lv.win = makePopup(r);
+        if (!gc) gc = XCreateGC(dpy_, lv.win, 0, nullptr);
+        levels.push_back(lv);
+    };
+    auto draw = [&](MenuLevel& lv) {
+        for (size_t i = 0; i < lv.menu->items.size(); ++i) {
+            const MenuItem& it = lv.menu->items[i];
+            int top = lv.tops[i];
+            if (it.separator) {
+                XSetForeground(dpy_, gc, kMenuDim);
+                XDrawLine(dpy_, lv.win, gc, 4, top + kSepH / 2, lv.rect.width - 5, top + kSepH / 2);
+                continue;
+            }
+            bool hi = static_cast<int>(i) == lv.hover && it.enabled;
+            XSetForeground(dpy_, gc, hi ? kMenuHiBg : kMenuBg);
+            XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
+            XSetForeground(dpy_, gc, !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg);
+            drawText(lv.win, gc, kPadX, top + (kItemH + ascent) / 2 - 1, it.title);
+            if (it.checked) {
+                XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
+                XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
+            }
+            if (it.submenu) {
+                int x = lv.rect.width - 12, c = top + kItemH / 2;
+                XPoint tri[3] = {{short(x), short(c - 4)}, {short(x + 5), short(c)}, {short(x), short(c + 4)}};
+                XFillPolygon(dpy_, lv.win, gc, tri, 3, Convex, CoordModeOrigin);
+            }
+        }
+    };
+    auto itemAt = [&](const MenuLevel& lv, Point root) {
+        if (!lv.rect.contains(root)) return -1;
+        int y = root.y - lv.rect.y;
+        for (size_t i = 0; i < lv.tops.size(); ++i) {
+            int h = lv.menu->items[i].separator ? kSepH : kItemH;
+            if (y >= lv.tops[i] && y < lv.tops[i] + h) return static_cast<int>(i);
+        }
+        return -1;
+    };
+    auto closeFrom = [&](size_t n) {
+        while (levels.size() > n) {
+            XDestroyWindow(dpy_, levels.back().win);
+            levels.pop_back();
+        }
+    };
+    auto openSub = [&](size_t level, int item) {
+        closeFrom(level + 1);
+        const MenuItem& it = levels[level].menu->items[item];
+        if (!it.submenu || !it.enabled || it.submenu->items.empty()) return;
+        Rect r = levels[level].rect;
+        layout(it.submenu, {r.right() + 1, r.y + levels[level].tops[item]});
+    };
 
-  if (w) w->endMouseCapture();
-  Point origin = rootPosition(w, at);
-  layout(&menu, origin);
-  XGrabPointer(dpy_, levels[0].win, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-               GrabModeAsync, kXNone, kXNone, CurrentTime);
-  XGrabKeyboard(dpy_, levels[0].win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (w) w->endMouseCapture();
+    Point origin = rootPosition(w, at);
+    layout(&menu, origin);
+    XGrabPointer(dpy_, levels[0].win, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                 GrabModeAsync, kXNone, kXNone, CurrentTime);
+    XGrabKeyboard(dpy_, levels[0].win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
 
-  MenuChoice choice;
-  bool done = false, moved = false;
-  Point pressAt = origin;
-  while (!done) {
-    XEvent ev;
-    XNextEvent(dpy_, &ev);
-    if (ev.type == Expose) {
-      bool ours = false;
-      for (auto& lv : levels)
-        if (lv.win == ev.xany.window) {
-          draw(lv);
-          ours = true;
+    MenuChoice choice;
+    bool done = false, moved = false;
+    Point pressAt = origin;
+    while (!done) {
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        if (ev.type == Expose) {
+            bool ours = false;
+            for (auto& lv : levels)
+                if (lv.win == ev.xany.window) {
+                    draw(lv);
+                    ours = true;
+                }
+            if (!ours) dispatch(ev);  // keep the panel itself painted
+            continue;
         }
-      if (!ours) dispatch(ev);  // keep the panel itself painted
-      continue;
+        if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
+            Point root = ev.type == MotionNotify ? Point{ev.xmotion.x_root, ev.xmotion.y_root}
+                                                 : Point{ev.xbutton.x_root, ev.xbutton.y_root};
+            if (std::abs(root.x - pressAt.x) > 3 || std::abs(root.y - pressAt.y) > 3) moved = true;
+            int level = -1, item = -1;
+            for (int l = static_cast<int>(levels.size()) - 1; l >= 0 && level < 0; --l) {
+                int i = itemAt(levels[l], root);
+                if (levels[l].rect.contains(root)) {
+                    level = l;
+                    item = i;
+                }
+            }
+            if (ev.type == MotionNotify) {
+                if (level >= 0 && levels[level].hover != item) {
+                    levels[level].hover = item;
+                    if (item >= 0 && levels[level].menu->items[item].submenu)
+                        openSub(level, item);
+                    else
+                        closeFrom(level + 1);
+                    for (auto& lv : levels) draw(lv);
+                }
+                continue;
+            }
+            bool press = ev.type == ButtonPress;
+            if (level < 0) {
+                if (press || moved) done = true;  // a click outside dismisses
+                continue;
+            }
+            if (item < 0) continue;
+            const MenuItem& it = levels[level].menu->items[item];
+            if (it.submenu) {
+                if (press) openSub(level, item);
+                for (auto& lv : levels) draw(lv);
+                continue;
+            }
+            if (!isChoosable(it)) continue;
+            // The release of the press that opened the menu chooses only after a move.
+            if (press || moved) {
+                choice = {levels[level].menu, item};
+                done = true;
+            }
+            continue;
+        }
+        if (ev.type == KeyPress) {
+            Event k = keyEventOf(ev.xkey);
+            MenuLevel& lv = levels.back();
+            int n = static_cast<int>(lv.menu->items.size());
+            auto step = [&](int dir) {
+                for (int tries = 0; tries < n; ++tries) {
+                    lv.hover = ((lv.hover < 0 ? (dir > 0 ? -1 : 0) : lv.hover) + dir + n) % n;
+                    if (!lv.menu->items[lv.hover].separator) break;
+                }
+            };
+            if (k.key == Key::Escape)
+                done = true;
+            else if (k.key == Key::Down)
+                step(1);
+            else if (k.key == Key::Up)
+                step(-1);
+            else if (k.key == Key::Left && levels.size() > 1)
+                closeFrom(levels.size() - 1);
+            else if ((k.key == Key::Right || k.key == Key::Return) && lv.hover >= 0) {
+                const MenuItem& it = lv.menu->items[lv.hover];
+                if (it.submenu)
+                    openSub(levels.size() - 1, lv.hover);
+                else if (k.key == Key::Return && isChoosable(it)) {
+                    choice = {lv.menu, lv.hover};
+                    done = true;
+                }
+            }
+            for (auto& l : levels) draw(l);
+        }
     }
-    if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
-      Point root = ev.type == MotionNotify ? Point{ev.xmotion.x_root, ev.xmotion.y_root}
-                                           : Point{ev.xbutton.x_root, ev.xbutton.y_root};
-      if (std::abs(root.x - pressAt.x) > 3 || std::abs(root.y - pressAt.y) > 3) moved = true;
-      int level = -1, item = -1;
-      for (int l = static_cast<int>(levels.size()) - 1; l >= 0 && level < 0; --l) {
-        int i = itemAt(levels[l], root);
-        if (levels[l].rect.contains(root)) {
-          level = l;
-          item = i;
-        }
-      }
-      if (ev.type == MotionNotify) {
-        if (level >= 0 && levels[level].hover != item) {
-          levels[level].hover = item;
-          if (item >= 0 && levels[level].menu->items[item].submenu) openSub(level, item);
-          else closeFrom(level + 1);
-          for (auto& lv : levels) draw(lv);
-        }
-        continue;
-      }
-      bool press = ev.type == ButtonPress;
-      if (level < 0) {
-        if (press || moved) done = true;  // a click outside dismisses
-        continue;
-      }
-      if (item < 0) continue;
-      const MenuItem& it = levels[level].menu->items[item];
-      if (it.submenu) {
-        if (press) openSub(level, item);
-        for (auto& lv : levels) draw(lv);
-        continue;
-      }
-      if (!isChoosable(it)) continue;
-      // The release of the press that opened the menu chooses only after a move.
-      if (press || moved) {
-        choice = {levels[level].menu, item};
-        done = true;
-      }
-      continue;
-    }
-    if (ev.type == KeyPress) {
-      Event k = keyEventOf(ev.xkey);
-      MenuLevel& lv = levels.back();
-      int n = static_cast<int>(lv.menu->items.size());
-      auto step = [&](int dir) {
-        for (int tries = 0; tries < n; ++tries) {
-          lv.hover = ((lv.hover < 0 ? (dir > 0 ? -1 : 0) : lv.hover) + dir + n) % n;
-          if (!lv.menu->items[lv.hover].separator) break;
-        }
-      };
-      if (k.key == Key::Escape) done = true;
-      else if (k.key == Key::Down) step(1);
-      else if (k.key == Key::Up) step(-1);
-      else if (k.key == Key::Left && levels.size() > 1) closeFrom(levels.size() - 1);
-      else if ((k.key == Key::Right || k.key == Key::Return) && lv.hover >= 0) {
-        const MenuItem& it = lv.menu->items[lv.hover];
-        if (it.submenu) openSub(levels.size() - 1, lv.hover);
-        else if (k.key == Key::Return && isChoosable(it)) {
-          choice = {lv.menu, lv.hover};
-          done = true;
-        }
-      }
-      for (auto& l : levels) draw(l);
-    }
-  }
-  XUngrabPointer(dpy_, CurrentTime);
-  XUngrabKeyboard(dpy_, CurrentTime);
-  closeFrom(0);
-  if (gc) XFreeGC(dpy_, gc);
-  XFlush(dpy_);
-  return choice;
+    XUngrabPointer(dpy_, CurrentTime);
+    XUngrabKeyboard(dpy_, CurrentTime);
+    closeFrom(0);
+    if (gc) XFreeGC(dpy_, gc);
+    XFlush(dpy_);
+    return choice;
 }
 
 // --- text entry and file prompts ---------------------------------------------
@@ -531,131 +573,134 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
 std::optional<std::string> X11Backend::runLineEditor(
     Rect r, const std::string& label, std::string text, int maxLength,
     const std::function<bool(const std::string&, std::string&)>& accept) {
-  int labelH = label.empty() ? 0 : kItemH;
-  r.height = std::max(r.height, kItemH) + labelH;
-  r.width = std::max(r.width, 120);
-  ::Window win = makePopup(r);
-  GC gc = XCreateGC(dpy_, win, 0, nullptr);
-  int ascent = font_ ? font_->ascent : 10;
-  std::string message = label;
-  auto draw = [&] {
-    XSetForeground(dpy_, gc, 0xFFFFFF);
-    XFillRectangle(dpy_, win, gc, 0, 0, r.width, r.height);
-    XSetForeground(dpy_, gc, kMenuFg);
-    if (labelH) drawText(win, gc, 4, (kItemH + ascent) / 2 - 1, message);
-    int base = labelH + (r.height - labelH + ascent) / 2 - 1;
-    drawText(win, gc, 4, base, text);
-    int cx = 5 + textWidth(text);
-    XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
-  };
-  XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-  XGrabPointer(dpy_, win, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone, CurrentTime);
-  std::optional<std::string> result;
-  bool done = false;
-  while (!done) {
-    XEvent ev;
-    XNextEvent(dpy_, &ev);
-    if (ev.type == Expose) {
-      if (ev.xany.window == win) draw();
-      else dispatch(ev);
-      continue;
+    int labelH = label.empty() ? 0 : kItemH;
+    r.height = std::max(r.height, kItemH) + labelH;
+    r.width = std::max(r.width, 120);
+    ::Window win = makePopup(r);
+    GC gc = XCreateGC(dpy_, win, 0, nullptr);
+    int ascent = font_ ? font_->ascent : 10;
+    std::string message = label;
+    auto draw = [&] {
+        XSetForeground(dpy_, gc, 0xFFFFFF);
+        XFillRectangle(dpy_, win, gc, 0, 0, r.width, r.height);
+        XSetForeground(dpy_, gc, kMenuFg);
+        if (labelH) drawText(win, gc, 4, (kItemH + ascent) / 2 - 1, message);
+        int base = labelH + (r.height - labelH + ascent) / 2 - 1;
+        drawText(win, gc, 4, base, text);
+        int cx = 5 + textWidth(text);
+        XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
+    };
+    XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XGrabPointer(dpy_, win, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone, CurrentTime);
+    std::optional<std::string> result;
+    bool done = false;
+    while (!done) {
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        if (ev.type == Expose) {
+            if (ev.xany.window == win)
+                draw();
+            else
+                dispatch(ev);
+            continue;
+        }
+        if (ev.type == ButtonPress && ev.xany.window == win && !r.contains({ev.xbutton.x_root, ev.xbutton.y_root})) {
+            // A click elsewhere ends editing and keeps what was typed.
+            if (accept(text, message)) {
+                result = text;
+                done = true;
+            }
+            draw();
+            continue;
+        }
+        if (ev.type != KeyPress) continue;
+        Event k = keyEventOf(ev.xkey);
+        if (k.key == Key::Escape) {
+            done = true;
+        } else if (k.key == Key::Return) {
+            if (accept(text, message)) {
+                result = text;
+                done = true;
+            }
+        } else if (k.key == Key::Backspace) {
+            while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+            if (!text.empty()) text.pop_back();
+        } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
+            char32_t c = k.character;
+            std::string add;
+            if (c < 0x80)
+                add = static_cast<char>(c);
+            else {
+                add += static_cast<char>(0xC0 | (c >> 6));
+                add += static_cast<char>(0x80 | (c & 0x3F));
+            }
+            text = limitText(text + add, maxLength);
+        }
+        if (!done) draw();
     }
-    if (ev.type == ButtonPress && ev.xany.window == win && !r.contains({ev.xbutton.x_root, ev.xbutton.y_root})) {
-      // A click elsewhere ends editing and keeps what was typed.
-      if (accept(text, message)) {
-        result = text;
-        done = true;
-      }
-      draw();
-      continue;
-    }
-    if (ev.type != KeyPress) continue;
-    Event k = keyEventOf(ev.xkey);
-    if (k.key == Key::Escape) {
-      done = true;
-    } else if (k.key == Key::Return) {
-      if (accept(text, message)) {
-        result = text;
-        done = true;
-      }
-    } else if (k.key == Key::Backspace) {
-      while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-      if (!text.empty()) text.pop_back();
-    } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
-      char32_t c = k.character;
-      std::string add;
-      if (c < 0x80) add = static_cast<char>(c);
-      else {
-        add += static_cast<char>(0xC0 | (c >> 6));
-        add += static_cast<char>(0x80 | (c & 0x3F));
-      }
-      text = limitText(text + add, maxLength);
-    }
-    if (!done) draw();
-  }
-  XUngrabKeyboard(dpy_, CurrentTime);
-  XUngrabPointer(dpy_, CurrentTime);
-  XFreeGC(dpy_, gc);
-  XDestroyWindow(dpy_, win);
-  XFlush(dpy_);
-  return result;
+    XUngrabKeyboard(dpy_, CurrentTime);
+    XUngrabPointer(dpy_, CurrentTime);
+    XFreeGC(dpy_, gc);
+    XDestroyWindow(dpy_, win);
+    XFlush(dpy_);
+    return result;
 }
 
 std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRequest& req) {
-  if (w) w->endMouseCapture();
-  Point p = rootPosition(w, {req.frame.x, req.frame.y});
-  return runLineEditor({p.x, p.y, req.frame.width, req.frame.height}, "", limitText(req.initialText, req.maxLength),
-                       req.maxLength, [](const std::string&, std::string&) { return true; });
+    if (w) w->endMouseCapture();
+    Point p = rootPosition(w, {req.frame.x, req.frame.y});
+    return runLineEditor({p.x, p.y, req.frame.width, req.frame.height}, "", limitText(req.initialText, req.maxLength),
+                         req.maxLength, [](const std::string&, std::string&) { return true; });
 }
 
 std::optional<std::string> X11Backend::runFilePanel(Window* w, const FilePanelRequest& req) {
-  if (w) w->endMouseCapture();
-  std::string exts;
-  for (const auto& e : req.extensions) exts += (exts.empty() ? "" : " ") + e;
-  std::string label = std::string(req.kind == FilePanelKind::Open ? "Open file" : "Save as") +
-                      (exts.empty() ? "" : " (" + exts + ")") + ":";
-  std::string initial = req.directory;
-  if (!initial.empty() && initial.back() != '/') initial += '/';
-  initial += req.fileName;
-  Point p = w ? rootPosition(w, {20, 20}) : Point{40, 40};
-  auto accept = [&](const std::string& path, std::string& message) {
-    struct stat st{};
-    bool exists = ::stat(path.c_str(), &st) == 0;
-    if (path.empty() || path.back() == '/') {
-      message = "Type a file name:";
-      return false;
-    }
-    if (req.kind == FilePanelKind::Open && (!exists || !S_ISREG(st.st_mode))) {
-      message = "No such file:";
-      return false;
-    }
-    if (req.kind == FilePanelKind::Open && !pathHasExtension(path, req.extensions)) {
-      message = "Choose a file of type " + exts + ":";
-      return false;
-    }
-    return true;
-  };
-  auto path = runLineEditor({p.x, p.y, 560, kItemH}, label, initial, 0, accept);
-  if (path && req.kind == FilePanelKind::Save && !req.extensions.empty() && !pathHasExtension(*path, req.extensions))
-    *path += "." + req.extensions.front();
-  return path;
+    if (w) w->endMouseCapture();
+    std::string exts;
+    for (const auto& e : req.extensions) exts += (exts.empty() ? "" : " ") + e;
+    std::string label = std::string(req.kind == FilePanelKind::Open ? "Open file" : "Save as") +
+                        (exts.empty() ? "" : " (" + exts + ")") + ":";
+    std::string initial = req.directory;
+    if (!initial.empty() && initial.back() != '/') initial += '/';
+    initial += req.fileName;
+    Point p = w ? rootPosition(w, {20, 20}) : Point{40, 40};
+    auto accept = [&](const std::string& path, std::string& message) {
+        struct stat st {};
+        bool exists = ::stat(path.c_str(), &st) == 0;
+        if (path.empty() || path.back() == '/') {
+            message = "Type a file name:";
+            return false;
+        }
+        if (req.kind == FilePanelKind::Open && (!exists || !S_ISREG(st.st_mode))) {
+            message = "No such file:";
+            return false;
+        }
+        if (req.kind == FilePanelKind::Open && !pathHasExtension(path, req.extensions)) {
+            message = "Choose a file of type " + exts + ":";
+            return false;
+        }
+        return true;
+    };
+    auto path = runLineEditor({p.x, p.y, 560, kItemH}, label, initial, 0, accept);
+    if (path && req.kind == FilePanelKind::Save && !req.extensions.empty() && !pathHasExtension(*path, req.extensions))
+        *path += "." + req.extensions.front();
+    return path;
 }
 
 bool X11Backend::openURL(const std::string& url) {
-  pid_t pid = 0;
-  const char* argv[] = {"xdg-open", url.c_str(), nullptr};
-  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
-  // Reap it in the background so no zombie stays behind.
-  std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
-  return true;
+    pid_t pid = 0;
+    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
+    // Reap it in the background so no zombie stays behind.
+    std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+    return true;
 }
 
 }  // namespace
 
 std::unique_ptr<Backend> createX11Backend() {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return nullptr;
-  return std::make_unique<X11Backend>(d);
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return nullptr;
+    return std::make_unique<X11Backend>(d);
 }
 
 }  // namespace platform::appkit

@@ -43,23 +43,23 @@ enum Selector : int32_t {
 };
 
 enum PropertyID : uint32_t {
-    kPropClassInfo = 0,           // platform::cf::PropertyDict (the saved state)
-    kPropSampleRate = 2,          // double
-    kPropParameterList = 3,       // int32_t ids, one per parameter
-    kPropParameterInfo = 4,       // ParameterInfo, element = parameter id
-    kPropMaxFramesPerSlice = 14,  // uint32_t
-    kPropFactoryPresets = 24,     // FactoryPresets
-    kPropHostCallbacks = 27,      // HostCallbackInfo
-    kPropCocoaUI = 31,            // CocoaViewInfo
+    kPropClassInfo = 0,                  // platform::cf::PropertyDict (the saved state)
+    kPropSampleRate = 2,                 // double
+    kPropParameterList = 3,              // int32_t ids, one per parameter
+    kPropParameterInfo = 4,              // ParameterInfo, element = parameter id
+    kPropMaxFramesPerSlice = 14,         // uint32_t
+    kPropFactoryPresets = 24,            // FactoryPresets
+    kPropHostCallbacks = 27,             // HostCallbackInfo
+    kPropCocoaUI = 31,                   // CocoaViewInfo
     kPropParameterStringFromValue = 33,  // ParameterStringFromValue
-    kPropPresentPreset = 36,      // PresetInfo
+    kPropPresentPreset = 36,             // PresetInfo
 };
 
 enum Scope : uint32_t { kScopeGlobal = 0, kScopeInput = 1, kScopeOutput = 2 };
 
 // Parameter flags, as hosts read them.
 enum : uint32_t {
-    kParamFlagNonRealTime = 1u << 24,  // not automated
+    kParamFlagNonRealTime = 1u << 24,   // not automated
     kParamFlagIsGlobalMeta = 1u << 18,  // changing it moves other parameters
     kParamFlagValuesHaveStrings = 1u << 21,
     kParamFlagHasName = 1u << 27,
@@ -93,8 +93,8 @@ struct HostCallbackInfo {
                                         float* outTimeSigNumerator, uint32_t* outTimeSigDenominator,
                                         double* outCurrentMeasureDownBeat);
     OSStatus (*transportStateProc)(void* hostUserData, bool* outIsPlaying, bool* outTransportStateChanged,
-                                   double* outCurrentSampleInTimeLine, bool* outIsCycling,
-                                   double* outCycleStartBeat, double* outCycleEndBeat);
+                                   double* outCurrentSampleInTimeLine, bool* outIsCycling, double* outCycleStartBeat,
+                                   double* outCycleEndBeat);
 };
 
 struct PresetInfo {

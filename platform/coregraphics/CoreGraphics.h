@@ -24,17 +24,17 @@ namespace platform {
 typedef double CGFloat;
 
 struct CGPoint {
-  CGFloat x, y;
+    CGFloat x, y;
 };
 struct CGSize {
-  CGFloat width, height;
+    CGFloat width, height;
 };
 struct CGRect {
-  CGPoint origin;
-  CGSize size;
+    CGPoint origin;
+    CGSize size;
 };
 struct CGAffineTransform {
-  CGFloat a, b, c, d, tx, ty;
+    CGFloat a, b, c, d, tx, ty;
 };
 
 extern const CGAffineTransform CGAffineTransformIdentity;
@@ -100,21 +100,21 @@ bool CGColorEqualToColor(CGColorRef a, CGColorRef b);
 
 // Bitmap layout.
 enum CGImageAlphaInfo : uint32_t {
-  kCGImageAlphaNone = 0,
-  kCGImageAlphaPremultipliedLast = 1,
-  kCGImageAlphaPremultipliedFirst = 2,
-  kCGImageAlphaLast = 3,
-  kCGImageAlphaFirst = 4,
-  kCGImageAlphaNoneSkipLast = 5,
-  kCGImageAlphaNoneSkipFirst = 6,
-  kCGImageAlphaOnly = 7,
+    kCGImageAlphaNone = 0,
+    kCGImageAlphaPremultipliedLast = 1,
+    kCGImageAlphaPremultipliedFirst = 2,
+    kCGImageAlphaLast = 3,
+    kCGImageAlphaFirst = 4,
+    kCGImageAlphaNoneSkipLast = 5,
+    kCGImageAlphaNoneSkipFirst = 6,
+    kCGImageAlphaOnly = 7,
 };
 enum : uint32_t {
-  kCGBitmapAlphaInfoMask = 0x1F,
-  kCGBitmapByteOrderMask = 0x7000,
-  kCGBitmapByteOrderDefault = 0,
-  kCGBitmapByteOrder32Little = 2u << 12,
-  kCGBitmapByteOrder32Big = 4u << 12,
+    kCGBitmapAlphaInfoMask = 0x1F,
+    kCGBitmapByteOrderMask = 0x7000,
+    kCGBitmapByteOrderDefault = 0,
+    kCGBitmapByteOrder32Little = 2u << 12,
+    kCGBitmapByteOrder32Big = 4u << 12,
 };
 typedef uint32_t CGBitmapInfo;
 
@@ -133,10 +133,9 @@ struct CGImage;
 typedef CGImage* CGImageRef;
 enum CGColorRenderingIntent { kCGRenderingIntentDefault = 0 };
 // Null when the layout is not one of those above or the provider is too short.
-CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel,
-                         size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
-                         CGDataProviderRef provider, const CGFloat* decode, bool shouldInterpolate,
-                         CGColorRenderingIntent intent);
+CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel, size_t bytesPerRow,
+                         CGColorSpaceRef space, CGBitmapInfo bitmapInfo, CGDataProviderRef provider,
+                         const CGFloat* decode, bool shouldInterpolate, CGColorRenderingIntent intent);
 // A view of part of an image (no copy); null when the rectangle misses it.
 CGImageRef CGImageCreateWithImageInRect(CGImageRef image, CGRect rect);
 CGImageRef CGImageRetain(CGImageRef i);
@@ -157,10 +156,10 @@ CGPathRef CGPathRetain(CGPathRef p);
 void CGPathRelease(CGPathRef p);
 void CGPathMoveToPoint(CGMutablePathRef p, const CGAffineTransform* m, CGFloat x, CGFloat y);
 void CGPathAddLineToPoint(CGMutablePathRef p, const CGAffineTransform* m, CGFloat x, CGFloat y);
-void CGPathAddCurveToPoint(CGMutablePathRef p, const CGAffineTransform* m, CGFloat cp1x, CGFloat cp1y,
-                           CGFloat cp2x, CGFloat cp2y, CGFloat x, CGFloat y);
-void CGPathAddQuadCurveToPoint(CGMutablePathRef p, const CGAffineTransform* m, CGFloat cpx, CGFloat cpy,
-                               CGFloat x, CGFloat y);
+void CGPathAddCurveToPoint(CGMutablePathRef p, const CGAffineTransform* m, CGFloat cp1x, CGFloat cp1y, CGFloat cp2x,
+                           CGFloat cp2y, CGFloat x, CGFloat y);
+void CGPathAddQuadCurveToPoint(CGMutablePathRef p, const CGAffineTransform* m, CGFloat cpx, CGFloat cpy, CGFloat x,
+                               CGFloat y);
 void CGPathAddRect(CGMutablePathRef p, const CGAffineTransform* m, CGRect r);
 void CGPathAddEllipseInRect(CGMutablePathRef p, const CGAffineTransform* m, CGRect r);
 void CGPathCloseSubpath(CGMutablePathRef p);
@@ -174,8 +173,8 @@ typedef CGContext* CGContextRef;
 // data null: the context allocates (zero-filled) and owns its memory.
 // bytesPerRow 0: width x bytes per pixel. Null when the layout is not
 // supported, a side is 0 or the rows do not fit.
-CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size_t bitsPerComponent,
-                                   size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo);
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size_t bitsPerComponent, size_t bytesPerRow,
+                                   CGColorSpaceRef space, CGBitmapInfo bitmapInfo);
 CGContextRef CGContextRetain(CGContextRef c);
 void CGContextRelease(CGContextRef c);
 void* CGBitmapContextGetData(CGContextRef c);
@@ -241,11 +240,11 @@ void CGContextSetShouldSmoothFonts(CGContextRef c, bool on);
 bool CGContextGetShouldSmoothFonts(CGContextRef c);
 
 enum CGInterpolationQuality {
-  kCGInterpolationDefault = 0,
-  kCGInterpolationNone = 1,
-  kCGInterpolationLow = 2,
-  kCGInterpolationHigh = 3,
-  kCGInterpolationMedium = 4,
+    kCGInterpolationDefault = 0,
+    kCGInterpolationNone = 1,
+    kCGInterpolationLow = 2,
+    kCGInterpolationHigh = 3,
+    kCGInterpolationMedium = 4,
 };
 void CGContextSetInterpolationQuality(CGContextRef c, CGInterpolationQuality q);
 CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef c);
@@ -279,11 +278,11 @@ CGPoint CGContextGetPathCurrentPoint(CGContextRef c);
 CGRect CGContextGetPathBoundingBox(CGContextRef c);
 
 enum CGPathDrawingMode {
-  kCGPathFill = 0,
-  kCGPathEOFill = 1,
-  kCGPathStroke = 2,
-  kCGPathFillStroke = 3,
-  kCGPathEOFillStroke = 4,
+    kCGPathFill = 0,
+    kCGPathEOFill = 1,
+    kCGPathStroke = 2,
+    kCGPathFillStroke = 3,
+    kCGPathEOFillStroke = 4,
 };
 // Each painting call uses up the current path.
 void CGContextDrawPath(CGContextRef c, CGPathDrawingMode mode);

@@ -59,8 +59,7 @@ public:
             for (int x = box.left; x < box.right; ++x) {
                 unsigned char v;
                 if (antialias) {
-                    v = static_cast<unsigned char>(
-                        std::lround(255.0 * overlap(x0, x1, x) * overlap(y0, y1, y)));
+                    v = static_cast<unsigned char>(std::lround(255.0 * overlap(x0, x1, x) * overlap(y0, y1, y)));
                 } else {
                     const bool in = x + 0.5 >= x0 && x + 0.5 < x1 && y + 0.5 >= y0 && y + 0.5 < y1;
                     v = in ? 255 : 0;
@@ -76,8 +75,8 @@ public:
 
 std::shared_ptr<FontFace> makeBoxFace(double size, bool bold, bool italic) {
     FaceInfo info;
-    info.postScriptName = std::string("HalvoranBox") + (bold || italic ? "-" : "") +
-                          (bold ? "Bold" : "") + (italic ? "Italic" : "");
+    info.postScriptName =
+        std::string("HalvoranBox") + (bold || italic ? "-" : "") + (bold ? "Bold" : "") + (italic ? "Italic" : "");
     info.family = "Halvoran Box";
     info.bold = bold;
     info.italic = italic;
@@ -96,8 +95,7 @@ std::shared_ptr<const GlyphImage> cutGlyphImage(const std::shared_ptr<const Glyp
     const int r = std::min(image->left + image->width, within.right);
     const int b = std::min(image->top + image->height, within.bottom);
     if (r <= l || b <= t) return nullptr;
-    if (l == image->left && t == image->top && r == image->left + image->width &&
-        b == image->top + image->height)
+    if (l == image->left && t == image->top && r == image->left + image->width && b == image->top + image->height)
         return image;
     auto cut = std::make_shared<GlyphImage>();
     cut->left = l;

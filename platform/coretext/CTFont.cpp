@@ -28,7 +28,7 @@ struct FaceFile {
 struct Registry {
     std::mutex mutex;
     bool boxEngine = false;
-    std::map<std::string, std::pair<bool, FaceFile>> found;        // name -> installed face
+    std::map<std::string, std::pair<bool, FaceFile>> found;                    // name -> installed face
     std::map<std::pair<std::string, long>, std::weak_ptr<ct::FontFace>> open;  // (file#index, size*64)
     std::set<std::string> fallbackLogged;
 };
@@ -114,9 +114,12 @@ std::string splitStyle(const std::string& name, bool* bold, bool* italic) {
     *bold = *italic = false;
     while (words.size() > 1) {
         const std::string& w = words.back();
-        if (equalsIgnoreCase(w, "Bold")) *bold = true;
-        else if (equalsIgnoreCase(w, "Italic") || equalsIgnoreCase(w, "Oblique")) *italic = true;
-        else if (!equalsIgnoreCase(w, "Regular")) break;
+        if (equalsIgnoreCase(w, "Bold"))
+            *bold = true;
+        else if (equalsIgnoreCase(w, "Italic") || equalsIgnoreCase(w, "Oblique"))
+            *italic = true;
+        else if (!equalsIgnoreCase(w, "Regular"))
+            break;
         words.pop_back();
     }
     std::string family;
@@ -175,7 +178,8 @@ CTFontRef createFromFamily(const std::string& family, bool bold, bool italic, do
     std::lock_guard<std::mutex> lock(reg.mutex);
     if (reg.boxEngine) return wrap(ct::makeBoxFace(size, bold, italic));
     FaceFile f;
-    if (!FcInit() || !(matchFamily(family, bold, italic, true, &f) || matchFamily("monospace", bold, italic, false, &f)))
+    if (!FcInit() ||
+        !(matchFamily(family, bold, italic, true, &f) || matchFamily("monospace", bold, italic, false, &f)))
         return nullptr;
     return wrap(openLocked(reg, f, size));
 }

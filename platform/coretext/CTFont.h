@@ -31,8 +31,8 @@ CTFontRef CTFontCreateWithName(const char* name, double size);
 // The system label font at a size (null only when no face can be had).
 CTFontRef CTFontCreateLabelFont(double size);
 
-CTFontRef CTFontRetain(CTFontRef font);   // returns font; null is allowed
-void CTFontRelease(CTFontRef font);       // null is allowed
+CTFontRef CTFontRetain(CTFontRef font);  // returns font; null is allowed
+void CTFontRelease(CTFontRef font);      // null is allowed
 
 double CTFontGetSize(CTFontRef font);
 double CTFontGetAscent(CTFontRef font);   // above the baseline, positive

@@ -64,8 +64,7 @@ std::shared_ptr<FontFace> openFreeTypeFace(const std::string& file, int index, F
 
 // Cuts a glyph image to a box (relative to the same origin); null when
 // nothing of it is inside.
-std::shared_ptr<const GlyphImage> cutGlyphImage(const std::shared_ptr<const GlyphImage>& image,
-                                                const PixelBox& within);
+std::shared_ptr<const GlyphImage> cutGlyphImage(const std::shared_ptr<const GlyphImage>& image, const PixelBox& within);
 
 }  // namespace platform::ct
 

@@ -72,8 +72,8 @@ public:
             if (it != images_.end()) return cutGlyphImage(it->second, within);
         }
         std::shared_ptr<const GlyphImage> img =
-            cacheable ? renderLocked(glyph, quarter, antialias, PixelBox{INT32_MIN / 2, INT32_MIN / 2,
-                                                                         INT32_MAX / 2, INT32_MAX / 2})
+            cacheable ? renderLocked(glyph, quarter, antialias,
+                                     PixelBox{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2})
                       : renderLocked(glyph, quarter, antialias, within);
         if (cacheable) {
             if (images_.size() >= kCacheLimit) images_.clear();

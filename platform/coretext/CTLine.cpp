@@ -41,9 +41,7 @@ void placeGlyphs(CTLineRef line, double x, double baselineY, bool antialias, con
         const int ox = static_cast<int>(ix), oy = static_cast<int>(by);
         // The visible box relative to this glyph's origin, in 64-bit so that
         // far-off origins cannot overflow.
-        auto rel = [](long long v) {
-            return static_cast<int>(std::clamp<long long>(v, INT32_MIN / 2, INT32_MAX / 2));
-        };
+        auto rel = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT32_MIN / 2, INT32_MAX / 2)); };
         const ct::PixelBox within{rel((long long)visible.left - ox), rel((long long)visible.top - oy),
                                   rel((long long)visible.right - ox), rel((long long)visible.bottom - oy)};
         if (within.right <= within.left || within.bottom <= within.top) continue;
@@ -104,8 +102,10 @@ CTLineRef CTLineCreate(CTFontRef font, const std::u32string& text, CGColorRef fo
         const uint32_t g = ct::isControl(c) ? 0 : face.glyphFor(c);
         line->glyphs.push_back(g);
         line->positions.push_back(pen);
-        if (c == '\t') pen = (std::floor(pen / kTabInterval) + 1) * kTabInterval;
-        else if (!ct::isControl(c)) pen += face.advance(g);
+        if (c == '\t')
+            pen = (std::floor(pen / kTabInterval) + 1) * kTabInterval;
+        else if (!ct::isControl(c))
+            pen += face.advance(g);
     }
     line->width = pen;
     return line;
@@ -160,8 +160,10 @@ std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& 
                 break;
             }
             double next = pen;
-            if (c == '\t') next = (std::floor(pen / kTabInterval) + 1) * kTabInterval;
-            else if (!ct::isControl(c)) next = pen + face.advance(face.glyphFor(c));
+            if (c == '\t')
+                next = (std::floor(pen / kTabInterval) + 1) * kTabInterval;
+            else if (!ct::isControl(c))
+                next = pen + face.advance(face.glyphFor(c));
             // Blanks may hang past the edge; anything else wraps.
             if (next > frameWidth && end > start && c != ' ') {
                 if (lastBlank != std::u32string::npos) end = lastBlank + 1;
@@ -179,8 +181,7 @@ std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& 
     return lines;
 }
 
-CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool antialias,
-                                const CTPixelRect* within) {
+CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool antialias, const CTPixelRect* within) {
     CTCoverage out;
     if (!line || !std::isfinite(x) || !std::isfinite(baselineY)) return out;
     struct Piece {
@@ -212,14 +213,16 @@ CTCoverage CTLineRenderCoverage(CTLineRef line, double x, double baselineY, bool
         for (int y = 0; y < p.img->height; ++y) {
             unsigned char* dst = &out.values[static_cast<size_t>(p.top - t + y) * out.width + (p.left - l)];
             const unsigned char* src = &p.img->values[static_cast<size_t>(y) * p.img->width];
-            for (int xx = 0; xx < p.img->width; ++xx) dst[xx] = static_cast<unsigned char>(std::min(255, dst[xx] + src[xx]));
+            for (int xx = 0; xx < p.img->width; ++xx)
+                dst[xx] = static_cast<unsigned char>(std::min(255, dst[xx] + src[xx]));
         }
     return out;
 }
 
 void CTLineDraw(CTLineRef line, CGContextRef ctx) {
     if (!line || !ctx || !CGBitmapContextGetData(ctx)) return;
-    const long W = static_cast<long>(CGBitmapContextGetWidth(ctx)), H = static_cast<long>(CGBitmapContextGetHeight(ctx));
+    const long W = static_cast<long>(CGBitmapContextGetWidth(ctx)),
+               H = static_cast<long>(CGBitmapContextGetHeight(ctx));
     if (W < 1 || H < 1) return;
     const CGAffineTransform ctm = CGContextGetCTM(ctx);
     const CGPoint origin = CGContextConvertPointToDeviceSpace(ctx, CGContextGetTextPosition(ctx));
@@ -265,11 +268,12 @@ void CTLineDraw(CTLineRef line, CGContextRef ctx) {
     if (!mask) return;
     CGContextSaveGState(ctx);
     CGContextConcatCTM(ctx, CGAffineTransformInvert(ctm));  // draw in device pixels
-    if (line->foreground) CGContextSetFillColorWithColor(ctx, line->foreground);
-    else CGContextSetRGBFillColor(ctx, 0, 0, 0, 1);
-    CGContextDrawImage(ctx,
-                       CGRectMake(cov.left, static_cast<double>(H) - (cov.top + cov.height), cov.width, cov.height),
-                       mask);
+    if (line->foreground)
+        CGContextSetFillColorWithColor(ctx, line->foreground);
+    else
+        CGContextSetRGBFillColor(ctx, 0, 0, 0, 1);
+    CGContextDrawImage(
+        ctx, CGRectMake(cov.left, static_cast<double>(H) - (cov.top + cov.height), cov.width, cov.height), mask);
     CGContextRestoreGState(ctx);
     CGImageRelease(mask);
 }

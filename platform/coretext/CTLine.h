@@ -26,8 +26,7 @@ void CTLineRelease(CTLineRef line);
 
 // Width of the line (advances, trailing blanks included; line feeds add
 // nothing); ascent, descent and leading of its font.
-double CTLineGetTypographicBounds(CTLineRef line, double* ascent, double* descent,
-                                  double* leading);
+double CTLineGetTypographicBounds(CTLineRef line, double* ascent, double* descent, double* leading);
 const std::u32string& CTLineGetText(CTLineRef line);
 
 // The lines that a frame of the given size holds: a line ends after each
@@ -35,9 +34,8 @@ const std::u32string& CTLineGetText(CTLineRef line);
 // pass the frame width (after the last blank when there is one). A line feed
 // at the very end opens no new line. Lines that would reach below the
 // frame height are left out. Each line must be released.
-std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& text,
-                                          double frameWidth, double frameHeight,
-                                          CGColorRef foreground = nullptr);
+std::vector<CTLineRef> CTFrameCreateLines(CTFontRef font, const std::u32string& text, double frameWidth,
+                                          double frameHeight, CGColorRef foreground = nullptr);
 
 // Draws the line into the context with its origin at the context's text
 // position: glyphs stand upright when the text matrix and the transform

@@ -23,8 +23,7 @@ int cmpInt(const int* a, const int* b) { return *a < *b ? -1 : *a > *b ? 1 : 0; 
 
 struct Counting : BASE_AssocArrayImpl<const char*, int> {
     explicit Counting(bool caseSensitive)
-        : BASE_AssocArrayImpl(caseSensitive ? BASE_StringKeyedArray<int>::cmpstr
-                                            : BASE_StringKeyedArray<int>::cmpistr,
+        : BASE_AssocArrayImpl(caseSensitive ? BASE_StringKeyedArray<int>::cmpstr : BASE_StringKeyedArray<int>::cmpistr,
                               BASE_StringKeyedArray<int>::dupstr, countKey, recordValue) {}
 };
 
@@ -48,7 +47,7 @@ TEST_F(KeyedArray, InsertKeepsKeyOrderAndCopiesKeys) {
     const char* const* stored = nullptr;
     EXPECT_TRUE(a.Insert(key, 4, &stored));
     ASSERT_NE(stored, nullptr);
-    EXPECT_NE(*stored, key); // a copy, not the caller's buffer
+    EXPECT_NE(*stored, key);  // a copy, not the caller's buffer
     key[0] = 'x';
     for (const char* k : {"bravo", "echo", "alpha", "charlie"}) a.Insert(k, k[0] - 'a');
     EXPECT_EQ(keysOf(a), (std::vector<std::string>{"alpha", "bravo", "charlie", "delta", "echo"}));
@@ -69,7 +68,7 @@ TEST_F(KeyedArray, ReplacingDisposesTheOldValueOnce) {
     EXPECT_EQ(a.GetSize(), 1);
     EXPECT_EQ(g_valuesFreed, (std::vector<int>{1}));
     EXPECT_EQ(g_keysFreed, 0);
-    EXPECT_EQ(*again, *first); // the stored key stays
+    EXPECT_EQ(*again, *first);  // the stored key stays
     EXPECT_EQ(a.Get("k"), 2);
 }
 
@@ -145,17 +144,23 @@ TEST_F(KeyedArray, ManyKeysStaySorted) {
     EXPECT_EQ(a.GetSize(), 1500);
     EXPECT_FALSE(a.Exists(0));
     EXPECT_TRUE(a.Exists(7));
-    a.Resort(); // already sorted and unique: nothing changes
+    a.Resort();  // already sorted and unique: nothing changes
     EXPECT_EQ(a.GetSize(), 1500);
 }
 
 int g_failAllocs = 0;
 void* failingRealloc(void* p, size_t n) {
-    if (g_failAllocs > 0) { g_failAllocs--; return nullptr; }
+    if (g_failAllocs > 0) {
+        g_failAllocs--;
+        return nullptr;
+    }
     return realloc(p, n);
 }
 void* failingMalloc(size_t n) {
-    if (g_failAllocs > 0) { g_failAllocs--; return nullptr; }
+    if (g_failAllocs > 0) {
+        g_failAllocs--;
+        return nullptr;
+    }
     return malloc(n);
 }
 
@@ -168,7 +173,7 @@ TEST_F(KeyedArray, InsertFailsCleanlyWhenStorageCannotGrow) {
     base_testing::SetHeapBufAllocator(nullptr, nullptr);
     EXPECT_EQ(stored, nullptr);
     EXPECT_EQ(a.GetSize(), 0);
-    EXPECT_EQ(g_keysFreed, 0); // the key was never copied
+    EXPECT_EQ(g_keysFreed, 0);  // the key was never copied
     EXPECT_TRUE(a.Insert("a", 1));
 }
 
@@ -177,16 +182,16 @@ TEST(StringKeyedArray, NestedTablesAndOwnedValues) {
     BASE_StringKeyedArray<Keys*> sections(false, Keys::deleteStringKeyedArray);
     auto* keys = new Keys(false, Keys::freecharptr);
     keys->Insert("Size", strdup("normal"));
-    keys->Insert("size", strdup("large")); // same key: old value freed
+    keys->Insert("size", strdup("large"));  // same key: old value freed
     sections.Insert("Settings", keys);
     Keys* found = sections.Get("SETTINGS", nullptr);
     ASSERT_EQ(found, keys);
     EXPECT_STREQ(found->Get("SIZE", nullptr), "large");
-    sections.Insert(nullptr, nullptr); // a null key reads as ""
+    sections.Insert(nullptr, nullptr);  // a null key reads as ""
     EXPECT_TRUE(sections.Exists(""));
     Keys::deleteStringKeyedArray(nullptr);
     // The sections' destructor frees the key table and its strings (leak
     // checking catches a miss).
 }
 
-} // namespace
+}  // namespace

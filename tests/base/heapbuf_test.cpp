@@ -22,36 +22,36 @@ TEST(HeapBuf, SmallGranularityGrowth) {
     EXPECT_EQ(hb.GetSize(), 10);
     EXPECT_EQ(hb.GetAllocSize(), 10 + 64);
 
-    hb.Resize(74); // fits the allocation exactly: no reallocation
+    hb.Resize(74);  // fits the allocation exactly: no reallocation
     EXPECT_EQ(hb.GetAllocSize(), 74);
 
-    hb.Resize(100); // 100 + max(50, 64)
+    hb.Resize(100);  // 100 + max(50, 64)
     EXPECT_EQ(hb.GetAllocSize(), 164);
 
-    hb.Resize(1000); // 1000 + 500
+    hb.Resize(1000);  // 1000 + 500
     EXPECT_EQ(hb.GetAllocSize(), 1500);
     EXPECT_EQ(hb.GetSize(), 1000);
 }
 
 TEST(HeapBuf, PageGranularityGrowth) {
     BASE_HeapBuf hb(4096);
-    hb.Resize(1); // extra 4096; (1 + 4096 + 96) -> 4096; - 96
+    hb.Resize(1);  // extra 4096; (1 + 4096 + 96) -> 4096; - 96
     EXPECT_EQ(hb.GetAllocSize(), 4000);
     hb.Resize(4000);
     EXPECT_EQ(hb.GetAllocSize(), 4000);
-    hb.Resize(10000); // extra max(5000, 4096) -> 4096; 14192 -> 12288; - 96
+    hb.Resize(10000);  // extra max(5000, 4096) -> 4096; 14192 -> 12288; - 96
     EXPECT_EQ(hb.GetAllocSize(), 12192);
-    hb.Resize(100000); // extra 50000 -> 49152; 149248 -> 147456; - 96
+    hb.Resize(100000);  // extra 50000 -> 49152; 149248 -> 147456; - 96
     EXPECT_EQ(hb.GetAllocSize(), 147360);
-    hb.Resize(20000000); // extra 10000000 held at 4194304; 24194400 -> 24190976; - 96
+    hb.Resize(20000000);  // extra 10000000 held at 4194304; 24194400 -> 24190976; - 96
     EXPECT_EQ(hb.GetAllocSize(), 24190880);
 }
 
 TEST(HeapBuf, LargeGranularityGrowth) {
     BASE_HeapBuf hb(65536);
-    hb.Resize(1); // extra 65536; 65633 -> 65536; - 96
+    hb.Resize(1);  // extra 65536; 65633 -> 65536; - 96
     EXPECT_EQ(hb.GetAllocSize(), 65440);
-    hb.Resize(200000); // extra max(100000, 65536) -> 98304; 298400 -> 294912; - 96
+    hb.Resize(200000);  // extra max(100000, 65536) -> 98304; 298400 -> 294912; - 96
     EXPECT_EQ(hb.GetAllocSize(), 294816);
 }
 
@@ -65,7 +65,7 @@ TEST(HeapBuf, MinimumAllocation) {
 
 TEST(HeapBuf, ShrinkRule) {
     BASE_HeapBuf hb(64);
-    hb.Resize(1000); // alloc 1500
+    hb.Resize(1000);  // alloc 1500
     // Not below half the allocation (750): memory kept.
     hb.Resize(800, true);
     EXPECT_EQ(hb.GetAllocSize(), 1500);
@@ -89,15 +89,15 @@ TEST(HeapBuf, ShrinkRule) {
 
 TEST(HeapBuf, ShrinkNeedsFourGranulesOfSlack) {
     BASE_HeapBuf hb(65536);
-    hb.Resize(200000); // alloc 294816; alloc - 4 granules = 32672
-    hb.Resize(40000, true); // below half but not below 32672
+    hb.Resize(200000);       // alloc 294816; alloc - 4 granules = 32672
+    hb.Resize(40000, true);  // below half but not below 32672
     EXPECT_EQ(hb.GetAllocSize(), 294816);
-    hb.Resize(30000, true); // below both: 30000 + 65536 + 96 -> 94208; - 96
+    hb.Resize(30000, true);  // below both: 30000 + 65536 + 96 -> 94208; - 96
     EXPECT_EQ(hb.GetAllocSize(), 94112);
 
     BASE_HeapBuf page(4096);
-    page.Resize(100000); // alloc 147360
-    page.Resize(1000, true); // extra 4096; 5192 -> 4096; - 96
+    page.Resize(100000);      // alloc 147360
+    page.Resize(1000, true);  // extra 4096; 5192 -> 4096; - 96
     EXPECT_EQ(page.GetAllocSize(), 4000);
 }
 
@@ -131,11 +131,17 @@ TEST(HeapBuf, CopyAndMove) {
 int g_failReallocs = 0;
 int g_failMallocs = 0;
 void* flakyRealloc(void* p, size_t n) {
-    if (g_failReallocs > 0) { g_failReallocs--; return nullptr; }
+    if (g_failReallocs > 0) {
+        g_failReallocs--;
+        return nullptr;
+    }
     return std::realloc(p, n);
 }
 void* flakyMalloc(size_t n) {
-    if (g_failMallocs > 0) { g_failMallocs--; return nullptr; }
+    if (g_failMallocs > 0) {
+        g_failMallocs--;
+        return nullptr;
+    }
     return std::malloc(n);
 }
 
@@ -191,9 +197,9 @@ TEST(TypedBuf, AddInsertDelete) {
     BASE_TypedBuf<int> tb(64);
     for (int i = 0; i < 5; i++) ASSERT_NE(tb.Add(i * 10), nullptr);
     ASSERT_NE(tb.Insert(-1, 0), nullptr);
-    ASSERT_NE(tb.Insert(99, 100), nullptr); // clamped to the end
+    ASSERT_NE(tb.Insert(99, 100), nullptr);  // clamped to the end
     tb.Delete(3);
-    tb.Delete(7); // outside: nothing
+    tb.Delete(7);  // outside: nothing
     tb.Delete(-1);
     const int want[] = {-1, 0, 10, 30, 40, 99};
     ASSERT_EQ(tb.GetSize(), 6);
@@ -208,8 +214,8 @@ TEST(TypedBuf, ResizeCountsElements) {
     BASE_TypedBuf<double> tb;
     ASSERT_NE(tb.ResizeOK(3), nullptr);
     EXPECT_EQ(tb.GetHeapBuf().GetSize(), 24);
-    EXPECT_EQ(tb.ResizeOK(0x7fffffff), nullptr); // overflowing byte count refused
+    EXPECT_EQ(tb.ResizeOK(0x7fffffff), nullptr);  // overflowing byte count refused
     EXPECT_EQ(tb.GetSize(), 3);
 }
 
-} // namespace
+}  // namespace

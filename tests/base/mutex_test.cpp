@@ -25,7 +25,7 @@ TEST(Mutex, NestsOnTheOwnerThread) {
     m.Leave();
     EXPECT_FALSE(m.IsOwnedByCurrentThread());
     EXPECT_EQ(m.GetNestCount(), 0);
-    m.Leave(); // not held: ignored
+    m.Leave();  // not held: ignored
     EXPECT_EQ(m.GetNestCount(), 0);
 }
 
@@ -37,7 +37,7 @@ TEST(Mutex, OtherThreadWaitsUntilTheLastLeave) {
     std::thread t([&] {
         EXPECT_FALSE(m.TryEnter());
         EXPECT_FALSE(m.IsOwnedByCurrentThread());
-        m.Leave(); // a stranger's leave must not release it
+        m.Leave();  // a stranger's leave must not release it
         otherTried = true;
         m.Enter();
         otherIn = true;
@@ -48,7 +48,7 @@ TEST(Mutex, OtherThreadWaitsUntilTheLastLeave) {
     EXPECT_TRUE(m.IsOwnedByCurrentThread());
     m.Leave();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(otherIn); // still nested once here
+    EXPECT_FALSE(otherIn);  // still nested once here
     m.Leave();
     t.join();
     EXPECT_TRUE(otherIn);
@@ -56,7 +56,7 @@ TEST(Mutex, OtherThreadWaitsUntilTheLastLeave) {
 
 TEST(Mutex, GuardsACounterAcrossThreads) {
     BASE_Mutex m;
-    long counter = 0; // plain on purpose: the mutex is the only guard
+    long counter = 0;  // plain on purpose: the mutex is the only guard
     std::vector<std::thread> ts;
     for (int t = 0; t < 4; t++)
         ts.emplace_back([&] {
@@ -71,4 +71,4 @@ TEST(Mutex, GuardsACounterAcrossThreads) {
     EXPECT_EQ(m.GetNestCount(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -19,7 +19,7 @@ struct Item {
 
 void disposeRecord(Item* it) {
     g_disposed.push_back(it->id);
-    it->id = -1; // already recorded
+    it->id = -1;  // already recorded
     delete it;
 }
 
@@ -42,7 +42,7 @@ TEST_F(PtrList, DeleteMovesLaterItemsDownAndKeepsMemory) {
     list.Delete(1, true, disposeRecord);
     EXPECT_EQ(ids(), (std::vector<int>{0, 2, 3, 4}));
     EXPECT_EQ(g_disposed, (std::vector<int>{1}));
-    list.Delete(0, true); // the type's own destruction
+    list.Delete(0, true);  // the type's own destruction
     EXPECT_EQ(g_disposed, (std::vector<int>{1, 1000}));
     EXPECT_EQ(ids(), (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(list.GetHeapBuf().GetAllocSize(), alloc);
@@ -117,8 +117,11 @@ TEST(PtrListVoid, NeedsAFunctionToDispose) {
     freed = 0;
     list.Add(new std::string("a"));
     list.Add(new std::string("b"));
-    list.Empty(true, [](void* p) { delete static_cast<std::string*>(p); freed++; });
+    list.Empty(true, [](void* p) {
+        delete static_cast<std::string*>(p);
+        freed++;
+    });
     EXPECT_EQ(freed, 2);
 }
 
-} // namespace
+}  // namespace

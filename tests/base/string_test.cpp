@@ -21,16 +21,16 @@ TEST(String, EmptyReadsAsEmptyText) {
 
 TEST(String, SetAppendInsertDelete) {
     BASE_String s("Patches");
-    s.Append("/Bank", 3); // "/Ba"
+    s.Append("/Bank", 3);  // "/Ba"
     EXPECT_STREQ(s.Get(), "Patches/Ba");
     s.Insert(">", 0);
-    s.Insert("<", 100); // clamped to the end
+    s.Insert("<", 100);  // clamped to the end
     EXPECT_STREQ(s.Get(), ">Patches/Ba<");
     s.DeleteSub(1, 7);
     EXPECT_STREQ(s.Get(), ">/Ba<");
     s.DeleteSub(3, 100);
     EXPECT_STREQ(s.Get(), ">/B");
-    s.DeleteSub(-2, 3); // only byte 0 lies in range
+    s.DeleteSub(-2, 3);  // only byte 0 lies in range
     EXPECT_STREQ(s.Get(), "/B");
     s.DeleteSub(5, 1);
     EXPECT_STREQ(s.Get(), "/B");
@@ -41,7 +41,7 @@ TEST(String, SetAppendInsertDelete) {
 
 TEST(String, OwnTextAsSource) {
     BASE_String s("abc");
-    for (int i = 0; i < 8; i++) s.Append(s.Get()); // grows through reallocations
+    for (int i = 0; i < 8; i++) s.Append(s.Get());  // grows through reallocations
     EXPECT_EQ(s.GetLength(), 3 * 256);
     EXPECT_EQ(std::string(s.Get()).substr(0, 6), "abcabc");
     s.Set(s.Get() + 1, 2);
@@ -82,4 +82,4 @@ TEST(String, CopiesAreIndependent) {
     EXPECT_STREQ(a.Get(), "onetwo");
 }
 
-} // namespace
+}  // namespace

@@ -43,10 +43,9 @@ TEST(CoreDispatch, ValueMapsOfControlChanges) {
         double value;
         int data;
     } cases[] = {
-        {kDelayFxSyncNote, 0, 8},  {kDelayFxSyncNote, 1, 10}, {kDelayFxSyncNote, 14, 121},
-        {kOsc1DWGSWave, 20, 40},   {kOsc1DWGSWave + 1, 3, 6}, {kOsc1Waveform, 8, 8},
-        {kOsc1Waveform + 1, 7, 126}, {kOsc2Waveform, 1, 64},   {kOsc2Waveform, 2, 127},
-        {kFilterType, 1, 43},      {kLfo2Waveform + 1, 3, 127}, {kFilterType, 0, 0},
+        {kDelayFxSyncNote, 0, 8},  {kDelayFxSyncNote, 1, 10}, {kDelayFxSyncNote, 14, 121}, {kOsc1DWGSWave, 20, 40},
+        {kOsc1DWGSWave + 1, 3, 6}, {kOsc1Waveform, 8, 8},     {kOsc1Waveform + 1, 7, 126}, {kOsc2Waveform, 1, 64},
+        {kOsc2Waveform, 2, 127},   {kFilterType, 1, 43},      {kLfo2Waveform + 1, 3, 127}, {kFilterType, 0, 0},
     };
     for (const Case& c : cases) {
         ControlAction* a = e.bind(c.param, ControlAction::kCC);

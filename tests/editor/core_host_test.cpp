@@ -55,8 +55,9 @@ TEST(CoreHostProgram, AProjectSavedByTheHostIsRecalledWithItsPortsAndValues) {
     ASSERT_GT(out, 0);
 
     const std::string project = dir.str() + "song.proj";
-    hvtest::ProgramRun first = runHost("--fast --seconds 0.2 --set 428=" + std::to_string(in) + " --set 427=" +
-                        std::to_string(out) + " --set 288=5 --set 20=99 --set 468=1 --save '" + project + "'");
+    hvtest::ProgramRun first =
+        runHost("--fast --seconds 0.2 --set 428=" + std::to_string(in) + " --set 427=" + std::to_string(out) +
+                " --set 288=5 --set 20=99 --set 468=1 --save '" + project + "'");
     ASSERT_EQ(first.status, 0) << first.out;
     peer.drain(200ms);
 

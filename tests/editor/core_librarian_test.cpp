@@ -49,7 +49,7 @@ protected:
 TEST(CoreProgramName, NameBytesFollowTheNameRule) {
     auto d = programDump("Strings");  // 7 characters: blanks after
     EXPECT_EQ(patchNameFromDump(d.data(), d.size()), "Strings     ");
-    EXPECT_EQ(d[13], 0);  // the packing byte between the name's two parts
+    EXPECT_EQ(d[13], 0);          // the packing byte between the name's two parts
     auto s = programDump("Pad");  // 6 or fewer: a 0 after the last one
     EXPECT_EQ(std::vector<uint8_t>(s.begin() + 6, s.begin() + 13),
               (std::vector<uint8_t>{'P', 'a', 'd', 0, ' ', ' ', ' '}));
@@ -64,17 +64,17 @@ TEST_F(CoreLibrarian, SelectorsNameTheBanksAndShortenLongNames) {
     EXPECT_STREQ(upper->GetDisplayText(0), "First.syx");
     EXPECT_STREQ(upper->GetDisplayText(2), (std::string(44, 'L') + "~.syx").c_str());
     EXPECT_STREQ(e.plug->GetParam(kPatchSelectionListLower)->GetDisplayText(1), "Second.hvx");
-    EXPECT_EQ(Halvoran::bankListText(std::string(47, 'x') + ".s"), std::string(47, 'x') + ".s");  // 49 long
+    EXPECT_EQ(Halvoran::bankListText(std::string(47, 'x') + ".s"), std::string(47, 'x') + ".s");     // 49 long
     EXPECT_EQ(Halvoran::bankListText(std::string(47, 'x') + ".HV"), std::string(44, 'x') + "~.hv");  // 50
 
     e.plug->debugLogOn = true;
     e.plug->debugLogPath = e.dataDir.str() + "log.txt";
     e.plug->ResetPatchSelectionMenus();
     const std::string full = std::string(52, 'L') + ".SYX";
-    EXPECT_NE(e.dataDir.read("log.txt").find("\t PATCH LIBRARIAN: Filename " + full + " RENAMED TO " +
-                                             std::string(44, 'L') +
-                                             "~.syx Because the filename was too long to fit in plug-in display!\n"),
-              std::string::npos);
+    EXPECT_NE(
+        e.dataDir.read("log.txt").find("\t PATCH LIBRARIAN: Filename " + full + " RENAMED TO " + std::string(44, 'L') +
+                                       "~.syx Because the filename was too long to fit in plug-in display!\n"),
+        std::string::npos);
 }
 
 TEST_F(CoreLibrarian, BankSteppingWrapsAndFollowsTheBank) {

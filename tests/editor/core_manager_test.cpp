@@ -70,8 +70,7 @@ TEST(CoreJobThreads, StartsFromManyThreadsRunOneJobAtATime) {
     for (int i = 0; i < 8; ++i)
         starters.emplace_back([&] {
             for (int k = 0; k < 20; ++k)
-                if (m.startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendArrangement))
-                    ++started;
+                if (m.startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendArrangement)) ++started;
         });
     for (std::thread& t : starters) t.join();
     EXPECT_EQ(started, 1);

@@ -112,7 +112,8 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
     std::regex stamped(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t .*)");
     std::vector<std::string> lines;
     size_t at = 0;
-    for (size_t nl; (nl = log.find('\n', at)) != std::string::npos; at = nl + 1) lines.push_back(log.substr(at, nl - at));
+    for (size_t nl; (nl = log.find('\n', at)) != std::string::npos; at = nl + 1)
+        lines.push_back(log.substr(at, nl - at));
     for (const std::string& l : lines) EXPECT_TRUE(std::regex_match(l, stamped)) << l;
     // Each expected line, found after the one before it.
     const std::vector<std::string> expected = {

@@ -221,12 +221,11 @@ TEST_F(CoreState, RecallSetsTheDeviceByteAndWritesItsLogLines) {
     EXPECT_FALSE(e.plug->globalSent);
     EXPECT_TRUE(e.plug->pushGlobal);
     const std::string log = e.dataDir.read("log.txt");
-    for (const char* line :
-         {"\t PROJECT RECALL: MIDI In device stored Select MIDI Device\n",
-          "\t PROJECT RECALL: MIDI Out device stored Select MIDI Device\n",
-          "\t PROJECT RECALL: MIDI In device after checking devices Select MIDI Device\n",
-          "\t PROJECT RECALL: hardware DeviceID 53\n", "\t PROJECT RECALL: Patch name Bass 01\n",
-          "\t PROJECT RECALL: MIDI Out device after nonautomated params Select MIDI Device\n"})
+    for (const char* line : {"\t PROJECT RECALL: MIDI In device stored Select MIDI Device\n",
+                             "\t PROJECT RECALL: MIDI Out device stored Select MIDI Device\n",
+                             "\t PROJECT RECALL: MIDI In device after checking devices Select MIDI Device\n",
+                             "\t PROJECT RECALL: hardware DeviceID 53\n", "\t PROJECT RECALL: Patch name Bass 01\n",
+                             "\t PROJECT RECALL: MIDI Out device after nonautomated params Select MIDI Device\n"})
         EXPECT_NE(log.find(line), std::string::npos) << line << log;
     EXPECT_LT(log.find("DeviceID"), log.find("Patch name"));
 }
@@ -305,8 +304,8 @@ TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
     ASSERT_EQ(got.size(), 1u);
     ASSERT_EQ(got[0].size(), 297u);
     EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 5),
-              (Bytes{0xF0, 0x42, static_cast<unsigned char>(0x30 + static_cast<int>(values[kGlobalMIDICha]) % 16),
-                     0x58, 0x40}));
+              (Bytes{0xF0, 0x42, static_cast<unsigned char>(0x30 + static_cast<int>(values[kGlobalMIDICha]) % 16), 0x58,
+                     0x40}));
     EXPECT_EQ(got[0].back(), 0xF7);
     for (int i = 0; i < 500 && b.plug->transferBusy; ++i) std::this_thread::sleep_for(20ms);
     EXPECT_FALSE(b.plug->transferBusy);

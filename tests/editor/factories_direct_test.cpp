@@ -25,10 +25,10 @@ struct Factories : hvtest::BundleManager {
 TEST(DirectFactories, CancelButtonsAsTheConstructorMakesThem) {
     Factories f(1.25);
     ControlLayer overlay(90, "progress"), second(91, "cancel");
-    f.manager.createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 860, 340, "BUTTON_LIB_CANCEL_ID",
-                                         0, &overlay, "Global");
-    f.manager.createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 1150, 122,
-                                         "BUTTON_LIB_CANCEL_ID", 0, &second, "Global");
+    f.manager.createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 860, 340, "BUTTON_LIB_CANCEL_ID", 0,
+                                         &overlay, "Global");
+    f.manager.createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 1150, 122, "BUTTON_LIB_CANCEL_ID",
+                                         0, &second, "Global");
     ASSERT_EQ(overlay.GetControls().size(), 1u);
     ASSERT_EQ(second.GetControls().size(), 1u);
     IControl* button = overlay.GetControls()[0];
@@ -55,8 +55,8 @@ TEST(DirectFactories, MissingParametersOrPanelBuildNothing) {
         f.manager.createCCKnobControl(7, 1, "Knob", bad, 0, 0, "X", 0, 0, 127, 1, LinkInfo{}, -1, &layer, "");
         f.manager.createNameDisplay("Name", bad, 0, 0, 10, 10, 12, -1, &layer, "");
         f.manager.createRadioControl("Radio", bad, 0, 0, "BUTTON_PINK_ID", 3, -1, &layer, "");
-        f.manager.createMultiSelectionSysExControl("Menu", bad, 0, 0, 10, 13, 0, 0, 2, 1, 2, {}, 0, 0, 0, 8, -1,
-                                                   &layer, "");
+        f.manager.createMultiSelectionSysExControl("Menu", bad, 0, 0, 10, 13, 0, 0, 2, 1, 2, {}, 0, 0, 0, 8, -1, &layer,
+                                                   "");
     }
     EXPECT_TRUE(layer.GetControls().empty());
     EXPECT_TRUE(f.manager.ccControls.empty());
@@ -73,15 +73,14 @@ TEST(DirectFactories, KeysAndTypesOutsideTheTestPanel) {
     Factories f;
     // A CC slider without a layer is keyed by its copy; in a mixer by its channel.
     ControlLayer mixer(1, "multiModeMixer"), mixer2(2, "miniMixer2"), other(3, "osc");
-    f.manager.createCCSliderControl(10, 5, "Pan", kFilterCutoff + 1, 0, 0, 80, "X", 0, 0, 127, LinkInfo{}, 1,
-                                    nullptr, "", kVertical, false);
+    f.manager.createCCSliderControl(10, 5, "Pan", kFilterCutoff + 1, 0, 0, 80, "X", 0, 0, 127, LinkInfo{}, 1, nullptr,
+                                    "", kVertical, false);
     EXPECT_NE(findCCControl(f.manager.ccControls, 2, 10, 0), nullptr);
-    f.manager.createCCSliderControl(11, 5, "Level", kFilterCutoff, 0, 0, 80, "X", 0, 0, 127, LinkInfo{}, 1, &mixer,
-                                    "", kHorizontal, false);
+    f.manager.createCCSliderControl(11, 5, "Level", kFilterCutoff, 0, 0, 80, "X", 0, 0, 127, LinkInfo{}, 1, &mixer, "",
+                                    kHorizontal, false);
     EXPECT_EQ(f.action(kFilterCutoff)->key, 5);
     // The wave sample choice keeps type 2 inside a copy.
-    f.manager.createCCKnobControl(15, 1, "DWGS", kOsc1DWGSWave + 1, 0, 0, "X", 0, 0, 63, 1, LinkInfo{}, 1, nullptr,
-                                  "");
+    f.manager.createCCKnobControl(15, 1, "DWGS", kOsc1DWGSWave + 1, 0, 0, "X", 0, 0, 63, 1, LinkInfo{}, 1, nullptr, "");
     EXPECT_NE(findCCControl(f.manager.ccControls, 2, 15, 2), nullptr);
     // The delay's sync note menu is type 0 at the top level, other menus 1.
     const Values two{"1/4", "1/8"};
@@ -93,8 +92,8 @@ TEST(DirectFactories, KeysAndTypesOutsideTheTestPanel) {
     EXPECT_EQ(f.action(kDelayFxType)->type, 1);
     // MSB/LSB menus: the channel and type 1 only in the mixer layers.
     const Values four{"a", "b", "c", "d"};
-    f.manager.createMsbLsbSelectionCCControl(6, 4, 1, 38, 7, "A", 24, 0, 0, 40, 13, 0, 0, 4, -1, -1, four, 1,
-                                             &mixer2, "");
+    f.manager.createMsbLsbSelectionCCControl(6, 4, 1, 38, 7, "A", 24, 0, 0, 40, 13, 0, 0, 4, -1, -1, four, 1, &mixer2,
+                                             "");
     f.manager.createMsbLsbSelectionCCControl(6, 4, 2, 38, 7, "B", 26, 0, 0, 40, 13, 0, 0, 4, -1, -1, four, -1, &other,
                                              "");
     EXPECT_EQ(f.manager.nrpnControls.findControl(7, 4, 1, 38, 1), mixer2.GetControls().at(0));
@@ -102,12 +101,10 @@ TEST(DirectFactories, KeysAndTypesOutsideTheTestPanel) {
 
     // A SysEx knob whose range is empty is bound but not registered; a later
     // element with a good range fills and registers the same binding.
-    f.manager.createSysExKnobControl("Step", kSeq1Step1, 0, 0, "X", 0, 10, 5, 1, 0, 0, 8, -1, LinkInfo{}, nullptr,
-                                     "");
+    f.manager.createSysExKnobControl("Step", kSeq1Step1, 0, 0, "X", 0, 10, 5, 1, 0, 0, 8, -1, LinkInfo{}, nullptr, "");
     EXPECT_EQ(f.action(kSeq1Step1)->kind, ControlAction::kSysEx);
     EXPECT_TRUE(f.manager.sysExControls.empty());
-    f.manager.createSysExKnobControl("Step", kSeq1Step1, 0, 0, "X", 0, 0, 127, 1, 0, 0, 8, 1, LinkInfo{}, nullptr,
-                                     "");
+    f.manager.createSysExKnobControl("Step", kSeq1Step1, 0, 0, "X", 0, 0, 127, 1, 0, 0, 8, 1, LinkInfo{}, nullptr, "");
     EXPECT_EQ(f.action(kSeq1Step1)->sysEx.messages.size(), 128u);
     EXPECT_NE(f.manager.sysExControls.findControl(0x58, 0x51, 0x11, 0x00, 0), nullptr);
 }

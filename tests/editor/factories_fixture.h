@@ -17,10 +17,10 @@ struct FactoryPanel : BundleManager {
         JackServer::shared();
         putPng("bg-main.png", 200, 100);
         putPng("browser-layer.png", 50, 50);
-        putPng("button-pink.png", 120, 80);         // radio: two frames of 120 x 40
-        putPng("button-black-woled.png", 20, 40);   // switch: two frames of 20 x 20
-        putPng("btn-18x18.png", 16, 8);             // fader handle
-        putPng("Halvoran25.png", 40, 1000);         // knob: 25 frames of 40 x 40
+        putPng("button-pink.png", 120, 80);        // radio: two frames of 120 x 40
+        putPng("button-black-woled.png", 20, 40);  // switch: two frames of 20 x 20
+        putPng("btn-18x18.png", 16, 8);            // fader handle
+        putPng("Halvoran25.png", 40, 1000);        // knob: 25 frames of 40 x 40
         putEnciphered("uiconfig.tea", sourceData("factories_panel.xml"));
         putEnciphered("sysex.tea", sourceData("factories_sysex.xml"));
         manager.readUIConfig(graphics.get(), &plug, nullptr, skin, scale);

@@ -27,15 +27,60 @@ struct ScaleCase {
 };
 
 const ScaleCase kScales[] = {
-    {0.75, {2, 3, 152, 78}, {7, 7, 82, 22}, {37, 45, 52, 60}, {75, 152, 165, 182}, {97, 152, 119, 182},
-     {141, 152, 163, 182}, {300, 75, 330, 105}, {15, 225, 90, 231}, {75, 300, 105, 330}, {225, 7, 337, 20},
-     {450, 15, 510, 24}, {249, 57, 249, 57}, {525, 75, 537, 112}, 11, 10, 12, 9},
-    {1.0, {3, 5, 203, 105}, {10, 10, 111, 31}, {50, 60, 70, 80}, {101, 203, 221, 243}, {131, 203, 161, 243},
-     {191, 203, 221, 243}, {400, 100, 440, 140}, {20, 300, 120, 308}, {100, 400, 140, 440}, {300, 10, 450, 28},
-     {600, 20, 680, 33}, {333, 77, 333, 77}, {700, 100, 716, 150}, 15, 14, 16, 13},
-    {1.25, {3, 6, 253, 131}, {12, 12, 138, 38}, {62, 75, 87, 100}, {126, 253, 276, 303}, {163, 253, 200, 303},
-     {237, 253, 274, 303}, {500, 125, 550, 175}, {25, 375, 150, 385}, {125, 500, 175, 550}, {375, 12, 562, 34},
-     {750, 25, 850, 41}, {416, 96, 416, 96}, {875, 125, 895, 187}, 18, 17, 20, 16},
+    {0.75,
+     {2, 3, 152, 78},
+     {7, 7, 82, 22},
+     {37, 45, 52, 60},
+     {75, 152, 165, 182},
+     {97, 152, 119, 182},
+     {141, 152, 163, 182},
+     {300, 75, 330, 105},
+     {15, 225, 90, 231},
+     {75, 300, 105, 330},
+     {225, 7, 337, 20},
+     {450, 15, 510, 24},
+     {249, 57, 249, 57},
+     {525, 75, 537, 112},
+     11,
+     10,
+     12,
+     9},
+    {1.0,
+     {3, 5, 203, 105},
+     {10, 10, 111, 31},
+     {50, 60, 70, 80},
+     {101, 203, 221, 243},
+     {131, 203, 161, 243},
+     {191, 203, 221, 243},
+     {400, 100, 440, 140},
+     {20, 300, 120, 308},
+     {100, 400, 140, 440},
+     {300, 10, 450, 28},
+     {600, 20, 680, 33},
+     {333, 77, 333, 77},
+     {700, 100, 716, 150},
+     15,
+     14,
+     16,
+     13},
+    {1.25,
+     {3, 6, 253, 131},
+     {12, 12, 138, 38},
+     {62, 75, 87, 100},
+     {126, 253, 276, 303},
+     {163, 253, 200, 303},
+     {237, 253, 274, 303},
+     {500, 125, 550, 175},
+     {25, 375, 150, 385},
+     {125, 500, 175, 550},
+     {375, 12, 562, 34},
+     {750, 25, 850, 41},
+     {416, 96, 416, 96},
+     {875, 125, 895, 187},
+     18,
+     17,
+     20,
+     16},
 };
 
 class PanelAtScale : public testing::TestWithParam<ScaleCase> {};
@@ -71,11 +116,13 @@ TEST_P(PanelAtScale, RectanglesAndTextSizesAreScaledAndTruncated) {
     EXPECT_EQ(radio->ButtonRECT(1), c.radioButton1);
     EXPECT_EQ(radio->ButtonRECT(3), c.radioButton3);
 
-    const std::pair<int, int> sizes[] = {
-        {kControlDisplayName, c.size15}, {kControlDisplayValue, c.size14},  // size 7 is size 0
-        {kControlDisplayCC, c.size16},   {kControlDisplayMIDIOutDelay, c.size16},
-        {kCurrentBank, c.size15},        {kPatchName, c.size14},
-        {kArpType, c.size13}};
+    const std::pair<int, int> sizes[] = {{kControlDisplayName, c.size15},
+                                         {kControlDisplayValue, c.size14},  // size 7 is size 0
+                                         {kControlDisplayCC, c.size16},
+                                         {kControlDisplayMIDIOutDelay, c.size16},
+                                         {kCurrentBank, c.size15},
+                                         {kPatchName, c.size14},
+                                         {kArpType, c.size13}};
     for (const auto& [param, size] : sizes) EXPECT_EQ(b.bound(param)->GetText()->mSize, size) << param;
 }
 
@@ -97,8 +144,8 @@ protected:
 
 TEST_F(PanelWalk, LayersAndTimbreCopiesArePlacedInDocumentOrder) {
     IGraphics& g = *b.graphics;
-    const std::pair<const char*, int> top[] = {{"mainLayer", 1}, {"outer", 2}, {"miniMixer", 20}, {"timbre0", 0},
-                                               {"timbre1", 1}};
+    const std::pair<const char*, int> top[] = {
+        {"mainLayer", 1}, {"outer", 2}, {"miniMixer", 20}, {"timbre0", 0}, {"timbre1", 1}};
     ASSERT_EQ(g.NLayers(), 5);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(g.GetLayer(i)->GetName(), top[i].first);
@@ -144,28 +191,41 @@ struct Registration {
 TEST_F(PanelWalk, ControlsAreRegisteredUnderTheirTimbreOrChannel) {
     const Registration all[] = {
         // Timbre copies: key copy + 1, type 0.
-        {'c', {1, 74, 0}, kFilterCutoff, 0},        {'c', {2, 74, 0}, kFilterCutoff + 1, 0},
-        {'c', {2, 10, 0}, kAmpPan + 1, 0},          {'c', {2, 82, 0}, kLfo1Waveform + 1, 0},
-        {'c', {1, 12, 0}, kAmpGateSw, 0},           {'n', {2, 4, 8, 38, 0}, kVPatchAmnt1 + 1, 0},
+        {'c', {1, 74, 0}, kFilterCutoff, 0},
+        {'c', {2, 74, 0}, kFilterCutoff + 1, 0},
+        {'c', {2, 10, 0}, kAmpPan + 1, 0},
+        {'c', {2, 82, 0}, kLfo1Waveform + 1, 0},
+        {'c', {1, 12, 0}, kAmpGateSw, 0},
+        {'n', {2, 4, 8, 38, 0}, kVPatchAmnt1 + 1, 0},
         {'n', {1, 4, 30, 38, 0}, kEG1Reset, 0},
         // The second timbre's SysEx messages are addressed to it.
-        {'s', {0x58, 0x41, 0x10, 0x00}, kSeq1Step1, 0}, {'s', {0x58, 0x51, 0x11, 0x00}, kSeq1Step1 + 1, 0},
-        {'s', {0x58, 0x41, 0x6B, 0x00}, kTimbreTune, 0}, {'s', {0x58, 0x41, 0x7B, 0x01}, kTimbreTune + 1, 0},
-        {'s', {0x58, 0x51, 0x21, 0x00}, kAmpVeloSense + 1, 0}, {'s', {0x58, 0x51, 0x22, 0x00}, kFilterVeloSense + 1, 0},
-        {'s', {0x58, 0x41, 0x7C, 0x01}, kTimbreTranspose + 1, 0}, {'s', {0x58, 0x41, 0x70, 0x00}, kEQLowGain, 0},
+        {'s', {0x58, 0x41, 0x10, 0x00}, kSeq1Step1, 0},
+        {'s', {0x58, 0x51, 0x11, 0x00}, kSeq1Step1 + 1, 0},
+        {'s', {0x58, 0x41, 0x6B, 0x00}, kTimbreTune, 0},
+        {'s', {0x58, 0x41, 0x7B, 0x01}, kTimbreTune + 1, 0},
+        {'s', {0x58, 0x51, 0x21, 0x00}, kAmpVeloSense + 1, 0},
+        {'s', {0x58, 0x51, 0x22, 0x00}, kFilterVeloSense + 1, 0},
+        {'s', {0x58, 0x41, 0x7C, 0x01}, kTimbreTranspose + 1, 0},
+        {'s', {0x58, 0x41, 0x70, 0x00}, kEQLowGain, 0},
         {'s', {0x58, 0x41, 0x30, 0x00}, kLfo2TempoSync, 0},
         {'s', {0x58, 0x51, 0x32, 0x00}, kLfo2TempoSync + 1, 0},  // two addresses per timbre
         // Top level: the channel, type 1; the wave sample choice type 2.
-        {'c', {3, 30, 1}, kMasterTune, 0},          {'c', {1, 15, 2}, kOsc1DWGSWave, 0},
-        {'c', {1, 22, 1}, kModFxSpeed, 0},          {'c', {4, 11, 1}, kAmpDistSw, 0},
-        {'n', {1, 4, 20, 38, 1}, kArpOnOff, 0},     {'c', {1, 27, 1}, kVibratoInt, 0},
+        {'c', {3, 30, 1}, kMasterTune, 0},
+        {'c', {1, 15, 2}, kOsc1DWGSWave, 0},
+        {'c', {1, 22, 1}, kModFxSpeed, 0},
+        {'c', {4, 11, 1}, kAmpDistSw, 0},
+        {'n', {1, 4, 20, 38, 1}, kArpOnOff, 0},
+        {'c', {1, 27, 1}, kVibratoInt, 0},
         // Sliders: the channel in a mixer, else the copy + 1 (0 outside any layer).
-        {'c', {5, 39, 0}, kOsc1Level, 0},           {'c', {0, 31, 0}, kMasterTranspose, 0},
+        {'c', {5, 39, 0}, kOsc1Level, 0},
+        {'c', {0, 31, 0}, kMasterTranspose, 0},
         {'n', {0, 4, 7, 38, 0}, kArpType, 0},
         // A parameter with a CC knob, then an MSB/LSB knob: both registered.
-        {'c', {1, 20, 1}, kDelayFxTime, 0},         {'n', {1, 5, 1, 38, 1}, kDelayFxTime, 1},
+        {'c', {1, 20, 1}, kDelayFxTime, 0},
+        {'n', {1, 5, 1, 38, 1}, kDelayFxTime, 1},
         // Both copies register under the same mixer keys: the later holds them.
-        {'n', {6, 4, 12, 38, 1}, kFilterType + 1, 1}, {'c', {5, 40, 0}, kOsc2Level + 1, 0},
+        {'n', {6, 4, 12, 38, 1}, kFilterType + 1, 1},
+        {'c', {5, 40, 0}, kOsc2Level + 1, 0},
     };
     const UIConfigManager& m = b.manager;
     for (const Registration& r : all) {
@@ -183,31 +243,43 @@ TEST_F(PanelWalk, ControlsAreRegisteredUnderTheirTimbreOrChannel) {
 }
 
 TEST_F(PanelWalk, NamesGroupsAndKindsFollowTheCopyAndTheLastElement) {
-    const std::pair<int, const char*> names[] = {
-        {kFilterCutoff, "[1] Cutoff"},    {kFilterCutoff + 1, "[2] Cutoff"}, {kTimbreTranspose + 1, "[2] Transpose"},
-        {kLfo2TempoSync + 1, "[2] LFO2 Sync"}, {kMasterTune, "Master Tune"}, {kRandomize, "Randomize"},
-        {kDeviceOutSelection, "Device Selection"}};
+    const std::pair<int, const char*> names[] = {{kFilterCutoff, "[1] Cutoff"},
+                                                 {kFilterCutoff + 1, "[2] Cutoff"},
+                                                 {kTimbreTranspose + 1, "[2] Transpose"},
+                                                 {kLfo2TempoSync + 1, "[2] LFO2 Sync"},
+                                                 {kMasterTune, "Master Tune"},
+                                                 {kRandomize, "Randomize"},
+                                                 {kDeviceOutSelection, "Device Selection"}};
     for (const auto& [param, text] : names) EXPECT_EQ(name(param), text);
-    const std::pair<int, const char*> groups[] = {{kFilterCutoff + 1, "Timbre 2:Filter"}, {kVPatchAmnt1, "Timbre 1"},
-                                                  {kMasterTune, "Global"}, {kOsc1DWGSWave, ""},
+    const std::pair<int, const char*> groups[] = {{kFilterCutoff + 1, "Timbre 2:Filter"},
+                                                  {kVPatchAmnt1, "Timbre 1"},
+                                                  {kMasterTune, "Global"},
+                                                  {kOsc1DWGSWave, ""},
                                                   {kDeviceOutSelection, ""}};
     for (const auto& [param, text] : groups) EXPECT_EQ(group(param), text);
     // Cut to the parameter's fields.
-    EXPECT_EQ(name(kDetune + 1), std::string("[2] Detune with a name far too long for the parameter field of a host")
-                                     .substr(0, 54));
-    EXPECT_EQ(group(kDetune + 1), std::string("Timbre 2:A group name that is also far too long for the field of a host")
-                                      .substr(0, 54));
+    EXPECT_EQ(name(kDetune + 1),
+              std::string("[2] Detune with a name far too long for the parameter field of a host").substr(0, 54));
+    EXPECT_EQ(group(kDetune + 1),
+              std::string("Timbre 2:A group name that is also far too long for the field of a host").substr(0, 54));
 
     const std::pair<int, int> kinds[] = {
-        {kFilterCutoff + 1, ControlAction::kCC},     {kAmpGateSw, ControlAction::kCCTwoState},
-        {kVPatchAmnt1, ControlAction::kMsbLsb},      {kSeq1Step1, ControlAction::kSysEx},
-        {kLfo2TempoSync, ControlAction::kSysExButton}, {kMainTab, ControlAction::kNone},
-        {kPatchName, ControlAction::kNone},          {kViewMIDIFilterSettings, ControlAction::kNone},
+        {kFilterCutoff + 1, ControlAction::kCC},
+        {kAmpGateSw, ControlAction::kCCTwoState},
+        {kVPatchAmnt1, ControlAction::kMsbLsb},
+        {kSeq1Step1, ControlAction::kSysEx},
+        {kLfo2TempoSync, ControlAction::kSysExButton},
+        {kMainTab, ControlAction::kNone},
+        {kPatchName, ControlAction::kNone},
+        {kViewMIDIFilterSettings, ControlAction::kNone},
         // Shared: CC then MSB/LSB knob; CC knob then display; display then MSB/LSB menu.
-        {kDelayFxTime, ControlAction::kMsbLsb},      {kModFxDepth, ControlAction::kNone},
+        {kDelayFxTime, ControlAction::kMsbLsb},
+        {kModFxDepth, ControlAction::kNone},
         {kFilterType + 1, ControlAction::kMsbLsb},
         // Settings of the editor itself bind nothing.
-        {kAdjustDAWOffset, -1}, {kLibSyncTimer, -1}, {kSendMIDIClockInfo, -1}};
+        {kAdjustDAWOffset, -1},
+        {kLibSyncTimer, -1},
+        {kSendMIDIClockInfo, -1}};
     for (const auto& [param, k] : kinds) EXPECT_EQ(kind(param), k) << param;
     for (int shared : {int(kDelayFxTime), int(kModFxDepth), int(kFilterType), kFilterType + 1})
         EXPECT_EQ(b.action(shared)->boundControls.size(), 2u) << shared;
@@ -252,9 +324,14 @@ TEST_F(PanelWalk, ParametersAndTextsAreSetUpByTheirElements) {
 
     // Value texts: a list, numbers from valueDisplay, the port names.
     const std::tuple<int, int, int, const char*> texts[] = {
-        {kCurrentBank, 1, 0, "----"},        {kUserInterfaceSkin, 3, 2, "platinum"}, {kLibSyncTimer, 4, 3, "4"},
-        {kKeepSelectedBank, 3, 1, "B"},      {kLfo1Waveform + 1, 3, 2, "C"},         {kArpType, 6, 5, "6"},
-        {kTimbreTranspose + 1, 48, 0, "-24"}, {kTimbreTranspose + 1, 48, 47, "23"},
+        {kCurrentBank, 1, 0, "----"},
+        {kUserInterfaceSkin, 3, 2, "platinum"},
+        {kLibSyncTimer, 4, 3, "4"},
+        {kKeepSelectedBank, 3, 1, "B"},
+        {kLfo1Waveform + 1, 3, 2, "C"},
+        {kArpType, 6, 5, "6"},
+        {kTimbreTranspose + 1, 48, 0, "-24"},
+        {kTimbreTranspose + 1, 48, 47, "23"},
         {kDeviceOutSelection, static_cast<int>(b.plug.getExternalMIDIOutNames().size()), 0, "Select MIDI Device"},
         {kDeviceInSelection, static_cast<int>(b.plug.getExternalMIDIInNames().size()), 0, "Select MIDI Device"}};
     for (const auto& [param, count, value, text] : texts) {
@@ -269,10 +346,11 @@ TEST_F(PanelWalk, ParametersAndTextsAreSetUpByTheirElements) {
 
     // Name fields: text parameter, first text, colour, entry length, prompt.
     const IColor dark(255, 50, 60, 70), orange(255, 200, 69, 0);
-    const std::tuple<int, const char*, IColor, int> fields[] = {
-        {kPatchName, "-- INIT --", dark, 12}, {kPatchRename, "New Name", orange, 16},
-        {kPatchSearchString, "search...", orange, 20}, {kMultiName, "Init Multi", dark, 12},
-        {kPatchNameView, "INIT", dark, 12}};
+    const std::tuple<int, const char*, IColor, int> fields[] = {{kPatchName, "-- INIT --", dark, 12},
+                                                                {kPatchRename, "New Name", orange, 16},
+                                                                {kPatchSearchString, "search...", orange, 20},
+                                                                {kMultiName, "Init Multi", dark, 12},
+                                                                {kPatchNameView, "INIT", dark, 12}};
     for (const auto& [param, text, color, length] : fields) {
         EXPECT_EQ(b.param(param)->Type(), IParam::kTypeText);
         EXPECT_STREQ(b.param(param)->GetDisplayText(0), text);
@@ -283,12 +361,15 @@ TEST_F(PanelWalk, ParametersAndTextsAreSetUpByTheirElements) {
     // Text colours of the menus and displays, and the prompt of a text menu.
     ControlLayer* main = b.layer("mainLayer");
     const std::pair<IControl*, IColor> colors[] = {
-        {b.bound(kCurrentBank), IColor(255, 255, 173, 0)},  {b.bound(kUserInterfaceSkin), orange},
-        {b.bound(kDeviceOutSelection), orange},              {b.bound(kLfo1Waveform), IColor(254, 255, 173, 0)},
-        {b.bound(kControlDisplayName), IColor(200, 0, 0, 0)}, {b.bound(kControlDisplayCC), IColor(100, 0, 0, 0)},
+        {b.bound(kCurrentBank), IColor(255, 255, 173, 0)},
+        {b.bound(kUserInterfaceSkin), orange},
+        {b.bound(kDeviceOutSelection), orange},
+        {b.bound(kLfo1Waveform), IColor(254, 255, 173, 0)},
+        {b.bound(kControlDisplayName), IColor(200, 0, 0, 0)},
+        {b.bound(kControlDisplayCC), IColor(100, 0, 0, 0)},
         {FactoryPanel::controlIn(main, kLibSyncTimer), IColor(255, 255, 173, 0)},
         {FactoryPanel::controlIn(main, kKeepSelectedBank), IColor(0, 255, 173, 0)},  // invisible
-        {FactoryPanel::controlIn(main, kDataType), IColor(255, 255, 255, 255)}};      // white
+        {FactoryPanel::controlIn(main, kDataType), IColor(255, 255, 255, 255)}};     // white
     for (const auto& [control, color] : colors) EXPECT_EQ(control->GetText()->mColor, color);
     EXPECT_STREQ(b.bound(kUserInterfaceSkin)->GetText()->mFont, "NK57 Monospace");
     EXPECT_TRUE(b.bound(kCurrentBank)->IsPromptDisabled());
@@ -297,19 +378,30 @@ TEST_F(PanelWalk, ParametersAndTextsAreSetUpByTheirElements) {
 
 TEST_F(PanelWalk, SysExControlsCarryOneMessagePerValue) {
     // {parameter, messages, message, byte, value}
-    const int checks[][5] = {
-        {kSeq1Step1, 128, 127, 7, 127},
-        {kAmpVeloSense, 64, 0, 7, 64},   {kAmpVeloSense, 64, 63, 7, 127},  // minimum + shift first
-        {kFilterVeloSense + 1, 11, 10, 7, 15}, {kFilterVeloSense + 1, 11, 0, 4, 0x51},
-        {kEQLowGain, 25, 0, 6, 116},     {kEQLowGain, 25, 12, 6, 0},       {kEQLowGain, 25, 12, 7, 0},
-        {kArpTempo, 281, 280, 6, 44},    {kArpTempo, 281, 280, 7, 2},
-        {kArpSwing, 201, 0, 6, 28},      {kArpSwing, 201, 200, 6, 100},
-        {kSeq3Step1, 128, 0, 6, 64},     {kSeq3Step1, 128, 0, 7, 1},        {kSeq3Step1, 128, 64, 7, 0},
-        {kTimbreTune + 1, 101, 0, 6, 78}, {kTimbreTune + 1, 101, 100, 6, 50},
-        {kTimbreTranspose, 49, 0, 6, 104}, {kTimbreTranspose, 49, 48, 6, 24},  // a menu: entries + 1
-        {kLfo2TempoSync + 1, 2, 1, 7, 1}, {kLfo2TempoSync + 1, 2, 1, 5, 0x32},
-        // Templates refused or missing: bound, without messages.
-        {kSeq2Step1, 0, -1, 0, 0},       {kSeq2Step2, 0, -1, 0, 0}};
+    const int checks[][5] = {{kSeq1Step1, 128, 127, 7, 127},
+                             {kAmpVeloSense, 64, 0, 7, 64},
+                             {kAmpVeloSense, 64, 63, 7, 127},  // minimum + shift first
+                             {kFilterVeloSense + 1, 11, 10, 7, 15},
+                             {kFilterVeloSense + 1, 11, 0, 4, 0x51},
+                             {kEQLowGain, 25, 0, 6, 116},
+                             {kEQLowGain, 25, 12, 6, 0},
+                             {kEQLowGain, 25, 12, 7, 0},
+                             {kArpTempo, 281, 280, 6, 44},
+                             {kArpTempo, 281, 280, 7, 2},
+                             {kArpSwing, 201, 0, 6, 28},
+                             {kArpSwing, 201, 200, 6, 100},
+                             {kSeq3Step1, 128, 0, 6, 64},
+                             {kSeq3Step1, 128, 0, 7, 1},
+                             {kSeq3Step1, 128, 64, 7, 0},
+                             {kTimbreTune + 1, 101, 0, 6, 78},
+                             {kTimbreTune + 1, 101, 100, 6, 50},
+                             {kTimbreTranspose, 49, 0, 6, 104},
+                             {kTimbreTranspose, 49, 48, 6, 24},  // a menu: entries + 1
+                             {kLfo2TempoSync + 1, 2, 1, 7, 1},
+                             {kLfo2TempoSync + 1, 2, 1, 5, 0x32},
+                             // Templates refused or missing: bound, without messages.
+                             {kSeq2Step1, 0, -1, 0, 0},
+                             {kSeq2Step2, 0, -1, 0, 0}};
     for (const auto& c : checks) {
         const auto& messages = b.action(c[0])->sysEx.messages;
         ASSERT_EQ(messages.size(), static_cast<std::size_t>(c[1])) << c[0];

@@ -27,7 +27,9 @@ public:
 };
 
 // The colour of slice `slice` of frame `frame` (1 or 2) in the test bitmaps.
-unsigned int sliceColor(int frame, int slice) { return IColor(255, 40 * slice + 20, frame == 2 ? 200 : 50, 7).ToWord(); }
+unsigned int sliceColor(int frame, int slice) {
+    return IColor(255, 40 * slice + 20, frame == 2 ? 200 : 50, 7).ToWord();
+}
 
 struct RadioPanel {
     RadioPlug plug;

@@ -122,8 +122,8 @@ TEST(BundleImages, PainterIsDeterministicAndRefusesBadData) {
     const std::string src = std::string("\"") + HV_SOURCE_DIR + "/resources\" ";
     ASSERT_EQ(runPainter(only + src + "\"" + a.path().string() + "\""), 0);
     ASSERT_EQ(runPainter(only + src + "\"" + b.path().string() + "\""), 0);
-    for (const char* f : {"img-v2/Halvoran25.png", "img-v2/bg-main-pla.png", "img-v2/button-black.png",
-                          "img-v2/browser-layer.png"}) {
+    for (const char* f :
+         {"img-v2/Halvoran25.png", "img-v2/bg-main-pla.png", "img-v2/button-black.png", "img-v2/browser-layer.png"}) {
         const std::string first = bytesOf(a.path() / f);
         ASSERT_FALSE(first.empty()) << f;
         EXPECT_EQ(first, bytesOf(b.path() / f)) << f;

@@ -105,7 +105,6 @@ TEST(JobsAnswers, InitProgramIntoTheSelectedSlot) {
     EXPECT_EQ(e.status(), "Program received to slot(s)");
 }
 
-
 TEST(JobsAnswers, ArrangementRequestTakesProgramThenGlobalData) {
     JobsEditor e(4);
     e.sim->setName("Arranged");

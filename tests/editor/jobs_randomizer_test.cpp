@@ -40,7 +40,9 @@ protected:
 TEST_F(Randomizer, FoldSubtractsTheMaximumNotTheWidth) {
     range(kFilterCutoff, 0, 127);
     range(kAmpDistSw, 0, 1);
-    struct Case { int param, entry, expected; } cases[] = {
+    struct Case {
+        int param, entry, expected;
+    } cases[] = {
         {kFilterCutoff, 200, 73}, {kFilterCutoff, 255, 1}, {kFilterCutoff, 128, 1}, {kFilterCutoff, 127, 127},
         {kFilterCutoff, 0, 0},    {kAmpDistSw, 6, 0},      {kAmpDistSw, 7, 1},      {kAmpDistSw, 255, 1},
     };
@@ -156,24 +158,54 @@ TEST_F(Randomizer, TimbreTwoFoldsByTheFirstTimbresRangeAndWritesItsCopy) {
 }
 
 TEST_F(Randomizer, CodedRules) {
-    struct Case { int entry; int param; double expected; } cases[] = {
+    struct Case {
+        int entry;
+        int param;
+        double expected;
+    } cases[] = {
         // A: steps 1 and 3 off for 5.
-        {5, kArpStep1, 0}, {5, kArpStep2, 1}, {5, kArpStep3, 0}, {5, kArpStep4, 1}, {5, kArpStep7, 1},
-        {127, kArpStep7, 0}, {64, kArpStep7, 0}, {64, kArpStep6, 1},
+        {5, kArpStep1, 0},
+        {5, kArpStep2, 1},
+        {5, kArpStep3, 0},
+        {5, kArpStep4, 1},
+        {5, kArpStep7, 1},
+        {127, kArpStep7, 0},
+        {64, kArpStep7, 0},
+        {64, kArpStep6, 1},
         // B
-        {31, kArpRange, 0}, {32, kArpRange, 1}, {63, kArpRange, 1}, {64, kArpRange, 2}, {127, kArpRange, 3},
+        {31, kArpRange, 0},
+        {32, kArpRange, 1},
+        {63, kArpRange, 1},
+        {64, kArpRange, 2},
+        {127, kArpRange, 3},
         // D
-        {15, kOsc2OscMod, 0}, {16, kOsc2OscMod, 1}, {47, kOsc2OscMod, 2}, {48, kOsc2OscMod, 3}, {127, kOsc2OscMod, 3},
+        {15, kOsc2OscMod, 0},
+        {16, kOsc2OscMod, 1},
+        {47, kOsc2OscMod, 2},
+        {48, kOsc2OscMod, 3},
+        {127, kOsc2OscMod, 3},
         // E
-        {40, kOsc2Semitone, 0}, {41, kOsc2Semitone, 3}, {64, kOsc2Semitone, 64}, {87, kOsc2Semitone, 123},
+        {40, kOsc2Semitone, 0},
+        {41, kOsc2Semitone, 3},
+        {64, kOsc2Semitone, 64},
+        {87, kOsc2Semitone, 123},
         {88, kOsc2Semitone, 127},
         // F
-        {15, kLfo1KeySync, 0}, {16, kLfo1KeySync, 1}, {32, kLfo1KeySync, 2}, {48, kLfo2KeySync, 0},
+        {15, kLfo1KeySync, 0},
+        {16, kLfo1KeySync, 1},
+        {32, kLfo1KeySync, 2},
+        {48, kLfo2KeySync, 0},
         {31, kLfo2KeySync, 1},
         // G
-        {0x35, kVPatchSrc1, 5}, {0x35, kVPatchDest1, 3}, {127, kVPatchSrc4, 15}, {127, kVPatchDest4, 7},
+        {0x35, kVPatchSrc1, 5},
+        {0x35, kVPatchDest1, 3},
+        {127, kVPatchSrc4, 15},
+        {127, kVPatchDest4, 7},
         // Gate switch
-        {63, kAmpGateSw, 0}, {64, kAmpGateSw, 1}, {65, kAmpGateSw, 1}, {66, kAmpGateSw, 0},
+        {63, kAmpGateSw, 0},
+        {64, kAmpGateSw, 1},
+        {65, kAmpGateSw, 1},
+        {66, kAmpGateSw, 0},
     };
     for (const Case& c : cases) {
         for (int i = 0; i < kSectionLockOsc1; ++i) param(i)->Set(9);
@@ -206,7 +238,8 @@ TEST_F(Randomizer, VoiceGroup) {
                                    value(kEG1Reset + t), value(kEG2Reset + t)};
     };
     auto run = [&](int t, int v) {
-        for (int i : {int(kVoiceAssign), kVoiceMode, int(kVoiceTrigger), int(kEG1Reset), int(kEG2Reset)}) param(i + t)->Set(9);
+        for (int i : {int(kVoiceAssign), kVoiceMode, int(kVoiceTrigger), int(kEG1Reset), int(kEG2Reset)})
+            param(i + t)->Set(9);
         plug().randomTable[t == 0 ? 14 : 69] = v;
         mgr->randomizePatchSettings(t);
         return group(t);
@@ -215,15 +248,15 @@ TEST_F(Randomizer, VoiceGroup) {
     // assign, mode, trigger, eg1 reset, eg2 reset
     EXPECT_EQ(run(0, 120), (V{1, 0, 0, 1, 1}));
     EXPECT_EQ(run(1, 120), (V{1, 0, 1, 1, 1}));
-    EXPECT_EQ(run(0, 26), (V{0, 2, 1, 1, 0}));    // 16 + 8 + 2: taken by both
+    EXPECT_EQ(run(0, 26), (V{0, 2, 1, 1, 0}));  // 16 + 8 + 2: taken by both
     EXPECT_EQ(run(1, 26), (V{0, 2, 1, 1, 0}));
-    EXPECT_EQ(run(0, 3), (V{0, 0, 0, 0, 0}));     // C above 2: zeros only
-    EXPECT_EQ(run(0, 2), (V{0, 0, 0, 0, 0}));     // below 16: not taken by timbre 1
-    EXPECT_EQ(run(1, 2), (V{0, 2, 0, 0, 0}));     // taken by timbre 2
-    EXPECT_EQ(run(0, 98), (V{1, 2, 0, 0, 1}));    // 64 + 32 + 2
-    EXPECT_EQ(run(0, 72), (V{1, 0, 0, 0, 0}));    // not taken; assign still follows 64..127
+    EXPECT_EQ(run(0, 3), (V{0, 0, 0, 0, 0}));   // C above 2: zeros only
+    EXPECT_EQ(run(0, 2), (V{0, 0, 0, 0, 0}));   // below 16: not taken by timbre 1
+    EXPECT_EQ(run(1, 2), (V{0, 2, 0, 0, 0}));   // taken by timbre 2
+    EXPECT_EQ(run(0, 98), (V{1, 2, 0, 0, 1}));  // 64 + 32 + 2
+    EXPECT_EQ(run(0, 72), (V{1, 0, 0, 0, 0}));  // not taken; assign still follows 64..127
     EXPECT_EQ(run(1, 72), (V{1, 0, 1, 0, 0}));
-    EXPECT_EQ(run(1, 123), (V{0, 0, 0, 0, 0}));   // above 122: zeros
+    EXPECT_EQ(run(1, 123), (V{0, 0, 0, 0, 0}));  // above 122: zeros
     // Timbre 1's assignment is not zeroed first; 9 only moves through the
     // "set last" rule.
     param(kSectionLockFilterEnv)->Set(1.0);
@@ -253,10 +286,10 @@ TEST_F(Randomizer, LocksGateTheirSections) {
     fill(100);
     for (int i = 0; i < kSectionLockOsc1; ++i) param(i)->Set(9);
     param(kSectionLockCommon)->Set(1.0);
-    param(kSectionLockFilter)->Set(1.0);      // timbre 1 only
-    param(kSectionLockLFO2 + 1)->Set(1.0);    // timbre 2 only
+    param(kSectionLockFilter)->Set(1.0);    // timbre 1 only
+    param(kSectionLockLFO2 + 1)->Set(1.0);  // timbre 2 only
     param(kSectionLockEQ)->Set(1.0);
-    param(kSectionLockMixer)->Set(0.99);      // only exactly 1.0 locks
+    param(kSectionLockMixer)->Set(0.99);  // only exactly 1.0 locks
     mgr->randomizePatchSettings(0);
     mgr->randomizePatchSettings(1);
     EXPECT_EQ(value(kPortamento), 9);

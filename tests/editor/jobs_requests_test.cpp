@@ -79,7 +79,8 @@ TEST(JobsRequests, SilentInstrumentArrangementRequestNamesEachChannelAndSkipsThe
     e.sim->setAnswering(false);
     ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestArrangement, [](MIDIMessageSender& s) { s.toPanel = true; }));
     // While the sweep runs the status names the channel being tried.
-    ASSERT_TRUE(e.sim->waitFor([](const std::vector<Message>& all) { return only(all, isProgramRequest).size() >= 6; }));
+    ASSERT_TRUE(
+        e.sim->waitFor([](const std::vector<Message>& all) { return only(all, isProgramRequest).size() >= 6; }));
     EXPECT_EQ(e.status().rfind("Please wait, checking DeviceID ", 0), 0u) << e.status();
     EXPECT_TRUE(e.manager().timbreRefreshPending);
     ASSERT_TRUE(e.waitIdle());
@@ -144,7 +145,8 @@ TEST(JobsRequests, SingleLibrarianRequestChangesProgramFirstAndCancels) {
     JobsEditor e(4);
     e.sim->setAnswering(false);
     e.plug->patchLibrarian->selectedSlotUpper = 9;
-    ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestSinglePatch, [](MIDIMessageSender& s) { s.tempProgram = false; }));
+    ASSERT_TRUE(
+        e.start(MIDIMessageSender::kJobRequestSinglePatch, [](MIDIMessageSender& s) { s.tempProgram = false; }));
     ASSERT_TRUE(e.cancelWhen([](const std::vector<Message>& all) { return only(all, isProgramRequest).size() == 1; }));
     ASSERT_TRUE(e.waitIdle());
     std::vector<Message> all = e.sim->received();
@@ -221,9 +223,9 @@ TEST(JobsRequests, AClockStartDuringATransferRunsBesideIt) {
     ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = true; }));
     e.plug->clockStartStopEnabled = true;
     ASSERT_TRUE(e.manager().startJob(MIDIMessageManager::kClockControlThread, MIDIMessageSender::kJobStartClock));
-    ASSERT_TRUE(e.sim->waitFor([](const std::vector<Message>& all) { return !only(all, [](const Bytes& m) {
-                                                                        return m == Bytes{0xFA};
-                                                                    }).empty(); }));
+    ASSERT_TRUE(e.sim->waitFor([](const std::vector<Message>& all) {
+        return !only(all, [](const Bytes& m) { return m == Bytes{0xFA}; }).empty();
+    }));
     EXPECT_TRUE(e.transferRunning());
     ASSERT_TRUE(e.waitIdle());
     EXPECT_EQ(e.status(), "CONNECTION TIMED OUT!");

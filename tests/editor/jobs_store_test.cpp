@@ -82,12 +82,12 @@ TEST(JobsStore, SlotCorrectionPutsDisplacedTopBitsBack) {
 
     // Class 1 (slots 1, 8, ...), each rule once.
     Bytes in = base;
-    std::map<int, uint8_t> set1 = {{21, 0x10}, {29, 0x01}, {37, 0x60}, {45, 0x68}, {53, 0x03}, {93, 0x48},
+    std::map<int, uint8_t> set1 = {{21, 0x10},  {29, 0x01},  {37, 0x60},  {45, 0x68},  {53, 0x03}, {93, 0x48},
                                    {101, 0x00}, {109, 0x06}, {165, 0x00}, {173, 0x04}, {229, 0x20}};
     for (auto [pos, v] : set1) in[pos] = v;
     Bytes out = sentDump(e, 8, in);
     ASSERT_EQ(out.size(), 297u);
-    std::map<int, uint8_t> want1 = {{21, 0x24}, {29, 0x00}, {37, 0x18}, {45, 0x1A}, {53, 0x00}, {93, 0x12},
+    std::map<int, uint8_t> want1 = {{21, 0x24},  {29, 0x00},  {37, 0x18},  {45, 0x1A},  {53, 0x00}, {93, 0x12},
                                     {101, 0x40}, {109, 0x01}, {165, 0x40}, {173, 0x01}, {229, 0x08}};
     for (auto [pos, v] : want1) EXPECT_EQ(out[pos], v) << "class 1 position " << pos;
     // A value no rule names stays.
@@ -96,12 +96,12 @@ TEST(JobsStore, SlotCorrectionPutsDisplacedTopBitsBack) {
 
     // Class 4 keeps 29 and 53.
     in = base;
-    std::map<int, uint8_t> set4 = {{21, 0x48}, {29, 0x01}, {37, 0x30}, {45, 0x24}, {53, 0x02}, {93, 0x24},
-                                   {109, 0x03}, {173, 0x02}, {229, 0x10}};
+    std::map<int, uint8_t> set4 = {{21, 0x48}, {29, 0x01},  {37, 0x30},  {45, 0x24}, {53, 0x02},
+                                   {93, 0x24}, {109, 0x03}, {173, 0x02}, {229, 0x10}};
     for (auto [pos, v] : set4) in[pos] = v;
     out = sentDump(e, 11, in);
     ASSERT_EQ(out.size(), 297u);
-    std::map<int, uint8_t> want4 = {{21, 0x24}, {29, 0x01}, {37, 0x18}, {45, 0x12}, {53, 0x02}, {93, 0x12},
+    std::map<int, uint8_t> want4 = {{21, 0x24},  {29, 0x01},  {37, 0x18},  {45, 0x12},  {53, 0x02}, {93, 0x12},
                                     {101, 0x40}, {109, 0x01}, {165, 0x40}, {173, 0x01}, {229, 0x08}};
     for (auto [pos, v] : want4) EXPECT_EQ(out[pos], v) << "class 4 position " << pos;
 

@@ -127,8 +127,7 @@ TEST(LibrarianPackedImport, CallsCountersAndCutDumps) {
     EXPECT_EQ(lib.importSysExFile(&c, pos, &bank), 0);
     EXPECT_EQ(lib.importSlotCounter, 0);
     EXPECT_EQ(lib.importSysExFile(&c, pos, &bank), 6);  // the next dump: only its start
-    while (lib.importSysExFile(&c, pos, &bank) > 0) {
-    }
+    while (lib.importSysExFile(&c, pos, &bank) > 0) {}
     ASSERT_EQ(bank.patches.size(), 256u);
     EXPECT_EQ(dumpsOf(bank)[255], dumpsOf(bank)[127]);
 

@@ -110,7 +110,8 @@ TEST_F(FolderScan, OversizedBanksAreSplitMovedAndScannedOnce) {
     put("Sub/Big.syx", bank(10, 300));
     put("Keep.syx", bank(11));
     scan();
-    EXPECT_EQ(names(), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx", "Big Singles 3.syx", "Keep.syx"}));
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx", "Big Singles 3.syx", "Keep.syx"}));
     EXPECT_EQ(readFile(dir.path() / "Converted Banks" / "Big.syx"), bank(10, 300));
     EXPECT_FALSE(fs::exists(patches / "Sub" / "Big.syx"));
     EXPECT_TRUE(logged("PATCH LIBRARIAN: moved file Big.syx because it is not Mirren 1 standard formatted!\n"));
@@ -169,14 +170,21 @@ TEST_F(FolderScan, DamagedFilesChangeNothingAndLoadOnlyRealPrograms) {
     for (auto& x : noise) x = static_cast<uint8_t>(rng());
     auto cut = [](Bytes b, size_t n) { return b.resize(n), b; };
     auto poke = [](Bytes b, size_t at, uint8_t v) { return b[at] = v, b; };
-    const std::map<std::string, Bytes> damaged = {
-        {"empty", {}}, {"raw cut", cut(raw, 25001)}, {"raw short", cut(raw, 38015)},
-        {"packed cut", cut(packed, 30000)}, {"midi cut", cut(midi, 26000)}, {"midi head", cut(midi, 14)},
-        {"wrong maker", poke(raw, 1, 0x41)}, {"wrong function", poke(packed, 4, 0x4D)},
-        {"track length", poke(midi, 47, 0xFF)}, {"header length", poke(midi, 4, 0x7F)}, {"noise", noise}};
+    const std::map<std::string, Bytes> damaged = {{"empty", {}},
+                                                  {"raw cut", cut(raw, 25001)},
+                                                  {"raw short", cut(raw, 38015)},
+                                                  {"packed cut", cut(packed, 30000)},
+                                                  {"midi cut", cut(midi, 26000)},
+                                                  {"midi head", cut(midi, 14)},
+                                                  {"wrong maker", poke(raw, 1, 0x41)},
+                                                  {"wrong function", poke(packed, 4, 0x4D)},
+                                                  {"track length", poke(midi, 47, 0xFF)},
+                                                  {"header length", poke(midi, 4, 0x7F)},
+                                                  {"noise", noise}};
     std::map<fs::path, Bytes> before;
     for (const std::string ext : {"mid", "syx", "hvx", "qzx", "MID"})
-        for (const auto& [what, bytes] : damaged) writeFile(before.emplace(patches / (what + "." + ext), bytes).first->first, bytes);
+        for (const auto& [what, bytes] : damaged)
+            writeFile(before.emplace(patches / (what + "." + ext), bytes).first->first, bytes);
     scan();
 
     std::map<fs::path, Bytes> after;

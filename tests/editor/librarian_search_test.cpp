@@ -37,7 +37,8 @@ TEST(LibrarianSearch, BanksOf128InBankThenSlotOrder) {
             EXPECT_EQ(r->folderName, "Patches");
             EXPECT_EQ(r->sourceIndex, static_cast<int>(k));
             EXPECT_EQ(r->patches.size(), k + 1 < banks ? 128u : matches - 128 * k);
-            for (const LibrarianPatch& p : r->patches) EXPECT_EQ(p.name, programNamed("Lead " + std::to_string(seen++)).name);
+            for (const LibrarianPatch& p : r->patches)
+                EXPECT_EQ(p.name, programNamed("Lead " + std::to_string(seen++)).name);
         }
         ASSERT_EQ(lib.searchFolderTree.size(), 1u);
         EXPECT_EQ(lib.searchFolderTree[0]->name, "Patches");

@@ -96,7 +96,8 @@ inline PatchFile loadBytes(PatchLibrarian& lib, const Bytes& bytes) {
 // The one message of every program of a bank.
 inline std::vector<Bytes> dumpsOf(const PatchFile& bank) {
     std::vector<Bytes> out;
-    for (const LibrarianPatch& p : bank.patches) out.push_back(p.sysexMessages.size() == 1 ? p.sysexMessages[0].data : Bytes());
+    for (const LibrarianPatch& p : bank.patches)
+        out.push_back(p.sysexMessages.size() == 1 ? p.sysexMessages[0].data : Bytes());
     return out;
 }
 

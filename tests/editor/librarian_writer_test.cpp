@@ -17,9 +17,10 @@ namespace {
 using namespace libtest;
 namespace fs = std::filesystem;
 
-const Bytes kSmfStart = {0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B,
-                         0, 0, 0, 0x13, 0, 0xFF, 0x58, 4, 4, 2, 0x18, 8, 0, 0xFF, 0x51, 3, 0x07, 0xA1,
-                         0x20, 0, 0xFF, 0x2F, 0, 0x4D, 0x54, 0x72, 0x6B, 0, 0, 0x96, 0x83, 0, 0xF0, 0x82, 0x28};
+const Bytes kSmfStart = {0x4D, 0x54, 0x68, 0x64, 0,    0,    0,    6,    0,    1,    0,    2,    0x01, 0xE0,
+                         0x4D, 0x54, 0x72, 0x6B, 0,    0,    0,    0x13, 0,    0xFF, 0x58, 4,    4,    2,
+                         0x18, 8,    0,    0xFF, 0x51, 3,    0x07, 0xA1, 0x20, 0,    0xFF, 0x2F, 0,    0x4D,
+                         0x54, 0x72, 0x6B, 0,    0,    0x96, 0x83, 0,    0xF0, 0x82, 0x28};
 
 struct Librarian {
     hvtest::TempDataDir dir;
@@ -150,7 +151,8 @@ TEST(LibrarianSplit, BlocksOfAnOversizedBankNeverReplaceAFile) {
     Librarian l;
     auto programs = randomPrograms(300, 30);
     PatchFile source;
-    for (const auto& p : programs) source.patches.emplace_back().sysexMessages.push_back(PatchSysexMessage{programDump(p)});
+    for (const auto& p : programs)
+        source.patches.emplace_back().sysexMessages.push_back(PatchSysexMessage{programDump(p)});
     const std::string big = l.at("Big.syx").string();
     l.lib.splitBankCount = 2;
     std::vector<int> counts;
@@ -176,7 +178,8 @@ TEST(LibrarianSplit, BlocksOfAnOversizedBankNeverReplaceAFile) {
 
     ASSERT_TRUE(l.lib.createNewPatchFile(&source, "Patches", "Big.mid", "mid", l.at("Big.mid").string(), 0, 1, true));
     EXPECT_EQ(fs::file_size(l.at("Big Singles 3.mid")), 38580u);
-    EXPECT_FALSE(l.lib.createNewPatchFile(&source, "Patches", "Big.syx", "syx", l.dir.str() + "gone/Big.syx", 0, 0, false));
+    EXPECT_FALSE(
+        l.lib.createNewPatchFile(&source, "Patches", "Big.syx", "syx", l.dir.str() + "gone/Big.syx", 0, 0, false));
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 
 namespace {
 
-using libviewtest::Event;
 using libviewtest::EV;
+using libviewtest::Event;
 using libviewtest::MouseButton;
 constexpr int kUpper = LibrarianViewControl::kUpperPane;
 constexpr int kLower = LibrarianViewControl::kLowerPane;
@@ -91,8 +91,8 @@ TEST_F(LibViewEditor, ThePageShowsBothBanksAndItsMenusWork) {
     ASSERT_EQ(plug->GetParam(kMainTab)->Int(), 0);
     EXPECT_TRUE(shown("librarianPage"));
     EXPECT_TRUE(view->dragEnabled);
-    for (const char* layer : {PanelLayers::kLeftPatchPopupMenu, PanelLayers::kRightPatchPopupMenu,
-                              PanelLayers::kBankEditMenu})
+    for (const char* layer :
+         {PanelLayers::kLeftPatchPopupMenu, PanelLayers::kRightPatchPopupMenu, PanelLayers::kBankEditMenu})
         EXPECT_TRUE(shown(layer)) << layer;
     EXPECT_FALSE(shown(PanelLayers::kRightSearchPopupMenu));
     tick();

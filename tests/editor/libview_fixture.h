@@ -120,7 +120,8 @@ public:
         // The bank names each pane starts with, as the editor takes them.
         p->upperBankName = p->GetParam(kPatchSelectionListUpper)->GetDisplayText(0);
         p->lowerBankName = p->GetParam(kPatchSelectionListLower)->GetDisplayText(0);
-        if (!librarian->bankFiles.empty()) p->upperBankFolder = p->lowerBankFolder = librarian->bankFiles[0]->folderName;
+        if (!librarian->bankFiles.empty())
+            p->upperBankFolder = p->lowerBankFolder = librarian->bankFiles[0]->folderName;
 
         ground = std::make_unique<RAST_MemBitmap>(static_cast<int>(1048 * scale), static_cast<int>(564 * scale), 4);
         for (int y = 0; y < ground->getHeight(); ++y)
@@ -137,8 +138,8 @@ public:
         page->Hide(false);
         rename->Hide(true);
         p->buildLibrarianMenus();
-        for (const char* shown : {PanelLayers::kLeftPatchPopupMenu, PanelLayers::kRightPatchPopupMenu,
-                                  PanelLayers::kBankEditMenu})
+        for (const char* shown :
+             {PanelLayers::kLeftPatchPopupMenu, PanelLayers::kRightPatchPopupMenu, PanelLayers::kBankEditMenu})
             p->hideLayer(shown, false);
         p->librarianPageShown(false);
 

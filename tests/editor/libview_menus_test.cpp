@@ -39,7 +39,8 @@ std::vector<std::pair<std::string, std::string>> checks(const PatchChooserPopupM
     std::vector<std::pair<std::string, std::string>> out;
     for (size_t m = 0; m < c->bankMenus.size(); ++m)
         for (int i = 0; i < c->bankMenus[m]->GetNItems(); ++i)
-            if (c->bankMenus[m]->IsItemChecked(i)) out.push_back({c->menuFolderNames[m], c->bankMenus[m]->GetItemText(i)});
+            if (c->bankMenus[m]->IsItemChecked(i))
+                out.push_back({c->menuFolderNames[m], c->bankMenus[m]->GetItemText(i)});
     return out;
 }
 
@@ -73,11 +74,10 @@ struct BusyTransfers : Poco::Runnable {
 TEST(LibViewMainMenu, ItsTreeOpensAtTheButtonWhereverItIsClicked) {
     LibrarianPage p;
     chooseMainMenu(p, {}, 935, 57);
-    EXPECT_EQ(p.lastMenu(), (std::vector<std::string>{"Request Patch Data", "", "Store Patch Data", "",
-                                                      "Sync Current Data from HW", "Push Current Data to HW", "",
-                                                      "Save (Overwrite current bank)", "Save As...", "",
-                                                      "Import...", "Refresh Folders", "", "Open Data Folder",
-                                                      "About..."}));
+    EXPECT_EQ(p.lastMenu(),
+              (std::vector<std::string>{"Request Patch Data", "", "Store Patch Data", "", "Sync Current Data from HW",
+                                        "Push Current Data to HW", "", "Save (Overwrite current bank)", "Save As...",
+                                        "", "Import...", "Refresh Folders", "", "Open Data Folder", "About..."}));
     EXPECT_EQ(p.backend->shownMenus().back().at, (platform::appkit::Point{861, 59}));
     const BankEditPopupMenu* m = p.editor()->bankEditMenu;
     ASSERT_NE(m, nullptr);
@@ -87,8 +87,8 @@ TEST(LibViewMainMenu, ItsTreeOpensAtTheButtonWhereverItIsClicked) {
     EXPECT_EQ(titles(&m->storeMenu),
               (std::vector<std::string>{"To Currently Selected Location", "", "All Current Patches to Hardware"}));
     EXPECT_EQ(titles(&m->saveAsMenu), (std::vector<std::string>{"Standard MIDI (*.mid)", "Halvoran Format (*.hvx)"}));
-    EXPECT_EQ(titles(&m->importMenu), (std::vector<std::string>{"Standard MIDI (*.mid)", "SysEx (*.syx / *.hvx)",
-                                                                "Pellatine PRG (*.prg)"}));
+    EXPECT_EQ(titles(&m->importMenu),
+              (std::vector<std::string>{"Standard MIDI (*.mid)", "SysEx (*.syx / *.hvx)", "Pellatine PRG (*.prg)"}));
     EXPECT_EQ(submenu(&m->mainMenu, 0), &m->requestMenu);
     // Dismissed, or a separator: nothing happens and nothing stays checked.
     EXPECT_EQ(p.jobCode(), 0u);
@@ -404,9 +404,9 @@ TEST(LibViewSearch, ResultBanksFillTheLowerPaneAndItsOwnChooser) {
     p.tick();
     EXPECT_EQ(p.lowerDisplay->GetTextString(), "Search Results 1");
     RightSearchPopupMenu* results = e->searchChooser;
-    EXPECT_EQ(titles(results->mainMenu), (std::vector<std::string>{"Search Results 1", "Search Results 2",
-                                                                   "Search Results 3", "Search Results 4",
-                                                                   "Search Results 5"}));
+    EXPECT_EQ(titles(results->mainMenu),
+              (std::vector<std::string>{"Search Results 1", "Search Results 2", "Search Results 3", "Search Results 4",
+                                        "Search Results 5"}));
     // Stepping to the fourth: its item checked, its bank shown.
     for (int i = 0; i < 3; ++i) {
         e->GetParam(kLibLowerNextBank)->Set(1);

@@ -11,9 +11,9 @@
 
 namespace {
 
-using libviewtest::LibrarianPage;
 using libviewtest::kGround;
 using libviewtest::kHighlight;
+using libviewtest::LibrarianPage;
 using Pane = LibrarianViewControl;
 constexpr int kUpper = LibrarianViewControl::kUpperPane;
 constexpr int kLower = LibrarianViewControl::kLowerPane;
@@ -247,10 +247,10 @@ TEST(LibViewKeys, ArrowsWalkTheSlotsWithWrapAround) {
     LibrarianPage p;
     auto [x, y] = p.at(kUpper, 40);
     using platform::appkit::Key;
-    for (auto [from, key, to] : {std::tuple{0, Key::Up, 127}, std::tuple{127, Key::Down, 0},
-                                 std::tuple{5, Key::Left, 117}, std::tuple{117, Key::Right, 5},
-                                 std::tuple{120, Key::Right, 8}, std::tuple{40, Key::Down, 41},
-                                 std::tuple{40, Key::Left, 24}}) {
+    for (auto [from, key, to] :
+         {std::tuple{0, Key::Up, 127}, std::tuple{127, Key::Down, 0}, std::tuple{5, Key::Left, 117},
+          std::tuple{117, Key::Right, 5}, std::tuple{120, Key::Right, 8}, std::tuple{40, Key::Down, 41},
+          std::tuple{40, Key::Left, 24}}) {
         p.view->keyCursor = from;
         p.key(x, y, key);
         EXPECT_EQ(p.view->keyCursor, to) << from;

@@ -16,11 +16,11 @@
 
 namespace {
 
-using hvpanel::Panel;
-using hvpanel::Placed;
-using hvpanel::Keys;
 using hvpanel::boundsOf;
 using hvpanel::entries;
+using hvpanel::Keys;
+using hvpanel::Panel;
+using hvpanel::Placed;
 
 // One reading of the description per suite: its log lives in a data folder
 // that the suite gives back at its end.
@@ -39,16 +39,18 @@ Panel& panel() { return *PanelBindings::shared(); }
 // Program parameters, by the first timbre's name where a timbre has its own.
 std::vector<std::string> timbreParameters() {
     std::vector<std::string> v = {
-        "kLfo1Frequency", "kLfo2Frequency", "kOsc1Control1", "kOsc1Control2", "kOsc2Semitone", "kOsc2Tune",
-        "kOsc1Level", "kOsc2Level", "kNoiseLevel", "kPortamento", "kFilterCutoff", "kFilterResonance", "kFilterType",
-        "kFilterEGIntensity", "kFilterKBDTrack", "kEG1Attack", "kEG1Decay", "kEG1Sustain", "kEG1Release",
-        "kAmpLevel", "kAmpPan", "kAmpGateSw", "kAmpDistSw", "kAmpKBDTrack", "kEG2Attack", "kEG2Decay",
-        "kEG2Sustain", "kEG2Release", "kOsc1DWGSWave", "kLfo1Waveform", "kLfo1KeySync", "kOsc2OscMod", "kDetune",
-        "kVibratoInt", "kModSeqSwitch", "kModSeqType", "kModSeqLastStep", "kModSeqKeySync", "kModSeqRunMode",
-        "kModSeqResolution", "kFilterVeloSense", "kAmpVeloSense", "kLfo1TempoSync", "kLfo1SyncNote",
-        "kLfo2Waveform", "kLfo2KeySync", "kLfo2TempoSync", "kLfo2SyncNote", "kOsc1Waveform", "kOsc2Waveform",
-        "kVoiceAssign", "kTimbreChannel", "kTimbreChannel+2", "kVoiceTrigger", "kEG1Reset", "kEG2Reset",
-        "kTimbreTune", "kTimbreBendRange", "kTimbreTranspose"};
+        "kLfo1Frequency",   "kLfo2Frequency",   "kOsc1Control1",    "kOsc1Control2",      "kOsc2Semitone",
+        "kOsc2Tune",        "kOsc1Level",       "kOsc2Level",       "kNoiseLevel",        "kPortamento",
+        "kFilterCutoff",    "kFilterResonance", "kFilterType",      "kFilterEGIntensity", "kFilterKBDTrack",
+        "kEG1Attack",       "kEG1Decay",        "kEG1Sustain",      "kEG1Release",        "kAmpLevel",
+        "kAmpPan",          "kAmpGateSw",       "kAmpDistSw",       "kAmpKBDTrack",       "kEG2Attack",
+        "kEG2Decay",        "kEG2Sustain",      "kEG2Release",      "kOsc1DWGSWave",      "kLfo1Waveform",
+        "kLfo1KeySync",     "kOsc2OscMod",      "kDetune",          "kVibratoInt",        "kModSeqSwitch",
+        "kModSeqType",      "kModSeqLastStep",  "kModSeqKeySync",   "kModSeqRunMode",     "kModSeqResolution",
+        "kFilterVeloSense", "kAmpVeloSense",    "kLfo1TempoSync",   "kLfo1SyncNote",      "kLfo2Waveform",
+        "kLfo2KeySync",     "kLfo2TempoSync",   "kLfo2SyncNote",    "kOsc1Waveform",      "kOsc2Waveform",
+        "kVoiceAssign",     "kTimbreChannel",   "kTimbreChannel+2", "kVoiceTrigger",      "kEG1Reset",
+        "kEG2Reset",        "kTimbreTune",      "kTimbreBendRange", "kTimbreTranspose"};
     for (int n = 1; n <= 4; ++n)
         for (const char* f : {"kVPatchAmnt", "kVPatchSrc", "kVPatchDest"}) v.push_back(f + std::to_string(n));
     for (int q = 1; q <= 3; ++q) {
@@ -60,33 +62,72 @@ std::vector<std::string> timbreParameters() {
 }
 
 std::vector<std::string> commonParameters() {
-    std::vector<std::string> v = {"kModFxSpeed", "kModFxDepth", "kDelayFxTime", "kDelayFxDepth", "kArpGate",
-                                  "kArpOnOff", "kArpLatch", "kArpRange", "kArpType", "kModFxType", "kDelayFxType",
-                                  "kDelayFxTempoSync", "kDelayFxSyncNote", "kEQLowFreq", "kEQLowGain", "kEQHiFreq",
-                                  "kEQHiGain", "kArpTempo", "kArpSwing", "kArpReso", "kArpKeySync", "kArpTarget",
-                                  "kArpLength", "kCommonMode", "kOctaveShift", "kPatchName"};
+    std::vector<std::string> v = {
+        "kModFxSpeed",      "kModFxDepth", "kDelayFxTime", "kDelayFxDepth", "kArpGate",     "kArpOnOff",
+        "kArpLatch",        "kArpRange",   "kArpType",     "kModFxType",    "kDelayFxType", "kDelayFxTempoSync",
+        "kDelayFxSyncNote", "kEQLowFreq",  "kEQLowGain",   "kEQHiFreq",     "kEQHiGain",    "kArpTempo",
+        "kArpSwing",        "kArpReso",    "kArpKeySync",  "kArpTarget",    "kArpLength",   "kCommonMode",
+        "kOctaveShift",     "kPatchName"};
     for (int s = 1; s <= 8; ++s) v.push_back("kArpStep" + std::to_string(s));
     return v;
 }
 
 // The editor's own settings that the editor reads or switches.
-const char* const kSettings[] = {
-    "kMainTab", "kTimbreSelect", "kTimbreLinker", "kGlobalSettings", "kRandomize", "kLibSyncTimer",
-    "kOverrideTempo", "kAdjustDAWOffset", "kSendMIDIClockInfo", "kSendMIDIClockPointer", "kDeviceOutSelection",
-    "kDeviceInSelection", "kControlDisplayName", "kControlDisplayValue", "kControlDisplayCC",
-    "kControlDisplayMIDIOutDelay", "kControlDisplayTimbre", "kPatchRename", "kPatchSearchString",
-    "kPatchSelectionListUpper", "kPatchSelectionListLower", "kLibUpperPreviousBank", "kLibUpperNextBank",
-    "kLibLowerPreviousBank", "kLibLowerNextBank", "kRefreshFolders", "kDiscardBankData", "kReadFromTimbre1",
-    "kReadFromTimbre2", "kLoadToTimbre1", "kLoadToTimbre2", "kControlLibrary", "kMasterKeyboard", "kMIDILed",
-    "kPushArrangement", "kRequestTempData", "kUserInterfaceSkin", "kUserInterfaceSize", "kFirstRunExit",
-    "kDisplayAboutWindow", "kExitAboutWindow", "kViewMIDIFilterSettings", "kMIDIFilterTrackIncomingMIDI",
-    "kMIDIFilterDirectToHardware", "kMIDIFilterToDAWBuffer", "kSectionLockArp", "kSectionLockFX1",
-    "kSectionLockFX2", "kSectionLockEQ", "kSectionLockCommon"};
+const char* const kSettings[] = {"kMainTab",
+                                 "kTimbreSelect",
+                                 "kTimbreLinker",
+                                 "kGlobalSettings",
+                                 "kRandomize",
+                                 "kLibSyncTimer",
+                                 "kOverrideTempo",
+                                 "kAdjustDAWOffset",
+                                 "kSendMIDIClockInfo",
+                                 "kSendMIDIClockPointer",
+                                 "kDeviceOutSelection",
+                                 "kDeviceInSelection",
+                                 "kControlDisplayName",
+                                 "kControlDisplayValue",
+                                 "kControlDisplayCC",
+                                 "kControlDisplayMIDIOutDelay",
+                                 "kControlDisplayTimbre",
+                                 "kPatchRename",
+                                 "kPatchSearchString",
+                                 "kPatchSelectionListUpper",
+                                 "kPatchSelectionListLower",
+                                 "kLibUpperPreviousBank",
+                                 "kLibUpperNextBank",
+                                 "kLibLowerPreviousBank",
+                                 "kLibLowerNextBank",
+                                 "kRefreshFolders",
+                                 "kDiscardBankData",
+                                 "kReadFromTimbre1",
+                                 "kReadFromTimbre2",
+                                 "kLoadToTimbre1",
+                                 "kLoadToTimbre2",
+                                 "kControlLibrary",
+                                 "kMasterKeyboard",
+                                 "kMIDILed",
+                                 "kPushArrangement",
+                                 "kRequestTempData",
+                                 "kUserInterfaceSkin",
+                                 "kUserInterfaceSize",
+                                 "kFirstRunExit",
+                                 "kDisplayAboutWindow",
+                                 "kExitAboutWindow",
+                                 "kViewMIDIFilterSettings",
+                                 "kMIDIFilterTrackIncomingMIDI",
+                                 "kMIDIFilterDirectToHardware",
+                                 "kMIDIFilterToDAWBuffer",
+                                 "kSectionLockArp",
+                                 "kSectionLockFX1",
+                                 "kSectionLockFX2",
+                                 "kSectionLockEQ",
+                                 "kSectionLockCommon"};
 const char* const kTimbreSettings[] = {
-    "kPartLock",          "kSectionLockOsc1",   "kSectionLockOsc2",      "kSectionLockVoice",
-    "kSectionLockMixer",  "kSectionLockPitchMod", "kSectionLockUnisono", "kSectionLockFilter",
-    "kSectionLockAmp",    "kSectionLockFilterEnv", "kSectionLockAmpEnv", "kSectionLockLFO1",
-    "kSectionLockLFO2",   "kSectionLockVP1",    "kSectionLockVP2",       "kSectionLockVP3",
+    "kPartLock",         "kSectionLockOsc1",      "kSectionLockOsc2",    "kSectionLockVoice",
+    "kSectionLockMixer", "kSectionLockPitchMod",  "kSectionLockUnisono", "kSectionLockFilter",
+    "kSectionLockAmp",   "kSectionLockFilterEnv", "kSectionLockAmpEnv",  "kSectionLockLFO1",
+    "kSectionLockLFO2",  "kSectionLockVP1",       "kSectionLockVP2",     "kSectionLockVP3",
     "kSectionLockVP4"};
 
 int indexOf(Panel& p, const std::string& ref) {
@@ -132,7 +173,9 @@ TEST_F(PanelBindings, TheLastElementOfAParameterIsItsBinding) {
     for (const auto& name : timbreParameters())
         for (int t = 0; t < 2; ++t) EXPECT_TRUE(bound.count(indexOf(p, name) + t)) << name << " timbre " << t + 1;
     for (const auto& name : commonParameters())
-        if (name != "kPatchName") { EXPECT_TRUE(bound.count(indexOf(p, name))) << name; }
+        if (name != "kPatchName") {
+            EXPECT_TRUE(bound.count(indexOf(p, name))) << name;
+        }
 }
 
 std::unique_ptr<Keys>& sharedKeys() {
@@ -205,7 +248,9 @@ TEST_F(PanelBindings, HardWiredAssignments) {
     EXPECT_TRUE(arpType);
     for (const char* name : {"kArpOnOff", "kArpLatch"})
         for (const Placed* e : p.byParam(indexOf(p, name)))
-            if (e->midiBound()) { EXPECT_EQ(e->type, "msbLsbButton") << name; }
+            if (e->midiBound()) {
+                EXPECT_EQ(e->type, "msbLsbButton") << name;
+            }
     // The common mode answers at SysEx id (16, 0); five further ids refresh the
     // timbre view and are taken.
     auto sysexParam = [&](int lo, int hi) {
@@ -238,14 +283,14 @@ Range rangeOf(Panel& p, const Placed& e) {
 TEST_F(PanelBindings, RangesFitTheEncodings) {
     Panel& p = panel();
     const std::map<std::string, int> exactMax = {
-        {"kArpTempo", 280},    {"kArpSwing", 200},        {"kOctaveShift", 6},       {"kCommonMode", 3},
-        {"kEQLowGain", 24},    {"kEQHiGain", 24},         {"kTimbreTune", 100},      {"kTimbreTranspose", 48},
-        {"kTimbreBendRange", 24}, {"kTimbreChannel", 16}, {"kAmpLevel", 127},        {"kOsc2Semitone", 127},
-        {"kFilterVeloSense", 127}, {"kAmpVeloSense", 127}, {"kOsc1Waveform", 7},     {"kOsc2Waveform", 2},
-        {"kFilterType", 3},    {"kLfo1Waveform", 3},      {"kLfo2Waveform", 3},      {"kOsc2OscMod", 3},
-        {"kArpType", 5},       {"kDelayFxSyncNote", 14},  {"kMasterTranspose", 24},  {"kMasterTune", 100},
-        {"kArpLength", 7},     {"kModSeqLastStep", 15},   {"kArpRange", 3},          {"kVoiceAssign", 2},
-        {"kTimbreChannel+2", 2}, {"kGlobalMIDICha", 15}};
+        {"kArpTempo", 280},        {"kArpSwing", 200},       {"kOctaveShift", 6},      {"kCommonMode", 3},
+        {"kEQLowGain", 24},        {"kEQHiGain", 24},        {"kTimbreTune", 100},     {"kTimbreTranspose", 48},
+        {"kTimbreBendRange", 24},  {"kTimbreChannel", 16},   {"kAmpLevel", 127},       {"kOsc2Semitone", 127},
+        {"kFilterVeloSense", 127}, {"kAmpVeloSense", 127},   {"kOsc1Waveform", 7},     {"kOsc2Waveform", 2},
+        {"kFilterType", 3},        {"kLfo1Waveform", 3},     {"kLfo2Waveform", 3},     {"kOsc2OscMod", 3},
+        {"kArpType", 5},           {"kDelayFxSyncNote", 14}, {"kMasterTranspose", 24}, {"kMasterTune", 100},
+        {"kArpLength", 7},         {"kModSeqLastStep", 15},  {"kArpRange", 3},         {"kVoiceAssign", 2},
+        {"kTimbreChannel+2", 2},   {"kGlobalMIDICha", 15}};
     for (const auto& [name, max] : exactMax)
         for (const Placed* e : p.byParam(indexOf(p, name))) EXPECT_EQ(rangeOf(p, *e).max, max) << e->where();
     for (int q = 1; q <= 3; ++q)
@@ -269,8 +314,8 @@ TEST_F(PanelBindings, RangesFitTheEncodings) {
 TEST_F(PanelBindings, MenusHaveTheirTexts) {
     Panel& p = panel();
     for (const Placed& e : p.placed) {
-        const bool menu = e.menu() || (e.tag == "dropMenu" && e.type == "dropSelection") ||
-                          (e.tag == "multiFx" && e.type == "Menu");
+        const bool menu =
+            e.menu() || (e.tag == "dropMenu" && e.type == "dropSelection") || (e.tag == "multiFx" && e.type == "Menu");
         if (!menu) continue;
         const int n = entries(p, e);
         const std::string list = e.text("valueList");
@@ -296,16 +341,21 @@ TEST_F(PanelBindings, ListsTheEditorReadsByName) {
     for (int i = 0; i < 281; ++i) EXPECT_EQ(tempo[i], std::to_string(20 + i));
     EXPECT_GE(p.lists["timbreList"].size(), 2u);
     const std::map<std::string, std::string> shown = {
-        {"filterType", "kFilterType"},       {"arpRange", "kArpRange"},         {"arpResolution", "kArpReso"},
-        {"arpTarget", "kArpTarget"},         {"voiceAssign", "kVoiceAssign"},   {"voicePriority", "kTimbreChannel+2"},
-        {"octaveShift", "kOctaveShift"},     {"delayFxType", "kDelayFxType"},   {"delaySyncNote", "kDelayFxSyncNote"},
-        {"modFxType", "kModFxType"},         {"lfoWaveform", "kLfo1Waveform"},  {"lfoWaveform2", "kLfo2Waveform"},
-        {"lfoKeySync", "kLfo1KeySync"},      {"lfoSyncNote", "kLfo1SyncNote"},  {"osc1Waveform", "kOsc1Waveform"},
-        {"osc2Waveform", "kOsc2Waveform"},   {"osc2OscMod", "kOsc2OscMod"},     {"patchSource", "kVPatchSrc1"},
-        {"patchDestination", "kVPatchDest1"}, {"modSeqKnob", "kSeq1Knob"},      {"modSeqMotion", "kSeq1Motion"},
-        {"modSeqType", "kModSeqType"},       {"modKeySync", "kModSeqKeySync"},  {"modRunMode", "kModSeqRunMode"},
-        {"modSeqSyncNote", "kModSeqResolution"}, {"eqLowFrequency", "kEQLowFreq"}, {"eqHiFrequency", "kEQHiFreq"},
-        {"commonModeList", "kCommonMode"},   {"osc1DWGSWave", "kOsc1DWGSWave"}};
+        {"filterType", "kFilterType"},           {"arpRange", "kArpRange"},
+        {"arpResolution", "kArpReso"},           {"arpTarget", "kArpTarget"},
+        {"voiceAssign", "kVoiceAssign"},         {"voicePriority", "kTimbreChannel+2"},
+        {"octaveShift", "kOctaveShift"},         {"delayFxType", "kDelayFxType"},
+        {"delaySyncNote", "kDelayFxSyncNote"},   {"modFxType", "kModFxType"},
+        {"lfoWaveform", "kLfo1Waveform"},        {"lfoWaveform2", "kLfo2Waveform"},
+        {"lfoKeySync", "kLfo1KeySync"},          {"lfoSyncNote", "kLfo1SyncNote"},
+        {"osc1Waveform", "kOsc1Waveform"},       {"osc2Waveform", "kOsc2Waveform"},
+        {"osc2OscMod", "kOsc2OscMod"},           {"patchSource", "kVPatchSrc1"},
+        {"patchDestination", "kVPatchDest1"},    {"modSeqKnob", "kSeq1Knob"},
+        {"modSeqMotion", "kSeq1Motion"},         {"modSeqType", "kModSeqType"},
+        {"modKeySync", "kModSeqKeySync"},        {"modRunMode", "kModSeqRunMode"},
+        {"modSeqSyncNote", "kModSeqResolution"}, {"eqLowFrequency", "kEQLowFreq"},
+        {"eqHiFrequency", "kEQHiFreq"},          {"commonModeList", "kCommonMode"},
+        {"osc1DWGSWave", "kOsc1DWGSWave"}};
     for (const auto& [list, param] : shown) {
         ASSERT_TRUE(p.lists.count(list)) << list;
         for (const Placed* e : p.byParam(indexOf(p, param)))
@@ -319,8 +369,8 @@ TEST_F(PanelBindings, NamesFitTheHostFields) {
     for (const Placed& e : panel().placed) {
         if (e.param < 0) continue;
         const std::string prefix = e.copy >= 0 ? "[" + std::to_string(e.copy + 1) + "] " : "";
-        const std::string group = e.copy >= 0 ? "Timbre " + std::to_string(e.copy + 1) + ":" + e.text("paramGroup")
-                                              : e.text("paramGroup");
+        const std::string group =
+            e.copy >= 0 ? "Timbre " + std::to_string(e.copy + 1) + ":" + e.text("paramGroup") : e.text("paramGroup");
         EXPECT_LE(prefix.size() + e.text("name").size(), 54u) << e.where();
         EXPECT_LE(group.size(), 54u) << e.where();
     }

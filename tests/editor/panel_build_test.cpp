@@ -85,10 +85,10 @@ public:
 // What the panel build may say: its steps, and nothing missing.
 bool complaint(const std::string& line) {
     if (line.rfind("CONFIG READER: ", 0) != 0) return false;
-    for (const char* fine : {"CONFIG READER: Started to read SysEx Data...",
-                             "CONFIG READER: Completed reading SysEx data!",
-                             "CONFIG READER: Started to read image resources...", "CONFIG READER: Completed!",
-                             "CONFIG READER: Started to initialize parameters..."})
+    for (const char* fine :
+         {"CONFIG READER: Started to read SysEx Data...", "CONFIG READER: Completed reading SysEx data!",
+          "CONFIG READER: Started to read image resources...", "CONFIG READER: Completed!",
+          "CONFIG READER: Started to initialize parameters..."})
         if (line == fine) return false;
 #if !__has_include("src/LibrarianViewControl.h")
     // The librarian's view is not in this build yet.

@@ -51,21 +51,26 @@ TEST_F(PanelDescription, ShapeElementsAndLayers) {
     EXPECT_STREQ(root->FirstChildElement()->Name(), "valueLists");
     EXPECT_EQ(root->FirstChildElement("valueLists")->NextSiblingElement("valueLists"), nullptr);
 
-    static const std::set<std::string> kTags = {"patchBrowser", "background",    "display",      "switch",
-                                                "autooff",      "dropMenu",      "multiFx",      "radio",
+    static const std::set<std::string> kTags = {"patchBrowser", "background",    "display",     "switch",
+                                                "autooff",      "dropMenu",      "multiFx",     "radio",
                                                 "knobcontrol",  "buttoncontrol", "menucontrol", "slidercontrol"};
-    static const std::set<std::string> kMidiTypes = {"seKnob",      "seKnob2",     "seSliderVer",  "seSliderHor",
-                                                     "seButton",    "ccSliderVer", "ccSliderHor",  "ccKnob",
-                                                     "ccButton",    "msbLsbKnob",  "msbLsbButton", "msbLsbMenu",
-                                                     "seMenu",      "ccMenu"};
+    static const std::set<std::string> kMidiTypes = {
+        "seKnob", "seKnob2",  "seSliderVer", "seSliderHor",  "seButton",   "ccSliderVer", "ccSliderHor",
+        "ccKnob", "ccButton", "msbLsbKnob",  "msbLsbButton", "msbLsbMenu", "seMenu",      "ccMenu"};
     static const std::set<std::string> kDropTypes = {"textSelection", "deviceSelection", "nameSelection",
                                                      "dropSelection"};
     int browsers = 0;
     for (const Placed& e : p.placed) {
         EXPECT_TRUE(kTags.count(e.tag)) << "builds nothing: " << e.where();
-        if (e.midiBound()) { EXPECT_TRUE(kMidiTypes.count(e.type)) << e.where(); }
-        if (e.tag == "dropMenu") { EXPECT_TRUE(kDropTypes.count(e.type)) << e.where(); }
-        if (e.tag == "multiFx") { EXPECT_TRUE(e.type == "Knob" || e.type == "Switch" || e.type == "Menu") << e.where(); }
+        if (e.midiBound()) {
+            EXPECT_TRUE(kMidiTypes.count(e.type)) << e.where();
+        }
+        if (e.tag == "dropMenu") {
+            EXPECT_TRUE(kDropTypes.count(e.type)) << e.where();
+        }
+        if (e.tag == "multiFx") {
+            EXPECT_TRUE(e.type == "Knob" || e.type == "Switch" || e.type == "Menu") << e.where();
+        }
         browsers += e.tag == "patchBrowser";
     }
     EXPECT_EQ(browsers, 1);
@@ -73,10 +78,10 @@ TEST_F(PanelDescription, ShapeElementsAndLayers) {
     // Layer names are unique: the editor finds layers by name.
     std::set<std::string> names;
     for (const auto& n : p.layerNames) EXPECT_TRUE(names.insert(n).second) << "second layer " << n;
-    for (const char* need : {"mainLayer", "librarianPage", "modSequencePage", "programPage", "timbre0", "timbre1",
-                             "modSeqTimbre0", "modSeqTimbre1", "globalSettingsPage", "midiFilterSettings", "firstRun",
-                             "aboutWindow", "patchRename", "saveChangesLayer", "discardChangesLayerRight",
-                             "keepBankOpenLayer"})
+    for (const char* need :
+         {"mainLayer", "librarianPage", "modSequencePage", "programPage", "timbre0", "timbre1", "modSeqTimbre0",
+          "modSeqTimbre1", "globalSettingsPage", "midiFilterSettings", "firstRun", "aboutWindow", "patchRename",
+          "saveChangesLayer", "discardChangesLayerRight", "keepBankOpenLayer"})
         EXPECT_TRUE(names.count(need)) << "no layer " << need;
     // The librarian's bank choosers and the progress overlay are the editor's own.
     for (const char* own : {"LeftPatchPopupMenu", "RightPatchPopupMenu", "RightSearchPopupMenu", "BANKEDITMENU",
@@ -133,7 +138,9 @@ TEST_F(PanelDescription, EveryParameterNameResolves) {
         EXPECT_GE(e.param, 0) << e.where();
         // A second timbre's copy lands on the unnamed index after a timbre
         // parameter, never on another named parameter.
-        if (e.copy == 1) { EXPECT_FALSE(named.count(e.param)) << e.where() << " reaches a named parameter"; }
+        if (e.copy == 1) {
+            EXPECT_FALSE(named.count(e.param)) << e.where() << " reaches a named parameter";
+        }
     }
 }
 

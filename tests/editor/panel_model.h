@@ -88,7 +88,7 @@ struct Placed {
     std::string paramId;              // as written
     int param = -1;                   // index with the copy applied; -1 when none or unknown
     Rect rect;
-    int order = 0;                    // document order of the instance
+    int order = 0;  // document order of the instance
 
     std::string text(const char* name) const {
         const char* v = xml->Attribute(name);
@@ -122,10 +122,10 @@ public:
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
     tinyxml2::XMLDocument sections{true, tinyxml2::PRESERVE_WHITESPACE};
     std::vector<Placed> placed;
-    std::map<std::string, Frame> frames;           // image name -> its frame in the bundle
+    std::map<std::string, Frame> frames;  // image name -> its frame in the bundle
     std::map<std::string, std::vector<std::string>> lists;
-    std::vector<std::string> layerNames;           // in document order, copies included
-    std::vector<std::string> problems;             // what could not be read
+    std::vector<std::string> layerNames;  // in document order, copies included
+    std::vector<std::string> problems;    // what could not be read
 
     ~Panel() {
         manager.ClearImageCache();
@@ -207,9 +207,9 @@ private:
     }
 
     void walk(const tinyxml2::XMLElement* e, std::vector<std::string> layers, int copy) {
-        static const std::set<std::string> kLayerTags = {"layer",     "eg2layer",      "vplayer",      "lfo1layer",
-                                                          "lfo2layer", "voicelayer",    "osccontrollayer",
-                                                          "modseq1layer", "modseq2layer", "modseq3layer"};
+        static const std::set<std::string> kLayerTags = {
+            "layer",      "eg2layer",        "vplayer",      "lfo1layer",    "lfo2layer",
+            "voicelayer", "osccontrollayer", "modseq1layer", "modseq2layer", "modseq3layer"};
         for (; e; e = e->NextSiblingElement()) {
             const std::string tag = e->Name();
             if (tag == "valueLists") continue;
@@ -261,7 +261,7 @@ inline bool shownTogether(const Placed& a, const Placed& b) {
 // Keys, as the factories register them.
 
 inline const std::set<std::string> kMixerLayers = {"miniMixer", "multiModeMixer", "miniMixer2", "multiModeMixer2",
-                                            "multiModeSettingsPage1"};
+                                                   "multiModeSettingsPage1"};
 
 // What the lookups of incoming messages hold: the parameter of the control
 // stored under the keys, -1 for none.
@@ -410,13 +410,13 @@ inline int reached(const Lookup& l, const Placed& e, int timbre, const std::vect
         if (number == 86) return first({l.cc(key, 86, 0), l.cc(key, 86, 1), l.cc(key, 86, 2)});
         // 15 reaches the wave-sample choice while the first oscillator plays one.
         if (number == 15 && (e.param == 60 || e.param == 61)) return l.cc(key, 15, 2);
-        return first({l.cc(key, number, 0), l.cc(key, number, 1), l.cc(key, number, 2), l.cc(0, number, 0),
-                      l.cc(0, number, 1)});
+        return first(
+            {l.cc(key, number, 0), l.cc(key, number, 1), l.cc(key, number, 2), l.cc(0, number, 0), l.cc(0, number, 1)});
     }
     if (e.nrpn()) {
         const int msb = e.integer("msbValue"), lsb = e.integer("lsbValue");
-        return first({l.nrpn(key, msb, lsb, 0), l.nrpn(key, msb, lsb, 1), l.nrpn(0, msb, lsb, 0),
-                      l.nrpn(0, msb, lsb, 1)});
+        return first(
+            {l.nrpn(key, msb, lsb, 0), l.nrpn(key, msb, lsb, 1), l.nrpn(0, msb, lsb, 0), l.nrpn(0, msb, lsb, 1)});
     }
     // The instrument's parameter change: F0 42 3n 58 41 idLo idHi v h F7.
     const std::size_t at = e.integer("changingByte") == 7 ? 2 : 3;

@@ -77,9 +77,9 @@ Sent incoming(hvpanel::Panel& p, const Placed& e) {
 std::array<int, 3> parameterChange(hvpanel::Panel& p, const Placed& e) {
     const int i = e.param;
     if ((i >= 110 && i <= 205) || (i >= 230 && i <= 233)) return {6, 0, 70};  // +6 around the centre
-    if (i == 107 || i == 109) return {3, 0, 15};                               // +3 dB
-    if (i == 234) return {22, 1, 130};                                         // 150 BPM
-    if (i == 235) return {20, 0, 120};                                         // +20
+    if (i == 107 || i == 109) return {3, 0, 15};                              // +3 dB
+    if (i == 234) return {22, 1, 130};                                        // 150 BPM
+    if (i == 235) return {20, 0, 120};                                        // +20
     const int v = pick(p, e);
     return {v, 0, v};
 }

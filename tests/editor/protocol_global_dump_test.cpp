@@ -14,11 +14,21 @@ namespace {
 
 using Dump = std::vector<uint8_t>;
 
-const int kGlobalParams[] = {kMasterTune,          kMasterTranspose,       kMasterPosition,
-                             kMasterVelocityValue, kMasterVelocityArea,    kGlobalLocalOn,
-                             kMIDIFilterWriteProtect, kGlobalClockSource,  kGlobalMIDICha,
-                             kMIDIFilterSysEx,     kGlobalMIDI1Ctrl,       kGlobalMIDI2Ctrl,
-                             kMIDIFilterProgramChange, kMIDIFilterControlChange, kMIDIFilterPitchBend};
+const int kGlobalParams[] = {kMasterTune,
+                             kMasterTranspose,
+                             kMasterPosition,
+                             kMasterVelocityValue,
+                             kMasterVelocityArea,
+                             kGlobalLocalOn,
+                             kMIDIFilterWriteProtect,
+                             kGlobalClockSource,
+                             kGlobalMIDICha,
+                             kMIDIFilterSysEx,
+                             kGlobalMIDI1Ctrl,
+                             kGlobalMIDI2Ctrl,
+                             kMIDIFilterProgramChange,
+                             kMIDIFilterControlChange,
+                             kMIDIFilterPitchBend};
 
 FakeParams fresh() {
     FakeParams p;
@@ -130,12 +140,14 @@ TEST(GlobalDumpParser, ByteMapAndOrder) {
     EXPECT_EQ(p.v[kGlobalClockSource], 2);
     EXPECT_EQ(p.v[kGlobalMIDI1Ctrl], 17);
     EXPECT_EQ(p.v[kGlobalMIDI2Ctrl], 64);
-    const std::vector<int> order = {kGlobalMIDICha,     kMasterTune,          kMasterTranspose,
-                                    kMasterPosition,    kMasterVelocityValue, kMasterVelocityArea,
-                                    kGlobalLocalOn,     kMIDIFilterWriteProtect, kGlobalClockSource,
-                                    kGlobalMIDICha,     kMIDIFilterSysEx,     kGlobalMIDI1Ctrl,
-                                    kGlobalMIDI2Ctrl,   kMIDIFilterProgramChange, kMIDIFilterControlChange,
-                                    kMIDIFilterPitchBend};
+    const std::vector<int> order = {kGlobalMIDICha,           kMasterTune,
+                                    kMasterTranspose,         kMasterPosition,
+                                    kMasterVelocityValue,     kMasterVelocityArea,
+                                    kGlobalLocalOn,           kMIDIFilterWriteProtect,
+                                    kGlobalClockSource,       kGlobalMIDICha,
+                                    kMIDIFilterSysEx,         kGlobalMIDI1Ctrl,
+                                    kGlobalMIDI2Ctrl,         kMIDIFilterProgramChange,
+                                    kMIDIFilterControlChange, kMIDIFilterPitchBend};
     EXPECT_EQ(p.order, order);
 }
 
@@ -169,9 +181,8 @@ TEST(GlobalDumpParser, SignBitsOnlyInTheirThreePatterns) {
     Dump d = templ();
     d[6] = 0x7F;
     d[7] = 0x7E;
-    for (auto [packing, tune, transpose] :
-         std::vector<std::tuple<int, int, int>>{{0, 50 + 127, 12 + 126}, {1, 49, 12 + 126}, {2, 50 + 127, 10},
-                                                {3, 49, 10}, {7, 50 + 127, 12 + 126}}) {
+    for (auto [packing, tune, transpose] : std::vector<std::tuple<int, int, int>>{
+             {0, 50 + 127, 12 + 126}, {1, 49, 12 + 126}, {2, 50 + 127, 10}, {3, 49, 10}, {7, 50 + 127, 12 + 126}}) {
         d[5] = static_cast<uint8_t>(packing);
         // Unclamped, to see the raw readings; the zero points still come
         // from the ranges 0..100 and 0..24.

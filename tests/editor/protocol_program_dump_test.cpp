@@ -21,25 +21,87 @@ using Dump = std::vector<uint8_t>;
 // Every parameter a dump carries and reads back, timbre 1's index for the
 // per-timbre ones.
 const std::vector<int> kCommonFields = {
-    kArpLength,   kArpStep1,     kArpStep2,    kArpStep3,   kArpStep4,   kArpStep5,        kArpStep6,
-    kArpStep7,    kArpStep8,     kCommonMode,  kDelayFxSyncNote,       kDelayFxTempoSync, kDelayFxTime,
-    kDelayFxDepth, kDelayFxType, kModFxSpeed,  kModFxDepth, kModFxType,  kEQHiFreq,        kEQHiGain,
-    kEQLowFreq,   kEQLowGain,    kArpTempo,    kArpKeySync, kArpTarget,  kArpLatch,        kArpOnOff,
-    kArpType,     kArpRange,     kArpGate,     kArpReso,    kArpSwing,   kOctaveShift};
-const std::vector<int> kTimbreFields = {
-    268,           kVoiceTrigger,   kEG1Reset,       kEG2Reset,       kVoiceAssign,     kDetune,
-    kTimbreTune,   kTimbreBendRange, kTimbreTranspose, kVibratoInt,   kOsc1Waveform,    kOsc1Control1,
-    kOsc1Control2, kOsc1DWGSWave,   kOsc2Waveform,   kOsc2OscMod,     kOsc2Semitone,    kOsc2Tune,
-    kPortamento,   kOsc1Level,      kOsc2Level,      kNoiseLevel,     kFilterType,      kFilterCutoff,
-    kFilterResonance, kFilterEGIntensity, kFilterVeloSense, kFilterKBDTrack, kAmpLevel, kAmpPan,
-    kAmpDistSw,    kAmpGateSw,      kAmpVeloSense,   kAmpKBDTrack,    kEG1Attack,       kEG1Decay,
-    kEG1Sustain,   kEG1Release,     kEG2Attack,      kEG2Decay,       kEG2Sustain,      kEG2Release,
-    kLfo1Waveform, kLfo1KeySync,    kLfo1Frequency,  kLfo1SyncNote,   kLfo1TempoSync,   kLfo2Waveform,
-    kLfo2KeySync,  kLfo2Frequency,  kLfo2SyncNote,   kLfo2TempoSync,  kVPatchSrc1,      kVPatchDest1,
-    kVPatchAmnt1,  kVPatchSrc2,     kVPatchDest2,    kVPatchAmnt2,    kVPatchSrc3,      kVPatchDest3,
-    kVPatchAmnt3,  kVPatchSrc4,     kVPatchDest4,    kVPatchAmnt4,    kModSeqSwitch,    kModSeqResolution,
-    kModSeqRunMode, kModSeqKeySync, kModSeqType,     kModSeqLastStep, kSeq1Knob,        kSeq1Motion,
-    kSeq2Knob,     kSeq2Motion,     kSeq3Knob,       kSeq3Motion};
+    kArpLength,   kArpStep1,   kArpStep2,   kArpStep3,        kArpStep4,         kArpStep5,    kArpStep6,
+    kArpStep7,    kArpStep8,   kCommonMode, kDelayFxSyncNote, kDelayFxTempoSync, kDelayFxTime, kDelayFxDepth,
+    kDelayFxType, kModFxSpeed, kModFxDepth, kModFxType,       kEQHiFreq,         kEQHiGain,    kEQLowFreq,
+    kEQLowGain,   kArpTempo,   kArpKeySync, kArpTarget,       kArpLatch,         kArpOnOff,    kArpType,
+    kArpRange,    kArpGate,    kArpReso,    kArpSwing,        kOctaveShift};
+const std::vector<int> kTimbreFields = {268,
+                                        kVoiceTrigger,
+                                        kEG1Reset,
+                                        kEG2Reset,
+                                        kVoiceAssign,
+                                        kDetune,
+                                        kTimbreTune,
+                                        kTimbreBendRange,
+                                        kTimbreTranspose,
+                                        kVibratoInt,
+                                        kOsc1Waveform,
+                                        kOsc1Control1,
+                                        kOsc1Control2,
+                                        kOsc1DWGSWave,
+                                        kOsc2Waveform,
+                                        kOsc2OscMod,
+                                        kOsc2Semitone,
+                                        kOsc2Tune,
+                                        kPortamento,
+                                        kOsc1Level,
+                                        kOsc2Level,
+                                        kNoiseLevel,
+                                        kFilterType,
+                                        kFilterCutoff,
+                                        kFilterResonance,
+                                        kFilterEGIntensity,
+                                        kFilterVeloSense,
+                                        kFilterKBDTrack,
+                                        kAmpLevel,
+                                        kAmpPan,
+                                        kAmpDistSw,
+                                        kAmpGateSw,
+                                        kAmpVeloSense,
+                                        kAmpKBDTrack,
+                                        kEG1Attack,
+                                        kEG1Decay,
+                                        kEG1Sustain,
+                                        kEG1Release,
+                                        kEG2Attack,
+                                        kEG2Decay,
+                                        kEG2Sustain,
+                                        kEG2Release,
+                                        kLfo1Waveform,
+                                        kLfo1KeySync,
+                                        kLfo1Frequency,
+                                        kLfo1SyncNote,
+                                        kLfo1TempoSync,
+                                        kLfo2Waveform,
+                                        kLfo2KeySync,
+                                        kLfo2Frequency,
+                                        kLfo2SyncNote,
+                                        kLfo2TempoSync,
+                                        kVPatchSrc1,
+                                        kVPatchDest1,
+                                        kVPatchAmnt1,
+                                        kVPatchSrc2,
+                                        kVPatchDest2,
+                                        kVPatchAmnt2,
+                                        kVPatchSrc3,
+                                        kVPatchDest3,
+                                        kVPatchAmnt3,
+                                        kVPatchSrc4,
+                                        kVPatchDest4,
+                                        kVPatchAmnt4,
+                                        kModSeqSwitch,
+                                        kModSeqResolution,
+                                        kModSeqRunMode,
+                                        kModSeqKeySync,
+                                        kModSeqType,
+                                        kModSeqLastStep,
+                                        kSeq1Knob,
+                                        kSeq1Motion,
+                                        kSeq2Knob,
+                                        kSeq2Motion,
+                                        kSeq3Knob,
+                                        kSeq3Motion};
 
 std::vector<int> allFields() {
     std::vector<int> all = kCommonFields;
@@ -51,8 +113,8 @@ std::vector<int> allFields() {
 }
 
 // The 49 values an oscillator 2 semitone takes, as the parser reads them.
-const int kSemitones[49] = {0,  3,  6,  8,  11, 14, 16, 19,  21,  24,  27,  29,  32,  34,  37,  40, 42,
-                            45, 48, 50, 53, 55, 58, 61, 64,  66,  68,  71,  74,  76,  79,  81,  84, 87,
+const int kSemitones[49] = {0,  3,  6,  8,  11,  14,  16,  19,  21,  24,  27,  29,  32,  34,  37, 40, 42,
+                            45, 48, 50, 53, 55,  58,  61,  64,  66,  68,  71,  74,  76,  79,  81, 84, 87,
                             89, 92, 95, 97, 100, 102, 105, 108, 110, 113, 115, 118, 121, 123, 127};
 
 bool isSemitone(int p) { return p == kOsc2Semitone || p == kOsc2Semitone + 1; }
@@ -249,8 +311,8 @@ TEST(ProgramDumpBytes, WriterKeepsTheFixedBytesOfTheInitProgram) {
     Dump d = build(p, "Fixed", 0x3A);
     EXPECT_EQ(d[2], 0x3A);
     for (int pos : {0, 1, 3, 4, 296, 19, 20, 25, 26, 62, 185}) EXPECT_EQ(d[pos], initProgramDump[pos]) << pos;
-    for (int pos : {5, 13, 29, 53, 61, 69, 77, 85, 117, 125, 133, 141, 149, 157, 181, 189, 197, 205, 237, 245,
-                    253, 261, 269, 277, 285, 293})
+    for (int pos : {5,   13,  29,  53,  61,  69,  77,  85,  117, 125, 133, 141, 149,
+                    157, 181, 189, 197, 205, 237, 245, 253, 261, 269, 277, 285, 293})
         EXPECT_EQ(d[pos], initProgramDump[pos]) << pos;
     for (int i = 1; i < 296; ++i) EXPECT_LT(d[i], 0x80) << i;
 }
@@ -262,7 +324,7 @@ TEST(ProgramDumpParse, NameRuleOfTheParser) {
     EXPECT_EQ(programDumpName(d.data()), "      X     ");
     d = build(freshParams(), "Bass");
     EXPECT_EQ(programDumpName(d.data()), "Bass       ");  // the 0 after the name drops out
-    d[6] = 0x7F;  // DEL counts as visible
+    d[6] = 0x7F;                                          // DEL counts as visible
     EXPECT_EQ(programDumpName(d.data())[0], '\x7F');
 }
 
@@ -462,23 +524,45 @@ struct LockCase {
 std::vector<LockCase> lockCases() {
     return {
         {kSectionLockCommon, false, {kCommonMode, kOctaveShift, kPortamento, kPortamento + 1}},
-        {kSectionLockArp, false, {kArpLength, kArpStep1, kArpStep2, kArpStep3, kArpStep4, kArpStep5, kArpStep6,
-                                  kArpStep7, kArpStep8, kArpTempo, kArpOnOff, kArpLatch, kArpKeySync, kArpTarget,
-                                  kArpRange, kArpType, kArpGate, kArpReso, kArpSwing, kModSeqSwitch,
-                                  kModSeqSwitch + 1, kModSeqResolution, kModSeqResolution + 1, kModSeqRunMode,
-                                  kModSeqRunMode + 1}},
+        {kSectionLockArp,
+         false,
+         {kArpLength,
+          kArpStep1,
+          kArpStep2,
+          kArpStep3,
+          kArpStep4,
+          kArpStep5,
+          kArpStep6,
+          kArpStep7,
+          kArpStep8,
+          kArpTempo,
+          kArpOnOff,
+          kArpLatch,
+          kArpKeySync,
+          kArpTarget,
+          kArpRange,
+          kArpType,
+          kArpGate,
+          kArpReso,
+          kArpSwing,
+          kModSeqSwitch,
+          kModSeqSwitch + 1,
+          kModSeqResolution,
+          kModSeqResolution + 1,
+          kModSeqRunMode,
+          kModSeqRunMode + 1}},
         {kSectionLockFX1, false, {kModFxSpeed, kModFxDepth, kModFxType}},
         {kSectionLockFX2, false, {kDelayFxSyncNote, kDelayFxTempoSync, kDelayFxTime, kDelayFxDepth, kDelayFxType}},
         {kSectionLockEQ, false, {kEQHiFreq, kEQHiGain, kEQLowFreq, kEQLowGain}},
-        {kSectionLockVoice, true, {268, kVoiceTrigger, kVoiceAssign, kTimbreTune, kTimbreBendRange,
-                                   kTimbreTranspose}},
+        {kSectionLockVoice, true, {268, kVoiceTrigger, kVoiceAssign, kTimbreTune, kTimbreBendRange, kTimbreTranspose}},
         {kSectionLockUnisono, true, {kDetune}},
         {kSectionLockPitchMod, true, {kVibratoInt}},
         {kSectionLockOsc1, true, {kOsc1Waveform, kOsc1Control1, kOsc1Control2, kOsc1DWGSWave}},
         {kSectionLockOsc2, true, {kOsc2Waveform, kOsc2OscMod, kOsc2Semitone, kOsc2Tune}},
         {kSectionLockMixer, true, {kOsc1Level, kOsc2Level, kNoiseLevel}},
-        {kSectionLockFilter, true, {kFilterType, kFilterCutoff, kFilterResonance, kFilterEGIntensity,
-                                    kFilterVeloSense, kFilterKBDTrack}},
+        {kSectionLockFilter,
+         true,
+         {kFilterType, kFilterCutoff, kFilterResonance, kFilterEGIntensity, kFilterVeloSense, kFilterKBDTrack}},
         {kSectionLockAmp, true, {kAmpLevel, kAmpPan, kAmpDistSw, kAmpVeloSense, kAmpKBDTrack}},
         {kSectionLockFilterEnv, true, {kEG1Attack, kEG1Decay, kEG1Sustain, kEG1Release}},
         {kSectionLockAmpEnv, true, {kEG2Attack, kEG2Decay, kEG2Sustain, kEG2Release, kEG2Reset, kAmpGateSw}},
@@ -551,7 +635,7 @@ TEST(ProgramDumpLocks, EveryLockOnLeavesTheUnlockedFieldsToTheDump) {
     FakeParams p = panel;
     for (int lock = kSectionLockOsc1; lock <= kSectionLockCommon; ++lock) p.v[lock] = 1;
     ASSERT_TRUE(parseProgramDump(d.data(), kProgramDumpSize, p));
-    std::set<int> free = {kModSeqKeySync, kModSeqType, kModSeqLastStep, kSeq1Knob, kSeq1Motion,
+    std::set<int> free = {kModSeqKeySync, kModSeqType, kModSeqLastStep, kSeq1Knob,  kSeq1Motion,
                           kSeq2Knob,      kSeq2Motion, kSeq3Knob,       kSeq3Motion};
     for (int f : allFields()) {
         bool isFree = free.count(f) || free.count(f - 1) || (f >= kSeq1Step1 && f <= kSeq3Step16 + 1);

@@ -181,8 +181,8 @@ TEST(Binding, AbsentOrImpossibleLinksMakeNoLink) {
     EXPECT_TRUE(t.lines().empty());
     m.bindLinkPartner(a, LinkInfo{{500, 5, 2}}, 20);
     EXPECT_FALSE(a->link.present());
-    EXPECT_EQ(t.lines(), (std::vector<std::string>{
-                             "CONFIG READER: link partner 500 of parameter 20 NOT FOUND! No link made."}));
+    EXPECT_EQ(t.lines(),
+              (std::vector<std::string>{"CONFIG READER: link partner 500 of parameter 20 NOT FOUND! No link made."}));
     m.bindLinkPartner(nullptr, LinkInfo{{5, 6, 2}}, 20);
     EXPECT_EQ(t.plug.GetParam(5)->GetControlAction(), nullptr);
 }

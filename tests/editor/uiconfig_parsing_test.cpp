@@ -79,7 +79,7 @@ TEST(BiDirectLink, NamesOffsetsAndCounts) {
     hvtest::LoggedManager t;
     UIConfigManager& m = t.manager;
     m.initParams();
-    const int a = m.getParamByName("kVPatchSrc1");  // 73
+    const int a = m.getParamByName("kVPatchSrc1");   // 73
     const int b = m.getParamByName("kVPatchDest1");  // 81
     int link[3] = {5, 5, 5};
     m.getBiDirectLinkValues("kVPatchSrc1", link, -1);

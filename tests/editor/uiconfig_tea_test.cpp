@@ -75,11 +75,10 @@ TEST(Tea, RoundTripsAndByteOrder) {
         unsigned int w[2] = {(unsigned(in[0]) << 24) | (unsigned(in[1]) << 16) | (unsigned(in[2]) << 8) | in[3],
                              (unsigned(in[4]) << 24) | (unsigned(in[5]) << 16) | (unsigned(in[6]) << 8) | in[7]};
         tea.encryptTea(w, key);
-        unsigned char viaWords[8] = {
-            static_cast<unsigned char>(w[0] >> 24), static_cast<unsigned char>(w[0] >> 16),
-            static_cast<unsigned char>(w[0] >> 8),  static_cast<unsigned char>(w[0]),
-            static_cast<unsigned char>(w[1] >> 24), static_cast<unsigned char>(w[1] >> 16),
-            static_cast<unsigned char>(w[1] >> 8),  static_cast<unsigned char>(w[1])};
+        unsigned char viaWords[8] = {static_cast<unsigned char>(w[0] >> 24), static_cast<unsigned char>(w[0] >> 16),
+                                     static_cast<unsigned char>(w[0] >> 8),  static_cast<unsigned char>(w[0]),
+                                     static_cast<unsigned char>(w[1] >> 24), static_cast<unsigned char>(w[1] >> 16),
+                                     static_cast<unsigned char>(w[1] >> 8),  static_cast<unsigned char>(w[1])};
         ASSERT_EQ(0, std::memcmp(viaWords, big, 8));
 
         unsigned int raw[2];
@@ -192,7 +191,8 @@ TEST(TeaResource, BlocksAreIndependentAndPadded) {
     EXPECT_EQ(blockPlain.substr(0, 8), blockPlain.substr(8, 8));
 
     std::size_t rest = 99;
-    std::string back = teaDecipherResource(reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size(), key, &rest);
+    std::string back =
+        teaDecipherResource(reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size(), key, &rest);
     EXPECT_EQ(rest, 0u);
     EXPECT_EQ(back, plain + "x" + std::string(7, '\0'));
 
@@ -254,7 +254,8 @@ TEST(TeaEncipherTool, BundleResourcesMatchTheirSources) {
         ASSERT_TRUE(fs::exists(built)) << built;
         const std::string cipher = slurp(built);
         ASSERT_EQ(cipher.size() % 8, 0u);
-        std::string plain = teaDecipherResource(reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size(), key);
+        std::string plain =
+            teaDecipherResource(reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size(), key);
         plain.resize(std::strlen(plain.c_str()));
         EXPECT_EQ(plain, slurp(source)) << built;
     }

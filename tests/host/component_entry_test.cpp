@@ -24,8 +24,24 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // The test unit's parameters (tests/testplug/TestUnit.h).
-enum { kGain = 0, kMode, kRadio, kSwitch, kMidiIn, kMidiOut, kTempoSeen, kEdges, kBlocks, kLastCC,
-       kLastCCValue, kSysExSize, kSysExSum, kPoke, kResets, kNumParams };
+enum {
+    kGain = 0,
+    kMode,
+    kRadio,
+    kSwitch,
+    kMidiIn,
+    kMidiOut,
+    kTempoSeen,
+    kEdges,
+    kBlocks,
+    kLastCC,
+    kLastCCValue,
+    kSysExSize,
+    kSysExSum,
+    kPoke,
+    kResets,
+    kNumParams
+};
 
 struct Notifications {
     std::mutex m;
@@ -261,7 +277,7 @@ TEST_F(ComponentEntry, MidiFromThePortReachesTheUnitAndTransportEdgesGoOut) {
     for (int w = 0; w < 200 && param(*inst, kLastCC) != 74.0f; ++w) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(param(*inst, kLastCCValue), 127.0f);
     EXPECT_EQ(param(*inst, kGain), 1.0f);  // the panel followed
-    EXPECT_EQ(n.count(), 1u);               // and the host heard, once
+    EXPECT_EQ(n.count(), 1u);              // and the host heard, once
     std::vector<unsigned char> dump(297, 0x01);
     dump.front() = 0xF0;
     dump.back() = 0xF7;

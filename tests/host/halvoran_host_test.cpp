@@ -29,10 +29,10 @@ bool parse(std::vector<const char*> args, HostOptions* o, std::string* error = n
 
 TEST(HostOptions, ReadsEveryOptionAndOrdersEvents) {
     HostOptions o;
-    ASSERT_TRUE(parse({"--plugin", "x.so", "--rate", "44100", "--block", "256", "--tempo", "98.5", "--play",
-                       "--at", "2:stop", "--at", "0.5:tempo=140", "--at", "1:play", "--seconds", "3", "--fast",
-                       "--load", "a.proj", "--save", "b.proj", "--set", "3=0.25", "--list-params",
-                       "--print-params", "--view"},
+    ASSERT_TRUE(parse({"--plugin", "x.so",      "--rate", "44100",         "--block",        "256",           "--tempo",
+                       "98.5",     "--play",    "--at",   "2:stop",        "--at",           "0.5:tempo=140", "--at",
+                       "1:play",   "--seconds", "3",      "--fast",        "--load",         "a.proj",        "--save",
+                       "b.proj",   "--set",     "3=0.25", "--list-params", "--print-params", "--view"},
                       &o));
     EXPECT_EQ(o.plugin, "x.so");
     EXPECT_EQ(o.sampleRate, 44100.0);
@@ -62,10 +62,10 @@ TEST(HostOptions, ReadsEveryOptionAndOrdersEvents) {
 
 TEST(HostOptions, RefusesWhatItCannotFollow) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--rate"}, {"--rate", "fast"}, {"--rate", "10"}, {"--block", "0"}, {"--block", "12x"},
-        {"--tempo", "-1"}, {"--at", "1"}, {"--at", "x:play"}, {"--at", "1:pause"}, {"--at", "1:tempo=0"},
-        {"--at", "-1:play"}, {"--seconds", "-2"}, {"--set", "3"}, {"--set", "a=1"}, {"--set", "-1=2"},
-        {"--bogus"}, {"stray"}, {"--tempo", "nan"},
+        {"--rate"},          {"--rate", "fast"},  {"--rate", "10"},   {"--block", "0"},    {"--block", "12x"},
+        {"--tempo", "-1"},   {"--at", "1"},       {"--at", "x:play"}, {"--at", "1:pause"}, {"--at", "1:tempo=0"},
+        {"--at", "-1:play"}, {"--seconds", "-2"}, {"--set", "3"},     {"--set", "a=1"},    {"--set", "-1=2"},
+        {"--bogus"},         {"stray"},           {"--tempo", "nan"},
     };
     for (const auto& args : bad) {
         HostOptions o;
@@ -136,8 +136,9 @@ protected:
 };
 
 TEST_F(HostProgram, RendersWithTheTransportAndTempoTheCommandLineSets) {
-    HostRun r = runHost("--fast --rate 48000 --block 512 --tempo 120.7 --seconds 1 --at 0.25:play --at 0.5:stop "
-                    "--at 0.6:tempo=99.5 --at 0.75:play --print-params");
+    HostRun r = runHost(
+        "--fast --rate 48000 --block 512 --tempo 120.7 --seconds 1 --at 0.25:play --at 0.5:stop "
+        "--at 0.6:tempo=99.5 --at 0.75:play --print-params");
     ASSERT_EQ(r.status, 0) << r.out;
     auto v = values(r.out);
     EXPECT_EQ(v["Blocks"], 94.0);  // ceil(48000 / 512)

@@ -35,8 +35,7 @@ struct Pixels {
     int w, h;
     std::vector<unsigned char> mem;
     CGContextRef ctx;
-    Pixels(int w_, int h_, unsigned char first = 0x11, unsigned char r = 0, unsigned char g = 0,
-           unsigned char b = 0)
+    Pixels(int w_, int h_, unsigned char first = 0x11, unsigned char r = 0, unsigned char g = 0, unsigned char b = 0)
         : w(w_), h(h_), mem(size_t(w_) * h_ * 4) {
         for (size_t i = 0; i < mem.size(); i += 4) {
             mem[i] = first;
@@ -45,8 +44,8 @@ struct Pixels {
             mem[i + 3] = b;
         }
         CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
-        ctx = CGBitmapContextCreate(mem.data(), size_t(w), size_t(h), 8, size_t(w) * 4, rgb,
-                                    kCGImageAlphaNoneSkipFirst);
+        ctx =
+            CGBitmapContextCreate(mem.data(), size_t(w), size_t(h), 8, size_t(w) * 4, rgb, kCGImageAlphaNoneSkipFirst);
         CGColorSpaceRelease(rgb);
         CGContextTranslateCTM(ctx, 0, h);
         CGContextScaleCTM(ctx, 1, -1);
@@ -71,11 +70,17 @@ struct Colour {
 
 TEST(CoreTextLine, DecodesOnlyWellFormedUtf8) {
     std::u32string out;
-    EXPECT_TRUE(CTDecodeUTF8("a\xE2\x82\xAC" "b", 5, &out));
+    EXPECT_TRUE(
+        CTDecodeUTF8("a\xE2\x82\xAC"
+                     "b",
+                     5, &out));
     EXPECT_EQ(out, (std::u32string{U'a', 0x20AC, U'b'}));
     EXPECT_TRUE(CTDecodeUTF8("\xF0\x9F\x8E\xB9", 4, &out));
     EXPECT_EQ(out, std::u32string(1, char32_t(0x1F3B9)));
-    EXPECT_FALSE(CTDecodeUTF8("\xE9" "A", 2, nullptr));          // lone Latin-1 byte
+    EXPECT_FALSE(
+        CTDecodeUTF8("\xE9"
+                     "A",
+                     2, nullptr));                               // lone Latin-1 byte
     EXPECT_FALSE(CTDecodeUTF8("\xC0\x80", 2, nullptr));          // overlong
     EXPECT_FALSE(CTDecodeUTF8("\xE0\x80\xAF", 3, nullptr));      // overlong
     EXPECT_FALSE(CTDecodeUTF8("\xED\xA0\x80", 3, nullptr));      // surrogate
@@ -119,14 +124,11 @@ TEST(CoreTextLine, FrameBreaksAtLineFeedsAndWrapsAtTheWidth) {
     };
     EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"a\nb", 1000, 1000)), (std::vector<std::u32string>{U"a\n", U"b"}));
     EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"a\n", 1000, 1000)), (std::vector<std::u32string>{U"a\n"}));
-    EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"\n\nx", 1000, 1000)),
-              (std::vector<std::u32string>{U"\n", U"\n", U"x"}));
+    EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"\n\nx", 1000, 1000)), (std::vector<std::u32string>{U"\n", U"\n", U"x"}));
     EXPECT_TRUE(texts(CTFrameCreateLines(f.f, U"", 1000, 1000)).empty());
     // 30 pixels hold five characters: wrap after the blank, or inside a word.
-    EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"abc defg", 30, 1000)),
-              (std::vector<std::u32string>{U"abc ", U"defg"}));
-    EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"abcdefgh", 30, 1000)),
-              (std::vector<std::u32string>{U"abcde", U"fgh"}));
+    EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"abc defg", 30, 1000)), (std::vector<std::u32string>{U"abc ", U"defg"}));
+    EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"abcdefgh", 30, 1000)), (std::vector<std::u32string>{U"abcde", U"fgh"}));
     // Only whole lines that fit the frame's height.
     EXPECT_EQ(texts(CTFrameCreateLines(f.f, U"1\n2\n3", 1000, 25)), (std::vector<std::u32string>{U"1\n", U"2\n"}));
 }

@@ -217,8 +217,8 @@ TEST(RasterCachedFont, EffectsShapeTheMask) {
     EXPECT_EQ(inv[0], 255);  // inverted coverage: the empty corner is full
     EXPECT_EQ(iw, 7);
     auto [blur, bw, bh] = maskWith(RAST_FONT_BLUR);
-    EXPECT_GT(blur[10 * 7 + 3], 0);    // ink spreads one row down
-    EXPECT_LT(blur[5 * 7 + 2], 255);   // and softens next to the edge
+    EXPECT_GT(blur[10 * 7 + 3], 0);   // ink spreads one row down
+    EXPECT_LT(blur[5 * 7 + 2], 255);  // and softens next to the edge
     EXPECT_EQ(blur[12 * 7 + 3], 0);
 
     // Shadow: right of, below and below-right of full pixels. Full pixels
@@ -385,8 +385,10 @@ TEST(RasterCachedFont, FreeTypeCoverageIsWhatTheToolkitDrawsWhiteOnBlack) {
     for (int y = 0; y < g->height; y++)
         for (int x = 0; x < r.right; x++) {
             const int drawn = pixels[(y * 64 + x) * 4 + 1];
-            if (x < g->width) EXPECT_EQ(mask[y * g->width + x], drawn) << x << "," << y;
-            else EXPECT_EQ(drawn, 0);
+            if (x < g->width)
+                EXPECT_EQ(mask[y * g->width + x], drawn) << x << "," << y;
+            else
+                EXPECT_EQ(drawn, 0);
             full += drawn == 255;
             partial += drawn > 0 && drawn < 255;
         }

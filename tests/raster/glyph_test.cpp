@@ -95,8 +95,8 @@ TEST(RasterGlyph, ClipsAtTheRightAndBottomAndSkipsMasksOutside) {
     fill(bm, 0);
     RAST_DrawGlyph(&bm, 2, 3, kWhite, mask, 3, 3, 1.0f, 0);
     EXPECT_EQ(count(), 2);
-    for (auto [x, y] : std::vector<std::pair<int, int>>{{-3, 0}, {0, -3}, {4, 0}, {0, 4}, {2147483647, 0},
-                                                        {-2147483647, -2147483647}}) {
+    for (auto [x, y] : std::vector<std::pair<int, int>>{
+             {-3, 0}, {0, -3}, {4, 0}, {0, 4}, {2147483647, 0}, {-2147483647, -2147483647}}) {
         fill(bm, 0);
         RAST_DrawGlyph(&bm, x, y, kWhite, mask, 3, 3, 1.0f, 0);
         EXPECT_EQ(count(), 0) << x << "," << y;

@@ -97,15 +97,14 @@ TEST(RasterTrapezoid, CrossingTheTopDrawsWhatAnUnclippedFillWould) {
 TEST(RasterTrapezoid, FarAwayEdgesNeitherOverflowNorDrawWrongly) {
     // A very steep and a very long edge clipped from far above: the steps
     // and the skipped rows are worked in 64 bits.
-    auto s = drawn([](RAST_IBitmap* b) {
-        RAST_FillTrapezoid(b, -2000000000, 2000000000, -2000000000, 5, 6, 10, kInk, 1.0f, 0);
-    });
+    auto s = drawn(
+        [](RAST_IBitmap* b) { RAST_FillTrapezoid(b, -2000000000, 2000000000, -2000000000, 5, 6, 10, kInk, 1.0f, 0); });
     ASSERT_FALSE(s.empty());
     for (auto [x, y] : s) EXPECT_LE(y, 10);
     EXPECT_TRUE(s.count({5, 10}) && s.count({6, 10}));
     s = drawn([](RAST_IBitmap* b) {
-        RAST_FillTrapezoid(b, -2147483647 - 1, 2147483647, -2147483647 - 1, -2147483647 - 1, 2147483647,
-                           2147483647, kInk, 1.0f, 0);
+        RAST_FillTrapezoid(b, -2147483647 - 1, 2147483647, -2147483647 - 1, -2147483647 - 1, 2147483647, 2147483647,
+                           kInk, 1.0f, 0);
     });
     EXPECT_EQ(s.size(), 400u);
 }
@@ -195,8 +194,7 @@ TEST(RasterPolygon, VertexOrderDoesNotMatter) {
 
 TEST(RasterPolygon, DegenerateInputFillsAtMostOneRow) {
     const int x[3] = {4, 9, 6}, y[3] = {5, 5, 5};
-    EXPECT_EQ(drawn([&](RAST_IBitmap* b) { RAST_FillConvexPolygon(b, x, y, 3, kInk, 1.0f, 0); }),
-              rowsOf({{4, 9}}, 5));
+    EXPECT_EQ(drawn([&](RAST_IBitmap* b) { RAST_FillConvexPolygon(b, x, y, 3, kInk, 1.0f, 0); }), rowsOf({{4, 9}}, 5));
     EXPECT_TRUE(drawn([&](RAST_IBitmap* b) { RAST_FillConvexPolygon(b, x, y, 2, kInk, 1.0f, 0); }).empty());
     EXPECT_TRUE(drawn([&](RAST_IBitmap* b) { RAST_FillConvexPolygon(b, nullptr, y, 3, kInk, 1.0f, 0); }).empty());
     // A row wholly left of the bitmap paints nothing, not the first column.

@@ -76,7 +76,8 @@ TEST(RasterTextSample, PanelTextInThreeSizesStaysInsideItsMeasuredRectangles) {
         {RAST_MakePixel(150, 0x80, 0xD0, 0xFF), 400},  // translucent: the glyph cache draws it
     };
     const char* texts[] = {"CUTOFF 127  RESONANCE 64", "Filter EG Attack: 0.75 s",
-                           "A-01 Init Program \xE2\x80\xA2 D\xC3\xA9tune \xC2\xB1" "12"};
+                           "A-01 Init Program \xE2\x80\xA2 D\xC3\xA9tune \xC2\xB1"
+                           "12"};
     const int sizes[] = {9, 13, 16};  // the panel's text at scales 0.75, 1.0 and 1.25
 
     int y = 8, checked = 0;

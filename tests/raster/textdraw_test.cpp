@@ -62,7 +62,10 @@ TEST(RasterUtf8, DecodesAsTheGlyphCacheNeeds) {
     unsigned short c;
     EXPECT_EQ(utf8char("A", &c), 1);
     EXPECT_EQ(c, 'A');
-    EXPECT_EQ(utf8char("\xE9" "A", &c), 1);  // a lone Latin-1 byte stands for itself
+    EXPECT_EQ(utf8char("\xE9"
+                       "A",
+                       &c),
+              1);  // a lone Latin-1 byte stands for itself
     EXPECT_EQ(c, 0xE9);
     EXPECT_EQ(utf8char("\xE2\x82\xAC", &c), 3);
     EXPECT_EQ(c, 0x20AC);
@@ -94,7 +97,7 @@ TEST(RasterUtf8, ATextIsNeverReadPastItsLength) {
     m = measure(*f, euro.get(), 3);
     EXPECT_EQ(m.r.right - m.r.left, 7);
     EXPECT_EQ(f->findChar(0x20AC)->advance, 7);
-    m = measure(*f, euro.get(), 2);  // the cut sequence gives two stray bytes,
+    m = measure(*f, euro.get(), 2);      // the cut sequence gives two stray bytes,
     EXPECT_EQ(m.r.right - m.r.left, 7);  // and 0x82 is a control character
 }
 

@@ -17,10 +17,9 @@ namespace {
 TEST(Time, SleepZeroSleepsAboutAHundredMicroseconds) {
     auto t0 = std::chrono::steady_clock::now();
     Sleep(0);
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                  std::chrono::steady_clock::now() - t0).count();
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(us, 100);
-    EXPECT_LT(us, 100000); // microseconds, not milliseconds
+    EXPECT_LT(us, 100000);  // microseconds, not milliseconds
 }
 
 TEST(Time, SleepCountsMilliseconds) {
@@ -68,7 +67,7 @@ TEST(Time, GetFileTimeUsesItsOwnEpochOffset) {
     close(fd);
     unlink(path);
     EXPECT_EQ(GetFileTime(-1, &c, &a, &w), 0);
-    EXPECT_EQ(GetFileTime(fd, &c, &a, &w), 0); // closed now
+    EXPECT_EQ(GetFileTime(fd, &c, &a, &w), 0);  // closed now
 }
 
 TEST(Rects, SetAndOffset) {
@@ -110,7 +109,7 @@ TEST(Rects, UnionTakesEmptyRectsIntoAccount) {
 }
 
 TEST(Rects, PointInsideWithEitherVerticalOrder) {
-    RECT r{0, 10, 10, 0}; // bottom above top
+    RECT r{0, 10, 10, 0};  // bottom above top
     EXPECT_TRUE(SHIM_PtInRect(&r, POINT{0, 0}));
     EXPECT_TRUE(SHIM_PtInRect(&r, POINT{9, 9}));
     EXPECT_FALSE(SHIM_PtInRect(&r, POINT{10, 5}));
@@ -122,8 +121,8 @@ TEST(Numbers, MulDiv) {
     EXPECT_EQ(MulDiv(7, 3, 2), 10);
     EXPECT_EQ(MulDiv(-7, 3, 2), -10);
     EXPECT_EQ(MulDiv(1, 1, 0), 0);
-    EXPECT_EQ(MulDiv(1 << 30, 1 << 10, 1 << 20), 1 << 20); // no 32-bit overflow inside
-    EXPECT_EQ(MulDiv(1 << 30, 8, 1), -1); // does not fit an int
+    EXPECT_EQ(MulDiv(1 << 30, 1 << 10, 1 << 20), 1 << 20);  // no 32-bit overflow inside
+    EXPECT_EQ(MulDiv(1 << 30, 8, 1), -1);                   // does not fit an int
 }
 
 TEST(Numbers, ControlfpChangesOnlyRounding) {
@@ -131,7 +130,7 @@ TEST(Numbers, ControlfpChangesOnlyRounding) {
     unsigned chop = _controlfp(0x300, 0x300);
     EXPECT_EQ(chop & 0x300, 0x300u);
     EXPECT_EQ(chop & ~0x300u, before & ~0x300u);
-    EXPECT_EQ(_controlfp(0, 0) & 0x300, 0x300u); // it was loaded
+    EXPECT_EQ(_controlfp(0, 0) & 0x300, 0x300u);  // it was loaded
     // Bits outside the rounding field are not taken from value.
     unsigned stray = _controlfp(0x0100 | 0x3, 0x300);
     EXPECT_EQ(stray & 0x300, 0x100u);
@@ -148,7 +147,7 @@ TEST(GlobalMemory, Blocks) {
     EXPECT_EQ(p, h);
     std::memcpy(p, "0123456789", 10);
     GlobalLock(h);
-    EXPECT_EQ(GlobalUnlock(h), 1); // still locked once
+    EXPECT_EQ(GlobalUnlock(h), 1);  // still locked once
     EXPECT_EQ(GlobalUnlock(h), 0);
     EXPECT_EQ(GlobalUnlock(h), 0);
     EXPECT_EQ(GlobalFree(h), nullptr);
@@ -173,7 +172,7 @@ TEST(Strings, Lstrcpyn) {
     lstrcpyn(buf, "ab", 8);
     EXPECT_STREQ(buf, "ab");
     buf[0] = 'q';
-    lstrcpyn(buf, "zz", 0); // nothing written
+    lstrcpyn(buf, "zz", 0);  // nothing written
     EXPECT_EQ(buf[0], 'q');
     lstrcpyn(buf, "zz", 1);
     EXPECT_STREQ(buf, "");
@@ -192,10 +191,15 @@ TEST(Strings, GuidsAreFreshEachTime) {
 
 TEST(Strings, ToPlatformString) {
     EXPECT_EQ(SHIM_CStringToCFString(nullptr), "");
-    EXPECT_EQ(SHIM_CStringToCFString("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(SHIM_CStringToCFString("Gr\xC3\xBC\xC3\x9F"
+                                     "e"),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e");
     // Not UTF-8 (Latin-1 bytes, a lone continuation byte): the ASCII stays.
-    EXPECT_EQ(SHIM_CStringToCFString("Gr\xFC\xDF" "e \x80"), "Gr??e ?");
-    EXPECT_EQ(SHIM_CStringToCFString("\xE0\x80\x80"), "???"); // overlong form
+    EXPECT_EQ(SHIM_CStringToCFString("Gr\xFC\xDF"
+                                     "e \x80"),
+              "Gr??e ?");
+    EXPECT_EQ(SHIM_CStringToCFString("\xE0\x80\x80"), "???");  // overlong form
 }
 
 TEST(Strings, FromPlatformString) {
@@ -215,4 +219,4 @@ TEST(Strings, FromPlatformString) {
     EXPECT_EQ(buf[0], 'x');
 }
 
-} // namespace
+}  // namespace

@@ -79,9 +79,7 @@ void expectWakesWaiter(HANDLE e) {
     CloseHandle(e);
 }
 
-TEST(Event, WakesAWaiterOnAnotherThread) {
-    expectWakesWaiter(CreateEvent(nullptr, FALSE, FALSE, nullptr));
-}
+TEST(Event, WakesAWaiterOnAnotherThread) { expectWakesWaiter(CreateEvent(nullptr, FALSE, FALSE, nullptr)); }
 
 TEST(Event, AutoResetReleasesOneWaiterPerSignal) {
     HANDLE e = CreateEvent(nullptr, FALSE, FALSE, nullptr);
@@ -125,7 +123,7 @@ TEST(SocketEvent, AutoResetConsumesTheSignal) {
     EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
     EXPECT_EQ(SetEvent(e), 1);
     EXPECT_EQ(SetEvent(e), 1);
-    EXPECT_EQ(bytesPending(e), 1); // the second set wrote nothing
+    EXPECT_EQ(bytesPending(e), 1);  // the second set wrote nothing
     EXPECT_EQ(WaitForSingleObject(e, 10), WAIT_OBJECT_0);
     auto t0 = Clock::now();
     EXPECT_EQ(WaitForSingleObject(e, 20), WAIT_TIMEOUT);
@@ -152,7 +150,7 @@ TEST(SocketEvent, WaitForAnyGivesTheLowestSignalledIndex) {
     HANDLE a = CreateEventAsSocket(nullptr, FALSE, FALSE, nullptr);
     HANDLE b = CreateEventAsSocket(nullptr, FALSE, TRUE, nullptr);
     HANDLE c = CreateEventAsSocket(nullptr, TRUE, TRUE, nullptr);
-    HANDLE plain = CreateEvent(nullptr, TRUE, TRUE, nullptr); // not a socket: skipped
+    HANDLE plain = CreateEvent(nullptr, TRUE, TRUE, nullptr);  // not a socket: skipped
     HANDLE hs[] = {plain, a, b, c};
     EXPECT_EQ(WaitForAnySocketObject(4, hs, 0), 2u);
     // b's signal was consumed; c is manual-reset and stays signalled.
@@ -164,7 +162,7 @@ TEST(SocketEvent, WaitForAnyGivesTheLowestSignalledIndex) {
     SetEvent(b);
     EXPECT_EQ(WaitForAnySocketObject(4, hs, INFINITE), 1u);
     EXPECT_EQ(WaitForAnySocketObject(0, hs, 0), WAIT_TIMEOUT);
-    EXPECT_EQ(WaitForAnySocketObject(1, hs, 0), WAIT_TIMEOUT); // no descriptor at all
+    EXPECT_EQ(WaitForAnySocketObject(1, hs, 0), WAIT_TIMEOUT);  // no descriptor at all
     for (HANDLE h : hs) CloseHandle(h);
 }
 
@@ -178,9 +176,9 @@ TEST(SocketEvent, PlainSocketHandle) {
     EXPECT_EQ(WaitForSingleObject(&s, 0), WAIT_TIMEOUT);
     ASSERT_EQ(write(fds[1], "x", 1), 1);
     EXPECT_EQ(WaitForSingleObject(&s, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(&s, 0), WAIT_OBJECT_0); // a plain socket is not drained
+    EXPECT_EQ(WaitForSingleObject(&s, 0), WAIT_OBJECT_0);  // a plain socket is not drained
     EXPECT_EQ(SetEvent(&s), 0);
-    EXPECT_EQ(CloseHandle(&s), 0); // not freed: the record is ours
+    EXPECT_EQ(CloseHandle(&s), 0);  // not freed: the record is ours
     s.fd = -1;
     auto t0 = Clock::now();
     EXPECT_EQ(WaitForSingleObject(&s, 5), WAIT_FAILED);
@@ -215,7 +213,7 @@ TEST(Thread, WaitResultsAndTimeouts) {
     // Waiting again on a finished thread does not join it a second time.
     EXPECT_EQ(WaitForSingleObject(t, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(SetThreadPriority(t, 0), 0); // finished
+    EXPECT_EQ(SetThreadPriority(t, 0), 0);  // finished
     EXPECT_EQ(CloseHandle(t), 1);
     CloseHandle(gate);
 }
@@ -250,8 +248,13 @@ TEST(Thread, CreatorMayCloseFirstOrLast) {
 TEST(Thread, DetachedPlatformThreadRuns) {
     HANDLE done = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     SHIM_THREADID id = 99;
-    EXPECT_EQ(CreateThreadNS(nullptr, 0, [](void* e) -> DWORD { SetEvent(e); return 0; }, done, 0,
-                             &id),
+    EXPECT_EQ(CreateThreadNS(
+                  nullptr, 0,
+                  [](void* e) -> DWORD {
+                      SetEvent(e);
+                      return 0;
+                  },
+                  done, 0, &id),
               nullptr);
     EXPECT_EQ(WaitForSingleObject(done, 5000), WAIT_OBJECT_0);
     CloseHandle(done);
@@ -271,19 +274,19 @@ TEST(File, PositionsSizesAndTransfers) {
     DWORD high = 5;
     EXPECT_EQ(GetFileSize(h, &high), 10u);
     EXPECT_EQ(high, 0u);
-    EXPECT_EQ(GetFilePointer(h, &high), 10u); // measuring kept the position
+    EXPECT_EQ(GetFilePointer(h, &high), 10u);  // measuring kept the position
     high = 0;
     EXPECT_EQ(SetFilePointer(h, 4, &high), 4u);
     char buf[8] = {};
     EXPECT_EQ(ReadFile(h, buf, 3, &done, nullptr), 1);
     EXPECT_EQ(done, 3u);
     EXPECT_STREQ(buf, "456");
-    high = 1; // positions are 32-bit
+    high = 1;  // positions are 32-bit
     EXPECT_EQ(SetFilePointer(h, 0, &high), 0xFFFFFFFFu);
     EXPECT_EQ(high, 0xFFFFFFFFu);
     EXPECT_EQ(SetFilePointer(h, -3, nullptr), 0xFFFFFFFFu);
     SetFilePointer(h, 10, nullptr);
-    EXPECT_EQ(ReadFile(h, buf, 3, &done, nullptr), 0); // at the end
+    EXPECT_EQ(ReadFile(h, buf, 3, &done, nullptr), 0);  // at the end
     EXPECT_EQ(done, 0u);
     EXPECT_EQ(ReadFile(h, nullptr, 3, &done, nullptr), 0);
     EXPECT_EQ(WriteFile(h, "x", 0, &done, nullptr), 0);
@@ -322,7 +325,7 @@ TEST(Process, ArgumentsReachTheChild) {
     HANDLE p = SHIM_CreateProcess("/bin/sh", 4, args);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(WaitForSingleObject(p, 10000), WAIT_OBJECT_0);
-    EXPECT_EQ(SHIM_MakeProcessFront(p), 0); // ended: nothing to find
+    EXPECT_EQ(SHIM_MakeProcessFront(p), 0);  // ended: nothing to find
     CloseHandle(p);
     char buf[64] = {};
     FILE* f = fopen(path, "r");
@@ -330,7 +333,7 @@ TEST(Process, ArgumentsReachTheChild) {
     size_t n = fread(buf, 1, sizeof buf - 1, f);
     fclose(f);
     unlink(path);
-    EXPECT_EQ(std::string(buf, n), "|second"); // the null argument came through empty
+    EXPECT_EQ(std::string(buf, n), "|second");  // the null argument came through empty
 }
 
 TEST(Process, FailedLaunchGivesNull) {
@@ -343,7 +346,7 @@ TEST(Process, ReleasedWhileRunning) {
     const char* args[] = {"0.1"};
     HANDLE p = SHIM_CreateProcess("/bin/sleep", 1, args);
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(CloseHandle(p), 1); // the child is reaped when it ends
+    EXPECT_EQ(CloseHandle(p), 1);  // the child is reaped when it ends
 }
 
-} // namespace
+}  // namespace

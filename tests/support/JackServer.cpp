@@ -21,8 +21,8 @@ namespace {
 
 bool serverAnswers(const std::string& name) {
     jack_status_t status{};
-    jack_client_t* c = jack_client_open("hv-probe", jack_options_t(JackNoStartServer | JackServerName),
-                                        &status, name.c_str());
+    jack_client_t* c =
+        jack_client_open("hv-probe", jack_options_t(JackNoStartServer | JackServerName), &status, name.c_str());
     if (!c) return false;
     jack_client_close(c);
     return true;

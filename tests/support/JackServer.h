@@ -24,7 +24,7 @@ public:
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
 
-    bool start();          // true once clients can connect
+    bool start();  // true once clients can connect
     void stop();
     bool running() const { return pid_ > 0; }
     const std::string& name() const { return name_; }

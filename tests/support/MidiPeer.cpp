@@ -35,8 +35,6 @@ std::vector<MidiPeer::Bytes> MidiPeer::receive(size_t count, std::chrono::millis
     return receiveMidi(in, count, limit);
 }
 
-std::vector<MidiPeer::Bytes> MidiPeer::drain(std::chrono::milliseconds quiet) {
-    return receiveMidi(in, 100000, quiet);
-}
+std::vector<MidiPeer::Bytes> MidiPeer::drain(std::chrono::milliseconds quiet) { return receiveMidi(in, 100000, quiet); }
 
 }  // namespace hvtest

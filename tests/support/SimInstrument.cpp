@@ -210,7 +210,8 @@ std::string SimInstrument::name() const {
 
 void SimInstrument::setName(const std::string& name) {
     for (int i = 0; i < 12; ++i)
-        setDataByte(i, i < static_cast<int>(name.size()) ? name[i] & 0x7F : (i == static_cast<int>(name.size()) ? 0 : ' '));
+        setDataByte(
+            i, i < static_cast<int>(name.size()) ? name[i] & 0x7F : (i == static_cast<int>(name.size()) ? 0 : ' '));
 }
 
 int SimInstrument::globalDataByte(int n) const {
@@ -288,7 +289,8 @@ void SimInstrument::sendModeChange(int mode) {
 
 void SimInstrument::sendControlChange(int cc, int value, int channel) {
     const int ch = channel < 0 ? channel_.load() : channel;
-    send({static_cast<uint8_t>(0xB0 | (ch & 0x0F)), static_cast<uint8_t>(cc & 0x7F), static_cast<uint8_t>(value & 0x7F)});
+    send({static_cast<uint8_t>(0xB0 | (ch & 0x0F)), static_cast<uint8_t>(cc & 0x7F),
+          static_cast<uint8_t>(value & 0x7F)});
 }
 
 void SimInstrument::sendNRPN(int msb, int lsb, int value, int channel) {
@@ -463,8 +465,6 @@ bool SimInstrument::isControlChange(const Bytes& m, int cc) {
 
 bool SimInstrument::isProgramChange(const Bytes& m) { return m.size() == 2 && (m[0] & 0xF0) == 0xC0; }
 
-bool SimInstrument::isNote(const Bytes& m) {
-    return m.size() == 3 && ((m[0] & 0xF0) == 0x80 || (m[0] & 0xF0) == 0x90);
-}
+bool SimInstrument::isNote(const Bytes& m) { return m.size() == 3 && ((m[0] & 0xF0) == 0x80 || (m[0] & 0xF0) == 0x90); }
 
 }  // namespace hvtest

@@ -7,20 +7,20 @@
 namespace testunit {
 
 enum EParams {
-    kGain = 0,     // double 0..1, automated
-    kMode,         // enum of 4, automated
-    kRadio,        // enum of 3 with the meta flag
-    kSwitch,       // bool
-    kMidiIn,       // port selectors: display texts are the port names
+    kGain = 0,  // double 0..1, automated
+    kMode,      // enum of 4, automated
+    kRadio,     // enum of 3 with the meta flag
+    kSwitch,    // bool
+    kMidiIn,    // port selectors: display texts are the port names
     kMidiOut,
-    kTempoSeen,    // GetTempo() in the last render call
-    kEdges,        // transport starts and stops seen
-    kBlocks,       // render calls
-    kLastCC,       // controller number of the last control change from the port
+    kTempoSeen,  // GetTempo() in the last render call
+    kEdges,      // transport starts and stops seen
+    kBlocks,     // render calls
+    kLastCC,     // controller number of the last control change from the port
     kLastCCValue,
-    kSysExSize,    // size and byte sum of the last SysEx from the port
+    kSysExSize,  // size and byte sum of the last SysEx from the port
     kSysExSum,
-    kPoke,         // set by the host: the unit moves kSwitch as a click would
+    kPoke,  // set by the host: the unit moves kSwitch as a click would
     kResets,
     kNumParams
 };

@@ -118,9 +118,9 @@ RAST_CachedFont& panelFont(int size, bool bold) {
     auto& slot = fonts[{size, bold}];
     if (!slot) {
         slot = std::make_unique<RAST_CachedFont>();
-        slot->SetFromHFont(
-            CreateFont(size, 0, 0, 0, bold ? 700 : 400, 0, 0, 0, 0, 0, 0, SHIM_FONTQUALITY_ANTIALIASED, 0, "NK57 Monospace"),
-            RAST_FONT_OWNS_HFONT);
+        slot->SetFromHFont(CreateFont(size, 0, 0, 0, bold ? 700 : 400, 0, 0, 0, 0, 0, 0, SHIM_FONTQUALITY_ANTIALIASED,
+                                      0, "NK57 Monospace"),
+                           RAST_FONT_OWNS_HFONT);
     }
     return *slot;
 }

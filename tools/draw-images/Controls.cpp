@@ -17,15 +17,17 @@ const Rgba kIcon = rgb(0x9AA0A8);
 void lamp(Canvas& c, float cx, float cy, float r, Rgba lit, bool on) {
     const Box box{cx - 4 * r, cy - 4 * r, cx + 4 * r, cy + 4 * r};
     auto disc = [&](float x, float y) { return sdCircle(x, y, cx, cy, r); };
-    c.fill(box, [&](float x, float y) { return sdCircle(x, y, cx, cy, r + 1.0f); }, rgb(0x050506), 0.8f);
+    c.fill(
+        box, [&](float x, float y) { return sdCircle(x, y, cx, cy, r + 1.0f); }, rgb(0x050506), 0.8f);
     if (on) {
         c.fill(box, disc, lit, 0.45f, 3.0f * r);
         c.fillV(box, disc, mix(lit, rgb(0xFFFFFF), 0.55f), lit, cy - r, cy + r);
     } else {
         c.fillV(box, disc, mix(lit, rgb(0x000000), 0.55f), mix(lit, rgb(0x000000), 0.8f), cy - r, cy + r);
     }
-    c.fill(box, [&](float x, float y) { return sdCircle(x, y, cx - r * 0.3f, cy - r * 0.35f, r * 0.35f); },
-           rgb(0xFFFFFF), on ? 0.6f : 0.15f);
+    c.fill(
+        box, [&](float x, float y) { return sdCircle(x, y, cx - r * 0.3f, cy - r * 0.35f, r * 0.35f); }, rgb(0xFFFFFF),
+        on ? 0.6f : 0.15f);
 }
 
 void padlock(Canvas& c, float x, float y, float s, Rgba colour, bool closed) {
@@ -42,21 +44,25 @@ void padlock(Canvas& c, float x, float y, float s, Rgba colour, bool closed) {
         return d;
     };
     c.fill(box, shackle, colour);
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, bx, by, bw, bh, 1.5f * k); }, colour);
-    c.fill(box, [&](float px, float py) { return sdCircle(px, py, x + s / 2, by + bh * 0.45f, 1.1f * k); },
-           rgb(0x000000), 0.55f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, bx, by, bw, bh, 1.5f * k); }, colour);
+    c.fill(
+        box, [&](float px, float py) { return sdCircle(px, py, x + s / 2, by + bh * 0.45f, 1.1f * k); }, rgb(0x000000),
+        0.55f);
 }
 
 void magnifier(Canvas& c, float cx, float cy, float s, Rgba colour) {
     const Box box{cx - s, cy - s, cx + s, cy + s};
     const float r = s * 0.42f;
-    c.fill(box, [&](float x, float y) { return std::fabs(sdCircle(x, y, cx - s * 0.15f, cy - s * 0.15f, r)) - 0.9f; },
-           colour);
-    c.fill(box,
-           [&](float x, float y) {
-               return sdCapsule(x, y, cx + s * 0.18f, cy + s * 0.18f, cx + s * 0.62f, cy + s * 0.62f, 1.3f);
-           },
-           colour);
+    c.fill(
+        box, [&](float x, float y) { return std::fabs(sdCircle(x, y, cx - s * 0.15f, cy - s * 0.15f, r)) - 0.9f; },
+        colour);
+    c.fill(
+        box,
+        [&](float x, float y) {
+            return sdCapsule(x, y, cx + s * 0.18f, cy + s * 0.18f, cx + s * 0.62f, cy + s * 0.62f, 1.3f);
+        },
+        colour);
 }
 
 void chain(Canvas& c, float cx, float cy, float s, Rgba colour) {
@@ -64,9 +70,9 @@ void chain(Canvas& c, float cx, float cy, float s, Rgba colour) {
     const float lw = s * 0.75f, lh = s * 0.5f;
     for (int side = -1; side <= 1; side += 2) {
         const float lx = cx + side * s * 0.3f - lw / 2;
-        c.fill(box,
-               [&](float x, float y) { return std::fabs(sdRoundRect(x, y, lx, cy - lh / 2, lw, lh, lh / 2)) - 0.9f; },
-               colour);
+        c.fill(
+            box, [&](float x, float y) { return std::fabs(sdRoundRect(x, y, lx, cy - lh / 2, lw, lh, lh / 2)) - 0.9f; },
+            colour);
     }
 }
 
@@ -74,21 +80,26 @@ void hatchCover(Canvas& c, int w, int h) {
     const Box box{0, 0, (float)w, (float)h};
     auto plate = [&](float x, float y) { return sdRoundRect(x, y, 0.5f, 0.5f, w - 1.0f, h - 1.0f, 3.0f); };
     c.fill(box, plate, rgb(0x15161A), 0.88f);
-    c.fill(box,
-           [&](float x, float y) {
-               const float d = std::fabs(std::fmod(x + y + 1000.0f, 6.0f) - 3.0f) - 0.7f;
-               return std::max(d, plate(x, y));
-           },
-           rgb(0x3A3D43), 0.8f);
-    c.fill(box, [&](float x, float y) { return std::fabs(plate(x, y)) - 0.5f; }, rgb(0x4A4E55));
+    c.fill(
+        box,
+        [&](float x, float y) {
+            const float d = std::fabs(std::fmod(x + y + 1000.0f, 6.0f) - 3.0f) - 0.7f;
+            return std::max(d, plate(x, y));
+        },
+        rgb(0x3A3D43), 0.8f);
+    c.fill(
+        box, [&](float x, float y) { return std::fabs(plate(x, y)) - 0.5f; }, rgb(0x4A4E55));
 }
 
 void field(Canvas& c, int w, int h, bool searchIcon) {
     const Box box{0, 0, (float)w, (float)h};
-    c.fill(box, [&](float x, float y) { return sdRoundRect(x, y, 0, 0, (float)w, (float)h, 4.0f); }, rgb(0x4A4E55));
-    c.fillV(box, [&](float x, float y) { return sdRoundRect(x, y, 1, 1, w - 2.0f, h - 2.0f, 3.0f); },
-            rgb(0x060708), rgb(0x1A1C20), 1, h - 1.0f);
-    c.fill(box, [&](float x, float y) { return sdRoundRect(x, y, 1, 1, w - 2.0f, 3.0f, 1.5f); }, rgb(0x000000), 0.4f);
+    c.fill(
+        box, [&](float x, float y) { return sdRoundRect(x, y, 0, 0, (float)w, (float)h, 4.0f); }, rgb(0x4A4E55));
+    c.fillV(
+        box, [&](float x, float y) { return sdRoundRect(x, y, 1, 1, w - 2.0f, h - 2.0f, 3.0f); }, rgb(0x060708),
+        rgb(0x1A1C20), 1, h - 1.0f);
+    c.fill(
+        box, [&](float x, float y) { return sdRoundRect(x, y, 1, 1, w - 2.0f, 3.0f, 1.5f); }, rgb(0x000000), 0.4f);
     if (searchIcon) magnifier(c, w - h * 0.5f, h * 0.5f, h * 0.34f, rgb(0x5C6169));
 }
 
@@ -98,8 +109,9 @@ void paintButtonFace(Canvas& c, float x, float y, float w, float h, bool down, c
     const Box box{x, y, x + w, y + h};
     const float r = face == "big" ? 5.0f : std::min(4.0f, h / 4);
     auto body = [&](float px, float py) { return sdRoundRect(px, py, x + 0.5f, y + 0.5f, w - 1, h - 1.5f, r); };
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x + 0.5f, y + 1.0f, w - 1, h - 1.0f, r); },
-           rgb(0x000000), 0.55f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x + 0.5f, y + 1.0f, w - 1, h - 1.0f, r); },
+        rgb(0x000000), 0.55f);
     Rgba top = rgb(0x4C5057), bottom = rgb(0x232528);
     if (face == "pink") {
         top = down ? rgb(0xFF7AB4) : rgb(0x5E2F46);
@@ -109,19 +121,21 @@ void paintButtonFace(Canvas& c, float x, float y, float w, float h, bool down, c
         bottom = rgb(0x33363B);
     }
     c.fillV(box, body, top, bottom, y, y + h);
-    c.fill(box, [&](float px, float py) { return std::fabs(body(px, py)) - 0.5f; }, rgb(0x07080A), 0.9f);
+    c.fill(
+        box, [&](float px, float py) { return std::fabs(body(px, py)) - 0.5f; }, rgb(0x07080A), 0.9f);
     if (!down)
-        c.fill(box,
-               [&](float px, float py) { return std::max(std::fabs(py - (y + 2.0f)) - 0.5f, body(px, py) + 1.5f); },
-               rgb(0xFFFFFF), face == "pink" ? 0.18f : 0.14f);
+        c.fill(
+            box, [&](float px, float py) { return std::max(std::fabs(py - (y + 2.0f)) - 0.5f, body(px, py) + 1.5f); },
+            rgb(0xFFFFFF), face == "pink" ? 0.18f : 0.14f);
     if (face == "big") {
         // A lit strip across the top of the big buttons.
-        c.fill(box,
-               [&](float px, float py) { return sdRoundRect(px, py, x + 6, y + 4, w - 12, 3.0f, 1.5f); },
-               down ? kAccent : rgb(0x3A2612));
+        c.fill(
+            box, [&](float px, float py) { return sdRoundRect(px, py, x + 6, y + 4, w - 12, 3.0f, 1.5f); },
+            down ? kAccent : rgb(0x3A2612));
         if (down)
-            c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x + 6, y + 4, w - 12, 3.0f, 1.5f); },
-                   kAccent, 0.4f, 4.0f);
+            c.fill(
+                box, [&](float px, float py) { return sdRoundRect(px, py, x + 6, y + 4, w - 12, 3.0f, 1.5f); }, kAccent,
+                0.4f, 4.0f);
     }
 }
 
@@ -172,7 +186,8 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
                 }
                 // A chosen tab: lit print and a lit line along its foot.
                 const int size = std::max(8, std::min(10, h - 9));
-                c.text(text, (int)cx + 1, (int)oy + (on ? 1 : 0), (int)cw - 2, h - 3, size, true, on ? kAccent : kLabelUp);
+                c.text(text, (int)cx + 1, (int)oy + (on ? 1 : 0), (int)cw - 2, h - 3, size, true,
+                       on ? kAccent : kLabelUp);
                 if (on) c.rect((int)cx + 5, (int)oy + h - 4, (int)cw - 10, 2, kAccent);
             }
         } else if (s.kind == "linker") {
@@ -186,14 +201,16 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
             if (s.tone != "amber" && on) ink = mix(ink, kAccent, 0.35f);
             // A faint disc behind the lock so it reads on any panel.
             const Box box{0, oy, (float)w, oy + h};
-            c.fill(box, [&](float x, float y) { return sdCircle(x, y, w / 2.0f, oy + h / 2.0f, w * 0.48f); },
-                   s.tone == "black" ? rgb(0xFFFFFF) : rgb(0x000000), 0.18f);
+            c.fill(
+                box, [&](float x, float y) { return sdCircle(x, y, w / 2.0f, oy + h / 2.0f, w * 0.48f); },
+                s.tone == "black" ? rgb(0xFFFFFF) : rgb(0x000000), 0.18f);
             padlock(c, 0, oy, (float)std::min(w, h), ink, on);
         } else if (s.kind == "checkbox") {
             const Box box{0, oy, (float)w, oy + h};
             auto sq = [&](float x, float y) { return sdRoundRect(x, y, 1, oy + 1, w - 2.0f, h - 2.0f, 2.5f); };
-            c.fill(box, [&](float x, float y) { return sdRoundRect(x, y, 0, oy, (float)w, (float)h, 3.0f); },
-                   rgb(0x8A9098));
+            c.fill(
+                box, [&](float x, float y) { return sdRoundRect(x, y, 0, oy, (float)w, (float)h, 3.0f); },
+                rgb(0x8A9098));
             c.fillV(box, sq, on ? mix(kAccent, rgb(0xFFFFFF), 0.3f) : rgb(0x0B0C0E), on ? kAccent : rgb(0x24262A), oy,
                     oy + h);
             if (on) {
@@ -207,10 +224,12 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
         } else if (s.kind == "handle") {
             const Box box{0, oy, (float)w, oy + h};
             auto cap = [&](float x, float y) { return sdRoundRect(x, y, 1, oy + 1, w - 2.0f, h - 3.0f, 3.0f); };
-            c.fill(box, [&](float x, float y) { return sdRoundRect(x, y, 1, oy + 2, w - 2.0f, h - 2.0f, 3.0f); },
-                   rgb(0x000000), 0.6f, 2.0f);
+            c.fill(
+                box, [&](float x, float y) { return sdRoundRect(x, y, 1, oy + 2, w - 2.0f, h - 2.0f, 3.0f); },
+                rgb(0x000000), 0.6f, 2.0f);
             c.fillV(box, cap, rgb(0xE4E7EA), rgb(0x80868E), oy, oy + h);
-            c.fill(box, [&](float x, float y) { return std::fabs(cap(x, y)) - 0.5f; }, rgb(0x2A2C30), 0.8f);
+            c.fill(
+                box, [&](float x, float y) { return std::fabs(cap(x, y)) - 0.5f; }, rgb(0x2A2C30), 0.8f);
             c.rect(3, (int)oy + h / 2 - 1, w - 6, 2, rgb(0x1A1C1F));
         } else if (s.kind == "cover") {
             hatchCover(c, w, h);

@@ -139,7 +139,8 @@ bool readImageOverrides(const std::string& path, std::vector<ImageEntry>& images
                             " so that its frames stay whole at 0.75 and 1.25");
         if (e->Attribute("text")) image->label = attr(e, "text");
         const std::string kind = attr(e, "kind"), look = attr(e, "look");
-        if (kind == "knob") image->style = look == "centre" || look == "center" || look == "step" ? "bipolar" : "unipolar";
+        if (kind == "knob")
+            image->style = look == "centre" || look == "center" || look == "step" ? "bipolar" : "unipolar";
         if (kind == "radio") {
             image->kind = "radio";
             image->cells = e->IntAttribute("buttons", image->cells);

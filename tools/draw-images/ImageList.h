@@ -14,7 +14,7 @@ struct ImageEntry {
     std::string kind, style, face, label, tone, lit;
     std::vector<std::string> cellLabels;  // radio cells' texts, left to right
     int frames = 1, w = 0, h = 0, cells = 0, lamps = 0;
-    bool window = false;  // a background that floats over the panel as a framed window
+    bool window = false;   // a background that floats over the panel as a framed window
     bool perSkin = false;  // one file per skin, the skin's suffix before ".png"
 
     std::string stem() const;  // file name without folder and ".png"
@@ -25,7 +25,7 @@ struct LayoutItem {
     std::string kind;   // plate, header, footer, lcd, well, slot, label, title, text, rule, dialog, veil, slots
     std::string label;  // a section's title, a label's text
     float x = 0, y = 0, w = 0, h = 0;
-    int size = 0;   // text size, 0 for the kind's own
+    int size = 0;    // text size, 0 for the kind's own
     int align = -1;  // 0 left, 1 centre, 2 right, -1 the kind's own
 };
 

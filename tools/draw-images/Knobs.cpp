@@ -27,29 +27,33 @@ std::unique_ptr<Canvas> paintKnob(const ImageEntry& s) {
     // What does not turn: shadow, the arc's track, scale marks, the knob body.
     Canvas base(size, size, Rgba{0, 0, 0, 0});
     // A shallow recess the knob sits in, so that it reads on light panels too.
-    base.fill(all, [&](float x, float y) { return sdCircle(x, y, c, c, ringR + ringW + 0.5f * k); }, rgb(0x000000),
-              0.22f);
-    base.fill(all, [&](float x, float y) { return sdCircle(x, y, c, c + 1.5f * k, skirtR); }, rgb(0x000000), 0.65f,
-              5.0f * k);
-    base.fill(all, [&](float x, float y) { return sdArc(x, y, c, c, ringR, -kSweep, kSweep, ringW); }, rgb(0x08090A),
-              0.85f);
+    base.fill(
+        all, [&](float x, float y) { return sdCircle(x, y, c, c, ringR + ringW + 0.5f * k); }, rgb(0x000000), 0.22f);
+    base.fill(
+        all, [&](float x, float y) { return sdCircle(x, y, c, c + 1.5f * k, skirtR); }, rgb(0x000000), 0.65f, 5.0f * k);
+    base.fill(
+        all, [&](float x, float y) { return sdArc(x, y, c, c, ringR, -kSweep, kSweep, ringW); }, rgb(0x08090A), 0.85f);
     const float marks[] = {-kSweep, kSweep, 0.0f};
     for (int m = 0; m < (bipolar ? 3 : 2); m++) {
         float ax, ay, bx, by;
         polar(c, c, ringR + 2.0f * k, marks[m], ax, ay);
         polar(c, c, ringR + 3.2f * k, marks[m], bx, by);
-        base.fill(all, [&](float x, float y) { return sdCapsule(x, y, ax, ay, bx, by, 0.55f * k); }, rgb(0x9BA1A8),
-                  0.9f);
+        base.fill(
+            all, [&](float x, float y) { return sdCapsule(x, y, ax, ay, bx, by, 0.55f * k); }, rgb(0x9BA1A8), 0.9f);
     }
-    base.fillV(all, [&](float x, float y) { return sdCircle(x, y, c, c, skirtR); }, rgb(0x6A6E75), rgb(0x17181B),
-               c - skirtR, c + skirtR);
-    base.fill(all, [&](float x, float y) { return std::fabs(sdCircle(x, y, c, c, skirtR - 0.5f)) - 0.5f; },
-              rgb(0x050506), 0.7f);
-    base.fillV(all, [&](float x, float y) { return sdCircle(x, y, c, c, capR); }, rgb(0x26292D), rgb(0x464A51),
-               c - capR, c + capR);
+    base.fillV(
+        all, [&](float x, float y) { return sdCircle(x, y, c, c, skirtR); }, rgb(0x6A6E75), rgb(0x17181B), c - skirtR,
+        c + skirtR);
+    base.fill(
+        all, [&](float x, float y) { return std::fabs(sdCircle(x, y, c, c, skirtR - 0.5f)) - 0.5f; }, rgb(0x050506),
+        0.7f);
+    base.fillV(
+        all, [&](float x, float y) { return sdCircle(x, y, c, c, capR); }, rgb(0x26292D), rgb(0x464A51), c - capR,
+        c + capR);
     // A soft sheen on the upper half of the cap.
-    base.fill(all, [&](float x, float y) { return sdCircle(x, y, c, c - 6.0f * k, 6.0f * k); }, rgb(0xFFFFFF),
-              0.10f, 8.0f * k);
+    base.fill(
+        all, [&](float x, float y) { return sdCircle(x, y, c, c - 6.0f * k, 6.0f * k); }, rgb(0xFFFFFF), 0.10f,
+        8.0f * k);
 
     auto strip = std::make_unique<Canvas>(size, size * s.frames, Rgba{0, 0, 0, 0});
     for (int f = 0; f < s.frames; f++) {
@@ -64,9 +68,11 @@ std::unique_ptr<Canvas> paintKnob(const ImageEntry& s) {
         float ax, ay, bx, by;
         polar(c, c + oy, 4.0f * k, angle, ax, ay);
         polar(c, c + oy, capR - 1.2f * k, angle, bx, by);
-        strip->fill(box, [&](float x, float y) { return sdCapsule(x, y, ax, ay + k, bx, by + k, 1.4f * k); },
-                    rgb(0x000000), 0.45f, 1.5f);
-        strip->fill(box, [&](float x, float y) { return sdCapsule(x, y, ax, ay, bx, by, 1.35f * k); }, rgb(0xF4F1EA));
+        strip->fill(
+            box, [&](float x, float y) { return sdCapsule(x, y, ax, ay + k, bx, by + k, 1.4f * k); }, rgb(0x000000),
+            0.45f, 1.5f);
+        strip->fill(
+            box, [&](float x, float y) { return sdCapsule(x, y, ax, ay, bx, by, 1.35f * k); }, rgb(0xF4F1EA));
     }
     return strip;
 }

@@ -35,8 +35,8 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& image);
 std::unique_ptr<Canvas> paintPanel(const ImageEntry& image, const PanelLayout* panel, const Palette& pal);
 
 // Shared by the painters.
-extern const Rgba kAccent;    // lit arcs and lamps of the controls
-extern const Rgba kPink;      // the pink buttons and lamps
+extern const Rgba kAccent;  // lit arcs and lamps of the controls
+extern const Rgba kPink;    // the pink buttons and lamps
 void paintButtonFace(Canvas& c, float x, float y, float w, float h, bool down, const std::string& face);
 
 }  // namespace drawimages

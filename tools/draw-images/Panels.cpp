@@ -13,17 +13,24 @@ namespace {
 
 const Palette kPalettes[3] = {
     // legacy: warm black panel, oxblood header, cream print, red rules, amber displays
-    {"legacy", "-leg", rgb(0x1D1A17), rgb(0x0E0C0B), rgb(0x2B2723), rgb(0x1F1C19), rgb(0x4A423A), rgb(0xFFFFFF),
-     rgb(0xF0E4C4), rgb(0xD2452E), rgb(0xDED2B2), rgb(0x5A2119), rgb(0x2A0F0B), rgb(0xF0E4C4), rgb(0xE6C56C),
-     rgb(0xC9A448), rgb(0x2A1E05), rgb(0x0A0908), rgb(0x171412), false},
+    {"legacy",      "-leg",        rgb(0x1D1A17), rgb(0x0E0C0B), rgb(0x2B2723), rgb(0x1F1C19), rgb(0x4A423A),
+     rgb(0xFFFFFF), rgb(0xF0E4C4), rgb(0xD2452E), rgb(0xDED2B2), rgb(0x5A2119), rgb(0x2A0F0B), rgb(0xF0E4C4),
+     rgb(0xE6C56C), rgb(0xC9A448), rgb(0x2A1E05), rgb(0x0A0908), rgb(0x171412), false},
     // s-model: charcoal panel, white titles, orange rules, pale green displays
-    {"s-model", "", rgb(0x262A31), rgb(0x181B1F), rgb(0x323840), rgb(0x272B31), rgb(0x454C55), rgb(0xFFFFFF),
-     rgb(0xF3F5F8), rgb(0xFF8C1A), rgb(0xC3CAD3), rgb(0x343A42), rgb(0x1B1E22), rgb(0xFFFFFF), rgb(0xBCD6C8),
-     rgb(0x9CBBAA), rgb(0x0E1A14), rgb(0x0D0F11), rgb(0x1B1E22), false},
+    {"s-model",     "",
+     rgb(0x262A31), rgb(0x181B1F),
+     rgb(0x323840), rgb(0x272B31),
+     rgb(0x454C55), rgb(0xFFFFFF),
+     rgb(0xF3F5F8), rgb(0xFF8C1A),
+     rgb(0xC3CAD3), rgb(0x343A42),
+     rgb(0x1B1E22), rgb(0xFFFFFF),
+     rgb(0xBCD6C8), rgb(0x9CBBAA),
+     rgb(0x0E1A14), rgb(0x0D0F11),
+     rgb(0x1B1E22), false},
     // platinum: brushed silver plates, dark print, blue rules, graphite header
-    {"platinum", "-pla", rgb(0xBFC3C9), rgb(0x9EA3AA), rgb(0xE0E3E7), rgb(0xCED2D7), rgb(0x8C929A), rgb(0xFFFFFF),
-     rgb(0x1D2126), rgb(0x2F6DB5), rgb(0x2A2F35), rgb(0x59606A), rgb(0x353A41), rgb(0xF4F6F8), rgb(0xEAF1F5),
-     rgb(0xCCD9E2), rgb(0x0B1116), rgb(0xF1F3F5), rgb(0xD9DDE2), true},
+    {"platinum",    "-pla",        rgb(0xBFC3C9), rgb(0x9EA3AA), rgb(0xE0E3E7), rgb(0xCED2D7), rgb(0x8C929A),
+     rgb(0xFFFFFF), rgb(0x1D2126), rgb(0x2F6DB5), rgb(0x2A2F35), rgb(0x59606A), rgb(0x353A41), rgb(0xF4F6F8),
+     rgb(0xEAF1F5), rgb(0xCCD9E2), rgb(0x0B1116), rgb(0xF1F3F5), rgb(0xD9DDE2), true},
 };
 
 std::vector<std::string> split(const std::string& s, char sep) {
@@ -55,12 +62,15 @@ void plate(Canvas& c, const Palette& p, float x, float y, float w, float h, cons
     const float r = dialog ? 8.0f : 6.0f;
     auto shape = [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, r); };
     const bool light = p.brushed;
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x, y + 2, w, h, r); }, rgb(0x000000),
-           light ? 0.28f : (dialog ? 0.7f : 0.5f), dialog ? 8.0f : 4.0f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x, y + 2, w, h, r); }, rgb(0x000000),
+        light ? 0.28f : (dialog ? 0.7f : 0.5f), dialog ? 8.0f : 4.0f);
     c.fillV(box, shape, p.plateTop, p.plateBottom, y, y + h);
-    c.fill(box, [&](float px, float py) { return std::fabs(shape(px, py) + 0.5f) - 0.5f; }, p.plateEdge);
-    c.fill(box, [&](float px, float py) { return std::max(std::fabs(py - (y + 1.5f)) - 0.5f, shape(px, py) + 2.0f); },
-           p.plateShine, light ? 0.7f : 0.09f);
+    c.fill(
+        box, [&](float px, float py) { return std::fabs(shape(px, py) + 0.5f) - 0.5f; }, p.plateEdge);
+    c.fill(
+        box, [&](float px, float py) { return std::max(std::fabs(py - (y + 1.5f)) - 0.5f, shape(px, py) + 2.0f); },
+        p.plateShine, light ? 0.7f : 0.09f);
     if (title.empty()) return;
     if (dialog) {
         const float bar = 26;
@@ -80,37 +90,44 @@ void plate(Canvas& c, const Palette& p, float x, float y, float w, float h, cons
 
 void lcd(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& caption) {
     const Box box{x - 2, y - 14, x + w + 2, y + h + 2};
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x - 1, y - 1, w + 2, h + 2, 4.0f); },
-           rgb(0x050505), 0.9f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x - 1, y - 1, w + 2, h + 2, 4.0f); }, rgb(0x050505),
+        0.9f);
     auto glass = [&](float px, float py) { return sdRoundRect(px, py, x + 1, y + 1, w - 2, h - 2, 2.5f); };
     c.fillV(box, glass, p.lcdTop, p.lcdBottom, y, y + h);
-    c.fill(box, [&](float px, float py) { return std::max(glass(px, py), py - (y + 3.5f)); }, rgb(0x000000), 0.18f);
+    c.fill(
+        box, [&](float px, float py) { return std::max(glass(px, py), py - (y + 3.5f)); }, rgb(0x000000), 0.18f);
     if (!caption.empty() && y >= 12) c.text(caption, (int)x + 2, (int)y - 13, (int)w, 12, 9, true, p.label, 0);
 }
 
 void well(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& caption) {
     const Box box{x - 2, y - 14, x + w + 2, y + h + 2};
     auto inner = [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 3.0f); };
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x - 1, y - 1, w + 2, h + 2, 4.0f); },
-           rgb(0x000000), p.brushed ? 0.35f : 0.6f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x - 1, y - 1, w + 2, h + 2, 4.0f); }, rgb(0x000000),
+        p.brushed ? 0.35f : 0.6f);
     c.fillV(box, inner, p.wellTop, p.wellBottom, y, y + h);
-    c.fill(box, [&](float px, float py) { return std::max(inner(px, py), (y + h - 1.5f) - py); }, rgb(0xFFFFFF),
-           p.brushed ? 0.5f : 0.06f);
+    c.fill(
+        box, [&](float px, float py) { return std::max(inner(px, py), (y + h - 1.5f) - py); }, rgb(0xFFFFFF),
+        p.brushed ? 0.5f : 0.06f);
     if (!caption.empty() && y >= 12) c.text(caption, (int)x + 2, (int)y - 13, (int)w, 12, 9, true, p.label, 0);
 }
 
 void groove(Canvas& c, float x, float y, float w, float h) {
     const Box box{x - 2, y - 2, x + w + 2, y + h + 2};
     const float r = std::min(w, h) / 2;
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, r); }, rgb(0x050506), 0.9f);
-    c.fill(box, [&](float px, float py) { return std::fabs(sdRoundRect(px, py, x, y, w, h, r)) - 0.5f; },
-           rgb(0xFFFFFF), 0.12f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, r); }, rgb(0x050506), 0.9f);
+    c.fill(
+        box, [&](float px, float py) { return std::fabs(sdRoundRect(px, py, x, y, w, h, r)) - 0.5f; }, rgb(0xFFFFFF),
+        0.12f);
 }
 
 void header(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& label, bool top) {
     const Box box{x, y, x + w, y + h};
-    c.fillV(box, [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 0.0f); }, top ? p.headTop : p.headBottom,
-            top ? p.headBottom : p.headTop, y, y + h);
+    c.fillV(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 0.0f); }, top ? p.headTop : p.headBottom,
+        top ? p.headBottom : p.headTop, y, y + h);
     c.rect((int)x, top ? (int)(y + h) - 2 : (int)y, (int)w, 2, p.accent);
     const auto parts = split(label, '|');
     if (parts.empty()) return;
@@ -128,11 +145,12 @@ void header(Canvas& c, const Palette& p, float x, float y, float w, float h, con
 // column with a 30 pixel numbered gutter before it.
 void slotPane(Canvas& c, float x, float y) {
     const int colW = 97, rowH = 16, gap = 30, rows = 16, cols = 8;
-    c.fill(Box{x - gap - 2, y - 4, x + cols * (colW + gap) + 2, y + rows * rowH + 4},
-           [&](float px, float py) {
-               return sdRoundRect(px, py, x - gap, y - 2, cols * (colW + gap) - gap + gap, rows * rowH + 4, 3.0f);
-           },
-           rgb(0x101215));
+    c.fill(
+        Box{x - gap - 2, y - 4, x + cols * (colW + gap) + 2, y + rows * rowH + 4},
+        [&](float px, float py) {
+            return sdRoundRect(px, py, x - gap, y - 2, cols * (colW + gap) - gap + gap, rows * rowH + 4, 3.0f);
+        },
+        rgb(0x101215));
     for (int col = 0; col < cols; col++) {
         const int left = (int)x + col * (colW + gap);
         for (int row = 0; row < rows; row++) {
@@ -147,9 +165,11 @@ void slotPane(Canvas& c, float x, float y) {
 void bar(Canvas& c, const Palette& p, float x, float y, float w, float h, const std::string& label) {
     const Box box{x - 1, y - 1, x + w + 1, y + h + 2};
     auto shape = [&](float px, float py) { return sdRoundRect(px, py, x, y, w, h, 3.0f); };
-    c.fill(box, [&](float px, float py) { return sdRoundRect(px, py, x, y + 1, w, h, 3.0f); }, rgb(0x000000), 0.35f);
+    c.fill(
+        box, [&](float px, float py) { return sdRoundRect(px, py, x, y + 1, w, h, 3.0f); }, rgb(0x000000), 0.35f);
     c.fillV(box, shape, p.headTop, p.headBottom, y, y + h);
-    c.fill(box, [&](float px, float py) { return std::fabs(shape(px, py) + 0.5f) - 0.5f; }, rgb(0x000000), 0.5f);
+    c.fill(
+        box, [&](float px, float py) { return std::fabs(shape(px, py) + 0.5f) - 0.5f; }, rgb(0x000000), 0.5f);
     if (!label.empty()) c.text(label, (int)x + 10, (int)y, (int)w - 20, (int)h, 10, true, p.brand, 0);
 }
 
@@ -158,8 +178,9 @@ void window(Canvas& c, const Palette& p, float w, float h, const std::string& ti
     plate(c, p, 0, 0, w, h, "", true);
     const float band = 32;
     auto shape = [&](float px, float py) { return sdRoundRect(px, py, 0, 0, w, h, 8.0f); };
-    c.fillV(Box{0, 0, w, band + 2}, [&](float px, float py) { return std::max(shape(px, py) + 1.0f, py - band); },
-            p.headTop, p.headBottom, 0, band);
+    c.fillV(
+        Box{0, 0, w, band + 2}, [&](float px, float py) { return std::max(shape(px, py) + 1.0f, py - band); },
+        p.headTop, p.headBottom, 0, band);
     c.rect(1, (int)band, (int)w - 2, 2, p.accent);
     if (!title.empty()) c.text(title, 12, 0, (int)w - 24, (int)band, 14, true, p.brand, 0);
 }
@@ -184,8 +205,7 @@ std::unique_ptr<Canvas> paintPanel(const ImageEntry& s, const PanelLayout* panel
         for (const LayoutItem& it : panel->items)
             if ((it.kind == "label" || it.kind == "title") && it.y - oy >= 0 && it.y - oy <= 12) titled = true;
     const bool asWindow = !panel || s.window || titled || panel->items.empty();
-    const bool floating = asWindow ||
-                          panel->items.front().kind == "dialog" || panel->items.front().kind == "veil";
+    const bool floating = asWindow || panel->items.front().kind == "dialog" || panel->items.front().kind == "veil";
     // Slot panes alone (the librarian view's bitmap) leave the rest clear, so
     // that what the page below prints between the panes stays seen.
     const bool panesOnly =
@@ -237,7 +257,8 @@ std::unique_ptr<Canvas> paintPanel(const ImageEntry& s, const PanelLayout* panel
             groove(c, x, y, it.w, it.h);
         } else if (k == "button") {
             paintButtonFace(c, x, y, it.w, it.h, false, "dark");
-            c.text(it.label, (int)x, (int)y + 1, (int)it.w, (int)it.h - 1, it.size ? it.size : 10, true, rgb(0xD5D9DF), 1);
+            c.text(it.label, (int)x, (int)y + 1, (int)it.w, (int)it.h - 1, it.size ? it.size : 10, true, rgb(0xD5D9DF),
+                   1);
         } else if (k == "label") {
             c.text(it.label, (int)x, (int)y, (int)it.w, (int)it.h, it.size ? it.size : 10, true,
                    onBar(x, y, it.w, it.h) ? p.brand : p.label, it.align < 0 ? 1 : it.align);

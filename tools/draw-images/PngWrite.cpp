@@ -63,8 +63,8 @@ bool writePng(const std::string& path, RAST_IBitmap& bm) {
 
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool written = encode(f, (png_uint_32)w, (png_uint_32)h, opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,
-                                rows.data());
+    const bool written =
+        encode(f, (png_uint_32)w, (png_uint_32)h, opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, rows.data());
     if (std::fclose(f) != 0 || !written) {
         std::remove(path.c_str());
         return false;
