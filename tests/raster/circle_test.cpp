@@ -40,18 +40,6 @@ Draw figure(F f) {
     return [f](RAST_IBitmap* b, float a, int m) { f(b, a, m); };
 }
 
-void expectSame(const char* name, const Draw& a, const Draw& b) {
-    for (int mode = 0; mode <= 5; mode++)
-        for (bool flipped : {false, true}) {
-            GuardedBitmap x(14, 11, flipped), y(14, 11, flipped);
-            a(&x, kAlpha, mode);
-            b(&y, kAlpha, mode);
-            for (int r = 0; r < 11; r++)
-                for (int c = 0; c < 14; c++)
-                    ASSERT_EQ(x.at(c, r), y.at(c, r)) << name << " mode " << mode << " " << c << "," << r;
-        }
-}
-
 // The radius 4 circle: the axis points and the steps (1, 4), (2, 4), (3, 3).
 const Pixels kRing4 = join({octants(0, 4), octants(1, 4), octants(2, 4), octants(3, 3)});
 
