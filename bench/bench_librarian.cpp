@@ -2,10 +2,13 @@
 // programs) in nested folders. Measures the start-up scan against reading
 // the same files alone (the floor the scan should stay near), and name
 // searches across all programs (target: under 50 ms). Peak memory is the
-// process's maximum resident set after each benchmark.
+// process's maximum resident set after each benchmark. The scan's ratio to
+// the reading alone comes last, from interleaved rounds (ratio_table.h).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -16,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_table.h"
 #include "src/Halvoran.h"
 #include "src/PatchLibrarian.h"
 
@@ -81,18 +85,28 @@ void reportPeak(benchmark::State& state) {
     state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-void BM_ReadFilesOnly(benchmark::State& state) {
-    auto& folder = data();
+size_t readFiles() {
     size_t bytes = 0;
-    for (auto _ : state) {
-        bytes = 0;
-        for (const fs::path& p : folder.files) {
-            std::ifstream in(p, std::ios::binary);
-            std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            bytes += content.size();
-            benchmark::DoNotOptimize(content.data());
-        }
+    for (const fs::path& p : data().files) {
+        std::ifstream in(p, std::ios::binary);
+        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        bytes += content.size();
+        benchmark::DoNotOptimize(content.data());
     }
+    return bytes;
+}
+
+size_t scanPrograms(Halvoran& plug) {
+    PatchLibrarian lib(&plug);
+    lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
+    size_t programs = 0;
+    for (const PatchFile* b : lib.bankFiles) programs += b->patches.size();
+    return programs;
+}
+
+void BM_ReadFilesOnly(benchmark::State& state) {
+    size_t bytes = 0;
+    for (auto _ : state) bytes = readFiles();
     state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
     reportPeak(state);
 }
@@ -101,17 +115,11 @@ void BM_StartupScan(benchmark::State& state) {
     data();
     Halvoran plug;
     size_t programs = 0;
-    for (auto _ : state) {
-        PatchLibrarian lib(&plug);
-        lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
-        programs = 0;
-        for (const PatchFile* b : lib.bankFiles) programs += b->patches.size();
-    }
+    for (auto _ : state) programs = scanPrograms(plug);
     state.counters["programs"] = static_cast<double>(programs);
     state.SetBytesProcessed(static_cast<int64_t>(programs) * 297 * state.iterations());
     reportPeak(state);
 }
-
 void BM_NameSearch(benchmark::State& state, const char* text) {
     data();
     Halvoran plug;
@@ -127,12 +135,73 @@ void BM_NameSearch(benchmark::State& state, const char* text) {
     reportPeak(state);
 }
 
+// A Patches folder nested `levels` deep (one-letter folders, so the deepest
+// path stays within the system's limit), a bank file at the bottom. The scan
+// should grow with the number of folders, not with its square or cube.
+void BM_DeepTreeScan(benchmark::State& state) {
+    const int levels = static_cast<int>(state.range(0));
+    const fs::path root = fs::temp_directory_path() / ("halvoran-deep-" + std::to_string(::getpid()));
+    fs::create_directories(root / "Patches");
+    // Made folder by folder from the one above, as the path nears the
+    // system's limit.
+    int dir = ::open((root / "Patches").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < levels && dir >= 0; ++i) {
+        ::mkdirat(dir, "d", 0755);
+        const int below = ::openat(dir, "d", O_RDONLY | O_DIRECTORY);
+        ::close(dir);
+        dir = below;
+    }
+    if (dir < 0) {
+        state.SkipWithError("could not make the folders");
+        return;
+    }
+    std::mt19937 rng(7);
+    const std::string bank = bankBytes(rng);
+    const int file = ::openat(dir, "Deep.syx", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (file >= 0 && ::write(file, bank.data(), bank.size()) < 0) state.SkipWithError("could not write the bank");
+    ::close(file);
+    ::close(dir);
+    const char* saved = getenv("HALVORAN_DATA_DIR");
+    const std::string previous = saved ? saved : "";
+    setenv("HALVORAN_DATA_DIR", root.c_str(), 1);
+    Halvoran plug;
+    size_t banks = 0;
+    for (auto _ : state) {
+        PatchLibrarian lib(&plug);
+        lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
+        banks = lib.bankFiles.size();
+    }
+    state.counters["folders"] = levels;
+    state.counters["banks"] = static_cast<double>(banks);
+    if (saved) setenv("HALVORAN_DATA_DIR", previous.c_str(), 1);
+    const std::string remove = "rm -rf '" + root.string() + "'";
+    if (std::system(remove.c_str()) != 0) state.SkipWithError("could not remove the folders");
+}
+
 }  // namespace
 
+BENCHMARK(BM_DeepTreeScan)->Arg(500)->Arg(1990)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFilesOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartupScan)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSearch, rare_name, "Pluck 4242")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSearch, one_word, "Brass")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSearch, nothing, "Zither")->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    hvbench::Options opt = hvbench::parseOptions(argc, argv);
+    if (opt.calls == 0) {
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+    }
+    data();
+    Halvoran plug;
+    const std::vector<hvbench::Group> groups = {
+        {"start-up scan of 1,000 banks",
+         "file",
+         {{"scan", kFiles, [&plug] { benchmark::DoNotOptimize(scanPrograms(plug)); }},
+          {"reading the same files alone", kFiles, [] { benchmark::DoNotOptimize(readFiles()); }, 1.5}}},
+    };
+    hvbench::runTable("librarian scan against reading its files", groups, opt);
+    return 0;
+}

@@ -1,5 +1,5 @@
 // The run-loop services: pumping events, running the loop for a while, the
-// quit flag, right-click emulation and keeping the system from idling the
+// quit flag and keeping the system from idling the
 // process.
 #include <atomic>
 
@@ -13,8 +13,6 @@ HWND g_shim_only_timerhwnd = nullptr;
 std::atomic<bool> g_shim_terminating{false};
 
 namespace {
-
-bool s_rightClickEmulate = false;
 
 // Foundation's version number the toolkit behaves as: newer than 945, where
 // activities exist.
@@ -50,10 +48,6 @@ void SHIM_PostQuitMessage(void* sender) {
     g_shim_terminating = true;
     Application::terminate();
 }
-
-void SHIM_EnableRightClickEmulate(bool enable) { s_rightClickEmulate = enable; }
-
-bool IsRightClickEmulateEnabled() { return s_rightClickEmulate; }
 
 void SHIM_DisableAppNap(int delta) {
     if (g_shim_terminating || static_cast<int>(kFoundationVersion) <= 945) return;

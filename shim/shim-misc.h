@@ -1,13 +1,13 @@
 // Timers, the posted-message queue and the run loop: SetTimer and KillTimer
 // on repeating run-loop timers, the queue that carries PostMessage calls and
 // timer requests from other threads to the main thread, and the small
-// run-loop services (pumping events, the quit flag, right-click emulation,
-// keeping the system from idling the process).
+// run-loop services (pumping events, the quit flag, keeping the system from idling the process).
 #pragma once
 
 #include <atomic>
 
 #include "platform/appkit/Application.h"
+#include "shim/shim-kb.h"
 #include "shim/shim-object.h"
 
 // Timers. A timer without a window takes its record's address as its id.
@@ -38,8 +38,6 @@ void SHIM_RunEvents();
 void SHIM_RunRunLoop(int ms);
 void SHIM_RunRunLoopEx(int ms, HWND onlyTimersOf);
 void SHIM_PostQuitMessage(void* sender);
-void SHIM_EnableRightClickEmulate(bool enable);
-bool IsRightClickEmulateEnabled();
 void SHIM_DisableAppNap(int delta);
 
 // While set, only this window's timers fire.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "shim/shim-input.h"
 #include "shim/shim.h"
 
 typedef int32_t LONG;
@@ -23,7 +24,7 @@ typedef BOOL (*PROPENUMPROCEX)(HWND, const char*, void*, LPARAM);
 struct HMENU__;
 typedef HMENU__* HMENU;
 
-// Win32 message numbers.
+// Win32 message numbers (those of input are in shim-input.h).
 enum : UINT {
     WM_CREATE = 0x0001,
     WM_DESTROY = 0x0002,
@@ -34,26 +35,18 @@ enum : UINT {
     WM_CLOSE = 0x0010,
     WM_ERASEBKGND = 0x0014,
     WM_SHOWWINDOW = 0x0018,
-    WM_MOUSEACTIVATE = 0x0021,
     WM_GETMINMAXINFO = 0x0024,
     WM_CONTEXTMENU = 0x007B,
     WM_DISPLAYCHANGE = 0x007E,
     WM_NCCALCSIZE = 0x0083,
-    WM_NCHITTEST = 0x0084,
     WM_NCPAINT = 0x0085,
     WM_NCRBUTTONUP = 0x00A5,
-    WM_KEYDOWN = 0x0100,
-    WM_KEYUP = 0x0101,
     WM_INITDIALOG = 0x0110,
     WM_COMMAND = 0x0111,
     WM_TIMER = 0x0113,
-    WM_GESTURE = 0x0119,
     WM_CTLCOLORBTN = 0x0135,
     WM_CTLCOLORDLG = 0x0136,
     WM_CTLCOLORSTATIC = 0x0138,
-    WM_RBUTTONUP = 0x0205,
-    WM_MOUSEWHEEL = 0x020A,
-    WM_MOUSEHWHEEL = 0x020E,
     WM_CAPTURECHANGED = 0x0215,
 };
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/appkit/Application.h"
+#include "platform/appkit/Modal.h"
 #include "shim/shim-dlg.h"
 #include "shim/shim-misc.h"
 #include "shim/shim-wnd-internal.h"
@@ -183,12 +184,12 @@ void* SHIM_ModalWindowStart(HWND h) {
     if (!w)
         if (View* v = AsView(h)) w = v->window();
     if (!w) return nullptr;
-    return Application::beginModalSession(w);
+    return beginModalSession(w);
 }
 
 BOOL SHIM_ModalWindowRun(void* session, int* ret) {
     if (!session) return FALSE;
-    int r = Application::runModalSession(static_cast<ModalSession*>(session));
+    int r = runModalSession(static_cast<ModalSession*>(session));
     if (r == kModalResponseContinue) return TRUE;
     if (ret) *ret = r;
     return FALSE;
@@ -197,12 +198,11 @@ BOOL SHIM_ModalWindowRun(void* session, int* ret) {
 void SHIM_ModalWindowEnd(void* session) {
     if (!session) return;
     auto* s = static_cast<ModalSession*>(session);
-    if (Application::runModalSession(s) == kModalResponseContinue) {
-        Application::stopModal();
-        while (Application::runModalSession(s) == kModalResponseContinue)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (runModalSession(s) == kModalResponseContinue) {
+        stopModal();
+        while (runModalSession(s) == kModalResponseContinue) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    Application::endModalSession(s);
+    endModalSession(s);
 }
 
 BOOL SHIM_GetGestureInfo(LPARAM lp, GESTUREINFO* out) {

@@ -28,7 +28,6 @@ enum { GW_HWNDFIRST = 0, GW_HWNDLAST = 1, GW_HWNDNEXT = 2, GW_HWNDPREV = 3, GW_O
 #define HWND_TOPMOST ((HWND)(intptr_t)-1)
 #define HWND_NOTOPMOST ((HWND)(intptr_t)-2)
 enum { BST_UNCHECKED = 0, BST_CHECKED = 1, BST_INDETERMINATE = 2 };
-enum { HTCLIENT = 1 };
 enum { SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYVSCROLL = 20, SM_CXHSCROLL = 21 };
 enum { IDCANCEL = 2 };
 enum : UINT { EN_CHANGE = 0x300 };
@@ -100,10 +99,7 @@ void* SHIM_ModalWindowStart(HWND h);
 BOOL SHIM_ModalWindowRun(void* session, int* ret);
 void SHIM_ModalWindowEnd(void* session);
 
-// ---- gestures: the record a gesture message's lParam points to
-struct GESTUREINFO {
-    uint64_t words[5];
-};
+// ---- gestures: copies the record a gesture message's lParam points to
 BOOL SHIM_GetGestureInfo(LPARAM lp, GESTUREINFO* out);
 
 // ---- focus, points and painting

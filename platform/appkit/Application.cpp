@@ -12,12 +12,6 @@
 
 namespace platform::appkit {
 
-struct ModalSession {
-    Window* window = nullptr;
-    bool stopped = false;
-    int code = kModalResponseContinue;
-};
-
 namespace {
 
 struct AppState {
@@ -26,7 +20,6 @@ struct AppState {
     Window* key = nullptr;
     bool hidden = false;
     std::vector<Window*> hiddenByApp;
-    std::vector<ModalSession*> sessions;
     std::vector<std::unique_ptr<Activity>> activities;
 };
 
@@ -138,8 +131,6 @@ void Application::removeWindow(Window* w) {
     unlist(w);
     if (s.key == w) s.key = nullptr;
     s.hiddenByApp.erase(std::remove(s.hiddenByApp.begin(), s.hiddenByApp.end(), w), s.hiddenByApp.end());
-    for (ModalSession* m : s.sessions)
-        if (m->window == w) m->window = nullptr;
 }
 
 void Application::orderWindowFront(Window* w) {
@@ -168,46 +159,6 @@ void Application::setKeyWindow(Window* w) {
     s.key = w;
     if (old && listed(old) && old->delegate()) old->delegate()->windowDidResignKey(*old);
     if (w && w->delegate()) w->delegate()->windowDidBecomeKey(*w);
-}
-
-ModalSession* Application::beginModalSession(Window* w) {
-    if (!w) return nullptr;
-    auto* s = new ModalSession;
-    s->window = w;
-    state().sessions.push_back(s);
-    w->makeKeyAndOrderFront();
-    return s;
-}
-
-int Application::runModalSession(ModalSession* s) {
-    auto& all = state().sessions;
-    if (!s || std::find(all.begin(), all.end(), s) == all.end()) return kModalResponseAbort;
-    if (!s->stopped) RunLoop::main().runOnce();
-    return s->stopped ? s->code : kModalResponseContinue;
-}
-
-void Application::endModalSession(ModalSession* s) {
-    auto& all = state().sessions;
-    auto it = std::find(all.begin(), all.end(), s);
-    if (it == all.end()) return;
-    all.erase(it);
-    delete s;
-}
-
-void Application::stopModalWithCode(int code) {
-    auto& all = state().sessions;
-    if (all.empty()) return;
-    all.back()->stopped = true;
-    all.back()->code = code;
-}
-
-void Application::stopModal() { stopModalWithCode(kModalResponseStop); }
-
-void Application::abortModal() { stopModalWithCode(kModalResponseAbort); }
-
-Window* Application::modalWindow() {
-    auto& all = state().sessions;
-    return all.empty() ? nullptr : all.back()->window;
 }
 
 bool Application::dispatchNextEvent(int timeoutMs) { return backend().dispatchNextEvent(timeoutMs); }

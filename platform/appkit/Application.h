@@ -1,7 +1,7 @@
 #pragma once
 // The application object: the window system backend in use, the windows in
 // front-to-back order with the key and main window, the screens, the
-// delegate, modal sessions, termination and activities that keep the
+// delegate, termination and activities that keep the
 // process from idling. Everything here belongs to the main thread except
 // delegate(), which other threads may read.
 
@@ -41,15 +41,6 @@ public:
     virtual void shimPostMessageClearQ(Responder* h) = 0;
     virtual void shimPostMessageTick() = 0;
 };
-
-// Answers of a modal session run.
-enum ModalResponse : int {
-    kModalResponseStop = -1000,
-    kModalResponseAbort = -1001,
-    kModalResponseContinue = -1002,
-};
-
-struct ModalSession;
 
 // A begun activity (see Application::beginActivity).
 struct Activity {
@@ -94,17 +85,6 @@ public:
     static bool isHidden();
     // Active while not hidden.
     static bool isActive();
-
-    // Modal sessions for a window, innermost last.
-    static ModalSession* beginModalSession(Window* w);
-    // Dispatches pending events once; Continue while the session goes on,
-    // else the code it was stopped with.
-    static int runModalSession(ModalSession* s);
-    static void endModalSession(ModalSession* s);
-    static void stopModal();
-    static void stopModalWithCode(int code);
-    static void abortModal();
-    static Window* modalWindow();
 
     // Takes one event from the window system, waiting up to timeoutMs, and
     // dispatches it; false when none came.

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
+#include "platform/appkit/Drag.h"
 #include "platform/appkit/Geometry.h"
 #include "platform/appkit/Menu.h"
 #include "platform/appkit/Panels.h"
@@ -16,6 +18,9 @@
 namespace platform::appkit {
 
 class Window;
+class CursorSystem;
+class KeyboardLayout;
+class PasteboardStore;
 
 // The backend's side of one window. The window keeps the model (frame,
 // order, key state); a peer mirrors it on the window system and reports
@@ -60,6 +65,17 @@ public:
     virtual bool launchApplication(const std::string& app);
     // The screens, the main one first.
     virtual std::vector<Screen> screens() { return {}; }
+    // Modal: the index of the button chosen.
+    virtual int runAlert(Window* w, const AlertRequest& r) = 0;
+    virtual CursorSystem& cursors() = 0;
+    // The layout the user types with; null when the session offers no
+    // layout translation.
+    virtual const KeyboardLayout* keyboardLayout() = 0;
+    // Starts dragging files out of a window; false when the session cannot.
+    virtual bool beginDrag(const DragSourceRequest& r) = 0;
+    // Where pasteboards keep their contents: in this process unless the
+    // window system shares them with other programs.
+    virtual PasteboardStore& pasteboards();
 };
 
 // Starts a program with the argument vector (no shell), searching PATH for

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/appkit/Keyboard.h"
 #include "platform/appkit/Window.h"
 
 namespace platform::appkit {
@@ -43,6 +44,8 @@ void HeadlessBackend::clearRecords() {
     fileRequests_.clear();
     openedURLs_.clear();
     workspaceRecords_.clear();
+    alerts_.clear();
+    drags_.clear();
 }
 
 std::unique_ptr<WindowPeer> HeadlessBackend::createPeer(Window&) { return std::make_unique<HeadlessPeer>(); }
@@ -99,5 +102,13 @@ bool HeadlessBackend::dispatchNextEvent(int timeoutMs) {
     if (Responder::isLive(q.window)) q.window->sendEvent(q.event);
     return true;
 }
+
+int HeadlessBackend::runAlert(Window*, const AlertRequest& r) {
+    alerts_.push_back(r);
+    int answer = popFront(alertAnswers_, 0);
+    return answer >= 0 && answer < static_cast<int>(r.buttons.size()) ? answer : 0;
+}
+
+const KeyboardLayout* HeadlessBackend::keyboardLayout() { return layoutAvailable_ ? &usKeyboardLayout() : nullptr; }
 
 }  // namespace platform::appkit

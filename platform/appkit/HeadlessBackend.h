@@ -10,6 +10,7 @@
 
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/Event.h"
+#include "platform/appkit/Cursor.h"
 
 namespace platform::appkit {
 
@@ -21,6 +22,11 @@ public:
     void queueMenuDismiss() { menuAnswers_.push_back({}); }
     void queueTextEntry(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
     void queueFileChoice(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
+    // An alert answer is a button index; an empty queue takes the default.
+    void queueAlertChoice(int button) { alertAnswers_.push_back(button); }
+    // Off, the session offers no keyboard layout translation.
+    void setKeyboardLayoutAvailable(bool on) { layoutAvailable_ = on; }
+    HeadlessCursorSystem& pointer() { return cursors_; }
 
     // What was shown, for tests to check.
     struct ShownMenu {
@@ -40,6 +46,9 @@ public:
         friend bool operator==(const WorkspaceRecord&, const WorkspaceRecord&) = default;
     };
     const std::vector<WorkspaceRecord>& workspaceRecords() const { return workspaceRecords_; }
+    const std::vector<AlertRequest>& alerts() const { return alerts_; }
+    // Drags started; a test drops them where it likes.
+    const std::vector<DragSourceRequest>& drags() const { return drags_; }
     void clearRecords();
 
     // The screens tests see; one 1920 x 1080 screen unless they set others.
@@ -60,6 +69,13 @@ public:
     bool openURL(const std::string& url) override;
     bool openFile(const std::string& path, const std::string& app) override;
     bool launchApplication(const std::string& app) override;
+    int runAlert(Window* w, const AlertRequest& r) override;
+    CursorSystem& cursors() override { return cursors_; }
+    const KeyboardLayout* keyboardLayout() override;
+    bool beginDrag(const DragSourceRequest& r) override {
+        drags_.push_back(r);
+        return true;
+    }
 
 private:
     struct QueuedEvent {
@@ -76,6 +92,11 @@ private:
     std::vector<TextEntryRequest> textRequests_;
     std::vector<FilePanelRequest> fileRequests_;
     std::vector<std::string> openedURLs_;
+    std::deque<int> alertAnswers_;
+    std::vector<AlertRequest> alerts_;
+    std::vector<DragSourceRequest> drags_;
+    HeadlessCursorSystem cursors_;
+    bool layoutAvailable_ = true;
 };
 
 // Follows a path of item indices through a menu and its submenus.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Modal.h"
 #include "platform/appkit/RunLoop.h"
 
 namespace platform::appkit {
@@ -190,7 +191,7 @@ void Window::show() {
 void Window::orderOut() {
     if (!visible_) return;
     visible_ = false;
-    captured_ = hovered_ = nullptr;
+    captured_ = hovered_ = dragTarget_ = nullptr;
     if (isKeyWindow()) Application::setKeyWindow(nullptr);
     Application::orderWindowOut(this);
     if (peer_) peer_->hide();
@@ -234,7 +235,7 @@ void Window::close() {
     if (delegate_) delegate_->windowWillClose(*this);
     closed_ = true;
     visible_ = false;
-    captured_ = hovered_ = nullptr;
+    captured_ = hovered_ = dragTarget_ = nullptr;
     if (isKeyWindow()) Application::setKeyWindow(nullptr);
     Application::orderWindowOut(this);
     if (parent_) parent_->removeChildWindow(this);
@@ -255,10 +256,14 @@ void Window::forgetView(View* v) {
     if (captured_ == v) captured_ = nullptr;
     if (hovered_ == v) hovered_ = nullptr;
     if (firstResponder_ == v) firstResponder_ = nullptr;
+    if (dragTarget_ == v) dragTarget_ = nullptr;
 }
 
 void Window::sendEvent(const Event& e) {
     if (closed_ || !content_) return;
+    // While another window runs modally, this one takes no input.
+    if (Window* modal = modalWindow(); modal && modal != this) return;
+    CurrentEventScope delivering(e);
     View* hit = content_->hitTest(e.location);
     switch (e.type) {
         case EventType::MouseDown:
@@ -292,6 +297,11 @@ void Window::sendEvent(const Event& e) {
             break;
         case EventType::ScrollWheel:
             if (hit) hit->scrollWheel(e);
+            break;
+        case EventType::Magnify:
+        case EventType::Rotate:
+        case EventType::Swipe:
+            if (hit) hit->gesture(e);
             break;
         case EventType::KeyDown:
         case EventType::KeyUp:

@@ -1,7 +1,6 @@
 // The AppKit stand-in's window model: the registry of live objects, window
 // order by level, key status, screen coordinates, frames with child windows,
-// the delegate, content views, per-thread run loops, modal sessions and
-// queued events, all on the headless backend.
+// the delegate, content views, per-thread run loops and queued events, all on the headless backend.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -188,18 +187,6 @@ TEST(AppKitRunLoop, EachThreadRunsItsOwnTimersAndPostedWork) {
     worker.join();
     EXPECT_GE(fires.load(), 3);
     EXPECT_EQ(posted.load(), 1);
-}
-
-TEST(AppKitModal, ASessionContinuesUntilStoppedWithItsCode) {
-    Window w({10, 10}, "m");
-    ModalSession* s = Application::beginModalSession(&w);
-    EXPECT_EQ(Application::modalWindow(), &w);
-    EXPECT_TRUE(w.isKeyWindow());
-    EXPECT_EQ(Application::runModalSession(s), kModalResponseContinue);
-    Application::stopModalWithCode(7);
-    EXPECT_EQ(Application::runModalSession(s), 7);
-    Application::endModalSession(s);
-    EXPECT_EQ(Application::modalWindow(), nullptr);
 }
 
 TEST(AppKitHeadless, QueuedEventsAreDispatchedOneAtATime) {

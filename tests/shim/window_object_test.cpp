@@ -129,7 +129,8 @@ TEST_F(WindowObject, DestroyingAParentReachesItsProcedureBeforeTheChildrenAndOnl
     EXPECT_FALSE(KillTimer(g, 6));
     // Destroyed: nothing reaches the procedures any more.
     rec.reset();
-    for (UINT m : {WM_DESTROY, WM_PAINT, WM_KEYDOWN, WM_CAPTURECHANGED}) EXPECT_EQ(SendMessage(c1, m, 0, 0), 0);
+    for (UINT m : {UINT(WM_DESTROY), UINT(WM_PAINT), UINT(WM_KEYDOWN), UINT(WM_CAPTURECHANGED)})
+        EXPECT_EQ(SendMessage(c1, m, 0, 0), 0);
     EXPECT_EQ(rec.joined(), "");
     EXPECT_TRUE(p->shimHasBeenDestroyed());
     EXPECT_FALSE(p->shimCanPostMessage());
