@@ -66,10 +66,10 @@ RunLoop::Clock::time_point RunLoop::fireDueTimers(Clock::time_point now) {
 }
 
 void RunLoop::post(std::function<void()> work) {
-    {
-        std::lock_guard<std::mutex> g(postedLock_);
-        posted_.push_back(std::move(work));
-    }
+    // Told while the lock is held: the loop's thread may end, and its loop
+    // with it, as soon as it sees the work.
+    std::lock_guard<std::mutex> g(postedLock_);
+    posted_.push_back(std::move(work));
     postedCond_.notify_all();
 }
 
