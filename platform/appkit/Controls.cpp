@@ -81,6 +81,27 @@ FRect ClipView::documentVisibleRect() const {
     return {-f.x, -f.y, frameF().width, frameF().height};
 }
 
+void ClipView::scrollToPoint(FPoint p) {
+    View* doc = documentView();
+    if (!doc) return;
+    FRect f = doc->frameF(), c = frameF();
+    double x = std::clamp(p.x, 0.0, std::max(0.0, f.width - c.width));
+    double y = std::clamp(p.y, 0.0, std::max(0.0, f.height - c.height));
+    if (f.x == -x && f.y == -y) return;
+    doc->setFrameF({-x, -y, f.width, f.height});
+    // A scroll view's knobs and header move with it.
+    if (superview()) superview()->setNeedsDisplay();
+}
+
+void ClipView::scrollRectToVisible(const FRect& r) {
+    FRect vis = documentVisibleRect();
+    auto axis = [](double at, double len, double lo, double hi) {
+        if (hi - lo > len || lo < at) return lo;
+        return hi > at + len ? hi - len : at;
+    };
+    scrollToPoint({axis(vis.x, vis.width, r.x, r.right()), axis(vis.y, vis.height, r.y, r.bottom())});
+}
+
 void ClipView::setBackgroundColor(const Color& c) {
     background_ = c;
     setNeedsDisplay();
@@ -163,28 +184,6 @@ Rect ScrollView::horizontalScrollerRect() const {
 FPoint ScrollView::scrollPosition() const {
     FRect r = clip_->documentVisibleRect();
     return {r.x, r.y};
-}
-
-void ScrollView::scrollToPoint(FPoint p) {
-    View* doc = documentView();
-    if (!doc) return;
-    Size cs = contentSize();
-    FRect f = doc->frameF();
-    double x = std::clamp(p.x, 0.0, std::max(0.0, f.width - cs.width));
-    double y = std::clamp(p.y, 0.0, std::max(0.0, f.height - cs.height));
-    if (f.x == -x && f.y == -y) return;
-    doc->setFrameF({-x, -y, f.width, f.height});
-    // The scrollers' knobs and the header move with it.
-    setNeedsDisplay();
-}
-
-void ScrollView::scrollRectToVisible(const FRect& r) {
-    FRect vis = documentVisibleRect();
-    auto axis = [](double at, double len, double lo, double hi) {
-        if (hi - lo > len || lo < at) return lo;
-        return hi > at + len ? hi - len : at;
-    };
-    scrollToPoint({axis(vis.x, vis.width, r.x, r.right()), axis(vis.y, vis.height, r.y, r.bottom())});
 }
 
 void ScrollView::frameDidChange(const FRect&) { tile(); }

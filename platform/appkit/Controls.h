@@ -177,6 +177,12 @@ public:
     View* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
     // The part of the document that shows, in the document's coordinates.
     FRect documentVisibleRect() const;
+    // Moves the document so that this document point is at the top left,
+    // kept within the document.
+    void scrollToPoint(FPoint p);
+    // Scrolls as little as brings the document's rectangle into view (its
+    // top left first when it does not fit).
+    void scrollRectToVisible(const FRect& r);
     bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool d) { drawsBackground_ = d; }
     const Color& backgroundColor() const { return background_; }
@@ -223,11 +229,9 @@ public:
     // The scroll position: the document point at the clip view's top left.
     FPoint scrollPosition() const;
     // Scrolls, kept within the document; the header follows sideways.
-    void scrollToPoint(FPoint p);
+    void scrollToPoint(FPoint p) { clip_->scrollToPoint(p); }
     FRect documentVisibleRect() const { return clip_->documentVisibleRect(); }
-    // Scrolls as little as brings the document's rectangle into view (its
-    // top left first when it does not fit).
-    void scrollRectToVisible(const FRect& r);
+    void scrollRectToVisible(const FRect& r) { clip_->scrollRectToVisible(r); }
     // Lays out the header, the clip view and the scrollers again; the
     // document calls it after its size changed.
     void tile();

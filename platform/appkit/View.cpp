@@ -155,6 +155,7 @@ void View::setNeedsDisplayInRect(const Rect& r) {
     needsDisplay_ = true;
     for (View* s = superview_; s && !s->subviewNeedsDisplay_; s = s->superview_) s->subviewNeedsDisplay_ = true;
     if (window_) window_->invalidate(convertRectToWindow(r.intersection(bounds())));
+    viewDidSetNeedsDisplay();
 }
 
 void View::clearNeedsDisplayRecursive() {

@@ -73,6 +73,8 @@ public:
 
     void setNeedsDisplay();
     void setNeedsDisplayInRect(const Rect& r);  // view coordinates
+    // Called after the view was marked for redraw.
+    virtual void viewDidSetNeedsDisplay() {}
     // Marked for redraw itself, or holding a subview that is.
     bool needsDisplay() const { return needsDisplay_ || subviewNeedsDisplay_; }
     void clearNeedsDisplay() { needsDisplay_ = subviewNeedsDisplay_ = false; }

@@ -43,22 +43,18 @@ int PopUpButton::insertItem(Item item, int index) {
 void PopUpButton::removeItemAtIndex(int i) {
     if (!itemAtIndex(i)) return;
     items_.erase(items_.begin() + i);
-    if (selected_ == i)
-        selected_ = -1;
-    else if (selected_ > i)
-        --selected_;
-    setNeedsDisplay();
+    selectItemAtIndex(selected_ == i ? -1 : selected_ > i ? selected_ - 1 : selected_);
 }
 
 void PopUpButton::removeAllItems() {
     items_.clear();
-    selected_ = -1;
-    setNeedsDisplay();
+    selectItemAtIndex(-1);
 }
 
 void PopUpButton::selectItemAtIndex(int i) {
     selected_ = itemAtIndex(i) ? i : -1;
-    setNeedsDisplay();
+    // A pop-up button's title is its selected item's.
+    setTitle(titleOfSelectedItem());
 }
 
 std::string PopUpButton::titleOfSelectedItem() const {

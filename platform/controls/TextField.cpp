@@ -82,11 +82,11 @@ bool TextField::becomeFirstResponder() {
     if (!acceptsFirstResponder() || !window()) return false;
     if (isEditing()) return true;
     if (!container_) {
-        container_ = new appkit::ScrollView();
+        container_ = new appkit::ClipView();
         container_->setDrawsBackground(false);
         editor_ = new TextView();
         editor_->setFieldEditorClient(this);
-        container_->setDocumentView(editor_);
+        container_->addSubview(editor_);
     }
     FRect area = textArea();
     container_->setFrameF(area);

@@ -1,9 +1,8 @@
 #pragma once
 // Text fields, drawn flat: an edit field (white, outlined) or a label (no
 // border, no background). While the user edits a field it holds a field
-// editor: a one-line text view inside a clip view inside a scroll view, the
-// three nested in the field, which is the window's first responder until
-// editing ends. A secure field shows bullets. A combo box is a field with a
+// editor: a one-line text view in a clip view in the field, which is the
+// window's first responder until editing ends. A secure field shows bullets. A combo box is a field with a
 // button that opens its list as a pop-up menu.
 
 #include <memory>
@@ -78,8 +77,8 @@ private:
     bool focusRing_ = true;
     bool ending_ = false;
     appkit::Responder* delegate_ = nullptr;
-    appkit::ScrollView* container_ = nullptr;  // owned; a subview only while editing
-    TextView* editor_ = nullptr;               // inside container_
+    appkit::ClipView* container_ = nullptr;  // owned; a subview only while editing
+    TextView* editor_ = nullptr;             // inside container_
 };
 
 class SecureTextField : public TextField {

@@ -227,9 +227,10 @@ void TextView::moveCaret(int to, bool extend) {
 }
 
 void TextView::scrollRangeToVisible(TextRange r) {
-    if (auto* sv = appkit::enclosingScrollView(this)) {
+    if (auto* clip = dynamic_cast<appkit::ClipView*>(superview())) {
         FRect want = caretRect(r.location).united(caretRect(r.end()));
-        sv->scrollRectToVisible({want.x - kInsetX, want.y, want.width + 2 * kInsetX, want.height});
+        clip->scrollRectToVisible(
+            {want.x - kInsetX, want.y - kInsetY, want.width + 2 * kInsetX, want.height + 2 * kInsetY});
     }
 }
 
