@@ -25,7 +25,7 @@
 #include "shim/shim-wnd-internal.h"
 #include "shim/shim-wnd.h"
 #include "support/IconFiles.h"
-#include "support/ScopedEnv.h"
+#include "support/x11/AppOnXvfb.h"
 #include "support/TempDataDir.h"
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
@@ -132,20 +132,15 @@ SHIM_DialogResourceIndex g_panel{"panel", "Input panel", 0x10 | 4 | 2 | 0x20, nu
 class DialogsX11 : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto& server = hvtest::XvfbServer::shared();
-        ASSERT_TRUE(server.ok()) << server.log();
-        env_ = std::make_unique<hvtest::ScopedEnv>("DISPLAY", server.display());
-        ASSERT_TRUE(Application::useDisplayIfAvailable());
-        probe_ = std::make_unique<hvtest::XProbe>(server.display());
-        ASSERT_TRUE(probe_->ok());
+        ASSERT_TRUE(app_.start()) << hvtest::XvfbServer::shared().log();
+        probe_ = &app_.probe();
         g_log.clear();
         SHIM_EnableRightClickEmulate(false);
     }
     void TearDown() override {
         if (panel_ && Responder::isLive(panel_)) DestroyWindow(panel_);
-        RunLoop::main().runOnce();
         SHIM_EnableRightClickEmulate(false);
-        Application::setBackend(std::make_unique<HeadlessBackend>());
+        app_.stop();
     }
     // The modeless panel, shown and focused; its X window.
     XWindow openPanel() {
@@ -160,17 +155,12 @@ protected:
         XSync(probe_->display(), False);
         return x;
     }
-    bool pumpUntil(const std::function<bool()>& done) {
-        return hvtest::waitUntil([&] {
-            RunLoop::main().runOnce();
-            return done();
-        });
-    }
+    bool pumpUntil(const std::function<bool()>& done) { return app_.pumpUntil(done); }
     bool logged(size_t n) {
         return pumpUntil([&] { return g_log.size() >= n; });
     }
-    std::unique_ptr<hvtest::ScopedEnv> env_;
-    std::unique_ptr<hvtest::XProbe> probe_;
+    hvtest::AppOnXvfb app_;
+    hvtest::XProbe* probe_ = nullptr;
     AppWindow* panel_ = nullptr;
 };
 
