@@ -98,7 +98,6 @@ Shim_vHalvoran_hwnd* Shim_vHalvoran_hwnd::initChild(const SHIM_DialogResourceInd
     if (r) {
         if (r->createFunc) r->createFunc(h, r->windowTypeFlags);
         self->m_dlgproc = d;
-        if (r->windowTypeFlags & 0x20) self->registerForDraggedFiles(true);
     } else {
         if (d) self->m_wndproc = d;
         if (self->m_wndproc) self->m_wndproc(h, WM_CREATE, 0, lp);
