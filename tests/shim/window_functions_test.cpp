@@ -632,3 +632,25 @@ TEST_F(WindowFunctions, ModalSessionsPaintingEntryPointsAndTheRest) {
     SHIM_CloseWindow(top);
     EXPECT_TRUE(w->isClosed());
 }
+
+TEST_F(WindowFunctions, FieldEditorsStandForTheirFields) {
+    auto* field = Add(static_cast<View*>(top), new TextField(Rect{0, 0, 50, 20}));
+    auto* holder = Add(static_cast<View*>(field), new View(Rect{}));
+    auto* clip = Add(holder, new View(Rect{}));
+    auto* editor = Add(clip, new TextView(Rect{}));
+    EXPECT_TRUE(IsEquivalentTextView(field, editor));
+    EXPECT_TRUE(IsEquivalentTextView(editor, field));
+    EXPECT_TRUE(IsEquivalentTextView(field, field));
+    EXPECT_FALSE(IsEquivalentTextView(field, nullptr));
+    EXPECT_FALSE(IsEquivalentTextView(top, editor));
+    // The focus in a field's editor reads as the field when it sits two up.
+    auto* direct = Add(static_cast<View*>(field), new View(Rect{}));
+    auto* shallow = Add(direct, new TextView(Rect{}));
+    w->show();
+    SetForegroundWindow(shallow);
+    EXPECT_TRUE(w->isKeyWindow());
+    EXPECT_EQ(GetFocus(), static_cast<HWND>(field));
+    SetFocus(editor);
+    EXPECT_EQ(GetFocus(), static_cast<HWND>(editor));
+    SHIM_RunRunLoop(1);
+}

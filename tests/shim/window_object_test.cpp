@@ -424,3 +424,87 @@ TEST_F(WindowObject, OnePassPaintingPaintsOnlyWhatIsDirtyAndFillsBehindPlainView
     DeleteObject(blue);
     DeleteObject(red);
 }
+
+TEST_F(WindowObject, DialogColoursReachImageButtonsStaticTextsAndBoxes) {
+    Window w({200, 100}, "t");
+    auto* d = Make(w.contentView(), "d");
+    static int asked;
+    asked = 0;
+    auto proc = [](HWND, UINT m, WPARAM wp, LPARAM) -> LRESULT {
+        if (m == WM_CTLCOLORBTN || m == WM_CTLCOLORSTATIC) ++asked;
+        if (m == WM_CTLCOLORSTATIC) SetTextColor(reinterpret_cast<HDC>(wp), 0xFF8000);
+        return 0;
+    };
+    static const int image = 0;
+    auto* plainButton = new Button(Rect{});
+    auto* imageButton = new Button(Rect{});
+    imageButton->setImage(&image);
+    auto* secondImage = new Button(Rect{});
+    secondImage->setImage(&image);
+    auto* label = new TextField(Rect{});
+    label->setEditable(false);
+    auto* editable = new TextField(Rect{});
+    auto* box = new Box(Rect{});
+    for (View* v : std::initializer_list<View*>{plainButton, imageButton, secondImage, label, editable, box})
+        d->addSubview(v);
+    SHIM_DoDialogColorUpdates(d, proc, false);
+    EXPECT_EQ(asked, 2);  // once per kind
+    Color orange{1.0, 128 / 255.0, 0, 1};
+    EXPECT_FALSE(imageButton->titleColor());  // no colour set, not an update
+    EXPECT_EQ(label->textColor(), orange);
+    EXPECT_EQ(box->titleColor(), orange);
+    EXPECT_EQ(editable->textColor(), Color::controlText());
+    EXPECT_FALSE(plainButton->titleColor());
+    SHIM_DoDialogColorUpdates(d, proc, true);  // an update gives the standard colour
+    EXPECT_EQ(imageButton->titleColor(), Color::controlText());
+    EXPECT_EQ(secondImage->titleColor(), Color::controlText());
+    asked = 0;
+    SHIM_DoDialogColorUpdates(d, nullptr, true);
+    EXPECT_EQ(asked, 0);
+}
+
+TEST_F(WindowObject, AMenuIsReleasedAndAGLContextBoundAroundEachPaint) {
+    static std::string menuLog;
+    static HMENU mainMenu;
+    menuLog.clear();
+    auto* menu = reinterpret_cast<HMENU>(0x1234);
+    mainMenu = menu;
+    SHIM_menuHooks = {
+        [](HMENU m, HWND h) { menuLog += h ? "attach " : "detach "; },
+        [](HMENU) { menuLog += "release "; },
+        []() { return mainMenu; },
+        [](HMENU m) {
+            menuLog += "main ";
+            mainMenu = m;
+        },
+    };
+    struct GL : SHIM_GLContext {
+        void bindToView(View*) override { log += "bind "; }
+        void makeCurrent() override {
+            log += "current ";
+            current = true;
+        }
+        void update() override { log += "update "; }
+        bool isCurrent() const override { return current; }
+        void clearCurrent() override {
+            log += "clear ";
+            current = false;
+        }
+        std::string log;
+        bool current = false;
+    };
+    Window w({100, 100}, "t");
+    auto* a = Make(w.contentView(), "a");
+    a->shimSetMenu(menu);
+    EXPECT_EQ(a->shimGetMenu(), menu);
+    auto* gl = new GL;
+    a->setGLContext(gl);
+    ShowWindow(a, SW_SHOW);
+    w.display();
+    EXPECT_EQ(gl->log, "bind current update clear ");
+    SendMessage(a, WM_DESTROY, 0, 0);
+    EXPECT_EQ(menuLog, "attach main detach release ");
+    EXPECT_EQ(a->shimGetMenu(), nullptr);
+    EXPECT_EQ(mainMenu, nullptr);
+    SHIM_menuHooks = {};
+}
