@@ -5,6 +5,7 @@
 #include "platform/appkit/Controls.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
+#include "shim/shim-dlg-toplevel.h"
 #include "shim/shim-dlg.h"
 #include "shim/shim-gdi-image.h"
 #include "shim/shim-gdi.h"
@@ -80,6 +81,7 @@ Shim_vHalvoran_hwnd* Shim_vHalvoran_hwnd::initChild(const SHIM_DialogResourceInd
         self->m_isopaque = (r->windowTypeFlags & 0x10) != 0;
         self->m_flip = (r->windowTypeFlags & 4) != 0;
         self->m_supports_ddrop = (r->windowTypeFlags & 0x20) != 0;
+        self->registerForDraggedFiles(self->m_supports_ddrop);
     }
     self->setHidden(true);
 
@@ -96,7 +98,6 @@ Shim_vHalvoran_hwnd* Shim_vHalvoran_hwnd::initChild(const SHIM_DialogResourceInd
     if (r) {
         if (r->createFunc) r->createFunc(h, r->windowTypeFlags);
         self->m_dlgproc = d;
-        if (r->windowTypeFlags & 0x20) self->registerForDraggedFiles(true);
     } else {
         if (d) self->m_wndproc = d;
         if (self->m_wndproc) self->m_wndproc(h, WM_CREATE, 0, lp);
@@ -262,7 +263,9 @@ void Shim_vHalvoran_hwnd::setGLContext(SHIM_GLContext* c) {
 }
 
 void Shim_vHalvoran_hwnd::frameDidChange(const FRect&) {
-    if (m_wndproc && !m_hashaddestroy.load()) m_wndproc(handle(), WM_SIZE, 0, 0);
+    // A toolkit frame tells its content of a new size itself, once per whole-point change.
+    const bool frameTells = IsContentView(this) && dynamic_cast<Shim_vHalvoran_frame*>(window());
+    if (m_wndproc && !m_hashaddestroy.load() && !frameTells) m_wndproc(handle(), WM_SIZE, 0, 0);
     InvalidateRect(GetParent(handle()), nullptr, FALSE);
     // A content view's window made a new backing store: paint it all.
     if (IsContentView(this)) InvalidateRect(handle(), nullptr, FALSE);

@@ -80,7 +80,10 @@ public:
     int tag() const override { return m_tag; }
     void setTag(int t) override { m_tag = t; }
     LONG shimGetExtendedStyle() const override { return m_supports_ddrop ? WS_EX_ACCEPTFILES : 0; }
-    void shimSetExtendedStyle(LONG v) override { m_supports_ddrop = (v & WS_EX_ACCEPTFILES) != 0; }
+    void shimSetExtendedStyle(LONG v) override {
+        m_supports_ddrop = (v & WS_EX_ACCEPTFILES) != 0;
+        registerForDraggedFiles(m_supports_ddrop);
+    }
     const char* onShimGetText() const override { return m_titlestr; }
     void onShimSetText(const char* text) override;
     BOOL shimSetProp(const char* name, void* value) override;
@@ -116,6 +119,30 @@ public:
     void didAddSubview(platform::appkit::View* v) override;
     void willRemoveSubview(platform::appkit::View* v) override;
     void drawRect(platform::appkit::Canvas& canvas, const platform::appkit::Rect& dirty) override;
+
+    // Input (shim-dlg-input.cpp): mouse, wheel, keys, gestures and drops as
+    // window messages.
+    void mouseDown(const platform::appkit::Event& e) override;
+    void mouseUp(const platform::appkit::Event& e) override;
+    void mouseDragged(const platform::appkit::Event& e) override;
+    void mouseMoved(const platform::appkit::Event& e) override;
+    void scrollWheel(const platform::appkit::Event& e) override;
+    bool keyDown(const platform::appkit::Event& e) override;
+    bool keyUp(const platform::appkit::Event& e) override;
+    void gesture(const platform::appkit::Event& e) override;
+    bool acceptsFirstResponder() const override { return m_enabled; }
+    int draggingEntered(const platform::appkit::DragInfo& d) override;
+    int draggingUpdated(const platform::appkit::DragInfo& d) override;
+    void draggingExited(const platform::appkit::DragInfo& d) override;
+    bool performDragOperation(const platform::appkit::DragInfo& d) override;
+    // The drop worker: with wantBlock the dropped-file block for the caller
+    // to free (null when the drag holds no files), else WM_DROPFILES to this
+    // view and whether it was sent.
+    HGLOBAL shimExtendedDragOp(const platform::appkit::DragInfo& d, bool wantBlock, bool* done);
+    // The accessibility object the window procedure offers (WM_GETOBJECT),
+    // and whether the view stands aside for it.
+    void* shimAccessibilityObject();
+    bool shimAccessibilityIgnored();
 
     // The view needs a full repaint (bit 0) and its enclosing toolkit views
     // learn that a descendant does (bit 1), as invalidation does.

@@ -24,6 +24,11 @@ RunLoop& RunLoop::current() {
     return *mine;
 }
 
+RunLoop::~RunLoop() {
+    std::lock_guard<std::recursive_mutex> g(timersLock_);
+    for (RepeatingTimer* t : timers_) t->valid_ = false;
+}
+
 size_t RunLoop::timerCount() const {
     std::lock_guard<std::recursive_mutex> g(timersLock_);
     return timers_.size();

@@ -26,6 +26,8 @@ public:
     static RunLoop& current();
     // Whether the caller is the process's initial thread.
     static bool isMainThread();
+    // A thread's loop ends with the thread: its timers stop for good.
+    ~RunLoop();
 
     // Runs timers, posted work and (main loop) window events until the time
     // is up or stop() is called. Returns false when it was stopped.

@@ -134,7 +134,12 @@ void Window::applyFrame(const FRect& frame, bool fromWindowSystem) {
         dirty_ = {};
         invalidate({0, 0, s.width, s.height});
     }
-    if (!fromWindowSystem && peer_) peer_->setFrame(frame_);
+    if (!fromWindowSystem && peer_) {
+        // A window the user may not resize is held at its size: tell the
+        // window system the new one first.
+        if (old.width != frame.width || old.height != frame.height) applySizeLimits();
+        peer_->setFrame(frame_);
+    }
     if (content_ && (old.width != frame.width || old.height != frame.height))
         content_->setFrameF({0, 0, frame.width, frame.height});
     double dx = frame.x - old.x, dy = frame.y - old.y;
