@@ -179,8 +179,3 @@ void Shim_vHalvoran_hwnd::tableViewWillDisplayCell(ct::TableView* sender, ct::Ce
     // not keep the one a selected row before it was given.
     text->setTextColor(list->m_fgColor);
 }
-
-void Shim_vHalvoran_hwnd::menuNeedsUpdate(HMENU menu) {
-    if (!m_wndproc || m_hashaddestroy.load()) return;
-    m_wndproc(handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-}

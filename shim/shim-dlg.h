@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/appkit/Controls.h"
+#include "platform/appkit/Menu.h"
 #include "platform/appkit/View.h"
 #include "platform/controls/Delegates.h"
 #include "shim/shim-gdi-window.h"
@@ -57,6 +58,8 @@ struct WindowPropRec {
 class Shim_vHalvoran_hwnd : public platform::appkit::View,
                             public SHIM_Object,
                             public SHIM_PaintInfoSource,
+                            public platform::appkit::MenuActionTarget,
+                            public platform::appkit::MenuDelegate,
                             public platform::appkit::ActionTarget,
                             public platform::controls::TextDelegate,
                             public platform::controls::ComboBoxDelegate,
@@ -105,6 +108,12 @@ public:
 
     // SHIM_PaintInfoSource
     void getShimPaintInfo(PAINTSTRUCT* ps) override;
+
+    // Menus whose destination it is: a picked command item becomes
+    // WM_COMMAND, a menu about to show WM_INITMENUPOPUP.
+    bool respondsToMenuAction(const std::string& action) const override;
+    void performMenuAction(const std::string& action, platform::appkit::Menu& menu, int index) override;
+    void menuNeedsUpdate(platform::appkit::Menu& menu) override;
 
     // View
     bool isOpaque() const override { return m_isopaque; }
@@ -167,8 +176,6 @@ public:
                                       platform::controls::TableColumn* column) override;
     void tableViewWillDisplayCell(platform::controls::TableView* sender, platform::controls::Cell* cell,
                                   platform::controls::TableColumn* column, int row) override;
-    // A menu of this window is about to be shown.
-    void menuNeedsUpdate(HMENU menu);
     SHIM_GLContext* glContext() const { return m_glctx; }
     // Takes the context over; it is released with the view.
     void setGLContext(SHIM_GLContext* c);

@@ -14,6 +14,7 @@
 #include "platform/controls/Table.h"
 #include "platform/controls/TextField.h"
 #include "platform/controls/TextView.h"
+#include "shim/shim-sdh.h"
 #include "shim/shim-wnd-controls.h"
 
 // Flags the toolkit window objects above a view as holding a descendant
@@ -106,14 +107,6 @@ public:
 class Shim_vHalvoran_pub : public SHIM_StyledControl<platform::controls::PopUpButton> {
 public:
     using SHIM_StyledControl::SHIM_StyledControl;
-};
-
-// The data of a drop-down list's item.
-class Shim_vHalvoran_sdh : public platform::controls::RepresentedObject {
-public:
-    explicit Shim_vHalvoran_sdh(LPARAM v) : m_data(v) {}
-    LPARAM getValue() const { return m_data; }
-    LPARAM m_data;
 };
 
 // One row of a list view: its texts (entry 0 the item text), its parameter

@@ -76,7 +76,9 @@ int SHIM_CB_InsertString(HWND h, int id, int pos, const char* text) {
         pos = n;
     std::string value = SHIM_CStringToCFString(text);
     if (c.list) {
-        c.list->insertItem({value, true, nullptr}, pos);
+        ct::PopUpButton::Item item;
+        item.title = value;
+        c.list->insertItem(std::move(item), pos);
         return pos;
     }
     // The data list keeps one entry per item; without room for it the
@@ -141,15 +143,15 @@ LPARAM SHIM_CB_GetItemData(HWND h, int id, int index) {
     Combo c(h, id);
     if (c.edit) return c.ids ? reinterpret_cast<LPARAM>(c.ids->Get(index)) : 0;
     const ct::PopUpButton::Item* it = c.list ? c.list->itemAtIndex(index) : nullptr;
-    auto* data = it ? dynamic_cast<Shim_vHalvoran_sdh*>(it->object.get()) : nullptr;
-    return data ? data->getValue() : 0;
+    auto* data = it ? std::any_cast<std::shared_ptr<Shim_vHalvoran_sdh>>(&it->representedObject) : nullptr;
+    return data && *data ? (*data)->getValue() : 0;
 }
 
 void SHIM_CB_SetItemData(HWND h, int id, int index, LPARAM value) {
     Combo c(h, id);
     if (c.edit && c.ids) c.ids->Set(index, reinterpret_cast<void*>(value));
     if (ct::PopUpButton::Item* it = c.list ? c.list->itemAtIndex(index) : nullptr)
-        it->object = std::make_shared<Shim_vHalvoran_sdh>(value);
+        it->representedObject = std::make_shared<Shim_vHalvoran_sdh>(value);
 }
 
 int SHIM_CB_FindString(HWND h, int id, int startAfter, const char* text, bool exact) {

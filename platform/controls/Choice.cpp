@@ -70,13 +70,8 @@ void PopUpButton::setArrowPosition(int a) {
 void PopUpButton::popUp() {
     if (!isEnabled() || items_.empty()) return;
     appkit::Menu menu;
-    for (size_t i = 0; i < items_.size(); ++i) {
-        appkit::MenuItem m;
-        m.title = items_[i].title;
-        m.enabled = items_[i].enabled;
-        m.checked = static_cast<int>(i) == selected_;
-        menu.items.push_back(m);
-    }
+    menu.items = items_;
+    for (size_t i = 0; i < menu.items.size(); ++i) menu.items[i].checked = static_cast<int>(i) == selected_;
     appkit::MenuChoice c = appkit::Application::backend().popUpMenu(window(), menu, belowOf(*this));
     if (!c || c.menu != &menu || !Responder::isLive(this)) return;
     selectItemAtIndex(c.index);

@@ -9,24 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/appkit/Menu.h"
 #include "platform/controls/Button.h"
 #include "platform/controls/TextField.h"
 
 namespace platform::controls {
 
-// What a menu item may carry for its owner (its represented object).
-class RepresentedObject {
-public:
-    virtual ~RepresentedObject() = default;
-};
-
 class PopUpButton : public Button {
 public:
-    struct Item {
-        std::string title;
-        bool enabled = true;
-        std::shared_ptr<RepresentedObject> object;
-    };
+    // Its items are menu items (a title, enabled or not, a represented object).
+    using Item = appkit::MenuItem;
     // Arrow positions, as the Mac numbers them.
     enum { kNoArrow = 0, kArrowAtCenter = 1, kArrowAtBottom = 2 };
 

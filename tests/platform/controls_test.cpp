@@ -205,7 +205,11 @@ TEST_F(Controls, AWrappingTextViewBreaksAtBlanksAndLineFeeds) {
 
 TEST_F(Controls, PopUpButtonSelectsTheChosenItemOnly) {
     auto* p = add(new ct::PopUpButton({10, 10, 120, 18}));
-    for (const char* t : {"one", "two", "three"}) p->insertItem({t, true, nullptr}, p->numberOfItems());
+    for (const char* t : {"one", "two", "three"}) {
+        ct::PopUpButton::Item item;
+        item.title = t;
+        p->insertItem(item, p->numberOfItems());
+    }
     backend->queueMenuChoice({2});
     click({20, 15});
     EXPECT_EQ(p->indexOfSelectedItem(), 2);

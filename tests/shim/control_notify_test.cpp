@@ -152,7 +152,7 @@ TEST_F(Notify, SelectedRowsTakeTheirTextColourByFocus) {
     EXPECT_FALSE(cell->textColor());
 }
 
-TEST_F(Notify, ColumnClicksAndMenusReachTheProcedure) {
+TEST_F(Notify, ColumnClicksReachTheProcedureUnlessTheyDoNotSort) {
     HWND h = SHIM_MakeControl("", 1, "SysListView32", LVS_REPORT, 0, 0, 200, 100, 0);
     for (int w : {80, 80}) {
         LVCOLUMN c{LVCF_WIDTH, 0, w, nullptr};
@@ -164,6 +164,4 @@ TEST_F(Notify, ColumnClicksAndMenusReachTheProcedure) {
     ASSERT_EQ(codes(WM_NOTIFY), std::vector<int>{LVN_COLUMNCLICK});
     EXPECT_EQ(notes()[0].nm.iSubItem, 1);
     EXPECT_EQ(notes()[0].nm.iItem, -1);
-    dynamic_cast<Shim_vHalvoran_hwnd*>(dlg)->menuNeedsUpdate(reinterpret_cast<HMENU>(0x1234));
-    EXPECT_EQ(notes().back().msg, static_cast<UINT>(WM_INITMENUPOPUP));
 }

@@ -50,8 +50,8 @@ protected:
             bool table = dynamic_cast<platform::controls::TableView*>(hdr->hwndFrom) != nullptr;
             if (table && hdr->code != LVN_GETDISPINFO) n.nm = *reinterpret_cast<const NMLISTVIEW*>(lp);
         }
-        if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_HSCROLL || msg == WM_CONTEXTMENU ||
-            msg == WM_INITMENUPOPUP || msg == WM_DRAWITEM || msg == 0x200 || msg == 0x202)
+        if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_HSCROLL || msg == WM_CONTEXTMENU || msg == WM_DRAWITEM ||
+            msg == 0x200 || msg == 0x202)
             notes().push_back(n);
         return 0;
     }
