@@ -14,7 +14,6 @@
 #include "platform/controls/Table.h"
 #include "platform/controls/TextField.h"
 #include "platform/controls/TextView.h"
-#include "shim/shim-sdh.h"
 #include "shim/shim-wnd-controls.h"
 
 // Flags the toolkit window objects above a view as holding a descendant
@@ -107,6 +106,17 @@ public:
 class Shim_vHalvoran_pub : public SHIM_StyledControl<platform::controls::PopUpButton> {
 public:
     using SHIM_StyledControl::SHIM_StyledControl;
+};
+
+// The data of a drop-down list's item, held by the item as its
+// represented object.
+class Shim_vHalvoran_sdh {
+public:
+    // initWithVal:
+    explicit Shim_vHalvoran_sdh(LPARAM v) : m_data(v) {}
+    LPARAM getValue() const { return m_data; }
+
+    LPARAM m_data;
 };
 
 // One row of a list view: its texts (entry 0 the item text), its parameter
