@@ -211,6 +211,12 @@ bool IGraphics::DrawIText(IText* text, const char* str, IRECT* rect) {
     return hvraster::DrawText(this, mDrawBitmap.get(), text, str, rect);
 }
 
+int IGraphics::FitText(const IText* text, const char* str, int width, int height, int* textWidth) {
+    const hvraster::FittedText fit = hvraster::FitText(this, text, str ? str : "", width, height);
+    if (textWidth) *textWidth = fit.width;
+    return fit.size;
+}
+
 bool IGraphics::IsDirty(IRECT* rect) {
     IRECT r;
     bool dirty = false;
