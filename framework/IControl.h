@@ -66,6 +66,10 @@ public:
     void DisablePrompt(bool disable) { mDisablePrompt = disable; }
     bool IsPromptDisabled() const { return mDisablePrompt; }
     void SetTextEntryLength(int len) { mTextEntryLength = len; }
+    // A text shown in place of an entry (such as "search..."): the text
+    // entry starts empty over it, and an empty entry changes nothing.
+    void SetPlaceholder(const std::string& text) { mPlaceholder = text; }
+    const std::string& GetPlaceholder() const { return mPlaceholder; }
     int GetTextEntryLength() const { return mTextEntryLength; }
 
     int ParamIdx() const { return mParamIdx; }
@@ -123,6 +127,7 @@ protected:
     bool mIgnoreHidden = false;
     bool mDisablePrompt = true;
     int mTextEntryLength = 0;
+    std::string mPlaceholder;
     IChannelBlend mBlend;
     IText mText;
     std::vector<AuxParam> mAuxParams;

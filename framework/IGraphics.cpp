@@ -350,6 +350,11 @@ void IGraphics::PromptUserInput(IControl* control) {
         return;
     }
     std::string current = p->Type() == IParam::kTypeText ? p->GetDisplayText(0) : p->GetDisplayForHost();
+    const std::string& placeholder = control->GetPlaceholder();
+    const bool placeheld = !placeholder.empty() && current == placeholder;
+    if (placeheld) current.clear();
     std::string typed;
-    if (PromptForText(r, current, control->GetTextEntryLength(), typed)) control->TextFromTextEntry(typed.c_str());
+    if (!PromptForText(r, current, control->GetTextEntryLength(), typed)) return;
+    if (placeheld && typed.empty()) return;  // nothing was typed over the placeholder
+    control->TextFromTextEntry(typed.c_str());
 }

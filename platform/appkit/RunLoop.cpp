@@ -79,7 +79,9 @@ bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs) {
         auto now = Clock::now();
         if (now >= deadline) return true;
         auto wait = std::min(next, deadline) - now;
-        int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count());
+        // Rounded up: a timer due in less than a millisecond must not make
+        // the loop spin until it is.
+        int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
         // Posted work has no wake-up of its own, so never sleep long.
         Application::backend().processEvents(std::clamp(ms, 0, 10));
     }

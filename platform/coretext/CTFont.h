@@ -38,7 +38,7 @@ double CTFontGetSize(CTFontRef font);
 double CTFontGetAscent(CTFontRef font);     // above the baseline, positive
 double CTFontGetDescent(CTFontRef font);    // below the baseline, positive
 double CTFontGetLeading(CTFontRef font);    // line gap
-double CTFontGetCapHeight(CTFontRef font);  // top of the capitals above the baseline
+double CTFontGetCapHeight(CTFontRef font);  // top of the tallest letters above the baseline
 std::string CTFontCopyPostScriptName(CTFontRef font);
 std::string CTFontCopyFamilyName(CTFontRef font);
 bool CTFontIsBold(CTFontRef font);
