@@ -36,7 +36,10 @@ void IControl::OnMouseDblClick(int x, int y, IMouseMod* mod) {
 double IControl::WheelMove(double value, const IMouseMod* mod, int notches) const {
     const IParam* p = GetParam();
     const double range = p ? p->GetMax() - p->GetMin() : 0.0;
-    if (!p || !(p->GetStep() > 0.0) || !(range > 0.0)) {
+    // A parameter without a step of its own that shows whole numbers steps
+    // by one.
+    const double step = !p ? 0.0 : p->GetStep() > 0.0 ? p->GetStep() : p->GetDecimals() == 0 ? 1.0 : 0.0;
+    if (!(step > 0.0) || !(range > 0.0)) {
         // A parameter without steps moves a hundredth of its range, or a
         // tenth of that when fine.
         const bool fine = mod && (mod->S || mod->C);
@@ -45,7 +48,7 @@ double IControl::WheelMove(double value, const IMouseMod* mod, int notches) cons
     // One notch, fine or not, is one of the parameter's own steps: from the
     // step the value shows (whole values are read truncated), counted so that
     // the plain value lands exactly on it.
-    const double steps = range / p->GetStep();
+    const double steps = range / step;
     double k = std::floor(std::clamp(value, 0.0, 1.0) * steps + 1e-9) + notches;
     k = std::clamp(k, 0.0, std::ceil(steps));
     return std::min(1.0, k / steps);

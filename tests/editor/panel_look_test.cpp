@@ -1,7 +1,8 @@
 // The shipped panel as a musician reads it, at every size and in every skin:
 // every value text, name and message fits its box whole and stands out from
-// what is behind it; the COMMON section stays clear of the cancel button the
-// editor lays over the panel during a transfer.
+// what is behind it; the display says what a change did and keeps what it
+// said; centre-zero values are signed; COMMON stays clear of the cancel
+// button laid over the panel during a transfer.
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -17,6 +18,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -153,50 +157,34 @@ TEST(PanelLook, EveryTextFitsWholeAndStandsOutOnEverySizeAndSkin) {
         }
 }
 
-TEST(PanelLook, EveryMessageFitsTheDisplayBesideAValue) {
-    // What the editor writes on the display's message line.
-    const char* const messages[] = {
-        "Set MIDI I/O First!",
-        "Data request completed!",
-        "Data request CANCELLED!",
-        "CONNECTION TIMED OUT!",
-        "Data processing, please wait...",
-        "Program received to slot(s)",
-        "No results - Try another keyword!",
-        "File does not contain Bank info.",
-        "Global Channel Mismatch while patch request is on!",
-        "Global Channel Mismatch while initialization is on!",
-        "Global Channel Mismatch when receiving control data!",
-        "Please wait! 95% received..",
-        "Skin changes at next start",
-        "Settings file not saved!",
-        "[2] Filter KBD Track",
-    };
+TEST(PanelLook, EveryMessageAndPortNameFitsItsDisplay) {
+    const char* const messages[] = {"Data processing, please wait...",
+                                    "Program received to slot(s)",
+                                    "No results - Try another keyword!",
+                                    "File does not contain Bank info.",
+                                    "Global Channel Mismatch when receiving control data!",
+                                    "[2] Filter KBD Track",
+                                    "[2] Filter KBD Track  Filter KBD Track",
+                                    "Brem Halvoran Plug-in   04-Feb-2020"};
+    const char* const ports[] = {"Midi Through:Midi Through Port-0 14:0", "system:midi_capture_1"};
     for (int size = 0; size < 3; ++size) {
         LookEditor e(size, 0);
-        ITextControl* status = e.plug->statusTextControl;
-        ITextControl* value = e.plug->valueTextControl;
-        ASSERT_TRUE(status && value);
-        const IRECT& r = status->GetRECTRef();
-        for (const char* m : messages) {
+        auto fits = [&](IControl* box, const std::string& text, int atLeast) {
+            ASSERT_TRUE(box);
             int width = 0;
-            const int fitted = e.g->FitText(status->GetText(), m, r.W(), r.H(), &width);
-            EXPECT_LE(width, r.W()) << kSizes[size] << ": " << m;
-            EXPECT_GE(fitted * 2, status->GetText()->mSize) << kSizes[size] << ": " << m;
-        }
-        // A name and its longest value side by side, and the search's two
-        // lines, fit the line together.
-        for (auto [left, right] :
-             {std::pair{"[2] Filter KBD Track", "Filter KBD Track"},
-              std::pair{"No results - Try another keyword!", "Tip: Note that letter size matters.."},
-              std::pair{"Brem Halvoran Plug-in", " 04-Feb-2020"}}) {
-            // The search's two lines are too long for the small display.
-            if (size == 0 && std::string(right).rfind("Tip", 0) == 0) continue;
-            const std::string row = std::string(left) + "  " + right;
-            int width = 0;
-            e.g->FitText(status->GetText(), row.c_str(), r.W(), r.H(), &width);
-            EXPECT_LE(width, r.W()) << kSizes[size] << ": " << row;
-        }
+            const int fitted =
+                e.g->FitText(box->GetText(), text.c_str(), box->GetRECTRef().W(), box->GetRECTRef().H(), &width);
+            EXPECT_LE(width, box->GetRECTRef().W()) << kSizes[size] << ": " << text;
+            EXPECT_GE(fitted * 2, atLeast) << kSizes[size] << ": " << text;
+        };
+        // Messages at no less than half the display's size.
+        for (const char* m : messages) fits(e.plug->statusTextControl, m, e.plug->statusTextControl->GetText()->mSize);
+        for (int param : {kDeviceInSelection, kDeviceOutSelection})
+            for (const char* port : ports) fits(e.plug->firstBoundControl(param), port, 12);
+        // The search's two lines side by side are too long for the small display.
+        if (size > 0)
+            fits(e.plug->statusTextControl, "No results - Try another keyword!  Tip: Note that letter size matters..",
+                 12);
     }
 }
 
@@ -216,5 +204,79 @@ TEST(PanelLook, TheCancelButtonOverTheProgramLeavesCommonsControlsFree) {
             r.T -= static_cast<int>(16 * e.g->GetScale());
             EXPECT_FALSE(r.Intersects(&button)) << kSizes[size] << " " << param;
         }
+    }
+}
+
+TEST(PanelLook, TheDisplayTellsWhatAChangeDidAndKeepsItsOwnMessage) {
+    LookEditor e(1, 0);
+    Halvoran& h = *e.plug;
+    ASSERT_FALSE(h.midiOutReady);
+    auto change = [&](int param, double plain) {
+        h.GetParam(param)->Set(plain);
+        h.OnParamChange(param);
+    };
+    auto status = [&] { return h.statusTextControl->GetTextString(); };
+    auto value = [&] { return h.valueTextControl->GetTextString(); };
+
+    // Without a port only what would send asks for one; the rest shows itself.
+    change(kMainTab, 1);
+    EXPECT_EQ(status(), "Main Tab");
+    change(kTimbreSelect, 1);
+    EXPECT_NE(status(), "Set MIDI I/O First!");
+    change(kFilterCutoff, 90);
+    EXPECT_EQ(status(), "Set MIDI I/O First!");
+
+    // A search without a result says so, and the box shows its hint again.
+    h.GetParam(kPatchSearchString)->SetDisplayText(0, "no such program anywhere");
+    h.OnParamChange(kPatchSearchString);
+    EXPECT_EQ(status(), "No results - Try another keyword!");
+    EXPECT_EQ(value(), "Tip: Note that letter size matters..");
+    EXPECT_STREQ(h.GetParam(kPatchSearchString)->GetDisplayText(0), "search...");
+
+    // A new skin or size is written down and said to show at the next start.
+    change(kUserInterfaceSkin, 2);
+    EXPECT_EQ(status(), "Skin changes at next start");
+    change(kUserInterfaceSize, 2);
+    EXPECT_EQ(status(), "Size changes at next start");
+    std::ifstream settings((e.data.path() / "Halvoran UI.txt").string());
+    std::string size, skin;
+    std::getline(settings, size);
+    std::getline(settings, skin);
+    EXPECT_EQ(size, "large");
+    EXPECT_EQ(skin, "platinum");
+    // A settings file that cannot be written is not reported as saved.
+    std::remove(((e.data.path() / "Halvoran UI.txt").string()).c_str());
+    std::filesystem::create_directory(e.data.path() / "Halvoran UI.txt");
+    change(kUserInterfaceSkin, 1);
+    EXPECT_EQ(status(), "Settings file not saved!");
+}
+
+TEST(PanelLook, CentreZeroValuesShowSignedAsOnTheInstrument) {
+    LookEditor e(1, 0);
+    Halvoran& h = *e.plug;
+    struct Case {
+        int param;
+        double plain;
+        const char* shown;
+    } cases[] = {
+        {kAmpPan, 64, "CNT"},
+        {kAmpPan, 66, "R2"},
+        {kAmpPan + 1, 0, "L64"},
+        {kFilterEGIntensity, 0, "-64"},
+        {kFilterEGIntensity, 127, "+63"},
+        {kVPatchAmnt3 + 1, 64, "0"},
+        {kTimbreTune, 50, "0"},
+        {kTimbreTune + 1, 100, "+50"},
+        {kTimbreTranspose, 0, "-24"},
+        {kEQLowGain, 13, "+1"},
+        {kArpSwing, 100, "0"},
+        {kSeq3Step16 + 1, 70, "+6"},
+        {kSeq1Step1, 63, "-1"},
+        {kOsc2Semitone, 40, "-24"},
+    };
+    for (const Case& c : cases) {
+        h.GetParam(c.param)->Set(c.plain);
+        h.OnParamChange(c.param);
+        EXPECT_EQ(h.valueTextControl->GetTextString(), c.shown) << c.param << " at " << c.plain;
     }
 }
