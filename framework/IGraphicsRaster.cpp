@@ -119,6 +119,9 @@ bool DrawTextWithFont(const IGraphics* owner, RAST_IBitmap* dest, const IText* s
                                           : style->mAlign == IText::kAlignFar  ? DT_RIGHT
                                                                                : 0);
     if (style->mColor.A < 255) flags |= RAST_DT_TEXTALPHA;
+    // The font's own glyph cache draws a panel's short texts faster than the
+    // toolkit lays them out anew on every redraw.
+    flags |= RAST_DT_NOTOOLKIT;
     // The line hangs from the top of the box as far as its descenders allow;
     // a box too low for the whole line takes its ink centred. The line
     // starts the face's ascent above the baseline.
