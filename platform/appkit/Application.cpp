@@ -6,6 +6,7 @@
 
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/Menu.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Backend.h"
@@ -21,6 +22,7 @@ struct AppState {
     bool hidden = false;
     std::vector<Window*> hiddenByApp;
     std::vector<std::unique_ptr<Activity>> activities;
+    Menu* mainMenu = nullptr;
 };
 
 AppState& state() {
@@ -87,6 +89,21 @@ std::optional<Screen> Application::mainScreen() {
 double Application::mainScreenHeight() {
     auto s = mainScreen();
     return s ? s->frame.height : 0.0;
+}
+
+Menu* Application::mainMenu() {
+    Menu* m = state().mainMenu;
+    return Menu::isLive(m) ? m : nullptr;
+}
+
+void Application::setMainMenu(Menu* m) {
+    Menu*& cur = state().mainMenu;
+    if (cur == m) return;
+    if (m) m->retain();
+    Menu* old = cur;
+    cur = m;
+    backend().setMenuBar(m);
+    if (Menu::isLive(old)) old->release();
 }
 
 void Application::setDelegate(ApplicationDelegate* d) { g_delegate.store(d); }

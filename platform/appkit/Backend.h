@@ -54,6 +54,8 @@ public:
     virtual bool dispatchNextEvent(int timeoutMs);
     // Modal: shows the menu at a point of the window and returns the choice.
     virtual MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) = 0;
+    // The application's menu bar now shows this menu (null: none).
+    virtual void setMenuBar(Menu* m) {}
     // Modal: the entered text, or nothing when cancelled.
     virtual std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) = 0;
     // Modal: the chosen full path, or nothing when cancelled.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Menu.h"
 #include "platform/appkit/Modal.h"
 #include "platform/appkit/RunLoop.h"
 
@@ -310,6 +311,9 @@ void Window::sendEvent(const Event& e) {
             break;
         case EventType::KeyDown:
         case EventType::KeyUp:
+            // The menu bar's key equivalents come before the views.
+            if (e.type == EventType::KeyDown)
+                if (Menu* bar = Application::mainMenu(); bar && bar->performKeyEquivalent(e)) break;
             for (View* v = firstResponder_ ? firstResponder_ : hit; v; v = v->superview()) {
                 bool used = e.type == EventType::KeyDown ? v->keyDown(e) : v->keyUp(e);
                 if (used) break;
