@@ -15,7 +15,6 @@
 #include "platform/appkit/Responder.h"
 #include "shim/shim-kb.h"
 #include "shim/shim-object.h"
-#include "shim/shim-sdh.h"
 
 // Menus made by the toolkit: automatic enabling off, so only these
 // functions enable and disable items.

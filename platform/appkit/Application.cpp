@@ -23,6 +23,7 @@ struct AppState {
     std::vector<Window*> hiddenByApp;
     std::vector<std::unique_ptr<Activity>> activities;
     Menu* mainMenu = nullptr;
+    uint32_t presentation = 0;
 };
 
 AppState& state() {
@@ -106,6 +107,10 @@ void Application::setMainMenu(Menu* m) {
     if (Menu::isLive(old)) old->release();
 }
 
+uint32_t Application::presentationOptions() { return state().presentation; }
+
+void Application::setPresentationOptions(uint32_t options) { state().presentation = options; }
+
 void Application::setDelegate(ApplicationDelegate* d) { g_delegate.store(d); }
 
 ApplicationDelegate* Application::delegate() { return g_delegate.load(); }
@@ -162,6 +167,7 @@ void Application::orderWindowFront(Window* w) {
         unlist(c);
         all.insert(std::find(all.begin(), all.end(), w), c);
     }
+    backend().restack(orderedWindows());
 }
 
 void Application::orderWindowOut(Window* w) {

@@ -78,6 +78,13 @@ public:
     static Menu* mainMenu();
     static void setMainMenu(Menu* m);
 
+    // How the menu bar and the dock present themselves while the program is
+    // active (bits as the Mac numbers them: 1 auto-hide dock, 2 hide dock,
+    // 4 auto-hide menu bar). The desktops of Linux keep theirs: the options
+    // are kept for those who ask.
+    static uint32_t presentationOptions();
+    static void setPresentationOptions(uint32_t options);
+
     // Not owned; other threads may read it.
     static void setDelegate(ApplicationDelegate* d);
     static ApplicationDelegate* delegate();

@@ -107,7 +107,15 @@ void Window::setLevel(int level) {
     if (visible_) Application::orderWindowFront(this);
 }
 
-void Window::setAlphaValue(double a) { alpha_ = std::clamp(a, 0.0, 1.0); }
+void Window::setAlphaValue(double a) {
+    alpha_ = std::clamp(a, 0.0, 1.0);
+    if (peer_) peer_->setAlpha(alpha_);
+}
+
+void Window::setIgnoresMouseEvents(bool ignore) {
+    ignoresMouse_ = ignore;
+    if (peer_) peer_->setIgnoresMouse(ignore);
+}
 
 void Window::setFrame(const FRect& frame, bool display) {
     applyFrame(clampedSize(frame), false);
