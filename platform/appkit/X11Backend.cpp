@@ -131,6 +131,7 @@ private:
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
     Point lastPressPos_;
+    bool lastPressDragged_ = false;  // moved past the slop before its release
     int clickCount_ = 0;
 };
 
@@ -341,13 +342,16 @@ void X11Backend::dispatch(XEvent& ev) {
                 break;
             }
             if (b.button > 3) break;
-            bool again = b.button == lastPressButton_ && b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
+            // Only a click (no drag) can be the first of a double click.
+            bool again = !lastPressDragged_ && b.button == lastPressButton_ &&
+                         b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
                          std::abs(p.x - lastPressPos_.x) <= kDoubleClickSlop &&
                          std::abs(p.y - lastPressPos_.y) <= kDoubleClickSlop;
             clickCount_ = again ? clickCount_ + 1 : 1;
             lastPressTime_ = b.time;
             lastPressButton_ = b.button;
             lastPressPos_ = p;
+            lastPressDragged_ = false;
             MouseButton mb = b.button == 1   ? MouseButton::Left
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
@@ -372,6 +376,9 @@ void X11Backend::dispatch(XEvent& ev) {
         case MotionNotify: {
             auto& m = ev.xmotion;
             bool left = m.state & Button1Mask, right = m.state & Button3Mask;
+            if ((left || right) && (std::abs(m.x - lastPressPos_.x) > kDoubleClickSlop ||
+                                    std::abs(m.y - lastPressPos_.y) > kDoubleClickSlop))
+                lastPressDragged_ = true;
             Event e;
             e.type = (left || right) ? EventType::MouseDragged : EventType::MouseMoved;
             e.location = {m.x, m.y};
@@ -543,7 +550,16 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
 
     MenuChoice choice;
     bool done = false, moved = false;
+    // Moves count from where the pointer was when the menu opened (the press
+    // on the control), not from the menu's corner: the release of a plain
+    // click leaves the menu open.
     Point pressAt = origin;
+    {
+        ::Window root = 0, child = 0;
+        int wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
+    }
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
