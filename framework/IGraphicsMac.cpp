@@ -10,6 +10,7 @@
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
+#include "platform/controls/FilePanel.h"
 
 using namespace platform::appkit;
 
@@ -122,16 +123,20 @@ IPopupMenu* IGraphicsMac::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
 void IGraphicsMac::PromptForFile(BASE_String* file, EFileAction action, BASE_String* dir, const char* exts) {
     if (!file) return;
     ReleaseMouseCapture();
-    FilePanelRequest req;
-    req.kind = action == kFileSave ? FilePanelKind::Save : FilePanelKind::Open;
-    req.directory = dir && dir->Get() ? dir->Get() : "";
-    req.fileName = file->Get() ? file->Get() : "";
+    std::vector<std::string> types;
     std::istringstream words(exts ? exts : "");
-    for (std::string e; words >> e;) req.extensions.push_back(e[0] == '.' ? e.substr(1) : e);
+    for (std::string e; words >> e;) types.push_back(e[0] == '.' ? e.substr(1) : e);
     Window* w = mView ? mView->window() : nullptr;
     if (w) w->endMouseCapture();
-    auto path = Application::backend().runFilePanel(w, req);
-    file->Set(path ? path->c_str() : "");
+    std::unique_ptr<platform::controls::SavePanel> panel;
+    if (action == kFileSave)
+        panel = std::make_unique<platform::controls::SavePanel>();
+    else
+        panel = std::make_unique<platform::controls::OpenPanel>();
+    panel->setTitle(action == kFileSave ? "Save As" : "Open");
+    panel->setAllowedFileTypes(types);
+    int answer = panel->runModal(dir && dir->Get() ? dir->Get() : "", file->Get() ? file->Get() : "", w);
+    file->Set(answer == platform::controls::SavePanel::kOK ? panel->filename().c_str() : "");
 }
 
 bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) {

@@ -270,7 +270,7 @@ HWND SHIM_CreateDialog(SHIM_DialogResourceIndex* list, const char* resid, HWND p
     if (shimwnd::AsView(parent))
         parentView = parent;
     else if (Window* pw = shimwnd::AsWindow(parent))
-        parentView = pw->contentView();
+        parentView = pw->takesAccessoryViews() ? parent : pw->contentView();
     if (parentView && ((r && (r->windowTypeFlags & 1)) || (!r && !forceTopLevel))) {
         Shim_vHalvoran_hwnd* child = Shim_vHalvoran_hwnd::initChild(r, parentView, proc, lp);
         if (!child || !Responder::isLive(child)) return nullptr;

@@ -9,6 +9,7 @@
 #include "shim/shim-dlg.h"
 #include "shim/shim-gdi-image.h"
 #include "shim/shim-misc.h"
+#include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-internal.h"
 #include "shim/shim-wnd.h"
 
@@ -169,8 +170,8 @@ Shim_vHalvoran_menu* Shim_vHalvoran_menu::create(const std::string& title) {
 Menu* SHIM_MenuOf(HMENU h) { return Menu::isLive(h) ? reinterpret_cast<Menu*>(h) : nullptr; }
 
 LONG_PTR SHIM_MenuItemData(const MenuItem& item) {
-    auto* d = std::any_cast<LONG_PTR>(&item.representedObject);
-    return d ? *d : 0;
+    auto* d = std::any_cast<std::shared_ptr<Shim_vHalvoran_sdh>>(&item.representedObject);
+    return d && *d ? (*d)->getValue() : 0;
 }
 
 // ---- the receiver
@@ -422,7 +423,7 @@ void InsertMenuItem(HMENU h, int pos, BOOL byPos, MENUITEMINFO* mi) {
         if (mi->fState & MFS_CHECKED) it.checked = true;
     }
     if (mi->fMask & MIIM_DATA)
-        it.representedObject = static_cast<LONG_PTR>(mi->dwItemData);
+        it.representedObject = std::make_shared<Shim_vHalvoran_sdh>(static_cast<LPARAM>(mi->dwItemData));
     if (mi->fMask & MIIM_ID) it.tag = static_cast<int>(mi->wID);
     std::string title = it.title;
     bool isString = mi->fType == MFT_STRING;
@@ -472,7 +473,7 @@ BOOL SetMenuItemInfo(HMENU h, int pos, BOOL byPos, MENUITEMINFO* mi) {
     }
     if (mi->fMask & MIIM_ID) it.tag = static_cast<int>(mi->wID);
     if (mi->fMask & MIIM_DATA)
-        it.representedObject = static_cast<LONG_PTR>(mi->dwItemData);
+        it.representedObject = std::make_shared<Shim_vHalvoran_sdh>(static_cast<LPARAM>(mi->dwItemData));
     return TRUE;
 }
 

@@ -64,8 +64,11 @@ public:
     virtual void setMenuBar(Menu* m) {}
     // Modal: the entered text, or nothing when cancelled.
     virtual std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) = 0;
-    // Modal: the chosen full path, or nothing when cancelled.
-    virtual std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) = 0;
+    // File panels run as modal windows of the program; a backend that
+    // answers them by script (headless) gives its answer here, others none.
+    virtual std::optional<FilePanelAnswer> scriptedFilePanel(Window* w, const FilePanelRequest& r) {
+        return std::nullopt;
+    }
     virtual bool openURL(const std::string& url) = 0;
     // The workspace: opens a document (with the desktop's choice of program
     // when app is empty) or starts a program. Started, never waited for.

@@ -73,9 +73,10 @@ std::optional<std::string> HeadlessBackend::runTextEntry(Window* w, const TextEn
     return answer;
 }
 
-std::optional<std::string> HeadlessBackend::runFilePanel(Window* w, const FilePanelRequest& r) {
+std::optional<FilePanelAnswer> HeadlessBackend::scriptedFilePanel(Window* w, const FilePanelRequest& r) {
     fileRequests_.push_back(r);
-    return popFront(fileAnswers_, std::optional<std::string>{});
+    if (!answersFilePanels_) return std::nullopt;
+    return FilePanelAnswer{popFront(fileAnswers_, std::vector<std::string>{})};
 }
 
 bool HeadlessBackend::openURL(const std::string& url) {

@@ -21,7 +21,15 @@ public:
     void queueMenuChoice(std::vector<int> path) { menuAnswers_.push_back(std::move(path)); }
     void queueMenuDismiss() { menuAnswers_.push_back({}); }
     void queueTextEntry(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
-    void queueFileChoice(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
+    // A file panel's answer: a path, or nothing to cancel; several paths
+    // for a panel that takes more than one.
+    void queueFileChoice(std::optional<std::string> path) {
+        fileAnswers_.push_back(path ? std::vector<std::string>{*path} : std::vector<std::string>{});
+    }
+    void queueFileChoices(std::vector<std::string> paths) { fileAnswers_.push_back(std::move(paths)); }
+    // Off, file panels run as windows (tests then drive them through the
+    // modal iteration hook).
+    void setAnswersFilePanels(bool on) { answersFilePanels_ = on; }
     // An alert answer is a button index; an empty queue takes the default.
     void queueAlertChoice(int button) { alertAnswers_.push_back(button); }
     // Off, the session offers no keyboard layout translation.
@@ -65,7 +73,7 @@ public:
     void processEvents(int timeoutMs) override;
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
-    std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
+    std::optional<FilePanelAnswer> scriptedFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
     bool openFile(const std::string& path, const std::string& app) override;
     bool launchApplication(const std::string& app) override;
@@ -87,7 +95,7 @@ private:
     std::vector<WorkspaceRecord> workspaceRecords_;
     std::deque<std::vector<int>> menuAnswers_;
     std::deque<std::optional<std::string>> textAnswers_;
-    std::deque<std::optional<std::string>> fileAnswers_;
+    std::deque<std::vector<std::string>> fileAnswers_;
     std::vector<ShownMenu> shownMenus_;
     std::vector<TextEntryRequest> textRequests_;
     std::vector<FilePanelRequest> fileRequests_;
@@ -97,6 +105,7 @@ private:
     std::vector<DragSourceRequest> drags_;
     HeadlessCursorSystem cursors_;
     bool layoutAvailable_ = true;
+    bool answersFilePanels_ = true;
 };
 
 // Follows a path of item indices through a menu and its submenus.

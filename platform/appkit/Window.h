@@ -137,6 +137,8 @@ public:
     void setReleasedWhenClosed(bool r) { releasedWhenClosed_ = r; }
     // A panel that shows a view of the caller's beside its own takes it here.
     virtual bool setAccessoryView(View* v) { return false; }
+    // Whether it is such a panel (the file panels).
+    virtual bool takesAccessoryViews() const { return false; }
     bool isVisible() const { return visible_; }
     bool isClosed() const { return closed_; }
     // Called when the user closes the window through the window system.

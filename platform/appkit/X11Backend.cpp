@@ -84,7 +84,6 @@ public:
     void restack(const std::vector<Window*>& frontToBack) override;
     void setMenuBar(Menu* m) override;
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
-    std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
@@ -482,7 +481,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
         for (const auto& it : m->items) {
             lv.tops.push_back(y);
             y += it.separator ? kSepH : kItemH;
-            if (!it.separator) wmax = std::max(wmax, textWidth(it.title));
+            // Room for the key equivalent at the right.
+            std::string keys = keyEquivalentText(it);
+            if (!it.separator) wmax = std::max(wmax, textWidth(it.title) + (keys.empty() ? 0 : 24 + textWidth(keys)));
         }
         int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
         Rect r{pos.x, pos.y, wmax + 2 * kPadX + 10, y + 2};
@@ -507,6 +508,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
             XSetForeground(dpy_, gc, !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg);
             drawText(lv.win, gc, kPadX, top + (kItemH + ascent) / 2 - 1, it.title);
+            std::string keys = keyEquivalentText(it);
+            if (!keys.empty())
+                drawText(lv.win, gc, lv.rect.width - 14 - textWidth(keys), top + (kItemH + ascent) / 2 - 1, keys);
             if (it.checked) {
                 XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
                 XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
@@ -536,7 +540,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     auto openSub = [&](size_t level, int item) {
         closeFrom(level + 1);
         const MenuItem& it = levels[level].menu->items[item];
-        if (!it.submenu || !it.enabled || it.submenu->items.empty()) return;
+        if (!it.submenu || !it.enabled) return;
+        menuWillOpen(*it.submenu);
+        if (it.submenu->items.empty()) return;
         Rect r = levels[level].rect;
         layout(it.submenu, {r.right() + 1, r.y + levels[level].tops[item]});
     };
@@ -737,39 +743,6 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
     Point p = rootPosition(w, {req.frame.x, req.frame.y});
     return runLineEditor({p.x, p.y, req.frame.width, req.frame.height}, "", limitText(req.initialText, req.maxLength),
                          req.maxLength, [](const std::string&, std::string&) { return true; });
-}
-
-std::optional<std::string> X11Backend::runFilePanel(Window* w, const FilePanelRequest& req) {
-    if (w) w->endMouseCapture();
-    std::string exts;
-    for (const auto& e : req.extensions) exts += (exts.empty() ? "" : " ") + e;
-    std::string label = std::string(req.kind == FilePanelKind::Open ? "Open file" : "Save as") +
-                        (exts.empty() ? "" : " (" + exts + ")") + ":";
-    std::string initial = req.directory;
-    if (!initial.empty() && initial.back() != '/') initial += '/';
-    initial += req.fileName;
-    Point p = w ? rootPosition(w, {20, 20}) : Point{40, 40};
-    auto accept = [&](const std::string& path, std::string& message) {
-        struct stat st {};
-        bool exists = ::stat(path.c_str(), &st) == 0;
-        if (path.empty() || path.back() == '/') {
-            message = "Type a file name:";
-            return false;
-        }
-        if (req.kind == FilePanelKind::Open && (!exists || !S_ISREG(st.st_mode))) {
-            message = "No such file:";
-            return false;
-        }
-        if (req.kind == FilePanelKind::Open && !pathHasExtension(path, req.extensions)) {
-            message = "Choose a file of type " + exts + ":";
-            return false;
-        }
-        return true;
-    };
-    auto path = runLineEditor({p.x, p.y, 560, kItemH}, label, initial, 0, accept);
-    if (path && req.kind == FilePanelKind::Save && !req.extensions.empty() && !pathHasExtension(*path, req.extensions))
-        *path += "." + req.extensions.front();
-    return path;
 }
 
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {
