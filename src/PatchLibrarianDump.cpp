@@ -43,13 +43,7 @@ std::string patchNameFromDump(const uint8_t* bytes, size_t size) {
 }
 
 bool isProgramDump(const uint8_t* bytes, size_t size) {
-    if (!bytes || size != kProgramDumpSize) return false;
-    if (bytes[0] != 0xF0 || bytes[1] != 0x42 || (bytes[2] & 0xF0) != 0x30 || bytes[3] != 0x58 || bytes[4] != 0x40 ||
-        bytes[kProgramDumpSize - 1] != 0xF7)
-        return false;
-    for (int i = 5; i < kProgramDumpSize - 1; ++i)
-        if (bytes[i] & 0x80) return false;
-    return true;
+    return size == kProgramDumpSize && isInstrumentFrame(bytes, size, kFuncProgramDump);
 }
 
 bool isInitProgram(const uint8_t* bytes, size_t size) {
@@ -57,11 +51,9 @@ bool isInitProgram(const uint8_t* bytes, size_t size) {
 }
 
 bool isBankDumpHeader(const uint8_t* bytes, size_t size) {
-    if (!bytes || size < 6) return false;
-    if (bytes[0] != 0xF0 || bytes[1] != 0x42 || (bytes[2] & 0xF0) != 0x30 || bytes[3] != 0x58 || bytes[5] != 0x00)
-        return false;
-    if (bytes[4] == 0x4C || bytes[4] == 0x50) return true;
-    return bytes[4] == 0x40 && (size == kPackedBankSize || size == kPackedBankSizeLong);
+    if (!isInstrumentFrame(bytes, size, kAnyFunction, FrameExtent::kHeader) || bytes[5] != 0x00) return false;
+    if (bytes[4] == kFuncAllProgramsDump || bytes[4] == kFuncAllDataDump) return true;
+    return bytes[4] == kFuncProgramDump && (size == kPackedBankSize || size == kPackedBankSizeLong);
 }
 
 void packProgramData(const uint8_t data[kProgramDataSize], uint8_t* dump) {
