@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The editor's side of the librarian: the pane selectors' bank texts, bank
 // stepping, name search, renames written into the program, importing files,
 // and the librarian program send's gates.

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Drawing contexts and GDI objects: records, pools, selection rules and the
 // pixels the drawing calls leave in a memory context.
 #include <gtest/gtest.h>
