@@ -1,18 +1,18 @@
 // The raster core against its peers: memcpy (the limit for copies) and
 // pixman, the compositor under X and cairo. Every case runs ours and its
-// peers on the same sizes and contents in one run; the table at the end
-// gives nanoseconds per pixel and our time over each peer's.
-#include <benchmark/benchmark.h>
+// peers on the same sizes and contents, in interleaved rounds (see
+// ratio_table.h); the table gives nanoseconds per pixel and our time over
+// each peer's.
 #include <pixman.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_table.h"
 #include "raster/RAST_Blit.h"
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_Rect.h"
@@ -132,14 +132,6 @@ pixman_image_t* solidMask(double alpha) {
 
 // ---- the cases ----
 
-using Fn = void (*)();
-
-struct Case {
-    const char* name;
-    double pixels;  // per call
-    Fn fn;
-};
-
 const double kPanelPx = (double)kPanelW * kPanelH, kKnobsPx = (double)kKnob * kKnob * kFrames;
 
 // Full-panel blits.
@@ -200,62 +192,60 @@ void pixmanFillCalls() {
 pixman_image_t* g_mask05;
 pixman_image_t* g_mask06;
 
-struct Group {
-    const char* title;
-    const char* target;       // what the ratios must meet
-    std::vector<Case> cases;  // ours first
-};
+using hvbench::Group;
 
 std::vector<Group> groups() {
     return {
         {"copy 1.0, 1100x700",
-         "<=1.15 x memcpy, <=1.0 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0); }},
-          {"memcpy", kPanelPx, memcpyPanel},
-          {"pixman SRC", kPanelPx, [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }}}},
+          {"memcpy", kPanelPx, memcpyPanel, 1.15},
+          {"pixman SRC", kPanelPx, [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }, 1.0}}},
         {"copy 1.0, 200 x 75x75",
-         "<=1.15 x memcpy, <=1.0 x pixman",
+         "px",
          {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0); }},
-          {"memcpy", kKnobsPx, memcpyKnobs},
-          {"pixman SRC", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_SRC); }}}},
+          {"memcpy", kKnobsPx, memcpyKnobs, 1.15},
+          {"pixman SRC", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_SRC); }, 1.0}}},
         {"source alpha 1.0, opaque 1100x700",
-         "<=1.5 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0x10000); }},
-          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaque.img, nullptr); }}}},
+          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaque.img, nullptr); }, 1.0}}},
         {"source alpha 1.0, 200 knob frames",
-         "<=1.5 x pixman",
+         "px",
          {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0x10000); }},
-          {"pixman OVER", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_OVER); }}}},
+          {"pixman OVER", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_OVER); }, 0.8}}},
         {"source alpha 1.0, translucent 1100x700",
-         "<=1.5 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 0x10000); }},
-          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, nullptr); }}}},
+          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, nullptr); }, 1.0}}},
         {"copy 0.5, 1100x700",
-         "<=1.0 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 0.5f, 0); }},
-          {"pixman OVER x888 + mask 0.5", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaqueX, g_mask05); }}}},
+          {"pixman OVER x888 + mask 0.5", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaqueX, g_mask05); }, 1.0}}},
         {"source alpha 0.6, translucent 1100x700",
-         "<=1.5 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 0.6f, 0x10000); }},
-          {"pixman OVER + mask 0.6", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); }}}},
+          {"pixman OVER + mask 0.6", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); },
+           1.0}}},
         {"add 1.0, 1100x700",
-         "<=1.0 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 1); }},
-          {"pixman ADD", kPanelPx, [] { pixmanPanel(PIXMAN_OP_ADD, S().translucent.img, nullptr); }}}},
+          {"pixman ADD", kPanelPx, [] { pixmanPanel(PIXMAN_OP_ADD, S().translucent.img, nullptr); }, 0.8}}},
         {"colour dodge 1.0, 1100x700",
-         "<=1.0 x pixman",
-         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 2); }},
-          {"pixman COLOR_DODGE", kPanelPx, [] { pixmanPanel(PIXMAN_OP_COLOR_DODGE, S().translucent.img, nullptr); }}}},
+         "px",
+         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 2); }, 0, 2e-9},
+          {"pixman COLOR_DODGE", kPanelPx, [] { pixmanPanel(PIXMAN_OP_COLOR_DODGE, S().translucent.img, nullptr); },
+           1.0}}},
         {"fill 1.0, 1100x700",
-         "<=1.0 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 1.0f, 0); }},
           {"pixman_fill", kPanelPx,
-           [] { pixman_fill(S().panel.pm.data(), kPanelW, 32, 0, 0, kPanelW, kPanelH, 0xFFC08040u); }}}},
+           [] { pixman_fill(S().panel.pm.data(), kPanelW, 32, 0, 0, kPanelW, kPanelH, 0xFFC08040u); }, 1.0}}},
         {"fill 1.0, 300 x 60x16",
-         "<=1.0 x pixman",
-         {{"rast", kFillsPx, [] { rastFills(1.0f); }}, {"pixman_fill", kFillsPx, pixmanFillCalls}}},
+         "px",
+         {{"rast", kFillsPx, [] { rastFills(1.0f); }}, {"pixman_fill", kFillsPx, pixmanFillCalls, 0.8}}},
         {"fill 0.6, 1100x700",
-         "<=1.0 x pixman",
+         "px",
          {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 0.6f, 0); }},
           {"pixman OVER solid", kPanelPx,
            [] {
@@ -263,78 +253,28 @@ std::vector<Group> groups() {
                pixman_image_t* solid = pixman_image_create_solid_fill(&c);
                pixmanPanel(PIXMAN_OP_OVER, solid, nullptr);
                pixman_image_unref(solid);
-           }}}},
+           },
+           1.0}}},
         {"fill 0.6, 300 x 60x16",
-         "<=1.0 x pixman",
-         {{"rast", kFillsPx, [] { rastFills(0.6f); }}, {"pixman OVER solid", kFillsPx, [] { pixmanFills(0.6); }}}},
+         "px",
+         {{"rast", kFillsPx, [] { rastFills(0.6f); }}, {"pixman OVER solid", kFillsPx, [] { pixmanFills(0.6); }, 1.0}}},
     };
 }
-
-// Collects ns per pixel by benchmark name.
-class TableReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> nsPerPixel;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs) {
-            auto it = r.counters.find("px");
-            if (it == r.counters.end() || r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-            // Best of the repetitions: the machine is shared.
-            double ns =
-                r.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit) / it->second.value;
-            auto [at, fresh] = nsPerPixel.emplace(r.run_name.function_name, ns);
-            if (!fresh && ns < at->second) at->second = ns;
-        }
-    }
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    hvbench::Options opt = hvbench::parseOptions(argc, argv);
     // --narrow: our 128-bit rows even where 256-bit ones could run.
     for (int i = 1; i < argc; i++)
-        if (!strcmp(argv[i], "--narrow")) {
-            rast_rows::useWideRegisters(false);
-            for (int j = i; j < argc - 1; j++) argv[j] = argv[j + 1];
-            argc--;
-            break;
-        }
-    std::printf("raster rows: %s registers\n", rast_rows::wideRegisters() ? "256-bit" : "128-bit");
+        if (!strcmp(argv[i], "--narrow")) rast_rows::useWideRegisters(false);
+    std::string heading = std::string("raster core against memcpy and pixman; raster rows on ") +
+                          (rast_rows::wideRegisters() ? "256-bit" : "128-bit") + " registers";
     g_mask05 = solidMask(0.5);
     g_mask06 = solidMask(0.6);
     S();
-    std::vector<Group> gs = groups();
-    for (const Group& g : gs)
-        for (const Case& c : g.cases) {
-            std::string name = std::string(g.title) + " / " + c.name;
-            Fn fn = c.fn;
-            double px = c.pixels;
-            benchmark::RegisterBenchmark(name.c_str(), [fn, px](benchmark::State& st) {
-                for (auto _ : st) {
-                    fn();
-                    benchmark::ClobberMemory();
-                }
-                st.counters["px"] = px;
-            })->Unit(benchmark::kMicrosecond);
-        }
-    benchmark::Initialize(&argc, argv);
-    TableReporter rep;
-    benchmark::RunSpecifiedBenchmarks(&rep);
-
-    std::printf("\n%-42s %-30s %9s %9s   %s\n", "case", "peer", "ns/px", "ratio", "target");
-    for (const Group& g : gs) {
-        std::string base = std::string(g.title) + " / ";
-        auto ours = rep.nsPerPixel.find(base + g.cases[0].name);
-        if (ours == rep.nsPerPixel.end()) continue;
-        std::printf("%-42s %-30s %9.3f %9s   %s\n", g.title, "rast", ours->second, "", g.target);
-        for (size_t i = 1; i < g.cases.size(); i++) {
-            auto peer = rep.nsPerPixel.find(base + g.cases[i].name);
-            if (peer == rep.nsPerPixel.end()) continue;
-            std::printf("%-42s %-30s %9.3f %8.2fx\n", "", g.cases[i].name, peer->second, ours->second / peer->second);
-        }
-    }
+    hvbench::runTable(heading.c_str(), groups(), opt);
     pixman_image_unref(g_mask05);
     pixman_image_unref(g_mask06);
-    benchmark::Shutdown();
     return 0;
 }

@@ -1,19 +1,22 @@
 // Image scaling and PNG decoding, each beside its peer: pixman for scaling
 // (bilinear, nearest and a 3 x 3 box convolution), libpng's simplified API
-// for decoding. Prints Google Benchmark's figures, then a table of the
-// ratios (ours / peer; below 1 is faster). --narrow keeps to 128-bit rows.
-#include <benchmark/benchmark.h>
+// for decoding. Prints a table of times and ratios (ours / peer; below 1 is
+// faster) from interleaved rounds (ratio_table.h). --narrow keeps to 128-bit
+// rows.
 #include <png.h>
 #include <pixman.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "bench/ratio_table.h"
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_PNG.h"
 #include "raster/RAST_ScaledBlit.h"
@@ -72,28 +75,6 @@ void SetBox3(pixman_image_t* img) {
     pixman_image_set_filter(img, PIXMAN_FILTER_CONVOLUTION, params, 11);
 }
 
-void ScaleOurs(benchmark::State& state, int sw, int sh, int dw, int dh, int mode) {
-    Scaling s(sw, sh, dw, dh);
-    for (auto _ : state) {
-        s.ours(mode);
-        benchmark::DoNotOptimize(s.dst.getBits()[0]);
-    }
-    state.SetItemsProcessed(state.iterations() * dw * dh);
-}
-
-void ScalePixman(benchmark::State& state, int sw, int sh, int dw, int dh, pixman_filter_t filter) {
-    Scaling s(sw, sh, dw, dh);
-    if (filter == PIXMAN_FILTER_CONVOLUTION)
-        SetBox3(s.pixSrc);
-    else
-        pixman_image_set_filter(s.pixSrc, filter, nullptr, 0);
-    for (auto _ : state) {
-        s.pixman();
-        benchmark::DoNotOptimize(s.pdst[0]);
-    }
-    state.SetItemsProcessed(state.iterations() * dw * dh);
-}
-
 void WriteVec(png_structp png, png_bytep d, png_size_t n) {
     auto* v = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
     v->insert(v->end(), d, d + n);
@@ -126,115 +107,86 @@ const std::vector<unsigned char>& PngOf(int w, int h) {
     return v;
 }
 
-void DecodeOurs(benchmark::State& state, int w, int h) {
-    const auto& png = PngOf(w, h);
-    RAST_MemBitmap bm(w, h, 4);
-    for (auto _ : state) {
-        RAST_IBitmap* r = RAST_LoadPNGFromMemory(png.data(), (int)png.size(), &bm);
-        if (!r) state.SkipWithError("decode failed");
-        benchmark::DoNotOptimize(bm.getBits()[0]);
+// A scaling case kept for the whole run: its bitmaps and images are made once.
+Scaling& Scale(int sw, int sh, int dw, int dh, pixman_filter_t filter) {
+    static std::map<std::tuple<int, int, int, int, int>, std::unique_ptr<Scaling>> cache;
+    auto& s = cache[{sw, sh, dw, dh, (int)filter}];
+    if (!s) {
+        s = std::make_unique<Scaling>(sw, sh, dw, dh);
+        if (filter == PIXMAN_FILTER_CONVOLUTION)
+            SetBox3(s->pixSrc);
+        else
+            pixman_image_set_filter(s->pixSrc, filter, nullptr, 0);
     }
-    state.SetItemsProcessed(state.iterations() * w * h);
+    return *s;
 }
 
-void DecodeSimplified(benchmark::State& state, int w, int h) {
-    const auto& png = PngOf(w, h);
-    std::vector<unsigned char> out((size_t)w * h * 4);
-    for (auto _ : state) {
-        png_image image;
-        memset(&image, 0, sizeof image);
-        image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) state.SkipWithError("begin failed");
-        image.format = PNG_FORMAT_ARGB;
-        if (!png_image_finish_read(&image, nullptr, out.data(), 0, nullptr)) state.SkipWithError("finish failed");
-        benchmark::DoNotOptimize(out[0]);
-    }
-    state.SetItemsProcessed(state.iterations() * w * h);
+hvbench::Group ScaleGroup(const char* title, int sw, int sh, int dw, int dh, int mode, pixman_filter_t filter,
+                          const char* peer, double target) {
+    const double px = (double)dw * dh;
+    return {title,
+            "px",
+            {{"ours", px, [=] { Scale(sw, sh, dw, dh, filter).ours(mode); }},
+             {peer, px, [=] { Scale(sw, sh, dw, dh, filter).pixman(); }, target}}};
 }
 
-// Keeps each run's time per iteration for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // The median of repetitions when there are some, else the single run.
-        for (const Run& r : runs) {
-            if (r.error_occurred) continue;
-            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
-            if (!median && r.run_type != Run::RT_Iteration) continue;
-            std::string name = r.run_name.function_name;
-            if (median || !times.count(name))
-                times[name] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e9;
-        }
-        ConsoleReporter::ReportRuns(runs);
+void DecodeOurs(int w, int h) {
+    static std::map<std::pair<int, int>, std::unique_ptr<RAST_MemBitmap>> bitmaps;
+    auto& bm = bitmaps[{w, h}];
+    if (!bm) bm = std::make_unique<RAST_MemBitmap>(w, h, 4);
+    const auto& png = PngOf(w, h);
+    if (!RAST_LoadPNGFromMemory(png.data(), (int)png.size(), bm.get())) {
+        std::fprintf(stderr, "decode failed\n");
+        std::exit(1);
     }
-    std::map<std::string, double> times;  // nanoseconds
-};
+}
 
-struct Pair {
-    const char* label;
-    const char* ours;
-    const char* peer;
-    const char* peerName;
-    double target;
-};
+void DecodeSimplified(int w, int h) {
+    static std::map<std::pair<int, int>, std::vector<unsigned char>> outs;
+    auto& out = outs[{w, h}];
+    out.resize((size_t)w * h * 4);
+    const auto& png = PngOf(w, h);
+    png_image image;
+    memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    bool ok = png_image_begin_read_from_memory(&image, png.data(), png.size());
+    image.format = PNG_FORMAT_ARGB;
+    if (!ok || !png_image_finish_read(&image, nullptr, out.data(), 0, nullptr)) {
+        std::fprintf(stderr, "simplified decode failed\n");
+        std::exit(1);
+    }
+}
 
-const Pair kPairs[] = {
-    {"bilinear 880x560 -> 1100x700 (1.25)", "scale/bilinear_1.25/ours", "scale/bilinear_1.25/pixman", "pixman bilinear",
-     2.0},
-    {"bilinear 1100x700 -> 825x525 (0.75)", "scale/bilinear_0.75/ours", "scale/bilinear_0.75/pixman", "pixman bilinear",
-     2.0},
-    {"bilinear knob strip 64x12864 -> 80x16080", "scale/bilinear_strip/ours", "scale/bilinear_strip/pixman",
-     "pixman bilinear", 2.0},
-    {"nearest 880x560 -> 1100x700", "scale/nearest_1.25/ours", "scale/nearest_1.25/pixman", "pixman nearest", 2.0},
-    {"filter-down 1100x700 -> 550x350 (3x3 box)", "scale/filterdown_0.5/ours", "scale/filterdown_0.5/pixman",
-     "pixman 3x3 box", 2.0},
-    {"PNG decode 1100x700 RGBA", "png/1100x700/ours", "png/1100x700/simplified", "png_image_finish_read ARGB", 1.1},
-    {"PNG decode strip 64x12864 RGBA", "png/strip/ours", "png/strip/simplified", "png_image_finish_read ARGB", 1.1},
-};
+hvbench::Group DecodeGroup(const char* title, int w, int h, double target) {
+    const double px = (double)w * h;
+    return {title,
+            "px",
+            {{"ours", px, [=] { DecodeOurs(w, h); }},
+             {"png_image_finish_read ARGB", px, [=] { DecodeSimplified(w, h); }, target}}};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    hvbench::Options opt = hvbench::parseOptions(argc, argv);
     // --narrow: the 128-bit register rows only.
     for (int i = 1; i < argc; i++)
-        if (strcmp(argv[i], "--narrow") == 0) {
-            rast_rows::useWideRegisters(false);
-            for (int j = i; j + 1 < argc; j++) argv[j] = argv[j + 1];
-            argc--;
-            break;
-        }
-    auto reg = [](const char* name, auto fn) { benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond); };
-    reg("scale/bilinear_1.25/ours", [](benchmark::State& s) { ScaleOurs(s, 880, 560, 1100, 700, 0x100); });
-    reg("scale/bilinear_1.25/pixman",
-        [](benchmark::State& s) { ScalePixman(s, 880, 560, 1100, 700, PIXMAN_FILTER_BILINEAR); });
-    reg("scale/bilinear_0.75/ours", [](benchmark::State& s) { ScaleOurs(s, 1100, 700, 825, 525, 0x100); });
-    reg("scale/bilinear_0.75/pixman",
-        [](benchmark::State& s) { ScalePixman(s, 1100, 700, 825, 525, PIXMAN_FILTER_BILINEAR); });
-    reg("scale/bilinear_strip/ours", [](benchmark::State& s) { ScaleOurs(s, 64, 12864, 80, 16080, 0x100); });
-    reg("scale/bilinear_strip/pixman",
-        [](benchmark::State& s) { ScalePixman(s, 64, 12864, 80, 16080, PIXMAN_FILTER_BILINEAR); });
-    reg("scale/nearest_1.25/ours", [](benchmark::State& s) { ScaleOurs(s, 880, 560, 1100, 700, 0); });
-    reg("scale/nearest_1.25/pixman",
-        [](benchmark::State& s) { ScalePixman(s, 880, 560, 1100, 700, PIXMAN_FILTER_NEAREST); });
-    reg("scale/filterdown_0.5/ours", [](benchmark::State& s) { ScaleOurs(s, 1100, 700, 550, 350, 0x100); });
-    reg("scale/filterdown_0.5/pixman",
-        [](benchmark::State& s) { ScalePixman(s, 1100, 700, 550, 350, PIXMAN_FILTER_CONVOLUTION); });
-    reg("png/1100x700/ours", [](benchmark::State& s) { DecodeOurs(s, 1100, 700); });
-    reg("png/1100x700/simplified", [](benchmark::State& s) { DecodeSimplified(s, 1100, 700); });
-    reg("png/strip/ours", [](benchmark::State& s) { DecodeOurs(s, 64, 12864); });
-    reg("png/strip/simplified", [](benchmark::State& s) { DecodeSimplified(s, 64, 12864); });
-
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-
-    printf("\n%-44s %12s %12s %7s %7s  %s\n", "case", "ours (us)", "peer (us)", "ratio", "target", "peer");
-    for (const Pair& p : kPairs) {
-        auto a = reporter.times.find(p.ours), b = reporter.times.find(p.peer);
-        if (a == reporter.times.end() || b == reporter.times.end()) continue;
-        printf("%-44s %12.1f %12.1f %7.2f %6.1fx  %s\n", p.label, a->second / 1e3, b->second / 1e3,
-               a->second / b->second, p.target, p.peerName);
-    }
-    benchmark::Shutdown();
+        if (strcmp(argv[i], "--narrow") == 0) rast_rows::useWideRegisters(false);
+    const std::vector<hvbench::Group> groups = {
+        ScaleGroup("bilinear 880x560 -> 1100x700 (1.25)", 880, 560, 1100, 700, 0x100, PIXMAN_FILTER_BILINEAR,
+                   "pixman bilinear", 2.0),
+        ScaleGroup("bilinear 1100x700 -> 825x525 (0.75)", 1100, 700, 825, 525, 0x100, PIXMAN_FILTER_BILINEAR,
+                   "pixman bilinear", 1.0),
+        ScaleGroup("bilinear knob strip 64x12864 -> 80x16080", 64, 12864, 80, 16080, 0x100, PIXMAN_FILTER_BILINEAR,
+                   "pixman bilinear", 2.0),
+        ScaleGroup("nearest 880x560 -> 1100x700", 880, 560, 1100, 700, 0, PIXMAN_FILTER_NEAREST, "pixman nearest", 2.0),
+        ScaleGroup("filter-down 1100x700 -> 550x350 (3x3 box)", 1100, 700, 550, 350, 0x100, PIXMAN_FILTER_CONVOLUTION,
+                   "pixman 3x3 box", 2.0),
+        DecodeGroup("PNG decode 1100x700 RGBA", 1100, 700, 1.0),
+        DecodeGroup("PNG decode strip 64x12864 RGBA", 64, 12864, 1.1),
+    };
+    const std::string heading = std::string("scaling against pixman, PNG decoding against libpng's simplified API; ") +
+                                (rast_rows::wideRegisters() ? "256-bit" : "128-bit") + " register rows";
+    hvbench::runTable(heading.c_str(), groups, opt);
     return 0;
 }

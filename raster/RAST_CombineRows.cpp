@@ -39,6 +39,14 @@ struct O {
     static V srl32(V a, int n) { return _mm_srli_epi32(a, n); }
     static V pack(V a, V b) { return _mm_packus_epi16(a, b); }
     static int movemask(V a) { return _mm_movemask_epi8(a); }
+    static V lo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
+    static V hi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
+    static V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    static V sll16(V a, int n) { return _mm_slli_epi16(a, n); }
+    static V srl16(V a, int n) { return _mm_srli_epi16(a, n); }
+    static V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
+    // a / b per 32-bit lane, divided in single precision and truncated.
+    static V quot(V a, V b) { return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(a), _mm_cvtepi32_ps(b))); }
 };
 
 #define RAST_WIDE 0
@@ -88,6 +96,13 @@ struct O {
     static V srl32(V a, int n) { return _mm256_srli_epi32(a, n); }
     static V pack(V a, V b) { return _mm256_packus_epi16(a, b); }
     static int movemask(V a) { return _mm256_movemask_epi8(a); }
+    static V lo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
+    static V hi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+    static V sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static V sll16(V a, int n) { return _mm256_slli_epi16(a, n); }
+    static V srl16(V a, int n) { return _mm256_srli_epi16(a, n); }
+    static V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
+    static V quot(V a, V b) { return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(a), _mm256_cvtepi32_ps(b))); }
 };
 
 #define RAST_WIDE 1
@@ -125,6 +140,8 @@ void srcAlphaFullArea(const Area& a) { RAST_PICK(srcAlphaFullArea(a)); }
 void srcAlphaArea(const Area& a, int alpha) { RAST_PICK(srcAlphaArea(a, alpha)); }
 void addArea(const Area& a, int alpha) { RAST_PICK(addArea(a, alpha)); }
 void addSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(addSrcAlphaArea(a, alpha)); }
+void dodgeArea(const Area& a, int alpha) { RAST_PICK(dodgeArea(a, alpha)); }
+void dodgeSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(dodgeSrcAlphaArea(a, alpha)); }
 
 #undef RAST_PICK
 

@@ -1,6 +1,7 @@
 // Row loops of the combiners. Every combiner has a per-pixel row; the ones
 // the panel draws with all the time (copy at an opacity, the source-alpha
-// copies, add) also have a whole-register row that gives the same bytes.
+// copies, add, colour dodge) also have a whole-register row that gives the
+// same bytes.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +44,9 @@ void srcAlphaArea(const Area& a, int alpha);
 // Add and add with source alpha at 0 <= alpha <= 256.
 void addArea(const Area& a, int alpha);
 void addSrcAlphaArea(const Area& a, int alpha);
+// Colour dodge and colour dodge with source alpha at 0 <= alpha <= 256.
+void dodgeArea(const Area& a, int alpha);
+void dodgeSrcAlphaArea(const Area& a, int alpha);
 
 // Whether the 256-bit forms run; tests and benchmarks turn them off to
 // reach the 128-bit ones. Turning them on does nothing without AVX2.
@@ -71,6 +75,10 @@ inline void combineArea(const Area& a, int alpha) {
         if (alpha >= 0 && alpha <= 256) return addArea(a, alpha);
     } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsAddSourceAlpha>) {
         if (alpha >= 0 && alpha <= 256) return addSrcAlphaArea(a, alpha);
+    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsColorDodge>) {
+        if (alpha >= 0 && alpha <= 256) return dodgeArea(a, alpha);
+    } else if constexpr (std::is_same_v<C, _RAST_CombinePixelsColorDodgeSourceAlpha>) {
+        if (alpha >= 0 && alpha <= 256) return dodgeSrcAlphaArea(a, alpha);
     }
     unsigned char* d = a.d;
     const unsigned char* s = a.s;

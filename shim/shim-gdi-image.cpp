@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/BASE_PtrList.h"
+#include "platform/appkit/IconDecoder.h"
 #include "platform/corefoundation/Bundle.h"
 #include "platform/coretext/CTLine.h"
 
@@ -102,6 +103,49 @@ NSImage* loadPNG(const std::string& path) {
 bool liveContext(HDC hdc) { return SHIM_IsValidContext(hdc) && hdc->ctx; }
 
 }  // namespace
+
+NSImage* SHIM_NewImage(int w, int h, const unsigned char* argb) { return makeImage(w, h, argb); }
+
+bool SHIM_ReadFileBytes(const char* path, size_t limit, std::vector<uint8_t>& out) {
+    out.clear();
+    FILE* f = path ? fopen(path, "rb") : nullptr;
+    if (!f) return false;
+    uint8_t block[4096];
+    size_t n;
+    bool whole = true;
+    while ((n = fread(block, 1, sizeof block, f)) > 0) {
+        if (out.size() + n > limit) {
+            whole = false;
+            break;
+        }
+        out.insert(out.end(), block, block + n);
+    }
+    whole = whole && !ferror(f);
+    fclose(f);
+    if (!whole) out.clear();
+    return whole;
+}
+
+NSImage* SHIM_ImageFromIconData(const uint8_t* data, size_t size) {
+    auto icon = platform::appkit::decodeIconFile(data, size);
+    if (!icon) return nullptr;
+    std::vector<unsigned char> argb(icon->argb.size() * 4);
+    for (size_t i = 0; i < icon->argb.size(); ++i) {
+        const uint32_t p = icon->argb[i], a = p >> 24;
+        argb[i * 4] = (unsigned char)a;
+        for (int c = 0; c < 3; c++)
+            argb[i * 4 + 1 + c] = (unsigned char)((((p >> (16 - 8 * c)) & 0xFF) * a + 127) / 255);
+    }
+    return makeImage(icon->width, icon->height, argb.data());
+}
+
+NSImage* SHIM_LoadImageFile(const char* path) {
+    if (!path || !*path) return nullptr;
+    if (NSImage* png = loadPNG(path)) return png;
+    std::vector<uint8_t> bytes;
+    if (!SHIM_ReadFileBytes(path, SHIM_MAX_IMAGE_FILE, bytes)) return nullptr;
+    return SHIM_ImageFromIconData(bytes.data(), bytes.size());
+}
 
 HGDIOBJ CreateBitmap(int w, int h, int planes, int bitsPerPixel, const unsigned char* bits) {
     if (bitsPerPixel != 32 || planes >= 2) return nullptr;

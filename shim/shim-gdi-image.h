@@ -23,6 +23,19 @@ NSImage* NSImageRetain(NSImage* image);
 void NSImageRelease(NSImage* image);
 }  // namespace platform
 
+// A new image over a copy of w x h premultiplied pixels (bytes alpha, red,
+// green, blue); null for a bad size.
+platform::NSImage* SHIM_NewImage(int w, int h, const unsigned char* argb);
+// An image file as the platform reads it (PNG, or an icon or cursor file);
+// null when it cannot be read.
+platform::NSImage* SHIM_LoadImageFile(const char* path);
+// An icon or cursor file held in memory (its largest image); null when the
+// data is not one.
+platform::NSImage* SHIM_ImageFromIconData(const uint8_t* data, size_t size);
+// Reads a whole file of at most `limit` bytes; false (and nothing) otherwise.
+constexpr size_t SHIM_MAX_IMAGE_FILE = 4096000;
+bool SHIM_ReadFileBytes(const char* path, size_t limit, std::vector<uint8_t>& out);
+
 struct ICONINFO {
     int fIcon;
     uint32_t xHotspot;

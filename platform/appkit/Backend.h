@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/appkit/Alert.h"
+#include "platform/appkit/Drag.h"
 #include "platform/appkit/Geometry.h"
 #include "platform/appkit/Menu.h"
 #include "platform/appkit/Panels.h"
@@ -14,6 +16,8 @@
 namespace platform::appkit {
 
 class Window;
+class CursorSystem;
+class KeyboardLayout;
 
 // The backend's side of one window.
 class WindowPeer {
@@ -39,6 +43,14 @@ public:
     // Modal: the chosen full path, or nothing when cancelled.
     virtual std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) = 0;
     virtual bool openURL(const std::string& url) = 0;
+    // Modal: the index of the button chosen.
+    virtual int runAlert(Window* w, const AlertRequest& r) = 0;
+    virtual CursorSystem& cursors() = 0;
+    // The layout the user types with; null when the session offers no
+    // layout translation.
+    virtual const KeyboardLayout* keyboardLayout() = 0;
+    // Starts dragging files out of a window; false when the session cannot.
+    virtual bool beginDrag(const DragSourceRequest& r) = 0;
 };
 
 class Application {

@@ -3,6 +3,7 @@
 // window coordinates; a view converts them with View::convertFromWindow.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/appkit/Geometry.h"
 
@@ -17,7 +18,16 @@ enum class EventType {
     ScrollWheel,
     KeyDown,
     KeyUp,
+    Magnify,  // pinch: magnification is the step
+    Rotate,   // rotation in degrees, counter-clockwise positive
+    Swipe,    // deltaX / deltaY: -1, 0 or 1
 };
+
+// The platform's modifier bits, as events and the session state carry them.
+constexpr uint32_t kShiftKeyMask = 0x20000;
+constexpr uint32_t kControlKeyMask = 0x40000;
+constexpr uint32_t kAlternateKeyMask = 0x80000;
+constexpr uint32_t kCommandKeyMask = 0x100000;
 
 enum class MouseButton { None, Left, Right, Middle };
 
@@ -45,6 +55,15 @@ struct Modifiers {
     bool control = false;
     bool alt = false;
     bool command = false;
+
+    uint32_t flags() const {
+        return (shift ? kShiftKeyMask : 0u) | (control ? kControlKeyMask : 0u) | (alt ? kAlternateKeyMask : 0u) |
+               (command ? kCommandKeyMask : 0u);
+    }
+    static Modifiers fromFlags(uint32_t f) {
+        return {(f & kShiftKeyMask) != 0, (f & kControlKeyMask) != 0, (f & kAlternateKeyMask) != 0,
+                (f & kCommandKeyMask) != 0};
+    }
 };
 
 struct Event {
@@ -55,10 +74,23 @@ struct Event {
     bool rightDown = false;
     Modifiers modifiers;
     int clickCount = 1;   // 2 for the second press of a double click
-    float deltaX = 0.0f;  // wheel: positive is away from the user (up)
-    float deltaY = 0.0f;
+    float deltaX = 0.0f;  // wheel: positive is away from the user (up); moves:
+    float deltaY = 0.0f;  // the pointer's motion since the last one, y downward
     Key key = Key::None;
     char32_t character = 0;  // for Key::Character and Key::Space
+    // Keys as the platform reports them: the key's position code (an ANSI
+    // keyboard's numbering), the text it typed with the modifiers applied and
+    // with none but Shift applied.
+    int keyCode = -1;
+    std::u32string characters;
+    std::u32string charactersIgnoringModifiers;
+    double timestamp = 0;  // seconds
+    long eventNumber = 0;
+    float pressure = 0;
+    float magnification = 0;  // Magnify
+    float rotation = 0;       // Rotate
+
+    uint32_t modifierFlags() const { return modifiers.flags(); }
 
     static Event mouse(EventType t, Point p, MouseButton b = MouseButton::Left, int clicks = 1) {
         Event e;
@@ -86,6 +118,20 @@ struct Event {
         e.character = ch;
         return e;
     }
+};
+
+// The event being delivered now, as the application's current event; null
+// outside delivery. A scope sets it for the delivery of one event.
+const Event* currentEvent();
+class CurrentEventScope {
+public:
+    explicit CurrentEventScope(const Event& e);
+    ~CurrentEventScope();
+    CurrentEventScope(const CurrentEventScope&) = delete;
+    CurrentEventScope& operator=(const CurrentEventScope&) = delete;
+
+private:
+    const Event* previous_;
 };
 
 }  // namespace platform::appkit

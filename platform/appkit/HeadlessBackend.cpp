@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/appkit/Keyboard.h"
 #include "platform/appkit/Window.h"
 
 namespace platform::appkit {
@@ -42,6 +43,8 @@ void HeadlessBackend::clearRecords() {
     textRequests_.clear();
     fileRequests_.clear();
     openedURLs_.clear();
+    alerts_.clear();
+    drags_.clear();
 }
 
 std::unique_ptr<WindowPeer> HeadlessBackend::createPeer(Window&) { return std::make_unique<HeadlessPeer>(); }
@@ -77,5 +80,13 @@ bool HeadlessBackend::openURL(const std::string& url) {
     openedURLs_.push_back(url);
     return true;
 }
+
+int HeadlessBackend::runAlert(Window*, const AlertRequest& r) {
+    alerts_.push_back(r);
+    int answer = popFront(alertAnswers_, 0);
+    return answer >= 0 && answer < static_cast<int>(r.buttons.size()) ? answer : 0;
+}
+
+const KeyboardLayout* HeadlessBackend::keyboardLayout() { return layoutAvailable_ ? &usKeyboardLayout() : nullptr; }
 
 }  // namespace platform::appkit

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Cursor.h"
 
 namespace platform::appkit {
 
@@ -20,6 +21,11 @@ public:
     void queueMenuDismiss() { menuAnswers_.push_back({}); }
     void queueTextEntry(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
     void queueFileChoice(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
+    // An alert answer is a button index; an empty queue takes the default.
+    void queueAlertChoice(int button) { alertAnswers_.push_back(button); }
+    // Off, the session offers no keyboard layout translation.
+    void setKeyboardLayoutAvailable(bool on) { layoutAvailable_ = on; }
+    HeadlessCursorSystem& pointer() { return cursors_; }
 
     // What was shown, for tests to check.
     struct ShownMenu {
@@ -31,6 +37,9 @@ public:
     const std::vector<TextEntryRequest>& textRequests() const { return textRequests_; }
     const std::vector<FilePanelRequest>& fileRequests() const { return fileRequests_; }
     const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+    const std::vector<AlertRequest>& alerts() const { return alerts_; }
+    // Drags started; a test drops them where it likes.
+    const std::vector<DragSourceRequest>& drags() const { return drags_; }
     void clearRecords();
 
     const char* name() const override { return "headless"; }
@@ -40,6 +49,13 @@ public:
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
     std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
+    int runAlert(Window* w, const AlertRequest& r) override;
+    CursorSystem& cursors() override { return cursors_; }
+    const KeyboardLayout* keyboardLayout() override;
+    bool beginDrag(const DragSourceRequest& r) override {
+        drags_.push_back(r);
+        return true;
+    }
 
 private:
     std::deque<std::vector<int>> menuAnswers_;
@@ -49,6 +65,11 @@ private:
     std::vector<TextEntryRequest> textRequests_;
     std::vector<FilePanelRequest> fileRequests_;
     std::vector<std::string> openedURLs_;
+    std::deque<int> alertAnswers_;
+    std::vector<AlertRequest> alerts_;
+    std::vector<DragSourceRequest> drags_;
+    HeadlessCursorSystem cursors_;
+    bool layoutAvailable_ = true;
 };
 
 // Follows a path of item indices through a menu and its submenus.

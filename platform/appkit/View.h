@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/appkit/Canvas.h"
+#include "platform/appkit/Drag.h"
 #include "platform/appkit/Event.h"
 #include "platform/appkit/Geometry.h"
 #include "platform/appkit/Responder.h"
@@ -65,9 +66,20 @@ public:
     virtual void mouseMoved(const Event&) {}
     virtual void mouseExited(const Event&) {}
     virtual void scrollWheel(const Event&) {}
+    // Touch-pad gestures: Magnify, Rotate and Swipe events.
+    virtual void gesture(const Event&) {}
     virtual bool keyDown(const Event&) { return false; }
     virtual bool keyUp(const Event&) { return false; }
     virtual bool acceptsFirstResponder() const { return false; }
+
+    // Dropped files: only a registered view is asked; it answers with a
+    // drag operation (kDragOperationNone refuses).
+    void registerForDraggedFiles(bool on) { takesDrops_ = on; }
+    bool isRegisteredForDraggedFiles() const { return takesDrops_; }
+    virtual int draggingEntered(const DragInfo&) { return kDragOperationNone; }
+    virtual int draggingUpdated(const DragInfo& d) { return draggingEntered(d); }
+    virtual void draggingExited(const DragInfo&) {}
+    virtual bool performDragOperation(const DragInfo&) { return false; }
 
     // Called after the view joined or left a window (window() tells which).
     virtual void viewDidMoveToWindow() {}
@@ -82,6 +94,7 @@ private:
     Window* window_ = nullptr;
     std::vector<View*> subviews_;
     bool hidden_ = false;
+    bool takesDrops_ = false;
 };
 
 }  // namespace platform::appkit

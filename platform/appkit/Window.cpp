@@ -51,7 +51,7 @@ void Window::close() {
     if (closed_) return;
     closed_ = true;
     visible_ = false;
-    captured_ = hovered_ = nullptr;
+    captured_ = hovered_ = dragTarget_ = nullptr;
     if (peer_) peer_->hide();
 }
 
@@ -64,10 +64,12 @@ void Window::forgetView(View* v) {
     if (captured_ == v) captured_ = nullptr;
     if (hovered_ == v) hovered_ = nullptr;
     if (firstResponder_ == v) firstResponder_ = nullptr;
+    if (dragTarget_ == v) dragTarget_ = nullptr;
 }
 
 void Window::sendEvent(const Event& e) {
     if (closed_) return;
+    CurrentEventScope delivering(e);
     View* hit = content_->hitTest(e.location);
     switch (e.type) {
         case EventType::MouseDown:
@@ -101,6 +103,11 @@ void Window::sendEvent(const Event& e) {
             break;
         case EventType::ScrollWheel:
             if (hit) hit->scrollWheel(e);
+            break;
+        case EventType::Magnify:
+        case EventType::Rotate:
+        case EventType::Swipe:
+            if (hit) hit->gesture(e);
             break;
         case EventType::KeyDown:
         case EventType::KeyUp:

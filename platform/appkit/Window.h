@@ -42,6 +42,9 @@ public:
     // release go to the view that got the press.
     void sendEvent(const Event& e);
     void endMouseCapture() { captured_ = nullptr; }
+    // A drag of files over the window: the registered view under the
+    // location answers; the operation it allows, or whether the drop was taken.
+    int dragEvent(DragPhase phase, const DragInfo& info);
     View* firstResponder() const { return firstResponder_; }
     void makeFirstResponder(View* v) { firstResponder_ = v; }
 
@@ -77,6 +80,7 @@ private:
     View* captured_ = nullptr;
     View* hovered_ = nullptr;
     View* firstResponder_ = nullptr;
+    View* dragTarget_ = nullptr;
     bool visible_ = false;
     bool closed_ = false;
     int displayCount_ = 0;

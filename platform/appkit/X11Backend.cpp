@@ -1,5 +1,6 @@
 #include "platform/appkit/X11Backend.h"
 #include "platform/appkit/Window.h"
+#include "platform/appkit/X11Services.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -65,6 +66,13 @@ public:
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
     std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
+    int runAlert(Window* w, const AlertRequest& r) override;
+    CursorSystem& cursors() override { return cursors_; }
+    const KeyboardLayout* keyboardLayout() override { return &layout_; }
+    // Dragging out of our windows is not offered on X11 (see X11Dnd.cpp).
+    bool beginDrag(const DragSourceRequest&) override { return false; }
+    X11CursorSystem& x11Cursors() { return cursors_; }
+    X11DropTarget& dropTarget() { return dnd_; }
 
     Display* display() const { return dpy_; }
     Visual* visual() const { return visual_; }
@@ -90,6 +98,9 @@ private:
     Atom wmDelete_;
     XFontStruct* font_ = nullptr;
     std::map<::Window, X11Peer*> peers_;
+    X11CursorSystem cursors_;
+    X11KeyboardLayout layout_;
+    X11DropTarget dnd_;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -121,9 +132,12 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w) {
     XSetWMProtocols(d, xwin_, &del, 1);
     gc_ = XCreateGC(d, xwin_, 0, nullptr);
     be_.registerPeer(xwin_, this);
+    be_.x11Cursors().addWindow(xwin_);
+    be_.dropTarget().announce(xwin_);
 }
 
 X11Peer::~X11Peer() {
+    be_.x11Cursors().removeWindow(xwin_);
     be_.unregisterPeer(xwin_);
     XFreeGC(be_.display(), gc_);
     XDestroyWindow(be_.display(), xwin_);
@@ -159,7 +173,11 @@ void X11Peer::present(const Rect& area) {
 
 // ---------------------------------------------------------------------------
 
-X11Backend::X11Backend(Display* d) : dpy_(d), screen_(DefaultScreen(d)) {
+X11Backend::X11Backend(Display* d)
+    : dpy_(d), screen_(DefaultScreen(d)), cursors_(d), layout_(d), dnd_(d, [this](::Window x) {
+          auto it = peers_.find(x);
+          return it == peers_.end() ? nullptr : &it->second->window();
+      }) {
     XVisualInfo vi{};
     if (XMatchVisualInfo(d, screen_, 24, TrueColor, &vi)) {
         visual_ = vi.visual;
@@ -199,15 +217,6 @@ void X11Backend::processEvents(int timeoutMs) {
     }
 }
 
-Modifiers modifiersOf(unsigned state) {
-    Modifiers m;
-    m.shift = state & ShiftMask;
-    m.control = state & ControlMask;
-    m.alt = state & Mod1Mask;
-    m.command = state & Mod4Mask;
-    return m;
-}
-
 Event keyEventOf(XKeyEvent& k) {
     char buf[16] = {};
     KeySym sym = 0;
@@ -215,7 +224,7 @@ Event keyEventOf(XKeyEvent& k) {
     Event e;
     e.type = k.type == KeyPress ? EventType::KeyDown : EventType::KeyUp;
     e.location = {k.x, k.y};
-    e.modifiers = modifiersOf(k.state);
+    e.modifiers = modifiersOfXState(k.state);
     switch (sym) {
         case XK_Up:
         case XK_KP_Up:
@@ -272,6 +281,7 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
+    if (dnd_.handle(ev)) return;
     auto it = peers_.find(ev.xany.window);
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;
@@ -286,9 +296,11 @@ void X11Backend::dispatch(XEvent& ev) {
         case ButtonPress: {
             auto& b = ev.xbutton;
             Point p{b.x, b.y};
-            if (b.button == 4 || b.button == 5) {
-                Event e = Event::wheel(p, b.button == 4 ? 1.0f : -1.0f);
-                e.modifiers = modifiersOf(b.state);
+            if (b.button >= 4 && b.button <= 7) {
+                Event e = Event::wheel(p, b.button == 4 ? 1.0f : b.button == 5 ? -1.0f : 0.0f);
+                if (b.button >= 6) e.deltaX = b.button == 6 ? 1.0f : -1.0f;
+                e.modifiers = modifiersOfXState(b.state);
+                e.timestamp = b.time / 1000.0;
                 w.sendEvent(e);
                 break;
             }
@@ -304,7 +316,8 @@ void X11Backend::dispatch(XEvent& ev) {
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
             Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount_);
-            e.modifiers = modifiersOf(b.state);
+            e.modifiers = modifiersOfXState(b.state);
+            e.timestamp = b.time / 1000.0;
             w.sendEvent(e);
             break;
         }
@@ -315,7 +328,8 @@ void X11Backend::dispatch(XEvent& ev) {
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
             Event e = Event::mouse(EventType::MouseUp, {b.x, b.y}, mb, clickCount_);
-            e.modifiers = modifiersOf(b.state);
+            e.modifiers = modifiersOfXState(b.state);
+            e.timestamp = b.time / 1000.0;
             w.sendEvent(e);
             break;
         }
@@ -328,7 +342,11 @@ void X11Backend::dispatch(XEvent& ev) {
             e.leftDown = left;
             e.rightDown = right;
             e.button = left ? MouseButton::Left : right ? MouseButton::Right : MouseButton::None;
-            e.modifiers = modifiersOf(m.state);
+            e.modifiers = modifiersOfXState(m.state);
+            e.timestamp = m.time / 1000.0;
+            Point delta = cursors_.motionDelta(m.x_root, m.y_root);
+            e.deltaX = static_cast<float>(delta.x);
+            e.deltaY = static_cast<float>(delta.y);
             w.sendEvent(e);
             break;
         }
@@ -342,7 +360,8 @@ void X11Backend::dispatch(XEvent& ev) {
         case KeyPress:
         case KeyRelease: {
             Event e = keyEventOf(ev.xkey);
-            if (e.key != Key::None) w.sendEvent(e);
+            fillKeyEvent(dpy_, ev.xkey, e);
+            if (e.key != Key::None || e.keyCode >= 0) w.sendEvent(e);
             break;
         }
         default:
@@ -684,6 +703,12 @@ std::optional<std::string> X11Backend::runFilePanel(Window* w, const FilePanelRe
     if (path && req.kind == FilePanelKind::Save && !req.extensions.empty() && !pathHasExtension(*path, req.extensions))
         *path += "." + req.extensions.front();
     return path;
+}
+
+int X11Backend::runAlert(Window* w, const AlertRequest& r) {
+    if (w) w->endMouseCapture();
+    auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
+    return runX11Alert(dpy_, visual_, depth_, font_, peer ? peer->xwindow() : 0, r, [this](XEvent& e) { dispatch(e); });
 }
 
 bool X11Backend::openURL(const std::string& url) {

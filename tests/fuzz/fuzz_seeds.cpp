@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "editor/librarian_testbanks.h"
+#include "support/IconFiles.h"
 #include "src/GlobalDump.h"
 #include "src/PatchLibrarianDump.h"
 #include "src/ProgramDump.h"
@@ -75,5 +76,21 @@ int main(int argc, char** argv) {
         {"proto-channel.bin", stream(0x80, {nrpn, notes})},
     };
     for (const auto& [name, bytes] : protocol) writeFile(dir / name, bytes);
+
+    // Icons and cursors for the icon reader: every depth, two images, cut short.
+    std::vector<uint32_t> pixels(16 * 16);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i % 3 ? 0xFF000000u : 0u) | uint32_t(i * 0x010203);
+    using icontest::bitmapImage;
+    using icontest::iconFile;
+    const Bytes two = iconFile(1, {{16, bitmapImage(16, 16, 4, pixels)}, {16, bitmapImage(16, 16, 32, pixels)}});
+    const std::pair<const char*, Bytes> icons[] = {
+        {"icon-1.ico", iconFile(1, {{16, bitmapImage(16, 16, 1, pixels)}})},
+        {"icon-8.ico", iconFile(1, {{16, bitmapImage(16, 16, 8, pixels)}})},
+        {"icon-24.ico", iconFile(1, {{16, bitmapImage(16, 16, 24, pixels)}})},
+        {"icon-two.ico", two},
+        {"cursor.cur", iconFile(2, {{16, bitmapImage(16, 16, 32, pixels, false)}}, {3, 4})},
+        {"icon-cut.ico", cut(two, 300)},
+    };
+    for (const auto& [name, bytes] : icons) writeFile(dir / name, bytes);
     return 0;
 }

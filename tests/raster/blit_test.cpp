@@ -194,6 +194,12 @@ unsigned int refByteBlit(unsigned int d, unsigned int s, int al, int mode) {
             case 0x10001:
                 o[c] = sa ? (unsigned char)clamp(db[c] + (sb[c] * k) / 256) : db[c];
                 break;
+            case 2:
+            case 0x10002: {
+                int t = 256 - (sb[c] * (mode == 2 ? al : k)) / 256;
+                o[c] = (unsigned char)std::min(255, t >= 2 ? db[c] * 256 / t : db[c] * 256);
+                break;
+            }
             case 0x10000:
                 if (!sa) {
                     o[c] = db[c];
@@ -221,9 +227,11 @@ TEST(RastBlit, RowsMatchTheFormulas) {
     struct Run {
         float alpha;
         int mode;
-    } runs[] = {{1.0f, 0},       {0.5f, 0},       {0.3f, 0},       {0.99f, 0},        {0.01f, 0},      {1.5f, 0},
-                {1.0f, 0x10000}, {0.6f, 0x10000}, {0.2f, 0x10000}, {0.999f, 0x10000}, {1.7f, 0x10000}, {-0.4f, 0x10000},
-                {1.0f, 1},       {0.6f, 1},       {-0.3f, 1},      {1.0f, 0x10001},   {0.6f, 0x10001}, {2.0f, 0x10001}};
+    } runs[] = {{1.0f, 0},       {0.5f, 0},        {0.3f, 0},       {0.99f, 0},      {0.01f, 0},
+                {1.5f, 0},       {1.0f, 0x10000},  {0.6f, 0x10000}, {0.2f, 0x10000}, {0.999f, 0x10000},
+                {1.7f, 0x10000}, {-0.4f, 0x10000}, {1.0f, 1},       {0.6f, 1},       {-0.3f, 1},
+                {1.0f, 0x10001}, {0.6f, 0x10001},  {2.0f, 0x10001}, {1.0f, 2},       {0.3f, 2},
+                {1.4f, 2},       {-0.2f, 2},       {1.0f, 0x10002}, {0.7f, 0x10002}, {0.0039f, 0x10002}};
     std::vector<int> widths;
     for (int w = 1; w <= 19; w++) widths.push_back(w);
     for (int w : {37, 255, 256, 300}) widths.push_back(w);
@@ -256,6 +264,30 @@ TEST(RastBlit, RowsMatchTheFormulas) {
                         ASSERT_EQ(px(dest, x, y), want) << "mode " << run.mode << " alpha " << run.alpha << " w " << w
                                                         << " x " << x << " wide " << wide;
                     }
+            }
+}
+
+// The colour dodge rows divide in floating point: every source byte against
+// every destination byte, at opacities that give every divisor from 1 to 256.
+TEST(RastBlit, ColourDodgeRowsAreExactForEveryByte) {
+    RAST_MemBitmap src(256, 256, 4), orig(256, 256, 4);
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 256; x++) {
+            px(src, x, y) = RAST_MakePixel(y, y, y, y);
+            px(orig, x, y) = RAST_MakePixel(x, x, 255 - x, x);
+        }
+    for (bool wide : {true, false})
+        for (int mode : {2, 0x10002})
+            for (float alpha : {1.0f, 0.999f, 0.5f, 0.004f}) {
+                rasttest::RegisterWidth width(wide);
+                RAST_MemBitmap dest(256, 256, 4);
+                RAST_Copy(&dest, &orig);
+                RAST_Blit(&dest, &src, 0, 0, nullptr, alpha, mode);
+                const int al = (int)(alpha * 256.0);
+                for (int y = 0; y < 256; y++)
+                    for (int x = 0; x < 256; x++)
+                        ASSERT_EQ(px(dest, x, y), refByteBlit(px(orig, x, y), px(src, x, y), al, mode))
+                            << "mode " << mode << " alpha " << alpha << " s " << y << " d " << x << " wide " << wide;
             }
 }
 

@@ -14,18 +14,11 @@ TempDataDir::TempDataDir() {
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make a temporary data folder");
     path_ = buf.data();
-    if (const char* old = getenv("HALVORAN_DATA_DIR")) {
-        previous_ = old;
-        hadPrevious_ = true;
-    }
-    setenv("HALVORAN_DATA_DIR", path_.c_str(), 1);
+    env_ = std::make_unique<ScopedEnv>("HALVORAN_DATA_DIR", path_.string());
 }
 
 TempDataDir::~TempDataDir() {
-    if (hadPrevious_)
-        setenv("HALVORAN_DATA_DIR", previous_.c_str(), 1);
-    else
-        unsetenv("HALVORAN_DATA_DIR");
+    env_.reset();
     std::error_code ec;
     // Tests may leave read-only folders behind; give them back first.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);

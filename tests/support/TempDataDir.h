@@ -2,7 +2,10 @@
 // A fresh data folder for one test, named to the editor through
 // HALVORAN_DATA_DIR and removed with everything in it afterwards.
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "support/ScopedEnv.h"
 
 namespace hvtest {
 
@@ -23,8 +26,7 @@ public:
 
 private:
     std::filesystem::path path_;
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::unique_ptr<ScopedEnv> env_;
 };
 
 }  // namespace hvtest

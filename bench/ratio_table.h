@@ -1,0 +1,49 @@
+// Ratio tables from interleaved rounds. The machine the benchmarks run on is
+// shared, and one run's noise can decide a ratio: so every case of a group is
+// timed once per round, ours and its peers in turn (the order reversing from
+// round to round), and the table gives the median over the rounds of each
+// case's time per unit and of each ratio ours / peer, with the lowest and
+// highest round beside it. Time is the process's CPU time, so that time the
+// core gave to other programs is not counted.
+//
+// Options (taken out of argv): --rounds N (7, at least 5), --min-time S (time
+// per case per round, 0.05), --filter TEXT (only the groups whose title holds
+// TEXT). For perf and callgrind: --calls N runs our case of each chosen group
+// N times, untimed, and prints nothing; --peers runs the peers instead.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace hvbench {
+
+struct Case {
+    std::string name;
+    double units = 1;           // units of work per call (pixels, files, ...)
+    std::function<void()> run;  // one call
+    double target = 0;          // for a peer: the highest ratio ours / peer that meets the goal (0: none)
+    double timeTarget = 0;      // the longest time per unit, in seconds, that meets the goal (0: none)
+};
+
+struct Group {
+    std::string title;
+    std::string unit;         // what a case's units count, e.g. "px" or "call"
+    std::vector<Case> cases;  // ours first, then its peers
+};
+
+struct Options {
+    int rounds = 7;
+    double minSeconds = 0.05;
+    std::string filter;
+    long calls = 0;
+    bool peers = false;
+};
+
+Options parseOptions(int& argc, char** argv);
+
+// Runs the chosen groups and prints the table under the heading. Returns the
+// number of figures that miss their targets.
+int runTable(const char* heading, const std::vector<Group>& groups, const Options& opt);
+
+}  // namespace hvbench

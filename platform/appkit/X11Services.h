@@ -1,0 +1,121 @@
+#pragma once
+// The X11 backend's helpers for cursors, keys, drops and alerts, each in a
+// file of its own; X11Backend.cpp owns them and feeds them its events.
+
+// Ours first: Xlib defines None, which our enumerations use.
+#include "platform/appkit/Alert.h"
+#include "platform/appkit/Cursor.h"
+#include "platform/appkit/Drag.h"
+#include "platform/appkit/Event.h"
+#include "platform/appkit/Keyboard.h"
+
+#include <X11/Xlib.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace platform::appkit {
+
+class Window;
+
+// Cursors through the cursor font and XRender, hiding through XFixes,
+// warping and the pointer through the core protocol.
+class X11CursorSystem : public CursorSystem {
+public:
+    explicit X11CursorSystem(Display* d);
+    ~X11CursorSystem() override;
+    // Toolkit windows show the current cursor.
+    void addWindow(::Window w);
+    void removeWindow(::Window w);
+    // The pointer's move since the last motion event (root coordinates).
+    // While the mouse is dissociated the pointer is put back where it was.
+    Point motionDelta(int rootX, int rootY);
+
+    void apply(const Cursor* c) override;
+    void release(const Cursor* c) override;
+    void setHidden(bool hidden) override;
+    void setAssociated(bool associated) override;
+    bool warp(double x, double yFromTop) override;
+    PointF location() override;
+    uint32_t buttons() override;
+    uint32_t modifiers() override;
+    double displayHeight() override;
+
+private:
+    ::Cursor xcursorOf(const Cursor* c);
+    Display* dpy_;
+    ::Window root_;
+    std::map<const Cursor*, ::Cursor> made_;
+    std::set<::Window> windows_;
+    ::Cursor shown_ = 0;
+    bool hidden_ = false;
+    bool associated_ = true;
+    bool haveLast_ = false;
+    Point last_;
+    Point anchor_;
+};
+
+// The modifiers of an X state mask.
+Modifiers modifiersOfXState(unsigned state);
+
+// Fills the platform key fields of a key event: key code, text with and
+// without modifiers, time stamp. Modifier keys keep key code -1.
+void fillKeyEvent(Display* d, XKeyEvent& k, Event& e);
+
+// The server's keymap as a layout.
+class X11KeyboardLayout : public KeyboardLayout {
+public:
+    explicit X11KeyboardLayout(Display* d) : dpy_(d) {}
+    int translate(int keyCode, uint32_t& deadKeyState, char16_t* out, int room) const override;
+
+private:
+    Display* dpy_;
+};
+
+// The XDND drop target for file lists (text/uri-list), version 5.
+class X11DropTarget {
+public:
+    using WindowOf = std::function<Window*(::Window)>;
+    X11DropTarget(Display* d, WindowOf lookup);
+    // Marks a window as one that takes drops.
+    void announce(::Window w);
+    // True when the event was part of a drag.
+    bool handle(const XEvent& ev);
+
+private:
+    struct Drag {
+        ::Window source = 0;
+        ::Window target = 0;
+        bool uris = false;
+        bool haveData = false;
+        bool entered = false;
+        bool positionPending = false;
+        bool dropPending = false;
+        Point root;
+        unsigned long time = 0;
+        std::vector<std::string> files;
+    };
+    void deliverPosition();
+    void deliverDrop();
+    void sendStatus(int operation);
+    void sendFinished(bool ok);
+    void sendToSource(::Atom type, long l1, long l2, long l4);
+    void reset();
+    Display* dpy_;
+    WindowOf lookup_;
+    Drag drag_;
+    ::Atom aware_, enter_, position_, status_, leave_, drop_, finished_, selection_, typeList_, actionCopy_, uriList_,
+        property_;
+};
+
+// Files named by a text/uri-list: local file URIs only, decoded.
+std::vector<std::string> filesOfUriList(const std::string& list);
+
+// A small modal alert window; events for other windows go to `others`.
+int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Window owner, const AlertRequest& r,
+                const std::function<void(XEvent&)>& others);
+
+}  // namespace platform::appkit

@@ -1,0 +1,338 @@
+#include "support/x11/XProbe.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <png.h>
+
+#include <cstdio>
+#include <mutex>
+#include <set>
+
+namespace hvtest {
+
+namespace {
+
+// Errors on a probe's connection are expected (a window closes while it is
+// read) and only recorded; every other connection keeps the handler it had.
+std::mutex g_probeLock;
+std::set<Display*> g_probes;
+XErrorHandler g_previousHandler = nullptr;
+
+int probeErrorHandler(Display* d, XErrorEvent* e) {
+    {
+        std::lock_guard<std::mutex> hold(g_probeLock);
+        if (g_probes.count(d)) return 0;
+    }
+    return g_previousHandler ? g_previousHandler(d, e) : 0;
+}
+
+void registerProbe(Display* d) {
+    std::lock_guard<std::mutex> hold(g_probeLock);
+    static bool installed = false;
+    if (!installed) {
+        g_previousHandler = XSetErrorHandler(probeErrorHandler);
+        installed = true;
+    }
+    g_probes.insert(d);
+}
+
+void unregisterProbe(Display* d) {
+    std::lock_guard<std::mutex> hold(g_probeLock);
+    g_probes.erase(d);
+}
+
+int shiftOf(unsigned long mask) {
+    int s = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++s;
+    }
+    return s;
+}
+
+uint32_t rgbOf(XImage* img, unsigned long p) {
+    auto channel = [&](unsigned long mask) {
+        if (!mask) return 0u;
+        unsigned long v = (p & mask) >> shiftOf(mask);
+        unsigned long max = mask >> shiftOf(mask);
+        return unsigned(v * 255 / max);
+    };
+    return (channel(img->red_mask) << 16) | (channel(img->green_mask) << 8) | channel(img->blue_mask);
+}
+
+}  // namespace
+
+XProbe::XProbe(const std::string& display) {
+    dpy_ = XOpenDisplay(display.c_str());
+    if (!dpy_) return;
+    registerProbe(dpy_);
+    int ev, err, major, minor;
+    if (!XTestQueryExtension(dpy_, &ev, &err, &major, &minor)) {
+        unregisterProbe(dpy_);
+        XCloseDisplay(dpy_);
+        dpy_ = nullptr;
+    }
+}
+
+XProbe::~XProbe() {
+    if (!dpy_) return;
+    sync();
+    unregisterProbe(dpy_);
+    XCloseDisplay(dpy_);
+}
+
+::Window XProbe::root() const { return dpy_ ? DefaultRootWindow(dpy_) : 0; }
+
+void XProbe::sync() {
+    if (dpy_) XSync(dpy_, False);
+}
+
+// ---- input
+
+void XProbe::moveTo(int rootX, int rootY) {
+    if (!dpy_) return;
+    XTestFakeMotionEvent(dpy_, DefaultScreen(dpy_), rootX, rootY, CurrentTime);
+    sync();
+}
+
+void XProbe::moveTo(::Window w, int x, int y) {
+    auto g = geometry(w);
+    if (g) moveTo(g->x + x, g->y + y);
+}
+
+void XProbe::press(int button) {
+    if (!dpy_) return;
+    XTestFakeButtonEvent(dpy_, unsigned(button), True, CurrentTime);
+    sync();
+}
+
+void XProbe::release(int button) {
+    if (!dpy_) return;
+    XTestFakeButtonEvent(dpy_, unsigned(button), False, CurrentTime);
+    sync();
+}
+
+void XProbe::click(int button) {
+    press(button);
+    release(button);
+}
+
+void XProbe::clickAt(::Window w, int x, int y, int button) {
+    moveTo(w, x, y);
+    click(button);
+}
+
+void XProbe::wheel(int steps) {
+    for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) click(steps > 0 ? 4 : 5);
+}
+
+unsigned char XProbe::keycodeFor(XKeySym sym, bool* needsShift) {
+    *needsShift = false;
+    KeyCode code = XKeysymToKeycode(dpy_, sym);
+    if (code) {
+        int per = 0;
+        KeySym* syms = XGetKeyboardMapping(dpy_, code, 1, &per);
+        if (syms) {
+            *needsShift = per > 1 && syms[0] != sym && syms[1] == sym;
+            XFree(syms);
+        }
+        return code;
+    }
+    // Not on the keyboard: bind it to a key that has no symbols.
+    int minCode = 0, maxCode = 0;
+    XDisplayKeycodes(dpy_, &minCode, &maxCode);
+    int per = 0;
+    KeySym* map = XGetKeyboardMapping(dpy_, KeyCode(minCode), maxCode - minCode + 1, &per);
+    if (!map) return 0;
+    for (int c = maxCode; c >= minCode && !code; --c) {
+        bool empty = true;
+        for (int i = 0; i < per && empty; ++i) empty = map[(c - minCode) * per + i] == NoSymbol;
+        if (empty) code = KeyCode(c);
+    }
+    XFree(map);
+    if (!code) return 0;
+    KeySym pair[2] = {sym, sym};
+    XChangeKeyboardMapping(dpy_, code, 2, pair, 1);
+    sync();
+    return code;
+}
+
+void XProbe::fakeKey(unsigned char code, bool down) {
+    XTestFakeKeyEvent(dpy_, code, down ? True : False, CurrentTime);
+    sync();
+}
+
+bool XProbe::keyDown(XKeySym sym) { return symKey(sym, true); }
+
+bool XProbe::keyUp(XKeySym sym) { return symKey(sym, false); }
+
+bool XProbe::symKey(XKeySym sym, bool down) {
+    bool shift = false;
+    unsigned char code = dpy_ ? keycodeFor(sym, &shift) : 0;
+    if (!code) return false;
+    fakeKey(code, down);
+    return true;
+}
+
+bool XProbe::key(XKeySym sym, unsigned modifiers) {
+    if (!dpy_) return false;
+    bool shift = false;
+    KeyCode code = keycodeFor(sym, &shift);
+    if (!code) return false;
+    if (shift) modifiers |= ShiftMask;
+    static const std::pair<unsigned, KeySym> kModifierKeys[] = {
+        {ShiftMask, XK_Shift_L}, {ControlMask, XK_Control_L}, {Mod1Mask, XK_Alt_L}, {Mod4Mask, XK_Super_L}};
+    std::vector<KeyCode> held;
+    for (auto [mask, modSym] : kModifierKeys) {
+        if (!(modifiers & mask)) continue;
+        KeyCode m = XKeysymToKeycode(dpy_, modSym);
+        if (!m) continue;
+        fakeKey(m, true);
+        held.push_back(m);
+    }
+    fakeKey(code, true);
+    fakeKey(code, false);
+    for (auto it = held.rbegin(); it != held.rend(); ++it) fakeKey(*it, false);
+    return true;
+}
+
+bool XProbe::type(const std::string& latin1) {
+    for (unsigned char c : latin1) {
+        KeySym sym = c == '\n' ? XK_Return : c == '\t' ? XK_Tab : KeySym(c);
+        if (!key(sym)) return false;
+    }
+    return true;
+}
+
+// ---- read-back
+
+::Window XProbe::findWindow(const std::string& title) {
+    if (!dpy_) return 0;
+    std::vector<::Window> todo = {root()};
+    while (!todo.empty()) {
+        ::Window w = todo.back();
+        todo.pop_back();
+        char* name = nullptr;
+        if (XFetchName(dpy_, w, &name) && name) {
+            bool match = title == name;
+            XFree(name);
+            if (match) return w;
+        }
+        ::Window rootWin, parent, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(dpy_, w, &rootWin, &parent, &kids, &n)) continue;
+        // Reversed, so the first child is looked at first.
+        for (unsigned i = n; i > 0; --i) todo.push_back(kids[i - 1]);
+        if (kids) XFree(kids);
+    }
+    return 0;
+}
+
+std::optional<XProbe::Geometry> XProbe::geometry(::Window w) {
+    if (!dpy_ || !w) return std::nullopt;
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(dpy_, w, &a)) return std::nullopt;
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(dpy_, w, root(), 0, 0, &x, &y, &child)) return std::nullopt;
+    return Geometry{x, y, a.width, a.height};
+}
+
+XProbe::MapState XProbe::mapState(::Window w) {
+    if (!dpy_ || !w) return Gone;
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(dpy_, w, &a)) return Gone;
+    return MapState(a.map_state);
+}
+
+XProbe::Image XProbe::capture(::Window w, int x, int y, int width, int height) {
+    Image out;
+    if (!dpy_ || !w || width <= 0 || height <= 0) return out;
+    XImage* img = XGetImage(dpy_, w, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    sync();
+    if (!img) return out;
+    out.width = width;
+    out.height = height;
+    out.pixels.resize(size_t(width) * size_t(height));
+    for (int row = 0; row < height; ++row)
+        for (int col = 0; col < width; ++col)
+            out.pixels[size_t(row) * size_t(width) + size_t(col)] = rgbOf(img, XGetPixel(img, col, row));
+    XDestroyImage(img);
+    return out;
+}
+
+XProbe::Image XProbe::capture(::Window w) {
+    auto g = geometry(w);
+    return g ? capture(w, 0, 0, g->width, g->height) : Image{};
+}
+
+XProbe::Image XProbe::captureRoot() { return capture(root()); }
+
+uint32_t XProbe::pixel(::Window w, int x, int y) {
+    Image one = capture(w, x, y, 1, 1);
+    return one.empty() ? 0 : one.pixels[0];
+}
+
+XProbe::Cursor XProbe::cursor() {
+    Cursor out;
+    if (!dpy_) return out;
+    int ev = 0, err = 0;
+    if (!XFixesQueryExtension(dpy_, &ev, &err)) return out;
+    XFixesCursorImage* c = XFixesGetCursorImage(dpy_);
+    if (!c) return out;
+    out.width = c->width;
+    out.height = c->height;
+    out.xhot = c->xhot;
+    out.yhot = c->yhot;
+    out.serial = c->cursor_serial;
+    if (c->name) out.name = c->name;
+    out.argb.resize(size_t(c->width) * size_t(c->height));
+    // The library hands each 32-bit pixel in an unsigned long.
+    for (size_t i = 0; i < out.argb.size(); ++i) out.argb[i] = uint32_t(c->pixels[i]);
+    XFree(c);
+    return out;
+}
+
+std::pair<int, int> XProbe::pointer() {
+    if (!dpy_) return {0, 0};
+    ::Window r = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    XQueryPointer(dpy_, root(), &r, &child, &rx, &ry, &wx, &wy, &mask);
+    return {rx, ry};
+}
+
+bool XProbe::savePng(const Image& img, const std::string& path) {
+    if (img.empty()) return false;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = png && info;
+    std::vector<unsigned char> row(size_t(img.width) * 3);
+    if (ok && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, f);
+        png_set_IHDR(png, info, png_uint_32(img.width), png_uint_32(img.height), 8, PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < img.height; ++y) {
+            for (int x = 0; x < img.width; ++x) {
+                uint32_t p = img.at(x, y);
+                row[size_t(x) * 3] = (p >> 16) & 255;
+                row[size_t(x) * 3 + 1] = (p >> 8) & 255;
+                row[size_t(x) * 3 + 2] = p & 255;
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+    } else {
+        ok = false;
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace hvtest
