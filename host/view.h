@@ -19,7 +19,3 @@ int hostShowWindow(platform::appkit::Window& window, const HostViewOptions& opti
 
 // Writes 0x00RRGGBB pixels as an RGB PNG; false on failure.
 bool hostWritePNG(const std::string& path, const unsigned int* pixels, int width, int height);
-
-// "--test-panel [--seconds N] [--png PATH]": a small panel of our own through
-// the view factory, to check the window, its input and its redraw.
-int hostRunTestPanel(int argc, char** argv);
