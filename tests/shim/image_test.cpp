@@ -1,13 +1,14 @@
 // Bitmap objects, named images, blits between contexts, clip regions, system
 // colours and image lists.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "raster/RAST_PngWrite.h"
 #include "shim/shim-gdi-image.h"
 
 namespace {
@@ -46,13 +47,12 @@ std::vector<unsigned char> argb(std::initializer_list<int> colours) {
 }
 
 std::string writePNG(const std::filesystem::path& path, int w, int h, const std::vector<unsigned char>& rgba) {
-    png_image img;
-    memset(&img, 0, sizeof img);
-    img.version = PNG_IMAGE_VERSION;
-    img.width = (png_uint_32)w;
-    img.height = (png_uint_32)h;
-    img.format = PNG_FORMAT_RGBA;
-    EXPECT_TRUE(png_image_write_to_file(&img, path.c_str(), 0, rgba.data(), 0, nullptr));
+    RAST_PngImage img;
+    img.width = w;
+    img.height = h;
+    img.colorType = 6;  // RGBA
+    for (int y = 0; y < h; y++) img.rows.emplace_back(rgba.begin() + y * w * 4, rgba.begin() + (y + 1) * w * 4);
+    EXPECT_TRUE(RAST_WritePng(path.string(), img));
     return path.string();
 }
 
