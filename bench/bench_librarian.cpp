@@ -6,7 +6,9 @@
 // the reading alone comes last, from interleaved rounds (ratio_table.h).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -133,8 +135,52 @@ void BM_NameSearch(benchmark::State& state, const char* text) {
     reportPeak(state);
 }
 
+// A Patches folder nested `levels` deep (one-letter folders, so the deepest
+// path stays within the system's limit), a bank file at the bottom. The scan
+// should grow with the number of folders, not with its square or cube.
+void BM_DeepTreeScan(benchmark::State& state) {
+    const int levels = static_cast<int>(state.range(0));
+    const fs::path root = fs::temp_directory_path() / ("halvoran-deep-" + std::to_string(::getpid()));
+    fs::create_directories(root / "Patches");
+    // Made folder by folder from the one above, as the path nears the
+    // system's limit.
+    int dir = ::open((root / "Patches").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < levels && dir >= 0; ++i) {
+        ::mkdirat(dir, "d", 0755);
+        const int below = ::openat(dir, "d", O_RDONLY | O_DIRECTORY);
+        ::close(dir);
+        dir = below;
+    }
+    if (dir < 0) {
+        state.SkipWithError("could not make the folders");
+        return;
+    }
+    std::mt19937 rng(7);
+    const std::string bank = bankBytes(rng);
+    const int file = ::openat(dir, "Deep.syx", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (file >= 0 && ::write(file, bank.data(), bank.size()) < 0) state.SkipWithError("could not write the bank");
+    ::close(file);
+    ::close(dir);
+    const char* saved = getenv("HALVORAN_DATA_DIR");
+    const std::string previous = saved ? saved : "";
+    setenv("HALVORAN_DATA_DIR", root.c_str(), 1);
+    Halvoran plug;
+    size_t banks = 0;
+    for (auto _ : state) {
+        PatchLibrarian lib(&plug);
+        lib.loadPatchesFromFilesystem(plug.getPatchesFolderStr());
+        banks = lib.bankFiles.size();
+    }
+    state.counters["folders"] = levels;
+    state.counters["banks"] = static_cast<double>(banks);
+    if (saved) setenv("HALVORAN_DATA_DIR", previous.c_str(), 1);
+    const std::string remove = "rm -rf '" + root.string() + "'";
+    if (std::system(remove.c_str()) != 0) state.SkipWithError("could not remove the folders");
+}
+
 }  // namespace
 
+BENCHMARK(BM_DeepTreeScan)->Arg(500)->Arg(1990)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFilesOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartupScan)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSearch, rare_name, "Pluck 4242")->Unit(benchmark::kMillisecond);

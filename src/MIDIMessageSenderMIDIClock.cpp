@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "src/ClockTickSchedule.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageSender.h"
 #include "src/UIConfigManager.h"
@@ -61,13 +62,15 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
     const int64_t interval = 60000000000LL / (static_cast<int64_t>(bpm) * 24);
     clockInterval = static_cast<uint32_t>(interval);
 
+    timespec start{}, now{};
+    readClock(start);
     plug->SendMidiSysex2({0xF8});
-    timespec lastClock{}, now{};
-    readClock(lastClock);
-    now = lastClock;
+    ClockTickSchedule schedule(0, interval);
+    now = start;
     while (_clockRunning) {
         readClock(now);  // an unreadable clock keeps the last reading
-        const int64_t left = interval - nanosBetween(lastClock, now);
+        const int64_t elapsed = nanosBetween(start, now);
+        const int64_t left = schedule.untilNext(elapsed);
         if (left > 0) {
             // Sleep through most of the interval and watch the clock only
             // for its last stretch, rather than keep a processor busy.
@@ -82,7 +85,6 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
             plug->SendMidiSysex2({0xF8});
         else
             _clockRunning = false;
-        // Timed from after the send: time lost in sending is not made up.
-        readClock(lastClock);
+        schedule.sent(elapsed);
     }
 }

@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
-#include <set>
 
-#include <Poco/DirectoryIterator.h>
 #include <Poco/Exception.h>
 #include <Poco/File.h>
 #include <Poco/Path.h>
@@ -18,39 +17,16 @@
 
 #include "framework/ByteChunk.h"
 #include "src/DataFolder.h"
+#include "src/FolderWalk.h"
 #include "src/Halvoran.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
 
 namespace {
 
-constexpr Poco::File::FileSize kMinBankFileSize = 25001;
+constexpr int64_t kMinBankFileSize = 25001;
 
 bool isBankExtension(const std::string& ext) { return ext == "mid" || ext == "syx" || ext == "qzx" || ext == "hvx"; }
-
-std::string realPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-// Every folder below path, each after its own subfolders. A folder reached
-// again through a link is left out, so a link into itself ends.
-void collectFolders(const std::string& path, std::vector<std::string>* list, std::set<std::string>& seen,
-                    const std::function<void(const std::string&)>& report) {
-    try {
-        for (Poco::DirectoryIterator it(path), end; it != end; ++it) {
-            try {
-                if (!it->isDirectory() || !seen.insert(realPath(it->path())).second) continue;
-                collectFolders(it->path(), list, seen, report);
-                list->push_back(it->path());
-            } catch (const Poco::Exception& e) {
-                report(it->path() + ": " + e.displayText());
-            }
-        }
-    } catch (const Poco::Exception& e) {
-        report(path + ": " + e.displayText());
-    }
-}
 
 // The bank file read whole into a chunk; false when it could not be.
 bool readWholeFile(const std::string& path, ByteChunk& chunk) {
@@ -80,32 +56,32 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
     }
 
     folderList.clear();
-    buildFolderStructure(rootPath, &folderList);
-    folderList.push_back(rootPath);
-    const int rootLevels = Poco::Path::forDirectory(rootPath).depth();
+    std::vector<WalkedFolder> folders = walkFolderTree(rootPath, [this](const std::string& path, int error) {
+        log("PATCH LIBRARIAN: skipped folder " + path + ": " + std::strerror(error));
+    });
+    for (const WalkedFolder& folder : folders) folderList.push_back(folder.path);
 
-    for (const std::string& folder : folderList) {
-        std::vector<Poco::File> entries;
-        try {
-            Poco::File(folder).list(entries);
-        } catch (const Poco::Exception& e) {
-            log("PATCH LIBRARIAN: skipped folder " + folder + ": " + e.displayText());
-            continue;
-        }
-        std::sort(entries.begin(), entries.end(),
-                  [](const Poco::File& a, const Poco::File& b) { return a.path() < b.path(); });
-        for (const Poco::File& entry : entries) {
+    for (WalkedFolder& folder : folders) {
+        // In path order, bytes compared, so capitals come first.
+        std::sort(folder.entries.begin(), folder.entries.end(),
+                  [](const WalkedFolder::Entry& a, const WalkedFolder::Entry& b) { return a.name < b.name; });
+        for (const WalkedFolder::Entry& entry : folder.entries) {
+            const std::string extension = Poco::toLower(Poco::Path(entry.name).getExtension());
+            if (!isBankExtension(extension)) continue;
+            const std::string full = folder.path.empty() || folder.path.back() == '/' ? folder.path + entry.name
+                                                                                      : folder.path + "/" + entry.name;
+            if (entry.error) {
+                log("PATCH LIBRARIAN: skipped file " + full + ": " + std::strerror(entry.error));
+                continue;
+            }
+            if (!entry.regular || entry.size < kMinBankFileSize) continue;
             try {
-                Poco::Path path(entry.path());
-                const std::string extension = Poco::toLower(path.getExtension());
-                if (!isBankExtension(extension) || !entry.isFile() || entry.getSize() < kMinBankFileSize) continue;
-                const int depth = path.depth() - rootLevels;
-                if (PatchFile* bank = parseFolderFiles(entry, path, depth, 0, extension))
+                if (PatchFile* bank = parseFolderFiles(Poco::File(full), Poco::Path(full), folder.depth, 0, extension))
                     createFolderFilesStructure(bank);
             } catch (const Poco::Exception& e) {
-                log("PATCH LIBRARIAN: skipped file " + entry.path() + ": " + e.displayText());
+                log("PATCH LIBRARIAN: skipped file " + full + ": " + e.displayText());
             } catch (const std::exception& e) {
-                log("PATCH LIBRARIAN: skipped file " + entry.path() + ": " + e.what());
+                log("PATCH LIBRARIAN: skipped file " + full + ": " + e.what());
             }
         }
     }
@@ -124,9 +100,11 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
 
 void PatchLibrarian::buildFolderStructure(const std::string& path, std::vector<std::string>* list) {
     if (!list) return;
-    std::set<std::string> seen = {realPath(path)};
-    collectFolders(path, list, seen,
-                   [this](const std::string& what) { log("PATCH LIBRARIAN: skipped folder " + what); });
+    std::vector<WalkedFolder> folders = walkFolderTree(path, [this](const std::string& folder, int error) {
+        log("PATCH LIBRARIAN: skipped folder " + folder + ": " + std::strerror(error));
+    });
+    folders.pop_back();  // the root itself
+    for (WalkedFolder& folder : folders) list->push_back(std::move(folder.path));
 }
 
 PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int sourceIndex,

@@ -281,7 +281,7 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
-    if (dnd_.handle(ev)) return;
+    if (dnd_.handle(ev) || refreshKeymap(ev)) return;
     auto it = peers_.find(ev.xany.window);
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;

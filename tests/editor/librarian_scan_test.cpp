@@ -197,4 +197,35 @@ TEST_F(FolderScan, DamagedFilesChangeNothingAndLoadOnlyRealPrograms) {
         for (const Bytes& d : dumpsOf(*b)) EXPECT_NE(std::find(real.begin(), real.end(), d), real.end()) << b->fileName;
 }
 
+// Deeper than the walk holds folders open: with a side folder at every
+// level, half the levels wait for their side folder while the walk is below.
+TEST_F(FolderScan, ANestedTreeIsWalkedWholeSubfoldersFirst) {
+    fs::path folder = patches, mid;
+    for (int level = 0; level < 150; ++level) {
+        const bool even = level % 2 == 0;
+        fs::create_directories(folder / (even ? "y" : "x"));
+        if (level == 70) {
+            mid = folder;
+            writeFile(folder / (even ? "y" : "x") / "Side.syx", bank(21));
+        }
+        folder /= even ? "x" : "y";
+    }
+    writeFile(folder / "Deep.syx", bank(22));
+    writeFile(mid / "Mid.syx", bank(23));
+    put("Top.syx", bank(24));
+    scan();
+
+    // The side folder and the chain below it come in the directory's order.
+    const std::vector<std::string> n = names(), deepFirst{"Deep.syx", "Side.syx", "Mid.syx", "Top.syx"},
+                                   sideFirst{"Side.syx", "Deep.syx", "Mid.syx", "Top.syx"};
+    EXPECT_TRUE(n == deepFirst || n == sideFirst) << ::testing::PrintToString(n);
+    ASSERT_EQ(lib.bankFiles.size(), 4u);
+    EXPECT_EQ(lib.folderList.size(), 301u);
+    for (const PatchFile* b : lib.bankFiles) {
+        if (b->fileName == "Deep.syx") {
+            EXPECT_EQ(b->folderChain.size(), 151u);
+        }
+    }
+}
+
 }  // namespace
