@@ -45,9 +45,10 @@ function(hv_library name dir)
 endfunction()
 
 # One GoogleTest executable per folder of tests/; CTest sees each of its
-# suites as an entry "FOLDER.Suite" once it is built (DiscoverSuites.cmake),
-# labelled AREA, or by file-name prefix (PREFIX_AREAS "prefix=area ..."), and
-# by the file's "// ctest-labels:" line.
+# suites as an entry "FOLDER.Suite" once it is built (DiscoverSuites.cmake;
+# the suites of a file that starts a JACK server share one entry), labelled
+# AREA, or by file-name prefix (PREFIX_AREAS "prefix=area ..."), and by the
+# file's "// ctest-labels:" line.
 function(hv_test name dir)
   cmake_parse_arguments(A "" "AREA" "DEPS;PREFIX_AREAS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
@@ -66,8 +67,9 @@ function(hv_test name dir)
   set(env "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
   list(JOIN A_PREFIX_AREAS "," prefix_areas)
   add_custom_command(TARGET ${name} POST_BUILD BYPRODUCTS ${out}
-    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:${name}> -DDIR=${dir} -DFOLDER=${folder} -DAREA=${A_AREA}
-      -DPREFIX_AREAS=${prefix_areas} -DOUT=${out} "-DENV=${env}" -P ${CMAKE_SOURCE_DIR}/cmake/DiscoverSuites.cmake
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:${name}> -DDIR=${dir} -DTESTS_DIR=${CMAKE_SOURCE_DIR}/tests
+      -DFOLDER=${folder} -DAREA=${A_AREA} -DPREFIX_AREAS=${prefix_areas} -DOUT=${out} "-DENV=${env}"
+      -P ${CMAKE_SOURCE_DIR}/cmake/DiscoverSuites.cmake
     VERBATIM)
   # Before the first build CTest shows one failing entry, not nothing.
   file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake
