@@ -67,34 +67,6 @@ HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, in
     return block;
 }
 
-bool SHIM_ReadDropFilesBlock(HGLOBAL block, std::vector<std::string>* names, POINT* at) {
-    const int size = GlobalSize(block);
-    const char* p = static_cast<const char*>(GlobalLock(block));
-    if (!p) return false;
-    int32_t offset = 0;
-    memcpy(&offset, p, 4);
-    bool whole = size >= kHeader + 1 && offset >= kHeader && offset < size;
-    if (whole && at) {
-        memcpy(&at->x, p + 4, 4);
-        memcpy(&at->y, p + 8, 4);
-    }
-    if (names) names->clear();
-    for (int i = offset; whole;) {
-        const void* end = memchr(p + i, 0, (size_t)(size - i));
-        if (!end) {
-            whole = false;
-            break;
-        }
-        const int len = (int)(static_cast<const char*>(end) - (p + i));
-        if (len == 0) break;  // the list's end
-        if (names) names->emplace_back(p + i, (size_t)len);
-        i += len + 1;
-        whole = i < size;
-    }
-    GlobalUnlock(block);
-    return whole;
-}
-
 void SHIM_SetDragSourceState(const char* fileName, SHIM_DragWriteCallback write) {
     dragSource().fileName = fileName ? fileName : "";
     dragSource().write = write;

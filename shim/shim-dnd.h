@@ -24,8 +24,7 @@ extern const char* (*SHIM_DDrop_getDroppedFileTargetPath)(const char* type);
 // more NUL. With a prefix, each name is written after it. The caller frees
 // it with GlobalFree.
 HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, int y, const char* prefix = "");
-// The names and the drop point of a block; false for one that is not whole.
-bool SHIM_ReadDropFilesBlock(HGLOBAL block, std::vector<std::string>* names, POINT* at);
+// DragQueryFile and DragQueryPoint read it.
 
 // Writes the promised file at a destination path.
 typedef void (*SHIM_DragWriteCallback)(const char* destinationPath);

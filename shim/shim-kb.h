@@ -141,3 +141,6 @@ struct SHIM_PointF {
     double x, y;
 };
 SHIM_PointF shimProcessMouseEvent(int msg, platform::appkit::View* view, const platform::appkit::Event* e);
+// The one road of every mouse message to a window object (its hit test
+// first, the cursor after); -1 when the window cannot take it.
+LRESULT SHIM_SendMouseMessage(platform::appkit::View* view, UINT msg, const platform::appkit::Event* e);

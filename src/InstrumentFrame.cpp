@@ -1,14 +1,38 @@
 #include "src/InstrumentFrame.h"
 
+#include <bit>
+#include <cstring>
+
+namespace {
+
+// Eight bytes at a time.
+constexpr uint64_t kTopBits = 0x8080808080808080ull;
+
+uint64_t word(const uint8_t* p) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+}  // namespace
+
+const uint8_t* findStatusByte(const uint8_t* p, const uint8_t* end) {
+    for (; end - p >= 8; p += 8)
+        if (const uint64_t top = word(p) & kTopBits) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(top) : std::countl_zero(top);
+            return p + bit / 8;
+        }
+    for (; p < end; ++p)
+        if (*p & 0x80) return p;
+    return end;
+}
+
 bool isInstrumentFrame(const uint8_t* msg, size_t size, int function, FrameExtent extent) {
     if (!msg || size < kRequestSize) return false;
     if (msg[0] != kSysExStart || msg[1] != kManufacturerId || !isDeviceByte(msg[2]) || msg[3] != kModelId) return false;
     if (function != kAnyFunction && msg[4] != function) return false;
     if (extent == FrameExtent::kHeader) return true;
-    if (msg[size - 1] != kSysExEnd) return false;
-    for (size_t i = 4; i < size - 1; ++i)
-        if (msg[i] & 0x80) return false;
-    return true;
+    return msg[size - 1] == kSysExEnd && findStatusByte(msg + 4, msg + size - 1) == msg + size - 1;
 }
 
 std::vector<unsigned char> requestBody(int deviceByte, EFunction code) {

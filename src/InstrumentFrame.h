@@ -44,6 +44,10 @@ constexpr bool isDeviceByte(int byte) { return (byte & 0xF0) == kDeviceByteBase;
 enum class FrameExtent { kHeader, kWhole };
 bool isInstrumentFrame(const uint8_t* msg, size_t size, int function, FrameExtent extent = FrameExtent::kWhole);
 
+// The first byte from p on, before end, with its top bit set (a status
+// byte); end when there is none. Bank files are scanned with it too.
+const uint8_t* findStatusByte(const uint8_t* p, const uint8_t* end);
+
 // The writers. A request body without F0 and F7: 42 3g 58 code (4 bytes).
 std::vector<unsigned char> requestBody(int deviceByte, EFunction code);
 // The write request body: 42 3g 58 11 00 program (6 bytes).

@@ -18,8 +18,6 @@ MIDIMessageSender::MIDIMessageSender(MIDIMessageManager* mgr, PatchManager* patc
 
 MIDIMessageSender::~MIDIMessageSender() = default;
 
-void MIDIMessageSender::resetContinuousClock(bool stop) { _clockRunning = !stop; }
-
 void MIDIMessageSender::run() {
     int worker = manager ? manager->currentWorker() : -1;
     runJob(worker >= 0 ? threadJobCode[worker] : jobCode.load());

@@ -69,7 +69,7 @@ public:
     void startMIDIClockOutput();
     void sendContinuousMIDIClock(int);
     void stopMIDIClockOutput();
-    // _clockRunning := !stop.
+    // _clockRunning := !stop; a stop wakes the sleeping clock thread.
     static void resetContinuousClock(bool stop);
     // The clock's tempo in whole BPM: the host's while kOverrideTempo is on,
     // else the "tempoValues" entry of kArpTempo; 0 when there is none of at
@@ -126,6 +126,7 @@ public:
     static std::atomic<bool> _clockRunning;
     static std::atomic<uint32_t> clockInterval;
     // How long before each tick the clock thread stops sleeping and watches
-    // the clock; an interval or more makes it a pure busy wait.
+    // the clock (none as built: it sleeps up to the tick); an interval or
+    // more makes it a pure busy wait.
     static std::atomic<int64_t> clockSpinWindowNs;
 };

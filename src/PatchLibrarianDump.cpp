@@ -1,5 +1,6 @@
 #include "src/PatchLibrarianDump.h"
 
+#include <bit>
 #include <cstring>
 
 const uint8_t hvInitPatchData[kProgramDumpSize] = {
@@ -36,10 +37,11 @@ const uint8_t hvPatchInBetween[5] = {0x83, 0x74, 0xF0, 0x82, 0x28};  // 500 tick
 const uint8_t hvPatchEnd[4] = {0x00, 0xFF, 0x2F, 0x00};
 
 std::string patchNameFromDump(const uint8_t* bytes, size_t size) {
-    std::string name;
+    char name[13];
+    size_t n = 0;
     for (size_t i = 6; i <= 18 && i < size; ++i)
-        if (bytes[i] != 0) name += static_cast<char>(bytes[i]);
-    return name;
+        if (bytes[i] != 0) name[n++] = static_cast<char>(bytes[i]);
+    return std::string(name, n);
 }
 
 bool isProgramDump(const uint8_t* bytes, size_t size) {

@@ -43,6 +43,7 @@ void HeadlessBackend::clearRecords() {
     textRequests_.clear();
     fileRequests_.clear();
     openedURLs_.clear();
+    workspaceRecords_.clear();
     alerts_.clear();
     drags_.clear();
 }
@@ -78,6 +79,27 @@ std::optional<std::string> HeadlessBackend::runFilePanel(Window* w, const FilePa
 
 bool HeadlessBackend::openURL(const std::string& url) {
     openedURLs_.push_back(url);
+    return true;
+}
+
+bool HeadlessBackend::openFile(const std::string& path, const std::string& app) {
+    workspaceRecords_.push_back({"open", path, app});
+    return true;
+}
+
+bool HeadlessBackend::launchApplication(const std::string& app) {
+    workspaceRecords_.push_back({"launch", app, std::string()});
+    return true;
+}
+
+bool HeadlessBackend::dispatchNextEvent(int timeoutMs) {
+    if (events_.empty()) {
+        processEvents(timeoutMs);
+        return false;
+    }
+    QueuedEvent q = events_.front();
+    events_.pop_front();
+    if (Responder::isLive(q.window)) q.window->sendEvent(q.event);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Event.h"
 #include "platform/appkit/Cursor.h"
 
 namespace platform::appkit {
@@ -37,10 +38,27 @@ public:
     const std::vector<TextEntryRequest>& textRequests() const { return textRequests_; }
     const std::vector<FilePanelRequest>& fileRequests() const { return fileRequests_; }
     const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+    // Documents opened and programs started through the workspace.
+    struct WorkspaceRecord {
+        std::string kind;  // "open" or "launch"
+        std::string target;
+        std::string app;  // the program chosen for a document ("" for the desktop's)
+        friend bool operator==(const WorkspaceRecord&, const WorkspaceRecord&) = default;
+    };
+    const std::vector<WorkspaceRecord>& workspaceRecords() const { return workspaceRecords_; }
     const std::vector<AlertRequest>& alerts() const { return alerts_; }
     // Drags started; a test drops them where it likes.
     const std::vector<DragSourceRequest>& drags() const { return drags_; }
     void clearRecords();
+
+    // The screens tests see; one 1920 x 1080 screen unless they set others.
+    void setScreens(std::vector<Screen> screens) { screens_ = std::move(screens); }
+    std::vector<Screen> screens() override { return screens_; }
+
+    // Events the run loop delivers one at a time through dispatchNextEvent.
+    void queueEvent(Window* w, const Event& e) { events_.push_back({w, e}); }
+    size_t queuedEvents() const { return events_.size(); }
+    bool dispatchNextEvent(int timeoutMs) override;
 
     const char* name() const override { return "headless"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override;
@@ -49,6 +67,8 @@ public:
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
     std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
+    bool openFile(const std::string& path, const std::string& app) override;
+    bool launchApplication(const std::string& app) override;
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
     const KeyboardLayout* keyboardLayout() override;
@@ -58,6 +78,13 @@ public:
     }
 
 private:
+    struct QueuedEvent {
+        Window* window;
+        Event event;
+    };
+    std::deque<QueuedEvent> events_;
+    std::vector<Screen> screens_{{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}};
+    std::vector<WorkspaceRecord> workspaceRecords_;
     std::deque<std::vector<int>> menuAnswers_;
     std::deque<std::optional<std::string>> textAnswers_;
     std::deque<std::optional<std::string>> fileAnswers_;

@@ -1,5 +1,7 @@
 #include "platform/appkit/X11Backend.h"
 #include "platform/appkit/Window.h"
+#include "platform/appkit/X11Frames.h"
+#include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Services.h"
 
 #include <X11/Xatom.h>
@@ -44,14 +46,25 @@ public:
     void show() override;
     void hide() override;
     void present(const Rect& area) override;
+    void setFrame(const FRect& f) override { x11SetFrame(dpy_, xwin_, f); }
+    void setTitle(const std::string& t) override { XStoreName(dpy_, xwin_, t.c_str()); }
+    void setSizeLimits(bool resizable, FSize min, FSize max) override {
+        x11SetSizeHints(dpy_, xwin_, resizable, min, max, {win_.frame().width, win_.frame().height}, nullptr);
+    }
+    void orderFront() override { x11Raise(dpy_, xwin_); }
+    void makeKey() override { x11MakeKey(dpy_, xwin_, frameState_); }
+    void miniaturize() override { x11Iconify(dpy_, xwin_); }
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
+    X11FrameState& frameState() { return frameState_; }
 
 private:
     X11Backend& be_;
     Window& win_;
     ::Window xwin_ = 0;
     GC gc_ = nullptr;
+    X11FrameState frameState_;
+    Display* dpy_;
 };
 
 class X11Backend : public Backend {
@@ -62,6 +75,8 @@ public:
     const char* name() const override { return "x11"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
     void processEvents(int timeoutMs) override;
+    bool dispatchNextEvent(int timeoutMs) override;
+    std::vector<Screen> screens() override { return x11Screens(dpy_); }
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
     std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
@@ -71,6 +86,10 @@ public:
     const KeyboardLayout* keyboardLayout() override { return &layout_; }
     // Dragging out of our windows is not offered on X11 (see X11Dnd.cpp).
     bool beginDrag(const DragSourceRequest&) override { return false; }
+    PasteboardStore& pasteboards() override {
+        if (!pasteboards_) pasteboards_ = createX11Pasteboards(DisplayString(dpy_));
+        return pasteboards_ ? *pasteboards_ : Backend::pasteboards();
+    }
     X11CursorSystem& x11Cursors() { return cursors_; }
     X11DropTarget& dropTarget() { return dnd_; }
 
@@ -101,6 +120,7 @@ private:
     X11CursorSystem cursors_;
     X11KeyboardLayout layout_;
     X11DropTarget dnd_;
+    std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -110,24 +130,21 @@ private:
 
 // ---------------------------------------------------------------------------
 
-X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w) {
+X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display()) {
     Display* d = be.display();
     XSetWindowAttributes a{};
     a.background_pixel = 0;
     a.border_pixel = 0;
     a.colormap = XCreateColormap(d, DefaultRootWindow(d), be.visual(), AllocNone);
     a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                   KeyReleaseMask | LeaveWindowMask | StructureNotifyMask;
+                   KeyReleaseMask | LeaveWindowMask | StructureNotifyMask | FocusChangeMask;
     Size s = w.size();
-    xwin_ = XCreateWindow(d, DefaultRootWindow(d), 0, 0, s.width, s.height, 0, be.depth(), InputOutput, be.visual(),
-                          CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
+    FRect f = w.frame();
+    XPoint at = x11RootPosition(d, f);
+    xwin_ = XCreateWindow(d, DefaultRootWindow(d), at.x, at.y, s.width, s.height, 0, be.depth(), InputOutput,
+                          be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
     XStoreName(d, xwin_, w.title().c_str());
-    XSizeHints* hints = XAllocSizeHints();
-    hints->flags = PMinSize | PMaxSize;
-    hints->min_width = hints->max_width = s.width;
-    hints->min_height = hints->max_height = s.height;
-    XSetWMNormalHints(d, xwin_, hints);
-    XFree(hints);
+    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), {f.width, f.height}, &f);
     Atom del = be.wmDelete();
     XSetWMProtocols(d, xwin_, &del, 1);
     gc_ = XCreateGC(d, xwin_, 0, nullptr);
@@ -151,6 +168,7 @@ void X11Peer::show() {
 }
 
 void X11Peer::hide() {
+    x11Unmapped(frameState_);
     XUnmapWindow(be_.display(), xwin_);
     XFlush(be_.display());
 }
@@ -206,6 +224,14 @@ bool X11Backend::waitForEvent(int timeoutMs) {
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     select(fd + 1, &set, nullptr, nullptr, &tv);
     return XPending(dpy_) > 0;
+}
+
+bool X11Backend::dispatchNextEvent(int timeoutMs) {
+    if (!waitForEvent(timeoutMs)) return false;
+    XEvent ev;
+    XNextEvent(dpy_, &ev);
+    dispatch(ev);
+    return true;
 }
 
 void X11Backend::processEvents(int timeoutMs) {
@@ -286,6 +312,7 @@ void X11Backend::dispatch(XEvent& ev) {
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;
     Window& w = peer->window();
+    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) return;
     switch (ev.type) {
         case Expose:
             peer->present({ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height});
