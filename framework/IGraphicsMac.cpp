@@ -52,6 +52,12 @@ void IGraphicsMac::OnTimer() {
     std::lock_guard<std::recursive_mutex> g(DrawLock());
     if (IsDrawingStopped() || !mView) return;
     OnGUIIdle();
+    ShowChangesNow();
+}
+
+void IGraphicsMac::ShowChangesNow() {
+    std::lock_guard<std::recursive_mutex> g(DrawLock());
+    if (IsDrawingStopped() || !mView) return;
     IRECT r;
     if (!IsDirty(&r)) return;
     mView->setNeedsDisplayInRect({r.L, r.T, r.W(), r.H()});
@@ -101,6 +107,7 @@ IPopupMenu* IGraphicsMac::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
     if (!menu || !mView || !mView->window()) return nullptr;
     Window* w = mView->window();
     w->endMouseCapture();
+    ShowChangesNow();
     MenuBridge bridge;
     Menu* shown = bridge.build(menu);
     Point at = mView->convertToWindow(rect ? Point{rect->L, rect->B} : Point{0, 0});
@@ -132,6 +139,7 @@ bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, 
     if (!mView || !mView->window()) return false;
     Window* w = mView->window();
     w->endMouseCapture();
+    ShowChangesNow();
     TextEntryRequest req;
     req.frame = mView->convertRectToWindow({rect.L, rect.T, rect.W(), rect.H()});
     req.initialText = initial;

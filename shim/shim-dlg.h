@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/appkit/Menu.h"
 #include "platform/appkit/View.h"
 #include "shim/shim-gdi-window.h"
 #include "shim/shim-object.h"
@@ -52,7 +53,11 @@ struct WindowPropRec {
     WindowPropRec* _next;
 };
 
-class Shim_vHalvoran_hwnd : public platform::appkit::View, public SHIM_Object, public SHIM_PaintInfoSource {
+class Shim_vHalvoran_hwnd : public platform::appkit::View,
+                            public SHIM_Object,
+                            public SHIM_PaintInfoSource,
+                            public platform::appkit::MenuActionTarget,
+                            public platform::appkit::MenuDelegate {
 public:
     // Creation (initChild:Parent:dlgProc:Param:): from a resource record or
     // without one (300 x 200), attached to the parent, with WM_CREATE or
@@ -97,6 +102,12 @@ public:
 
     // SHIM_PaintInfoSource
     void getShimPaintInfo(PAINTSTRUCT* ps) override;
+
+    // Menus whose destination it is: a picked command item becomes
+    // WM_COMMAND, a menu about to show WM_INITMENUPOPUP.
+    bool respondsToMenuAction(const std::string& action) const override;
+    void performMenuAction(const std::string& action, platform::appkit::Menu& menu, int index) override;
+    void menuNeedsUpdate(platform::appkit::Menu& menu) override;
 
     // View
     bool isOpaque() const override { return m_isopaque; }

@@ -137,8 +137,10 @@ void Halvoran::readSettings() {
     if (!readSettingsFile(settingsPath(), &mSettings)) writeSettings();
 }
 
-void Halvoran::writeSettings() {
-    if (!writeSettingsFile(settingsPath(), mSettings)) log("SETTINGS: could not write " + settingsPath());
+bool Halvoran::writeSettings() {
+    if (writeSettingsFile(settingsPath(), mSettings)) return true;
+    log("SETTINGS: could not write " + settingsPath());
+    return false;
 }
 
 void Halvoran::buildPanel() {
@@ -190,6 +192,14 @@ void Halvoran::takePanelControls() {
     midiTextControl = text(kControlDisplayCC);
     latencyTextControl = text(kControlDisplayMIDIOutDelay);
     timbreTextControl = text(kControlDisplayTimbre);
+    // The status and the value share the display's second line: the message
+    // or name from the left, the value from the right.
+    if (statusTextControl && valueTextControl) {
+        statusTextControl->GetText()->mAlign = IText::kAlignNear;
+        valueTextControl->GetText()->mAlign = IText::kAlignFar;
+        statusTextControl->ShareRowWith(valueTextControl);
+        valueTextControl->ShareRowWith(statusTextControl);
+    }
     deviceInControl = firstBoundControl(kDeviceInSelection);
     deviceOutControl = firstBoundControl(kDeviceOutSelection);
     upperBankListControl = firstBoundControl(kPatchSelectionListUpper);

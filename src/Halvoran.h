@@ -308,7 +308,7 @@ private:
     void buildPanel();
     void takePanelControls();
     void applySettingsToParameters();
-    void writeSettings();
+    bool writeSettings();  // false when the file could not be written
     // The port selector changed: close the port, open the one of that name.
     void selectMIDIPort(int paramIdx);
     void applyMIDIFilterSwitches();

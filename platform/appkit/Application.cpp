@@ -6,6 +6,7 @@
 
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/Menu.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Backend.h"
@@ -21,6 +22,8 @@ struct AppState {
     bool hidden = false;
     std::vector<Window*> hiddenByApp;
     std::vector<std::unique_ptr<Activity>> activities;
+    Menu* mainMenu = nullptr;
+    uint32_t presentation = 0;
 };
 
 AppState& state() {
@@ -89,6 +92,25 @@ double Application::mainScreenHeight() {
     return s ? s->frame.height : 0.0;
 }
 
+Menu* Application::mainMenu() {
+    Menu* m = state().mainMenu;
+    return Menu::isLive(m) ? m : nullptr;
+}
+
+void Application::setMainMenu(Menu* m) {
+    Menu*& cur = state().mainMenu;
+    if (cur == m) return;
+    if (m) m->retain();
+    Menu* old = cur;
+    cur = m;
+    backend().setMenuBar(m);
+    if (Menu::isLive(old)) old->release();
+}
+
+uint32_t Application::presentationOptions() { return state().presentation; }
+
+void Application::setPresentationOptions(uint32_t options) { state().presentation = options; }
+
 void Application::setDelegate(ApplicationDelegate* d) { g_delegate.store(d); }
 
 ApplicationDelegate* Application::delegate() { return g_delegate.load(); }
@@ -145,6 +167,7 @@ void Application::orderWindowFront(Window* w) {
         unlist(c);
         all.insert(std::find(all.begin(), all.end(), w), c);
     }
+    backend().restack(orderedWindows());
 }
 
 void Application::orderWindowOut(Window* w) {

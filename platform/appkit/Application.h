@@ -16,6 +16,7 @@
 namespace platform::appkit {
 
 class Backend;
+class Menu;
 class Responder;
 class Window;
 
@@ -70,6 +71,19 @@ public:
     // Height of the main screen (0 without one): flips between screen and
     // window-system coordinates.
     static double mainScreenHeight();
+
+    // The menu bar's menu: the titles of its items open their submenus.
+    // Held while set; null for no menu bar. Key equivalents typed in any
+    // window pick its items.
+    static Menu* mainMenu();
+    static void setMainMenu(Menu* m);
+
+    // How the menu bar and the dock present themselves while the program is
+    // active (bits as the Mac numbers them: 1 auto-hide dock, 2 hide dock,
+    // 4 auto-hide menu bar). The desktops of Linux keep theirs: the options
+    // are kept for those who ask.
+    static uint32_t presentationOptions();
+    static void setPresentationOptions(uint32_t options);
 
     // Not owned; other threads may read it.
     static void setDelegate(ApplicationDelegate* d);

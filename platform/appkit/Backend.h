@@ -41,6 +41,10 @@ public:
     // Give it the keyboard focus.
     virtual void makeKey() {}
     virtual void miniaturize() {}
+    // The window's opacity, 0 to 1, where the window system composites.
+    virtual void setAlpha(double alpha) {}
+    // Clicks on it go to what lies below.
+    virtual void setIgnoresMouse(bool ignore) {}
 };
 
 class Backend {
@@ -54,6 +58,10 @@ public:
     virtual bool dispatchNextEvent(int timeoutMs);
     // Modal: shows the menu at a point of the window and returns the choice.
     virtual MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) = 0;
+    // The windows on screen changed order: front to back as given.
+    virtual void restack(const std::vector<Window*>& frontToBack) {}
+    // The application's menu bar now shows this menu (null: none).
+    virtual void setMenuBar(Menu* m) {}
     // Modal: the entered text, or nothing when cancelled.
     virtual std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) = 0;
     // Modal: the chosen full path, or nothing when cancelled.

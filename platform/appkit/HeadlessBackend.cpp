@@ -33,6 +33,7 @@ MenuChoice resolveMenuPath(const Menu& menu, const std::vector<int>& path) {
         const MenuItem& it = cur->items[idx];
         if (i + 1 == path.size()) return isChoosable(it) ? MenuChoice{cur, idx} : MenuChoice{};
         if (!it.submenu || !it.enabled) return {};
+        menuWillOpen(*it.submenu);
         cur = it.submenu;
     }
     return {};

@@ -125,7 +125,9 @@ bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs) {
         auto now = Clock::now();
         if (now >= deadline) return true;
         auto wait = std::min(next, deadline) - now;
-        waitForWork(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count()));
+        // Rounded up: a timer due in less than a millisecond must not make
+        // the loop spin until it is.
+        waitForWork(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
     }
 }
 

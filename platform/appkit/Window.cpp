@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Menu.h"
 #include "platform/appkit/Modal.h"
 #include "platform/appkit/RunLoop.h"
 
@@ -106,7 +107,15 @@ void Window::setLevel(int level) {
     if (visible_) Application::orderWindowFront(this);
 }
 
-void Window::setAlphaValue(double a) { alpha_ = std::clamp(a, 0.0, 1.0); }
+void Window::setAlphaValue(double a) {
+    alpha_ = std::clamp(a, 0.0, 1.0);
+    if (peer_) peer_->setAlpha(alpha_);
+}
+
+void Window::setIgnoresMouseEvents(bool ignore) {
+    ignoresMouse_ = ignore;
+    if (peer_) peer_->setIgnoresMouse(ignore);
+}
 
 void Window::setFrame(const FRect& frame, bool display) {
     applyFrame(clampedSize(frame), false);
@@ -310,6 +319,9 @@ void Window::sendEvent(const Event& e) {
             break;
         case EventType::KeyDown:
         case EventType::KeyUp:
+            // The menu bar's key equivalents come before the views.
+            if (e.type == EventType::KeyDown)
+                if (Menu* bar = Application::mainMenu(); bar && bar->performKeyEquivalent(e)) break;
             for (View* v = firstResponder_ ? firstResponder_ : hit; v; v = v->superview()) {
                 bool used = e.type == EventType::KeyDown ? v->keyDown(e) : v->keyUp(e);
                 if (used) break;

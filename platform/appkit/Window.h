@@ -26,6 +26,9 @@ namespace platform::appkit {
 class WindowPeer;
 class Window;
 
+// The level of pop-up menus: windows there stand above normal ones.
+constexpr int kPopUpMenuWindowLevel = 101;
+
 // Style mask bits.
 enum StyleMask : unsigned {
     kStyleBorderless = 0,
@@ -82,6 +85,26 @@ public:
     void setLevel(int level);
     double alphaValue() const { return alpha_; }
     void setAlphaValue(double a);
+
+    // Appearance: a shadow (which the window system may not draw), whether
+    // the backing store covers the window wholly, and the background colour
+    // (0xAARRGGBB) under the content.
+    bool hasShadow() const { return shadow_; }
+    void setHasShadow(bool s) { shadow_ = s; }
+    bool isOpaque() const { return opaque_; }
+    void setOpaque(bool o) { opaque_ = o; }
+    uint32_t backgroundColor() const { return background_; }
+    void setBackgroundColor(uint32_t argb) { background_ = argb; }
+    // The file the window stands for, and whether it has unsaved changes.
+    const std::string& representedFilename() const { return representedFilename_; }
+    void setRepresentedFilename(const std::string& f) { representedFilename_ = f; }
+    bool isDocumentEdited() const { return documentEdited_; }
+    void setDocumentEdited(bool e) { documentEdited_ = e; }
+    // The pointer's events pass through to what lies below.
+    bool ignoresMouseEvents() const { return ignoresMouse_; }
+    void setIgnoresMouseEvents(bool ignore);
+    bool isExcludedFromWindowsMenu() const { return excludedFromMenu_; }
+    void setExcludedFromWindowsMenu(bool e) { excludedFromMenu_ = e; }
 
     // Window coordinates (top left origin, y downward) <-> screen coordinates.
     FPoint convertToScreen(FPoint p) const;
@@ -180,6 +203,13 @@ private:
     unsigned style_ = kStyleTitled | kStyleClosable | kStyleMiniaturizable;
     int level_ = 0;
     double alpha_ = 1.0;
+    bool shadow_ = true;
+    bool opaque_ = true;
+    uint32_t background_ = 0xFFECECEC;
+    std::string representedFilename_;
+    bool documentEdited_ = false;
+    bool ignoresMouse_ = false;
+    bool excludedFromMenu_ = false;
     FSize minSize_{1, 1};
     FSize maxSize_{1e6, 1e6};
     Window* parent_ = nullptr;

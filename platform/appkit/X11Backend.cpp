@@ -51,9 +51,12 @@ public:
     void setSizeLimits(bool resizable, FSize min, FSize max) override {
         x11SetSizeHints(dpy_, xwin_, resizable, min, max, {win_.frame().width, win_.frame().height}, nullptr);
     }
-    void orderFront() override { x11Raise(dpy_, xwin_); }
+    // Our windows stand as the model orders them (levels, children).
+    void orderFront() override;
     void makeKey() override { x11MakeKey(dpy_, xwin_, frameState_); }
     void miniaturize() override { x11Iconify(dpy_, xwin_); }
+    void setAlpha(double alpha) override { x11SetOpacity(dpy_, xwin_, alpha); }
+    void setIgnoresMouse(bool ignore) override { x11SetInputPassThrough(dpy_, xwin_, ignore); }
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
     X11FrameState& frameState() { return frameState_; }
@@ -78,6 +81,8 @@ public:
     bool dispatchNextEvent(int timeoutMs) override;
     std::vector<Screen> screens() override { return x11Screens(dpy_); }
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
+    void restack(const std::vector<Window*>& frontToBack) override;
+    void setMenuBar(Menu* m) override;
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
     std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
@@ -121,10 +126,12 @@ private:
     X11KeyboardLayout layout_;
     X11DropTarget dnd_;
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
+    std::unique_ptr<X11MenuBar> menuBar_;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
     Point lastPressPos_;
+    bool lastPressDragged_ = false;  // moved past the slop before its release
     int clickCount_ = 0;
 };
 
@@ -160,6 +167,8 @@ X11Peer::~X11Peer() {
     XDestroyWindow(be_.display(), xwin_);
     XFlush(be_.display());
 }
+
+void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
 void X11Peer::show() {
     XMapRaised(be_.display(), xwin_);
@@ -209,6 +218,7 @@ X11Backend::X11Backend(Display* d)
 }
 
 X11Backend::~X11Backend() {
+    menuBar_.reset();
     if (font_) XFreeFont(dpy_, font_);
     XCloseDisplay(dpy_);
 }
@@ -307,7 +317,7 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
-    if (dnd_.handle(ev) || refreshKeymap(ev)) return;
+    if (dnd_.handle(ev) || refreshKeymap(ev) || (menuBar_ && menuBar_->handle(ev))) return;
     auto it = peers_.find(ev.xany.window);
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;
@@ -332,13 +342,16 @@ void X11Backend::dispatch(XEvent& ev) {
                 break;
             }
             if (b.button > 3) break;
-            bool again = b.button == lastPressButton_ && b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
+            // Only a click (no drag) can be the first of a double click.
+            bool again = !lastPressDragged_ && b.button == lastPressButton_ &&
+                         b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
                          std::abs(p.x - lastPressPos_.x) <= kDoubleClickSlop &&
                          std::abs(p.y - lastPressPos_.y) <= kDoubleClickSlop;
             clickCount_ = again ? clickCount_ + 1 : 1;
             lastPressTime_ = b.time;
             lastPressButton_ = b.button;
             lastPressPos_ = p;
+            lastPressDragged_ = false;
             MouseButton mb = b.button == 1   ? MouseButton::Left
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
@@ -363,6 +376,9 @@ void X11Backend::dispatch(XEvent& ev) {
         case MotionNotify: {
             auto& m = ev.xmotion;
             bool left = m.state & Button1Mask, right = m.state & Button3Mask;
+            if ((left || right) && (std::abs(m.x - lastPressPos_.x) > kDoubleClickSlop ||
+                                    std::abs(m.y - lastPressPos_.y) > kDoubleClickSlop))
+                lastPressDragged_ = true;
             Event e;
             e.type = (left || right) ? EventType::MouseDragged : EventType::MouseMoved;
             e.location = {m.x, m.y};
@@ -394,6 +410,21 @@ void X11Backend::dispatch(XEvent& ev) {
         default:
             break;
     }
+}
+
+void X11Backend::restack(const std::vector<Window*>& frontToBack) {
+    std::vector<::Window> order;
+    for (Window* w : frontToBack)
+        if (auto* peer = dynamic_cast<X11Peer*>(w->peer())) order.push_back(peer->xwindow());
+    x11Restack(dpy_, order);
+}
+
+void X11Backend::setMenuBar(Menu* m) {
+    if (!menuBar_ && m)
+        menuBar_ = std::make_unique<X11MenuBar>(dpy_, visual_, depth_, font_, [this](const Menu& menu, Point root) {
+            return popUpMenu(nullptr, menu, root);
+        });
+    if (menuBar_) menuBar_->setMenu(m);
 }
 
 Point X11Backend::rootPosition(Window* w, Point p) {
@@ -519,7 +550,16 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
 
     MenuChoice choice;
     bool done = false, moved = false;
+    // Moves count from where the pointer was when the menu opened (the press
+    // on the control), not from the menu's corner: the release of a plain
+    // click leaves the menu open.
     Point pressAt = origin;
+    {
+        ::Window root = 0, child = 0;
+        int wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
+    }
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);

@@ -34,6 +34,13 @@ void x11MakeKey(Display* d, ::Window w, X11FrameState& s);
 void x11Iconify(Display* d, ::Window w);
 void x11Unmapped(X11FrameState& s);
 
+// Appearance (X11Appearance.cpp): the opacity property compositing managers
+// read, clicks passing through (an empty input shape), and our windows
+// stacked front to back as the model orders them.
+void x11SetOpacity(Display* d, ::Window w, double alpha);
+void x11SetInputPassThrough(Display* d, ::Window w, bool through);
+void x11Restack(Display* d, const std::vector<::Window>& frontToBack);
+
 // Handles the frame, map and focus events of one of our windows; true when
 // the event was one of them.
 bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s);

@@ -14,6 +14,7 @@
 #include "shim/shim-input.h"
 #include "shim/shim-kb.h"
 #include "shim/shim-wnd.h"
+#include "support/TempDataDir.h"
 
 using namespace platform::appkit;
 
@@ -254,4 +255,50 @@ TEST_F(WindowInput, DroppedFilesReachTheWindowAndTheBlockIsFreed) {
     // A window that takes no drops refuses them.
     view_->shimSetExtendedStyle(0);
     EXPECT_EQ(window_->dragEvent(DragPhase::Entered, d), kDragOperationNone);
+}
+
+namespace {
+std::string g_folder;
+const char* TargetFolder(const char*) { return g_folder.c_str(); }
+void WriteBank(const char* path) {
+    if (FILE* f = fopen(path, "w")) fclose(f);
+}
+}  // namespace
+
+TEST_F(WindowInput, PromisedFileDraggedFromOneWindowIntoAnother) {
+    hvtest::TempDataDir dir;
+    g_folder = dir.path().string();
+    SHIM_DDrop_getDroppedFileTargetPath = TargetFolder;
+    headless().clearRecords();
+    const RECT from{1, 2, 11, 12};
+    SHIM_InitiateDragDrop(view_->handle(), &from, "/data/bank 2.hvx", WriteBank);
+    ASSERT_EQ(headless().drags().size(), 1u);
+    EXPECT_EQ(headless().drags()[0].promisedTypes, std::vector<std::string>{"hvx"});
+    EXPECT_EQ(headless().drags()[0].from, (Rect{21, 12, 10, 10}));
+    // A left press forgets the drag.
+    send(EventType::MouseDown, 25, 16);
+    EXPECT_FALSE(SHIM_HasDragSourceState());
+
+    Window target(FRect{400, 100, 200, 150}, kStyleTitled);
+    Shim_vHalvoran_hwnd* drop = Shim_vHalvoran_hwnd::initChild(nullptr, target.contentView(), Proc, 0);
+    drop->setHidden(false);
+    drop->shimSetExtendedStyle(WS_EX_ACCEPTFILES);
+    for (const char* want : {"bank 2.hvx", "bank 003.hvx"}) {
+        SHIM_InitiateDragDrop(view_->handle(), &from, "/data/bank 2.hvx", WriteBank);
+        const DragSourceRequest& r = headless().drags().back();
+        DragInfo d;
+        d.promisedTypes = r.promisedTypes;
+        d.writePromisedFiles = r.writePromisedFiles;
+        d.source = r.source;
+        d.location = {30, 20};
+        headless().queueAlertChoice(0);  // keep both, when asked
+        EXPECT_NE(target.dragEvent(DragPhase::Drop, d), kDragOperationNone);
+        EXPECT_EQ(g_dropped, std::vector<std::string>{g_folder + "/" + want});
+    }
+    SHIM_DDrop_getDroppedFileTargetPath = nullptr;
+
+    const char* paths[] = {"/data/a.syx", "/data/b.syx"};
+    SHIM_InitiateDragDropOfFileList(view_->handle(), &from, paths, 2, nullptr);
+    EXPECT_EQ(headless().drags().back().fileNames, (std::vector<std::string>{paths[0], paths[1]}));
+    EXPECT_EQ(headless().drags().back().from, (Rect{21, 12, 0, 0}));
 }
