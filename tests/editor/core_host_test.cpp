@@ -1,4 +1,3 @@
-// ctest-labels: tsan
 // halvoran-host runs the real editor: it loads the plug-in from its bundle,
 // sets its ports and values, saves the project, and a second run recalls it,
 // reopens the ports by name and sends the program to the instrument's place.

@@ -1,4 +1,3 @@
-// ctest-labels: tsan
 // The editor's side of the librarian: the pane selectors' bank texts, bank
 // stepping, name search, renames written into the program, importing files,
 // and the librarian program send's gates.

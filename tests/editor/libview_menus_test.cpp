@@ -1,4 +1,3 @@
-// ctest-labels: tsan
 // The librarian's main menu and bank choosers on a headless librarian page:
 // their items, what each choice does, the folder trees of the bank menus and
 // their check marks, and the search results in the lower pane.
