@@ -1,4 +1,3 @@
-// ctest-labels: tsan
 // The librarian view on a headless panel: its slot layout at each panel
 // size, what it draws, and what clicks, double clicks, keys, drags and the
 // slot menus do to the selections and to the edited bank.
@@ -484,37 +483,6 @@ TEST(LibViewRequests, ARequestedProgramLandsInTheRightClickedSlot) {
     EXPECT_EQ(p.bank(0)->patches[110].name, std::string(12, ' '));
     EXPECT_EQ(p.bank(0)->patches[110].sysexMessages.at(0).data.size(), 297u);
     EXPECT_EQ(p.bank(0)->patches[9].name, "From Synth");
-}
-
-}  // namespace
-
-namespace {
-
-// Programs arriving on another thread refill the pane while the panel draws.
-TEST(LibViewThreads, ReceivedProgramsRefillThePaneWhileItDraws) {
-    LibrarianPage p;
-    Halvoran* e = p.editor();
-    std::atomic<bool> done{false};
-    std::thread midi([&] {
-        for (int i = 0; i < 16; ++i) {
-            p.librarian->selectedSlotUpper = i;
-            e->SetLibrarianRequestActive(true);
-            libtest::Bytes dump = libviewtest::namedDump("Recv " + std::to_string(i));
-            ISysEx sysex(0, dump.data(), static_cast<int>(dump.size()));
-            e->ProcessSysEx(&sysex, true);
-        }
-        done = true;
-    });
-    while (!done) {
-        p.tick();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    midi.join();
-    p.tick();
-    EXPECT_EQ(p.text(kUpper, 0), "Recv 0");
-    EXPECT_EQ(p.text(kUpper, 15), "Recv 15");
-    EXPECT_EQ(p.text(kUpper, 16), "Alpha 016");
-    EXPECT_GT(p.inked(kUpper, 15), 10);
 }
 
 }  // namespace
