@@ -83,14 +83,16 @@ void Render(Shim_vHalvoran_hwnd* v, const std::vector<FRect>& rects, int ox, int
             continue;
         }
         if (!force && !s->needsDisplay()) continue;
-        View* target = s;
+        // A scroll view is drawn whole (its scrollers and header too); its
+        // content view stands for it in the background fill.
+        View* inner = s;
         FRect frame = s->frameF();
         if (auto* scroll = dynamic_cast<ScrollView*>(s)) {
-            target = scroll->contentView();
-            FRect cf = target->frameF();
+            inner = scroll->contentView();
+            FRect cf = inner->frameF();
             frame = {frame.x + cf.x, frame.y + cf.y, cf.width, cf.height};
         }
-        if (!force && !target->isOpaque()) {
+        if (!force && !inner->isOpaque()) {
             if (!asked) {
                 brush = SendMessage(v->handle(), WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(c),
                                     reinterpret_cast<LPARAM>(v->handle()));
@@ -98,7 +100,7 @@ void Render(Shim_vHalvoran_hwnd* v, const std::vector<FRect>& rects, int ox, int
             }
             FillBehind(c, isTop ? frame : frame.offset(-ox, -oy), rects, ox, oy, brush);
         }
-        out.emplace_back(force, target);
+        out.emplace_back(force, s);
     }
     v->m_isdirty = 0;
 }

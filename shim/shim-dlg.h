@@ -8,8 +8,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/appkit/Controls.h"
 #include "platform/appkit/Menu.h"
 #include "platform/appkit/View.h"
+#include "platform/controls/Delegates.h"
 #include "shim/shim-gdi-window.h"
 #include "shim/shim-object.h"
 
@@ -57,7 +59,11 @@ class Shim_vHalvoran_hwnd : public platform::appkit::View,
                             public SHIM_Object,
                             public SHIM_PaintInfoSource,
                             public platform::appkit::MenuActionTarget,
-                            public platform::appkit::MenuDelegate {
+                            public platform::appkit::MenuDelegate,
+                            public platform::appkit::ActionTarget,
+                            public platform::controls::TextDelegate,
+                            public platform::controls::ComboBoxDelegate,
+                            public platform::controls::TableViewDelegate {
 public:
     // Creation (initChild:Parent:dlgProc:Param:): from a resource record or
     // without one (300 x 200), attached to the parent, with WM_CREATE or
@@ -153,6 +159,23 @@ public:
     // its own coordinates: the non-client pass, then WM_PAINT.
     void paintOneView(const platform::appkit::FRect& r, HDC c);
     HWND handle() { return static_cast<platform::appkit::Responder*>(this); }
+
+    // As the target and delegate of the controls in it, the view turns
+    // their actions and callbacks into WM_COMMAND, WM_NOTIFY and WM_HSCROLL.
+    bool respondsToAction(const std::string& selector) const override;
+    void performAction(const std::string& selector, platform::appkit::Responder* sender) override;
+    void onShimCommand(platform::appkit::Responder* sender);
+    void shimOnControlDoubleClick(platform::appkit::Responder* sender);
+    void controlTextDidChange(platform::appkit::Responder* sender) override;
+    void textDidChange(platform::controls::TextView* sender) override;
+    void textDidEndEditing(platform::controls::TextView* sender) override;
+    void comboBoxWillPopUp(platform::controls::ComboBox* sender) override;
+    void comboBoxSelectionDidChange(platform::controls::ComboBox* sender) override;
+    void tableViewSelectionDidChange(platform::controls::TableView* sender) override;
+    void tableViewDidClickTableColumn(platform::controls::TableView* sender,
+                                      platform::controls::TableColumn* column) override;
+    void tableViewWillDisplayCell(platform::controls::TableView* sender, platform::controls::Cell* cell,
+                                  platform::controls::TableColumn* column, int row) override;
     SHIM_GLContext* glContext() const { return m_glctx; }
     // Takes the context over; it is released with the view.
     void setGLContext(SHIM_GLContext* c);

@@ -32,6 +32,10 @@ View* ScrollRedirect(View* v);
 // The scroll view's document, or a clip view's, standing for it.
 View* DocumentOf(View* v);
 
+// The message rows of plain platform controls: true when a row applied,
+// with its result.
+bool ControlMessage(View* v, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+
 // UTF-8 text of at most max bytes ending on a character boundary.
 size_t Utf8Cut(const char* text, size_t max);
 

@@ -8,9 +8,11 @@ using namespace shimwnd;
 LRESULT SendMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (!h) return 0;
     if (SHIM_Answers(h, SHIM_SEL_MESSAGE)) return SHIM_ObjectOf(h)->onShimMessage(msg, wp, lp);
-    // The rows of plain platform controls (buttons, combo boxes, sliders,
-    // text fields) translate their messages here.
     if (View* v = AsView(h)) {
+        // The rows of plain platform controls (buttons, combo boxes, sliders,
+        // text fields) translate their messages.
+        LRESULT result = 0;
+        if (ControlMessage(v, msg, wp, lp, &result)) return result;
         if (IsContentView(v) && SHIM_Answers(v->window(), SHIM_SEL_MESSAGE))
             return SHIM_ObjectOf(v->window())->onShimMessage(msg, wp, lp);
         return 0;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/appkit/View.h"
+#include "platform/appkit/Window.h"
 
 namespace platform::appkit {
 
@@ -19,6 +20,30 @@ struct Color {
     // The standard colour of control text.
     static Color controlText() { return {0, 0, 0, 1}; }
 };
+
+// A font by name and size in points; an empty name is the system font.
+struct Font {
+    std::string name;
+    double size = 13;
+    static Font system(double size) { return {std::string(), size}; }
+    friend bool operator==(const Font&, const Font&) = default;
+};
+
+// The Mac's numbering: 0 left, 1 right, 2 centre.
+enum class TextAlignment { Left = 0, Right = 1, Center = 2, Justified = 3, Natural = 4 };
+
+// What controls send their actions to, as target and action do on the Mac:
+// a control asks whether its target answers the action (a selector name
+// such as "onShimCommand:") before sending it.
+class ActionTarget {
+public:
+    virtual ~ActionTarget() = default;
+    virtual bool respondsToAction(const std::string& selector) const = 0;
+    virtual void performAction(const std::string& selector, Responder* sender) = 0;
+};
+
+// Sizes of a control's cell.
+enum class ControlSize { Regular = 0, Small = 1, Mini = 2 };
 
 class Control : public View {
 public:
@@ -31,10 +56,35 @@ public:
     virtual void setStringValue(const std::string& s);
     bool acceptsFirstResponder() const override { return enabled_; }
 
+    // The target may be any responder; it is asked whether it is still live
+    // and whether it answers the action before each send.
+    Responder* target() const { return target_; }
+    void setTarget(Responder* t) { target_ = t; }
+    const std::string& action() const { return action_; }
+    void setAction(const std::string& selector) { action_ = selector; }
+    // Sends the action to the target; false when it could not be sent.
+    bool sendAction() { return sendAction(action_, target_); }
+    bool sendAction(const std::string& selector, Responder* target);
+
+    const Font& font() const { return font_; }
+    virtual void setFont(const Font& f);
+    TextAlignment alignment() const { return alignment_; }
+    virtual void setAlignment(TextAlignment a);
+    ControlSize controlSize() const { return controlSize_; }
+    void setControlSize(ControlSize s);
+    // Resizes the frame to what the content needs; the kinds that can measure
+    // their content implement it.
+    virtual void sizeToFit() {}
+
 private:
     int tag_ = 0;
     bool enabled_ = true;
     std::string stringValue_;
+    Responder* target_ = nullptr;
+    std::string action_;
+    Font font_;
+    TextAlignment alignment_ = TextAlignment::Natural;
+    ControlSize controlSize_ = ControlSize::Regular;
 };
 
 class Button : public Control {
@@ -94,7 +144,7 @@ class Text : public View {
 public:
     using View::View;
     const std::string& string() const { return string_; }
-    void setString(const std::string& s);
+    virtual void setString(const std::string& s);
     bool acceptsFirstResponder() const override { return true; }
 
 private:
@@ -119,14 +169,36 @@ private:
     std::optional<Color> titleColor_;
 };
 
-// The visible part of a scrolled document: its one subview is the document.
+// The visible part of a scrolled document: its one subview is the document,
+// whose frame origin is minus the scroll position.
 class ClipView : public View {
 public:
     using View::View;
     View* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
+    // The part of the document that shows, in the document's coordinates.
+    FRect documentVisibleRect() const;
+    // Moves the document so that this document point is at the top left,
+    // kept within the document.
+    void scrollToPoint(FPoint p);
+    // Scrolls as little as brings the document's rectangle into view (its
+    // top left first when it does not fit).
+    void scrollRectToVisible(const FRect& r);
+    bool drawsBackground() const { return drawsBackground_; }
+    void setDrawsBackground(bool d) { drawsBackground_ = d; }
+    const Color& backgroundColor() const { return background_; }
+    void setBackgroundColor(const Color& c);
+    bool isOpaque() const override { return drawsBackground_; }
+    void drawRect(Canvas& canvas, const Rect& dirty) override;
+
+private:
+    bool drawsBackground_ = true;
+    Color background_{1, 1, 1, 1};
 };
 
-// A clip view with optional scroll bars; the document lives in the clip view.
+// A clip view with optional scroll bars and an optional header above it
+// (a table's column titles) that scrolls sideways with the document. The
+// document lives in the clip view. Scrollers that hide themselves show only
+// while there is something to scroll in their direction.
 class ScrollView : public View {
 public:
     explicit ScrollView(Rect frame = {});
@@ -138,18 +210,52 @@ public:
     bool hasHorizontalScroller() const { return horizontal_; }
     void setHasVerticalScroller(bool v);
     void setHasHorizontalScroller(bool h);
-    // The clip view's size: the frame less the scroll bars.
+    bool autohidesScrollers() const { return autohides_; }
+    void setAutohidesScrollers(bool a);
+    bool drawsBackground() const { return clip_->drawsBackground(); }
+    void setDrawsBackground(bool d);
+    // Takes ownership; null removes (and deletes) the header.
+    void setHeaderView(View* header, int height);
+    View* headerView() const { return header_; }
+    int headerHeight() const { return header_ ? headerHeight_ : 0; }
+
+    // Which scrollers show now.
+    bool verticalScrollerShown() const { return showV_; }
+    bool horizontalScrollerShown() const { return showH_; }
+    Rect verticalScrollerRect() const;
+    Rect horizontalScrollerRect() const;
+    // The clip view's size: the frame less the header and the scrollers shown.
     Size contentSize() const;
+    // The scroll position: the document point at the clip view's top left.
+    FPoint scrollPosition() const;
+    // Scrolls, kept within the document; the header follows sideways.
+    void scrollToPoint(FPoint p) { clip_->scrollToPoint(p); }
+    FRect documentVisibleRect() const { return clip_->documentVisibleRect(); }
+    void scrollRectToVisible(const FRect& r) { clip_->scrollRectToVisible(r); }
+    // Lays out the header, the clip view and the scrollers again; the
+    // document calls it after its size changed.
+    void tile();
     static constexpr int kScrollerWidth = 16;
 
 protected:
     void frameDidChange(const FRect& old) override;
 
 private:
-    void layoutClip();
+    void layOut();
+
     ClipView* clip_ = nullptr;
+    View* header_ = nullptr;
+    int headerHeight_ = 0;
     bool vertical_ = false;
     bool horizontal_ = false;
+    bool autohides_ = false;
+    bool showV_ = false;
+    bool showH_ = false;
+    bool tiling_ = false;
+    bool retile_ = false;
 };
+
+// The scroll view whose clip view holds v as its document, or null.
+ScrollView* enclosingScrollView(const View* v);
 
 }  // namespace platform::appkit

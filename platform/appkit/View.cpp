@@ -28,7 +28,13 @@ void View::setFrameF(const FRect& r) {
     frameF_ = r;
     frame_ = toPixels(r);
     setNeedsDisplay();
-    if (!(old == r)) frameDidChange(old);
+    if (old == r) return;
+    frameDidChange(old);
+    if (old.width != r.width || old.height != r.height) {
+        std::vector<View*> subs = subviews_;
+        for (View* v : subs)
+            if (v->superview_ == this) v->resizeWithOldSuperviewSize({old.width, old.height});
+    }
 }
 
 void View::addSubview(View* v) { insertSubview(v, subviews_.size()); }
@@ -149,6 +155,7 @@ void View::setNeedsDisplayInRect(const Rect& r) {
     needsDisplay_ = true;
     for (View* s = superview_; s && !s->subviewNeedsDisplay_; s = s->superview_) s->subviewNeedsDisplay_ = true;
     if (window_) window_->invalidate(convertRectToWindow(r.intersection(bounds())));
+    viewDidSetNeedsDisplay();
 }
 
 void View::clearNeedsDisplayRecursive() {

@@ -73,6 +73,8 @@ public:
 
     void setNeedsDisplay();
     void setNeedsDisplayInRect(const Rect& r);  // view coordinates
+    // Called after the view was marked for redraw.
+    virtual void viewDidSetNeedsDisplay() {}
     // Marked for redraw itself, or holding a subview that is.
     bool needsDisplay() const { return needsDisplay_ || subviewNeedsDisplay_; }
     void clearNeedsDisplay() { needsDisplay_ = subviewNeedsDisplay_ = false; }
@@ -90,12 +92,21 @@ public:
     virtual void mouseDragged(const Event&) {}
     virtual void mouseMoved(const Event&) {}
     virtual void mouseExited(const Event&) {}
-    virtual void scrollWheel(const Event&) {}
+    // Unhandled, the wheel goes on to the superview (a scroll view takes it).
+    virtual void scrollWheel(const Event& e) {
+        if (superview_) superview_->scrollWheel(e);
+    }
     // Touch-pad gestures: Magnify, Rotate and Swipe events.
     virtual void gesture(const Event&) {}
     virtual bool keyDown(const Event&) { return false; }
     virtual bool keyUp(const Event&) { return false; }
     virtual bool acceptsFirstResponder() const { return false; }
+    // A key the responders left: the window's default button is offered it.
+    virtual bool performKeyEquivalent(const Event&) { return false; }
+    // Asked by the window when it makes the view its first responder, and
+    // when it takes that from it; false refuses.
+    virtual bool becomeFirstResponder() { return true; }
+    virtual bool resignFirstResponder() { return true; }
 
     // Dropped files: only a registered view is asked; it answers with a
     // drag operation (kDragOperationNone refuses).
@@ -110,6 +121,8 @@ public:
     virtual void viewDidMoveToWindow() {}
     // Called after the frame changed, with the frame before.
     virtual void frameDidChange(const FRect& old) {}
+    // Called after the superview's size changed, with its size before.
+    virtual void resizeWithOldSuperviewSize(FSize old) {}
     // Called after the view was hidden or shown.
     virtual void hiddenDidChange() {}
     // Called after a subview joined, and before one leaves.

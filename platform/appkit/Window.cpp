@@ -271,6 +271,21 @@ void Window::forgetView(View* v) {
     if (hovered_ == v) hovered_ = nullptr;
     if (firstResponder_ == v) firstResponder_ = nullptr;
     if (dragTarget_ == v) dragTarget_ = nullptr;
+    if (defaultButton_ == v) defaultButton_ = nullptr;
+}
+
+bool Window::makeFirstResponder(View* v) {
+    if (v == firstResponder_) return true;
+    if (v && v->window() != this) return false;
+    if (View* old = firstResponder_; old && !old->resignFirstResponder()) return false;
+    firstResponder_ = v;
+    // A view may hand the status on while it becomes it (a text field to
+    // its field editor).
+    if (v && !v->becomeFirstResponder()) {
+        if (firstResponder_ == v) firstResponder_ = nullptr;
+        return false;
+    }
+    return true;
 }
 
 void Window::sendEvent(const Event& e) {
@@ -282,7 +297,7 @@ void Window::sendEvent(const Event& e) {
     switch (e.type) {
         case EventType::MouseDown:
             captured_ = hit;
-            if (hit && hit->acceptsFirstResponder()) firstResponder_ = hit;
+            if (hit && hit->acceptsFirstResponder()) makeFirstResponder(hit);
             if (hit) hit->mouseDown(e);
             break;
         case EventType::MouseDragged:
@@ -318,15 +333,19 @@ void Window::sendEvent(const Event& e) {
             if (hit) hit->gesture(e);
             break;
         case EventType::KeyDown:
-        case EventType::KeyUp:
+        case EventType::KeyUp: {
             // The menu bar's key equivalents come before the views.
             if (e.type == EventType::KeyDown)
                 if (Menu* bar = Application::mainMenu(); bar && bar->performKeyEquivalent(e)) break;
+            bool used = false;
             for (View* v = firstResponder_ ? firstResponder_ : hit; v; v = v->superview()) {
-                bool used = e.type == EventType::KeyDown ? v->keyDown(e) : v->keyUp(e);
+                used = e.type == EventType::KeyDown ? v->keyDown(e) : v->keyUp(e);
                 if (used) break;
             }
+            if (!used && e.type == EventType::KeyDown && defaultButton_ && !closed_)
+                defaultButton_->performKeyEquivalent(e);
             break;
+        }
     }
 }
 

@@ -156,7 +156,12 @@ public:
     // location answers; the operation it allows, or whether the drop was taken.
     int dragEvent(DragPhase phase, const DragInfo& info);
     View* firstResponder() const { return firstResponder_; }
-    void makeFirstResponder(View* v) { firstResponder_ = v; }
+    // The old first responder is asked to resign and the new one to become
+    // it; false when either refuses (a refusing new one leaves none).
+    bool makeFirstResponder(View* v);
+    // The view a Return that no responder takes goes to (the default button).
+    View* defaultButton() const { return defaultButton_; }
+    void setDefaultButton(View* v) { defaultButton_ = v; }
 
     // Redraw: views mark areas, display() draws them and presents the pixels.
     void invalidate(const Rect& r);  // window coordinates
@@ -196,6 +201,7 @@ private:
     View* hovered_ = nullptr;
     View* firstResponder_ = nullptr;
     View* dragTarget_ = nullptr;
+    View* defaultButton_ = nullptr;
     bool visible_ = false;
     bool closed_ = false;
     bool miniaturized_ = false;
