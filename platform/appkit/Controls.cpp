@@ -81,6 +81,14 @@ FRect ClipView::documentVisibleRect() const {
     return {-f.x, -f.y, frameF().width, frameF().height};
 }
 
+bool ClipView::isOpaque() const {
+    if (drawsBackground_) return true;
+    View* doc = documentView();
+    if (!doc || !doc->isOpaque() || doc->isHidden()) return false;
+    FRect d = doc->frameF();
+    return d.x <= 0 && d.y <= 0 && d.right() >= frameF().width && d.bottom() >= frameF().height;
+}
+
 void ClipView::scrollToPoint(FPoint p) {
     View* doc = documentView();
     if (!doc) return;

@@ -187,7 +187,9 @@ public:
     void setDrawsBackground(bool d) { drawsBackground_ = d; }
     const Color& backgroundColor() const { return background_; }
     void setBackgroundColor(const Color& c);
-    bool isOpaque() const override { return drawsBackground_; }
+    // Every pixel is painted: by its background, or by an opaque document
+    // that covers it.
+    bool isOpaque() const override;
     void drawRect(Canvas& canvas, const Rect& dirty) override;
 
 private:

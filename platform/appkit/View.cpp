@@ -83,7 +83,10 @@ void View::setWindowRecursive(Window* w) {
 void View::setHidden(bool h) {
     if (hidden_ == h) return;
     hidden_ = h;
-    if (superview_) superview_->setNeedsDisplayInRect(frame_);
+    if (superview_)
+        superview_->setNeedsDisplayInRect(frame_);
+    else if (!h)
+        setNeedsDisplay();  // a window's content view shown again
     hiddenDidChange();
 }
 

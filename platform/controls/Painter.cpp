@@ -131,47 +131,83 @@ std::vector<TextLine> breakLines(const Font& font, const std::u32string& s, doub
     return lines;
 }
 
-Painter::Painter(appkit::Canvas& canvas) {
-    if (!canvas.pixels()) return;
-    // The backing store's words are 0x00RRGGBB in the machine's order.
-    ctx_ = CGBitmapContextCreate(canvas.pixels(), static_cast<size_t>(canvas.width()),
-                                 static_cast<size_t>(canvas.height()), 8, static_cast<size_t>(canvas.width()) * 4,
-                                 deviceRGB(),
-                                 static_cast<CGBitmapInfo>(kCGImageAlphaNoneSkipFirst) | kCGBitmapByteOrder32Little);
-    if (!ctx_) return;
-    CGContextTranslateCTM(ctx_, 0, canvas.height());
-    CGContextScaleCTM(ctx_, 1, -1);
-    appkit::Rect clip = canvas.clip();
-    CGContextClipToRect(ctx_, CGRectMake(clip.x, clip.y, clip.width, clip.height));
-    CGContextTranslateCTM(ctx_, canvas.origin().x, canvas.origin().y);
-    // Glyphs stand upright in the flipped space.
-    CGContextSetTextMatrix(ctx_, CGAffineTransformMake(1, 0, 0, -1, 0, 0));
+Painter::Painter(appkit::Canvas& canvas) : pixels_(canvas.pixels()), width_(canvas.width()), height_(canvas.height()) {
+    state_.dx = canvas.origin().x;
+    state_.dy = canvas.origin().y;
+    state_.clip = canvas.clip().intersection({0, 0, width_, height_});
 }
 
 Painter::~Painter() {
     if (ctx_) CGContextRelease(ctx_);
 }
 
-void Painter::save() {
-    if (ctx_) CGContextSaveGState(ctx_);
+CGContextRef Painter::context() {
+    if (!pixels_) return nullptr;
+    if (!ctx_) {
+        // The backing store's words are 0x00RRGGBB in the machine's order.
+        ctx_ = CGBitmapContextCreate(
+            pixels_, static_cast<size_t>(width_), static_cast<size_t>(height_), 8, static_cast<size_t>(width_) * 4,
+            deviceRGB(), static_cast<CGBitmapInfo>(kCGImageAlphaNoneSkipFirst) | kCGBitmapByteOrder32Little);
+        if (!ctx_) return nullptr;
+        CGContextTranslateCTM(ctx_, 0, height_);
+        CGContextScaleCTM(ctx_, 1, -1);
+        // Glyphs stand upright in the flipped space.
+        CGContextSetTextMatrix(ctx_, CGAffineTransformMake(1, 0, 0, -1, 0, 0));
+        CGContextSaveGState(ctx_);
+    }
+    sync();
+    return ctx_;
 }
 
+void Painter::sync() {
+    if (ctxInSync_) return;
+    CGContextRestoreGState(ctx_);
+    CGContextSaveGState(ctx_);
+    const appkit::Rect& c = state_.clip;
+    CGContextClipToRect(ctx_, CGRectMake(c.x, c.y, c.width, c.height));
+    CGContextTranslateCTM(ctx_, state_.dx, state_.dy);
+    ctxInSync_ = true;
+}
+
+void Painter::save() { saved_.push_back(state_); }
+
 void Painter::restore() {
-    if (ctx_) CGContextRestoreGState(ctx_);
+    if (saved_.empty()) return;
+    state_ = saved_.back();
+    saved_.pop_back();
+    ctxInSync_ = false;
 }
 
 void Painter::clip(const FRect& r) {
-    if (ctx_) CGContextClipToRect(ctx_, CGRectMake(r.x, r.y, r.width, r.height));
+    appkit::Rect device = appkit::toPixels(r.offset(state_.dx, state_.dy));
+    state_.clip = state_.clip.intersection(device);
+    ctxInSync_ = false;
 }
 
 void Painter::translate(double dx, double dy) {
-    if (ctx_) CGContextTranslateCTM(ctx_, dx, dy);
+    state_.dx += dx;
+    state_.dy += dy;
+    ctxInSync_ = false;
 }
 
 void Painter::fill(const FRect& r, const Color& c) {
-    if (!ctx_ || r.isEmpty()) return;
-    CGContextSetRGBFillColor(ctx_, c.red, c.green, c.blue, c.alpha);
-    CGContextFillRect(ctx_, CGRectMake(r.x, r.y, r.width, r.height));
+    if (!pixels_ || r.isEmpty()) return;
+    FRect d = r.offset(state_.dx, state_.dy);
+    bool whole = d.x == std::floor(d.x) && d.y == std::floor(d.y) && d.width == std::floor(d.width) &&
+                 d.height == std::floor(d.height) && std::fabs(d.x) < 1e9 && std::fabs(d.y) < 1e9;
+    if (c.alpha >= 1 && whole) {
+        // An opaque rectangle on whole pixels: its pixels, without a path.
+        appkit::Rect a = appkit::toPixels(d).intersection(state_.clip);
+        auto byte = [](double v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+        uint32_t word = (byte(c.red) << 16) | (byte(c.green) << 8) | byte(c.blue);
+        for (int y = a.y; y < a.bottom(); ++y)
+            std::fill_n(pixels_ + static_cast<size_t>(y) * width_ + a.x, a.width, word);
+        return;
+    }
+    CGContextRef ctx = context();
+    if (!ctx) return;
+    CGContextSetRGBFillColor(ctx, c.red, c.green, c.blue, c.alpha);
+    CGContextFillRect(ctx, CGRectMake(r.x, r.y, r.width, r.height));
 }
 
 void Painter::frame(const FRect& r, const Color& c, double width) {
@@ -186,65 +222,85 @@ void Painter::frame(const FRect& r, const Color& c, double width) {
 void Painter::line(FPoint a, FPoint b, uint32_t v, double width) { strokePolyline({a, b}, v, width); }
 
 void Painter::fillPolygon(const std::vector<FPoint>& points, uint32_t v) {
-    if (!ctx_ || points.size() < 3) return;
+    CGContextRef ctx = points.size() >= 3 ? context() : nullptr;
+    if (!ctx) return;
     Color c = rgb(v);
-    CGContextSetRGBFillColor(ctx_, c.red, c.green, c.blue, 1);
-    CGContextBeginPath(ctx_);
-    CGContextMoveToPoint(ctx_, points[0].x, points[0].y);
-    for (size_t i = 1; i < points.size(); ++i) CGContextAddLineToPoint(ctx_, points[i].x, points[i].y);
-    CGContextClosePath(ctx_);
-    CGContextFillPath(ctx_);
+    CGContextSetRGBFillColor(ctx, c.red, c.green, c.blue, 1);
+    CGContextBeginPath(ctx);
+    CGContextMoveToPoint(ctx, points[0].x, points[0].y);
+    for (size_t i = 1; i < points.size(); ++i) CGContextAddLineToPoint(ctx, points[i].x, points[i].y);
+    CGContextClosePath(ctx);
+    CGContextFillPath(ctx);
 }
 
 void Painter::strokePolyline(const std::vector<FPoint>& points, uint32_t v, double width) {
-    if (!ctx_ || points.size() < 2) return;
+    CGContextRef ctx = points.size() >= 2 ? context() : nullptr;
+    if (!ctx) return;
     Color c = rgb(v);
-    CGContextSetRGBStrokeColor(ctx_, c.red, c.green, c.blue, 1);
-    CGContextSetLineWidth(ctx_, width);
-    CGContextBeginPath(ctx_);
-    CGContextMoveToPoint(ctx_, points[0].x, points[0].y);
-    for (size_t i = 1; i < points.size(); ++i) CGContextAddLineToPoint(ctx_, points[i].x, points[i].y);
-    CGContextStrokePath(ctx_);
+    CGContextSetRGBStrokeColor(ctx, c.red, c.green, c.blue, 1);
+    CGContextSetLineWidth(ctx, width);
+    CGContextBeginPath(ctx);
+    CGContextMoveToPoint(ctx, points[0].x, points[0].y);
+    for (size_t i = 1; i < points.size(); ++i) CGContextAddLineToPoint(ctx, points[i].x, points[i].y);
+    CGContextStrokePath(ctx);
 }
 
 void Painter::fillEllipse(const FRect& r, uint32_t v) {
-    if (!ctx_) return;
+    CGContextRef ctx = context();
+    if (!ctx) return;
     Color c = rgb(v);
-    CGContextSetRGBFillColor(ctx_, c.red, c.green, c.blue, 1);
-    CGContextFillEllipseInRect(ctx_, CGRectMake(r.x, r.y, r.width, r.height));
+    CGContextSetRGBFillColor(ctx, c.red, c.green, c.blue, 1);
+    CGContextFillEllipseInRect(ctx, CGRectMake(r.x, r.y, r.width, r.height));
 }
 
 void Painter::strokeEllipse(const FRect& r, uint32_t v, double width) {
-    if (!ctx_) return;
+    CGContextRef ctx = context();
+    if (!ctx) return;
     Color c = rgb(v);
-    CGContextSetRGBStrokeColor(ctx_, c.red, c.green, c.blue, 1);
-    CGContextSetLineWidth(ctx_, width);
-    CGContextStrokeEllipseInRect(ctx_, CGRectMake(r.x + width / 2, r.y + width / 2, r.width - width, r.height - width));
+    CGContextSetRGBStrokeColor(ctx, c.red, c.green, c.blue, 1);
+    CGContextSetLineWidth(ctx, width);
+    CGContextStrokeEllipseInRect(ctx, CGRectMake(r.x + width / 2, r.y + width / 2, r.width - width, r.height - width));
 }
 
 void Painter::drawImage(const FRect& r, CGImageRef image) {
-    if (!ctx_ || !image) return;
+    CGContextRef ctx = image ? context() : nullptr;
+    if (!ctx) return;
     // Images put their first row at the rectangle's largest y: flip around
     // the rectangle so the picture stands upright in this flipped space.
-    CGContextSaveGState(ctx_);
-    CGContextTranslateCTM(ctx_, r.x, r.y + r.height);
-    CGContextScaleCTM(ctx_, 1, -1);
-    CGContextDrawImage(ctx_, CGRectMake(0, 0, r.width, r.height), image);
-    CGContextRestoreGState(ctx_);
+    CGContextSaveGState(ctx);
+    CGContextTranslateCTM(ctx, r.x, r.y + r.height);
+    CGContextScaleCTM(ctx, 1, -1);
+    CGContextDrawImage(ctx, CGRectMake(0, 0, r.width, r.height), image);
+    CGContextRestoreGState(ctx);
 }
 
 void Painter::textAt(const std::u32string& s, double x, double baseline, const Font& f, const Color& c) {
-    if (!ctx_ || s.empty()) return;
-    CGColorRef colour = CGColorCreateGenericRGB(c.red, c.green, c.blue, c.alpha);
-    CTLineRef line = CTLineCreate(fontFor(f), s, colour);
-    CGContextSetTextPosition(ctx_, x, baseline);
-    CTLineDraw(line, ctx_);
+    const appkit::Rect& clip = state_.clip;
+    if (!pixels_ || s.empty() || clip.isEmpty() || !(c.alpha > 0)) return;
+    CTLineRef line = CTLineCreate(fontFor(f), s);
+    CTPixelRect within{clip.x, clip.y, clip.right(), clip.bottom()};
+    CTCoverage cov = CTLineRenderCoverage(line, x + state_.dx, baseline + state_.dy, true, &within);
     CTLineRelease(line);
-    CGColorRelease(colour);
+    // The ink's coverage laid over the pixels in the colour.
+    auto channel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+    const int r = channel(c.red), g = channel(c.green), b = channel(c.blue);
+    const int alpha = channel(c.alpha);
+    for (int y = 0; y < cov.height; ++y) {
+        const unsigned char* src = cov.values.data() + static_cast<size_t>(y) * cov.width;
+        uint32_t* dst = pixels_ + static_cast<size_t>(cov.top + y) * width_ + cov.left;
+        for (int x = 0; x < cov.width; ++x) {
+            int a = src[x] * alpha / 255;
+            if (!a) continue;
+            uint32_t p = dst[x];
+            auto mix = [a](int under, int over) { return under + ((over - under) * a + 127) / 255; };
+            dst[x] = (static_cast<uint32_t>(mix((p >> 16) & 255, r)) << 16) |
+                     (static_cast<uint32_t>(mix((p >> 8) & 255, g)) << 8) | static_cast<uint32_t>(mix(p & 255, b));
+        }
+    }
 }
 
 void Painter::text(const std::u32string& s, const FRect& box, const Font& f, const Color& c, TextAlignment align) {
-    if (!ctx_ || s.empty() || box.isEmpty()) return;
+    if (!pixels_ || s.empty() || box.isEmpty()) return;
     double w = textWidth(f, s);
     double x = box.x;
     if (align == TextAlignment::Center)

@@ -1,8 +1,10 @@
 #pragma once
-// Drawing of the standard controls: a CoreGraphics context over the part of
-// the window's backing store a view is redrawing, in the view's own
-// coordinates (top-left origin, y downward), with the few shapes and the
-// text the flat look needs. Text goes through CoreText.
+// Drawing of the standard controls into the part of the window's backing
+// store a view is redrawing, in the view's own coordinates (top-left origin,
+// y downward): the few shapes and the text the flat look needs. Shapes go
+// through a CoreGraphics context over the backing store, made when first
+// needed; text is laid out and rendered by CoreText and its coverage laid
+// over the pixels; opaque rectangles on whole pixels are filled directly.
 
 #include <cstdint>
 #include <string>
@@ -65,8 +67,10 @@ public:
     Painter(const Painter&) = delete;
     Painter& operator=(const Painter&) = delete;
 
-    bool ok() const { return ctx_ != nullptr; }
-    CGContextRef context() const { return ctx_; }
+    bool ok() const { return pixels_ != nullptr; }
+    // The CoreGraphics context in the painter's present state (view
+    // coordinates, clipped); null when none can be made.
+    CGContextRef context();
 
     void save();
     void restore();
@@ -95,7 +99,21 @@ public:
     void textAt(const std::u32string& s, double x, double baseline, const Font& f, const Color& c);
 
 private:
+    // Where view coordinates stand in the backing store, and what may be
+    // drawn there (backing-store pixels).
+    struct State {
+        double dx = 0, dy = 0;
+        appkit::Rect clip;
+    };
+    // Sets the context to the present state.
+    void sync();
+
+    uint32_t* pixels_ = nullptr;
+    int width_ = 0, height_ = 0;
+    State state_;
+    std::vector<State> saved_;
     CGContextRef ctx_ = nullptr;
+    bool ctxInSync_ = false;
 };
 
 }  // namespace platform::controls

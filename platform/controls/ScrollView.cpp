@@ -22,8 +22,8 @@ FRect ScrollView::knobRect(bool vertical) const {
     double at = vertical ? vis.y : vis.x;
     double len = vertical ? track.height : track.width;
     if (total <= shown || total <= 0) return {};
-    double knob = std::max(kMinKnob, len * shown / total);
-    double pos = (len - knob) * at / (total - shown);
+    double knob = std::round(std::max(kMinKnob, len * shown / total));
+    double pos = std::round((len - knob) * at / (total - shown));
     return vertical ? FRect{track.x + 3.0, track.y + pos, track.width - 6.0, knob}
                     : FRect{track.x + pos, track.y + 3.0, knob, track.height - 6.0};
 }

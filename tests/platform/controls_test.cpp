@@ -381,3 +381,12 @@ TEST_F(TableFixture, ReloadDropsSelectedRowsThatAreGone) {
     table->scrollRowToVisible(99);
     EXPECT_EQ(sv->documentVisibleRect().bottom(), 100 * 19);
 }
+
+TEST_F(Controls, AContentViewShownAgainIsRedrawn) {
+    ak::View* content = window->contentView();
+    content->setHidden(true);
+    window->display();
+    ASSERT_TRUE(window->dirtyRect().isEmpty());
+    content->setHidden(false);
+    EXPECT_EQ(window->dirtyRect(), (ak::Rect{0, 0, 400, 300}));
+}
