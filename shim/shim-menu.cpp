@@ -421,8 +421,7 @@ void InsertMenuItem(HMENU h, int pos, BOOL byPos, MENUITEMINFO* mi) {
         if (mi->fState & 3) it.enabled = false;
         if (mi->fState & MFS_CHECKED) it.checked = true;
     }
-    if (mi->fMask & MIIM_DATA)
-        it.representedObject = static_cast<LONG_PTR>(mi->dwItemData);
+    if (mi->fMask & MIIM_DATA) it.representedObject = static_cast<LONG_PTR>(mi->dwItemData);
     if (mi->fMask & MIIM_ID) it.tag = static_cast<int>(mi->wID);
     std::string title = it.title;
     bool isString = mi->fType == MFT_STRING;
@@ -471,8 +470,7 @@ BOOL SetMenuItemInfo(HMENU h, int pos, BOOL byPos, MENUITEMINFO* mi) {
         it.enabled = (mi->fState & 3) == 0;
     }
     if (mi->fMask & MIIM_ID) it.tag = static_cast<int>(mi->wID);
-    if (mi->fMask & MIIM_DATA)
-        it.representedObject = static_cast<LONG_PTR>(mi->dwItemData);
+    if (mi->fMask & MIIM_DATA) it.representedObject = static_cast<LONG_PTR>(mi->dwItemData);
     return TRUE;
 }
 
