@@ -21,8 +21,6 @@ void onSignal(int) { gInterrupted = true; }
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; i++)
-        if (std::string(argv[i]) == "--test-panel") return hostRunTestPanel(argc, argv);
     hvhost::HostOptions options;
     std::string error;
     if (!hvhost::parseOptions(argc, argv, &options, &error)) {

@@ -96,7 +96,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
     buildLibrarianMenus();
 
     applySettingsToParameters();
-    deviceByte = deviceByteCopy = 0x30 + globalMIDIChannel();
+    deviceByte = deviceByteCopy = kDeviceByteBase + globalMIDIChannel();
     TabSwitchFunctions::mainTabSwitch(this, kMainTab, GetParam(kMainTab)->Int(), 0, 0);
     TabSwitchFunctions::quickTabSwitch(this, kTimbreSelect, selectedTimbre, 0);
 

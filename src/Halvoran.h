@@ -16,6 +16,7 @@
 #include "framework/IUnitAU.h"
 #include "src/DataFolder.h"
 #include "src/HalvoranParams.h"
+#include "src/InstrumentFrame.h"
 #include "src/Settings.h"
 
 class BankEditPopupMenu;
@@ -185,8 +186,8 @@ public:
 
     // Device byte: 0x30 plus the instrument's global MIDI channel, put at
     // offset 2 of every SysEx message sent; the copy is set with it.
-    std::atomic<int> deviceByte{0x30};
-    std::atomic<int> deviceByteCopy{0x30};
+    std::atomic<int> deviceByte{kDeviceByteBase};
+    std::atomic<int> deviceByteCopy{kDeviceByteBase};
 
     // Set only while an output port is really open.
     std::atomic<bool> midiOutReady{false};
@@ -262,7 +263,7 @@ public:
 
     // The randomizer's table: 297 entries, each 0..255, refilled at every
     // press of the button.
-    static constexpr int kRandomTableSize = 297;
+    static constexpr int kRandomTableSize = kProgramDumpSize;
     int randomTable[kRandomTableSize] = {};
 
     // Debug log: on when the log file existed at start-up.

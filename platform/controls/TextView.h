@@ -68,8 +68,6 @@ public:
     void setFieldEditorClient(FieldEditorClient* c) { client_ = c; }
     void setDelegate(appkit::Responder* d) { delegate_ = d; }
     appkit::Responder* delegate() const { return delegate_; }
-    int tag() const { return tag_; }
-    void setTag(int t) { tag_ = t; }
 
     TextRange selectedRange() const { return sel_; }
     // Clamped to the text.
@@ -125,7 +123,6 @@ private:
     bool hResizable_ = false;
     FieldEditorClient* client_ = nullptr;
     appkit::Responder* delegate_ = nullptr;
-    int tag_ = 0;
     std::vector<Line> lines_;
     bool laying_ = false;
 };

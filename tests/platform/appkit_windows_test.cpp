@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The AppKit stand-in's window model: the registry of live objects, window
 // order by level, key status, screen coordinates, frames with child windows,
 // the delegate, content views, per-thread run loops and queued events, all on the headless backend.

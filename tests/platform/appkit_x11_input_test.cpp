@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The X11 backend's input services on a private Xvfb, driven through XTest
 // and read back from a second connection: key codes and texts of typed keys,
 // the layout from the server's keymap, cursors, warping, the pointer state,

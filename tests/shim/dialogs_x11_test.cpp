@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Toolkit dialogs and input on a real X server (a private Xvfb), driven as a
 // person would through XTest from a second connection: clicks, double and
 // Control-clicks, a drag under capture, wheel turns and typed keys give

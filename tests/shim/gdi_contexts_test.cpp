@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Drawing contexts and GDI objects: records, pools, selection rules and the
 // pixels the drawing calls leave in a memory context.
 #include <gtest/gtest.h>
@@ -8,21 +9,16 @@
 #include <thread>
 
 #include "shim/shim-gdi.h"
+#include "support/TestCanvas.h"
 
 namespace {
 
 // A memory context whose pixels start black.
-struct MemDC {
-    MemDC(int w, int h) : w(w), h(h), hdc(SHIM_CreateMemContext(nullptr, w, h)) {
-        px = static_cast<uint8_t*>(SHIM_GetCtxFrameBuffer(hdc));
-    }
+struct MemDC : hvtest::TestCanvas {
+    MemDC(int w, int h) : MemDC(SHIM_CreateMemContext(nullptr, w, h), w, h) {}
+    MemDC(HDC hdc, int w, int h) : TestCanvas(static_cast<uint8_t*>(SHIM_GetCtxFrameBuffer(hdc)), w, h), hdc(hdc) {}
     ~MemDC() { SHIM_DeleteGfxContext(hdc); }
-    int red(int x, int y) const { return px[(y * w + x) * 4 + 1]; }
-    int green(int x, int y) const { return px[(y * w + x) * 4 + 2]; }
-    int blue(int x, int y) const { return px[(y * w + x) * 4 + 3]; }
-    int w, h;
     HDC hdc;
-    uint8_t* px;
 };
 
 // Selects objects and deselects them again before deleting them.

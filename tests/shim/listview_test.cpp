@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "shim/shim-gdi-image.h"
+#include "shim/shim-gdi.h"
 #include "shim/shim-kb.h"
 #include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-internal.h"
@@ -353,4 +355,79 @@ TEST_F(ListView, OwnerDrawnRowsAskTheDialogWithTheirData) {
     cell->drawInteriorWithFrame(painter, {0, 0, 50, 17}, b);
     ASSERT_EQ(drawn.size(), 1u);
     EXPECT_EQ(drawn[0].itemData, 0u);
+}
+
+TEST_F(ListView, StylesImagesColoursAndItemsSetWhole) {
+    for (HWND bad : {static_cast<HWND>(nullptr), dlg}) {
+        EXPECT_EQ(ListView_GetItemCount(bad), 0);
+        EXPECT_FALSE(ListView_DeleteColumn(bad, 0));
+        EXPECT_EQ(ListView_GetSelectionMark(bad), 0);
+        EXPECT_EQ(ListView_GetHeader(bad), nullptr);
+    }
+    addRows(3);
+    ListView_SetExtendedListViewStyleEx(h, LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP, LVS_EX_GRIDLINES);
+    EXPECT_EQ(lv->gridStyleMask(), 3);
+    EXPECT_FALSE(lv->allowsColumnReordering());
+    ListView_SetBkColor(h, 0x102030);
+    ListView_SetGridColor(h, 0x405060);
+    EXPECT_EQ(lv->backgroundColor(), SHIM_ColorOfValue(0x102030));
+    EXPECT_EQ(lv->gridColor(), SHIM_ColorOfValue(0x405060));
+    LVCOLUMN right{LVCF_FMT, LVCFMT_RIGHT, 0, nullptr};
+    ListView_SetColumn(h, 1, &right);
+    EXPECT_EQ(lv->tableColumns()[1]->headerCell().alignment(), platform::appkit::TextAlignment::Right);
+    // An image list puts a status cell in the first column; rows name their image.
+    unsigned char px[4] = {255, 255, 0, 0};
+    HIMAGELIST images = ImageList_CreateEx();
+    HGDIOBJ bmp = CreateBitmap(1, 1, 1, 32, px);
+    ImageList_ReplaceIcon(images, -1, bmp);
+    ListView_SetImageList(h, images, LVSIL_SMALL);
+    auto* status = dynamic_cast<Shim_vHalvoran_statuscell*>(lv->tableColumns()[0]->dataCell());
+    ASSERT_NE(status, nullptr);
+    LVITEM set{LVIF_IMAGE | LVIF_PARAM | LVIF_TEXT | LVIF_STATE,
+               1,
+               0,
+               LVIS_SELECTED,
+               LVIS_SELECTED,
+               const_cast<char*>("set"),
+               0,
+               0,
+               9};
+    EXPECT_TRUE(ListView_SetItem(h, &set));
+    EXPECT_EQ(lv->tableViewObjectValue(lv, lv->tableColumns()[0], 1), "set");
+    EXPECT_NE(status->status, nullptr);
+    lv->tableViewObjectValue(lv, lv->tableColumns()[0], 0);
+    EXPECT_EQ(status->status, nullptr);
+    EXPECT_EQ(ListView_GetSelectionMark(h), 1);
+    LVHITTESTINFO icon{{5, 19 + 5}, 0, 0, 0};
+    ListView_HitTest(h, &icon);
+    EXPECT_EQ(icon.flags, LVHT_ONITEMSTATEICON);
+    // The status cell's text starts height + 2 in, with or without an image.
+    window->show();
+    window->display();
+    platform::appkit::Point row0 = at(0, 0);
+    int firstInk = -1;
+    for (int x = 0; x < 60 && firstInk < 0; ++x)
+        for (int y = row0.y - 6; y < row0.y + 6; ++y)
+            if (window->pixelAt(x, y) != 0x102030) firstInk = x;
+    EXPECT_GE(firstInk, 17 + 2);
+    ListView_RedrawItems(h, 0, 2);
+    ListView_DeleteAllItems(h);
+    EXPECT_EQ(ListView_GetItemCount(h), 0);
+    ImageList_Destroy(images);
+    DeleteObject(bmp);
+}
+
+TEST_F(ListView, OwnerDrawnButtonsAskTheDialog) {
+    SHIM_MakeControl("od", 12, "Button", BS_OWNERDRAW, 10, 230, 60, 20, 0);
+    std::vector<DRAWITEMSTRUCT> drawn;
+    hook() = [&](HWND, UINT msg, WPARAM, LPARAM lp) -> LRESULT {
+        if (msg == WM_DRAWITEM) drawn.push_back(*reinterpret_cast<DRAWITEMSTRUCT*>(lp));
+        return 0;
+    };
+    window->show();
+    window->display();
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].CtlType, static_cast<UINT>(ODT_BUTTON));
+    EXPECT_EQ(drawn[0].CtlID, 12u);
+    EXPECT_EQ(drawn[0].rcItem.right - drawn[0].rcItem.left, 60);
 }
