@@ -105,6 +105,8 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
 }
 
 Halvoran::~Halvoran() {
+    // What the workers still ask of the panel is dropped from here on.
+    mGuiCalls.close();
     // Nothing may arrive from the MIDI input while the objects it reaches go.
     closeExternalMIDIPorts();
     if (graphics && graphics->WindowIsOpen()) graphics->CloseWindow();
@@ -490,20 +492,21 @@ void Halvoran::sendPartDataBackToHardware(int) {
 // ---- Librarian and progress
 
 void Halvoran::DisplayProcessingIndicator(bool show) {
-    // The jobs call this from their threads; the panel's controls it shows and
-    // hides are the ones a host call (a project recall) may be setting.
-    BASE_MutexLock lock(GetMutex());
+    // The flags gate incoming MIDI at once; the veil and the page it covered
+    // are the GUI thread's to change, where the panel is hit-tested and drawn
+    // and where the user edits the banks the librarian page shows.
     transferBusy = false;
-    if (show) {
-        hideLayer(PanelLayers::kProgressOverlay, false);
-        hideLayer(PanelLayers::kCancelRequestLayer, false);
-        processingIndicator = true;
-        return;
-    }
-    hideLayer(PanelLayers::kProgressOverlay, true);
-    hideLayer(PanelLayers::kCancelRequestLayer, true);
-    processingIndicator = false;
-    if (midiManager) midiManager->awaitingPanelDump = false;
+    processingIndicator = show;
+    if (!show && midiManager) midiManager->awaitingPanelDump = false;
+    mGuiCalls.call([this, show] { showProcessingIndicator(show); });
+}
+
+void Halvoran::showProcessingIndicator(bool show) {
+    // A host call (a project recall) may be setting the same controls.
+    BASE_MutexLock lock(GetMutex());
+    hideLayer(PanelLayers::kProgressOverlay, !show);
+    hideLayer(PanelLayers::kCancelRequestLayer, !show);
+    if (show) return;
     TabSwitchFunctions::mainTabSwitch(this, kMainTab, GetParam(kMainTab)->Int(), 0, 0);
     TabSwitchFunctions::quickTabSwitch(this, kTimbreSelect, selectedTimbre, 0);
 }
@@ -523,16 +526,19 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
         midiManager->awaitingPanelDump = false;
         midiManager->armLibraryPatchRequest(false);
     }
-    // Straight into the parameters, as the host needs no word of it.
+    // Straight into the parameters, as the host needs no word of it; the
+    // transfers call this from their threads, the panel follows on its own.
     GetParam(kBankEditUnsaved)->Set(1.0);
     GetParam(kDiscardBankData)->Set(0.0);
-    if (graphics) {
-        graphics->SetParameterFromPlug(kBankEditUnsaved, GetParam(kBankEditUnsaved)->GetNormalized(), true);
-        graphics->SetParameterFromPlug(kDiscardBankData, GetParam(kDiscardBankData)->GetNormalized(), true);
-    }
-    hideLayer(PanelLayers::kDiscardChangesRight, false);
-    hideLayer(PanelLayers::kKeepBankOpen, true);
-    hideLayer(PanelLayers::kLeftPatchPopupMenu, true);
+    mGuiCalls.call([this] {
+        if (graphics) {
+            graphics->SetParameterFromPlug(kBankEditUnsaved, GetParam(kBankEditUnsaved)->GetNormalized(), true);
+            graphics->SetParameterFromPlug(kDiscardBankData, GetParam(kDiscardBankData)->GetNormalized(), true);
+        }
+        hideLayer(PanelLayers::kDiscardChangesRight, false);
+        hideLayer(PanelLayers::kKeepBankOpen, true);
+        hideLayer(PanelLayers::kLeftPatchPopupMenu, true);
+    });
     setStatusText("Program received to slot(s)");
 }
 

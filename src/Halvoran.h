@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/GuiThreadQueue.h"
 #include "framework/IMidiQueue.h"
 #include "framework/IUnitAU.h"
 #include "src/DataFolder.h"
@@ -103,6 +104,8 @@ public:
     void pushCurrentDataToHardware();
 
     // ---- Librarian and progress
+    // Any thread: the veil over the panel while a transfer runs; hiding it
+    // shows the current page again.
     void DisplayProcessingIndicator(bool show);
     void SetLibrarianRequestActive(bool active);
     void SetLibrarianStatusUnsaved(bool unsaved);
@@ -321,6 +324,8 @@ private:
     void renameSelectedProgram(const std::string& name);
     // Fills one panel line when its control exists.
     static void setText(ITextControl* control, const char* text);
+    // The panel's part of DisplayProcessingIndicator, on the GUI thread.
+    void showProcessingIndicator(bool show);
 
     HalvoranSettings mSettings;
     // A recalled project's port names that could not be opened; kept and
@@ -328,4 +333,6 @@ private:
     std::string mUnopenedInName, mUnopenedOutName;
     double mUnopenedInValue = 0.0, mUnopenedOutValue = 0.0;
     std::string mLastImportFolder;
+    // Panel changes the workers ask for.
+    GuiThreadQueue mGuiCalls;
 };

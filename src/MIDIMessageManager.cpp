@@ -1,5 +1,7 @@
 #include "src/MIDIMessageManager.h"
 
+#include <chrono>
+
 #include "framework/Log.h"
 
 MIDIMessageManager::MIDIMessageManager(Halvoran* plugIn, PatchManager* manager, PatchLibrarian* librarian,
@@ -42,6 +44,23 @@ Poco::Thread& MIDIMessageManager::thread(EThread which) {
 
 bool MIDIMessageManager::isRunning(EThread which) const {
     return const_cast<MIDIMessageManager*>(this)->thread(which).isRunning();
+}
+
+bool MIDIMessageManager::waitForEnd(EThread which, int timeoutMs) {
+    if (which < 0 || which >= kNumThreads) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            // In short steps: a start the job itself tries is refused, not held.
+            std::lock_guard<std::mutex> lock(mStartMutex[which]);
+            if (!mJoinOwed[which]) return true;
+            if (thread(which).tryJoin(10)) {
+                mJoinOwed[which] = false;
+                return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
 }
 
 int MIDIMessageManager::currentWorker() const {

@@ -43,6 +43,10 @@ public:
     // started with the sender.
     bool startJob(EThread thread, uint32_t code, const std::function<void(MIDIMessageSender&)>& setArgs = {});
     bool isRunning(EThread thread) const;
+    // Waits up to timeoutMs for the thread's job to end and joins the
+    // thread, so that all the job wrote is settled for the caller; false
+    // while it still runs.
+    bool waitForEnd(EThread thread, int timeoutMs);
     Poco::Thread& thread(EThread which);
     // Which worker the calling thread is, or -1.
     int currentWorker() const;

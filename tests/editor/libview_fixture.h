@@ -21,6 +21,7 @@
 #include "librarian_testbanks.h"
 #include "platform/appkit/Event.h"
 #include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
 #include "raster/RAST_Bitmap.h"
 #include "src/Halvoran.h"
@@ -161,11 +162,12 @@ public:
     Halvoran* editor() const { return plug.get(); }
     MIDIMessageSender* sender() const { return plug->midiManager->sender; }
     uint32_t jobCode() const { return sender()->jobCode.load(); }
-    // Waits (up to a minute) until no transfer job runs.
+    // Waits (up to a minute) until no transfer job runs, then lets the panel
+    // take what the job asked of it.
     bool transfersDone() const {
-        for (int i = 0; i < 30000 && plug->midiManager->isRunning(MIDIMessageManager::kTransferThread); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return !plug->midiManager->isRunning(MIDIMessageManager::kTransferThread);
+        const bool ended = plug->midiManager->waitForEnd(MIDIMessageManager::kTransferThread, 60000);
+        platform::appkit::RunLoop::main().runOnce();
+        return ended;
     }
 
     // The program changes sent since the last call, once the transfer they

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The librarian view on a headless panel: its slot layout at each panel
 // size, what it draws, and what clicks, double clicks, keys, drags and the
 // slot menus do to the selections and to the edited bank.
