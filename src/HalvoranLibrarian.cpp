@@ -138,7 +138,7 @@ void Halvoran::selectLibrarianViewSlot(int pane, int slot, bool moveCursor) {
 }
 
 int Halvoran::librarianKeyCursor() const {
-    if (!librarianView) return patchLibrarian ? std::clamp(patchLibrarian->selectedSlotUpper, 0, 127) : 0;
+    if (!librarianView) return patchLibrarian ? std::clamp(patchLibrarian->selectedSlotUpper.load(), 0, 127) : 0;
     // After a click in the lower pane the cursor is on no slot.
     return std::clamp(librarianView->keyCursor.load(), 0, LibrarianViewControl::kSlots - 1);
 }

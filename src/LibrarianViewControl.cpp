@@ -176,8 +176,8 @@ void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod) {
     clearSelections();
     hitTest(x, y, true, true, kSetPane | kGraySaveLayer);
     if (librarian) {
-        librarian->selectedSlotUpper = selectedUpper;
-        librarian->selectedSlotLower = selectedLower;
+        librarian->selectedSlotUpper = selectedUpper.load();
+        librarian->selectedSlotLower = selectedLower.load();
     }
     if (mod->R) {
         // An upper slot is edited; anything else offers the copy.
@@ -254,7 +254,7 @@ void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod* mod) {
     dragging = false;
     clearSelections();
     hitTest(x, y, true, true, kSetPane);
-    if (librarian) librarian->selectedSlotUpper = selectedUpper;
+    if (librarian) librarian->selectedSlotUpper = selectedUpper.load();
     if (selectedUpper < 0) return;
     feedBack(sourceSlot);
     plug->SetLibrarianStatusUnsaved(true);
@@ -288,7 +288,7 @@ void LibrarianViewControl::PasteSlotData(int x, int y) {
     SetDirty(true);
     selectedUpper = -1;
     hitTest(x, y, true, false, kSetPane);
-    if (librarian) librarian->selectedSlotUpper = selectedUpper;
+    if (librarian) librarian->selectedSlotUpper = selectedUpper.load();
     if (clipboard == -1) return;
     // A Copy made beside every slot recorded nothing to paste.
     if (!feedBack(sourceSlot)) return;

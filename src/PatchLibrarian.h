@@ -2,6 +2,7 @@
 // The librarian: the banks loaded from the data folder and from the
 // instrument, the folder trees over them, the pane selections, and the
 // readers and writers of bank files.
+#include <atomic>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,8 +39,10 @@ public:
     // In request mode: programs of the requested bank dump handed on so far.
     int requestSlot = 0;
     bool requestMode = false;
-    int selectedSlotUpper = 0;
-    int selectedSlotLower = 0;
+    // The transfer jobs and the MIDI input move the selected slots while the
+    // panel reads and sets them.
+    std::atomic<int> selectedSlotUpper{0};
+    std::atomic<int> selectedSlotLower{0};
     std::vector<std::string> folderList;
     std::vector<PatchFile*> bankFiles;        // owns its banks
     std::vector<PatchFile*> searchBankFiles;  // owns its banks

@@ -129,13 +129,10 @@ public:
     MIDIMessageManager& manager() { return *plug->midiManager; }
     MIDIMessageSender& sender() { return *plug->midiManager->sender; }
     bool transferRunning() { return manager().isRunning(MIDIMessageManager::kTransferThread); }
-    // Waits for the transfer job to end, then joins its thread (a start
-    // joins the thread's last run before it starts an empty job), so what
-    // the job wrote is settled before the test reads it.
+    // Waits for the transfer job to end and joins its thread, so what the
+    // job wrote is settled before the test reads it.
     bool waitIdle(std::chrono::milliseconds limit = 120s) {
-        if (!waitUntil([&] { return !transferRunning(); }, limit)) return false;
-        start(MIDIMessageSender::kJobNone);
-        return waitUntil([&] { return !transferRunning(); }, limit);
+        return manager().waitForEnd(MIDIMessageManager::kTransferThread, static_cast<int>(limit.count()));
     }
     bool start(uint32_t code, const std::function<void(MIDIMessageSender&)>& args = {}) {
         return manager().startJob(MIDIMessageManager::kTransferThread, code, args);

@@ -1,7 +1,9 @@
+// ctest-labels: tsan
 // The librarian's main menu and bank choosers on a headless librarian page:
 // their items, what each choice does, the folder trees of the bank menus and
 // their check marks, and the search results in the lower pane.
 #include "libview_fixture.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -170,11 +172,23 @@ TEST(LibViewMainMenu, StoreSendsTheSelectedSlotOfEitherPane) {
     chooseMainMenu(p, {2, 0});
     EXPECT_EQ(p.programChanges(), (std::vector<coretest::Msg>{{0xC0, 9, 0}}));
     ASSERT_TRUE(p.transfersDone());
-    // All programs: from the first slot on.
+    // All programs: from the first slot on, whichever was selected. The
+    // first program change is waited for, the rest cancelled.
     p.librarian->selectedSlotUpper = 50;
     chooseMainMenu(p, {2, 2});
-    EXPECT_EQ(p.librarian->selectedSlotUpper, 0);
     EXPECT_EQ(p.jobCode(), uint32_t(MIDIMessageSender::kJobStoreAllPatches));
+    std::vector<coretest::Msg> sent;
+    ASSERT_TRUE(hvtest::waitUntil(
+        [&] {
+            for (const coretest::Msg& m : p.plug->takeSent())
+                if ((m[0] & 0xF0) == 0xC0) sent.push_back(m);
+            return !sent.empty();
+        },
+        60000));
+    p.sender()->cancelRequested = true;
+    ASSERT_TRUE(p.transfersDone());
+    EXPECT_EQ(sent.front(), (coretest::Msg{0xC0, 0, 0}));
+    EXPECT_EQ(p.librarian->selectedSlotUpper, 0);
 }
 
 TEST(LibViewMainMenu, SaveWritesTheEditedBankBackAndSaveAsWhereTheUserSays) {
