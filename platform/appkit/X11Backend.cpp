@@ -132,6 +132,9 @@ private:
     Point lastPressPos_;
     bool lastPressDragged_ = false;  // moved past the slop before its release
     int clickCount_ = 0;
+    // Where (on the root) the press being handled went down, until its
+    // release is handled or a menu takes it.
+    std::optional<Point> heldPressRoot_;
 };
 
 // ---------------------------------------------------------------------------
@@ -316,6 +319,9 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
+    if ((ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button <= 3)
+        heldPressRoot_ =
+            ev.type == ButtonPress ? std::optional<Point>(Point{ev.xbutton.x_root, ev.xbutton.y_root}) : std::nullopt;
     if (dnd_.handle(ev) || refreshKeymap(ev) || (menuBar_ && menuBar_->handle(ev))) return;
     auto it = peers_.find(ev.xany.window);
     if (it == peers_.end()) return;
@@ -556,11 +562,15 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
 
     MenuChoice choice;
     bool done = false, moved = false;
-    // Moves count from where the pointer was when the menu opened (the press
-    // on the control), not from the menu's corner: the release of a plain
-    // click leaves the menu open.
+    // Moves count from the press that opened the menu, not from the menu's
+    // corner: the release of a plain click leaves the menu open. The press's
+    // own place, as the pointer may have moved on before the menu opened;
+    // where the pointer is for a menu no press opened.
     Point pressAt = origin;
-    {
+    if (heldPressRoot_) {
+        pressAt = *heldPressRoot_;
+        heldPressRoot_.reset();
+    } else {
         ::Window root = 0, child = 0;
         int wx = 0, wy = 0;
         unsigned mask = 0;

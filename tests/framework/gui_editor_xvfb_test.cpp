@@ -10,6 +10,7 @@
 #include <X11/keysym.h>
 #include <signal.h>
 
+#include <atomic>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -24,6 +25,9 @@
 
 namespace {
 
+// Long enough for a host built with a sanitizer on a busy machine.
+constexpr int kDeadline = 30000;
+
 // halvoran-host showing the program page at the normal size in a skin, in a
 // data folder of its own. The Filter TYPE box is at 38,494 (76 wide); its
 // menu opens below it, items 20 high from 2 down.
@@ -36,7 +40,10 @@ public:
         const std::string cmd = "cd '" + dir_ + "' && DISPLAY=" + hvtest::XvfbServer::shared().display() +
                                 " HALVORAN_DATA_DIR=. sh -c 'echo $$ > pid; exec " HV_HOST_EXE
                                 " --view --print-params --set 467=2 --seconds 120' 2>/dev/null";
-        runner_ = std::thread([this, cmd] { run_ = hvtest::runProgram(cmd); });
+        runner_ = std::thread([this, cmd] {
+            run_ = hvtest::runProgram(cmd);
+            ended_ = true;
+        });
         hvtest::waitUntil([&] { return std::ifstream(dir_ + "/pid") >> pid_ && pid_ > 0; }, 10000);
         hvtest::waitUntil([&] { return (w_ = x_.findWindow("Halvoran")) != 0 && x_.viewable(w_); }, 20000);
         if (auto g = w_ ? x_.geometry(w_) : std::nullopt) ox_ = g->x, oy_ = g->y;
@@ -55,9 +62,18 @@ public:
         return c == 0xE8E8E8 || c == 0x2F6FCF;
     }
     std::map<int, double> stop() {
-        if (pid_ > 0) ::kill(pid_, SIGTERM);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            // A host held in a menu that a failed step left open hears no
+            // signal: it is ended without its printout.
+            if (!hvtest::waitUntil([&] { return ended_.load(); }, 60000)) ::kill(pid_, SIGKILL);
+        }
         pid_ = 0;
         if (runner_.joinable()) runner_.join();
+        // The next host's window is told apart from this one only once this
+        // one has gone.
+        if (w_) hvtest::waitUntil([&] { return x_.mapState(w_) == hvtest::XProbe::Gone; }, 20000);
+        w_ = 0;
         std::map<int, double> params;
         std::istringstream lines(run_.out);
         for (std::string line; std::getline(lines, line);) {
@@ -79,6 +95,7 @@ private:
     std::string dir_;
     std::thread runner_;
     hvtest::ProgramRun run_;
+    std::atomic<bool> ended_{false};
     int pid_ = 0, ox_ = 0, oy_ = 0;
     XWindow w_ = 0;
     bool ready_ = false;
@@ -98,23 +115,23 @@ TEST(EditorXvfb, AClickOpensAMenuThatStaysUntilAChoiceEscapeOrAClickElsewhere) {
         EditorWindow e(x, skin);
         ASSERT_TRUE(e.ready()) << skin;
         e.clickAt(76, 500);
-        ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); })) << skin;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }, kDeadline)) << skin;
         // Still open after the release: the pointer lights the fourth item.
         e.moveTo(60, EditorWindow::item(3));
-        EXPECT_TRUE(
-            hvtest::waitUntil([&] { return x.pixel(x.root(), x.pointer().first, x.pointer().second) == 0x2F6FCF; }));
+        EXPECT_TRUE(hvtest::waitUntil(
+            [&] { return x.pixel(x.root(), x.pointer().first, x.pointer().second) == 0x2F6FCF; }, kDeadline));
         e.screenshot(testing::TempDir() + "halvoran-normal-" + skin + "-menu-open.png");
         x.click();
-        ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); })) << skin;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); }, kDeadline)) << skin;
         // Escape, and a click elsewhere, close it without a choice.
         e.clickAt(76, 500);
-        ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); })) << skin;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }, kDeadline)) << skin;
         x.key(XK_Escape);
-        ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); })) << skin;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); }, kDeadline)) << skin;
         e.clickAt(76, 500);
-        ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); })) << skin;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }, kDeadline)) << skin;
         e.clickAt(700, 300);
-        ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); })) << skin;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); }, kDeadline)) << skin;
         EXPECT_EQ(e.stop().at(kFilterType), 3) << skin;
     }
     // Press, drag to the third item, release: it is chosen.
@@ -122,10 +139,10 @@ TEST(EditorXvfb, AClickOpensAMenuThatStaysUntilAChoiceEscapeOrAClickElsewhere) {
     ASSERT_TRUE(e.ready());
     e.moveTo(76, 500);
     x.press();
-    ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }));
+    ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }, kDeadline));
     e.moveTo(60, EditorWindow::item(2));
     x.release();
-    ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); }));
+    ASSERT_TRUE(hvtest::waitUntil([&] { return !e.menuOpen(); }, kDeadline));
     EXPECT_EQ(e.stop().at(kFilterType), 2);
 }
 
@@ -152,7 +169,7 @@ TEST(EditorXvfb, OnlyAClickStartsADoubleClickAndAWheelNotchIsOneStep) {
     x.wheel(1);
     // Input is handled in order: once a menu opened, all of the above was seen.
     e.clickAt(76, 500);
-    ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }));
+    ASSERT_TRUE(hvtest::waitUntil([&] { return e.menuOpen(); }, kDeadline));
     x.key(XK_Escape);
     const auto params = e.stop();
     EXPECT_LT(params.at(kFilterCutoff), 127);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -55,6 +56,9 @@ public:
         return true;
     }
     void mouseMoved(const Event& e) override { moves.push_back(e); }
+    void mouseDown(const Event& e) override {
+        if (onMouseDown) onMouseDown(e);
+    }
     int draggingEntered(const DragInfo& d) override { return takeDrops ? kDragOperationCopy : kDragOperationNone; }
     bool performDragOperation(const DragInfo& d) override {
         drops.push_back(d);
@@ -62,6 +66,7 @@ public:
     }
     std::vector<Event> keys, moves;
     std::vector<DragInfo> drops;
+    std::function<void(const Event&)> onMouseDown;
     bool takeDrops = true;
 };
 
@@ -270,4 +275,42 @@ TEST_F(X11Input, AlertAnswersTheKeyboardAndTheMouse) {
     std::thread byMouse = answer(false);
     EXPECT_EQ(Application::backend().runAlert(window_.get(), request), 0);
     byMouse.join();
+}
+
+// A pop-up menu opened by a press measures moves from that press, however
+// far the pointer went before the menu showed (a slow program): a release
+// after a move onto an item chooses it; a release where the press was keeps
+// the menu open for a click on an item. Escape, typed last, closes a menu
+// that took neither.
+TEST_F(X11Input, AMenuOpenedByAPressMeasuresMovesFromThatPress) {
+    struct Case {
+        bool releaseAtThePress;
+        int item;
+    };
+    for (const Case c : {Case{false, 2}, Case{true, 1}}) {
+        const XWindow x = show(c.releaseAtThePress ? "x11 menu click" : "x11 menu drag");
+        const auto g = probe_->geometry(x);
+        ASSERT_TRUE(g);
+        ak::Menu menu;
+        for (const char* title : {"One", "Two", "Three", "Four"}) menu.addItem(ak::MenuItem{title});
+        const Point at{20, 20};
+        ak::MenuChoice choice;
+        bool shown = false;
+        view_->onMouseDown = [&](const Event&) {
+            if (shown) return;  // a press the menu left
+            if (c.releaseAtThePress) probe_->release();
+            probe_->moveTo(g->x + at.x + 10, g->y + at.y + 2 + 20 * c.item + 10);
+            if (c.releaseAtThePress) probe_->press();
+            probe_->release();
+            probe_->key(XK_Escape);
+            choice = Application::backend().popUpMenu(window_.get(), menu, at);
+            shown = true;
+        };
+        probe_->moveTo(x, 50, 130);
+        probe_->press();
+        ASSERT_TRUE(pumpUntil([&] { return shown; }));
+        EXPECT_EQ(choice.menu, &menu);
+        EXPECT_EQ(choice.index, c.item) << c.releaseAtThePress;
+        view_->onMouseDown = nullptr;
+    }
 }
