@@ -206,6 +206,10 @@ public:
     std::atomic<bool> globalSent{true};
     // The next program send starts with a global dump.
     std::atomic<bool> pushGlobal{false};
+    // The panel's global values are the instrument's (a global dump came in)
+    // or the user's (one was changed since): only then does the global page
+    // send them, so defaults never overwrite the instrument's settings.
+    std::atomic<bool> globalValuesKnown{false};
 
     // Audio callback state.
     std::atomic<bool> postSendRefresh{false};

@@ -54,6 +54,13 @@ void Halvoran::OnParamChange(int paramIdx) {
     const double value = param->Value();
     const bool on = value == 1.0;
 
+    if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
+        // The instrument no longer holds the panel's global data, and what
+        // the panel holds is the user's.
+        globalSent = false;
+        globalValuesKnown = true;
+    }
+
     switch (paramIdx) {
         case kDeviceOutSelection:
         case kDeviceInSelection:
@@ -104,7 +111,7 @@ void Halvoran::OnParamChange(int paramIdx) {
             hideLayer(PanelLayers::kGlobalSettingsPage, value == 0.0);
             // Incoming parameter changes would fight the page while it is open.
             if (midiManager) midiManager->controlDataBlocked = value != 0.0;
-            if (midiOutReady && midiManager)
+            if (midiOutReady && midiManager && globalValuesKnown)
                 midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendGlobal);
             break;
         case kCancelDataRequest:
@@ -180,9 +187,6 @@ void Halvoran::OnParamChange(int paramIdx) {
                 // A pass-through switch that is on opens its filter.
                 int i = paramIdx - kMIDIFilterDAWCCPassThrough;
                 (i < kNumFilters ? dawInputFilter[i] : hwInputFilter[i - kNumFilters]) = !on;
-            } else if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
-                // The instrument no longer holds the panel's global data.
-                globalSent = false;
             }
             break;
     }
