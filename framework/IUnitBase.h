@@ -73,14 +73,17 @@ public:
     // ---- State helpers, each under the mutex. Values are f64 plain values.
     // The automated parameters, in index order.
     bool SerializeParams(ByteChunk* pChunk);
-    // Returns the position after them, or -1 when the chunk ran out.
+    // Returns the position after them, or -1 when the chunk does not hold
+    // them all; nothing is changed then.
     int UnserializeParams(ByteChunk* pChunk, int startPos);
     // `count` values from the first non-automated parameter on.
     bool SerializeNonAutomatedParams(ByteChunk* pChunk, int count);
-    // Reads up to `count` values, each clamped to its parameter's range.
-    // When the chunk runs out, the parameter at hand gets 0.0 (clamped),
-    // the read stops and the result is -1.
+    // Reads `count` values, each clamped to its parameter's range. A chunk
+    // that does not hold them all changes no value and gives -1.
     int UnserializeNonAutomatedParams(ByteChunk* pChunk, int startPos, int count);
+    // Every parameter's plain value, and those values set back.
+    std::vector<double> ParamValues();
+    void RestoreParamValues(const std::vector<double>& values);
     // Shows every parameter's value on its controls.
     void RedrawParamControls();
 

@@ -70,6 +70,9 @@ public:
     int UnserializeState(ByteChunk* chunk, int startPos) override;
     bool SerializeState2(ByteChunk* chunk, bool withPatches);
     int UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches);
+    // Where a state written by SerializeState2 that starts at startPos ends,
+    // when the chunk holds all of it; -1 otherwise.
+    int stateEnd(const ByteChunk* chunk, int startPos, bool withPatches) const;
 
     // ---- The view
     void* OpenView(void* parentView, int* width, int* height) override;
