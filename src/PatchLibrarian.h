@@ -100,8 +100,9 @@ public:
     bool saveEditedPatch(std::string path, std::string name);
     // Asks for a file name in the save dialog (fileName and directory are
     // the proposals), then writes the upper bank there as savePatchAsPath
-    // does. False when the dialog was cancelled or nothing was written.
-    bool savePatchAs(const char* fileName, std::string directory, bool asMid);
+    // does. False when the dialog was cancelled or nothing was written;
+    // chosenPath, when given, receives the path chosen ("" for a cancel).
+    bool savePatchAs(const char* fileName, std::string directory, bool asMid, std::string* chosenPath = nullptr);
     // Writes the upper bank to a path the user chose, raw or as a Standard
     // MIDI File, and names the upper pane's bank after it. False when there
     // is no upper bank or the file was not written.
