@@ -120,6 +120,7 @@ void BM_StartupScan(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(programs) * 297 * state.iterations());
     reportPeak(state);
 }
+
 void BM_NameSearch(benchmark::State& state, const char* text) {
     data();
     Halvoran plug;

@@ -77,6 +77,37 @@ public:
     bool DrawIText(IText* text, const char* str, IRECT* rect);
     RAST_IBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
 
+    // ---- Figures (IGraphicsShapes.cpp), in panel pixels, clipped to the area
+    // being redrawn. With no blend (copy with source alpha) the colour's alpha
+    // scales the opacity; a blend sets the mode and the opacity. Angles are
+    // radians, 0 at the top, clockwise; the bitmap rotations take degrees.
+    bool DrawLine(const IColor* color, float x1, float y1, float x2, float y2, const IChannelBlend* blend = nullptr,
+                  bool antiAlias = false);
+    // Both ends included.
+    bool DrawHorizontalLine(const IColor* color, int yi, int xLo, int xHi);
+    bool DrawVerticalLine(const IColor* color, int xi, int yLo, int yHi);
+    // The outline of the rectangle's outermost pixels.
+    bool DrawRect(const IColor* color, IRECT* rect);
+    // From radius rMin to rMax at angle from the centre.
+    bool DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin, float rMax,
+                        const IChannelBlend* blend = nullptr, bool antiAlias = false);
+    bool DrawArc(const IColor* color, float cx, float cy, float r, float minAngle, float maxAngle,
+                 const IChannelBlend* blend = nullptr, bool antiAlias = false);
+    bool DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend = nullptr,
+                    bool antiAlias = false);
+    bool FillCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend = nullptr,
+                    bool antiAlias = false);
+    bool RoundRect(const IColor* color, IRECT* rect, const IChannelBlend* blend, int cornerradius, bool antiAlias);
+    bool FillRoundRect(const IColor* color, IRECT* rect, const IChannelBlend* blend, int cornerradius, bool antiAlias);
+    // The whole bitmap centred on the point, turned about its centre moved
+    // down by yOffsetZeroDeg, bilinear.
+    bool DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, double angle, int yOffsetZeroDeg = 0,
+                           const IChannelBlend* blend = nullptr);
+    // base with mask added and top laid over it, both turned by angle, drawn
+    // with its top-left at (x, y).
+    bool DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
+                         const IChannelBlend* blend = nullptr);
+
     // ---- Redraw. IsDirty collects the areas of changed controls; Draw draws
     // every shown control meeting the area and marks all controls clean.
     bool IsDirty(IRECT* rect);
@@ -138,6 +169,7 @@ protected:
     std::vector<ControlLayer*> mLayers;
     std::unique_ptr<RAST_IBitmap> mDrawBitmap;
     IRECT mDrawRECT;
+    std::unique_ptr<RAST_IBitmap> mScratchBitmap;  // the rotated mask's composition
     int mLoadedFileLength = 0;
     int mLastDrawCount = 0;
     bool mDrawingStopped = false;

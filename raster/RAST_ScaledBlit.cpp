@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "raster/RAST_Bilinear.h"
 #include "raster/RAST_BitmapAccess.h"
 #include "raster/RAST_Blit.h"
 #include "raster/RAST_CombineRows.h"
@@ -31,41 +32,6 @@ inline const unsigned int* SrcRow(const unsigned char* src, int row, int span) {
     return reinterpret_cast<const unsigned int*>(src + (ptrdiff_t)row * span);
 }
 
-// One bilinear result: each channel (sum of channel x weight) >> 16, the four
-// weights summing to 65536. Exact: the sums stay below 2^24.
-#if RAST_SCALED_SSE2
-// The channels of two taps side by side in 16-bit lanes: a a r r g g b b.
-inline __m128i Taps(unsigned int p, unsigned int q) {
-    __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)p), _mm_cvtsi32_si128((int)q));
-    return _mm_unpacklo_epi8(x, _mm_setzero_si128());
-}
-inline __m128i WeightPair(unsigned a, unsigned b) { return _mm_set1_epi32((int)(a | (b << 16))); }
-
-inline unsigned int Bilerp(unsigned int p00, unsigned int p01, unsigned int p10, unsigned int p11, unsigned w00,
-                           unsigned w01, unsigned w10, unsigned w11) {
-    // Weights split as 256 h + l so that every product fits a 16-bit multiply.
-    const __m128i top = Taps(p00, p01), bot = Taps(p10, p11);
-    __m128i hi = _mm_add_epi32(_mm_madd_epi16(top, WeightPair(w00 >> 8, w01 >> 8)),
-                               _mm_madd_epi16(bot, WeightPair(w10 >> 8, w11 >> 8)));
-    __m128i lo = _mm_add_epi32(_mm_madd_epi16(top, WeightPair(w00 & 255, w01 & 255)),
-                               _mm_madd_epi16(bot, WeightPair(w10 & 255, w11 & 255)));
-    __m128i sum = _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(hi, 8), lo), 16);
-    sum = _mm_packs_epi32(sum, sum);
-    return (unsigned int)_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum));
-}
-#else
-// Alpha and green in the two 32-bit halves, red and blue likewise.
-inline uint64_t LanesAG(unsigned int p) { return (p & 0xFFu) | ((uint64_t)(p & 0xFF0000u) << 16); }
-inline uint64_t LanesRB(unsigned int p) { return ((p >> 8) & 0xFFu) | ((uint64_t)(p >> 24) << 32); }
-
-inline unsigned int Bilerp(unsigned int p00, unsigned int p01, unsigned int p10, unsigned int p11, unsigned w00,
-                           unsigned w01, unsigned w10, unsigned w11) {
-    uint64_t ag = (LanesAG(p00) * w00 + LanesAG(p01) * w01 + LanesAG(p10) * w10 + LanesAG(p11) * w11) >> 16;
-    uint64_t rb = (LanesRB(p00) * w00 + LanesRB(p01) * w01 + LanesRB(p10) * w10 + LanesRB(p11) * w11) >> 16;
-    return (unsigned int)((ag & 0xFF) | ((rb & 0xFF) << 8) | (((ag >> 32) & 0xFF) << 16) | (((rb >> 32) & 0xFF) << 24));
-}
-#endif
-
 template <class C>
 inline void Put(unsigned char* d, unsigned int p, int alpha) {
     if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>)
@@ -79,27 +45,38 @@ inline void Put(unsigned char* d, unsigned int p, int alpha) {
 // kind (0 untouched, 1 interior with its right neighbour, 2 the last usable
 // column).
 struct Columns {
-    std::vector<int> index, frac;
+    std::vector<int> index, frac, across;
     std::vector<uint8_t> kind;
-    // For the register code: every column is read as the pair (c, c + 1); a
-    // last-column pixel becomes the pair left of it with all of the weight on
-    // its right tap (when there is a column left of it), marked by last = -1.
-    std::vector<int> pairIndex, last;
-    std::vector<uint8_t> simd;
 
     Columns(int w, int sx, int dx, int lastUsable)
-        : index((size_t)w), frac((size_t)w), kind((size_t)w), pairIndex((size_t)w), last((size_t)w), simd((size_t)w) {
+        : index((size_t)w), frac((size_t)w), across((size_t)w), kind((size_t)w) {
         int pos = sx;
         for (int i = 0; i < w; i++, pos += dx) {
-            frac[(size_t)i] = pos & 0xFFFF;
-            int c = index[(size_t)i] = Index(pos);
-            uint8_t k = kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
-            pairIndex[(size_t)i] = k == 2 ? c - 1 : c;
-            last[(size_t)i] = k == 2 ? -1 : 0;
-            simd[(size_t)i] = k == 1 || (k == 2 && c >= 1);
+            const int fx = frac[(size_t)i] = pos & 0xFFFF;
+            const int c = index[(size_t)i] = Index(pos);
+            kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
+            across[(size_t)i] = AcrossWeights(fx);
         }
     }
+
+    // The 16-bit weight pairs of the register code for the two taps of a row
+    // (see below), which depend on the column alone.
+    static int AcrossWeights(int fx) {
+        return (int)(((unsigned)(32767 - fx) & 0xFFFFu) | ((unsigned)(fx ^ 0x8000) << 16));
+    }
 };
+
+// The register code computes a bilinear sum exactly with three 16-bit
+// multiply-adds a row pair instead of four, and with weights that need no
+// splitting. With the taps c00 c01 (row y) and c10 c11 (row y + 1) and
+// w10 = fy - w11:
+//   sum = c00 (65536 - fx - w10) + c01 (fx - w11) + c10 w10 + c11 w11
+//       = [c00 (32767 - fx) + c01 (fx - 32768)]                   T . across
+//       + [(c10 - c00)(w10 - 32768) + (c11 - c01)(w11 - 32768)]   (B - T) . down
+//       + 32768 (c10 + c11) + c00,
+// where every weight lies in -32768..32767, every tap difference in
+// -255..255, and every partial sum far inside 32 bits. The down pair is
+// (w10 | w11 << 16) ^ 0x80008000.
 
 #if RAST_SCALED_SSE2
 // Both taps of one row (columns c and c + 1) as a a r r g g b b.
@@ -114,51 +91,36 @@ inline __m128i Lane(__m128i v) {
 }
 
 template <int K>
-inline __m128i BilerpLane(const unsigned int* s0, const unsigned int* s1, int c, __m128i hTop, __m128i lTop,
-                          __m128i hBot, __m128i lBot) {
+inline __m128i BilerpLane(const unsigned int* s0, const unsigned int* s1, int c, __m128i across, __m128i down) {
     const __m128i top = RowTaps(s0, c), bot = RowTaps(s1, c);
-    __m128i hi = _mm_add_epi32(_mm_madd_epi16(top, Lane<K>(hTop)), _mm_madd_epi16(bot, Lane<K>(hBot)));
-    __m128i lo = _mm_add_epi32(_mm_madd_epi16(top, Lane<K>(lTop)), _mm_madd_epi16(bot, Lane<K>(lBot)));
-    return _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(hi, 8), lo), 16);
+    __m128i sum =
+        _mm_add_epi32(_mm_madd_epi16(top, Lane<K>(across)), _mm_madd_epi16(_mm_sub_epi16(bot, top), Lane<K>(down)));
+    sum = _mm_sub_epi32(sum, _mm_madd_epi16(bot, _mm_set1_epi32((int)0x80008000u)));
+    sum = _mm_add_epi32(sum, _mm_and_si128(top, _mm_set1_epi32(0xFFFF)));
+    return _mm_srli_epi32(sum, 16);
 }
 
-// Four interior pixels at once: the same arithmetic as Bilerp, with the
-// weights of all four made together.
+// Four interior pixels at once: the sum above, the weights of all four made
+// together.
 inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
-                       const int* lastMask, unsigned fy) {
+                       const int* acrossW, unsigned fy) {
     const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fxs));
-    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lastMask));
+    const __m128i across = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acrossW));
     const __m128i vfy = _mm_set1_epi32((int)fy);
-    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(65536), vfy);
-    __m128i w11 = _mm_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
-    __m128i w01 = _mm_sub_epi32(fx, w11);
-    __m128i w10 = _mm_sub_epi32(vfy, w11);
-    __m128i w00 = _mm_sub_epi32(rest, w01);
-    // Last-column pixels: 65536 - fy on the upper right tap, fy on the lower.
-    w00 = _mm_andnot_si128(last, w00);
-    w10 = _mm_andnot_si128(last, w10);
-    w01 = _mm_or_si128(_mm_andnot_si128(last, w01), _mm_and_si128(last, rest));
-    w11 = _mm_or_si128(_mm_andnot_si128(last, w11), _mm_and_si128(last, vfy));
-    const __m128i m = _mm_set1_epi32(255);
-    auto pair = [](__m128i a, __m128i b) { return _mm_or_si128(a, _mm_slli_epi32(b, 16)); };
-    const __m128i hTop = pair(_mm_srli_epi32(w00, 8), _mm_srli_epi32(w01, 8));
-    const __m128i lTop = pair(_mm_and_si128(w00, m), _mm_and_si128(w01, m));
-    const __m128i hBot = pair(_mm_srli_epi32(w10, 8), _mm_srli_epi32(w11, 8));
-    const __m128i lBot = pair(_mm_and_si128(w10, m), _mm_and_si128(w11, m));
-    __m128i a = BilerpLane<0>(s0, s1, idx[0], hTop, lTop, hBot, lBot);
-    __m128i b = BilerpLane<1>(s0, s1, idx[1], hTop, lTop, hBot, lBot);
-    __m128i c = BilerpLane<2>(s0, s1, idx[2], hTop, lTop, hBot, lBot);
-    __m128i d = BilerpLane<3>(s0, s1, idx[3], hTop, lTop, hBot, lBot);
+    const __m128i w11 = _mm_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
+    const __m128i w10 = _mm_sub_epi32(vfy, w11);
+    const __m128i down = _mm_xor_si128(_mm_or_si128(w10, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
+    __m128i a = BilerpLane<0>(s0, s1, idx[0], across, down);
+    __m128i b = BilerpLane<1>(s0, s1, idx[1], across, down);
+    __m128i c = BilerpLane<2>(s0, s1, idx[2], across, down);
+    __m128i d = BilerpLane<3>(s0, s1, idx[3], across, down);
     return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
 }
 #endif
 
 #if RAST_SCALED_AVX2
-// The same arithmetic eight pixels at a time, where the processor has AVX2;
-// writes whole words from column i on while all eight columns are interior
-// and returns where it stopped.
+// The same arithmetic eight pixels at a time, where the processor has AVX2.
 #define RAST_AVX2 __attribute__((target("avx2")))
-RAST_AVX2 inline __m256i PairAvx2(__m256i a, __m256i b) { return _mm256_or_si256(a, _mm256_slli_epi32(b, 16)); }
 
 // Both taps of one row for pixel k (low half) and k + 4 (high half).
 RAST_AVX2 inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) {
@@ -171,47 +133,36 @@ RAST_AVX2 inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) 
 }
 
 template <int K>
-RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, const int* c, __m256i hTop,
-                                        __m256i lTop, __m256i hBot, __m256i lBot) {
+RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, const int* c, __m256i across,
+                                        __m256i down) {
     const __m256i top = TapsAvx2(s0, c, K), bot = TapsAvx2(s1, c, K);
-    __m256i hi = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(hTop, K * 0x55)),
-                                  _mm256_madd_epi16(bot, _mm256_shuffle_epi32(hBot, K * 0x55)));
-    __m256i lo = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(lTop, K * 0x55)),
-                                  _mm256_madd_epi16(bot, _mm256_shuffle_epi32(lBot, K * 0x55)));
-    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(hi, 8), lo), 16);
+    __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(across, K * 0x55)),
+                                   _mm256_madd_epi16(_mm256_sub_epi16(bot, top), _mm256_shuffle_epi32(down, K * 0x55)));
+    sum = _mm256_sub_epi32(sum, _mm256_madd_epi16(bot, _mm256_set1_epi32((int)0x80008000u)));
+    sum = _mm256_add_epi32(sum, _mm256_and_si256(top, _mm256_set1_epi32(0xFFFF)));
+    return _mm256_srli_epi32(sum, 16);
 }
 
-// The same arithmetic as Bilerp eight pixels at a time, where the processor
-// has AVX2: writes whole words from column i on while eight columns in a
-// row are interior, and returns where it stopped.
+// Writes whole words from column i on while eight columns in a row are
+// interior, and returns where it stopped.
 RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx,
-                            const int* fxs, const int* lastMask, const uint8_t* simd, int i, int w, unsigned fy) {
+                            const int* fxs, const int* acrossW, const uint8_t* kind, int i, int w, unsigned fy) {
     const __m256i vfy = _mm256_set1_epi32((int)fy);
-    const __m256i rest = _mm256_sub_epi32(_mm256_set1_epi32(65536), vfy);
-    const __m256i m = _mm256_set1_epi32(255);
+    const __m256i flip = _mm256_set1_epi32((int)0x80008000u);
     for (; i + 8 <= w; i += 8) {
         uint64_t k8;
-        memcpy(&k8, simd + i, 8);
+        memcpy(&k8, kind + i, 8);
         if (k8 != 0x0101010101010101ull) break;
         const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxs + i));
-        const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lastMask + i));
-        __m256i w11 = _mm256_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
-        __m256i w01 = _mm256_sub_epi32(fx, w11);
-        __m256i w10 = _mm256_sub_epi32(vfy, w11);
-        __m256i w00 = _mm256_sub_epi32(rest, w01);
-        w00 = _mm256_andnot_si256(last, w00);
-        w10 = _mm256_andnot_si256(last, w10);
-        w01 = _mm256_or_si256(_mm256_andnot_si256(last, w01), _mm256_and_si256(last, rest));
-        w11 = _mm256_or_si256(_mm256_andnot_si256(last, w11), _mm256_and_si256(last, vfy));
-        const __m256i hTop = PairAvx2(_mm256_srli_epi32(w00, 8), _mm256_srli_epi32(w01, 8));
-        const __m256i lTop = PairAvx2(_mm256_and_si256(w00, m), _mm256_and_si256(w01, m));
-        const __m256i hBot = PairAvx2(_mm256_srli_epi32(w10, 8), _mm256_srli_epi32(w11, 8));
-        const __m256i lBot = PairAvx2(_mm256_and_si256(w10, m), _mm256_and_si256(w11, m));
+        const __m256i across = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acrossW + i));
+        const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
+        const __m256i w10 = _mm256_sub_epi32(vfy, w11);
+        const __m256i down = _mm256_xor_si256(_mm256_or_si256(w10, _mm256_slli_epi32(w11, 16)), flip);
         const int* c = idx + i;
-        const __m256i a = BilerpLaneAvx2<0>(s0, s1, c, hTop, lTop, hBot, lBot);
-        const __m256i b = BilerpLaneAvx2<1>(s0, s1, c, hTop, lTop, hBot, lBot);
-        const __m256i e = BilerpLaneAvx2<2>(s0, s1, c, hTop, lTop, hBot, lBot);
-        const __m256i f = BilerpLaneAvx2<3>(s0, s1, c, hTop, lTop, hBot, lBot);
+        const __m256i a = BilerpLaneAvx2<0>(s0, s1, c, across, down);
+        const __m256i b = BilerpLaneAvx2<1>(s0, s1, c, across, down);
+        const __m256i e = BilerpLaneAvx2<2>(s0, s1, c, across, down);
+        const __m256i f = BilerpLaneAvx2<3>(s0, s1, c, across, down);
         // In-lane packing puts pixels 0-3 in the low half and 4-7 in the high.
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
                             _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f)));
@@ -275,10 +226,8 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     const Columns cols(w, sx, dx, R);
     const int* idx = cols.index.data();
     const int* fxs = cols.frac.data();
+    const int* across = cols.across.data();
     const uint8_t* kind = cols.kind.data();
-    const int* pairIdx = cols.pairIndex.data();
-    const int* last = cols.last.data();
-    const uint8_t* simd = cols.simd.data();
     for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
         if (ypos < -65535) continue;
         const int row = Index(ypos);
@@ -296,7 +245,7 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
 #if RAST_SCALED_AVX2
                 if (wide && i + 8 <= w) {
                     int next =
-                        BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, pairIdx, fxs, last, simd, i, w, fy);
+                        BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, idx, fxs, across, kind, i, w, fy);
                     if (next != i) {
                         i = next;
                         continue;
@@ -304,8 +253,8 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
                 }
 #endif
 #if RAST_SCALED_SSE2
-                if (i + 4 <= w && (simd[i] & simd[i + 1] & simd[i + 2] & simd[i + 3])) {
-                    __m128i four = Bilerp4(s0, s1, pairIdx + i, fxs + i, last + i, fy);
+                if (i + 4 <= w && kind[i] == 1 && kind[i + 1] == 1 && kind[i + 2] == 1 && kind[i + 3] == 1) {
+                    __m128i four = Bilerp4(s0, s1, idx + i, fxs + i, across + i, fy);
                     if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
                         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
                     } else {
@@ -317,30 +266,15 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
                     continue;
                 }
 #endif
-                const int c = idx[i];
-                if (kind[i] == 1) {
-                    const unsigned fx = (unsigned)fxs[i];
-                    const unsigned w11 = (fx * fy) >> 16;
-                    const unsigned w01 = fx - w11;
-                    const unsigned w00 = 65536 - fy - w01;
-                    const unsigned w10 = fy - w11;
-                    Put<C>(d + (size_t)i * 4, Bilerp(s0[c], s0[c + 1], s1[c], s1[c + 1], w00, w01, w10, w11), alpha);
-                } else if (kind[i] == 2) {
-                    // The last usable column: down only.
-                    Put<C>(d + (size_t)i * 4, Bilerp(s0[c], 0, s1[c], 0, 65536 - fy, 0, fy, 0), alpha);
-                }
+                if (kind[i])
+                    Put<C>(d + (size_t)i * 4,
+                           rast_bilinear::Sample(s0, s1, idx[i], (unsigned)fxs[i], fy, kind[i] == 2, false), alpha);
                 i++;
             }
         } else {
-            // The last usable row: across only.
-            for (int i = 0; i < w; i++, d += 4) {
-                const int c = idx[i];
-                const unsigned fx = (unsigned)fxs[i];
-                if (kind[i] == 1)
-                    Put<C>(d, Bilerp(s0[c], s0[c + 1], 0, 0, 65536 - fx, fx, 0, 0), alpha);
-                else if (kind[i] == 2)
-                    Put<C>(d, s0[c], alpha);
-            }
+            for (int i = 0; i < w; i++, d += 4)
+                if (kind[i])
+                    Put<C>(d, rast_bilinear::Sample(s0, s0, idx[i], (unsigned)fxs[i], 0, kind[i] == 2, true), alpha);
         }
     }
 }

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -50,9 +51,9 @@ FileStamp stampOf(const struct stat& st) {
     return FileStamp{st.st_dev, st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size};
 }
 
-FileStamp stampOfPath(const std::string& path) {
+FileStamp stampOfPath(const char* path) {
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0) return {};
+    if (!*path || stat(path, &st) != 0) return {};
     return stampOf(st);
 }
 
@@ -202,11 +203,12 @@ int lockFile(int fd, int op) {
 
 // The file's context, current with the disk; null for a path not supported.
 iniFileContext* GetFileContext(const char* file) {
-    if (!file || std::strlen(file) >= kMaxPath) return nullptr;
+    const std::string_view name = file ? file : "";
+    if (!file || name.size() >= kMaxPath) return nullptr;
     uint64_t stamp = ++acc_cnt;
     iniFileContext* chosen = nullptr;
     for (auto& c : s_ctxs)
-        if (c.name == file) chosen = &c;
+        if (c.name == name) chosen = &c;
     for (int i = 0; i < kContextCount && !chosen; ++i)
         if (s_ctxs[i].name.empty()) chosen = &s_ctxs[i];
     if (!chosen) {
@@ -216,7 +218,7 @@ iniFileContext* GetFileContext(const char* file) {
     }
     chosen->stamp = stamp;
     FileStamp now = stampOfPath(file);
-    if (chosen->name == file && now == chosen->disk) return chosen;
+    if (chosen->name == name && now == chosen->disk) return chosen;
 
     chosen->drop();
     chosen->name = file;
@@ -337,15 +339,15 @@ KeyTable* makeSection(iniFileContext& ctx, const char* section) {
 }
 
 // Leading and trailing blanks go, then one pair of matching quotes.
-std::string cleanValue(const char* v) {
+std::string_view cleanValue(const char* v) {
     while (isBlank(*v)) ++v;
     size_t n = std::strlen(v);
     while (n > 0 && isBlank(v[n - 1])) --n;
-    if (n >= 2 && v[0] == v[n - 1] && (v[0] == '\'' || v[0] == '"')) return std::string(v + 1, n - 2);
-    return std::string(v, n);
+    if (n >= 2 && v[0] == v[n - 1] && (v[0] == '\'' || v[0] == '"')) return std::string_view(v + 1, n - 2);
+    return std::string_view(v, n);
 }
 
-int copyOut(const std::string& s, char* buf, int size) {
+int copyOut(std::string_view s, char* buf, int size) {
     size_t n = std::min(s.size(), size_t(size - 1));
     std::memcpy(buf, s.data(), n);
     buf[n] = 0;
@@ -388,7 +390,7 @@ int GetPrivateProfileString(const char* section, const char* key, const char* de
         return copyList(names, buf, size);
     }
     char** value = keys ? keys->GetPtr(key) : nullptr;
-    return copyOut(value ? cleanValue(*value) : std::string(def ? def : ""), buf, size);
+    return copyOut(value ? cleanValue(*value) : std::string_view(def ? def : ""), buf, size);
 }
 
 int GetPrivateProfileInt(const char* section, const char* key, int def, const char* file) {

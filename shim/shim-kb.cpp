@@ -12,8 +12,8 @@
 #include "platform/appkit/Event.h"
 #include "platform/appkit/Keyboard.h"
 #include "platform/appkit/View.h"
-#include "platform/corefoundation/Bundle.h"
 #include "shim/shim-gdi-image.h"
+#include "shim/shim-module.h"
 
 using platform::NSImage;
 using platform::appkit::Cursor;
@@ -373,11 +373,16 @@ NSImage* shim_imageFromCursorString(const char* name, POINT* hotspot) {
     if (!name) return nullptr;
     const std::string n = name;
     const bool resource = n.find('/') == std::string::npos && n.size() < 1024;
+    // Resources sit in the application's folder, below "resources/".
+    std::string resources;
+    if (resource) {
+        char folder[4096];
+        if (GetModuleFileName(nullptr, folder, (int)(3968 - n.size())) > 0)
+            resources = std::string(folder) + "/resources/";
+    }
     std::string path;
     if (resource) {
-        // The cursor files sit among the bundle's resources.
-        const auto bundle = platform::cf::Bundle::containing(reinterpret_cast<const void*>(&SHIM_LoadCursor));
-        if (bundle.root().size() + n.size() <= 3968) path = bundle.findResource(n + ".cur");
+        if (!resources.empty()) path = resources + n + ".cur";
     } else if (endsWithCur(n)) {
         path = n;
     } else {
@@ -388,11 +393,10 @@ NSImage* shim_imageFromCursorString(const char* name, POINT* hotspot) {
     if (!path.empty() && SHIM_ReadFileBytes(path.c_str(), SHIM_MAX_IMAGE_FILE, file))
         if (NSImage* image = convertCursorFile(file, hotspot)) return image;
     if (!resource) return SHIM_LoadImageFile(name);
-    // The bundle's image of that name.
-    const auto bundle = platform::cf::Bundle::containing(reinterpret_cast<const void*>(&SHIM_LoadCursor));
-    std::string named = bundle.findResource(n);
-    if (named.empty()) named = bundle.findResource(n + ".png");
-    return named.empty() ? nullptr : SHIM_LoadImageFile(named.c_str());
+    // The application's image of that name.
+    if (resources.empty()) return nullptr;
+    if (NSImage* image = SHIM_LoadImageFile((resources + n).c_str())) return image;
+    return SHIM_LoadImageFile((resources + n + ".png").c_str());
 }
 
 HCURSOR SHIM_LoadCursorFromFile(const char* path) {

@@ -70,21 +70,14 @@ int PatchLibrarian::processSysExFile(ByteChunk* chunk, int& pos, PatchFile* bank
     const int n = chunk ? chunk->Size() : 0;
     if (pos < 0 || pos >= n) return pos = -1;
     const uint8_t* d = chunk->GetBytes();
-    while (pos < n && d[pos] != 0xF0) ++pos;
-    if (pos >= n) return pos = -1;
+    const void* f0 = std::memchr(d + pos, 0xF0, static_cast<size_t>(n - pos));
+    if (!f0) return pos = -1;
 
     // A message ends at its F7, or unterminated before the next status byte,
     // so a dump that lost its end byte never swallows the one after it.
-    const int start = pos++;
-    while (pos < n) {
-        uint8_t b = d[pos];
-        if (b == 0xF7) {
-            ++pos;
-            break;
-        }
-        if (b & 0x80) break;
-        ++pos;
-    }
+    const int start = static_cast<int>(static_cast<const uint8_t*>(f0) - d);
+    pos = static_cast<int>(findStatusByte(d + start + 1, d + n) - d);
+    if (pos < n && d[pos] == 0xF7) ++pos;
     takeMessage(d + start, pos - start, bank);
     if (pos >= n) pos = -1;
     return pos;

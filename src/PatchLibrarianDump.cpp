@@ -1,5 +1,6 @@
 #include "src/PatchLibrarianDump.h"
 
+#include <bit>
 #include <cstring>
 
 const uint8_t hvInitPatchData[kProgramDumpSize] = {
@@ -36,10 +37,35 @@ const uint8_t hvPatchInBetween[5] = {0x83, 0x74, 0xF0, 0x82, 0x28};  // 500 tick
 const uint8_t hvPatchEnd[4] = {0x00, 0xFF, 0x2F, 0x00};
 
 std::string patchNameFromDump(const uint8_t* bytes, size_t size) {
-    std::string name;
+    char name[13];
+    size_t n = 0;
     for (size_t i = 6; i <= 18 && i < size; ++i)
-        if (bytes[i] != 0) name += static_cast<char>(bytes[i]);
-    return name;
+        if (bytes[i] != 0) name[n++] = static_cast<char>(bytes[i]);
+    return std::string(name, n);
+}
+
+namespace {
+
+// Bank files are scanned for status bytes eight bytes at a time.
+constexpr uint64_t kTopBits = 0x8080808080808080ull;
+
+uint64_t word(const uint8_t* p) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+}  // namespace
+
+const uint8_t* findStatusByte(const uint8_t* p, const uint8_t* end) {
+    for (; end - p >= 8; p += 8)
+        if (const uint64_t top = word(p) & kTopBits) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(top) : std::countl_zero(top);
+            return p + bit / 8;
+        }
+    for (; p < end; ++p)
+        if (*p & 0x80) return p;
+    return end;
 }
 
 bool isProgramDump(const uint8_t* bytes, size_t size) {
@@ -47,9 +73,8 @@ bool isProgramDump(const uint8_t* bytes, size_t size) {
     if (bytes[0] != 0xF0 || bytes[1] != 0x42 || (bytes[2] & 0xF0) != 0x30 || bytes[3] != 0x58 || bytes[4] != 0x40 ||
         bytes[kProgramDumpSize - 1] != 0xF7)
         return false;
-    for (int i = 5; i < kProgramDumpSize - 1; ++i)
-        if (bytes[i] & 0x80) return false;
-    return true;
+    const uint8_t* body = bytes + 5;
+    return findStatusByte(body, bytes + kProgramDumpSize - 1) == bytes + kProgramDumpSize - 1;
 }
 
 bool isInitProgram(const uint8_t* bytes, size_t size) {

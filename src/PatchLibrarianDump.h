@@ -26,6 +26,10 @@ extern const uint8_t hvPatchEnd[4];
 // A message shorter than 19 bytes gives what it holds of them.
 std::string patchNameFromDump(const uint8_t* bytes, size_t size);
 
+// The first byte from p on, before end, with its top bit set (a status byte);
+// end when there is none.
+const uint8_t* findStatusByte(const uint8_t* p, const uint8_t* end);
+
 // F0 42 3n 58 40, 7-bit body, F7 at 296: one program from the instrument.
 bool isProgramDump(const uint8_t* bytes, size_t size);
 // Exactly the padding program.

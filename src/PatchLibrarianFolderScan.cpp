@@ -122,6 +122,8 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
     const bool midiFileMode = extension == "mid";
 
     log("PATCH LIBRARIAN: loaded file " + full);
+    // A bank file holds a whole bank as a rule: room for it is made once.
+    bank->patches.reserve(kBankSlots);
     ByteChunk chunk;
     if (!readWholeFile(full, chunk)) {
         log("PATCH LIBRARIAN: could not read file " + full);

@@ -18,6 +18,7 @@ namespace platform::appkit {
 class Window;
 class CursorSystem;
 class KeyboardLayout;
+class PasteboardStore;
 
 // The backend's side of one window.
 class WindowPeer {
@@ -51,6 +52,9 @@ public:
     virtual const KeyboardLayout* keyboardLayout() = 0;
     // Starts dragging files out of a window; false when the session cannot.
     virtual bool beginDrag(const DragSourceRequest& r) = 0;
+    // Where pasteboards keep their contents: in this process unless the
+    // window system shares them with other programs.
+    virtual PasteboardStore& pasteboards();
 };
 
 class Application {

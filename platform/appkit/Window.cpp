@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Modal.h"
 
 namespace platform::appkit {
 
@@ -69,6 +70,8 @@ void Window::forgetView(View* v) {
 
 void Window::sendEvent(const Event& e) {
     if (closed_) return;
+    // While another window runs modally, this one takes no input.
+    if (Window* modal = modalWindow(); modal && modal != this) return;
     CurrentEventScope delivering(e);
     View* hit = content_->hitTest(e.location);
     switch (e.type) {

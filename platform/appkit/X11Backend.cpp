@@ -1,5 +1,6 @@
 #include "platform/appkit/X11Backend.h"
 #include "platform/appkit/Window.h"
+#include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Services.h"
 
 #include <X11/Xatom.h>
@@ -71,6 +72,10 @@ public:
     const KeyboardLayout* keyboardLayout() override { return &layout_; }
     // Dragging out of our windows is not offered on X11 (see X11Dnd.cpp).
     bool beginDrag(const DragSourceRequest&) override { return false; }
+    PasteboardStore& pasteboards() override {
+        if (!pasteboards_) pasteboards_ = createX11Pasteboards(DisplayString(dpy_));
+        return pasteboards_ ? *pasteboards_ : Backend::pasteboards();
+    }
     X11CursorSystem& x11Cursors() { return cursors_; }
     X11DropTarget& dropTarget() { return dnd_; }
 
@@ -101,6 +106,7 @@ private:
     X11CursorSystem cursors_;
     X11KeyboardLayout layout_;
     X11DropTarget dnd_;
+    std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -281,7 +287,7 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
-    if (dnd_.handle(ev)) return;
+    if (dnd_.handle(ev) || refreshKeymap(ev)) return;
     auto it = peers_.find(ev.xany.window);
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;

@@ -72,6 +72,12 @@ char32_t platformCharacter(int keyCode, bool shift, char32_t typed) {
 
 }  // namespace
 
+bool refreshKeymap(XEvent& ev) {
+    if (ev.type != MappingNotify) return false;
+    XRefreshKeyboardMapping(&ev.xmapping);
+    return true;
+}
+
 void fillKeyEvent(Display* d, XKeyEvent& k, Event& e) {
     e.timestamp = k.time / 1000.0;
     KeySym plain = XLookupKeysym(&k, 0);

@@ -65,6 +65,9 @@ Modifiers modifiersOfXState(unsigned state);
 // without modifiers, time stamp. Modifier keys keep key code -1.
 void fillKeyEvent(Display* d, XKeyEvent& k, Event& e);
 
+// Takes a new keymap of the server in; true when the event was its notice.
+bool refreshKeymap(XEvent& ev);
+
 // The server's keymap as a layout.
 class X11KeyboardLayout : public KeyboardLayout {
 public:

@@ -72,6 +72,24 @@ TEST(LibrarianReader, NothingLoadsWithoutARealProgram) {
     EXPECT_TRUE(loadBytes(lib, foreign).patches.empty());
 }
 
+// Dumps whose bytes fall at every offset after 7-bit filler all load, cut at
+// their own F7; a status byte anywhere in a body makes no program dump.
+TEST(LibrarianReader, DumpsAtEveryOffsetAndStatusBytesInTheBody) {
+    PatchLibrarian lib(nullptr);
+    const auto expected = dumps(randomPrograms(16));
+    Bytes file;
+    for (size_t k = 0; k < expected.size(); ++k) {
+        file.insert(file.end(), k, 0x11);
+        file.insert(file.end(), expected[k].begin(), expected[k].end());
+    }
+    EXPECT_EQ(dumpsOf(loadBytes(lib, file)), padded(expected));
+    for (size_t at = 5; at + 1 < expected[0].size(); ++at) {
+        Bytes bad = expected[0];
+        bad[at] |= 0x80;
+        EXPECT_FALSE(isProgramDump(bad.data(), bad.size())) << at;
+    }
+}
+
 TEST(LibrarianReader, MidiFileDumpsAreTheSysExEventsOfAnyTrack) {
     PatchLibrarian lib(nullptr);
     auto programs = randomPrograms(3);

@@ -114,6 +114,20 @@ inline void expectInAllModes(const std::string& name, int w, int h, const Draw& 
         }
 }
 
+// Two drawings give the same pixels in every mode, plain and flipped.
+inline void expectSame(const std::string& name, const Draw& a, const Draw& b, int w = 14, int h = 11) {
+    for (int mode = 0; mode <= 5; mode++)
+        for (bool flipped : {false, true}) {
+            GuardedBitmap x(w, h, flipped), y(w, h, flipped);
+            a(&x, kAlpha, mode);
+            b(&y, kAlpha, mode);
+            for (int r = 0; r < h; r++)
+                for (int c = 0; c < w; c++)
+                    ASSERT_EQ(x.at(c, r), y.at(c, r)) << name << " mode " << mode << " at " << c << "," << r;
+            EXPECT_TRUE(x.guardIntact()) << name;
+        }
+}
+
 // Pixels at one weight.
 inline Weights at(int w, std::vector<std::pair<int, int>> pixels, Weights into = {}) {
     for (auto p : pixels) into[p].push_back(w);

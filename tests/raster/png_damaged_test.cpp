@@ -103,6 +103,22 @@ TEST(PngDamaged, EveryTruncationOfMemoryBlocksAndFiles) {
         }
 }
 
+// A block cut inside its image data fails, and the given bitmap keeps the
+// rows decoded before the cut, alpha first like any decoded row.
+TEST(PngDamaged, RowsDecodedBeforeACutAreKept) {
+    for (int type : {PNG_COLOR_TYPE_RGB_ALPHA, PNG_COLOR_TYPE_GRAY_ALPHA}) {
+        std::vector<uint8_t> png = Sample(false, type);
+        RAST_MemBitmap good(1, 1, 4), cut(1, 1, 4);
+        ASSERT_EQ(RAST_LoadPNGFromMemory(png.data(), (int)png.size(), &good), &good);
+        size_t n = 0;
+        for (const Chunk& c : pngtest::Chunks(png))
+            if (c.type == "IDAT") n = c.offset + 8 + c.length * 3 / 4;
+        EXPECT_EQ(RAST_LoadPNGFromMemory(png.data(), (int)n, &cut), nullptr);
+        ASSERT_EQ(cut.getWidth(), 23);
+        for (int x = 0; x < 23; ++x) ASSERT_EQ(cut.getBits()[x], good.getBits()[x]) << "type " << type << " x " << x;
+    }
+}
+
 TEST(PngDamaged, FlippedBitsAnywhere) {
     std::vector<uint8_t> png = Sample(false, PNG_COLOR_TYPE_RGB_ALPHA);
     for (size_t i = 0; i < png.size(); ++i)

@@ -267,11 +267,16 @@ TEST(ScaledBlit, WideRowsMatchTheWeightsExactly) {
     for (bool wide : {false, true}) {
         rast_rows::useWideRegisters(wide);
         for (const Case& c : cases)
-            for (int mode : {0x100, 0x10100}) {
+            for (int run = 0; run < 3; run++) {
+                const int mode = run == 1 ? 0x10100 : 0x100;
                 VecBitmap src(c.sw, c.sh, false);
                 rasttest::fillRandom(src, rng);
                 for (int y = 0; y < c.sh; y++)
-                    for (int x = 0; x < c.sw; x++) src.at(x, y) |= 0xFF;  // opaque, so both modes give the plain sample
+                    for (int x = 0; x < c.sw; x++) {
+                        // The last run: only 0 and 255 in every byte, the widest tap differences.
+                        if (run == 2) src.at(x, y) = (src.at(x, y) & 0x01010101u) * 255;
+                        src.at(x, y) |= 0xFF;  // opaque, so both modes give the plain sample
+                    }
                 VecBitmap dst(c.dw, c.dh, false);
                 RAST_ScaledBlit(&dst, &src, 0, 0, c.dw, c.dh, c.sx, c.sy, c.srcw, c.srch, 1.0f, mode);
                 const int dx = (int)((double)(float)(c.srcw / c.dw) * 65536.0),

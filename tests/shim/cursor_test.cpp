@@ -2,11 +2,15 @@
 #include <png.h>
 
 #include <cstdlib>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/Cursor.h"
 #include "platform/appkit/HeadlessBackend.h"
+#include "shim/shim-gdi-image.h"
 #include "shim/shim-kb.h"
 #include "support/IconFiles.h"
 #include "support/TempDataDir.h"
@@ -180,4 +184,25 @@ TEST(Cursors, ResourceCursorsAreCachedAndFailuresPassedOver) {
     EXPECT_TRUE(Cursor::isLive(c));
     SHIM_curmodule_cursorresource_head = nullptr;
     delete c;
+}
+
+TEST(Cursors, BareNamesAreTheApplicationsResources) {
+    // The program's folder: resources/<name>.cur, or the image of that name.
+    const auto folder = std::filesystem::canonical("/proc/self/exe").parent_path() / "resources";
+    std::filesystem::create_directories(folder);
+    const std::string name = "hv-test-cursor-" + std::to_string(getpid());
+    const auto cur = folder / (name + ".cur"), png = folder / (name + "-image.png");
+    std::ofstream(cur, std::ios::binary) << text(iconFile(2, {{2, bitmapImage(2, 2, 32, kPixels, false)}}, {1, 0}));
+    std::ofstream(png, std::ios::binary) << text(pngOf(2, 2, kPixels));
+    POINT hot{};
+    platform::NSImage* image = shim_imageFromCursorString(name.c_str(), &hot);
+    EXPECT_TRUE(image);
+    EXPECT_EQ(hot.x, 1);
+    platform::NSImageRelease(image);
+    image = shim_imageFromCursorString((name + "-image").c_str(), nullptr);
+    EXPECT_TRUE(image);
+    platform::NSImageRelease(image);
+    EXPECT_FALSE(shim_imageFromCursorString("hv-no-such-cursor", nullptr));
+    std::filesystem::remove(cur);
+    std::filesystem::remove(png);
 }

@@ -98,6 +98,19 @@ TEST_F(IniFiles, ReadsTheFormatAsWritten) {
     for (const IntCase& c : ints) EXPECT_EQ(GetPrivateProfileInt("nums", c.key, 7, f.c_str()), c.expected) << c.key;
 }
 
+TEST_F(IniFiles, GivesUpOnAFileWithNoSectionInItsFirst256KiB) {
+    struct Case {
+        size_t junkLines;  // of 16 bytes each
+        const char* expected;
+    } cases[] = {{16000, "v"}, {17000, "-"}};
+    for (const Case& c : cases) {
+        std::string text;
+        for (size_t i = 0; i < c.junkLines; ++i) text += "not an ini line\n";
+        std::string f = write("junk.ini", text + "[S]\nk=v\n");
+        EXPECT_EQ(get("S", "k", f), c.expected) << c.junkLines;
+    }
+}
+
 TEST_F(IniFiles, ListsSectionsKeysAndEntriesAndCutsThemToTheBuffer) {
     std::string f = write("sample.ini", kSample);
     char buf[64];

@@ -1,5 +1,7 @@
 #include "support/x11/XProbe.h"
 
+#include "platform/appkit/X11Errors.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -8,41 +10,10 @@
 #include <png.h>
 
 #include <cstdio>
-#include <mutex>
-#include <set>
 
 namespace hvtest {
 
 namespace {
-
-// Errors on a probe's connection are expected (a window closes while it is
-// read) and only recorded; every other connection keeps the handler it had.
-std::mutex g_probeLock;
-std::set<Display*> g_probes;
-XErrorHandler g_previousHandler = nullptr;
-
-int probeErrorHandler(Display* d, XErrorEvent* e) {
-    {
-        std::lock_guard<std::mutex> hold(g_probeLock);
-        if (g_probes.count(d)) return 0;
-    }
-    return g_previousHandler ? g_previousHandler(d, e) : 0;
-}
-
-void registerProbe(Display* d) {
-    std::lock_guard<std::mutex> hold(g_probeLock);
-    static bool installed = false;
-    if (!installed) {
-        g_previousHandler = XSetErrorHandler(probeErrorHandler);
-        installed = true;
-    }
-    g_probes.insert(d);
-}
-
-void unregisterProbe(Display* d) {
-    std::lock_guard<std::mutex> hold(g_probeLock);
-    g_probes.erase(d);
-}
 
 int shiftOf(unsigned long mask) {
     int s = 0;
@@ -68,10 +39,11 @@ uint32_t rgbOf(XImage* img, unsigned long p) {
 XProbe::XProbe(const std::string& display) {
     dpy_ = XOpenDisplay(display.c_str());
     if (!dpy_) return;
-    registerProbe(dpy_);
+    // A window read back may close meanwhile.
+    platform::appkit::ignoreXErrorsOn(dpy_);
     int ev, err, major, minor;
     if (!XTestQueryExtension(dpy_, &ev, &err, &major, &minor)) {
-        unregisterProbe(dpy_);
+        platform::appkit::stopIgnoringXErrorsOn(dpy_);
         XCloseDisplay(dpy_);
         dpy_ = nullptr;
     }
@@ -80,7 +52,7 @@ XProbe::XProbe(const std::string& display) {
 XProbe::~XProbe() {
     if (!dpy_) return;
     sync();
-    unregisterProbe(dpy_);
+    platform::appkit::stopIgnoringXErrorsOn(dpy_);
     XCloseDisplay(dpy_);
 }
 

@@ -1,0 +1,97 @@
+#include "platform/appkit/Modal.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "platform/appkit/Backend.h"
+#include "platform/appkit/RunLoop.h"
+#include "platform/appkit/Window.h"
+
+namespace platform::appkit {
+
+struct ModalSession {
+    Window* window = nullptr;
+    std::atomic<int> code{kModalResponseContinue};
+};
+
+namespace {
+
+// The modal runs, innermost last. Guarded for abortModal from other threads.
+std::mutex& lock() {
+    static std::mutex m;
+    return m;
+}
+
+std::vector<ModalSession*>& runs() {
+    static std::vector<ModalSession*> r;
+    return r;
+}
+
+std::function<void(Window*)>& hook() {
+    static std::function<void(Window*)> h;
+    return h;
+}
+
+void endInnermost(int code) {
+    std::lock_guard<std::mutex> hold(lock());
+    if (runs().empty()) return;
+    int running = kModalResponseContinue;
+    runs().back()->code.compare_exchange_strong(running, code);
+}
+
+}  // namespace
+
+void stopModal() { endInnermost(kModalResponseStop); }
+void stopModalWithCode(int code) { endInnermost(code); }
+void abortModal() { endInnermost(kModalResponseAbort); }
+
+ModalSession* beginModalSession(Window* w) {
+    auto* s = new ModalSession;
+    s->window = w;
+    {
+        std::lock_guard<std::mutex> hold(lock());
+        runs().push_back(s);
+    }
+    if (w) w->show();
+    return s;
+}
+
+int runModalSession(ModalSession* s) {
+    if (!s) return kModalResponseAbort;
+    if (s->code == kModalResponseContinue) RunLoop::main().runOnce();
+    return s->code;
+}
+
+void endModalSession(ModalSession* s) {
+    if (!s) return;
+    {
+        std::lock_guard<std::mutex> hold(lock());
+        auto& r = runs();
+        r.erase(std::remove(r.begin(), r.end(), s), r.end());
+    }
+    delete s;
+}
+
+int runModalForWindow(Window* w) {
+    ModalSession* s = beginModalSession(w);
+    while (s->code == kModalResponseContinue) {
+        if (auto h = hook()) h(w);
+        if (runModalSession(s) != kModalResponseContinue) break;
+        // Nothing waits long: posted work has no wake-up of its own.
+        Application::backend().processEvents(10);
+    }
+    int code = s->code;
+    endModalSession(s);
+    return code;
+}
+
+Window* modalWindow() {
+    std::lock_guard<std::mutex> hold(lock());
+    return runs().empty() ? nullptr : runs().back()->window;
+}
+
+void setModalIterationHook(std::function<void(Window*)> h) { hook() = std::move(h); }
+
+}  // namespace platform::appkit

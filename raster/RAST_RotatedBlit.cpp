@@ -1,0 +1,203 @@
+#include "raster/RAST_RotatedBlit.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+#include "raster/RAST_Bilinear.h"
+#include "raster/RAST_BitmapAccess.h"
+#include "raster/RAST_Combine.h"
+#include "raster/RAST_Geometry.h"
+
+void _RAST_Template_Blit3::deltaBlit(unsigned char* dest, const unsigned char* src, int w, int h, int srcx, int srcy,
+                                     int dsdx, int dtdx, int dsdy, int dtdy, int d2s, int d2t, int clipLeft,
+                                     int clipTop, int clipRight, int clipBottom, int srcspan, int destspan, int alpha,
+                                     int filter, RAST_CombineFn combiner) {
+    // An empty clip would send the edge rules below outside the source.
+    if (w < 1 || h < 1 || !combiner || clipLeft >= clipRight || clipTop >= clipBottom) return;
+    const bool bilinear = filter == RAST_MODE_FILTER_BILINEAR;
+    const int R = clipRight - 1, B = clipBottom - 1;
+    auto row = [&](int y) { return (const unsigned int*)(src + (ptrdiff_t)y * srcspan); };
+    // Positions step in 32-bit arithmetic, wrapping as the fixed point does.
+    uint32_t rowS = (uint32_t)srcx, rowT = (uint32_t)srcy, ds = (uint32_t)dsdx, dt = (uint32_t)dtdx;
+    for (int j = 0; j < h; j++, dest += destspan) {
+        uint32_t us = rowS, ut = rowT;
+        unsigned char* d = dest;
+        for (int i = 0; i < w; i++, us += ds, ut += dt, d += 4) {
+            const int32_t s = (int32_t)us, t = (int32_t)ut;
+            const int x = s / 65536, y = t / 65536;
+            unsigned int p;
+            if (!bilinear) {
+                if (x < clipLeft || x >= clipRight || y < clipTop || y >= clipBottom) continue;
+                p = row(y)[x];
+            } else {
+                if (x < clipLeft || x > R || y < clipTop || y > B) continue;
+                p = rast_bilinear::Sample(row(y), row(y < B ? y + 1 : y), x, (unsigned)s & 0xFFFFu,
+                                          (unsigned)t & 0xFFFFu, x == R, y == B);
+            }
+            combiner(d, (int)RAST_PixelRed(p), (int)RAST_PixelGreen(p), (int)RAST_PixelBlue(p), (int)RAST_PixelAlpha(p),
+                     alpha);
+        }
+        ds += (uint32_t)d2s, dt += (uint32_t)d2t;
+        rowS += (uint32_t)dsdy, rowT += (uint32_t)dtdy;
+    }
+}
+
+namespace {
+
+bool finite(std::initializer_list<double> v) {
+    for (double d : v)
+        if (!std::isfinite(d)) return false;
+    return true;
+}
+
+// What both warps hand to the stepping routine, before the destination is
+// clipped: the destination rectangle (not mirrored), the start position,
+// the deltas and the clip rectangle in source pixels.
+struct Warp {
+    int64_t x, y, w, h;
+    float sx, sy;
+    double dsdx, dtdx, dsdy, dtdy, d2s, d2t;
+    double clip[4];
+};
+
+// The source rectangle, or with clipToSrc false the whole source bitmap.
+void sourceClip(Warp& wp, RAST_IBitmap* src, bool clipToSrc, float srcx, float srcy, float srcw, float srch) {
+    const double W = src->getWidth(), H = src->getHeight();
+    if (clipToSrc) {
+        wp.clip[0] = std::max<double>(srcx, 0), wp.clip[1] = std::max<double>(srcy, 0);
+        wp.clip[2] = std::min<double>(srcx + srcw, W), wp.clip[3] = std::min<double>(srcy + srch, H);
+    } else {
+        wp.clip[0] = 0, wp.clip[1] = 0, wp.clip[2] = W, wp.clip[3] = H;
+    }
+}
+
+void runWarp(RAST_IBitmap* dest, RAST_IBitmap* src, Warp wp, float alpha, int mode) {
+    if (wp.x < 0) {
+        wp.sx -= (float)((double)wp.x * wp.dsdx);
+        wp.sy -= (float)((double)wp.x * wp.dtdx);
+        wp.w += wp.x, wp.x = 0;
+    }
+    if (wp.y < 0) {
+        wp.sx -= (float)((double)wp.y * wp.dsdy);
+        wp.sy -= (float)((double)wp.y * wp.dtdy);
+        wp.h += wp.y, wp.y = 0;
+    }
+    rast_detail::Surface d(dest), s(src);
+    if (d.empty() || s.empty()) return;
+    wp.w = std::min<int64_t>(wp.w, d.width - wp.x);
+    wp.h = std::min<int64_t>(wp.h, d.height - wp.y);
+    if (wp.w < 1 || wp.h < 1) return;
+
+    const int ia = RAST_AlphaToInt(alpha);
+    RAST_CombineFn combiner = nullptr;
+    if (!ia || !RAST_DispatchCombiner(mode, ia, [&]<class C>() { combiner = &C::doPix; })) return;
+
+    // 16.16 positions and deltas; a warp that leaves the 32-bit range at its
+    // very start draws nothing.
+    const double fixed[8] = {wp.sx * 65536.0,   wp.sy * 65536.0,   wp.dsdx * 65536.0, wp.dtdx * 65536.0,
+                             wp.dsdy * 65536.0, wp.dtdy * 65536.0, wp.d2s * 65536.0,  wp.d2t * 65536.0};
+    int f[8];
+    for (int i = 0; i < 8; i++) {
+        if (!(fixed[i] > (double)INT_MIN - 1 && fixed[i] < (double)INT_MAX + 1)) return;
+        f[i] = (int)fixed[i];
+    }
+    // The clip rectangle held inside the source, whole pixels toward zero.
+    auto clipTo = [](double v, int size) { return (int)std::clamp(v, 0.0, (double)size); };
+    const int cl = clipTo(wp.clip[0], s.width), ct = clipTo(wp.clip[1], s.height);
+    const int cr = clipTo(wp.clip[2], s.width), cb = clipTo(wp.clip[3], s.height);
+    _RAST_Template_Blit3::deltaBlit(d.at((int)wp.x, (int)wp.y), s.at(0, 0), (int)wp.w, (int)wp.h, f[0], f[1], f[2],
+                                    f[3], f[4], f[5], f[6], f[7], cl, ct, cr, cb, (int)s.stride(), (int)d.stride(), ia,
+                                    mode & RAST_MODE_FILTER_MASK, combiner);
+}
+
+}  // namespace
+
+void RAST_RotatedBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, int dstw, int dsth, float srcx,
+                      float srcy, float srcw, float srch, float angle, bool clipToSrc, float alpha, int mode,
+                      float xoff, float yoff) {
+    if (!dest || !src || !dstw || !dsth || !finite({srcx, srcy, srcw, srch, angle, alpha, xoff, yoff})) return;
+    Warp wp;
+    sourceClip(wp, src, clipToSrc, srcx, srcy, srcw, srch);
+    wp.x = dstx, wp.y = dsty, wp.w = dstw, wp.h = dsth;
+    if (wp.w < 0) wp.x += wp.w, wp.w = -wp.w, srcx += srcw, srcw = -srcw;
+    if (wp.h < 0) wp.y += wp.h, wp.h = -wp.h, srcy += srch, srch = -srch;
+    const double xs = (float)(srcw / (float)wp.w), ys = (float)(srch / (float)wp.h);
+    const double c = std::cos((double)angle), s = std::sin((double)angle);
+    wp.dsdx = xs * c, wp.dtdx = -(ys * s), wp.dsdy = xs * s, wp.dtdy = ys * c, wp.d2s = wp.d2t = 0;
+    // The destination's centre samples the source rectangle's centre moved by
+    // the offsets; each pixel samples at its top-left corner.
+    const double W = (double)wp.w, H = (double)wp.h;
+    wp.sx = srcx - (float)(((H * wp.dsdy + W * wp.dsdx) - srcw) * 0.5 - xoff);
+    wp.sy = srcy - (float)(((H * wp.dtdy - W * (ys * s)) - srch) * 0.5 - yoff);
+    runWarp(dest, src, wp, alpha, mode);
+}
+
+void RAST_DeltaBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, int dstw, int dsth, float srcx,
+                    float srcy, float srcw, float srch, double dsdx, double dtdx, double dsdy, double dtdy, double d2s,
+                    double d2t, bool clipToSrc, float alpha, int mode) {
+    if (!dest || !src || !dstw || !dsth || !finite({srcx, srcy, srcw, srch, dsdx, dtdx, dsdy, dtdy, d2s, d2t, alpha}))
+        return;
+    Warp wp;
+    sourceClip(wp, src, clipToSrc, srcx, srcy, srcw, srch);
+    wp.x = dstx, wp.y = dsty, wp.w = dstw, wp.h = dsth;
+    wp.sx = srcx, wp.sy = srcy;
+    if (wp.w < 0) wp.x += wp.w, wp.w = -wp.w, wp.sx = srcx + srcw;
+    if (wp.h < 0) wp.y += wp.h, wp.h = -wp.h, wp.sy = srcy + srch;
+    wp.dsdx = dsdx, wp.dtdx = dtdx, wp.dsdy = dsdy, wp.dtdy = dtdy, wp.d2s = d2s, wp.d2t = d2t;
+    runWarp(dest, src, wp, alpha, mode);
+}
+
+template <class T>
+void RAST_TransformBlit_class<T>::blit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+                                       const T* pts, int meshw, int meshh, float alpha, int mode) {
+    if (!dest || !src || !pts || dstw < 1 || dsth < 1 || meshw < 2 || meshh < 2) return;
+    const double colStep = (float)((float)dstw / (float)(meshw - 1));
+    const double rowStep = (float)((float)dsth / (float)(meshh - 1));
+    auto P = [&](int r, int c, int k) { return pts[((size_t)r * meshw + c) * 2 + k]; };
+    double ry = dsty;
+    int64_t top = dsty;
+    for (int r = 0; r < meshh - 1; r++) {
+        ry += rowStep;
+        const int64_t nextTop = (int64_t)ry;
+        if (nextTop == top) continue;
+        const int64_t h = nextTop - top;
+        const double invH = 1.0 / (double)h;
+        double rx = dstx;
+        int64_t left = dstx;
+        for (int c = 1; c < meshw; c++) {
+            rx += colStep;
+            const int64_t nextLeft = (int64_t)rx;
+            if (nextLeft == left) continue;
+            const double invW = 1.0 / (double)(nextLeft - left);
+            // Across the cell's top (P01 - P00), down its left (P10 - P00), and
+            // across its bottom (P11 - P10, in the mesh's own precision).
+            const double ax = (double)P(r, c, 0) - P(r, c - 1, 0), ay = (double)P(r, c, 1) - P(r, c - 1, 1);
+            const double bx = (double)(T)(P(r + 1, c, 0) - P(r + 1, c - 1, 0));
+            const double by = (double)(T)(P(r + 1, c, 1) - P(r + 1, c - 1, 1));
+            const double dx = (double)P(r + 1, c - 1, 0) - P(r, c - 1, 0),
+                         dy = (double)P(r + 1, c - 1, 1) - P(r, c - 1, 1);
+            using rast_detail::clampToInt;
+            RAST_DeltaBlit(dest, src, clampToInt(left), clampToInt(top), clampToInt(nextLeft - left), clampToInt(h),
+                           (float)P(r, c - 1, 0), (float)P(r, c - 1, 1), (float)ax, (float)ay, ax * invW, ay * invW,
+                           dx * invH, dy * invH, (bx * invW - ax * invW) * invH, (by * invW - ay * invW) * invH, false,
+                           alpha, mode);
+            left = nextLeft;
+        }
+        top = nextTop;
+    }
+}
+
+template struct RAST_TransformBlit_class<float>;
+template struct RAST_TransformBlit_class<double>;
+
+void RAST_TransformBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+                        const float* srcpoints, int meshw, int meshh, float alpha, int mode) {
+    RAST_TransformBlit_class<float>::blit(dest, src, dstx, dsty, dstw, dsth, srcpoints, meshw, meshh, alpha, mode);
+}
+
+void RAST_TransformBlit2(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+                         const double* srcpoints, int meshw, int meshh, float alpha, int mode) {
+    RAST_TransformBlit_class<double>::blit(dest, src, dstx, dsty, dstw, dsth, srcpoints, meshw, meshh, alpha, mode);
+}

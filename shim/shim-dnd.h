@@ -1,0 +1,48 @@
+// File drag and drop: the dropped-file block a window receives with
+// WM_DROPFILES, the application's drop-target callbacks, and the drag source
+// of one promised file with its fulfilment (the file is written where the
+// user dropped it, asking before an existing file is replaced).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shim/SHIM_Types.h"
+#include "shim/shim.h"
+
+#define WM_DROPFILES 0x233
+
+// The application's drop-target callbacks; each may be null.
+extern void (*SHIM_DDrop_onDragEnter)(HGLOBAL block, int x, int y);
+extern void (*SHIM_DDrop_onDragOver)(int x, int y);
+extern void (*SHIM_DDrop_onDragLeave)();
+// Given the first promised file type, the folder to write promised files to.
+extern const char* (*SHIM_DDrop_getDroppedFileTargetPath)(const char* type);
+
+// The dropped-file block: the offset of the name list (16), the drop point
+// x and y, a 0, then each name (cut to 4,095 bytes) NUL-terminated, then one
+// more NUL. With a prefix, each name is written after it. The caller frees
+// it with GlobalFree.
+HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, int y, const char* prefix = "");
+// The names and the drop point of a block; false for one that is not whole.
+bool SHIM_ReadDropFilesBlock(HGLOBAL block, std::vector<std::string>* names, POINT* at);
+
+// Writes the promised file at a destination path.
+typedef void (*SHIM_DragWriteCallback)(const char* destinationPath);
+
+// The drag source's state (one per process): the source file name and the
+// writer. Forgetting it is safe at any time.
+void SHIM_SetDragSourceState(const char* fileName, SHIM_DragWriteCallback write);
+bool SHIM_HasDragSourceState();
+void SHIM_FinishDragDrop();
+
+// Answers a drop of the promised file in a folder: writes it there (asking
+// before an existing file of that name is replaced, or keeping both under a
+// numbered name) and returns the name written; none when nothing was. The
+// source state is forgotten in every case.
+std::vector<std::string> SHIM_DoDragDrop(const char* destinationFolder);
+
+// The name "keep both" gives a file beside another of the same name: the
+// stem's number (one to three digits after a space, "_" or "-"; else 0 and
+// a space) counted on as "%03d" up to 999. Empty when every name is taken.
+std::string SHIM_KeepBothName(const std::string& path);
