@@ -2,6 +2,7 @@
 // The librarian: the banks loaded from the data folder and from the
 // instrument, the folder trees over them, the pane selections, and the
 // readers and writers of bank files.
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ public:
 
     int selectedBankUpper = 0;
     int selectedBankLower = -1;
+    // A program received from the instrument lands in a slot on the MIDI
+    // thread while a transfer job or the panel reads the slots' names: the
+    // placement and that reading go under this lock.
+    std::mutex slotsLock;
     // Loop bound while an oversized bank is split; every block written sets
     // it anew.
     int splitBankCount = 0;

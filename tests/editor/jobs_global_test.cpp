@@ -1,6 +1,7 @@
 // The global dump on its way to a simulated instrument on JACK: first in a
 // push of the current data, once; and from the global page only when the
 // panel's global values are the instrument's or the user's.
+// ctest-labels: tsan
 #include <gtest/gtest.h>
 
 #include "jobs_fixture.h"
