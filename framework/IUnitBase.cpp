@@ -129,6 +129,14 @@ void IUnitBase::setExternalMIDIIn(int& index, const char* name) { Ports().setIn(
 
 void IUnitBase::setExternalMIDIOut(int& index, const char* name) { Ports().setOut(index, name); }
 
+void IUnitBase::prefetchExternalMIDINames() { Ports().prefetchNames(); }
+
+const std::vector<std::string>& IUnitBase::refreshExternalMIDIInNames() { return Ports().refreshInNames(); }
+
+const std::vector<std::string>& IUnitBase::refreshExternalMIDIOutNames() { return Ports().refreshOutNames(); }
+
+bool IUnitBase::externalMIDILost() const { return mPorts->lost(); }
+
 bool IUnitBase::isExternalMIDIInOpen() const { return mPorts->inOpen(); }
 
 bool IUnitBase::isExternalMIDIOutOpen() const { return mPorts->outOpen(); }

@@ -120,6 +120,17 @@ public:
     void setExternalMIDIOut(int& index, const char* name);
     bool isExternalMIDIInOpen() const;
     bool isExternalMIDIOutOpen() const;
+    // Starts making the port name lists in the background; the first use
+    // of them waits until they are made.
+    void prefetchExternalMIDINames();
+    // The name lists asked afresh from the MIDI system (as a port menu does
+    // when it opens); after the system went away its dead ports are closed
+    // first.
+    const std::vector<std::string>& refreshExternalMIDIInNames();
+    const std::vector<std::string>& refreshExternalMIDIOutNames();
+    // The MIDI system went away (a JACK server ended) since the ports were
+    // made; a refresh clears it.
+    bool externalMIDILost() const;
     // Closes both ports and ends the input callback: no callback runs once
     // this returns. A plug-in calls it first in its destructor, before it
     // deletes anything its MIDI input reaches. Safe to call again.

@@ -88,6 +88,15 @@ public:
     // The global MIDI channel, the integer part of kGlobalMIDICha.
     int globalMIDIChannel() const;
 
+    // ---- The MIDI ports
+    // A port menu is opening: its list is asked afresh from the MIDI system.
+    // The open port keeps its entry; one that went away is no longer chosen.
+    void refreshMIDIPortMenu(int paramIdx);
+    // When the MIDI system went away under an open port: the ports count as
+    // closed, the selectors show none, the status line says so. The port
+    // names stay in the saved state until the user chooses again.
+    void noticeLostMIDIPorts();
+
     // ---- Incoming messages
     void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
     void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
@@ -329,6 +338,9 @@ private:
     static void setText(ITextControl* control, const char* text);
 
     HalvoranSettings mSettings;
+    // The loss of the MIDI system was told; cleared when the lists are asked
+    // afresh.
+    std::atomic<bool> mPortLossTold{false};
     // A recalled project's port names that could not be opened; kept and
     // saved again until the user chooses a port.
     std::string mUnopenedInName, mUnopenedOutName;
