@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/ratio_table.h"
+#include "bench/bench_raster_shapes.h"
 #include "raster/RAST_Blit.h"
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_Rect.h"
@@ -306,6 +307,8 @@ int main(int argc, char** argv) {
     g_mask06 = solidMask(0.6);
     S();
     hvbench::runTable(heading.c_str(), groups(), opt);
+    std::printf("\n");
+    hvbench::runTable("raster figures against cairo and pixman", rasterShapeGroups(), opt);
     pixman_image_unref(g_mask05);
     pixman_image_unref(g_mask06);
     return 0;

@@ -19,6 +19,7 @@
 #include "bench/ratio_table.h"
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_PNG.h"
+#include "raster/RAST_PngWrite.h"
 #include "raster/RAST_ScaledBlit.h"
 
 namespace {
@@ -75,28 +76,13 @@ void SetBox3(pixman_image_t* img) {
     pixman_image_set_filter(img, PIXMAN_FILTER_CONVOLUTION, params, 11);
 }
 
-void WriteVec(png_structp png, png_bytep d, png_size_t n) {
-    auto* v = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-    v->insert(v->end(), d, d + n);
-}
-void NoFlush(png_structp) {}
-
 std::vector<unsigned char> EncodeRgba(int w, int h) {
     RAST_MemBitmap bm(w, h, 4);
     Paint(bm.getBits(), w, h, bm.getRowSpan(), 2);
+    RAST_PngImage image = RAST_PngFromBitmap(bm, RAST_PngAlpha::kKeep);
+    image.compressionLevel = -1;  // zlib's default
     std::vector<unsigned char> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) abort();
-    png_set_write_fn(png, &out, WriteVec, NoFlush);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_set_swap_alpha(png);  // our rows are alpha, red, green, blue
-    for (int y = 0; y < h; y++)
-        png_write_row(png, reinterpret_cast<png_bytep>(bm.getBits() + (size_t)y * bm.getRowSpan()));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
+    if (!RAST_EncodePng(image, &out)) abort();
     return out;
 }
 

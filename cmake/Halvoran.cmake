@@ -1,6 +1,11 @@
 # Shared build rules: warnings, sanitizers, and one library per folder.
 
-set(HV_WARNINGS -Wall -Wextra -Werror -Wno-unused-parameter)
+set(HV_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+# Warnings stop the build only where asked (the test command asks), so that
+# a newer compiler's new warning does not break a user's build.
+if(HALVORAN_WERROR)
+  list(APPEND HV_WARNINGS -Werror)
+endif()
 # GCC 12's optimiser reports std::string concatenation as overlapping copies
 # (a known false alarm at -O2 and above).
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -39,9 +44,13 @@ function(hv_library name dir)
   endif()
 endfunction()
 
-# One GoogleTest executable per folder of tests/, run as one CTest test.
+# One GoogleTest executable per folder of tests/; CTest sees each of its
+# suites as an entry "FOLDER.Suite" once it is built (DiscoverSuites.cmake;
+# the suites of a file that starts a JACK server share one entry), labelled
+# AREA, or by file-name prefix (PREFIX_AREAS "prefix=area ..."), and by the
+# file's "// ctest-labels:" line.
 function(hv_test name dir)
-  cmake_parse_arguments(A "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "AREA" "DEPS;PREFIX_AREAS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT srcs)
     return()
@@ -49,7 +58,32 @@ function(hv_test name dir)
   add_executable(${name} ${srcs})
   target_compile_options(${name} PRIVATE ${HV_WARNINGS})
   target_link_libraries(${name} PRIVATE ${A_DEPS} hv_testsupport GTest::gmock GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}" TIMEOUT 900
-    ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+
+  get_filename_component(folder ${dir} NAME)
+  if(NOT A_AREA)
+    set(A_AREA ${folder})
+  endif()
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake)
+  set(env "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+  list(JOIN A_PREFIX_AREAS "," prefix_areas)
+  add_custom_command(TARGET ${name} POST_BUILD BYPRODUCTS ${out}
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:${name}> -DDIR=${dir} -DTESTS_DIR=${CMAKE_SOURCE_DIR}/tests
+      -DFOLDER=${folder} -DAREA=${A_AREA} -DPREFIX_AREAS=${prefix_areas} -DOUT=${out} "-DENV=${env}"
+      -P ${CMAKE_SOURCE_DIR}/cmake/DiscoverSuites.cmake
+    VERBATIM)
+  # Before the first build CTest shows one failing entry, not nothing.
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake
+    "if(EXISTS [=[${out}]=])\n  include([=[${out}]=])\nelse()\n"
+    "  add_test([=[${folder}.NOT_BUILT]=] [=[${CMAKE_COMMAND}]=] -E false)\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake)
+
+  # The programs that hold a file marked "tsan", for the ThreadSanitizer
+  # build to build only those (the marker is read again at every configure).
+  foreach(src IN LISTS srcs)
+    file(STRINGS ${src} head LIMIT_COUNT 30 REGEX "^// ctest-labels:.*tsan")
+    if(head)
+      set_property(GLOBAL APPEND PROPERTY HV_TSAN_PROGRAMS ${name})
+      break()
+    endif()
+  endforeach()
 endfunction()

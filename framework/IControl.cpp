@@ -33,6 +33,27 @@ void IControl::OnMouseDblClick(int x, int y, IMouseMod* mod) {
     SetDirty(true);
 }
 
+double IControl::WheelMove(double value, const IMouseMod* mod, int notches) const {
+    const IParam* p = GetParam();
+    const double range = p ? p->GetMax() - p->GetMin() : 0.0;
+    // A parameter without a step of its own that shows whole numbers steps
+    // by one.
+    const double step = !p ? 0.0 : p->GetStep() > 0.0 ? p->GetStep() : p->GetDecimals() == 0 ? 1.0 : 0.0;
+    if (!(step > 0.0) || !(range > 0.0)) {
+        // A parameter without steps moves a hundredth of its range, or a
+        // tenth of that when fine.
+        const bool fine = mod && (mod->S || mod->C);
+        return value + (fine ? 0.001 : 0.01) * notches;
+    }
+    // One notch, fine or not, is one of the parameter's own steps: from the
+    // step the value shows (whole values are read truncated), counted so that
+    // the plain value lands exactly on it.
+    const double steps = range / step;
+    double k = std::floor(std::clamp(value, 0.0, 1.0) * steps + 1e-9) + notches;
+    k = std::clamp(k, 0.0, std::ceil(steps));
+    return std::min(1.0, k / steps);
+}
+
 void IControl::SetValueFromPlug(double value) {
     if (mDefaultValue < 0.0) {
         mValue = mDefaultValue = value;
@@ -138,6 +159,8 @@ void ITextControl::SetTextFromPlug(const char* str) {
         mStr = std::move(s);
     }
     SetDirty(false);
+    // The partner's room changed with this text.
+    if (mRowPartner) mRowPartner->SetDirty(false);
 }
 
 std::string ITextControl::GetTextString() const {
@@ -147,8 +170,31 @@ std::string ITextControl::GetTextString() const {
 
 bool ITextControl::Draw(IGraphics* graphics) {
     const std::string s = GetTextString();
-    if (!s.empty()) graphics->DrawIText(&mText, s.c_str(), &mRECT);
+    if (!s.empty()) DrawShared(graphics, s);
     return true;
+}
+
+void ITextControl::DrawShared(IGraphics* graphics, const std::string& str) {
+    const std::string other = mRowPartner ? mRowPartner->GetTextString() : std::string();
+    if (other.empty()) {
+        graphics->DrawIText(&mText, str.c_str(), &mRECT);
+        return;
+    }
+    // Both texts at the one size at which they fit the row together, with a
+    // gap of two blanks between them.
+    const bool near = mText.mAlign != IText::kAlignFar;
+    const std::string row = near ? str + "  " + other : other + "  " + str;
+    IText style = mText;
+    int rowWidth = 0;
+    style.mSize = graphics->FitText(&mText, row.c_str(), mRECT.W(), mRECT.H(), &rowWidth);
+    int ownWidth = 0;
+    graphics->FitText(&style, str.c_str(), mRECT.W(), mRECT.H(), &ownWidth);
+    IRECT r = mRECT;
+    if (near)
+        r.R = std::min(r.R, r.L + std::max(ownWidth, mRECT.W() - (rowWidth - ownWidth)));
+    else
+        r.L = std::max(r.L, r.R - std::max(ownWidth, mRECT.W() - (rowWidth - ownWidth)));
+    graphics->DrawIText(&style, str.c_str(), &r);
 }
 
 ICaptionControl::ICaptionControl(IUnitBase* plug, IRECT rect, int paramIdx, IText* text, bool showParamLabel)
@@ -303,7 +349,7 @@ void IKnobMultiControl::OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod
 }
 
 void IKnobMultiControl::OnMouseWheel(int x, int y, IMouseMod* mod, int d) {
-    mValue += ((mod && (mod->S || mod->C)) ? 0.001 : 0.01) * d;
+    mValue = WheelMove(mValue, mod, d);
     SetDirty(true);
 }
 
@@ -370,7 +416,7 @@ void IFaderControl::OnMouseDown(int x, int y, IMouseMod* mod) {
 void IFaderControl::OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) { SnapToMouse(x, y); }
 
 void IFaderControl::OnMouseWheel(int x, int y, IMouseMod* mod, int d) {
-    mValue += ((mod && (mod->S || mod->C)) ? 0.001 : 0.01) * d;
+    mValue = WheelMove(mValue, mod, d);
     SetDirty(true);
 }
 

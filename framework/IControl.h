@@ -57,11 +57,19 @@ public:
     virtual void OnGUIIdle() {}
     virtual void SetAuxParamValueFromPlug(int auxParamIdx, double value);
 
+    // The normalised value after the wheel turned by notches: one of the
+    // parameter's own steps per notch.
+    double WheelMove(double value, const IMouseMod* mod, int notches) const;
+
     // Opens the value prompt through the graphics unless prompting is off.
     void PromptUserInput();
     void DisablePrompt(bool disable) { mDisablePrompt = disable; }
     bool IsPromptDisabled() const { return mDisablePrompt; }
     void SetTextEntryLength(int len) { mTextEntryLength = len; }
+    // A text shown in place of an entry (such as "search..."): the text
+    // entry starts empty over it, and an empty entry changes nothing.
+    void SetPlaceholder(const std::string& text) { mPlaceholder = text; }
+    const std::string& GetPlaceholder() const { return mPlaceholder; }
     int GetTextEntryLength() const { return mTextEntryLength; }
 
     int ParamIdx() const { return mParamIdx; }
@@ -119,6 +127,7 @@ protected:
     bool mIgnoreHidden = false;
     bool mDisablePrompt = true;
     int mTextEntryLength = 0;
+    std::string mPlaceholder;
     IChannelBlend mBlend;
     IText mText;
     std::vector<AuxParam> mAuxParams;
@@ -133,8 +142,15 @@ public:
     std::string GetTextString() const;
     void ClearTextFromPlug() { SetTextFromPlug(""); }
     bool Draw(IGraphics* graphics) override;
+    // Two texts on one line of the same rectangle, one aligned near and one
+    // far: each keeps clear of the other, and both shrink alike when together
+    // they do not fit. Set while the panel is built, on both.
+    void ShareRowWith(ITextControl* other) { mRowPartner = other; }
 
 protected:
+    // Draws str in this control's place on the row it shares.
+    void DrawShared(IGraphics* graphics, const std::string& str);
+    ITextControl* mRowPartner = nullptr;
     // Status texts are written by the job threads while the panel draws them.
     mutable std::mutex mStrLock;
     std::string mStr;

@@ -257,6 +257,12 @@ bool IGraphics::DrawIText(IText* text, const char* str, IRECT* rect) {
     return hvraster::DrawText(this, mDrawBitmap.get(), text, str, rect);
 }
 
+int IGraphics::FitText(const IText* text, const char* str, int width, int height, int* textWidth) {
+    const hvraster::FittedText fit = hvraster::FitText(this, text, str ? str : "", width, height);
+    if (textWidth) *textWidth = fit.width;
+    return fit.size;
+}
+
 bool IGraphics::IsDirty(IRECT* rect) {
     IRECT r;
     bool dirty = false;
@@ -390,6 +396,11 @@ void IGraphics::PromptUserInput(IControl* control) {
         return;
     }
     std::string current = p->Type() == IParam::kTypeText ? p->GetDisplayText(0) : p->GetDisplayForHost();
+    const std::string& placeholder = control->GetPlaceholder();
+    const bool placeheld = !placeholder.empty() && current == placeholder;
+    if (placeheld) current.clear();
     std::string typed;
-    if (PromptForText(r, current, control->GetTextEntryLength(), typed)) control->TextFromTextEntry(typed.c_str());
+    if (!PromptForText(r, current, control->GetTextEntryLength(), typed)) return;
+    if (placeheld && typed.empty()) return;  // nothing was typed over the placeholder
+    control->TextFromTextEntry(typed.c_str());
 }

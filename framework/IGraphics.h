@@ -84,7 +84,12 @@ public:
         return DrawBitmap(bitmap, rect, frame, 0, 0, blend);
     }
     bool FillIRect(const IColor* color, IRECT* rect, const IChannelBlend* blend = nullptr);
+    // Draws str on one line in rect, shrunk to fit it when it is too wide or
+    // too tall at the style's size, its ink centred vertically.
     bool DrawIText(IText* text, const char* str, IRECT* rect);
+    // The size DrawIText draws str at in a box of width by height; width
+    // out is the text's width at that size.
+    int FitText(const IText* text, const char* str, int width, int height, int* textWidth = nullptr);
     RAST_IBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
 
     // ---- Figures (IGraphicsShapes.cpp), in panel pixels, clipped to the area

@@ -10,6 +10,7 @@
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
+#include "platform/controls/FilePanel.h"
 
 using namespace platform::appkit;
 
@@ -52,6 +53,12 @@ void IGraphicsMac::OnTimer() {
     std::lock_guard<std::recursive_mutex> g(DrawLock());
     if (IsDrawingStopped() || !mView) return;
     OnGUIIdle();
+    ShowChangesNow();
+}
+
+void IGraphicsMac::ShowChangesNow() {
+    std::lock_guard<std::recursive_mutex> g(DrawLock());
+    if (IsDrawingStopped() || !mView) return;
     IRECT r;
     if (!IsDirty(&r)) return;
     mView->setNeedsDisplayInRect({r.L, r.T, r.W(), r.H()});
@@ -101,6 +108,7 @@ IPopupMenu* IGraphicsMac::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
     if (!menu || !mView || !mView->window()) return nullptr;
     Window* w = mView->window();
     w->endMouseCapture();
+    ShowChangesNow();
     MenuBridge bridge;
     Menu* shown = bridge.build(menu);
     Point at = mView->convertToWindow(rect ? Point{rect->L, rect->B} : Point{0, 0});
@@ -115,16 +123,20 @@ IPopupMenu* IGraphicsMac::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
 void IGraphicsMac::PromptForFile(BASE_String* file, EFileAction action, BASE_String* dir, const char* exts) {
     if (!file) return;
     ReleaseMouseCapture();
-    FilePanelRequest req;
-    req.kind = action == kFileSave ? FilePanelKind::Save : FilePanelKind::Open;
-    req.directory = dir && dir->Get() ? dir->Get() : "";
-    req.fileName = file->Get() ? file->Get() : "";
+    std::vector<std::string> types;
     std::istringstream words(exts ? exts : "");
-    for (std::string e; words >> e;) req.extensions.push_back(e[0] == '.' ? e.substr(1) : e);
+    for (std::string e; words >> e;) types.push_back(e[0] == '.' ? e.substr(1) : e);
     Window* w = mView ? mView->window() : nullptr;
     if (w) w->endMouseCapture();
-    auto path = Application::backend().runFilePanel(w, req);
-    file->Set(path ? path->c_str() : "");
+    std::unique_ptr<platform::controls::SavePanel> panel;
+    if (action == kFileSave)
+        panel = std::make_unique<platform::controls::SavePanel>();
+    else
+        panel = std::make_unique<platform::controls::OpenPanel>();
+    panel->setTitle(action == kFileSave ? "Save As" : "Open");
+    panel->setAllowedFileTypes(types);
+    int answer = panel->runModal(dir && dir->Get() ? dir->Get() : "", file->Get() ? file->Get() : "", w);
+    file->Set(answer == platform::controls::SavePanel::kOK ? panel->filename().c_str() : "");
 }
 
 bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) {
@@ -132,6 +144,7 @@ bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, 
     if (!mView || !mView->window()) return false;
     Window* w = mView->window();
     w->endMouseCapture();
+    ShowChangesNow();
     TextEntryRequest req;
     req.frame = mView->convertRectToWindow({rect.L, rect.T, rect.W(), rect.H()});
     req.initialText = initial;

@@ -32,6 +32,9 @@ public:
 
     // One timer tick: idle calls, then the changed areas are redrawn and shown.
     void OnTimer();
+    // Shows what changed since the last tick at once (before a menu or an
+    // entry takes the pointer, so that what the click did is seen).
+    void ShowChangesNow();
     IGraphicsCocoa* GetView() const { return mView; }
     platform::appkit::RepeatingTimer* GetTimer() const { return mTimer.get(); }
 

@@ -1,5 +1,7 @@
 #include "framework/IGraphicsRaster.h"
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -8,6 +10,7 @@
 #include "raster/RAST_Bitmap.h"
 
 #include "platform/corefoundation/Bundle.h"
+#include "platform/coretext/CTFont.h"
 #include "raster/RAST_Blit.h"
 #include "raster/RAST_CachedFont.h"
 #include "raster/RAST_PNG.h"
@@ -21,44 +24,112 @@ namespace hvraster {
 namespace {
 
 // The font store: one cached font per panel, face, size, weight, slant and
-// quality, made on first use and kept until the panel forgets its fonts.
+// quality, made on first use and kept until the panel forgets its fonts, with
+// the face's vertical metrics.
 using FontKey = std::tuple<const IGraphics*, std::string, int, int, int>;
+struct StoredFont {
+    std::unique_ptr<RAST_CachedFont> font;
+    double ascent = 0, descent = 0, capHeight = 0;
+};
 std::mutex& FontMutex() {
     static std::mutex m;
     return m;
 }
-std::map<FontKey, std::unique_ptr<RAST_CachedFont>>& Fonts() {
-    static auto* fonts = new std::map<FontKey, std::unique_ptr<RAST_CachedFont>>;
+std::map<FontKey, StoredFont>& Fonts() {
+    static auto* fonts = new std::map<FontKey, StoredFont>;
     return *fonts;
 }
 
-RAST_CachedFont* FontFor(const IGraphics* owner, const IText* style) {
-    FontKey key{owner, style->mFont, style->mSize, (int)style->mStyle, (int)style->mQuality};
+// What a fitted text was measured at, so that an unchanged text is not
+// measured again on every redraw.
+using FitKey = std::tuple<const IGraphics*, std::string, int, int, int, std::string, int, int>;
+std::map<FitKey, FittedText>& Fits() {
+    static auto* fits = new std::map<FitKey, FittedText>;
+    return *fits;
+}
+constexpr size_t kMaxFits = 4096;
+// Below this a text is no longer read, only guessed at.
+constexpr int kMinFittedSize = 6;
+
+StoredFont* FontFor(const IGraphics* owner, const IText* style, int size) {
+    FontKey key{owner, style->mFont, size, (int)style->mStyle, (int)style->mQuality};
     auto it = Fonts().find(key);
-    if (it != Fonts().end()) return it->second.get();
+    if (it != Fonts().end()) return &it->second;
     const char quality = style->mQuality == IText::kQualityNonAntiAliased ? 3
                          : style->mQuality == IText::kQualityAntiAliased  ? 4
                                                                           : 0;
-    HGDIOBJ hfont = CreateFont(style->mSize, 0, 0, 0, style->mStyle == IText::kStyleBold ? 700 : 400,
+    HGDIOBJ hfont = CreateFont(size, 0, 0, 0, style->mStyle == IText::kStyleBold ? 700 : 400,
                                style->mStyle == IText::kStyleItalic, 0, 0, 0, 0, 0, quality, 0, style->mFont);
-    auto font = std::make_unique<RAST_CachedFont>();
-    font->SetFromHFont(hfont, RAST_FONT_OWNS_HFONT | RAST_FONT_NATIVE);
-    if (font->GetLineHeight() < 1) return nullptr;
-    return (Fonts()[key] = std::move(font)).get();
+    StoredFont stored;
+    stored.font = std::make_unique<RAST_CachedFont>();
+    stored.font->SetFromHFont(hfont, RAST_FONT_OWNS_HFONT | RAST_FONT_NATIVE);
+    if (stored.font->GetLineHeight() < 1) return nullptr;
+    std::string face = style->mFont;
+    if (style->mStyle == IText::kStyleBold) face += " Bold";
+    if (style->mStyle == IText::kStyleItalic) face += " Italic";
+    if (platform::CTFontRef ct = platform::CTFontCreateWithName(face.c_str(), size)) {
+        stored.ascent = platform::CTFontGetAscent(ct);
+        stored.descent = platform::CTFontGetDescent(ct);
+        stored.capHeight = platform::CTFontGetCapHeight(ct);
+        platform::CTFontRelease(ct);
+    } else {
+        stored.ascent = stored.capHeight = stored.font->GetLineHeight();
+    }
+    return &(Fonts()[key] = std::move(stored));
+}
+
+int TextWidth(StoredFont* f, const char* str) {
+    RECT r{0, 0, 0, 0};
+    f->font->DrawText(nullptr, str, -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    return r.right - r.left;
+}
+
+// The ink of a line runs from the top of the capitals to the bottom of the
+// descenders; the space the face keeps above the capitals for accents may
+// fall outside the box.
+int InkHeight(const StoredFont* f) { return static_cast<int>(std::ceil(f->capHeight + f->descent)); }
+
+FittedText FitLocked(const IGraphics* owner, const IText* style, const char* str, int w, int h) {
+    FitKey key{owner, style->mFont, style->mSize, (int)style->mStyle, (int)style->mQuality, str, w, h};
+    auto it = Fits().find(key);
+    if (it != Fits().end()) return it->second;
+    FittedText fit;
+    for (int size = std::max(style->mSize, 1);; --size) {
+        StoredFont* f = FontFor(owner, style, size);
+        if (!f) break;
+        fit.size = size;
+        fit.width = TextWidth(f, str);
+        if ((fit.width <= w && InkHeight(f) <= h) || size <= kMinFittedSize) break;
+    }
+    if (Fits().size() >= kMaxFits) Fits().clear();
+    Fits()[key] = fit;
+    return fit;
 }
 
 bool DrawTextWithFont(const IGraphics* owner, RAST_IBitmap* dest, const IText* style, const char* str,
                       const IRECT* rect) {
     std::lock_guard<std::mutex> lock(FontMutex());
-    RAST_CachedFont* font = FontFor(owner, style);
-    if (!font) return false;
+    const FittedText fit = FitLocked(owner, style, str, rect->W(), rect->H());
+    StoredFont* f = fit.size > 0 ? FontFor(owner, style, fit.size) : nullptr;
+    if (!f) return false;
+    RAST_CachedFont* font = f->font.get();
     const unsigned int colour = style->mColor.ToWord();
     font->SetTextColor(colour);
-    unsigned int flags = style->mAlign == IText::kAlignCenter ? DT_CENTER
-                         : style->mAlign == IText::kAlignFar  ? DT_RIGHT
-                                                              : 0;
+    unsigned int flags = DT_SINGLELINE | (style->mAlign == IText::kAlignCenter ? DT_CENTER
+                                          : style->mAlign == IText::kAlignFar  ? DT_RIGHT
+                                                                               : 0);
     if (style->mColor.A < 255) flags |= RAST_DT_TEXTALPHA;
-    RECT r{rect->L, rect->T, rect->R, rect->B};
+    // The font's own glyph cache draws a panel's short texts faster than the
+    // toolkit lays them out anew on every redraw.
+    flags |= RAST_DT_NOTOOLKIT;
+    // The line hangs from the top of the box as far as its descenders allow;
+    // a box too low for the whole line takes its ink centred. The line
+    // starts the face's ascent above the baseline.
+    const int ascent = static_cast<int>(std::lround(f->ascent)), cap = static_cast<int>(std::lround(f->capHeight));
+    int baseline = std::min(rect->T + ascent, rect->B - static_cast<int>(std::ceil(f->descent)));
+    if (baseline - cap < rect->T) baseline = rect->T + (rect->H() - InkHeight(f)) / 2 + cap;
+    const int top = std::min(rect->T, baseline - ascent);
+    RECT r{rect->L, top, rect->R, rect->B};
     font->DrawText(dest, str, -1, &r, flags);
     return true;
 }
@@ -67,6 +138,8 @@ void ForgetFontsOf(const IGraphics* owner) {
     std::lock_guard<std::mutex> lock(FontMutex());
     for (auto it = Fonts().begin(); it != Fonts().end();)
         it = std::get<0>(it->first) == owner ? Fonts().erase(it) : std::next(it);
+    for (auto it = Fits().begin(); it != Fits().end();)
+        it = std::get<0>(it->first) == owner ? Fits().erase(it) : std::next(it);
 }
 
 }  // namespace
@@ -95,6 +168,12 @@ RAST_IBitmap* LoadScaledPNG(const char* path, double scale) {
 
 bool DrawText(const IGraphics* owner, RAST_IBitmap* dest, const IText* style, const char* str, const IRECT* rect) {
     return DrawTextWithFont(owner, dest, style, str, rect);
+}
+
+FittedText FitText(const IGraphics* owner, const IText* style, const char* str, int width, int height) {
+    if (!style || !str) return {};
+    std::lock_guard<std::mutex> lock(FontMutex());
+    return FitLocked(owner, style, str, width, height);
 }
 
 void ForgetFonts(const IGraphics* owner) { ForgetFontsOf(owner); }

@@ -18,7 +18,17 @@ void Fill(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int colour, f
 // The PNG at path, copied at (width x scale) by (height x scale), each
 // truncated, by a bilinear scaled blit; null when it cannot be read.
 RAST_IBitmap* LoadScaledPNG(const char* path, double scale);
-// Draws str in rect with the style's font through the panel's font store.
+// The size a text is drawn at to fit a box, and its width at that size.
+struct FittedText {
+    int size = 0;
+    int width = 0;
+};
+// The largest size, up to the style's, at which str fits width by height on
+// one line (the ink from the capitals' top to the descenders' bottom); the
+// smallest readable size when none does.
+FittedText FitText(const IGraphics* owner, const IText* style, const char* str, int width, int height);
+// Draws str on one line in rect, fitted as FitText says, the ink centred
+// vertically, with the style's font through the panel's font store.
 bool DrawText(const IGraphics* owner, RAST_IBitmap* dest, const IText* style, const char* str, const IRECT* rect);
 void ForgetFonts(const IGraphics* owner);
 // The bundle resource named by path's last component, or "".

@@ -32,8 +32,6 @@ void onSignal(int sig) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; i++)
-        if (std::string(argv[i]) == "--test-panel") return hostRunTestPanel(argc, argv);
     hvhost::HostOptions options;
     std::string error;
     if (!hvhost::parseOptions(argc, argv, &options, &error)) {

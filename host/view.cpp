@@ -4,46 +4,15 @@
 #include "host/HostView.h"
 #include "platform/audiounit/AUHost.h"
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
+#include "raster/RAST_PngWrite.h"
 
 using namespace platform::appkit;
-
-bool hostWritePNG(const std::string& path, const unsigned int* pixels, int width, int height) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            unsigned int p = pixels[static_cast<size_t>(y) * width + x];
-            row[x * 3] = (p >> 16) & 255;
-            row[x * 3 + 1] = (p >> 8) & 255;
-            row[x * 3 + 2] = p & 255;
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
-}
 
 int hostShowWindow(Window& window, const HostViewOptions& options) {
     RunLoop& loop = RunLoop::main();
@@ -56,7 +25,7 @@ int hostShowWindow(Window& window, const HostViewOptions& options) {
             const char* tmp = std::getenv("TMPDIR");
             path = std::string(tmp && *tmp ? tmp : "/tmp") + "/halvoran-panel.png";
         }
-        if (!hostWritePNG(path, window.pixels().data(), window.size().width, window.size().height)) {
+        if (!RAST_WritePng(path, RAST_PngFromXRGB(window.pixels().data(), window.size().width, window.size().height))) {
             std::fprintf(stderr, "halvoran-host: could not write %s\n", path.c_str());
             return 1;
         }

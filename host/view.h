@@ -16,10 +16,3 @@ struct HostViewOptions {
 // Shows the window (whose content view already holds the plug-in's view).
 // Returns the process exit status.
 int hostShowWindow(platform::appkit::Window& window, const HostViewOptions& options);
-
-// Writes 0x00RRGGBB pixels as an RGB PNG; false on failure.
-bool hostWritePNG(const std::string& path, const unsigned int* pixels, int width, int height);
-
-// "--test-panel [--seconds N] [--png PATH]": a small panel of our own through
-// the view factory, to check the window, its input and its redraw.
-int hostRunTestPanel(int argc, char** argv);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 #include <utility>
 
+#include "raster/RAST_CombineRows.h"
 #include "raster/RAST_Geometry.h"
 #include "raster/RAST_Line.h"
 #include "raster/RAST_Polygon.h"
@@ -67,15 +70,17 @@ void RAST_DrawQBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
     if (x1 >= W) x1 = W - 1, y1 = RAST_Bezier_GetY(xstart, xctl, xend, ystart, yctl, yend, W - 1, &thi);
     if (x0 > x1) return;
     const int n = pieces((dist(xend, yend, xctl, yctl) + dist(xctl, yctl, xstart, ystart)) * (thi - tlo), tolerance);
+    const rast_detail::Surface s(dest);
+    if (s.empty()) return;
     float px = x0, py = y0;
     for (int k = 1; k < n; k++) {
         const double t = tlo + k * (thi - tlo) / n, u = 1 - t;
         const float x = (float)(u * u * xstart + 2 * u * t * xctl + t * t * xend);
         const float y = (float)(u * u * ystart + 2 * u * t * yctl + t * t * yend);
-        RAST_FLine(dest, px, py, x, y, colour, alpha, mode, antialias);
+        rast_detail::drawFLine(s, px, py, x, y, colour, alpha, mode, antialias);
         px = x, py = y;
     }
-    RAST_FLine(dest, px, py, x1, y1, colour, alpha, mode, antialias);
+    rast_detail::drawFLine(s, px, py, x1, y1, colour, alpha, mode, antialias);
 }
 
 namespace {
@@ -152,15 +157,17 @@ void RAST_DrawCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
     RAST_CubicWalk w;
     const int n = CBezPrep(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, tolerance, true, w);
     if (!n) return;
+    const rast_detail::Surface s(dest);
+    if (s.empty()) return;
     const double dt = (w.thi - w.tlo) / n;
     float px = w.xlo, py = w.ylo;
     for (int k = 1; k <= n - 2; k++) {
         const double t = w.tlo + k * dt;
         const float x = (float)w.x(t), y = (float)w.y(t);
-        RAST_FLine(dest, px, py, x, y, colour, alpha, mode, antialias);
+        rast_detail::drawFLine(s, px, py, x, y, colour, alpha, mode, antialias);
         px = x, py = y;
     }
-    RAST_FLine(dest, px, py, w.xhi, w.yhi, colour, alpha, mode, antialias);
+    rast_detail::drawFLine(s, px, py, w.xhi, w.yhi, colour, alpha, mode, antialias);
 }
 
 namespace {
@@ -188,14 +195,99 @@ void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
 
 }  // namespace
 
+namespace {
+
+// The one-column pieces of a fill to a row, kept while they follow each
+// other column by column. An opaque copy then stores them row by row: a row
+// of the union of their vertical lines changes between covered and not only
+// where two neighbouring lines differ, so the runs of each row come from
+// those changes and are stored whole. The pixels are those of the lines,
+// each stored once. Other modes draw the lines.
+class ColumnPieces {
+public:
+    ColumnPieces(RAST_IBitmap* dest, unsigned int colour, float alpha, int mode)
+        : m_s(dest), m_dest(dest), m_colour(colour), m_alpha(alpha), m_mode(mode) {
+        m_stores = (mode & RAST_MODE_MASK) == RAST_MODE_COPY && (alpha == 1.0f || RAST_AlphaToInt(alpha) == 256);
+    }
+    ~ColumnPieces() { flush(); }
+    // The line of column x from row y1 to y2, as RAST_Line draws it.
+    void add(int x, int y1, int y2) {
+        if (!m_stores || m_s.empty()) return RAST_Line(m_dest, x, y1, x, y2, m_colour, m_alpha, m_mode, false);
+        if (!m_spans.empty() && x != m_first + (int64_t)m_spans.size()) flush();
+        if (m_spans.empty()) m_first = x;
+        int64_t a = y1, b = y2;
+        if (m_s.flipped) a = (int64_t)m_s.height - 1 - a, b = (int64_t)m_s.height - 1 - b;
+        const bool drawn = x >= 0 && x < m_s.width && std::abs(b - a) <= INT32_MAX;  // as the line's clip
+        m_spans.push_back(
+            drawn ? Span{std::max<int64_t>(std::min(a, b), 0), std::min<int64_t>(std::max(a, b), m_s.height - 1)}
+                  : Span{1, 0});
+    }
+    void flush() {
+        const int64_t n = (int64_t)m_spans.size();
+        int64_t lo = m_s.height, hi = -1;
+        for (const Span& sp : m_spans)
+            if (sp.first <= sp.second) lo = std::min(lo, sp.first), hi = std::max(hi, sp.second);
+        if (lo > hi) return m_spans.clear();
+        auto span = [&](int64_t k) { return k < 0 || k >= n ? Span{1, 0} : m_spans[(size_t)k]; };
+        // Where the lines of k - 1 and k differ, row by row: a change at
+        // column first + k. Counted per row first, then placed.
+        m_count.assign((size_t)(hi - lo + 2), 0);
+        auto changes = [&](auto emit) {
+            for (int64_t k = 0; k <= n; k++) {
+                const Span a = span(k - 1), b = span(k);
+                auto rows = [&](int64_t from, int64_t to) {
+                    for (int64_t r = from; r <= to; r++) emit(r, m_first + k);
+                };
+                if (a.first > a.second || b.first > b.second || a.second < b.first || b.second < a.first) {
+                    rows(a.first, a.second), rows(b.first, b.second);
+                } else {
+                    rows(std::min(a.first, b.first), std::max(a.first, b.first) - 1);
+                    rows(std::min(a.second, b.second) + 1, std::max(a.second, b.second));
+                }
+            }
+        };
+        changes([&](int64_t r, int64_t) { m_count[(size_t)(r - lo) + 1]++; });
+        for (size_t r = 1; r < m_count.size(); r++) m_count[r] += m_count[r - 1];
+        m_at.assign(m_count.begin(), m_count.end() - 1);
+        m_changes.resize((size_t)m_count.back());
+        changes([&](int64_t r, int64_t c) { m_changes[(size_t)m_at[(size_t)(r - lo)]++] = c; });
+        for (int64_t r = lo; r <= hi; r++) {
+            unsigned int* row = m_s.bits + r * m_s.span;
+            for (int64_t i = m_count[(size_t)(r - lo)]; i + 1 < m_count[(size_t)(r - lo) + 1]; i += 2)
+                rast_rows::fillArea({(unsigned char*)(row + m_changes[(size_t)i]), nullptr,
+                                     (int)(m_changes[(size_t)i + 1] - m_changes[(size_t)i]), 1, 0, 0},
+                                    m_colour);
+        }
+        m_spans.clear();
+    }
+
+private:
+    using Span = std::pair<int64_t, int64_t>;  // rows, stored and clipped; empty when first > second
+    const rast_detail::Surface m_s;
+    RAST_IBitmap* m_dest;
+    unsigned int m_colour;
+    float m_alpha;
+    int m_mode;
+    bool m_stores;
+    int64_t m_first = 0;
+    std::vector<Span> m_spans;
+    std::vector<int64_t> m_count, m_at, m_changes;
+};
+
+}  // namespace
+
 void RAST_FillCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl1, float yctl1, float xctl2,
                       float yctl2, float xend, float yend, int yfill, unsigned int colour, float alpha, int mode,
                       float tolerance) {
     RAST_CubicWalk w;
     const int n = CBezPrep(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, tolerance, true, w);
     if (!n) return;
+    ColumnPieces columns(dest, colour, alpha, mode);
     fillWalk(w, n, true, [&](int x1, int y1, int x2, int y2) {
-        DoBezierFillSegment(dest, x1, y1, x2, y2, yfill, colour, alpha, mode);
+        if (x1 != x2) return DoBezierFillSegment(dest, x1, y1, x2, y2, yfill, colour, alpha, mode);
+        // The one-column piece of DoBezierFillSegment.
+        const int e = std::max(y2, yfill);
+        columns.add(x2, std::min(y1, yfill), e == yfill ? e : e - 1);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "raster/RAST_BitmapAccess.h"
@@ -162,6 +163,19 @@ void visibleSteps(int64_t xc, int64_t yc, const RECT& clip, bool doclip, Fn fn) 
 
 }  // namespace
 
+namespace {
+
+// The runs of an opaque copy store the colour word: the same bytes as the
+// clobber, and as the copy at full weight.
+template <class C>
+bool storesColourAt(int ia) {
+    if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) return true;
+    if constexpr (std::is_same_v<C, _RAST_CombinePixelsCopyNoClamp>) return ia == 256;
+    return false;
+}
+
+}  // namespace
+
 template <class C>
 void _RAST_CircleDrawer<C>::DrawClippedPt(const Target& t, int64_t x, int64_t y, int ia) {
     if (t.doclip && (x < t.clip.left || x >= t.clip.right || y < t.clip.top || y >= t.clip.bottom)) return;
@@ -175,6 +189,10 @@ void _RAST_CircleDrawer<C>::DrawClippedHorzLine(const Target& t, int64_t y, int6
         x1 = std::max<int64_t>(x1, t.clip.left), x2 = std::min<int64_t>(x2, t.clip.right - 1);
     }
     unsigned int* p = t.bits + y * t.span;
+    if (storesColourAt<C>(ia)) {
+        for (int64_t x = x1; x <= x2; x++) p[x] = t.word;
+        return;
+    }
     for (int64_t x = x1; x <= x2; x++) C::doPix((unsigned char*)(p + x), t.r, t.g, t.b, t.a, ia);
 }
 
@@ -183,6 +201,10 @@ void _RAST_CircleDrawer<C>::DrawClippedVertLine(const Target& t, int64_t x, int6
     if (t.doclip) {
         if (x < t.clip.left || x >= t.clip.right) return;
         y1 = std::max<int64_t>(y1, t.clip.top), y2 = std::min<int64_t>(y2, t.clip.bottom - 1);
+    }
+    if (storesColourAt<C>(ia)) {
+        for (int64_t y = y1; y <= y2; y++) t.bits[y * t.span + x] = t.word;
+        return;
     }
     for (int64_t y = y1; y <= y2; y++) C::doPix((unsigned char*)(t.bits + y * t.span + x), t.r, t.g, t.b, t.a, ia);
 }
@@ -336,7 +358,8 @@ void __DrawCircleClipped(RAST_IBitmap* dest, float cx, float cy, float r, unsign
                                                        (int)RAST_PixelRed(colour),
                                                        (int)RAST_PixelGreen(colour),
                                                        (int)RAST_PixelBlue(colour),
-                                                       (int)RAST_PixelAlpha(colour)};
+                                                       (int)RAST_PixelAlpha(colour),
+                                                       colour};
         if (aa)
             _RAST_CircleDrawer<C>::DrawClippedCircleAA(t, cx, cy, r, ia, filled);
         else

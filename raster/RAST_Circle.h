@@ -41,6 +41,7 @@ struct _RAST_CircleDrawer {
         RECT clip;
         bool doclip;
         int r, g, b, a;
+        unsigned int word;  // the colour
     };
     // Midpoint circle in whole pixels.
     static void DrawClippedCircle(const Target& t, float cx, float cy, float r, int ia, bool filled);

@@ -79,13 +79,19 @@ bool RAST_ClipFLine(float& x1, float& y1, float& x2, float& y2, float xlo, float
 
 void RAST_FLine(RAST_IBitmap* dest, float x1, float y1, float x2, float y2, unsigned int colour, float alpha, int mode,
                 bool aa) {
-    if (!dest || !rast_detail::coordsOK(x1, y1, x2, y2)) return;
-    if (!aa) return RAST_Line(dest, (int)x1, (int)y1, (int)x2, (int)y2, colour, alpha, mode, false);
-
     rast_detail::Surface s(dest);
-    if (s.empty()) return;
+    if (!s.empty()) rast_detail::drawFLine(s, x1, y1, x2, y2, colour, alpha, mode, aa);
+}
+
+void rast_detail::drawFLine(const Surface& s, float x1, float y1, float x2, float y2, unsigned int colour, float alpha,
+                            int mode, bool aa) {
+    if (!rast_detail::coordsOK(x1, y1, x2, y2)) return;
+    if (!aa) return drawLine(s, (int)x1, (int)y1, (int)x2, (int)y2, colour, alpha, mode, false);
     if (s.flipped) y1 = (float)(s.height - 1) - y1, y2 = (float)(s.height - 1) - y2;
-    if (!ClipFLine(x1, y1, x2, y2, s.width, s.height)) return;
+    // Most pieces of a curve lie inside already.
+    const float W = (float)(s.width - 1), H = (float)(s.height - 1);
+    const bool inside = x1 >= 0 && x1 < W && x2 >= 0 && x2 < W && y1 >= 0 && y1 < H && y2 >= 0 && y2 < H;
+    if (!inside && !ClipFLine(x1, y1, x2, y2, s.width, s.height)) return;
     if (x1 == x2 && y1 == y2) return;
 
     // Everything from here is inside the float window, in stored rows.
@@ -102,16 +108,21 @@ void RAST_FLine(RAST_IBitmap* dest, float x1, float y1, float x2, float y2, unsi
     }
     const float slope = db / da;
     const int minorstep = db < 0 ? -minorunit : minorunit;
-    int n = (int)((double)std::floor(a2) - (double)std::ceil(a1));
+    // Inside the window every coordinate is at least 0, so truncation floors.
+    auto floorOf = [](float v) { return (float)(int)v; };
+    auto ceilOf = [&](float v) { return floorOf(v) < v ? floorOf(v) + 1 : floorOf(v); };
+    const float first = ceilOf(a1);
+    int n = (int)((double)floorOf(a2) - (double)first);
     if (n < 0) return;
 
     // The exact minor position at the first whole major position. Rounding
     // can carry it onto the window's far edge; it is held inside, so the
     // pair's second pixel stays in the bitmap.
-    float bm = b1 + (std::ceil(a1) - a1) * slope;
-    bm = std::clamp(bm, 0.0f, std::nextafter((float)(minorLimit - 1), 0.0f));
-    const int frac16 = (int)((double)(bm - std::floor(bm)) * 65536.0);
-    int major0 = (int)std::ceil(a1), minor0 = (int)bm, frac = frac16;
+    float bm = b1 + (first - a1) * slope;
+    if (!(bm < (float)(minorLimit - 1))) bm = std::nextafter((float)(minorLimit - 1), 0.0f);
+    if (bm < 0) bm = 0;
+    const int frac16 = (int)((double)(bm - floorOf(bm)) * 65536.0);
+    int major0 = (int)first, minor0 = (int)bm, frac = frac16;
     if (minorstep < 0) minor0 += 1, frac = 65535 - frac16;
     const int dfrac = (int)((double)std::fabs(slope) * 65536.0);
 

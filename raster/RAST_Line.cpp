@@ -212,10 +212,14 @@ void diagonal(unsigned int* p, int n, int xstep, int ystep, unsigned int colour,
 
 }  // namespace
 
-void RAST_Line(RAST_IBitmap* dest, int x1_, int y1_, int x2_, int y2_, unsigned int colour, float alpha, int mode,
+void RAST_Line(RAST_IBitmap* dest, int x1, int y1, int x2, int y2, unsigned int colour, float alpha, int mode,
                bool aa) {
     rast_detail::Surface s(dest);
-    if (s.empty()) return;
+    if (!s.empty()) rast_detail::drawLine(s, x1, y1, x2, y2, colour, alpha, mode, aa);
+}
+
+void rast_detail::drawLine(const Surface& s, int x1_, int y1_, int x2_, int y2_, unsigned int colour, float alpha,
+                           int mode, bool aa) {
     int64_t X1 = x1_, Y1 = y1_, X2 = x2_, Y2 = y2_;
     if (s.flipped) Y1 = (int64_t)s.height - 1 - Y1, Y2 = (int64_t)s.height - 1 - Y2;
     if (!rast_detail::clipSegment(X1, Y1, X2, Y2, s.width, s.height)) return;

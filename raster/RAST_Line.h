@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "raster/RAST_Bitmap.h"
+#include "raster/RAST_BitmapAccess.h"
 #include "raster/RAST_Combine.h"
 
 // Both endpoints are drawn; clipped to the bitmap. Endpoints whose
@@ -101,6 +102,12 @@ bool clipByOutcodes(T& x1, T& y1, T& x2, T& y2, Outcode outcode, Cross cross) {
     }
     return true;
 }
+
+// RAST_Line and RAST_FLine on a bitmap's pixels already read, for figures
+// that draw many lines.
+void drawLine(const Surface& s, int x1, int y1, int x2, int y2, unsigned int colour, float alpha, int mode, bool aa);
+void drawFLine(const Surface& s, float x1, float y1, float x2, float y2, unsigned int colour, float alpha, int mode,
+               bool aa);
 
 // ClipLine on 64-bit positions, so that flipped rows and far endpoints
 // cannot overflow; false also when the differences do not fit in 32 bits.

@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/appkit/Application.h"
 #include "platform/appkit/Backend.h"
+#include "shim/shim-dlg.h"
+#include "shim/shim-gdi-image.h"
+#include "shim/shim-kb.h"
 
 void (*SHIM_DDrop_onDragEnter)(HGLOBAL block, int x, int y) = nullptr;
 void (*SHIM_DDrop_onDragOver)(int x, int y) = nullptr;
@@ -67,34 +71,6 @@ HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, in
     return block;
 }
 
-bool SHIM_ReadDropFilesBlock(HGLOBAL block, std::vector<std::string>* names, POINT* at) {
-    const int size = GlobalSize(block);
-    const char* p = static_cast<const char*>(GlobalLock(block));
-    if (!p) return false;
-    int32_t offset = 0;
-    memcpy(&offset, p, 4);
-    bool whole = size >= kHeader + 1 && offset >= kHeader && offset < size;
-    if (whole && at) {
-        memcpy(&at->x, p + 4, 4);
-        memcpy(&at->y, p + 8, 4);
-    }
-    if (names) names->clear();
-    for (int i = offset; whole;) {
-        const void* end = memchr(p + i, 0, (size_t)(size - i));
-        if (!end) {
-            whole = false;
-            break;
-        }
-        const int len = (int)(static_cast<const char*>(end) - (p + i));
-        if (len == 0) break;  // the list's end
-        if (names) names->emplace_back(p + i, (size_t)len);
-        i += len + 1;
-        whole = i < size;
-    }
-    GlobalUnlock(block);
-    return whole;
-}
-
 void SHIM_SetDragSourceState(const char* fileName, SHIM_DragWriteCallback write) {
     dragSource().fileName = fileName ? fileName : "";
     dragSource().write = write;
@@ -103,6 +79,48 @@ void SHIM_SetDragSourceState(const char* fileName, SHIM_DragWriteCallback write)
 bool SHIM_HasDragSourceState() { return !dragSource().fileName.empty() && dragSource().write; }
 
 void SHIM_FinishDragDrop() { dragSource() = DragSource{}; }
+
+namespace {
+
+// A drag out of a toolkit window, as the window system takes it.
+platform::appkit::DragSourceRequest dragFrom(Shim_vHalvoran_hwnd* v, const RECT* from) {
+    platform::appkit::DragSourceRequest r;
+    r.window = v->window();
+    r.source = v;
+    if (from) {
+        const platform::appkit::Point at = v->convertToWindow({from->left, from->top});
+        r.from = {at.x, at.y, from->right - from->left, from->bottom - from->top};
+    }
+    return r;
+}
+
+}  // namespace
+
+void SHIM_InitiateDragDrop(HWND h, const RECT* from, const char* fileName, SHIM_DragWriteCallback write) {
+    SHIM_FinishDragDrop();
+    Shim_vHalvoran_hwnd* v = SHIM_WindowObjectOf(h);
+    if (!v || !fileName) return;
+    SHIM_SetDragSourceState(fileName, write);
+    const std::string name = fileName;
+    const size_t dot = name.find_last_of('.');
+    platform::appkit::DragSourceRequest r = dragFrom(v, from);
+    r.promisedTypes = {dot == std::string::npos ? name : name.substr(dot + 1)};
+    r.writePromisedFiles = [](const std::string& folder) { return SHIM_DoDragDrop(folder.c_str()); };
+    platform::appkit::Application::backend().beginDrag(r);
+}
+
+void SHIM_InitiateDragDropOfFileList(HWND h, const RECT* from, const char** paths, int count, HGDIOBJ icon) {
+    SHIM_FinishDragDrop();
+    Shim_vHalvoran_hwnd* v = SHIM_WindowObjectOf(h);
+    if (!v || !paths || count < 1) return;
+    platform::appkit::DragSourceRequest r = dragFrom(v, from);
+    r.from.width = r.from.height = 0;  // dragged from the corner
+    for (int i = 0; i < count; ++i)
+        if (paths[i]) r.fileNames.push_back(paths[i]);
+    // A flipped copy of the icon's image.
+    SHIM_StraightPixels(GetNSImageFromHICON(icon), true, &r.image);
+    platform::appkit::Application::backend().beginDrag(r);
+}
 
 std::string SHIM_KeepBothName(const std::string& path) {
     const size_t slash = path.find_last_of('/');

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shim/SHIM_Types.h"
+#include "shim/shim-gdi.h"
 #include "shim/shim.h"
 
 #define WM_DROPFILES 0x233
@@ -24,8 +25,7 @@ extern const char* (*SHIM_DDrop_getDroppedFileTargetPath)(const char* type);
 // more NUL. With a prefix, each name is written after it. The caller frees
 // it with GlobalFree.
 HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, int y, const char* prefix = "");
-// The names and the drop point of a block; false for one that is not whole.
-bool SHIM_ReadDropFilesBlock(HGLOBAL block, std::vector<std::string>* names, POINT* at);
+// DragQueryFile and DragQueryPoint read it.
 
 // Writes the promised file at a destination path.
 typedef void (*SHIM_DragWriteCallback)(const char* destinationPath);
@@ -35,6 +35,14 @@ typedef void (*SHIM_DragWriteCallback)(const char* destinationPath);
 void SHIM_SetDragSourceState(const char* fileName, SHIM_DragWriteCallback write);
 bool SHIM_HasDragSourceState();
 void SHIM_FinishDragDrop();
+
+// Starts a drag of one promised file (the text after the name's last "."
+// is its type) from a toolkit window's rectangle; the callback writes it
+// where it is dropped. Forgets any earlier source state first.
+void SHIM_InitiateDragDrop(HWND h, const RECT* from, const char* fileName, SHIM_DragWriteCallback write);
+// Starts a drag of existing files from the rectangle's top-left corner,
+// shown as the icon's image (null: none of the caller's).
+void SHIM_InitiateDragDropOfFileList(HWND h, const RECT* from, const char** paths, int count, HGDIOBJ icon);
 
 // Answers a drop of the promised file in a folder: writes it there (asking
 // before an existing file of that name is replaced, or keeping both under a

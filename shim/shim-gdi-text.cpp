@@ -44,6 +44,16 @@ std::string faceNameFor(const std::string& composite) {
     return name;
 }
 
+// The length of buf without a character the buffer's end cut in two.
+int wholeCharacters(const char* buf, int n) {
+    int start = n;
+    while (start > 0 && (static_cast<unsigned char>(buf[start - 1]) & 0xC0) == 0x80) --start;
+    if (start == 0) return n;
+    unsigned char lead = static_cast<unsigned char>(buf[start - 1]);
+    int need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return n - (start - 1) < need ? start - 1 : n;
+}
+
 double lineHeightOf(CTLineRef line, double* ascent, double* width) {
     double a, d, l;
     *width = CTLineGetTypographicBounds(line, &a, &d, &l);
@@ -134,6 +144,7 @@ int SHIM_DrawText(HDC hdc, const char* text, int len, RECT* r, int flags) {
         if (c == '\n' && (flags & DT_SINGLELINE)) c = ' ';
         buf[n++] = c;
     }
+    if (n == kWorkBufferSize - 1) n = wholeCharacters(buf, n);
     if (n == 0) return 0;
     std::u32string chars;
     if (!CTDecodeUTF8(buf, (size_t)n, &chars)) return 0;

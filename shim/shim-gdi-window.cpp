@@ -34,18 +34,11 @@ std::vector<Focus>& FocusStack() {
 CGContextRef LockFocus(View* view) {
     if (!view->canDraw()) return nullptr;
     Window* w = view->window();
-    const appkit::Size size = w->size();
-    // The backing store's words are 0x00RRGGBB in the machine's order.
-    CGContextRef ctx = CGBitmapContextCreate(w->backingStore(), (size_t)size.width, (size_t)size.height, 8,
-                                             (size_t)size.width * 4, SHIM_GetObjectColorSpace(),
-                                             (CGBitmapInfo)kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little);
-    if (!ctx) return nullptr;
     const appkit::Point origin = view->convertToWindow({0, 0});
-    CGContextTranslateCTM(ctx, 0, size.height);
-    CGContextScaleCTM(ctx, 1, -1);
-    CGContextTranslateCTM(ctx, origin.x, origin.y);
     const appkit::Rect visible = view->visibleRect();
-    CGContextClipToRect(ctx, CGRectMake(visible.x, visible.y, visible.width, visible.height));
+    CGContextRef ctx = SHIM_CreateBackingContext(w->backingStore(), w->size().width, w->size().height, origin,
+                                                 view->convertRectToWindow(visible));
+    if (!ctx) return nullptr;
     std::lock_guard<std::mutex> lock(FocusMutex());
     FocusStack().push_back(Focus{w, ctx, view->convertRectToWindow(visible)});
     return ctx;
@@ -89,8 +82,22 @@ View* ViewOf(HWND h) {
 
 }  // namespace
 
+CGContextRef SHIM_CreateBackingContext(uint32_t* pixels, int width, int height, appkit::Point origin,
+                                       const appkit::Rect& clip) {
+    // The backing store's words are 0x00RRGGBB in the machine's order.
+    CGContextRef ctx =
+        CGBitmapContextCreate(pixels, (size_t)width, (size_t)height, 8, (size_t)width * 4, SHIM_GetObjectColorSpace(),
+                              (CGBitmapInfo)kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little);
+    if (!ctx) return nullptr;
+    CGContextTranslateCTM(ctx, 0, height);
+    CGContextScaleCTM(ctx, 1, -1);
+    CGContextTranslateCTM(ctx, origin.x, origin.y);
+    CGContextClipToRect(ctx, CGRectMake(clip.x - origin.x, clip.y - origin.y, clip.width, clip.height));
+    return ctx;
+}
+
 HDC GetDC(HWND h) {
-    if (!h) return nullptr;
+    if (!appkit::Responder::isLive(h)) return nullptr;
     if (dynamic_cast<Window*>(h))
         if (HDC paint = PaintContextOf(h)) return SavedPaintContext(paint);
     View* view = ViewOf(h);
@@ -115,6 +122,7 @@ void ReleaseDC(HWND h, HDC hdc) {
     if (!SHIM_IsValidContext(hdc)) return;
     CGContextRef ctx = hdc->ctx;
     if (ctx) CGContextRestoreGState(ctx);
+    if (!appkit::Responder::isLive(h)) h = nullptr;
     if (h && (hdc == PaintContextOf(h) || hdc == PaintContextOf(ViewOf(h)))) return;
     SHIM_DeleteGfxContext(hdc);
     // The focus goes with the context it was locked for, whichever handle

@@ -4,6 +4,7 @@
 // top-left, y downward), clipped to the part of the view that shows.
 #pragma once
 
+#include "platform/appkit/Geometry.h"
 #include "shim/shim-gdi.h"
 
 struct PAINTSTRUCT {
@@ -20,6 +21,12 @@ public:
     virtual ~SHIM_PaintInfoSource() = default;
     virtual void getShimPaintInfo(PAINTSTRUCT* ps) = 0;
 };
+
+// A graphics context over a window's backing store (width x height words
+// 0x00RRGGBB) whose user space is a view's: origin at the view's origin
+// (window coordinates), y downward; clipped to clip (window coordinates).
+platform::CGContextRef SHIM_CreateBackingContext(uint32_t* pixels, int width, int height,
+                                                 platform::appkit::Point origin, const platform::appkit::Rect& clip);
 
 // Null for a null handle, for what is neither a view nor a window, and for a
 // view that cannot draw (outside a window, hidden, or its window closed).

@@ -1,5 +1,6 @@
 #include "shim/shim-gdi.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -9,9 +10,6 @@ using namespace platform;
 void (*SHIM_ReleaseBitmapImage)(NSImage* image) = nullptr;
 
 namespace {
-
-const int kCtxPoolMax = 100;
-const int kObjPoolMax = 200;
 
 // Both free pools share one recursive lock, made on first use.
 std::recursive_mutex& PoolMutex() {
@@ -48,13 +46,12 @@ struct ShimGdiUnloader {
     }
 } _shimGdiUnloader;
 
+// A released record is never given back to the allocator: a stale handle
+// may still be asked whether it is live, and must then read a dead record.
+// Beyond the pool's size records are parked on the same list.
 void ReleaseCtxRecord(HDC__* c) {
     memset(c, 0, sizeof(*c));
     std::lock_guard<std::recursive_mutex> lock(PoolMutex());
-    if (m_ctxpool_size >= kCtxPoolMax) {
-        free(c);
-        return;
-    }
     c->inpool = 1;
     c->poolnext = m_ctxpool;
     m_ctxpool = c;
@@ -64,10 +61,6 @@ void ReleaseCtxRecord(HDC__* c) {
 void ReleaseObjRecord(HGDIOBJ__* o) {
     memset(o, 0, sizeof(*o));
     std::lock_guard<std::recursive_mutex> lock(PoolMutex());
-    if (m_objpool_size >= kObjPoolMax) {
-        free(o);
-        return;
-    }
     o->inpool = 1;
     o->poolnext = m_objpool;
     m_objpool = o;
@@ -151,7 +144,9 @@ HDC SHIM_CreateGfxContextForCG(CGContextRef ctx) {
 HDC SHIM_CreateMemContext(HDC reference, int w, int h) {
     if (w <= 0 || h <= 0) return nullptr;
     size_t rowBytes = (size_t)w * 4;
-    if ((uint64_t)rowBytes * (uint64_t)h > ((uint64_t)1 << 40)) return nullptr;
+    // The raster library's memory bitmap refuses the same sizes: the block
+    // with its alignment slack must fit an int.
+    if ((uint64_t)rowBytes * (uint64_t)h > (uint64_t)(INT_MAX - 63)) return nullptr;
     void* block = calloc(1, rowBytes * h + 63);
     if (!block) return nullptr;
     void* pixels = (void*)(((uintptr_t)block + 63) & ~(uintptr_t)63);

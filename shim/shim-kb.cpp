@@ -145,23 +145,9 @@ void mirrorRows(uint8_t* bits) {
         for (int x = 0; x < 8; ++x) std::swap(bits[y * 16 + x], bits[y * 16 + 15 - x]);
 }
 
-// A cursor over an image's pixels (premultiplied bytes alpha, red, green, blue).
 HCURSOR cursorFromImage(const NSImage* image, int hotX, int hotY) {
-    if (!image) return nullptr;
     appkit::CursorImage ci;
-    ci.width = (int)image->width;
-    ci.height = (int)image->height;
-    if (ci.width < 1 || ci.height < 1 || image->pixels.size() != (size_t)ci.width * ci.height * 4) return nullptr;
-    ci.argb.resize((size_t)ci.width * ci.height);
-    for (size_t i = 0; i < ci.argb.size(); ++i) {
-        const uint8_t* p = &image->pixels[i * 4];
-        uint32_t a = p[0], px = a << 24;
-        for (int c = 0; c < 3; ++c) {
-            uint32_t v = a ? std::min<uint32_t>(255, (p[1 + c] * 255 + a / 2) / a) : 0;
-            px |= v << (16 - 8 * c);
-        }
-        ci.argb[i] = px;
-    }
+    if (!SHIM_StraightPixels(image, false, &ci)) return nullptr;
     return new Cursor(std::move(ci), {hotX, hotY});
 }
 
@@ -215,6 +201,25 @@ POINT platformCursorPos() {
 }
 
 }  // namespace
+
+bool SHIM_StraightPixels(const NSImage* image, bool flip, appkit::CursorImage* out) {
+    if (!image || !out) return false;
+    const int w = (int)image->width, h = (int)image->height;
+    if (w < 1 || h < 1 || image->pixels.size() != (size_t)w * h * 4) return false;
+    out->width = w;
+    out->height = h;
+    out->argb.resize((size_t)w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            // Premultiplied bytes alpha, red, green, blue.
+            const uint8_t* p = &image->pixels[((size_t)(flip ? h - 1 - y : y) * w + x) * 4];
+            uint32_t a = p[0], px = a << 24;
+            for (int c = 0; c < 3; ++c)
+                px |= (a ? std::min<uint32_t>(255, (p[1 + c] * 255 + a / 2) / a) : 0) << (16 - 8 * c);
+            out->argb[(size_t)y * w + x] = px;
+        }
+    return true;
+}
 
 // ---- keyboard
 

@@ -16,6 +16,7 @@ namespace platform {
 struct NSImage;
 namespace appkit {
 class Cursor;
+struct CursorImage;
 class View;
 struct Event;
 }  // namespace appkit
@@ -99,6 +100,9 @@ int SHIM_KeyToASCII(int code, int flags, int* newFlags);
 short GetAsyncKeyState(int vk);
 
 // ---- cursors
+// An image's pixels with straight alpha, rows upside down when flip is set;
+// false for no image.
+bool SHIM_StraightPixels(const platform::NSImage* image, bool flip, platform::appkit::CursorImage* out);
 // One cursor resource of the module: its id and file, filled as it is used.
 struct SHIM_CursorResourceIndex {
     int resid;
@@ -141,3 +145,6 @@ struct SHIM_PointF {
     double x, y;
 };
 SHIM_PointF shimProcessMouseEvent(int msg, platform::appkit::View* view, const platform::appkit::Event* e);
+// The one road of every mouse message to a window object (its hit test
+// first, the cursor after); -1 when the window cannot take it.
+LRESULT SHIM_SendMouseMessage(platform::appkit::View* view, UINT msg, const platform::appkit::Event* e);

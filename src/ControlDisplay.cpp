@@ -62,11 +62,32 @@ constexpr ListOf kLists[] = {
     // The knob's value is the tempo less 20: the tempo itself is what the
     // instrument's own display shows.
     {kArpTempo, false, "tempoValues"},
+    // Centre-zero values, signed as on the instrument's display.
+    {kAmpPan, true, "pan"},
+    {kOsc2Semitone, true, "signed64"},
+    {kOsc2Tune, true, "signed64"},
+    {kFilterEGIntensity, true, "signed64"},
+    {kFilterKBDTrack, true, "signed64"},
+    {kFilterVeloSense, true, "signed64"},
+    {kAmpKBDTrack, true, "signed64"},
+    {kAmpVeloSense, true, "signed64"},
+    {kVPatchAmnt1, true, "signed64"},
+    {kVPatchAmnt2, true, "signed64"},
+    {kVPatchAmnt3, true, "signed64"},
+    {kVPatchAmnt4, true, "signed64"},
+    {kTimbreTune, true, "signed50"},
+    {kTimbreTranspose, true, "signed24"},
+    {kTimbreBendRange, true, "signed12"},
+    {kEQLowGain, false, "signed12"},
+    {kEQHiGain, false, "signed12"},
+    {kArpSwing, false, "signed100"},
 };
 
 }  // namespace
 
 const char* ControlDisplay::valueListFor(int paramIdx) {
+    // Every step of the three sequences, both timbres' copies.
+    if (paramIdx >= kSeq1Step1 && paramIdx <= kSeq3Step16 + 1) return "signed64";
     for (const ListOf& l : kLists)
         if (paramIdx == l.param || (l.perTimbre && paramIdx == l.param + 1)) return l.list;
     return nullptr;

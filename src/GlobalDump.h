@@ -5,9 +5,8 @@
 // first packing byte); every other byte comes from the template.
 #include <cstdint>
 
+#include "src/InstrumentFrame.h"
 #include "src/ProgramDump.h"
-
-constexpr int kGlobalDumpSize = 235;
 
 // The dump every global dump the editor writes starts from.
 extern const uint8_t globalDumpTemplate[kGlobalDumpSize];
@@ -21,7 +20,7 @@ int globalZeroPoint(const DumpParams& params, int paramIdx);
 // at their bytes; every data byte stays within 0..127.
 void buildGlobalDump(const DumpParams& params, int deviceByte, uint8_t dump[kGlobalDumpSize]);
 
-// The parser's gate: exactly 235 bytes, 3x at 2 and 58 at 3.
+// The parser's gate: a whole global dump of exactly 235 bytes.
 bool isGlobalDumpMessage(const uint8_t* msg, int size);
 // Sets the global parameters from bytes 2 to 25 in message order; bytes out
 // of their pattern (5, 11, 21, 25) leave what they carry. False, and nothing

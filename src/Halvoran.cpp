@@ -98,7 +98,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
     buildLibrarianMenus();
 
     applySettingsToParameters();
-    deviceByte = deviceByteCopy = 0x30 + globalMIDIChannel();
+    deviceByte = deviceByteCopy = kDeviceByteBase + globalMIDIChannel();
     TabSwitchFunctions::mainTabSwitch(this, kMainTab, GetParam(kMainTab)->Int(), 0, 0);
     TabSwitchFunctions::quickTabSwitch(this, kTimbreSelect, selectedTimbre, 0);
 
@@ -139,8 +139,10 @@ void Halvoran::readSettings() {
     if (!readSettingsFile(settingsPath(), &mSettings)) writeSettings();
 }
 
-void Halvoran::writeSettings() {
-    if (!writeSettingsFile(settingsPath(), mSettings)) log("SETTINGS: could not write " + settingsPath());
+bool Halvoran::writeSettings() {
+    if (writeSettingsFile(settingsPath(), mSettings)) return true;
+    log("SETTINGS: could not write " + settingsPath());
+    return false;
 }
 
 void Halvoran::buildPanel() {
@@ -192,6 +194,14 @@ void Halvoran::takePanelControls() {
     midiTextControl = text(kControlDisplayCC);
     latencyTextControl = text(kControlDisplayMIDIOutDelay);
     timbreTextControl = text(kControlDisplayTimbre);
+    // The status and the value share the display's second line: the message
+    // or name from the left, the value from the right.
+    if (statusTextControl && valueTextControl) {
+        statusTextControl->GetText()->mAlign = IText::kAlignNear;
+        valueTextControl->GetText()->mAlign = IText::kAlignFar;
+        statusTextControl->ShareRowWith(valueTextControl);
+        valueTextControl->ShareRowWith(statusTextControl);
+    }
     deviceInControl = firstBoundControl(kDeviceInSelection);
     deviceOutControl = firstBoundControl(kDeviceOutSelection);
     upperBankListControl = firstBoundControl(kPatchSelectionListUpper);

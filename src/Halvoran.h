@@ -16,6 +16,7 @@
 #include "framework/IUnitAU.h"
 #include "src/DataFolder.h"
 #include "src/HalvoranParams.h"
+#include "src/InstrumentFrame.h"
 #include "src/Settings.h"
 
 class BankEditPopupMenu;
@@ -197,8 +198,8 @@ public:
 
     // Device byte: 0x30 plus the instrument's global MIDI channel, put at
     // offset 2 of every SysEx message sent; the copy is set with it.
-    std::atomic<int> deviceByte{0x30};
-    std::atomic<int> deviceByteCopy{0x30};
+    std::atomic<int> deviceByte{kDeviceByteBase};
+    std::atomic<int> deviceByteCopy{kDeviceByteBase};
 
     // Set only while an output port is really open.
     std::atomic<bool> midiOutReady{false};
@@ -278,7 +279,7 @@ public:
 
     // The randomizer's table: 297 entries, each 0..255, refilled at every
     // press of the button.
-    static constexpr int kRandomTableSize = 297;
+    static constexpr int kRandomTableSize = kProgramDumpSize;
     int randomTable[kRandomTableSize] = {};
 
     // Debug log: on when the log file existed at start-up.
@@ -323,7 +324,7 @@ private:
     void buildPanel();
     void takePanelControls();
     void applySettingsToParameters();
-    void writeSettings();
+    bool writeSettings();  // false when the file could not be written
     // The port selector changed: close the port, open the one of that name.
     void selectMIDIPort(int paramIdx);
     void applyMIDIFilterSwitches();

@@ -94,6 +94,10 @@ void Halvoran::OnParamChange(int paramIdx) {
     if (!param) return;
     const double value = param->Value();
     const bool on = value == 1.0;
+    // The name and value first, so that what the change itself reports
+    // stays on the display.
+    ControlAction* action = param->GetControlAction();
+    if (action) ControlDisplay::controlDisplay(this, paramIdx, value);
 
     if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
         // The instrument no longer holds the panel's global data, and what
@@ -194,7 +198,12 @@ void Halvoran::OnParamChange(int paramIdx) {
             int& setting = paramIdx == kUserInterfaceSkin ? mSettings.skin : mSettings.size;
             if (setting != choice) {
                 setting = choice;
-                writeSettings();
+                // The panel is built once: say when the change shows.
+                if (!writeSettings())
+                    setStatusText("Settings file not saved!");
+                else
+                    setStatusText(paramIdx == kUserInterfaceSkin ? "Skin changes at next start"
+                                                                 : "Size changes at next start");
             }
             break;
         }
@@ -232,9 +241,7 @@ void Halvoran::OnParamChange(int paramIdx) {
             break;
     }
 
-    ControlAction* action = param->GetControlAction();
     if (!action) return;
-    ControlDisplay::controlDisplay(this, paramIdx, value);
     if (GetParam(kTimbreLinker)->Value() == 1.0) LinkManager::controlLinker(this, action->link, paramIdx, 0, value);
     echoGuard = false;
     processControlAction(action, paramIdx, value);

@@ -88,7 +88,9 @@ void Halvoran::processControlAction(ControlAction* action, int paramIdx, double 
 
     // 2. Without an output port there is nothing to send to.
     if (!midiOutReady) {
-        if (paramIdx != kDeviceOutSelection && paramIdx != kDeviceInSelection) setStatusText("Set MIDI I/O First!");
+        // Only a control that would send says so; the others keep showing
+        // their own name and value.
+        if (action->kind != ControlAction::kNone) setStatusText("Set MIDI I/O First!");
         return;
     }
     if (!constructionComplete) return;

@@ -158,7 +158,7 @@ int Halvoran::UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches
     for (std::atomic<bool>& f : hwInputFilter) f = true;
     applyMIDIFilterSwitches();
 
-    deviceByte = deviceByteCopy = 0x30 + globalMIDIChannel();
+    deviceByte = deviceByteCopy = kDeviceByteBase + globalMIDIChannel();
     log("PROJECT RECALL: hardware DeviceID " + std::to_string(deviceByte.load()));
 
     const std::string& patchName = patchManager ? patchManager->names[PatchManager::kPatchNameIdx] : "";

@@ -1,5 +1,6 @@
 #include "src/LibrarianViewControl.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -59,7 +60,9 @@ LibrarianViewControl::LibrarianViewControl(Halvoran* plug, int x, int y, int par
             const int left = x + gap + (i / kRows) * (w + gap);
             const int top = tops[pane] + (i % kRows) * h;
             mSlotRects[pane][i] = IRECT(left, top, left + w, top + h);
-            (pane == kUpperPane ? upperSlots : lowerSlots)[i] = new ITextControl(plug, mSlotRects[pane][i], &style, "");
+            // The name keeps clear of the slot number printed to its left.
+            const IRECT name(left + std::max(2, static_cast<int>(4 * s)), top, left + w, top + h);
+            (pane == kUpperPane ? upperSlots : lowerSlots)[i] = new ITextControl(plug, name, &style, "");
         }
     }
     patchSelectionUpperChanged();

@@ -7,16 +7,12 @@
 #include "framework/IControl.h"
 #include "framework/IUnitStructs.h"
 #include "src/Halvoran.h"
+#include "src/InstrumentFrame.h"
 #include "src/MIDIMessageManager.h"
 #include "src/PatchLibrarian.h"
 #include "src/ProgramDump.h"
 
 namespace {
-
-constexpr uint8_t kMaker = 0x42, kModel = 0x58, kFuncParameterChange = 0x41, kFuncModeChange = 0x4E;
-constexpr int kIgnoredSize = 6;
-constexpr int kParameterChangeSize = 10;
-constexpr int kModeChangeSize = 8;
 
 // Parameter ids after which the panel refreshes a view: the common mode's
 // own, and five that refresh the timbre view.
@@ -38,15 +34,10 @@ int parameterChangeValue(int paramIdx, int v, int h) {
     return v;
 }
 
-// The whole frame of a control-data message: its length, function and end,
-// and 7-bit data between.
+// A whole parameter or mode change.
 bool isControlDataMessage(const uint8_t* data, int size) {
-    const bool shape = (size == kParameterChangeSize && data[4] == kFuncParameterChange) ||
-                       (size == kModeChangeSize && data[4] == kFuncModeChange);
-    if (!shape || data[size - 1] != 0xF7) return false;
-    for (int i = 4; i < size - 1; ++i)
-        if (data[i] & 0x80) return false;
-    return true;
+    return (size == kParameterChangeSize && isInstrumentFrame(data, size, kFuncParameterChange)) ||
+           (size == kModeChangeSize && isInstrumentFrame(data, size, kFuncModeChange));
 }
 
 }  // namespace
@@ -55,9 +46,9 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice) {
     if (!fromDevice || !msg || !msg->mData || !plug) return;
     const uint8_t* data = msg->mData;
     const int size = msg->mSize;
-    // Too short to hold the header, or a bare request echoed back.
-    if (size < 4 || size == kIgnoredSize) return;
-    if (data[1] != kMaker || (data[2] & 0xF0) != 0x30 || data[3] != kModel) return;
+    // Not the instrument's, or a bare request echoed back.
+    if (size < 0 || size == kRequestSize) return;
+    if (!isInstrumentFrame(data, size, kAnyFunction, FrameExtent::kHeader)) return;
 
     switch (routeToLibrarianRequest(data, size)) {
         case kLibrarianTookIt:
@@ -151,7 +142,7 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
 }
 
 void MIDIMessageManager::takeOverChannel(int deviceByte) {
-    if (IParam* channel = plug->GetParam(kGlobalMIDICha)) channel->Set(deviceByte - 0x30);
+    if (IParam* channel = plug->GetParam(kGlobalMIDICha)) channel->Set(deviceByte - kDeviceByteBase);
     plug->deviceByte = deviceByte;
     plug->deviceByteCopy = deviceByte;
 }
@@ -171,7 +162,7 @@ void MIDIMessageManager::valueToControl(IControl* control, double value, bool fr
 }
 
 void MIDIMessageManager::applyParameterChange(int lo, int hi, int v, int h) {
-    IControl* control = plug->getSysexControl(kModel, kFuncParameterChange, lo, hi, 0);
+    IControl* control = plug->getSysexControl(kModelId, kFuncParameterChange, lo, hi, 0);
     if (!control) return;
     if (isCommonModeId(lo, hi) || isTimbreRefreshId(lo, hi)) {
         processSysExToUI(control, v, !isCommonModeId(lo, hi), isCommonModeId(lo, hi));

@@ -11,45 +11,12 @@
 std::atomic<bool> MIDIMessageSender::_clockRunning{false};
 std::atomic<uint32_t> MIDIMessageSender::clockInterval{0};
 
-// ---- The frame
-
-std::vector<unsigned char> MIDIMessageSender::requestBody(int deviceByte, EFunction code) {
-    return {kManufacturerId, static_cast<unsigned char>(deviceByte & 0x7F), kModelId, code};
-}
-
-std::vector<unsigned char> MIDIMessageSender::writeRequestBody(int deviceByte, int program) {
-    return {kManufacturerId,
-            static_cast<unsigned char>(deviceByte & 0x7F),
-            kModelId,
-            kFuncWriteRequest,
-            0x00,
-            static_cast<unsigned char>(program & 0x7F)};
-}
-
-void MIDIMessageSender::putFrameHeader(unsigned char* msg, int deviceByte, EFunction code) {
-    msg[0] = kSysExStart;
-    msg[1] = kManufacturerId;
-    msg[2] = static_cast<unsigned char>(deviceByte & 0x7F);
-    msg[3] = kModelId;
-    msg[4] = code;
-}
-
-int MIDIMessageSender::frameFunction(const unsigned char* msg, int size) {
-    if (!msg || size < 6) return -1;
-    if (msg[0] != kSysExStart || msg[1] != kManufacturerId || (msg[2] & 0xF0) != 0x30 || msg[3] != kModelId ||
-        msg[size - 1] != kSysExEnd)
-        return -1;
-    return msg[4];
-}
-
 // ---- The runner
 
 MIDIMessageSender::MIDIMessageSender(MIDIMessageManager* mgr, PatchManager* patches, Halvoran* plugIn)
     : patchManager(patches), plug(plugIn), manager(mgr) {}
 
 MIDIMessageSender::~MIDIMessageSender() = default;
-
-void MIDIMessageSender::resetContinuousClock(bool stop) { _clockRunning = !stop; }
 
 void MIDIMessageSender::run() {
     int worker = manager ? manager->currentWorker() : -1;

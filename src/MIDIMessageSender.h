@@ -4,15 +4,14 @@
 // starts a thread; run() performs the job chosen for the thread it runs on.
 // Jobs pace themselves with millisecond sleeps and poll the plug-in's and the
 // manager's flags (answered, cancel) between them; they take no locks.
-//
-// Also here: the instrument's SysEx frame, F0 42 (30 + channel) 58, the
-// function code, the data, F7.
 #include <Poco/Runnable.h>
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "src/InstrumentFrame.h"
 
 class Halvoran;
 class MIDIMessageManager;
@@ -39,36 +38,14 @@ public:
         kJobStopClock = 13,        // clock control: MIDI Stop
     };
 
-    // ---- The frame
-    static constexpr uint8_t kSysExStart = 0xF0;
-    static constexpr uint8_t kSysExEnd = 0xF7;
-    static constexpr uint8_t kManufacturerId = 0x42;
-    static constexpr uint8_t kModelId = 0x58;
-    enum EFunction : uint8_t {
-        kFuncGlobalRequest = 0x0E,
-        kFuncProgramRequest = 0x10,
-        kFuncWriteRequest = 0x11,
-        kFuncProgramDump = 0x40,
-        kFuncParameterChange = 0x41,
-        kFuncModeChange = 0x4E,
-        kFuncGlobalDump = 0x51,
-    };
-    static constexpr int kProgramDumpSize = 297;
-    static constexpr int kGlobalDumpSize = 235;
-    static constexpr int kParameterChangeSize = 10;
-    static constexpr int kModeChangeSize = 8;
-
-    // The device byte for a global MIDI channel 0..15.
-    static int deviceByteFor(int channel) { return 0x30 + (channel & 0x0F); }
-    // A request body without F0 and F7: 42 3g 58 code (4 bytes).
-    static std::vector<unsigned char> requestBody(int deviceByte, EFunction code);
-    // The write request body: 42 3g 58 11 00 program (6 bytes).
-    static std::vector<unsigned char> writeRequestBody(int deviceByte, int program);
-    // Writes F0 42 3g 58 code at msg[0..4].
-    static void putFrameHeader(unsigned char* msg, int deviceByte, EFunction code);
-    // The function code of a whole message of the instrument (F0 42 3x 58 code
-    // ... F7, at least 6 bytes), or -1.
-    static int frameFunction(const unsigned char* msg, int size);
+    // ---- The frame (InstrumentFrame.h), also under the sender's name
+    using EFunction = ::EFunction;
+    using enum ::EFunction;
+    static constexpr auto& requestBody = ::requestBody;
+    static constexpr auto& writeRequestBody = ::writeRequestBody;
+    static constexpr auto& putFrameHeader = ::putFrameHeader;
+    static constexpr auto& frameFunction = ::frameFunction;
+    static constexpr auto& deviceByteFor = ::deviceByteFor;
 
     MIDIMessageSender(MIDIMessageManager* manager, PatchManager* patchManager, Halvoran* plug);
     ~MIDIMessageSender() override;
@@ -95,7 +72,7 @@ public:
     void startMIDIClockOutput();
     void sendContinuousMIDIClock(int);
     void stopMIDIClockOutput();
-    // _clockRunning := !stop.
+    // _clockRunning := !stop; a stop wakes the sleeping clock thread.
     static void resetContinuousClock(bool stop);
     // The clock's tempo in whole BPM: the host's while kOverrideTempo is on,
     // else the "tempoValues" entry of kArpTempo; 0 when there is none of at
@@ -152,6 +129,7 @@ public:
     static std::atomic<bool> _clockRunning;
     static std::atomic<uint32_t> clockInterval;
     // How long before each tick the clock thread stops sleeping and watches
-    // the clock; an interval or more makes it a pure busy wait.
+    // the clock (none as built: it sleeps up to the tick); an interval or
+    // more makes it a pure busy wait.
     static std::atomic<int64_t> clockSpinWindowNs;
 };

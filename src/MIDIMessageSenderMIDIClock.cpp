@@ -2,10 +2,11 @@
 // clock at 24 ticks per quarter note on its own thread.
 #include <time.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <semaphore>
 
 #include "src/ClockTickSchedule.h"
 #include "src/Halvoran.h"
@@ -20,13 +21,18 @@ int64_t nanosBetween(const timespec& from, const timespec& to) {
     return (static_cast<int64_t>(to.tv_sec) - from.tv_sec) * 1000000000LL + (to.tv_nsec - from.tv_nsec);
 }
 
-// The longest single sleep between two looks at the flag, so a stop is seen
-// within a millisecond whatever the tempo.
-constexpr int64_t kLongestNapNs = 1000000;
+// The clock thread sleeps until its next tick; a stop wakes it at once. A
+// count, so that stops while no clock runs leave at most a spurious wake.
+std::counting_semaphore<> g_clockWake{0};
 
 }  // namespace
 
-std::atomic<int64_t> MIDIMessageSender::clockSpinWindowNs{300000};
+std::atomic<int64_t> MIDIMessageSender::clockSpinWindowNs{0};
+
+void MIDIMessageSender::resetContinuousClock(bool stop) {
+    _clockRunning = !stop;
+    if (stop) g_clockWake.release();
+}
 
 void MIDIMessageSender::startMIDIClockOutput() {
     if (plug->clockStartStopEnabled) plug->SendMidiSysex2({0xFA});
@@ -72,13 +78,11 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
         const int64_t elapsed = nanosBetween(start, now);
         const int64_t left = schedule.untilNext(elapsed);
         if (left > 0) {
-            // Sleep through most of the interval and watch the clock only
-            // for its last stretch, rather than keep a processor busy.
-            const int64_t nap = std::min(left - clockSpinWindowNs.load(), kLongestNapNs);
-            if (nap > 0) {
-                timespec pause{0, static_cast<long>(nap)};
-                nanosleep(&pause, nullptr);
-            }
+            // One sleep up to the tick (less the window, if any, in which the
+            // clock is watched instead): a wake a tick rather than one a
+            // millisecond, and a stop still ends it at once.
+            const int64_t nap = left - clockSpinWindowNs.load();
+            if (nap > 0) g_clockWake.try_acquire_for(std::chrono::nanoseconds(nap));
             continue;
         }
         if (plug->midiOutReady)

@@ -44,37 +44,8 @@ std::string patchNameFromDump(const uint8_t* bytes, size_t size) {
     return std::string(name, n);
 }
 
-namespace {
-
-// Bank files are scanned for status bytes eight bytes at a time.
-constexpr uint64_t kTopBits = 0x8080808080808080ull;
-
-uint64_t word(const uint8_t* p) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    return w;
-}
-
-}  // namespace
-
-const uint8_t* findStatusByte(const uint8_t* p, const uint8_t* end) {
-    for (; end - p >= 8; p += 8)
-        if (const uint64_t top = word(p) & kTopBits) {
-            const int bit = std::endian::native == std::endian::little ? std::countr_zero(top) : std::countl_zero(top);
-            return p + bit / 8;
-        }
-    for (; p < end; ++p)
-        if (*p & 0x80) return p;
-    return end;
-}
-
 bool isProgramDump(const uint8_t* bytes, size_t size) {
-    if (!bytes || size != kProgramDumpSize) return false;
-    if (bytes[0] != 0xF0 || bytes[1] != 0x42 || (bytes[2] & 0xF0) != 0x30 || bytes[3] != 0x58 || bytes[4] != 0x40 ||
-        bytes[kProgramDumpSize - 1] != 0xF7)
-        return false;
-    const uint8_t* body = bytes + 5;
-    return findStatusByte(body, bytes + kProgramDumpSize - 1) == bytes + kProgramDumpSize - 1;
+    return size == kProgramDumpSize && isInstrumentFrame(bytes, size, kFuncProgramDump);
 }
 
 bool isInitProgram(const uint8_t* bytes, size_t size) {
@@ -82,11 +53,9 @@ bool isInitProgram(const uint8_t* bytes, size_t size) {
 }
 
 bool isBankDumpHeader(const uint8_t* bytes, size_t size) {
-    if (!bytes || size < 6) return false;
-    if (bytes[0] != 0xF0 || bytes[1] != 0x42 || (bytes[2] & 0xF0) != 0x30 || bytes[3] != 0x58 || bytes[5] != 0x00)
-        return false;
-    if (bytes[4] == 0x4C || bytes[4] == 0x50) return true;
-    return bytes[4] == 0x40 && (size == kPackedBankSize || size == kPackedBankSizeLong);
+    if (!isInstrumentFrame(bytes, size, kAnyFunction, FrameExtent::kHeader) || bytes[5] != 0x00) return false;
+    if (bytes[4] == kFuncAllProgramsDump || bytes[4] == kFuncAllDataDump) return true;
+    return bytes[4] == kFuncProgramDump && (size == kPackedBankSize || size == kPackedBankSizeLong);
 }
 
 void packProgramData(const uint8_t data[kProgramDataSize], uint8_t* dump) {

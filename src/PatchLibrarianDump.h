@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kProgramDumpSize = 297;
+#include "src/InstrumentFrame.h"
+
 constexpr int kProgramDataSize = 254;
 constexpr int kBankSlots = 128;
 constexpr int kRawBankFileSize = kBankSlots * kProgramDumpSize;        // 38016
@@ -26,11 +27,7 @@ extern const uint8_t hvPatchEnd[4];
 // A message shorter than 19 bytes gives what it holds of them.
 std::string patchNameFromDump(const uint8_t* bytes, size_t size);
 
-// The first byte from p on, before end, with its top bit set (a status byte);
-// end when there is none.
-const uint8_t* findStatusByte(const uint8_t* p, const uint8_t* end);
-
-// F0 42 3n 58 40, 7-bit body, F7 at 296: one program from the instrument.
+// A whole program dump of 297 bytes: one program from the instrument.
 bool isProgramDump(const uint8_t* bytes, size_t size);
 // Exactly the padding program.
 bool isInitProgram(const uint8_t* bytes, size_t size);
@@ -38,8 +35,8 @@ bool isInitProgram(const uint8_t* bytes, size_t size);
 inline bool isSlotProgram(const uint8_t* bytes, size_t size) {
     return isProgramDump(bytes, size) || isInitProgram(bytes, size);
 }
-// F0 42 3n 58 with a whole-bank function (4C or 50), or function 40 at one of
-// the two whole-bank sizes; then 00.
+// The instrument's header with a whole-bank function (4C or 50), or function
+// 40 at one of the two whole-bank sizes; then 00.
 bool isBankDumpHeader(const uint8_t* bytes, size_t size);
 
 // Packing: data byte n of a stream travels at 6 + 8(n/7) + n%7 (counted from

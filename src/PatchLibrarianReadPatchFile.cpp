@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint8_t kSingleDumpHead[5] = {0xF0, 0x42, 0x30, 0x58, 0x40};
 constexpr char kBlankName[] = "            ";
 constexpr char kUnnamed[] = "unnamed prog";
 
@@ -42,9 +41,9 @@ int PatchLibrarian::importSysExFile(ByteChunk* chunk, int& pos, PatchFile* bank)
         PatchSysexMessage message;
         message.data.assign(kProgramDumpSize, 0);
         uint8_t* dump = message.data.data();
-        std::memcpy(dump, kSingleDumpHead, sizeof kSingleDumpHead);
+        putFrameHeader(dump, kDeviceByteBase, kFuncProgramDump);
         packProgramData(data, dump);
-        dump[kProgramDumpSize - 1] = 0xF7;
+        dump[kProgramDumpSize - 1] = kSysExEnd;
 
         LibrarianPatch program;
         if (!requestMode) {

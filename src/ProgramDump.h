@@ -72,7 +72,7 @@ void buildProgramDump(const DumpParams& params, int deviceByte, const std::strin
 
 // ---- Reading
 
-// The parser's gate: exactly 297 bytes with 42 at 1, 58 at 3 and 40 at 4.
+// The parser's gate: a whole program dump of exactly 297 bytes.
 bool isProgramDumpMessage(const uint8_t* msg, int size);
 // The name the parser gives a dump: the twelve name positions without their 0
 // bytes, or "Request" when all of them are blank (below 0x21 or above 0xF0).

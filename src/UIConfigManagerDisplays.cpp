@@ -44,7 +44,8 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
     param->InitEnum(hostName(name, -1).c_str(), 0, 1, "", hostGroup(offset, group).c_str(), -1, -1);
     param->InitText();
 
-    const IColor dark(255, 50, 60, 70), orange(255, 200, 69, 0);
+    // The orange reads on the dark fields of the rename and search boxes.
+    const IColor dark(255, 50, 60, 70), orange(255, 255, 140, 26);
     const char* text = "INIT";
     IColor color = dark;
     switch (paramIdx) {
@@ -72,6 +73,8 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
     // A click opens the text entry.
     field->DisablePrompt(false);
     field->SetTextEntryLength(nameLen);
+    // The search box's first text is a hint, not a search.
+    if (paramIdx == kPatchSearchString) field->SetPlaceholder(text);
     placeControl(field, layer);
     bindControl(paramIdx, ControlAction::kNone, field);
 }

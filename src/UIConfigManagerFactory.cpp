@@ -68,7 +68,9 @@ IColor UIConfigManager::skinColor() const {
         case 2:
             return IColor(255, 180, 30, 50);
         default:
-            return IColor(255, 200, 69, 0);
+            // The s-model's own orange: a darker one cannot be read on its
+            // dark fields.
+            return IColor(255, 255, 140, 26);
     }
 }
 

@@ -14,7 +14,9 @@ constexpr int kTimbreSpare = kTimbreChannel + 2;
 
 const IColor kMenuWhite(255, 255, 255, 255);
 const IColor kMenuYellow(255, 255, 173, 0);
-const IColor kMenuOrange(255, 200, 69, 0);
+// Bright enough to read on the dark header and fields of the legacy and
+// s-model skins.
+const IColor kMenuOrange(255, 255, 140, 26);
 
 // Parameters addressed two steps further per timbre.
 bool twoStepsPerTimbre(int paramIdx) {
@@ -85,9 +87,10 @@ void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, s
                                                     int y, int w, int h, int defaultValue, int minValue, int maxValue,
                                                     int displayFirst, int displayLast, Values values, int offset,
                                                     ControlLayer* layer, std::string group) {
-    IControl* menu =
-        buildValueMenu(hostName(name, offset), paramIdx, x, y, w, h, defaultValue, minValue, maxValue, displayFirst,
-                       displayLast, values, true, offset, group, IColor(254, 255, 173, 0), layer);
+    IControl* menu = buildValueMenu(hostName(name, offset), paramIdx, x, y, w, h, defaultValue, minValue, maxValue,
+                                    displayFirst, displayLast, values, true, offset, group,
+                                    // Yellow cannot be read on the platinum skin's light fields.
+                                    skin == 2 ? skinColor() : IColor(254, 255, 173, 0), layer);
     if (!menu) return;
     ControlAction* action = bindControl(paramIdx, ControlAction::kCC, menu);
     action->ccNumber = ccNumber;

@@ -3,36 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/appkit/HeadlessBackend.h"
-#include "platform/appkit/X11Backend.h"
-
 namespace platform::appkit {
-
-namespace {
-std::unique_ptr<Backend>& current() {
-    static std::unique_ptr<Backend> backend;
-    return backend;
-}
-}  // namespace
-
-Backend& Application::backend() {
-    auto& b = current();
-    if (!b) b = std::make_unique<HeadlessBackend>();
-    return *b;
-}
-
-void Application::setBackend(std::unique_ptr<Backend> b) { current() = std::move(b); }
-
-bool Application::useDisplayIfAvailable() {
-    const char* d = std::getenv("DISPLAY");
-    if (!d || !*d) return false;
-    auto b = createX11Backend();
-    if (!b) return false;
-    setBackend(std::move(b));
-    return true;
-}
-
-bool Application::isHeadless() { return dynamic_cast<HeadlessBackend*>(&backend()) != nullptr; }
 
 bool pathHasExtension(const std::string& path, const std::vector<std::string>& extensions) {
     if (extensions.empty()) return true;

@@ -29,6 +29,11 @@ public:
 
     Canvas withOrigin(Point origin, const Rect& clip) const { return Canvas(pixels_, width_, height_, origin, clip); }
 
+    // The pixels drawn into, for code that draws them through another layer.
+    uint32_t* pixels() const { return pixels_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
 private:
     uint32_t* pixels_;
     int width_;

@@ -33,6 +33,7 @@ MenuChoice resolveMenuPath(const Menu& menu, const std::vector<int>& path) {
         const MenuItem& it = cur->items[idx];
         if (i + 1 == path.size()) return isChoosable(it) ? MenuChoice{cur, idx} : MenuChoice{};
         if (!it.submenu || !it.enabled) return {};
+        menuWillOpen(*it.submenu);
         cur = it.submenu;
     }
     return {};
@@ -43,6 +44,7 @@ void HeadlessBackend::clearRecords() {
     textRequests_.clear();
     fileRequests_.clear();
     openedURLs_.clear();
+    workspaceRecords_.clear();
     alerts_.clear();
     drags_.clear();
 }
@@ -71,13 +73,35 @@ std::optional<std::string> HeadlessBackend::runTextEntry(Window* w, const TextEn
     return answer;
 }
 
-std::optional<std::string> HeadlessBackend::runFilePanel(Window* w, const FilePanelRequest& r) {
+std::optional<FilePanelAnswer> HeadlessBackend::scriptedFilePanel(Window* w, const FilePanelRequest& r) {
     fileRequests_.push_back(r);
-    return popFront(fileAnswers_, std::optional<std::string>{});
+    if (!answersFilePanels_) return std::nullopt;
+    return FilePanelAnswer{popFront(fileAnswers_, std::vector<std::string>{})};
 }
 
 bool HeadlessBackend::openURL(const std::string& url) {
     openedURLs_.push_back(url);
+    return true;
+}
+
+bool HeadlessBackend::openFile(const std::string& path, const std::string& app) {
+    workspaceRecords_.push_back({"open", path, app});
+    return true;
+}
+
+bool HeadlessBackend::launchApplication(const std::string& app) {
+    workspaceRecords_.push_back({"launch", app, std::string()});
+    return true;
+}
+
+bool HeadlessBackend::dispatchNextEvent(int timeoutMs) {
+    if (events_.empty()) {
+        processEvents(timeoutMs);
+        return false;
+    }
+    QueuedEvent q = events_.front();
+    events_.pop_front();
+    if (Responder::isLive(q.window)) q.window->sendEvent(q.event);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/appkit/Backend.h"
+#include "platform/appkit/Event.h"
 #include "platform/appkit/Cursor.h"
 
 namespace platform::appkit {
@@ -20,7 +21,15 @@ public:
     void queueMenuChoice(std::vector<int> path) { menuAnswers_.push_back(std::move(path)); }
     void queueMenuDismiss() { menuAnswers_.push_back({}); }
     void queueTextEntry(std::optional<std::string> text) { textAnswers_.push_back(std::move(text)); }
-    void queueFileChoice(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
+    // A file panel's answer: a path, or nothing to cancel; several paths
+    // for a panel that takes more than one.
+    void queueFileChoice(std::optional<std::string> path) {
+        fileAnswers_.push_back(path ? std::vector<std::string>{*path} : std::vector<std::string>{});
+    }
+    void queueFileChoices(std::vector<std::string> paths) { fileAnswers_.push_back(std::move(paths)); }
+    // Off, file panels run as windows (tests then drive them through the
+    // modal iteration hook).
+    void setAnswersFilePanels(bool on) { answersFilePanels_ = on; }
     // An alert answer is a button index; an empty queue takes the default.
     void queueAlertChoice(int button) { alertAnswers_.push_back(button); }
     // Off, the session offers no keyboard layout translation.
@@ -37,18 +46,37 @@ public:
     const std::vector<TextEntryRequest>& textRequests() const { return textRequests_; }
     const std::vector<FilePanelRequest>& fileRequests() const { return fileRequests_; }
     const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+    // Documents opened and programs started through the workspace.
+    struct WorkspaceRecord {
+        std::string kind;  // "open" or "launch"
+        std::string target;
+        std::string app;  // the program chosen for a document ("" for the desktop's)
+        friend bool operator==(const WorkspaceRecord&, const WorkspaceRecord&) = default;
+    };
+    const std::vector<WorkspaceRecord>& workspaceRecords() const { return workspaceRecords_; }
     const std::vector<AlertRequest>& alerts() const { return alerts_; }
     // Drags started; a test drops them where it likes.
     const std::vector<DragSourceRequest>& drags() const { return drags_; }
     void clearRecords();
+
+    // The screens tests see; one 1920 x 1080 screen unless they set others.
+    void setScreens(std::vector<Screen> screens) { screens_ = std::move(screens); }
+    std::vector<Screen> screens() override { return screens_; }
+
+    // Events the run loop delivers one at a time through dispatchNextEvent.
+    void queueEvent(Window* w, const Event& e) { events_.push_back({w, e}); }
+    size_t queuedEvents() const { return events_.size(); }
+    bool dispatchNextEvent(int timeoutMs) override;
 
     const char* name() const override { return "headless"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override;
     void processEvents(int timeoutMs) override;
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
-    std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
+    std::optional<FilePanelAnswer> scriptedFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
+    bool openFile(const std::string& path, const std::string& app) override;
+    bool launchApplication(const std::string& app) override;
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
     const KeyboardLayout* keyboardLayout() override;
@@ -58,9 +86,16 @@ public:
     }
 
 private:
+    struct QueuedEvent {
+        Window* window;
+        Event event;
+    };
+    std::deque<QueuedEvent> events_;
+    std::vector<Screen> screens_{{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}};
+    std::vector<WorkspaceRecord> workspaceRecords_;
     std::deque<std::vector<int>> menuAnswers_;
     std::deque<std::optional<std::string>> textAnswers_;
-    std::deque<std::optional<std::string>> fileAnswers_;
+    std::deque<std::vector<std::string>> fileAnswers_;
     std::vector<ShownMenu> shownMenus_;
     std::vector<TextEntryRequest> textRequests_;
     std::vector<FilePanelRequest> fileRequests_;
@@ -70,6 +105,7 @@ private:
     std::vector<DragSourceRequest> drags_;
     HeadlessCursorSystem cursors_;
     bool layoutAvailable_ = true;
+    bool answersFilePanels_ = true;
 };
 
 // Follows a path of item indices through a menu and its submenus.

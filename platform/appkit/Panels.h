@@ -22,6 +22,16 @@ struct FilePanelRequest {
     std::string directory;                // proposed folder, may be empty
     std::string fileName;                 // proposed name, may be empty
     std::vector<std::string> extensions;  // without dots; empty means any
+    std::string title;
+    bool allowsMultipleSelection = false;
+    bool canChooseFiles = true;
+    bool canChooseDirectories = false;
+    bool canCreateDirectories = false;
+};
+
+// What the user chose in a file panel: the full paths, none when cancelled.
+struct FilePanelAnswer {
+    std::vector<std::string> paths;
 };
 
 // Whether a path carries one of the allowed extensions (case ignored).

@@ -1,8 +1,11 @@
 #pragma once
-// The main thread's run loop: repeating timers, work posted from any thread,
-// and the window system's events, all handled on the thread that runs it.
+// Run loops: repeating timers, work posted from any thread, and (on the main
+// thread's loop) the window system's events and redraws, all handled on the
+// thread that runs the loop. Each thread has its own loop; the main loop is
+// the process's initial thread's.
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -17,11 +20,17 @@ class RunLoop {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The one loop of the process (shared by a host and the plug-ins it loads).
+    // The one main loop of the process (shared by a host and the plug-ins it loads).
     static RunLoop& main();
+    // The calling thread's loop: main() on the main thread.
+    static RunLoop& current();
+    // Whether the caller is the process's initial thread.
+    static bool isMainThread();
+    // A thread's loop ends with the thread: its timers stop for good.
+    ~RunLoop();
 
-    // Runs timers, posted work and window events until the time is up or stop()
-    // is called. Returns false when it was stopped.
+    // Runs timers, posted work and (main loop) window events until the time
+    // is up or stop() is called. Returns false when it was stopped.
     bool runFor(int milliseconds);
     // Runs until the predicate holds (checked after each pass) or the time is up.
     bool runUntil(const std::function<bool()>& done, int timeoutMs);
@@ -33,24 +42,32 @@ public:
     // One pass without waiting: due timers, posted work, pending events.
     void runOnce();
 
-    size_t timerCount() const { return timers_.size(); }
+    size_t timerCount() const;
 
 private:
     friend class RepeatingTimer;
+    RunLoop() = default;
+    bool isMain() const { return this == &main(); }
     void add(RepeatingTimer* t);
     void remove(RepeatingTimer* t);
+    bool isRegistered(RepeatingTimer* t) const;
     Clock::time_point fireDueTimers(Clock::time_point now);
     bool runPosted();
+    void waitForWork(int ms);
 
+    // Timers are added and invalidated from their own thread, but may be
+    // counted from others.
+    mutable std::recursive_mutex timersLock_;
     std::vector<RepeatingTimer*> timers_;
-    uint64_t generation_ = 0;  // bumps when the timer list changes
     std::mutex postedLock_;
+    std::condition_variable postedCond_;
     std::vector<std::function<void()>> posted_;
     bool stopped_ = false;
 };
 
-// A timer that fires every interval on the main run loop until invalidated or
-// destroyed. fire() runs the action at once (tests drive timers with it).
+// A timer that fires every interval on a run loop (the main one unless given)
+// until invalidated or destroyed. fire() runs the action at once (tests drive
+// timers with it).
 class RepeatingTimer {
 public:
     RepeatingTimer(int intervalMs, std::function<void()> action, RunLoop& loop = RunLoop::main());

@@ -1,5 +1,6 @@
 #include "platform/appkit/X11Backend.h"
 #include "platform/appkit/Window.h"
+#include "platform/appkit/X11Frames.h"
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Services.h"
 
@@ -45,14 +46,28 @@ public:
     void show() override;
     void hide() override;
     void present(const Rect& area) override;
+    void setFrame(const FRect& f) override { x11SetFrame(dpy_, xwin_, f); }
+    void setTitle(const std::string& t) override { XStoreName(dpy_, xwin_, t.c_str()); }
+    void setSizeLimits(bool resizable, FSize min, FSize max) override {
+        x11SetSizeHints(dpy_, xwin_, resizable, min, max, {win_.frame().width, win_.frame().height}, nullptr);
+    }
+    // Our windows stand as the model orders them (levels, children).
+    void orderFront() override;
+    void makeKey() override { x11MakeKey(dpy_, xwin_, frameState_); }
+    void miniaturize() override { x11Iconify(dpy_, xwin_); }
+    void setAlpha(double alpha) override { x11SetOpacity(dpy_, xwin_, alpha); }
+    void setIgnoresMouse(bool ignore) override { x11SetInputPassThrough(dpy_, xwin_, ignore); }
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
+    X11FrameState& frameState() { return frameState_; }
 
 private:
     X11Backend& be_;
     Window& win_;
     ::Window xwin_ = 0;
     GC gc_ = nullptr;
+    X11FrameState frameState_;
+    Display* dpy_;
 };
 
 class X11Backend : public Backend {
@@ -63,9 +78,12 @@ public:
     const char* name() const override { return "x11"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
     void processEvents(int timeoutMs) override;
+    bool dispatchNextEvent(int timeoutMs) override;
+    std::vector<Screen> screens() override { return x11Screens(dpy_); }
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
+    void restack(const std::vector<Window*>& frontToBack) override;
+    void setMenuBar(Menu* m) override;
     std::optional<std::string> runTextEntry(Window* w, const TextEntryRequest& r) override;
-    std::optional<std::string> runFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
@@ -107,33 +125,32 @@ private:
     X11KeyboardLayout layout_;
     X11DropTarget dnd_;
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
+    std::unique_ptr<X11MenuBar> menuBar_;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
     Point lastPressPos_;
+    bool lastPressDragged_ = false;  // moved past the slop before its release
     int clickCount_ = 0;
 };
 
 // ---------------------------------------------------------------------------
 
-X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w) {
+X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display()) {
     Display* d = be.display();
     XSetWindowAttributes a{};
     a.background_pixel = 0;
     a.border_pixel = 0;
     a.colormap = XCreateColormap(d, DefaultRootWindow(d), be.visual(), AllocNone);
     a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                   KeyReleaseMask | LeaveWindowMask | StructureNotifyMask;
+                   KeyReleaseMask | LeaveWindowMask | StructureNotifyMask | FocusChangeMask;
     Size s = w.size();
-    xwin_ = XCreateWindow(d, DefaultRootWindow(d), 0, 0, s.width, s.height, 0, be.depth(), InputOutput, be.visual(),
-                          CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
+    FRect f = w.frame();
+    XPoint at = x11RootPosition(d, f);
+    xwin_ = XCreateWindow(d, DefaultRootWindow(d), at.x, at.y, s.width, s.height, 0, be.depth(), InputOutput,
+                          be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
     XStoreName(d, xwin_, w.title().c_str());
-    XSizeHints* hints = XAllocSizeHints();
-    hints->flags = PMinSize | PMaxSize;
-    hints->min_width = hints->max_width = s.width;
-    hints->min_height = hints->max_height = s.height;
-    XSetWMNormalHints(d, xwin_, hints);
-    XFree(hints);
+    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), {f.width, f.height}, &f);
     Atom del = be.wmDelete();
     XSetWMProtocols(d, xwin_, &del, 1);
     gc_ = XCreateGC(d, xwin_, 0, nullptr);
@@ -150,6 +167,8 @@ X11Peer::~X11Peer() {
     XFlush(be_.display());
 }
 
+void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
+
 void X11Peer::show() {
     XMapRaised(be_.display(), xwin_);
     XFlush(be_.display());
@@ -157,6 +176,7 @@ void X11Peer::show() {
 }
 
 void X11Peer::hide() {
+    x11Unmapped(frameState_);
     XUnmapWindow(be_.display(), xwin_);
     XFlush(be_.display());
 }
@@ -197,6 +217,7 @@ X11Backend::X11Backend(Display* d)
 }
 
 X11Backend::~X11Backend() {
+    menuBar_.reset();
     if (font_) XFreeFont(dpy_, font_);
     XCloseDisplay(dpy_);
 }
@@ -212,6 +233,14 @@ bool X11Backend::waitForEvent(int timeoutMs) {
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     select(fd + 1, &set, nullptr, nullptr, &tv);
     return XPending(dpy_) > 0;
+}
+
+bool X11Backend::dispatchNextEvent(int timeoutMs) {
+    if (!waitForEvent(timeoutMs)) return false;
+    XEvent ev;
+    XNextEvent(dpy_, &ev);
+    dispatch(ev);
+    return true;
 }
 
 void X11Backend::processEvents(int timeoutMs) {
@@ -287,11 +316,12 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
-    if (dnd_.handle(ev) || refreshKeymap(ev)) return;
+    if (dnd_.handle(ev) || refreshKeymap(ev) || (menuBar_ && menuBar_->handle(ev))) return;
     auto it = peers_.find(ev.xany.window);
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;
     Window& w = peer->window();
+    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) return;
     switch (ev.type) {
         case Expose:
             peer->present({ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height});
@@ -311,13 +341,16 @@ void X11Backend::dispatch(XEvent& ev) {
                 break;
             }
             if (b.button > 3) break;
-            bool again = b.button == lastPressButton_ && b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
+            // Only a click (no drag) can be the first of a double click.
+            bool again = !lastPressDragged_ && b.button == lastPressButton_ &&
+                         b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
                          std::abs(p.x - lastPressPos_.x) <= kDoubleClickSlop &&
                          std::abs(p.y - lastPressPos_.y) <= kDoubleClickSlop;
             clickCount_ = again ? clickCount_ + 1 : 1;
             lastPressTime_ = b.time;
             lastPressButton_ = b.button;
             lastPressPos_ = p;
+            lastPressDragged_ = false;
             MouseButton mb = b.button == 1   ? MouseButton::Left
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
@@ -342,6 +375,9 @@ void X11Backend::dispatch(XEvent& ev) {
         case MotionNotify: {
             auto& m = ev.xmotion;
             bool left = m.state & Button1Mask, right = m.state & Button3Mask;
+            if ((left || right) && (std::abs(m.x - lastPressPos_.x) > kDoubleClickSlop ||
+                                    std::abs(m.y - lastPressPos_.y) > kDoubleClickSlop))
+                lastPressDragged_ = true;
             Event e;
             e.type = (left || right) ? EventType::MouseDragged : EventType::MouseMoved;
             e.location = {m.x, m.y};
@@ -373,6 +409,21 @@ void X11Backend::dispatch(XEvent& ev) {
         default:
             break;
     }
+}
+
+void X11Backend::restack(const std::vector<Window*>& frontToBack) {
+    std::vector<::Window> order;
+    for (Window* w : frontToBack)
+        if (auto* peer = dynamic_cast<X11Peer*>(w->peer())) order.push_back(peer->xwindow());
+    x11Restack(dpy_, order);
+}
+
+void X11Backend::setMenuBar(Menu* m) {
+    if (!menuBar_ && m)
+        menuBar_ = std::make_unique<X11MenuBar>(dpy_, visual_, depth_, font_, [this](const Menu& menu, Point root) {
+            return popUpMenu(nullptr, menu, root);
+        });
+    if (menuBar_) menuBar_->setMenu(m);
 }
 
 Point X11Backend::rootPosition(Window* w, Point p) {
@@ -430,7 +481,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
         for (const auto& it : m->items) {
             lv.tops.push_back(y);
             y += it.separator ? kSepH : kItemH;
-            if (!it.separator) wmax = std::max(wmax, textWidth(it.title));
+            // Room for the key equivalent at the right.
+            std::string keys = keyEquivalentText(it);
+            if (!it.separator) wmax = std::max(wmax, textWidth(it.title) + (keys.empty() ? 0 : 24 + textWidth(keys)));
         }
         int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
         Rect r{pos.x, pos.y, wmax + 2 * kPadX + 10, y + 2};
@@ -455,6 +508,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
             XSetForeground(dpy_, gc, !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg);
             drawText(lv.win, gc, kPadX, top + (kItemH + ascent) / 2 - 1, it.title);
+            std::string keys = keyEquivalentText(it);
+            if (!keys.empty())
+                drawText(lv.win, gc, lv.rect.width - 14 - textWidth(keys), top + (kItemH + ascent) / 2 - 1, keys);
             if (it.checked) {
                 XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
                 XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
@@ -484,7 +540,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     auto openSub = [&](size_t level, int item) {
         closeFrom(level + 1);
         const MenuItem& it = levels[level].menu->items[item];
-        if (!it.submenu || !it.enabled || it.submenu->items.empty()) return;
+        if (!it.submenu || !it.enabled) return;
+        menuWillOpen(*it.submenu);
+        if (it.submenu->items.empty()) return;
         Rect r = levels[level].rect;
         layout(it.submenu, {r.right() + 1, r.y + levels[level].tops[item]});
     };
@@ -498,7 +556,16 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
 
     MenuChoice choice;
     bool done = false, moved = false;
+    // Moves count from where the pointer was when the menu opened (the press
+    // on the control), not from the menu's corner: the release of a plain
+    // click leaves the menu open.
     Point pressAt = origin;
+    {
+        ::Window root = 0, child = 0;
+        int wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
+    }
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
@@ -676,39 +743,6 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
     Point p = rootPosition(w, {req.frame.x, req.frame.y});
     return runLineEditor({p.x, p.y, req.frame.width, req.frame.height}, "", limitText(req.initialText, req.maxLength),
                          req.maxLength, [](const std::string&, std::string&) { return true; });
-}
-
-std::optional<std::string> X11Backend::runFilePanel(Window* w, const FilePanelRequest& req) {
-    if (w) w->endMouseCapture();
-    std::string exts;
-    for (const auto& e : req.extensions) exts += (exts.empty() ? "" : " ") + e;
-    std::string label = std::string(req.kind == FilePanelKind::Open ? "Open file" : "Save as") +
-                        (exts.empty() ? "" : " (" + exts + ")") + ":";
-    std::string initial = req.directory;
-    if (!initial.empty() && initial.back() != '/') initial += '/';
-    initial += req.fileName;
-    Point p = w ? rootPosition(w, {20, 20}) : Point{40, 40};
-    auto accept = [&](const std::string& path, std::string& message) {
-        struct stat st {};
-        bool exists = ::stat(path.c_str(), &st) == 0;
-        if (path.empty() || path.back() == '/') {
-            message = "Type a file name:";
-            return false;
-        }
-        if (req.kind == FilePanelKind::Open && (!exists || !S_ISREG(st.st_mode))) {
-            message = "No such file:";
-            return false;
-        }
-        if (req.kind == FilePanelKind::Open && !pathHasExtension(path, req.extensions)) {
-            message = "Choose a file of type " + exts + ":";
-            return false;
-        }
-        return true;
-    };
-    auto path = runLineEditor({p.x, p.y, 560, kItemH}, label, initial, 0, accept);
-    if (path && req.kind == FilePanelKind::Save && !req.extensions.empty() && !pathHasExtension(*path, req.extensions))
-        *path += "." + req.extensions.front();
-    return path;
 }
 
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {

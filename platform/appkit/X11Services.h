@@ -8,6 +8,7 @@
 #include "platform/appkit/Drag.h"
 #include "platform/appkit/Event.h"
 #include "platform/appkit/Keyboard.h"
+#include "platform/appkit/Menu.h"
 
 #include <X11/Xlib.h>
 
@@ -120,5 +121,41 @@ std::vector<std::string> filesOfUriList(const std::string& list);
 // A small modal alert window; events for other windows go to `others`.
 int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Window owner, const AlertRequest& r,
                 const std::function<void(XEvent&)>& others);
+
+// The menu bar: a strip along the top of the screen showing the titles of
+// the main menu's items; a press on a title opens its submenu below it
+// through the pop-up menu code, and the item picked there sends its action.
+class X11MenuBar {
+public:
+    // Shows a menu at a root point and returns the choice.
+    using PopUp = std::function<MenuChoice(const Menu& menu, Point root)>;
+    X11MenuBar(Display* d, Visual* visual, int depth, XFontStruct* font, PopUp popUp);
+    ~X11MenuBar();
+    X11MenuBar(const X11MenuBar&) = delete;
+    X11MenuBar& operator=(const X11MenuBar&) = delete;
+    // Null takes the strip away.
+    void setMenu(Menu* m);
+    // True when the event was the strip's.
+    bool handle(XEvent& ev);
+    ::Window window() const { return win_; }
+    static constexpr int kHeight = 22;
+
+private:
+    // Titles' extents across the strip, by item index (empty for items
+    // that open nothing).
+    std::vector<std::pair<int, int>> layOut() const;
+    void draw();
+    void open(int item);
+
+    Display* dpy_;
+    Visual* visual_;
+    int depth_;
+    XFontStruct* font_;
+    PopUp popUp_;
+    ::Window win_ = 0;
+    unsigned long colormap_ = 0;
+    Menu* menu_ = nullptr;
+    int open_ = -1;  // the title whose submenu shows
+};
 
 }  // namespace platform::appkit

@@ -83,6 +83,7 @@ std::shared_ptr<FontFace> makeBoxFace(double size, bool bold, bool italic) {
     info.size = size;
     info.ascent = 0.8 * size;
     info.descent = 0.2 * size;
+    info.capHeight = 0.7 * size;
     info.leading = 0;
     return std::make_shared<BoxFace>(std::move(info));
 }

@@ -224,6 +224,7 @@ double CTFontGetSize(CTFontRef font) { return font ? font->face->info().size : 0
 double CTFontGetAscent(CTFontRef font) { return font ? font->face->info().ascent : 0; }
 double CTFontGetDescent(CTFontRef font) { return font ? font->face->info().descent : 0; }
 double CTFontGetLeading(CTFontRef font) { return font ? font->face->info().leading : 0; }
+double CTFontGetCapHeight(CTFontRef font) { return font ? font->face->info().capHeight : 0; }
 std::string CTFontCopyPostScriptName(CTFontRef font) { return font ? font->face->info().postScriptName : ""; }
 std::string CTFontCopyFamilyName(CTFontRef font) { return font ? font->face->info().family : ""; }
 bool CTFontIsBold(CTFontRef font) { return font && font->face->info().bold; }

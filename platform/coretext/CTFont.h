@@ -35,9 +35,10 @@ CTFontRef CTFontRetain(CTFontRef font);  // returns font; null is allowed
 void CTFontRelease(CTFontRef font);      // null is allowed
 
 double CTFontGetSize(CTFontRef font);
-double CTFontGetAscent(CTFontRef font);   // above the baseline, positive
-double CTFontGetDescent(CTFontRef font);  // below the baseline, positive
-double CTFontGetLeading(CTFontRef font);  // line gap
+double CTFontGetAscent(CTFontRef font);     // above the baseline, positive
+double CTFontGetDescent(CTFontRef font);    // below the baseline, positive
+double CTFontGetLeading(CTFontRef font);    // line gap
+double CTFontGetCapHeight(CTFontRef font);  // top of the tallest letters above the baseline
 std::string CTFontCopyPostScriptName(CTFontRef font);
 std::string CTFontCopyFamilyName(CTFontRef font);
 bool CTFontIsBold(CTFontRef font);

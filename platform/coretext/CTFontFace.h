@@ -33,6 +33,7 @@ struct FaceInfo {
     bool italic = false;
     double size = 0;
     double ascent = 0, descent = 0, leading = 0;
+    double capHeight = 0;  // top of the tallest letters above the baseline
 };
 
 class FontFace {

@@ -6,6 +6,7 @@
 #include FT_OUTLINE_H
 #include FT_ADVANCES_H
 #include FT_BITMAP_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cmath>
@@ -162,6 +163,16 @@ std::shared_ptr<FontFace> openFreeTypeFace(const std::string& file, int index, F
     info.ascent = face->ascender * scale;
     info.descent = -face->descender * scale;
     info.leading = std::max(0, face->height - (face->ascender - face->descender)) * scale;
+    // The top of the tallest plain letters as they are drawn at this size
+    // (ascenders overshoot the capitals); the face's stated cap height, or the
+    // usual share of the ascent, when the letters cannot be loaded.
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    info.capHeight = os2 && os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight * scale : 0.75 * info.ascent;
+    for (char letter : {'H', 'O', 'b', 'd', 'f', 'l'}) {
+        std::lock_guard<std::mutex> lock(libraryMutex());
+        if (FT_Load_Char(face, static_cast<FT_ULong>(letter), FT_LOAD_DEFAULT) == 0)
+            info.capHeight = std::max(info.capHeight, std::ceil(face->glyph->metrics.horiBearingY / 64.0));
+    }
     if (info.postScriptName.empty()) {
         const char* ps = FT_Get_Postscript_Name(face);
         if (ps) info.postScriptName = ps;

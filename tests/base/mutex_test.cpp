@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 #include "base/BASE_Mutex.h"
 
 #include <gtest/gtest.h>

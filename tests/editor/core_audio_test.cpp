@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The audio callback as the editor's MIDI clock: queued messages at their
 // sample offsets, the one All Notes Off after a reset, the host's tempo and
 // transport; and Reset with its texts on the lines of a panel built from a

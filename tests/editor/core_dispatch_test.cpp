@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // A changed parameter becomes its bound MIDI: the repeat filter, the port
 // check, the value maps, the MSB/LSB order, the echo guard and the program
 // send of SysEx-bound controls.

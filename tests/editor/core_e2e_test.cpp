@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The editor end to end, as a host runs it: its panel built from a test panel
 // description and opened into a headless window, controls turned and chosen
 // with the mouse, and what reaches the instrument's place on real JACK ports,

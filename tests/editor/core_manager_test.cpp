@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The MIDI manager's job runner (the start rule, a job per thread, workers
 // stopped before the job object goes), the SysEx frame, and the plug-in's
 // incoming entry points and librarian helpers.

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The state the host keeps: its byte layout, the patch manager's block, and
 // a project recalled in a fresh editor.
 #include "core_component.h"

@@ -345,7 +345,7 @@ TEST_F(PanelWalk, ParametersAndTextsAreSetUpByTheirElements) {
     EXPECT_EQ(FactoryPanel::controlIn(b.layer("mainLayer"), kOverwriteBank), nullptr);
 
     // Name fields: text parameter, first text, colour, entry length, prompt.
-    const IColor dark(255, 50, 60, 70), orange(255, 200, 69, 0);
+    const IColor dark(255, 50, 60, 70), orange(255, 255, 140, 26);
     const std::tuple<int, const char*, IColor, int> fields[] = {{kPatchName, "-- INIT --", dark, 12},
                                                                 {kPatchRename, "New Name", orange, 16},
                                                                 {kPatchSearchString, "search...", orange, 20},

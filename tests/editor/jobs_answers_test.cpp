@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Requests that the simulated instrument answers over JACK: onto the panel,
 // a device enquiry that finds the instrument on another channel, and
 // programs into the librarian, one slot or the whole upper bank.

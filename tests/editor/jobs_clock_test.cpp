@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // MIDI clock output: Start and Stop on the host's transport, timing clock at
 // the host's tempo or the arpeggiator's, and the ways the clock ends. Ticks
 // are received on a JACK port in the instrument's place.

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The program randomizer on fixed random tables: the fold, the rows and
 // their coded rules, the locks, and the panel button around them.
 #include <gtest/gtest.h>

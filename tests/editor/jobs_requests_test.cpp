@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Request jobs against a simulated instrument on JACK: what the instrument
 // receives and when, the channel sweeps, time-outs, cancels at each stage
 // and the texts. Long waits run with the jobs' pauses divided, except one

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Send and store jobs against a simulated instrument on JACK: one librarian
 // program sent and stored, the slot correction and the tempo override on the
 // dump that leaves, the first programs of a bank store and its cancel, and

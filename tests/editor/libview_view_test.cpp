@@ -486,34 +486,3 @@ TEST(LibViewRequests, ARequestedProgramLandsInTheRightClickedSlot) {
 }
 
 }  // namespace
-
-namespace {
-
-// Programs arriving on another thread refill the pane while the panel draws.
-TEST(LibViewThreads, ReceivedProgramsRefillThePaneWhileItDraws) {
-    LibrarianPage p;
-    Halvoran* e = p.editor();
-    std::atomic<bool> done{false};
-    std::thread midi([&] {
-        for (int i = 0; i < 16; ++i) {
-            p.librarian->selectedSlotUpper = i;
-            e->SetLibrarianRequestActive(true);
-            libtest::Bytes dump = libviewtest::namedDump("Recv " + std::to_string(i));
-            ISysEx sysex(0, dump.data(), static_cast<int>(dump.size()));
-            e->ProcessSysEx(&sysex, true);
-        }
-        done = true;
-    });
-    while (!done) {
-        p.tick();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    midi.join();
-    p.tick();
-    EXPECT_EQ(p.text(kUpper, 0), "Recv 0");
-    EXPECT_EQ(p.text(kUpper, 15), "Recv 15");
-    EXPECT_EQ(p.text(kUpper, 16), "Alpha 016");
-    EXPECT_GT(p.inked(kUpper, 15), 10);
-}
-
-}  // namespace

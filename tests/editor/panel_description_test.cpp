@@ -228,6 +228,10 @@ TEST_F(PanelDescription, LayoutFitsThePanelWithoutOverlaps) {
             const Placed& a = *controls[i];
             const Placed& b = *controls[j];
             if (a.param == b.param || !hvpanel::shownTogether(a, b)) continue;
+            // The message and the value share the display's second line.
+            if (std::set<std::string>{a.text("paramId"), b.text("paramId")} ==
+                std::set<std::string>{"kControlDisplayName", "kControlDisplayValue"})
+                continue;
             EXPECT_FALSE(a.rect.meets(b.rect)) << a.where() << " overlaps " << b.where();
         }
 }

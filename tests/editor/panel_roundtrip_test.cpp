@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The shipped panel against the simulated instrument on real JACK ports: what
 // the instrument sends on every bound address (control change, NRPN, SysEx
 // parameter change) moves that parameter's control, for both timbres, and

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Short messages from the instrument: control changes with their lookups
 // and value maps, NRPN data entry, local control, timbre selection, program
 // changes, note echo, the input filters and the activity lamp.

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The editor, as a host runs it, against the simulated instrument on real
 // JACK ports: dumps that reach the panel and its status line, control
 // changes, NRPN and parameter changes that move controls without echo, and a

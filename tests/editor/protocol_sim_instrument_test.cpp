@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The simulated instrument against a bare peer on JACK: what it answers,
 // what it takes, what it sends and what it records.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // SysEx from the instrument through the editor's entry: routing by size,
 // state and channel, the channel take-over, parameter changes, the
 // librarian's requests, and bad input that must change nothing.

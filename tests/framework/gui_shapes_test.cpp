@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <numbers>
 
 #include "gui_fixture.h"
 #include "raster/RAST_Blit.h"
@@ -88,14 +89,14 @@ TEST(GuiShapes, EachCallDrawsItsRasterFigure) {
          [](RAST_IBitmap* b) { RAST_RoundRect(b, 5, 4, 44, 30, 6, kOpaque.ToWord(), 1.0f, 0, true); }},
         {"rotated bitmap", [&](IGraphics* g) { g->DrawRotatedBitmap(&pic, 30, 20, 30.0, 2); },
          [](RAST_IBitmap* b) {
-             RAST_RotatedBlit(b, picture(), 26, 17, 9, 7, 0, 0, 9, 7, (float)(30 * M_PI / 180), false, 1.0f, 0x10100, 0,
-                              2);
+             RAST_RotatedBlit(b, picture(), 26, 17, 9, 7, 0, 0, 9, 7, (float)(30 * std::numbers::pi / 180), false, 1.0f,
+                              0x10100, 0, 2);
          }},
         {"rotated mask", [&](IGraphics* g) { g->DrawRotatedMask(&pic, &pic, &pic, 20, 10, -45.0); },
          [](RAST_IBitmap* b) {
              RAST_MemBitmap scratch(9, 7, 4);
              RAST_Blit(&scratch, picture(), 0, 0, nullptr, 1.0f, 0);
-             const float rad = (float)(-45 * M_PI / 180);
+             const float rad = (float)(-45 * std::numbers::pi / 180);
              RAST_RotatedBlit(&scratch, picture(), 0, 0, 9, 7, 0, 0, 9, 7, rad, true, 1.0f, 0x10101, -0.5f, 0);
              RAST_RotatedBlit(&scratch, picture(), 0, 0, 9, 7, 0, 0, 9, 7, rad, true, 1.0f, 0x10100, -0.5f, 0);
              RAST_Blit(b, &scratch, 20, 10, nullptr, 1.0f, 0x10000);

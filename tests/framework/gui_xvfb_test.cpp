@@ -1,5 +1,6 @@
-// The host's test panel in a real X11 window on a private Xvfb server: the
-// panel is drawn, a click moves its switch, and a screenshot is taken.
+// The test panel plug-in in the host's real X11 window on a private Xvfb
+// server: the panel is drawn, a click moves its switch, and a screenshot is
+// taken.
 #include <gtest/gtest.h>
 
 #include "support/ScopedEnv.h"
@@ -52,12 +53,12 @@ TEST(GuiXvfb, HostShowsTheTestPanelAndAClickMovesItsSwitch) {
     pid_t host = -1;
     {
         hvtest::ScopedEnv on("DISPLAY", server.display());
-        host = spawn({HV_HOST_EXE, "--test-panel", "--seconds", "8"}, out);
+        host = spawn({HV_HOST_EXE, "--plugin", HV_TESTPANEL_PATH, "--view", "--seconds", "8"}, out);
     }
     ASSERT_GT(host, 0);
 
     XWindow w = 0;
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (w = x.findWindow("Halvoran test panel")) != 0; }, 8000))
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (w = x.findWindow("Halvoran")) != 0; }, 8000))
         << "no panel window appeared";
     ASSERT_TRUE(hvtest::waitUntil([&] { return x.viewable(w); }, 4000));
     auto g = x.geometry(w);

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 #include "framework/IUnitBase.h"
 
 #include <gtest/gtest.h>

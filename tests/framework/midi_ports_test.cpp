@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The plug-in's external MIDI ports over real JACK ports: a peer stands in
 // for the instrument, with its own ports made before the plug-in lists them.
 #include "framework/IMidiPorts.h"

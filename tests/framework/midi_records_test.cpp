@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 #include "framework/IMidiQueue.h"
 #include "framework/IUnitStructs.h"
 

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The test unit driven through its exported component entry, as a host
 // loads it: dlopen, open, initialise, render, query, save, restore, close.
 #include "host/HostSession.h"

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 #include <gtest/gtest.h>
 
 #include <thread>

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // The X11 backend's input services on a private Xvfb, driven through XTest
 // and read back from a second connection: key codes and texts of typed keys,
 // the layout from the server's keymap, cursors, warping, the pointer state,
@@ -14,7 +15,7 @@
 #include "platform/appkit/Keyboard.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
-#include "support/ScopedEnv.h"
+#include "support/x11/AppOnXvfb.h"
 #include "support/TempDataDir.h"
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
@@ -67,16 +68,12 @@ public:
 class X11Input : public testing::Test {
 protected:
     void SetUp() override {
-        auto& server = hvtest::XvfbServer::shared();
-        ASSERT_TRUE(server.ok()) << server.log();
-        env_ = std::make_unique<hvtest::ScopedEnv>("DISPLAY", server.display());
-        ASSERT_TRUE(Application::useDisplayIfAvailable());
-        probe_ = std::make_unique<hvtest::XProbe>(server.display());
-        ASSERT_TRUE(probe_->ok());
+        ASSERT_TRUE(app_.start()) << hvtest::XvfbServer::shared().log();
+        probe_ = &app_.probe();
     }
     void TearDown() override {
         window_.reset();
-        Application::setBackend(std::make_unique<HeadlessBackend>());
+        app_.stop();
     }
     // A shown window whose left half is a recording view; its X window.
     XWindow show(const std::string& title) {
@@ -89,14 +86,9 @@ protected:
         EXPECT_TRUE(pumpUntil([&] { return (x = probe_->findWindow(title)) && probe_->viewable(x); }));
         return x;
     }
-    bool pumpUntil(const std::function<bool()>& done) {
-        return hvtest::waitUntil([&] {
-            RunLoop::main().runOnce();
-            return done();
-        });
-    }
-    std::unique_ptr<hvtest::ScopedEnv> env_;
-    std::unique_ptr<hvtest::XProbe> probe_;
+    bool pumpUntil(const std::function<bool()>& done) { return app_.pumpUntil(done); }
+    hvtest::AppOnXvfb app_;
+    hvtest::XProbe* probe_ = nullptr;
     std::unique_ptr<ak::Window> window_;
     Recorder* view_ = nullptr;
 };

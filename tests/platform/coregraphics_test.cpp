@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "platform/coregraphics/CoreGraphics.h"
+#include "support/TestCanvas.h"
 
 using namespace platform;
 
 namespace {
 
 // A w x h context of the toolkit's layout: x, red, green, blue per pixel.
-struct XrgbCanvas {
-    XrgbCanvas(int w, int h, bool flipped = false) : w(w), h(h), pixels(w * h * 4, 0) {
+struct XrgbCanvas : hvtest::TestCanvas {
+    XrgbCanvas(int w, int h, bool flipped = false) : TestCanvas(w, h) {
         CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
         ctx = CGBitmapContextCreate(pixels.data(), w, h, 8, w * 4, space, kCGImageAlphaNoneSkipFirst);
         CGColorSpaceRelease(space);
@@ -24,11 +25,6 @@ struct XrgbCanvas {
         }
     }
     ~XrgbCanvas() { CGContextRelease(ctx); }
-    int red(int x, int y) const { return pixels[(y * w + x) * 4 + 1]; }
-    int green(int x, int y) const { return pixels[(y * w + x) * 4 + 2]; }
-    int blue(int x, int y) const { return pixels[(y * w + x) * 4 + 3]; }
-    int w, h;
-    std::vector<uint8_t> pixels;
     CGContextRef ctx;
 };
 

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Lines, frames and drawing into pixel memory.
 #include <gtest/gtest.h>
 

@@ -125,6 +125,35 @@ TEST(RasterBezier, CurvesCutAtTheEdgesAndInEitherDirection) {
     EXPECT_EQ(CBezPrep(nullptr, 0, 4, 4, 4, 8, 4, 12, 4, 1, true, w), 0);
 }
 
+TEST(RasterBezier, AnOpaqueFillStoresTheSamePixelsRowByRow) {
+    // The opaque copy stores its one-column pieces row by row; any other
+    // opacity draws them as lines. Both change the same pixels.
+    const struct {
+        float pts[8];
+        int fill;
+        float tolerance;
+    } cases[] = {{{-5, 25, 10, -20, 25, 45, 45, 5}, 15, 1},
+                 {{-5, 25, 10, -20, 25, 45, 45, 5}, 15, 6},
+                 {{2, 2, 12, 40, 30, -9, 38, 20}, -3, 1},
+                 {{2, 2, 12, 40, 30, -9, 38, 20}, 40, 0.5f}};
+    for (const auto& c : cases)
+        for (bool flipped : {false, true}) {
+            GuardedBitmap fast(40, 30, flipped), slow(40, 30, flipped), paper(40, 30, flipped);
+            const float* p = c.pts;
+            RAST_FillCBezier(&fast, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.fill, kInk, 1.0f, 0, c.tolerance);
+            RAST_FillCBezier(&slow, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.fill, kInk, 0.9f, 0, c.tolerance);
+            int covered = 0;
+            for (int y = 0; y < 30; y++)
+                for (int x = 0; x < 40; x++) {
+                    const bool drawn = slow.at(x, y) != paper.at(x, y);
+                    covered += drawn;
+                    ASSERT_EQ(fast.at(x, y), drawn ? kInk : paper.at(x, y)) << c.fill << " at " << x << "," << y;
+                }
+            EXPECT_GT(covered, 100);
+            EXPECT_TRUE(fast.guardIntact());
+        }
+}
+
 TEST(RasterBezier, FarCoordinatesNeitherHangNorOverflow) {
     // Without a cap on the pieces these ask for about 1e60 of them.
     for (float far : {1e30f, -1e30f, 3e38f}) {

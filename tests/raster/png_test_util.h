@@ -1,5 +1,5 @@
-// Writes small PNG images with libpng for the loader tests, and edits their
-// chunks (with fresh CRCs) to make damaged ones.
+// Writes small PNG images of every shape for the loader tests, and edits
+// their chunks (with fresh CRCs) to make damaged ones.
 #pragma once
 
 #include <png.h>
@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "raster/RAST_PngWrite.h"
 
 namespace pngtest {
 
@@ -60,35 +62,24 @@ inline std::vector<uint8_t> PackRow(const std::vector<unsigned>& samples, int de
     return out;
 }
 
-inline void WriteToVector(png_structp png, png_bytep data, png_size_t n) {
-    auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    v->insert(v->end(), data, data + n);
-}
-inline void NoFlush(png_structp) {}
-
 // rows: samples per row (channels x width values).
 inline std::vector<uint8_t> Encode(const PngShape& s, const std::vector<std::vector<unsigned>>& rows) {
+    RAST_PngImage im;
+    im.width = s.width;
+    im.height = s.height;
+    im.colorType = s.colorType;
+    im.depth = s.depth;
+    im.interlace = s.interlace;
+    im.compressionLevel = -1;
+    for (const auto& r : rows) im.rows.push_back(PackRow(r, s.depth));
+    for (const png_color& c : s.palette) im.palette.insert(im.palette.end(), {c.red, c.green, c.blue});
+    im.paletteAlpha = s.paletteAlpha;
+    im.hasTransparentColour = s.hasTrnsColor;
+    im.transparentColour[0] = s.colorType == PNG_COLOR_TYPE_GRAY ? s.trnsColor.gray : s.trnsColor.red;
+    im.transparentColour[1] = s.trnsColor.green;
+    im.transparentColour[2] = s.trnsColor.blue;
     std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    std::vector<std::vector<uint8_t>> packed;
-    std::vector<png_bytep> ptrs;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("png encode failed");
-    }
-    png_set_write_fn(png, &out, WriteToVector, NoFlush);
-    png_set_IHDR(png, info, s.width, s.height, s.depth, s.colorType,
-                 s.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), (int)s.palette.size());
-    if (!s.paletteAlpha.empty()) png_set_tRNS(png, info, s.paletteAlpha.data(), (int)s.paletteAlpha.size(), nullptr);
-    if (s.hasTrnsColor) png_set_tRNS(png, info, nullptr, 0, &s.trnsColor);
-    for (const auto& r : rows) packed.push_back(PackRow(r, s.depth));
-    for (auto& r : packed) ptrs.push_back(r.data());
-    png_set_rows(png, info, ptrs.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
+    if (!RAST_EncodePng(im, &out)) throw std::runtime_error("png encode failed");
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "raster/RAST_Bitmap.h"
 #include "raster/RAST_SysBitmap.h"
 #include "shim/shim-gdi.h"
 
@@ -72,4 +73,13 @@ TEST(SysBitmap, SidesBelowOneLeaveNoContextAndNullBits) {
     EXPECT_TRUE(bm.resize(3, 3));
     EXPECT_NE(bm.getBits(), nullptr);
     EXPECT_EQ(bm.getRowSpan(), 4);
+}
+
+TEST(SysBitmap, RefusesTheSizesTheMemoryBitmapRefuses) {
+    // 16384 x 32768 pixels of 4 bytes do not fit an int.
+    RAST_SysBitmap sys(16384, 32768);
+    RAST_MemBitmap mem(16384, 32768);
+    EXPECT_EQ(sys.getBits(), nullptr);
+    EXPECT_EQ(mem.getBits(), nullptr);
+    EXPECT_EQ(sys.getWidth(), mem.getWidth());
 }

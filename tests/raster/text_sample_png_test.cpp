@@ -2,7 +2,6 @@
 // the test program for a person to look at; every text's ink must lie inside
 // the rectangle its font measured for it.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "raster/RAST_CachedFont.h"
+#include "raster/RAST_PngWrite.h"
 #include "raster/RAST_Rect.h"
 #include "raster/RAST_SysBitmap.h"
 
@@ -21,35 +21,6 @@ std::string besideThisProgram(const char* name) {
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     std::string dir = n > 0 ? std::string(buf, (size_t)n) : std::string("./x");
     return dir.substr(0, dir.find_last_of('/') + 1) + name;
-}
-
-bool writePNG(const std::string& path, RAST_IBitmap& bm) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, (png_uint_32)bm.getWidth(), (png_uint_32)bm.getHeight(), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row((size_t)bm.getWidth() * 3);
-    for (int y = 0; y < bm.getHeight(); y++) {
-        for (int x = 0; x < bm.getWidth(); x++) {
-            const unsigned int p = bm.getBits()[y * bm.getRowSpan() + x];
-            row[3 * x] = (png_byte)RAST_PixelRed(p);
-            row[3 * x + 1] = (png_byte)RAST_PixelGreen(p);
-            row[3 * x + 2] = (png_byte)RAST_PixelBlue(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return fclose(f) == 0;
 }
 
 std::vector<unsigned int> snapshot(RAST_IBitmap& bm) {
@@ -122,6 +93,6 @@ TEST(RasterTextSample, PanelTextInThreeSizesStaysInsideItsMeasuredRectangles) {
     ASSERT_LT(y, panel.getHeight());
 
     const std::string path = besideThisProgram("sample_panel_text.png");
-    ASSERT_TRUE(writePNG(path, panel)) << path;
+    ASSERT_TRUE(RAST_WritePng(path, RAST_PngFromBitmap(panel, RAST_PngAlpha::kDrop))) << path;
     RecordProperty("png", path);
 }

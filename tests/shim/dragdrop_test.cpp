@@ -8,6 +8,7 @@
 #include "platform/appkit/HeadlessBackend.h"
 #include "shim/shim-dnd.h"
 #include "shim/shim-input.h"
+#include "shim/shim-wnd.h"
 #include "support/TempDataDir.h"
 
 using platform::appkit::Application;
@@ -39,13 +40,12 @@ TEST(DropFilesBlock, LayoutAndNames) {
 
     b = SHIM_MakeDropFilesBlock({"wav", std::string(5000, 'x')}, 0, 0, "tmp.");
     EXPECT_EQ(GlobalSize(b), 16 + (4 + 3 + 1) + (4 + 4095 + 1) + 1);
-    std::vector<std::string> names;
-    POINT at{};
-    ASSERT_TRUE(SHIM_ReadDropFilesBlock(b, &names, &at));
-    EXPECT_EQ(names, (std::vector<std::string>{"tmp.wav", "tmp." + std::string(4095, 'x')}));
-    // A block whose list has lost its end is not read past.
-    static_cast<char*>(GlobalLock(b))[GlobalSize(b) - 1] = 'y';
-    EXPECT_FALSE(SHIM_ReadDropFilesBlock(b, &names, &at));
+    ASSERT_EQ(DragQueryFile(b, 0xFFFFFFFF, nullptr, 0), 2u);
+    char name[8192];
+    DragQueryFile(b, 0, name, sizeof name);
+    EXPECT_STREQ(name, "tmp.wav");
+    EXPECT_EQ(DragQueryFile(b, 1, name, sizeof name), 4u + 4095u);
+    EXPECT_EQ(std::string(name), "tmp." + std::string(4095, 'x'));
     GlobalFree(b);
 }
 

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Drawing contexts and GDI objects: records, pools, selection rules and the
 // pixels the drawing calls leave in a memory context.
 #include <gtest/gtest.h>
@@ -8,21 +9,16 @@
 #include <thread>
 
 #include "shim/shim-gdi.h"
+#include "support/TestCanvas.h"
 
 namespace {
 
 // A memory context whose pixels start black.
-struct MemDC {
-    MemDC(int w, int h) : w(w), h(h), hdc(SHIM_CreateMemContext(nullptr, w, h)) {
-        px = static_cast<uint8_t*>(SHIM_GetCtxFrameBuffer(hdc));
-    }
+struct MemDC : hvtest::TestCanvas {
+    MemDC(int w, int h) : MemDC(SHIM_CreateMemContext(nullptr, w, h), w, h) {}
+    MemDC(HDC hdc, int w, int h) : TestCanvas(static_cast<uint8_t*>(SHIM_GetCtxFrameBuffer(hdc)), w, h), hdc(hdc) {}
     ~MemDC() { SHIM_DeleteGfxContext(hdc); }
-    int red(int x, int y) const { return px[(y * w + x) * 4 + 1]; }
-    int green(int x, int y) const { return px[(y * w + x) * 4 + 2]; }
-    int blue(int x, int y) const { return px[(y * w + x) * 4 + 3]; }
-    int w, h;
     HDC hdc;
-    uint8_t* px;
 };
 
 // Selects objects and deselects them again before deleting them.
@@ -385,4 +381,32 @@ TEST(GdiPoolThreads, ContextsAndObjectsMadeAndFreedFromManyThreads) {
         });
     for (auto& th : threads) th.join();
     EXPECT_EQ(bad.load(), 0) << "a record was handed to two threads at once";
+}
+
+TEST(GdiMemContext, StaleHandlesOfManyDeletedRecordsReadAsDead) {
+    // More records than the pools keep: every one is still a dead record.
+    std::vector<HGDIOBJ> brushes;
+    for (int i = 0; i < 300; ++i) brushes.push_back(CreateSolidBrush(i));
+    for (HGDIOBJ b : brushes) DeleteObject(b);
+    for (HGDIOBJ b : brushes) {
+        EXPECT_FALSE(SHIM_IsValidObject(b));
+        EXPECT_EQ(SHIM_CloneGDIObject(b), nullptr);
+    }
+    std::vector<HDC> contexts;
+    for (int i = 0; i < 150; ++i) contexts.push_back(SHIM_CreateMemContext(nullptr, 1, 1));
+    for (HDC c : contexts) SHIM_DeleteGfxContext(c);
+    for (HDC c : contexts) {
+        EXPECT_FALSE(SHIM_IsValidContext(c));
+        EXPECT_EQ(GetTextColor(c), -1);
+    }
+}
+
+TEST(GdiMemContext, SizesWhoseBlockDoesNotFitAnIntAreRefused) {
+    // The raster library's memory bitmap refuses the same: 16384 x 32768 x 4
+    // bytes is 2 GiB.
+    EXPECT_EQ(SHIM_CreateMemContext(nullptr, 16384, 32768), nullptr);
+    EXPECT_EQ(SHIM_CreateMemContext(nullptr, 32768, 16384), nullptr);
+    HDC fits = SHIM_CreateMemContext(nullptr, 1024, 1024);
+    EXPECT_NE(fits, nullptr);
+    SHIM_DeleteGfxContext(fits);
 }

@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 #include "shim/shim-handles.h"
 #include "shim/shim.h"
 

@@ -1,36 +1,25 @@
 // Bitmap objects, named images, blits between contexts, clip regions, system
 // colours and image lists.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "raster/RAST_PngWrite.h"
 #include "shim/shim-gdi-image.h"
+#include "support/TestCanvas.h"
 
 namespace {
 
 // A memory context whose pixels tests read and write directly.
-struct Mem {
-    HDC hdc;
-    int w, h;
-    Mem(int w_, int h_) : hdc(SHIM_CreateMemContext(nullptr, w_, h_)), w(w_), h(h_) {}
+struct Mem : hvtest::TestCanvas {
+    Mem(int w, int h) : Mem(SHIM_CreateMemContext(nullptr, w, h), w, h) {}
+    Mem(HDC hdc, int w, int h) : TestCanvas(static_cast<unsigned char*>(SHIM_GetCtxFrameBuffer(hdc)), w, h), hdc(hdc) {}
     ~Mem() { SHIM_DeleteGfxContext(hdc); }
-    unsigned char* px(int x, int y) { return (unsigned char*)SHIM_GetCtxFrameBuffer(hdc) + ((size_t)y * w + x) * 4; }
-    int rgb(int x, int y) { return px(x, y)[1] << 16 | px(x, y)[2] << 8 | px(x, y)[3]; }
-    void set(int x, int y, int first, int rgbValue) {
-        unsigned char* p = px(x, y);
-        p[0] = (unsigned char)first;
-        p[1] = (unsigned char)(rgbValue >> 16);
-        p[2] = (unsigned char)(rgbValue >> 8);
-        p[3] = (unsigned char)rgbValue;
-    }
-    void fill(int rgbValue) {
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++) set(x, y, 0, rgbValue);
-    }
+    HDC hdc;
 };
 
 // Opaque premultiplied ARGB bytes for a list of 0xRRGGBB colours.
@@ -46,13 +35,12 @@ std::vector<unsigned char> argb(std::initializer_list<int> colours) {
 }
 
 std::string writePNG(const std::filesystem::path& path, int w, int h, const std::vector<unsigned char>& rgba) {
-    png_image img;
-    memset(&img, 0, sizeof img);
-    img.version = PNG_IMAGE_VERSION;
-    img.width = (png_uint_32)w;
-    img.height = (png_uint_32)h;
-    img.format = PNG_FORMAT_RGBA;
-    EXPECT_TRUE(png_image_write_to_file(&img, path.c_str(), 0, rgba.data(), 0, nullptr));
+    RAST_PngImage img;
+    img.width = w;
+    img.height = h;
+    img.colorType = 6;  // RGBA
+    for (int y = 0; y < h; y++) img.rows.emplace_back(rgba.begin() + y * w * 4, rgba.begin() + (y + 1) * w * 4);
+    EXPECT_TRUE(RAST_WritePng(path.string(), img));
     return path.string();
 }
 
@@ -117,8 +105,8 @@ TEST(ShimBitmap, DrawsUprightIntoItsRectangle) {
     HGDIOBJ t = CreateBitmap(1, 1, 1, 32, half);
     RECT one{0, 0, 1, 1};
     DrawImageInRect(m.hdc, t, &one);
-    EXPECT_NEAR(m.px(0, 0)[1], 128 + 8, 1);
-    EXPECT_NEAR(m.px(0, 0)[2], 8, 1);
+    EXPECT_NEAR(m.at(0, 0)[1], 128 + 8, 1);
+    EXPECT_NEAR(m.at(0, 0)[2], 8, 1);
     HGDIOBJ brush = CreateSolidBrush(0);
     DrawImageInRect(m.hdc, brush, &one);  // not a bitmap: nothing
     DeleteObject(brush);
@@ -233,7 +221,7 @@ TEST(ShimBlit, OneToOneCopiesAndSourceAlpha) {
     BitBlt(dst.hdc, 0, 0, 3, 1, src.hdc, 0, 0, SHIM_BLIT_SOURCE_ALPHA);
     EXPECT_EQ(dst.rgb(0, 0), 0x808080);
     EXPECT_EQ(dst.rgb(1, 0), 0x00FF00);
-    EXPECT_NEAR(dst.px(2, 0)[3], 128 + 64, 1);
+    EXPECT_NEAR(dst.at(2, 0)[3], 128 + 64, 1);
     // Sources wholly outside, empty sizes and dead contexts draw nothing.
     dst.fill(0x808080);
     BitBlt(dst.hdc, 0, 0, 3, 3, src.hdc, 4, 0, 0);

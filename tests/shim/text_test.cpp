@@ -320,3 +320,25 @@ TEST(ShimDrawText, ColoursBackgroundsAndAntialiasing) {
     EXPECT_GT(partialPixels(4), 0);
     EXPECT_EQ(partialPixels(3), 0);
 }
+
+TEST(ShimDrawText, TheWorkBufferEndsOnAWholeCharacter) {
+    BoxEngine box;
+    Context c(4, 4, makeFont(-12));
+    RECT whole, cut;
+    // 4,094 letters and then a two-byte character: the buffer's last byte
+    // would be the first half of it; the letters alone are drawn.
+    const std::string letters(4094, 'a');
+    measure(c.hdc, letters.c_str(), DT_SINGLELINE, &whole);
+    EXPECT_GT(measure(c.hdc, (letters + "\xC3\xA9").c_str(), DT_SINGLELINE, &cut), 0);
+    EXPECT_EQ(cut, whole);
+    // A three-byte character two bytes from the end, and one that fits.
+    const std::string fewer(4093, 'a');
+    EXPECT_GT(measure(c.hdc, (fewer + "\xE2\x82\xAC").c_str(), DT_SINGLELINE, &cut), 0);
+    RECT lettersOnly;
+    measure(c.hdc, fewer.c_str(), DT_SINGLELINE, &lettersOnly);
+    EXPECT_EQ(cut, lettersOnly);
+    RECT shorter;
+    measure(c.hdc, std::string(4092, 'a').c_str(), DT_SINGLELINE, &shorter);
+    EXPECT_GT(measure(c.hdc, (std::string(4092, 'a') + "\xE2\x82\xAC").c_str(), DT_SINGLELINE, &cut), 0);
+    EXPECT_GT(cut.right - cut.left, shorter.right - shorter.left);
+}

@@ -199,11 +199,12 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
         } else if (s.kind == "lock") {
             Rgba ink = s.tone == "white" ? rgb(0xF2F2F2) : s.tone == "black" ? rgb(0x16181B) : (on ? kAccent : kIcon);
             if (s.tone != "amber" && on) ink = mix(ink, kAccent, 0.35f);
-            // A faint disc behind the lock so it reads on any panel.
+            // A disc behind the lock so that it reads, open or shut, on any
+            // panel, light or dark.
             const Box box{0, oy, (float)w, oy + h};
             c.fill(
                 box, [&](float x, float y) { return sdCircle(x, y, w / 2.0f, oy + h / 2.0f, w * 0.48f); },
-                s.tone == "black" ? rgb(0xFFFFFF) : rgb(0x000000), 0.18f);
+                s.tone == "black" ? rgb(0xFFFFFF) : rgb(0x000000), 0.55f);
             padlock(c, 0, oy, (float)std::min(w, h), ink, on);
         } else if (s.kind == "checkbox") {
             const Box box{0, oy, (float)w, oy + h};
@@ -231,6 +232,8 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
             c.fill(
                 box, [&](float x, float y) { return std::fabs(cap(x, y)) - 0.5f; }, rgb(0x2A2C30), 0.8f);
             c.rect(3, (int)oy + h / 2 - 1, w - 6, 2, rgb(0x1A1C1F));
+        } else if (s.kind == "clear") {
+            // Nothing: what the panel prints below shows through.
         } else if (s.kind == "cover") {
             hatchCover(c, w, h);
         } else if (s.kind == "field") {

@@ -255,6 +255,19 @@ std::unique_ptr<Canvas> paintPanel(const ImageEntry& s, const PanelLayout* panel
             well(c, p, x, y, it.w, it.h, it.label);
         } else if (k == "slot") {
             groove(c, x, y, it.w, it.h);
+        } else if (k == "button" && (it.label == "<" || it.label == ">")) {
+            // A stepping button: its arrow, printed in the panel so that the
+            // clear button image over it shows it.
+            paintButtonFace(c, x, y, it.w, it.h, false, "dark");
+            const float cx = x + it.w / 2.0f, cy = y + it.h / 2.0f - 0.5f, s = std::min(it.w, it.h) * 0.3f;
+            const float dir = it.label == "<" ? -1.0f : 1.0f;
+            // Inside where all three edges' half-planes agree.
+            auto arrow = [&](float px, float py) {
+                const float u = (px - cx) * dir;
+                const float v = std::fabs(py - cy);
+                return std::max(-u - s * 0.6f, (u * 0.9f + v * 1.2f - s * 0.9f) / 1.5f);
+            };
+            c.fill(Box{x, y, x + it.w, y + it.h}, arrow, rgb(0xD5D9DF));
         } else if (k == "button") {
             paintButtonFace(c, x, y, it.w, it.h, false, "dark");
             c.text(it.label, (int)x, (int)y + 1, (int)it.w, (int)it.h - 1, it.size ? it.size : 10, true, rgb(0xD5D9DF),

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "raster/RAST_PngWrite.h"
 #include "tools/draw-images/ImageList.h"
 #include "tools/draw-images/Paint.h"
-#include "tools/draw-images/PngWrite.h"
 
 namespace fs = std::filesystem;
 using namespace drawimages;
@@ -39,7 +39,7 @@ bool writeAtomically(const fs::path& path, Canvas& canvas) {
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     const fs::path part = path.string() + ".part";
-    if (!writePng(part.string(), canvas.bitmap())) return false;
+    if (!RAST_WritePng(part.string(), RAST_PngFromBitmap(canvas.bitmap()))) return false;
     fs::rename(part, path, ec);
     return !ec;
 }

@@ -7,7 +7,8 @@
 #include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
-#include <png.h>
+
+#include "raster/RAST_PngWrite.h"
 
 #include <cstdio>
 
@@ -278,33 +279,7 @@ std::pair<int, int> XProbe::pointer() {
 }
 
 bool XProbe::savePng(const Image& img, const std::string& path) {
-    if (img.empty()) return false;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = png && info;
-    std::vector<unsigned char> row(size_t(img.width) * 3);
-    if (ok && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, f);
-        png_set_IHDR(png, info, png_uint_32(img.width), png_uint_32(img.height), 8, PNG_COLOR_TYPE_RGB,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < img.height; ++y) {
-            for (int x = 0; x < img.width; ++x) {
-                uint32_t p = img.at(x, y);
-                row[size_t(x) * 3] = (p >> 16) & 255;
-                row[size_t(x) * 3 + 1] = (p >> 8) & 255;
-                row[size_t(x) * 3 + 2] = p & 255;
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-    } else {
-        ok = false;
-    }
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0 && ok;
+    return !img.empty() && RAST_WritePng(path, RAST_PngFromXRGB(img.pixels.data(), img.width, img.height));
 }
 
 }  // namespace hvtest

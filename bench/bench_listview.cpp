@@ -1,0 +1,87 @@
+// A 10,000-row owner-data list view in a dialog (headless): the time to
+// redraw one page of it (every visible row asks the owner for its texts,
+// and its cells are drawn), and the time of one row request on its own
+// (one LVN_GETDISPINFO sent to the owner and answered). No peer: the
+// figures stand by themselves.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/ratio_table.h"
+#include "platform/appkit/Backend.h"
+#include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/Window.h"
+#include "shim/shim-dlg.h"
+#include "shim/shim-wnd-classes.h"
+
+namespace {
+
+constexpr int kRows = 10000;
+long g_requests = 0;
+
+LRESULT Owner(HWND, UINT msg, WPARAM, LPARAM lp) {
+    if (msg != WM_NOTIFY) return 0;
+    auto* di = reinterpret_cast<NMLVDISPINFO*>(lp);
+    if (di->hdr.code != LVN_GETDISPINFO) return 0;
+    ++g_requests;
+    const LVITEM& it = di->item;
+    if (it.iSubItem == 0)
+        std::snprintf(it.pszText, static_cast<size_t>(it.cchTextMax), "Program %05d", it.iItem + 1);
+    else
+        std::snprintf(it.pszText, static_cast<size_t>(it.cchTextMax), "Bank %c / slot %d", 'A' + it.iItem / 128 % 26,
+                      it.iItem % 128);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    hvbench::Options opt = hvbench::parseOptions(argc, argv);
+    platform::appkit::Application::setBackend(std::make_unique<platform::appkit::HeadlessBackend>());
+    auto window = std::make_unique<platform::appkit::Window>(platform::appkit::Size{420, 560}, "bench");
+    static SHIM_DialogResourceIndex r{"bench", "bench", 4 | 0x10, nullptr, 420, 560, nullptr};
+    Shim_vHalvoran_hwnd* dlg = Shim_vHalvoran_hwnd::initChild(&r, window.get(), Owner, 0);
+    dlg->setHidden(false);
+    SHIM_MakeSetCurParms(1, 1, 0, 0, dlg->handle(), false, false);
+    HWND h = SHIM_MakeControl("", 1, "SysListView32", LVS_REPORT | LVS_OWNERDATA, 10, 10, 400, 540, 0);
+    for (const char* title : {"Program", "Location"}) {
+        LVCOLUMN c{LVCF_WIDTH | LVCF_TEXT, 0, 180, const_cast<char*>(title)};
+        ListView_InsertColumn(h, 1, &c);
+    }
+    ListView_SetItemCount(h, kRows);
+    Shim_vHalvoran_listview* lv = SHIM_ListViewOf(h);
+    lv->reloadData();
+    window->show();
+    window->display();
+
+    const int page = ListView_GetCountPerPage(h);
+    const int cells = (page + 1) * 2;  // a part-shown row at the bottom is drawn too
+    long before = g_requests;
+    lv->setNeedsDisplay();
+    window->display();
+    if (page <= 0 || g_requests - before < cells - 2) {
+        std::fprintf(stderr, "the list drew %ld cells of a %d-row page\n", g_requests - before, page);
+        return 1;
+    }
+    std::printf("%d rows, %d shown per page, %ld row requests per page\n", kRows, page, g_requests - before);
+
+    int top = 0;
+    platform::controls::TableColumn* first = lv->tableColumns()[0];
+    int row = 0;
+    const std::vector<hvbench::Group> groups = {
+        {"redraw one page of a 10,000-row owner-data list (moving down a page each time)",
+         "row",
+         {{"page redraw", static_cast<double>(page),
+           [&] {
+               top = (top + page) % (kRows - page);
+               ListView_EnsureVisible(h, top + page - 1, FALSE);
+               lv->setNeedsDisplay();
+               window->display();
+           }}}},
+        {"one row request: LVN_GETDISPINFO to the owner and its answer",
+         "request",
+         {{"row request", 1, [&] { lv->tableViewObjectValue(lv, first, row = (row + 7919) % kRows); }}}},
+    };
+    return hvbench::runTable("owner-data list view", groups, opt) ? 1 : 0;
+}

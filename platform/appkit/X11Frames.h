@@ -1,0 +1,52 @@
+#pragma once
+// Window management on X11: where a window stands and how big it is, whether
+// the user may resize it, raising, iconifying and the keyboard focus, the
+// screen list, and the events through which the window manager (or the
+// user through it) reports moves, resizes and focus changes.
+//
+// Screen coordinates have their origin at the lower left of the main screen
+// with y upward; X's root window has it at the top left with y downward.
+
+#include <X11/Xlib.h>
+
+#include <vector>
+
+#include "platform/appkit/Application.h"
+#include "platform/appkit/Geometry.h"
+
+namespace platform::appkit {
+
+class Window;
+
+// What a peer keeps of its X window's state.
+struct X11FrameState {
+    bool mapped = false;
+    bool wantFocus = false;  // focus asked for before the window was mapped
+};
+
+// Root-window position of a frame's top-left corner.
+XPoint x11RootPosition(Display* d, const FRect& screenFrame);
+void x11SetSizeHints(Display* d, ::Window w, bool resizable, FSize min, FSize max, FSize current,
+                     const FRect* position);
+void x11SetFrame(Display* d, ::Window w, const FRect& screenFrame);
+void x11Raise(Display* d, ::Window w);
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s);
+void x11Iconify(Display* d, ::Window w);
+void x11Unmapped(X11FrameState& s);
+
+// Appearance (X11Appearance.cpp): the opacity property compositing managers
+// read, clicks passing through (an empty input shape), and our windows
+// stacked front to back as the model orders them.
+void x11SetOpacity(Display* d, ::Window w, double alpha);
+void x11SetInputPassThrough(Display* d, ::Window w, bool through);
+void x11Restack(Display* d, const std::vector<::Window>& frontToBack);
+
+// Handles the frame, map and focus events of one of our windows; true when
+// the event was one of them.
+bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s);
+
+// The display's screen as the only one (with the work area the desktop
+// publishes as its visible frame).
+std::vector<Screen> x11Screens(Display* d);
+
+}  // namespace platform::appkit

@@ -1,0 +1,282 @@
+// The shipped panel as a musician reads it, at every size and in every skin:
+// every value text, name and message fits its box whole and stands out from
+// what is behind it; the display says what a change did and keeps what it
+// said; centre-zero values are signed; COMMON stays clear of the cancel
+// button laid over the panel during a transfer.
+#include "framework/ControlLayer.h"
+#include "framework/IControl.h"
+#include "framework/IGraphics.h"
+#include "framework/IParam.h"
+#include "panel_model.h"
+#include "raster/RAST_Bitmap.h"
+#include "src/Halvoran.h"
+#include "src/PanelLayers.h"
+#include "support/JackServer.h"
+#include "support/TempDataDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kSizes[] = {"small", "normal", "large"};
+const char* const kSkins[] = {"legacy", "s-model", "platinum"};
+
+struct LookEditor {
+    hvtest::TempDataDir data;
+    std::unique_ptr<Halvoran> plug;
+    IGraphics* g = nullptr;
+
+    LookEditor(int size, int skin) {
+        hvtest::JackServer::shared();
+        data.write("Halvoran UI.txt", std::string(kSizes[size]) + "\n" + kSkins[skin] + "\nfirst run: no\n");
+        hvpanel::BuiltBundle bundle;
+        plug = std::make_unique<Halvoran>(IUnitInstanceInfo{});
+        g = plug->GetGUI();
+    }
+
+    void showPage(int tab) {
+        plug->GetParam(kMainTab)->Set(tab);
+        plug->OnParamChange(kMainTab);
+        IRECT all(0, 0, g->Width(), g->Height());
+        g->Draw(&all);
+    }
+
+    uint32_t pixel(int x, int y) const {
+        RAST_IBitmap* s = g->GetDrawBitmap();
+        const int row = s->isFlipped() ? s->getHeight() - 1 - y : y;
+        const unsigned int p = s->getBits()[row * s->getRowSpan() + x];
+        return ((p >> 8) & 255) << 16 | ((p >> 16) & 255) << 8 | (p >> 24);
+    }
+
+    // What the box's text stands on: the pixel of median lightness (the
+    // text's own pixels are the fewer, and panels shade their fields).
+    uint32_t backgroundOf(const IRECT& r) const {
+        std::vector<std::pair<double, uint32_t>> px;
+        for (int y = std::max(r.T, 0); y < std::min(r.B, g->Height()); ++y)
+            for (int x = std::max(r.L, 0); x < std::min(r.R, g->Width()); ++x) {
+                const uint32_t c = pixel(x, y);
+                px.push_back({0.3 * (c >> 16) + 0.59 * ((c >> 8) & 255) + 0.11 * (c & 255), c});
+            }
+        if (px.empty()) return 0;
+        std::nth_element(px.begin(), px.begin() + px.size() / 2, px.end());
+        return px[px.size() / 2].second;
+    }
+
+    // Every text control that is shown, in its layer or on the panel.
+    void eachShownText(const std::function<void(ITextControl*)>& visit) {
+        std::function<void(ControlLayer*)> walk = [&](ControlLayer* l) {
+            if (!l->IsVisible()) return;
+            for (IControl* c : l->GetControls())
+                if (auto* t = dynamic_cast<ITextControl*>(c); t && !c->IsHidden()) visit(t);
+            for (ControlLayer* sub : l->GetSubLayers()) walk(sub);
+        };
+        for (int i = 0; i < g->NControls(); ++i)
+            if (auto* t = dynamic_cast<ITextControl*>(g->GetControl(i)); t && !t->IsHidden()) visit(t);
+        for (int i = 0; i < g->NLayers(); ++i) walk(g->GetLayer(i));
+    }
+};
+
+double luminance(uint32_t rgb) {
+    auto lin = [](int c) {
+        double s = c / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin((rgb >> 16) & 255) + 0.7152 * lin((rgb >> 8) & 255) + 0.0722 * lin(rgb & 255);
+}
+
+double contrast(uint32_t a, uint32_t b) {
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A text colour as it shows over a background (its alpha mixes them).
+uint32_t shown(const IColor& c, uint32_t bg) {
+    auto mix = [&](int fg, int b) { return (fg * c.A + b * (255 - c.A)) / 255; };
+    return uint32_t(mix(c.R, (bg >> 16) & 255)) << 16 | uint32_t(mix(c.G, (bg >> 8) & 255)) << 8 |
+           uint32_t(mix(c.B, bg & 255));
+}
+
+// What a text control can come to show: every value of its parameter for a
+// menu, else what it shows now.
+std::vector<std::string> textsOf(ITextControl* t) {
+    std::vector<std::string> out;
+    IParam* p = t->GetParam();
+    if (dynamic_cast<ICaptionControl*>(t) && p && p->Type() == IParam::kTypeEnum)
+        for (int i = 0; i < p->GetNDisplayTexts(); ++i) {
+            int v = 0;
+            const char* s = nullptr;
+            if (p->GetDisplayTextAtIdx(i, &v, &s) && s && *s) out.push_back(s);
+        }
+    if (out.empty() && !t->GetTextString().empty()) out.push_back(t->GetTextString());
+    return out;
+}
+
+}  // namespace
+
+TEST(PanelLook, EveryTextFitsWholeAndStandsOutOnEverySizeAndSkin) {
+    for (int size = 0; size < 3; ++size)
+        for (int skin = 0; skin < 3; ++skin) {
+            LookEditor e(size, skin);
+            for (int tab = 0; tab < PanelLayers::kNumTabs; ++tab) {
+                e.showPage(tab);
+                const std::string where =
+                    std::string(kSizes[size]) + "/" + kSkins[skin] + " page " + std::to_string(tab) + ": ";
+                int checked = 0;
+                e.eachShownText([&](ITextControl* t) {
+                    IText* style = t->GetText();
+                    if (style->mColor.A == 0) return;  // drawn by no one
+                    const IRECT& r = t->GetRECTRef();
+                    for (const std::string& s : textsOf(t)) {
+                        int width = 0;
+                        const int fitted = e.g->FitText(style, s.c_str(), r.W(), r.H(), &width);
+                        EXPECT_LE(width, r.W()) << where << "\"" << s << "\" is cut";
+                        // Still read without effort: no smaller than two thirds
+                        // of the size the panel asks for.
+                        EXPECT_GE(fitted * 3, style->mSize * 2) << where << "\"" << s << "\" shrinks to " << fitted;
+                        ++checked;
+                    }
+                    if (t->GetTextString().empty()) return;
+                    const uint32_t bg = e.backgroundOf(r);
+                    EXPECT_GE(contrast(shown(style->mColor, bg), bg), 4.5)
+                        << where << "\"" << t->GetTextString() << "\" on " << std::hex << bg << std::dec << " at "
+                        << r.L << "," << r.T << "," << r.R << "," << r.B;
+                });
+                EXPECT_GT(checked, 3) << where;
+            }
+        }
+}
+
+TEST(PanelLook, EveryMessageAndPortNameFitsItsDisplay) {
+    const char* const messages[] = {"Data processing, please wait...",
+                                    "Program received to slot(s)",
+                                    "No results - Try another keyword!",
+                                    "File does not contain Bank info.",
+                                    "Global Channel Mismatch when receiving control data!",
+                                    "[2] Filter KBD Track",
+                                    "[2] Filter KBD Track  Filter KBD Track",
+                                    "Brem Halvoran Plug-in   04-Feb-2020"};
+    const char* const ports[] = {"Midi Through:Midi Through Port-0 14:0", "system:midi_capture_1"};
+    for (int size = 0; size < 3; ++size) {
+        LookEditor e(size, 0);
+        auto fits = [&](IControl* box, const std::string& text, int atLeast) {
+            ASSERT_TRUE(box);
+            int width = 0;
+            const int fitted =
+                e.g->FitText(box->GetText(), text.c_str(), box->GetRECTRef().W(), box->GetRECTRef().H(), &width);
+            EXPECT_LE(width, box->GetRECTRef().W()) << kSizes[size] << ": " << text;
+            EXPECT_GE(fitted * 2, atLeast) << kSizes[size] << ": " << text;
+        };
+        // Messages at no less than half the display's size.
+        for (const char* m : messages) fits(e.plug->statusTextControl, m, e.plug->statusTextControl->GetText()->mSize);
+        for (int param : {kDeviceInSelection, kDeviceOutSelection})
+            for (const char* port : ports) fits(e.plug->firstBoundControl(param), port, 12);
+        // The search's two lines side by side are too long for the small display.
+        if (size > 0)
+            fits(e.plug->statusTextControl, "No results - Try another keyword!  Tip: Note that letter size matters..",
+                 12);
+    }
+}
+
+TEST(PanelLook, TheCancelButtonOverTheProgramLeavesCommonsControlsFree) {
+    for (int size = 0; size < 3; ++size) {
+        LookEditor e(size, 0);
+        ControlLayer* cancel = nullptr;
+        for (int i = 0; i < e.g->NLayers(); ++i)
+            if (e.g->GetLayer(i)->GetName() == PanelLayers::kCancelRequestLayer) cancel = e.g->GetLayer(i);
+        ASSERT_TRUE(cancel && !cancel->GetControls().empty());
+        const IRECT button = cancel->GetControls().front()->GetRECTRef();
+        for (int param : {kCommonMode, kOctaveShift}) {
+            IControl* menu = e.plug->firstBoundControl(param);
+            ASSERT_TRUE(menu);
+            // The menu and the caption above it.
+            IRECT r = menu->GetRECTRef();
+            r.T -= static_cast<int>(16 * e.g->GetScale());
+            EXPECT_FALSE(r.Intersects(&button)) << kSizes[size] << " " << param;
+        }
+    }
+}
+
+TEST(PanelLook, TheDisplayTellsWhatAChangeDidAndKeepsItsOwnMessage) {
+    LookEditor e(1, 0);
+    Halvoran& h = *e.plug;
+    ASSERT_FALSE(h.midiOutReady);
+    auto change = [&](int param, double plain) {
+        h.GetParam(param)->Set(plain);
+        h.OnParamChange(param);
+    };
+    auto status = [&] { return h.statusTextControl->GetTextString(); };
+    auto value = [&] { return h.valueTextControl->GetTextString(); };
+
+    // Without a port only what would send asks for one; the rest shows itself.
+    change(kMainTab, 1);
+    EXPECT_EQ(status(), "Main Tab");
+    change(kTimbreSelect, 1);
+    EXPECT_NE(status(), "Set MIDI I/O First!");
+    change(kFilterCutoff, 90);
+    EXPECT_EQ(status(), "Set MIDI I/O First!");
+
+    // A search without a result says so, and the box shows its hint again.
+    h.GetParam(kPatchSearchString)->SetDisplayText(0, "no such program anywhere");
+    h.OnParamChange(kPatchSearchString);
+    EXPECT_EQ(status(), "No results - Try another keyword!");
+    EXPECT_EQ(value(), "Tip: Note that letter size matters..");
+    EXPECT_STREQ(h.GetParam(kPatchSearchString)->GetDisplayText(0), "search...");
+
+    // A new skin or size is written down and said to show at the next start.
+    change(kUserInterfaceSkin, 2);
+    EXPECT_EQ(status(), "Skin changes at next start");
+    change(kUserInterfaceSize, 2);
+    EXPECT_EQ(status(), "Size changes at next start");
+    std::ifstream settings((e.data.path() / "Halvoran UI.txt").string());
+    std::string size, skin;
+    std::getline(settings, size);
+    std::getline(settings, skin);
+    EXPECT_EQ(size, "large");
+    EXPECT_EQ(skin, "platinum");
+    // A settings file that cannot be written is not reported as saved.
+    std::remove(((e.data.path() / "Halvoran UI.txt").string()).c_str());
+    std::filesystem::create_directory(e.data.path() / "Halvoran UI.txt");
+    change(kUserInterfaceSkin, 1);
+    EXPECT_EQ(status(), "Settings file not saved!");
+}
+
+TEST(PanelLook, CentreZeroValuesShowSignedAsOnTheInstrument) {
+    LookEditor e(1, 0);
+    Halvoran& h = *e.plug;
+    struct Case {
+        int param;
+        double plain;
+        const char* shown;
+    } cases[] = {
+        {kAmpPan, 64, "CNT"},
+        {kAmpPan, 66, "R2"},
+        {kAmpPan + 1, 0, "L64"},
+        {kFilterEGIntensity, 0, "-64"},
+        {kFilterEGIntensity, 127, "+63"},
+        {kVPatchAmnt3 + 1, 64, "0"},
+        {kTimbreTune, 50, "0"},
+        {kTimbreTune + 1, 100, "+50"},
+        {kTimbreTranspose, 0, "-24"},
+        {kEQLowGain, 13, "+1"},
+        {kArpSwing, 100, "0"},
+        {kSeq3Step16 + 1, 70, "+6"},
+        {kSeq1Step1, 63, "-1"},
+        {kOsc2Semitone, 40, "-24"},
+    };
+    for (const Case& c : cases) {
+        h.GetParam(c.param)->Set(c.plain);
+        h.OnParamChange(c.param);
+        EXPECT_EQ(h.valueTextControl->GetTextString(), c.shown) << c.param << " at " << c.plain;
+    }
+}

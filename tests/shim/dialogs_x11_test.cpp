@@ -1,0 +1,306 @@
+// ctest-labels: tsan
+// Toolkit dialogs and input on a real X server (a private Xvfb), driven as a
+// person would through XTest from a second connection: clicks, double and
+// Control-clicks, a drag under capture, wheel turns and typed keys give
+// their messages; a resource dialog run modally ends with the id of the
+// button another thread clicks, and a close request ends it with IDCANCEL;
+// moves and resizes from outside come back as WM_MOVE and WM_SIZE; cursors
+// show in the server's cursor image and warp where X sees the pointer;
+// files dropped by another client arrive as WM_DROPFILES.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/appkit/Application.h"
+#include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/RunLoop.h"
+#include "platform/appkit/Window.h"
+#include "shim/shim-dlg-toplevel.h"
+#include "shim/shim-dnd.h"
+#include "shim/shim-input.h"
+#include "shim/shim-kb.h"
+#include "shim/shim-wnd-internal.h"
+#include "shim/shim-wnd.h"
+#include "support/IconFiles.h"
+#include "support/x11/AppOnXvfb.h"
+#include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
+#include "support/x11/XProbe.h"
+#include "support/x11/XdndSource.h"
+#include "support/x11/XvfbServer.h"
+
+// After the toolkit's headers: Xlib's macros would hide names in them.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+using namespace platform::appkit;
+using AppWindow = platform::appkit::Window;
+
+namespace {
+
+std::vector<std::string> g_log;
+std::vector<std::string> g_dropped;
+POINT g_dropAt{};
+HCURSOR g_cursor = nullptr;  // what the window shows over itself
+
+std::string entry(const char* name, WPARAM wp, LPARAM lp) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "%s %lx %d,%d", name, (unsigned long)wp, (int)(int16_t)(lp & 0xFFFF),
+             (int)(int16_t)((lp >> 16) & 0xFFFF));
+    return buf;
+}
+
+LRESULT DialogProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    switch (m) {
+        case WM_LBUTTONDOWN:
+            g_log.push_back(entry("LDOWN", wp, lp));
+            break;
+        case WM_LBUTTONUP:
+            g_log.push_back(entry("LUP", wp, lp));
+            break;
+        case WM_LBUTTONDBLCLK:
+            g_log.push_back(entry("LDBL", wp, lp));
+            break;
+        case WM_RBUTTONDOWN:
+            g_log.push_back(entry("RDOWN", wp, lp));
+            break;
+        case WM_RBUTTONUP:
+            g_log.push_back(entry("RUP", wp, lp));
+            break;
+        case WM_MOUSEMOVE:
+            if (GetCapture() == h) g_log.push_back(entry("MOVE", wp, lp));
+            break;
+        case WM_MOUSEWHEEL:
+            g_log.push_back(entry("WHEEL", wp, 0));
+            break;
+        case WM_KEYDOWN:
+            g_log.push_back(entry("KEY", wp, lp));
+            return 0;
+        case WM_CLOSE:
+            g_log.push_back("CLOSE");
+            break;
+        case WM_COMMAND:
+            g_log.push_back("COMMAND " + std::to_string(wp));
+            if (wp == IDCANCEL) EndDialog(h, IDCANCEL);
+            break;
+        case WM_MOVE:
+            g_log.push_back("MOVE-FRAME");
+            break;
+        case WM_SIZE:
+            g_log.push_back("SIZE");
+            break;
+        case WM_SETCURSOR:
+            if (!g_cursor) break;
+            SHIM_SetCursor(g_cursor);
+            return 1;
+        case WM_DROPFILES: {
+            auto drop = (HDROP)wp;
+            g_dropped.clear();
+            for (UINT i = 0, n = DragQueryFile(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
+                char name[1024];
+                DragQueryFile(drop, i, name, sizeof name);
+                g_dropped.push_back(name);
+            }
+            DragQueryPoint(drop, &g_dropAt);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+// A button of the test's own: a release over it ends the dialog with its id.
+LRESULT ButtonProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_LBUTTONUP) EndDialog(GetParent(h), GetWindowLong(h, GWL_ID));
+    return DefWindowProc(h, m, wp, lp);
+}
+
+void MakeButton(HWND dialog, int) {
+    HWND b = Shim_vHalvoran_hwnd::initChild(nullptr, dialog, ButtonProc, 0);
+    SetWindowLong(b, GWL_ID, 1234);
+    SetWindowPos(b, nullptr, 40, 60, 90, 30, SWP_NOZORDER);
+    ShowWindow(b, SW_SHOW);
+}
+
+SHIM_DialogResourceIndex g_pick{"pick", "Pick a bank", 0x10 | 4, MakeButton, 240, 140, nullptr};
+SHIM_DialogResourceIndex g_panel{"panel", "Input panel", 0x10 | 4 | 2 | 0x20, nullptr, 260, 180, &g_pick};
+
+class DialogsX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(app_.start()) << hvtest::XvfbServer::shared().log();
+        probe_ = &app_.probe();
+        g_log.clear();
+        SHIM_EnableRightClickEmulate(false);
+    }
+    void TearDown() override {
+        if (panel_ && Responder::isLive(panel_)) DestroyWindow(panel_);
+        SHIM_EnableRightClickEmulate(false);
+        app_.stop();
+    }
+    // The modeless panel, shown and focused; its X window.
+    XWindow openPanel() {
+        HWND content = SHIM_CreateDialog(&g_panel, "panel", nullptr, DialogProc, 0);
+        panel_ = shimwnd::AsView(content)->window();
+        ShowWindow(content, SW_SHOW);
+        panel_->makeKeyAndOrderFront();
+        panel_->makeFirstResponder(shimwnd::AsView(content));
+        XWindow x = 0;
+        EXPECT_TRUE(pumpUntil([&] { return (x = probe_->findWindow("Input panel")) && probe_->viewable(x); }));
+        XSetInputFocus(probe_->display(), x, RevertToParent, CurrentTime);
+        XSync(probe_->display(), False);
+        return x;
+    }
+    bool pumpUntil(const std::function<bool()>& done) { return app_.pumpUntil(done); }
+    bool logged(size_t n) {
+        return pumpUntil([&] { return g_log.size() >= n; });
+    }
+    hvtest::AppOnXvfb app_;
+    hvtest::XProbe* probe_ = nullptr;
+    AppWindow* panel_ = nullptr;
+};
+
+// A person at the display, on a thread of its own while the main thread
+// runs a modal dialog: waits for the dialog's window, then acts on it.
+std::thread person(const std::string& title, std::function<void(hvtest::XProbe&, XWindow)> act) {
+    const std::string display = hvtest::XvfbServer::shared().display();
+    return std::thread([=] {
+        hvtest::XProbe p(display);
+        XWindow w = 0;
+        if (hvtest::waitUntil([&] { return (w = p.findWindow(title)) && p.viewable(w); })) act(p, w);
+    });
+}
+
+}  // namespace
+
+TEST_F(DialogsX11, MouseMessagesWithViewCoordinates) {
+    XWindow x = openPanel();
+    probe_->clickAt(x, 30, 40);
+    ASSERT_TRUE(logged(2));
+    probe_->click();  // the second press of a double click
+    ASSERT_TRUE(logged(4));
+    SHIM_EnableRightClickEmulate(true);
+    probe_->moveTo(x, 50, 20);
+    probe_->keyDown(XK_Control_L);
+    probe_->click();
+    probe_->keyUp(XK_Control_L);
+    ASSERT_TRUE(logged(6));
+    SHIM_EnableRightClickEmulate(false);
+    const std::vector<std::string> want = {"LDOWN 0 30,40", "LUP 0 30,40",   "LDBL 0 30,40",
+                                           "LUP 0 30,40",   "RDOWN 0 50,20", "RUP 0 50,20"};
+    EXPECT_EQ(g_log, want);
+
+    // A drag under capture, reaching past the window's edge.
+    g_log.clear();
+    probe_->moveTo(x, 100, 100);
+    probe_->press();
+    ASSERT_TRUE(logged(1));
+    SetCapture(shimwnd::AsView(panel_->contentView()));
+    probe_->moveTo(x, 300, 150);
+    ASSERT_TRUE(pumpUntil([&] { return g_log.back() == "MOVE 0 300,150"; }));
+    probe_->release();
+    ASSERT_TRUE(pumpUntil([&] { return g_log.back() == "LUP 0 300,150"; }));
+    ReleaseCapture();
+
+    g_log.clear();
+    probe_->moveTo(x, 60, 60);
+    probe_->wheel(1);
+    probe_->wheel(-2);
+    ASSERT_TRUE(logged(3));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"WHEEL 3c0000 0,0", "WHEEL ffc40000 0,0", "WHEEL ffc40000 0,0"}));
+}
+
+TEST_F(DialogsX11, TypedKeys) {
+    openPanel();
+    ASSERT_TRUE(probe_->type("aA1!"));
+    for (unsigned long k : {XK_Return, XK_Tab, XK_Left, XK_Up, XK_F1}) ASSERT_TRUE(probe_->key(k));
+    ASSERT_TRUE(logged(9));
+    const std::vector<std::string> want = {"KEY 41 1,0", "KEY 41 5,0", "KEY 31 1,0", "KEY 21 0,0", "KEY d 1,0",
+                                           "KEY 9 1,0",  "KEY 25 1,0", "KEY 26 1,0", "KEY 70 1,0"};
+    EXPECT_EQ(g_log, want);
+}
+
+TEST_F(DialogsX11, ModalDialogEndsWithTheClickedButton) {
+    std::thread clicker = person("Pick a bank", [](hvtest::XProbe& p, XWindow w) { p.clickAt(w, 80, 75); });
+    EXPECT_EQ(SHIM_DialogBox(&g_pick, "pick", nullptr, DialogProc, 0), 1234);
+    clicker.join();
+    // Its window is gone.
+    EXPECT_TRUE(pumpUntil([&] { return probe_->findWindow("Pick a bank") == 0; }));
+}
+
+TEST_F(DialogsX11, CloseRequestGivesCloseThenCancel) {
+    std::thread closer = person("Pick a bank", [](hvtest::XProbe& p, XWindow w) {
+        Display* d = p.display();
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = w;
+        ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, w, False, NoEventMask, &ev);
+        XSync(d, False);
+    });
+    EXPECT_EQ(SHIM_DialogBox(&g_pick, "pick", nullptr, DialogProc, 0), IDCANCEL);
+    closer.join();
+    EXPECT_EQ(g_log, (std::vector<std::string>{"CLOSE", "COMMAND 2"}));
+}
+
+TEST_F(DialogsX11, MovesAndResizesFromOutside) {
+    XWindow x = openPanel();
+    g_log.clear();
+    XMoveResizeWindow(probe_->display(), x, 310, 220, 300, 210);
+    XSync(probe_->display(), False);
+    ASSERT_TRUE(pumpUntil([&] {
+        return std::count(g_log.begin(), g_log.end(), "SIZE") && std::count(g_log.begin(), g_log.end(), "MOVE-FRAME");
+    }));
+    EXPECT_EQ(panel_->frame().width, 300);
+    EXPECT_EQ(panel_->frame().height, 210);
+}
+
+TEST_F(DialogsX11, CursorImageAndPosition) {
+    XWindow x = openPanel();
+    hvtest::TempDataDir dir;
+    std::vector<uint32_t> pixels(12 * 12, 0xFF2080C0);
+    pixels[5 * 12 + 4] = 0xFFFFFF00;
+    const auto bytes = icontest::iconFile(2, {{12, icontest::bitmapImage(12, 12, 32, pixels, false)}}, {4, 5});
+    HCURSOR c = SHIM_LoadCursorFromFile(dir.write("hand.cur", std::string(bytes.begin(), bytes.end())).c_str());
+    ASSERT_TRUE(c);
+    g_cursor = c;
+    probe_->moveTo(x, 40, 40);
+    hvtest::XProbe::Cursor seen;
+    ASSERT_TRUE(pumpUntil([&] { return (seen = probe_->cursor()).width == 12; }));
+    EXPECT_EQ(seen.xhot, 4);
+    EXPECT_EQ(seen.yhot, 5);
+    EXPECT_EQ(seen.argb, pixels);
+    g_cursor = nullptr;
+    SHIM_SetCursor(nullptr);
+    SHIM_DestroyCursor(c);
+
+    // Toolkit screen coordinates count y from the bottom.
+    const int h = hvtest::XvfbServer::shared().height();
+    ASSERT_TRUE(SHIM_SetCursorPos(200, h - 150));
+    EXPECT_EQ(probe_->pointer(), std::make_pair(200, 150));
+    POINT at;
+    GetCursorPos(&at);
+    EXPECT_EQ(at.x, 200);
+    EXPECT_EQ(at.y, h - 150);
+}
+
+TEST_F(DialogsX11, FilesDroppedByAnotherClient) {
+    XWindow x = openPanel();
+    hvtest::TempDataDir dir;
+    std::vector<std::string> files;
+    for (const char* name : {"A bank.hvx", "programs.syx", "song 2.mid"}) files.push_back(dir.write(name, "x"));
+    auto out = hvtest::dragFilesOnto(*probe_, x, 70, 50, files, [] { RunLoop::main().runOnce(); });
+    EXPECT_TRUE(out.accepted);
+    EXPECT_TRUE(out.dropTaken);
+    EXPECT_EQ(g_dropped, files);
+    EXPECT_EQ(g_dropAt.x, 70);
+    EXPECT_EQ(g_dropAt.y, 50);
+}

@@ -1,0 +1,119 @@
+// The standard dialogs on a real X server (a private Xvfb), used by a person
+// on a second connection: the save panel takes a typed name and Return and
+// gives folder plus name; the open panel gives the two files picked with
+// Control-clicks; a three-button message box answers a click on its third
+// button. A screenshot of the save panel is written as a test artefact.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/appkit/Application.h"
+#include "shim/shim-miscdlg.h"
+#include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
+#include "support/x11/AppOnXvfb.h"
+#include "support/x11/XProbe.h"
+#include "support/x11/XvfbServer.h"
+
+// After the toolkit's headers: Xlib's macros would hide names in them.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+namespace {
+
+// The panel's rows: the list starts 42 pixels down, 22 a row.
+constexpr int kListTop = 43, kRowPitch = 22;
+
+class StandardDialogsX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(app_.start());
+        for (const char* f : {"alpha.hvx", "beta.hvx", "gamma.hvx", "notes.txt"}) dir_.write(f, "x");
+    }
+    void TearDown() override { app_.stop(); }
+
+    // A person at a window titled `title`: waits for it and its focus, then acts.
+    static std::thread Person(const std::string& title, std::function<void(hvtest::XProbe&, XWindow)> act) {
+        std::string display = hvtest::XvfbServer::shared().display();
+        return std::thread([display, title, act] {
+            hvtest::XProbe person(display);
+            XWindow w = 0;
+            ASSERT_TRUE(hvtest::waitUntil([&] { return (w = person.findWindow(title)) && person.viewable(w); }));
+            ASSERT_TRUE(hvtest::waitUntil([&] {
+                ::Window focus = 0;
+                int revert = 0;
+                XGetInputFocus(person.display(), &focus, &revert);
+                return focus == w;
+            }));
+            act(person, w);
+        });
+    }
+
+    hvtest::AppOnXvfb app_;
+    hvtest::TempDataDir dir_;
+};
+
+}  // namespace
+
+TEST_F(StandardDialogsX11, TheSavePanelTakesATypedNameAndReturn) {
+    std::string shot = testing::TempDir() + "save-panel.png";
+    std::thread person = Person("Save Bank", [shot](hvtest::XProbe& p, XWindow w) {
+        // The list shows the bank files, drawn in dark text on white.
+        ASSERT_TRUE(hvtest::waitUntil([&] {
+            auto img = p.capture(w, 20, kListTop, 200, kRowPitch * 3);
+            int dark = 0;
+            for (uint32_t px : img.pixels) dark += (px & 0xFF) < 0x60;
+            return dark > 30;
+        }));
+        EXPECT_TRUE(hvtest::XProbe::savePng(p.capture(w), shot));
+        p.type("My Bank");
+        p.key(XK_Return);
+    });
+    char out[512] = {};
+    EXPECT_TRUE(BrowseForSaveFile("Save Bank", dir_.path().c_str(), "", "Banks\0*.hvx\0\0", out, sizeof out));
+    person.join();
+    EXPECT_EQ(std::string(out), dir_.path().string() + "/My Bank.hvx");
+    std::printf("screenshot: %s\n", shot.c_str());
+}
+
+TEST_F(StandardDialogsX11, TheOpenPanelGivesTwoFilesPickedWithControlClicks) {
+    std::thread person = Person("Open Banks", [](hvtest::XProbe& p, XWindow w) {
+        // alpha.hvx, beta.hvx, gamma.hvx: the first and the third.
+        p.clickAt(w, 60, kListTop + 0 * kRowPitch + 10);
+        p.keyDown(XK_Control_L);
+        p.clickAt(w, 60, kListTop + 2 * kRowPitch + 10);
+        p.keyUp(XK_Control_L);
+        p.key(XK_Return);
+    });
+    char* block = BrowseForFiles("Open Banks", dir_.path().c_str(), "", true, "Banks\0*.hvx\0\0");
+    person.join();
+    ASSERT_TRUE(block);
+    std::string first = block + 1;
+    std::string second = block + 1 + first.size() + 1;
+    EXPECT_EQ(block[0], 0);
+    EXPECT_EQ(first, dir_.path().string() + "/alpha.hvx");
+    EXPECT_EQ(second, dir_.path().string() + "/gamma.hvx");
+    EXPECT_EQ(block[1 + first.size() + 1 + second.size() + 1], 0);
+    std::free(block);
+}
+
+TEST_F(StandardDialogsX11, AThreeButtonMessageBoxAnswersItsThirdButton) {
+    std::thread person = Person("Unsaved changes", [](hvtest::XProbe& p, XWindow w) {
+        auto g = p.geometry(w);
+        ASSERT_TRUE(g);
+        // The buttons stand from the right, the first rightmost: the third
+        // is the leftmost of them.
+        int left = -1;
+        ASSERT_TRUE(hvtest::waitUntil([&] {
+            auto img = p.capture(w, 0, g->height - 40, g->width, 24);
+            for (int x = 0; x < img.width && left < 0; ++x)
+                if (img.at(x, 12) == 0xFAFAFA) left = x;
+            return left >= 0;
+        }));
+        p.clickAt(w, left + 20, g->height - 28);
+    });
+    EXPECT_EQ(MessageBox(nullptr, "Save the bank first?", "Unsaved changes", MB_YESNOCANCEL), IDNO);
+    person.join();
+}
