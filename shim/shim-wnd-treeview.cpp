@@ -123,10 +123,9 @@ std::string Shim_vHalvoran_treeview::outlineObjectValue(OutlineView*, ct::TableC
 }
 
 LRESULT Shim_vHalvoran_treeview::notifyClick(int code) {
-    struct {
-        NMHDR hdr;
-        char zeros[20];
-    } rec{};
+    // The header and zeros after it; as long as a tree notice, so that a
+    // reader taking it for one reads zeros.
+    NMTREEVIEW rec{};
     rec.hdr = {this, static_cast<UINT_PTR>(tag()), code};
     return SendMessage(target(), WM_NOTIFY, static_cast<WPARAM>(tag()), reinterpret_cast<LPARAM>(&rec));
 }

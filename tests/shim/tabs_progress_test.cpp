@@ -13,33 +13,17 @@
 #include "platform/appkit/Window.h"
 #include "shim/shim-dlg.h"
 #include "shim/shim-wnd-tabs.h"
+#include "controls_fixture.h"
 
 using namespace platform::appkit;
 
 namespace {
 
-std::vector<int> g_codes;
-LRESULT Proc(HWND, UINT msg, WPARAM, LPARAM lp) {
-    if (msg == WM_NOTIFY) g_codes.push_back(reinterpret_cast<const NMHDR*>(lp)->code);
-    return 0;
-}
-
-class TabsAndProgress : public ::testing::Test {
+class TabsAndProgress : public DialogFixture {
 protected:
     void SetUp() override {
-        Application::setBackend(std::make_unique<HeadlessBackend>());
-        g_codes.clear();
-        window_ = std::make_unique<Window>(Size{400, 300}, "tabs");
-        static SHIM_DialogResourceIndex r{"tabs", "tabs", 4 | 0x10, nullptr, 400, 300, nullptr};
-        auto* v = Shim_vHalvoran_hwnd::initChild(&r, window_.get(), Proc, 0);
-        v->setHidden(false);
-        dlg_ = v->handle();
-        SHIM_MakeSetCurParms(1, 1, 0, 0, dlg_, false, false);
+        DialogFixture::SetUp();
         tabs_ = SHIM_MakeControl("", 5, "SysTabControl32", 0, 10, 20, 200, 100, 0);
-    }
-    void TearDown() override {
-        window_.reset();
-        RunLoop::main().runOnce();
     }
     int insert(int at, const char* text, UINT mask = TCIF_TEXT) {
         TCITEM t{};
@@ -47,9 +31,9 @@ protected:
         t.pszText = const_cast<char*>(text);
         return TabCtrl_InsertItem(tabs_, at, &t);
     }
+    size_t notices() const { return codes(WM_NOTIFY).size(); }
 
-    std::unique_ptr<Window> window_;
-    HWND dlg_ = nullptr, tabs_ = nullptr;
+    HWND tabs_ = nullptr;
 };
 
 }  // namespace
@@ -59,7 +43,7 @@ TEST_F(TabsAndProgress, TabControlsAreMadeByClassName) {
     ASSERT_TRUE(t);
     EXPECT_EQ(t->frame(), (Rect{10, 19, 200, 106}));
     EXPECT_EQ(t->tag(), 5);
-    EXPECT_EQ(t->getNotificationWindow(), dlg_);
+    EXPECT_EQ(t->getNotificationWindow(), dlg);
     EXPECT_EQ(t->delegate(), static_cast<Responder*>(t));
     EXPECT_TRUE(t->allowsTruncatedLabels());
     HWND hidden = SHIM_MakeControl("", 6, "systabcontrol32", -1, 0, 0, 50, 50, 0);
@@ -83,7 +67,7 @@ TEST_F(TabsAndProgress, InsertionIsQuietAndEachChangeOfTheSelectionNotifiesOnce)
     };
     for (const auto& i : inserts) EXPECT_EQ(insert(i.at, i.text, i.mask), i.result) << i.at;
     EXPECT_EQ(TabCtrl_GetItemCount(tabs_), 4);
-    EXPECT_TRUE(g_codes.empty());
+    EXPECT_EQ(notices(), 0u);
     auto* t = dynamic_cast<Shim_vHalvoran_tabview*>(tabs_);
     EXPECT_EQ(t->labelAt(0), "Zero");
     EXPECT_EQ(TabCtrl_GetCurSel(tabs_), 1);  // "One" stays selected
@@ -97,23 +81,23 @@ TEST_F(TabsAndProgress, InsertionIsQuietAndEachChangeOfTheSelectionNotifiesOnce)
     for (const auto& s : selects) {
         EXPECT_EQ(TabCtrl_SetCurSel(tabs_, s.index), s.result) << s.index;
         EXPECT_EQ(TabCtrl_GetCurSel(tabs_), s.now) << s.index;
-        EXPECT_EQ(g_codes.size(), s.notices) << s.index;
+        EXPECT_EQ(notices(), s.notices) << s.index;
     }
     // Removing the selected tab selects another, and says so.
     EXPECT_TRUE(TabCtrl_DeleteItem(tabs_, 3));
-    EXPECT_EQ(g_codes.size(), 3u);
+    EXPECT_EQ(notices(), 3u);
     EXPECT_EQ(TabCtrl_GetCurSel(tabs_), 2);
     EXPECT_TRUE(TabCtrl_DeleteItem(tabs_, 0));
-    EXPECT_EQ(g_codes.size(), 3u);
+    EXPECT_EQ(notices(), 3u);
     EXPECT_FALSE(TabCtrl_DeleteItem(tabs_, 2));
     EXPECT_FALSE(TabCtrl_DeleteItem(tabs_, -1));
-    for (int c : g_codes) EXPECT_EQ(c, TCN_SELCHANGE);
+    for (int c : codes(WM_NOTIFY)) EXPECT_EQ(c, TCN_SELCHANGE);
     // A click on a tab selects it and notifies.
     FRect r = t->tabRect(0);
     Point at = t->convertToWindow({static_cast<int>(r.x + 5), static_cast<int>(r.y + 5)});
-    window_->sendEvent(Event::mouse(EventType::MouseDown, at));
+    window->sendEvent(Event::mouse(EventType::MouseDown, at));
     EXPECT_EQ(TabCtrl_GetCurSel(tabs_), 0);
-    EXPECT_EQ(g_codes.size(), 4u);
+    EXPECT_EQ(notices(), 4u);
 }
 
 TEST_F(TabsAndProgress, AGoneNotificationWindowGetsNothing) {
@@ -125,7 +109,7 @@ TEST_F(TabsAndProgress, AGoneNotificationWindowGetsNothing) {
     delete other;
     EXPECT_EQ(TabCtrl_SetCurSel(tabs_, 1), 0);
     EXPECT_EQ(TabCtrl_GetCurSel(tabs_), 1);
-    EXPECT_TRUE(g_codes.empty());
+    EXPECT_EQ(notices(), 0u);
 }
 
 TEST_F(TabsAndProgress, EmptyControlsAndOtherHandles) {

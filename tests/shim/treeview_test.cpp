@@ -15,44 +15,27 @@
 #include "shim/shim-dlg.h"
 #include "shim/shim-kb.h"
 #include "shim/shim-wnd-treeview.h"
+#include "controls_fixture.h"
 
 using namespace platform::appkit;
 
 namespace {
 
-struct Note {
-    UINT msg;
-    int code;
-};
-std::vector<Note> g_notes;
-std::function<LRESULT(UINT, LPARAM)> g_answer;
-
-LRESULT Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NOTIFY) g_notes.push_back({msg, reinterpret_cast<const NMHDR*>(lp)->code});
-    if (msg == WM_CONTEXTMENU) g_notes.push_back({msg, 0});
-    return g_answer ? g_answer(msg, lp) : 0;
-}
-
-class TreeViews : public ::testing::Test {
+class TreeViews : public DialogFixture {
 protected:
     void SetUp() override {
-        Application::setBackend(std::make_unique<HeadlessBackend>());
-        g_notes.clear();
-        g_answer = nullptr;
-        window_ = std::make_unique<Window>(Size{300, 300}, "tree");
-        static SHIM_DialogResourceIndex r{"tree", "tree", 4 | 0x10, nullptr, 300, 300, nullptr};
-        auto* v = Shim_vHalvoran_hwnd::initChild(&r, window_.get(), Proc, 0);
-        v->setHidden(false);
-        dlg_ = v->handle();
-        SHIM_MakeSetCurParms(1, 1, 0, 0, dlg_, false, false);
+        DialogFixture::SetUp();
         tree_ = SHIM_MakeControl("", 7, "SysTreeView32", 0, 0, 0, 200, 200, 0);
         tv_ = SHIM_TreeViewOf(tree_);
         ASSERT_TRUE(tv_);
     }
-    void TearDown() override {
-        g_answer = nullptr;
-        window_.reset();
-        RunLoop::main().runOnce();
+    // Answers NM_RCLICK; the notice is recorded all the same.
+    void answerRightClick(LRESULT answer) {
+        hook() = [answer](HWND, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (msg != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lp)->code != NM_RCLICK || !answer) return 0;
+            notes().push_back({msg, static_cast<int>(wp), NM_RCLICK, lp, {}});
+            return answer;
+        };
     }
     HTREEITEM add(HTREEITEM parent, const char* text, HTREEITEM after = TVI_LAST, int children = -1) {
         TVINSERTSTRUCT ins{};
@@ -79,9 +62,11 @@ protected:
         for (HTREEITEM it = first; it; it = TreeView_GetNextSibling(tree_, it)) out.push_back(text(it));
         return out;
     }
+    // WM_NOTIFY codes, with 0 for WM_CONTEXTMENU.
     std::vector<int> codes() const {
         std::vector<int> out;
-        for (const Note& n : g_notes) out.push_back(n.msg == WM_CONTEXTMENU ? 0 : n.code);
+        for (const ControlNote& n : notes())
+            if (n.msg == WM_NOTIFY || n.msg == WM_CONTEXTMENU) out.push_back(n.msg == WM_CONTEXTMENU ? 0 : n.code);
         return out;
     }
     // A point inside a row, in window coordinates.
@@ -93,12 +78,11 @@ protected:
         for (EventType t : {EventType::MouseDown, EventType::MouseUp}) {
             Event e = Event::mouse(t, at, b, clicks);
             e.modifiers.control = control;
-            window_->sendEvent(e);
+            window->sendEvent(e);
         }
     }
 
-    std::unique_ptr<Window> window_;
-    HWND dlg_ = nullptr, tree_ = nullptr;
+    HWND tree_ = nullptr;
     Shim_vHalvoran_treeview* tv_ = nullptr;
 };
 
@@ -118,13 +102,13 @@ TEST_F(TreeViews, InsertionPlaces) {
     EXPECT_EQ(walk(TreeView_GetChild(tree_, b)), (std::vector<std::string>{"c0", "c1", "c2"}));
     EXPECT_EQ(TreeView_GetChild(tree_, a), nullptr);
 
-    HTREEITEM stray = reinterpret_cast<HTREEITEM>(&g_notes);
+    HTREEITEM stray = reinterpret_cast<HTREEITEM>(&notes());
     EXPECT_EQ(add(stray, "x"), nullptr);
     EXPECT_EQ(TreeView_InsertItem(tree_, nullptr), nullptr);
-    EXPECT_EQ(TreeView_InsertItem(dlg_, nullptr), nullptr);
+    EXPECT_EQ(TreeView_InsertItem(dlg, nullptr), nullptr);
     EXPECT_EQ(tv_->numberOfRows(), 5);  // b is collapsed
-    EXPECT_EQ(TreeView_GetRoot(dlg_), nullptr);
-    EXPECT_EQ(TreeView_SetIndent(dlg_, 4), 0);
+    EXPECT_EQ(TreeView_GetRoot(dlg), nullptr);
+    EXPECT_EQ(TreeView_SetIndent(dlg, 4), 0);
     EXPECT_EQ(TreeView_SetIndent(tree_, 4), 1);
 }
 
@@ -230,7 +214,7 @@ TEST_F(TreeViews, HitTestsAndDeletionOfSubtrees) {
         EXPECT_EQ(TreeView_GetNextSibling(tree_, gone), nullptr);
         EXPECT_EQ(TreeView_GetChild(tree_, gone), nullptr);
         EXPECT_EQ(TreeView_Expand(tree_, gone, TVE_TOGGLE), 0);
-        g_notes.clear();
+        notes().clear();
         TreeView_SelectItem(tree_, gone);
         EXPECT_EQ(TreeView_GetSelection(tree_), nullptr);
         EXPECT_EQ(codes(), std::vector<int>{TVN_SELCHANGED});
@@ -243,7 +227,7 @@ TEST_F(TreeViews, HitTestsAndDeletionOfSubtrees) {
 TEST_F(TreeViews, SelectingFromTheSelectionNoticeSendsNoSecondNotice) {
     HTREEITEM a = add(TVI_ROOT, "a");
     HTREEITEM b = add(TVI_ROOT, "b");
-    g_answer = [&](UINT msg, LPARAM lp) -> LRESULT {
+    hook() = [&](HWND, UINT msg, WPARAM, LPARAM lp) -> LRESULT {
         if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == TVN_SELCHANGED)
             TreeView_SelectItem(tree_, b);
         return 0;
@@ -253,8 +237,8 @@ TEST_F(TreeViews, SelectingFromTheSelectionNoticeSendsNoSecondNotice) {
     EXPECT_EQ(TreeView_GetSelection(tree_), b);
 
     // SetItem selects through a guard of its own.
-    g_notes.clear();
-    g_answer = nullptr;
+    notes().clear();
+    hook() = nullptr;
     TVITEM t{};
     t.mask = TVIF_HANDLE | TVIF_TEXT;
     t.hItem = a;
@@ -267,9 +251,9 @@ TEST_F(TreeViews, SelectingFromTheSelectionNoticeSendsNoSecondNotice) {
     EXPECT_EQ(text(a), "renamed");
     // Clearing the selection bit does nothing.
     t.state = 0;
-    g_notes.clear();
+    notes().clear();
     EXPECT_EQ(TreeView_SetItem(tree_, &t), 1);
-    EXPECT_TRUE(g_notes.empty());
+    EXPECT_TRUE(codes().empty());
     EXPECT_EQ(TreeView_GetSelection(tree_), a);
 }
 
@@ -280,7 +264,7 @@ TEST_F(TreeViews, ClicksRightClicksAndDoubleClicksNotifyTheDialog) {
     press(rowPoint(1));
     EXPECT_EQ(codes(), (std::vector<int>{NM_CLICK, TVN_SELCHANGED}));
     // A click on the expander expands without selecting.
-    g_notes.clear();
+    notes().clear();
     FRect ex = tv_->expanderRect(0);
     press(tv_->convertToWindow({static_cast<int>(ex.x + ex.width / 2), static_cast<int>(ex.y + ex.height / 2)}));
     EXPECT_EQ(tv_->numberOfRows(), 3);
@@ -301,19 +285,17 @@ TEST_F(TreeViews, ClicksRightClicksAndDoubleClicksNotifyTheDialog) {
     };
     for (const auto& c : cases) {
         SHIM_EnableRightClickEmulate(c.emulate);
-        g_notes.clear();
-        g_answer = [&](UINT msg, LPARAM lp) -> LRESULT {
-            return msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == NM_RCLICK ? c.rclickAnswer : 0;
-        };
+        notes().clear();
+        answerRightClick(c.rclickAnswer);
         press(rowPoint(2), c.button, c.control);
         EXPECT_EQ(codes(), c.codes) << c.emulate << c.control;
     }
     SHIM_EnableRightClickEmulate(false);
-    g_answer = nullptr;
-    g_notes.clear();
+    hook() = nullptr;
+    notes().clear();
     press(rowPoint(2), MouseButton::Left, false, 2);
-    ASSERT_FALSE(g_notes.empty());
-    EXPECT_EQ(g_notes.back().code, NM_DBLCLK);
+    ASSERT_FALSE(codes().empty());
+    EXPECT_EQ(codes().back(), NM_DBLCLK);
 }
 
 TEST_F(TreeViews, ExpansionAndSelectionFollowTheItemsThemselves) {
@@ -351,10 +333,10 @@ TEST_F(TreeViews, SelectedRowsTakeTheSelectionColoursWhileFocused) {
     ListView_SetSelColors(tree_, colours, 4);
     TreeView_SetTextColor(tree_, 0xFF0000);
     TreeView_SelectItem(tree_, a);
-    window_->makeKeyAndOrderFront();
+    window->makeKeyAndOrderFront();
     auto textColourOf = [&](int row) {
         auto* cell = dynamic_cast<platform::controls::TextFieldCell*>(tv_->tableColumns()[0]->dataCell());
-        static_cast<Shim_vHalvoran_hwnd*>(dynamic_cast<View*>(dlg_))->tableViewWillDisplayCell(tv_, cell, nullptr, row);
+        static_cast<Shim_vHalvoran_hwnd*>(dynamic_cast<View*>(dlg))->tableViewWillDisplayCell(tv_, cell, nullptr, row);
         return cell->textColor();
     };
     struct Case {
@@ -367,12 +349,12 @@ TEST_F(TreeViews, SelectedRowsTakeTheSelectionColoursWhileFocused) {
         {true, 1, SHIM_ColorOfValue(0xFF0000)},
     };
     for (const auto& c : cases) {
-        window_->makeFirstResponder(c.focused ? static_cast<View*>(tv_) : nullptr);
+        window->makeFirstResponder(c.focused ? static_cast<View*>(tv_) : nullptr);
         EXPECT_EQ(textColourOf(c.row), c.want) << c.focused << c.row;
     }
     // One pair only: without the focus the foreground colour serves.
     ListView_SetSelColors(tree_, colours, 2);
-    window_->makeFirstResponder(nullptr);
+    window->makeFirstResponder(nullptr);
     EXPECT_EQ(textColourOf(0), SHIM_ColorOfValue(0xFF0000));
     TreeView_SetBkColor(tree_, 0x102030);
     EXPECT_EQ(tv_->backgroundColor(), SHIM_ColorOfValue(0x102030));
