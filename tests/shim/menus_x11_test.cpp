@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Menus on a real X server (a private Xvfb), used as a person would from a
 // second connection: a tracked popup answers a click on its third item and
 // Escape; a window's menu shows in the menu bar, where a click on a title
