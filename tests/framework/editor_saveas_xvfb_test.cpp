@@ -39,21 +39,6 @@ Bytes programDump(int n) {
     return out;
 }
 
-// The mapped override-redirect windows (menus) on the root, bottom to top.
-std::vector<::Window> Menus(Display* d) {
-    std::vector<::Window> out;
-    ::Window root = DefaultRootWindow(d), r, p, *kids = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(d, root, &r, &p, &kids, &n)) return out;
-    for (unsigned i = 0; i < n; ++i) {
-        XWindowAttributes a{};
-        if (XGetWindowAttributes(d, kids[i], &a) && a.override_redirect && a.map_state == IsViewable)
-            out.push_back(kids[i]);
-    }
-    if (kids) XFree(kids);
-    return out;
-}
-
 }  // namespace
 
 TEST(EditorSaveAs, ABankSavedUnderATypedNameHoldsItsProgramsOnDisk) {
@@ -73,11 +58,11 @@ TEST(EditorSaveAs, ABankSavedUnderATypedNameHoldsItsProgramsOnDisk) {
 
     // The bank menu, at 861,39 (79 by 20) on the librarian page.
     e.clickAt(900, 49);
-    std::vector<::Window> menus;
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = Menus(x.display())).size() == 1; }));
+    std::vector<XWindow> menus;
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 1; }));
     // "Save As..." follows five items and three separators.
     x.moveTo(menus[0], 40, 2 + 5 * 20 + 3 * 7 + 10);
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = Menus(x.display())).size() == 2; }));
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 2; }));
     // Its submenu: "Standard MIDI (*.mid)", then "Halvoran Format (*.hvx)".
     x.moveTo(menus[1], 40, 2 + 20 + 10);
     x.click();
