@@ -352,6 +352,14 @@ TEST_F(TreeViews, SelectedRowsTakeTheSelectionColoursWhileFocused) {
         window->makeFirstResponder(c.focused ? static_cast<View*>(tv_) : nullptr);
         EXPECT_EQ(textColourOf(c.row), c.want) << c.focused << c.row;
     }
+    // The selected row's background: entry 0 with the focus, entry 2 without.
+    for (bool focused : {true, false}) {
+        window->makeFirstResponder(focused ? static_cast<View*>(tv_) : nullptr);
+        tv_->setNeedsDisplay();
+        window->display();
+        Point p = rowPoint(0, 150);
+        EXPECT_EQ(window->pixelAt(p.x, p.y), focused ? 0x000080u : 0x808080u) << focused;
+    }
     // One pair only: without the focus the foreground colour serves.
     ListView_SetSelColors(tree_, colours, 2);
     window->makeFirstResponder(nullptr);
