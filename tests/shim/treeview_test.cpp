@@ -41,7 +41,7 @@ protected:
         TVINSERTSTRUCT ins{};
         ins.hParent = parent;
         ins.hInsertAfter = after;
-        ins.item.mask = TVIF_TEXT | TVIF_PARAM | (children >= 0 ? TVIF_CHILDREN : 0);
+        ins.item.mask = TVIF_TEXT | TVIF_PARAM | (children >= 0 ? UINT(TVIF_CHILDREN) : 0u);
         ins.item.pszText = const_cast<char*>(text);
         ins.item.lParam = text[0];
         ins.item.cChildren = children;
