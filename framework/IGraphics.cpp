@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <atomic>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "base/BASE_Mutex.h"
 #include "framework/ControlLayer.h"
@@ -146,6 +149,49 @@ IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int frame
     }
     e->owners.insert(this);
     return IBitmap(e->bitmap, e->bitmap->getWidth(), e->bitmap->getHeight(), std::max(frames, 1), framesAreHorizontal);
+}
+
+void IGraphics::PreloadBitmaps(const std::vector<BitmapRequest>& requests, double scale) {
+    std::vector<BitmapRequest> todo;
+    {
+        BASE_MutexLock lock(cacheLock());
+        for (const BitmapRequest& r : requests)
+            if (!findEntry(r.id) &&
+                std::none_of(todo.begin(), todo.end(), [&](const BitmapRequest& t) { return t.id == r.id; }))
+                todo.push_back(r);
+    }
+    // Decoding the images is most of a panel's start: it is spread over a
+    // few threads, each taking the next image not yet taken.
+    std::vector<RAST_IBitmap*> decoded(todo.size(), nullptr);
+    std::atomic<size_t> next{0};
+    auto decode = [&] {
+        for (size_t i; (i = next++) < todo.size();) {
+            const std::string path = hvraster::FindResource(this, todo[i].name);
+            if (!path.empty()) decoded[i] = hvraster::LoadScaledPNG(path.c_str(), scale);
+        }
+    };
+    const size_t threads = std::min<size_t>(
+        {kMaxDecodeThreads, std::max(1u, std::thread::hardware_concurrency()), std::max<size_t>(todo.size(), 1)});
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(decode);
+        } catch (const std::system_error&) {
+            break;  // fewer helpers, the same work
+        }
+    }
+    decode();
+    for (std::thread& h : helpers) h.join();
+
+    BASE_MutexLock lock(cacheLock());
+    for (size_t i = 0; i < todo.size(); ++i) {
+        if (!decoded[i]) continue;
+        if (findEntry(todo[i].id)) {
+            delete decoded[i];  // another panel loaded it meanwhile
+            continue;
+        }
+        cache().push_back({todo[i].id, decoded[i], {this}});
+    }
 }
 
 IBitmap IGraphics::getImageById(int id, int frames, bool framesAreHorizontal) {

@@ -22,6 +22,8 @@ class RAST_IBitmap;
 class IGraphics {
 public:
     static constexpr int kMaxFileBytes = 4096000;
+    // Threads that decode a panel's images at once, the calling one included.
+    static constexpr size_t kMaxDecodeThreads = 4;
 
     IGraphics(IUnitBase* plug, int width, int height, int fps = 25, double scale = 1.0);
     virtual ~IGraphics();
@@ -60,6 +62,14 @@ public:
     // ---- The process-wide bitmap cache, shared by all panels under its own
     // recursive lock. A bitmap stays while any panel that loaded it keeps it.
     IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int frames = 1, bool framesAreHorizontal = false);
+    // Loads into the cache, for this panel, every bitmap of the list that is
+    // not there yet, as LoadIBitmap would one by one, but decoded on several
+    // threads at once. What cannot be loaded is left to LoadIBitmap to report.
+    struct BitmapRequest {
+        int id;
+        const char* name;
+    };
+    void PreloadBitmaps(const std::vector<BitmapRequest>& requests, double scale);
     // The cached bitmap of id with the given frames; empty when not cached.
     IBitmap getImageById(int id, int frames, bool framesAreHorizontal);
     // This panel lets go of the cached bitmap; it is deleted when no panel

@@ -1,18 +1,52 @@
 #include "framework/IMidiPorts.h"
 
+#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "framework/Log.h"
 
 namespace {
 
-void printMidiError(RtMidiError::Type, const std::string& text, void*) { LogLine("MIDI: %s", text.c_str()); }
+// Printed, and counted, so that a list made while the system turned a
+// client away is asked again.
+void printMidiError(RtMidiError::Type, const std::string& text, void* errors) {
+    LogLine("MIDI: %s", text.c_str());
+    if (errors) static_cast<std::atomic<int>*>(errors)->fetch_add(1);
+}
+
+// JACK's client library prints a dozen lines of its own when no server
+// answers, and more when one goes away; what matters is said in one line
+// of ours instead. The functions are the process's, set once.
+void quietJack(const char*) {}
+
+void silenceJack() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+    });
+}
+
+void onJackShutdown(jack_status_t, const char*, void* lost) { static_cast<std::atomic<bool>*>(lost)->store(true); }
+
+// A client of a JACK server that went away is never closed: the client
+// library crashes unregistering its ports. It is kept, unused, for the rest
+// of the process (a few kilobytes per server that went).
+template <class Client>
+void abandon(std::unique_ptr<Client>& client) {
+    static std::mutex lock;
+    static auto* kept = new std::vector<void*>;
+    if (!client) return;
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(client.release());
+}
 
 template <class Fn>
 bool guarded(const char* what, Fn fn) {
@@ -86,7 +120,7 @@ bool IMidiPorts::ensureIn() {
     if (mIn) return true;
     guarded("creating the input client", [&] {
         auto in = std::make_unique<RtMidiIn>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " In");
-        in->setErrorCallback(printMidiError, nullptr);
+        in->setErrorCallback(printMidiError, &mClientErrors);
         // SysEx is kept; timing clock and active sensing are not wanted.
         in->ignoreTypes(false, true, true);
         in->setCallback(inputCallback, this);
@@ -99,15 +133,16 @@ bool IMidiPorts::ensureOut() {
     if (mOut) return true;
     guarded("creating the output client", [&] {
         auto out = std::make_unique<RtMidiOut>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " Out");
-        out->setErrorCallback(printMidiError, nullptr);
+        out->setErrorCallback(printMidiError, &mClientErrors);
         mOut = std::move(out);
     });
     return mOut != nullptr;
 }
 
-// The list is made once and kept, so a client the MIDI system turned away
-// for a moment (a busy JACK server does) must not leave it empty: an empty
-// answer is asked again with a fresh client before it is kept.
+// The list is kept, so a client the MIDI system turned away for a moment (a
+// busy JACK server does) must not leave it empty: an empty answer that came
+// with an error is asked again with a fresh client before it is kept. An
+// empty answer without one is the truth: there are no ports.
 template <class Midi>
 std::vector<std::string> IMidiPorts::listOnce(std::unique_ptr<Midi>& client, bool (IMidiPorts::*ensure)()) {
     std::vector<std::string> names;
@@ -116,32 +151,132 @@ std::vector<std::string> IMidiPorts::listOnce(std::unique_ptr<Midi>& client, boo
             client.reset();
             std::this_thread::sleep_for(std::chrono::milliseconds(kListRetryMs));
         }
-        (this->*ensure)();
+        const int errorsBefore = mClientErrors;
+        const bool made = (this->*ensure)();
         names = listPorts(client.get());
-        if (names.size() > 1) break;
+        if (names.size() > 1 || (made && mClientErrors == errorsBefore)) break;
     }
     return names;
 }
 
-const std::vector<std::string>& IMidiPorts::inNames() {
-    std::lock_guard<std::mutex> lock(mInMutex);
-    if (!mInListed) {
-        mInNames = listOnce(mIn, &IMidiPorts::ensureIn);
-        mInListed = true;
+bool IMidiPorts::systemAnswers() {
+    std::lock_guard<std::mutex> lock(mSystemMutex);
+    if (mSystem != System::kUnknown) return mSystem == System::kAnswering;
+    std::string why;
+    if (chosenApi() == RtMidi::UNIX_JACK) {
+        silenceJack();
+        // The client that asks stays and hears of the server's end.
+        jack_status_t status{};
+        jack_client_t* watcher =
+            jack_client_open((mClientName + " Watch").c_str(), jack_options_t(JackNoStartServer), &status);
+        if (watcher) {
+            jack_on_info_shutdown(watcher, onJackShutdown, &mLost);
+            mWatcher = watcher;
+        }
+        const char* server = getenv("JACK_DEFAULT_SERVER");
+        why = std::string(access("/dev/snd/seq", F_OK) == 0 ? "" : "no ALSA sequencer, and ") +
+              "no JACK server is running (server \"" + (server && *server ? server : "default") + "\")";
+    } else if (access("/dev/snd/seq", R_OK | W_OK) == 0) {
+        mSystem = System::kAnswering;
+    } else {
+        why = "the ALSA sequencer /dev/snd/seq cannot be opened";
     }
-    return mInNames;
+    if (mWatcher) mSystem = System::kAnswering;
+    if (mSystem == System::kAnswering) return true;
+    mSystem = System::kAbsent;
+    if (!mAbsenceReported) LogLine("MIDI: no MIDI system: %s; no port can be chosen", why.c_str());
+    mAbsenceReported = true;
+    return false;
+}
+
+void IMidiPorts::dropWatcher() {
+    if (mWatcher) jack_client_close(static_cast<jack_client_t*>(mWatcher));
+    mWatcher = nullptr;
+}
+
+std::vector<std::string> IMidiPorts::listIn() {
+    if (!systemAnswers()) return {kNoDeviceName};
+    return listOnce(mIn, &IMidiPorts::ensureIn);
+}
+
+std::vector<std::string> IMidiPorts::listOut() {
+    if (!systemAnswers()) return {kNoDeviceName};
+    return listOnce(mOut, &IMidiPorts::ensureOut);
+}
+
+void IMidiPorts::prefetchNames() {
+    std::lock_guard<std::mutex> lock(mPrefetchMutex);
+    if (mInPrefetch.joinable() || mOutPrefetch.joinable()) return;
+    try {
+        mInPrefetch = std::thread([this] { fill(true, false); });
+        mOutPrefetch = std::thread([this] { fill(false, false); });
+    } catch (const std::system_error&) {
+        // No thread to spare: the lists are made when first asked for.
+    }
+}
+
+void IMidiPorts::waitForPrefetch() {
+    std::lock_guard<std::mutex> lock(mPrefetchMutex);
+    if (mInPrefetch.joinable()) mInPrefetch.join();
+    if (mOutPrefetch.joinable()) mOutPrefetch.join();
+}
+
+const std::vector<std::string>& IMidiPorts::fill(bool input, bool afresh) {
+    std::lock_guard<std::mutex> lock(input ? mInMutex : mOutMutex);
+    std::vector<std::string>& names = input ? mInNames : mOutNames;
+    bool& listed = input ? mInListed : mOutListed;
+    if (afresh || !listed) names = input ? listIn() : listOut();
+    listed = true;
+    return names;
+}
+
+const std::vector<std::string>& IMidiPorts::inNames() {
+    waitForPrefetch();
+    return fill(true, false);
 }
 
 const std::vector<std::string>& IMidiPorts::outNames() {
-    std::lock_guard<std::mutex> lock(mOutMutex);
-    if (!mOutListed) {
-        mOutNames = listOnce(mOut, &IMidiPorts::ensureOut);
-        mOutListed = true;
+    waitForPrefetch();
+    return fill(false, false);
+}
+
+void IMidiPorts::recoverFromLoss() {
+    // The clients of a server that went away can do nothing more; new ones
+    // are made when a list or a port is asked for.
+    {
+        std::lock_guard<std::mutex> lock(mInMutex);
+        abandon(mIn);
     }
-    return mOutNames;
+    {
+        std::lock_guard<std::mutex> lock(mOutMutex);
+        abandon(mOut);
+    }
+    std::lock_guard<std::mutex> lock(mSystemMutex);
+    mWatcher = nullptr;  // gone with its server, and not to be closed either
+    mSystem = System::kUnknown;
+    mLost = false;
+}
+
+void IMidiPorts::askSystemAgain() {
+    waitForPrefetch();
+    if (mLost) recoverFromLoss();
+    std::lock_guard<std::mutex> lock(mSystemMutex);
+    // A system that did not answer before may answer now.
+    if (mSystem == System::kAbsent) mSystem = System::kUnknown;
+}
+
+const std::vector<std::string>& IMidiPorts::refreshInNames() {
+    askSystemAgain();
+    return fill(true, true);
+}
+
+const std::vector<std::string>& IMidiPorts::refreshOutNames() {
+    askSystemAgain();
+    return fill(false, true);
 }
 
 void IMidiPorts::setIn(int& index, const char* name) {
+    if (mLost) recoverFromLoss();
     const std::vector<std::string>& names = inNames();
     std::lock_guard<std::mutex> lock(mInMutex);
     if (mIn) guarded("closing the input port", [&] { mIn->closePort(); });
@@ -151,6 +286,7 @@ void IMidiPorts::setIn(int& index, const char* name) {
 }
 
 void IMidiPorts::setOut(int& index, const char* name) {
+    if (mLost) recoverFromLoss();
     const std::vector<std::string>& names = outNames();
     std::lock_guard<std::mutex> lock(mOutMutex);
     if (mOut) guarded("closing the output port", [&] { mOut->closePort(); });
@@ -170,6 +306,11 @@ bool IMidiPorts::outOpen() const {
 }
 
 void IMidiPorts::closeAll() {
+    waitForPrefetch();
+    if (mLost) {
+        recoverFromLoss();
+        return;
+    }
     // Deleting the input client waits for a callback in progress and stops
     // any later one. It happens outside the lock, since that callback may
     // ask whether the port is open.
@@ -188,6 +329,8 @@ void IMidiPorts::closeAll() {
     if (hadIn && mOut && mOut->getCurrentApi() == RtMidi::UNIX_JACK && mOut->isPortOpen())
         std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
     mOut.reset();
+    std::lock_guard<std::mutex> system(mSystemMutex);
+    dropWatcher();
 }
 
 bool IMidiPorts::send(const uint8_t* bytes, size_t size) {

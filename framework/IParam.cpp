@@ -115,6 +115,15 @@ void IParam::SetDisplayText(int index, const char* text) {
     }
 }
 
+void IParam::ReplaceDisplayTexts(const std::vector<std::string>& texts) {
+    mDisplayTexts.clear();
+    for (size_t i = 0; i < texts.size(); ++i) mDisplayTexts.push_back({static_cast<int>(i), texts[i]});
+    if (mType == kTypeEnum) {
+        mMax = std::max(static_cast<int>(texts.size()) - 1, 1);
+        Set(Value());
+    }
+}
+
 bool IParam::GetDisplayTextAtIdx(int idx, int* value, const char** text) const {
     if (idx < 0 || idx >= GetNDisplayTexts()) return false;
     if (value) *value = mDisplayTexts[idx].value;

@@ -68,6 +68,9 @@ public:
     // Entry `index` gets value `index` and the text. index == count appends
     // and raises the maximum to index; a larger or negative index is ignored.
     void SetDisplayText(int index, const char* text);
+    // The entries become exactly these, value i for text i; an enum's range
+    // follows (0 to the last, at least 1), the value kept inside it.
+    void ReplaceDisplayTexts(const std::vector<std::string>& texts);
     // The entry's value and text by position; false when out of range.
     bool GetDisplayTextAtIdx(int idx, int* value, const char** text) const;
     // What the host and a caption show: the display text of the integer

@@ -143,8 +143,16 @@ OSStatus IUnitAU::SetState(const PropertyDict& state) {
     if (const std::string* name = state.getString("name")) mPresets.SetCurrent(-1, name->c_str());
     ByteChunk chunk;
     if (!data->empty() && chunk.PutBytes(data->data(), static_cast<int>(data->size())) < 0) return kErrParam;
-    // Any non-zero position counts as read, as projects have always been.
-    if (UnserializeState(&chunk, 0) != 0) RedrawParamControls();
+    // A state that cannot be read whole is refused and leaves every value as
+    // it was, whatever the plug-in's reader had set before it gave up.
+    const std::vector<double> before = ParamValues();
+    const int read = UnserializeState(&chunk, 0);
+    if (read < 0) {
+        RestoreParamValues(before);
+        RedrawParamControls();
+        return kErrInvalidPropertyValue;
+    }
+    if (read != 0) RedrawParamControls();
     return kNoErr;
 }
 

@@ -60,16 +60,26 @@ bool IUnitBase::SerializeParams(ByteChunk* pChunk) {
     return putValues(mParams, 0, NAutomatedParams(), pChunk);
 }
 
-int IUnitBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
-    BASE_MutexLock lock(mMutex);
-    if (!pChunk) return -1;
-    int pos = startPos;
-    for (int i = 0; i < NAutomatedParams() && pos >= 0; ++i) {
+namespace {
+
+// Reads count values from pos into params[first..], each clamped. A chunk
+// that does not hold them all changes nothing: -1.
+int getValues(const std::vector<std::unique_ptr<IParam>>& params, int first, int count, const ByteChunk* chunk,
+              int pos) {
+    if (!chunk || pos < 0 || int64_t(pos) + int64_t(count) * 8 > chunk->Size()) return -1;
+    for (int i = first; i < first + count; ++i) {
         double v = 0.0;
-        pos = pChunk->Get(&v, pos);
-        if (pos >= 0) mParams[i]->Set(v);
+        pos = chunk->Get(&v, pos);
+        params[i]->Set(v);
     }
     return pos;
+}
+
+}  // namespace
+
+int IUnitBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
+    BASE_MutexLock lock(mMutex);
+    return getValues(mParams, 0, NAutomatedParams(), pChunk, startPos);
 }
 
 bool IUnitBase::SerializeNonAutomatedParams(ByteChunk* pChunk, int count) {
@@ -80,18 +90,21 @@ bool IUnitBase::SerializeNonAutomatedParams(ByteChunk* pChunk, int count) {
 
 int IUnitBase::UnserializeNonAutomatedParams(ByteChunk* pChunk, int startPos, int count) {
     BASE_MutexLock lock(mMutex);
-    if (!pChunk) return -1;
     count = std::clamp(count, 0, mNonAutomated);
-    int pos = startPos;
-    for (int i = NAutomatedParams(); i < NAutomatedParams() + count; ++i) {
-        double v = 0.0;
-        pos = pChunk->Get(&v, pos);
-        // A chunk that ends early zeroes the parameter it ended at; stored
-        // projects have always been read this way.
-        mParams[i]->Set(pos < 0 ? 0.0 : v);
-        if (pos < 0) break;
-    }
-    return pos;
+    return getValues(mParams, NAutomatedParams(), count, pChunk, startPos);
+}
+
+std::vector<double> IUnitBase::ParamValues() {
+    BASE_MutexLock lock(mMutex);
+    std::vector<double> values;
+    values.reserve(mParams.size());
+    for (const auto& p : mParams) values.push_back(p->Value());
+    return values;
+}
+
+void IUnitBase::RestoreParamValues(const std::vector<double>& values) {
+    BASE_MutexLock lock(mMutex);
+    for (size_t i = 0; i < values.size() && i < mParams.size(); ++i) mParams[i]->Set(values[i]);
 }
 
 void IUnitBase::GetEffectVersionStr(char* buf) const {
@@ -115,6 +128,14 @@ const std::vector<std::string>& IUnitBase::getExternalMIDIOutNames() { return Po
 void IUnitBase::setExternalMIDIIn(int& index, const char* name) { Ports().setIn(index, name); }
 
 void IUnitBase::setExternalMIDIOut(int& index, const char* name) { Ports().setOut(index, name); }
+
+void IUnitBase::prefetchExternalMIDINames() { Ports().prefetchNames(); }
+
+const std::vector<std::string>& IUnitBase::refreshExternalMIDIInNames() { return Ports().refreshInNames(); }
+
+const std::vector<std::string>& IUnitBase::refreshExternalMIDIOutNames() { return Ports().refreshOutNames(); }
+
+bool IUnitBase::externalMIDILost() const { return mPorts->lost(); }
 
 bool IUnitBase::isExternalMIDIInOpen() const { return mPorts->inOpen(); }
 

@@ -73,14 +73,17 @@ public:
     // ---- State helpers, each under the mutex. Values are f64 plain values.
     // The automated parameters, in index order.
     bool SerializeParams(ByteChunk* pChunk);
-    // Returns the position after them, or -1 when the chunk ran out.
+    // Returns the position after them, or -1 when the chunk does not hold
+    // them all; nothing is changed then.
     int UnserializeParams(ByteChunk* pChunk, int startPos);
     // `count` values from the first non-automated parameter on.
     bool SerializeNonAutomatedParams(ByteChunk* pChunk, int count);
-    // Reads up to `count` values, each clamped to its parameter's range.
-    // When the chunk runs out, the parameter at hand gets 0.0 (clamped),
-    // the read stops and the result is -1.
+    // Reads `count` values, each clamped to its parameter's range. A chunk
+    // that does not hold them all changes no value and gives -1.
     int UnserializeNonAutomatedParams(ByteChunk* pChunk, int startPos, int count);
+    // Every parameter's plain value, and those values set back.
+    std::vector<double> ParamValues();
+    void RestoreParamValues(const std::vector<double>& values);
     // Shows every parameter's value on its controls.
     void RedrawParamControls();
 
@@ -117,6 +120,17 @@ public:
     void setExternalMIDIOut(int& index, const char* name);
     bool isExternalMIDIInOpen() const;
     bool isExternalMIDIOutOpen() const;
+    // Starts making the port name lists in the background; the first use
+    // of them waits until they are made.
+    void prefetchExternalMIDINames();
+    // The name lists asked afresh from the MIDI system (as a port menu does
+    // when it opens); after the system went away its dead ports are closed
+    // first.
+    const std::vector<std::string>& refreshExternalMIDIInNames();
+    const std::vector<std::string>& refreshExternalMIDIOutNames();
+    // The MIDI system went away (a JACK server ended) since the ports were
+    // made; a refresh clears it.
+    bool externalMIDILost() const;
     // Closes both ports and ends the input callback: no callback runs once
     // this returns. A plug-in calls it first in its destructor, before it
     // deletes anything its MIDI input reaches. Safe to call again.

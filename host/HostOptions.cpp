@@ -63,7 +63,7 @@ const char* usageText() {
            "  --load FILE          restore the plug-in from a project file\n"
            "  --save FILE          save the plug-in into a project file at the end\n"
            "  --set ID=VALUE       set a parameter (plain value) after loading\n"
-           "  --list-params        print the parameters the plug-in reports\n"
+           "  --list-params        print the parameters the plug-in reports, each value by name, and quit\n"
            "  --print-params       print every parameter's value at the end\n"
            "  --view               show the plug-in's panel\n";
 }

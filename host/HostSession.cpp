@@ -1,6 +1,7 @@
 #include "host/HostSession.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <vector>
@@ -124,6 +125,22 @@ bool HostSession::finish(std::string* error) {
     return ok;
 }
 
+std::string HostSession::valueNames(int32_t id, const ParameterInfo& info) {
+    // Each whole value of the range with the text the plug-in shows for it,
+    // so that a port or a list entry can be chosen by its name.
+    constexpr float kMostValues = 1024;
+    std::ostringstream out;
+    if (!(info.maxValue >= info.minValue) || info.maxValue - info.minValue >= kMostValues) return "";
+    for (int v = static_cast<int>(std::ceil(info.minValue)); v <= static_cast<int>(info.maxValue); ++v) {
+        ParameterStringFromValue text{};
+        text.paramID = id;
+        text.value = static_cast<float>(v);
+        if (mInstance->get(kPropParameterStringFromValue, &text) == kNoErr)
+            out << '\t' << v << '\t' << text.text << '\n';
+    }
+    return out.str();
+}
+
 std::string HostSession::describeParams(bool withInfo) {
     std::ostringstream out;
     if (!mInstance || !mInstance->isOpen()) return "";
@@ -145,6 +162,7 @@ std::string HostSession::describeParams(bool withInfo) {
             if (info.flags & kParamFlagIsGlobalMeta) out << "\tmeta";
         }
         out << '\n';
+        if (withInfo && (info.flags & kParamFlagValuesHaveStrings)) out << valueNames(id, info);
     }
     return out.str();
 }

@@ -38,10 +38,13 @@ public:
     const HostOptions& options() const { return mOptions; }
     uint64_t renderedFrames() const { return mRendered; }
 
-    // "ID<TAB>NAME<TAB>VALUE" per parameter; with info, also range, flags.
+    // "ID<TAB>NAME<TAB>VALUE" per parameter; with info, also range, flags,
+    // and below a parameter whose values have texts, "<TAB>VALUE<TAB>TEXT"
+    // for each whole value of its range.
     std::string describeParams(bool withInfo);
 
 private:
+    std::string valueNames(int32_t id, const platform::au::ParameterInfo& info);
     void renderLoop();
 
     HostOptions mOptions;

@@ -15,8 +15,19 @@
 namespace {
 
 std::atomic<bool> gInterrupted{false};
+// Until the plug-in is open and running there is nothing to save or close in
+// order: a signal then ends the program at once, also when a start-up step
+// waits for ever (a pipe where a file was expected).
+std::atomic<bool> gRunning{false};
 
-void onSignal(int) { gInterrupted = true; }
+void onSignal(int sig) {
+    if (gRunning) {
+        gInterrupted = true;
+        return;
+    }
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
 
 }  // namespace
 
@@ -45,7 +56,13 @@ int main(int argc, char** argv) {
         fprintf(stderr, "halvoran-host: %s\n", error.c_str());
         return 1;
     }
-    if (options.listParams) fputs(session.describeParams(true).c_str(), stdout);
+    gRunning = true;
+    if (options.listParams) {
+        // A listing is all that is asked: print it and quit.
+        fputs(session.describeParams(true).c_str(), stdout);
+        fflush(stdout);
+        return session.finish(&error) ? 0 : 1;
+    }
 
     bool viewShown = options.view && hvhost::runHostView(session, gInterrupted);
     if (options.view && !viewShown) fprintf(stderr, "halvoran-host: this build shows no panel\n");

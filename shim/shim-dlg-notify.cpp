@@ -8,6 +8,7 @@
 #include "shim/shim-dlg.h"
 #include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-internal.h"
+#include "shim/shim-wnd-treeview.h"
 
 using namespace platform::appkit;
 namespace ct = platform::controls;
@@ -100,7 +101,8 @@ void Shim_vHalvoran_hwnd::shimOnControlDoubleClick(Responder* sender) {
         m_wndproc(h, WM_COMMAND, CommandParam(sender, LBN_DBLCLK), reinterpret_cast<LPARAM>(sender));
         return;
     }
-    if (auto* table = dynamic_cast<ct::TableView*>(sender)) {
+    auto* table = dynamic_cast<ct::TableView*>(sender);
+    if (table && !dynamic_cast<ct::OutlineView*>(sender)) {
         NMLISTVIEW nm{};
         nm.hdr = {sender, static_cast<UINT_PTR>(TagOf(sender)), NM_DBLCLK};
         nm.iItem = table->clickedRow();
@@ -110,13 +112,21 @@ void Shim_vHalvoran_hwnd::shimOnControlDoubleClick(Responder* sender) {
         m_wndproc(h, WM_NOTIFY, static_cast<WPARAM>(TagOf(sender)), reinterpret_cast<LPARAM>(&nm));
         return;
     }
-    NMHDR hdr{sender, static_cast<UINT_PTR>(TagOf(sender)), NM_DBLCLK};
-    m_wndproc(h, WM_NOTIFY, static_cast<WPARAM>(TagOf(sender)), reinterpret_cast<LPARAM>(&hdr));
+    // An outline view, or anything else: the header followed by zeros.
+    NMTREEVIEW nm{};
+    nm.hdr = {sender, static_cast<UINT_PTR>(TagOf(sender)), NM_DBLCLK};
+    m_wndproc(h, WM_NOTIFY, static_cast<WPARAM>(TagOf(sender)), reinterpret_cast<LPARAM>(&nm));
 }
 
 void Shim_vHalvoran_hwnd::tableViewSelectionDidChange(ct::TableView* sender) {
     if (!m_wndproc || m_hashaddestroy.load()) return;
     Responder* r = sender;
+    if (dynamic_cast<ct::OutlineView*>(sender)) {
+        NMTREEVIEW nm{};
+        nm.hdr = {r, static_cast<UINT_PTR>(TagOf(r)), TVN_SELCHANGED};
+        m_wndproc(handle(), WM_NOTIFY, static_cast<WPARAM>(TagOf(r)), reinterpret_cast<LPARAM>(&nm));
+        return;
+    }
     auto* list = dynamic_cast<Shim_vHalvoran_listview*>(sender);
     if (list && list->getShimNotificationMode()) {
         m_wndproc(handle(), WM_COMMAND, CommandParam(r, LBN_SELCHANGE), reinterpret_cast<LPARAM>(r));
@@ -166,16 +176,23 @@ void Shim_vHalvoran_hwnd::textDidEndEditing(ct::TextView* sender) {
 
 void Shim_vHalvoran_hwnd::tableViewWillDisplayCell(ct::TableView* sender, ct::Cell* cell, ct::TableColumn*, int row) {
     auto* list = dynamic_cast<Shim_vHalvoran_listview*>(sender);
+    auto* tree = dynamic_cast<Shim_vHalvoran_treeview*>(sender);
     auto* text = dynamic_cast<ct::TextFieldCell*>(cell);
-    if (!list || !text) return;
-    if (list->m_selColors && sender->isRowSelected(row)) {
+    if ((!list && !tree) || !text) return;
+    std::vector<Color>* selColors = list ? list->m_selColors : tree->m_selColors;
+    const std::optional<Color>& fg = list ? list->m_fgColor : tree->m_fgColor;
+    // A tree's selected item is the one TreeView_GetSelection gives.
+    bool selected = list
+                        ? sender->isRowSelected(row)
+                        : SHIM_TreeItemOfRow(tree, row) && SHIM_TreeItemOfRow(tree, row) == TreeView_GetSelection(tree);
+    if (selColors && selected) {
         size_t k = GetFocus() == static_cast<HWND>(sender) ? 0 : 1;
-        if (list->m_selColors->size() >= 2 * k + 2) {
-            text->setTextColor((*list->m_selColors)[2 * k + 1]);
+        if (selColors->size() >= 2 * k + 2) {
+            text->setTextColor((*selColors)[2 * k + 1]);
             return;
         }
     }
     // The cell serves every row: without a colour of its own, a row must
     // not keep the one a selected row before it was given.
-    text->setTextColor(list->m_fgColor);
+    text->setTextColor(fg);
 }

@@ -256,11 +256,8 @@ BOOL SetMenu(HWND hwnd, HMENU menu) {
         if (v && shimwnd::IsContentView(v)) w = v->window();
     }
     if (w && w->isKeyWindow() && SHIM_GetCurrentMenu() != menu) {
-        // A null menu leaves the bar as it is (the bar never shows nothing).
-        if (Menu* m = SHIM_MenuOf(menu)) {
-            Application::setMainMenu(m);
-            SendMessage(hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-        }
+        Application::setMainMenu(SHIM_MenuOf(menu));
+        if (menu) SendMessage(hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
     }
     return TRUE;
 }

@@ -12,6 +12,8 @@
 #include "shim/shim-dlg.h"
 #include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-internal.h"
+#include "shim/shim-wnd-tabs.h"
+#include "shim/shim-wnd-treeview.h"
 
 using namespace platform::appkit;
 namespace ct = platform::controls;
@@ -257,6 +259,62 @@ HWND MakeSlider(int id, int style, int x, int y, int w, int h, bool mini) {
     return s;
 }
 
+HWND MakeTabs(int id, int style, int x, int y, int w, int h) {
+    auto* t = new Shim_vHalvoran_tabview();
+    t->setTag(id);
+    t->setAllowsTruncatedLabels(true);
+    t->setNotificationWindow(Owner());
+    t->setFrameF(MakeCoords(x, y - 1, w, h + 6, false, false));
+    Attach(t, style < 0);
+    return t;
+}
+
+HWND MakeTree(int id, int style, int x, int y, int w, int h) {
+    FRect frame = MakeCoords(x, y, w, h, false, false);
+    auto* scroll = new ct::ScrollView();
+    scroll->setFrameF(frame);
+    auto* tree = new Shim_vHalvoran_treeview();
+    tree->setShowsFocusRing(false);
+    tree->setShimStyle(style);
+    tree->setHasHeaderView(false);
+    View* owner = Owner();
+    tree->setDelegate(owner);
+    tree->setAllowsColumnReordering(false);
+    tree->setAllowsMultipleSelection(false);
+    tree->setAllowsEmptySelection(true);
+    tree->setTag(id);
+    tree->setTarget(owner);
+    tree->setAction(kCommand);
+    auto* answers = dynamic_cast<ActionTarget*>(owner);
+    tree->setDoubleAction(answers && answers->respondsToAction(kDoubleClick) ? kDoubleClick : kCommand);
+    scroll->setHasVerticalScroller(true);
+    scroll->setAutohidesScrollers(true);
+    scroll->setDrawsBackground(false);
+    scroll->setDocumentView(tree);
+    auto column = std::make_unique<ct::TableColumn>();
+    auto cell = std::make_unique<Shim_vHalvoran_listviewcell>();
+    cell->setWraps(false);
+    column->setDataCell(std::move(cell));
+    column->setWidth(std::ceil(std::max(300.0, frame.width)));
+    column->setEditable(false);
+    ct::TableColumn* outline = column.get();
+    tree->addTableColumn(std::move(column));
+    tree->setOutlineTableColumn(outline);
+    tree->reloadData();
+    Attach(scroll, style < 0);
+    return tree;
+}
+
+HWND MakeProgress(int id, int style, int x, int y, int w, int h) {
+    auto* p = new Shim_vHalvoran_progind();
+    p->setStyle(ct::ProgressIndicator::kBar);
+    p->setIndeterminate(false);
+    p->setTag(id);
+    p->setFrameF(MakeCoords(x, y, w, h, false, false));
+    Attach(p, style < 0);
+    return p;
+}
+
 }  // namespace
 
 void SHIM_MakeSetCurParms(float x_scale, float y_scale, float x_offset, float y_offset, HWND parent, bool auto_shift,
@@ -435,7 +493,10 @@ HWND SHIM_MakeControl(const char* text, int id, const char* class_name, int styl
     }
     if (!class_name) return nullptr;
     auto is = [&](const char* name) { return strcasecmp(class_name, name) == 0; };
+    if (is("SysTabControl32")) return MakeTabs(id, style, x, y, w, h);
     if (is("SysListView32") || is("SysListView32_LB")) return MakeList(class_name, id, style, x, y, w, h);
+    if (is("SysTreeView32")) return MakeTree(id, style, x, y, w, h);
+    if (is("msctls_progress32")) return MakeProgress(id, style, x, y, w, h);
     if (is("Edit")) return SHIM_MakeEditField(id, x, y, w, h, style);
     if (is("static")) return MakeStatic(text, id, style, x, y, w, h);
     if (is("Button")) return MakeButtonClass(text, id, style, x, y, w, h);

@@ -9,6 +9,7 @@
 
 #include "shim/shim-dlg.h"
 #include "shim/shim-wnd-classes.h"
+#include "shim/shim-wnd-treeview.h"
 #include "shim/shim-wnd-internal.h"
 
 using namespace platform::appkit;
@@ -496,12 +497,18 @@ void ListView_SetTextBkColor(HWND, int) {}
 
 void ListView_SetSelColors(HWND h, const int* colours, int n) {
     LV* lv = SHIM_ListViewOf(h);
-    if (!lv) return;
+    Shim_vHalvoran_treeview* tv = SHIM_TreeViewOf(h);
+    if (!lv && !tv) return;
     auto* list = new std::vector<Color>();
     for (int i = 0; i < std::max(n, 0); ++i) list->push_back(SHIM_ColorOfValue(colours ? colours[i] : 0));
-    delete lv->m_selColors;
-    lv->m_selColors = list;
-    lv->setNeedsDisplay();
+    // A tree view takes them as well.
+    std::vector<Color>*& held = lv ? lv->m_selColors : tv->m_selColors;
+    delete held;
+    held = list;
+    if (lv)
+        lv->setNeedsDisplay();
+    else
+        tv->setNeedsDisplay();
 }
 
 // --- hit tests, rectangles and scrolling ---------------------------------------------------------------------------

@@ -60,6 +60,8 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
     // Every parameter is saved by the editor's own state, none automated.
     addNonAutomateParamCount(kNumParams);
     sampleRate = GetSampleRate();
+    // The MIDI system answers while the panel is built.
+    prefetchExternalMIDINames();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     openDebugLog();

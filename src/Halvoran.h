@@ -72,6 +72,9 @@ public:
     int UnserializeState(ByteChunk* chunk, int startPos) override;
     bool SerializeState2(ByteChunk* chunk, bool withPatches);
     int UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches);
+    // Where a state written by SerializeState2 that starts at startPos ends,
+    // when the chunk holds all of it; -1 otherwise.
+    int stateEnd(const ByteChunk* chunk, int startPos, bool withPatches) const;
 
     // ---- The view
     void* OpenView(void* parentView, int* width, int* height) override;
@@ -86,6 +89,15 @@ public:
     int getTimerValue();
     // The global MIDI channel, the integer part of kGlobalMIDICha.
     int globalMIDIChannel() const;
+
+    // ---- The MIDI ports
+    // A port menu is opening: its list is asked afresh from the MIDI system.
+    // The open port keeps its entry; one that went away is no longer chosen.
+    void refreshMIDIPortMenu(int paramIdx);
+    // When the MIDI system went away under an open port: the ports count as
+    // closed, the selectors show none, the status line says so. The port
+    // names stay in the saved state until the user chooses again.
+    void noticeLostMIDIPorts();
 
     // ---- Incoming messages
     void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
@@ -210,6 +222,10 @@ public:
     std::atomic<bool> globalSent{true};
     // The next program send starts with a global dump.
     std::atomic<bool> pushGlobal{false};
+    // The panel's global values are the instrument's (a global dump came in)
+    // or the user's (one was changed since): only then does the global page
+    // send them, so defaults never overwrite the instrument's settings.
+    std::atomic<bool> globalValuesKnown{false};
 
     // Audio callback state.
     std::atomic<bool> postSendRefresh{false};
@@ -328,6 +344,9 @@ private:
     void showProcessingIndicator(bool show);
 
     HalvoranSettings mSettings;
+    // The loss of the MIDI system was told; cleared when the lists are asked
+    // afresh.
+    std::atomic<bool> mPortLossTold{false};
     // A recalled project's port names that could not be opened; kept and
     // saved again until the user chooses a port.
     std::string mUnopenedInName, mUnopenedOutName;

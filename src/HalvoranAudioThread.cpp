@@ -13,6 +13,9 @@
 void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     if (!midiManager) return;
 
+    // A MIDI system that went away under an open port is told at once.
+    if (externalMIDILost()) noticeLostMIDIPorts();
+
     // 1. Time.
     GetTime(&timeInfo);
     const bool running = timeInfo.mTransportIsRunning;

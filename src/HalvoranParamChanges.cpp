@@ -27,6 +27,47 @@ void Halvoran::selectMIDIPort(int paramIdx) {
     midiInOutSet = GetParam(kDeviceInSelection)->Int() > 0 && GetParam(kDeviceOutSelection)->Int() > 0;
 }
 
+void Halvoran::noticeLostMIDIPorts() {
+    if (!externalMIDILost() || mPortLossTold) return;
+    // Called from the audio callback too: it waits for no one.
+    if (!GetMutex().TryEnter()) return;
+    const bool wasOpen = isExternalMIDIOutOpen() || isExternalMIDIInOpen();
+    mPortLossTold = true;
+    if (wasOpen) {
+        midiOutReady = false;
+        midiInOutSet = false;
+        for (int paramIdx : {kDeviceInSelection, kDeviceOutSelection}) {
+            IParam* p = GetParam(paramIdx);
+            if (p->Int() == 0) continue;
+            std::string& unopened = paramIdx == kDeviceInSelection ? mUnopenedInName : mUnopenedOutName;
+            double& value = paramIdx == kDeviceInSelection ? mUnopenedInValue : mUnopenedOutValue;
+            unopened = p->GetDisplayText(p->Int());
+            value = p->GetNormalized();
+            setParameterFromPlug(paramIdx, 0);
+        }
+        setStatusText("MIDI port lost! Choose it again.");
+        log("MIDI: the MIDI system went away; the ports are closed");
+    }
+    GetMutex().Leave();
+}
+
+void Halvoran::refreshMIDIPortMenu(int paramIdx) {
+    if (paramIdx != kDeviceInSelection && paramIdx != kDeviceOutSelection) return;
+    BASE_MutexLock lock(GetMutex());
+    noticeLostMIDIPorts();
+    IParam* p = GetParam(paramIdx);
+    const bool input = paramIdx == kDeviceInSelection;
+    const std::string chosen = p->Int() > 0 ? p->GetDisplayText(p->Int()) : "";
+    const std::vector<std::string>& names = input ? refreshExternalMIDIInNames() : refreshExternalMIDIOutNames();
+    mPortLossTold = false;
+    p->ReplaceDisplayTexts(names);
+    int index = 0;
+    if (!chosen.empty() && (input ? isExternalMIDIInOpen() : isExternalMIDIOutOpen()))
+        for (size_t i = 1; i < names.size(); ++i)
+            if (names[i] == chosen) index = static_cast<int>(i);
+    setParameterFromPlug(paramIdx, index);
+}
+
 void Halvoran::pushCurrentDataToHardware() {
     globalSent = false;
     pushGlobal = true;
@@ -57,6 +98,13 @@ void Halvoran::OnParamChange(int paramIdx) {
     // stays on the display.
     ControlAction* action = param->GetControlAction();
     if (action) ControlDisplay::controlDisplay(this, paramIdx, value);
+
+    if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
+        // The instrument no longer holds the panel's global data, and what
+        // the panel holds is the user's.
+        globalSent = false;
+        globalValuesKnown = true;
+    }
 
     switch (paramIdx) {
         case kDeviceOutSelection:
@@ -108,7 +156,7 @@ void Halvoran::OnParamChange(int paramIdx) {
             hideLayer(PanelLayers::kGlobalSettingsPage, value == 0.0);
             // Incoming parameter changes would fight the page while it is open.
             if (midiManager) midiManager->controlDataBlocked = value != 0.0;
-            if (midiOutReady && midiManager)
+            if (midiOutReady && midiManager && globalValuesKnown)
                 midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendGlobal);
             break;
         case kCancelDataRequest:
@@ -189,9 +237,6 @@ void Halvoran::OnParamChange(int paramIdx) {
                 // A pass-through switch that is on opens its filter.
                 int i = paramIdx - kMIDIFilterDAWCCPassThrough;
                 (i < kNumFilters ? dawInputFilter[i] : hwInputFilter[i - kNumFilters]) = !on;
-            } else if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
-                // The instrument no longer holds the panel's global data.
-                globalSent = false;
             }
             break;
     }

@@ -64,9 +64,29 @@ bool Halvoran::SerializeState2(ByteChunk* chunk, bool withPatches) {
     return true;
 }
 
+int Halvoran::stateEnd(const ByteChunk* chunk, int startPos, bool withPatches) const {
+    if (!chunk || startPos < 0) return -1;
+    int64_t end = int64_t(startPos) + 4 + 2 * 8 + int64_t(NAutomatedParams()) * 8;
+    if (withPatches) {
+        if (end > chunk->Size()) return -1;
+        end = PatchManager::blockEnd(chunk, static_cast<int>(end));
+        if (end < 0) return -1;
+        end += 4 * 8;
+    }
+    end += int64_t(kNumStateParams) * 8;
+    return end <= chunk->Size() ? static_cast<int>(end) : -1;
+}
+
 int Halvoran::UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches) {
     if (!chunk) return -1;
     BASE_MutexLock lock(GetMutex());
+    // A state cut short or damaged is refused before anything changes: no
+    // value, port, text or transfer, so that a project that cannot be read
+    // whole never sends the instrument half of it.
+    if (stateEnd(chunk, startPos, withPatches && patchManager) < 0) {
+        log("PROJECT RECALL: the saved state is damaged or incomplete; nothing was changed");
+        return -1;
+    }
     int pos = startPos;
     uint32_t version = 0;
     pos = chunk->Get(&version, pos);  // any version reads the same

@@ -10,6 +10,9 @@
 
 namespace {
 
+// A save that did not reach the disk; the bank keeps its name and file.
+constexpr const char* kBankNotSaved = "Bank NOT saved: write failed!";
+
 // Starts a transfer job unless one runs; prepare runs only when it starts.
 void startTransfer(Halvoran* plug, uint32_t job, const std::function<void(MIDIMessageSender&)>& prepare = {}) {
     if (plug && plug->midiManager) plug->midiManager->startJob(MIDIMessageManager::kTransferThread, job, prepare);
@@ -141,7 +144,11 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
         if (!bank || (item != kSaveAsMid && item != kSaveAsHvx)) return;
         const bool asMid = item == kSaveAsMid;
         const std::string folder = bank->folderPath.empty() ? plug->getPatchesFolderStr() : bank->folderPath;
-        librarian->savePatchAs(withExtension(bank->fileName, asMid ? "mid" : "hvx").c_str(), folder, asMid);
+        std::string chosen;
+        if (!librarian->savePatchAs(withExtension(bank->fileName, asMid ? "mid" : "hvx").c_str(), folder, asMid,
+                                    &chosen) &&
+            !chosen.empty())
+            plug->setStatusText(kBankNotSaved);
     } else if (chosen == &importMenu) {
         plug->ImportSinglePatches();
     } else if (chosen == &mainMenu) {
@@ -157,8 +164,10 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
                     // Back to the bank's own file, in the form its name calls
                     // for; the pane keeps naming the bank by its file name.
                     const std::string fileName = bank->fileName;
-                    librarian->saveEditedPatch(bank->folderPath + "/" + fileName, fileName);
-                    plug->upperBankName = fileName;
+                    if (librarian->saveEditedPatch(bank->folderPath + "/" + fileName, fileName))
+                        plug->upperBankName = fileName;
+                    else
+                        plug->setStatusText(kBankNotSaved);
                 }
                 break;
             case kMainRefresh: {

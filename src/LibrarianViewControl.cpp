@@ -107,7 +107,11 @@ void LibrarianViewControl::refill(int pane) {
     PatchFile* bank = pane == kUpperPane ? upperBank() : lowerBank();
     if (!bank) return;
     std::vector<std::string> names(kSlots);
-    for (int i = 0; i < kSlots && i < static_cast<int>(bank->patches.size()); ++i) names[i] = bank->patches[i].name;
+    {
+        std::unique_lock<std::mutex> slots;
+        if (librarian) slots = std::unique_lock<std::mutex>(librarian->slotsLock);
+        for (int i = 0; i < kSlots && i < static_cast<int>(bank->patches.size()); ++i) names[i] = bank->patches[i].name;
+    }
     // Received programs refill a pane from the MIDI threads; the names must
     // not change under a drawing.
     IGraphics* gui = GetGUI();

@@ -15,6 +15,7 @@ void MIDIMessageManager::sysexSettingsParse(ISysEx* msg) {
             plug->constructionComplete = true;
         }
         plug->localControlOn = plug->GetParam(kGlobalLocalOn)->Value() == 1.0;
+        plug->globalValuesKnown = true;
         replySeen = true;
     }
     awaitingPanelDump = false;

@@ -80,10 +80,14 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
     plug->setStatusText("Data processing, please wait...");
 
     bool cancelInSweep = false;
+    int received = 0;
     for (int program = 0; program < 128 && !cancelInSweep; ++program) {
         plug->DisplayProcessingIndicator(true);
         plug->SetLibrarianRequestActive(true);
         selectUpperSlot(program);
+        // The overlay says the editor is talking to the instrument again, so
+        // the status line must no longer say the last program timed out.
+        plug->setStatusText("Data processing, please wait...");
         plug->SendProgramChangeCommand(program);
         pause(50);
         if (cancelRequested) break;
@@ -98,19 +102,33 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
                 failed = true;
                 break;
             }
-            if (plug->answered) break;
+            if (plug->answered) {
+                ++received;
+                break;
+            }
         }
         plug->DisplayProcessingIndicator(false);
     }
 
-    if (cancelRequested)
-        plug->setStatusText("Data request CANCELLED!");
-    else if (!failed)
-        plug->setStatusText("Data request completed!");
-    plug->SetLibrarianStatusUnsaved(true);
-    // The menu armed the all-programs record before this job; left armed,
-    // it would take the next dump the panel asks for into the bank.
-    if (manager) manager->libraryPatchRequestAll.active = false;
+    // The bank is marked edited only when a program reached it; the last
+    // text says how the request ended.
+    const char* outcome = cancelRequested ? "Data request CANCELLED!"
+                          : failed        ? "CONNECTION TIMED OUT!"
+                                          : "Data request completed!";
+    if (received > 0 && !cancelRequested && !failed) {
+        plug->setStatusText(outcome);
+        plug->SetLibrarianStatusUnsaved(true);
+    } else {
+        if (received > 0) plug->SetLibrarianStatusUnsaved(true);
+        plug->setStatusText(outcome);
+    }
+    // The menu armed the all-programs record before this job, and each
+    // program the single one; left armed, either would take the next dump
+    // the panel asks for into the bank.
+    if (manager) {
+        manager->libraryPatchRequestAll.active = false;
+        manager->armLibraryPatchRequest(false);
+    }
     plug->DisplayProcessingIndicator(false);
     selectUpperSlot(0);
 }

@@ -96,8 +96,9 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
     auto* bytes = const_cast<unsigned char*>(data);
 
     if (libraryPatchRequest.active) {
-        libraryPatchRequest.addMessageData(bytes, size);
-        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&libraryPatchRequest.patch);
+        LibrarianPatch collected;
+        libraryPatchRequest.addMessageData(bytes, size, &collected);
+        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&collected);
         plug->updatePatchLibrarianView(0);
         plug->setLibrarianViewDirty();
         replySeen = true;
@@ -119,8 +120,9 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
         }
         return kLibrarianTookBank;
     }
-    if (libraryPatchRequestAll.addMessageData(bytes, size)) {
-        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&libraryPatchRequestAll.patch);
+    LibrarianPatch collected;
+    if (libraryPatchRequestAll.addMessageData(bytes, size, &collected)) {
+        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&collected);
         plug->updatePatchLibrarianView(0);
         plug->setLibrarianViewDirty();
         if (plug->upperBankListControl) plug->upperBankListControl->SetDirty(false);

@@ -58,6 +58,9 @@ public:
     // ---- The jobs
     void sendArrangementToDevice(bool applyLocally);
     void sendGlobalToDevice();
+    // The global dump from the panel's values, sent, then the instrument's
+    // pause; the progress overlay is left as it is.
+    void writeGlobalDump();
     void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int, int slot);
     void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int);
     void sendActiveArrangementRequestSysex(bool withProgram);

@@ -27,6 +27,14 @@ void MIDIMessageSender::buildArrangementDump(unsigned char* dump) {
 
 void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
     plug->DisplayProcessingIndicator(true);
+    // The global data goes first when a push or a recall asked for it, and
+    // whenever the instrument does not hold the panel's; one dump at most,
+    // since writing it sets the global-sent flag. The push is used up here.
+    // A program for the librarian sends nothing to the instrument.
+    if (!toLibrarian) {
+        if (plug->pushGlobal.exchange(false)) writeGlobalDump();
+        if (!plug->globalSent) writeGlobalDump();
+    }
 
     const int t = plug->getTimerValue();
     unsigned char dump[kProgramDumpSize];

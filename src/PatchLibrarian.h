@@ -3,6 +3,7 @@
 // instrument, the folder trees over them, the pane selections, and the
 // readers and writers of bank files.
 #include <atomic>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ public:
 
     int selectedBankUpper = 0;
     int selectedBankLower = -1;
+    // A program received from the instrument lands in a slot on the MIDI
+    // thread while a transfer job or the panel reads the slots' names: the
+    // placement and that reading go under this lock.
+    std::mutex slotsLock;
     // Loop bound while an oversized bank is split; every block written sets
     // it anew.
     int splitBankCount = 0;
@@ -103,8 +108,9 @@ public:
     bool saveEditedPatch(std::string path, std::string name);
     // Asks for a file name in the save dialog (fileName and directory are
     // the proposals), then writes the upper bank there as savePatchAsPath
-    // does. False when the dialog was cancelled or nothing was written.
-    bool savePatchAs(const char* fileName, std::string directory, bool asMid);
+    // does. False when the dialog was cancelled or nothing was written;
+    // chosenPath, when given, receives the path chosen ("" for a cancel).
+    bool savePatchAs(const char* fileName, std::string directory, bool asMid, std::string* chosenPath = nullptr);
     // Writes the upper bank to a path the user chose, raw or as a Standard
     // MIDI File, and names the upper pane's bank after it. False when there
     // is no upper bank or the file was not written.

@@ -23,8 +23,9 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
         extended += ".hvx";
     else if (kind == "qzx")
         extended += ".qzx";
-    if (plug) plug->upperBankName = extended;
-
     ByteChunk image;
-    return buildBankImage(copy->patches, smf, &image) && writeFileReplacing(path, image);
+    if (!buildBankImage(copy->patches, smf, &image) || !writeFileReplacing(path, image)) return false;
+    // Renamed only once the file is written: a failed save keeps the name.
+    if (plug) plug->upperBankName = extended;
+    return true;
 }

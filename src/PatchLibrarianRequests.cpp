@@ -3,22 +3,35 @@
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
 
-bool LibraryPatchRequest::addMessageData(unsigned char* data, int length) {
+bool LibraryPatchRequest::addMessageData(unsigned char* data, int length, LibrarianPatch* collected) {
     PatchSysexMessage message;
     if (data && length > 0) message.data.assign(data, data + length);
+    std::lock_guard<std::mutex> lock(mLock);
     patch.sysexMessages.push_back(std::move(message));
-    if (length != kProgramDumpSize) return false;
-    complete = 1;
-    const std::vector<uint8_t>& first = patch.sysexMessages.front().data;
-    patch.name += patchNameFromDump(first.data(), first.size());
-    active = false;
-    return true;
+    const bool completes = length == kProgramDumpSize;
+    if (completes) {
+        complete = 1;
+        const std::vector<uint8_t>& first = patch.sysexMessages.front().data;
+        patch.name += patchNameFromDump(first.data(), first.size());
+        active = false;
+    }
+    if (collected) *collected = patch;
+    return completes;
+}
+
+void LibraryPatchRequest::empty() {
+    LibrarianPatch gone;
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        std::swap(gone, patch);
+    }
 }
 
 void PatchLibrarian::setSysexDatatoSelectedSlot(LibrarianPatch* patch) {
     PatchFile* bank = upperBank();
     if (!patch || !bank || selectedSlotUpper < 0 || selectedSlotUpper >= kBankSlots) return;
     LibrarianPatch copy(*patch);
+    std::lock_guard<std::mutex> lock(slotsLock);
     resizeToBankSlots(bank->patches);
     bank->patches[selectedSlotUpper] = std::move(copy);
 }

@@ -8,12 +8,13 @@
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianWriteBank.h"
 
-bool PatchLibrarian::savePatchAs(const char* fileName, std::string directory, bool asMid) {
+bool PatchLibrarian::savePatchAs(const char* fileName, std::string directory, bool asMid, std::string* chosenPath) {
     IGraphics* gui = plug ? plug->GetGUI() : nullptr;
     if (!gui) return false;
     BASE_String file(fileName), folder(directory.c_str());
     gui->PromptForFile(&file, kFileSave, &folder, asMid ? "mid" : "hvx");
     const std::string chosen = file.Get();
+    if (chosenPath) *chosenPath = chosen;
     return !chosen.empty() && savePatchAsPath(chosen, asMid);
 }
 

@@ -30,6 +30,20 @@ bool PatchManager::saveAllToChunk(ByteChunk* chunk) {
     return chunk->PutChunk(&block) >= 0;
 }
 
+int PatchManager::blockEnd(const ByteChunk* chunk, int pos) {
+    if (!chunk || pos < 0) return -1;
+    uint8_t length[4] = {};
+    pos = chunk->GetBytes(length, 4, pos + 8);
+    if (pos < 0) return -1;
+    int64_t end = int64_t(pos) + ((int64_t(length[0]) << 24) | (length[1] << 16) | (length[2] << 8) | length[3]);
+    for (int i = 0; i < kNumNames && end >= 0; ++i) {
+        int32_t len = 0;
+        if (end > chunk->Size() || chunk->Get(&len, static_cast<int>(end)) < 0 || len < 0) return -1;
+        end += 4 + int64_t(len);
+    }
+    return end <= chunk->Size() ? static_cast<int>(end) : -1;
+}
+
 int PatchManager::loadAllFromChunk(ByteChunk* chunk, int pos) {
     if (!chunk) return -1;
     uint32_t version = 0;

@@ -26,6 +26,9 @@ public:
     bool saveAllToChunk(ByteChunk* chunk);
     // Reads the block from pos; the position after it, or -1.
     int loadAllFromChunk(ByteChunk* chunk, int pos);
+    // Where a block that starts at pos ends, when the chunk holds all of it
+    // (its snapshot and every name); -1 otherwise. Reads nothing into this.
+    static int blockEnd(const ByteChunk* chunk, int pos);
     // An int32 length and the text up to its first NUL; maxLength does not
     // limit what is written.
     void putStringToChunk(ByteChunk* chunk, std::string text, int maxLength);

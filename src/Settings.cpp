@@ -4,8 +4,16 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
-#include <fstream>
+#include <cerrno>
+#include <sstream>
+
+#include "framework/ByteChunk.h"
+#include "src/PatchLibrarianWriteBank.h"
 
 namespace {
 
@@ -13,6 +21,8 @@ constexpr std::array<const char*, 3> kSizeWords = {"small", "normal", "large"};
 constexpr std::array<const char*, 3> kSkinWords = {"legacy", "s-model", "platinum"};
 constexpr const char* kFirstRunYes = "first run: yes";
 constexpr const char* kFirstRunNo = "first run: no";
+// Far more than the three lines; a larger file is not the settings.
+constexpr off_t kMaxSettingsFileSize = 64 * 1024;
 
 std::string trimmed(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r\n");
@@ -57,8 +67,25 @@ std::string settingsFilePath(const std::string& dataFolder, const std::string& e
 bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
     if (!settings) return false;
     *settings = HalvoranSettings();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    // Only a regular file is read: a pipe or a device of that name would
+    // hold the start-up for as long as nothing writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::string text;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsFileSize) {
+        char buf[512];
+        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            text.append(buf, static_cast<size_t>(n));
+        }
+    } else {
+        ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    std::istringstream in(text);
     std::string lines[3];
     for (std::string& line : lines)
         if (!std::getline(in, line)) line.clear();
@@ -90,11 +117,13 @@ bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings
     } catch (const Poco::Exception&) {
         return false;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
+    std::ostringstream out;
     out << HalvoranSettings::sizeWord(settings.size) << '\n'
         << HalvoranSettings::skinWord(settings.skin) << '\n'
         << (settings.firstRun ? kFirstRunYes : kFirstRunNo) << '\n';
-    out.flush();
-    return static_cast<bool>(out);
+    const std::string text = out.str();
+    // As the banks are written: a new file renamed over the old one once it
+    // is on disk, so a crash or a full disk never leaves half a file.
+    ByteChunk bytes;
+    return bytes.PutBytes(text.data(), static_cast<int>(text.size())) >= 0 && writeFileReplacing(path, bytes);
 }

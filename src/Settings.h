@@ -25,11 +25,13 @@ struct HalvoranSettings {
 // The file's path: the data folder, the plug-in's effect name and " UI.txt".
 std::string settingsFilePath(const std::string& dataFolder, const std::string& effectName);
 
-// Reads the file. A missing file, or a line that says nothing known, gives
-// the default for what is missing; the result tells whether the file was
-// there and every line was understood.
+// Reads the file. A missing file, anything but a regular file, or a line
+// that says nothing known, gives the default for what is missing; the
+// result tells whether the file was there and every line was understood.
 bool readSettingsFile(const std::string& path, HalvoranSettings* settings);
 
-// Writes the three lines, making the data folder when it is not there yet.
-// False when the file could not be written.
+// Writes the three lines into a new file renamed over the old one, making
+// the data folder when it is not there yet. False when the file could not be
+// written (the old one is then as it was), or the name is taken by something
+// other than a regular file.
 bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings);

@@ -3,6 +3,8 @@
 #include "framework/IGraphics.h"
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -453,22 +455,36 @@ const char* const kSkinSuffix[3] = {"-leg", "", "-pla"};
 
 void UIConfigManager::initImages(IGraphics* graphics) {
     log("CONFIG READER: Started to read image resources...");
-    for (const ImageRow& r : kCommonImages) preloadImage(graphics, r.id, r.name, r.path, r.frames, r.horizontal);
-
+    struct Load {
+        int id;
+        const char* name;
+        std::string path;
+        int frames;
+        bool horizontal;
+    };
+    std::vector<Load> loads;
+    for (const ImageRow& r : kCommonImages) loads.push_back({r.id, r.name, r.path, r.frames, r.horizontal});
     if (skin >= 0 && skin <= 2) {
         // The legacy skin shows the lock images the other way round.
         const bool swapped = skin == 0;
-        preloadImage(graphics, 128, swapped ? "BUTTON_LOCK_BLACK_ID" : "BUTTON_LOCK_WHITE_ID",
-                     "resources/img-v2/btn-lock-white.png", 2, false);
-        preloadImage(graphics, 129, swapped ? "BUTTON_LOCK_WHITE_ID" : "BUTTON_LOCK_BLACK_ID",
-                     "resources/img-v2/btn-lock-black.png", 2, false);
-        for (const Background& b : kBackgrounds) {
-            const std::string path = std::string("resources/img-v2/") + b.base + kSkinSuffix[skin] + ".png";
-            preloadImage(graphics, b.ids[skin], b.name, path.c_str(), 1, true);
-        }
+        loads.push_back({128, swapped ? "BUTTON_LOCK_BLACK_ID" : "BUTTON_LOCK_WHITE_ID",
+                         "resources/img-v2/btn-lock-white.png", 2, false});
+        loads.push_back({129, swapped ? "BUTTON_LOCK_WHITE_ID" : "BUTTON_LOCK_BLACK_ID",
+                         "resources/img-v2/btn-lock-black.png", 2, false});
+        for (const Background& b : kBackgrounds)
+            loads.push_back(
+                {b.ids[skin], b.name, std::string("resources/img-v2/") + b.base + kSkinSuffix[skin] + ".png", 1, true});
     }
+    loads.push_back({996, "BUTTON_BANK_OVERWRITE_ID", "resources/img-v2/btn-overwrite-slot.png", 1, true});
 
-    preloadImage(graphics, 996, "BUTTON_BANK_OVERWRITE_ID", "resources/img-v2/btn-overwrite-slot.png", 1, true);
+    // Decoded all at once, on several threads; the table is then filled in
+    // its order from the cache.
+    if (graphics && !releaseImages) {
+        std::vector<IGraphics::BitmapRequest> requests;
+        for (const Load& l : loads) requests.push_back({l.id, l.path.c_str()});
+        graphics->PreloadBitmaps(requests, scale);
+    }
+    for (const Load& l : loads) preloadImage(graphics, l.id, l.name, l.path.c_str(), l.frames, l.horizontal);
     log("CONFIG READER: Completed!");
 }
 

@@ -5,6 +5,7 @@
 
 #include "framework/IControl.h"
 #include "src/Halvoran.h"
+#include "src/MIDIPortMenuControl.h"
 
 namespace {
 
@@ -55,9 +56,12 @@ void UIConfigManager::createMIDIDeviceSelectionControl(std::string name, int par
         inputDev == 1 ? plug->getExternalMIDIInNames() : plug->getExternalMIDIOutNames();
     param->InitEnum("Device Selection", 0, static_cast<int>(ports.size()), "", "", -1, -1);
     setMenuTexts(param, static_cast<int>(ports.size()), ports, -1, -1, false);
-    // Always on the panel itself, over whatever layer is showing.
-    IControl* menu =
-        buildMenu(paramIdx, x, y, w, h, panelText(15, skin == 2 ? kMenuWhite : kMenuOrange), true, nullptr);
+    // Always on the panel itself, over whatever layer is showing; it asks
+    // for the ports afresh each time it opens.
+    IText text = panelText(15, skin == 2 ? kMenuWhite : kMenuOrange);
+    auto* menu = new MIDIPortMenuControl(plug, scaledRect(x, y, w, h), paramIdx, &text);
+    menu->DisablePrompt(false);
+    placeControl(menu, nullptr);
     bindControl(paramIdx, ControlAction::kNone, menu);
 }
 

@@ -28,6 +28,8 @@ void x11SetInputPassThrough(Display* d, ::Window w, bool through) {
 
 void x11Restack(Display* d, const std::vector<::Window>& frontToBack) {
     if (frontToBack.empty()) return;
+    // The front one above every other program's windows, ours below it in turn.
+    XRaiseWindow(d, frontToBack.front());
     std::vector<::Window> order(frontToBack);
     XRestackWindows(d, order.data(), static_cast<int>(order.size()));
     XFlush(d);

@@ -36,7 +36,8 @@ void x11Unmapped(X11FrameState& s);
 
 // Appearance (X11Appearance.cpp): the opacity property compositing managers
 // read, clicks passing through (an empty input shape), and our windows
-// stacked front to back as the model orders them.
+// stacked front to back as the model orders them, the front one above
+// other programs' windows.
 void x11SetOpacity(Display* d, ::Window w, double alpha);
 void x11SetInputPassThrough(Display* d, ::Window w, bool through);
 void x11Restack(Display* d, const std::vector<::Window>& frontToBack);

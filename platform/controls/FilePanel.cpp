@@ -258,7 +258,11 @@ void SavePanel::layOut() {
 
 void SavePanel::showFolder(const std::string& folder) {
     std::string f = folder.empty() ? std::string("/") : folder;
-    if (f[0] != '/') f = join(directory_, f);
+    if (f[0] != '/') f = directory_.empty() ? f : join(directory_, f);
+    // Shown and walked as a whole path.
+    std::error_code ec;
+    fs::path whole = fs::absolute(f, ec).lexically_normal();
+    if (!ec) f = whole.string();
     if (f.size() > 1 && f.back() == '/') f.pop_back();
     if (!isFolder(f)) return;
     directory_ = f;
@@ -373,6 +377,7 @@ int SavePanel::runModal(const std::string& directory, const std::string& file, a
         start = home && isFolder(home) ? home : "/";
     }
     build();
+    directory_.clear();  // the start is not within the folder proposed
     showFolder(start);
     if (parent) {
         appkit::FRect p = parent->frame(), f = frame();

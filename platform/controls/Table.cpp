@@ -431,14 +431,18 @@ void TableView::drawRect(appkit::Canvas& canvas, const appkit::Rect& dirty) {
             cell->setHighlighted(isRowSelected(row));
             if (delegate) delegate->tableViewWillDisplayCell(this, cell, col, row);
             if (!appkit::Responder::isLive(this)) return;
-            p.save();
-            p.clip(cf);
-            cell->drawWithFrame(p, cf, this);
-            p.restore();
+            drawCell(p, cell, col, row, cf);
         }
         // A delegate or a data source may have removed rows meanwhile.
         if (row >= rows_) break;
     }
+}
+
+void TableView::drawCell(Painter& p, Cell* cell, TableColumn*, int, const FRect& frame) {
+    p.save();
+    p.clip(frame);
+    cell->drawWithFrame(p, frame, this);
+    p.restore();
 }
 
 void TableView::userSelected(const std::set<int>& before) {

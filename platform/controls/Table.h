@@ -246,6 +246,9 @@ public:
 protected:
     // Asks the data source; empty without one.
     std::string objectValue(TableColumn* column, int row);
+    // Draws one cell of a row in its frame (an outline view indents its
+    // outline column's cells and draws their expanders first).
+    virtual void drawCell(Painter& p, Cell* cell, TableColumn* column, int row, const FRect& frame);
 
 private:
     friend class TableColumn;

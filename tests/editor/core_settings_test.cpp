@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <regex>
 
+#include <sys/stat.h>
+
 namespace {
 
 TEST(CoreSettings, ReadsWhatItWritesAndMapsSizesToScales) {
@@ -90,6 +92,37 @@ TEST(CoreSettings, AMissingFileIsWrittenWithTheDefaultsAtStart) {
     EXPECT_EQ(dir.read("Halvoran UI.txt"), "normal\nlegacy\nfirst run: yes\n");
     e.setParameter(kFirstRunExit, 1);
     EXPECT_EQ(dir.read("Halvoran UI.txt"), "normal\nlegacy\nfirst run: no\n");
+}
+
+TEST(CoreSettings, AChangeReplacesTheFileWholeNeverRewritesItInPlace) {
+    hvtest::JackServer::shared();
+    hvtest::TempDataDir dir;
+    dir.write("Halvoran UI.txt", "small\nplatinum\nfirst run: no\n");
+    // A second name for the file as it was: a rewrite in place would show
+    // through it, a replacement leaves it alone.
+    std::filesystem::create_hard_link(dir.path() / "Halvoran UI.txt", dir.path() / "before.txt");
+    coretest::EditorInstance e;
+    ASSERT_NE(e.plug, nullptr);
+    e.setParameter(kUserInterfaceSize, HalvoranSettings::kSizeLarge);
+    EXPECT_EQ(dir.read("Halvoran UI.txt"), "large\nplatinum\nfirst run: no\n");
+    EXPECT_EQ(dir.read("before.txt"), "small\nplatinum\nfirst run: no\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".Halvoran", 0), 0u) << "a temporary file was left";
+}
+
+TEST(CoreSettings, APipeNamedAsTheFileIsNeitherReadNorReplaced) {
+    hvtest::JackServer::shared();
+    hvtest::TempDataDir dir;
+    const std::string path = dir.str() + "Halvoran UI.txt";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // Read, it would wait for ever for a writer: the editor starts with the
+    // defaults at once and leaves the pipe as it is.
+    coretest::EditorInstance e;
+    ASSERT_NE(e.plug, nullptr);
+    EXPECT_EQ(e.plug->settings(), HalvoranSettings());
+    e.setParameter(kUserInterfaceSize, HalvoranSettings::kSizeSmall);
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
+    EXPECT_FALSE(writeSettingsFile(path, HalvoranSettings()));
 }
 
 TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {

@@ -195,14 +195,13 @@ TEST_F(CoreState, TheVersionWordIsIgnoredAndAShortChunkReadsWhatFits) {
     EXPECT_EQ(e.plug->GetParam(kTimbreSelect)->Value(), 1);
     EXPECT_EQ(e.plug->selectedTimbre, 1);
 
-    // Cut after the first 10 parameter values: the 11th becomes 0, the
-    // rest keep theirs.
+    // Cut after the first 10 parameter values: refused, nothing changes.
     ByteChunk part;
     part.PutBytes(c.GetBytes(), 20 + 10 * 8 + 4);
     e.plug->GetParam(10)->Set(50);
     e.plug->GetParam(12)->Set(51);
     EXPECT_EQ(e.plug->UnserializeState2(&part, 0, false), -1);
-    EXPECT_EQ(e.plug->GetParam(10)->Value(), 0);
+    EXPECT_EQ(e.plug->GetParam(10)->Value(), 50);
     EXPECT_EQ(e.plug->GetParam(12)->Value(), 51);
 }
 
@@ -299,15 +298,16 @@ TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
     ASSERT_NE(b.plug->statusTextControl, nullptr);
     EXPECT_EQ(b.plug->statusTextControl->GetTextString(), "Project Data Recalled");
 
-    // The recall pushes the program to the instrument and holds incoming MIDI
-    // back until that is done.
-    auto got = peer.receive(1);
-    ASSERT_EQ(got.size(), 1u);
-    ASSERT_EQ(got[0].size(), 297u);
-    EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 5),
-              (Bytes{0xF0, 0x42, static_cast<unsigned char>(0x30 + static_cast<int>(values[kGlobalMIDICha]) % 16), 0x58,
-                     0x40}));
-    EXPECT_EQ(got[0].back(), 0xF7);
+    // The recall pushes the global data, then the program, to the instrument
+    // and holds incoming MIDI back until that is done.
+    auto got = peer.receive(2, 20s);
+    ASSERT_EQ(got.size(), 2u);
+    const auto device = static_cast<unsigned char>(0x30 + static_cast<int>(values[kGlobalMIDICha]) % 16);
+    ASSERT_EQ(got[0].size(), 235u);
+    EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 5), (Bytes{0xF0, 0x42, device, 0x58, 0x51}));
+    ASSERT_EQ(got[1].size(), 297u);
+    EXPECT_EQ(Bytes(got[1].begin(), got[1].begin() + 5), (Bytes{0xF0, 0x42, device, 0x58, 0x40}));
+    EXPECT_EQ(got[1].back(), 0xF7);
     for (int i = 0; i < 500 && b.plug->transferBusy; ++i) std::this_thread::sleep_for(20ms);
     EXPECT_FALSE(b.plug->transferBusy);
     EXPECT_EQ(b.plug->GetParam(kPatchName)->GetDisplayText(0), std::string("Saved Lead"));
@@ -338,6 +338,54 @@ TEST_F(CoreRecall, WithoutItsPortsAProjectKeepsItsValuesAndIsSavedAgainUnchanged
     b.instance.getState(&again);
     ASSERT_NE(again.getData("data"), nullptr);
     EXPECT_EQ(*again.getData("data"), *saved.getData("data"));
+}
+
+// A project whose state cannot be read whole: the host is told, and no
+// value, port or text of the editor changes, nothing goes to the instrument.
+TEST_F(CoreRecall, ADamagedStateIsRefusedAndChangesNothing) {
+    platform::cf::PropertyDict saved;
+    {
+        EditorInstance a;
+        a.plug->GetParam(kLfo1Frequency)->Set(40);
+        a.plug->GetParam(kLfo1Frequency + 1)->Set(20);
+        a.plug->patchManager->names[0] = "Whole";
+        ASSERT_EQ(a.instance.getState(&saved), platform::au::kNoErr);
+    }
+    const Bytes whole = *saved.getData("data");
+    // The names' block starts after the version, the timbres and the two
+    // version words and length of the snapshot (3276 bytes).
+    const size_t namesAt = 20 + 12 + 3276;
+    Peer peer;
+    EditorInstance b;
+    b.choosePorts(peer);
+    ASSERT_TRUE(b.plug->midiOutReady);
+    for (size_t size :
+         {size_t{0}, size_t{3}, size_t{40}, namesAt + 2, namesAt + 20, whole.size() - 8 * 407, whole.size() - 1}) {
+        b.plug->GetParam(kLfo1Frequency)->Set(7);
+        b.plug->GetParam(kLfo1Frequency + 1)->Set(8);
+        b.plug->GetParam(kPatchName)->SetDisplayText(0, "Before");
+        platform::cf::PropertyDict cut = saved;
+        cut.setData("data", Bytes(whole.begin(), whole.begin() + static_cast<long>(size)));
+        EXPECT_EQ(b.instance.setState(cut), platform::au::kErrInvalidPropertyValue) << size;
+        EXPECT_EQ(b.plug->GetParam(kLfo1Frequency)->Value(), 7) << size;
+        EXPECT_EQ(b.plug->GetParam(kLfo1Frequency + 1)->Value(), 8) << size;
+        EXPECT_STREQ(b.plug->GetParam(kPatchName)->GetDisplayText(0), "Before");
+        EXPECT_TRUE(b.plug->isExternalMIDIOutOpen()) << size;
+        EXPECT_FALSE(b.plug->transferBusy) << size;
+    }
+    EXPECT_TRUE(peer.drain(300ms).empty());
+
+    // Whole, or with bytes after it, it is read.
+    Bytes longer = whole;
+    longer.insert(longer.end(), 16, 0xEE);
+    for (const Bytes& data : {whole, longer}) {
+        platform::cf::PropertyDict state = saved;
+        state.setData("data", data);
+        EXPECT_EQ(b.instance.setState(state), platform::au::kNoErr);
+        EXPECT_EQ(b.plug->GetParam(kLfo1Frequency)->Value(), 40);
+        EXPECT_EQ(b.plug->GetParam(kLfo1Frequency + 1)->Value(), 20);
+        b.plug->GetParam(kLfo1Frequency)->Set(7);
+    }
 }
 
 }  // namespace

@@ -181,13 +181,32 @@ TEST(JobsRequests, AllProgramsRequestCancelledAfterTheThirdProgram) {
     ASSERT_GE(pcs.size(), 3u);
     EXPECT_LE(pcs.size(), 4u);
     for (size_t i = 0; i < pcs.size(); ++i) EXPECT_EQ(pcs[i].bytes[1], i);
-    // The cancel is reported, then the librarian's unsaved state.
-    EXPECT_TRUE(shownInOrder(e.statusHistory(), "Data request CANCELLED!", "Program received to slot(s)"));
+    // Nothing arrived: the cancel is said and the bank is not marked edited.
+    EXPECT_EQ(e.status(), "Data request CANCELLED!");
+    EXPECT_FALSE(shown(e.statusHistory(), "Program received to slot(s)"));
     EXPECT_FALSE(shown(e.statusHistory(), "Data request completed!"));
+    EXPECT_EQ(e.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+    // A program that timed out is not still reported while the next one is
+    // asked for.
+    EXPECT_TRUE(shownInOrder(e.statusHistory(), "CONNECTION TIMED OUT!", "Data processing, please wait..."));
     EXPECT_EQ(e.plug->patchLibrarian->selectedSlotUpper, 0);
     EXPECT_FALSE(e.manager().libraryPatchRequest.active);
     EXPECT_FALSE(e.manager().libraryPatchRequestAll.active);
     EXPECT_FALSE(e.plug->processingIndicator);
+}
+
+TEST(JobsRequests, AllProgramsRequestCancelledAfterProgramsArrivedKeepsThem) {
+    JobsEditor e(20);
+    e.manager().libraryPatchRequestAll.active = true;
+    ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestAllPatches));
+    ASSERT_TRUE(e.cancelWhen([](const std::vector<Message>& all) { return only(all, isProgramChange).size() >= 3; }));
+    ASSERT_TRUE(e.waitIdle());
+    EXPECT_GE(e.sim->programRequestsAnswered(), 2);
+    // The slots that were filled make the bank edited; the last word is the
+    // cancel.
+    EXPECT_EQ(e.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+    EXPECT_EQ(e.status(), "Data request CANCELLED!");
+    EXPECT_FALSE(shown(e.statusHistory(), "Data request completed!"));
 }
 
 TEST(JobsRequests, DeviceEnquiryCancelEndsWithoutACancelText) {

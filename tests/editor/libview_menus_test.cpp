@@ -225,6 +225,37 @@ TEST(LibViewMainMenu, SaveWritesTheEditedBankBackAndSaveAsWhereTheUserSays) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(p.data.path() / "Patches"), {}), 3);
 }
 
+TEST(LibViewMainMenu, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
+    LibrarianPage p;
+    Halvoran* e = p.editor();
+    IText style;
+    ITextControl status(e, IRECT(0, 0, 200, 12), &style, "");
+    e->statusTextControl = &status;
+    const std::string name = e->upperBankName, folder = e->upperBankFolder;
+    // The bank's file has become a folder: nothing can be written over it.
+    const std::filesystem::path own = p.data.path() / "Patches" / "Alpha.syx";
+    std::filesystem::remove(own);
+    std::filesystem::create_directory(own);
+    chooseMainMenu(p, {7});
+    EXPECT_EQ(status.GetTextString(), "Bank NOT saved: write failed!");
+    EXPECT_EQ(e->upperBankName, name);
+    EXPECT_TRUE(std::filesystem::is_directory(own));
+
+    // Save As into a folder that is not there.
+    status.SetTextFromPlug("");
+    p.backend->queueFileChoice((p.data.path() / "Gone" / "Copy.mid").string());
+    chooseMainMenu(p, {8, 0});
+    EXPECT_EQ(status.GetTextString(), "Bank NOT saved: write failed!");
+    EXPECT_EQ(e->upperBankName, name);
+    EXPECT_EQ(e->upperBankFolder, folder);
+    // A cancel is no failure.
+    status.SetTextFromPlug("");
+    p.backend->queueFileChoice(std::nullopt);
+    chooseMainMenu(p, {8, 1});
+    EXPECT_EQ(status.GetTextString(), "");
+    e->statusTextControl = nullptr;
+}
+
 TEST(LibViewMainMenu, ImportRefreshFolderAndAbout) {
     LibrarianPage p;
     Halvoran* e = p.editor();

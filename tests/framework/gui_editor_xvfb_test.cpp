@@ -10,7 +10,6 @@
 #include <X11/keysym.h>
 #include <signal.h>
 
-#include <atomic>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -18,6 +17,7 @@
 #include <thread>
 
 #include "src/HalvoranParams.h"
+#include "editor_window.h"
 #include "support/RunProgram.h"
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
@@ -28,78 +28,7 @@ namespace {
 // Long enough for a host built with a sanitizer on a busy machine.
 constexpr int kDeadline = 30000;
 
-// halvoran-host showing the program page at the normal size in a skin, in a
-// data folder of its own. The Filter TYPE box is at 38,494 (76 wide); its
-// menu opens below it, items 20 high from 2 down.
-class EditorWindow {
-public:
-    EditorWindow(hvtest::XProbe& x, const std::string& skin) : x_(x) {
-        dir_ = testing::TempDir() + "hv-editor-x11-" + skin + "-" + std::to_string(::getpid());
-        std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
-        std::ofstream(dir_ + "/Halvoran UI.txt") << "normal\n" << skin << "\nfirst run: no\n";
-        const std::string cmd = "cd '" + dir_ + "' && DISPLAY=" + hvtest::XvfbServer::shared().display() +
-                                " HALVORAN_DATA_DIR=. sh -c 'echo $$ > pid; exec " HV_HOST_EXE
-                                " --view --print-params --set 467=2 --seconds 120' 2>/dev/null";
-        runner_ = std::thread([this, cmd] {
-            run_ = hvtest::runProgram(cmd);
-            ended_ = true;
-        });
-        hvtest::waitUntil([&] { return std::ifstream(dir_ + "/pid") >> pid_ && pid_ > 0; }, 10000);
-        hvtest::waitUntil([&] { return (w_ = x_.findWindow("Halvoran")) != 0 && x_.viewable(w_); }, 20000);
-        if (auto g = w_ ? x_.geometry(w_) : std::nullopt) ox_ = g->x, oy_ = g->y;
-        ready_ = w_ && hvtest::waitUntil([&] { return x_.pixel(w_, 700, 26) != 0; }, 20000);
-    }
-    ~EditorWindow() {
-        stop();
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
-    bool ready() const { return ready_; }
-    void moveTo(int x, int y) { x_.moveTo(ox_ + x, oy_ + y); }
-    void clickAt(int x, int y) { moveTo(x, y), x_.click(); }
-    static int item(int i) { return 509 + 20 * i + 10; }
-    bool menuOpen() {
-        const uint32_t c = x_.pixel(x_.root(), ox_ + 60, oy_ + item(0));
-        return c == 0xE8E8E8 || c == 0x2F6FCF;
-    }
-    std::map<int, double> stop() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            // A host held in a menu that a failed step left open hears no
-            // signal: it is ended without its printout.
-            if (!hvtest::waitUntil([&] { return ended_.load(); }, 60000)) ::kill(pid_, SIGKILL);
-        }
-        pid_ = 0;
-        if (runner_.joinable()) runner_.join();
-        // The next host's window is told apart from this one only once this
-        // one has gone.
-        if (w_) hvtest::waitUntil([&] { return x_.mapState(w_) == hvtest::XProbe::Gone; }, 20000);
-        w_ = 0;
-        std::map<int, double> params;
-        std::istringstream lines(run_.out);
-        for (std::string line; std::getline(lines, line);) {
-            std::istringstream f(line);
-            int id = 0;
-            std::string name;
-            double value = 0;
-            if (f >> id && std::getline(f >> std::ws, name, '\t') && f >> value) params[id] = value;
-        }
-        return params;
-    }
-    void screenshot(const std::string& path) {
-        EXPECT_TRUE(hvtest::XProbe::savePng(x_.capture(x_.root(), ox_, oy_, 1200, 720), path));
-        std::printf("screenshot: %s\n", path.c_str());
-    }
-
-private:
-    hvtest::XProbe& x_;
-    std::string dir_;
-    std::thread runner_;
-    hvtest::ProgramRun run_;
-    std::atomic<bool> ended_{false};
-    int pid_ = 0, ox_ = 0, oy_ = 0;
-    XWindow w_ = 0;
-    bool ready_ = false;
-};
+using guitest::EditorWindow;
 
 hvtest::XProbe& probe() {
     static hvtest::XProbe x(hvtest::XvfbServer::shared().display());

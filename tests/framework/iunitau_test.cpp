@@ -148,12 +148,23 @@ TEST_F(UnitAU, StateWithoutDataOrFromAnotherPlugInIsRefused) {
     EXPECT_EQ(fresh.SetState(foreign), kErrInvalidPropertyValue);
     EXPECT_EQ(fresh.GetParam(testunit::kGain)->Value(), 0.5);
 
-    // Garbage bytes reach the plug-in's reader, which refuses them; the
-    // load itself is taken, as hosts expect.
+    // Garbage bytes reach the plug-in's reader, which refuses them: so is
+    // the load, and nothing changes.
     PropertyDict garbage = state;
     garbage.setData("data", {1, 2, 3});
-    EXPECT_EQ(fresh.SetState(garbage), kNoErr);
+    EXPECT_EQ(fresh.SetState(garbage), kErrInvalidPropertyValue);
     EXPECT_EQ(fresh.GetParam(testunit::kGain)->Value(), 0.5);
+
+    // A state cut short after the values the reader takes first: what it
+    // had set before it gave up goes back.
+    const platform::cf::Bytes* data = state.getData("data");
+    ASSERT_NE(data, nullptr);
+    PropertyDict cut = state;
+    cut.setData("data", platform::cf::Bytes(data->begin(), data->end() - 4));
+    EXPECT_EQ(fresh.SetState(cut), kErrInvalidPropertyValue);
+    TestUnit untouched{IUnitInstanceInfo{}, false};
+    for (int i = 0; i < testunit::kNumParams; ++i)
+        EXPECT_EQ(fresh.GetParam(i)->Value(), untouched.GetParam(i)->Value()) << i;
 }
 
 TEST_F(UnitAU, PanelChangesNotifyEveryListenerOnceWithThePlainValue) {

@@ -111,7 +111,7 @@ TEST(IUnitBase, NonAutomatedBlockRoundTripsFromTheFirstNonAutomatedParameter) {
     EXPECT_EQ(all.Size(), 6 * 8);
 }
 
-TEST(IUnitBase, UnserializeClampsAndZeroesWhereTheChunkRunsOut) {
+TEST(IUnitBase, UnserializeClampsAndChangesNothingWhenTheChunkRunsOut) {
     RecordingUnit u(5);
     u.addNonAutomateParamCount(5);
     for (int i = 0; i < 5; ++i) u.GetParam(i)->Set(3);
@@ -119,20 +119,22 @@ TEST(IUnitBase, UnserializeClampsAndZeroesWhereTheChunkRunsOut) {
     double big = 99, small = -99;
     c.Put(&big);
     c.Put(&small);
-    c.PutBytes("abc", 3);  // a partial third value
-    EXPECT_EQ(u.UnserializeNonAutomatedParams(&c, 0, 5), -1);
+    EXPECT_EQ(u.UnserializeNonAutomatedParams(&c, 0, 2), 16);
     EXPECT_EQ(u.GetParam(0)->Value(), 10.0);
     EXPECT_EQ(u.GetParam(1)->Value(), -10.0);
-    EXPECT_EQ(u.GetParam(2)->Value(), 0.0);  // where it ran out
-    EXPECT_EQ(u.GetParam(3)->Value(), 3.0);  // later ones keep theirs
-    EXPECT_EQ(u.GetParam(4)->Value(), 3.0);
 
-    // From a failed position every read fails, and 0.0 is clamped.
+    // A partial third value: the read is refused whole.
+    c.PutBytes("abc", 3);
+    for (int i = 0; i < 5; ++i) u.GetParam(i)->Set(3);
+    EXPECT_EQ(u.UnserializeNonAutomatedParams(&c, 0, 5), -1);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(u.GetParam(i)->Value(), 3.0) << i;
+
+    // From a failed position every read fails and changes nothing.
     RecordingUnit v(2);
     v.addNonAutomateParamCount(2);
     v.GetParam(0)->InitDouble("x", 5, 1, 9, 1, "", "", -1, -1);
     EXPECT_EQ(v.UnserializeNonAutomatedParams(&c, -1, 2), -1);
-    EXPECT_EQ(v.GetParam(0)->Value(), 1.0);
+    EXPECT_EQ(v.GetParam(0)->Value(), 5.0);
     EXPECT_EQ(v.UnserializeParams(&c, -1), -1);
 }
 

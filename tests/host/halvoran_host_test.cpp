@@ -3,6 +3,7 @@
 #include "host/HostOptions.h"
 #include "host/HostTransport.h"
 #include "support/JackServer.h"
+#include "support/MidiPeer.h"
 #include "support/RunProgram.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,14 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -107,8 +115,8 @@ TEST(HostTransport, ReportsAStartOnceAndMovesOnlyWhilePlaying) {
 using HostRun = hvtest::ProgramRun;
 
 HostRun runHost(const std::string& args) {
-    return hvtest::runProgram(std::string("LSAN_OPTIONS=suppressions='") + HV_LSAN_SUPP + "' '" + HV_HOST_PATH +
-                              "' --plugin '" + HV_TESTUNIT_PATH + "' " + args + " 2>/dev/null");
+    return hvtest::runProgram(std::string("LSAN_OPTIONS=suppressions='") + HV_LSAN_SUPP + "' timeout 120 '" +
+                              HV_HOST_PATH + "' --plugin '" + HV_TESTUNIT_PATH + "' " + args + " 2>/dev/null");
 }
 
 // "ID<TAB>NAME<TAB>VALUE" lines by name.
@@ -173,6 +181,58 @@ TEST_F(HostProgram, ListsTheParametersWithTheirInfo) {
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("2\tRadio\t0\tmin 0\tmax 2\tdefault 0\tgroup Main\tmeta"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("1\tMode\t1\tmin 0\tmax 3"), std::string::npos);
+}
+
+TEST_F(HostProgram, AListingQuitsByItselfAndNamesThePorts) {
+    hvtest::MidiPeer peer("hvlist");
+    // No duration given: the listing is all that is asked.
+    HostRun r = runHost("--list-params");
+    ASSERT_EQ(r.status, 0);
+    // Under the output selector, each entry by its index and port name.
+    const size_t out = r.out.find("\tMIDI Out\t");
+    ASSERT_NE(out, std::string::npos) << r.out;
+    const std::string below = r.out.substr(r.out.find('\n', out) + 1);
+    EXPECT_EQ(below.rfind("\t0\tSelect MIDI Device\n", 0), 0u) << below;
+    const size_t port = below.find("\t" + peer.inName() + "\n");
+    ASSERT_NE(port, std::string::npos) << below;
+    EXPECT_GT(std::atoi(below.substr(below.rfind('\n', port) + 2).c_str()), 0);
+}
+
+// A start that waits for ever (here on a pipe given as the project) is
+// ended by the signal a user or a session manager sends.
+TEST_F(HostProgram, ASignalEndsAStartThatWaits) {
+    const std::string pipe = (dir / "project.pipe").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int devnull = open("/dev/null", O_WRONLY);
+        if (devnull >= 0) dup2(devnull, 2);
+        execl(HV_HOST_PATH, HV_HOST_PATH, "--plugin", HV_TESTUNIT_PATH, "--load", pipe.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // The host is reading the pipe once a writer can open it; it then
+    // waits for the project's bytes that never come.
+    int writer = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (writer < 0 && std::chrono::steady_clock::now() < deadline) {
+        writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GE(writer, 0);
+    kill(pid, SIGTERM);
+    int status = 0;
+    pid_t done = 0;
+    while ((done = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    close(writer);
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    ASSERT_EQ(done, pid) << "the host did not end";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 }
 
 }  // namespace

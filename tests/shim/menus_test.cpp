@@ -419,6 +419,10 @@ TEST_F(Menus, SetMenuInstallsTheBarOnlyForTheKeyWindow) {
     SHIM_SetCurrentMenu(reinterpret_cast<HMENU>(&plain));
     EXPECT_EQ(SHIM_GetCurrentMenu(), ma);
     DrawMenuBar(va->handle());
+    // A null menu takes the key window's bar away.
+    EXPECT_TRUE(SetMenu(&a, nullptr));
+    EXPECT_EQ(SHIM_GetCurrentMenu(), nullptr);
+    EXPECT_TRUE(SetMenu(&a, ma));
     DestroyWindow(va->handle());
     DestroyWindow(vb->handle());
     EXPECT_EQ(SHIM_GetCurrentMenu(), nullptr);

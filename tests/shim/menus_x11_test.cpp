@@ -1,3 +1,4 @@
+// ctest-labels: tsan
 // Menus on a real X server (a private Xvfb), used as a person would from a
 // second connection: a tracked popup answers a click on its third item and
 // Escape; a window's menu shows in the menu bar, where a click on a title
@@ -35,21 +36,6 @@ std::vector<int> g_commands;
 LRESULT Proc(HWND, UINT msg, WPARAM wp, LPARAM) {
     if (msg == WM_COMMAND) g_commands.push_back(static_cast<int>(wp));
     return 0;
-}
-
-// The mapped override-redirect windows (menus) on the root.
-std::vector<::Window> Popups(Display* d) {
-    std::vector<::Window> out;
-    ::Window root = DefaultRootWindow(d), r, p, *kids = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(d, root, &r, &p, &kids, &n)) return out;
-    for (unsigned i = 0; i < n; ++i) {
-        XWindowAttributes a{};
-        if (XGetWindowAttributes(d, kids[i], &a) && a.override_redirect && a.map_state == IsViewable)
-            out.push_back(kids[i]);
-    }
-    if (kids) XFree(kids);
-    return out;
 }
 
 // The root's children bottom to top, as far as they are in `of`.
@@ -103,15 +89,15 @@ protected:
 std::thread Person(const std::string& display, bool click) {
     return std::thread([display, click] {
         hvtest::XProbe person(display);
-        std::vector<::Window> popups;
-        ASSERT_TRUE(hvtest::waitUntil([&] { return !(popups = Popups(person.display())).empty(); }));
+        std::vector<XWindow> popups;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return !(popups = person.popups()).empty(); }));
         if (click) {
             // Items stand 20 pixels apart below a 2-pixel edge.
             person.clickAt(popups[0], 30, 2 + 2 * 20 + 10);
         } else {
             person.key(XK_Escape);
         }
-        ASSERT_TRUE(hvtest::waitUntil([&] { return Popups(person.display()).empty(); }));
+        ASSERT_TRUE(hvtest::waitUntil([&] { return person.popups().empty(); }));
     });
 }
 
@@ -169,8 +155,8 @@ TEST_F(MenusX11, TheMenuBarShowsTheWindowsMenuAndItsItemsAndKeysGiveCommands) {
     std::thread person([display, bar, shot] {
         hvtest::XProbe p(display);
         p.clickAt(bar, 25, 11);
-        std::vector<::Window> popups;
-        ASSERT_TRUE(hvtest::waitUntil([&] { return !(popups = Popups(p.display())).empty(); }));
+        std::vector<XWindow> popups;
+        ASSERT_TRUE(hvtest::waitUntil([&] { return !(popups = p.popups()).empty(); }));
         auto g = p.geometry(popups[0]);
         ASSERT_TRUE(g);
         EXPECT_GE(g->y, 22);  // below the strip

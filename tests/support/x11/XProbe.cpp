@@ -204,6 +204,20 @@ bool XProbe::type(const std::string& latin1) {
     return 0;
 }
 
+std::vector<::Window> XProbe::popups() {
+    std::vector<::Window> out;
+    ::Window rootWin = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    if (!dpy_ || !XQueryTree(dpy_, root(), &rootWin, &parent, &kids, &n)) return out;
+    for (unsigned i = 0; i < n; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(dpy_, kids[i], &a) && a.override_redirect && a.map_state == IsViewable)
+            out.push_back(kids[i]);
+    }
+    if (kids) XFree(kids);
+    return out;
+}
+
 std::optional<XProbe::Geometry> XProbe::geometry(::Window w) {
     if (!dpy_ || !w) return std::nullopt;
     XWindowAttributes a{};

@@ -1,0 +1,17 @@
+#pragma once
+// The panel's MIDI port menus: before the menu opens, the MIDI system is
+// asked afresh for its ports, so a port that came (or came back, after its
+// server was restarted) can be chosen.
+#include "framework/IControl.h"
+
+class Halvoran;
+
+class MIDIPortMenuControl : public ICaptionControl {
+public:
+    MIDIPortMenuControl(Halvoran* plug, IRECT rect, int paramIdx, IText* text);
+    void OnMouseDown(int x, int y, IMouseMod* mod) override;
+    void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
+
+private:
+    Halvoran* mEditor;
+};
