@@ -97,9 +97,12 @@ void Halvoran::OnParamChange(int paramIdx) {
     // The name and value first, so that what the change itself reports
     // stays on the display.
     ControlAction* action = param->GetControlAction();
-    if (action) ControlDisplay::controlDisplay(this, paramIdx, value);
+    const bool global = paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect;
+    // The global page's knobs send nothing themselves, yet their values
+    // are the instrument's and are read from the display.
+    if (action || global) ControlDisplay::controlDisplay(this, paramIdx, value);
 
-    if (paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect) {
+    if (global) {
         // The instrument no longer holds the panel's global data, and what
         // the panel holds is the user's.
         globalSent = false;

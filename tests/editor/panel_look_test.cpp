@@ -273,6 +273,12 @@ TEST(PanelLook, CentreZeroValuesShowSignedAsOnTheInstrument) {
         {kSeq3Step16 + 1, 70, "+6"},
         {kSeq1Step1, 63, "-1"},
         {kOsc2Semitone, 40, "-24"},
+        // The global page's knobs: transposition signed, the rest plain.
+        {kMasterTranspose, 0, "-12"},
+        {kMasterTranspose, 12, "0"},
+        {kMasterTranspose, 13, "+1"},
+        {kMasterTune, 37, "37"},
+        {kGlobalMIDI2Ctrl, 7, "7"},
     };
     for (const Case& c : cases) {
         h.GetParam(c.param)->Set(c.plain);
