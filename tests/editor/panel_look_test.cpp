@@ -10,6 +10,7 @@
 #include "panel_model.h"
 #include "raster/RAST_Bitmap.h"
 #include "src/Halvoran.h"
+#include "src/LibrarianViewControl.h"
 #include "src/PanelLayers.h"
 #include "support/JackServer.h"
 #include "support/TempDataDir.h"
@@ -285,4 +286,51 @@ TEST(PanelLook, CentreZeroValuesShowSignedAsOnTheInstrument) {
         h.OnParamChange(c.param);
         EXPECT_EQ(h.valueTextControl->GetTextString(), c.shown) << c.param << " at " << c.plain;
     }
+}
+
+TEST(PanelLook, BankArrowsLocksAndSlotNumbersReadOnEverySizeAndSkin) {
+    for (int size = 0; size < 3; ++size)
+        for (int skin = 0; skin < 3; ++skin) {
+            LookEditor e(size, skin);
+            const std::string where = std::string(kSizes[size]) + "/" + kSkins[skin] + ": ";
+            // Pixels of r that stand out from bg as a glyph must.
+            auto ink = [&](const IRECT& r, uint32_t bg, int column = -1) {
+                int n = 0;
+                for (int y = r.T; y < r.B; ++y)
+                    for (int x = column < 0 ? r.L : column; x < (column < 0 ? r.R : column + 1); ++x)
+                        n += contrast(e.pixel(x, y), bg) >= 3.0;
+                return n;
+            };
+            LibrarianViewControl* view = e.plug->librarianView;
+            ASSERT_TRUE(view) << where;
+            for (int i = 96; i < LibrarianViewControl::kSlots; ++i)
+                view->slot(LibrarianViewControl::kUpperPane, i)->SetTextFromPlug("WWWWWWWWWWWW");
+            e.showPage(PanelLayers::kTabLibrarian);
+            for (int param : {kLibUpperPreviousBank, kLibUpperNextBank, kLibLowerPreviousBank, kLibLowerNextBank}) {
+                const IRECT& r = e.plug->firstBoundControl(param)->GetRECTRef();
+                EXPECT_GE(ink(r, e.backgroundOf(r)), 6) << where << "no arrow on " << param;
+            }
+            // Slots 100 to 128: a clear column between the number and the name.
+            for (int i = 99; i < LibrarianViewControl::kSlots; ++i) {
+                const IRECT& r = view->slotRect(LibrarianViewControl::kUpperPane, i);
+                const uint32_t bg = e.backgroundOf(r);
+                int numberEnd = r.L - 12, nameStart = r.L + 12;
+                for (int x = r.L - 12; x < r.L + 2; ++x)
+                    if (ink(r, bg, x)) numberEnd = x;
+                for (int x = r.L + 12; x > numberEnd; --x)
+                    if (ink(r, bg, x)) nameStart = x;
+                EXPECT_GE(nameStart - numberEnd - 1, 3) << where << "slot " << i + 1;
+            }
+            // An open lock reads against the panel around it.
+            e.showPage(PanelLayers::kTabProgram);
+            for (int param : {kSectionLockOsc1, kSectionLockFilter, kSectionLockCommon}) {
+                IControl* lock = e.plug->firstBoundControl(param);
+                ASSERT_TRUE(lock && lock->GetValue() == 0.0) << where << param;
+                const IRECT& r = lock->GetRECTRef();
+                const IRECT around(r.L - r.W(), r.T - r.H() / 2, r.R + r.W(), r.B + r.H() / 2);
+                // The padlock stands out from its disc, or the whole from the panel.
+                const int marks = std::max(ink(r, e.backgroundOf(r)), ink(r, e.backgroundOf(around)));
+                EXPECT_GE(marks, r.W() * r.H() / 8) << where << "lock " << param;
+            }
+        }
 }

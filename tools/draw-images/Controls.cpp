@@ -200,11 +200,11 @@ std::unique_ptr<Canvas> paintControl(const ImageEntry& s) {
             Rgba ink = s.tone == "white" ? rgb(0xF2F2F2) : s.tone == "black" ? rgb(0x16181B) : (on ? kAccent : kIcon);
             if (s.tone != "amber" && on) ink = mix(ink, kAccent, 0.35f);
             // A disc behind the lock so that it reads, open or shut, on any
-            // panel, light or dark.
+            // panel, light or dark; a black padlock needs a lighter one.
             const Box box{0, oy, (float)w, oy + h};
             c.fill(
                 box, [&](float x, float y) { return sdCircle(x, y, w / 2.0f, oy + h / 2.0f, w * 0.48f); },
-                s.tone == "black" ? rgb(0xFFFFFF) : rgb(0x000000), 0.55f);
+                s.tone == "black" ? rgb(0xFFFFFF) : rgb(0x000000), s.tone == "black" ? 0.75f : 0.55f);
             padlock(c, 0, oy, (float)std::min(w, h), ink, on);
         } else if (s.kind == "checkbox") {
             const Box box{0, oy, (float)w, oy + h};
