@@ -144,7 +144,8 @@ public:
     bool Draw(IGraphics* graphics) override;
     // Two texts on one line of the same rectangle, one aligned near and one
     // far: each keeps clear of the other, and both shrink alike when together
-    // they do not fit. Set while the panel is built, on both.
+    // they do not fit; where they cannot fit at all, the near one shows
+    // alone. Set while the panel is built, on both.
     void ShareRowWith(ITextControl* other) { mRowPartner = other; }
 
 protected:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gui_fixture.h"
 
@@ -74,6 +75,27 @@ TEST(GuiTextFit, TwoTextsOnOneLineKeepClearAndShrinkTogether) {
     value->SetTextFromPlug("");
     EXPECT_TRUE(status->IsDirty());
     EXPECT_EQ(p.g->FitText(&left, "No results - Try another keyword!", row.W(), row.H()), 15);
+
+    // The small panel's row holds both at no size: the message shows as it
+    // does alone, and no letters of the two run into each other.
+    IText smallLeft = left, smallRight = right;
+    smallLeft.mSize = smallRight.mSize = 11;
+    auto drawRow = [&](const char* tip) {
+        Panel q(250, 30);
+        const IRECT narrow(4, 10, 242, 20);
+        auto* message = new ITextControl(&q.plug, narrow, &smallLeft, "No results - Try another keyword!");
+        auto* hint = new ITextControl(&q.plug, narrow, &smallRight, tip);
+        message->ShareRowWith(hint);
+        hint->ShareRowWith(message);
+        q.g->AttachControl(message);
+        q.g->AttachControl(hint);
+        q.open();
+        std::vector<uint32_t> shown;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 250; ++x) shown.push_back(q.pixel(x, y));
+        return shown;
+    };
+    EXPECT_EQ(drawRow("Tip: Note that letter size matters.."), drawRow(""));
 }
 
 TEST(GuiTextFit, OneWheelNotchIsOneStepOfTheParameter) {
