@@ -183,7 +183,7 @@ TEST(CorePatchManager, DamagedBlocksGiveEmptyPartsAndMinusOne) {
     EXPECT_EQ(negative.names[4], "");
 }
 
-TEST_F(CoreState, TheVersionWordIsIgnoredAndAShortChunkReadsWhatFits) {
+TEST_F(CoreState, TheVersionWordIsIgnoredAndAShortChunkIsRefused) {
     ByteChunk c;
     e.plug->SerializeState2(&c, false);
     c.GetBytes()[0] = 0xAB;
