@@ -311,26 +311,36 @@ void IMidiPorts::closeAll() {
         recoverFromLoss();
         return;
     }
-    // Deleting the input client waits for a callback in progress and stops
-    // any later one. It happens outside the lock, since that callback may
-    // ask whether the port is open.
+    // libjack stops a closing client's threads by asynchronous cancellation:
+    // one cancelled in the middle of work can leave the heap or a runtime
+    // lock held for good. So every client is closed while its threads are
+    // idle: the watcher first, before the other closings notify it, and the
+    // input only after its port is gone and the cycle and the notifications
+    // under way have passed.
+    {
+        std::lock_guard<std::mutex> system(mSystemMutex);
+        dropWatcher();
+    }
+    // The input client is deleted outside the lock, since a callback in
+    // progress may ask whether the port is open.
     std::unique_ptr<RtMidiIn> in;
     {
         std::lock_guard<std::mutex> lock(mInMutex);
         in = std::move(mIn);
     }
-    const bool hadIn = in != nullptr;
+    const bool jackIn = in && in->getCurrentApi() == RtMidi::UNIX_JACK && in->isPortOpen();
+    if (jackIn) {
+        in->closePort();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
+    }
     in.reset();
     std::lock_guard<std::mutex> lock(mOutMutex);
     // JACK tells every client of the input's departure on the client's own
     // notification thread, which walks the client's port list unguarded: the
     // output port unregistered during that walk is read after it is freed.
     // Let those notifications pass first.
-    if (hadIn && mOut && mOut->getCurrentApi() == RtMidi::UNIX_JACK && mOut->isPortOpen())
-        std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
+    if (jackIn && mOut && mOut->isPortOpen()) std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
     mOut.reset();
-    std::lock_guard<std::mutex> system(mSystemMutex);
-    dropWatcher();
 }
 
 bool IMidiPorts::send(const uint8_t* bytes, size_t size) {
