@@ -166,9 +166,15 @@ bool IMidiPorts::systemAnswers() {
     if (chosenApi() == RtMidi::UNIX_JACK) {
         silenceJack();
         // The client that asks stays and hears of the server's end.
-        jack_status_t status{};
-        jack_client_t* watcher =
-            jack_client_open((mClientName + " Watch").c_str(), jack_options_t(JackNoStartServer), &status);
+        // A server that is there but slow to answer (a loaded machine) fails
+        // an open without the "cannot connect" mark: ask it again.
+        jack_client_t* watcher = nullptr;
+        for (int attempt = 0; !watcher && attempt < kListAttempts; ++attempt) {
+            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(kListRetryMs));
+            jack_status_t status{};
+            watcher = jack_client_open((mClientName + " Watch").c_str(), jack_options_t(JackNoStartServer), &status);
+            if (status & JackServerFailed) break;
+        }
         if (watcher) {
             jack_on_info_shutdown(watcher, onJackShutdown, &mLost);
             mWatcher = watcher;
