@@ -8,12 +8,12 @@
 #include "platform/appkit/HeadlessBackend.h"
 #include "platform/appkit/Window.h"
 #include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 
 namespace {
 
@@ -23,15 +23,6 @@ using coretest::Peer;
 using namespace std::chrono_literals;
 using platform::appkit::Event;
 using EV = platform::appkit::EventType;
-
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // Points this process's JACK clients at a server of its own while it lives,
 // and back at the shared one afterwards.
@@ -105,10 +96,12 @@ TEST_F(MIDIRestart, AKilledServerIsToldAndThePortsAreChosenAgainWhenItIsBack) {
 
     // The server goes while the host keeps running the editor.
     own.server.stop();
-    ASSERT_TRUE(eventually([&] {
-        editor->render();
-        return status() == "MIDI port lost! Choose it again.";
-    }));
+    ASSERT_TRUE(hvtest::waitUntil(
+        [&] {
+            editor->render();
+            return status() == "MIDI port lost! Choose it again.";
+        },
+        30000));
     EXPECT_FALSE(plug->midiOutReady);
     EXPECT_FALSE(plug->midiInOutSet);
     EXPECT_EQ(plug->GetParam(kDeviceOutSelection)->Int(), 0);
@@ -149,7 +142,7 @@ TEST_F(MIDIRestart, AnEditorWhoseServerWentAwayClosesWithoutTouchingIt) {
     ASSERT_TRUE(choosePort(kDeviceOutSelection, peer->inName()));
     ASSERT_TRUE(choosePort(kDeviceInSelection, peer->outName()));
     own.server.stop();
-    ASSERT_TRUE(eventually([&] { return editor->plug->externalMIDILost(); }));
+    ASSERT_TRUE(hvtest::waitUntil([&] { return editor->plug->externalMIDILost(); }, 30000));
     // The host closes the editor before anything was chosen again.
     editor->plug->CloseView(nullptr);
     editor.reset();
