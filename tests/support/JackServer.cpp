@@ -1,5 +1,8 @@
 #include "support/JackServer.h"
 
+#include "support/DeferredCancel.h"
+#include "support/HangWatch.h"
+
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 #include <gtest/gtest.h>
@@ -33,6 +36,8 @@ void silentJackErrors(const char*) {}
 }  // namespace
 
 JackServer& JackServer::shared() {
+    useDeferredCancel();
+    armHangWatch();
     static std::unique_ptr<JackServer> server = [] {
         auto s = std::make_unique<JackServer>("hvtest");
         s->start();
