@@ -4,6 +4,7 @@
 // incoming entry points and librarian helpers.
 #include "core_component.h"
 #include "core_fixture.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ using coretest::Bytes;
 using namespace std::chrono_literals;
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return hvtest::waitUntil(done, static_cast<int>(limit.count()), 2);
 }
 
 TEST(CoreJobThreads, AStartOnARunningThreadIsDroppedWithoutWritingAnything) {

@@ -12,6 +12,7 @@
 #include "core_fixture.h"
 #include "src/MIDIMessageManager.h"
 #include "src/UIConfigManager.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -21,12 +22,7 @@ using coretest::Peer;
 using namespace std::chrono_literals;
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return hvtest::waitUntil(done, static_cast<int>(limit.count()), 2);
 }
 
 bool clockThreadRunning(Halvoran* plug) {

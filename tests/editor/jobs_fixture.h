@@ -24,6 +24,7 @@
 #include "support/JackServer.h"
 #include "support/SimInstrument.h"
 #include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
 
 namespace jobstest {
 
@@ -32,12 +33,7 @@ using Bytes = hvtest::SimInstrument::Bytes;
 using Message = hvtest::SimInstrument::Message;
 
 inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return hvtest::waitUntil(done, static_cast<int>(limit.count()), 2);
 }
 
 // Seconds between two arrivals.

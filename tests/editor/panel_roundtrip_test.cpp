@@ -11,6 +11,7 @@
 #include "src/MIDIMessageManager.h"
 #include "support/SimInstrument.h"
 #include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -31,12 +32,7 @@ using hvtest::SimInstrument;
 using namespace std::chrono_literals;
 
 bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done()) return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return done();
+    return hvtest::waitUntil(done, static_cast<int>(limit.count()), 10);
 }
 
 // What the instrument sends for a value of a control-change or NRPN binding,

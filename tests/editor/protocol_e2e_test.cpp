@@ -20,6 +20,7 @@
 #include "src/UIConfigManager.h"
 #include "support/SimInstrument.h"
 #include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -29,12 +30,7 @@ using namespace std::chrono_literals;
 
 // Polls until done holds; a loaded machine gets all the time it needs.
 bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done()) return true;
-        std::this_thread::sleep_for(5ms);
-    }
-    return done();
+    return hvtest::waitUntil(done, static_cast<int>(limit.count()), 5);
 }
 
 // A control that takes part in lookups and remembers its value.
