@@ -67,6 +67,9 @@ std::string settingsFilePath(const std::string& dataFolder, const std::string& e
 bool parseSettingsText(std::string_view text, HalvoranSettings* settings) {
     if (!settings) return false;
     *settings = HalvoranSettings();
+    // Editors that save UTF-8 with a byte-order mark put it before the first line.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
     std::istringstream in{std::string(text)};
     std::string lines[3];
     for (std::string& line : lines)

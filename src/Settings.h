@@ -27,7 +27,7 @@ struct HalvoranSettings {
 std::string settingsFilePath(const std::string& dataFolder, const std::string& effectName);
 
 // The settings that the text of the file gives, as readSettingsFile reads
-// them.
+// them (a UTF-8 byte-order mark before the first line is passed over).
 bool parseSettingsText(std::string_view text, HalvoranSettings* settings);
 
 // Reads the file, after removing what a killed rewrite of it left beside
