@@ -122,6 +122,16 @@ unsigned int _controlfp(unsigned int value, unsigned int mask) {
 #endif
 }
 
+// ---- errors
+
+namespace {
+thread_local DWORD t_lastError = 0;
+}  // namespace
+
+DWORD GetLastError() { return t_lastError; }
+
+void SetLastError(DWORD error) { t_lastError = error; }
+
 // ---- global memory blocks
 
 namespace {
