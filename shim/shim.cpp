@@ -1,4 +1,5 @@
 #include "shim/shim.h"
+#include "shim/shim-dnd.h"
 #include "shim/shim-handles.h"
 
 #include <Poco/UUIDGenerator.h>
@@ -168,6 +169,7 @@ BOOL GlobalUnlock(HGLOBAL h) {
 int GlobalSize(HGLOBAL h) { return h ? headerOf(h)->size : 0; }
 
 HGLOBAL GlobalFree(HGLOBAL h) {
+    SHIM_ForgetDropFilesBlock(h);
     if (h) std::free(headerOf(h));
     return nullptr;
 }
