@@ -24,6 +24,9 @@ struct Case {
     std::function<void()> run;  // one call
     double target = 0;          // for a peer: the highest ratio ours / peer that meets the goal (0: none)
     double timeTarget = 0;      // the longest time per unit, in seconds, that meets the goal (0: none)
+    // Brings back the state one call starts from, untimed, before each call
+    // (each call is then timed on its own).
+    std::function<void()> setup = nullptr;
 };
 
 struct Group {
