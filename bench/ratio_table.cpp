@@ -126,6 +126,15 @@ int runTable(const char* heading, const std::vector<Group>& groups, const Option
     for (const Group& g : groups) {
         if (!chosen(g, opt) || g.cases.empty()) continue;
         const size_t n = g.cases.size();
+        std::vector<std::string> checks;
+        for (const Case& c : g.cases) {
+            if (!c.check) continue;
+            const Agreement a = c.check();
+            const bool agrees = a.found <= a.tolerance;
+            misses += !agrees;
+            checks.push_back("  checked against " + c.name + ": " + num(a.found) + " (tolerance " + num(a.tolerance) +
+                             ") " + a.measure + (agrees ? "" : "  DISAGREES"));
+        }
         for (const Case& c : g.cases) {  // warm caches and first-time allocations
             if (c.setup) c.setup();
             c.run();
@@ -176,6 +185,7 @@ int runTable(const char* heading, const std::vector<Group>& groups, const Option
             }
             std::printf("\n");
         }
+        for (const std::string& line : checks) std::printf("%s\n", line.c_str());
     }
     return misses;
 }
