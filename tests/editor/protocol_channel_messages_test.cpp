@@ -185,8 +185,8 @@ TEST_F(ChannelMessages, ProgramChangeFetchesTheProgramAndMovesTheSelection) {
     PatchLibrarian lib(plug);
     mgr->patchLibrarian = &lib;
     device(0xC0, 17);
-    // Job 5 was started for the panel; it asked the silent instrument and
-    // gave up or is still waiting.
+    // kJobRequestPart was started for the panel; it asked the silent
+    // instrument and gave up or is still waiting.
     EXPECT_EQ(mgr->sender->threadJobCode[MIDIMessageManager::kTransferThread], MIDIMessageSender::kJobRequestPart);
     EXPECT_TRUE(mgr->sender->toPanel);
     EXPECT_EQ(lib.selectedSlotUpper, 17);
