@@ -110,9 +110,9 @@ public:
     void SendAllProgramsFromLibrarian();
     void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second);
     void sendPartDataBackToHardware(int);
-    // The panel's program and data to the instrument (job 0), incoming MIDI
-    // held back meanwhile; nothing while the output is not ready or another
-    // transfer runs.
+    // The panel's program and data to the instrument (kJobSendArrangement),
+    // incoming MIDI held back meanwhile; nothing while the output is not
+    // ready or another transfer runs.
     void pushCurrentDataToHardware();
 
     // ---- Librarian and progress

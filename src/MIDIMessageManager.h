@@ -54,7 +54,7 @@ public:
     // Arms (messages emptied, name "", active) or disarms the single-program
     // request of the librarian.
     void armLibraryPatchRequest(bool on);
-    // Arms the single request and starts job 6.
+    // Arms the single request and starts kJobRequestSinglePatch.
     void sendSinglePatchRequestSysexFromLibrarian(bool tempProgram);
 
     // ---- Incoming, from the instrument (or the host's stream)

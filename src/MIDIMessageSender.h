@@ -98,8 +98,9 @@ public:
     // a cancel arrived; the result is true for a cancel. The held device byte
     // does not change.
     bool sweepChannels(EFunction code, int waitMs, bool statusPerChannel);
-    // The polls of jobs 5 and 6: 35 pauses of t with a sweep at the 30th,
-    // "CONNECTION TIMED OUT!" at the 35th; a cancel ends them failed.
+    // The polls of kJobRequestPart and kJobRequestSinglePatch: 35 pauses of
+    // t with a sweep at the 30th, "CONNECTION TIMED OUT!" at the 35th; a
+    // cancel ends them failed.
     void pollProgramRequest(int t);
     // Selects a slot of the upper pane in the librarian and in its view.
     void selectUpperSlot(int slot);

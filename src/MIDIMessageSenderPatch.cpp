@@ -1,4 +1,5 @@
-// Program send jobs: job 0 sends the panel's current program as one dump.
+// Program send jobs: kJobSendArrangement sends the panel's current program
+// as one dump.
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -66,8 +67,10 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
     plug->DisplayProcessingIndicator(false);
 }
 
-// ---- Librarian programs to the instrument: one slot (job 2), a whole bank
-// stored program by program (job 3), and the init program into a slot (job 8).
+// ---- Librarian programs to the instrument: one slot
+// (kJobSendLibrarianPatch), a whole bank stored program by program
+// (kJobStoreAllPatches), and the init program into a slot
+// (kJobInitClassicPatch).
 
 namespace {
 
