@@ -306,9 +306,10 @@ TEST(PanelLook, BankArrowsLocksAndSlotNumbersReadOnEverySizeAndSkin) {
             };
             LibrarianViewControl* view = e.plug->librarianView;
             ASSERT_TRUE(view) << where;
+            e.showPage(PanelLayers::kTabLibrarian);
             for (int i = 96; i < LibrarianViewControl::kSlots; ++i)
                 view->slot(LibrarianViewControl::kUpperPane, i)->SetTextFromPlug("WWWWWWWWWWWW");
-            e.showPage(PanelLayers::kTabLibrarian);
+            e.draw();
             for (int param : {kLibUpperPreviousBank, kLibUpperNextBank, kLibLowerPreviousBank, kLibLowerNextBank}) {
                 const IRECT& r = e.plug->firstBoundControl(param)->GetRECTRef();
                 EXPECT_GE(ink(r, e.backgroundOf(r)), 6) << where << "no arrow on " << param;
@@ -380,12 +381,12 @@ TEST(PanelLook, TheLibrarianPageReadsWholeOnEverySizeAndSkin) {
 
             LibrarianViewControl* view = e.plug->librarianView;
             ASSERT_TRUE(view) << where;
+            e.showPage(PanelLayers::kTabLibrarian);
             const char* const names[] = {"WWWWWWWWWWWW", "Warm Pad 012", "Bright Lead 13"};
             for (int pane = 0; pane < 2; ++pane)
                 for (int i = 0; i < LibrarianViewControl::kSlots; ++i)
                     view->slot(pane, i)->SetTextFromPlug(std::string(names[i % 3]).substr(0, 13).c_str());
             view->selectedUpper = 0;
-            e.showPage(PanelLayers::kTabLibrarian);
             e.plug->setStatusText("No results - Try another keyword!");
             e.plug->setValueText("Tip: Note that letter size matters..");
             e.draw();
