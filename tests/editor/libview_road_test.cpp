@@ -250,6 +250,30 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(after, before);
 }
 
+// A SysEx-bound knob sends the whole program; the timbre view refreshed
+// after the send leaves the knob's name and value on the display.
+TEST_F(LibrarianRoad, ASysExBoundKnobKeepsItsValueOnTheDisplay) {
+    click(320, 16);  // PROGRAM
+    for (int param : {kEQLowGain, kArpSwing, kTimbreTranspose}) {
+        IControl* knob = plug->firstBoundControl(param);
+        ASSERT_NE(knob, nullptr) << param;
+        ASSERT_EQ(plug->GetParam(param)->GetControlAction()->kind, ControlAction::kSysEx) << param;
+        const int before = sim->programDumpsTaken();
+        const IRECT& r = knob->GetRECTRef();
+        window->sendEvent(Event::mouse(EV::MouseDown, {r.MW(), r.MH()}));
+        window->sendEvent(Event::mouse(EV::MouseDragged, {r.MW(), r.MH() - 24}));
+        window->sendEvent(Event::mouse(EV::MouseUp, {r.MW(), r.MH() - 24}));
+        const std::string name = status(), value = plug->valueTextControl->GetTextString();
+        EXPECT_EQ(name, plug->GetParam(param)->GetNameForHost());
+        ASSERT_TRUE(hvtest::waitUntil([&] { return sim->programDumpsTaken() > before; }, 20000)) << param;
+        ASSERT_TRUE(transferDone());
+        for (int i = 0; i < 100 && plug->postSendRefresh; ++i) editor->render();
+        EXPECT_FALSE(plug->postSendRefresh);
+        EXPECT_EQ(status(), name);
+        EXPECT_EQ(plug->valueTextControl->GetTextString(), value);
+    }
+}
+
 }  // namespace
 
 #endif
