@@ -250,6 +250,33 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(after, before);
 }
 
+// MENU > Open Data Folder hands the folder to the desktop's xdg-open; on a
+// desktop without one the status line says so and names the folder.
+TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
+    click(175, 16);  // LIBRARIAN
+    desktop->realFileManager = true;
+    const fs::path tools = data.path() / "tools", opened = data.path() / "opened.txt";
+    fs::create_directories(tools / "empty");
+    std::ofstream(tools / "xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
+    fs::permissions(tools / "xdg-open", fs::perms::owner_all);
+    struct Case {
+        fs::path path;
+        bool opens;
+    } cases[] = {{tools, true}, {tools / "empty", false}};
+    for (const Case& c : cases) {
+        hvtest::ScopedEnv path("PATH", c.path.string());
+        plug->setStatusText("");
+        menu({13});
+        if (c.opens) {
+            ASSERT_TRUE(hvtest::waitUntil([&] { return fs::exists(opened) && !readFile(opened).empty(); }, 20000));
+            EXPECT_EQ(readFile(opened), data.str() + "\n");
+            EXPECT_EQ(status(), "");
+        } else {
+            EXPECT_EQ(status(), "Could not open " + data.path().string());
+        }
+    }
+}
+
 // A SysEx-bound knob sends the whole program; the timbre view refreshed
 // after the send leaves the knob's name and value on the display.
 TEST_F(LibrarianRoad, ASysExBoundKnobKeepsItsValueOnTheDisplay) {
