@@ -94,8 +94,9 @@ public:
     PatchFile* upperBank() const;
 
     // Stores a copy of the program into the selected slot of the upper bank,
-    // brought to 128 slots first. No upper bank or slot: nothing happens.
-    void setSysexDatatoSelectedSlot(LibrarianPatch* patch);
+    // brought to 128 slots first. No upper bank or slot: nothing happens, and
+    // the result is false.
+    bool setSysexDatatoSelectedSlot(LibrarianPatch* patch);
 
     // Replaces the search results by the programs whose name holds text
     // (bytes compared exactly), in banks of at most 128.

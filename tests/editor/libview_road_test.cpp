@@ -250,6 +250,31 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(after, before);
 }
 
+// MENU > Request Patch Data > "from Active Slot to Librarian" fetches the
+// instrument's active program, whichever it is, into the edit slot chosen,
+// and the status line names it; without an edit slot nothing is stored and
+// the status line says so.
+TEST_F(LibrarianRoad, TheActiveProgramFetchedIntoASlotIsNamed) {
+    click(175, 16);  // LIBRARIAN
+    Bytes active = sim->editBuffer();
+    MIDIMessageSender::putProgramName(active.data(), "Played Now");
+    sim->setEditBuffer(active);
+
+    clickSlot(kUpper, 9);
+    menu({0, 1});
+    ASSERT_TRUE(transferDone());
+    EXPECT_EQ(slotName(kUpper, 9), "Played Now  ");
+    EXPECT_EQ(status(), "Active program \"Played Now\" to slot 10");
+    EXPECT_TRUE(edited());
+    clickOn(kKeepSelectedBank);
+
+    clickSlot(kLower, 3);  // no edit slot chosen
+    menu({0, 1});
+    ASSERT_TRUE(transferDone());
+    EXPECT_EQ(status(), "Program NOT stored: choose an edit slot!");
+    EXPECT_FALSE(edited());
+}
+
 // MENU > Open Data Folder hands the folder to the desktop's xdg-open; on a
 // desktop without one the status line says so and names the folder.
 TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
