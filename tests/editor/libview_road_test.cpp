@@ -250,6 +250,36 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(after, before);
 }
 
+// OVERWRITE on a bank that has no file yet asks for a name; a write that
+// fails leaves the save row open and says so.
+TEST_F(LibrarianRoad, OverwriteAsksANewBankForANameAndAFailedWriteKeepsTheRow) {
+    click(175, 16);  // LIBRARIAN
+    const fs::path first = data.path() / "Patches" / "First.hvx";
+    desktop->queueFileChoice(std::nullopt);
+    clickOn(kOverwriteBank);
+    ASSERT_EQ(desktop->fileRequests().size(), 1u);
+    EXPECT_EQ(desktop->fileRequests()[0].fileName, "New Bank.hvx");
+    EXPECT_EQ(status(), "Bank not saved: cancelled");
+    EXPECT_FALSE(fs::exists(first));
+
+    desktop->queueFileChoice(first.string());
+    clickOn(kOverwriteBank);
+    EXPECT_EQ(status(), "Bank saved to Patches/First.hvx");
+    EXPECT_EQ(fs::file_size(first), static_cast<uintmax_t>(kRawBankFileSize));
+    EXPECT_EQ(upperBankShown(), "First.hvx");
+
+    // A program received, and the bank's file gone to a folder of its name.
+    plug->SetLibrarianStatusUnsaved(true);
+    platform::appkit::RunLoop::main().runOnce();
+    ASSERT_TRUE(saveRowOpen());
+    fs::remove(first);
+    fs::create_directory(first);
+    clickOn(kOverwriteBank);
+    EXPECT_EQ(status(), "Bank NOT saved: write failed!");
+    EXPECT_TRUE(edited());
+    EXPECT_TRUE(saveRowOpen());
+}
+
 // MENU > Request Patch Data > "from Active Slot to Librarian" fetches the
 // instrument's active program, whichever it is, into the edit slot chosen,
 // and the status line names it; without an edit slot nothing is stored and
