@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "core_component.h"
-#include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
 #include "framework/IGraphicsMac.h"
 #include "panel_model.h"
@@ -129,11 +128,13 @@ protected:
     }
     std::string status() const { return plug->statusTextControl->GetTextString(); }
     std::string slotName(int pane, int slot) const { return plug->librarianView->slot(pane, slot)->GetTextString(); }
-    bool edited() const { return plug->GetParam(kBankEditUnsaved)->Value() != 0.0; }
-    // The save row is open instead of the edit bank's chooser.
-    bool saveRowOpen() { return shown(PanelLayers::kDiscardChangesRight) && !shown(PanelLayers::kLeftPatchPopupMenu); }
-    bool saveRowClosed() {
-        return !shown(PanelLayers::kDiscardChangesRight) && shown(PanelLayers::kLeftPatchPopupMenu);
+    // Whether the bank is edited: the save row open in place of the edit
+    // bank's chooser, kBankEditUnsaved 1.
+    bool edited() {
+        const bool row = shown(PanelLayers::kDiscardChangesRight);
+        EXPECT_NE(row, shown(PanelLayers::kLeftPatchPopupMenu));
+        EXPECT_EQ(row, plug->GetParam(kBankEditUnsaved)->Value() != 0.0);
+        return row;
     }
     // A program as the instrument sends it.
     Bytes sent(int program) const {
@@ -172,7 +173,6 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     }
     EXPECT_EQ(status(), "Program received to slot(s)");
     EXPECT_TRUE(edited());
-    EXPECT_TRUE(saveRowOpen());
 
     // Saved as "My Pads": the file holds the programs as they came, byte for
     // byte; the pane shows the bank under its name, its chooser is back and
@@ -187,16 +187,8 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         const Bytes d = sent(i);
         expected.append(d.begin(), d.end());
     }
-    const std::string written = readFile(bankPath);
-    EXPECT_TRUE(written == expected) << written.size() << " bytes";
-    PatchFile back;
-    ByteChunk chunk;
-    chunk.PutBytes(written.data(), static_cast<int>(written.size()));
-    plug->patchLibrarian->loadFromChunk(&chunk, chunk.Size(), &back);
-    ASSERT_EQ(back.patches.size(), 128u);
-    EXPECT_EQ(back.patches[77].sysexMessages.at(0).data, sent(77));
+    EXPECT_TRUE(readFile(bankPath) == expected);
     EXPECT_FALSE(edited());
-    EXPECT_TRUE(saveRowClosed());
     EXPECT_EQ(upperBankShown(), "My Pads.hvx");
     desktop->queueMenuDismiss();
     click(600, 47);
@@ -214,7 +206,6 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         ASSERT_TRUE(transferDone());
         EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
         EXPECT_TRUE(edited());
-        EXPECT_TRUE(saveRowOpen());
     };
     fetchSlot5();
     EXPECT_EQ(slotName(kLower, 5), "Fresh Pads 5") << "the source pane shows the same bank";
@@ -224,14 +215,12 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(slotName(kUpper, 5), "Sim Prog 005");
     EXPECT_EQ(slotName(kLower, 5), "Sim Prog 005");
     EXPECT_FALSE(edited());
-    EXPECT_TRUE(saveRowClosed());
     EXPECT_EQ(status(), "Changes discarded: My Pads.hvx");
 
     // KEEP: the row closes, the program stays, the file is as it was.
     fetchSlot5();
     clickOn(kKeepSelectedBank);
     EXPECT_FALSE(edited());
-    EXPECT_TRUE(saveRowClosed());
     EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
     EXPECT_EQ(status(), "Changes kept, bank not saved");
     EXPECT_TRUE(readFile(bankPath) == expected);
@@ -271,13 +260,12 @@ TEST_F(LibrarianRoad, OverwriteAsksANewBankForANameAndAFailedWriteKeepsTheRow) {
     // A program received, and the bank's file gone to a folder of its name.
     plug->SetLibrarianStatusUnsaved(true);
     platform::appkit::RunLoop::main().runOnce();
-    ASSERT_TRUE(saveRowOpen());
+    ASSERT_TRUE(edited());
     fs::remove(first);
     fs::create_directory(first);
     clickOn(kOverwriteBank);
     EXPECT_EQ(status(), "Bank NOT saved: write failed!");
     EXPECT_TRUE(edited());
-    EXPECT_TRUE(saveRowOpen());
 }
 
 // MENU > Request Patch Data > "from Active Slot to Librarian" fetches the
