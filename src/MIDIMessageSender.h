@@ -106,6 +106,10 @@ public:
     void selectUpperSlot(int slot);
     // The slot the librarian view's cursor is on.
     int activeLibrarianSlot() const;
+    // The end of a single program's request into the librarian: the bank
+    // flagged unsaved when the program reached a slot (and the instrument's
+    // active program named with its slot), else the status says it did not.
+    void reportProgramStored(int placedBefore, bool activeProgram);
 
     // ---- Fields
     // The code written by the last start, whichever thread it was for.
