@@ -8,13 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +37,48 @@ bool serverAnswers(const std::string& name) {
 
 void silentJackErrors(const char*) {}
 
+// The log's path and how much of it earlier tests wrote, in plain storage:
+// the hang watch prints it while other threads may hold any lock.
+char gLogPath[512];
+std::atomic<off_t> gLogShown{0};
+std::atomic<pid_t> gServerPid{-1};
+
+void printLogFrom(off_t from) {
+    int fd = open(gLogPath, O_RDONLY);
+    if (fd < 0) return;
+    const off_t end = lseek(fd, 0, SEEK_END);
+    constexpr off_t kMost = 64 * 1024;
+    from = std::max(from, end - kMost);
+    if (end > from) {
+        dprintf(2, "\n--- the JACK server's output (%s) during this test ---\n", gLogPath);
+        char buf[4096];
+        lseek(fd, from, SEEK_SET);
+        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+            if (write(2, buf, static_cast<size_t>(n)) < 0) break;
+        dprintf(2, "--- end of the JACK server's output ---\n");
+    }
+    close(fd);
+}
+
+void reportHang() {
+    printLogFrom(gLogShown);
+    if (const pid_t server = gServerPid; server > 0) {
+        dprintf(2, "\nThe JACK server's threads:\n");
+        printStacks(server);
+    }
+}
+
+class LogOnFailure : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { gLogShown = logSize(); }
+    void OnTestEnd(const ::testing::TestInfo& test) override {
+        if (test.result() && test.result()->Failed()) printLogFrom(gLogShown);
+    }
+    static off_t logSize() {
+        struct stat st {};
+        return stat(gLogPath, &st) == 0 ? st.st_size : 0;
+    }
+};
+
 }  // namespace
 
 JackServer& JackServer::shared() {
@@ -41,15 +87,25 @@ JackServer& JackServer::shared() {
     static std::unique_ptr<JackServer> server = [] {
         auto s = std::make_unique<JackServer>("hvtest");
         s->start();
+        std::snprintf(gLogPath, sizeof gLogPath, "%s", s->logPath().c_str());
+        ::testing::UnitTest::GetInstance()->listeners().Append(new LogOnFailure);
+        onHang(reportHang);
+        gServerPid = s->pid_;
         return s;
     }();
     if (!server->running()) ADD_FAILURE() << "the private JACK server did not start";
     return *server;
 }
 
-JackServer::JackServer(std::string stem) : stem_(std::move(stem)), name_(stem_ + "-0") {}
+JackServer::JackServer(std::string stem) : stem_(std::move(stem)), name_(stem_ + "-0") {
+    const char* dir = getenv("TMPDIR");
+    logPath_ = std::string(dir && *dir ? dir : "/tmp") + "/" + stem_ + "-jackd-" + std::to_string(getpid()) + ".log";
+}
 
-JackServer::~JackServer() { stop(); }
+JackServer::~JackServer() {
+    stop();
+    unlink(logPath_.c_str());
+}
 
 bool JackServer::start() {
     // A loaded machine running several test programs at once can turn the
@@ -90,16 +146,19 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
         // The server must not outlive a test that crashes.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(1);
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0 && !getenv("HALVORAN_JACK_VERBOSE")) {
-            dup2(devnull, 1);
-            dup2(devnull, 2);
+        int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
         }
         std::string period = std::to_string(periodFrames()), rate = std::to_string(sampleRate());
         // Synchronous mode: the server waits for slow clients (up to the
         // timeout) instead of dropping what they send in a late cycle.
-        execlp("jackd", "jackd", "--no-realtime", "-S", "-t", "10000", "-n", name_.c_str(), "-d", "dummy", "-r",
-               rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
+        std::vector<const char*> argv = {"jackd", "--no-realtime", "-S", "-t", "10000", "-n", name_.c_str()};
+        if (getenv("HALVORAN_JACK_VERBOSE")) argv.push_back("-v");
+        for (const char* a : {"-d", "dummy", "-r", rate.c_str(), "-p", period.c_str()}) argv.push_back(a);
+        argv.push_back(nullptr);
+        execvp("jackd", const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     pid_ = pid;

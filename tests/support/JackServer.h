@@ -34,6 +34,9 @@ public:
     bool running() const { return pid_ > 0; }
     const std::string& name() const { return name_; }
     int periodFrames() const { return 256; }
+    // jackd's output goes to this file (verbose with HALVORAN_JACK_VERBOSE);
+    // what it wrote during a test that failed or hung is printed.
+    const std::string& logPath() const { return logPath_; }
     int sampleRate() const { return 48000; }
 
 private:
@@ -42,6 +45,7 @@ private:
     static constexpr int kNameSlots = 8;  // as many as JACK has places for servers
     std::string stem_;
     std::string name_;
+    std::string logPath_;
     pid_t pid_ = -1;
 };
 
