@@ -66,6 +66,13 @@ Modifiers modifiersOfXState(unsigned state);
 // without modifiers, time stamp. Modifier keys keep key code -1.
 void fillKeyEvent(Display* d, XKeyEvent& k, Event& e);
 
+struct X11KeyText;
+// The events a key press or release makes, from what it typed: the key's
+// own event with its key code and texts, then one more per character when
+// it typed several; text an input method composed comes as one event per
+// character without a key code. Modifier keys keep key code -1.
+std::vector<Event> x11KeyEvents(Display* d, XKeyEvent& k, const X11KeyText& typed);
+
 // Takes a new keymap of the server in; true when the event was its notice.
 bool refreshKeymap(XEvent& ev);
 
