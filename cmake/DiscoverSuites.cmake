@@ -11,6 +11,11 @@
 # JACK entries run at once, whatever their program: JACK servers started side
 # by side on one machine were seen to take a minute and more to answer, and a
 # 2-core run then lost messages and timed out.
+#
+# The suites of files marked x11 (window suites on the private Xvfb) run
+# twice: "FOLDER.Suite" on the bare server, and "FOLDER.Suite-wm", labelled
+# wm, under a reparenting window manager (HV_TEST_WM=openbox). The second run
+# leaves ThreadSanitizer out: the threads are the same both ways.
 
 # In: EXE, DIR (the test sources), TESTS_DIR (the tests' include root),
 # FOLDER (entry names start "FOLDER."), AREA (the default label),
@@ -145,6 +150,12 @@ foreach(entry IN LISTS entries)
     "set_tests_properties([=[${name}]=] PROPERTIES LABELS [=[${labels}]=] TIMEOUT 900 ENVIRONMENT [=[${env}]=])\n")
   if("jack" IN_LIST labels)
     string(APPEND script "set_tests_properties([=[${name}]=] PROPERTIES RESOURCE_LOCK jack)\n")
+  elseif("x11" IN_LIST labels)
+    list(REMOVE_ITEM labels tsan)
+    list(APPEND labels wm)
+    set(wm_env ${env} HV_TEST_WM=openbox)
+    string(APPEND script "add_test([=[${name}-wm]=] [=[${EXE}]=] [=[--gtest_filter=${filter_${entry}}]=])\n"
+      "set_tests_properties([=[${name}-wm]=] PROPERTIES LABELS [=[${labels}]=] TIMEOUT 900 ENVIRONMENT [=[${wm_env}]=])\n")
   endif()
 endforeach()
 file(WRITE ${OUT}.new "${script}")

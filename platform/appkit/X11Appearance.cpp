@@ -28,10 +28,16 @@ void x11SetInputPassThrough(Display* d, ::Window w, bool through) {
 
 void x11Restack(Display* d, const std::vector<::Window>& frontToBack) {
     if (frontToBack.empty()) return;
-    // The front one above every other program's windows, ours below it in turn.
-    XRaiseWindow(d, frontToBack.front());
-    std::vector<::Window> order(frontToBack);
-    XRestackWindows(d, order.data(), static_cast<int>(order.size()));
+    if (x11WindowManagerRunning(d)) {
+        // The manager stacks its frames: each request is a raise it carries
+        // out, back to front, so the front one ends above everything.
+        for (auto it = frontToBack.rbegin(); it != frontToBack.rend(); ++it) XRaiseWindow(d, *it);
+    } else {
+        // The front one above every other program's windows, ours below it in turn.
+        XRaiseWindow(d, frontToBack.front());
+        std::vector<::Window> order(frontToBack);
+        XRestackWindows(d, order.data(), static_cast<int>(order.size()));
+    }
     XFlush(d);
 }
 

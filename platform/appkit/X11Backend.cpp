@@ -1,5 +1,6 @@
 #include "platform/appkit/X11Backend.h"
 #include "platform/appkit/Window.h"
+#include "platform/appkit/X11Errors.h"
 #include "platform/appkit/X11Frames.h"
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Services.h"
@@ -173,6 +174,7 @@ X11Peer::~X11Peer() {
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
 void X11Peer::show() {
+    frameState_.shown = true;
     XMapRaised(be_.display(), xwin_);
     XFlush(be_.display());
     present({0, 0, win_.size().width, win_.size().height});
@@ -419,8 +421,10 @@ void X11Backend::dispatch(XEvent& ev) {
 
 void X11Backend::restack(const std::vector<Window*>& frontToBack) {
     std::vector<::Window> order;
+    // A window not yet shown has no place to take: its map raises it.
     for (Window* w : frontToBack)
-        if (auto* peer = dynamic_cast<X11Peer*>(w->peer())) order.push_back(peer->xwindow());
+        if (auto* peer = dynamic_cast<X11Peer*>(w->peer()); peer && peer->frameState().shown)
+            order.push_back(peer->xwindow());
     x11Restack(dpy_, order);
 }
 
@@ -775,6 +779,7 @@ bool X11Backend::openURL(const std::string& url) {
 std::unique_ptr<Backend> createX11Backend() {
     Display* d = XOpenDisplay(nullptr);
     if (!d) return nullptr;
+    installX11ErrorHandlers();
     return std::make_unique<X11Backend>(d);
 }
 

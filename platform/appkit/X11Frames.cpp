@@ -19,6 +19,25 @@ int clampDimension(double v) { return static_cast<int>(std::clamp(v, 1.0, 32767.
 
 }  // namespace
 
+bool x11WindowManagerRunning(Display* d) {
+    Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    auto read = [&](::Window w) -> ::Window {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0, after = 0;
+        unsigned char* data = nullptr;
+        ::Window out = 0;
+        if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after, &data) == Success &&
+            data && format == 32 && n == 1)
+            out = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
+        if (data) XFree(data);
+        return out;
+    };
+    // A manager that ended leaves the root's property naming a window that is gone.
+    ::Window wm = read(DefaultRootWindow(d));
+    return wm != 0 && read(wm) == wm;
+}
+
 XPoint x11RootPosition(Display* d, const FRect& f) {
     double y = rootHeight(d) - (f.y + f.height);
     return {static_cast<short>(std::clamp(f.x, -32768.0, 32767.0)),
@@ -76,7 +95,7 @@ void x11Iconify(Display* d, ::Window w) {
     XFlush(d);
 }
 
-void x11Unmapped(X11FrameState& s) { s.mapped = false; }
+void x11Unmapped(X11FrameState& s) { s.mapped = s.shown = false; }
 
 bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
     switch (ev.type) {

@@ -20,9 +20,14 @@ class Window;
 
 // What a peer keeps of its X window's state.
 struct X11FrameState {
+    bool shown = false;  // asked to be on screen (restacked from then on)
     bool mapped = false;
     bool wantFocus = false;  // focus asked for before the window was mapped
 };
+
+// Whether a window manager has taken the screen (it frames, stacks and
+// focuses top-level windows; requests for them go through it).
+bool x11WindowManagerRunning(Display* d);
 
 // Root-window position of a frame's top-left corner.
 XPoint x11RootPosition(Display* d, const FRect& screenFrame);
@@ -37,7 +42,7 @@ void x11Unmapped(X11FrameState& s);
 // Appearance (X11Appearance.cpp): the opacity property compositing managers
 // read, clicks passing through (an empty input shape), and our windows
 // stacked front to back as the model orders them, the front one above
-// other programs' windows.
+// other programs' windows (under a window manager, by asking it).
 void x11SetOpacity(Display* d, ::Window w, double alpha);
 void x11SetInputPassThrough(Display* d, ::Window w, bool through);
 void x11Restack(Display* d, const std::vector<::Window>& frontToBack);

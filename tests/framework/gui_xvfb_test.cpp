@@ -1,3 +1,4 @@
+// ctest-labels: x11
 // The test panel plug-in in the host's real X11 window on a private Xvfb
 // server: the panel is drawn, a click moves its switch, and a screenshot is
 // taken.

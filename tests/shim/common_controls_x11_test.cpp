@@ -1,3 +1,4 @@
+// ctest-labels: x11
 // The tree view, tab control and progress bar in a dialog on a real X
 // server (a private Xvfb), used and read back from a second connection: a
 // click on a tree item's expander shows its children; a click on a tab

@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: tsan x11
 // A dialog built with the control-creation calls, shown on a real X server
 // (a private Xvfb) and used as a person would through XTest: its push
 // button, radio buttons, edit field, drop-down list (through its real

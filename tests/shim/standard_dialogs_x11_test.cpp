@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: tsan x11
 // The standard dialogs on a real X server (a private Xvfb), used by a person
 // on a second connection: the save panel takes a typed name and Return and
 // gives folder plus name; the open panel gives the two files picked with

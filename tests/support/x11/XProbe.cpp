@@ -292,6 +292,72 @@ std::pair<int, int> XProbe::pointer() {
     return {rx, ry};
 }
 
+bool XProbe::hasWindowManager() {
+    auto check = property(root(), "_NET_SUPPORTING_WM_CHECK").items;
+    return check.size() == 1 && property(check[0], "_NET_SUPPORTING_WM_CHECK").items == check;
+}
+
+::Window XProbe::topLevelOf(::Window w) {
+    if (!dpy_ || !w) return 0;
+    for (;;) {
+        ::Window rootWin = 0, parent = 0, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(dpy_, w, &rootWin, &parent, &kids, &n)) return 0;
+        if (kids) XFree(kids);
+        if (parent == rootWin || !parent) return w;
+        w = parent;
+    }
+}
+
+bool XProbe::above(::Window a, ::Window b) {
+    ::Window ta = topLevelOf(a), tb = topLevelOf(b);
+    ::Window rootWin = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    if (!ta || !tb || !XQueryTree(dpy_, root(), &rootWin, &parent, &kids, &n)) return false;
+    int ia = -1, ib = -1;  // bottom to top
+    for (unsigned i = 0; i < n; ++i) {
+        if (kids[i] == ta) ia = int(i);
+        if (kids[i] == tb) ib = int(i);
+    }
+    if (kids) XFree(kids);
+    return ia >= 0 && ib >= 0 && ia > ib;
+}
+
+XProbe::Property XProbe::property(::Window w, const std::string& name) {
+    Property out;
+    if (!dpy_ || !w) return out;
+    Atom a = XInternAtom(dpy_, name.c_str(), True);
+    if (a == 0) return out;
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy_, w, a, 0, 1 << 20, False, AnyPropertyType, &type, &format, &n, &after, &data) !=
+            Success ||
+        type == 0) {
+        if (data) XFree(data);
+        return out;
+    }
+    out.type = atomName(type);
+    if (format == 8)
+        out.bytes.assign(reinterpret_cast<char*>(data), n);
+    else if (format == 32)
+        out.items.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + n);
+    else if (format == 16)
+        for (unsigned long i = 0; i < n; ++i) out.items.push_back(reinterpret_cast<unsigned short*>(data)[i]);
+    if (data) XFree(data);
+    return out;
+}
+
+std::string XProbe::atomName(unsigned long atom) {
+    if (!dpy_ || !atom) return "";
+    char* n = XGetAtomName(dpy_, atom);
+    if (!n) return "";
+    std::string out = n;
+    XFree(n);
+    return out;
+}
+
 bool XProbe::savePng(const Image& img, const std::string& path) {
     return !img.empty() && RAST_WritePng(path, RAST_PngFromXRGB(img.pixels.data(), img.width, img.height));
 }

@@ -101,6 +101,24 @@ public:
     // The pointer on the root window.
     std::pair<int, int> pointer();
 
+    // ---- the window manager and properties
+    // Whether a window manager has taken the screen (_NET_SUPPORTING_WM_CHECK).
+    bool hasWindowManager();
+    // The root's child that holds the window: its frame under a reparenting
+    // window manager, the window itself on a bare server; 0 if gone.
+    XWindow topLevelOf(XWindow w);
+    // Whether a's top-level stands above b's on the screen.
+    bool above(XWindow a, XWindow b);
+    // A property as the server holds it: its type's name ("" when unset),
+    // its bytes (8-bit formats) or its items (32-bit formats).
+    struct Property {
+        std::string type;
+        std::string bytes;
+        std::vector<unsigned long> items;
+    };
+    Property property(XWindow w, const std::string& name);
+    std::string atomName(unsigned long atom);
+
     // Writes an image as an RGB PNG; false when it cannot.
     static bool savePng(const Image& img, const std::string& path);
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+// After GoogleTest: Xlib's macros (None) would break its headers.
+#include "platform/appkit/X11Frames.h"
+
+#include <X11/Xatom.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,14 +15,59 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <vector>
 
+extern char** environ;
+
 namespace hvtest {
 
 namespace {
+
+// What a desktop's manager does with the mouse, as Debian's configuration
+// has it: a press in a window focuses and raises it (and reaches the
+// window), the title bar (or Alt and the window) moves it, the edges resize
+// it, the close button asks it to close. No keys, no menus, one desktop.
+constexpr const char* kOpenboxRc = R"(<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>1</number></desktops>
+  <theme><name>Clearlooks</name></theme>
+  <menu><file>@MENU@</file></menu>
+  <mouse>
+    <dragThreshold>1</dragThreshold>
+    <context name="Client">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Middle" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Right" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+    </context>
+    <context name="Titlebar">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Drag"><action name="Move"/></mousebind>
+    </context>
+    <context name="Frame">
+      <mousebind button="A-Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="A-Left" action="Drag"><action name="Move"/></mousebind>
+    </context>
+    <context name="Top"><mousebind button="Left" action="Drag"><action name="Resize"/></mousebind></context>
+    <context name="Bottom"><mousebind button="Left" action="Drag"><action name="Resize"/></mousebind></context>
+    <context name="Left"><mousebind button="Left" action="Drag"><action name="Resize"/></mousebind></context>
+    <context name="Right"><mousebind button="Left" action="Drag"><action name="Resize"/></mousebind></context>
+    <context name="BLCorner"><mousebind button="Left" action="Drag"><action name="Resize"/></mousebind></context>
+    <context name="BRCorner"><mousebind button="Left" action="Drag"><action name="Resize"/></mousebind></context>
+    <context name="Close">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Click"><action name="Close"/></mousebind>
+    </context>
+  </mouse>
+</openbox_config>
+)";
+
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
 // Reads the display number the server writes once it accepts connections.
 // Empty when the server exits first or the time is up.
@@ -41,30 +90,18 @@ std::string readDisplayNumber(int fd, pid_t pid, std::chrono::seconds patience) 
     return "";
 }
 
-}  // namespace
-
-XvfbServer& XvfbServer::shared() {
-    static std::unique_ptr<XvfbServer> server = std::make_unique<XvfbServer>(1280, 1024);
-    if (!server->ok()) ADD_FAILURE() << "the private Xvfb did not start:\n" << server->log();
-    return *server;
-}
-
-XvfbServer::XvfbServer(int width, int height) : width_(width), height_(height) {
-    logPath_ =
-        "/tmp/hv-xvfb-" + std::to_string(getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    // Everything the child needs is made before fork: it only calls
-    // async-signal-safe functions until exec.
-    const int childFd = fds[1] == 3 ? 4 : 3;
-    std::vector<std::string> args = {
-        "Xvfb",      "-displayfd", std::to_string(childFd),
-        "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
-        "-nolisten", "tcp",        "-noreset"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+// Starts a program with its output going to logFd, its input from nowhere,
+// and passFd (when given) as descriptor passAs; with env empty it keeps
+// ours. It ends with the thread that started it. The child only calls
+// async-signal-safe functions until exec.
+pid_t startLogged(const std::vector<std::string>& args, const std::vector<std::string>& env, int logFd, int passFd = -1,
+                  int passAs = -1) {
+    std::vector<std::string> a = args, e = env;
+    std::vector<char*> argv, envp;
+    for (auto& x : a) argv.push_back(x.data());
     argv.push_back(nullptr);
-    int logFd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    for (auto& x : e) envp.push_back(x.data());
+    envp.push_back(nullptr);
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
@@ -76,10 +113,50 @@ XvfbServer::XvfbServer(int width, int height) : width_(width), height_(height) {
             dup2(logFd, 1);
             dup2(logFd, 2);
         }
-        dup2(fds[1], childFd);  // the copy is inherited; the original closes on exec
-        execvp("Xvfb", argv.data());
+        if (passFd >= 0) dup2(passFd, passAs);  // the copy is inherited; the original closes on exec
+        if (e.empty())
+            execvp(argv[0], argv.data());
+        else
+            execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    return pid;
+}
+
+void stopChild(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+}  // namespace
+
+XvfbServer::WindowManager XvfbServer::requested() {
+    const char* wm = std::getenv("HV_TEST_WM");
+    return wm && std::string(wm) == "openbox" ? WindowManager::Openbox : WindowManager::Bare;
+}
+
+XvfbServer& XvfbServer::shared() {
+    static std::unique_ptr<XvfbServer> server = std::make_unique<XvfbServer>(1280, 1024, requested());
+    if (!server->ok())
+        ADD_FAILURE() << "the private Xvfb" << (server->windowManager() != WindowManager::Bare ? " or Openbox" : "")
+                      << " did not start:\n"
+                      << server->log();
+    return *server;
+}
+
+XvfbServer::XvfbServer(int width, int height, WindowManager wm) : width_(width), height_(height), wm_(wm) {
+    logPath_ =
+        "/tmp/hv-xvfb-" + std::to_string(getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    const int childFd = fds[1] == 3 ? 4 : 3;
+    int logFd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_t pid =
+        startLogged({"Xvfb", "-displayfd", std::to_string(childFd), "-screen", "0",
+                     std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"},
+                    {}, logFd, fds[1], childFd);
     close(fds[1]);
     if (logFd >= 0) close(logFd);
     if (pid < 0) {
@@ -94,6 +171,74 @@ XvfbServer::XvfbServer(int width, int height) : width_(width), height_(height) {
         return;
     }
     display_ = ":" + number;
+    if (wm_ != WindowManager::Bare) startWindowManager();
+}
+
+void XvfbServer::startWindowManager() {
+    char dirTemplate[] = "/tmp/hv-openbox-XXXXXX";
+    if (!mkdtemp(dirTemplate)) return;
+    wmDir_ = dirTemplate;
+    std::string rc = kOpenboxRc;
+    rc.replace(rc.find("@MENU@"), 6, wmDir_ + "/menu.xml");
+    std::ofstream(wmDir_ + "/rc.xml") << rc;
+    std::ofstream(wmDir_ + "/menu.xml") << "<openbox_menu xmlns=\"http://openbox.org/3.4/menu\"/>\n";
+    // Nothing of the user's: configuration and cache in the private folder.
+    std::vector<std::string> env = {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + wmDir_, "XDG_CACHE_HOME=" + wmDir_,
+                                    "XDG_CONFIG_DIRS=" + wmDir_};
+    for (char** e = environ; *e; ++e) {
+        std::string v = *e;
+        if (v.rfind("DISPLAY=", 0) != 0 && v.rfind("XDG_CONFIG_", 0) != 0 && v.rfind("XDG_CACHE_HOME=", 0) != 0)
+            env.push_back(v);
+    }
+    int logFd = open(logPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    pid_t pid = startLogged({"openbox", "--sm-disable", "--config-file", wmDir_ + "/rc.xml"}, env, logFd);
+    if (logFd >= 0) close(logFd);
+    if (pid < 0) return;
+    Display* d = XOpenDisplay(display_.c_str());
+    if (!d) {
+        stopChild(pid);
+        return;
+    }
+    // The manager's window may be gone between two reads.
+    XErrorHandler old = XSetErrorHandler(ignoreErrors);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool ready = false;
+    while (!ready && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) break;
+        ready = platform::appkit::x11WindowManagerRunning(d);
+        if (!ready) poll(nullptr, 0, 10);
+    }
+    // A window mapped while the manager still starts up can wait unseen in
+    // its queue until something else wakes it: ready means a window of ours
+    // was framed, with the root's properties touched now and then meanwhile.
+    if (ready) {
+        ready = false;
+        ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+        XMapWindow(d, w);
+        Atom poke = XInternAtom(d, "HV_TEST_WAKE", False);
+        while (!ready && std::chrono::steady_clock::now() < deadline) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) break;
+            ::Window rootWin = 0, parent = 0, *kids = nullptr;
+            unsigned n = 0;
+            if (XQueryTree(d, w, &rootWin, &parent, &kids, &n)) ready = parent != rootWin;
+            if (kids) XFree(kids);
+            if (ready) break;
+            long tick = 0;
+            XChangeProperty(d, DefaultRootWindow(d), poke, XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(&tick), 1);
+            XSync(d, False);
+            poll(nullptr, 0, 20);
+        }
+        XDeleteProperty(d, DefaultRootWindow(d), poke);
+        XDestroyWindow(d, w);
+    }
+    XSync(d, False);
+    XSetErrorHandler(old);
+    XCloseDisplay(d);
+    if (ready)
+        wmPid_ = pid;
+    else
+        stopChild(pid);
 }
 
 XvfbServer::~XvfbServer() {
@@ -102,11 +247,13 @@ XvfbServer::~XvfbServer() {
 }
 
 void XvfbServer::stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int st = 0;
-    waitpid(pid_, &st, 0);
-    pid_ = -1;
+    stopChild(wmPid_);
+    if (!wmDir_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(wmDir_, ec);
+        wmDir_.clear();
+    }
+    stopChild(pid_);
 }
 
 std::string XvfbServer::log() const {

@@ -1,0 +1,99 @@
+// ctest-labels: x11
+// The X11 backend's windows as a desktop treats them, on a bare Xvfb and
+// under a reparenting window manager: no X error ends the program, and a
+// lost display ends it at once without writing anything on the way out.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/appkit/Application.h"
+#include "platform/appkit/Window.h"
+#include "platform/appkit/X11Errors.h"
+#include "support/TempDataDir.h"
+#include "support/x11/AppOnXvfb.h"
+#include "support/x11/XProbe.h"
+#include "support/x11/XvfbServer.h"
+
+#include <X11/Xlib.h>
+#undef None
+
+namespace ak = platform::appkit;
+
+namespace {
+
+class X11Desktop : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(app_.start()) << hvtest::XvfbServer::shared().log(); }
+    void TearDown() override {
+        windows_.clear();
+        app_.stop();
+    }
+    // A shown window and its X window.
+    std::pair<ak::Window*, XWindow> show(const std::string& title, ak::FRect frame) {
+        windows_.push_back(std::make_unique<ak::Window>(frame, ak::kStyleTitled | ak::kStyleClosable, title));
+        ak::Window* w = windows_.back().get();
+        w->show();
+        XWindow x = 0;
+        EXPECT_TRUE(app_.pumpUntil([&] { return (x = app_.probe().findWindow(title)) && app_.probe().viewable(x); }));
+        return {w, x};
+    }
+    hvtest::AppOnXvfb app_;
+    std::vector<std::unique_ptr<ak::Window>> windows_;
+};
+
+}  // namespace
+
+TEST_F(X11Desktop, AFailedRequestIsReportedOnceAndTheProgramGoesOn) {
+    Display* d = XOpenDisplay(hvtest::XvfbServer::shared().display().c_str());
+    ASSERT_NE(d, nullptr);
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) XMapWindow(d, 0x1FFFFFF0);  // no such window
+    XSync(d, False);
+    const std::string said = testing::internal::GetCapturedStderr();
+    XCloseDisplay(d);
+    EXPECT_NE(said.find("X_MapWindow"), std::string::npos) << said;
+    EXPECT_NE(said.find("BadWindow"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// Under a window manager the windows stand in frames of their own, which it
+// stacks; bringing one or the other to the front reorders them, however
+// often, and nothing fails on the way.
+TEST_F(X11Desktop, WindowsBroughtToTheFrontInTurnStandThere) {
+    const double top = ak::Application::mainScreenHeight();
+    testing::internal::CaptureStderr();
+    auto [a, xa] = show("desktop front a", {100, top - 400, 300, 200});
+    auto [b, xb] = show("desktop front b", {250, top - 450, 300, 200});
+    for (int round = 0; round < 3; ++round)
+        for (auto [w, x, other] : {std::tuple{a, xa, xb}, std::tuple{b, xb, xa}}) {
+            w->makeKeyAndOrderFront();
+            EXPECT_TRUE(app_.pumpUntil([&, x = x, other = other] { return app_.probe().above(x, other); }))
+                << w->title() << " round " << round;
+        }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(X11Connection, ALostDisplayEndsTheProgramAtOnceWithoutItsExitHandlers) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    hvtest::TempDataDir dir;
+    const std::string marker = dir.str() + "written on the way out";
+    EXPECT_EXIT(
+        {
+            static std::string path = marker;
+            std::atexit([] { std::ofstream(path) << "half a file"; });
+            auto* server = new hvtest::XvfbServer(320, 240);
+            Display* d = XOpenDisplay(server->display().c_str());
+            ak::installX11ErrorHandlers();
+            delete server;  // the display goes away under the program
+            for (;;) XSync(d, False);
+        },
+        testing::ExitedWithCode(1), "connection to the display .* was lost");
+    EXPECT_FALSE(std::ifstream(marker).good());
+}
