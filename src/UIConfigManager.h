@@ -114,7 +114,7 @@ public:
     // parameter: the control then stays unbound.
     ControlAction* bindControl(int paramIdx, int kind, IControl* control);
     // The link rule: with a present link, stores it in action and gives the
-    // partner (the link's first index) a binding of kind 6 when it has none,
+    // partner (the link's first index) a kSysEx binding when it has none,
     // linked back to paramIdx. A partner outside the parameter table makes no
     // link (logged).
     void bindLinkPartner(ControlAction* action, const LinkInfo& link, int paramIdx);

@@ -61,25 +61,20 @@ protected:
         return true;
     }
     void openPanel() {
-        editor = std::make_unique<EditorInstance>();
-        ASSERT_NE(editor->plug, nullptr);
-        window = std::make_unique<platform::appkit::Window>(
-            platform::appkit::Size{editor->plug->GetGUI()->Width(), editor->plug->GetGUI()->Height()}, "editor");
-        int w = 0, h = 0;
-        ASSERT_NE(editor->plug->OpenView(window->contentView(), &w, &h), nullptr);
+        shownEditor = std::make_unique<coretest::ShownEditor>();
+        ASSERT_TRUE(shownEditor->shown());
+        editor = &shownEditor->editor;
+        window = shownEditor->window.get();
         ASSERT_NE(editor->plug->statusTextControl, nullptr);
     }
-    void TearDown() override {
-        if (editor) editor->plug->CloseView(nullptr);
-        editor.reset();
-        window.reset();
-    }
+    void TearDown() override { shownEditor.reset(); }
     std::string status() const { return editor->plug->statusTextControl->GetTextString(); }
 
     hvtest::TempDataDir dir;
     coretest::PanelBundle bundle{dir.path()};
-    std::unique_ptr<EditorInstance> editor;
-    std::unique_ptr<platform::appkit::Window> window;
+    std::unique_ptr<coretest::ShownEditor> shownEditor;
+    EditorInstance* editor = nullptr;
+    platform::appkit::Window* window = nullptr;
     std::vector<std::string> shown;
 };
 
@@ -144,8 +139,7 @@ TEST_F(MIDIRestart, AnEditorWhoseServerWentAwayClosesWithoutTouchingIt) {
     own.server.stop();
     ASSERT_TRUE(hvtest::waitUntil([&] { return editor->plug->externalMIDILost(); }, 30000));
     // The host closes the editor before anything was chosen again.
-    editor->plug->CloseView(nullptr);
-    editor.reset();
+    shownEditor.reset();
     static auto* gone = new std::vector<Peer*>;
     gone->push_back(peer.release());
 }

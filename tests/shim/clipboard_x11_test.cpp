@@ -199,8 +199,10 @@ TEST_F(ClipboardX11, AnOwnerThatDoesNotAnswerIsGivenUp) {
     DWORD error = 0;
     EXPECT_EQ(get(CF_TEXT, &error), "<null>");
     EXPECT_EQ(error, DWORD(ERROR_TIMEOUT));
-    xclip->kill(SIGCONT);
+    // The stop is sent before the wake, so the owner cannot run on and exit
+    // by itself in between.
     xclip->kill();
+    xclip->kill(SIGCONT);
     EXPECT_EQ(xclip->wait(), 128 + SIGTERM);
     EXPECT_EQ(get(CF_TEXT), "<null>");
 }
