@@ -37,6 +37,8 @@ public:
     virtual void setTitle(const std::string& title) {}
     // Whether the user may resize it, and within which content sizes.
     virtual void setSizeLimits(bool resizable, FSize min, FSize max) {}
+    // The style mask changed (title bar, close and minimise buttons).
+    virtual void setStyle(unsigned styleMask) {}
     virtual void orderFront() {}
     // Give it the keyboard focus.
     virtual void makeKey() {}

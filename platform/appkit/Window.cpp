@@ -99,6 +99,7 @@ void Window::setMaxSize(FSize s) {
 
 void Window::setStyleMask(unsigned style) {
     style_ = style;
+    if (peer_) peer_->setStyle(style);
     applySizeLimits();
 }
 

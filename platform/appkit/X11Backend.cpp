@@ -49,8 +49,12 @@ public:
     void present(const Rect& area) override;
     void setFrame(const FRect& f) override { x11SetFrame(dpy_, xwin_, f); }
     void setTitle(const std::string& t) override { XStoreName(dpy_, xwin_, t.c_str()); }
+    void setStyle(unsigned style) override {
+        x11SetStyle(dpy_, xwin_, style);
+        XFlush(dpy_);
+    }
     void setSizeLimits(bool resizable, FSize min, FSize max) override {
-        x11SetSizeHints(dpy_, xwin_, resizable, min, max, {win_.frame().width, win_.frame().height}, nullptr);
+        x11SetSizeHints(dpy_, xwin_, resizable, min, max, win_.frame());
     }
     // Our windows stand as the model orders them (levels, children).
     void orderFront() override;
@@ -154,7 +158,8 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
     xwin_ = XCreateWindow(d, DefaultRootWindow(d), at.x, at.y, s.width, s.height, 0, be.depth(), InputOutput,
                           be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
     XStoreName(d, xwin_, w.title().c_str());
-    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), {f.width, f.height}, &f);
+    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), f);
+    x11SetStyle(d, xwin_, w.styleMask());
     Atom del = be.wmDelete();
     XSetWMProtocols(d, xwin_, &del, 1);
     gc_ = XCreateGC(d, xwin_, 0, nullptr);
@@ -174,7 +179,14 @@ X11Peer::~X11Peer() {
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
 void X11Peer::show() {
-    frameState_.shown = true;
+    if (!frameState_.everShown && (win_.styleMask() & kStyleTitled)) {
+        FRect f = x11ConstrainedFrame(dpy_, xwin_, win_.frame());
+        if (!(f == win_.frame())) {
+            win_.setFrame(f, false);
+            setSizeLimits(win_.isResizable(), win_.minSize(), win_.maxSize());
+        }
+    }
+    frameState_.everShown = frameState_.shown = true;
     XMapRaised(be_.display(), xwin_);
     XFlush(be_.display());
     present({0, 0, win_.size().width, win_.size().height});
