@@ -194,6 +194,7 @@ void adopt(Shim_vHalvoran_frame* f, HWND owner, const char* title) {
     HWND ownerWindow = owner;
     if (View* ov = shimwnd::AsView(owner)) ownerWindow = ov->window();
     if (SHIM_Answers(ownerWindow, SHIM_SEL_OWNEDLIST)) SHIM_ObjectOf(ownerWindow)->shimAddOwnedWindow(f);
+    f->setOwnerWindow(shimwnd::AsWindow(ownerWindow));
     if (title) f->setTitle(title);
 }
 

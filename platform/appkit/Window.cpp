@@ -78,6 +78,19 @@ std::unique_ptr<View> Window::setContentView(View* v) {
     return old;
 }
 
+Window* Window::ownerWindow() const { return Responder::isLive(owner_) ? owner_ : nullptr; }
+
+void Window::setOwnerWindow(Window* owner) {
+    if (owner == this) owner = nullptr;
+    if (owner == ownerWindow()) return;
+    owner_ = owner;
+    if (peer_) peer_->setOwner(owner);
+}
+
+void Window::setModal(bool modal) {
+    if (peer_) peer_->setModal(modal);
+}
+
 void Window::setTitle(const std::string& title) {
     title_ = title;
     if (peer_) peer_->setTitle(title_);
@@ -239,6 +252,11 @@ void Window::miniaturize() {
 
 void Window::windowSystemDidFocus(bool focused) {
     if (focused) {
+        // While another window runs modally the focus goes back to it.
+        if (Window* modal = modalWindow(); modal && modal != this) {
+            if (!modal->isKeyWindow()) modal->makeKeyWindow();
+            return;
+        }
         if (canBecomeKey()) Application::setKeyWindow(this);
     } else if (isKeyWindow()) {
         Application::setKeyWindow(nullptr);
@@ -262,6 +280,8 @@ void Window::close() {
 }
 
 void Window::userClosed() {
+    // While another window runs modally, this one takes no input.
+    if (Window* modal = modalWindow(); modal && modal != this) return;
     if (delegate_ && !delegate_->windowShouldClose(*this)) return;
     close();
     if (onClose_) onClose_();

@@ -48,7 +48,15 @@ public:
     void hide() override;
     void present(const Rect& area) override;
     void setFrame(const FRect& f) override { x11SetFrame(dpy_, xwin_, f); }
-    void setTitle(const std::string& t) override { XStoreName(dpy_, xwin_, t.c_str()); }
+    void setTitle(const std::string& t) override {
+        x11SetTitle(dpy_, xwin_, t);
+        XFlush(dpy_);
+    }
+    void setOwner(Window* owner) override;
+    void setModal(bool modal) override {
+        x11SetModalState(dpy_, xwin_, frameState_.shown, modal);
+        XFlush(dpy_);
+    }
     void setStyle(unsigned style) override {
         x11SetStyle(dpy_, xwin_, style);
         XFlush(dpy_);
@@ -58,7 +66,7 @@ public:
     }
     // Our windows stand as the model orders them (levels, children).
     void orderFront() override;
-    void makeKey() override { x11MakeKey(dpy_, xwin_, frameState_); }
+    void makeKey() override;
     void miniaturize() override { x11Iconify(dpy_, xwin_); }
     void setAlpha(double alpha) override { x11SetOpacity(dpy_, xwin_, alpha); }
     void setIgnoresMouse(bool ignore) override { x11SetInputPassThrough(dpy_, xwin_, ignore); }
@@ -107,6 +115,9 @@ public:
     int depth() const { return depth_; }
     Atom wmDelete() const { return wmDelete_; }
     void registerPeer(::Window x, X11Peer* p) { peers_[x] = p; }
+    // The time of the user's last press or key, for the window manager's
+    // judgement of focus requests.
+    Time userTime() const { return userTime_; }
     void unregisterPeer(::Window x) { peers_.erase(x); }
 
 private:
@@ -131,6 +142,7 @@ private:
     X11DropTarget dnd_;
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
+    Time userTime_ = 0;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -157,7 +169,9 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
     XPoint at = x11RootPosition(d, f);
     xwin_ = XCreateWindow(d, DefaultRootWindow(d), at.x, at.y, s.width, s.height, 0, be.depth(), InputOutput,
                           be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-    XStoreName(d, xwin_, w.title().c_str());
+    x11SetTitle(d, xwin_, w.title());
+    x11SetIdentity(d, xwin_);
+    setOwner(w.ownerWindow());
     x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), f);
     x11SetStyle(d, xwin_, w.styleMask());
     Atom del = be.wmDelete();
@@ -175,6 +189,14 @@ X11Peer::~X11Peer() {
     XDestroyWindow(be_.display(), xwin_);
     XFlush(be_.display());
 }
+
+void X11Peer::setOwner(Window* owner) {
+    auto* op = owner ? dynamic_cast<X11Peer*>(owner->peer()) : nullptr;
+    x11SetOwner(dpy_, xwin_, op ? op->xwindow() : 0);
+    XFlush(dpy_);
+}
+
+void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
 
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
@@ -333,6 +355,8 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
+    if (ev.type == ButtonPress || ev.type == ButtonRelease || ev.type == KeyPress || ev.type == KeyRelease)
+        userTime_ = ev.xbutton.time;  // the same place in key events
     if ((ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button <= 3)
         heldPressRoot_ =
             ev.type == ButtonPress ? std::optional<Point>(Point{ev.xbutton.x_root, ev.xbutton.y_root}) : std::nullopt;
@@ -773,6 +797,8 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
 
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {
     if (w) w->endMouseCapture();
+    // An alert with no window named belongs to the one the user works in.
+    if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
     return runX11Alert(dpy_, visual_, depth_, font_, peer ? peer->xwindow() : 0, r, [this](XEvent& e) { dispatch(e); });
 }

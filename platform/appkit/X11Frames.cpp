@@ -165,14 +165,48 @@ void x11Raise(Display* d, ::Window w) {
     XFlush(d);
 }
 
-void x11MakeKey(Display* d, ::Window w, X11FrameState& s) {
+namespace {
+
+void activate(Display* d, ::Window w, Time userTime) {
+    if (x11WindowManagerRunning(d) && managerSupports(d, "_NET_ACTIVE_WINDOW")) {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = w;
+        ev.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = 1;  // from an application
+        ev.xclient.data.l[1] = static_cast<long>(userTime);
+        XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    } else {
+        XSetInputFocus(d, w, RevertToParent, CurrentTime);
+    }
+    XFlush(d);
+}
+
+// Where the window stands on the root and its size, as the server has them
+// now: a manager's frame puts a real event's position in its own
+// coordinates, and one of its own events may tell a place already left.
+void reportFrame(Display* d, ::Window x, Window& w) {
+    ::Window root = 0, child = 0;
+    int gx = 0, gy = 0, rx = 0, ry = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(d, x, &root, &gx, &gy, &width, &height, &border, &depth) ||
+        !XTranslateCoordinates(d, x, root, 0, 0, &rx, &ry, &child))
+        return;
+    w.windowSystemDidSetFrame({static_cast<double>(rx), rootHeight(d) - ry - height, static_cast<double>(width),
+                               static_cast<double>(height)});
+}
+
+}  // namespace
+
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime) {
     // Focusing a window that is not viewable is an error on X: wait for the map.
     if (!s.mapped) {
         s.wantFocus = true;
+        s.wantFocusTime = userTime;
         return;
     }
-    XSetInputFocus(d, w, RevertToParent, CurrentTime);
-    XFlush(d);
+    activate(d, w, userTime);
 }
 
 void x11Iconify(Display* d, ::Window w) {
@@ -184,22 +218,19 @@ void x11Unmapped(X11FrameState& s) { s.mapped = s.shown = false; }
 
 bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
     switch (ev.type) {
-        case ConfigureNotify: {
-            const XConfigureEvent& c = ev.xconfigure;
-            // Under a reparenting window manager the event's position is in
-            // its frame's coordinates; ask where the window is on the root.
-            int rx = c.x, ry = c.y;
-            ::Window child;
-            if (!c.send_event) XTranslateCoordinates(d, c.window, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
-            w.windowSystemDidSetFrame({static_cast<double>(rx), rootHeight(d) - ry - c.height,
-                                       static_cast<double>(c.width), static_cast<double>(c.height)});
+        case ConfigureNotify:
+            // Only the latest of those waiting counts; while a manager takes
+            // a window in, the places it reports are passing ones (the map
+            // tells the settled one).
+            while (XCheckTypedWindowEvent(d, ev.xconfigure.window, ConfigureNotify, &ev)) {}
+            if (s.mapped) reportFrame(d, ev.xconfigure.window, w);
             return true;
-        }
         case MapNotify:
             s.mapped = true;
+            reportFrame(d, ev.xmap.window, w);
             if (s.wantFocus) {
                 s.wantFocus = false;
-                XSetInputFocus(d, ev.xmap.window, RevertToParent, CurrentTime);
+                activate(d, ev.xmap.window, s.wantFocusTime);
             }
             return true;
         case UnmapNotify:

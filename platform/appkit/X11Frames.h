@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/appkit/Application.h"
@@ -25,6 +26,7 @@ struct X11FrameState {
     bool everShown = false;  // placed on screen once (its frame constrained then)
     bool mapped = false;
     bool wantFocus = false;  // focus asked for before the window was mapped
+    Time wantFocusTime = 0;
 };
 
 // Whether a window manager has taken the screen (it frames, stacks and
@@ -54,9 +56,21 @@ FRect x11ConstrainedFrame(Display* d, ::Window w, const FRect& screenFrame);
 // window manager offers for the window, by its style mask.
 void x11SetStyle(Display* d, ::Window w, unsigned style);
 void x11Raise(Display* d, ::Window w);
-void x11MakeKey(Display* d, ::Window w, X11FrameState& s);
+// Gives the window the keyboard: through the window manager where one runs
+// (with the time of the user's last input), else directly; a window not yet
+// mapped takes it once it is.
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime);
 void x11Iconify(Display* d, ::Window w);
 void x11Unmapped(X11FrameState& s);
+
+// Hints (X11Hints.cpp): the title in UTF-8 (and in the legacy encoding);
+// the program a window belongs to (class, process id, machine) and that it
+// takes the keyboard; the window it belongs to (0: none), which makes it a
+// dialog; whether it runs modally (a shown window asks the manager).
+void x11SetTitle(Display* d, ::Window w, const std::string& utf8);
+void x11SetIdentity(Display* d, ::Window w);
+void x11SetOwner(Display* d, ::Window w, ::Window owner, bool dialog = false);
+void x11SetModalState(Display* d, ::Window w, bool shown, bool modal);
 
 // Appearance (X11Appearance.cpp): the opacity property compositing managers
 // read, clicks passing through (an empty input shape), and our windows

@@ -1,7 +1,9 @@
 // ctest-labels: x11
 // The X11 backend's windows as a desktop treats them, on a bare Xvfb and
 // under a reparenting window manager: no X error ends the program, and a
-// lost display ends it at once without writing anything on the way out.
+// lost display ends it at once without writing anything on the way out;
+// windows tell the desktop their UTF-8 titles, their program and the
+// window they belong to, read back with the server's own property calls.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "platform/appkit/Application.h"
+#include "platform/appkit/Modal.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Errors.h"
 #include "support/TempDataDir.h"
@@ -78,6 +81,50 @@ TEST_F(X11Desktop, WindowsBroughtToTheFrontInTurnStandThere) {
                 << w->title() << " round " << round;
         }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
+    hvtest::XProbe& p = app_.probe();
+    const double top = ak::Application::mainScreenHeight();
+    auto [doc, xdoc] = show("desktop document", {100, top - 400, 300, 200});
+    windows_.push_back(
+        std::make_unique<ak::Window>(ak::FRect{150, top - 350, 200, 100}, ak::kStyleTitled, "desktop dialog"));
+    ak::Window* dialog = windows_.back().get();
+    dialog->setOwnerWindow(doc);
+    dialog->show();
+    XWindow xdialog = 0;
+    ASSERT_TRUE(app_.pumpUntil([&] { return (xdialog = p.findWindow("desktop dialog")) && p.viewable(xdialog); }));
+
+    doc->setTitle("Café ✓");
+    EXPECT_TRUE(app_.pumpUntil([&] { return p.property(xdoc, "_NET_WM_NAME").bytes == "Café ✓"; }));
+    EXPECT_EQ(p.property(xdoc, "_NET_WM_NAME").type, "UTF8_STRING");
+    EXPECT_EQ(p.property(xdoc, "WM_CLASS").bytes, std::string("test_platform\0Test_platform\0", 28));
+    EXPECT_EQ(p.property(xdoc, "_NET_WM_PID").items, std::vector<unsigned long>{static_cast<unsigned long>(getpid())});
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    EXPECT_EQ(p.property(xdoc, "WM_CLIENT_MACHINE").bytes, host);
+    struct {
+        XWindow x;
+        std::vector<unsigned long> transientFor;
+        const char* type;
+    } const cases[] = {{xdoc, {}, "_NET_WM_WINDOW_TYPE_NORMAL"}, {xdialog, {xdoc}, "_NET_WM_WINDOW_TYPE_DIALOG"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(p.property(c.x, "WM_TRANSIENT_FOR").items, c.transientFor);
+        auto type = p.property(c.x, "_NET_WM_WINDOW_TYPE").items;
+        ASSERT_EQ(type.size(), 1u);
+        EXPECT_EQ(p.atomName(type[0]), c.type);
+    }
+    // A modal run makes it modal where a manager keeps the state.
+    if (!p.hasWindowManager()) return;
+    auto modal = [&] {
+        for (unsigned long a : p.property(xdialog, "_NET_WM_STATE").items)
+            if (p.atomName(a) == "_NET_WM_STATE_MODAL") return true;
+        return false;
+    };
+    ak::ModalSession* s = ak::beginModalSession(dialog);
+    EXPECT_TRUE(app_.pumpUntil(modal));
+    ak::endModalSession(s);
+    EXPECT_TRUE(app_.pumpUntil([&] { return !modal(); }));
 }
 
 TEST(X11Connection, ALostDisplayEndsTheProgramAtOnceWithoutItsExitHandlers) {
