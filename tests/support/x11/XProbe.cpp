@@ -209,9 +209,12 @@ std::vector<::Window> XProbe::popups() {
     ::Window rootWin = 0, parent = 0, *kids = nullptr;
     unsigned n = 0;
     if (!dpy_ || !XQueryTree(dpy_, root(), &rootWin, &parent, &kids, &n)) return out;
+    // A window manager's own check window is one too, off the screen.
+    auto check = property(root(), "_NET_SUPPORTING_WM_CHECK").items;
     for (unsigned i = 0; i < n; ++i) {
         XWindowAttributes a{};
-        if (XGetWindowAttributes(dpy_, kids[i], &a) && a.override_redirect && a.map_state == IsViewable)
+        if (XGetWindowAttributes(dpy_, kids[i], &a) && a.override_redirect && a.map_state == IsViewable &&
+            (check.empty() || kids[i] != check[0]))
             out.push_back(kids[i]);
     }
     if (kids) XFree(kids);

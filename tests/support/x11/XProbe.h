@@ -84,7 +84,8 @@ public:
     // The first window, depth first from the root, whose WM_NAME is title; 0 if none.
     XWindow findWindow(const std::string& title);
     // The windows the X server maps on their own behalf (pop-up menus:
-    // override-redirect) that show now, bottom to top.
+    // override-redirect) that show now, bottom to top; not a window
+    // manager's own.
     std::vector<XWindow> popups();
     std::optional<Geometry> geometry(XWindow w);
     // Xlib's map states, and Gone for a window that does not exist.
