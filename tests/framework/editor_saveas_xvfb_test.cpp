@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: tsan x11
 // The editor's "Save As..." in a real window on a private Xvfb, as a
 // musician saves a bank under a new name: the librarian's bank menu, the
 // "Save As..." submenu, the save panel with a name typed and Return, and

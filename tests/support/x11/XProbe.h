@@ -10,9 +10,10 @@
 //   x.clickAt(w, 60, 60);
 //   EXPECT_TRUE(hvtest::waitUntil([&] { return x.pixel(w, 60, 60) == 0xFF8C00; }));
 //
-// Every input call returns once the server has handled it (XSync); the
-// program under test sees it some time later, so wait for its effect with
-// waitUntil. X errors on this connection (a window that has gone, say) are
+// Every input call returns once the server has handled it (XSync; a button
+// once the server holds it as pressed or released, after any window
+// manager's grab let it on); the program under test sees it some time
+// later, so wait for its effect with waitUntil. X errors on this connection (a window that has gone, say) are
 // recorded, never fatal: reads then give 0, empty or nothing.
 //
 // The header leaves the X headers out (their macros, None among them, break
@@ -126,6 +127,7 @@ public:
 private:
     unsigned char keycodeFor(XKeySym sym, bool* needsShift);
     void fakeKey(unsigned char code, bool down);
+    void fakeButton(int button, bool down);
     bool symKey(XKeySym sym, bool down);
     void sync();
 
