@@ -126,6 +126,10 @@ private:
     Point rootPosition(Window* w, Point p);
     ::Window makePopup(Rect screenRect);
     int textWidth(const std::string& s) const;
+    // Under a grab: waits for the release of the button (painting what is
+    // exposed meanwhile), or until the button is up with its release gone
+    // elsewhere.
+    void awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose);
     void drawText(::Window win, GC gc, int x, int baseline, const std::string& s);
     std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
                                              const std::function<bool(const std::string&, std::string&)>& accept);
@@ -505,6 +509,29 @@ void X11Backend::drawText(::Window win, GC gc, int x, int baseline, const std::s
     XDrawString(dpy_, win, gc, x, baseline, s.c_str(), static_cast<int>(s.size()));
 }
 
+void X11Backend::awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose) {
+    if (button < 1 || button > 5) return;
+    const unsigned mask = Button1Mask << (button - 1);
+    for (;;) {
+        if (XPending(dpy_) == 0) {
+            XSync(dpy_, False);
+            if (XPending(dpy_) == 0) {
+                ::Window root = 0, child = 0;
+                int rx = 0, ry = 0, wx = 0, wy = 0;
+                unsigned state = 0;
+                XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &rx, &ry, &wx, &wy, &state);
+                if (!(state & mask)) return;
+                waitForEvent(20);
+                continue;
+            }
+        }
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        if (ev.type == ButtonRelease && ev.xbutton.button == button) return;
+        if (ev.type == Expose) expose(ev);
+    }
+}
+
 // --- popup menus ------------------------------------------------------------
 
 struct MenuLevel {
@@ -600,8 +627,19 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
                  GrabModeAsync, kXNone, kXNone, CurrentTime);
     XGrabKeyboard(dpy_, levels[0].win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
 
+    auto expose = [&](XEvent& ev) {
+        bool ours = false;
+        for (auto& lv : levels)
+            if (lv.win == ev.xany.window) {
+                draw(lv);
+                ours = true;
+            }
+        if (!ours) dispatch(ev);  // keep the panel itself painted
+    };
+
     MenuChoice choice;
     bool done = false, moved = false;
+    unsigned endingPress = 0;  // the button whose press ended the menu
     // Moves count from the press that opened the menu, not from the menu's
     // corner: the release of a plain click leaves the menu open. The press's
     // own place, as the pointer may have moved on before the menu opened;
@@ -620,13 +658,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         if (ev.type == Expose) {
-            bool ours = false;
-            for (auto& lv : levels)
-                if (lv.win == ev.xany.window) {
-                    draw(lv);
-                    ours = true;
-                }
-            if (!ours) dispatch(ev);  // keep the panel itself painted
+            expose(ev);
             continue;
         }
         if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
@@ -655,6 +687,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             bool press = ev.type == ButtonPress;
             if (level < 0) {
                 if (press || moved) done = true;  // a click outside dismisses
+                if (press) endingPress = ev.xbutton.button;
                 continue;
             }
             if (item < 0) continue;
@@ -669,6 +702,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             if (press || moved) {
                 choice = {levels[level].menu, item};
                 done = true;
+                if (press) endingPress = ev.xbutton.button;
             }
             continue;
         }
@@ -702,6 +736,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             for (auto& l : levels) draw(l);
         }
     }
+    // The release of the press that ended the menu is the menu's: nothing
+    // below it may take it for a click.
+    if (endingPress) awaitRelease(endingPress, expose);
     XUngrabPointer(dpy_, CurrentTime);
     XUngrabKeyboard(dpy_, CurrentTime);
     closeFrom(0);
@@ -733,9 +770,11 @@ std::optional<std::string> X11Backend::runLineEditor(
         XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
     };
     XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    XGrabPointer(dpy_, win, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone, CurrentTime);
+    XGrabPointer(dpy_, win, True, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone,
+                 CurrentTime);
     std::optional<std::string> result;
     bool done = false;
+    unsigned endingPress = 0;
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
@@ -751,6 +790,7 @@ std::optional<std::string> X11Backend::runLineEditor(
             if (accept(text, message)) {
                 result = text;
                 done = true;
+                endingPress = ev.xbutton.button;
             }
             draw();
             continue;
@@ -780,6 +820,13 @@ std::optional<std::string> X11Backend::runLineEditor(
         }
         if (!done) draw();
     }
+    if (endingPress)
+        awaitRelease(endingPress, [&](XEvent& e) {
+            if (e.xany.window == win)
+                draw();
+            else
+                dispatch(e);
+        });
     XUngrabKeyboard(dpy_, CurrentTime);
     XUngrabPointer(dpy_, CurrentTime);
     XFreeGC(dpy_, gc);
