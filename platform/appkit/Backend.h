@@ -39,9 +39,10 @@ public:
     virtual void setSizeLimits(bool resizable, FSize min, FSize max) {}
     // The style mask changed (title bar, close and minimise buttons).
     virtual void setStyle(unsigned styleMask) {}
-    // The window belongs to another (null: to none), as a dialog to its
-    // document window; and whether it runs modally now.
-    virtual void setOwner(Window* owner) {}
+    // The window stands over another (null: over none): its owner's, as a
+    // dialog over its document window, or its parent's, as a child window.
+    // And whether it runs modally now.
+    virtual void setOwner(Window* over) {}
     virtual void setModal(bool modal) {}
     virtual void orderFront() {}
     // Give it the keyboard focus.

@@ -58,7 +58,10 @@ Window::~Window() {
     retire();
     Application::removeWindow(this);
     if (parent_) parent_->removeChildWindow(this);
-    for (Window* c : children_) c->parent_ = nullptr;
+    for (Window* c : children_) {
+        c->parent_ = nullptr;
+        c->standOver();
+    }
     children_.clear();
     if (content_) content_->setWindowRecursive(nullptr);
     content_.reset();
@@ -84,7 +87,11 @@ void Window::setOwnerWindow(Window* owner) {
     if (owner == this) owner = nullptr;
     if (owner == ownerWindow()) return;
     owner_ = owner;
-    if (peer_) peer_->setOwner(owner);
+    standOver();
+}
+
+void Window::standOver() {
+    if (peer_) peer_->setOwner(parent_ ? parent_ : ownerWindow());
 }
 
 void Window::setModal(bool modal) {
@@ -194,6 +201,7 @@ void Window::addChildWindow(Window* child) {
     if (child->parent_) child->parent_->removeChildWindow(child);
     child->parent_ = this;
     children_.push_back(child);
+    child->standOver();
     if (visible_ && child->visible_) Application::orderWindowFront(this);
 }
 
@@ -202,6 +210,7 @@ void Window::removeChildWindow(Window* child) {
     if (it == children_.end()) return;
     children_.erase(it);
     child->parent_ = nullptr;
+    child->standOver();
 }
 
 void Window::show() {
@@ -313,6 +322,10 @@ void Window::sendEvent(const Event& e) {
     if (closed_ || !content_) return;
     // While another window runs modally, this one takes no input.
     if (Window* modal = modalWindow(); modal && modal != this) return;
+    const bool keyOrClick = e.type == EventType::MouseDown || e.type == EventType::MouseUp ||
+                            e.type == EventType::MouseDragged || e.type == EventType::KeyDown ||
+                            e.type == EventType::KeyUp;
+    if (keyOrClick && !acceptsInput()) return;
     CurrentEventScope delivering(e);
     View* hit = content_->hitTest(e.location);
     switch (e.type) {

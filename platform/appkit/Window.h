@@ -137,7 +137,10 @@ public:
     void makeKeyWindow();
     bool isKeyWindow() const;
     bool isMainWindow() const;
-    bool canBecomeKey() const { return visible_ && !closed_; }
+    bool canBecomeKey() const { return visible_ && !closed_ && acceptsInput(); }
+    // Whether it takes keys and clicks (and the key status) at all; a
+    // subclass may refuse them while it is disabled.
+    virtual bool acceptsInput() const { return true; }
     void miniaturize();
     bool isMiniaturized() const { return miniaturized_; }
 
@@ -198,6 +201,8 @@ public:
 
 private:
     void init(const FRect& frame);
+    // Tells the window system which window this one stands over.
+    void standOver();
     void applyFrame(const FRect& frame, bool fromWindowSystem);
     void applySizeLimits();
 

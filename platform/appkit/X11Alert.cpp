@@ -105,7 +105,7 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
                                  visual, CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
     x11SetTitle(d, win, r.title);
     x11SetIdentity(d, win);
-    x11SetOwner(d, win, owner, true);
+    x11SetOwner(d, win, owner, X11WindowType::Dialog);
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = PPosition | PMinSize | PMaxSize;
     hints->x = x;

@@ -69,7 +69,10 @@ public:
     void makeKey() override;
     void miniaturize() override { x11Iconify(dpy_, xwin_); }
     void setAlpha(double alpha) override { x11SetOpacity(dpy_, xwin_, alpha); }
-    void setIgnoresMouse(bool ignore) override { x11SetInputPassThrough(dpy_, xwin_, ignore); }
+    void setIgnoresMouse(bool ignore) override {
+        x11SetInputPassThrough(dpy_, xwin_, ignore);
+        x11SetTakesFocus(dpy_, xwin_, !ignore);
+    }
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
     X11FrameState& frameState() { return frameState_; }
@@ -175,7 +178,7 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
                           be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
     x11SetTitle(d, xwin_, w.title());
     x11SetIdentity(d, xwin_);
-    setOwner(w.ownerWindow());
+    setOwner(w.parentWindow() ? w.parentWindow() : w.ownerWindow());
     x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), f);
     x11SetStyle(d, xwin_, w.styleMask());
     Atom del = be.wmDelete();
@@ -194,9 +197,12 @@ X11Peer::~X11Peer() {
     XFlush(be_.display());
 }
 
-void X11Peer::setOwner(Window* owner) {
-    auto* op = owner ? dynamic_cast<X11Peer*>(owner->peer()) : nullptr;
-    x11SetOwner(dpy_, xwin_, op ? op->xwindow() : 0);
+void X11Peer::setOwner(Window* over) {
+    auto* op = over ? dynamic_cast<X11Peer*>(over->peer()) : nullptr;
+    const X11WindowType type = win_.ownerWindow()    ? X11WindowType::Dialog
+                               : win_.parentWindow() ? X11WindowType::Utility
+                                                     : X11WindowType::Normal;
+    x11SetOwner(dpy_, xwin_, op ? op->xwindow() : 0, type);
     XFlush(dpy_);
 }
 

@@ -65,11 +65,14 @@ void x11Unmapped(X11FrameState& s);
 
 // Hints (X11Hints.cpp): the title in UTF-8 (and in the legacy encoding);
 // the program a window belongs to (class, process id, machine) and that it
-// takes the keyboard; the window it belongs to (0: none), which makes it a
-// dialog; whether it runs modally (a shown window asks the manager).
+// takes the keyboard (or, for a window the pointer passes through, not);
+// the window it stands over (0: none) and its kind; whether it runs
+// modally (a shown window asks the manager).
+enum class X11WindowType { Normal, Dialog, Utility };
 void x11SetTitle(Display* d, ::Window w, const std::string& utf8);
 void x11SetIdentity(Display* d, ::Window w);
-void x11SetOwner(Display* d, ::Window w, ::Window owner, bool dialog = false);
+void x11SetTakesFocus(Display* d, ::Window w, bool takes);
+void x11SetOwner(Display* d, ::Window w, ::Window owner, X11WindowType type);
 void x11SetModalState(Display* d, ::Window w, bool shown, bool modal);
 
 // Appearance (X11Appearance.cpp): the opacity property compositing managers

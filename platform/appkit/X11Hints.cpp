@@ -68,23 +68,28 @@ void x11SetIdentity(Display* d, ::Window w) {
         }
     }
     // It takes the keyboard when the manager gives it (the passive model).
-    XWMHints* wm = XAllocWMHints();
-    if (wm) {
-        wm->flags = InputHint | StateHint;
-        wm->input = True;
-        wm->initial_state = NormalState;
-        XSetWMHints(d, w, wm);
-        XFree(wm);
-    }
+    x11SetTakesFocus(d, w, true);
 }
 
-void x11SetOwner(Display* d, ::Window w, ::Window owner, bool dialog) {
+void x11SetOwner(Display* d, ::Window w, ::Window owner, X11WindowType type) {
     if (owner)
         XSetTransientForHint(d, w, owner);
     else
         XDeleteProperty(d, w, XA_WM_TRANSIENT_FOR);
-    setAtoms(d, w, "_NET_WM_WINDOW_TYPE",
-             {atom(d, owner || dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL")});
+    const char* name = type == X11WindowType::Dialog    ? "_NET_WM_WINDOW_TYPE_DIALOG"
+                       : type == X11WindowType::Utility ? "_NET_WM_WINDOW_TYPE_UTILITY"
+                                                        : "_NET_WM_WINDOW_TYPE_NORMAL";
+    setAtoms(d, w, "_NET_WM_WINDOW_TYPE", {atom(d, name)});
+}
+
+void x11SetTakesFocus(Display* d, ::Window w, bool takes) {
+    XWMHints* wm = XAllocWMHints();
+    if (!wm) return;
+    wm->flags = InputHint | StateHint;
+    wm->input = takes ? True : False;
+    wm->initial_state = NormalState;
+    XSetWMHints(d, w, wm);
+    XFree(wm);
 }
 
 void x11SetModalState(Display* d, ::Window w, bool shown, bool modal) {

@@ -94,6 +94,8 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
     dialog->show();
     XWindow xdialog = 0;
     ASSERT_TRUE(app_.pumpUntil([&] { return (xdialog = p.findWindow("desktop dialog")) && p.viewable(xdialog); }));
+    auto [child, xchild] = show("desktop child", {120, top - 150, 50, 30});
+    doc->addChildWindow(child);
 
     doc->setTitle("Café ✓");
     EXPECT_TRUE(app_.pumpUntil([&] { return p.property(xdoc, "_NET_WM_NAME").bytes == "Café ✓"; }));
@@ -107,9 +109,11 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
         XWindow x;
         std::vector<unsigned long> transientFor;
         const char* type;
-    } const cases[] = {{xdoc, {}, "_NET_WM_WINDOW_TYPE_NORMAL"}, {xdialog, {xdoc}, "_NET_WM_WINDOW_TYPE_DIALOG"}};
+    } const cases[] = {{xdoc, {}, "_NET_WM_WINDOW_TYPE_NORMAL"},
+                       {xdialog, {xdoc}, "_NET_WM_WINDOW_TYPE_DIALOG"},
+                       {xchild, {xdoc}, "_NET_WM_WINDOW_TYPE_UTILITY"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(p.property(c.x, "WM_TRANSIENT_FOR").items, c.transientFor);
+        EXPECT_TRUE(app_.pumpUntil([&] { return p.property(c.x, "WM_TRANSIENT_FOR").items == c.transientFor; }));
         auto type = p.property(c.x, "_NET_WM_WINDOW_TYPE").items;
         ASSERT_EQ(type.size(), 1u);
         EXPECT_EQ(p.atomName(type[0]), c.type);
