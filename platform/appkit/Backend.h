@@ -61,6 +61,9 @@ public:
     virtual std::unique_ptr<WindowPeer> createPeer(Window& w) = 0;
     // Delivers pending events, waiting up to timeoutMs for one (0: no wait).
     virtual void processEvents(int timeoutMs) = 0;
+    // Waits, delivering nothing, until an event is pending, wakeFd (when not
+    // negative) is readable, or timeoutMs (negative: no limit) has passed.
+    virtual void waitForEvents(int timeoutMs, int wakeFd);
     // Delivers one event, waiting up to timeoutMs for it; false when none came.
     virtual bool dispatchNextEvent(int timeoutMs);
     // Modal: shows the menu at a point of the window and returns the choice.

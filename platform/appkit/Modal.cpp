@@ -41,6 +41,7 @@ void endInnermost(int code) {
     if (runs().empty()) return;
     int running = kModalResponseContinue;
     runs().back()->code.compare_exchange_strong(running, code);
+    RunLoop::main().wake();
 }
 
 }  // namespace
@@ -93,8 +94,8 @@ int runModalForWindow(Window* w) {
     while (s->code == kModalResponseContinue) {
         if (auto h = hook()) h(w);
         if (runModalSession(s) != kModalResponseContinue) break;
-        // Nothing waits long: posted work has no wake-up of its own.
-        Application::backend().processEvents(10);
+        // Asleep until there is work; a test's hook wants its passes.
+        RunLoop::main().waitForWork(hook() ? 10 : -1);
     }
     int code = s->code;
     endModalSession(s);

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/select.h>
 #include <sys/stat.h>
@@ -94,6 +95,7 @@ public:
     const char* name() const override { return "x11"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
     void processEvents(int timeoutMs) override;
+    void waitForEvents(int timeoutMs, int wakeFd) override;
     bool dispatchNextEvent(int timeoutMs) override;
     std::vector<Screen> screens() override { return x11Screens(dpy_); }
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
@@ -282,6 +284,13 @@ bool X11Backend::waitForEvent(int timeoutMs) {
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     select(fd + 1, &set, nullptr, nullptr, &tv);
     return XPending(dpy_) > 0;
+}
+
+void X11Backend::waitForEvents(int timeoutMs, int wakeFd) {
+    XFlush(dpy_);
+    if (XPending(dpy_) > 0) return;
+    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
 }
 
 bool X11Backend::dispatchNextEvent(int timeoutMs) {

@@ -93,14 +93,14 @@ std::vector<long> cardinals(Display* d, ::Window w, const char* name, Atom type)
     return out;
 }
 
-bool managerSupports(Display* d, const char* name) {
+}  // namespace
+
+bool x11ManagerSupports(Display* d, const char* name) {
     Atom a = XInternAtom(d, name, False);
     for (long s : cardinals(d, DefaultRootWindow(d), "_NET_SUPPORTED", XA_ATOM))
         if (static_cast<Atom>(s) == a) return true;
     return false;
 }
-
-}  // namespace
 
 std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w) {
     auto read = [&]() -> std::optional<X11FrameExtents> {
@@ -109,7 +109,7 @@ std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w) {
         return X11FrameExtents{v[0], v[1], v[2], v[3]};
     };
     if (auto e = read()) return e;
-    if (!x11WindowManagerRunning(d) || !managerSupports(d, "_NET_REQUEST_FRAME_EXTENTS")) return std::nullopt;
+    if (!x11WindowManagerRunning(d) || !x11ManagerSupports(d, "_NET_REQUEST_FRAME_EXTENTS")) return std::nullopt;
     XEvent ev{};
     ev.xclient.type = ClientMessage;
     ev.xclient.window = w;
@@ -168,7 +168,7 @@ void x11Raise(Display* d, ::Window w) {
 namespace {
 
 void activate(Display* d, ::Window w, Time userTime) {
-    if (x11WindowManagerRunning(d) && managerSupports(d, "_NET_ACTIVE_WINDOW")) {
+    if (x11WindowManagerRunning(d) && x11ManagerSupports(d, "_NET_ACTIVE_WINDOW")) {
         XEvent ev{};
         ev.xclient.type = ClientMessage;
         ev.xclient.window = w;
@@ -230,7 +230,11 @@ bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
             reportFrame(d, ev.xmap.window, w);
             if (s.wantFocus) {
                 s.wantFocus = false;
-                activate(d, ev.xmap.window, s.wantFocusTime);
+                // A manager may have given it the focus on the map already.
+                ::Window focus = 0;
+                int revert = 0;
+                XGetInputFocus(d, &focus, &revert);
+                if (focus != ev.xmap.window) activate(d, ev.xmap.window, s.wantFocusTime);
             }
             return true;
         case UnmapNotify:

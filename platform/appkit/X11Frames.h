@@ -32,6 +32,8 @@ struct X11FrameState {
 // Whether a window manager has taken the screen (it frames, stacks and
 // focuses top-level windows; requests for them go through it).
 bool x11WindowManagerRunning(Display* d);
+// Whether the running manager lists the EWMH atom as supported.
+bool x11ManagerSupports(Display* d, const char* atom);
 
 // Root-window position of a frame's top-left corner.
 XPoint x11RootPosition(Display* d, const FRect& screenFrame);
