@@ -106,8 +106,7 @@ public:
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
     const KeyboardLayout* keyboardLayout() override { return &layout_; }
-    // Dragging out of our windows is not offered on X11 (see X11Dnd.cpp).
-    bool beginDrag(const DragSourceRequest&) override { return false; }
+    bool beginDrag(const DragSourceRequest& r) override;
     PasteboardStore& pasteboards() override {
         if (!pasteboards_) pasteboards_ = createX11Pasteboards(DisplayString(dpy_));
         return pasteboards_ ? *pasteboards_ : Backend::pasteboards();
@@ -855,6 +854,13 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
     Point p = rootPosition(w, {req.frame.x, req.frame.y});
     return runLineEditor({p.x, p.y, req.frame.width, req.frame.height}, "", limitText(req.initialText, req.maxLength),
                          req.maxLength, [](const std::string&, std::string&) { return true; });
+}
+
+bool X11Backend::beginDrag(const DragSourceRequest& r) {
+    auto* peer = r.window ? dynamic_cast<X11Peer*>(r.window->peer()) : nullptr;
+    if (!peer) return false;
+    r.window->endMouseCapture();
+    return runX11Drag(dpy_, peer->xwindow(), r, userTime_, [this](XEvent& e) { dispatch(e); });
 }
 
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {

@@ -8,10 +8,13 @@
 // owner refuses the window manager's close request meanwhile;
 // moves and resizes from outside come back as WM_MOVE and WM_SIZE; cursors
 // show in the server's cursor image and warp where X sees the pointer;
-// files dropped by another client arrive as WM_DROPFILES.
+// files dropped by another client arrive as WM_DROPFILES, and files dragged
+// out, listed or promised, reach another client.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -35,6 +38,7 @@
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
 #include "support/x11/XdndSource.h"
+#include "support/x11/XdndTarget.h"
 #include "support/x11/XvfbServer.h"
 
 // After the toolkit's headers: Xlib's macros would hide names in them.
@@ -223,6 +227,9 @@ std::thread person(const std::string& title, std::function<void(hvtest::XProbe&,
     });
 }
 
+// Writes a promised bank where the drop asks for it.
+void WritePromisedBank(const char* path) { std::ofstream(path) << "a bank"; }
+
 }  // namespace
 
 TEST_F(DialogsX11, MouseMessagesWithViewCoordinates) {
@@ -370,4 +377,48 @@ TEST_F(DialogsX11, FilesDroppedByAnotherClient) {
     EXPECT_EQ(g_dropped, files);
     EXPECT_EQ(g_dropAt.x, 70);
     EXPECT_EQ(g_dropAt.y, 50);
+}
+
+// Dragged out of the panel onto a file manager's window: a list of files,
+// then a promised file the manager asks to have written into its folder.
+TEST_F(DialogsX11, FilesDraggedOutReachAnotherClient) {
+    XWindow x = openPanel();
+    HWND content = panel_->contentView();
+    hvtest::TempDataDir dir;
+    const std::string a = dir.write("Bank A.hvx", "x"), b = dir.write("My banks/B.syx", "y");
+    std::filesystem::create_directories(dir.str() + "saved");
+    const std::string display = hvtest::XvfbServer::shared().display();
+    for (bool promised : {false, true}) {
+        SCOPED_TRACE(promised);
+        hvtest::XdndTarget target(display, 800, 300, 200, 150, dir.str() + "saved");
+        ASSERT_TRUE(target.ok());
+        probe_->moveTo(x, 40, 40);
+        probe_->press();  // the drag starts from a press on the panel
+        std::thread person([&] {
+            hvtest::XProbe p(display);
+            p.moveTo(target.window(), 100, 75);
+            target.serveUntil([&] { return target.positions > 0; });
+            p.release();
+            target.serveUntil([&] { return target.dropped; });
+        });
+        if (promised) {
+            RECT from{10, 10, 42, 42};
+            SHIM_InitiateDragDrop(content, &from, "Bank A.hvx", WritePromisedBank);
+        } else {
+            const char* paths[] = {a.c_str(), b.c_str()};
+            SHIM_InitiateDragDropOfFileList(content, nullptr, paths, 2, nullptr);
+        }
+        person.join();
+        EXPECT_TRUE(target.dropped);
+        if (promised) {
+            EXPECT_EQ(target.saveAnswer, "S");
+            std::ifstream saved(dir.str() + "saved/Bank A.hvx");
+            std::string text;
+            EXPECT_TRUE(std::getline(saved, text));
+            EXPECT_EQ(text, "a bank");
+        } else {
+            EXPECT_EQ(target.files, (std::vector<std::string>{"file://" + dir.str() + "Bank%20A.hvx",
+                                                              "file://" + dir.str() + "My%20banks/B.syx"}));
+        }
+    }
 }
