@@ -106,6 +106,13 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
     x11SetTitle(d, win, r.title);
     x11SetIdentity(d, win);
     x11SetOwner(d, win, owner, X11WindowType::Dialog);
+    // The title bar's close button asks (a manager would end a client that
+    // cannot be asked): it answers as Cancel, or as the only button.
+    Atom wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(d, win, &wmDelete, 1);
+    int closeAnswer = r.buttons.size() == 1 ? 0 : -1;
+    for (size_t i = 0; i < r.buttons.size() && closeAnswer < 0; ++i)
+        if (r.buttons[i] == "Cancel") closeAnswer = static_cast<int>(i);
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = PPosition | PMinSize | PMaxSize;
     hints->x = x;
@@ -159,6 +166,9 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
             continue;
         }
         switch (ev.type) {
+            case ClientMessage:
+                if (static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete && closeAnswer >= 0) chosen = closeAnswer;
+                break;
             case MapNotify:
                 XSetInputFocus(d, win, RevertToParent, CurrentTime);
                 break;

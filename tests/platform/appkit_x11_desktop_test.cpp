@@ -14,8 +14,10 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/appkit/Application.h"
+#include "platform/appkit/Backend.h"
 #include "platform/appkit/Modal.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Errors.h"
@@ -25,6 +27,7 @@
 #include "support/x11/XvfbServer.h"
 
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 #undef None
 
 namespace ak = platform::appkit;
@@ -129,6 +132,43 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
     EXPECT_TRUE(app_.pumpUntil(modal));
     ak::endModalSession(s);
     EXPECT_TRUE(app_.pumpUntil([&] { return !modal(); }));
+}
+
+// The alert's close button (a manager ends a client it cannot ask) answers
+// as Cancel, or as the only button; an alert without either keeps asking.
+TEST_F(X11Desktop, AnAlertsCloseButtonAnswersAsCancel) {
+    const std::string display = hvtest::XvfbServer::shared().display();
+    const struct {
+        std::vector<std::string> buttons;
+        int answer;
+        bool closes;
+    } cases[] = {{{"Replace", "Cancel"}, 1, true}, {{"OK"}, 0, true}, {{"Yes", "No"}, 0, false}};
+    for (const auto& c : cases) {
+        std::thread person([&] {
+            hvtest::XProbe p(display);
+            XWindow alert = 0;
+            if (!hvtest::waitUntil([&] { return (alert = p.findWindow("Close me")) && p.viewable(alert); })) return;
+            XEvent ev{};
+            ev.xclient.type = ClientMessage;
+            ev.xclient.window = alert;
+            ev.xclient.message_type = XInternAtom(p.display(), "WM_PROTOCOLS", False);
+            ev.xclient.format = 32;
+            ev.xclient.data.l[0] = long(XInternAtom(p.display(), "WM_DELETE_WINDOW", False));
+            XSendEvent(p.display(), alert, False, NoEventMask, &ev);
+            XSync(p.display(), False);
+            if (c.closes && hvtest::waitUntil([&] { return p.mapState(alert) == hvtest::XProbe::Gone; })) return;
+            // Still there: the default button takes Return.
+            hvtest::waitUntil([&] {
+                ::Window focus = 0;
+                int revert = 0;
+                XGetInputFocus(p.display(), &focus, &revert);
+                return focus == alert;
+            });
+            p.key(XK_Return);
+        });
+        EXPECT_EQ(ak::Application::backend().runAlert(nullptr, {"Close me", "?", c.buttons}), c.answer);
+        person.join();
+    }
 }
 
 TEST(X11Connection, ALostDisplayEndsTheProgramAtOnceWithoutItsExitHandlers) {
