@@ -2,12 +2,16 @@
 // pixman, the compositor under X and cairo. Every case runs ours and its
 // peers on the same sizes and contents, in interleaved rounds (see
 // ratio_table.h); the table gives nanoseconds per pixel and our time over
-// each peer's.
+// each peer's, and under each group how far each peer's output lay from
+// ours when both were first run once on the same panel.
 #include <immintrin.h>
 #include <pixman.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <cstring>
 #include <random>
 #include <string>
@@ -47,17 +51,24 @@ struct Picture {
     unsigned int& at(int x, int y) { return bm.getBits()[(size_t)y * bm.getRowSpan() + x]; }
     // Call after filling bm.
     void finish(pixman_format_code_t fmt = PIXMAN_a8r8g8b8) {
+        sync();
+        img = pixman_image_create_bits(fmt, w(), h(), pm.data(), w() * 4);
+    }
+    void sync() {
         for (int y = 0; y < h(); y++)
             for (int x = 0; x < w(); x++) pm[(size_t)y * w() + x] = toPremultiplied(at(x, y));
-        img = pixman_image_create_bits(fmt, w(), h(), pm.data(), w() * 4);
     }
 };
 
 std::mt19937 g_rng(1234);
 
-void fillOpaque(Picture& p) {
+void paintOpaque(Picture& p) {
     for (int y = 0; y < p.h(); y++)
         for (int x = 0; x < p.w(); x++) p.at(x, y) = RAST_MakePixel(255, x * 7, y * 3, (x + y) & 255);
+}
+
+void fillOpaque(Picture& p) {
+    paintOpaque(p);
     p.finish();
 }
 
@@ -111,6 +122,10 @@ struct Setup {
     Picture knobs{kKnob, kKnob* kFrames};
     std::vector<std::pair<int, int>> pos = knobPositions();
     pixman_image_t* opaqueX = nullptr;  // the opaque background read without its alpha
+    // The translucent picture's straight colours as opaque pixels: what our
+    // add (which ignores the source's alpha) adds.
+    std::vector<uint32_t> translucentColours = std::vector<uint32_t>((size_t)kPanelW * kPanelH);
+    pixman_image_t* translucentColoursImg = nullptr;
 
     Setup() {
         fillOpaque(panel);
@@ -118,8 +133,19 @@ struct Setup {
         fillTranslucent(translucent);
         fillKnobStrip(knobs);
         opaqueX = pixman_image_create_bits(PIXMAN_x8r8g8b8, kPanelW, kPanelH, opaque.pm.data(), kPanelW * 4);
+        for (int y = 0; y < kPanelH; y++)
+            for (int x = 0; x < kPanelW; x++) {
+                const unsigned int c = translucent.at(x, y);
+                translucentColours[(size_t)y * kPanelW + x] =
+                    0xFF000000u | RAST_PixelRed(c) << 16 | RAST_PixelGreen(c) << 8 | RAST_PixelBlue(c);
+            }
+        translucentColoursImg =
+            pixman_image_create_bits(PIXMAN_a8r8g8b8, kPanelW, kPanelH, translucentColours.data(), kPanelW * 4);
     }
-    ~Setup() { pixman_image_unref(opaqueX); }
+    ~Setup() {
+        pixman_image_unref(opaqueX);
+        pixman_image_unref(translucentColoursImg);
+    }
 };
 
 Setup& S() {
@@ -170,12 +196,16 @@ void memcpyKnobs() {
                    sbits + (size_t)(i * kKnob + y) * sspan, kKnob * 4);
 }
 
+// One colour for every fill, ours and the peers': opaque red 0xC0, green
+// 0x80, blue 0x40 (pixman's word 0xFFC08040).
+constexpr unsigned int kFill = RAST_MakePixel(255, 0xC0, 0x80, 0x40);
+
 // 300 small fills, as the panel's value displays and outlines make them.
 constexpr int kFillW = 60, kFillH = 16, kFills = 300;
 const double kFillsPx = (double)kFillW * kFillH * kFills;
 void rastFills(float alpha) {
     for (int i = 0; i < kFills; i++)
-        RAST_FillRect(&S().panel.bm, (i % 17) * 64, (i / 17) * 20 % 680, kFillW, kFillH, 0xFF4080C0u, alpha, 0);
+        RAST_FillRect(&S().panel.bm, (i % 17) * 64, (i / 17) * 20 % 680, kFillW, kFillH, kFill, alpha, 0);
 }
 void pixmanFills(double alpha) {
     pixman_color_t c = {(uint16_t)(0xC0C0 * alpha), (uint16_t)(0x8080 * alpha), (uint16_t)(0x4040 * alpha),
@@ -196,7 +226,7 @@ void pixmanFillCalls() {
 // bytes on this machine, for reading the fill's ratio. 60 pixels a row are
 // seven 32-byte stores and one of 16 (or fifteen of 16 bytes).
 __attribute__((target("avx2"))) void storeFillsWide() {
-    const __m256i v = _mm256_set1_epi32((int)0xFF4080C0u);
+    const __m256i v = _mm256_set1_epi32((int)kFill);
     unsigned int* bits = S().panel.bm.getBits();
     for (int i = 0; i < kFills; i++) {
         unsigned int* p = bits + (size_t)((i / 17) * 20 % 680) * kPanelW + (i % 17) * 64;
@@ -208,7 +238,7 @@ __attribute__((target("avx2"))) void storeFillsWide() {
 }
 void storeFills() {
     if (rast_rows::wideRegisters()) return storeFillsWide();
-    const __m128i v = _mm_set1_epi32((int)0xFF4080C0u);
+    const __m128i v = _mm_set1_epi32((int)kFill);
     unsigned int* bits = S().panel.bm.getBits();
     for (int i = 0; i < kFills; i++) {
         unsigned int* p = bits + (size_t)((i / 17) * 20 % 680) * kPanelW + (i % 17) * 64;
@@ -220,77 +250,140 @@ void storeFills() {
 pixman_image_t* g_mask05;
 pixman_image_t* g_mask06;
 
+using hvbench::Agreement;
+using hvbench::Case;
 using hvbench::Group;
 
+// Where a case leaves the panel it draws: in our bitmap or in pixman's
+// premultiplied words.
+enum class Out { Ours, Pixman };
+
+// The panel after a case drew it, as pixman's words (premultiplied
+// a8r8g8b8) and, for ours, our own pixels as they are.
+std::vector<uint32_t> panelWords(Out out) {
+    Picture& p = S().panel;
+    if (out == Out::Pixman) return p.pm;
+    std::vector<uint32_t> v((size_t)kPanelW * kPanelH);
+    for (int y = 0; y < kPanelH; y++)
+        for (int x = 0; x < kPanelW; x++) v[(size_t)y * kPanelW + x] = p.at(x, y);
+    return v;
+}
+
+int channelDifference(uint32_t a, uint32_t b, int channels) {
+    int worst = 0;
+    for (int i = 0; i < channels; i++)
+        worst = std::max(worst, std::abs((int)(a >> 8 * i & 255) - (int)(b >> 8 * i & 255)));
+    return worst;
+}
+
+// Ours and the peer each drawn once on the same fresh panel: the largest
+// difference of a channel, in 1/255. Where the peer's result is opaque its
+// colours are compared, since the panel is opaque on screen and each
+// library keeps an opaque destination's alpha by its own rule; elsewhere
+// the premultiplied words with their alpha.
+Agreement agree(const std::function<void()>& ours, const std::function<void()>& peer, Out peerOut, int tolerance) {
+    Picture& p = S().panel;
+    auto drawn = [&](const std::function<void()>& run, Out out) {
+        paintOpaque(p);
+        p.sync();
+        run();
+        return panelWords(out);
+    };
+    const std::vector<uint32_t> a = drawn(ours, Out::Ours), b = drawn(peer, peerOut);
+    int worst = 0;
+    for (size_t i = 0; i < a.size(); i++) {
+        const uint32_t theirs = peerOut == Out::Pixman ? b[i] : toPremultiplied(b[i]);
+        const unsigned int mine = a[i];
+        if (theirs >> 24 == 255) {
+            const uint32_t colour = RAST_PixelRed(mine) << 16 | RAST_PixelGreen(mine) << 8 | RAST_PixelBlue(mine);
+            worst = std::max(worst, channelDifference(colour, theirs, 3));
+        } else {
+            worst = std::max(worst, channelDifference(toPremultiplied(mine), theirs, 4));
+        }
+    }
+    paintOpaque(p);
+    p.sync();
+    return {(double)worst, (double)tolerance,
+            "/255: the largest channel difference (colours where the result is opaque)"};
+}
+
+// A group of ours against peers on the panel, each peer checked against
+// ours before the timing (a negative tolerance: a floor, not checked). The
+// tolerances: none where both copy or fill; 2/255 for each translucent
+// blend, where we weigh straight colours in 1/256 and pixman premultiplied
+// ones in 1/255 (the 200 knob frames stand on 126 places, so some pixels
+// take two blends: 4).
+struct Peer {
+    const char* name;
+    std::function<void()> run;
+    double target;
+    Out out;
+    int tolerance;
+};
+Group versus(const char* title, double px, const std::function<void()>& ours, const std::vector<Peer>& peers) {
+    Group g{title, "px", {{"rast", px, ours}}};
+    for (const Peer& p : peers) {
+        Case c{p.name, px, p.run, p.target};
+        if (p.tolerance >= 0) c.check = [=] { return agree(ours, p.run, p.out, p.tolerance); };
+        g.cases.push_back(c);
+    }
+    return g;
+}
+
 std::vector<Group> groups() {
+    auto solidOver = [](double alpha) {
+        pixman_color_t c = {(uint16_t)(0xC0C0 * alpha), (uint16_t)(0x8080 * alpha), (uint16_t)(0x4040 * alpha),
+                            (uint16_t)(0xFFFF * alpha)};
+        pixman_image_t* solid = pixman_image_create_solid_fill(&c);
+        pixmanPanel(PIXMAN_OP_OVER, solid, nullptr);
+        pixman_image_unref(solid);
+    };
     return {
-        {"copy 1.0, 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0); }},
-          {"memcpy", kPanelPx, memcpyPanel, 1.15},
-          {"pixman SRC", kPanelPx, [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }, 1.0}}},
-        {"copy 1.0, 200 x 75x75",
-         "px",
-         {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0); }},
-          {"memcpy", kKnobsPx, memcpyKnobs, 1.15},
-          {"pixman SRC", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_SRC); }, 1.0}}},
-        {"source alpha 1.0, opaque 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0x10000); }},
-          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaque.img, nullptr); }, 1.0}}},
-        {"source alpha 1.0, 200 knob frames",
-         "px",
-         {{"rast", kKnobsPx, [] { rastKnobs(1.0f, 0x10000); }},
-          {"pixman OVER", kKnobsPx, [] { pixmanKnobs(PIXMAN_OP_OVER); }, 0.8}}},
-        {"source alpha 1.0, translucent 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 0x10000); }},
-          {"pixman OVER", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, nullptr); }, 1.0}}},
-        {"copy 0.5, 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().opaque.bm, 0.5f, 0); }},
-          {"pixman OVER x888 + mask 0.5", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().opaqueX, g_mask05); }, 1.0}}},
-        {"source alpha 0.6, translucent 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 0.6f, 0x10000); }},
-          {"pixman OVER + mask 0.6", kPanelPx, [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); },
-           1.0}}},
-        {"add 1.0, 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 1); }},
-          {"pixman ADD", kPanelPx, [] { pixmanPanel(PIXMAN_OP_ADD, S().translucent.img, nullptr); }, 0.8},
-          // Moves the same bytes per pixel: read the source, read and write the destination.
-          {"memcpy of the source", kPanelPx,
-           [] { memcpy(S().panel.bm.getBits(), S().translucent.bm.getBits(), (size_t)kPanelW * kPanelH * 4); }}}},
+        versus("copy 1.0, 1100x700", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0); },
+               {{"memcpy", memcpyPanel, 1.15, Out::Ours, 0},
+                {"pixman SRC", [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }, 1.0, Out::Pixman, 0}}),
+        versus("copy 1.0, 200 x 75x75", kKnobsPx, [] { rastKnobs(1.0f, 0); },
+               {{"memcpy", memcpyKnobs, 1.15, Out::Ours, 0},
+                {"pixman SRC", [] { pixmanKnobs(PIXMAN_OP_SRC); }, 1.0, Out::Pixman, 0}}),
+        versus("source alpha 1.0, opaque 1100x700", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0x10000); },
+               {{"pixman OVER", [] { pixmanPanel(PIXMAN_OP_OVER, S().opaque.img, nullptr); }, 1.0, Out::Pixman, 0}}),
+        versus("source alpha 1.0, 200 knob frames", kKnobsPx, [] { rastKnobs(1.0f, 0x10000); },
+               {{"pixman OVER", [] { pixmanKnobs(PIXMAN_OP_OVER); }, 0.8, Out::Pixman, 4}}),
+        versus(
+            "source alpha 1.0, translucent 1100x700", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 0x10000); },
+            {{"pixman OVER", [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, nullptr); }, 1.0, Out::Pixman, 2}}),
+        versus("copy 0.5, 1100x700", kPanelPx, [] { rastPanel(&S().opaque.bm, 0.5f, 0); },
+               {{"pixman OVER x888 + mask 0.5", [] { pixmanPanel(PIXMAN_OP_OVER, S().opaqueX, g_mask05); }, 1.0,
+                 Out::Pixman, 2}}),
+        versus("source alpha 0.6, translucent 1100x700", kPanelPx,
+               [] { rastPanel(&S().translucent.bm, 0.6f, 0x10000); },
+               {{"pixman OVER + mask 0.6", [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); }, 1.0,
+                 Out::Pixman, 2}}),
+        versus("add 1.0, 1100x700", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 1); },
+               {{"pixman ADD of the colours", [] { pixmanPanel(PIXMAN_OP_ADD, S().translucentColoursImg, nullptr); },
+                 0.8, Out::Pixman, 0},
+                // Moves the same bytes per pixel: read the source, read and write the destination.
+                {"memcpy of the source",
+                 [] { memcpy(S().panel.bm.getBits(), S().translucent.bm.getBits(), (size_t)kPanelW * kPanelH * 4); }, 0,
+                 Out::Ours, -1}}),
+        // No peer does our per-channel dodge (pixman's COLOR_DODGE is the
+        // alpha-aware operator of another formula): the time stands alone.
         {"colour dodge 1.0, 1100x700",
          "px",
-         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 2); }, 0, 2e-9},
-          {"pixman COLOR_DODGE", kPanelPx, [] { pixmanPanel(PIXMAN_OP_COLOR_DODGE, S().translucent.img, nullptr); },
-           1.0}}},
-        {"fill 1.0, 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 1.0f, 0); }},
-          {"pixman_fill", kPanelPx,
-           [] { pixman_fill(S().panel.pm.data(), kPanelW, 32, 0, 0, kPanelW, kPanelH, 0xFFC08040u); }, 1.0}}},
-        {"fill 1.0, 300 x 60x16",
-         "px",
-         {{"rast", kFillsPx, [] { rastFills(1.0f); }},
-          {"pixman_fill", kFillsPx, pixmanFillCalls, 0.8},
-          {"register stores alone", kFillsPx, storeFills}}},
-        {"fill 0.6, 1100x700",
-         "px",
-         {{"rast", kPanelPx, [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, 0xFF4080C0u, 0.6f, 0); }},
-          {"pixman OVER solid", kPanelPx,
-           [] {
-               pixman_color_t c = {0x7373, 0x4D4D, 0x2626, 0x9999};
-               pixman_image_t* solid = pixman_image_create_solid_fill(&c);
-               pixmanPanel(PIXMAN_OP_OVER, solid, nullptr);
-               pixman_image_unref(solid);
-           },
-           1.0}}},
-        {"fill 0.6, 300 x 60x16",
-         "px",
-         {{"rast", kFillsPx, [] { rastFills(0.6f); }}, {"pixman OVER solid", kFillsPx, [] { pixmanFills(0.6); }, 1.0}}},
+         {{"rast", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 2); }, 0, 2e-9}}},
+        versus(
+            "fill 1.0, 1100x700", kPanelPx,
+            [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, kFill, 1.0f, 0); },
+            {{"pixman_fill", [] { pixman_fill(S().panel.pm.data(), kPanelW, 32, 0, 0, kPanelW, kPanelH, 0xFFC08040u); },
+              1.0, Out::Pixman, 0}}),
+        versus("fill 1.0, 300 x 60x16", kFillsPx, [] { rastFills(1.0f); },
+               {{"pixman_fill", pixmanFillCalls, 0.8, Out::Pixman, 0},
+                {"register stores alone", storeFills, 0, Out::Ours, 0}}),
+        versus("fill 0.6, 1100x700", kPanelPx,
+               [] { RAST_FillRect(&S().panel.bm, 0, 0, kPanelW, kPanelH, kFill, 0.6f, 0); },
+               {{"pixman OVER solid", [=] { solidOver(0.6); }, 1.0, Out::Pixman, 2}}),
+        versus("fill 0.6, 300 x 60x16", kFillsPx, [] { rastFills(0.6f); },
+               {{"pixman OVER solid", [] { pixmanFills(0.6); }, 1.0, Out::Pixman, 2}}),
     };
 }
 

@@ -25,6 +25,14 @@ inline void clobber() { asm volatile("" ::: "memory"); }
 double sample(const Case& c, double minSeconds) {
     long batch = 1, calls = 0;
     double spent = 0;
+    while (c.setup && (spent < minSeconds || calls == 0)) {
+        c.setup();
+        const double t0 = cpuNow();
+        c.run();
+        clobber();
+        spent += cpuNow() - t0;
+        calls++;
+    }
     while (spent < minSeconds) {
         const double t0 = cpuNow();
         for (long i = 0; i < batch; i++) {
@@ -103,6 +111,7 @@ int runTable(const char* heading, const std::vector<Group>& groups, const Option
             if (!chosen(g, opt)) continue;
             for (size_t c = opt.peers ? 1 : 0; c < (opt.peers ? g.cases.size() : 1); c++)
                 for (long i = 0; i < opt.calls; i++) {
+                    if (g.cases[c].setup) g.cases[c].setup();
                     g.cases[c].run();
                     clobber();
                 }
@@ -117,7 +126,19 @@ int runTable(const char* heading, const std::vector<Group>& groups, const Option
     for (const Group& g : groups) {
         if (!chosen(g, opt) || g.cases.empty()) continue;
         const size_t n = g.cases.size();
-        for (const Case& c : g.cases) c.run();  // warm caches and first-time allocations
+        std::vector<std::string> checks;
+        for (const Case& c : g.cases) {
+            if (!c.check) continue;
+            const Agreement a = c.check();
+            const bool agrees = a.found <= a.tolerance;
+            misses += !agrees;
+            checks.push_back("  checked against " + c.name + ": " + num(a.found) + " (tolerance " + num(a.tolerance) +
+                             ") " + a.measure + (agrees ? "" : "  DISAGREES"));
+        }
+        for (const Case& c : g.cases) {  // warm caches and first-time allocations
+            if (c.setup) c.setup();
+            c.run();
+        }
         std::vector<std::vector<double>> perUnit(n), ratio(n);
         for (int r = 0; r < opt.rounds; r++) {
             std::vector<double> t(n);
@@ -164,6 +185,7 @@ int runTable(const char* heading, const std::vector<Group>& groups, const Option
             }
             std::printf("\n");
         }
+        for (const std::string& line : checks) std::printf("%s\n", line.c_str());
     }
     return misses;
 }

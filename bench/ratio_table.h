@@ -18,12 +18,28 @@
 
 namespace hvbench {
 
+// What a peer's check found, once before the timing: how far the peer's
+// output lies from ours, and how far it may for the two to have done the
+// same work.
+struct Agreement {
+    double found = 0;
+    double tolerance = 0;
+    std::string measure;  // what found and tolerance count
+};
+
 struct Case {
     std::string name;
     double units = 1;           // units of work per call (pixels, files, ...)
     std::function<void()> run;  // one call
     double target = 0;          // for a peer: the highest ratio ours / peer that meets the goal (0: none)
     double timeTarget = 0;      // the longest time per unit, in seconds, that meets the goal (0: none)
+    // Brings back the state one call starts from, untimed, before each call
+    // (each call is then timed on its own).
+    std::function<void()> setup = nullptr;
+    // For a peer: runs ours and this peer once from the same state and
+    // compares their outputs. Null for a floor that does other work (a
+    // plain copy or read of the same bytes): its ratio only bounds ours.
+    std::function<Agreement()> check = nullptr;
 };
 
 struct Group {
@@ -42,8 +58,9 @@ struct Options {
 
 Options parseOptions(int& argc, char** argv);
 
-// Runs the chosen groups and prints the table under the heading. Returns the
-// number of figures that miss their targets.
+// Runs the chosen groups and prints the table under the heading, each
+// group's checks under its rows. Returns the number of figures that miss
+// their targets and of checks that found more than their tolerance.
 int runTable(const char* heading, const std::vector<Group>& groups, const Options& opt);
 
 }  // namespace hvbench

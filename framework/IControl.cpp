@@ -187,10 +187,10 @@ void ITextControl::DrawShared(IGraphics* graphics, const std::string& str) {
     IText style = mText;
     int rowWidth = 0;
     style.mSize = graphics->FitText(&mText, row.c_str(), mRECT.W(), mRECT.H(), &rowWidth);
-    if (rowWidth > mRECT.W()) {
-        // Not even at the smallest size do both fit: the near text (the
-        // message) keeps the row to itself rather than both running into
-        // each other; the far one shows again once there is room.
+    if (rowWidth > mRECT.W() || style.mSize * 3 < mText.mSize * 2) {
+        // Both fit only at a size too small to read: the near text (the
+        // message) keeps the row to itself rather than both shrinking out of
+        // sight; the far one shows again once there is room.
         if (near) graphics->DrawIText(&mText, str.c_str(), &mRECT);
         return;
     }

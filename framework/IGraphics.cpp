@@ -372,7 +372,7 @@ void IGraphics::OnGUIIdle() {
 
 // ---- The value prompt ------------------------------------------------------------------
 
-void IGraphics::PromptUserInput(IControl* control) {
+void IGraphics::PromptUserInput(IControl* control, const std::vector<std::string>& notes) {
     if (!control) return;
     IParam* p = control->GetParam();
     if (!p) return;
@@ -388,8 +388,9 @@ void IGraphics::PromptUserInput(IControl* control) {
             menu.AddItem(t ? t : "");
             if (v == p->Int()) menu.CheckItem(i, true);
         }
+        for (const std::string& note : notes) menu.AddItem(note.c_str(), -1, IPopupMenuItem::kDisabled);
         IPopupMenu* chosen = CreateIPopupMenu(&menu, &r);
-        if (!chosen) return;
+        if (!chosen || chosen->GetChosenItemIdx() >= n) return;
         int i = chosen->GetChosenItemIdx();
         control->SetValue(n > 1 ? double(i) / double(n - 1) : 0.0);
         control->SetDirty(true);

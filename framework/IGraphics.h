@@ -163,8 +163,9 @@ public:
     virtual void PromptForFile(BASE_String* file, EFileAction action, BASE_String* dir = nullptr,
                                const char* exts = "") = 0;
     // The value prompt of a control: a menu of the display texts for an enum
-    // or bool parameter, a one-line entry for the others.
-    void PromptUserInput(IControl* control);
+    // or bool parameter, a one-line entry for the others. A menu ends with
+    // the notes, as items that cannot be chosen.
+    void PromptUserInput(IControl* control, const std::vector<std::string>& notes = {});
     // A one-line entry over rect; false when cancelled.
     virtual bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) = 0;
     virtual bool OpenURL(const char* url) = 0;

@@ -78,9 +78,10 @@ StoredFont* FontFor(const IGraphics* owner, const IText* style, int size) {
     return &(Fonts()[key] = std::move(stored));
 }
 
-int TextWidth(StoredFont* f, const char* str) {
+// The width of str as drawn from the glyph cache, or laid out by the toolkit.
+int TextWidth(StoredFont* f, const char* str, bool laidOut) {
     RECT r{0, 0, 0, 0};
-    f->font->DrawText(nullptr, str, -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    f->font->DrawText(nullptr, str, -1, &r, DT_CALCRECT | DT_SINGLELINE | (laidOut ? 0u : RAST_DT_NOTOOLKIT));
     return r.right - r.left;
 }
 
@@ -90,15 +91,31 @@ int TextWidth(StoredFont* f, const char* str) {
 int InkHeight(const StoredFont* f) { return static_cast<int>(std::ceil(f->capHeight + f->descent)); }
 
 FittedText FitLocked(const IGraphics* owner, const IText* style, const char* str, int w, int h) {
-    FitKey key{owner, style->mFont, style->mSize, (int)style->mStyle, (int)style->mQuality, str, w, h};
+    // Opaque text may fit where the same text with alpha does not.
+    FitKey key{owner,
+               style->mFont,
+               style->mSize,
+               (int)style->mStyle * 2 + (style->mColor.A == 255),
+               (int)style->mQuality,
+               str,
+               w,
+               h};
     auto it = Fits().find(key);
     if (it != Fits().end()) return it->second;
+    // The toolkit lays out only opaque text; its fractional advances make a
+    // line narrower than the cache's whole-pixel glyphs.
+    const bool mayLayOut = style->mColor.A == 255;
     FittedText fit;
     for (int size = std::max(style->mSize, 1);; --size) {
         StoredFont* f = FontFor(owner, style, size);
         if (!f) break;
         fit.size = size;
-        fit.width = TextWidth(f, str);
+        fit.width = TextWidth(f, str, false);
+        fit.laidOut = false;
+        if (fit.width > w && mayLayOut) {
+            const int laidOut = TextWidth(f, str, true);
+            if (laidOut <= w) fit.width = laidOut, fit.laidOut = true;
+        }
         if ((fit.width <= w && InkHeight(f) <= h) || size <= kMinFittedSize) break;
     }
     if (Fits().size() >= kMaxFits) Fits().clear();
@@ -121,7 +138,7 @@ bool DrawTextWithFont(const IGraphics* owner, RAST_IBitmap* dest, const IText* s
     if (style->mColor.A < 255) flags |= RAST_DT_TEXTALPHA;
     // The font's own glyph cache draws a panel's short texts faster than the
     // toolkit lays them out anew on every redraw.
-    flags |= RAST_DT_NOTOOLKIT;
+    if (!fit.laidOut) flags |= RAST_DT_NOTOOLKIT;
     // The line hangs from the top of the box as far as its descenders allow;
     // a box too low for the whole line takes its ink centred. The line
     // starts the face's ascent above the baseline.

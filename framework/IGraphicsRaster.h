@@ -18,10 +18,13 @@ void Fill(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int colour, f
 // The PNG at path, copied at (width x scale) by (height x scale), each
 // truncated, by a bilinear scaled blit; null when it cannot be read.
 RAST_IBitmap* LoadScaledPNG(const char* path, double scale);
-// The size a text is drawn at to fit a box, and its width at that size.
+// The size a text is drawn at to fit a box, and its width at that size as
+// it is drawn: from the font's glyph cache, whose glyphs stand on whole
+// pixels, or, where only that keeps it whole, laid out by the toolkit.
 struct FittedText {
     int size = 0;
     int width = 0;
+    bool laidOut = false;
 };
 // The largest size, up to the style's, at which str fits width by height on
 // one line (the ink from the capitals' top to the descenders' bottom); the

@@ -209,6 +209,8 @@ bool IGraphics::DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int 
     RAST_IBitmap* scratch = mScratchBitmap.get();
     scratch->resize(W, H);
     RAST_Blit(scratch, base->mData, 0, 0, 0, 0, W, H, 1.0f, RAST_MODE_COPY);
+    // The mask alone gives the picture its alpha, whatever the base's.
+    RAST_ClearRect(scratch, 0, 0, W, H, 0xFFFFFF00, 0);
     // Turned about the middle of the centre pixel of an odd width.
     const float rad = (float)(angle * std::numbers::pi / 180.0), xoff = (W & 1) ? -0.5f : 0.0f;
     RAST_RotatedBlit(scratch, mask->mData, 0, 0, W, H, 0, 0, (float)mask->W, (float)mask->H, rad, true, 1.0f,

@@ -1,25 +1,25 @@
 #include "framework/IMidiPorts.h"
 
+#include <dlfcn.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 #include <thread>
 
+#include "framework/IMidiPortsWorker.h"
 #include "framework/Log.h"
 
 namespace {
 
-// Printed, and counted, so that a list made while the system turned a
-// client away is asked again.
-void printMidiError(RtMidiError::Type, const std::string& text, void* errors) {
-    LogLine("MIDI: %s", text.c_str());
-    if (errors) static_cast<std::atomic<int>*>(errors)->fetch_add(1);
-}
+using Clock = std::chrono::steady_clock;
+using Call = IMidiPortsWorker::Call;
+
+void printMidiError(RtMidiError::Type, const std::string& text, void*) { LogLine("MIDI: %s", text.c_str()); }
 
 // JACK's client library prints a dozen lines of its own when no server
 // answers, and more when one goes away; what matters is said in one line
@@ -48,6 +48,17 @@ void abandon(std::unique_ptr<Client>& client) {
     kept->push_back(client.release());
 }
 
+// A thread left inside a call that never ends returns into this code if the
+// call ends after all, so the library holding it is never unloaded.
+void keepThisCodeLoaded() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&keepThisCodeLoaded), &info) && info.dli_fname)
+            dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    });
+}
+
 template <class Fn>
 bool guarded(const char* what, Fn fn) {
     try {
@@ -61,17 +72,6 @@ bool guarded(const char* what, Fn fn) {
     return false;
 }
 
-// Entry 0 says "no port"; port i of the MIDI system is entry i + 1.
-std::vector<std::string> listPorts(RtMidi* midi) {
-    std::vector<std::string> names{IMidiPorts::kNoDeviceName};
-    if (!midi) return names;
-    guarded("listing ports", [&] {
-        unsigned n = midi->getPortCount();
-        for (unsigned i = 0; i < n; ++i) names.push_back(midi->getPortName(i));
-    });
-    return names;
-}
-
 // The list index of `name`, or 0. Entry 0 never matches.
 int findListed(const std::vector<std::string>& names, const char* name) {
     if (!name) return 0;
@@ -81,9 +81,9 @@ int findListed(const std::vector<std::string>& names, const char* name) {
 }
 
 // Opens the port called `name` as the system lists it now, since ports may
-// have come and gone since the list was made; -1 when it is not there.
+// have come and gone since the list was made. A failure is told when `tell`.
 template <class Midi>
-bool openByName(Midi& midi, const std::string& name, const char* ourPortName) {
+bool openByName(Midi& midi, const std::string& name, const char* ourPortName, bool tell) {
     bool opened = false;
     guarded("opening a port", [&] {
         unsigned n = midi.getPortCount();
@@ -93,91 +93,133 @@ bool openByName(Midi& midi, const std::string& name, const char* ourPortName) {
                 opened = midi.isPortOpen();
             }
     });
-    if (!opened) LogLine("MIDI: could not open \"%s\"", name.c_str());
+    if (!opened && tell) LogLine("MIDI: could not open \"%s\"", name.c_str());
     return opened;
 }
 
 }  // namespace
 
-int IMidiPorts::chosenApi() {
-    const char* env = getenv("HALVORAN_MIDI_API");
-    if (env && strcmp(env, "alsa") == 0) return RtMidi::LINUX_ALSA;
-    if (env && strcmp(env, "jack") == 0) return RtMidi::UNIX_JACK;
-    return access("/dev/snd/seq", F_OK) == 0 ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+// What the calls into the MIDI system work on. The worker's calls hold it,
+// so it stays while a call that has not ended may still come back to it.
+struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
+    Core(std::string name, std::function<void(const uint8_t*, size_t)> input);
+    ~Core();
+
+    using Job = std::function<void(Core&, Call&)>;
+    std::shared_ptr<Call> post(Job job);
+
+    // ---- On the worker's thread.
+    enum class System { kUnknown, kAnswering, kAbsent };
+    static constexpr int kOpenAttempts = 3;
+    static constexpr int kOpenRetryMs = 40;
+    static constexpr int kJackSettleMs = 100;  // for the server's notifications to pass
+
+    void ask(bool afresh);
+    bool systemAnswers();
+    std::vector<std::string> list(bool input);
+    bool ours(const std::string& port) const;
+    bool makeIn();
+    bool makeOut();
+    void openPort(bool input, const std::string& name, Call& call, bool* opened);
+    void closePort(bool input);
+    void dropClient(bool input);
+    void closeEverything();
+    void recoverFromLoss();
+    // libjack stops a closing client's threads by asynchronous cancellation,
+    // and its notification threads walk their port lists unguarded: a port
+    // or client goes only once the notifications of the last change passed.
+    void settle();
+    void changedGraph() { mLastChange = Clock::now(); }
+    const char* systemName() const;
+
+    static void inputCallback(double, std::vector<unsigned char>* message, void* user);
+
+    const std::string mClientName;
+    std::unique_ptr<RtMidiIn> mIn;
+    std::unique_ptr<RtMidiOut> mOut;
+    // Lists the ALSA sequencer's ports; JACK's are listed by the watcher.
+    std::unique_ptr<RtMidiIn> mInLister;
+    std::unique_ptr<RtMidiOut> mOutLister;
+    jack_client_t* mWatcher = nullptr;
+    System mSystem = System::kUnknown;
+    bool mAbsenceReported = false;
+    Clock::time_point mLastChange{};
+
+    // ---- Shared with the other threads.
+    std::atomic<bool> mLost{false};
+    std::atomic<MidiSystem> mState{MidiSystem::kAnswering};
+    std::atomic<bool> mInOpen{false}, mOutOpen{false};
+    // The input goes through only while the gate is open; a callback in
+    // progress holds the lock.
+    std::mutex mGateLock;
+    std::atomic<bool> mAccepting{false};
+    std::function<void(const uint8_t*, size_t)> mOnInput;
+    // Held for every send; the output port is reached through mSendTo only.
+    std::mutex mSendLock;
+    RtMidiOut* mSendTo = nullptr;
+    // The latest lists the system gave, numbered.
+    std::mutex mListLock;
+    std::vector<std::string> mInList{kNoDeviceName}, mOutList{kNoDeviceName};
+    unsigned mAnswers = 0;
+    // The first ask, and until when it is waited for.
+    std::mutex mFirstLock;
+    std::shared_ptr<Call> mFirstAsk;
+    Clock::time_point mFirstDeadline{};
+
+    // Last: its thread goes first.
+    std::unique_ptr<IMidiPortsWorker> mWorker;
+};
+
+IMidiPorts::Core::Core(std::string name, std::function<void(const uint8_t*, size_t)> input)
+    : mClientName(std::move(name)), mOnInput(std::move(input)) {
+    mWorker = std::make_unique<IMidiPortsWorker>(
+        [this] {
+            mState = MidiSystem::kNotAnswering;
+            LogLine("MIDI: the MIDI system is not answering (%s); no port can be chosen until it does", systemName());
+        },
+        [this] {
+            mState = mSystem == System::kAbsent ? MidiSystem::kAbsent : MidiSystem::kAnswering;
+            LogLine("MIDI: the MIDI system answers again");
+        });
 }
 
-IMidiPorts::IMidiPorts(std::string clientName, std::function<void(const uint8_t*, size_t)> onInput)
-    : mClientName(std::move(clientName)), mOnInput(std::move(onInput)) {}
-
-IMidiPorts::~IMidiPorts() { closeAll(); }
-
-void IMidiPorts::inputCallback(double, std::vector<unsigned char>* message, void* user) {
-    auto* self = static_cast<IMidiPorts*>(user);
-    if (message && !message->empty() && self->mOnInput) self->mOnInput(message->data(), message->size());
+IMidiPorts::Core::~Core() {
+    mWorker.reset();
+    closeEverything();
 }
 
-bool IMidiPorts::ensureIn() {
-    if (mIn) return true;
-    guarded("creating the input client", [&] {
-        auto in = std::make_unique<RtMidiIn>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " In");
-        in->setErrorCallback(printMidiError, &mClientErrors);
-        // SysEx is kept; timing clock and active sensing are not wanted.
-        in->ignoreTypes(false, true, true);
-        in->setCallback(inputCallback, this);
-        mIn = std::move(in);
-    });
-    return mIn != nullptr;
+std::shared_ptr<Call> IMidiPorts::Core::post(Job job) {
+    return mWorker->post([self = shared_from_this(), job = std::move(job)](Call& call) { job(*self, call); });
 }
 
-bool IMidiPorts::ensureOut() {
-    if (mOut) return true;
-    guarded("creating the output client", [&] {
-        auto out = std::make_unique<RtMidiOut>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " Out");
-        out->setErrorCallback(printMidiError, &mClientErrors);
-        mOut = std::move(out);
-    });
-    return mOut != nullptr;
+const char* IMidiPorts::Core::systemName() const {
+    return chosenApi() == RtMidi::UNIX_JACK ? "the JACK server" : "the ALSA sequencer";
 }
 
-// The list is kept, so a client the MIDI system turned away for a moment (a
-// busy JACK server does) must not leave it empty: an empty answer that came
-// with an error is asked again with a fresh client before it is kept. An
-// empty answer without one is the truth: there are no ports.
-template <class Midi>
-std::vector<std::string> IMidiPorts::listOnce(std::unique_ptr<Midi>& client, bool (IMidiPorts::*ensure)()) {
-    std::vector<std::string> names;
-    for (int attempt = 0; attempt < kListAttempts; ++attempt) {
-        if (attempt > 0) {
-            client.reset();
-            std::this_thread::sleep_for(std::chrono::milliseconds(kListRetryMs));
-        }
-        const int errorsBefore = mClientErrors;
-        const bool made = (this->*ensure)();
-        names = listPorts(client.get());
-        if (names.size() > 1 || (made && mClientErrors == errorsBefore)) break;
-    }
-    return names;
+void IMidiPorts::Core::inputCallback(double, std::vector<unsigned char>* message, void* user) {
+    auto* self = static_cast<Core*>(user);
+    if (!message || message->empty()) return;
+    std::lock_guard<std::mutex> gate(self->mGateLock);
+    if (self->mAccepting && self->mOnInput) self->mOnInput(message->data(), message->size());
 }
 
-bool IMidiPorts::systemAnswers() {
-    std::lock_guard<std::mutex> lock(mSystemMutex);
+bool IMidiPorts::Core::systemAnswers() {
     if (mSystem != System::kUnknown) return mSystem == System::kAnswering;
     std::string why;
     if (chosenApi() == RtMidi::UNIX_JACK) {
         silenceJack();
-        // The client that asks stays and hears of the server's end.
-        // A server that is there but slow to answer (a loaded machine) fails
+        // The watcher lists the ports and hears of the server's end. A
+        // server that is there but slow to answer (a loaded machine) fails
         // an open without the "cannot connect" mark: ask it again.
-        jack_client_t* watcher = nullptr;
-        for (int attempt = 0; !watcher && attempt < kListAttempts; ++attempt) {
-            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(kListRetryMs));
+        for (int attempt = 0; !mWatcher && attempt < kOpenAttempts; ++attempt) {
+            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
             jack_status_t status{};
-            watcher = jack_client_open((mClientName + " Watch").c_str(), jack_options_t(JackNoStartServer), &status);
+            mWatcher = jack_client_open((mClientName + " Watch").c_str(), jack_options_t(JackNoStartServer), &status);
             if (status & JackServerFailed) break;
         }
-        if (watcher) {
-            jack_on_info_shutdown(watcher, onJackShutdown, &mLost);
-            mWatcher = watcher;
+        if (mWatcher) {
+            jack_on_info_shutdown(mWatcher, onJackShutdown, &mLost);
+            mSystem = System::kAnswering;
         }
         const char* server = getenv("JACK_DEFAULT_SERVER");
         why = std::string(access("/dev/snd/seq", F_OK) == 0 ? "" : "no ALSA sequencer, and ") +
@@ -187,7 +229,6 @@ bool IMidiPorts::systemAnswers() {
     } else {
         why = "the ALSA sequencer /dev/snd/seq cannot be opened";
     }
-    if (mWatcher) mSystem = System::kAnswering;
     if (mSystem == System::kAnswering) return true;
     mSystem = System::kAbsent;
     if (!mAbsenceReported) LogLine("MIDI: no MIDI system: %s; no port can be chosen", why.c_str());
@@ -195,163 +236,331 @@ bool IMidiPorts::systemAnswers() {
     return false;
 }
 
-void IMidiPorts::dropWatcher() {
-    if (mWatcher) jack_client_close(static_cast<jack_client_t*>(mWatcher));
-    mWatcher = nullptr;
+// A port's client is named "<our name> In" or "<our name> Out"; JACK adds
+// "-NN" to a name already taken (another editor in the same host).
+bool IMidiPorts::Core::ours(const std::string& port) const {
+    std::string client = port.substr(0, port.find(':'));
+    size_t dash = client.rfind('-');
+    if (dash != std::string::npos && dash + 1 < client.size() &&
+        client.find_first_not_of("0123456789", dash + 1) == std::string::npos)
+        client.resize(dash);
+    return client == mClientName + " In" || client == mClientName + " Out";
 }
 
-std::vector<std::string> IMidiPorts::listIn() {
-    if (!systemAnswers()) return {kNoDeviceName};
-    return listOnce(mIn, &IMidiPorts::ensureIn);
-}
-
-std::vector<std::string> IMidiPorts::listOut() {
-    if (!systemAnswers()) return {kNoDeviceName};
-    return listOnce(mOut, &IMidiPorts::ensureOut);
-}
-
-void IMidiPorts::prefetchNames() {
-    std::lock_guard<std::mutex> lock(mPrefetchMutex);
-    if (mInPrefetch.joinable() || mOutPrefetch.joinable()) return;
-    try {
-        mInPrefetch = std::thread([this] { fill(true, false); });
-        mOutPrefetch = std::thread([this] { fill(false, false); });
-    } catch (const std::system_error&) {
-        // No thread to spare: the lists are made when first asked for.
+// Entry 0 says "no port"; the system's ports follow in its order.
+std::vector<std::string> IMidiPorts::Core::list(bool input) {
+    std::vector<std::string> names{kNoDeviceName};
+    if (mWatcher) {
+        // Listed without a client of RtMidi's, which would be active and
+        // woken at every period. Inputs come from the others' outputs.
+        const char** ports =
+            jack_get_ports(mWatcher, nullptr, JACK_DEFAULT_MIDI_TYPE, input ? JackPortIsOutput : JackPortIsInput);
+        for (const char** p = ports; p && *p; ++p)
+            if (!ours(*p)) names.emplace_back(*p);
+        if (ports) jack_free(ports);
+        return names;
     }
-}
-
-void IMidiPorts::waitForPrefetch() {
-    std::lock_guard<std::mutex> lock(mPrefetchMutex);
-    if (mInPrefetch.joinable()) mInPrefetch.join();
-    if (mOutPrefetch.joinable()) mOutPrefetch.join();
-}
-
-const std::vector<std::string>& IMidiPorts::fill(bool input, bool afresh) {
-    std::lock_guard<std::mutex> lock(input ? mInMutex : mOutMutex);
-    std::vector<std::string>& names = input ? mInNames : mOutNames;
-    bool& listed = input ? mInListed : mOutListed;
-    if (afresh || !listed) names = input ? listIn() : listOut();
-    listed = true;
+    RtMidi* lister = nullptr;
+    guarded("listing ports", [&] {
+        if (input) {
+            if (!mInLister) mInLister = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, mClientName + " List");
+            lister = mInLister.get();
+        } else {
+            if (!mOutLister) mOutLister = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, mClientName + " List");
+            lister = mOutLister.get();
+        }
+        lister->setErrorCallback(printMidiError, nullptr);
+        unsigned n = lister->getPortCount();
+        for (unsigned i = 0; i < n; ++i) {
+            std::string name = lister->getPortName(i);
+            if (!ours(name)) names.push_back(std::move(name));
+        }
+    });
     return names;
 }
 
-const std::vector<std::string>& IMidiPorts::inNames() {
-    waitForPrefetch();
-    return fill(true, false);
+void IMidiPorts::Core::ask(bool afresh) {
+    if (mLost) recoverFromLoss();
+    // A system that did not answer before may answer now.
+    if (afresh && mSystem == System::kAbsent) mSystem = System::kUnknown;
+    const bool answers = systemAnswers();
+    std::vector<std::string> ins = answers ? list(true) : std::vector<std::string>{kNoDeviceName};
+    std::vector<std::string> outs = answers ? list(false) : std::vector<std::string>{kNoDeviceName};
+    {
+        std::lock_guard<std::mutex> guard(mListLock);
+        mInList = std::move(ins);
+        mOutList = std::move(outs);
+        ++mAnswers;
+    }
+    if (!mWorker->heldUp()) mState = answers ? MidiSystem::kAnswering : MidiSystem::kAbsent;
 }
 
-const std::vector<std::string>& IMidiPorts::outNames() {
-    waitForPrefetch();
-    return fill(false, false);
+void IMidiPorts::Core::closePort(bool input) {
+    if (input) {
+        if (!mIn || !mIn->isPortOpen()) return;
+        settle();
+        guarded("closing the input port", [&] { mIn->closePort(); });
+    } else {
+        {
+            std::lock_guard<std::mutex> guard(mSendLock);
+            mSendTo = nullptr;
+        }
+        if (!mOut || !mOut->isPortOpen()) return;
+        settle();
+        guarded("closing the output port", [&] { mOut->closePort(); });
+    }
+    changedGraph();
 }
 
-void IMidiPorts::recoverFromLoss() {
+void IMidiPorts::Core::dropClient(bool input) {
+    if (mLost) {
+        recoverFromLoss();
+        return;
+    }
+    if (input) {
+        if (!mIn) return;
+        // The input only once its port is gone and the cycle under way passed.
+        closePort(true);
+        settle();
+        mIn.reset();
+    } else {
+        {
+            std::lock_guard<std::mutex> guard(mSendLock);
+            mSendTo = nullptr;
+        }
+        if (!mOut) return;
+        settle();
+        mOut.reset();
+    }
+    changedGraph();
+}
+
+bool IMidiPorts::Core::makeIn() {
+    if (mIn) return true;
+    guarded("creating the input client", [&] {
+        auto in = std::make_unique<RtMidiIn>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " In");
+        in->setErrorCallback(printMidiError, nullptr);
+        // SysEx is kept; timing clock and active sensing are not wanted.
+        in->ignoreTypes(false, true, true);
+        in->setCallback(inputCallback, this);
+        mIn = std::move(in);
+    });
+    return mIn != nullptr;
+}
+
+bool IMidiPorts::Core::makeOut() {
+    if (mOut) return true;
+    guarded("creating the output client", [&] {
+        auto out = std::make_unique<RtMidiOut>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " Out");
+        out->setErrorCallback(printMidiError, nullptr);
+        mOut = std::move(out);
+    });
+    return mOut != nullptr;
+}
+
+void IMidiPorts::Core::openPort(bool input, const std::string& name, Call& call, bool* opened) {
+    if (mLost) recoverFromLoss();
+    closePort(input);
+    // Nobody waits for the port any more: it would only be closed again.
+    if (call.abandoned()) {
+        dropClient(input);
+        return;
+    }
+    // A loaded JACK server may turn a new client away for a moment: the
+    // port, which was listed, is tried again with a fresh client.
+    bool done = false;
+    for (int attempt = 0; attempt < kOpenAttempts && !done; ++attempt) {
+        if (attempt) {
+            dropClient(input);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
+        }
+        const bool last = attempt + 1 == kOpenAttempts;
+        if (input)
+            done = makeIn() && openByName(*mIn, name, "in", last);
+        else
+            done = makeOut() && openByName(*mOut, name, "out", last);
+    }
+    changedGraph();
+    const bool kept = call.commit([&] {
+        *opened = done;
+        if (!done) return;
+        if (input) {
+            mInOpen = true;
+            mAccepting = true;
+        } else {
+            std::lock_guard<std::mutex> guard(mSendLock);
+            mSendTo = mOut.get();
+            mOutOpen = true;
+        }
+    });
+    if (!kept || !done) dropClient(input);
+}
+
+void IMidiPorts::Core::recoverFromLoss() {
     // The clients of a server that went away can do nothing more; new ones
     // are made when a list or a port is asked for.
     {
-        std::lock_guard<std::mutex> lock(mInMutex);
-        abandon(mIn);
+        std::lock_guard<std::mutex> guard(mSendLock);
+        mSendTo = nullptr;
     }
-    {
-        std::lock_guard<std::mutex> lock(mOutMutex);
-        abandon(mOut);
-    }
-    std::lock_guard<std::mutex> lock(mSystemMutex);
+    mInOpen = mOutOpen = mAccepting = false;
+    abandon(mIn);
+    abandon(mOut);
     mWatcher = nullptr;  // gone with its server, and not to be closed either
     mSystem = System::kUnknown;
     mLost = false;
 }
 
-void IMidiPorts::askSystemAgain() {
-    waitForPrefetch();
-    if (mLost) recoverFromLoss();
-    std::lock_guard<std::mutex> lock(mSystemMutex);
-    // A system that did not answer before may answer now.
-    if (mSystem == System::kAbsent) mSystem = System::kUnknown;
-}
-
-const std::vector<std::string>& IMidiPorts::refreshInNames() {
-    askSystemAgain();
-    return fill(true, true);
-}
-
-const std::vector<std::string>& IMidiPorts::refreshOutNames() {
-    askSystemAgain();
-    return fill(false, true);
-}
-
-void IMidiPorts::setIn(int& index, const char* name) {
-    if (mLost) recoverFromLoss();
-    const std::vector<std::string>& names = inNames();
-    std::lock_guard<std::mutex> lock(mInMutex);
-    if (mIn) guarded("closing the input port", [&] { mIn->closePort(); });
-    if (index == 0) return;
-    int found = findListed(names, name);
-    index = (found > 0 && ensureIn() && openByName(*mIn, names[found], "in")) ? found : 0;
-}
-
-void IMidiPorts::setOut(int& index, const char* name) {
-    if (mLost) recoverFromLoss();
-    const std::vector<std::string>& names = outNames();
-    std::lock_guard<std::mutex> lock(mOutMutex);
-    if (mOut) guarded("closing the output port", [&] { mOut->closePort(); });
-    if (index == 0) return;
-    int found = findListed(names, name);
-    index = (found > 0 && ensureOut() && openByName(*mOut, names[found], "out")) ? found : 0;
-}
-
-bool IMidiPorts::inOpen() const {
-    std::lock_guard<std::mutex> lock(mInMutex);
-    return mIn && mIn->isPortOpen();
-}
-
-bool IMidiPorts::outOpen() const {
-    std::lock_guard<std::mutex> lock(mOutMutex);
-    return mOut && mOut->isPortOpen();
-}
-
-void IMidiPorts::closeAll() {
-    waitForPrefetch();
+void IMidiPorts::Core::closeEverything() {
     if (mLost) {
         recoverFromLoss();
         return;
     }
-    // libjack stops a closing client's threads by asynchronous cancellation:
-    // one cancelled in the middle of work can leave the heap or a runtime
-    // lock held for good. So every client is closed while its threads are
-    // idle: the watcher first, before the other closings notify it, and the
-    // input only after its port is gone and the cycle and the notifications
-    // under way have passed.
+    // The watcher first, before the other closings notify it; then the
+    // input, then the output, each once the last change passed.
+    if (mWatcher) jack_client_close(mWatcher);
+    mWatcher = nullptr;
+    mSystem = System::kUnknown;
+    dropClient(true);
+    dropClient(false);
+    mInLister.reset();
+    mOutLister.reset();
+}
+
+void IMidiPorts::Core::settle() {
+    if (chosenApi() != RtMidi::UNIX_JACK) return;
+    std::this_thread::sleep_until(mLastChange + std::chrono::milliseconds(kJackSettleMs));
+}
+
+// ---- The caller's side
+
+int IMidiPorts::chosenApi() {
+    const char* env = getenv("HALVORAN_MIDI_API");
+    if (env && strcmp(env, "alsa") == 0) return RtMidi::LINUX_ALSA;
+    if (env && strcmp(env, "jack") == 0) return RtMidi::UNIX_JACK;
+    return access("/dev/snd/seq", F_OK) == 0 ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+IMidiPorts::IMidiPorts(std::string clientName, std::function<void(const uint8_t*, size_t)> onInput)
+    : mCore(std::make_shared<Core>(std::move(clientName), std::move(onInput))),
+      mInNames{kNoDeviceName},
+      mOutNames{kNoDeviceName} {}
+
+IMidiPorts::~IMidiPorts() {
+    closeAll();
     {
-        std::lock_guard<std::mutex> system(mSystemMutex);
-        dropWatcher();
+        std::lock_guard<std::mutex> gate(mCore->mGateLock);
+        mCore->mOnInput = nullptr;
     }
-    // The input client is deleted outside the lock, since a callback in
-    // progress may ask whether the port is open.
-    std::unique_ptr<RtMidiIn> in;
+    if (mCore->mWorker->busy()) keepThisCodeLoaded();
+}
+
+void IMidiPorts::prefetchNames() {
+    std::lock_guard<std::mutex> guard(mCore->mFirstLock);
+    if (mCore->mFirstAsk) return;
+    mCore->mFirstAsk = mCore->post([](Core& core, Call&) { core.ask(false); });
+    mCore->mFirstDeadline = Clock::now() + kFirstAnswerPatience;
+}
+
+void IMidiPorts::awaitFirstAnswer() {
+    prefetchNames();
+    std::shared_ptr<Call> ask;
+    Clock::time_point deadline;
     {
-        std::lock_guard<std::mutex> lock(mInMutex);
-        in = std::move(mIn);
+        std::lock_guard<std::mutex> guard(mCore->mFirstLock);
+        ask = mCore->mFirstAsk;
+        deadline = mCore->mFirstDeadline;
     }
-    const bool jackIn = in && in->getCurrentApi() == RtMidi::UNIX_JACK && in->isPortOpen();
-    if (jackIn) {
-        in->closePort();
-        std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
+    mCore->mWorker->wait(ask, deadline);
+}
+
+const std::vector<std::string>& IMidiPorts::current(bool input) {
+    std::lock_guard<std::mutex> guard(mNamesMutex);
+    std::vector<std::string>& names = input ? mInNames : mOutNames;
+    unsigned& seen = input ? mInSeen : mOutSeen;
+    std::lock_guard<std::mutex> lists(mCore->mListLock);
+    if (seen != mCore->mAnswers) {
+        names = input ? mCore->mInList : mCore->mOutList;
+        seen = mCore->mAnswers;
     }
-    in.reset();
-    std::lock_guard<std::mutex> lock(mOutMutex);
-    // JACK tells every client of the input's departure on the client's own
-    // notification thread, which walks the client's port list unguarded: the
-    // output port unregistered during that walk is read after it is freed.
-    // Let those notifications pass first.
-    if (jackIn && mOut && mOut->isPortOpen()) std::this_thread::sleep_for(std::chrono::milliseconds(kJackSettleMs));
-    mOut.reset();
+    return names;
+}
+
+const std::vector<std::string>& IMidiPorts::inNames() {
+    awaitFirstAnswer();
+    return current(true);
+}
+
+const std::vector<std::string>& IMidiPorts::outNames() {
+    awaitFirstAnswer();
+    return current(false);
+}
+
+const std::vector<std::string>& IMidiPorts::refresh(bool input) {
+    awaitFirstAnswer();
+    // While the system does not answer, asking again would only queue up.
+    if (!mCore->mWorker->heldUp())
+        mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.ask(true); }), Clock::now() + kCallLimit);
+    return current(input);
+}
+
+const std::vector<std::string>& IMidiPorts::refreshInNames() { return refresh(true); }
+
+const std::vector<std::string>& IMidiPorts::refreshOutNames() { return refresh(false); }
+
+bool IMidiPorts::lost() const { return mCore->mLost; }
+
+MidiSystem IMidiPorts::state() const { return mCore->mState; }
+
+void IMidiPorts::setPort(bool input, int& index, const char* name) {
+    // The open port is closed for the caller at once, whatever the system
+    // does: nothing more arrives from it or goes to it.
+    if (input) {
+        mCore->mAccepting = false;
+        mCore->mInOpen = false;
+    } else {
+        std::lock_guard<std::mutex> guard(mCore->mSendLock);
+        mCore->mSendTo = nullptr;
+        mCore->mOutOpen = false;
+    }
+    const std::vector<std::string>& names = input ? inNames() : outNames();
+    const int found = index == 0 ? 0 : findListed(names, name);
+    index = 0;
+    if (found == 0) {
+        mCore->mWorker->wait(mCore->post([input](Core& core, Call&) { core.dropClient(input); }),
+                             Clock::now() + kCallLimit);
+        return;
+    }
+    auto opened = std::make_shared<bool>(false);
+    auto call = mCore->post(
+        [input, port = names[found], opened](Core& core, Call& c) { core.openPort(input, port, c, opened.get()); });
+    if (mCore->mWorker->wait(call, Clock::now() + kCallLimit) && *opened) index = found;
+}
+
+void IMidiPorts::setIn(int& index, const char* name) { setPort(true, index, name); }
+
+void IMidiPorts::setOut(int& index, const char* name) { setPort(false, index, name); }
+
+bool IMidiPorts::inOpen() const { return mCore->mInOpen; }
+
+bool IMidiPorts::outOpen() const { return mCore->mOutOpen; }
+
+void IMidiPorts::closeAll() {
+    {
+        std::lock_guard<std::mutex> guard(mCore->mSendLock);
+        mCore->mSendTo = nullptr;
+        mCore->mOutOpen = false;
+    }
+    mCore->mInOpen = false;
+    mCore->mAccepting = false;
+    // A callback under way ends before this returns.
+    { std::lock_guard<std::mutex> gate(mCore->mGateLock); }
+    mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.closeEverything(); }), Clock::now() + kCallLimit);
 }
 
 bool IMidiPorts::send(const uint8_t* bytes, size_t size) {
     if (!bytes || size == 0) return false;
-    std::lock_guard<std::mutex> lock(mOutMutex);
-    if (!mOut || !mOut->isPortOpen()) return false;
-    return guarded("sending", [&] { mOut->sendMessage(bytes, size); });
+    std::lock_guard<std::mutex> guard(mCore->mSendLock);
+    RtMidiOut* out = mCore->mSendTo;
+    return out && guarded("sending", [&] { out->sendMessage(bytes, size); });
 }

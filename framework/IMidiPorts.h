@@ -3,40 +3,56 @@
 // MIDI system is the ALSA sequencer when /dev/snd/seq exists, JACK
 // otherwise; HALVORAN_MIDI_API=alsa|jack chooses one.
 //
-// The system is asked once whether it answers; when it does not, the lists
-// hold only kNoDeviceName and one line says so (JACK's own messages are
-// silenced). A JACK server that goes away while a port is open is noticed
-// (lost()), and asking for the lists afresh (refreshInNames/refreshOutNames,
-// as a port menu does when it opens) starts again with new clients.
+// Every call into the MIDI system runs on a thread of its own and is waited
+// for only up to a time limit: a system that stops answering (a JACK server
+// stopped, or stuck on a stale lock) holds up neither the panel nor a quit.
+// Until it answers again the lists stay as they were, a port chosen meanwhile
+// does not open, state() says so, and so does one line of the log.
+//
+// When there is no MIDI system the lists hold only kNoDeviceName and one
+// line says so (JACK's own messages are silenced). A JACK server that goes
+// away while a port is open is noticed (lost()), and asking for the lists
+// afresh (refreshInNames/refreshOutNames, as a port menu does when it opens)
+// starts again with new clients. The lists never hold the editor's own
+// ports. A port's client exists only while the port is open, since a JACK
+// client is woken at every period of its server.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-class RtMidiIn;
-class RtMidiOut;
+enum class MidiSystem {
+    kAnswering,     // ports can be listed and opened
+    kAbsent,        // no MIDI system to ask
+    kNotAnswering,  // a call into it did not end within its time limit
+};
 
 class IMidiPorts {
 public:
     static constexpr const char* kNoDeviceName = "Select MIDI Device";
+    // How long the first lists are waited for, from when they were asked;
+    // the panel is built meanwhile.
+    static constexpr std::chrono::milliseconds kFirstAnswerPatience{1000};
+    // How long any later call into the MIDI system is waited for.
+    static constexpr std::chrono::milliseconds kCallLimit{3000};
 
     // Each complete incoming message goes to onInput, on the MIDI
     // library's thread. clientName names our end of the connections.
     IMidiPorts(std::string clientName, std::function<void(const uint8_t*, size_t)> onInput);
+    // Never waits on a call that does not end.
     ~IMidiPorts();
     IMidiPorts(const IMidiPorts&) = delete;
     IMidiPorts& operator=(const IMidiPorts&) = delete;
 
-    // Starts asking the MIDI system for both lists on threads of their own,
-    // so that its answer (a JACK server's takes a while) comes while the
-    // caller does other work; the lists wait for it.
+    // Starts asking the MIDI system for both lists, so that its answer (a
+    // JACK server's takes a while) comes while the caller does other work.
     void prefetchNames();
     // Built on first use; entry 0 is kNoDeviceName. The same vectors are
-    // refilled by a refresh.
+    // refilled by a refresh, and by a first answer that came late.
     const std::vector<std::string>& inNames();
     const std::vector<std::string>& outNames();
     // The lists asked afresh from the MIDI system. After the system went
@@ -45,7 +61,8 @@ public:
     const std::vector<std::string>& refreshOutNames();
     // The MIDI system went away (a JACK server ended) since the clients
     // were made; a refresh clears it.
-    bool lost() const { return mLost; }
+    bool lost() const;
+    MidiSystem state() const;
 
     void setIn(int& index, const char* name);
     void setOut(int& index, const char* name);
@@ -62,48 +79,16 @@ public:
     static int chosenApi();
 
 private:
-    enum class System { kUnknown, kAnswering, kAbsent };
-    static constexpr int kListAttempts = 3;
-    static constexpr int kListRetryMs = 40;
-    static constexpr int kJackSettleMs = 100;  // for the server's notifications to pass
+    struct Core;
+    // Waits for the first lists, asking for them when nobody did yet.
+    void awaitFirstAnswer();
+    // The public list of a direction, brought up to the latest answer.
+    const std::vector<std::string>& current(bool input);
+    const std::vector<std::string>& refresh(bool input);
+    void setPort(bool input, int& index, const char* name);
 
-    static void inputCallback(double, std::vector<unsigned char>* message, void* user);
-    template <class Midi>
-    std::vector<std::string> listOnce(std::unique_ptr<Midi>& client, bool (IMidiPorts::*ensure)());
-    bool ensureIn();
-    bool ensureOut();
-    // Whether the MIDI system answers, asked once (again after a loss). On
-    // JACK the client that asks stays, to hear of the server's end.
-    bool systemAnswers();
-    void dropWatcher();
-    std::vector<std::string> listIn();
-    std::vector<std::string> listOut();
-    // The input or output list, made when it was not yet (or afresh).
-    const std::vector<std::string>& fill(bool input, bool afresh);
-    // After a loss: the dead clients go, the system is asked again.
-    void recoverFromLoss();
-    // Before a refresh: after a loss, or when the system did not answer.
-    void askSystemAgain();
-    void waitForPrefetch();
-
-    std::string mClientName;
-    std::function<void(const uint8_t*, size_t)> mOnInput;
-    std::unique_ptr<RtMidiIn> mIn;
-    std::unique_ptr<RtMidiOut> mOut;
+    std::shared_ptr<Core> mCore;
+    std::mutex mNamesMutex;
     std::vector<std::string> mInNames, mOutNames;
-    bool mInListed = false, mOutListed = false;
-    std::mutex mSystemMutex;
-    System mSystem = System::kUnknown;
-    bool mAbsenceReported = false;
-    void* mWatcher = nullptr;  // jack_client_t*
-    std::atomic<bool> mLost{false};
-    // Errors the MIDI library reported for our clients.
-    std::atomic<int> mClientErrors{0};
-    std::mutex mPrefetchMutex;
-    std::thread mInPrefetch, mOutPrefetch;
-    // Guards the input client against being replaced while the ports are
-    // changed from several threads.
-    mutable std::mutex mInMutex;
-    // Guards the output client; held for every send.
-    mutable std::mutex mOutMutex;
+    unsigned mInSeen = 0, mOutSeen = 0;  // the answer each list holds
 };

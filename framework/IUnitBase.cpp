@@ -137,6 +137,8 @@ const std::vector<std::string>& IUnitBase::refreshExternalMIDIOutNames() { retur
 
 bool IUnitBase::externalMIDILost() const { return mPorts->lost(); }
 
+MidiSystem IUnitBase::externalMIDISystem() const { return mPorts->state(); }
+
 bool IUnitBase::isExternalMIDIInOpen() const { return mPorts->inOpen(); }
 
 bool IUnitBase::isExternalMIDIOutOpen() const { return mPorts->outOpen(); }

@@ -9,11 +9,11 @@
 #include "base/BASE_Mutex.h"
 #include "framework/ByteChunk.h"
 #include "framework/Hosts.h"
+#include "framework/IMidiPorts.h"
 #include "framework/IParam.h"
 #include "framework/IUnitStructs.h"
 
 class IGraphics;
-class IMidiPorts;
 
 // What the plug-in says of itself to the host.
 struct IUnitConfig {
@@ -121,7 +121,8 @@ public:
     bool isExternalMIDIInOpen() const;
     bool isExternalMIDIOutOpen() const;
     // Starts making the port name lists in the background; the first use
-    // of them waits until they are made.
+    // of them waits until they are made, or for a second at most from here
+    // when the MIDI system does not answer (they fill when it does).
     void prefetchExternalMIDINames();
     // The name lists asked afresh from the MIDI system (as a port menu does
     // when it opens); after the system went away its dead ports are closed
@@ -131,6 +132,9 @@ public:
     // The MIDI system went away (a JACK server ended) since the ports were
     // made; a refresh clears it.
     bool externalMIDILost() const;
+    // Whether the MIDI system answers, is not there, or did not answer in
+    // time (then no port can be chosen until it does).
+    MidiSystem externalMIDISystem() const;
     // Closes both ports and ends the input callback: no callback runs once
     // this returns. A plug-in calls it first in its destructor, before it
     // deletes anything its MIDI input reaches. Safe to call again.

@@ -100,14 +100,13 @@ struct Cubic {
 
 float RAST_CBezier_GetY(float x0, float x1, float x2, float x3, float y0, float y1, float y2, float y3, float x,
                         float* nextx, float* slope, double* tlo, double* thi) {
-    auto out = [&](float nx, float sl, double lo, double hi) {
+    auto out = [&](float nx, float sl) {
         if (nextx) *nextx = nx;
         if (slope) *slope = sl;
-        if (tlo) *tlo = lo;
-        if (thi) *thi = hi;
     };
-    if (x < x0) return out(x0, 0, 0, 0), y0;
-    if (x >= x3) return out(x3, 0, 1, 1), y3;
+    // Outside the curve's columns no bracket is found: the caller's stays.
+    if (x < x0) return out(x0, 0), y0;
+    if (x >= x3) return out(x3, 0), y3;
     const Cubic cx(x0, x1, x2, x3), cy(y0, y1, y2, y3);
     double lo = 0, hi = 1;
     for (int round = 0; round < 8; round++) {
@@ -123,7 +122,9 @@ float RAST_CBezier_GetY(float x0, float x1, float x2, float x3, float y0, float 
     }
     const double xl = lo == 0 ? x0 : cx.at(lo), xh = cx.at(hi), yl = cy.at(lo);
     const double s = xh == xl ? 0 : (cy.at(hi) - yl) / (xh - xl);
-    out((float)xh, (float)s, lo, hi);
+    out((float)xh, (float)s);
+    if (tlo) *tlo = lo;
+    if (thi) *thi = hi;
     return (float)(yl + (x - xl) * s);
 }
 

@@ -29,8 +29,10 @@ void RAST_FillCBezierX(RAST_IBitmap* dest, float xstart, float ystart, float xct
                        float tolerance);
 // y of the cubic curve at column x, found by bisecting its parameter for
 // eight rounds and interpolating in the bracket [*tlo, *thi]; *nextx is
-// the curve's x at the bracket's end and *slope its slope within it. Each
-// output is written only when its pointer is not null.
+// the curve's x at the bracket's end and *slope its slope within it. Left
+// of x0 or at or right of x3 the result is y0 or y3, *nextx that end's x,
+// *slope 0, and the bracket is left as it was. Each output is written only
+// when its pointer is not null.
 float RAST_CBezier_GetY(float x0, float x1, float x2, float x3, float y0, float y1, float y2, float y3, float x,
                         float* nextx, float* slope, double* tlo, double* thi);
 

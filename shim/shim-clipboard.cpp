@@ -3,12 +3,15 @@
 #include "platform/appkit/Pasteboard.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 using platform::appkit::Bytes;
+using platform::appkit::Paste;
 using platform::appkit::Pasteboard;
+using platform::appkit::PasteFailure;
 
 namespace {
 
@@ -35,7 +38,22 @@ void dropPending() {
     m_clipsPending.clear();
 }
 
+DWORD errorOf(PasteFailure failure) {
+    switch (failure) {
+        case PasteFailure::TimedOut:
+            return ERROR_TIMEOUT;
+        case PasteFailure::TooLarge:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case PasteFailure::TooManyTypes:
+            return ERROR_INVALID_DATA;
+        case PasteFailure::NoFailure:
+            break;
+    }
+    return ERROR_SUCCESS;
+}
+
 HGLOBAL handleOf(const void* bytes, size_t n) {
+    if (n > size_t(INT32_MAX)) return nullptr;
     HGLOBAL h = GlobalAlloc(0, int(n));
     if (h && n) std::memcpy(GlobalLock(h), bytes, n);
     if (h && n) GlobalUnlock(h);
@@ -128,23 +146,24 @@ UINT EnumClipboardFormats(UINT format) {
 }
 
 HANDLE GetClipboardData(UINT format) {
+    SetLastError(ERROR_SUCCESS);
     const std::string* type = typeOf(format);
     if (!type) return nullptr;
     HGLOBAL h = nullptr;
+    Paste paste;
     if (format == RegisterClipboardFormat(kTextFormatName)) {
         // The types first: an owner that offers no text (or does not answer)
         // is asked nothing more.
         Pasteboard general = Pasteboard::general();
-        auto types = general.types();
-        if (std::find(types.begin(), types.end(), *type) == types.end()) return nullptr;
-        auto text = general.stringForType(*type);
-        if (!text) return nullptr;
-        h = handleOf(text->c_str(), text->size() + 1);
+        auto types = general.types(&paste);
+        auto text = std::find(types.begin(), types.end(), *type) != types.end() ? general.stringForType(*type, &paste)
+                                                                                : std::nullopt;
+        if (text) h = handleOf(text->c_str(), text->size() + 1);
     } else {
-        auto data = Pasteboard::named(kPrivatePasteboard).dataForType(*type);
-        if (!data) return nullptr;
-        h = handleOf(data->data(), data->size());
+        auto data = Pasteboard::named(kPrivatePasteboard).dataForType(*type, &paste);
+        if (data) h = handleOf(data->data(), data->size());
     }
+    SetLastError(errorOf(paste.failure));
     if (h) m_clip_recs.push_back(h);
     return h;
 }

@@ -25,5 +25,9 @@ BOOL CloseClipboard();
 // The private pasteboard's formats as of OpenClipboard: 0 gives the first,
 // a format the next one; 0 when there is none.
 UINT EnumClipboardFormats(UINT format);
-// A handle valid until CloseClipboard, or null.
+// A handle valid until CloseClipboard, or null. A paste from another program
+// is bounded: it takes at most about 2 s and 64 MiB, and the owner may list
+// at most 1,024 formats. Past a bound the result is null and GetLastError()
+// says which: ERROR_TIMEOUT, ERROR_NOT_ENOUGH_MEMORY or ERROR_INVALID_DATA;
+// a null result with ERROR_SUCCESS means there is no such data.
 HANDLE GetClipboardData(UINT format);

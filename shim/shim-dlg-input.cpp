@@ -192,7 +192,7 @@ bool Shim_vHalvoran_hwnd::keyUp(const Event& e) { return sendKey(this, WM_KEYUP,
 void Shim_vHalvoran_hwnd::gesture(const Event& e) {
     if (!m_enabled) return;
     GESTUREINFO gi{};
-    gi.cbSize = 40;
+    gi.cbSize = sizeof gi;
     gi.hwndTarget = handle();
     FPoint at = window() ? window()->convertToScreen({(double)e.location.x, (double)e.location.y})
                          : FPoint{(double)e.location.x, (double)e.location.y};

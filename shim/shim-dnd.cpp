@@ -18,6 +18,7 @@ const char* (*SHIM_DDrop_getDroppedFileTargetPath)(const char* type) = nullptr;
 
 namespace {
 
+// The longest path: PATH_MAX less its terminator.
 constexpr size_t kMaxName = 4095;
 constexpr int kHeader = 16;
 
@@ -47,8 +48,14 @@ void put32(char* at, int32_t v) { memcpy(at, &v, 4); }
 
 HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, int y, const char* prefix) {
     const std::string pre = prefix ? prefix : "";
+    // An empty name would end the list, and one holding a NUL would split.
+    auto fits = [&](const std::string& n) {
+        const size_t len = pre.size() + n.size();
+        return len > 0 && len <= kMaxName && n.find('\0') == std::string::npos;
+    };
     size_t size = kHeader + 1;
-    for (const auto& n : names) size += pre.size() + std::min(n.size(), kMaxName) + 1;
+    for (const auto& n : names)
+        if (fits(n)) size += pre.size() + n.size() + 1;
     if (size > 0x7FFFFFFF) return nullptr;
     HGLOBAL block = GlobalAlloc(0, (int)size);
     char* p = static_cast<char*>(GlobalLock(block));
@@ -59,11 +66,11 @@ HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, in
     put32(p + 12, 0);
     char* at = p + kHeader;
     for (const auto& n : names) {
+        if (!fits(n)) continue;
         memcpy(at, pre.data(), pre.size());
         at += pre.size();
-        const size_t len = std::min(n.size(), kMaxName);
-        memcpy(at, n.data(), len);
-        at += len;
+        memcpy(at, n.data(), n.size());
+        at += n.size();
         *at++ = 0;
     }
     *at = 0;

@@ -21,11 +21,16 @@ extern void (*SHIM_DDrop_onDragLeave)();
 extern const char* (*SHIM_DDrop_getDroppedFileTargetPath)(const char* type);
 
 // The dropped-file block: the offset of the name list (16), the drop point
-// x and y, a 0, then each name (cut to 4,095 bytes) NUL-terminated, then one
-// more NUL. With a prefix, each name is written after it. The caller frees
-// it with GlobalFree.
+// x and y, a 0, then each name NUL-terminated, then one more NUL. With a
+// prefix, each name is written after it. A name (with its prefix) longer
+// than a path can be, 4,095 bytes, is left out: cut, it would name another
+// file; so are names that are empty or hold a NUL. The caller frees it with
+// GlobalFree.
 HGLOBAL SHIM_MakeDropFilesBlock(const std::vector<std::string>& names, int x, int y, const char* prefix = "");
-// DragQueryFile and DragQueryPoint read it.
+// DragQueryFile and DragQueryPoint read it; reading all its names one by one
+// walks the list once.
+// GlobalFree calls this: what DragQueryFile keeps of a block goes with it.
+void SHIM_ForgetDropFilesBlock(HGLOBAL block);
 
 // Writes the promised file at a destination path.
 typedef void (*SHIM_DragWriteCallback)(const char* destinationPath);

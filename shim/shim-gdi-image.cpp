@@ -79,14 +79,15 @@ HGDIOBJ bitmapObject(NSImage* image) {
 
 NSImage* imageOf(HGDIOBJ obj) { return SHIM_IsValidObject(obj, SHIM_GDIOBJ_BITMAP) ? obj->bitmapptr : nullptr; }
 
-// A PNG file decoded to premultiplied ARGB; null when it cannot be read.
+// A PNG file decoded to premultiplied ARGB; null when it cannot be read or
+// its header declares a size beyond the limit.
 NSImage* loadPNG(const std::string& path) {
     png_image png;
     memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&png, path.c_str())) return nullptr;
     png.format = PNG_FORMAT_ARGB;
-    if (png.width < 1 || png.height < 1 || (uint64_t)png.width * png.height > (uint64_t)INT32_MAX / 4) {
+    if (png.width < 1 || png.height < 1 || png.width > SHIM_MAX_IMAGE_SIDE || png.height > SHIM_MAX_IMAGE_SIDE) {
         png_image_free(&png);
         return nullptr;
     }

@@ -26,8 +26,12 @@ void NSImageRelease(NSImage* image);
 // A new image over a copy of w x h premultiplied pixels (bytes alpha, red,
 // green, blue); null for a bad size.
 platform::NSImage* SHIM_NewImage(int w, int h, const unsigned char* argb);
+// The widest and tallest image the toolkit loads from a PNG file: a larger
+// one is refused from its header, before any pixel memory is taken (icon
+// and cursor images stop at 1,024).
+constexpr int SHIM_MAX_IMAGE_SIDE = 4096;
 // An image file as the platform reads it (PNG, or an icon or cursor file);
-// null when it cannot be read.
+// null when it cannot be read or is larger than the limits.
 platform::NSImage* SHIM_LoadImageFile(const char* path);
 // An icon or cursor file held in memory (its largest image); null when the
 // data is not one.
@@ -59,7 +63,8 @@ HGDIOBJ CreateBitmap(int w, int h, int planes, int bitsPerPixel, const unsigned 
 // set and hbmColor is a bitmap object with an image.
 HGDIOBJ CreateIconIndirect(const ICONINFO* info);
 // An image from a file (a name holding "/") or the bundle's image of that
-// name; magenta (255, 0, 255) pixels become transparent when asked.
+// name, at most SHIM_MAX_IMAGE_SIDE a side; magenta (255, 0, 255) pixels
+// become transparent when asked.
 HGDIOBJ LoadNamedImage(const char* name, bool magentaTransparent);
 // With size 8: the image's width and height, rounded (1); else zeros (0).
 int GetObject(HGDIOBJ obj, int size, void* out);

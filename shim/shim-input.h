@@ -35,8 +35,10 @@
 #define GID_PAN 4
 #define GID_ROTATE 5
 
+// The record a WM_GESTURE's lParam points at. cbSize holds its size, 56
+// bytes with 8-byte window handles; a record that says less is refused.
 struct GESTUREINFO {
-    uint32_t cbSize;  // 40
+    uint32_t cbSize;  // sizeof(GESTUREINFO)
     uint32_t dwFlags;
     uint32_t dwID;
     HWND hwndTarget;
@@ -48,6 +50,7 @@ struct GESTUREINFO {
     uint64_t ullArguments;
     uint32_t cbExtraArgs;
 };
+static_assert(sizeof(GESTUREINFO) == 56, "one layout for the gesture record");
 
 // The wheel wParam of a platform scroll delta: the delta times 60, truncated
 // toward zero, in the high 16 bits (0 for a delta that is not a number).

@@ -207,6 +207,11 @@ void SHIM_ModalWindowEnd(void* session) {
 
 BOOL SHIM_GetGestureInfo(LPARAM lp, GESTUREINFO* out) {
     if (!lp || !out) return FALSE;
+    // The size comes first in every record; one shorter than ours would be
+    // read past its end.
+    uint32_t size = 0;
+    std::memcpy(&size, reinterpret_cast<const void*>(lp), sizeof size);
+    if (size < sizeof *out) return FALSE;
     std::memcpy(out, reinterpret_cast<const void*>(lp), sizeof *out);
     return TRUE;
 }

@@ -2,6 +2,7 @@
 // columns and the header, styles and colours, hit tests, rectangles,
 // scrolling and the stable sort.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,17 +26,6 @@ int g_allRowsCalls = 0;
 bool g_notifying = false;
 
 void Reload(LV* lv) { lv->reloadData(); }
-
-// The selection moves with the rows: every selected row at or after `from`
-// moves by `by`.
-void ShiftSelection(LV* lv, int from, int by) {
-    std::set<int> moved;
-    for (int r : lv->selectedRowIndexes()) moved.insert(r >= from ? r + by : r);
-    int last = lv->selectedRow();
-    lv->selectRowIndexes(moved, false);
-    if (last >= from) last += by;
-    if (last >= 0 && moved.count(last)) lv->selectRowIndexes({last}, true);
-}
 
 // Whether a new selection of one row extends the current one.
 bool Extends(const LV* lv) { return lv->m_lbMode ? (lv->style & LBS_EXTENDEDSEL) != 0 : !(lv->style & LVS_SINGLESEL); }
@@ -110,8 +100,7 @@ int ListView_InsertItem(HWND h, const LVITEM* item) {
         delete row;
         return -1;
     }
-    Reload(lv);
-    if (index < n) ShiftSelection(lv, index, 1);
+    lv->insertRows(index, 1);  // the selected rows after it move down with it
     if ((item->mask & LVIF_STATE) && (item->stateMask & LVIS_SELECTED) && (item->state & LVIS_SELECTED))
         lv->selectRowIndexes({index}, Extends(lv));
     return index;
@@ -120,10 +109,8 @@ int ListView_InsertItem(HWND h, const LVITEM* item) {
 void ListView_DeleteItem(HWND h, int i) {
     LV* lv = SHIM_ListViewOf(h);
     if (!lv || i < 0 || i >= lv->m_items->GetSize()) return;
-    lv->deselectRow(i);
-    ShiftSelection(lv, i + 1, -1);
     lv->m_items->Delete(i, true);
-    Reload(lv);
+    lv->removeRows(i, 1);  // and from the selection; the selected rows after it move up
 }
 
 void ListView_DeleteAllItems(HWND h) {
@@ -276,8 +263,7 @@ int ListView_GetNextItem(HWND h, int start, int flags) {
     LV* lv = SHIM_ListViewOf(h);
     if (flags == LVNI_SELECTED) {
         if (!lv) return 0;
-        auto it = lv->selectedRowIndexes().lower_bound(start < 0 ? 0 : start + 1);
-        return it == lv->selectedRowIndexes().end() ? -1 : *it;
+        return start == INT_MAX ? -1 : lv->selectedRowIndexes().indexAtOrAfter(start < 0 ? 0 : start + 1);
     }
     if (flags == LVNI_FOCUSED) return lv ? lv->selectedRow() : 0;
     return -1;
@@ -302,9 +288,9 @@ void ListView_SortItems(HWND h, PFNLVCOMPARE compare, LPARAM sort) {
     std::vector<SHIM_ListView_Row*> scratch(static_cast<size_t>(n));
     MergeSort(rows, n, scratch.data(), compare, sort);
     if (n > 0) {
-        std::set<int> selected;
+        ct::IndexSet selected;
         for (int i = 0; i < n; ++i)
-            if (rows[i]->m_tmp == 1) selected.insert(i);
+            if (rows[i]->m_tmp == 1) selected.add(i);
         lv->selectRowIndexes(selected, false);
     }
     Reload(lv);

@@ -1,5 +1,6 @@
 #include "shim/shim-wnd-treeview.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -193,6 +194,7 @@ HTREEITEM TreeView_InsertItem(HWND h, TVINSERTSTRUCT* ins) {
         pos = 0;
     else
         pos = list->Find(after) + 1;  // not in this list: first
+    pos = std::clamp(pos, 0, list->GetSize());
 
     auto* item = new HTREEITEM__;
     const TVITEM& src = ins->item;
@@ -203,7 +205,7 @@ HTREEITEM TreeView_InsertItem(HWND h, TVINSERTSTRUCT* ins) {
         delete item;
         return nullptr;
     }
-    tv->reloadData();
+    tv->insertItem(parent ? parent->m_dh : nullptr, pos);
     return item;
 }
 
@@ -212,8 +214,8 @@ void TreeView_DeleteItem(HWND h, HTREEITEM item) {
     HTREEITEM parent = nullptr;
     int index = -1;
     if (!tv || !tv->findItem(item, &parent, &index)) return;
+    tv->removeItem(item->m_dh);
     ListOf(tv, parent)->Delete(index, true);
-    tv->reloadData();
 }
 
 BOOL TreeView_Expand(HWND h, HTREEITEM item, UINT flag) {

@@ -3,14 +3,18 @@
 // opening documents and addresses.
 #include <strings.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/appkit/Application.h"
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/Event.h"
 #include "shim/shim-dlg.h"
+#include "shim/shim-dnd.h"
 #include "shim/shim-wnd-internal.h"
 #include "shim/shim-wnd.h"
 
@@ -34,7 +38,26 @@ bool StartsWithNoCase(const char* s, const char* prefix) { return strncasecmp(s,
 
 bool EndsWithAppNoCase(const std::string& s) { return s.size() >= 5 && EqualsNoCase(s.substr(s.size() - 4), ".app"); }
 
-// The names of a dropped-file block, bounded by the block's size.
+// The block whose names dropIndex() holds; GlobalFree forgets it.
+std::atomic<HGLOBAL> g_indexedDrop{nullptr};
+
+// The indexed block's size and list offset, where each of its names starts,
+// then where the last one's terminator ends.
+struct DropIndex {
+    int size = 0;
+    uint32_t list = 0;
+    std::vector<uint32_t> starts;
+};
+
+DropIndex& dropIndex() {
+    static DropIndex index;
+    return index;
+}
+
+// The names of a dropped-file block, bounded by the block's size. The list
+// is walked once per block and where each name starts kept, so that reading
+// a drop name by name is linear; a name read is checked against the block
+// as it is now.
 struct DropNames {
     explicit DropNames(HDROP h) : h_(h), base_(static_cast<const char*>(GlobalLock(h))), size_(GlobalSize(h)) {}
     ~DropNames() {
@@ -45,28 +68,47 @@ struct DropNames {
                                                                      : nullptr;
     }
     // The name at index, or null past the list's end (or a malformed block).
-    const char* name(UINT index, size_t* length) const {
+    const char* name(UINT index, size_t* length) {
         const DROPFILES* d = header();
-        if (!d || d->pFiles >= static_cast<uint32_t>(size_)) return nullptr;
-        size_t at = d->pFiles, end = static_cast<size_t>(size_);
-        for (UINT i = 0;; ++i) {
-            const void* nul = std::memchr(base_ + at, 0, end - at);
-            if (!nul) return nullptr;
-            size_t len = static_cast<size_t>(static_cast<const char*>(nul) - (base_ + at));
-            if (len == 0) return nullptr;
-            if (i == index) {
-                *length = len;
-                return base_ + at;
+        if (!d) return nullptr;
+        if (!indexed()) walk();
+        const std::vector<uint32_t>& starts = dropIndex().starts;
+        for (int pass = 0;; ++pass) {
+            if (index + size_t(1) >= starts.size()) return nullptr;
+            const size_t start = starts[index], end = starts[index + 1] - 1;
+            const bool afterName = start == d->pFiles || base_[start - 1] == 0;
+            if (afterName && std::memchr(base_ + start, 0, end - start + 1) == base_ + end) {
+                *length = end - start;
+                return base_ + start;
             }
-            at += len + 1;
-            if (at >= end) return nullptr;
+            if (pass == 1) return nullptr;
+            walk();
         }
     }
-    UINT count() const {
-        UINT n = 0;
-        size_t len;
-        while (name(n, &len)) ++n;
-        return n;
+    UINT count() {
+        if (!header()) return 0;
+        if (!indexed()) walk();
+        return static_cast<UINT>(dropIndex().starts.size() - 1);
+    }
+    bool indexed() const {
+        const DropIndex& index = dropIndex();
+        return g_indexedDrop.load() == h_ && index.size == size_ && index.list == header()->pFiles;
+    }
+    void walk() {
+        DropIndex& index = dropIndex();
+        index.size = size_;
+        index.list = header()->pFiles;
+        index.starts.clear();
+        const size_t end = static_cast<size_t>(size_);
+        size_t at = index.list;
+        while (at < end) {
+            const void* nul = std::memchr(base_ + at, 0, end - at);
+            if (!nul || nul == base_ + at) break;
+            index.starts.push_back(static_cast<uint32_t>(at));
+            at = static_cast<size_t>(static_cast<const char*>(nul) - base_) + 1;
+        }
+        index.starts.push_back(static_cast<uint32_t>(at));
+        g_indexedDrop = h_;
     }
     HDROP h_;
     const char* base_;
@@ -74,6 +116,11 @@ struct DropNames {
 };
 
 }  // namespace
+
+void SHIM_ForgetDropFilesBlock(HGLOBAL block) {
+    HGLOBAL indexed = block;
+    if (block) g_indexedDrop.compare_exchange_strong(indexed, nullptr);
+}
 
 HDC BeginPaint(HWND h, PAINTSTRUCT* ps) {
     if (!h || !ps) return nullptr;

@@ -99,7 +99,8 @@ void* SHIM_ModalWindowStart(HWND h);
 BOOL SHIM_ModalWindowRun(void* session, int* ret);
 void SHIM_ModalWindowEnd(void* session);
 
-// ---- gestures: copies the record a gesture message's lParam points to
+// ---- gestures: copies the record a gesture message's lParam points to;
+// false for a null pointer or a record whose cbSize is below our size
 BOOL SHIM_GetGestureInfo(LPARAM lp, GESTUREINFO* out);
 
 // ---- focus, points and painting

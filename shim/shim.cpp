@@ -1,4 +1,5 @@
 #include "shim/shim.h"
+#include "shim/shim-dnd.h"
 #include "shim/shim-handles.h"
 
 #include <Poco/UUIDGenerator.h>
@@ -122,6 +123,16 @@ unsigned int _controlfp(unsigned int value, unsigned int mask) {
 #endif
 }
 
+// ---- errors
+
+namespace {
+thread_local DWORD t_lastError = 0;
+}  // namespace
+
+DWORD GetLastError() { return t_lastError; }
+
+void SetLastError(DWORD error) { t_lastError = error; }
+
 // ---- global memory blocks
 
 namespace {
@@ -158,6 +169,7 @@ BOOL GlobalUnlock(HGLOBAL h) {
 int GlobalSize(HGLOBAL h) { return h ? headerOf(h)->size : 0; }
 
 HGLOBAL GlobalFree(HGLOBAL h) {
+    SHIM_ForgetDropFilesBlock(h);
     if (h) std::free(headerOf(h));
     return nullptr;
 }

@@ -73,6 +73,14 @@ void Sleep(int ms);    // 0 sleeps 100 microseconds
 DWORD GetTickCount();  // wall-clock milliseconds, wrapping modulo 2^32
 BOOL GetFileTime(int fd, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 
+// ---- errors: why the calling thread's last call that sets it failed
+#define ERROR_SUCCESS 0
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_DATA 13
+#define ERROR_TIMEOUT 1460
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
 // ---- handles
 HANDLE CreateEvent(void* attrs, BOOL manualReset, BOOL initialState, const char* name);
 HANDLE CreateEventAsSocket(void* attrs, BOOL manualReset, BOOL initialState, const char* name);

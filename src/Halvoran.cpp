@@ -75,6 +75,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
     patchLibrarian->selectedBankUpper = 0;
     patchLibrarian->selectedBankLower = 0;
     patchLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
+    patchLibrarian->addNewBankWhenEmpty(getPatchesFolderStr());
     log("PATCH LIBRARIAN COMPLETED LOADING SINGLES...");
 
     buildPanel();
@@ -395,7 +396,7 @@ void Halvoran::SendProgramChangeCommand(int program) {
     IMidiMsg msg;
     msg.MakeProgramChangeMsg(program / 127.0, globalMIDIChannel());
     sendMidiMsgAndLog(&msg);
-    Sleep(getTimerValue() / 2);
+    MIDIMessageSender::pause(getTimerValue() / 2);
 }
 
 // ---- Incoming messages
@@ -548,7 +549,9 @@ void Halvoran::updatePatchLibrarianView(int which) {
     if (which < 0 || which > 2 || !librarianView) return;
     if (which == 2) setLibrarianViewDirty();
     if (which != 1) librarianView->patchSelectionUpperChanged();
-    if (which != 0) librarianView->patchSelectionLowerChanged();
+    // The source pane showing the edited bank shows its changes too.
+    const bool sameBank = librarianView->lowerBank() && librarianView->lowerBank() == librarianView->upperBank();
+    if (which != 0 || sameBank) librarianView->patchSelectionLowerChanged();
 }
 
 void Halvoran::setLibrarianViewDirty() {

@@ -110,9 +110,9 @@ public:
     void SendAllProgramsFromLibrarian();
     void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second);
     void sendPartDataBackToHardware(int);
-    // The panel's program and data to the instrument (job 0), incoming MIDI
-    // held back meanwhile; nothing while the output is not ready or another
-    // transfer runs.
+    // The panel's program and data to the instrument (kJobSendArrangement),
+    // incoming MIDI held back meanwhile; nothing while the output is not
+    // ready or another transfer runs.
     void pushCurrentDataToHardware();
 
     // ---- Librarian and progress
@@ -149,7 +149,27 @@ public:
     // The slot the librarian view's arrow keys move from, 0 while it is on
     // no slot (the librarian's upper slot when there is no view).
     int librarianKeyCursor() const;
+    // Opens the data folder in the desktop's file manager; when it cannot be
+    // opened, the status line says so and names the folder.
     void OpenDataDirectory();
+
+    // ---- The edited bank and the save row
+    // Writes the upper bank back to its own file ("Save (Overwrite current
+    // bank)", OVERWRITE); a bank that has no file yet asks for a name.
+    void saveUpperBank();
+    // Asks for a name and writes the upper bank there, raw or as a Standard
+    // MIDI File; the pane then shows the saved bank, listed at once.
+    void saveUpperBankAs(bool asMid);
+    // DISCARD: the upper bank holds again what its file holds.
+    void discardBankEdits();
+    // KEEP: the changes stay in memory, not saved.
+    void keepBankEdits();
+    // The edited state ends: kBankEditUnsaved 0, the save row hidden, the
+    // upper bank chooser shown again with the page.
+    void endBankEdit();
+    // The bank lists changed in memory: selectors, choosers and panes follow,
+    // each pane keeping its bank by name.
+    void bankListChanged();
     // Asks for a bank or program file and imports it into the bank folder.
     void ImportSinglePatches();
     // The programs of the file become a bank file of 128 slots in the bank

@@ -4,11 +4,27 @@
 #include <sstream>
 #include <string>
 
+#include "framework/IControl.h"
 #include "framework/IGraphics.h"
 #include "shim/shim.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
 #include "src/TabSwitchFunctions.h"
+
+namespace {
+
+// The timbre view is refreshed as a change of kTimbreSelect refreshes it,
+// while the display keeps the name and value of the knob that was turned.
+void refreshTimbreView(Halvoran& plug) {
+    BASE_MutexLock lock(plug.GetMutex());
+    const std::string status = plug.statusTextControl ? plug.statusTextControl->GetTextString() : "";
+    const std::string value = plug.valueTextControl ? plug.valueTextControl->GetTextString() : "";
+    plug.OnParamChange(kTimbreSelect);
+    plug.setStatusText(status.c_str());
+    plug.setValueText(value.c_str());
+}
+
+}  // namespace
 
 void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     if (!midiManager) return;
@@ -108,10 +124,10 @@ void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFr
             timbreViewMode = 2;
             setParameterFromPlug(kTimbreSelect, 1.0);
             setParameterFromPlug(kTimbreLinker, 1.0);
-            OnParamChange(kTimbreSelect);
+            refreshTimbreView(*this);
             pendingTimbreLink = false;
         } else if (postSendRefresh) {
-            OnParamChange(kTimbreSelect);
+            refreshTimbreView(*this);
             postSendRefresh = false;
         }
     }

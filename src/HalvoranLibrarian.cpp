@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
@@ -24,11 +26,35 @@
 #include "src/PanelLayers.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
+#include "src/TabSwitchFunctions.h"
+#include "shim/shim-wnd.h"
 
 namespace {
 
 constexpr size_t kLongName = 50;
 constexpr size_t kShownPrefix = 44;
+
+// A save that did not reach the disk; the bank keeps its name and file.
+constexpr const char* kBankNotSaved = "Bank NOT saved: write failed!";
+
+// The bank's file name with another extension.
+std::string withExtension(const std::string& fileName, const char* extension) {
+    const size_t dot = fileName.find_last_of('.');
+    return (dot == std::string::npos ? fileName : fileName.substr(0, dot)) + "." + extension;
+}
+
+// A path as the status line names it: below the data folder from there on,
+// below the home folder from "~" on.
+std::string shownPath(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::string data = halvoranDataFolder();
+    if (path.size() > data.size() && path.compare(0, data.size(), data) == 0) return path.substr(data.size());
+    const char* home = std::getenv("HOME");
+    const std::string h = home ? home : "";
+    if (h.size() > 1 && path.size() > h.size() && path.compare(0, h.size(), h) == 0 && path[h.size()] == '/')
+        return "~" + path.substr(h.size());
+    return path;
+}
 
 }  // namespace
 
@@ -145,7 +171,12 @@ int Halvoran::librarianKeyCursor() const {
 
 void Halvoran::patchTypeChanged(int, int, bool reload) {
     if (!patchLibrarian) return;
-    if (reload) patchLibrarian->initBankFilesOnDiscard(getPatchesFolderStr());
+    if (reload) {
+        patchLibrarian->initBankFilesOnDiscard(getPatchesFolderStr());
+        patchLibrarian->addNewBankWhenEmpty(getPatchesFolderStr());
+        // What was received and not saved went with the reload.
+        if (GetParam(kBankEditUnsaved)->Value() != 0.0) endBankEdit();
+    }
     if (searchResultsShown && patchLibrarian->searchBankFiles.empty()) {
         // The reload took the search results: the lower pane lists the banks
         // again, with its own chooser.
@@ -163,6 +194,12 @@ void Halvoran::patchTypeChanged(int, int, bool reload) {
 
 void Halvoran::stepBank(int paramIdx) {
     const bool upper = paramIdx == kLibUpperPreviousBank || paramIdx == kLibUpperNextBank;
+    // As its chooser, the arrows leave an edited bank in place until its
+    // changes are saved, dropped or kept.
+    if (upper && GetParam(kBankEditUnsaved)->Value() != 0.0) {
+        setStatusText("OVERWRITE, DISCARD or KEEP the bank first");
+        return;
+    }
     const int step = paramIdx == kLibUpperNextBank || paramIdx == kLibLowerNextBank ? 1 : -1;
     const int listIdx = upper ? kPatchSelectionListUpper : kPatchSelectionListLower;
     IParam* list = GetParam(listIdx);
@@ -247,13 +284,138 @@ void Halvoran::onLibrarianParamChange(int paramIdx) {
         case kLibLowerNextBank:
             if (p->Value() == 1.0) stepBank(paramIdx);
             break;
+        case kOverwriteBank:
+        case kDiscardBankData:
+        case kKeepSelectedBank:
+            if (p->Value() != 1.0) break;
+            // A button: up again, whatever a dialog meanwhile did to its
+            // release.
+            setParameterFromPlug(paramIdx, 0.0);
+            if (paramIdx == kOverwriteBank) saveUpperBank();
+            if (paramIdx == kDiscardBankData) discardBankEdits();
+            if (paramIdx == kKeepSelectedBank) keepBankEdits();
+            break;
         default:
             break;
     }
 }
 
 void Halvoran::OpenDataDirectory() {
-    if (graphics) graphics->OpenURL(halvoranDataFolder().c_str());
+    const std::string folder = halvoranDataFolder();
+    try {
+        Poco::File(folder).createDirectories();
+    } catch (const Poco::Exception&) {}
+    if (ShellExecute(nullptr, "open", "explorer.exe", folder.c_str(), nullptr, SW_SHOW)) return;
+    log("FILE BROWSER: could not open " + folder);
+    const std::string text = "Could not open " + shownPath(folder);
+    setStatusText(text.c_str());
+}
+
+// ---- The edited bank and the save row
+
+void Halvoran::endBankEdit() {
+    setParameterFromPlug(kBankEditUnsaved, 0.0);
+    setParameterFromPlug(kDiscardBankData, 0.0);
+    // The page's layers follow the bank's state, as when the page is shown.
+    TabSwitchFunctions::mainTabSwitch(this, kMainTab, GetParam(kMainTab)->Int(), 0, 0);
+}
+
+void Halvoran::bankListChanged() {
+    if (!patchLibrarian) return;
+    ResetPatchSelectionMenus();
+    const std::vector<PatchFile*>& banks = patchLibrarian->bankFiles;
+    const int last = std::max(0, static_cast<int>(banks.size()) - 1);
+    patchLibrarian->selectedBankUpper = std::clamp(patchLibrarian->selectedBankUpper, 0, last);
+    setParameterFromPlug(kPatchSelectionListUpper, patchLibrarian->selectedBankUpper);
+    if (!searchResultsShown) {
+        patchLibrarian->selectedBankLower = std::clamp(patchLibrarian->selectedBankLower, 0, last);
+        setParameterFromPlug(kPatchSelectionListLower, patchLibrarian->selectedBankLower);
+    }
+    // Each chooser finds its pane's bank again by folder and file name.
+    refreshPopUpMenus();
+}
+
+void Halvoran::saveUpperBank() {
+    PatchFile* bank = patchLibrarian ? patchLibrarian->upperBank() : nullptr;
+    if (!bank) return;
+    if (bank->newBank) {
+        saveUpperBankAs(false);
+        return;
+    }
+    // Back to the bank's own file, in the form its name calls for; the pane
+    // keeps naming the bank by its file name.
+    const std::string path = bank->folderPath + "/" + bank->fileName;
+    if (!patchLibrarian->saveEditedPatch(path, bank->fileName)) {
+        setStatusText(kBankNotSaved);
+        return;
+    }
+    upperBankName = bank->fileName;
+    upperBankFolder = bank->folderName;
+    const std::string text = "Bank saved to " + shownPath(path);
+    setStatusText(text.c_str());
+    endBankEdit();
+}
+
+void Halvoran::saveUpperBankAs(bool asMid) {
+    PatchFile* bank = patchLibrarian ? patchLibrarian->upperBank() : nullptr;
+    if (!bank) return;
+    // The dialog starts in the bank's folder; a bank folder not made yet is
+    // made, so that a first bank is saved where the librarian finds it.
+    const std::string folder = bank->folderPath.empty() ? getPatchesFolderStr() : bank->folderPath;
+    try {
+        Poco::File(folder).createDirectories();
+    } catch (const Poco::Exception& e) {
+        log("PATCH LIBRARIAN: " + e.displayText());
+    }
+    std::string chosen;
+    if (!patchLibrarian->savePatchAs(withExtension(bank->fileName, asMid ? "mid" : "hvx").c_str(), folder, asMid,
+                                     &chosen)) {
+        setStatusText(chosen.empty() ? "Bank not saved: cancelled" : kBankNotSaved);
+        return;
+    }
+    std::vector<LibrarianPatch> programs;
+    {
+        std::lock_guard<std::mutex> lock(patchLibrarian->slotsLock);
+        programs = bank->patches;
+    }
+    PatchFile* saved = patchLibrarian->listWrittenBank(chosen, getPatchesFolderStr(), programs);
+    if (!saved) {
+        // Written where the librarian lists no bank: the pane keeps its own.
+        upperBankName = bank->fileName;
+        upperBankFolder = bank->folderName;
+    } else if (saved != bank) {
+        if (lowerBankName == bank->fileName && lowerBankFolder == bank->folderName) {
+            lowerBankName = saved->fileName;
+            lowerBankFolder = saved->folderName;
+        }
+        // What the bank held went to the new file; it holds its own again.
+        if (bank->newBank)
+            patchLibrarian->dropNewBank(bank);
+        else
+            patchLibrarian->reloadBank(bank);
+    }
+    const std::string text = "Bank saved to " + shownPath(chosen);
+    setStatusText(text.c_str());
+    endBankEdit();
+    bankListChanged();
+}
+
+void Halvoran::discardBankEdits() {
+    PatchFile* bank = patchLibrarian ? patchLibrarian->upperBank() : nullptr;
+    if (!bank) return;
+    if (!patchLibrarian->reloadBank(bank)) {
+        setStatusText("Bank NOT restored: file unreadable!");
+        return;
+    }
+    const std::string text = "Changes discarded: " + bank->fileName;
+    setStatusText(text.c_str());
+    endBankEdit();
+    updatePatchLibrarianView(2);
+}
+
+void Halvoran::keepBankEdits() {
+    setStatusText("Changes kept, bank not saved");
+    endBankEdit();
 }
 
 void Halvoran::ImportSinglePatches() {
@@ -300,10 +462,11 @@ bool Halvoran::saveImportedFile(const std::string& path, const std::string& data
             return false;
         }
         log("FILE IMPORTER: patch file copied to " + target.toString());
+        // Listed at once; a rescan would drop what the banks hold unsaved.
+        if (patchLibrarian->listWrittenBank(target.toString(), getPatchesFolderStr(), probe.patches)) bankListChanged();
     } catch (const Poco::Exception& e) {
         log("FILE IMPORTER: " + e.displayText());
         return false;
     }
-    patchTypeChanged(0, 0, true);
     return true;
 }

@@ -98,9 +98,11 @@ void Halvoran::OnParamChange(int paramIdx) {
     // stays on the display.
     ControlAction* action = param->GetControlAction();
     const bool global = paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect;
+    // The save row's buttons say on the display what they did instead.
+    const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank;
     // The global page's knobs send nothing themselves, yet their values
     // are the instrument's and are read from the display.
-    if (action || global) ControlDisplay::controlDisplay(this, paramIdx, value);
+    if ((action || global) && !saveRow) ControlDisplay::controlDisplay(this, paramIdx, value);
 
     if (global) {
         // The instrument no longer holds the panel's global data, and what
@@ -233,6 +235,9 @@ void Halvoran::OnParamChange(int paramIdx) {
         case kLibUpperNextBank:
         case kLibLowerPreviousBank:
         case kLibLowerNextBank:
+        case kOverwriteBank:
+        case kDiscardBankData:
+        case kKeepSelectedBank:
             onLibrarianParamChange(paramIdx);
             break;
         default:

@@ -28,7 +28,7 @@ int threeStep(int v) {
 
 constexpr int kDelaySyncNoteData[15] = {8, 10, 19, 27, 36, 44, 53, 61, 70, 78, 87, 95, 104, 112, 121};
 
-// The data byte of a kind 1 change; value is compared exactly.
+// The data byte of a kCC change; value is compared exactly.
 int ccData(int paramIdx, double value, int v) {
     auto is = [value](double x) { return value == x; };
     switch (paramIdx) {
@@ -65,7 +65,7 @@ int ccData(int paramIdx, double value, int v) {
     }
 }
 
-// The data-entry byte of a kind 3 set.
+// The data-entry byte of a kMsbLsb set.
 int msbLsbData(int paramIdx, int v) {
     if (paramIdx == kArpOnOff || paramIdx == kArpLatch) return v == 1 ? 127 : v;
     if (paramIdx == kArpType) {

@@ -10,9 +10,6 @@
 
 namespace {
 
-// A save that did not reach the disk; the bank keeps its name and file.
-constexpr const char* kBankNotSaved = "Bank NOT saved: write failed!";
-
 // Starts a transfer job unless one runs; prepare runs only when it starts.
 void startTransfer(Halvoran* plug, uint32_t job, const std::function<void(MIDIMessageSender&)>& prepare = {}) {
     if (plug && plug->midiManager) plug->midiManager->startJob(MIDIMessageManager::kTransferThread, job, prepare);
@@ -30,20 +27,6 @@ void requestToPanel(Halvoran* plug, uint32_t job) {
 
 void uncheckAll(std::initializer_list<IPopupMenu*> menus) {
     for (IPopupMenu* m : menus) m->CheckItemAlone(-1);
-}
-
-// The upper bank the librarian edits, or null.
-PatchFile* editedBank(PatchLibrarian* librarian) {
-    if (!librarian) return nullptr;
-    const int b = librarian->selectedBankUpper;
-    if (b < 0 || b >= static_cast<int>(librarian->bankFiles.size())) return nullptr;
-    return librarian->bankFiles[b];
-}
-
-// The bank's file name with another extension.
-std::string withExtension(const std::string& fileName, const char* extension) {
-    const size_t dot = fileName.find_last_of('.');
-    return (dot == std::string::npos ? fileName : fileName.substr(0, dot)) + "." + extension;
 }
 
 }  // namespace
@@ -140,15 +123,7 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
         if (item == kStoreSelected) plug->SendSingleProgramFromLibrarian(true);
         if (item == kStoreAll) plug->SendAllProgramsFromLibrarian();
     } else if (chosen == &saveAsMenu) {
-        PatchFile* bank = editedBank(librarian);
-        if (!bank || (item != kSaveAsMid && item != kSaveAsHvx)) return;
-        const bool asMid = item == kSaveAsMid;
-        const std::string folder = bank->folderPath.empty() ? plug->getPatchesFolderStr() : bank->folderPath;
-        std::string chosen;
-        if (!librarian->savePatchAs(withExtension(bank->fileName, asMid ? "mid" : "hvx").c_str(), folder, asMid,
-                                    &chosen) &&
-            !chosen.empty())
-            plug->setStatusText(kBankNotSaved);
+        if (item == kSaveAsMid || item == kSaveAsHvx) plug->saveUpperBankAs(item == kSaveAsMid);
     } else if (chosen == &importMenu) {
         plug->ImportSinglePatches();
     } else if (chosen == &mainMenu) {
@@ -160,15 +135,7 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
                 if (plug->midiInOutSet) plug->pushCurrentDataToHardware();
                 break;
             case kMainSave:
-                if (PatchFile* bank = editedBank(librarian)) {
-                    // Back to the bank's own file, in the form its name calls
-                    // for; the pane keeps naming the bank by its file name.
-                    const std::string fileName = bank->fileName;
-                    if (librarian->saveEditedPatch(bank->folderPath + "/" + fileName, fileName))
-                        plug->upperBankName = fileName;
-                    else
-                        plug->setStatusText(kBankNotSaved);
-                }
+                plug->saveUpperBank();
                 break;
             case kMainRefresh: {
                 BASE_MutexLock lock(plug->GetMutex());

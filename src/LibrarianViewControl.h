@@ -73,6 +73,10 @@ public:
     // The lower bank's index at the last Copy; -1 until something is copied.
     int clipboard = -1;
 
+    // The bank each pane shows now, or null.
+    PatchFile* upperBank() const;
+    PatchFile* lowerBank() const;
+
 private:
     enum EHitEffects { kSelectionOnly = 0, kSetPane = 1, kGraySaveLayer = 2 };
     // Tests the panes' slots at (x, y) and selects what is hit; with kSetPane
@@ -81,9 +85,6 @@ private:
     void hitTest(int x, int y, bool upper, bool lower, int effects);
     void clearSelections();
     void refill(int pane);
-    // The bank each pane shows now, or null.
-    PatchFile* upperBank() const;
-    PatchFile* lowerBank() const;
     // Copies lower program `from` into the selected upper slot through the
     // editor's SysEx input, as if the instrument had sent it. False when there
     // is no such program to copy.

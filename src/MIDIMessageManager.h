@@ -54,7 +54,7 @@ public:
     // Arms (messages emptied, name "", active) or disarms the single-program
     // request of the librarian.
     void armLibraryPatchRequest(bool on);
-    // Arms the single request and starts job 6.
+    // Arms the single request and starts kJobRequestSinglePatch.
     void sendSinglePatchRequestSysexFromLibrarian(bool tempProgram);
 
     // ---- Incoming, from the instrument (or the host's stream)
@@ -105,6 +105,8 @@ public:
     std::atomic<bool> timbreRefreshPending{false};
     // The instrument answered the current request.
     std::atomic<bool> replySeen{false};
+    // Whole programs the librarian's requests have put into a slot so far.
+    std::atomic<int> programsPlaced{0};
     std::atomic<bool> legacyDataEntry{false};
     // 1 until the first short message from the instrument.
     std::atomic<int> fromHost{1};

@@ -1,11 +1,21 @@
 // Program requests: the current program onto the panel or into the
 // librarian's slot, one program by slot, and all 128 programs into the
 // upper bank.
+#include <mutex>
+#include <string>
+
 #include "framework/IUnitStructs.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianDump.h"
+
+namespace {
+
+int placedSoFar(MIDIMessageManager* manager) { return manager ? manager->programsPlaced.load() : 0; }
+
+}  // namespace
 
 void MIDIMessageSender::selectUpperSlot(int slot) {
     if (plug->patchLibrarian) plug->patchLibrarian->selectedSlotUpper = slot;
@@ -15,7 +25,29 @@ void MIDIMessageSender::selectUpperSlot(int slot) {
 
 int MIDIMessageSender::activeLibrarianSlot() const { return plug->librarianKeyCursor(); }
 
+void MIDIMessageSender::reportProgramStored(int placedBefore, bool activeProgram) {
+    if (placedSoFar(manager) == placedBefore) {
+        plug->setStatusText("Program NOT stored: choose an edit slot!");
+        return;
+    }
+    plug->SetLibrarianStatusUnsaved(true);
+    PatchLibrarian* librarian = plug->patchLibrarian;
+    PatchFile* bank = librarian ? librarian->upperBank() : nullptr;
+    const int slot = librarian ? librarian->selectedSlotUpper.load() : -1;
+    if (!activeProgram || !bank || slot < 0 || slot >= kBankSlots) return;
+    // The instrument's active program has no number here: its name tells it.
+    std::string name;
+    {
+        std::lock_guard<std::mutex> lock(librarian->slotsLock);
+        if (slot < static_cast<int>(bank->patches.size())) name = bank->patches[slot].name;
+    }
+    name.erase(name.find_last_not_of(' ') + 1);
+    const std::string text = "Active program \"" + name + "\" to slot " + std::to_string(slot + 1);
+    plug->setStatusText(text.c_str());
+}
+
 void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
+    const int placedBefore = placedSoFar(manager);
     plug->DisplayProcessingIndicator(true);
     failed = false;
     cancelRequested = false;
@@ -35,11 +67,12 @@ void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
         plug->setStatusText("Data request CANCELLED!");
     } else if (!failed) {
         plug->setStatusText("Data request completed!");
-        if (!toPanel) plug->SetLibrarianStatusUnsaved(true);
+        if (!toPanel) reportProgramStored(placedBefore, true);
     }
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool tempProgram) {
+    const int placedBefore = placedSoFar(manager);
     plug->DisplayProcessingIndicator(true);
     failed = false;
     cancelRequested = false;
@@ -60,12 +93,13 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool tempProgram) {
         plug->setStatusText("Data request CANCELLED!");
     } else if (!failed) {
         plug->setStatusText("Data request completed!");
-        plug->SetLibrarianStatusUnsaved(true);
+        reportProgramStored(placedBefore, tempProgram);
     }
     plug->DisplayProcessingIndicator(false);
 }
 
 void MIDIMessageSender::sendAllPatchRequestSysex() {
+    const int placedBefore = placedSoFar(manager);
     plug->DisplayProcessingIndicator(true);
     failed = false;
     cancelRequested = false;
@@ -80,7 +114,6 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
     plug->setStatusText("Data processing, please wait...");
 
     bool cancelInSweep = false;
-    int received = 0;
     for (int program = 0; program < 128 && !cancelInSweep; ++program) {
         plug->DisplayProcessingIndicator(true);
         plug->SetLibrarianRequestActive(true);
@@ -102,16 +135,14 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
                 failed = true;
                 break;
             }
-            if (plug->answered) {
-                ++received;
-                break;
-            }
+            if (plug->answered) break;
         }
         plug->DisplayProcessingIndicator(false);
     }
 
     // The bank is marked edited only when a program reached it; the last
     // text says how the request ended.
+    const int received = placedSoFar(manager) - placedBefore;
     const char* outcome = cancelRequested ? "Data request CANCELLED!"
                           : failed        ? "CONNECTION TIMED OUT!"
                                           : "Data request completed!";

@@ -97,8 +97,8 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
 
     if (libraryPatchRequest.active) {
         LibrarianPatch collected;
-        libraryPatchRequest.addMessageData(bytes, size, &collected);
-        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&collected);
+        const bool whole = libraryPatchRequest.addMessageData(bytes, size, &collected);
+        if (patchLibrarian && patchLibrarian->setSysexDatatoSelectedSlot(&collected) && whole) ++programsPlaced;
         plug->updatePatchLibrarianView(0);
         plug->setLibrarianViewDirty();
         replySeen = true;
@@ -122,7 +122,7 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
     }
     LibrarianPatch collected;
     if (libraryPatchRequestAll.addMessageData(bytes, size, &collected)) {
-        if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&collected);
+        if (patchLibrarian && patchLibrarian->setSysexDatatoSelectedSlot(&collected)) ++programsPlaced;
         plug->updatePatchLibrarianView(0);
         plug->setLibrarianViewDirty();
         if (plug->upperBankListControl) plug->upperBankListControl->SetDirty(false);

@@ -98,13 +98,18 @@ public:
     // a cancel arrived; the result is true for a cancel. The held device byte
     // does not change.
     bool sweepChannels(EFunction code, int waitMs, bool statusPerChannel);
-    // The polls of jobs 5 and 6: 35 pauses of t with a sweep at the 30th,
-    // "CONNECTION TIMED OUT!" at the 35th; a cancel ends them failed.
+    // The polls of kJobRequestPart and kJobRequestSinglePatch: 35 pauses of
+    // t with a sweep at the 30th, "CONNECTION TIMED OUT!" at the 35th; a
+    // cancel ends them failed.
     void pollProgramRequest(int t);
     // Selects a slot of the upper pane in the librarian and in its view.
     void selectUpperSlot(int slot);
     // The slot the librarian view's cursor is on.
     int activeLibrarianSlot() const;
+    // The end of a single program's request into the librarian: the bank
+    // flagged unsaved when the program reached a slot (and the instrument's
+    // active program named with its slot), else the status says it did not.
+    void reportProgramStored(int placedBefore, bool activeProgram);
 
     // ---- Fields
     // The code written by the last start, whichever thread it was for.

@@ -1,4 +1,4 @@
-// Job 1: the panel's global data to the instrument.
+// kJobSendGlobal: the panel's global data to the instrument.
 #include "src/GlobalDump.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageSender.h"

@@ -1,4 +1,5 @@
-// Program send jobs: job 0 sends the panel's current program as one dump.
+// Program send jobs: kJobSendArrangement sends the panel's current program
+// as one dump.
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -66,8 +67,10 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
     plug->DisplayProcessingIndicator(false);
 }
 
-// ---- Librarian programs to the instrument: one slot (job 2), a whole bank
-// stored program by program (job 3), and the init program into a slot (job 8).
+// ---- Librarian programs to the instrument: one slot
+// (kJobSendLibrarianPatch), a whole bank stored program by program
+// (kJobStoreAllPatches), and the init program into a slot
+// (kJobInitClassicPatch).
 
 namespace {
 
@@ -242,6 +245,13 @@ int timbreChoice(Halvoran* plug, int first) {
     return 0;
 }
 
+// The store's last word when slot (from 0) holds no program: the slot as the
+// view numbers it, and how many programs were written before it.
+std::string storeStoppedText(int slot) {
+    const std::string written = slot == 0 ? "no program" : slot == 1 ? "1 program" : std::to_string(slot) + " programs";
+    return "Stopped at empty slot " + std::to_string(slot + 1) + ": " + written + " written";
+}
+
 }  // namespace
 
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int, int slot) {
@@ -324,10 +334,14 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
             manager->libraryPatchRequest.active = false;
             manager->libraryPatchRequestAll.active = false;
         }
-        // A slot without a whole program dump ends the store there.
+        // A slot without a whole program dump ends the store there, and the
+        // last word says so, with what reached the instrument before it.
         if (i >= static_cast<int>(bank->patches.size()) || bank->patches[i].sysexMessages.empty() ||
-            bank->patches[i].sysexMessages.front().data.size() != static_cast<size_t>(kProgramDumpSize))
+            bank->patches[i].sysexMessages.front().data.size() != static_cast<size_t>(kProgramDumpSize)) {
+            plug->setStatusText(storeStoppedText(i).c_str());
+            librarian->selectedSlotUpper = 0;
             return;
+        }
         plug->SendProgramChangeCommand(i);
         pause(75);
         std::memcpy(dump, bank->patches[i].sysexMessages.front().data.data(), kProgramDumpSize);

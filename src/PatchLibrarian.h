@@ -71,9 +71,32 @@ public:
     // Empties both bank lists and all trees, then scans patchesPath.
     void initBankFilesOnDiscard(std::string patchesPath);
 
+    // ---- The edited bank
+    // The name of the bank the editor makes where the bank folder holds none.
+    static constexpr const char* kNewBankName = "New Bank";
+    // When no bank was found, one empty bank of 128 slots, not yet saved, in
+    // the bank folder at patchesPath, so that programs can be received and
+    // saved; it is listed in bankFiles only. Null when there are banks.
+    PatchFile* addNewBankWhenEmpty(const std::string& patchesPath);
+    // Drops the bank's changes: it holds again what its file holds (a new
+    // bank: empty slots). False, and the bank as it was, when the file no
+    // longer yields a program.
+    bool reloadBank(PatchFile* bank);
+    // A bank file just written to path, listed at once as a scan would list
+    // it, holding programs: the bank listed for that file takes them, else a
+    // new bank joins bankFiles and the folder tree. Null when a scan would
+    // not list the file (outside patchesRoot, or not a bank file).
+    PatchFile* listWrittenBank(const std::string& path, const std::string& patchesRoot,
+                               const std::vector<LibrarianPatch>& programs);
+    // Takes a new bank out of bankFiles and releases it.
+    void dropNewBank(PatchFile* bank);
+    // The bank the upper pane shows, or null.
+    PatchFile* upperBank() const;
+
     // Stores a copy of the program into the selected slot of the upper bank,
-    // brought to 128 slots first. No upper bank or slot: nothing happens.
-    void setSysexDatatoSelectedSlot(LibrarianPatch* patch);
+    // brought to 128 slots first. No upper bank or slot: nothing happens, and
+    // the result is false.
+    bool setSysexDatatoSelectedSlot(LibrarianPatch* patch);
 
     // Replaces the search results by the programs whose name holds text
     // (bytes compared exactly), in banks of at most 128.
@@ -120,7 +143,6 @@ private:
     void log(const std::string& text);
     void scanFolders(const std::string& rootPath, bool mayRescan);
     void moveToConvertedBanks(Poco::File& file, const std::string& fileName);
-    PatchFile* upperBank() const;
     void importWholeBank(const uint8_t* bytes, int size, PatchFile* bank);
     void takeMessage(const uint8_t* bytes, int size, PatchFile* bank);
     void readMidiFile(const uint8_t* bytes, int size, PatchFile* bank);

@@ -2,7 +2,11 @@
 // folder tree that the bank menus show. Oversized banks are split into
 // 128-program files, the source moved to "Converted Banks", and the folder
 // scanned once more. A file-system error costs the folder or file it hit,
-// never the scan.
+// never the scan. Links are followed for reading, but the editor changes
+// files only in its own "Patches" folder: an oversized bank anywhere else is
+// split in memory, and its file is left as it is.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -21,6 +25,7 @@
 #include "src/Halvoran.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
+#include "src/PatchLibrarianWriteBank.h"
 
 namespace {
 
@@ -41,6 +46,84 @@ bool readWholeFile(const std::string& path, ByteChunk& chunk) {
     return in.gcount() == size;
 }
 
+std::string resolved(const std::string& path) {
+    char buf[PATH_MAX];
+    return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
+
+// path is folder or lies below it (both with every link resolved).
+bool under(const std::string& path, const std::string& folder) {
+    return path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/' || folder == "/");
+}
+
+// The real "Patches" folder when it lies in the data folder; "" when it is
+// itself a link to somewhere else, where the editor changes nothing.
+std::string ownPatchesFolder() {
+    const std::string data = resolved(halvoranDataFolder()), patches = resolved(halvoranDataFolder() + "Patches");
+    return under(patches, data) && patches != data ? patches : std::string();
+}
+
+// An oversized bank may be split and moved on disk only when it is a file
+// of the editor's own "Patches" tree, not a link to one.
+bool convertibleOnDisk(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const std::string own = ownPatchesFolder();
+    return !own.empty() && under(resolved(path.substr(0, path.find_last_of('/'))), own);
+}
+
+bool holdsImage(const std::string& path, const ByteChunk& image) {
+    ByteChunk have;
+    return readWholeFile(path, have) && have.Size() == image.Size() &&
+           std::memcmp(have.GetBytes(), image.GetBytes(), static_cast<size_t>(image.Size())) == 0;
+}
+
+// The programs of an oversized bank that is not the editor's to change, in
+// 128-program banks named as a split on disk names its files. A file of
+// that name beside it is listed as itself: with this block's bytes it
+// stands for the block, with others the block takes the next free name.
+void splitInMemory(PatchLibrarian& lib, const PatchFile& source, const std::string& extension, bool smf) {
+    std::vector<const LibrarianPatch*> programs;
+    for (const LibrarianPatch& p : source.patches)
+        if (!p.sysexMessages.empty()) programs.push_back(&p);
+    const std::string stem = source.fileName.substr(0, source.fileName.find_last_of('.'));
+    for (size_t start = 0; start < programs.size(); start += kBankSlots) {
+        auto* bank = new PatchFile;
+        bank->folderName = source.folderName;
+        bank->folderChain = source.folderChain;
+        bank->folderPath = source.folderPath;
+        bank->sourceIndex = source.sourceIndex;
+        for (size_t i = start; i < programs.size() && i < start + kBankSlots; ++i)
+            bank->patches.push_back(*programs[i]);
+        lib.fillUncompletedBankFiles(bank);
+        ByteChunk image;
+        const std::string number = std::to_string(start / kBankSlots + 1);
+        bool onDisk = false;
+        for (int copy = 1; copy < 1000; ++copy) {
+            bank->fileName =
+                stem + " Singles " + number + (copy > 1 ? " (" + std::to_string(copy) + ")" : "") + "." + extension;
+            struct stat st {};
+            if (::stat((source.folderPath + "/" + bank->fileName).c_str(), &st) != 0) break;
+            if (image.Size() == 0) buildBankImage(bank->patches, smf, &image);
+            if ((onDisk = holdsImage(source.folderPath + "/" + bank->fileName, image))) break;
+        }
+        if (onDisk) {
+            delete bank;
+            continue;
+        }
+        lib.bankFiles.push_back(bank);
+        lib.createFolderFilesStructure(bank);
+    }
+}
+
+// "Converted Banks" and "Search Result" hold what the editor made out of
+// banks: never sources, wherever a link leads into them.
+std::vector<std::string> editorOutputFolders() {
+    const std::string data = halvoranDataFolder();
+    return {data + "Converted Banks", data + "Search Result"};
+}
+
 }  // namespace
 
 void PatchLibrarian::loadPatchesFromFilesystem(std::string rootPath) { scanFolders(rootPath, true); }
@@ -55,17 +138,31 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
         return;
     }
 
+    const std::vector<std::string> output = editorOutputFolders();
+    const std::string realConverted = resolved(output[0]), realResults = resolved(output[1]);
+    const std::string own = ownPatchesFolder();
+    removeStaleTemporaries(output[0]);
+
     folderList.clear();
-    std::vector<WalkedFolder> folders = walkFolderTree(rootPath, [this](const std::string& path, int error) {
-        log("PATCH LIBRARIAN: skipped folder " + path + ": " + std::strerror(error));
-    });
+    std::vector<WalkedFolder> folders = walkFolderTree(
+        rootPath,
+        [this](const std::string& path, int error) {
+            log("PATCH LIBRARIAN: skipped folder " + path + ": " + std::strerror(error));
+        },
+        output);
     for (const WalkedFolder& folder : folders) folderList.push_back(folder.path);
 
     for (WalkedFolder& folder : folders) {
         // In path order, bytes compared, so capitals come first.
         std::sort(folder.entries.begin(), folder.entries.end(),
                   [](const WalkedFolder::Entry& a, const WalkedFolder::Entry& b) { return a.name < b.name; });
+        const bool owned = !own.empty() && under(folder.realPath, own);
         for (const WalkedFolder::Entry& entry : folder.entries) {
+            // What a killed writer left goes, and only where the editor writes.
+            if (isWriterTemporary(entry.name)) {
+                if (owned) removeStaleTemporary(folder.path, entry.name);
+                continue;
+            }
             const std::string extension = Poco::toLower(Poco::Path(entry.name).getExtension());
             if (!isBankExtension(extension)) continue;
             const std::string full = folder.path.empty() || folder.path.back() == '/' ? folder.path + entry.name
@@ -75,6 +172,10 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
                 continue;
             }
             if (!entry.regular || entry.size < kMinBankFileSize) continue;
+            if (entry.link) {
+                const std::string real = resolved(full);
+                if (under(real, realConverted) || under(real, realResults)) continue;
+            }
             try {
                 if (PatchFile* bank = parseFolderFiles(Poco::File(full), Poco::Path(full), folder.depth, 0, extension))
                     createFolderFilesStructure(bank);
@@ -100,9 +201,12 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
 
 void PatchLibrarian::buildFolderStructure(const std::string& path, std::vector<std::string>* list) {
     if (!list) return;
-    std::vector<WalkedFolder> folders = walkFolderTree(path, [this](const std::string& folder, int error) {
-        log("PATCH LIBRARIAN: skipped folder " + folder + ": " + std::strerror(error));
-    });
+    std::vector<WalkedFolder> folders = walkFolderTree(
+        path,
+        [this](const std::string& folder, int error) {
+            log("PATCH LIBRARIAN: skipped folder " + folder + ": " + std::strerror(error));
+        },
+        editorOutputFolders());
     folders.pop_back();  // the root itself
     for (WalkedFolder& folder : folders) list->push_back(std::move(folder.path));
 }
@@ -132,6 +236,12 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
     }
     loadFromChunk(&chunk, chunk.Size(), bank, midiFileMode);
 
+    if (bank->patches.size() > static_cast<size_t>(kBankSlots) && !convertibleOnDisk(full)) {
+        log("PATCH LIBRARIAN: split file " + full + " in memory only: it is not a file of the Patches folder");
+        splitInMemory(*this, *bank, extension, midiFileMode);
+        delete bank;
+        return nullptr;
+    }
     if (bank->patches.size() > static_cast<size_t>(kBankSlots)) {
         splitBankCount = static_cast<int>(bank->patches.size()) / kBankSlots;
         bool written = true;
@@ -166,22 +276,10 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
 }
 
 void PatchLibrarian::moveToConvertedBanks(Poco::File& file, const std::string& fileName) {
-    const std::string folder = halvoranDataFolder() + "Converted Banks/";
+    const std::string folder = halvoranDataFolder() + "Converted Banks";
     Poco::File(folder).createDirectories();
     // A bank already there keeps its place; the newcomer takes a free name.
-    Poco::Path name(fileName);
-    for (int copy = 1;; ++copy) {
-        if (copy > 999) throw Poco::FileExistsException(folder + fileName);
-        std::string target = folder + fileName;
-        if (copy > 1) {
-            const std::string ext = name.getExtension();
-            target = folder + name.getBaseName() + " (" + std::to_string(copy) + ")" + (ext.empty() ? "" : "." + ext);
-        }
-        try {
-            file.moveTo(target, Poco::File::OPT_FAIL_ON_OVERWRITE);
-            break;
-        } catch (const Poco::FileExistsException&) {}
-    }
+    if (!moveIntoFolder(file.path(), folder)) throw Poco::FileException(file.path(), std::strerror(errno));
     log("PATCH LIBRARIAN: moved file " + fileName + " because it is not Mirren 1 standard formatted!");
 }
 

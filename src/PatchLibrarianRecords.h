@@ -39,6 +39,8 @@ struct PatchFile {
     std::vector<std::string> folderChain;
     std::string folderPath;
     int sourceIndex = 0;
+    // Made in the editor and never written: no file holds it yet.
+    bool newBank = false;
 
     // A copy of the programs and the file name, owned by the caller. When this
     // bank does not hold exactly 128 programs, its own list is then brought

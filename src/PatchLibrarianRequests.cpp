@@ -27,11 +27,13 @@ void LibraryPatchRequest::empty() {
     }
 }
 
-void PatchLibrarian::setSysexDatatoSelectedSlot(LibrarianPatch* patch) {
+bool PatchLibrarian::setSysexDatatoSelectedSlot(LibrarianPatch* patch) {
     PatchFile* bank = upperBank();
-    if (!patch || !bank || selectedSlotUpper < 0 || selectedSlotUpper >= kBankSlots) return;
+    const int slot = selectedSlotUpper;
+    if (!patch || !bank || slot < 0 || slot >= kBankSlots) return false;
     LibrarianPatch copy(*patch);
     std::lock_guard<std::mutex> lock(slotsLock);
     resizeToBankSlots(bank->patches);
-    bank->patches[selectedSlotUpper] = std::move(copy);
+    bank->patches[slot] = std::move(copy);
+    return true;
 }

@@ -1,11 +1,17 @@
 #include "src/PatchLibrarianWriteBank.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarianDump.h"
@@ -34,6 +40,12 @@ bool buildBankImage(const std::vector<LibrarianPatch>& patches, bool smf, ByteCh
 
 namespace {
 
+void (*stepHook)(const char*) = nullptr;
+
+void step(const char* name) {
+    if (stepHook) stepHook(name);
+}
+
 bool writeAll(int fd, const uint8_t* p, size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
@@ -45,7 +57,140 @@ bool writeAll(int fd, const uint8_t* p, size_t n) {
     return true;
 }
 
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string baseOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void syncFolder(const std::string& folder) {
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ::fsync(dir);
+    ::close(dir);
+}
+
+// A new temporary for `base` in folder, locked for as long as it is open:
+// a lock that nobody holds tells a cleaner that its writer is gone.
+int makeTemporary(const std::string& folder, const std::string& base, std::string* temp) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        *temp = folder + "/." + base + ".XXXXXX";
+        const int fd = ::mkostemp(temp->data(), O_CLOEXEC);
+        if (fd < 0) return -1;
+        ::flock(fd, LOCK_EX);
+        // A cleaner that took it before the lock has removed it.
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+// Drops the temporary after a failure, keeping the errno of the failure.
+bool giveUp(int fd, const std::string& temp) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    ::close(fd);
+    errno = error;
+    return false;
+}
+
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without that rename: a second name, then the first goes.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool sameBytes(const std::string& a, const std::string& b) {
+    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC), fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat sa {
+    }, sb{};
+    bool same = fa >= 0 && fb >= 0 && ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && S_ISREG(sa.st_mode) &&
+                S_ISREG(sb.st_mode) && sa.st_size == sb.st_size;
+    std::vector<char> ba(1 << 15), bb(1 << 15);
+    while (same) {
+        const ssize_t na = ::read(fa, ba.data(), ba.size()), nb = na > 0 ? ::read(fb, bb.data(), na) : 0;
+        if (na == 0) break;
+        same = na > 0 && nb == na && std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) == 0;
+    }
+    if (fa >= 0) ::close(fa);
+    if (fb >= 0) ::close(fb);
+    return same;
+}
+
+// "NAME (k).EXT", or "NAME (k)" for a name without an extension.
+std::string numberedName(const std::string& base, int k) {
+    const size_t dot = base.find_last_of('.');
+    const std::string number = " (" + std::to_string(k) + ")";
+    return dot == std::string::npos || dot == 0 ? base + number : base.substr(0, dot) + number + base.substr(dot);
+}
+
+// Copies `from` into a temporary in folder and puts it on disk; the result
+// is its descriptor, still open and locked, or -1.
+int copyToTemporary(const std::string& from, const std::string& folder, mode_t mode, std::string* temp) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return -1;
+    const int fd = makeTemporary(folder, baseOf(from), temp);
+    if (fd < 0) {
+        ::close(in);
+        return -1;
+    }
+    step("temporary made");
+    bool ok = ::fchmod(fd, mode & 07777) == 0;
+    std::vector<uint8_t> block(1 << 15);
+    for (bool first = true; ok; first = false) {
+        const ssize_t n = ::read(in, block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = writeAll(fd, block.data(), static_cast<size_t>(n));
+        if (first) step("half written");
+    }
+    ok = ok && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(in);
+    errno = error;
+    if (!ok) return giveUp(fd, *temp), -1;
+    step("on disk");
+    return fd;
+}
+
+bool isBankName(const std::string& name) {
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "mid" || ext == "syx" || ext == "hvx" || ext == "qzx";
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The name of the file that a writer's temporary of this name stands for,
+// or "" when the name is not one that the writers make.
+std::string temporaryFor(const std::string& name) {
+    constexpr size_t kSuffix = 7;  // "." and six letters or digits
+    if (name.size() < 2 + kSuffix || name[0] != '.' || name[name.size() - kSuffix] != '.') return "";
+    for (size_t i = name.size() - kSuffix + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return "";
+    const std::string inner = name.substr(1, name.size() - 1 - kSuffix);
+    return isBankName(inner) || endsWith(inner, " UI.txt") ? inner : "";
+}
+
 }  // namespace
+
+void setFileStepHook(void (*hook)(const char* step)) { stepHook = hook; }
 
 bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes) {
     if (requested.empty() || requested.back() == '/') return false;
@@ -60,13 +205,12 @@ bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes) {
     const bool existed = ::stat(path.c_str(), &old) == 0;
     if (existed && !S_ISREG(old.st_mode)) return false;
 
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = folderOf(path);
     // Hidden and without a bank extension, so a scan never takes a leftover.
-    std::string temp = folder + "/." + base + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    std::string temp;
+    const int fd = makeTemporary(folder, baseOf(path), &temp);
     if (fd < 0) return false;
+    step("temporary made");
 
     mode_t mode;
     if (existed) {
@@ -76,19 +220,94 @@ bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && writeAll(fd, bytes.GetBytes(), static_cast<size_t>(bytes.Size()));
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
+    const size_t size = static_cast<size_t>(bytes.Size()), half = size / 2;
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), half);
+    if (ok) step("half written");
+    ok = ok && writeAll(fd, bytes.GetBytes() + half, size - half) && ::fsync(fd) == 0;
+    if (ok) step("on disk");
+    // The temporary stays open, and so locked, until it has its real name.
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) return giveUp(fd, temp);
+    ::close(fd);
+    step("renamed");
+    syncFolder(folder);
+    return true;
+}
+
+bool moveIntoFolder(const std::string& from, const std::string& folder, std::string* placedName) {
+    struct stat src {
+    }, dst{};
+    if (::stat(from.c_str(), &src) != 0 || ::stat(folder.c_str(), &dst) != 0) return false;
+    if (!S_ISREG(src.st_mode) || !S_ISDIR(dst.st_mode)) {
+        errno = S_ISDIR(dst.st_mode) ? EINVAL : ENOTDIR;
         return false;
     }
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    // Across file systems the copy is whole and on disk before it is named.
+    std::string temp;
+    const int fd = src.st_dev == dst.st_dev ? -1 : copyToTemporary(from, folder, src.st_mode, &temp);
+    if (src.st_dev != dst.st_dev && fd < 0) return false;
+    const std::string& moving = fd < 0 ? from : temp;
+
+    const std::string base = baseOf(from);
+    bool placed = false, renamed = false, dropSource = fd >= 0;
+    for (int copy = 1; copy <= 999 && !placed; ++copy) {
+        const std::string name = copy == 1 ? base : numberedName(base, copy);
+        const std::string target = folder + "/" + name;
+        if (renameNoReplace(moving, target)) {
+            placed = renamed = true;
+        } else if (errno == EEXIST) {
+            if (!sameBytes(target, moving)) continue;
+            placed = dropSource = true;
+        } else if (errno == ENOENT && fd < 0) {
+            placed = true;  // another editor moved it meanwhile
+        } else {
+            break;
+        }
+        if (placed && placedName) *placedName = name;
     }
+    if (!placed) {
+        if (fd >= 0) return giveUp(fd, temp);
+        if (errno == EEXIST) errno = ENOSPC;
+        return false;
+    }
+    if (fd >= 0) {
+        if (!renamed) ::unlink(temp.c_str());
+        ::close(fd);
+    }
+    syncFolder(folder);
+    step("placed");
+    if (dropSource && ::unlink(from.c_str()) != 0 && errno != ENOENT) return false;
+    syncFolder(folderOf(from));
     return true;
+}
+
+bool isWriterTemporary(const std::string& name) { return !temporaryFor(name).empty(); }
+
+bool removeStaleTemporary(const std::string& folder, const std::string& name) {
+    if (!isWriterTemporary(name)) return false;
+    const std::string path = folder + "/" + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {
+    }, now{};
+    // Ours, not held by a living writer, and still the file of that name.
+    const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                       ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &now) == 0 &&
+                       now.st_dev == st.st_dev && now.st_ino == st.st_ino;
+    const bool removed = stale && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+int removeStaleTemporaries(const std::string& folder, const std::string& of) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    std::vector<std::string> names;
+    while (const dirent* d = ::readdir(dir)) {
+        const std::string inner = temporaryFor(d->d_name);
+        if (!inner.empty() && (of.empty() || inner == of)) names.emplace_back(d->d_name);
+    }
+    ::closedir(dir);
+    int removed = 0;
+    for (const std::string& name : names) removed += removeStaleTemporary(folder, name) ? 1 : 0;
+    return removed;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What every bank writer shares: the 128-slot file image and a write that
-// never leaves a half-written bank behind.
+// What every bank writer shares: the 128-slot file image, a write that
+// never leaves a half-written bank behind, the move of a bank into another
+// folder, and the removal of what a killed writer left.
 #include <string>
 #include <vector>
 
@@ -19,3 +20,31 @@ bool buildBankImage(const std::vector<LibrarianPatch>& patches, bool smf, ByteCh
 // once every byte is on disk. On any failure the file at path is as it was
 // and the result is false.
 bool writeFileReplacing(const std::string& path, const ByteChunk& bytes);
+
+// Moves the file at `from` into `folder` under its own name, or under the
+// first free "NAME (k).EXT" when a file with other bytes has that name; a
+// file there with the same bytes is this one, moved before (or by another
+// editor at the same time), and `from` is then only removed. Within one file
+// system a rename; across file systems a copy under a temporary name, on
+// disk before it takes its real name and before `from` goes. A file under a
+// real name is never half written. placedName (when given) receives the
+// name in `folder`. False, with errno set, when it could not be moved; `from`
+// is then where it was.
+bool moveIntoFolder(const std::string& from, const std::string& folder, std::string* placedName = nullptr);
+
+// A name the writers above give their temporary files: "." + the name of a
+// bank or settings file + "." + six letters or digits.
+bool isWriterTemporary(const std::string& name);
+
+// Removes folder/name when it is such a temporary of ours that no living
+// writer holds: its writer was killed. True when it was removed.
+bool removeStaleTemporary(const std::string& folder, const std::string& name);
+
+// Removes every stale temporary in folder; with `of`, only those of the
+// file of that name. Returns how many went.
+int removeStaleTemporaries(const std::string& folder, const std::string& of = "");
+
+// For tests: called with the name of each step of a write or move after
+// which a kill leaves something on disk ("temporary made", "half written",
+// "on disk", "renamed", "placed"). Null (the default) for none.
+void setFileStepHook(void (*hook)(const char* step));

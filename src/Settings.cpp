@@ -64,28 +64,13 @@ std::string settingsFilePath(const std::string& dataFolder, const std::string& e
     return dataFolder + effectName + " UI.txt";
 }
 
-bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
+bool parseSettingsText(std::string_view text, HalvoranSettings* settings) {
     if (!settings) return false;
     *settings = HalvoranSettings();
-    // Only a regular file is read: a pipe or a device of that name would
-    // hold the start-up for as long as nothing writes to it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    std::string text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsFileSize) {
-        char buf[512];
-        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) break;
-            text.append(buf, static_cast<size_t>(n));
-        }
-    } else {
-        ::close(fd);
-        return false;
-    }
-    ::close(fd);
-    std::istringstream in(text);
+    // Editors that save UTF-8 with a byte-order mark put it before the first line.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+    std::istringstream in{std::string(text)};
     std::string lines[3];
     for (std::string& line : lines)
         if (!std::getline(in, line)) line.clear();
@@ -107,6 +92,36 @@ bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
     else if (first != kFirstRunYes)
         understood = false;
     return understood;
+}
+
+bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
+    if (!settings) return false;
+    *settings = HalvoranSettings();
+    // A rewrite that was killed half way left its temporary beside the file.
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        removeStaleTemporaries(".", path);
+    else
+        removeStaleTemporaries(slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1));
+    // Only a regular file is read: a pipe or a device of that name would
+    // hold the start-up for as long as nothing writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::string text;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsFileSize) {
+        char buf[512];
+        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            text.append(buf, static_cast<size_t>(n));
+        }
+    } else {
+        ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    return parseSettingsText(text, settings);
 }
 
 bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings) {

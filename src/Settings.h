@@ -4,6 +4,7 @@
 // start-up and rewrites it when the user changes size or skin; a change
 // shows at the next start.
 #include <string>
+#include <string_view>
 
 struct HalvoranSettings {
     enum ESize { kSizeSmall = 0, kSizeNormal = 1, kSizeLarge = 2 };
@@ -25,7 +26,12 @@ struct HalvoranSettings {
 // The file's path: the data folder, the plug-in's effect name and " UI.txt".
 std::string settingsFilePath(const std::string& dataFolder, const std::string& effectName);
 
-// Reads the file. A missing file, anything but a regular file, or a line
+// The settings that the text of the file gives, as readSettingsFile reads
+// them (a UTF-8 byte-order mark before the first line is passed over).
+bool parseSettingsText(std::string_view text, HalvoranSettings* settings);
+
+// Reads the file, after removing what a killed rewrite of it left beside
+// it. A missing file, anything but a regular file, or a line
 // that says nothing known, gives the default for what is missing; the
 // result tells whether the file was there and every line was understood.
 bool readSettingsFile(const std::string& path, HalvoranSettings* settings);

@@ -114,7 +114,7 @@ public:
     // parameter: the control then stays unbound.
     ControlAction* bindControl(int paramIdx, int kind, IControl* control);
     // The link rule: with a present link, stores it in action and gives the
-    // partner (the link's first index) a binding of kind 6 when it has none,
+    // partner (the link's first index) a kSysEx binding when it has none,
     // linked back to paramIdx. A partner outside the parameter table makes no
     // link (logged).
     void bindLinkPartner(ControlAction* action, const LinkInfo& link, int paramIdx);
@@ -243,13 +243,12 @@ public:
     SysExControlContainer sysExControls;
 
 private:
-    // Writes the running value v into message msg, the i-th of the expansion,
-    // at list position pos (and byte 7 where the encoding has a second byte).
-    using ValueRule = void (*)(std::vector<int>& msg, std::size_t pos, int i, int& v);
-    // The frame shared by the expansion members. byte5Step is what the second
-    // timbre's copy adds to byte 5 (0: the member has no copy rule).
-    void expandTemplate(const char* member, const std::string& sysexTemplate, int changingByte, int count,
-                        ControlActionSysExMessage* out, int start, int offset, int byte5Step, ValueRule rule);
+    // The value encodings of the expansion members, one each.
+    enum class SysExEncoding { Plain, TwoBytes, EQ, Tempo, Swing, Transpose, Tuning, ModSeq };
+    // The frame shared by the expansion members; the encoding gives the
+    // value rule and the copy rule.
+    void expandTemplate(SysExEncoding encoding, const std::string& sysexTemplate, int changingByte, int count,
+                        ControlActionSysExMessage* out, int start, int offset);
 
     // A bundle resource read whole and deciphered, up to its first zero byte;
     // empty, with a log line, when it cannot be had.
@@ -298,6 +297,20 @@ private:
     IFaderControl* buildFader(IParam* param, const std::string& name, int paramIdx, int x, int y, int length,
                               const std::string& image, double defaultValue, double minValue, double maxValue,
                               int offset, ControlLayer* layer, const std::string& group, EDirection direction);
+    // The opening the bound knob and slider factories share: the parameter
+    // initialised under its host name, its knob or fader built and placed,
+    // and bound to the parameter with kind and link. Both null when paramIdx
+    // names no parameter.
+    struct BoundControl {
+        IControl* control = nullptr;
+        ControlAction* action = nullptr;
+    };
+    BoundControl boundKnob(int kind, const LinkInfo& link, const std::string& name, int paramIdx, int x, int y,
+                           const std::string& image, double defaultValue, double minValue, double maxValue, double step,
+                           int offset, ControlLayer* layer, const std::string& group);
+    BoundControl boundFader(int kind, const LinkInfo& link, const std::string& name, int paramIdx, int x, int y,
+                            int length, const std::string& image, double defaultValue, double minValue, double maxValue,
+                            int offset, ControlLayer* layer, const std::string& group, EDirection direction);
     // An on/off parameter and its switch control of class Switch, placed.
     template <typename Switch>
     IControl* buildSwitch(IParam* param, const std::string& name, int paramIdx, int x, int y,

@@ -153,6 +153,35 @@ IFaderControl* UIConfigManager::buildFader(IParam* param, const std::string& nam
     return fader;
 }
 
+UIConfigManager::BoundControl UIConfigManager::boundKnob(int kind, const LinkInfo& link, const std::string& name,
+                                                         int paramIdx, int x, int y, const std::string& image,
+                                                         double defaultValue, double minValue, double maxValue,
+                                                         double step, int offset, ControlLayer* layer,
+                                                         const std::string& group) {
+    IParam* param = factoryParam(paramIdx);
+    if (!param) return {};
+    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
+                               step, offset, layer, group);
+    ControlAction* action = bindControl(paramIdx, kind, knob);
+    bindLinkPartner(action, link, paramIdx);
+    return {knob, action};
+}
+
+UIConfigManager::BoundControl UIConfigManager::boundFader(int kind, const LinkInfo& link, const std::string& name,
+                                                          int paramIdx, int x, int y, int length,
+                                                          const std::string& image, double defaultValue,
+                                                          double minValue, double maxValue, int offset,
+                                                          ControlLayer* layer, const std::string& group,
+                                                          EDirection direction) {
+    IParam* param = factoryParam(paramIdx);
+    if (!param) return {};
+    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue, minValue,
+                                 maxValue, offset, layer, group, direction);
+    ControlAction* action = bindControl(paramIdx, kind, fader);
+    bindLinkPartner(action, link, paramIdx);
+    return {fader, action};
+}
+
 template <typename Switch>
 IControl* UIConfigManager::buildSwitch(IParam* param, const std::string& name, int paramIdx, int x, int y,
                                        const std::string& imageId, bool on, int offset, ControlLayer* layer,

@@ -21,12 +21,10 @@ void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string
                                           std::string image, double defaultValue, double minValue, double maxValue,
                                           double step, LinkInfo link, int offset, ControlLayer* layer,
                                           std::string group) {
-    IParam* param = factoryParam(paramIdx);
-    if (!param) return;
-    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
-                               std::trunc(step), offset, layer, group);
-    ControlAction* action = bindControl(paramIdx, ControlAction::kCC, knob);
-    bindLinkPartner(action, link, paramIdx);
+    const BoundControl knob = boundKnob(ControlAction::kCC, link, name, paramIdx, x, y, image, defaultValue, minValue,
+                                        maxValue, std::trunc(step), offset, layer, group);
+    ControlAction* action = knob.action;
+    if (!action) return;
     action->ccNumber = ccNumber;
     action->key = offset < 0 ? channel : offset + 1;
     // The wave sample choice of either timbre has a control change of its own kind.
@@ -34,26 +32,24 @@ void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string
         action->type = 2;
     else
         action->type = offset < 0 ? 1 : 0;
-    registerCCControl(action, knob);
+    registerCCControl(action, knob.control);
 }
 
 void UIConfigManager::createMsbLsbKnobControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
                                               std::string name, int paramIdx, int x, int y, std::string image,
                                               double defaultValue, double minValue, double maxValue, double unusedStep,
                                               LinkInfo link, int offset, ControlLayer* layer, std::string group) {
-    IParam* param = factoryParam(paramIdx);
-    if (!param) return;
-    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
-                               1.0, offset, layer, group);
-    ControlAction* action = bindControl(paramIdx, ControlAction::kMsbLsb, knob);
-    bindLinkPartner(action, link, paramIdx);
+    const BoundControl knob = boundKnob(ControlAction::kMsbLsb, link, name, paramIdx, x, y, image, defaultValue,
+                                        minValue, maxValue, 1.0, offset, layer, group);
+    ControlAction* action = knob.action;
+    if (!action) return;
     action->ccNumber = ccNumber;
     action->msbValue = msbValue;
     action->lsbValue = lsbValue;
     action->lsbControl = lsbControl;
     action->key = offset >= 0 ? offset + 1 : channel;
     action->type = offset < 0 ? 1 : 0;
-    registerMsbLsbControl(action, knob);
+    registerMsbLsbControl(action, knob.control);
 }
 
 void UIConfigManager::createNoValBoolControl(std::string name, int paramIdx, int x, int y, std::string image,
@@ -86,13 +82,10 @@ void UIConfigManager::buildSysExKnob(SysExMember member, const std::string& name
                                      const std::string& image, double defaultValue, double minValue, double maxValue,
                                      int sysexIndex, int changingByte, int offset, const LinkInfo& link,
                                      ControlLayer* layer, const std::string& group) {
-    IParam* param = factoryParam(paramIdx);
-    if (!param) return;
-    IControl* knob = buildKnob(param, hostName(name, offset), paramIdx, x, y, image, defaultValue, minValue, maxValue,
-                               1.0, offset, layer, group);
-    ControlAction* action = bindControl(paramIdx, ControlAction::kSysEx, knob);
-    bindLinkPartner(action, link, paramIdx);
+    const BoundControl knob = boundKnob(ControlAction::kSysEx, link, name, paramIdx, x, y, image, defaultValue,
+                                        minValue, maxValue, 1.0, offset, layer, group);
+    if (!knob.action) return;
     // One message per value of the range, counted from its minimum.
     const int lo = static_cast<int>(minValue), hi = static_cast<int>(maxValue);
-    bindSysExMessages(action, member, sysexIndex, changingByte, hi - lo + 1, lo, offset, knob);
+    bindSysExMessages(knob.action, member, sysexIndex, changingByte, hi - lo + 1, lo, offset, knob.control);
 }

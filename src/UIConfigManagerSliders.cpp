@@ -17,17 +17,15 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::stri
                                             int length, std::string image, double defaultValue, double minValue,
                                             double maxValue, LinkInfo link, int offset, ControlLayer* layer,
                                             std::string group, EDirection direction, bool unusedFlag) {
-    IParam* param = factoryParam(paramIdx);
-    if (!param) return;
-    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue, minValue,
-                                 maxValue, offset, layer, group, direction);
-    ControlAction* action = bindControl(paramIdx, ControlAction::kCC, fader);
-    bindLinkPartner(action, link, paramIdx);
+    const BoundControl fader = boundFader(ControlAction::kCC, link, name, paramIdx, x, y, length, image, defaultValue,
+                                          minValue, maxValue, offset, layer, group, direction);
+    ControlAction* action = fader.action;
+    if (!action) return;
     action->ccNumber = ccNumber;
     // A slider outside any layer is keyed like one in a layer of another name.
     action->key = keysByChannel(layer) ? channel : offset + 1;
     action->type = 0;
-    registerCCControl(action, fader);
+    registerCCControl(action, fader.control);
 }
 
 void UIConfigManager::createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length,
@@ -35,14 +33,11 @@ void UIConfigManager::createSysExSliderControl(std::string name, int paramIdx, i
                                                double unusedStep, int valueShift, int sysexIndex, int changingByte,
                                                int offset, LinkInfo link, ControlLayer* layer, std::string group,
                                                EDirection direction, bool unusedFlag) {
-    IParam* param = factoryParam(paramIdx);
-    if (!param) return;
-    IControl* fader = buildFader(param, hostName(name, offset), paramIdx, x, y, length, image, defaultValue, minValue,
-                                 maxValue, offset, layer, group, direction);
-    ControlAction* action = bindControl(paramIdx, ControlAction::kSysEx, fader);
-    bindLinkPartner(action, link, paramIdx);
+    const BoundControl fader = boundFader(ControlAction::kSysEx, link, name, paramIdx, x, y, length, image,
+                                          defaultValue, minValue, maxValue, offset, layer, group, direction);
+    if (!fader.action) return;
     // The range keeps its length; its first message carries minimum + shift.
     const int lo = static_cast<int>(minValue), hi = static_cast<int>(maxValue);
-    bindSysExMessages(action, &UIConfigManager::calculateSysexWithChangingByte, sysexIndex, changingByte, hi - lo + 1,
-                      lo + valueShift, offset, fader);
+    bindSysExMessages(fader.action, &UIConfigManager::calculateSysexWithChangingByte, sysexIndex, changingByte,
+                      hi - lo + 1, lo + valueShift, offset, fader.control);
 }

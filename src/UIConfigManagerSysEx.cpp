@@ -8,6 +8,10 @@ namespace {
 // template must reach it.
 constexpr std::size_t kMinTemplateBytes = 8;
 
+// Writes the running value v into message msg, the i-th of the expansion,
+// at list position pos (and byte 7 where the encoding has a second byte).
+using ValueRule = void (*)(std::vector<int>& msg, std::size_t pos, int i, int& v);
+
 void plainValue(std::vector<int>& msg, std::size_t pos, int, int& v) {
     // The 7-bit wrap: 128 goes out as 0 and counting goes on from there.
     if (v == 128) v = 0;
@@ -49,12 +53,30 @@ void swingValue(std::vector<int>& msg, std::size_t pos, int i, int& v) {
     }
 }
 
+struct Encoding {
+    const char* member;  // named in the log
+    int byte5Step;       // what the second timbre's copy adds to byte 5 (0: no copy rule)
+    ValueRule rule;
+};
+
+// In the order of UIConfigManager::SysExEncoding.
+constexpr Encoding kEncodings[] = {
+    {"calculateSysexWithChangingByte", 1, plainValue},
+    {"calculateSysexWithTwoChangingBytes", 2, plainValue},
+    {"calculateSysexWithChangingByteEQ", 1, signedValue<12>},
+    {"calculateSysexWithChangingByteTempo", 0, tempoValue},
+    {"calculateSysexWithChangingByteSwing", 0, swingValue},
+    {"calculateSysexWithChangingByteTranspose", 1, signedValue<24>},
+    {"calculateSysexWithChangingByteTuning", 1, signedValue<50>},
+    {"calculateSysexWithChangingByteModSeq", 1, signedValue<64>},
+};
+
 }  // namespace
 
-void UIConfigManager::expandTemplate(const char* member, const std::string& sysexTemplate, int changingByte, int count,
-                                     ControlActionSysExMessage* out, int start, int offset, int byte5Step,
-                                     ValueRule rule) {
+void UIConfigManager::expandTemplate(SysExEncoding encoding, const std::string& sysexTemplate, int changingByte,
+                                     int count, ControlActionSysExMessage* out, int start, int offset) {
     if (!out) return;
+    const Encoding& e = kEncodings[static_cast<std::size_t>(encoding)];
     out->messages.clear();
     const std::vector<int> bytes = convertStringSysextoVector(sysexTemplate);
 
@@ -68,7 +90,7 @@ void UIConfigManager::expandTemplate(const char* member, const std::string& syse
     if (refusal) {
         if (debugLogOn()) {
             std::ostringstream line;
-            line << "CONFIG READER: SysEx template \"" << sysexTemplate << "\" " << refusal << " (" << member
+            line << "CONFIG READER: SysEx template \"" << sysexTemplate << "\" " << refusal << " (" << e.member
                  << ", changing byte " << changingByte << ", count " << count << ") REFUSED!";
             log(line.str());
         }
@@ -86,11 +108,11 @@ void UIConfigManager::expandTemplate(const char* member, const std::string& syse
     }
     for (; i < count; ++i, ++v) {
         std::vector<int> msg = bytes;
-        if (byte5Step && offset == 1) {
+        if (e.byte5Step && offset == 1) {
             msg[4] = msg[4] + 16 <= 127 ? msg[4] + 16 : msg[4] - 112;
-            msg[5] += byte5Step;
+            msg[5] += e.byte5Step;
         }
-        rule(msg, pos, i, v);
+        e.rule(msg, pos, i, v);
         messages.push_back(std::move(msg));
     }
     out->messages = std::move(messages);
@@ -98,48 +120,40 @@ void UIConfigManager::expandTemplate(const char* member, const std::string& syse
 
 void UIConfigManager::calculateSysexWithChangingByte(std::string sysexTemplate, int changingByte, int count,
                                                      ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByte", sysexTemplate, changingByte, count, out, start, offset, 1,
-                   plainValue);
+    expandTemplate(SysExEncoding::Plain, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithTwoChangingBytes(std::string sysexTemplate, int changingByte, int count,
                                                          ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithTwoChangingBytes", sysexTemplate, changingByte, count, out, start, offset, 2,
-                   plainValue);
+    expandTemplate(SysExEncoding::TwoBytes, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteEQ(std::string sysexTemplate, int changingByte, int count,
                                                        ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByteEQ", sysexTemplate, changingByte, count, out, start, offset, 1,
-                   signedValue<12>);
+    expandTemplate(SysExEncoding::EQ, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteTempo(std::string sysexTemplate, int changingByte, int count,
                                                           ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByteTempo", sysexTemplate, changingByte, count, out, start, offset, 0,
-                   tempoValue);
+    expandTemplate(SysExEncoding::Tempo, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteSwing(std::string sysexTemplate, int changingByte, int count,
                                                           ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByteSwing", sysexTemplate, changingByte, count, out, start, offset, 0,
-                   swingValue);
+    expandTemplate(SysExEncoding::Swing, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteTranspose(std::string sysexTemplate, int changingByte, int count,
                                                               ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByteTranspose", sysexTemplate, changingByte, count, out, start, offset, 1,
-                   signedValue<24>);
+    expandTemplate(SysExEncoding::Transpose, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteTuning(std::string sysexTemplate, int changingByte, int count,
                                                            ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByteTuning", sysexTemplate, changingByte, count, out, start, offset, 1,
-                   signedValue<50>);
+    expandTemplate(SysExEncoding::Tuning, sysexTemplate, changingByte, count, out, start, offset);
 }
 
 void UIConfigManager::calculateSysexWithChangingByteModSeq(std::string sysexTemplate, int changingByte, int count,
                                                            ControlActionSysExMessage* out, int start, int offset) {
-    expandTemplate("calculateSysexWithChangingByteModSeq", sysexTemplate, changingByte, count, out, start, offset, 1,
-                   signedValue<64>);
+    expandTemplate(SysExEncoding::ModSeq, sysexTemplate, changingByte, count, out, start, offset);
 }

@@ -12,7 +12,7 @@ InProcessPasteboards::Board& InProcessPasteboards::board(const std::string& name
     return boards_.emplace_back(name, Board{}).second;
 }
 
-std::vector<std::string> InProcessPasteboards::types(const std::string& name) { return board(name).types; }
+std::vector<std::string> InProcessPasteboards::types(const std::string& name, Paste&) { return board(name).types; }
 
 void InProcessPasteboards::declare(const std::string& name, const std::vector<std::string>& types) {
     Board& b = board(name);
@@ -30,13 +30,16 @@ bool InProcessPasteboards::set(const std::string& name, const std::string& type,
     return true;
 }
 
-std::optional<Bytes> InProcessPasteboards::get(const std::string& name, const std::string& type) {
+std::optional<Bytes> InProcessPasteboards::get(const std::string& name, const std::string& type, Paste&) {
     Board& b = board(name);
     auto it = std::find(b.types.begin(), b.types.end(), type);
     return it == b.types.end() ? std::nullopt : b.data[size_t(it - b.types.begin())];
 }
 
-std::vector<std::string> Pasteboard::types() const { return Application::backend().pasteboards().types(name_); }
+std::vector<std::string> Pasteboard::types(Paste* paste) const {
+    Paste own;
+    return Application::backend().pasteboards().types(name_, paste ? *paste : own);
+}
 
 void Pasteboard::declareTypes(const std::vector<std::string>& types) const {
     Application::backend().pasteboards().declare(name_, types);
@@ -46,18 +49,19 @@ bool Pasteboard::setString(const std::string& utf8, const std::string& type) con
     return setData(Bytes(utf8.begin(), utf8.end()), type);
 }
 
-bool Pasteboard::setData(const Bytes& bytes, const std::string& type) const {
-    return Application::backend().pasteboards().set(name_, type, bytes);
+bool Pasteboard::setData(Bytes bytes, const std::string& type) const {
+    return Application::backend().pasteboards().set(name_, type, std::move(bytes));
 }
 
-std::optional<std::string> Pasteboard::stringForType(const std::string& type) const {
-    auto bytes = dataForType(type);
+std::optional<std::string> Pasteboard::stringForType(const std::string& type, Paste* paste) const {
+    auto bytes = dataForType(type, paste);
     if (!bytes) return std::nullopt;
     return std::string(bytes->begin(), bytes->end());
 }
 
-std::optional<Bytes> Pasteboard::dataForType(const std::string& type) const {
-    return Application::backend().pasteboards().get(name_, type);
+std::optional<Bytes> Pasteboard::dataForType(const std::string& type, Paste* paste) const {
+    Paste own;
+    return Application::backend().pasteboards().get(name_, type, paste ? *paste : own);
 }
 
 }  // namespace platform::appkit

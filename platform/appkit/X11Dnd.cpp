@@ -1,5 +1,6 @@
 // Our windows as XDND (version 5) drop targets for lists of files; the
 // drag source is X11DragSource.cpp.
+#include "platform/appkit/Pasteboard.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Services.h"
 
@@ -161,12 +162,14 @@ bool X11DropTarget::handle(const XEvent& ev) {
             int format = 0;
             unsigned long count = 0, after = 0;
             unsigned char* data = nullptr;
-            // A list of files fits well within 4 MiB; more is not read.
-            if (XGetWindowProperty(dpy_, drag_.target, property_, 0, 1 << 20, True, AnyPropertyType, &type, &format,
-                                   &count, &after, &data) == Success &&
-                data && format == 8)
+            // Bounded as a paste is; a list cut short would end in a cut
+            // name, another path, so a longer one is refused whole.
+            if (XGetWindowProperty(dpy_, drag_.target, property_, 0, long(kPasteSizeLimit / 4), True, AnyPropertyType,
+                                   &type, &format, &count, &after, &data) == Success &&
+                data && format == 8 && after == 0)
                 drag_.files = filesOfUriList(std::string(reinterpret_cast<char*>(data), count));
             if (data) XFree(data);
+            if (after > 0) XDeleteProperty(dpy_, drag_.target, property_);
         }
         drag_.haveData = true;
         if (drag_.positionPending) deliverPosition();

@@ -13,6 +13,11 @@
 // programs are served while the main thread is busy. All use of the
 // connection is under one lock; whoever holds it handles the events that
 // arrive, so a read that waits for another owner still serves requests.
+//
+// Every transfer of a type's data, however many requestors ask, is served
+// from the one copy the board holds. A read from another owner keeps within
+// the paste's bounds; one given up moves to a new requestor window, so that
+// what the owner still sends lands on one that is gone.
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Errors.h"
 
@@ -28,6 +33,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -39,8 +45,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // How long a read waits for another owner's next answer.
 constexpr auto kOwnerPatience = std::chrono::seconds(1);
-// An INCR transfer whose requestor stopped reading is dropped after this.
+// An INCR transfer whose requestor stopped reading is dropped after this,
+// and beyond this many the one idle longest makes way.
 constexpr auto kStaleTransfer = std::chrono::seconds(5);
+constexpr size_t kMaxTransfers = 64;
 
 Bytes latin1ToUtf8(const Bytes& in) {
     Bytes out;
@@ -55,22 +63,30 @@ Bytes latin1ToUtf8(const Bytes& in) {
     return out;
 }
 
-// Characters beyond Latin-1, and broken sequences, become "?".
-Bytes utf8ToLatin1(const Bytes& in) {
-    Bytes out;
-    for (size_t i = 0; i < in.size();) {
+// Characters beyond Latin-1, and broken sequences, become "?". With a null
+// out it only counts.
+size_t utf8ToLatin1(const uint8_t* in, size_t size, Bytes* out) {
+    size_t n = 0;
+    for (size_t i = 0; i < size; ++n) {
         uint8_t c = in[i];
         int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
         uint32_t cp = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
-        bool ok = extra >= 0 && i + size_t(extra) < in.size();
+        bool ok = extra >= 0 && i + size_t(extra) < size;
         for (int k = 1; ok && k <= extra; ++k) {
             ok = (in[i + size_t(k)] & 0xC0) == 0x80;
             cp = (cp << 6) | (in[i + size_t(k)] & 0x3F);
         }
-        out.push_back(ok && cp < 0x100 ? uint8_t(cp) : uint8_t('?'));
+        if (out) out->push_back(ok && cp < 0x100 ? uint8_t(cp) : uint8_t('?'));
         i += ok ? size_t(extra) + 1 : 1;
     }
-    return out;
+    return n;
+}
+
+// Where a piece of UTF-8 that may end at `end` does end: not inside a
+// character, so that each piece converts as the whole would.
+size_t pieceEnd(const Bytes& text, size_t start, size_t end) {
+    for (int k = 0; k < 3 && end > start + 1 && end < text.size() && (text[end] & 0xC0) == 0x80; ++k) --end;
+    return end;
 }
 
 class X11Pasteboards : public PasteboardStore {
@@ -78,26 +94,29 @@ public:
     explicit X11Pasteboards(Display* d);
     ~X11Pasteboards() override;
 
-    std::vector<std::string> types(const std::string& board) override;
+    std::vector<std::string> types(const std::string& board, Paste& paste) override;
     void declare(const std::string& board, const std::vector<std::string>& types) override;
     bool set(const std::string& board, const std::string& type, Bytes bytes) override;
-    std::optional<Bytes> get(const std::string& board, const std::string& type) override;
+    std::optional<Bytes> get(const std::string& board, const std::string& type, Paste& paste) override;
 
 private:
+    using Shared = std::shared_ptr<const Bytes>;
     struct Board {
         Atom selection = 0;
         bool owned = false;
         Time since = CurrentTime;
         std::vector<std::string> types;
-        std::map<std::string, Bytes> data;
+        std::map<std::string, Shared> data;
     };
     // An answer too large for one request, sent a piece each time the
-    // requestor deletes the property.
+    // requestor deletes the property, from the board's own copy (as Latin-1
+    // for STRING, converted a piece at a time).
     struct Transfer {
         ::Window requestor;
         Atom property;
         Atom type;
-        Bytes bytes;
+        Shared bytes;
+        bool latin1;
         size_t offset = 0;
         Clock::time_point last;
     };
@@ -121,20 +140,25 @@ private:
     void answer(const XSelectionRequestEvent& r, Clock::time_point asked, bool mayWait = true);
     void retryWaiting(Atom selection);
     bool awaitsData(const Board& b, Atom target);
-    std::optional<Bytes> bytesFor(const Board& b, Atom target, Atom* type);
-    void send(::Window requestor, Atom property, Atom type, Bytes bytes);
+    Shared bytesFor(const Board& b, Atom target, Atom* type, bool* latin1);
+    void send(::Window requestor, Atom property, Atom type, Shared bytes, bool latin1);
     void sendNextPiece(::Window requestor, Atom property);
+    void endTransfer(std::vector<Transfer>::iterator it);
+    void dropUnstoredTransfers();
     void expireWaits();
-    bool waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out);
+    bool waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out, Clock::time_point deadline);
     Time serverTime();
-    std::optional<Bytes> convert(Atom selection, Atom target, Atom* type, int* format);
-    std::optional<Bytes> takeProperty(Atom* type, int* format);
+    std::optional<Bytes> convert(Atom selection, Atom target, Paste& paste, size_t limit, PasteFailure over, Atom* type,
+                                 int* format);
+    std::optional<Bytes> takeProperty(size_t room, size_t* size, Atom* type, int* format);
+    std::nullopt_t giveUp(Paste& paste, PasteFailure why);
     Atom atom(const std::string& name);
     Atom selectionOf(const std::string& board) { return board == kGeneralPasteboard ? clipboard_ : atom(board); }
     Board* ownedBoard(const std::string& name);
 
     Display* dpy_;
     ::Window win_ = 0;
+    ::Window reader_ = 0;  // the requestor of our reads
     Atom clipboard_, targets_, timestamp_, multiple_, incr_, utf8_, text_, property_, stampProperty_;
     size_t piece_;
     std::mutex lock_;
@@ -147,13 +171,17 @@ private:
     std::thread thread_;
 };
 
+::Window inputOnlyWindow(Display* d) {
+    XSetWindowAttributes a{};
+    a.event_mask = PropertyChangeMask;
+    return XCreateWindow(d, DefaultRootWindow(d), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask, &a);
+}
+
 X11Pasteboards::X11Pasteboards(Display* d) : dpy_(d) {
     // A requestor window may vanish while it is being answered.
     ignoreXErrorsOn(dpy_);
-    XSetWindowAttributes a{};
-    a.event_mask = PropertyChangeMask;
-    win_ =
-        XCreateWindow(dpy_, DefaultRootWindow(dpy_), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask, &a);
+    win_ = inputOnlyWindow(dpy_);
+    reader_ = inputOnlyWindow(dpy_);
     clipboard_ = atom("CLIPBOARD");
     targets_ = atom("TARGETS");
     timestamp_ = atom("TIMESTAMP");
@@ -174,6 +202,7 @@ X11Pasteboards::~X11Pasteboards() {
     stop_ = true;
     if (wake_[1] >= 0) (void)!write(wake_[1], "", 1);
     thread_.join();
+    XDestroyWindow(dpy_, reader_);
     XDestroyWindow(dpy_, win_);
     XCloseDisplay(dpy_);
     stopIgnoringXErrorsOn(dpy_);
@@ -221,6 +250,7 @@ void X11Pasteboards::handle(XEvent& ev) {
                 b.data.clear();
                 retryWaiting(b.selection);
             }
+            dropUnstoredTransfers();
             break;
         case PropertyNotify:
             if (ev.xproperty.state == PropertyDelete) sendNextPiece(ev.xproperty.window, ev.xproperty.atom);
@@ -262,8 +292,9 @@ void X11Pasteboards::answer(const XSelectionRequestEvent& r, Clock::time_point a
                             reinterpret_cast<unsigned char*>(&t), 1);
             reply.property = property;
         } else if (Atom type = 0; r.target != multiple_) {
-            if (auto bytes = bytesFor(*b, r.target, &type)) {
-                send(r.requestor, property, type, std::move(*bytes));
+            bool latin1 = false;
+            if (Shared bytes = bytesFor(*b, r.target, &type, &latin1)) {
+                send(r.requestor, property, type, std::move(bytes), latin1);
                 reply.property = property;
             } else if (mayWait && awaitsData(*b, r.target)) {
                 waiting_.emplace_back(r, asked);
@@ -297,31 +328,41 @@ void X11Pasteboards::retryWaiting(Atom selection) {
     }
 }
 
-std::optional<Bytes> X11Pasteboards::bytesFor(const Board& b, Atom target, Atom* type) {
+X11Pasteboards::Shared X11Pasteboards::bytesFor(const Board& b, Atom target, Atom* type, bool* latin1) {
     if (target == utf8_ || target == text_ || target == XA_STRING) {
         auto it = b.data.find(kPasteboardTypeString);
-        if (it == b.data.end()) return std::nullopt;
+        if (it == b.data.end()) return nullptr;
         *type = target == XA_STRING ? XA_STRING : utf8_;
-        return target == XA_STRING ? utf8ToLatin1(it->second) : it->second;
+        *latin1 = target == XA_STRING;
+        return it->second;
     }
     char* name = XGetAtomName(dpy_, target);
-    if (!name) return std::nullopt;
+    if (!name) return nullptr;
     auto it = b.data.find(name);
     XFree(name);
-    if (it == b.data.end()) return std::nullopt;
+    if (it == b.data.end()) return nullptr;
     *type = target;
+    *latin1 = false;
     return it->second;
 }
 
-void X11Pasteboards::send(::Window requestor, Atom property, Atom type, Bytes bytes) {
-    if (bytes.size() <= piece_) {
-        XChangeProperty(dpy_, requestor, property, type, 8, PropModeReplace, bytes.data(), int(bytes.size()));
+void X11Pasteboards::send(::Window requestor, Atom property, Atom type, Shared bytes, bool latin1) {
+    const size_t size = latin1 ? utf8ToLatin1(bytes->data(), bytes->size(), nullptr) : bytes->size();
+    if (size <= piece_) {
+        Bytes converted;
+        if (latin1) utf8ToLatin1(bytes->data(), bytes->size(), &converted);
+        const Bytes& out = latin1 ? converted : *bytes;
+        XChangeProperty(dpy_, requestor, property, type, 8, PropModeReplace, out.data(), int(out.size()));
         return;
     }
+    if (transfers_.size() >= kMaxTransfers)
+        endTransfer(std::min_element(transfers_.begin(), transfers_.end(),
+                                     [](const Transfer& a, const Transfer& b) { return a.last < b.last; }));
     XSelectInput(dpy_, requestor, PropertyChangeMask);
-    long size = long(bytes.size());
-    XChangeProperty(dpy_, requestor, property, incr_, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&size), 1);
-    transfers_.push_back(Transfer{requestor, property, type, std::move(bytes), 0, Clock::now()});
+    long announced = long(size);
+    XChangeProperty(dpy_, requestor, property, incr_, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&announced),
+                    1);
+    transfers_.push_back(Transfer{requestor, property, type, std::move(bytes), latin1, 0, Clock::now()});
 }
 
 // The requestor took the last piece: the next one, and after the last an
@@ -330,30 +371,55 @@ void X11Pasteboards::sendNextPiece(::Window requestor, Atom property) {
     auto it = std::find_if(transfers_.begin(), transfers_.end(),
                            [&](const Transfer& t) { return t.requestor == requestor && t.property == property; });
     if (it == transfers_.end()) return;
-    size_t n = std::min(piece_, it->bytes.size() - it->offset);
-    XChangeProperty(dpy_, requestor, property, it->type, 8, PropModeReplace, it->bytes.data() + it->offset, int(n));
-    it->offset += n;
-    it->last = Clock::now();
-    if (n == 0) {
-        transfers_.erase(it);
-        bool more = std::any_of(transfers_.begin(), transfers_.end(),
-                                [&](const Transfer& t) { return t.requestor == requestor; });
-        if (!more && requestor != win_) XSelectInput(dpy_, requestor, NoEventMask);
+    const Bytes& all = *it->bytes;
+    size_t end = std::min(all.size(), it->offset + piece_);
+    if (it->latin1) {
+        end = pieceEnd(all, it->offset, end);
+        Bytes piece;
+        utf8ToLatin1(all.data() + it->offset, end - it->offset, &piece);
+        XChangeProperty(dpy_, requestor, property, it->type, 8, PropModeReplace, piece.data(), int(piece.size()));
+    } else {
+        XChangeProperty(dpy_, requestor, property, it->type, 8, PropModeReplace, all.data() + it->offset,
+                        int(end - it->offset));
     }
+    const bool last = end == it->offset;
+    it->offset = end;
+    it->last = Clock::now();
+    if (last) endTransfer(it);
     XFlush(dpy_);
+}
+
+void X11Pasteboards::endTransfer(std::vector<Transfer>::iterator it) {
+    const ::Window requestor = it->requestor;
+    transfers_.erase(it);
+    bool more =
+        std::any_of(transfers_.begin(), transfers_.end(), [&](const Transfer& t) { return t.requestor == requestor; });
+    if (!more && requestor != win_) XSelectInput(dpy_, requestor, NoEventMask);
+}
+
+// A transfer of contents the boards no longer hold is let go with them.
+void X11Pasteboards::dropUnstoredTransfers() {
+    for (size_t i = transfers_.size(); i-- > 0;) {
+        bool stored = false;
+        for (const auto& [name, b] : boards_)
+            for (const auto& [type, bytes] : b.data) stored = stored || bytes == transfers_[i].bytes;
+        if (!stored) endTransfer(transfers_.begin() + ptrdiff_t(i));
+    }
 }
 
 void X11Pasteboards::expireWaits() {
     auto now = Clock::now();
-    std::erase_if(transfers_, [&](const Transfer& t) { return now - t.last > kStaleTransfer; });
+    for (size_t i = transfers_.size(); i-- > 0;)
+        if (now - transfers_[i].last > kStaleTransfer) endTransfer(transfers_.begin() + ptrdiff_t(i));
     auto all = std::move(waiting_);
     waiting_.clear();
     for (auto& [r, asked] : all) answer(r, asked, now - asked < kOwnerPatience);
 }
 
-// Handles events until one matches or the owner's patience runs out.
-bool X11Pasteboards::waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out) {
-    const auto deadline = Clock::now() + kOwnerPatience;
+// Handles events until one matches, the owner's patience runs out or the
+// deadline passes.
+bool X11Pasteboards::waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out, Clock::time_point deadline) {
+    deadline = std::min(deadline, Clock::now() + kOwnerPatience);
     for (;;) {
         while (XPending(dpy_) > 0) {
             XNextEvent(dpy_, out);
@@ -376,57 +442,92 @@ Time X11Pasteboards::serverTime() {
         [&](const XEvent& e) {
             return e.type == PropertyNotify && e.xproperty.window == win_ && e.xproperty.atom == stampProperty_;
         },
-        &ev);
+        &ev, Clock::time_point::max());
     return got ? ev.xproperty.time : CurrentTime;
 }
 
-std::optional<Bytes> X11Pasteboards::takeProperty(Atom* type, int* format) {
+// Takes the answer off the reader window, with its size as the server counts
+// it; nothing when that is more than `room`.
+std::optional<Bytes> X11Pasteboards::takeProperty(size_t room, size_t* size, Atom* type, int* format) {
     Atom t = 0;
     int f = 0;
     unsigned long n = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy_, win_, property_, 0, 0x1FFFFFFF, True, AnyPropertyType, &t, &f, &n, &after, &data) !=
+    *size = 0;
+    const long words = long(std::min<size_t>(room / 4 + 1, 0x1FFFFFFF));
+    if (XGetWindowProperty(dpy_, reader_, property_, 0, words, True, AnyPropertyType, &t, &f, &n, &after, &data) !=
             Success ||
         !t) {
         if (data) XFree(data);
         return std::nullopt;
     }
+    *size = n * size_t(f / 8) + after;
     // Xlib hands 32-bit items as longs.
     size_t unit = f == 8 ? 1 : f == 16 ? sizeof(short) : sizeof(long);
-    Bytes out(data, data + n * unit);
+    std::optional<Bytes> out;
+    if (*size <= room) out.emplace(data, data + n * unit);
     XFree(data);
     *type = t;
     *format = f;
     return out;
 }
 
-std::optional<Bytes> X11Pasteboards::convert(Atom selection, Atom target, Atom* type, int* format) {
-    if (XGetSelectionOwner(dpy_, selection) == 0) return std::nullopt;
-    XDeleteProperty(dpy_, win_, property_);
-    XConvertSelection(dpy_, selection, target, property_, win_, CurrentTime);
+// A read given up: a new reader window takes over, so that whatever the
+// owner still sends goes to one that is gone.
+std::nullopt_t X11Pasteboards::giveUp(Paste& paste, PasteFailure why) {
+    paste.failure = why;
+    XDestroyWindow(dpy_, reader_);
+    reader_ = inputOnlyWindow(dpy_);
+    XFlush(dpy_);
+    return std::nullopt;
+}
+
+// The selection converted to a target, within the paste's deadline and at
+// most `limit` bytes as the server counts them (`over` says why it stopped).
+std::optional<Bytes> X11Pasteboards::convert(Atom selection, Atom target, Paste& paste, size_t limit, PasteFailure over,
+                                             Atom* type, int* format) {
+    if (paste.failure != PasteFailure::NoFailure || XGetSelectionOwner(dpy_, selection) == 0) return std::nullopt;
+    XDeleteProperty(dpy_, reader_, property_);
+    XConvertSelection(dpy_, selection, target, property_, reader_, CurrentTime);
     XEvent ev;
+    const ::Window reader = reader_;
     bool answered = waitFor(
         [&](const XEvent& e) {
-            return e.type == SelectionNotify && e.xselection.requestor == win_ && e.xselection.selection == selection &&
-                   e.xselection.target == target;
+            return e.type == SelectionNotify && e.xselection.requestor == reader &&
+                   e.xselection.selection == selection && e.xselection.target == target;
         },
-        &ev);
-    if (!answered || !ev.xselection.property) return std::nullopt;
-    auto data = takeProperty(type, format);
+        &ev, paste.deadline);
+    if (!answered) return giveUp(paste, PasteFailure::TimedOut);
+    if (!ev.xselection.property) return std::nullopt;
+    size_t size = 0;
+    auto data = takeProperty(limit, &size, type, format);
+    if (size > limit) return giveUp(paste, over);
     if (!data || *type != incr_) return data;
     // INCR: each deletion asks for the next piece; an empty piece ends it.
+    // The size it announces is the least it will send.
+    size_t announced = 0;
+    if (*format == 32 && data->size() >= sizeof(long)) {
+        long n = 0;
+        std::memcpy(&n, data->data(), sizeof n);
+        announced = n > 0 ? size_t(n) : 0;
+    }
+    if (announced > limit) return giveUp(paste, over);
     Bytes all;
+    all.reserve(announced);
+    size_t received = 0;
     for (;;) {
         bool more = waitFor(
             [&](const XEvent& e) {
-                return e.type == PropertyNotify && e.xproperty.window == win_ && e.xproperty.atom == property_ &&
+                return e.type == PropertyNotify && e.xproperty.window == reader && e.xproperty.atom == property_ &&
                        e.xproperty.state == PropertyNewValue;
             },
-            &ev);
-        if (!more) return std::nullopt;
-        auto piece = takeProperty(type, format);
-        if (!piece) return std::nullopt;
+            &ev, paste.deadline);
+        if (!more) return giveUp(paste, PasteFailure::TimedOut);
+        auto piece = takeProperty(limit - received, &size, type, format);
+        if (size > limit - received) return giveUp(paste, over);
+        if (!piece) return giveUp(paste, PasteFailure::NoFailure);
         if (piece->empty()) return all;
+        received += size;
         all.insert(all.end(), piece->begin(), piece->end());
     }
 }
@@ -436,26 +537,29 @@ X11Pasteboards::Board* X11Pasteboards::ownedBoard(const std::string& name) {
     return it != boards_.end() && it->second.owned ? &it->second : nullptr;
 }
 
-std::vector<std::string> X11Pasteboards::types(const std::string& board) {
+std::vector<std::string> X11Pasteboards::types(const std::string& board, Paste& paste) {
     Locked hold(*this);
     if (Board* b = ownedBoard(board)) return b->types;
     Atom type = 0;
     int format = 0;
-    auto raw = convert(selectionOf(board), targets_, &type, &format);
+    auto raw =
+        convert(selectionOf(board), targets_, paste, kPasteTypesLimit * 4, PasteFailure::TooManyTypes, &type, &format);
     std::vector<std::string> out;
     if (!raw || format != 32) return out;
+    std::vector<Atom> atoms(raw->size() / sizeof(long));
+    std::memcpy(atoms.data(), raw->data(), atoms.size() * sizeof(long));
+    // One round trip for all the names; atoms that name nothing stay null.
+    std::vector<char*> names(atoms.size(), nullptr);
+    if (!atoms.empty()) XGetAtomNames(dpy_, atoms.data(), int(atoms.size()), names.data());
     static const std::set<std::string> kNotData = {"TARGETS", "TIMESTAMP",        "MULTIPLE",        "SAVE_TARGETS",
                                                    "DELETE",  "INSERT_SELECTION", "INSERT_PROPERTY", "COMPOUND_TEXT"};
-    for (size_t i = 0; i + sizeof(long) <= raw->size(); i += sizeof(long)) {
-        long a = 0;
-        std::memcpy(&a, raw->data() + i, sizeof a);
+    for (size_t i = 0; i < atoms.size(); ++i) {
         std::string t;
-        if (Atom(a) == utf8_ || Atom(a) == text_ || Atom(a) == XA_STRING) {
+        if (atoms[i] == utf8_ || atoms[i] == text_ || atoms[i] == XA_STRING)
             t = kPasteboardTypeString;
-        } else if (char* name = a ? XGetAtomName(dpy_, Atom(a)) : nullptr) {
-            t = name;
-            XFree(name);
-        }
+        else if (names[i])
+            t = names[i];
+        if (names[i]) XFree(names[i]);
         if (!t.empty() && !kNotData.count(t) && std::find(out.begin(), out.end(), t) == out.end()) out.push_back(t);
     }
     return out;
@@ -469,6 +573,7 @@ void X11Pasteboards::declare(const std::string& board, const std::vector<std::st
     for (const auto& t : types)
         if (std::find(b.types.begin(), b.types.end(), t) == b.types.end()) b.types.push_back(t);
     b.data.clear();
+    dropUnstoredTransfers();
     b.since = serverTime();
     XSetSelectionOwner(dpy_, b.selection, win_, b.since);
     b.owned = XGetSelectionOwner(dpy_, b.selection) == win_;
@@ -479,23 +584,28 @@ bool X11Pasteboards::set(const std::string& board, const std::string& type, Byte
     Locked hold(*this);
     Board* b = ownedBoard(board);
     if (!b || std::find(b->types.begin(), b->types.end(), type) == b->types.end()) return false;
-    b->data[type] = std::move(bytes);
+    b->data[type] = std::make_shared<const Bytes>(std::move(bytes));
+    dropUnstoredTransfers();
     retryWaiting(b->selection);
     return true;
 }
 
-std::optional<Bytes> X11Pasteboards::get(const std::string& board, const std::string& type) {
+std::optional<Bytes> X11Pasteboards::get(const std::string& board, const std::string& type, Paste& paste) {
     Locked hold(*this);
     if (Board* b = ownedBoard(board)) {
         auto it = b->data.find(type);
-        return it == b->data.end() ? std::nullopt : std::optional<Bytes>(it->second);
+        return it == b->data.end() ? std::nullopt : std::optional<Bytes>(*it->second);
     }
     Atom selection = selectionOf(board), got = 0;
     int format = 0;
-    if (type != kPasteboardTypeString) return convert(selection, atom(type), &got, &format);
-    if (auto utf8 = convert(selection, utf8_, &got, &format); utf8 && format == 8)
+    if (type != kPasteboardTypeString)
+        return convert(selection, atom(type), paste, kPasteSizeLimit, PasteFailure::TooLarge, &got, &format);
+    if (auto utf8 = convert(selection, utf8_, paste, kPasteSizeLimit, PasteFailure::TooLarge, &got, &format);
+        utf8 && format == 8)
         return got == XA_STRING ? latin1ToUtf8(*utf8) : *utf8;
-    if (auto latin1 = convert(selection, XA_STRING, &got, &format); latin1 && format == 8) return latin1ToUtf8(*latin1);
+    if (auto latin1 = convert(selection, XA_STRING, paste, kPasteSizeLimit, PasteFailure::TooLarge, &got, &format);
+        latin1 && format == 8)
+        return latin1ToUtf8(*latin1);
     return std::nullopt;
 }
 

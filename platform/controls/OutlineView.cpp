@@ -1,7 +1,5 @@
 #include "platform/controls/OutlineView.h"
 
-#include <set>
-
 namespace platform::controls {
 
 OutlineView::OutlineView(appkit::Rect frame) : TableView(frame) { TableView::setDataSource(this); }
@@ -49,10 +47,57 @@ void OutlineView::reloadData() {
     for (int row : selectedRowIndexes())
         if (void* item = itemAtRow(row)) selected.push_back(item);
     TableView::reloadData();
-    std::set<int> again;
+    IndexSet again;
     for (void* item : selected)
-        if (int row = rowForItem(item); row >= 0) again.insert(row);
+        if (int row = rowForItem(item); row >= 0) again.add(row);
     if (again != selectedRowIndexes()) selectRowIndexes(again, false);
+}
+
+size_t OutlineView::endOfSubtree(size_t row) const {
+    size_t end = row + 1;
+    while (end < rows_.size() && rows_[end].level > rows_[row].level) ++end;
+    return end;
+}
+
+void OutlineView::insertItem(void* parent, int index) {
+    OutlineViewDataSource* ds = source();
+    void* child = ds ? ds->outlineChild(this, index, parent) : nullptr;
+    if (!child) return;
+    expanded_.erase(child);
+    size_t at = 0;
+    int level = 0;
+    if (parent) {
+        const int row = rowForItem(parent);
+        if (row < 0 || !isItemExpanded(parent)) return;  // not shown: no row changes
+        at = static_cast<size_t>(row) + 1;
+        level = rows_[at - 1].level + 1;
+    }
+    if (index > 0) {
+        const int before = rowForItem(ds->outlineChild(this, index - 1, parent));
+        if (before < 0) return reloadData();  // the data source told another story
+        at = endOfSubtree(static_cast<size_t>(before));
+    }
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), Row{child, level});
+    insertRows(static_cast<int>(at), 1);
+}
+
+void OutlineView::forgetExpansion(void* item, std::unordered_set<const void*>& seen) {
+    if (expanded_.empty() || !seen.insert(item).second) return;
+    expanded_.erase(item);
+    if (OutlineViewDataSource* ds = source())
+        for (int i = 0, n = ds->outlineNumberOfChildren(this, item); i < n; ++i)
+            if (void* child = ds->outlineChild(this, i, item)) forgetExpansion(child, seen);
+}
+
+void OutlineView::removeItem(void* item) {
+    if (!item) return;
+    const int row = rowForItem(item);
+    std::unordered_set<const void*> seen;
+    forgetExpansion(item, seen);
+    if (row < 0) return;
+    const size_t end = endOfSubtree(static_cast<size_t>(row));
+    rows_.erase(rows_.begin() + row, rows_.begin() + static_cast<std::ptrdiff_t>(end));
+    removeRows(row, static_cast<int>(end) - row);
 }
 
 void* OutlineView::itemAtRow(int row) const {

@@ -38,6 +38,12 @@ public:
     // Asks the data source for the tree again, keeping expansion and the
     // selection of the items that are still there.
     void reloadData();
+    // Without asking for the whole tree again: the data source has just
+    // gained a child at an index of a parent (null: the root), which starts
+    // collapsed; or it is about to lose an item with its descendants. The
+    // rows of the others keep their selection.
+    void insertItem(void* parent, int index);
+    void removeItem(void* item);
 
     void* itemAtRow(int row) const;
     // -1 for an item not shown.
@@ -75,6 +81,9 @@ private:
     OutlineViewDataSource* source() const;
     void rebuild();
     void addChildren(void* parent, int level, bool shown, std::unordered_set<const void*>& seen);
+    void forgetExpansion(void* item, std::unordered_set<const void*>& seen);
+    // The row after a shown item's shown descendants.
+    size_t endOfSubtree(size_t row) const;
 
     appkit::Responder* outlineSource_ = nullptr;
     std::vector<Row> rows_;

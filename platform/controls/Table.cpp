@@ -1,6 +1,7 @@
 #include "platform/controls/Table.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/appkit/Window.h"
@@ -221,10 +222,35 @@ void TableView::reloadData() {
     int n = 0;
     if (auto* ds = delegateOf<TableViewDataSource>(dataSource_)) n = std::max(ds->numberOfRowsInTableView(this), 0);
     rows_ = n;
-    selection_.erase(selection_.lower_bound(n), selection_.end());
+    selection_.removeRange(n, INT_MAX);
     if (lastSelected_ >= n) lastSelected_ = -1;
     tile();
     setNeedsDisplay();
+}
+
+void TableView::insertRows(int row, int count) {
+    row = std::clamp(row, 0, rows_);
+    count = std::clamp(count, 0, INT_MAX - rows_);
+    if (!count) return;
+    rows_ += count;
+    selection_.shift(row, count);
+    for (int* r : {&lastSelected_, &anchor_})
+        if (*r >= row) *r += count;
+    tile();
+}
+
+void TableView::removeRows(int row, int count) {
+    row = std::clamp(row, 0, rows_);
+    count = std::clamp(count, 0, rows_ - row);
+    if (!count) return;
+    rows_ -= count;
+    selection_.shift(row + count, -count);
+    for (int* r : {&lastSelected_, &anchor_})
+        if (*r >= row + count)
+            *r -= count;
+        else if (*r >= row)
+            *r = -1;
+    tile();
 }
 
 std::string TableView::objectValue(TableColumn* column, int row) {
@@ -291,18 +317,19 @@ int TableView::columnAtPoint(FPoint p) const {
     return -1;
 }
 
-void TableView::selectRowIndexes(const std::set<int>& rows, bool extend) {
+void TableView::selectRowIndexes(const IndexSet& rows, bool extend) {
     if (!extend) selection_.clear();
-    for (int r : rows)
-        if (r >= 0 && r < rows_) {
-            selection_.insert(r);
-            lastSelected_ = r;
-        }
+    for (const IndexSet::Run& r : rows.runs()) {
+        const int end = std::min(r.end, rows_);
+        if (r.first >= end) break;
+        selection_.addRange(r.first, end);
+        lastSelected_ = end - 1;
+    }
     setNeedsDisplay();
 }
 
 void TableView::deselectRow(int row) {
-    if (!selection_.erase(row)) return;
+    if (!selection_.remove(row)) return;
     if (lastSelected_ == row) lastSelected_ = -1;
     setNeedsDisplay();
 }
@@ -316,8 +343,8 @@ void TableView::deselectAll() {
 
 int TableView::selectedRow() const {
     if (selection_.empty()) return -1;
-    if (lastSelected_ >= 0 && selection_.count(lastSelected_)) return lastSelected_;
-    return *selection_.rbegin();
+    if (lastSelected_ >= 0 && selection_.contains(lastSelected_)) return lastSelected_;
+    return selection_.last();
 }
 
 void TableView::setHasHeaderView(bool h) {
@@ -395,8 +422,13 @@ void TableView::scrollColumnToVisible(int column) {
 
 void TableView::highlightSelectionInClipRect(Painter& p, const FRect& clip) {
     Color c = rgb(isFirstResponder() ? look::kAccent : look::kSelectionDim);
-    for (int row : selection_) {
-        FRect r = rectOfRow(row).intersection(clip);
+    // Only the selected rows the clip reaches.
+    const int first = rows_ ? std::clamp(static_cast<int>(std::floor(clip.y / rowPitch())), 0, rows_) : 0;
+    for (int row = selection_.indexAtOrAfter(first); row >= 0 && row < rows_;
+         row = selection_.indexAtOrAfter(row + 1)) {
+        FRect r = rectOfRow(row);
+        if (r.y >= clip.bottom()) break;
+        r = r.intersection(clip);
         if (!r.isEmpty()) p.fill(r, c);
     }
 }
@@ -445,7 +477,7 @@ void TableView::drawCell(Painter& p, Cell* cell, TableColumn*, int, const FRect&
     p.restore();
 }
 
-void TableView::userSelected(const std::set<int>& before) {
+void TableView::userSelected(const IndexSet& before) {
     if (before == selection_) return;
     if (auto* d = delegateOf<TableViewDelegate>(delegate_)) d->tableViewSelectionDidChange(this);
 }
@@ -456,7 +488,7 @@ void TableView::defaultPress(const appkit::Event& e) {
     int row = rowAtPoint(p);
     clickedRow_ = row;
     clickedColumn_ = columnAtPoint(p);
-    std::set<int> before = selection_;
+    IndexSet before = selection_;
     bool toggle = e.modifiers.command || e.modifiers.control;
     if (row < 0) {
         if (emptyOK_ && !toggle && !e.modifiers.shift) deselectAll();
@@ -467,8 +499,8 @@ void TableView::defaultPress(const appkit::Event& e) {
             selectRowIndexes({row}, true);
         anchor_ = row;
     } else if (multiple_ && e.modifiers.shift && anchor_ >= 0) {
-        std::set<int> range;
-        for (int r = std::min(anchor_, row); r <= std::max(anchor_, row); ++r) range.insert(r);
+        IndexSet range;
+        range.addRange(std::min(anchor_, row), std::max(anchor_, row) + 1);
         selectRowIndexes(range, false);
         lastSelected_ = row;
     } else {
@@ -512,7 +544,7 @@ bool TableView::keyDown(const appkit::Event& e) {
         default:
             return false;
     }
-    std::set<int> before = selection_;
+    IndexSet before = selection_;
     selectRowIndexes({next}, false);
     anchor_ = next;
     scrollRowToVisible(next);

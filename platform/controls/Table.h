@@ -10,12 +10,12 @@
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/appkit/Controls.h"
 #include "platform/controls/Delegates.h"
+#include "platform/controls/IndexSet.h"
 #include "platform/controls/Painter.h"
 
 namespace platform::controls {
@@ -163,6 +163,11 @@ public:
     void setDelegate(appkit::Responder* d) { delegate_ = d; }
     // Asks the data source for the row count again and redraws.
     void reloadData();
+    // Tells of rows the data source has just gained or lost at a row,
+    // without asking it again: the selection moves with the rows after them
+    // and loses the rows removed.
+    void insertRows(int row, int count);
+    void removeRows(int row, int count);
     int numberOfRows() const { return rows_; }
 
     // ---- geometry
@@ -179,12 +184,12 @@ public:
     int columnAtPoint(appkit::FPoint p) const;
 
     // ---- selection
-    const std::set<int>& selectedRowIndexes() const { return selection_; }
+    const IndexSet& selectedRowIndexes() const { return selection_; }
     // Programmatic: the delegate is not told.
-    void selectRowIndexes(const std::set<int>& rows, bool extend);
+    void selectRowIndexes(const IndexSet& rows, bool extend);
     void deselectRow(int row);
     void deselectAll();
-    bool isRowSelected(int row) const { return selection_.count(row) != 0; }
+    bool isRowSelected(int row) const { return selection_.contains(row); }
     // The row selected last that is still selected; -1 for none.
     int selectedRow() const;
     int numberOfSelectedRows() const { return static_cast<int>(selection_.size()); }
@@ -252,7 +257,7 @@ protected:
 
 private:
     friend class TableColumn;
-    void userSelected(const std::set<int>& before);
+    void userSelected(const IndexSet& before);
     double rowPitch() const { return rowHeight_ + spacing_.height; }
     double totalWidth() const;
 
@@ -263,7 +268,7 @@ private:
     int rows_ = 0;
     double rowHeight_ = kDefaultRowHeight;
     appkit::FSize spacing_{3, 2};
-    std::set<int> selection_;
+    IndexSet selection_;
     int lastSelected_ = -1;
     int anchor_ = -1;
     bool multiple_ = false;

@@ -14,6 +14,7 @@
 #include "framework/IGraphics.h"
 #include "framework/IUnitAU.h"
 #include "host/HostTransport.h"
+#include "platform/appkit/Window.h"
 #include "platform/audiounit/AUHost.h"
 #include "src/Halvoran.h"
 #include "support/JackServer.h"
@@ -104,6 +105,30 @@ public:
     platform::au::Instance instance;
     Halvoran* plug = nullptr;
     int block;
+};
+
+// The editor as a host shows it: made through the component entry and its
+// panel opened into a window of the panel's size; the panel is closed
+// before the editor goes, and the window after it.
+class ShownEditor {
+public:
+    ShownEditor() {
+        if (!editor.plug) return;
+        window = std::make_unique<platform::appkit::Window>(
+            platform::appkit::Size{editor.plug->GetGUI()->Width(), editor.plug->GetGUI()->Height()}, "editor");
+        int w = 0, h = 0;
+        view = editor.plug->OpenView(window->contentView(), &w, &h);
+    }
+    ~ShownEditor() {
+        if (view) editor.plug->CloseView(nullptr);
+    }
+    bool shown() const { return view != nullptr; }
+
+    std::unique_ptr<platform::appkit::Window> window;  // before the editor: it goes last
+    EditorInstance editor;
+
+private:
+    void* view = nullptr;
 };
 
 }  // namespace coretest

@@ -30,22 +30,18 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(hvtest::JackServer::shared().running());
         peer = std::make_unique<Peer>();
-        editor = std::make_unique<EditorInstance>();
-        ASSERT_NE(editor->plug, nullptr);
+        shownEditor = std::make_unique<coretest::ShownEditor>();
+        ASSERT_TRUE(shownEditor->shown());
+        editor = &shownEditor->editor;
         plug = editor->plug;
-        window = std::make_unique<platform::appkit::Window>(
-            platform::appkit::Size{plug->GetGUI()->Width(), plug->GetGUI()->Height()}, "editor");
-        int w = 0, h = 0;
-        ASSERT_NE(plug->OpenView(window->contentView(), &w, &h), nullptr);
+        window = shownEditor->window.get();
         // The panel's own status line.
         status = plug->statusTextControl;
         ASSERT_NE(status, nullptr);
         ASSERT_EQ(plug->firstBoundControl(kControlDisplayName), status);
     }
     void TearDown() override {
-        if (editor) plug->CloseView(nullptr);
-        editor.reset();
-        window.reset();
+        shownEditor.reset();
         peer.reset();
     }
 
@@ -84,8 +80,9 @@ protected:
     hvtest::TempDataDir dir;
     coretest::PanelBundle bundle{dir.path()};
     std::unique_ptr<Peer> peer;
-    std::unique_ptr<EditorInstance> editor;
-    std::unique_ptr<platform::appkit::Window> window;
+    std::unique_ptr<coretest::ShownEditor> shownEditor;
+    EditorInstance* editor = nullptr;
+    platform::appkit::Window* window = nullptr;
     Halvoran* plug = nullptr;
     ITextControl* status = nullptr;
     std::vector<std::string> shownTitles;
@@ -205,8 +202,7 @@ TEST_F(CoreEndToEnd, ClosingWhileTheInstrumentSendsIsSafe) {
         }
     });
     std::this_thread::sleep_for(100ms);
-    plug->CloseView(nullptr);
-    editor.reset();  // closes the input before anything it reaches goes
+    shownEditor.reset();  // closes the input before anything it reaches goes
     stop = true;
     flood.join();
 }

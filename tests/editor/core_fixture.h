@@ -3,6 +3,8 @@
 // defaults, a UI configuration manager for the bindings, the MIDI manager,
 // the panel's text lines, and its short MIDI sends recorded instead of going
 // to a port. Controls are made here and bound as the panel build binds them.
+#include <gtest/gtest.h>
+
 #include <array>
 #include <memory>
 #include <mutex>
@@ -98,6 +100,20 @@ public:
     hvtest::TempDataDir dataDir;
     std::unique_ptr<RecordingPlug> plug;
     std::vector<std::unique_ptr<IControl>> controls;
+};
+
+// A suite on a fresh bare editor per test, with its MIDI manager at hand.
+class BareEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        e = std::make_unique<BareEditor>();
+        plug = e->plug.get();
+        mgr = plug->midiManager;
+    }
+
+    std::unique_ptr<BareEditor> e;
+    RecordingPlug* plug = nullptr;
+    MIDIMessageManager* mgr = nullptr;
 };
 
 }  // namespace coretest

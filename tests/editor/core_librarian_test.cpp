@@ -145,9 +145,13 @@ TEST_F(CoreLibrarian, ImportTakesOnlyFilesWithProgramsAndNeverReplacesOne) {
     EXPECT_EQ(first.size(), static_cast<size_t>(kRawBankFileSize));
     EXPECT_EQ(first.substr(0, kProgramDumpSize), bytes);
     EXPECT_EQ(e.dataDir.read("Patches/one (2).syx"), first);
-    // The rescan found both, the program in slot 0.
-    ASSERT_EQ(lib->bankFiles.size(), 2u);
-    EXPECT_EQ(lib->bankFiles[0]->patches[0].name, "Imported    ");
+    // Both are listed at once, the program in slot 0, after the banks there
+    // were, which keep what they hold.
+    ASSERT_EQ(lib->bankFiles.size(), 5u);
+    EXPECT_EQ(lib->bankFiles[3]->fileName, "one.syx");
+    EXPECT_EQ(lib->bankFiles[4]->fileName, "one (2).syx");
+    EXPECT_EQ(lib->bankFiles[3]->patches[0].name, "Imported    ");
+    EXPECT_EQ(lib->bankFiles[0]->patches[1].name, "Beta");
 }
 
 TEST_F(CoreLibrarian, ALibrarianSendNeedsBothPortsAndAnUnlockedTimbre) {

@@ -3,11 +3,7 @@
 // says the port went away, and its port menus, asking the system afresh
 // when they open, let the user choose the ports again.
 // ctest-labels: tsan
-#include "core_component.h"
-#include "framework/IControl.h"
-#include "platform/appkit/HeadlessBackend.h"
-#include "platform/appkit/Window.h"
-#include "support/TempDataDir.h"
+#include "core_port_menus.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +17,6 @@ using coretest::Bytes;
 using coretest::EditorInstance;
 using coretest::Peer;
 using namespace std::chrono_literals;
-using platform::appkit::Event;
-using EV = platform::appkit::EventType;
 
 // Points this process's JACK clients at a server of its own while it lives,
 // and back at the shared one afterwards.
@@ -35,53 +29,7 @@ struct OwnServer {
     }
 };
 
-class MIDIRestart : public ::testing::Test {
-protected:
-    // Opens a port menu and chooses the entry with that name; the titles
-    // the menu showed are kept. False when the menu did not list it.
-    bool choosePort(int paramIdx, const std::string& name) {
-        IControl* menu = editor->plug->firstBoundControl(paramIdx);
-        if (!menu) return false;
-        const IRECT& r = menu->GetRECTRef();
-        const platform::appkit::Point at{(r.L + r.R) / 2, (r.T + r.B) / 2};
-        auto* headless = dynamic_cast<platform::appkit::HeadlessBackend*>(&platform::appkit::Application::backend());
-        if (!headless) return false;
-        // First look: what the menu lists now.
-        headless->clearRecords();
-        headless->queueMenuDismiss();
-        window->sendEvent(Event::mouse(EV::MouseDown, at));
-        window->sendEvent(Event::mouse(EV::MouseUp, at));
-        if (headless->shownMenus().size() != 1) return false;
-        shown = headless->shownMenus()[0].titles;
-        auto it = std::find(shown.begin(), shown.end(), name);
-        if (it == shown.end()) return false;
-        headless->queueMenuChoice({static_cast<int>(it - shown.begin())});
-        window->sendEvent(Event::mouse(EV::MouseDown, at));
-        window->sendEvent(Event::mouse(EV::MouseUp, at));
-        return true;
-    }
-    void openPanel() {
-        editor = std::make_unique<EditorInstance>();
-        ASSERT_NE(editor->plug, nullptr);
-        window = std::make_unique<platform::appkit::Window>(
-            platform::appkit::Size{editor->plug->GetGUI()->Width(), editor->plug->GetGUI()->Height()}, "editor");
-        int w = 0, h = 0;
-        ASSERT_NE(editor->plug->OpenView(window->contentView(), &w, &h), nullptr);
-        ASSERT_NE(editor->plug->statusTextControl, nullptr);
-    }
-    void TearDown() override {
-        if (editor) editor->plug->CloseView(nullptr);
-        editor.reset();
-        window.reset();
-    }
-    std::string status() const { return editor->plug->statusTextControl->GetTextString(); }
-
-    hvtest::TempDataDir dir;
-    coretest::PanelBundle bundle{dir.path()};
-    std::unique_ptr<EditorInstance> editor;
-    std::unique_ptr<platform::appkit::Window> window;
-    std::vector<std::string> shown;
-};
+using MIDIRestart = coretest::PortMenuPanel;
 
 TEST_F(MIDIRestart, AKilledServerIsToldAndThePortsAreChosenAgainWhenItIsBack) {
     OwnServer own;
@@ -144,8 +92,7 @@ TEST_F(MIDIRestart, AnEditorWhoseServerWentAwayClosesWithoutTouchingIt) {
     own.server.stop();
     ASSERT_TRUE(hvtest::waitUntil([&] { return editor->plug->externalMIDILost(); }, 30000));
     // The host closes the editor before anything was chosen again.
-    editor->plug->CloseView(nullptr);
-    editor.reset();
+    shownEditor.reset();
     static auto* gone = new std::vector<Peer*>;
     gone->push_back(peer.release());
 }

@@ -84,6 +84,29 @@ TEST(CoreSettings, TheEditorStartsFromTheFileAndRewritesItOnAChange) {
     EXPECT_EQ(again.plug->GetGUI()->GetScale(), 1.25);
 }
 
+// As editors that save UTF-8 "with BOM" write it: the mark is passed over
+// before the first line only, and the file is left as the user saved it.
+TEST(CoreSettings, AByteOrderMarkBeforeTheFirstLineIsPassedOver) {
+    hvtest::JackServer::shared();
+    hvtest::TempDataDir dir;
+    const std::string marked = "\xEF\xBB\xBFsmall\r\nplatinum\r\nfirst run: no\r\n";
+    dir.write("Halvoran UI.txt", marked);
+    {
+        coretest::EditorInstance e;
+        ASSERT_NE(e.plug, nullptr);
+        EXPECT_EQ(e.plug->GetGUI()->GetScale(), 0.75);
+        EXPECT_EQ(e.plug->settings(),
+                  (HalvoranSettings{HalvoranSettings::kSizeSmall, HalvoranSettings::kSkinPlatinum, false}));
+    }
+    EXPECT_EQ(dir.read("Halvoran UI.txt"), marked);
+
+    HalvoranSettings s;
+    EXPECT_FALSE(parseSettingsText("large\n\xEF\xBB\xBFlegacy\nfirst run: no\n", &s));
+    EXPECT_EQ(s, (HalvoranSettings{HalvoranSettings::kSizeLarge, HalvoranSettings::kSkinLegacy, false}));
+    EXPECT_FALSE(parseSettingsText("\xEF\xBB\xBF", &s));
+    EXPECT_EQ(s, HalvoranSettings());
+}
+
 TEST(CoreSettings, AMissingFileIsWrittenWithTheDefaultsAtStart) {
     hvtest::JackServer::shared();
     hvtest::TempDataDir dir;

@@ -201,10 +201,19 @@ TEST_F(BankStore, FirstProgramsOfABankThenTheEmptySlotEndsIt) {
         EXPECT_EQ(rest[3 * i + 2].bytes, (Bytes{0xF0, 0x42, 0x30, 0x58, 0x11, 0x00, static_cast<uint8_t>(i), 0xF7}));
     }
     EXPECT_EQ(e.sim->programsWritten(), 3);
-    // The empty fourth slot ends the store without a final text, and the
-    // overlay does not stay behind.
-    EXPECT_EQ(e.status(), "Please wait! Writing.. 1%");
+    // The empty fourth slot ends the store with a last word, and the overlay
+    // does not stay behind.
+    EXPECT_EQ(e.status(), "Stopped at empty slot 4: 3 programs written");
     EXPECT_FALSE(e.plug->processingIndicator);
+    EXPECT_EQ(e.plug->patchLibrarian->selectedSlotUpper, 0);
+
+    // An empty first slot: nothing is written, and the text says so.
+    e.sim->clearReceived();
+    e.plug->patchLibrarian->bankFiles[0]->patches[0] = LibrarianPatch();
+    e.plug->storeAllPatchesToDeviceFromLibrarian(0, 0);
+    ASSERT_TRUE(e.waitIdle());
+    EXPECT_EQ(e.status(), "Stopped at empty slot 1: no program written");
+    EXPECT_TRUE(only(e.sim->received(), isWriteRequest).empty());
 }
 
 TEST_F(BankStore, CancelStopsAfterTheWriteRequestOfTheProgramUnderWay) {

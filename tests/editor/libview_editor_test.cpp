@@ -33,19 +33,14 @@ protected:
         setenv("HALVORAN_BUNDLE", HV_BUNDLE_DIR, 1);
         backend = new platform::appkit::HeadlessBackend;
         platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(backend));
-        editor = std::make_unique<coretest::EditorInstance>();
-        ASSERT_NE(editor->plug, nullptr);
-        plug = editor->plug;
-        window = std::make_unique<platform::appkit::Window>(
-            platform::appkit::Size{plug->GetGUI()->Width(), plug->GetGUI()->Height()}, "editor");
-        int w = 0, h = 0;
-        ASSERT_NE(plug->OpenView(window->contentView(), &w, &h), nullptr);
+        shownEditor = std::make_unique<coretest::ShownEditor>();
+        ASSERT_TRUE(shownEditor->shown());
+        plug = shownEditor->editor.plug;
+        window = shownEditor->window.get();
         window->display();
     }
     void TearDown() override {
-        if (editor) plug->CloseView(nullptr);
-        editor.reset();
-        window.reset();
+        shownEditor.reset();
         if (hadPrevious)
             setenv("HALVORAN_BUNDLE", previous.c_str(), 1);
         else
@@ -72,8 +67,8 @@ protected:
 
     hvtest::TempDataDir data;
     platform::appkit::HeadlessBackend* backend = nullptr;
-    std::unique_ptr<coretest::EditorInstance> editor;
-    std::unique_ptr<platform::appkit::Window> window;
+    std::unique_ptr<coretest::ShownEditor> shownEditor;
+    platform::appkit::Window* window = nullptr;
     Halvoran* plug = nullptr;
     std::string previous;
     bool hadPrevious = false;

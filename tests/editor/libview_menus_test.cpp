@@ -248,11 +248,11 @@ TEST(LibViewMainMenu, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
     EXPECT_EQ(status.GetTextString(), "Bank NOT saved: write failed!");
     EXPECT_EQ(e->upperBankName, name);
     EXPECT_EQ(e->upperBankFolder, folder);
-    // A cancel is no failure.
+    // A cancel is no failure, and says so.
     status.SetTextFromPlug("");
     p.backend->queueFileChoice(std::nullopt);
     chooseMainMenu(p, {8, 1});
-    EXPECT_EQ(status.GetTextString(), "");
+    EXPECT_EQ(status.GetTextString(), "Bank not saved: cancelled");
     e->statusTextControl = nullptr;
 }
 
@@ -285,8 +285,8 @@ TEST(LibViewMainMenu, ImportRefreshFolderAndAbout) {
     EXPECT_EQ(p.upperDisplay->GetTextString(), "Alpha.syx");
 
     chooseMainMenu(p, {13});
-    ASSERT_EQ(p.backend->openedURLs().size(), 1u);
-    EXPECT_EQ(p.backend->openedURLs()[0].find(p.data.path().string()), 0u);
+    ASSERT_EQ(p.backend->workspaceRecords().size(), 1u);
+    EXPECT_EQ(p.backend->workspaceRecords()[0].target, p.data.str());
 
     EXPECT_FALSE(p.about->IsVisible());
     chooseMainMenu(p, {14});

@@ -12,10 +12,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include("src/PanelLayers.h")
 #include "src/PanelLayers.h"
-#define HV_HAS_PANEL_LAYERS 1
-#endif
 
 namespace {
 
@@ -100,7 +97,6 @@ TEST_F(PanelDescription, PagesCarryTheTabIds) {
     std::map<int, std::string> pages;
     for (auto* e = main->FirstChildElement(); e; e = e->NextSiblingElement())
         if (std::string(e->Name()) == "layer") pages[e->IntAttribute("id")] = e->Attribute("name");
-#ifdef HV_HAS_PANEL_LAYERS
     EXPECT_EQ(main->IntAttribute("id"), PanelLayers::kMainLayerId);
     for (int tab = 0; tab < PanelLayers::kNumTabs; ++tab)
         EXPECT_EQ(pages[PanelLayers::kFirstPageId + tab], PanelLayers::kPageNames[tab]);
@@ -108,11 +104,6 @@ TEST_F(PanelDescription, PagesCarryTheTabIds) {
         if (id >= PanelLayers::kFirstPageId && id <= PanelLayers::kLastPageId) {
             EXPECT_LT(id - PanelLayers::kFirstPageId, PanelLayers::kNumTabs) << name;
         }
-#else
-    EXPECT_EQ(pages[10], "librarianPage");
-    EXPECT_EQ(pages[11], "modSequencePage");
-    EXPECT_EQ(pages[12], "programPage");
-#endif
     // The overlays repaint what they covered when they close: their first
     // control is the background that spans them.
     for (auto* e = p.doc.RootElement()->FirstChildElement("layer"); e; e = e->NextSiblingElement("layer")) {

@@ -49,6 +49,9 @@ struct LookEditor {
     void showPage(int tab) {
         plug->GetParam(kMainTab)->Set(tab);
         plug->OnParamChange(kMainTab);
+        draw();
+    }
+    void draw() {
         IRECT all(0, 0, g->Width(), g->Height());
         g->Draw(&all);
     }
@@ -303,9 +306,10 @@ TEST(PanelLook, BankArrowsLocksAndSlotNumbersReadOnEverySizeAndSkin) {
             };
             LibrarianViewControl* view = e.plug->librarianView;
             ASSERT_TRUE(view) << where;
+            e.showPage(PanelLayers::kTabLibrarian);
             for (int i = 96; i < LibrarianViewControl::kSlots; ++i)
                 view->slot(LibrarianViewControl::kUpperPane, i)->SetTextFromPlug("WWWWWWWWWWWW");
-            e.showPage(PanelLayers::kTabLibrarian);
+            e.draw();
             for (int param : {kLibUpperPreviousBank, kLibUpperNextBank, kLibLowerPreviousBank, kLibLowerNextBank}) {
                 const IRECT& r = e.plug->firstBoundControl(param)->GetRECTRef();
                 EXPECT_GE(ink(r, e.backgroundOf(r)), 6) << where << "no arrow on " << param;
@@ -332,5 +336,101 @@ TEST(PanelLook, BankArrowsLocksAndSlotNumbersReadOnEverySizeAndSkin) {
                 const int marks = std::max(ink(r, e.backgroundOf(r)), ink(r, e.backgroundOf(around)));
                 EXPECT_GE(marks, r.W() * r.H() / 8) << where << "lock " << param;
             }
+        }
+}
+
+// The librarian page's texts as drawn: each stands out from what is behind
+// it, drawn at a size that is read without effort, and program names of 12
+// or 13 characters show whole in their slots.
+TEST(PanelLook, TheLibrarianPageReadsWholeOnEverySizeAndSkin) {
+    tinyxml2::XMLDocument sections;
+    ASSERT_EQ(sections.LoadFile(hvpanel::sourcePath("panel-sections.xml").c_str()), tinyxml2::XML_SUCCESS);
+    for (int size = 0; size < 3; ++size)
+        for (int skin = 0; skin < 3; ++skin) {
+            LookEditor e(size, skin);
+            const std::string where = std::string(kSizes[size]) + "/" + kSkins[skin] + ": ";
+            const double s = e.g->GetScale();
+            auto scaled = [s](int x, int y, int w, int h) {
+                return IRECT(int(x * s), int(y * s), int((x + w) * s), int((y + h) * s));
+            };
+            // The pixel that stands out most from the box's background.
+            auto inkContrast = [&](const IRECT& r) {
+                const uint32_t bg = e.backgroundOf(r);
+                double most = 1.0;
+                for (int y = r.T; y < r.B; ++y)
+                    for (int x = r.L; x < r.R; ++x) most = std::max(most, contrast(e.pixel(x, y), bg));
+                return most;
+            };
+            // The box around what stands out from r's background.
+            auto inked = [&](const IRECT& r) {
+                const uint32_t bg = e.backgroundOf(r);
+                IRECT ink(r.R, r.B, r.L, r.T);
+                for (int y = r.T; y < r.B; ++y)
+                    for (int x = r.L; x < r.R; ++x)
+                        if (contrast(e.pixel(x, y), bg) >= 2.0)
+                            ink = IRECT(std::min(ink.L, x), std::min(ink.T, y), std::max(ink.R, x + 1),
+                                        std::max(ink.B, y + 1));
+                return ink;
+            };
+
+            LibrarianViewControl* view = e.plug->librarianView;
+            ASSERT_TRUE(view) << where;
+            e.showPage(PanelLayers::kTabLibrarian);
+            const char* const names[] = {"WWWWWWWWWWWW", "Warm Pad 012", "Bright Lead 13"};
+            for (int pane = 0; pane < 2; ++pane)
+                for (int i = 0; i < LibrarianViewControl::kSlots; ++i)
+                    view->slot(pane, i)->SetTextFromPlug(std::string(names[i % 3]).substr(0, 13).c_str());
+            view->selectedUpper = 0;
+            e.plug->setStatusText("No results - Try another keyword!");
+            e.plug->setValueText("Tip: Note that letter size matters..");
+            e.draw();
+
+            // Every text control with a text, the slots' names among them.
+            std::vector<ITextControl*> texts;
+            e.eachShownText([&](ITextControl* t) {
+                if (!t->GetTextString().empty() && t->GetText()->mColor.A) texts.push_back(t);
+            });
+            for (int pane = 0; pane < 2; ++pane)
+                for (int i = 0; i < LibrarianViewControl::kSlots; ++i) texts.push_back(view->slot(pane, i));
+            for (ITextControl* t : texts)
+                EXPECT_GE(inkContrast(t->GetRECTRef()), 4.5) << where << "\"" << t->GetTextString() << "\"";
+            // A name ends inside its slot, clear of its right edge, unshrunk.
+            for (int i = 0; i < LibrarianViewControl::kSlots; ++i) {
+                const IRECT& r = view->slot(LibrarianViewControl::kUpperPane, i)->GetRECTRef();
+                const IRECT ink = inked(r);
+                EXPECT_LT(ink.R, r.R) << where << "slot " << i + 1 << " runs out of its slot";
+                EXPECT_GT(ink.R, r.L + r.W() * 3 / 4) << where << "slot " << i + 1 << " shrinks";
+            }
+            // The slot numbers, printed in the panes' gutters.
+            for (int pane = 0; pane < 2; ++pane)
+                for (int i = 0; i < LibrarianViewControl::kSlots; ++i) {
+                    const IRECT& r = view->slotRect(pane, i);
+                    EXPECT_GE(inkContrast(IRECT(r.L - int(28 * s), r.T, r.L - 1, r.B)), 4.5)
+                        << where << "number of slot " << i + 1;
+                }
+            // The labels the page prints.
+            for (auto* bg = sections.RootElement()->FirstChildElement("background"); bg;
+                 bg = bg->NextSiblingElement("background")) {
+                const std::string image = bg->Attribute("image");
+                if (image != "MANAGER_BG_ID2" && image != "BG_ID_BROWSER") continue;
+                for (auto* label = bg->FirstChildElement("label"); label; label = label->NextSiblingElement("label")) {
+                    int b[4] = {};
+                    std::sscanf(label->Attribute("bounds"), "%d,%d,%d,%d", &b[0], &b[1], &b[2], &b[3]);
+                    EXPECT_GE(inkContrast(scaled(b[0], b[1], b[2], b[3])), 4.5) << where << label->Attribute("label");
+                }
+            }
+            // A message beside a hint too long for the line is drawn as large
+            // as it is alone.
+            ITextControl* status = e.plug->statusTextControl;
+            const int besideHint = inked(status->GetRECTRef()).H();
+            e.plug->setValueText("");
+            e.draw();
+            EXPECT_GE(besideHint + 1, inked(status->GetRECTRef()).H()) << where;
+
+            // During a transfer the veil dims the page, not the display.
+            e.plug->setStatusText("Please wait! Writing.. 3%");
+            e.plug->hideLayer(PanelLayers::kProgressOverlay, false);
+            e.draw();
+            EXPECT_GE(inkContrast(status->GetRECTRef()), 4.5) << where << "under the veil";
         }
 }

@@ -13,17 +13,10 @@
 
 namespace {
 
-using coretest::BareEditor;
 using coretest::Msg;
 
-class ChannelMessages : public ::testing::Test {
+class ChannelMessages : public coretest::BareEditorTest {
 protected:
-    void SetUp() override {
-        e = std::make_unique<BareEditor>();
-        plug = e->plug.get();
-        mgr = plug->midiManager;
-    }
-
     // A control on the CC map under (key, cc, type), bound to paramIdx.
     IControl* ccControl(int paramIdx, int key, int cc, int type) {
         IControl* c = nullptr;
@@ -43,10 +36,6 @@ protected:
         plug->ProcessMidiMsg(&m, true);
     }
     double value(int paramIdx) const { return plug->GetParam(paramIdx)->Value(); }
-
-    std::unique_ptr<BareEditor> e;
-    coretest::RecordingPlug* plug = nullptr;
-    MIDIMessageManager* mgr = nullptr;
 };
 
 TEST_F(ChannelMessages, ControlChangeMovesTheControlOfItsChannelAndTimbreWithoutEcho) {
@@ -196,8 +185,8 @@ TEST_F(ChannelMessages, ProgramChangeFetchesTheProgramAndMovesTheSelection) {
     PatchLibrarian lib(plug);
     mgr->patchLibrarian = &lib;
     device(0xC0, 17);
-    // Job 5 was started for the panel; it asked the silent instrument and
-    // gave up or is still waiting.
+    // kJobRequestPart was started for the panel; it asked the silent
+    // instrument and gave up or is still waiting.
     EXPECT_EQ(mgr->sender->threadJobCode[MIDIMessageManager::kTransferThread], MIDIMessageSender::kJobRequestPart);
     EXPECT_TRUE(mgr->sender->toPanel);
     EXPECT_EQ(lib.selectedSlotUpper, 17);

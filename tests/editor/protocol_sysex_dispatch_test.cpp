@@ -19,12 +19,10 @@ namespace {
 using coretest::BareEditor;
 using Bytes = std::vector<uint8_t>;
 
-class SysExDispatch : public ::testing::Test {
+class SysExDispatch : public coretest::BareEditorTest {
 protected:
     void SetUp() override {
-        e = std::make_unique<BareEditor>();
-        plug = e->plug.get();
-        mgr = plug->midiManager;
+        BareEditorTest::SetUp();
         plug->deviceByte = 0x30;
     }
 
@@ -73,10 +71,6 @@ protected:
         for (int i = 0; i < plug->NParams(); ++i) v.push_back(plug->GetParam(i)->Value());
         return v;
     }
-
-    std::unique_ptr<BareEditor> e;
-    coretest::RecordingPlug* plug = nullptr;
-    MIDIMessageManager* mgr = nullptr;
 };
 
 TEST_F(SysExDispatch, ProgramDumpOnTheHeldChannelReachesThePanelWhileAwaited) {

@@ -96,6 +96,7 @@ TEST(GuiShapes, EachCallDrawsItsRasterFigure) {
          [](RAST_IBitmap* b) {
              RAST_MemBitmap scratch(9, 7, 4);
              RAST_Blit(&scratch, picture(), 0, 0, nullptr, 1.0f, 0);
+             RAST_ClearRect(&scratch, 0, 0, 9, 7, 0xFFFFFF00, 0);
              const float rad = (float)(-45 * std::numbers::pi / 180);
              RAST_RotatedBlit(&scratch, picture(), 0, 0, 9, 7, 0, 0, 9, 7, rad, true, 1.0f, 0x10101, -0.5f, 0);
              RAST_RotatedBlit(&scratch, picture(), 0, 0, 9, 7, 0, 0, 9, 7, rad, true, 1.0f, 0x10100, -0.5f, 0);
@@ -114,6 +115,27 @@ TEST(GuiShapes, EachCallDrawsItsRasterFigure) {
                 ASSERT_EQ(px(p->g->GetDrawBitmap(), x, y), px(&want, x, y)) << c.name << " at " << x << "," << y;
             }
         EXPECT_GT(changed, 4) << c.name;
+    }
+}
+
+TEST(GuiShapes, ARotatedMaskGivesAnOpaqueBaseItsAlpha) {
+    RAST_MemBitmap base(8, 6, 4), mask(8, 6, 4), top(8, 6, 4);
+    const unsigned baseColour = RAST_MakePixel(255, 10, 200, 30);
+    RAST_Clear(&base, baseColour);
+    RAST_Clear(&top, 0);
+    IBitmap b(&base, 8, 6), m(&mask, 8, 6), t(&top, 8, 6);
+    const struct {
+        int maskAlpha;
+        bool showsBase;
+    } cases[] = {{0, false}, {255, true}};
+    for (const auto& c : cases) {
+        RAST_Clear(&mask, RAST_MakePixel(c.maskAlpha, 0, 0, 0));
+        auto p = drawn([&](IGraphics* g) { g->DrawRotatedMask(&b, &m, &t, 20, 10, 0.0); });
+        for (int y = 12; y < 14; y++)
+            for (int x = 22; x < 26; x++)
+                EXPECT_EQ(px(p->g->GetDrawBitmap(), x, y),
+                          c.showsBase ? baseColour : (unsigned)RAST_MakePixel(255, x * 4, y * 6, (x ^ y) * 3))
+                    << "mask alpha " << c.maskAlpha << " at " << x << "," << y;
     }
 }
 

@@ -1,5 +1,5 @@
-// Writes the seed corpus of the bank fuzzers: every bank form the readers
-// know, whole and cut short.
+// Writes the seed corpus of the fuzzers: every bank form the readers know,
+// whole and cut short, instrument traffic, icons and settings files.
 #include <filesystem>
 #include <iostream>
 
@@ -92,5 +92,15 @@ int main(int argc, char** argv) {
         {"icon-cut.ico", cut(two, 300)},
     };
     for (const auto& [name, bytes] : icons) writeFile(dir / name, bytes);
+
+    // Settings files for the settings reader: as written, as other editors
+    // save them, and damaged.
+    auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    const std::pair<const char*, Bytes> settings[] = {
+        {"settings.txt", text("normal\nlegacy\nfirst run: yes\n")},
+        {"settings-bom-crlf.txt", text("\xEF\xBB\xBFlarge\r\nplatinum\r\nfirst run: no\r\n")},
+        {"settings-partial.txt", text("  small \t\ns-model")},
+    };
+    for (const auto& [name, bytes] : settings) writeFile(dir / name, bytes);
     return 0;
 }

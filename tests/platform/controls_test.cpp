@@ -332,7 +332,7 @@ TEST_F(TableFixture, ClicksSelectByModifierAndOnlyUserChangesReachTheDelegate) {
     struct Step {
         int row;
         ak::Modifiers mods;
-        std::set<int> want;
+        ct::IndexSet want;
     } steps[] = {
         {2, {}, {2}},
         {5, {true, false, false, false}, {2, 3, 4, 5}},
@@ -373,7 +373,7 @@ TEST_F(TableFixture, ReloadDropsSelectedRowsThatAreGone) {
     table->selectRowIndexes({3, 40}, false);
     owner->rows = 10;
     table->reloadData();
-    EXPECT_EQ(table->selectedRowIndexes(), std::set<int>{3});
+    EXPECT_EQ(table->selectedRowIndexes(), ct::IndexSet{3});
     table->scrollRowToVisible(9);
     EXPECT_EQ(sv->documentVisibleRect().bottom(), 10 * 19);
     owner->rows = 100;

@@ -48,6 +48,14 @@ TEST(RasterBezier, PiecesJoinedAndFillsInEveryMode) {
         "fill to a column", 12, 9,
         [](RAST_IBitmap* b, float a, int m) { RAST_FillCBezierX(b, 2, 0, 2, 2, 2, 6, 2, 8, 6, kInk, a, m, 1); },
         [](int ia, bool) { return at(ia, box(2, 7, 3, 4), at(ia, box(2, 6, 0, 2), at(ia, box(2, 6, 5, 7)))); });
+    // Starting right of the bitmap: the cut at x = W finds no bracket, so
+    // the walk keeps the whole parameter range and fills the rows it meets.
+    expectInAllModes(
+        "fill to a column from beyond the bitmap", 40, 42,
+        [](RAST_IBitmap* b, float a, int m) {
+            RAST_FillCBezierX(b, 51, 39, 20, 54, 50, 54, 62, 57, 15, kInk, a, m, 1);
+        },
+        [](int ia, bool) { return at(ia, box(15, 39, 39, 41)); });
 }
 
 TEST(RasterBezier, FillPiecesAreTheNamedPolygons) {
@@ -107,6 +115,15 @@ TEST(RasterBezier, CurvesCutAtTheEdgesAndInEitherDirection) {
     EXPECT_EQ(hi, 0.5 + 1.0 / 256);
     EXPECT_FLOAT_EQ(slope, 2.0f);
     EXPECT_FLOAT_EQ(next, (float)(9 * hi));
+    // Outside the curve's columns: an end, and the bracket left as it was.
+    for (float x : {-1.0f, 9.0f}) {
+        lo = hi = 0.25;
+        EXPECT_EQ(RAST_CBezier_GetY(0, 3, 6, 9, 0, 6, 12, 18, x, &next, &slope, &lo, &hi), x < 0 ? 0.0f : 18.0f);
+        EXPECT_EQ(next, x < 0 ? 0.0f : 9.0f);
+        EXPECT_EQ(slope, 0.0f);
+        EXPECT_EQ(lo, 0.25);
+        EXPECT_EQ(hi, 0.25);
+    }
 
     // A cubic is cut at x = 0 and x = W, inside the parameter brackets found there.
     GuardedBitmap bm(12, 9);

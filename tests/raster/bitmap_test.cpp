@@ -95,7 +95,7 @@ TEST(RastMemBitmap, SideBelowOneGivesEmptyBitmap) {
     EXPECT_EQ(bm.getWidth(), 0);
     EXPECT_EQ(bm.getHeight(), 0);
 
-    // Two negative sides used to multiply out to a positive byte count.
+    // Two negative sides must not multiply out to a positive byte count.
     RAST_MemBitmap neg(-5, -5, 4);
     EXPECT_EQ(neg.getBits(), nullptr);
     EXPECT_EQ(neg.getWidth(), 0);

@@ -1,8 +1,9 @@
 // ctest-labels: tsan
 // The clipboard on a real X server: text and private formats cross to other
 // programs (xclip) and to a second toolkit process through the selections,
-// in small and 4 MiB sizes, and a reader never hangs on an owner that has
-// gone or does not answer.
+// in small and 4 MiB sizes; a reader never hangs on an owner that has gone,
+// does not answer or answers without end, and requestors that abandon their
+// transfers are let go.
 #include "shim/shim-clipboard.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TempDataDir.h"
 #include "support/WaitUntil.h"
+#include "support/x11/HostileSelection.h"
 #include "support/x11/XProbe.h"
 #include "support/x11/XvfbServer.h"
 
@@ -23,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -118,9 +121,10 @@ protected:
         SetClipboardData(format, h);
         CloseClipboard();
     }
-    std::string get(UINT format) {
+    std::string get(UINT format, DWORD* error = nullptr) {
         OpenClipboard(nullptr);
         std::string out = bytesOf(GetClipboardData(format));
+        if (error) *error = GetLastError();
         CloseClipboard();
         return out;
     }
@@ -138,6 +142,17 @@ TEST_F(ClipboardX11, TextSetHereIsReadByAnotherProgramByteForByte) {
         EXPECT_EQ(out.status, 0);
         EXPECT_TRUE(out.out == text) << "sent " << text.size() << " bytes, xclip read " << out.out.size();
     }
+    // As Latin-1, converted a piece at a time: no character is split.
+    std::string utf8, latin1;
+    while (utf8.size() < k4MiB) {
+        utf8 += "Grüße — ♪ Halvoran ";
+        latin1 +=
+            "Gr\xFC\xDF"
+            "e ? ? Halvoran ";
+    }
+    put(CF_TEXT, utf8);
+    auto out = hvtest::runProgram("xclip -o -selection clipboard -t STRING");
+    EXPECT_TRUE(out.out == latin1) << "xclip read " << out.out.size() << " of " << latin1.size() << " bytes";
     auto targets = hvtest::runProgram("xclip -o -selection clipboard -t TARGETS").out;
     for (const char* t : {"TARGETS", "UTF8_STRING", "TEXT", "STRING"})
         EXPECT_NE(targets.find(t), std::string::npos) << targets;
@@ -181,11 +196,60 @@ TEST_F(ClipboardX11, AnOwnerThatDoesNotAnswerIsGivenUp) {
     std::string file = dir_.write("in.txt", "never read").string();
     auto xclip = startOwner({"xclip", "-i", "-quiet", "-selection", "clipboard", file}, "CLIPBOARD");
     xclip->kill(SIGSTOP);
-    EXPECT_EQ(get(CF_TEXT), "<null>");
-    xclip->kill(SIGCONT);
+    DWORD error = 0;
+    EXPECT_EQ(get(CF_TEXT, &error), "<null>");
+    EXPECT_EQ(error, DWORD(ERROR_TIMEOUT));
+    // The stop is sent before the wake, so the owner cannot run on and exit
+    // by itself in between.
     xclip->kill();
+    xclip->kill(SIGCONT);
     EXPECT_EQ(xclip->wait(), 128 + SIGTERM);
     EXPECT_EQ(get(CF_TEXT), "<null>");
+}
+
+TEST_F(ClipboardX11, AHostileOwnerCannotHoldOrFloodAPaste) {
+    using Owner = hvtest::HostileSelectionOwner;
+    const uint64_t piece = 1 << 20;
+    // Hostile for a minute at most, so that a paste without bounds fails
+    // this test instead of hanging it.
+    const struct {
+        const char* what;
+        Owner::Options options;
+        std::vector<DWORD> errors;
+        uint64_t mostSent;
+    } cases[] = {
+        {"INCR pieces without end",
+         {.kind = Owner::Kind::EndlessIncr, .pieceBytes = piece, .hostileForMs = 60000},
+         {ERROR_TIMEOUT, ERROR_NOT_ENOUGH_MEMORY},
+         (64 << 20) + 2 * piece},
+        {"one byte every 0.9 s", {.kind = Owner::Kind::Drip, .hostileForMs = 60000}, {ERROR_TIMEOUT}, 8},
+        {"TARGETS of 1.5 M junk atoms", {.kind = Owner::Kind::JunkTargets}, {ERROR_INVALID_DATA}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Owner owner(hvtest::XvfbServer::shared().display(), c.options);
+        ASSERT_TRUE(owner.owns());
+        DWORD error = 0;
+        EXPECT_EQ(get(CF_TEXT, &error), "<null>");
+        EXPECT_NE(std::find(c.errors.begin(), c.errors.end(), error), c.errors.end()) << error;
+        EXPECT_LE(owner.bytesSent(), c.mostSent);
+        // What the hostile owner still sends lands nowhere: the next owner's text comes whole.
+        std::string file = dir_.write("next.txt", texts_[1]).string();
+        auto xclip = startOwner({"xclip", "-i", "-quiet", "-selection", "clipboard", file}, "CLIPBOARD");
+        EXPECT_EQ(get(CF_TEXT, &error), texts_[1] + '\0');
+        EXPECT_EQ(error, DWORD(ERROR_SUCCESS));
+    }
+}
+
+TEST_F(ClipboardX11, RequestorsThatAbandonTransfersAreLetGo) {
+    const std::string& text = texts_[2];
+    put(CF_TEXT, text);
+    hvtest::AbandoningRequestor abandoning(hvtest::XvfbServer::shared().display(), "CLIPBOARD", 150);
+    ASSERT_EQ(abandoning.incrAnswers(), 150);
+    // The transfers idle longest made way for the later ones.
+    EXPECT_EQ(abandoning.resume({0, 149}), (std::vector<bool>{false, true}));
+    auto out = hvtest::runProgram("xclip -o -selection clipboard");
+    EXPECT_TRUE(out.out == text) << "xclip read " << out.out.size() << " bytes";
 }
 
 }  // namespace

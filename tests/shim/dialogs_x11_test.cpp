@@ -371,7 +371,11 @@ TEST_F(DialogsX11, FilesDroppedByAnotherClient) {
     hvtest::TempDataDir dir;
     std::vector<std::string> files;
     for (const char* name : {"A bank.hvx", "programs.syx", "song 2.mid"}) files.push_back(dir.write(name, "x"));
-    auto out = hvtest::dragFilesOnto(*probe_, x, 70, 50, files, [] { RunLoop::main().runOnce(); });
+    for (int i = 0; i < 2000; ++i) files.push_back(dir.path().string() + "/bank " + std::to_string(i) + ".syx");
+    // A name longer than any path is left out, not cut into another path.
+    std::vector<std::string> sent = files;
+    sent.insert(sent.begin() + 1, dir.path().string() + "/" + std::string(4096, 'x'));
+    auto out = hvtest::dragFilesOnto(*probe_, x, 70, 50, sent, [] { RunLoop::main().runOnce(); });
     EXPECT_TRUE(out.accepted);
     EXPECT_TRUE(out.dropTaken);
     EXPECT_EQ(g_dropped, files);

@@ -2,6 +2,9 @@
 // colours and image lists.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <zlib.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -41,6 +44,35 @@ std::string writePNG(const std::filesystem::path& path, int w, int h, const std:
     img.colorType = 6;  // RGBA
     for (int y = 0; y < h; y++) img.rows.emplace_back(rgba.begin() + y * w * 4, rgba.begin() + (y + 1) * w * 4);
     EXPECT_TRUE(RAST_WritePng(path.string(), img));
+    return path.string();
+}
+
+// A PNG file of a header declaring w x h RGBA pixels and a scrap of data:
+// 74 bytes, whatever the size it declares.
+std::string pngHeaderOnly(const std::filesystem::path& path, uint32_t w, uint32_t h) {
+    std::string file = "\x89PNG\r\n\x1A\n";
+    auto chunk = [&](const char* type, const std::string& data) {
+        const uint32_t n = htonl(uint32_t(data.size()));
+        file.append(reinterpret_cast<const char*>(&n), 4);
+        const std::string body = type + data;
+        file += body;
+        const uint32_t crc = htonl(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+        file.append(reinterpret_cast<const char*>(&crc), 4);
+    };
+    std::string header(13, '\0');
+    const uint32_t size[2] = {htonl(w), htonl(h)};
+    memcpy(header.data(), size, 8);
+    header[8] = 8;  // bits per channel
+    header[9] = 6;  // RGBA
+    chunk("IHDR", header);
+    Bytef scrap[32];
+    uLongf n = sizeof scrap;
+    compress2(scrap, &n, reinterpret_cast<const Bytef*>("\0\0\0\0\0\0"), 6, 0);
+    chunk("IDAT", std::string(reinterpret_cast<const char*>(scrap), n));
+    chunk("IEND", "");
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(file.data(), 1, file.size(), f);
+    fclose(f);
     return path.string();
 }
 
@@ -184,6 +216,33 @@ TEST(ShimNamedImage, FilesBundleResourcesAndMagenta) {
     fputs("not an image", f);
     fclose(f);
     EXPECT_EQ(LoadNamedImage((dir.path / "bad.png").c_str(), false), nullptr);
+}
+
+TEST(ShimImageFile, SizesBeyondTheLimitAreRefusedFromTheHeader) {
+    TempDir dir;
+    auto pixels = [](int w, int h) { return std::vector<unsigned char>(size_t(w) * size_t(h) * 4, 200); };
+    const int most = SHIM_MAX_IMAGE_SIDE;
+    const struct {
+        const char* what;
+        std::string path;
+        int width;  // 0: refused
+    } cases[] = {
+        {"74 bytes declaring 23000 x 23000", pngHeaderOnly(dir.path / "huge.png", 23000, 23000), 0},
+        {"as wide as allowed", writePNG(dir.path / "wide.png", most, 1, pixels(most, 1)), most},
+        {"as tall as allowed", writePNG(dir.path / "tall.png", 1, most, pixels(1, most)), 1},
+        {"a pixel too wide", writePNG(dir.path / "wider.png", most + 1, 1, pixels(most + 1, 1)), 0},
+        {"a pixel too tall", writePNG(dir.path / "taller.png", 1, most + 1, pixels(1, most + 1)), 0},
+    };
+    EXPECT_EQ(std::filesystem::file_size(cases[0].path), 74u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::NSImage* img = SHIM_LoadImageFile(c.path.c_str());
+        EXPECT_EQ(img ? int(img->width) : 0, c.width);
+        platform::NSImageRelease(img);
+        HGDIOBJ named = LoadNamedImage(c.path.c_str(), true);
+        EXPECT_EQ(named != nullptr, c.width > 0);
+        DeleteObject(named);
+    }
 }
 
 TEST(ShimBlit, NegativeSourceOriginsMoveTheDestination) {

@@ -13,6 +13,7 @@
 #include "shim/shim-wnd-internal.h"
 
 namespace ak = platform::appkit;
+namespace ct = platform::controls;
 using ak::EventType;
 
 namespace {
@@ -84,9 +85,9 @@ TEST_F(ListView, SelectionFollowsInsertsAndDeletes) {
     ListView_SetItemState(h, 3, LVIS_SELECTED, LVIS_SELECTED);
     LVITEM it{LVIF_TEXT, 2, 0, 0, 0, const_cast<char*>("new"), 0, 0, 0};
     ListView_InsertItem(h, &it);
-    EXPECT_EQ(lv->selectedRowIndexes(), (std::set<int>{1, 4}));
+    EXPECT_EQ(lv->selectedRowIndexes(), (ct::IndexSet{1, 4}));
     ListView_DeleteItem(h, 0);
-    EXPECT_EQ(lv->selectedRowIndexes(), (std::set<int>{0, 3}));
+    EXPECT_EQ(lv->selectedRowIndexes(), (ct::IndexSet{0, 3}));
     EXPECT_EQ(ListView_GetNextItem(h, -1, LVNI_SELECTED), 0);
     EXPECT_EQ(ListView_GetNextItem(h, 0, LVNI_SELECTED), 3);
     EXPECT_EQ(ListView_GetNextItem(h, 3, LVNI_SELECTED), -1);
@@ -94,6 +95,11 @@ TEST_F(ListView, SelectionFollowsInsertsAndDeletes) {
     EXPECT_EQ(ListView_GetNextItem(h, -1, LVNI_FOCUSED), 3);
     EXPECT_EQ(ListView_GetItemState(h, 3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
     EXPECT_EQ(ListView_GetSelectedCount(h), 2);
+    ListView_DeleteItem(h, 3);  // the focused row itself
+    EXPECT_EQ(lv->selectedRowIndexes(), (ct::IndexSet{0}));
+    EXPECT_EQ(ListView_GetNextItem(h, -1, LVNI_FOCUSED), 0);
+    EXPECT_EQ(ListView_GetItemCount(h), 4);
+    EXPECT_EQ(lv->numberOfRows(), 4);
 }
 
 TEST_F(ListView, StateChangesNotifyOnceAndNeverForAllRows) {
@@ -117,7 +123,7 @@ TEST_F(ListView, StateChangesNotifyOnceAndNeverForAllRows) {
     };
     EXPECT_TRUE(ListView_SetItemState(h, 1, LVIS_SELECTED, LVIS_SELECTED));
     EXPECT_EQ(heard, 1);
-    EXPECT_EQ(lv->selectedRowIndexes(), (std::set<int>{1, 3}));
+    EXPECT_EQ(lv->selectedRowIndexes(), (ct::IndexSet{1, 3}));
     EXPECT_FALSE(ListView_SetItemState(h, 9, LVIS_SELECTED, LVIS_SELECTED));
     // State images live in bits 16 to 23.
     ListView_SetItemState(h, 0, 3 << 16, LVIS_STATEIMAGEMASK);
@@ -133,7 +139,7 @@ TEST_F(ListView, SortingIsStableAndKeepsTheSelectedRows) {
     std::vector<std::string> order;
     for (int i = 0; i < 6; ++i) order.push_back(text(i));
     EXPECT_EQ(order, (std::vector<std::string>{"row0", "row2", "row4", "row1", "row3", "row5"}));
-    EXPECT_EQ(lv->selectedRowIndexes(), std::set<int>{2});
+    EXPECT_EQ(lv->selectedRowIndexes(), ct::IndexSet{2});
 }
 
 TEST_F(ListView, SortedStylesAndListBoxesPlaceTextsInOrder) {
@@ -283,7 +289,7 @@ TEST_F(ListView, ControlClicksEmulateTheRightButton) {
     mouse(EventType::MouseDown, at(2), 1, ak::MouseButton::Left, ctrl);
     mouse(EventType::MouseUp, at(2), 1, ak::MouseButton::Left, ctrl);
     SHIM_EnableRightClickEmulate(false);
-    EXPECT_EQ(lv->selectedRowIndexes(), std::set<int>{2});
+    EXPECT_EQ(lv->selectedRowIndexes(), ct::IndexSet{2});
     std::vector<std::pair<UINT, int>> got;
     for (const ControlNote& n : notes()) got.push_back({n.msg, n.msg == WM_NOTIFY ? n.code : 0});
     // The owner answered 0 to the right click: the context menu follows, then

@@ -367,3 +367,47 @@ TEST_F(TreeViews, SelectedRowsTakeTheSelectionColoursWhileFocused) {
     TreeView_SetBkColor(tree_, 0x102030);
     EXPECT_EQ(tv_->backgroundColor(), SHIM_ColorOfValue(0x102030));
 }
+
+TEST_F(TreeViews, RowsToldOneChangeAtATimeMatchAFullReload) {
+    // Rows, levels and selection after each change, against the view asked
+    // for the whole tree again.
+    auto shown = [&] {
+        std::vector<std::string> out;
+        for (int row = 0; row < tv_->numberOfRows(); ++row)
+            out.push_back(std::string(tv_->levelForRow(row), ' ') + text(SHIM_TreeItemOfRow(tv_, row)) +
+                          (tv_->isRowSelected(row) ? "*" : ""));
+        return out;
+    };
+    HTREEITEM a = add(TVI_ROOT, "a", TVI_LAST, 1);
+    HTREEITEM a1 = add(a, "a1", TVI_LAST, 1);
+    add(a1, "a1x");
+    HTREEITEM b = add(TVI_ROOT, "b", TVI_LAST, 1);
+    HTREEITEM b1 = add(b, "b1");
+    TreeView_Expand(tree_, a, TVE_EXPAND);
+    TreeView_Expand(tree_, a1, TVE_EXPAND);
+    HTREEITEM a2 = add(a, "a2");
+    TreeView_SelectItem(tree_, a2);
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::string> want;
+    } steps[] = {
+        {"first child", [&] { add(a, "a0", TVI_FIRST); }, {"a", " a0", " a1", "  a1x", " a2*", "b"}},
+        {"after a shown subtree", [&] { add(a, "a1+", a1); }, {"a", " a0", " a1", "  a1x", " a1+", " a2*", "b"}},
+        {"under a collapsed item", [&] { add(b, "b2"); }, {"a", " a0", " a1", "  a1x", " a1+", " a2*", "b"}},
+        {"top level first",
+         [&] { add(TVI_ROOT, "0", TVI_FIRST); },
+         {"0", "a", " a0", " a1", "  a1x", " a1+", " a2*", "b"}},
+        {"a shown subtree deleted", [&] { TreeView_DeleteItem(tree_, a1); }, {"0", "a", " a0", " a1+", " a2*", "b"}},
+        {"a hidden item deleted", [&] { TreeView_DeleteItem(tree_, b1); }, {"0", "a", " a0", " a1+", " a2*", "b"}},
+        {"the selected item deleted", [&] { TreeView_DeleteItem(tree_, a2); }, {"0", "a", " a0", " a1+", "b"}},
+        {"an expanded parent deleted", [&] { TreeView_DeleteItem(tree_, a); }, {"0", "b"}},
+        {"b opened", [&] { TreeView_Expand(tree_, b, TVE_EXPAND); }, {"0", "b", " b2"}},
+    };
+    for (const auto& s : steps) {
+        s.change();
+        EXPECT_EQ(shown(), s.want) << s.what;
+        tv_->reloadData();
+        EXPECT_EQ(shown(), s.want) << s.what << ", reloaded";
+    }
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/appkit/Application.h"
@@ -611,11 +612,18 @@ TEST_F(WindowFunctions, ModalSessionsPaintingEntryPointsAndTheRest) {
     EXPECT_FALSE(SHIM_ModalWindowRun(nullptr, &ret));
 
     GESTUREINFO g{}, out{};
+    g.cbSize = sizeof g;
     g.dwID = 4;
     g.ullArguments = 99;
     EXPECT_TRUE(SHIM_GetGestureInfo(reinterpret_cast<LPARAM>(&g), &out));
     EXPECT_EQ(out.ullArguments, 99u);
     EXPECT_FALSE(SHIM_GetGestureInfo(0, &out));
+    // A caller's 40-byte record: refused, not read past its end.
+    auto shortRecord = std::make_unique<uint32_t[]>(10);
+    shortRecord[0] = 40;
+    out = {};
+    EXPECT_FALSE(SHIM_GetGestureInfo(reinterpret_cast<LPARAM>(shortRecord.get()), &out));
+    EXPECT_EQ(out.cbSize, 0u);
 
     int before = w->displayCount();
     InvalidateRect(top, nullptr, FALSE);

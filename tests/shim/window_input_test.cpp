@@ -81,6 +81,16 @@ LRESULT Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     }
     if (m == WM_NCHITTEST) g_log += " HIT";
     if (m == WM_SETCURSOR) return g_setCursorAnswer;
+    if (m == WM_GESTURE) {
+        GESTUREINFO gi{};
+        char buf[64];
+        if (SHIM_GetGestureInfo(lp, &gi))
+            snprintf(buf, sizeof buf, " GESTURE(%u,%u,%llu)", gi.dwFlags, gi.dwID, (unsigned long long)gi.ullArguments);
+        else
+            snprintf(buf, sizeof buf, " GESTURE(refused)");
+        g_log += buf;
+        return 0;
+    }
     if (m == WM_DROPFILES) {
         g_dropped.clear();
         auto drop = (HDROP)wp;
@@ -254,6 +264,25 @@ TEST_F(WindowInput, WheelScaling) {
         e.deltaX = c.dx;
         window_->sendEvent(e);
         EXPECT_EQ(g_log.substr(0, c.want.size()), c.want) << c.dy << " " << c.dx;
+    }
+}
+
+TEST_F(WindowInput, GesturesReachTheProcedureAsWholeRecords) {
+    const struct {
+        EventType type;
+        std::string want;
+    } cases[] = {
+        {EventType::Magnify, " GESTURE(1,3,1024) GESTURE(4,3,1536)"},
+        {EventType::Rotate, " GESTURE(1,5,0) GESTURE(4,5,33313)"},
+        {EventType::Swipe, " GESTURE(1,4,0) GESTURE(4,4,0)"},
+    };
+    for (const auto& c : cases) {
+        g_log.clear();
+        Event e = Event::mouse(c.type, {25, 16});
+        e.magnification = 0.5f;
+        e.rotation = 1;
+        window_->sendEvent(e);
+        EXPECT_EQ(g_log, c.want) << static_cast<int>(c.type);
     }
 }
 

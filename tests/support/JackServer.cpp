@@ -126,8 +126,9 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
 void JackServer::stop() {
     if (pid_ <= 0) return;
     // A server killed outright keeps its place in JACK's table of servers:
-    // give it time to leave by itself.
+    // give it time to leave by itself (a paused one, once it goes on).
     kill(pid_, SIGTERM);
+    kill(pid_, SIGCONT);
     for (int i = 0; i < 500; ++i) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
@@ -138,6 +139,14 @@ void JackServer::stop() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+}
+
+void JackServer::pause() {
+    if (pid_ > 0) kill(pid_, SIGSTOP);
+}
+
+void JackServer::resume() {
+    if (pid_ > 0) kill(pid_, SIGCONT);
 }
 
 void closeMidiPorts(std::initializer_list<RtMidi*> parties) {

@@ -26,6 +26,11 @@ public:
 
     bool start();  // true once clients can connect
     void stop();
+    // Stops the server's process (SIGSTOP) and lets it go on (SIGCONT): a
+    // server that holds every call of its clients, as one stuck on a
+    // stale lock does.
+    void pause();
+    void resume();
     bool running() const { return pid_ > 0; }
     const std::string& name() const { return name_; }
     int periodFrames() const { return 256; }

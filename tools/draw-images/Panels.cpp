@@ -156,7 +156,7 @@ void slotPane(Canvas& c, float x, float y) {
         for (int row = 0; row < rows; row++) {
             const int top = (int)y + row * rowH;
             c.rect(left, top, colW, rowH, row % 2 ? rgb(0x16191D) : rgb(0x1D2126));
-            c.text(std::to_string(col * rows + row + 1), left - gap, top, gap - 4, rowH, 10, false, rgb(0x6C737D), 2);
+            c.text(std::to_string(col * rows + row + 1), left - gap, top, gap - 4, rowH, 10, true, rgb(0x969DA7), 2);
         }
         c.rect(left, (int)y, 1, rows * rowH, rgb(0x2A2F36));
     }

@@ -1,0 +1,117 @@
+// The editor's port menus whatever the MIDI system does: there is none, it
+// stops answering (a JACK server stopped by SIGSTOP holds every call of its
+// clients, as one stuck on a stale lock does), or it answers. The panel
+// starts and closes all the same, the menus say what is wrong, and the
+// editor's own ports are never offered.
+// ctest-labels: tsan
+#include "core_port_menus.h"
+#include "support/RunProgram.h"
+#include "support/ScopedEnv.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+using coretest::Peer;
+using Titles = std::vector<std::string>;
+
+// The ports of every client, as the peer's two clients list them.
+Titles everyonesPorts(Peer& peer) {
+    Titles all;
+    for (RtMidi* lister : std::initializer_list<RtMidi*>{&peer.in, &peer.out})
+        for (unsigned i = 0; i < lister->getPortCount(); ++i) all.push_back(lister->getPortName(i));
+    return all;
+}
+
+long editorsPorts(const Titles& ports) {
+    return std::count_if(ports.begin(), ports.end(),
+                         [](const std::string& s) { return s.rfind("Brem Halvoran Editor", 0) == 0; });
+}
+
+// A JACK server of the test's own, paused and resumed at will, with this
+// process's clients pointed at it while it lives.
+struct OwnServer {
+    std::string shared = hvtest::JackServer::shared().name();
+    hvtest::JackServer server{"hvstall"};
+    OwnServer() { server.start(); }
+    ~OwnServer() {
+        server.resume();
+        server.stop();
+        setenv("JACK_DEFAULT_SERVER", shared.c_str(), 1);
+    }
+};
+
+using MIDIPortMenus = coretest::PortMenuPanel;
+
+TEST_F(MIDIPortMenus, NeverOfferTheEditorsOwnPortsNorAnythingWithoutAMIDISystem) {
+    ASSERT_TRUE(hvtest::JackServer::shared().running());
+    {
+        Peer peer;
+        openPanel();
+        ASSERT_TRUE(choosePort(kDeviceOutSelection, peer.inName()));
+        ASSERT_TRUE(choosePort(kDeviceInSelection, peer.outName()));
+        ASSERT_TRUE(editor->plug->isExternalMIDIOutOpen() && editor->plug->isExternalMIDIInOpen());
+        // The editor's ports are there for everyone else to see...
+        EXPECT_EQ(editorsPorts(everyonesPorts(peer)), 2) << ::testing::PrintToString(everyonesPorts(peer));
+        // ...but never in its own menus.
+        for (int paramIdx : {kDeviceInSelection, kDeviceOutSelection}) {
+            const Titles& listed = clickMenu(paramIdx);
+            EXPECT_GE(listed.size(), 2u);
+            EXPECT_EQ(editorsPorts(listed), 0) << ::testing::PrintToString(listed);
+        }
+        closePanel();
+    }
+
+    hvtest::ScopedEnv nobody("JACK_DEFAULT_SERVER", "hv-nobody-answers");
+    openPanel();
+    for (int paramIdx : {kDeviceInSelection, kDeviceOutSelection}) {
+        EXPECT_EQ(clickMenu(paramIdx, 1), (Titles{"Select MIDI Device", "No MIDI system found"}));
+        EXPECT_EQ(editor->plug->GetParam(paramIdx)->Int(), 0);
+    }
+    EXPECT_FALSE(editor->plug->isExternalMIDIOutOpen() || editor->plug->isExternalMIDIInOpen());
+}
+
+TEST_F(MIDIPortMenus, ThePanelStartsAndClosesAndItsMenusFillWhateverTheServerDoes) {
+    OwnServer own;
+    ASSERT_TRUE(own.server.running());
+    Peer peer("hvstall");
+    own.server.pause();
+    openPanel();
+    const Titles notAnswering{"Select MIDI Device", "MIDI system not answering"};
+    EXPECT_EQ(clickMenu(kDeviceOutSelection), notAnswering);
+    EXPECT_EQ(editor->plug->externalMIDISystem(), MidiSystem::kNotAnswering);
+
+    own.server.resume();
+    ASSERT_TRUE(hvtest::waitUntil([&] { return editor->plug->externalMIDISystem() == MidiSystem::kAnswering; }, 60000));
+    ASSERT_TRUE(choosePort(kDeviceOutSelection, peer.inName()));
+    ASSERT_TRUE(choosePort(kDeviceInSelection, peer.outName()));
+    EXPECT_TRUE(editor->plug->midiOutReady);
+
+    // Stopped again with its ports open: the user quits. The ports go once
+    // the server goes on.
+    own.server.pause();
+    closePanel();
+    own.server.resume();
+    EXPECT_TRUE(hvtest::waitUntil([&] { return editorsPorts(everyonesPorts(peer)) == 0; }, 60000));
+}
+
+#if defined(HV_EDITOR_HOST) && defined(HV_EDITOR_PLUGIN)
+TEST_F(MIDIPortMenus, ListingTheParametersReturnsWhileTheServerIsStopped) {
+    OwnServer own;
+    ASSERT_TRUE(own.server.running());
+    own.server.pause();
+    hvtest::ProgramRun run =
+        hvtest::runProgram(std::string("LSAN_OPTIONS=suppressions='") + HV_EDITOR_LSAN_SUPP + "' timeout 120 '" +
+                           HV_EDITOR_HOST + "' --plugin '" + HV_EDITOR_PLUGIN + "' --list-params 2>&1");
+    own.server.resume();
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\n427\tDevice Selection\t0"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("MIDI: the MIDI system is not answering (the JACK server)"), std::string::npos) << run.out;
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,349 @@
+// ctest-labels: tsan
+// The librarian as a musician meets it the first time: the real editor, as a
+// host shows it, on a fresh data folder, with the simulated instrument on
+// JACK; every step taken through the page's menus and buttons.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core_component.h"
+#include "framework/ControlLayer.h"
+#include "framework/IGraphicsMac.h"
+#include "panel_model.h"
+#include "platform/appkit/Event.h"
+#include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/RunLoop.h"
+#include "platform/appkit/Window.h"
+#include "src/LibrarianViewControl.h"
+#include "src/MIDIMessageManager.h"
+#include "src/MIDIMessageSender.h"
+#include "src/PanelLayers.h"
+#include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianDump.h"
+#include "support/ScopedEnv.h"
+#include "support/SimInstrument.h"
+#include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
+
+#if defined(HV_BUNDLE_DIR)
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::appkit::Event;
+using platform::appkit::MouseButton;
+using EV = platform::appkit::EventType;
+using Bytes = hvtest::SimInstrument::Bytes;
+constexpr int kUpper = LibrarianViewControl::kUpperPane;
+constexpr int kLower = LibrarianViewControl::kLowerPane;
+
+// The headless desktop, whose file manager is the real one when asked: the
+// xdg-open that PATH finds, or none.
+class Desktop : public platform::appkit::HeadlessBackend {
+public:
+    bool realFileManager = false;
+    bool openFile(const std::string& path, const std::string& app) override {
+        return realFileManager ? Backend::openFile(path, app) : HeadlessBackend::openFile(path, app);
+    }
+};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every file below the folder with its bytes.
+std::map<std::string, std::string> filesBelow(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) out[fs::relative(e.path(), root).string()] = readFile(e.path());
+    return out;
+}
+
+class LibrarianRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(hvtest::JackServer::shared().running());
+        MIDIMessageSender::pacingDivisor = 50;
+        sim = std::make_unique<hvtest::SimInstrument>(0, "hvroad");
+        desktop = new Desktop;
+        platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(desktop));
+        editor = std::make_unique<coretest::EditorInstance>();
+        ASSERT_NE(editor->plug, nullptr);
+        plug = editor->plug;
+        window = std::make_unique<platform::appkit::Window>(
+            platform::appkit::Size{plug->GetGUI()->Width(), plug->GetGUI()->Height()}, "editor");
+        int w = 0, h = 0;
+        ASSERT_NE(plug->OpenView(window->contentView(), &w, &h), nullptr);
+        window->display();
+        // A first start: the welcome window, then the ports, as it asks.
+        clickOn(kFirstRunExit);
+        ASSERT_FALSE(shown(PanelLayers::kFirstRun));
+        editor->setParameter(kDeviceInSelection, editor->portIndex(kDeviceInSelection, sim->outPort()));
+        editor->setParameter(kDeviceOutSelection, editor->portIndex(kDeviceOutSelection, sim->inPort()));
+        ASSERT_TRUE(sim->waitConnected());
+        ASSERT_TRUE(plug->midiOutReady);
+    }
+    void TearDown() override {
+        if (editor) plug->CloseView(nullptr);
+        editor.reset();
+        window.reset();
+        sim.reset();
+        MIDIMessageSender::pacingDivisor = 1;
+    }
+
+    void click(int x, int y, MouseButton b = MouseButton::Left) {
+        window->sendEvent(Event::mouse(EV::MouseDown, {x, y}, b));
+        window->sendEvent(Event::mouse(EV::MouseUp, {x, y}, b));
+    }
+    void clickOn(int paramIdx) {
+        IControl* c = plug->firstBoundControl(paramIdx);
+        ASSERT_NE(c, nullptr) << paramIdx;
+        click(c->GetRECTRef().MW(), c->GetRECTRef().MH());
+    }
+    void clickSlot(int pane, int slot, MouseButton b = MouseButton::Left) {
+        const IRECT& r = plug->librarianView->slotRect(pane, slot);
+        click(r.MW(), r.MH(), b);
+    }
+    // The page's MENU, with the item at path chosen.
+    void menu(std::vector<int> path) {
+        desktop->queueMenuChoice(std::move(path));
+        click(900, 49);
+    }
+    // Waits for the transfer to end and lets the panel take what it asked.
+    bool transferDone() {
+        const bool ended = plug->midiManager->waitForEnd(MIDIMessageManager::kTransferThread, 60000);
+        platform::appkit::RunLoop::main().runOnce();
+        return ended;
+    }
+    bool shown(const char* layer) {
+        ControlLayer* l = plug->getLayer(layer);
+        return l && l->IsVisible();
+    }
+    std::string status() const { return plug->statusTextControl->GetTextString(); }
+    std::string slotName(int pane, int slot) const { return plug->librarianView->slot(pane, slot)->GetTextString(); }
+    // Whether the bank is edited: the save row open in place of the edit
+    // bank's chooser, kBankEditUnsaved 1.
+    bool edited() {
+        const bool row = shown(PanelLayers::kDiscardChangesRight);
+        EXPECT_NE(row, shown(PanelLayers::kLeftPatchPopupMenu));
+        EXPECT_EQ(row, plug->GetParam(kBankEditUnsaved)->Value() != 0.0);
+        return row;
+    }
+    // A program as the instrument sends it.
+    Bytes sent(int program) const {
+        Bytes d = sim->program(program);
+        d[2] = 0x30;
+        return d;
+    }
+    std::string upperBankShown() const {
+        IParam* p = plug->GetParam(kPatchSelectionListUpper);
+        return p->GetDisplayText(p->Int());
+    }
+
+    hvtest::TempDataDir data;
+    hvpanel::BuiltBundle bundle;
+    std::unique_ptr<hvtest::SimInstrument> sim;
+    Desktop* desktop = nullptr;
+    std::unique_ptr<coretest::EditorInstance> editor;
+    std::unique_ptr<platform::appkit::Window> window;
+    Halvoran* plug = nullptr;
+};
+
+TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
+    const fs::path bankPath = data.path() / "Patches" / "My Pads.hvx";
+    click(175, 16);  // LIBRARIAN
+    ASSERT_EQ(plug->GetParam(kMainTab)->Int(), PanelLayers::kTabLibrarian);
+    EXPECT_EQ(upperBankShown(), "New Bank");
+    EXPECT_EQ(slotName(kUpper, 0), "");
+
+    // All the instrument's programs into the new bank.
+    menu({0, 4});
+    ASSERT_TRUE(transferDone());
+    EXPECT_EQ(sim->programRequestsAnswered(), 128);
+    for (int i = 0; i < 128; ++i) {
+        const Bytes d = sent(i);
+        ASSERT_EQ(slotName(kUpper, i), patchNameFromDump(d.data(), d.size())) << i;
+    }
+    EXPECT_EQ(status(), "Program received to slot(s)");
+    EXPECT_TRUE(edited());
+
+    // Saved as "My Pads": the file holds the programs as they came, byte for
+    // byte; the pane shows the bank under its name, its chooser is back and
+    // lists it.
+    desktop->queueFileChoice(bankPath.string());
+    menu({8, 1});
+    ASSERT_EQ(desktop->fileRequests().size(), 1u);
+    EXPECT_EQ(desktop->fileRequests()[0].directory, (data.path() / "Patches").string());
+    EXPECT_EQ(status(), "Bank saved to Patches/My Pads.hvx");
+    std::string expected;
+    for (int i = 0; i < 128; ++i) {
+        const Bytes d = sent(i);
+        expected.append(d.begin(), d.end());
+    }
+    EXPECT_TRUE(readFile(bankPath) == expected);
+    EXPECT_FALSE(edited());
+    EXPECT_EQ(upperBankShown(), "My Pads.hvx");
+    desktop->queueMenuDismiss();
+    click(600, 47);
+    const std::vector<std::string> listed = desktop->shownMenus().back().titles;
+    EXPECT_EQ(listed, std::vector<std::string>{"My Pads.hvx"});
+
+    // One more program, asked for by slot: the row opens again.
+    Bytes fresh = sim->program(5);
+    MIDIMessageSender::putProgramName(fresh.data(), "Fresh Pads 5");
+    sim->setProgram(5, fresh);
+    auto fetchSlot5 = [&] {
+        clickSlot(kUpper, 5);
+        desktop->queueMenuChoice({5, 1});  // Request > Program by Slot
+        clickSlot(kUpper, 5, MouseButton::Right);
+        ASSERT_TRUE(transferDone());
+        EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+        EXPECT_TRUE(edited());
+    };
+    fetchSlot5();
+    EXPECT_EQ(slotName(kLower, 5), "Fresh Pads 5") << "the source pane shows the same bank";
+
+    // DISCARD: the file's program again, in both panes.
+    clickOn(kDiscardBankData);
+    EXPECT_EQ(slotName(kUpper, 5), "Sim Prog 005");
+    EXPECT_EQ(slotName(kLower, 5), "Sim Prog 005");
+    EXPECT_FALSE(edited());
+    EXPECT_EQ(status(), "Changes discarded: My Pads.hvx");
+
+    // KEEP: the row closes, the program stays, the file is as it was.
+    fetchSlot5();
+    clickOn(kKeepSelectedBank);
+    EXPECT_FALSE(edited());
+    EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+    EXPECT_EQ(status(), "Changes kept, bank not saved");
+    EXPECT_TRUE(readFile(bankPath) == expected);
+
+    // OVERWRITE: the bank's file takes the kept program; nothing else in
+    // the data folder changes.
+    std::map<std::string, std::string> before = filesBelow(data.path());
+    clickOn(kOverwriteBank);
+    EXPECT_EQ(status(), "Bank saved to Patches/My Pads.hvx");
+    std::map<std::string, std::string> after = filesBelow(data.path());
+    fresh[2] = 0x30;
+    expected.replace(5 * 297, 297, std::string(fresh.begin(), fresh.end()));
+    EXPECT_TRUE(after["Patches/My Pads.hvx"] == expected);
+    before.erase("Patches/My Pads.hvx");
+    after.erase("Patches/My Pads.hvx");
+    EXPECT_EQ(after, before);
+}
+
+// OVERWRITE on a bank that has no file yet asks for a name; a write that
+// fails leaves the save row open and says so.
+TEST_F(LibrarianRoad, OverwriteAsksANewBankForANameAndAFailedWriteKeepsTheRow) {
+    click(175, 16);  // LIBRARIAN
+    const fs::path first = data.path() / "Patches" / "First.hvx";
+    desktop->queueFileChoice(std::nullopt);
+    clickOn(kOverwriteBank);
+    ASSERT_EQ(desktop->fileRequests().size(), 1u);
+    EXPECT_EQ(desktop->fileRequests()[0].fileName, "New Bank.hvx");
+    EXPECT_EQ(status(), "Bank not saved: cancelled");
+    EXPECT_FALSE(fs::exists(first));
+
+    desktop->queueFileChoice(first.string());
+    clickOn(kOverwriteBank);
+    EXPECT_EQ(status(), "Bank saved to Patches/First.hvx");
+    EXPECT_EQ(fs::file_size(first), static_cast<uintmax_t>(kRawBankFileSize));
+    EXPECT_EQ(upperBankShown(), "First.hvx");
+
+    // A program received, and the bank's file gone to a folder of its name.
+    plug->SetLibrarianStatusUnsaved(true);
+    platform::appkit::RunLoop::main().runOnce();
+    ASSERT_TRUE(edited());
+    fs::remove(first);
+    fs::create_directory(first);
+    clickOn(kOverwriteBank);
+    EXPECT_EQ(status(), "Bank NOT saved: write failed!");
+    EXPECT_TRUE(edited());
+}
+
+// MENU > Request Patch Data > "from Active Slot to Librarian" fetches the
+// instrument's active program, whichever it is, into the edit slot chosen,
+// and the status line names it; without an edit slot nothing is stored and
+// the status line says so.
+TEST_F(LibrarianRoad, TheActiveProgramFetchedIntoASlotIsNamed) {
+    click(175, 16);  // LIBRARIAN
+    Bytes active = sim->editBuffer();
+    MIDIMessageSender::putProgramName(active.data(), "Played Now");
+    sim->setEditBuffer(active);
+
+    clickSlot(kUpper, 9);
+    menu({0, 1});
+    ASSERT_TRUE(transferDone());
+    EXPECT_EQ(slotName(kUpper, 9), "Played Now  ");
+    EXPECT_EQ(status(), "Active program \"Played Now\" to slot 10");
+    EXPECT_TRUE(edited());
+    clickOn(kKeepSelectedBank);
+
+    clickSlot(kLower, 3);  // no edit slot chosen
+    menu({0, 1});
+    ASSERT_TRUE(transferDone());
+    EXPECT_EQ(status(), "Program NOT stored: choose an edit slot!");
+    EXPECT_FALSE(edited());
+}
+
+// MENU > Open Data Folder hands the folder to the desktop's xdg-open; on a
+// desktop without one the status line says so and names the folder.
+TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
+    click(175, 16);  // LIBRARIAN
+    desktop->realFileManager = true;
+    const fs::path tools = data.path() / "tools", opened = data.path() / "opened.txt";
+    fs::create_directories(tools / "empty");
+    std::ofstream(tools / "xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
+    fs::permissions(tools / "xdg-open", fs::perms::owner_all);
+    struct Case {
+        fs::path path;
+        bool opens;
+    } cases[] = {{tools, true}, {tools / "empty", false}};
+    for (const Case& c : cases) {
+        hvtest::ScopedEnv path("PATH", c.path.string());
+        plug->setStatusText("");
+        menu({13});
+        if (c.opens) {
+            ASSERT_TRUE(hvtest::waitUntil([&] { return fs::exists(opened) && !readFile(opened).empty(); }, 20000));
+            EXPECT_EQ(readFile(opened), data.str() + "\n");
+            EXPECT_EQ(status(), "");
+        } else {
+            EXPECT_EQ(status(), "Could not open " + data.path().string());
+        }
+    }
+}
+
+// A SysEx-bound knob sends the whole program; the timbre view refreshed
+// after the send leaves the knob's name and value on the display.
+TEST_F(LibrarianRoad, ASysExBoundKnobKeepsItsValueOnTheDisplay) {
+    click(320, 16);  // PROGRAM
+    for (int param : {kEQLowGain, kArpSwing, kTimbreTranspose}) {
+        IControl* knob = plug->firstBoundControl(param);
+        ASSERT_NE(knob, nullptr) << param;
+        ASSERT_EQ(plug->GetParam(param)->GetControlAction()->kind, ControlAction::kSysEx) << param;
+        const int before = sim->programDumpsTaken();
+        const IRECT& r = knob->GetRECTRef();
+        window->sendEvent(Event::mouse(EV::MouseDown, {r.MW(), r.MH()}));
+        window->sendEvent(Event::mouse(EV::MouseDragged, {r.MW(), r.MH() - 24}));
+        window->sendEvent(Event::mouse(EV::MouseUp, {r.MW(), r.MH() - 24}));
+        const std::string name = status(), value = plug->valueTextControl->GetTextString();
+        EXPECT_EQ(name, plug->GetParam(param)->GetNameForHost());
+        ASSERT_TRUE(hvtest::waitUntil([&] { return sim->programDumpsTaken() > before; }, 20000)) << param;
+        ASSERT_TRUE(transferDone());
+        for (int i = 0; i < 100 && plug->postSendRefresh; ++i) editor->render();
+        EXPECT_FALSE(plug->postSendRefresh);
+        EXPECT_EQ(status(), name);
+        EXPECT_EQ(plug->valueTextControl->GetTextString(), value);
+    }
+}
+
+}  // namespace
+
+#endif
