@@ -1,5 +1,6 @@
 #include "platform/appkit/X11Input.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlocale.h>
 #include <X11/Xutil.h>
 
@@ -30,6 +31,11 @@ X11KeyText x11PlainKeyText(XKeyEvent& k) {
 }
 
 X11InputMethod::X11InputMethod(Display* d) : dpy_(d) {
+    // Xlib hears of keymap changes only once it has read the keymap: a key
+    // bound before the first key press would otherwise type nothing.
+    int first = 0, last = 0;
+    XDisplayKeycodes(d, &first, &last);
+    XkbKeycodeToKeysym(d, static_cast<KeyCode>(first), 0, 0);
     x11AdoptUserCharacterType();
     im_ = XOpenIM(d, nullptr, nullptr, nullptr);
     // The user's method does not run: Xlib's own still knows dead keys and

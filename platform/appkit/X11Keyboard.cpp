@@ -171,15 +171,6 @@ std::vector<Event> x11KeyEvents(Display* d, XKeyEvent& k, const X11KeyText& type
     return out;
 }
 
-void fillKeyEvent(Display* d, XKeyEvent& k, Event& e) {
-    std::vector<Event> made = x11KeyEvents(d, k, x11PlainKeyText(k));
-    if (made.empty()) return;
-    e.timestamp = made[0].timestamp;
-    e.keyCode = made[0].keyCode;
-    e.characters = made[0].characters;
-    e.charactersIgnoringModifiers = made[0].charactersIgnoringModifiers;
-}
-
 int X11KeyboardLayout::translate(int keyCode, uint32_t& deadKeyState, char16_t* out, int room) const {
     KeyCode xkc = 0;
     if (evdevKeycodes(dpy_)) {
