@@ -3,6 +3,9 @@
 // the first (the default) rightmost. Return chooses the highlighted button,
 // Tab and the arrows move the highlight, a click chooses the button under it.
 #include "platform/appkit/X11Services.h"
+// clang-format off
+#include "platform/appkit/X11Frames.h"
+// clang-format on
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -100,11 +103,16 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
     a.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
     ::Window win = XCreateWindow(d, root, std::max(x, 0), std::max(y, 0), l.width, l.height, 1, depth, InputOutput,
                                  visual, CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-    XStoreName(d, win, r.title.c_str());
-    if (owner) XSetTransientForHint(d, win, owner);
-    Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
-    Atom dialog = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    XChangeProperty(d, win, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dialog), 1);
+    x11SetTitle(d, win, r.title);
+    x11SetIdentity(d, win);
+    x11SetOwner(d, win, owner, X11WindowType::Dialog);
+    // The title bar's close button asks (a manager would end a client that
+    // cannot be asked): it answers as Cancel, or as the only button.
+    Atom wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(d, win, &wmDelete, 1);
+    int closeAnswer = r.buttons.size() == 1 ? 0 : -1;
+    for (size_t i = 0; i < r.buttons.size() && closeAnswer < 0; ++i)
+        if (r.buttons[i] == "Cancel") closeAnswer = static_cast<int>(i);
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = PPosition | PMinSize | PMaxSize;
     hints->x = x;
@@ -158,6 +166,9 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
             continue;
         }
         switch (ev.type) {
+            case ClientMessage:
+                if (static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete && closeAnswer >= 0) chosen = closeAnswer;
+                break;
             case MapNotify:
                 XSetInputFocus(d, win, RevertToParent, CurrentTime);
                 break;

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/select.h>
 #include <sys/stat.h>
@@ -48,16 +49,31 @@ public:
     void hide() override;
     void present(const Rect& area) override;
     void setFrame(const FRect& f) override { x11SetFrame(dpy_, xwin_, f); }
-    void setTitle(const std::string& t) override { XStoreName(dpy_, xwin_, t.c_str()); }
+    void setTitle(const std::string& t) override {
+        x11SetTitle(dpy_, xwin_, t);
+        XFlush(dpy_);
+    }
+    void setOwner(Window* owner) override;
+    void setModal(bool modal) override {
+        x11SetModalState(dpy_, xwin_, frameState_.shown, modal);
+        XFlush(dpy_);
+    }
+    void setStyle(unsigned style) override {
+        x11SetStyle(dpy_, xwin_, style);
+        XFlush(dpy_);
+    }
     void setSizeLimits(bool resizable, FSize min, FSize max) override {
-        x11SetSizeHints(dpy_, xwin_, resizable, min, max, {win_.frame().width, win_.frame().height}, nullptr);
+        x11SetSizeHints(dpy_, xwin_, resizable, min, max, win_.frame());
     }
     // Our windows stand as the model orders them (levels, children).
     void orderFront() override;
-    void makeKey() override { x11MakeKey(dpy_, xwin_, frameState_); }
+    void makeKey() override;
     void miniaturize() override { x11Iconify(dpy_, xwin_); }
     void setAlpha(double alpha) override { x11SetOpacity(dpy_, xwin_, alpha); }
-    void setIgnoresMouse(bool ignore) override { x11SetInputPassThrough(dpy_, xwin_, ignore); }
+    void setIgnoresMouse(bool ignore) override {
+        x11SetInputPassThrough(dpy_, xwin_, ignore);
+        x11SetTakesFocus(dpy_, xwin_, !ignore);
+    }
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
     X11FrameState& frameState() { return frameState_; }
@@ -79,6 +95,7 @@ public:
     const char* name() const override { return "x11"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
     void processEvents(int timeoutMs) override;
+    void waitForEvents(int timeoutMs, int wakeFd) override;
     bool dispatchNextEvent(int timeoutMs) override;
     std::vector<Screen> screens() override { return x11Screens(dpy_); }
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
@@ -89,8 +106,7 @@ public:
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
     const KeyboardLayout* keyboardLayout() override { return &layout_; }
-    // Dragging out of our windows is not offered on X11 (see X11Dnd.cpp).
-    bool beginDrag(const DragSourceRequest&) override { return false; }
+    bool beginDrag(const DragSourceRequest& r) override;
     PasteboardStore& pasteboards() override {
         if (!pasteboards_) pasteboards_ = createX11Pasteboards(DisplayString(dpy_));
         return pasteboards_ ? *pasteboards_ : Backend::pasteboards();
@@ -103,6 +119,9 @@ public:
     int depth() const { return depth_; }
     Atom wmDelete() const { return wmDelete_; }
     void registerPeer(::Window x, X11Peer* p) { peers_[x] = p; }
+    // The time of the user's last press or key, for the window manager's
+    // judgement of focus requests.
+    Time userTime() const { return userTime_; }
     void unregisterPeer(::Window x) { peers_.erase(x); }
 
 private:
@@ -111,6 +130,10 @@ private:
     Point rootPosition(Window* w, Point p);
     ::Window makePopup(Rect screenRect);
     int textWidth(const std::string& s) const;
+    // Under a grab: waits for the release of the button (painting what is
+    // exposed meanwhile), or until the button is up with its release gone
+    // elsewhere.
+    void awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose);
     void drawText(::Window win, GC gc, int x, int baseline, const std::string& s);
     std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
                                              const std::function<bool(const std::string&, std::string&)>& accept);
@@ -127,6 +150,7 @@ private:
     X11DropTarget dnd_;
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
+    Time userTime_ = 0;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -153,8 +177,11 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
     XPoint at = x11RootPosition(d, f);
     xwin_ = XCreateWindow(d, DefaultRootWindow(d), at.x, at.y, s.width, s.height, 0, be.depth(), InputOutput,
                           be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-    XStoreName(d, xwin_, w.title().c_str());
-    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), {f.width, f.height}, &f);
+    x11SetTitle(d, xwin_, w.title());
+    x11SetIdentity(d, xwin_);
+    setOwner(w.parentWindow() ? w.parentWindow() : w.ownerWindow());
+    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), f);
+    x11SetStyle(d, xwin_, w.styleMask());
     Atom del = be.wmDelete();
     XSetWMProtocols(d, xwin_, &del, 1);
     gc_ = XCreateGC(d, xwin_, 0, nullptr);
@@ -171,10 +198,28 @@ X11Peer::~X11Peer() {
     XFlush(be_.display());
 }
 
+void X11Peer::setOwner(Window* over) {
+    auto* op = over ? dynamic_cast<X11Peer*>(over->peer()) : nullptr;
+    const X11WindowType type = win_.ownerWindow()    ? X11WindowType::Dialog
+                               : win_.parentWindow() ? X11WindowType::Utility
+                                                     : X11WindowType::Normal;
+    x11SetOwner(dpy_, xwin_, op ? op->xwindow() : 0, type);
+    XFlush(dpy_);
+}
+
+void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
+
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
 void X11Peer::show() {
-    frameState_.shown = true;
+    if (!frameState_.everShown && (win_.styleMask() & kStyleTitled)) {
+        FRect f = x11ConstrainedFrame(dpy_, xwin_, win_.frame());
+        if (!(f == win_.frame())) {
+            win_.setFrame(f, false);
+            setSizeLimits(win_.isResizable(), win_.minSize(), win_.maxSize());
+        }
+    }
+    frameState_.everShown = frameState_.shown = true;
     XMapRaised(be_.display(), xwin_);
     XFlush(be_.display());
     present({0, 0, win_.size().width, win_.size().height});
@@ -238,6 +283,13 @@ bool X11Backend::waitForEvent(int timeoutMs) {
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     select(fd + 1, &set, nullptr, nullptr, &tv);
     return XPending(dpy_) > 0;
+}
+
+void X11Backend::waitForEvents(int timeoutMs, int wakeFd) {
+    XFlush(dpy_);
+    if (XPending(dpy_) > 0) return;
+    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
 }
 
 bool X11Backend::dispatchNextEvent(int timeoutMs) {
@@ -321,6 +373,8 @@ Event keyEventOf(XKeyEvent& k) {
 }
 
 void X11Backend::dispatch(XEvent& ev) {
+    if (ev.type == ButtonPress || ev.type == ButtonRelease || ev.type == KeyPress || ev.type == KeyRelease)
+        userTime_ = ev.xbutton.time;  // the same place in key events
     if ((ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button <= 3)
         heldPressRoot_ =
             ev.type == ButtonPress ? std::optional<Point>(Point{ev.xbutton.x_root, ev.xbutton.y_root}) : std::nullopt;
@@ -469,6 +523,29 @@ void X11Backend::drawText(::Window win, GC gc, int x, int baseline, const std::s
     XDrawString(dpy_, win, gc, x, baseline, s.c_str(), static_cast<int>(s.size()));
 }
 
+void X11Backend::awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose) {
+    if (button < 1 || button > 5) return;
+    const unsigned mask = Button1Mask << (button - 1);
+    for (;;) {
+        if (XPending(dpy_) == 0) {
+            XSync(dpy_, False);
+            if (XPending(dpy_) == 0) {
+                ::Window root = 0, child = 0;
+                int rx = 0, ry = 0, wx = 0, wy = 0;
+                unsigned state = 0;
+                XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &rx, &ry, &wx, &wy, &state);
+                if (!(state & mask)) return;
+                waitForEvent(20);
+                continue;
+            }
+        }
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        if (ev.type == ButtonRelease && ev.xbutton.button == button) return;
+        if (ev.type == Expose) expose(ev);
+    }
+}
+
 // --- popup menus ------------------------------------------------------------
 
 struct MenuLevel {
@@ -564,8 +641,19 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
                  GrabModeAsync, kXNone, kXNone, CurrentTime);
     XGrabKeyboard(dpy_, levels[0].win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
 
+    auto expose = [&](XEvent& ev) {
+        bool ours = false;
+        for (auto& lv : levels)
+            if (lv.win == ev.xany.window) {
+                draw(lv);
+                ours = true;
+            }
+        if (!ours) dispatch(ev);  // keep the panel itself painted
+    };
+
     MenuChoice choice;
     bool done = false, moved = false;
+    unsigned endingPress = 0;  // the button whose press ended the menu
     // Moves count from the press that opened the menu, not from the menu's
     // corner: the release of a plain click leaves the menu open. The press's
     // own place, as the pointer may have moved on before the menu opened;
@@ -584,13 +672,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         if (ev.type == Expose) {
-            bool ours = false;
-            for (auto& lv : levels)
-                if (lv.win == ev.xany.window) {
-                    draw(lv);
-                    ours = true;
-                }
-            if (!ours) dispatch(ev);  // keep the panel itself painted
+            expose(ev);
             continue;
         }
         if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
@@ -619,6 +701,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             bool press = ev.type == ButtonPress;
             if (level < 0) {
                 if (press || moved) done = true;  // a click outside dismisses
+                if (press) endingPress = ev.xbutton.button;
                 continue;
             }
             if (item < 0) continue;
@@ -633,6 +716,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             if (press || moved) {
                 choice = {levels[level].menu, item};
                 done = true;
+                if (press) endingPress = ev.xbutton.button;
             }
             continue;
         }
@@ -666,6 +750,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             for (auto& l : levels) draw(l);
         }
     }
+    // The release of the press that ended the menu is the menu's: nothing
+    // below it may take it for a click.
+    if (endingPress) awaitRelease(endingPress, expose);
     XUngrabPointer(dpy_, CurrentTime);
     XUngrabKeyboard(dpy_, CurrentTime);
     closeFrom(0);
@@ -697,9 +784,11 @@ std::optional<std::string> X11Backend::runLineEditor(
         XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
     };
     XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    XGrabPointer(dpy_, win, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone, CurrentTime);
+    XGrabPointer(dpy_, win, True, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone,
+                 CurrentTime);
     std::optional<std::string> result;
     bool done = false;
+    unsigned endingPress = 0;
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
@@ -715,6 +804,7 @@ std::optional<std::string> X11Backend::runLineEditor(
             if (accept(text, message)) {
                 result = text;
                 done = true;
+                endingPress = ev.xbutton.button;
             }
             draw();
             continue;
@@ -744,6 +834,13 @@ std::optional<std::string> X11Backend::runLineEditor(
         }
         if (!done) draw();
     }
+    if (endingPress)
+        awaitRelease(endingPress, [&](XEvent& e) {
+            if (e.xany.window == win)
+                draw();
+            else
+                dispatch(e);
+        });
     XUngrabKeyboard(dpy_, CurrentTime);
     XUngrabPointer(dpy_, CurrentTime);
     XFreeGC(dpy_, gc);
@@ -759,8 +856,17 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
                          req.maxLength, [](const std::string&, std::string&) { return true; });
 }
 
+bool X11Backend::beginDrag(const DragSourceRequest& r) {
+    auto* peer = r.window ? dynamic_cast<X11Peer*>(r.window->peer()) : nullptr;
+    if (!peer) return false;
+    r.window->endMouseCapture();
+    return runX11Drag(dpy_, peer->xwindow(), r, userTime_, [this](XEvent& e) { dispatch(e); });
+}
+
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {
     if (w) w->endMouseCapture();
+    // An alert with no window named belongs to the one the user works in.
+    if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
     return runX11Alert(dpy_, visual_, depth_, font_, peer ? peer->xwindow() : 0, r, [this](XEvent& e) { dispatch(e); });
 }

@@ -1,5 +1,8 @@
 // Ours first: Xlib defines None, which our enumerations use.
 #include "platform/appkit/X11Services.h"
+// clang-format off
+#include "platform/appkit/X11Frames.h"
+// clang-format on
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -43,7 +46,8 @@ void X11MenuBar::setMenu(Menu* m) {
         int width = DisplayWidth(dpy_, DefaultScreen(dpy_));
         win_ = XCreateWindow(dpy_, root, 0, 0, static_cast<unsigned>(width), kHeight, 0, depth_, InputOutput, visual_,
                              CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-        XStoreName(dpy_, win_, "Menu Bar");
+        x11SetTitle(dpy_, win_, "Menu Bar");
+        x11SetIdentity(dpy_, win_);
         // A desktop keeps the strip's room free along the top of the screen.
         Atom type = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE", False);
         Atom dock = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE_DOCK", False);

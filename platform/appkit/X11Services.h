@@ -118,6 +118,14 @@ private:
 // Files named by a text/uri-list: local file URIs only, decoded.
 std::vector<std::string> filesOfUriList(const std::string& list);
 
+// Drags files out of the source window to other X clients over XDND
+// (X11DragSource.cpp): existing files as a text/uri-list, promised ones
+// through the Direct Save extension. Runs until the button is released or
+// Escape is typed (and the target has taken a drop); events that are not
+// the drag's go to `others`. False when there is nothing to drag.
+bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigned long time,
+                const std::function<void(XEvent&)>& others);
+
 // A small modal alert window; events for other windows go to `others`.
 int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Window owner, const AlertRequest& r,
                 const std::function<void(XEvent&)>& others);

@@ -379,6 +379,7 @@ int SavePanel::runModal(const std::string& directory, const std::string& file, a
     build();
     directory_.clear();  // the start is not within the folder proposed
     showFolder(start);
+    setOwnerWindow(parent);
     if (parent) {
         appkit::FRect p = parent->frame(), f = frame();
         setFrameOrigin({p.x + (p.width - f.width) / 2, p.y + p.height - f.height - 40});

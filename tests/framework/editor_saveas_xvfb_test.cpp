@@ -1,8 +1,9 @@
-// ctest-labels: tsan
-// The editor's "Save As..." in a real window on a private Xvfb, as a
-// musician saves a bank under a new name: the librarian's bank menu, the
-// "Save As..." submenu, the save panel with a name typed and Return, and
-// the bank file on disk with its 128 programs.
+// ctest-labels: tsan x11
+// The editor's file roads in a real window on a private Xvfb (bare and
+// under a window manager), as a musician takes them: the librarian's bank
+// menu and its submenus, the save panel with a name typed and Return, the
+// confirmation before a bank is replaced, the import panel, and the bank
+// files on disk.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -39,6 +40,51 @@ Bytes programDump(int n) {
     return out;
 }
 
+Bytes bankOf(int programs) {
+    Bytes bank;
+    for (int n = 0; n < programs; ++n) {
+        Bytes d = programDump(n);
+        bank.insert(bank.end(), d.begin(), d.end());
+    }
+    return bank;
+}
+
+void write(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The bank menu (at 861,39 on the librarian page), an item of it that opens
+// a submenu (after `items` items and `separators` separators), and the
+// submenu's item `sub`.
+void chooseFromBankMenu(guitest::EditorWindow& e, hvtest::XProbe& x, int items, int separators, int sub) {
+    e.clickAt(900, 49);
+    std::vector<XWindow> menus;
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 1; }));
+    x.moveTo(menus[0], 40, 2 + items * 20 + separators * 7 + 10);
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 2; }));
+    x.moveTo(menus[1], 40, 2 + sub * 20 + 10);
+    x.click();
+}
+
+// The window of that title once it shows and has the keyboard.
+XWindow focusedWindow(hvtest::XProbe& x, const std::string& title) {
+    XWindow w = 0;
+    if (!hvtest::waitUntil([&] { return (w = x.findWindow(title)) && x.viewable(w); }, 10000)) return 0;
+    const bool focused = hvtest::waitUntil([&] {
+        ::Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(x.display(), &focus, &revert);
+        return focus == w;
+    });
+    return focused ? w : 0;
+}
+
 }  // namespace
 
 TEST(EditorSaveAs, ABankSavedUnderATypedNameHoldsItsProgramsOnDisk) {
@@ -56,25 +102,11 @@ TEST(EditorSaveAs, ABankSavedUnderATypedNameHoldsItsProgramsOnDisk) {
     });
     ASSERT_TRUE(e.ready());
 
-    // The bank menu, at 861,39 (79 by 20) on the librarian page.
-    e.clickAt(900, 49);
-    std::vector<XWindow> menus;
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 1; }));
-    // "Save As..." follows five items and three separators.
-    x.moveTo(menus[0], 40, 2 + 5 * 20 + 3 * 7 + 10);
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 2; }));
-    // Its submenu: "Standard MIDI (*.mid)", then "Halvoran Format (*.hvx)".
-    x.moveTo(menus[1], 40, 2 + 20 + 10);
-    x.click();
-
-    XWindow panel = 0;
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (panel = x.findWindow("Save As")) && x.viewable(panel); }, 10000));
-    ASSERT_TRUE(hvtest::waitUntil([&] {
-        ::Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(x.display(), &focus, &revert);
-        return focus == panel;
-    }));
+    // "Save As..." follows five items and three separators; its submenu:
+    // "Standard MIDI (*.mid)", then "Halvoran Format (*.hvx)".
+    chooseFromBankMenu(e, x, 5, 3, 1);
+    XWindow panel = focusedWindow(x, "Save As");
+    ASSERT_TRUE(panel);
     EXPECT_TRUE(hvtest::XProbe::savePng(x.capture(panel), testing::TempDir() + "editor-save-as.png"));
     x.type("My Saved Bank");
     x.key(XK_Return);
@@ -94,4 +126,56 @@ TEST(EditorSaveAs, ABankSavedUnderATypedNameHoldsItsProgramsOnDisk) {
     for (int n = 0; n < 128; ++n)
         EXPECT_TRUE(std::equal(bank.begin() + n * kDump, bank.begin() + (n + 1) * kDump, written.begin() + n * kDump))
             << "program " << n;
+}
+
+// Saved under the name of a bank that is there, the bank is replaced only
+// once the musician says so in the confirmation.
+TEST(EditorSaveAs, ABankSavedOverAnotherReplacesItAfterTheConfirmation) {
+    ASSERT_TRUE(hvtest::XvfbServer::shared().ok());
+    hvtest::XProbe x(hvtest::XvfbServer::shared().display());
+    guitest::EditorWindow e(x, "legacy", "--set 467=0", [&](const std::string& dir) {
+        std::filesystem::create_directories(dir + "/Patches");
+        write(dir + "/Patches/Factory.syx", bankOf(128));
+        write(dir + "/Patches/Old.hvx", bankOf(1));
+    });
+    ASSERT_TRUE(e.ready());
+    chooseFromBankMenu(e, x, 5, 3, 1);
+    ASSERT_TRUE(focusedWindow(x, "Save As"));
+    x.type("Old");
+    x.key(XK_Return);
+    // "Cancel" (the default) and "Replace": Tab moves to the second.
+    ASSERT_TRUE(focusedWindow(x, "Replace"));
+    x.key(XK_Tab);
+    x.key(XK_Return);
+    const std::string old = e.dir() + "/Patches/Old.hvx";
+    EXPECT_TRUE(hvtest::waitUntil([&] { return read(old) == bankOf(128); }, 10000));
+}
+
+// A file of programs picked in the import panel joins the banks.
+TEST(EditorImport, AFilePickedInTheImportPanelJoinsTheBanks) {
+    ASSERT_TRUE(hvtest::XvfbServer::shared().ok());
+    hvtest::XProbe x(hvtest::XvfbServer::shared().display());
+    guitest::EditorWindow e(
+        x, "legacy", "--set 467=0",
+        [&](const std::string& dir) {
+            std::filesystem::create_directories(dir + "/Patches");
+            write(dir + "/Patches/Factory.syx", bankOf(128));
+            write(dir + "/Import Me.syx", bankOf(3));
+        },
+        true);
+    ASSERT_TRUE(e.ready());
+    // "Import..." follows six items and four separators; its submenu:
+    // "Standard MIDI (*.mid)", "SysEx (*.syx / *.hvx)", "Pellatine PRG (*.prg)".
+    chooseFromBankMenu(e, x, 6, 4, 1);
+    // The panel starts at home, the data folder: the file, after the
+    // folders, is the last row.
+    ASSERT_TRUE(focusedWindow(x, "Open"));
+    x.key(XK_End);
+    x.key(XK_Return);
+    const std::string imported = e.dir() + "/Patches/Import Me.syx";
+    // A bank of its own: the three programs first, in 128 slots.
+    Bytes bank;
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (bank = read(imported)).size() == 128 * kDump; }, 10000));
+    const Bytes three = bankOf(3);
+    EXPECT_TRUE(std::equal(three.begin(), three.end(), bank.begin()));
 }
