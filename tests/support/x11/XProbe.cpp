@@ -1,6 +1,7 @@
 #include "support/x11/XProbe.h"
 
 #include "platform/appkit/X11Errors.h"
+#include "support/x11/XvfbServer.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -311,6 +312,10 @@ std::pair<int, int> XProbe::pointer() {
 bool XProbe::hasWindowManager() {
     auto check = property(root(), "_NET_SUPPORTING_WM_CHECK").items;
     return check.size() == 1 && property(check[0], "_NET_SUPPORTING_WM_CHECK").items == check;
+}
+
+void XProbe::settleWindowManager() {
+    if (dpy_) XvfbServer::settleWindowManager(dpy_);
 }
 
 ::Window XProbe::topLevelOf(::Window w) {

@@ -106,6 +106,8 @@ public:
     // ---- the window manager and properties
     // Whether a window manager has taken the screen (_NET_SUPPORTING_WM_CHECK).
     bool hasWindowManager();
+    // Waits until the window manager has handled what came before.
+    void settleWindowManager();
     // The root's child that holds the window: its frame under a reparenting
     // window manager, the window itself on a bare server; 0 if gone.
     XWindow topLevelOf(XWindow w);
