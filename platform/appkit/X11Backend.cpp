@@ -754,8 +754,9 @@ std::optional<std::string> X11Backend::runLineEditor(
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
-        // Dead keys and compose sequences end in whole characters.
-        if (input_->filter(ev)) continue;
+        // Dead keys and compose sequences end in whole characters; a key
+        // remapped meanwhile types what it is bound to now.
+        if (refreshKeymap(ev) || input_->filter(ev)) continue;
         if (ev.type == Expose) {
             if (ev.xany.window == win)
                 draw();
