@@ -1,5 +1,7 @@
 #include "support/x11/XvfbServer.h"
 
+#include "support/HangWatch.h"
+
 #include <gtest/gtest.h>
 
 // After GoogleTest: Xlib's macros (None) would break its headers.
@@ -138,6 +140,9 @@ XvfbServer::WindowManager XvfbServer::requested() {
 }
 
 XvfbServer& XvfbServer::shared() {
+    // A window road that hangs (a modal run nobody ends) prints its stacks
+    // and ends, rather than holding the whole run until CTest's limit.
+    armHangWatch();
     static std::unique_ptr<XvfbServer> server = std::make_unique<XvfbServer>(1280, 1024, requested());
     if (!server->ok())
         ADD_FAILURE() << "the private Xvfb" << (server->windowManager() != WindowManager::Bare ? " or Openbox" : "")
