@@ -2,8 +2,11 @@
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Errors.h"
 #include "platform/appkit/X11Frames.h"
+#include "platform/appkit/X11Input.h"
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Services.h"
+#include "platform/appkit/X11Text.h"
+#include "platform/coretext/CTLine.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -113,6 +116,7 @@ public:
     }
     X11CursorSystem& x11Cursors() { return cursors_; }
     X11DropTarget& dropTarget() { return dnd_; }
+    X11InputMethod& input() { return *input_; }
 
     Display* display() const { return dpy_; }
     Visual* visual() const { return visual_; }
@@ -129,12 +133,10 @@ private:
     bool waitForEvent(int timeoutMs);
     Point rootPosition(Window* w, Point p);
     ::Window makePopup(Rect screenRect);
-    int textWidth(const std::string& s) const;
     // Under a grab: waits for the release of the button (painting what is
     // exposed meanwhile), or until the button is up with its release gone
     // elsewhere.
     void awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose);
-    void drawText(::Window win, GC gc, int x, int baseline, const std::string& s);
     std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
                                              const std::function<bool(const std::string&, std::string&)>& accept);
 
@@ -143,7 +145,8 @@ private:
     Visual* visual_;
     int depth_;
     Atom wmDelete_;
-    XFontStruct* font_ = nullptr;
+    std::unique_ptr<X11Text> text_;
+    std::unique_ptr<X11InputMethod> input_;
     std::map<::Window, X11Peer*> peers_;
     X11CursorSystem cursors_;
     X11KeyboardLayout layout_;
@@ -191,6 +194,7 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
 }
 
 X11Peer::~X11Peer() {
+    be_.input().forget(xwin_);
     be_.x11Cursors().removeWindow(xwin_);
     be_.unregisterPeer(xwin_);
     XFreeGC(be_.display(), gc_);
@@ -263,12 +267,13 @@ X11Backend::X11Backend(Display* d)
         depth_ = DefaultDepth(d, screen_);
     }
     wmDelete_ = XInternAtom(d, "WM_DELETE_WINDOW", False);
-    font_ = XLoadQueryFont(d, "fixed");
+    text_ = std::make_unique<X11Text>(d, visual_, depth_);
+    input_ = std::make_unique<X11InputMethod>(d);
 }
 
 X11Backend::~X11Backend() {
     menuBar_.reset();
-    if (font_) XFreeFont(dpy_, font_);
+    input_.reset();  // the input method lives on the connection
     XCloseDisplay(dpy_);
 }
 
@@ -309,72 +314,10 @@ void X11Backend::processEvents(int timeoutMs) {
     }
 }
 
-Event keyEventOf(XKeyEvent& k) {
-    char buf[16] = {};
-    KeySym sym = 0;
-    int n = XLookupString(&k, buf, sizeof buf - 1, &sym, nullptr);
-    Event e;
-    e.type = k.type == KeyPress ? EventType::KeyDown : EventType::KeyUp;
-    e.location = {k.x, k.y};
-    e.modifiers = modifiersOfXState(k.state);
-    switch (sym) {
-        case XK_Up:
-        case XK_KP_Up:
-            e.key = Key::Up;
-            break;
-        case XK_Down:
-        case XK_KP_Down:
-            e.key = Key::Down;
-            break;
-        case XK_Left:
-        case XK_KP_Left:
-            e.key = Key::Left;
-            break;
-        case XK_Right:
-        case XK_KP_Right:
-            e.key = Key::Right;
-            break;
-        case XK_Return:
-        case XK_KP_Enter:
-            e.key = Key::Return;
-            break;
-        case XK_Escape:
-            e.key = Key::Escape;
-            break;
-        case XK_BackSpace:
-            e.key = Key::Backspace;
-            break;
-        case XK_Delete:
-            e.key = Key::Delete;
-            break;
-        case XK_Tab:
-            e.key = Key::Tab;
-            break;
-        case XK_Home:
-            e.key = Key::Home;
-            break;
-        case XK_End:
-            e.key = Key::End;
-            break;
-        case XK_space:
-            e.key = Key::Space;
-            e.character = U' ';
-            break;
-        default:
-            if (sym >= 0x20 && sym <= 0xFF) {
-                e.key = Key::Character;
-                e.character = static_cast<char32_t>(sym);
-                // Shifted letters and symbols come from the looked-up text.
-                if (n == 1 && static_cast<unsigned char>(buf[0]) >= 0x20)
-                    e.character = static_cast<unsigned char>(buf[0]);
-            }
-    }
-    return e;
-}
-
 void X11Backend::dispatch(XEvent& ev) {
     if (ev.type == ButtonPress || ev.type == ButtonRelease || ev.type == KeyPress || ev.type == KeyRelease)
         userTime_ = ev.xbutton.time;  // the same place in key events
+    if (input_->filter(ev)) return;
     if ((ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button <= 3)
         heldPressRoot_ =
             ev.type == ButtonPress ? std::optional<Point>(Point{ev.xbutton.x_root, ev.xbutton.y_root}) : std::nullopt;
@@ -463,9 +406,8 @@ void X11Backend::dispatch(XEvent& ev) {
         }
         case KeyPress:
         case KeyRelease: {
-            Event e = keyEventOf(ev.xkey);
-            fillKeyEvent(dpy_, ev.xkey, e);
-            if (e.key != Key::None || e.keyCode >= 0) w.sendEvent(e);
+            for (const Event& e : x11KeyEvents(dpy_, ev.xkey, input_->lookup(ev.xkey)))
+                if (e.key != Key::None || e.keyCode >= 0) w.sendEvent(e);
             break;
         }
         default:
@@ -484,7 +426,7 @@ void X11Backend::restack(const std::vector<Window*>& frontToBack) {
 
 void X11Backend::setMenuBar(Menu* m) {
     if (!menuBar_ && m)
-        menuBar_ = std::make_unique<X11MenuBar>(dpy_, visual_, depth_, font_, [this](const Menu& menu, Point root) {
+        menuBar_ = std::make_unique<X11MenuBar>(dpy_, visual_, depth_, *text_, [this](const Menu& menu, Point root) {
             return popUpMenu(nullptr, menu, root);
         });
     if (menuBar_) menuBar_->setMenu(m);
@@ -511,16 +453,6 @@ Point X11Backend::rootPosition(Window* w, Point p) {
                                  CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
     XMapRaised(dpy_, win);
     return win;
-}
-
-int X11Backend::textWidth(const std::string& s) const {
-    if (!font_) return static_cast<int>(s.size()) * 7;
-    return XTextWidth(font_, s.c_str(), static_cast<int>(s.size()));
-}
-
-void X11Backend::drawText(::Window win, GC gc, int x, int baseline, const std::string& s) {
-    if (font_) XSetFont(dpy_, gc, font_->fid);
-    XDrawString(dpy_, win, gc, x, baseline, s.c_str(), static_cast<int>(s.size()));
 }
 
 void X11Backend::awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose) {
@@ -560,44 +492,57 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     if (menu.items.empty()) return {};
     std::vector<MenuLevel> levels;
     GC gc = nullptr;
-    int ascent = font_ ? font_->ascent : 10;
 
-    auto layout = [&](const Menu* m, Point pos) {
-        MenuLevel lv{m, 0, {}, -1, {}};
+    const int ascent = text_->ascent();
+    const int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
+    // A level's items from its menu as it stands, placed from pos and kept
+    // on the screen.
+    auto measure = [&](MenuLevel& lv, Point pos) {
+        lv.tops.clear();
         int wmax = 60, y = 2;
-        for (const auto& it : m->items) {
+        for (const auto& it : lv.menu->items) {
             lv.tops.push_back(y);
             y += it.separator ? kSepH : kItemH;
             // Room for the key equivalent at the right.
             std::string keys = keyEquivalentText(it);
-            if (!it.separator) wmax = std::max(wmax, textWidth(it.title) + (keys.empty() ? 0 : 24 + textWidth(keys)));
+            if (!it.separator)
+                wmax = std::max(wmax, text_->width(it.title) + (keys.empty() ? 0 : 24 + text_->width(keys)));
         }
-        int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
-        Rect r{pos.x, pos.y, wmax + 2 * kPadX + 10, y + 2};
+        Rect r{pos.x, pos.y, std::min(wmax + 2 * kPadX + 10, sw - 2), y + 2};
         r.x = std::max(0, std::min(r.x, sw - r.width - 2));
         r.y = std::max(0, std::min(r.y, sh - r.height - 2));
         lv.rect = r;
-        lv.win = makePopup(r);
+        if (lv.hover >= static_cast<int>(lv.tops.size())) lv.hover = -1;
+    };
+    auto layout = [&](const Menu* m, Point pos) {
+        MenuLevel lv{m, 0, {}, -1, {}};
+        measure(lv, pos);
+        lv.win = makePopup(lv.rect);
         if (!gc) gc = XCreateGC(dpy_, lv.win, 0, nullptr);
         levels.push_back(lv);
     };
     auto draw = [&](MenuLevel& lv) {
-        for (size_t i = 0; i < lv.menu->items.size(); ++i) {
+        for (size_t i = 0; i < lv.menu->items.size() && i < lv.tops.size(); ++i) {
             const MenuItem& it = lv.menu->items[i];
             int top = lv.tops[i];
             if (it.separator) {
+                XSetForeground(dpy_, gc, kMenuBg);
+                XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kSepH);
                 XSetForeground(dpy_, gc, kMenuDim);
                 XDrawLine(dpy_, lv.win, gc, 4, top + kSepH / 2, lv.rect.width - 5, top + kSepH / 2);
                 continue;
             }
             bool hi = static_cast<int>(i) == lv.hover && it.enabled;
-            XSetForeground(dpy_, gc, hi ? kMenuHiBg : kMenuBg);
+            unsigned long bg = hi ? kMenuHiBg : kMenuBg, fg = !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg;
+            XSetForeground(dpy_, gc, bg);
             XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
-            XSetForeground(dpy_, gc, !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg);
-            drawText(lv.win, gc, kPadX, top + (kItemH + ascent) / 2 - 1, it.title);
+            XSetForeground(dpy_, gc, fg);
+            int baseline = top + (kItemH + ascent) / 2 - 1;
             std::string keys = keyEquivalentText(it);
-            if (!keys.empty())
-                drawText(lv.win, gc, lv.rect.width - 14 - textWidth(keys), top + (kItemH + ascent) / 2 - 1, keys);
+            int keysX = lv.rect.width - 14 - text_->width(keys);
+            int room = (keys.empty() ? lv.rect.width - 16 : keysX - 8) - kPadX;
+            text_->draw(lv.win, gc, kPadX, baseline, text_->fit(it.title, room), fg, bg);
+            if (!keys.empty()) text_->draw(lv.win, gc, keysX, baseline, keys, fg, bg);
             if (it.checked) {
                 XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
                 XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
@@ -612,7 +557,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     auto itemAt = [&](const MenuLevel& lv, Point root) {
         if (!lv.rect.contains(root)) return -1;
         int y = root.y - lv.rect.y;
-        for (size_t i = 0; i < lv.tops.size(); ++i) {
+        for (size_t i = 0; i < lv.tops.size() && i < lv.menu->items.size(); ++i) {
             int h = lv.menu->items[i].separator ? kSepH : kItemH;
             if (y >= lv.tops[i] && y < lv.tops[i] + h) return static_cast<int>(i);
         }
@@ -624,14 +569,28 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             levels.pop_back();
         }
     };
+    // After the program's handler ran: the levels show their menus as they
+    // stand now, and a level whose menu went closes with those below it.
+    auto reread = [&] {
+        for (size_t l = 0; l < levels.size(); ++l) {
+            if (!Menu::isLive(levels[l].menu) || levels[l].menu->items.empty()) {
+                closeFrom(l);
+                break;
+            }
+            MenuLevel& lv = levels[l];
+            measure(lv, {lv.rect.x, lv.rect.y});
+            XMoveResizeWindow(dpy_, lv.win, lv.rect.x, lv.rect.y, static_cast<unsigned>(lv.rect.width),
+                              static_cast<unsigned>(lv.rect.height));
+            draw(lv);
+        }
+    };
     auto openSub = [&](size_t level, int item) {
         closeFrom(level + 1);
-        const MenuItem& it = levels[level].menu->items[item];
-        if (!it.submenu || !it.enabled) return;
-        menuWillOpen(*it.submenu);
-        if (it.submenu->items.empty()) return;
+        const Menu* sub = openSubmenu(*levels[level].menu, item);
+        reread();
+        if (!sub || levels.size() != level + 1 || sub->items.empty()) return;
         Rect r = levels[level].rect;
-        layout(it.submenu, {r.right() + 1, r.y + levels[level].tops[item]});
+        layout(sub, {r.right() + 1, r.y + levels[level].tops[static_cast<size_t>(item)]});
     };
 
     if (w) w->endMouseCapture();
@@ -668,7 +627,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
         unsigned mask = 0;
         XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
     }
-    while (!done) {
+    while (!done && !levels.empty()) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         if (ev.type == Expose) {
@@ -721,7 +680,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             continue;
         }
         if (ev.type == KeyPress) {
-            Event k = keyEventOf(ev.xkey);
+            std::vector<Event> typed = x11KeyEvents(dpy_, ev.xkey, x11PlainKeyText(ev.xkey));
+            if (typed.empty()) continue;
+            const Event& k = typed[0];
             MenuLevel& lv = levels.back();
             int n = static_cast<int>(lv.menu->items.size());
             auto step = [&](int dir) {
@@ -771,16 +732,17 @@ std::optional<std::string> X11Backend::runLineEditor(
     r.width = std::max(r.width, 120);
     ::Window win = makePopup(r);
     GC gc = XCreateGC(dpy_, win, 0, nullptr);
-    int ascent = font_ ? font_->ascent : 10;
+    const int ascent = text_->ascent();
+    constexpr unsigned long kField = 0xFFFFFF;
     std::string message = label;
     auto draw = [&] {
-        XSetForeground(dpy_, gc, 0xFFFFFF);
+        XSetForeground(dpy_, gc, kField);
         XFillRectangle(dpy_, win, gc, 0, 0, r.width, r.height);
         XSetForeground(dpy_, gc, kMenuFg);
-        if (labelH) drawText(win, gc, 4, (kItemH + ascent) / 2 - 1, message);
+        if (labelH) text_->draw(win, gc, 4, (kItemH + ascent) / 2 - 1, message, kMenuFg, kField);
         int base = labelH + (r.height - labelH + ascent) / 2 - 1;
-        drawText(win, gc, 4, base, text);
-        int cx = 5 + textWidth(text);
+        text_->draw(win, gc, 4, base, text, kMenuFg, kField);
+        int cx = 5 + text_->width(text);
         XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
     };
     XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
@@ -792,6 +754,9 @@ std::optional<std::string> X11Backend::runLineEditor(
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
+        // Dead keys and compose sequences end in whole characters; a key
+        // remapped meanwhile types what it is bound to now.
+        if (refreshKeymap(ev) || input_->filter(ev)) continue;
         if (ev.type == Expose) {
             if (ev.xany.window == win)
                 draw();
@@ -810,27 +775,21 @@ std::optional<std::string> X11Backend::runLineEditor(
             continue;
         }
         if (ev.type != KeyPress) continue;
-        Event k = keyEventOf(ev.xkey);
-        if (k.key == Key::Escape) {
-            done = true;
-        } else if (k.key == Key::Return) {
-            if (accept(text, message)) {
-                result = text;
+        for (const Event& k : x11KeyEvents(dpy_, ev.xkey, input_->lookup(ev.xkey))) {
+            if (k.key == Key::Escape) {
                 done = true;
+            } else if (k.key == Key::Return) {
+                if (accept(text, message)) {
+                    result = text;
+                    done = true;
+                }
+            } else if (k.key == Key::Backspace) {
+                while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+                if (!text.empty()) text.pop_back();
+            } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
+                text = limitText(text + CTEncodeUTF8(std::u32string(1, k.character)), maxLength);
             }
-        } else if (k.key == Key::Backspace) {
-            while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-            if (!text.empty()) text.pop_back();
-        } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
-            char32_t c = k.character;
-            std::string add;
-            if (c < 0x80)
-                add = static_cast<char>(c);
-            else {
-                add += static_cast<char>(0xC0 | (c >> 6));
-                add += static_cast<char>(0x80 | (c & 0x3F));
-            }
-            text = limitText(text + add, maxLength);
+            if (done) break;
         }
         if (!done) draw();
     }
@@ -844,6 +803,7 @@ std::optional<std::string> X11Backend::runLineEditor(
     XUngrabKeyboard(dpy_, CurrentTime);
     XUngrabPointer(dpy_, CurrentTime);
     XFreeGC(dpy_, gc);
+    input_->forget(win);
     XDestroyWindow(dpy_, win);
     XFlush(dpy_);
     return result;
@@ -868,7 +828,8 @@ int X11Backend::runAlert(Window* w, const AlertRequest& r) {
     // An alert with no window named belongs to the one the user works in.
     if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-    return runX11Alert(dpy_, visual_, depth_, font_, peer ? peer->xwindow() : 0, r, [this](XEvent& e) { dispatch(e); });
+    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, r,
+                       [this](XEvent& e) { dispatch(e); });
 }
 
 bool X11Backend::openURL(const std::string& url) {

@@ -2,11 +2,13 @@
 // The editor's file roads in a real window on a private Xvfb (bare and
 // under a window manager), as a musician takes them: the librarian's bank
 // menu and its submenus, the save panel with a name typed and Return, the
-// confirmation before a bank is replaced, the import panel, and the bank
-// files on disk.
+// confirmation before a bank is replaced, the import panel, the bank files
+// on disk, and the bank chooser listing a bank by a name with an umlaut,
+// drawn as the toolkit draws text.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "editor_window.h"
+#include "platform/appkit/X11Text.h"
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
 #include "support/x11/XvfbServer.h"
@@ -57,6 +60,35 @@ void write(const std::string& path, const Bytes& bytes) {
 Bytes read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Whether one of a popup's items reads `title`: its pixels there are the
+// title as the toolkit draws it in dark text on the menu's grey.
+bool listsTitle(hvtest::XProbe& x, XWindow popup, const std::string& title) {
+    constexpr unsigned long kBg = 0xE8E8E8, kFg = 0x101010;
+    constexpr int kPadX = 22, kItemH = 20;
+    Display* d = x.display();
+    platform::appkit::X11Text text(d, DefaultVisual(d, DefaultScreen(d)), DefaultDepth(d, DefaultScreen(d)));
+    const int w = text.width(title), base = (kItemH + text.ascent()) / 2 - 1;
+    Pixmap pm = XCreatePixmap(d, x.root(), static_cast<unsigned>(w), kItemH, DefaultDepth(d, DefaultScreen(d)));
+    GC gc = XCreateGC(d, pm, 0, nullptr);
+    XSetForeground(d, gc, kBg);
+    XFillRectangle(d, pm, gc, 0, 0, static_cast<unsigned>(w), kItemH);
+    text.draw(pm, gc, 0, base, title, kFg, kBg);
+    XImage* want = XGetImage(d, pm, 0, 0, static_cast<unsigned>(w), kItemH, AllPlanes, ZPixmap);
+    XFreeGC(d, gc);
+    XFreePixmap(d, pm);
+    if (!want) return false;
+    bool found = false;
+    auto g = x.geometry(popup);
+    for (int top = 2; g && !found && top + kItemH <= g->height; top += kItemH) {
+        auto shown = x.capture(popup, kPadX, top, w, kItemH);
+        found = !shown.empty();
+        for (int py = 0; found && py < kItemH; ++py)
+            for (int px = 0; found && px < w; ++px) found = shown.at(px, py) == (XGetPixel(want, px, py) & 0xFFFFFF);
+    }
+    XDestroyImage(want);
+    return found;
 }
 
 // The bank menu (at 861,39 on the librarian page), an item of it that opens
@@ -108,16 +140,27 @@ TEST(EditorSaveAs, ABankSavedUnderATypedNameHoldsItsProgramsOnDisk) {
     XWindow panel = focusedWindow(x, "Save As");
     ASSERT_TRUE(panel);
     EXPECT_TRUE(hvtest::XProbe::savePng(x.capture(panel), testing::TempDir() + "editor-save-as.png"));
-    x.type("My Saved Bank");
+    x.type("My B\xE4nk");  // Latin-1 "ä"
     x.key(XK_Return);
 
-    const std::string saved = e.dir() + "/Patches/My Saved Bank.hvx";
+    const std::string saved = e.dir() + "/Patches/My Bänk.hvx";
     ASSERT_TRUE(hvtest::waitUntil(
         [&] {
             std::error_code ec;
             return std::filesystem::file_size(saved, ec) == 128 * kDump;
         },
         10000));
+
+    // After REFRESH (at 14,106, 36 by 20) the upper bank chooser, at 414,39
+    // (415 by 16), lists the new bank.
+    e.clickAt(32, 116);
+    e.clickAt(600, 47);
+    std::vector<XWindow> menus;
+    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 1; }));
+    EXPECT_TRUE(hvtest::waitUntil([&] { return listsTitle(x, menus[0], "My Bänk.hvx"); }));
+    e.screenshot(testing::TempDir() + "editor-bank-menu.png");
+    x.key(XK_Escape);
+    ASSERT_TRUE(hvtest::waitUntil([&] { return x.popups().empty(); }));
     e.stop();
     std::ifstream in(saved, std::ios::binary);
     Bytes written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
