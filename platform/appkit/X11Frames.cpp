@@ -228,6 +228,9 @@ bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
         case MapNotify:
             s.mapped = true;
             reportFrame(d, ev.xmap.window, w);
+            // Another window made key meanwhile (its map came first) keeps
+            // the focus: a late request would raise this one over it.
+            if (s.wantFocus && !w.isKeyWindow()) s.wantFocus = false;
             if (s.wantFocus) {
                 s.wantFocus = false;
                 // A manager may have given it the focus on the map already.

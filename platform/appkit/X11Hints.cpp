@@ -1,7 +1,9 @@
 // What a desktop reads of a window to present it: its title in UTF-8, the
 // program it belongs to (class, process, machine), whether it is a dialog
-// of another window, modal, and how it takes the keyboard.
+// of another window, modal, how it takes the keyboard, and the group of
+// the program's windows it belongs to.
 #include <X11/Xatom.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <errno.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -30,6 +33,37 @@ std::string programName() {
     if (const char* r = std::getenv("RESOURCE_NAME"); r && *r) return r;
     const char* n = program_invocation_short_name;
     return n && *n ? n : "halvoran";
+}
+
+void setMachine(Display* d, ::Window w) {
+    char host[HOST_NAME_MAX + 1] = {};
+    if (gethostname(host, sizeof host - 1) != 0) return;
+    char* hosts[] = {host};
+    XTextProperty text{};
+    if (XStringListToTextProperty(hosts, 1, &text)) {
+        XSetWMClientMachine(d, w, &text);
+        XFree(text.value);
+    }
+}
+
+// One unmapped window leads this program's windows as a group: a manager
+// that prevents focus stealing lets a program's new window come up over
+// the one the user works in only when both are of one group.
+::Window groupLeader(Display* d) {
+    static const XContext kLeader = XUniqueContext();
+    const ::Window root = DefaultRootWindow(d);
+    XPointer found = nullptr;
+    if (XFindContext(d, root, kLeader, &found) == 0) return static_cast<::Window>(reinterpret_cast<uintptr_t>(found));
+    XSetWindowAttributes a{};
+    ::Window leader = XCreateWindow(d, root, -1, -1, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, 0, &a);
+    XChangeProperty(d, leader, atom(d, "WM_CLIENT_LEADER"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&leader), 1);
+    long pid = getpid();
+    XChangeProperty(d, leader, atom(d, "_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pid), 1);
+    setMachine(d, leader);
+    XSaveContext(d, root, kLeader, reinterpret_cast<XPointer>(static_cast<uintptr_t>(leader)));
+    return leader;
 }
 
 }  // namespace
@@ -58,15 +92,10 @@ void x11SetIdentity(Display* d, ::Window w) {
     long pid = getpid();
     XChangeProperty(d, w, atom(d, "_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&pid), 1);
-    char host[HOST_NAME_MAX + 1] = {};
-    if (gethostname(host, sizeof host - 1) == 0) {
-        char* hosts[] = {host};
-        XTextProperty text{};
-        if (XStringListToTextProperty(hosts, 1, &text)) {
-            XSetWMClientMachine(d, w, &text);
-            XFree(text.value);
-        }
-    }
+    setMachine(d, w);
+    ::Window leader = groupLeader(d);
+    XChangeProperty(d, w, atom(d, "WM_CLIENT_LEADER"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&leader), 1);
     // It takes the keyboard when the manager gives it (the passive model).
     x11SetTakesFocus(d, w, true);
 }
@@ -85,9 +114,10 @@ void x11SetOwner(Display* d, ::Window w, ::Window owner, X11WindowType type) {
 void x11SetTakesFocus(Display* d, ::Window w, bool takes) {
     XWMHints* wm = XAllocWMHints();
     if (!wm) return;
-    wm->flags = InputHint | StateHint;
+    wm->flags = InputHint | StateHint | WindowGroupHint;
     wm->input = takes ? True : False;
     wm->initial_state = NormalState;
+    wm->window_group = groupLeader(d);
     XSetWMHints(d, w, wm);
     XFree(wm);
 }

@@ -27,6 +27,7 @@
 #include "support/x11/XvfbServer.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 #undef None
 
@@ -108,6 +109,10 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
     char host[256] = {};
     gethostname(host, sizeof host - 1);
     EXPECT_EQ(p.property(xdoc, "WM_CLIENT_MACHINE").bytes, host);
+    // One group leader for all of them, which names itself as leader.
+    const auto leader = p.property(xdoc, "WM_CLIENT_LEADER").items;
+    ASSERT_EQ(leader.size(), 1u);
+    EXPECT_EQ(p.property(leader[0], "WM_CLIENT_LEADER").items, leader);
     struct {
         XWindow x;
         std::vector<unsigned long> transientFor;
@@ -117,6 +122,12 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
                        {xchild, {xdoc}, "_NET_WM_WINDOW_TYPE_UTILITY"}};
     for (const auto& c : cases) {
         EXPECT_TRUE(app_.pumpUntil([&] { return p.property(c.x, "WM_TRANSIENT_FOR").items == c.transientFor; }));
+        EXPECT_EQ(p.property(c.x, "WM_CLIENT_LEADER").items, leader);
+        XWMHints* hints = XGetWMHints(p.display(), c.x);
+        ASSERT_NE(hints, nullptr);
+        EXPECT_TRUE(hints->flags & WindowGroupHint);
+        EXPECT_EQ(hints->window_group, leader[0]);
+        XFree(hints);
         auto type = p.property(c.x, "_NET_WM_WINDOW_TYPE").items;
         ASSERT_EQ(type.size(), 1u);
         EXPECT_EQ(p.atomName(type[0]), c.type);
