@@ -1,5 +1,7 @@
 #include "host/HostSession.h"
 
+#include <pthread.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -82,6 +84,8 @@ bool HostSession::start(std::string* error) {
 }
 
 void HostSession::renderLoop() {
+    // Named as a digital audio workstation names its audio thread.
+    pthread_setname_np(pthread_self(), "host render");
     const int n = mOptions.blockSize;
     std::vector<float> in0(n), in1(n), out0(n), out1(n);
     float* ins[2] = {in0.data(), in1.data()};

@@ -11,6 +11,7 @@
 #include "host/HostSession.h"
 #include "host/HostView.h"
 #include "host/view.h"
+#include "platform/appkit/RunLoop.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ std::atomic<bool> gRunning{false};
 void onSignal(int sig) {
     if (gRunning) {
         gInterrupted = true;
+        platform::appkit::RunLoop::main().wake();  // a window's loop may be asleep
         return;
     }
     std::signal(sig, SIG_DFL);
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    platform::appkit::RunLoop::main();  // made before a signal may wake it
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 

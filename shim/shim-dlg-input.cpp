@@ -146,10 +146,27 @@ void Shim_vHalvoran_hwnd::mouseDragged(const Event& e) {
 
 void Shim_vHalvoran_hwnd::mouseMoved(const Event& e) {
     // The window system already hands moves to the view under the pointer,
-    // in whichever window that is; a capture holder gets them in its stead.
+    // in whichever window that is; a capture holder gets them in its stead,
+    // in its own window's coordinates, and alone.
     if (!m_enabled) return;
     HWND capture = GetCapture();
-    if (!capture || capture == handle() || SHIM_WindowObjectOf(capture)) SHIM_SendMouseMessage(this, WM_MOUSEMOVE, &e);
+    Shim_vHalvoran_hwnd* held = SHIM_WindowObjectOf(capture);
+    if (held && held != this && window() && held->window() && held->window() != window()) {
+        Event moved = e;
+        FPoint screen = window()->convertToScreen({(double)e.location.x, (double)e.location.y});
+        FPoint there = held->window()->convertFromScreen(screen);
+        moved.location = {(int)std::floor(there.x), (int)std::floor(there.y)};
+        SHIM_SendMouseMessage(held, WM_MOUSEMOVE, &moved);
+        return;
+    }
+    if (!capture || capture == handle() || held) SHIM_SendMouseMessage(this, WM_MOUSEMOVE, &e);
+}
+
+bool Shim_vHalvoran_hwnd::becomeFirstResponder() {
+    if (!m_enabled) return false;
+    // Only a view that was not the first responder becomes it.
+    if (liveTarget(handle())) onShimMessage(WM_MOUSEACTIVATE, 0, 0);
+    return true;
 }
 
 void Shim_vHalvoran_hwnd::scrollWheel(const Event& e) {

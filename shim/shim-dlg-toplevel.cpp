@@ -1,5 +1,6 @@
 #include "shim/shim-dlg-toplevel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -132,7 +133,17 @@ bool Shim_vHalvoran_frame::windowShouldClose(Window&) {
 }
 
 void Shim_vHalvoran_frame::windowDidResize(Window&) {
-    const FRect f = frame();
+    // Every resize asks the content for its limits first; a size outside
+    // them is brought within (and that resize reports itself).
+    shimApplySizeLimits();
+    const FSize lo = minSize(), hi = maxSize();
+    FRect f = frame();
+    const double w = std::clamp(f.width, lo.width, std::max(lo.width, hi.width));
+    const double h = std::clamp(f.height, lo.height, std::max(lo.height, hi.height));
+    if (w != f.width || h != f.height) {
+        setFrame({f.x, f.y + f.height - h, w, h});
+        return;
+    }
     if ((int)f.width != (int)lastFrameSize[0] || (int)f.height != (int)lastFrameSize[1]) {
         toContent(WM_SIZE, 0, 0);
         if (contentView() && contentView()->isOpaque()) InvalidateRect(contentView(), nullptr, FALSE);
@@ -194,6 +205,7 @@ void adopt(Shim_vHalvoran_frame* f, HWND owner, const char* title) {
     HWND ownerWindow = owner;
     if (View* ov = shimwnd::AsView(owner)) ownerWindow = ov->window();
     if (SHIM_Answers(ownerWindow, SHIM_SEL_OWNEDLIST)) SHIM_ObjectOf(ownerWindow)->shimAddOwnedWindow(f);
+    f->setOwnerWindow(shimwnd::AsWindow(ownerWindow));
     if (title) f->setTitle(title);
 }
 

@@ -55,6 +55,8 @@ public:
     void shimDestroyAllOwnedWindows() override;
     void shimDoDestroyStuff() override;
     void setEnabled(bool e) override { m_enabled = e; }
+    // A disabled frame takes no key, click or key status.
+    bool acceptsInput() const override { return m_enabled != 0; }
     void shimResetOwnedWindowLevels();
 
     bool windowShouldClose(platform::appkit::Window& w) override;

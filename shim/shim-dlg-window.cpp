@@ -256,6 +256,12 @@ void Shim_vHalvoran_hwnd::shimSetMenu(HMENU menu) {
     if (menu && SHIM_menuHooks.setMenuDestination) SHIM_menuHooks.setMenuDestination(menu, handle());
 }
 
+void Shim_vHalvoran_hwnd::setEnabled(bool e) {
+    m_enabled = e;
+    if (IsContentView(this))
+        if (auto* frame = dynamic_cast<Shim_vHalvoran_frame*>(window())) frame->setEnabled(e);
+}
+
 void Shim_vHalvoran_hwnd::setGLContext(SHIM_GLContext* c) {
     if (c == m_glctx) return;
     delete m_glctx;

@@ -100,7 +100,8 @@ public:
     bool shimHasBeenDestroyed() const override { return m_hashaddestroy.load() != 0; }
     int shimCapChangeNotify() const override { return 1; }
     unsigned shimCreateWindowFlags() const override { return m_create_windowflags; }
-    void setEnabled(bool e) override { m_enabled = e; }
+    // The content view of a top-level window takes its frame along.
+    void setEnabled(bool e) override;
     HMENU shimGetMenu() const override { return m_menu; }
     void shimSetMenu(HMENU menu) override;
     HWND lastTopLevelOwner() const override { return m_lastTopLevelOwner; }
@@ -137,6 +138,9 @@ public:
     bool keyUp(const platform::appkit::Event& e) override;
     void gesture(const platform::appkit::Event& e) override;
     bool acceptsFirstResponder() const override { return m_enabled; }
+    // Refused while disabled; a view that had not the focus hears
+    // WM_MOUSEACTIVATE first.
+    bool becomeFirstResponder() override;
     int draggingEntered(const platform::appkit::DragInfo& d) override;
     int draggingUpdated(const platform::appkit::DragInfo& d) override;
     void draggingExited(const platform::appkit::DragInfo& d) override;

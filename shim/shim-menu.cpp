@@ -26,16 +26,17 @@ namespace {
 const char* const kCommandAction = "onShimCommand:";
 
 // The menu text rule: mnemonic ampersands dropped, cut at the first tab and
-// at 1,023 bytes.
+// at 1,023 bytes, after the last whole character that fits.
 std::string MenuText(const char* text) {
     std::string out;
     if (!text) return out;
-    for (const char* p = text; *p && *p != '\t' && out.size() < 1023; ++p) {
+    for (const char* p = text; *p && *p != '\t' && out.size() < 1024; ++p) {
         if (*p == '&') {
             if (!*++p) break;
         }
         out += *p;
     }
+    out.resize(shimwnd::Utf8Cut(out.c_str(), 1023));
     return out;
 }
 
@@ -189,9 +190,15 @@ void Shim_vHalvoran_trackpopupmenurecv::performMenuAction(const std::string& act
 }
 
 void Shim_vHalvoran_trackpopupmenurecv::menuNeedsUpdate(Menu& menu) {
+    if (&menu == m_top && m_topAnnounced) {
+        m_topAnnounced = false;
+        return;
+    }
     if (!cbwnd) return;
     SendMessage(cbwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(SHIM_HandleOfMenu(&menu)), 0);
-    SHIM_SetMenuDestination(SHIM_HandleOfMenu(&menu), this);
+    // What the window added or attached anywhere in the tracked menu
+    // answers to the receiver as well.
+    SHIM_SetMenuDestination(SHIM_HandleOfMenu(Menu::isLive(m_top) ? m_top : &menu), this);
 }
 
 // ---- the window object as a menu's destination
@@ -368,6 +375,7 @@ void SHIM_Menu_AddMenuItem(HMENU h, const char* text, int id, int grayed) {
 }
 
 BOOL SHIM_InsertMenu(HMENU h, int pos, UINT flags, UINT_PTR idOrSubmenu, const char* text) {
+    if (!SHIM_MenuOf(h)) return FALSE;
     MENUITEMINFO mi{};
     mi.cbSize = 44;
     mi.fMask = MIIM_ID | MIIM_STATE | MIIM_TYPE;
@@ -546,10 +554,12 @@ int TrackPopupMenu(HMENU h, int flags, int x, int y, int, HWND hwnd, const RECT*
     ak::FPoint at = w->convertFromScreen({static_cast<double>(x), y - 4.0});
     bool notify = !(flags & TPM_NONOTIFY);
     auto* recv = new Shim_vHalvoran_trackpopupmenurecv(notify ? hwnd : nullptr);
+    recv->m_top = m;
     SHIM_SetMenuDestination(h, recv);
     if (notify && hwnd) {
         SendMessage(hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(h), 0);
         SHIM_SetMenuDestination(h, recv);
+        recv->m_topAnnounced = true;
     }
     if (SHIM_MenuOf(h)) m->popUpContextMenu(w, {static_cast<int>(at.x), static_cast<int>(at.y)});
     int cmd = recv->isCommand();

@@ -42,6 +42,10 @@ public:
 
     int m_act = 0;
     HWND cbwnd;
+    // The menu tracked, and whether TrackPopupMenu announced it itself (its
+    // update just before it shows then announces nothing again).
+    platform::appkit::Menu* m_top = nullptr;
+    bool m_topAnnounced = false;
 };
 
 // The platform menu behind a handle, or null for one that is not a live menu.

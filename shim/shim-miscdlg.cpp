@@ -168,17 +168,18 @@ int MessageBox(HWND, const char* text, const char* caption, int type) {
         int type;
         std::vector<std::string> buttons;
         std::vector<int> results;
+        int escape;  // the button Escape answers, -1 for none
     };
     static const Kind kKinds[] = {
-        {MB_OK, {"OK"}, {IDOK}},
-        {MB_OKCANCEL, {"OK", "Cancel"}, {IDOK, IDCANCEL}},
-        {MB_YESNOCANCEL, {"Yes", "Cancel", "No"}, {IDYES, IDCANCEL, IDNO}},
-        {MB_YESNO, {"Yes", "No"}, {IDYES, IDNO}},
-        {MB_RETRYCANCEL, {"Retry", "Cancel"}, {IDRETRY, IDCANCEL}},
+        {MB_OK, {"OK"}, {IDOK}, 0},
+        {MB_OKCANCEL, {"OK", "Cancel"}, {IDOK, IDCANCEL}, 1},
+        {MB_YESNOCANCEL, {"Yes", "Cancel", "No"}, {IDYES, IDCANCEL, IDNO}, 1},
+        {MB_YESNO, {"Yes", "No"}, {IDYES, IDNO}, -1},
+        {MB_RETRYCANCEL, {"Retry", "Cancel"}, {IDRETRY, IDCANCEL}, 1},
     };
     for (const Kind& k : kKinds) {
         if (k.type != type) continue;
-        platform::appkit::AlertRequest r{caption ? caption : "", text ? text : "", k.buttons};
+        platform::appkit::AlertRequest r{caption ? caption : "", text ? text : "", k.buttons, k.escape};
         int chosen = Application::backend().runAlert(nullptr, r);
         if (k.type == MB_OK) return IDOK;
         return chosen >= 0 && chosen < static_cast<int>(k.results.size()) ? k.results[static_cast<size_t>(chosen)]

@@ -180,6 +180,7 @@ public:
     LRESULT notifyClick(int code, platform::appkit::Point windowPoint);
 
     int m_leftmousemovecnt = 0;
+    bool m_leftpressed = false;  // a left press of this view awaits its release
     bool m_fakerightmouse = false;
     long style = 0;
     int ownermode_cnt = 0;

@@ -187,6 +187,7 @@ LRESULT Shim_vHalvoran_listview::notifyClick(int code, Point windowPoint) {
 
 void Shim_vHalvoran_listview::mouseDown(const Event& e) {
     if (e.button != MouseButton::Left) return;
+    m_leftpressed = true;
     if (e.modifiers.control && IsRightClickEmulateEnabled()) {
         m_fakerightmouse = true;
         m_start_item = m_start_subitem = -1;
@@ -230,7 +231,9 @@ void Shim_vHalvoran_listview::mouseUp(const Event& e) {
         rightMouseUp(e);
         return;
     }
-    if (e.button != MouseButton::Left) return;
+    // A release whose press went elsewhere (a menu over the list) is no click.
+    if (e.button != MouseButton::Left || !m_leftpressed) return;
+    m_leftpressed = false;
     if (m_fakerightmouse || e.modifiers.control) {
         rightMouseUp(e);
     } else if (!(m_start_item_clickmode & 1)) {

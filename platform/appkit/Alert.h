@@ -11,6 +11,7 @@ struct AlertRequest {
     std::string title;
     std::string message;
     std::vector<std::string> buttons;  // the first answers Return
+    int cancelButton = -1;             // the one Escape answers; -1: none
 };
 
 }  // namespace platform::appkit

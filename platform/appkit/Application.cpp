@@ -158,8 +158,13 @@ void Application::removeWindow(Window* w) {
 void Application::orderWindowFront(Window* w) {
     auto& all = state().windows;
     unlist(w);
-    auto at =
-        std::find_if(all.begin(), all.end(), [&](Window* e) { return !e->isVisible() || e->level() <= w->level(); });
+    // A child window stands directly in front of its parent; others in
+    // front of the windows of their level or lower.
+    Window* parent = w->parentWindow();
+    auto at = parent && parent->isVisible() && listed(parent) ? std::find(all.begin(), all.end(), parent)
+                                                              : std::find_if(all.begin(), all.end(), [&](Window* e) {
+                                                                    return !e->isVisible() || e->level() <= w->level();
+                                                                });
     at = all.insert(at, w);
     // Child windows stand directly in front of their parent.
     for (Window* c : w->childWindows()) {

@@ -37,6 +37,13 @@ public:
     virtual void setTitle(const std::string& title) {}
     // Whether the user may resize it, and within which content sizes.
     virtual void setSizeLimits(bool resizable, FSize min, FSize max) {}
+    // The style mask changed (title bar, close and minimise buttons).
+    virtual void setStyle(unsigned styleMask) {}
+    // The window stands over another (null: over none): its owner's, as a
+    // dialog over its document window, or its parent's, as a child window.
+    // And whether it runs modally now.
+    virtual void setOwner(Window* over) {}
+    virtual void setModal(bool modal) {}
     virtual void orderFront() {}
     // Give it the keyboard focus.
     virtual void makeKey() {}
@@ -54,6 +61,9 @@ public:
     virtual std::unique_ptr<WindowPeer> createPeer(Window& w) = 0;
     // Delivers pending events, waiting up to timeoutMs for one (0: no wait).
     virtual void processEvents(int timeoutMs) = 0;
+    // Waits, delivering nothing, until an event is pending, wakeFd (when not
+    // negative) is readable, or timeoutMs (negative: no limit) has passed.
+    virtual void waitForEvents(int timeoutMs, int wakeFd);
     // Delivers one event, waiting up to timeoutMs for it; false when none came.
     virtual bool dispatchNextEvent(int timeoutMs);
     // Modal: shows the menu at a point of the window and returns the choice.

@@ -32,9 +32,7 @@ MenuChoice resolveMenuPath(const Menu& menu, const std::vector<int>& path) {
         if (idx < 0 || idx >= static_cast<int>(cur->items.size())) return {};
         const MenuItem& it = cur->items[idx];
         if (i + 1 == path.size()) return isChoosable(it) ? MenuChoice{cur, idx} : MenuChoice{};
-        if (!it.submenu || !it.enabled) return {};
-        menuWillOpen(*it.submenu);
-        cur = it.submenu;
+        if (!(cur = openSubmenu(*cur, idx))) return {};
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "platform/appkit/Keyboard.h"
 
 #include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <array>
 
@@ -97,44 +98,7 @@ int evdevOfKeyCode(int keyCode) {
 }
 
 char32_t unicodeOfKeysym(unsigned long ks) {
-    if ((ks >= 0x20 && ks <= 0x7E) || (ks >= 0xA0 && ks <= 0xFF)) return static_cast<char32_t>(ks);
-    if ((ks & 0xFF000000) == 0x01000000) {
-        char32_t c = static_cast<char32_t>(ks & 0x00FFFFFF);
-        return c <= 0x10FFFF ? c : 0;
-    }
-    if (ks >= XK_KP_0 && ks <= XK_KP_9) return U'0' + static_cast<char32_t>(ks - XK_KP_0);
-    switch (ks) {
-        case XK_BackSpace:
-            return 8;
-        case XK_Tab:
-        case XK_KP_Tab:
-            return 9;
-        case XK_Return:
-        case XK_KP_Enter:
-            return 13;
-        case XK_Escape:
-            return 27;
-        case XK_Delete:
-            return 0x7F;
-        case XK_KP_Space:
-            return U' ';
-        case XK_KP_Equal:
-            return U'=';
-        case XK_KP_Multiply:
-            return U'*';
-        case XK_KP_Add:
-            return U'+';
-        case XK_KP_Separator:
-            return U',';
-        case XK_KP_Subtract:
-            return U'-';
-        case XK_KP_Decimal:
-            return U'.';
-        case XK_KP_Divide:
-            return U'/';
-        default:
-            return 0;
-    }
+    return static_cast<char32_t>(xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(ks)));
 }
 
 char32_t spacingAccentOfDeadKeysym(unsigned long ks) {

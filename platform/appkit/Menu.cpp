@@ -160,14 +160,17 @@ Menu* Menu::copy() const {
     return out;
 }
 
-void Menu::update() {
+bool Menu::update() {
+    std::weak_ptr<char> alive = life_;
     if (auto* d = liveAs<MenuDelegate>(delegate_)) d->menuNeedsUpdate(*this);
-    if (!autoenables_) return;
+    if (alive.expired()) return false;
+    if (!autoenables_) return true;
     for (MenuItem& it : items) {
         if (it.action.empty() || it.separator) continue;
         auto* t = liveAs<MenuActionTarget>(it.target);
         it.enabled = t && t->respondsToMenuAction(it.action);
     }
+    return true;
 }
 
 bool Menu::performActionForItemAt(int index) {
@@ -182,11 +185,14 @@ bool Menu::performActionForItemAt(int index) {
 
 bool Menu::performKeyEquivalent(const Event& e) {
     if (e.type != EventType::KeyDown) return false;
-    update();
+    std::weak_ptr<char> alive = life_;
+    if (!update()) return false;
     for (int i = 0; i < numberOfItems(); ++i) {
         MenuItem& it = items[static_cast<size_t>(i)];
         if (it.submenu) {
+            // The submenu's update may change this menu too.
             if (it.enabled && it.submenu->performKeyEquivalent(e)) return true;
+            if (alive.expired()) return false;
             continue;
         }
         if (it.separator || !it.enabled || !keyEquivalentMatches(it, e)) continue;
@@ -196,15 +202,26 @@ bool Menu::performKeyEquivalent(const Event& e) {
 }
 
 bool Menu::popUpContextMenu(Window* w, Point at) {
-    update();
+    if (!update()) return false;
     MenuChoice choice = Application::backend().popUpMenu(w, *this, at);
     if (!choice || !isLive(choice.menu)) return false;
     return const_cast<Menu*>(choice.menu)->performActionForItemAt(choice.index);
 }
 
-void menuWillOpen(const Menu& m) {
+bool menuWillOpen(const Menu& m) {
     // Menus are never made const; the window system only shows them as such.
-    if (Menu::isLive(&m)) const_cast<Menu&>(m).update();
+    return Menu::isLive(&m) && const_cast<Menu&>(m).update();
+}
+
+const Menu* openSubmenu(const Menu& menu, int index) {
+    auto& m = const_cast<Menu&>(menu);
+    if (!Menu::isLive(&m)) return nullptr;
+    const MenuItem* it = m.itemAt(index);
+    if (!it || !it->submenu || !it->enabled) return nullptr;
+    menuWillOpen(*it->submenu);
+    // Read again: the update may have moved or freed what `it` pointed at.
+    if (!Menu::isLive(&m) || !(it = m.itemAt(index)) || !it->enabled || !Menu::isLive(it->submenu)) return nullptr;
+    return it->submenu;
 }
 
 bool keyEquivalentMatches(const MenuItem& item, const Event& e) {

@@ -116,7 +116,8 @@ public:
     void setDelegate(Responder* d) { delegate_ = d; }
 
     // Before the menu shows: the delegate's update, then automatic enabling.
-    void update();
+    // False when the delegate deleted the menu.
+    bool update();
     // Sends the item's action to its target; false when nothing took it.
     bool performActionForItemAt(int index);
     // Picks the item whose key equivalent the key event types, searching the
@@ -141,11 +142,19 @@ private:
     bool counted_ = false;
     int holds_ = 0;
     std::vector<Menu*> held_;  // submenus this menu holds
+    // Expires with the menu, for code that calls out while holding it.
+    std::shared_ptr<char> life_ = std::make_shared<char>();
 };
 
 // Called by the window system just before it shows a menu or opens a
-// submenu: the menu's update.
-void menuWillOpen(const Menu& m);
+// submenu: the menu's update. False when the menu is gone afterwards.
+bool menuWillOpen(const Menu& m);
+
+// Opens the submenu of a menu's item for the window system: announces it
+// (its update, where the program may change or delete the item, the
+// submenu or the menu) and returns the submenu the item holds once that
+// returned; null when the item then opens nothing.
+const Menu* openSubmenu(const Menu& menu, int index);
 
 // Whether an item's key equivalent is typed by a key event. On Linux the
 // Control key stands in for Command, as programs there expect, unless the

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/appkit/Application.h"
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
@@ -13,6 +14,7 @@ namespace platform::appkit {
 
 struct ModalSession {
     Window* window = nullptr;
+    Window* previousKey = nullptr;  // given the key status back at the end
     std::atomic<int> code{kModalResponseContinue};
 };
 
@@ -39,6 +41,7 @@ void endInnermost(int code) {
     if (runs().empty()) return;
     int running = kModalResponseContinue;
     runs().back()->code.compare_exchange_strong(running, code);
+    RunLoop::main().wake();
 }
 
 }  // namespace
@@ -50,11 +53,18 @@ void abortModal() { endInnermost(kModalResponseAbort); }
 ModalSession* beginModalSession(Window* w) {
     auto* s = new ModalSession;
     s->window = w;
+    s->previousKey = Application::keyWindow();
     {
         std::lock_guard<std::mutex> hold(lock());
         runs().push_back(s);
     }
-    if (w) w->show();
+    if (w) {
+        // It belongs to the window the user was working in, unless it says
+        // otherwise; it takes the keyboard for the run.
+        if (!w->ownerWindow() && s->previousKey != w) w->setOwnerWindow(s->previousKey);
+        w->setModal(true);
+        w->makeKeyAndOrderFront();
+    }
     return s;
 }
 
@@ -71,6 +81,11 @@ void endModalSession(ModalSession* s) {
         auto& r = runs();
         r.erase(std::remove(r.begin(), r.end(), s), r.end());
     }
+    if (Responder::isLive(s->window)) s->window->setModal(false);
+    Window* back = s->previousKey;
+    Window* outer = modalWindow();
+    if (back != s->window && Responder::isLive(back) && back->isVisible() && (!outer || outer == back))
+        back->makeKeyWindow();
     delete s;
 }
 
@@ -79,8 +94,8 @@ int runModalForWindow(Window* w) {
     while (s->code == kModalResponseContinue) {
         if (auto h = hook()) h(w);
         if (runModalSession(s) != kModalResponseContinue) break;
-        // Nothing waits long: posted work has no wake-up of its own.
-        Application::backend().processEvents(10);
+        // Asleep until there is work; a test's hook wants its passes.
+        RunLoop::main().waitForWork(hook() ? 10 : -1);
     }
     int code = s->code;
     endModalSession(s);

@@ -1,5 +1,6 @@
 #include "platform/appkit/RunLoop.h"
 
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -12,7 +13,11 @@
 namespace platform::appkit {
 
 RunLoop& RunLoop::main() {
-    static auto* loop = new RunLoop;
+    static auto* loop = [] {
+        auto* l = new RunLoop;
+        l->wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        return l;
+    }();
     return *loop;
 }
 
@@ -35,8 +40,12 @@ size_t RunLoop::timerCount() const {
 }
 
 void RunLoop::add(RepeatingTimer* t) {
-    std::lock_guard<std::recursive_mutex> g(timersLock_);
-    timers_.push_back(t);
+    {
+        std::lock_guard<std::recursive_mutex> g(timersLock_);
+        timers_.push_back(t);
+    }
+    // A timer added from another thread may be due before the loop's wait ends.
+    wake();
 }
 
 void RunLoop::remove(RepeatingTimer* t) {
@@ -49,7 +58,7 @@ bool RunLoop::isRegistered(RepeatingTimer* t) const {
     return std::find(timers_.begin(), timers_.end(), t) != timers_.end();
 }
 
-RunLoop::Clock::time_point RunLoop::fireDueTimers(Clock::time_point now) {
+std::optional<RunLoop::Clock::time_point> RunLoop::fireDueTimers(Clock::time_point now) {
     // A timer's action may create or destroy timers, so walk a snapshot and
     // touch only those still registered.
     std::vector<RepeatingTimer*> snapshot;
@@ -64,9 +73,14 @@ RunLoop::Clock::time_point RunLoop::fireDueTimers(Clock::time_point now) {
         if (t->next_ <= now) t->next_ = now + std::chrono::milliseconds(t->intervalMs_);
         t->fire();
     }
-    Clock::time_point next = now + std::chrono::milliseconds(50);
+    return nextTimer();
+}
+
+std::optional<RunLoop::Clock::time_point> RunLoop::nextTimer() const {
     std::lock_guard<std::recursive_mutex> g(timersLock_);
-    for (RepeatingTimer* t : timers_) next = std::min(next, t->next_);
+    std::optional<Clock::time_point> next;
+    for (RepeatingTimer* t : timers_)
+        if (!next || t->next_ < *next) next = t->next_;
     return next;
 }
 
@@ -76,6 +90,14 @@ void RunLoop::post(std::function<void()> work) {
     std::lock_guard<std::mutex> g(postedLock_);
     posted_.push_back(std::move(work));
     postedCond_.notify_all();
+    wake();
+}
+
+void RunLoop::wake() {
+    if (wakeFd_ < 0) return;
+    const uint64_t one = 1;
+    ssize_t written = write(wakeFd_, &one, sizeof one);
+    (void)written;  // a full counter wakes the loop all the same
 }
 
 bool RunLoop::runPosted() {
@@ -88,15 +110,37 @@ bool RunLoop::runPosted() {
     return !work.empty();
 }
 
-void RunLoop::waitForWork(int ms) {
+void RunLoop::waitUntil(std::optional<Clock::time_point> until) {
+    int ms = -1;
+    if (until) {
+        // Rounded up: a timer due in less than a millisecond must not make
+        // the loop spin until it is.
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()).count();
+        ms = static_cast<int>(std::clamp<decltype(wait)>(wait, 0, 24 * 3600 * 1000));
+    }
     if (isMain()) {
-        // Posted work has no wake-up on the window system's connection, so
-        // never wait there long.
-        Application::backend().processEvents(std::clamp(ms, 0, 10));
+        // Asleep until the window system, posted work or the next timer.
+        Application::backend().waitForEvents(ms, wakeFd_);
+        uint64_t count = 0;
+        ssize_t got = read(wakeFd_, &count, sizeof count);
+        (void)got;
         return;
     }
+    // Another thread's loop hears of posts alone: a timer added to it from
+    // elsewhere is seen within the cap.
+    constexpr int kThreadCap = 50;
     std::unique_lock<std::mutex> g(postedLock_);
-    postedCond_.wait_for(g, std::chrono::milliseconds(std::max(ms, 0)), [&] { return !posted_.empty(); });
+    postedCond_.wait_for(g, std::chrono::milliseconds(ms < 0 ? kThreadCap : std::min(ms, kThreadCap)),
+                         [&] { return !posted_.empty(); });
+}
+
+void RunLoop::waitForWork(int maxMs) {
+    std::optional<Clock::time_point> until = nextTimer();
+    if (maxMs >= 0) {
+        auto cap = Clock::now() + std::chrono::milliseconds(maxMs);
+        if (!until || cap < *until) until = cap;
+    }
+    waitUntil(until);
 }
 
 void RunLoop::runOnce() {
@@ -106,15 +150,23 @@ void RunLoop::runOnce() {
     if (isMain()) Window::displayAll();
 }
 
-void RunLoop::stop() { stopped_ = true; }
-
-bool RunLoop::runFor(int milliseconds) {
-    return runUntil([] { return false; }, milliseconds);
+void RunLoop::stop() {
+    stopped_ = true;
+    wake();
 }
 
-bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs) {
+bool RunLoop::runFor(int milliseconds) {
+    return runUntil([] { return false; }, milliseconds, false);
+}
+
+bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs) { return runUntil(done, timeoutMs, true); }
+
+bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs, bool poll) {
     stopped_ = false;
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // A predicate may turn on what no event announces (a flag another thread
+    // sets without waking the loop): it is looked at now and then as well.
+    constexpr auto kPredicatePoll = std::chrono::milliseconds(250);
     for (;;) {
         if (isMain()) Application::backend().processEvents(0);
         runPosted();
@@ -124,10 +176,9 @@ bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs) {
         if (done()) return true;
         auto now = Clock::now();
         if (now >= deadline) return true;
-        auto wait = std::min(next, deadline) - now;
-        // Rounded up: a timer due in less than a millisecond must not make
-        // the loop spin until it is.
-        waitForWork(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+        auto until = std::min(next.value_or(deadline), deadline);
+        if (poll) until = std::min(until, now + kPredicatePoll);
+        waitUntil(until);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -38,6 +39,13 @@ public:
 
     // Thread-safe: the work runs on the loop's thread during its next pass.
     void post(std::function<void()> work);
+    // Ends the loop's wait at once, so that its next pass (and a predicate
+    // it runs until) looks again. Safe from any thread and from a signal
+    // handler.
+    void wake();
+    // Waits (main loop: on the window system too) until there is work: an
+    // event, posted work, a due timer, or maxMs (negative: no limit).
+    void waitForWork(int maxMs);
 
     // One pass without waiting: due timers, posted work, pending events.
     void runOnce();
@@ -51,9 +59,12 @@ private:
     void add(RepeatingTimer* t);
     void remove(RepeatingTimer* t);
     bool isRegistered(RepeatingTimer* t) const;
-    Clock::time_point fireDueTimers(Clock::time_point now);
+    // Fires the due timers; the next timer's time, or none.
+    std::optional<Clock::time_point> fireDueTimers(Clock::time_point now);
+    std::optional<Clock::time_point> nextTimer() const;
     bool runPosted();
-    void waitForWork(int ms);
+    void waitUntil(std::optional<Clock::time_point> until);
+    bool runUntil(const std::function<bool()>& done, int timeoutMs, bool poll);
 
     // Timers are added and invalidated from their own thread, but may be
     // counted from others.
@@ -63,6 +74,8 @@ private:
     std::condition_variable postedCond_;
     std::vector<std::function<void()>> posted_;
     bool stopped_ = false;
+    // The main loop waits on the window system and on this (an eventfd).
+    int wakeFd_ = -1;
 };
 
 // A timer that fires every interval on a run loop (the main one unless given)

@@ -58,7 +58,10 @@ Window::~Window() {
     retire();
     Application::removeWindow(this);
     if (parent_) parent_->removeChildWindow(this);
-    for (Window* c : children_) c->parent_ = nullptr;
+    for (Window* c : children_) {
+        c->parent_ = nullptr;
+        c->standOver();
+    }
     children_.clear();
     if (content_) content_->setWindowRecursive(nullptr);
     content_.reset();
@@ -76,6 +79,23 @@ std::unique_ptr<View> Window::setContentView(View* v) {
     }
     invalidate({0, 0, size_.width, size_.height});
     return old;
+}
+
+Window* Window::ownerWindow() const { return Responder::isLive(owner_) ? owner_ : nullptr; }
+
+void Window::setOwnerWindow(Window* owner) {
+    if (owner == this) owner = nullptr;
+    if (owner == ownerWindow()) return;
+    owner_ = owner;
+    standOver();
+}
+
+void Window::standOver() {
+    if (peer_) peer_->setOwner(parent_ ? parent_ : ownerWindow());
+}
+
+void Window::setModal(bool modal) {
+    if (peer_) peer_->setModal(modal);
 }
 
 void Window::setTitle(const std::string& title) {
@@ -99,6 +119,7 @@ void Window::setMaxSize(FSize s) {
 
 void Window::setStyleMask(unsigned style) {
     style_ = style;
+    if (peer_) peer_->setStyle(style);
     applySizeLimits();
 }
 
@@ -180,6 +201,7 @@ void Window::addChildWindow(Window* child) {
     if (child->parent_) child->parent_->removeChildWindow(child);
     child->parent_ = this;
     children_.push_back(child);
+    child->standOver();
     if (visible_ && child->visible_) Application::orderWindowFront(this);
 }
 
@@ -188,6 +210,7 @@ void Window::removeChildWindow(Window* child) {
     if (it == children_.end()) return;
     children_.erase(it);
     child->parent_ = nullptr;
+    child->standOver();
 }
 
 void Window::show() {
@@ -238,6 +261,11 @@ void Window::miniaturize() {
 
 void Window::windowSystemDidFocus(bool focused) {
     if (focused) {
+        // While another window runs modally the focus goes back to it.
+        if (Window* modal = modalWindow(); modal && modal != this) {
+            if (!modal->isKeyWindow()) modal->makeKeyWindow();
+            return;
+        }
         if (canBecomeKey()) Application::setKeyWindow(this);
     } else if (isKeyWindow()) {
         Application::setKeyWindow(nullptr);
@@ -261,6 +289,8 @@ void Window::close() {
 }
 
 void Window::userClosed() {
+    // While another window runs modally, this one takes no input.
+    if (Window* modal = modalWindow(); modal && modal != this) return;
     if (delegate_ && !delegate_->windowShouldClose(*this)) return;
     close();
     if (onClose_) onClose_();
@@ -292,6 +322,10 @@ void Window::sendEvent(const Event& e) {
     if (closed_ || !content_) return;
     // While another window runs modally, this one takes no input.
     if (Window* modal = modalWindow(); modal && modal != this) return;
+    const bool keyOrClick = e.type == EventType::MouseDown || e.type == EventType::MouseUp ||
+                            e.type == EventType::MouseDragged || e.type == EventType::KeyDown ||
+                            e.type == EventType::KeyUp;
+    if (keyOrClick && !acceptsInput()) return;
     CurrentEventScope delivering(e);
     View* hit = content_->hitTest(e.location);
     switch (e.type) {

@@ -116,6 +116,15 @@ public:
     Window* parentWindow() const { return parent_; }
     const std::vector<Window*>& childWindows() const { return children_; }
 
+    // The window this one belongs to (a dialog's or a panel's document
+    // window): desktops keep it above that one and treat it as a dialog.
+    // Null when it stands alone; a window that goes away leaves none.
+    Window* ownerWindow() const;
+    void setOwnerWindow(Window* owner);
+    // While it runs modally, desktops keep it above its owner and send the
+    // owner's focus to it.
+    void setModal(bool modal);
+
     void setDelegate(WindowDelegate* d) { delegate_ = d; }
     WindowDelegate* delegate() const { return delegate_; }
 
@@ -128,7 +137,10 @@ public:
     void makeKeyWindow();
     bool isKeyWindow() const;
     bool isMainWindow() const;
-    bool canBecomeKey() const { return visible_ && !closed_; }
+    bool canBecomeKey() const { return visible_ && !closed_ && acceptsInput(); }
+    // Whether it takes keys and clicks (and the key status) at all; a
+    // subclass may refuse them while it is disabled.
+    virtual bool acceptsInput() const { return true; }
     void miniaturize();
     bool isMiniaturized() const { return miniaturized_; }
 
@@ -189,6 +201,8 @@ public:
 
 private:
     void init(const FRect& frame);
+    // Tells the window system which window this one stands over.
+    void standOver();
     void applyFrame(const FRect& frame, bool fromWindowSystem);
     void applySizeLimits();
 
@@ -222,6 +236,7 @@ private:
     FSize maxSize_{1e6, 1e6};
     Window* parent_ = nullptr;
     std::vector<Window*> children_;
+    Window* owner_ = nullptr;  // checked for life before use
     WindowDelegate* delegate_ = nullptr;
     bool releasedWhenClosed_ = false;
     std::function<void()> onClose_;

@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -43,6 +44,11 @@ bool Backend::openFile(const std::string& path, const std::string& app) {
 }
 
 bool Backend::launchApplication(const std::string& app) { return spawnDetached({programFor(app)}); }
+
+void Backend::waitForEvents(int timeoutMs, int wakeFd) {
+    pollfd p{wakeFd, POLLIN, 0};
+    poll(wakeFd >= 0 ? &p : nullptr, wakeFd >= 0 ? 1 : 0, timeoutMs);
+}
 
 bool Backend::dispatchNextEvent(int timeoutMs) {
     processEvents(timeoutMs);

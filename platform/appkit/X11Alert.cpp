@@ -1,8 +1,13 @@
 // The alert as a small dialog window of its own: the title, the message
 // wrapped to the window, and the buttons along the bottom from the right,
 // the first (the default) rightmost. Return chooses the highlighted button,
-// Tab and the arrows move the highlight, a click chooses the button under it.
+// Tab and the arrows move the highlight, Escape chooses the cancel button,
+// a click chooses the button under it.
 #include "platform/appkit/X11Services.h"
+// clang-format off
+#include "platform/appkit/X11Frames.h"
+// clang-format on
+#include "platform/appkit/X11Text.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -24,11 +29,7 @@ struct Layout {
     int width = 0, height = 0, lineH = 0, ascent = 0;
 };
 
-int widthOf(XFontStruct* f, const std::string& s) {
-    return f ? XTextWidth(f, s.c_str(), static_cast<int>(s.size())) : static_cast<int>(s.size()) * 7;
-}
-
-std::vector<std::string> wrap(XFontStruct* f, const std::string& text, int width) {
+std::vector<std::string> wrap(const X11Text& f, const std::string& text, int width) {
     std::vector<std::string> lines;
     size_t pos = 0;
     while (pos <= text.size()) {
@@ -40,7 +41,7 @@ std::vector<std::string> wrap(XFontStruct* f, const std::string& text, int width
             size_t sp = para.find(' ', i);
             std::string word = para.substr(i, sp == std::string::npos ? std::string::npos : sp - i);
             std::string tryLine = line.empty() ? word : line + " " + word;
-            if (!line.empty() && widthOf(f, tryLine) > width) {
+            if (!line.empty() && f.width(tryLine) > width) {
                 lines.push_back(line);
                 line = word;
             } else {
@@ -55,15 +56,15 @@ std::vector<std::string> wrap(XFontStruct* f, const std::string& text, int width
     return lines;
 }
 
-Layout layOut(XFontStruct* f, const AlertRequest& r) {
+Layout layOut(const X11Text& f, const AlertRequest& r) {
     Layout l;
-    l.ascent = f ? f->ascent : 10;
-    l.lineH = (f ? f->ascent + f->descent : 13) + 3;
+    l.ascent = f.ascent();
+    l.lineH = f.ascent() + f.descent() + 3;
     l.lines = wrap(f, r.message, kTextWidth);
     int buttonsW = 0;
     std::vector<int> widths;
     for (const auto& b : r.buttons) {
-        widths.push_back(std::max(80, widthOf(f, b) + 24));
+        widths.push_back(std::max(80, f.width(b) + 24));
         buttonsW += widths.back() + kGap;
     }
     l.width = std::max(kTextWidth, buttonsW) + 2 * kMargin;
@@ -80,10 +81,10 @@ Layout layOut(XFontStruct* f, const AlertRequest& r) {
 
 }  // namespace
 
-int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Window owner, const AlertRequest& r,
+int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, const AlertRequest& r,
                 const std::function<void(XEvent&)>& others) {
     if (r.buttons.empty()) return 0;
-    Layout l = layOut(font, r);
+    Layout l = layOut(text, r);
     ::Window root = DefaultRootWindow(d);
     int sw = DisplayWidth(d, DefaultScreen(d)), sh = DisplayHeight(d, DefaultScreen(d));
     int x = (sw - l.width) / 2, y = (sh - l.height) / 3;
@@ -100,11 +101,19 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
     a.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
     ::Window win = XCreateWindow(d, root, std::max(x, 0), std::max(y, 0), l.width, l.height, 1, depth, InputOutput,
                                  visual, CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-    XStoreName(d, win, r.title.c_str());
-    if (owner) XSetTransientForHint(d, win, owner);
-    Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
-    Atom dialog = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    XChangeProperty(d, win, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dialog), 1);
+    x11SetTitle(d, win, r.title);
+    x11SetIdentity(d, win);
+    x11SetOwner(d, win, owner, X11WindowType::Dialog);
+    // The title bar's close button asks (a manager would end a client that
+    // cannot be asked): it answers as Escape does, else as Cancel or the
+    // only button.
+    Atom wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(d, win, &wmDelete, 1);
+    const int n = static_cast<int>(r.buttons.size());
+    const int escapeAnswer = r.cancelButton >= 0 && r.cancelButton < n ? r.cancelButton : -1;
+    int closeAnswer = escapeAnswer >= 0 ? escapeAnswer : n == 1 ? 0 : -1;
+    for (size_t i = 0; i < r.buttons.size() && closeAnswer < 0; ++i)
+        if (r.buttons[i] == "Cancel") closeAnswer = static_cast<int>(i);
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = PPosition | PMinSize | PMaxSize;
     hints->x = x;
@@ -114,19 +123,17 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
     XSetWMNormalHints(d, win, hints);
     XFree(hints);
     GC gc = XCreateGC(d, win, 0, nullptr);
-    if (font) XSetFont(d, gc, font->fid);
     XMapRaised(d, win);
 
     int focus = 0, pressed = -1, chosen = -1;
     auto draw = [&] {
         XSetForeground(d, gc, kBg);
         XFillRectangle(d, win, gc, 0, 0, l.width, l.height);
-        XSetForeground(d, gc, kFg);
         int ty = kMargin + l.ascent;
-        XDrawString(d, win, gc, kMargin, ty, r.title.c_str(), static_cast<int>(r.title.size()));
+        text.draw(win, gc, kMargin, ty, r.title, kFg, kBg);
         for (const auto& line : l.lines) {
             ty += l.lineH;
-            XDrawString(d, win, gc, kMargin, ty, line.c_str(), static_cast<int>(line.size()));
+            text.draw(win, gc, kMargin, ty, line, kFg, kBg);
         }
         for (size_t i = 0; i < l.buttons.size(); ++i) {
             const Rect& b = l.buttons[i];
@@ -135,10 +142,9 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
             XFillRectangle(d, win, gc, b.x, b.y, b.width, b.height);
             XSetForeground(d, gc, kEdge);
             XDrawRectangle(d, win, gc, b.x, b.y, b.width - 1, b.height - 1);
-            XSetForeground(d, gc, hi ? kDefaultFg : kFg);
             const std::string& t = r.buttons[i];
-            XDrawString(d, win, gc, b.x + (b.width - widthOf(font, t)) / 2, b.y + (b.height + l.ascent) / 2 - 1,
-                        t.c_str(), static_cast<int>(t.size()));
+            text.draw(win, gc, b.x + (b.width - text.width(t)) / 2, b.y + (b.height + l.ascent) / 2 - 1, t,
+                      hi ? kDefaultFg : kFg, hi ? kDefault : kButton);
         }
     };
     auto buttonAt = [&](int px, int py) {
@@ -146,7 +152,6 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
             if (l.buttons[i].contains({px, py})) return static_cast<int>(i);
         return -1;
     };
-    int n = static_cast<int>(r.buttons.size());
     while (chosen < 0) {
         XEvent ev;
         XNextEvent(d, &ev);
@@ -158,6 +163,9 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
             continue;
         }
         switch (ev.type) {
+            case ClientMessage:
+                if (static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete && closeAnswer >= 0) chosen = closeAnswer;
+                break;
             case MapNotify:
                 XSetInputFocus(d, win, RevertToParent, CurrentTime);
                 break;
@@ -177,6 +185,8 @@ int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Wind
                 KeySym ks = XLookupKeysym(&ev.xkey, 0);
                 if (ks == XK_Return || ks == XK_KP_Enter || ks == XK_space)
                     chosen = focus;
+                else if (ks == XK_Escape && escapeAnswer >= 0)
+                    chosen = escapeAnswer;
                 else if (ks == XK_Tab || ks == XK_Left)
                     focus = (focus + 1) % n;
                 else if (ks == XK_Right || ks == XK_ISO_Left_Tab)

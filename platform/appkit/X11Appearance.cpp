@@ -26,12 +26,36 @@ void x11SetInputPassThrough(Display* d, ::Window w, bool through) {
     XFlush(d);
 }
 
+namespace {
+
+// Asked as a pager asks (the source the manager honours for this request).
+void requestRestack(Display* d, ::Window w, ::Window sibling, int detail) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, "_NET_RESTACK_WINDOW", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = 2;
+    ev.xclient.data.l[1] = static_cast<long>(sibling);
+    ev.xclient.data.l[2] = detail;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+}
+
+}  // namespace
+
 void x11Restack(Display* d, const std::vector<::Window>& frontToBack) {
     if (frontToBack.empty()) return;
     if (x11WindowManagerRunning(d)) {
-        // The manager stacks its frames: each request is a raise it carries
-        // out, back to front, so the front one ends above everything.
-        for (auto it = frontToBack.rbegin(); it != frontToBack.rend(); ++it) XRaiseWindow(d, *it);
+        // The manager stacks its frames. A manager may merge the raise
+        // requests of one window, which would reorder a run of them: each
+        // window goes directly below the one before it instead.
+        if (x11ManagerSupports(d, "_NET_RESTACK_WINDOW")) {
+            requestRestack(d, frontToBack.front(), 0, Above);
+            for (size_t i = 1; i < frontToBack.size(); ++i)
+                requestRestack(d, frontToBack[i], frontToBack[i - 1], Below);
+        } else {
+            for (auto it = frontToBack.rbegin(); it != frontToBack.rend(); ++it) XRaiseWindow(d, *it);
+        }
     } else {
         // The front one above every other program's windows, ours below it in turn.
         XRaiseWindow(d, frontToBack.front());

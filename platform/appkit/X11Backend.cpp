@@ -2,13 +2,17 @@
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Errors.h"
 #include "platform/appkit/X11Frames.h"
+#include "platform/appkit/X11Input.h"
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Services.h"
+#include "platform/appkit/X11Text.h"
+#include "platform/coretext/CTLine.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/select.h>
 #include <sys/stat.h>
@@ -48,16 +52,31 @@ public:
     void hide() override;
     void present(const Rect& area) override;
     void setFrame(const FRect& f) override { x11SetFrame(dpy_, xwin_, f); }
-    void setTitle(const std::string& t) override { XStoreName(dpy_, xwin_, t.c_str()); }
+    void setTitle(const std::string& t) override {
+        x11SetTitle(dpy_, xwin_, t);
+        XFlush(dpy_);
+    }
+    void setOwner(Window* owner) override;
+    void setModal(bool modal) override {
+        x11SetModalState(dpy_, xwin_, frameState_.shown, modal);
+        XFlush(dpy_);
+    }
+    void setStyle(unsigned style) override {
+        x11SetStyle(dpy_, xwin_, style);
+        XFlush(dpy_);
+    }
     void setSizeLimits(bool resizable, FSize min, FSize max) override {
-        x11SetSizeHints(dpy_, xwin_, resizable, min, max, {win_.frame().width, win_.frame().height}, nullptr);
+        x11SetSizeHints(dpy_, xwin_, resizable, min, max, win_.frame());
     }
     // Our windows stand as the model orders them (levels, children).
     void orderFront() override;
-    void makeKey() override { x11MakeKey(dpy_, xwin_, frameState_); }
+    void makeKey() override;
     void miniaturize() override { x11Iconify(dpy_, xwin_); }
     void setAlpha(double alpha) override { x11SetOpacity(dpy_, xwin_, alpha); }
-    void setIgnoresMouse(bool ignore) override { x11SetInputPassThrough(dpy_, xwin_, ignore); }
+    void setIgnoresMouse(bool ignore) override {
+        x11SetInputPassThrough(dpy_, xwin_, ignore);
+        x11SetTakesFocus(dpy_, xwin_, !ignore);
+    }
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
     X11FrameState& frameState() { return frameState_; }
@@ -79,6 +98,7 @@ public:
     const char* name() const override { return "x11"; }
     std::unique_ptr<WindowPeer> createPeer(Window& w) override { return std::make_unique<X11Peer>(*this, w); }
     void processEvents(int timeoutMs) override;
+    void waitForEvents(int timeoutMs, int wakeFd) override;
     bool dispatchNextEvent(int timeoutMs) override;
     std::vector<Screen> screens() override { return x11Screens(dpy_); }
     MenuChoice popUpMenu(Window* w, const Menu& menu, Point at) override;
@@ -89,20 +109,23 @@ public:
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }
     const KeyboardLayout* keyboardLayout() override { return &layout_; }
-    // Dragging out of our windows is not offered on X11 (see X11Dnd.cpp).
-    bool beginDrag(const DragSourceRequest&) override { return false; }
+    bool beginDrag(const DragSourceRequest& r) override;
     PasteboardStore& pasteboards() override {
         if (!pasteboards_) pasteboards_ = createX11Pasteboards(DisplayString(dpy_));
         return pasteboards_ ? *pasteboards_ : Backend::pasteboards();
     }
     X11CursorSystem& x11Cursors() { return cursors_; }
     X11DropTarget& dropTarget() { return dnd_; }
+    X11InputMethod& input() { return *input_; }
 
     Display* display() const { return dpy_; }
     Visual* visual() const { return visual_; }
     int depth() const { return depth_; }
     Atom wmDelete() const { return wmDelete_; }
     void registerPeer(::Window x, X11Peer* p) { peers_[x] = p; }
+    // The time of the user's last press or key, for the window manager's
+    // judgement of focus requests.
+    Time userTime() const { return userTime_; }
     void unregisterPeer(::Window x) { peers_.erase(x); }
 
 private:
@@ -110,8 +133,10 @@ private:
     bool waitForEvent(int timeoutMs);
     Point rootPosition(Window* w, Point p);
     ::Window makePopup(Rect screenRect);
-    int textWidth(const std::string& s) const;
-    void drawText(::Window win, GC gc, int x, int baseline, const std::string& s);
+    // Under a grab: waits for the release of the button (painting what is
+    // exposed meanwhile), or until the button is up with its release gone
+    // elsewhere.
+    void awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose);
     std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
                                              const std::function<bool(const std::string&, std::string&)>& accept);
 
@@ -120,13 +145,15 @@ private:
     Visual* visual_;
     int depth_;
     Atom wmDelete_;
-    XFontStruct* font_ = nullptr;
+    std::unique_ptr<X11Text> text_;
+    std::unique_ptr<X11InputMethod> input_;
     std::map<::Window, X11Peer*> peers_;
     X11CursorSystem cursors_;
     X11KeyboardLayout layout_;
     X11DropTarget dnd_;
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
+    Time userTime_ = 0;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -153,8 +180,11 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
     XPoint at = x11RootPosition(d, f);
     xwin_ = XCreateWindow(d, DefaultRootWindow(d), at.x, at.y, s.width, s.height, 0, be.depth(), InputOutput,
                           be.visual(), CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-    XStoreName(d, xwin_, w.title().c_str());
-    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), {f.width, f.height}, &f);
+    x11SetTitle(d, xwin_, w.title());
+    x11SetIdentity(d, xwin_);
+    setOwner(w.parentWindow() ? w.parentWindow() : w.ownerWindow());
+    x11SetSizeHints(d, xwin_, w.isResizable(), w.minSize(), w.maxSize(), f);
+    x11SetStyle(d, xwin_, w.styleMask());
     Atom del = be.wmDelete();
     XSetWMProtocols(d, xwin_, &del, 1);
     gc_ = XCreateGC(d, xwin_, 0, nullptr);
@@ -164,6 +194,7 @@ X11Peer::X11Peer(X11Backend& be, Window& w) : be_(be), win_(w), dpy_(be.display(
 }
 
 X11Peer::~X11Peer() {
+    be_.input().forget(xwin_);
     be_.x11Cursors().removeWindow(xwin_);
     be_.unregisterPeer(xwin_);
     XFreeGC(be_.display(), gc_);
@@ -171,10 +202,28 @@ X11Peer::~X11Peer() {
     XFlush(be_.display());
 }
 
+void X11Peer::setOwner(Window* over) {
+    auto* op = over ? dynamic_cast<X11Peer*>(over->peer()) : nullptr;
+    const X11WindowType type = win_.ownerWindow()    ? X11WindowType::Dialog
+                               : win_.parentWindow() ? X11WindowType::Utility
+                                                     : X11WindowType::Normal;
+    x11SetOwner(dpy_, xwin_, op ? op->xwindow() : 0, type);
+    XFlush(dpy_);
+}
+
+void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
+
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
 void X11Peer::show() {
-    frameState_.shown = true;
+    if (!frameState_.everShown && (win_.styleMask() & kStyleTitled)) {
+        FRect f = x11ConstrainedFrame(dpy_, xwin_, win_.frame());
+        if (!(f == win_.frame())) {
+            win_.setFrame(f, false);
+            setSizeLimits(win_.isResizable(), win_.minSize(), win_.maxSize());
+        }
+    }
+    frameState_.everShown = frameState_.shown = true;
     XMapRaised(be_.display(), xwin_);
     XFlush(be_.display());
     present({0, 0, win_.size().width, win_.size().height});
@@ -218,12 +267,13 @@ X11Backend::X11Backend(Display* d)
         depth_ = DefaultDepth(d, screen_);
     }
     wmDelete_ = XInternAtom(d, "WM_DELETE_WINDOW", False);
-    font_ = XLoadQueryFont(d, "fixed");
+    text_ = std::make_unique<X11Text>(d, visual_, depth_);
+    input_ = std::make_unique<X11InputMethod>(d);
 }
 
 X11Backend::~X11Backend() {
     menuBar_.reset();
-    if (font_) XFreeFont(dpy_, font_);
+    input_.reset();  // the input method lives on the connection
     XCloseDisplay(dpy_);
 }
 
@@ -238,6 +288,13 @@ bool X11Backend::waitForEvent(int timeoutMs) {
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     select(fd + 1, &set, nullptr, nullptr, &tv);
     return XPending(dpy_) > 0;
+}
+
+void X11Backend::waitForEvents(int timeoutMs, int wakeFd) {
+    XFlush(dpy_);
+    if (XPending(dpy_) > 0) return;
+    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
 }
 
 bool X11Backend::dispatchNextEvent(int timeoutMs) {
@@ -257,70 +314,10 @@ void X11Backend::processEvents(int timeoutMs) {
     }
 }
 
-Event keyEventOf(XKeyEvent& k) {
-    char buf[16] = {};
-    KeySym sym = 0;
-    int n = XLookupString(&k, buf, sizeof buf - 1, &sym, nullptr);
-    Event e;
-    e.type = k.type == KeyPress ? EventType::KeyDown : EventType::KeyUp;
-    e.location = {k.x, k.y};
-    e.modifiers = modifiersOfXState(k.state);
-    switch (sym) {
-        case XK_Up:
-        case XK_KP_Up:
-            e.key = Key::Up;
-            break;
-        case XK_Down:
-        case XK_KP_Down:
-            e.key = Key::Down;
-            break;
-        case XK_Left:
-        case XK_KP_Left:
-            e.key = Key::Left;
-            break;
-        case XK_Right:
-        case XK_KP_Right:
-            e.key = Key::Right;
-            break;
-        case XK_Return:
-        case XK_KP_Enter:
-            e.key = Key::Return;
-            break;
-        case XK_Escape:
-            e.key = Key::Escape;
-            break;
-        case XK_BackSpace:
-            e.key = Key::Backspace;
-            break;
-        case XK_Delete:
-            e.key = Key::Delete;
-            break;
-        case XK_Tab:
-            e.key = Key::Tab;
-            break;
-        case XK_Home:
-            e.key = Key::Home;
-            break;
-        case XK_End:
-            e.key = Key::End;
-            break;
-        case XK_space:
-            e.key = Key::Space;
-            e.character = U' ';
-            break;
-        default:
-            if (sym >= 0x20 && sym <= 0xFF) {
-                e.key = Key::Character;
-                e.character = static_cast<char32_t>(sym);
-                // Shifted letters and symbols come from the looked-up text.
-                if (n == 1 && static_cast<unsigned char>(buf[0]) >= 0x20)
-                    e.character = static_cast<unsigned char>(buf[0]);
-            }
-    }
-    return e;
-}
-
 void X11Backend::dispatch(XEvent& ev) {
+    if (ev.type == ButtonPress || ev.type == ButtonRelease || ev.type == KeyPress || ev.type == KeyRelease)
+        userTime_ = ev.xbutton.time;  // the same place in key events
+    if (input_->filter(ev)) return;
     if ((ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button <= 3)
         heldPressRoot_ =
             ev.type == ButtonPress ? std::optional<Point>(Point{ev.xbutton.x_root, ev.xbutton.y_root}) : std::nullopt;
@@ -409,9 +406,8 @@ void X11Backend::dispatch(XEvent& ev) {
         }
         case KeyPress:
         case KeyRelease: {
-            Event e = keyEventOf(ev.xkey);
-            fillKeyEvent(dpy_, ev.xkey, e);
-            if (e.key != Key::None || e.keyCode >= 0) w.sendEvent(e);
+            for (const Event& e : x11KeyEvents(dpy_, ev.xkey, input_->lookup(ev.xkey)))
+                if (e.key != Key::None || e.keyCode >= 0) w.sendEvent(e);
             break;
         }
         default:
@@ -430,7 +426,7 @@ void X11Backend::restack(const std::vector<Window*>& frontToBack) {
 
 void X11Backend::setMenuBar(Menu* m) {
     if (!menuBar_ && m)
-        menuBar_ = std::make_unique<X11MenuBar>(dpy_, visual_, depth_, font_, [this](const Menu& menu, Point root) {
+        menuBar_ = std::make_unique<X11MenuBar>(dpy_, visual_, depth_, *text_, [this](const Menu& menu, Point root) {
             return popUpMenu(nullptr, menu, root);
         });
     if (menuBar_) menuBar_->setMenu(m);
@@ -459,14 +455,27 @@ Point X11Backend::rootPosition(Window* w, Point p) {
     return win;
 }
 
-int X11Backend::textWidth(const std::string& s) const {
-    if (!font_) return static_cast<int>(s.size()) * 7;
-    return XTextWidth(font_, s.c_str(), static_cast<int>(s.size()));
-}
-
-void X11Backend::drawText(::Window win, GC gc, int x, int baseline, const std::string& s) {
-    if (font_) XSetFont(dpy_, gc, font_->fid);
-    XDrawString(dpy_, win, gc, x, baseline, s.c_str(), static_cast<int>(s.size()));
+void X11Backend::awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose) {
+    if (button < 1 || button > 5) return;
+    const unsigned mask = Button1Mask << (button - 1);
+    for (;;) {
+        if (XPending(dpy_) == 0) {
+            XSync(dpy_, False);
+            if (XPending(dpy_) == 0) {
+                ::Window root = 0, child = 0;
+                int rx = 0, ry = 0, wx = 0, wy = 0;
+                unsigned state = 0;
+                XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &rx, &ry, &wx, &wy, &state);
+                if (!(state & mask)) return;
+                waitForEvent(20);
+                continue;
+            }
+        }
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        if (ev.type == ButtonRelease && ev.xbutton.button == button) return;
+        if (ev.type == Expose) expose(ev);
+    }
 }
 
 // --- popup menus ------------------------------------------------------------
@@ -483,44 +492,57 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     if (menu.items.empty()) return {};
     std::vector<MenuLevel> levels;
     GC gc = nullptr;
-    int ascent = font_ ? font_->ascent : 10;
 
-    auto layout = [&](const Menu* m, Point pos) {
-        MenuLevel lv{m, 0, {}, -1, {}};
+    const int ascent = text_->ascent();
+    const int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
+    // A level's items from its menu as it stands, placed from pos and kept
+    // on the screen.
+    auto measure = [&](MenuLevel& lv, Point pos) {
+        lv.tops.clear();
         int wmax = 60, y = 2;
-        for (const auto& it : m->items) {
+        for (const auto& it : lv.menu->items) {
             lv.tops.push_back(y);
             y += it.separator ? kSepH : kItemH;
             // Room for the key equivalent at the right.
             std::string keys = keyEquivalentText(it);
-            if (!it.separator) wmax = std::max(wmax, textWidth(it.title) + (keys.empty() ? 0 : 24 + textWidth(keys)));
+            if (!it.separator)
+                wmax = std::max(wmax, text_->width(it.title) + (keys.empty() ? 0 : 24 + text_->width(keys)));
         }
-        int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
-        Rect r{pos.x, pos.y, wmax + 2 * kPadX + 10, y + 2};
+        Rect r{pos.x, pos.y, std::min(wmax + 2 * kPadX + 10, sw - 2), y + 2};
         r.x = std::max(0, std::min(r.x, sw - r.width - 2));
         r.y = std::max(0, std::min(r.y, sh - r.height - 2));
         lv.rect = r;
-        lv.win = makePopup(r);
+        if (lv.hover >= static_cast<int>(lv.tops.size())) lv.hover = -1;
+    };
+    auto layout = [&](const Menu* m, Point pos) {
+        MenuLevel lv{m, 0, {}, -1, {}};
+        measure(lv, pos);
+        lv.win = makePopup(lv.rect);
         if (!gc) gc = XCreateGC(dpy_, lv.win, 0, nullptr);
         levels.push_back(lv);
     };
     auto draw = [&](MenuLevel& lv) {
-        for (size_t i = 0; i < lv.menu->items.size(); ++i) {
+        for (size_t i = 0; i < lv.menu->items.size() && i < lv.tops.size(); ++i) {
             const MenuItem& it = lv.menu->items[i];
             int top = lv.tops[i];
             if (it.separator) {
+                XSetForeground(dpy_, gc, kMenuBg);
+                XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kSepH);
                 XSetForeground(dpy_, gc, kMenuDim);
                 XDrawLine(dpy_, lv.win, gc, 4, top + kSepH / 2, lv.rect.width - 5, top + kSepH / 2);
                 continue;
             }
             bool hi = static_cast<int>(i) == lv.hover && it.enabled;
-            XSetForeground(dpy_, gc, hi ? kMenuHiBg : kMenuBg);
+            unsigned long bg = hi ? kMenuHiBg : kMenuBg, fg = !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg;
+            XSetForeground(dpy_, gc, bg);
             XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
-            XSetForeground(dpy_, gc, !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg);
-            drawText(lv.win, gc, kPadX, top + (kItemH + ascent) / 2 - 1, it.title);
+            XSetForeground(dpy_, gc, fg);
+            int baseline = top + (kItemH + ascent) / 2 - 1;
             std::string keys = keyEquivalentText(it);
-            if (!keys.empty())
-                drawText(lv.win, gc, lv.rect.width - 14 - textWidth(keys), top + (kItemH + ascent) / 2 - 1, keys);
+            int keysX = lv.rect.width - 14 - text_->width(keys);
+            int room = (keys.empty() ? lv.rect.width - 16 : keysX - 8) - kPadX;
+            text_->draw(lv.win, gc, kPadX, baseline, text_->fit(it.title, room), fg, bg);
+            if (!keys.empty()) text_->draw(lv.win, gc, keysX, baseline, keys, fg, bg);
             if (it.checked) {
                 XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
                 XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
@@ -535,7 +557,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     auto itemAt = [&](const MenuLevel& lv, Point root) {
         if (!lv.rect.contains(root)) return -1;
         int y = root.y - lv.rect.y;
-        for (size_t i = 0; i < lv.tops.size(); ++i) {
+        for (size_t i = 0; i < lv.tops.size() && i < lv.menu->items.size(); ++i) {
             int h = lv.menu->items[i].separator ? kSepH : kItemH;
             if (y >= lv.tops[i] && y < lv.tops[i] + h) return static_cast<int>(i);
         }
@@ -547,14 +569,28 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             levels.pop_back();
         }
     };
+    // After the program's handler ran: the levels show their menus as they
+    // stand now, and a level whose menu went closes with those below it.
+    auto reread = [&] {
+        for (size_t l = 0; l < levels.size(); ++l) {
+            if (!Menu::isLive(levels[l].menu) || levels[l].menu->items.empty()) {
+                closeFrom(l);
+                break;
+            }
+            MenuLevel& lv = levels[l];
+            measure(lv, {lv.rect.x, lv.rect.y});
+            XMoveResizeWindow(dpy_, lv.win, lv.rect.x, lv.rect.y, static_cast<unsigned>(lv.rect.width),
+                              static_cast<unsigned>(lv.rect.height));
+            draw(lv);
+        }
+    };
     auto openSub = [&](size_t level, int item) {
         closeFrom(level + 1);
-        const MenuItem& it = levels[level].menu->items[item];
-        if (!it.submenu || !it.enabled) return;
-        menuWillOpen(*it.submenu);
-        if (it.submenu->items.empty()) return;
+        const Menu* sub = openSubmenu(*levels[level].menu, item);
+        reread();
+        if (!sub || levels.size() != level + 1 || sub->items.empty()) return;
         Rect r = levels[level].rect;
-        layout(it.submenu, {r.right() + 1, r.y + levels[level].tops[item]});
+        layout(sub, {r.right() + 1, r.y + levels[level].tops[static_cast<size_t>(item)]});
     };
 
     if (w) w->endMouseCapture();
@@ -564,8 +600,19 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
                  GrabModeAsync, kXNone, kXNone, CurrentTime);
     XGrabKeyboard(dpy_, levels[0].win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
 
+    auto expose = [&](XEvent& ev) {
+        bool ours = false;
+        for (auto& lv : levels)
+            if (lv.win == ev.xany.window) {
+                draw(lv);
+                ours = true;
+            }
+        if (!ours) dispatch(ev);  // keep the panel itself painted
+    };
+
     MenuChoice choice;
     bool done = false, moved = false;
+    unsigned endingPress = 0;  // the button whose press ended the menu
     // Moves count from the press that opened the menu, not from the menu's
     // corner: the release of a plain click leaves the menu open. The press's
     // own place, as the pointer may have moved on before the menu opened;
@@ -580,17 +627,11 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
         unsigned mask = 0;
         XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
     }
-    while (!done) {
+    while (!done && !levels.empty()) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         if (ev.type == Expose) {
-            bool ours = false;
-            for (auto& lv : levels)
-                if (lv.win == ev.xany.window) {
-                    draw(lv);
-                    ours = true;
-                }
-            if (!ours) dispatch(ev);  // keep the panel itself painted
+            expose(ev);
             continue;
         }
         if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
@@ -619,6 +660,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             bool press = ev.type == ButtonPress;
             if (level < 0) {
                 if (press || moved) done = true;  // a click outside dismisses
+                if (press) endingPress = ev.xbutton.button;
                 continue;
             }
             if (item < 0) continue;
@@ -633,11 +675,14 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             if (press || moved) {
                 choice = {levels[level].menu, item};
                 done = true;
+                if (press) endingPress = ev.xbutton.button;
             }
             continue;
         }
         if (ev.type == KeyPress) {
-            Event k = keyEventOf(ev.xkey);
+            std::vector<Event> typed = x11KeyEvents(dpy_, ev.xkey, x11PlainKeyText(ev.xkey));
+            if (typed.empty()) continue;
+            const Event& k = typed[0];
             MenuLevel& lv = levels.back();
             int n = static_cast<int>(lv.menu->items.size());
             auto step = [&](int dir) {
@@ -666,6 +711,9 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
             for (auto& l : levels) draw(l);
         }
     }
+    // The release of the press that ended the menu is the menu's: nothing
+    // below it may take it for a click.
+    if (endingPress) awaitRelease(endingPress, expose);
     XUngrabPointer(dpy_, CurrentTime);
     XUngrabKeyboard(dpy_, CurrentTime);
     closeFrom(0);
@@ -684,25 +732,31 @@ std::optional<std::string> X11Backend::runLineEditor(
     r.width = std::max(r.width, 120);
     ::Window win = makePopup(r);
     GC gc = XCreateGC(dpy_, win, 0, nullptr);
-    int ascent = font_ ? font_->ascent : 10;
+    const int ascent = text_->ascent();
+    constexpr unsigned long kField = 0xFFFFFF;
     std::string message = label;
     auto draw = [&] {
-        XSetForeground(dpy_, gc, 0xFFFFFF);
+        XSetForeground(dpy_, gc, kField);
         XFillRectangle(dpy_, win, gc, 0, 0, r.width, r.height);
         XSetForeground(dpy_, gc, kMenuFg);
-        if (labelH) drawText(win, gc, 4, (kItemH + ascent) / 2 - 1, message);
+        if (labelH) text_->draw(win, gc, 4, (kItemH + ascent) / 2 - 1, message, kMenuFg, kField);
         int base = labelH + (r.height - labelH + ascent) / 2 - 1;
-        drawText(win, gc, 4, base, text);
-        int cx = 5 + textWidth(text);
+        text_->draw(win, gc, 4, base, text, kMenuFg, kField);
+        int cx = 5 + text_->width(text);
         XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
     };
     XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    XGrabPointer(dpy_, win, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone, CurrentTime);
+    XGrabPointer(dpy_, win, True, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone,
+                 CurrentTime);
     std::optional<std::string> result;
     bool done = false;
+    unsigned endingPress = 0;
     while (!done) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
+        // Dead keys and compose sequences end in whole characters; a key
+        // remapped meanwhile types what it is bound to now.
+        if (refreshKeymap(ev) || input_->filter(ev)) continue;
         if (ev.type == Expose) {
             if (ev.xany.window == win)
                 draw();
@@ -715,38 +769,41 @@ std::optional<std::string> X11Backend::runLineEditor(
             if (accept(text, message)) {
                 result = text;
                 done = true;
+                endingPress = ev.xbutton.button;
             }
             draw();
             continue;
         }
         if (ev.type != KeyPress) continue;
-        Event k = keyEventOf(ev.xkey);
-        if (k.key == Key::Escape) {
-            done = true;
-        } else if (k.key == Key::Return) {
-            if (accept(text, message)) {
-                result = text;
+        for (const Event& k : x11KeyEvents(dpy_, ev.xkey, input_->lookup(ev.xkey))) {
+            if (k.key == Key::Escape) {
                 done = true;
+            } else if (k.key == Key::Return) {
+                if (accept(text, message)) {
+                    result = text;
+                    done = true;
+                }
+            } else if (k.key == Key::Backspace) {
+                while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+                if (!text.empty()) text.pop_back();
+            } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
+                text = limitText(text + CTEncodeUTF8(std::u32string(1, k.character)), maxLength);
             }
-        } else if (k.key == Key::Backspace) {
-            while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-            if (!text.empty()) text.pop_back();
-        } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
-            char32_t c = k.character;
-            std::string add;
-            if (c < 0x80)
-                add = static_cast<char>(c);
-            else {
-                add += static_cast<char>(0xC0 | (c >> 6));
-                add += static_cast<char>(0x80 | (c & 0x3F));
-            }
-            text = limitText(text + add, maxLength);
+            if (done) break;
         }
         if (!done) draw();
     }
+    if (endingPress)
+        awaitRelease(endingPress, [&](XEvent& e) {
+            if (e.xany.window == win)
+                draw();
+            else
+                dispatch(e);
+        });
     XUngrabKeyboard(dpy_, CurrentTime);
     XUngrabPointer(dpy_, CurrentTime);
     XFreeGC(dpy_, gc);
+    input_->forget(win);
     XDestroyWindow(dpy_, win);
     XFlush(dpy_);
     return result;
@@ -759,10 +816,20 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
                          req.maxLength, [](const std::string&, std::string&) { return true; });
 }
 
+bool X11Backend::beginDrag(const DragSourceRequest& r) {
+    auto* peer = r.window ? dynamic_cast<X11Peer*>(r.window->peer()) : nullptr;
+    if (!peer) return false;
+    r.window->endMouseCapture();
+    return runX11Drag(dpy_, peer->xwindow(), r, userTime_, [this](XEvent& e) { dispatch(e); });
+}
+
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {
     if (w) w->endMouseCapture();
+    // An alert with no window named belongs to the one the user works in.
+    if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-    return runX11Alert(dpy_, visual_, depth_, font_, peer ? peer->xwindow() : 0, r, [this](XEvent& e) { dispatch(e); });
+    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, r,
+                       [this](XEvent& e) { dispatch(e); });
 }
 
 bool X11Backend::openURL(const std::string& url) {

@@ -1,6 +1,5 @@
-// Our windows as XDND (version 5) drop targets for lists of files. Dragging
-// files out of our windows to other X clients (promised files among them)
-// is not offered: the drag source exists only headless.
+// Our windows as XDND (version 5) drop targets for lists of files; the
+// drag source is X11DragSource.cpp.
 #include "platform/appkit/Pasteboard.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Services.h"

@@ -7,7 +7,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+
 #include <algorithm>
+#include <chrono>
 
 namespace platform::appkit {
 
@@ -44,26 +47,25 @@ XPoint x11RootPosition(Display* d, const FRect& f) {
             static_cast<short>(std::clamp(y, -32768.0, 32767.0))};
 }
 
-void x11SetSizeHints(Display* d, ::Window w, bool resizable, FSize min, FSize max, FSize current,
-                     const FRect* position) {
+void x11SetSizeHints(Display* d, ::Window w, bool resizable, FSize min, FSize max, const FRect& frame) {
     XSizeHints* hints = XAllocSizeHints();
     if (!hints) return;
-    hints->flags = PMinSize | PMaxSize;
+    // The program places its windows, and a position names the content's
+    // corner, not the frame a window manager adds around it.
+    hints->flags = PMinSize | PMaxSize | USPosition | PPosition | PWinGravity;
+    hints->win_gravity = StaticGravity;
     if (resizable) {
         hints->min_width = clampDimension(min.width);
         hints->min_height = clampDimension(min.height);
         hints->max_width = std::max(clampDimension(max.width), hints->min_width);
         hints->max_height = std::max(clampDimension(max.height), hints->min_height);
     } else {
-        hints->min_width = hints->max_width = clampDimension(current.width);
-        hints->min_height = hints->max_height = clampDimension(current.height);
+        hints->min_width = hints->max_width = clampDimension(frame.width);
+        hints->min_height = hints->max_height = clampDimension(frame.height);
     }
-    if (position) {
-        XPoint p = x11RootPosition(d, *position);
-        hints->flags |= USPosition | PPosition;
-        hints->x = p.x;
-        hints->y = p.y;
-    }
+    XPoint p = x11RootPosition(d, frame);
+    hints->x = p.x;
+    hints->y = p.y;
     XSetWMNormalHints(d, w, hints);
     XFree(hints);
 }
@@ -75,19 +77,136 @@ void x11SetFrame(Display* d, ::Window w, const FRect& f) {
     XFlush(d);
 }
 
+namespace {
+
+std::vector<long> cardinals(Display* d, ::Window w, const char* name, Atom type) {
+    std::vector<long> out;
+    Atom a = XInternAtom(d, name, False);
+    Atom actual = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, a, 0, 1024, False, type, &actual, &format, &n, &after, &data) == Success && data &&
+        format == 32)
+        out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
+    if (data) XFree(data);
+    return out;
+}
+
+}  // namespace
+
+bool x11ManagerSupports(Display* d, const char* name) {
+    Atom a = XInternAtom(d, name, False);
+    for (long s : cardinals(d, DefaultRootWindow(d), "_NET_SUPPORTED", XA_ATOM))
+        if (static_cast<Atom>(s) == a) return true;
+    return false;
+}
+
+std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w) {
+    auto read = [&]() -> std::optional<X11FrameExtents> {
+        auto v = cardinals(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+        if (v.size() != 4) return std::nullopt;
+        return X11FrameExtents{v[0], v[1], v[2], v[3]};
+    };
+    if (auto e = read()) return e;
+    if (!x11WindowManagerRunning(d) || !x11ManagerSupports(d, "_NET_REQUEST_FRAME_EXTENTS")) return std::nullopt;
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, "_NET_REQUEST_FRAME_EXTENTS", False);
+    ev.xclient.format = 32;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    XFlush(d);
+    // The manager answers at once; one that does not costs a blink.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (auto e = read()) return e;
+        poll(nullptr, 0, 2);
+    }
+    return std::nullopt;
+}
+
+FRect x11ConstrainedFrame(Display* d, ::Window w, const FRect& f) {
+    auto e = x11FrameExtents(d, w);
+    auto screens = x11Screens(d);
+    if (!e || screens.empty()) return f;
+    const FRect& area = screens.front().visibleFrame;
+    FRect out = f;
+    double frameTop = f.y + f.height + static_cast<double>(e->top);
+    if (frameTop > area.y + area.height) out.y -= frameTop - (area.y + area.height);
+    if (f.x - static_cast<double>(e->left) < area.x) out.x = area.x + static_cast<double>(e->left);
+    return out;
+}
+
+void x11SetStyle(Display* d, ::Window w, unsigned style) {
+    // The Motif hints every desktop's manager reads: flags, functions, decorations.
+    enum : long { kFunctions = 1, kDecorations = 2 };
+    enum : long { kFuncResize = 2, kFuncMove = 4, kFuncMinimize = 8, kFuncMaximize = 16, kFuncClose = 32 };
+    enum : long { kDecBorder = 2, kDecResize = 4, kDecTitle = 8, kDecMenu = 16, kDecMinimize = 32, kDecMaximize = 64 };
+    long hints[5] = {kFunctions | kDecorations, kFuncMove, 0, 0, 0};
+    if (style & kStyleTitled) {
+        hints[2] = kDecBorder | kDecTitle | kDecMenu;
+        if (style & kStyleResizable) {
+            hints[1] |= kFuncResize | kFuncMaximize;
+            hints[2] |= kDecResize | kDecMaximize;
+        }
+        if (style & kStyleMiniaturizable) {
+            hints[1] |= kFuncMinimize;
+            hints[2] |= kDecMinimize;
+        }
+        if (style & kStyleClosable) hints[1] |= kFuncClose;
+    }
+    Atom motif = XInternAtom(d, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(d, w, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints), 5);
+}
+
 void x11Raise(Display* d, ::Window w) {
     XRaiseWindow(d, w);
     XFlush(d);
 }
 
-void x11MakeKey(Display* d, ::Window w, X11FrameState& s) {
+namespace {
+
+void activate(Display* d, ::Window w, Time userTime) {
+    if (x11WindowManagerRunning(d) && x11ManagerSupports(d, "_NET_ACTIVE_WINDOW")) {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = w;
+        ev.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = 1;  // from an application
+        ev.xclient.data.l[1] = static_cast<long>(userTime);
+        XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    } else {
+        XSetInputFocus(d, w, RevertToParent, CurrentTime);
+    }
+    XFlush(d);
+}
+
+// Where the window stands on the root and its size, as the server has them
+// now: a manager's frame puts a real event's position in its own
+// coordinates, and one of its own events may tell a place already left.
+void reportFrame(Display* d, ::Window x, Window& w) {
+    ::Window root = 0, child = 0;
+    int gx = 0, gy = 0, rx = 0, ry = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(d, x, &root, &gx, &gy, &width, &height, &border, &depth) ||
+        !XTranslateCoordinates(d, x, root, 0, 0, &rx, &ry, &child))
+        return;
+    w.windowSystemDidSetFrame({static_cast<double>(rx), rootHeight(d) - ry - height, static_cast<double>(width),
+                               static_cast<double>(height)});
+}
+
+}  // namespace
+
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime) {
     // Focusing a window that is not viewable is an error on X: wait for the map.
     if (!s.mapped) {
         s.wantFocus = true;
+        s.wantFocusTime = userTime;
         return;
     }
-    XSetInputFocus(d, w, RevertToParent, CurrentTime);
-    XFlush(d);
+    activate(d, w, userTime);
 }
 
 void x11Iconify(Display* d, ::Window w) {
@@ -99,22 +218,26 @@ void x11Unmapped(X11FrameState& s) { s.mapped = s.shown = false; }
 
 bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
     switch (ev.type) {
-        case ConfigureNotify: {
-            const XConfigureEvent& c = ev.xconfigure;
-            // Under a reparenting window manager the event's position is in
-            // its frame's coordinates; ask where the window is on the root.
-            int rx = c.x, ry = c.y;
-            ::Window child;
-            if (!c.send_event) XTranslateCoordinates(d, c.window, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
-            w.windowSystemDidSetFrame({static_cast<double>(rx), rootHeight(d) - ry - c.height,
-                                       static_cast<double>(c.width), static_cast<double>(c.height)});
+        case ConfigureNotify:
+            // Only the latest of those waiting counts; while a manager takes
+            // a window in, the places it reports are passing ones (the map
+            // tells the settled one).
+            while (XCheckTypedWindowEvent(d, ev.xconfigure.window, ConfigureNotify, &ev)) {}
+            if (s.mapped) reportFrame(d, ev.xconfigure.window, w);
             return true;
-        }
         case MapNotify:
             s.mapped = true;
+            reportFrame(d, ev.xmap.window, w);
+            // Another window made key meanwhile (its map came first) keeps
+            // the focus: a late request would raise this one over it.
+            if (s.wantFocus && !w.isKeyWindow()) s.wantFocus = false;
             if (s.wantFocus) {
                 s.wantFocus = false;
-                XSetInputFocus(d, ev.xmap.window, RevertToParent, CurrentTime);
+                // A manager may have given it the focus on the map already.
+                ::Window focus = 0;
+                int revert = 0;
+                XGetInputFocus(d, &focus, &revert);
+                if (focus != ev.xmap.window) activate(d, ev.xmap.window, s.wantFocusTime);
             }
             return true;
         case UnmapNotify:

@@ -9,6 +9,8 @@
 
 #include <X11/Xlib.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/appkit/Application.h"
@@ -20,24 +22,60 @@ class Window;
 
 // What a peer keeps of its X window's state.
 struct X11FrameState {
-    bool shown = false;  // asked to be on screen (restacked from then on)
+    bool shown = false;      // asked to be on screen (restacked from then on)
+    bool everShown = false;  // placed on screen once (its frame constrained then)
     bool mapped = false;
     bool wantFocus = false;  // focus asked for before the window was mapped
+    Time wantFocusTime = 0;
 };
 
 // Whether a window manager has taken the screen (it frames, stacks and
 // focuses top-level windows; requests for them go through it).
 bool x11WindowManagerRunning(Display* d);
+// Whether the running manager lists the EWMH atom as supported.
+bool x11ManagerSupports(Display* d, const char* atom);
 
 // Root-window position of a frame's top-left corner.
 XPoint x11RootPosition(Display* d, const FRect& screenFrame);
-void x11SetSizeHints(Display* d, ::Window w, bool resizable, FSize min, FSize max, FSize current,
-                     const FRect* position);
+// Size limits (a window the user may not resize is held at its size) and
+// the position, which names the content's corner.
+void x11SetSizeHints(Display* d, ::Window w, bool resizable, FSize min, FSize max, const FRect& screenFrame);
 void x11SetFrame(Display* d, ::Window w, const FRect& screenFrame);
+
+// What a window manager's frame adds on each side of a window's content.
+struct X11FrameExtents {
+    long left = 0, right = 0, top = 0, bottom = 0;
+};
+// The extents the manager gives the window; for a window it does not frame
+// yet it is asked first, and its answer awaited a moment. None without a
+// manager or an answer.
+std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w);
+// A titled window whose frame would stand above or left of the screen's
+// work area (its title bar out of reach) moved in so that it stands within,
+// as the Mac constrains a window's frame when it is shown.
+FRect x11ConstrainedFrame(Display* d, ::Window w, const FRect& screenFrame);
+// The decorations and the functions (move, resize, minimise, close) a
+// window manager offers for the window, by its style mask.
+void x11SetStyle(Display* d, ::Window w, unsigned style);
 void x11Raise(Display* d, ::Window w);
-void x11MakeKey(Display* d, ::Window w, X11FrameState& s);
+// Gives the window the keyboard: through the window manager where one runs
+// (with the time of the user's last input), else directly; a window not yet
+// mapped takes it once it is.
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime);
 void x11Iconify(Display* d, ::Window w);
 void x11Unmapped(X11FrameState& s);
+
+// Hints (X11Hints.cpp): the title in UTF-8 (and in the legacy encoding);
+// the program a window belongs to (class, process id, machine) and that it
+// takes the keyboard (or, for a window the pointer passes through, not);
+// the window it stands over (0: none) and its kind; whether it runs
+// modally (a shown window asks the manager).
+enum class X11WindowType { Normal, Dialog, Utility };
+void x11SetTitle(Display* d, ::Window w, const std::string& utf8);
+void x11SetIdentity(Display* d, ::Window w);
+void x11SetTakesFocus(Display* d, ::Window w, bool takes);
+void x11SetOwner(Display* d, ::Window w, ::Window owner, X11WindowType type);
+void x11SetModalState(Display* d, ::Window w, bool shown, bool modal);
 
 // Appearance (X11Appearance.cpp): the opacity property compositing managers
 // read, clicks passing through (an empty input shape), and our windows

@@ -1,8 +1,12 @@
 #include "platform/appkit/X11Services.h"
+#include "platform/appkit/X11Input.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+// Xlib's None would hide our enumerators of the same name.
+#undef None
 
 namespace platform::appkit {
 
@@ -70,6 +74,43 @@ char32_t platformCharacter(int keyCode, bool shift, char32_t typed) {
     return typed;
 }
 
+Key namedKey(KeySym sym) {
+    switch (sym) {
+        case XK_Up:
+        case XK_KP_Up:
+            return Key::Up;
+        case XK_Down:
+        case XK_KP_Down:
+            return Key::Down;
+        case XK_Left:
+        case XK_KP_Left:
+            return Key::Left;
+        case XK_Right:
+        case XK_KP_Right:
+            return Key::Right;
+        case XK_Return:
+        case XK_KP_Enter:
+            return Key::Return;
+        case XK_Escape:
+            return Key::Escape;
+        case XK_BackSpace:
+            return Key::Backspace;
+        case XK_Delete:
+            return Key::Delete;
+        case XK_Tab:
+        case XK_ISO_Left_Tab:
+            return Key::Tab;
+        case XK_Home:
+            return Key::Home;
+        case XK_End:
+            return Key::End;
+        case XK_space:
+            return Key::Space;
+        default:
+            return Key::None;
+    }
+}
+
 }  // namespace
 
 bool refreshKeymap(XEvent& ev) {
@@ -78,30 +119,56 @@ bool refreshKeymap(XEvent& ev) {
     return true;
 }
 
-void fillKeyEvent(Display* d, XKeyEvent& k, Event& e) {
+std::vector<Event> x11KeyEvents(Display* d, XKeyEvent& k, const X11KeyText& typed) {
+    Event e;
+    e.type = k.type == KeyPress ? EventType::KeyDown : EventType::KeyUp;
+    e.location = {k.x, k.y};
+    e.modifiers = modifiersOfXState(k.state);
     e.timestamp = k.time / 1000.0;
+    e.key = namedKey(typed.sym);
+    if (e.key == Key::Space) e.character = U' ';
+    // Text an input method composed or committed: no key of its own, one
+    // event per character.
+    if (!k.keycode || (!typed.sym && !typed.text.empty())) {
+        std::vector<Event> out;
+        for (char32_t c : typed.text) {
+            Event one = e;
+            one.key = c == U' ' ? Key::Space : Key::Character;
+            one.character = c;
+            one.characters = one.charactersIgnoringModifiers = std::u32string(1, c);
+            out.push_back(one);
+        }
+        return out;
+    }
     KeySym plain = XLookupKeysym(&k, 0);
-    if (IsModifierKey(plain)) return;  // modifiers change flags, they type nothing
+    if (IsModifierKey(plain)) return {e};  // modifiers change flags, they type nothing
     e.keyCode = keyCodeOfXKey(d, k);
     // A key no ANSI keyboard has: numbered past the ANSI codes.
     if (e.keyCode < 0) e.keyCode = 128 + static_cast<int>(k.keycode);
     bool shift = k.state & ShiftMask;
-
-    char buf[16] = {};
-    KeySym typedSym = 0;
-    int n = XLookupString(&k, buf, sizeof buf - 1, &typedSym, nullptr);
-    char32_t typed = unicodeOfKeysym(typedSym);
-    // Control makes control characters, as XLookupString gives them.
-    if ((k.state & ControlMask) && n == 1 && static_cast<unsigned char>(buf[0]) < 0x20) typed = buf[0];
+    if (e.key == Key::None && !typed.text.empty()) {
+        e.key = Key::Character;
+        char32_t first = typed.text[0];
+        // A control character stands for the key's own character.
+        e.character = first >= 0x20 && first != 0x7F ? first : unicodeOfKeysym(typed.sym);
+        if (e.character < 0x20 || e.character == 0x7F) e.key = Key::None;
+    }
     KeySym shiftedSym = 0;
     unsigned mods = 0;
     XkbLookupKeySym(d, k.keycode, k.state & (ShiftMask | LockMask), &mods, &shiftedSym);
-    char32_t ignoring = unicodeOfKeysym(shiftedSym);
-
-    typed = platformCharacter(e.keyCode, shift, typed);
-    ignoring = platformCharacter(e.keyCode, shift, ignoring);
-    if (typed) e.characters = std::u32string(1, typed);
+    char32_t special = platformCharacter(e.keyCode, shift, 0);
+    e.characters = special ? std::u32string(1, special) : typed.text;
+    char32_t ignoring = special ? special : unicodeOfKeysym(shiftedSym);
     if (ignoring) e.charactersIgnoringModifiers = std::u32string(1, ignoring);
+    std::vector<Event> out{e};
+    // The rest of a longer text typed by one key, a character at a time.
+    for (size_t i = 1; e.key == Key::Character && i < typed.text.size(); ++i) {
+        Event more = e;
+        more.character = typed.text[i];
+        more.characters = more.charactersIgnoringModifiers = std::u32string(1, typed.text[i]);
+        out.push_back(more);
+    }
+    return out;
 }
 
 int X11KeyboardLayout::translate(int keyCode, uint32_t& deadKeyState, char16_t* out, int room) const {

@@ -1,5 +1,9 @@
 // Ours first: Xlib defines None, which our enumerations use.
 #include "platform/appkit/X11Services.h"
+// clang-format off
+#include "platform/appkit/X11Frames.h"
+// clang-format on
+#include "platform/appkit/X11Text.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -10,14 +14,10 @@ namespace {
 constexpr unsigned long kBarBg = 0xF0F0F0, kBarFg = 0x101010, kBarDim = 0x909090, kBarHiBg = 0x2F6FCF,
                         kBarHiFg = 0xFFFFFF, kBarEdge = 0xB8B8B8;
 constexpr int kTitlePad = 10, kFirstX = 8;
-
-int widthOf(XFontStruct* f, const std::string& s) {
-    return f ? XTextWidth(f, s.c_str(), static_cast<int>(s.size())) : static_cast<int>(s.size()) * 7;
-}
 }  // namespace
 
-X11MenuBar::X11MenuBar(Display* d, Visual* visual, int depth, XFontStruct* font, PopUp popUp)
-    : dpy_(d), visual_(visual), depth_(depth), font_(font), popUp_(std::move(popUp)) {}
+X11MenuBar::X11MenuBar(Display* d, Visual* visual, int depth, const X11Text& text, PopUp popUp)
+    : dpy_(d), visual_(visual), depth_(depth), text_(text), popUp_(std::move(popUp)) {}
 
 X11MenuBar::~X11MenuBar() {
     if (win_) XDestroyWindow(dpy_, win_);
@@ -43,7 +43,8 @@ void X11MenuBar::setMenu(Menu* m) {
         int width = DisplayWidth(dpy_, DefaultScreen(dpy_));
         win_ = XCreateWindow(dpy_, root, 0, 0, static_cast<unsigned>(width), kHeight, 0, depth_, InputOutput, visual_,
                              CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-        XStoreName(dpy_, win_, "Menu Bar");
+        x11SetTitle(dpy_, win_, "Menu Bar");
+        x11SetIdentity(dpy_, win_);
         // A desktop keeps the strip's room free along the top of the screen.
         Atom type = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE", False);
         Atom dock = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE_DOCK", False);
@@ -70,7 +71,7 @@ std::vector<std::pair<int, int>> X11MenuBar::layOut() const {
             out.push_back({0, 0});
             continue;
         }
-        int w = widthOf(font_, it.title) + 2 * kTitlePad;
+        int w = text_.width(it.title) + 2 * kTitlePad;
         out.push_back({x, x + w});
         x += w;
     }
@@ -80,13 +81,12 @@ std::vector<std::pair<int, int>> X11MenuBar::layOut() const {
 void X11MenuBar::draw() {
     if (!win_ || !Menu::isLive(menu_)) return;
     GC gc = XCreateGC(dpy_, win_, 0, nullptr);
-    if (font_) XSetFont(dpy_, gc, font_->fid);
     int width = DisplayWidth(dpy_, DefaultScreen(dpy_));
     XSetForeground(dpy_, gc, kBarBg);
     XFillRectangle(dpy_, win_, gc, 0, 0, static_cast<unsigned>(width), kHeight);
     XSetForeground(dpy_, gc, kBarEdge);
     XDrawLine(dpy_, win_, gc, 0, kHeight - 1, width, kHeight - 1);
-    int ascent = font_ ? font_->ascent : 10;
+    int ascent = text_.ascent();
     auto spans = layOut();
     for (size_t i = 0; i < spans.size(); ++i) {
         auto [l, r] = spans[i];
@@ -97,23 +97,23 @@ void X11MenuBar::draw() {
             XSetForeground(dpy_, gc, kBarHiBg);
             XFillRectangle(dpy_, win_, gc, l, 0, static_cast<unsigned>(r - l), kHeight - 1);
         }
-        XSetForeground(dpy_, gc, hi ? kBarHiFg : it.enabled ? kBarFg : kBarDim);
-        XDrawString(dpy_, win_, gc, l + kTitlePad, (kHeight + ascent) / 2 - 1, it.title.c_str(),
-                    static_cast<int>(it.title.size()));
+        text_.draw(win_, gc, l + kTitlePad, (kHeight + ascent) / 2 - 1, it.title,
+                   hi           ? kBarHiFg
+                   : it.enabled ? kBarFg
+                                : kBarDim,
+                   hi ? kBarHiBg : kBarBg);
     }
     XFreeGC(dpy_, gc);
 }
 
 void X11MenuBar::open(int item) {
-    MenuItem* it = menu_->itemAt(item);
-    if (!it || !it->submenu || !it->enabled) return;
-    Menu* sub = it->submenu;
-    auto spans = layOut();
+    int x = layOut()[static_cast<size_t>(item)].first;
     open_ = item;
     draw();
-    menuWillOpen(*sub);
+    // The window may change the bar while the submenu opens.
+    const Menu* sub = openSubmenu(*menu_, item);
     // The strip's origin is the root's.
-    MenuChoice choice = popUp_(*sub, {spans[static_cast<size_t>(item)].first, kHeight});
+    MenuChoice choice = sub && !sub->items.empty() ? popUp_(*sub, {x, kHeight}) : MenuChoice{};
     open_ = -1;
     draw();
     XFlush(dpy_);

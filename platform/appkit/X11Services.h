@@ -21,6 +21,7 @@
 namespace platform::appkit {
 
 class Window;
+class X11Text;
 
 // Cursors through the cursor font and XRender, hiding through XFixes,
 // warping and the pointer through the core protocol.
@@ -62,9 +63,12 @@ private:
 // The modifiers of an X state mask.
 Modifiers modifiersOfXState(unsigned state);
 
-// Fills the platform key fields of a key event: key code, text with and
-// without modifiers, time stamp. Modifier keys keep key code -1.
-void fillKeyEvent(Display* d, XKeyEvent& k, Event& e);
+struct X11KeyText;
+// The events a key press or release makes, from what it typed: the key's
+// own event with its key code and texts, then one more per character when
+// it typed several; text an input method composed comes as one event per
+// character without a key code. Modifier keys keep key code -1.
+std::vector<Event> x11KeyEvents(Display* d, XKeyEvent& k, const X11KeyText& typed);
 
 // Takes a new keymap of the server in; true when the event was its notice.
 bool refreshKeymap(XEvent& ev);
@@ -118,8 +122,16 @@ private:
 // Files named by a text/uri-list: local file URIs only, decoded.
 std::vector<std::string> filesOfUriList(const std::string& list);
 
+// Drags files out of the source window to other X clients over XDND
+// (X11DragSource.cpp): existing files as a text/uri-list, promised ones
+// through the Direct Save extension. Runs until the button is released or
+// Escape is typed (and the target has taken a drop); events that are not
+// the drag's go to `others`. False when there is nothing to drag.
+bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigned long time,
+                const std::function<void(XEvent&)>& others);
+
 // A small modal alert window; events for other windows go to `others`.
-int runX11Alert(Display* d, Visual* visual, int depth, XFontStruct* font, ::Window owner, const AlertRequest& r,
+int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, const AlertRequest& r,
                 const std::function<void(XEvent&)>& others);
 
 // The menu bar: a strip along the top of the screen showing the titles of
@@ -129,7 +141,7 @@ class X11MenuBar {
 public:
     // Shows a menu at a root point and returns the choice.
     using PopUp = std::function<MenuChoice(const Menu& menu, Point root)>;
-    X11MenuBar(Display* d, Visual* visual, int depth, XFontStruct* font, PopUp popUp);
+    X11MenuBar(Display* d, Visual* visual, int depth, const X11Text& text, PopUp popUp);
     ~X11MenuBar();
     X11MenuBar(const X11MenuBar&) = delete;
     X11MenuBar& operator=(const X11MenuBar&) = delete;
@@ -150,7 +162,7 @@ private:
     Display* dpy_;
     Visual* visual_;
     int depth_;
-    XFontStruct* font_;
+    const X11Text& text_;
     PopUp popUp_;
     ::Window win_ = 0;
     unsigned long colormap_ = 0;

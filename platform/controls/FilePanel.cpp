@@ -323,7 +323,8 @@ void SavePanel::newFolder() {
 
 std::vector<std::string> SavePanel::pick() {
     std::string name = name_ ? name_->stringValue() : std::string();
-    if (name.empty()) return {};
+    // Nothing but blanks names no file: it would be saved as ".syx".
+    if (name.find_first_not_of(" \t") == std::string::npos) return {};
     std::string path = name[0] == '/' ? name : join(directory_, name);
     if (isFolder(path)) {
         showFolder(path);
@@ -339,7 +340,8 @@ std::vector<std::string> SavePanel::pick() {
         appkit::AlertRequest ask{
             "Replace",
             "\"" + path.substr(path.rfind('/') + 1) + "\" already exists. Do you want to replace it?",
-            {"Cancel", "Replace"}};
+            {"Cancel", "Replace"},
+            0};
         if (appkit::Application::backend().runAlert(this, ask) != 1) return {};
     }
     return {path};
@@ -379,6 +381,7 @@ int SavePanel::runModal(const std::string& directory, const std::string& file, a
     build();
     directory_.clear();  // the start is not within the folder proposed
     showFolder(start);
+    setOwnerWindow(parent);
     if (parent) {
         appkit::FRect p = parent->frame(), f = frame();
         setFrameOrigin({p.x + (p.width - f.width) / 2, p.y + p.height - f.height - 40});

@@ -88,6 +88,46 @@ bool CTDecodeUTF8(const char* text, size_t length, std::u32string* out) {
     return true;
 }
 
+std::u32string CTDecodeUTF8Lenient(const std::string& s) {
+    std::u32string out;
+    size_t i = 0, n = s.size();
+    while (i < n) {
+        auto b = static_cast<unsigned char>(s[i]);
+        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        std::u32string one;
+        if (len && i + len <= n && CTDecodeUTF8(s.data() + i, static_cast<size_t>(len), &one) && one.size() == 1) {
+            out += one;
+            i += static_cast<size_t>(len);
+        } else {
+            out += U'\uFFFD';
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string CTEncodeUTF8(const std::u32string& text) {
+    std::string out;
+    for (char32_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 CTLineRef CTLineCreate(CTFontRef font, const std::u32string& text, CGColorRef foreground) {
     if (!font) return nullptr;
     auto* line = new CTLine;

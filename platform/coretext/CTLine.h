@@ -16,6 +16,11 @@ using CTLineRef = CTLine*;
 // True when the bytes are well-formed UTF-8 (no overlong forms, surrogates
 // or code points above U+10FFFF); the code points go to out when given.
 bool CTDecodeUTF8(const char* text, size_t length, std::u32string* out);
+// The code points of text that may be malformed: a byte that starts no
+// well-formed sequence stands for U+FFFD.
+std::u32string CTDecodeUTF8Lenient(const std::string& text);
+// Code points as UTF-8.
+std::string CTEncodeUTF8(const std::u32string& text);
 
 // A line of the given characters laid out with the font's advances, drawn in
 // the foreground colour (null: black). The line keeps its own references to

@@ -29,17 +29,18 @@ namespace guitest {
 // 20 high from 2 down.
 class EditorWindow {
 public:
+    // With home, the host's HOME is the data folder (where file panels start).
     EditorWindow(hvtest::XProbe& x, const std::string& skin, const std::string& args = "--set 467=2",
-                 const std::function<void(const std::string& dir)>& prepare = nullptr)
+                 const std::function<void(const std::string& dir)>& prepare = nullptr, bool home = false)
         : x_(x) {
         dir_ = testing::TempDir() + "hv-editor-x11-" + skin + "-" + std::to_string(::getpid());
         std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
         std::ofstream(dir_ + "/Halvoran UI.txt") << "normal\n" << skin << "\nfirst run: no\n";
         if (prepare) prepare(dir_);
         const std::string cmd = "cd '" + dir_ + "' && DISPLAY=" + hvtest::XvfbServer::shared().display() +
-                                " HALVORAN_DATA_DIR=. sh -c 'echo $$ > pid; exec " HV_HOST_EXE
-                                " --view --print-params " +
-                                args + " --seconds 120' 2>/dev/null";
+                                " HALVORAN_DATA_DIR=. " + (home ? "HOME=\"$PWD\" " : "") +
+                                "sh -c 'echo $$ > pid; exec " HV_HOST_EXE " --view --print-params " + args +
+                                " --seconds 120' 2>/dev/null";
         runner_ = std::thread([this, cmd] {
             run_ = hvtest::runProgram(cmd);
             ended_ = true;

@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: tsan x11
 // The editor's panel in a real window on a private Xvfb server, used as a
 // musician uses it: a click opens a menu that stays until an item is clicked,
 // Escape is pressed or a click goes elsewhere, and press, drag, release

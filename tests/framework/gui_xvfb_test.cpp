@@ -50,7 +50,8 @@ TEST(GuiXvfb, HostShowsTheTestPanelAndAClickMovesItsSwitch) {
     hvtest::XProbe x(server.display());
     ASSERT_TRUE(x.ok());
 
-    std::string out = testing::TempDir() + "halvoran-host-xvfb.txt";
+    // Its own file: the bare and the window-manager runs may go at once.
+    std::string out = testing::TempDir() + "halvoran-host-xvfb-" + std::to_string(getpid()) + ".txt";
     pid_t host = -1;
     {
         hvtest::ScopedEnv on("DISPLAY", server.display());
@@ -84,6 +85,7 @@ TEST(GuiXvfb, HostShowsTheTestPanelAndAClickMovesItsSwitch) {
     std::ifstream log(out);
     std::stringstream text;
     text << log.rdbuf();
+    unlink(out.c_str());
     EXPECT_NE(text.str().find("param Switch = 1"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("Showing the panel in a window on " + server.display()), std::string::npos) << text.str();
 #endif

@@ -1,7 +1,9 @@
 // ctest-labels: x11
 // The X11 backend's windows as a desktop treats them, on a bare Xvfb and
 // under a reparenting window manager: no X error ends the program, and a
-// lost display ends it at once without writing anything on the way out.
+// lost display ends it at once without writing anything on the way out;
+// windows tell the desktop their UTF-8 titles, their program and the
+// window they belong to, read back with the server's own property calls.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -12,8 +14,11 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/appkit/Application.h"
+#include "platform/appkit/Backend.h"
+#include "platform/appkit/Modal.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Errors.h"
 #include "support/TempDataDir.h"
@@ -22,6 +27,8 @@
 #include "support/x11/XvfbServer.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
 #undef None
 
 namespace ak = platform::appkit;
@@ -78,6 +85,101 @@ TEST_F(X11Desktop, WindowsBroughtToTheFrontInTurnStandThere) {
                 << w->title() << " round " << round;
         }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
+    hvtest::XProbe& p = app_.probe();
+    const double top = ak::Application::mainScreenHeight();
+    auto [doc, xdoc] = show("desktop document", {100, top - 400, 300, 200});
+    windows_.push_back(
+        std::make_unique<ak::Window>(ak::FRect{150, top - 350, 200, 100}, ak::kStyleTitled, "desktop dialog"));
+    ak::Window* dialog = windows_.back().get();
+    dialog->setOwnerWindow(doc);
+    dialog->show();
+    XWindow xdialog = 0;
+    ASSERT_TRUE(app_.pumpUntil([&] { return (xdialog = p.findWindow("desktop dialog")) && p.viewable(xdialog); }));
+    auto [child, xchild] = show("desktop child", {120, top - 150, 50, 30});
+    doc->addChildWindow(child);
+
+    doc->setTitle("Café ✓");
+    EXPECT_TRUE(app_.pumpUntil([&] { return p.property(xdoc, "_NET_WM_NAME").bytes == "Café ✓"; }));
+    EXPECT_EQ(p.property(xdoc, "_NET_WM_NAME").type, "UTF8_STRING");
+    EXPECT_EQ(p.property(xdoc, "WM_CLASS").bytes, std::string("test_platform\0Test_platform\0", 28));
+    EXPECT_EQ(p.property(xdoc, "_NET_WM_PID").items, std::vector<unsigned long>{static_cast<unsigned long>(getpid())});
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    EXPECT_EQ(p.property(xdoc, "WM_CLIENT_MACHINE").bytes, host);
+    // One group leader for all of them, which names itself as leader.
+    const auto leader = p.property(xdoc, "WM_CLIENT_LEADER").items;
+    ASSERT_EQ(leader.size(), 1u);
+    EXPECT_EQ(p.property(leader[0], "WM_CLIENT_LEADER").items, leader);
+    struct {
+        XWindow x;
+        std::vector<unsigned long> transientFor;
+        const char* type;
+    } const cases[] = {{xdoc, {}, "_NET_WM_WINDOW_TYPE_NORMAL"},
+                       {xdialog, {xdoc}, "_NET_WM_WINDOW_TYPE_DIALOG"},
+                       {xchild, {xdoc}, "_NET_WM_WINDOW_TYPE_UTILITY"}};
+    for (const auto& c : cases) {
+        EXPECT_TRUE(app_.pumpUntil([&] { return p.property(c.x, "WM_TRANSIENT_FOR").items == c.transientFor; }));
+        EXPECT_EQ(p.property(c.x, "WM_CLIENT_LEADER").items, leader);
+        XWMHints* hints = XGetWMHints(p.display(), c.x);
+        ASSERT_NE(hints, nullptr);
+        EXPECT_TRUE(hints->flags & WindowGroupHint);
+        EXPECT_EQ(hints->window_group, leader[0]);
+        XFree(hints);
+        auto type = p.property(c.x, "_NET_WM_WINDOW_TYPE").items;
+        ASSERT_EQ(type.size(), 1u);
+        EXPECT_EQ(p.atomName(type[0]), c.type);
+    }
+    // A modal run makes it modal where a manager keeps the state.
+    if (!p.hasWindowManager()) return;
+    auto modal = [&] {
+        for (unsigned long a : p.property(xdialog, "_NET_WM_STATE").items)
+            if (p.atomName(a) == "_NET_WM_STATE_MODAL") return true;
+        return false;
+    };
+    ak::ModalSession* s = ak::beginModalSession(dialog);
+    EXPECT_TRUE(app_.pumpUntil(modal));
+    ak::endModalSession(s);
+    EXPECT_TRUE(app_.pumpUntil([&] { return !modal(); }));
+}
+
+// The alert's close button (a manager ends a client it cannot ask) answers
+// as Cancel, or as the only button; an alert without either keeps asking.
+TEST_F(X11Desktop, AnAlertsCloseButtonAnswersAsCancel) {
+    const std::string display = hvtest::XvfbServer::shared().display();
+    const struct {
+        std::vector<std::string> buttons;
+        int answer;
+        bool closes;
+    } cases[] = {{{"Replace", "Cancel"}, 1, true}, {{"OK"}, 0, true}, {{"Yes", "No"}, 0, false}};
+    for (const auto& c : cases) {
+        std::thread person([&] {
+            hvtest::XProbe p(display);
+            XWindow alert = 0;
+            if (!hvtest::waitUntil([&] { return (alert = p.findWindow("Close me")) && p.viewable(alert); })) return;
+            XEvent ev{};
+            ev.xclient.type = ClientMessage;
+            ev.xclient.window = alert;
+            ev.xclient.message_type = XInternAtom(p.display(), "WM_PROTOCOLS", False);
+            ev.xclient.format = 32;
+            ev.xclient.data.l[0] = long(XInternAtom(p.display(), "WM_DELETE_WINDOW", False));
+            XSendEvent(p.display(), alert, False, NoEventMask, &ev);
+            XSync(p.display(), False);
+            if (c.closes && hvtest::waitUntil([&] { return p.mapState(alert) == hvtest::XProbe::Gone; })) return;
+            // Still there: the default button takes Return.
+            hvtest::waitUntil([&] {
+                ::Window focus = 0;
+                int revert = 0;
+                XGetInputFocus(p.display(), &focus, &revert);
+                return focus == alert;
+            });
+            p.key(XK_Return);
+        });
+        EXPECT_EQ(ak::Application::backend().runAlert(nullptr, {"Close me", "?", c.buttons}), c.answer);
+        person.join();
+    }
 }
 
 TEST(X11Connection, ALostDisplayEndsTheProgramAtOnceWithoutItsExitHandlers) {

@@ -151,11 +151,17 @@ TEST_F(FilePanels, TheSavePanelTakesATypedNameAndAsksBeforeReplacing) {
     ASSERT_EQ(hb_->alerts().size(), 2u);
     EXPECT_EQ(hb_->alerts()[0].buttons, (std::vector<std::string>{"Cancel", "Replace"}));
 
-    // A folder's name opens the folder; Escape cancels.
+    // A folder's name opens the folder; a name that is empty or only blanks
+    // is refused; Escape cancels.
     r = RunAsWindow(panel, root(), "Sub", [&] {
         panel.ok();
         EXPECT_EQ(panel.directory(), root() + "/Sub");
         EXPECT_EQ(panel.nameField()->stringValue(), "");
+        for (const char* blank : {"", " ", " \t "}) {
+            panel.nameField()->setStringValue(blank);
+            panel.ok();
+            EXPECT_TRUE(panel.isVisible());
+        }
         panel.contentView()->keyDown(Event::keyDown({}, Key::Escape));
     });
     EXPECT_EQ(r, SavePanel::kCancel);

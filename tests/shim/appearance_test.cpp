@@ -102,6 +102,11 @@ TEST(Appearance, TheFocusRectangleKeepsOneWindowPerOwner) {
     auto* first = static_cast<Window*>(cell);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->parentWindow(), &a);
+    // Directly above its owner, not above the window in front of that.
+    std::vector<Window*> order;
+    for (Window* w : Application::orderedWindows())
+        if (w == &a || w == &b || w == first) order.push_back(w);
+    EXPECT_EQ(order, (std::vector<Window*>{&b, first, &a}));
     EXPECT_TRUE(first->ignoresMouseEvents());
     EXPECT_DOUBLE_EQ(first->alphaValue(), 0.5);
     // Window coordinates (y downward) to screen (y upward).

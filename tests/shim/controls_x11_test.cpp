@@ -17,6 +17,7 @@
 
 #include "platform/appkit/Window.h"
 #include "shim/shim-dlg-toplevel.h"
+#include "shim/shim-menu.h"
 #include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-internal.h"
 #include "support/WaitUntil.h"
@@ -273,4 +274,37 @@ TEST_F(ControlsX11, TheListShowsItsSelectionAndTextInEveryVisibleRow) {
     std::string path = testing::TempDir() + "halvoran-controls-dialog.png";
     EXPECT_TRUE(hvtest::XProbe::savePng(shot, path));
     std::printf("screenshot: %s\n", path.c_str());
+}
+
+// A menu item chosen over the list, and a release whose press was on the
+// desktop, click no row: the list hears of neither.
+TEST_F(ControlsX11, AReleaseWithoutItsPressClicksNoRow) {
+    HMENU m = CreatePopupMenu();
+    for (UINT id : {11u, 12u, 13u}) SHIM_Menu_AddMenuItem(m, "Item", id, 0);
+    const ak::FPoint over = window_->convertToScreen({double(rowPoint(2).x), double(rowPoint(2).y)});
+    const std::string display = hvtest::XvfbServer::shared().display();
+    std::thread person([display] {
+        hvtest::XProbe p(display);
+        std::vector<XWindow> menus;
+        if (!hvtest::waitUntil([&] { return !(menus = p.popups()).empty(); })) return;
+        p.moveTo(menus[0], 20, 2 + 10);  // the first item, over a row
+        p.press();
+        // Held a moment, as a hand does: long enough for a menu that let go
+        // of the pointer on the press to have closed.
+        hvtest::waitUntil([&] { return p.popups().empty(); }, 500);
+        p.release();
+    });
+    EXPECT_EQ(TrackPopupMenu(m, TPM_RETURNCMD, int(over.x), int(over.y), 0, dlg_, nullptr), 11);
+    person.join();
+    DestroyMenu(m);
+
+    const ak::Point row = rowPoint(3);
+    probe().moveTo(5, 5);  // the desktop
+    probe().press();
+    probe().moveTo(x_, row.x, row.y);
+    probe().release();
+    // Input is handled in order: once the button is heard, so is the release.
+    clickAt(at(kApply, 20, 12));
+    ASSERT_TRUE(heard(WM_COMMAND, BN_CLICKED, kApply));
+    for (const Heard& h : g_heard) EXPECT_NE(h.id, kList) << "code " << h.code << " item " << h.item;
 }

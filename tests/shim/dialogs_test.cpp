@@ -176,6 +176,40 @@ TEST(Dialogs, FrameEventsAndSizeLimits) {
     g_log.clear();
     w->windowSystemDidSetFrame({30, 40, 300.4, 200});  // the same size in whole points
     EXPECT_EQ(g_log, "");
+    // Each resize by the user asks again; the answer holds the window.
+    int asked = 0;
+    g_answer = [&](HWND, UINT m, WPARAM, LPARAM lp) -> LRESULT {
+        if (m == WM_GETMINMAXINFO) {
+            ++asked;
+            reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {150, 100};
+        }
+        return 0;
+    };
+    w->windowSystemDidSetFrame({30, 40, 100, 60});
+    EXPECT_GE(asked, 1);
+    EXPECT_EQ(w->frame(), (FRect{30, 0, 150, 100}));  // the top edge stays
+    DestroyWindow(w);
+}
+
+TEST(Dialogs, ADisabledTopLevelWindowTakesNoClickKeyOrKeyStatus) {
+    Reset reset;
+    int downs = 0;
+    g_answer = [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+        downs += m == WM_LBUTTONDOWN || m == WM_NCMOUSEMOVE + 1;
+        return 0;
+    };
+    HWND h = SHIM_CreateDialog(&g_modal, kModal, nullptr, DialogProc, 0);
+    Window* w = shimwnd::AsView(h)->window();
+    ShowWindow(h, SW_SHOW);
+    for (bool enabled : {false, true}) {
+        SCOPED_TRACE(enabled);
+        EnableWindow(h, enabled);
+        downs = 0;
+        w->sendEvent(Event::mouse(EventType::MouseDown, {20, 20}));
+        w->sendEvent(Event::mouse(EventType::MouseUp, {20, 20}));
+        EXPECT_EQ(downs, enabled ? 1 : 0);
+        EXPECT_EQ(w->canBecomeKey(), enabled);
+    }
     DestroyWindow(w);
 }
 

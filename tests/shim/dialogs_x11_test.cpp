@@ -1,15 +1,20 @@
-// ctest-labels: tsan
+// ctest-labels: tsan x11
 // Toolkit dialogs and input on a real X server (a private Xvfb), driven as a
 // person would through XTest from a second connection: clicks, double and
 // Control-clicks, a drag under capture, wheel turns and typed keys give
 // their messages; a resource dialog run modally ends with the id of the
 // button another thread clicks, and a close request ends it with IDCANCEL;
+// a modal dialog takes the keyboard (typed text and Return reach it) and its
+// owner refuses the window manager's close request meanwhile;
 // moves and resizes from outside come back as WM_MOVE and WM_SIZE; cursors
 // show in the server's cursor image and warp where X sees the pointer;
-// files dropped by another client arrive as WM_DROPFILES.
+// files dropped by another client arrive as WM_DROPFILES, and files dragged
+// out, listed or promised, reach another client.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -23,6 +28,8 @@
 #include "shim/shim-dnd.h"
 #include "shim/shim-input.h"
 #include "shim/shim-kb.h"
+#include "shim/shim-miscdlg.h"
+#include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-internal.h"
 #include "shim/shim-wnd.h"
 #include "support/IconFiles.h"
@@ -31,6 +38,7 @@
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
 #include "support/x11/XdndSource.h"
+#include "support/x11/XdndTarget.h"
 #include "support/x11/XvfbServer.h"
 
 // After the toolkit's headers: Xlib's macros would hide names in them.
@@ -128,6 +136,49 @@ void MakeButton(HWND dialog, int) {
 }
 
 SHIM_DialogResourceIndex g_pick{"pick", "Pick a bank", 0x10 | 4, MakeButton, 240, 140, nullptr};
+
+// A name field and a default button: Return ends the dialog with the name.
+constexpr int kName = 77;
+std::string g_named;
+LRESULT NameProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_ACTIVATE && (wp & 0xFFFF)) g_log.push_back("ACTIVE");
+    if (m == WM_COMMAND && (wp & 0xFFFF) == IDOK) {
+        char text[64] = {};
+        GetDlgItemText(h, kName, text, sizeof text);
+        g_named = text;
+        EndDialog(h, IDOK);
+    }
+    if (m == WM_COMMAND && (wp & 0xFFFF) == IDCANCEL) EndDialog(h, IDCANCEL);
+    return 0;
+}
+
+void MakeNameField(HWND dialog, int) {
+    SHIM_MakeSetCurParms(1, 1, 0, 0, dialog, false, false);
+    SHIM_MakeEditField(kName, 10, 10, 200, 22, 0);
+    SHIM_MakeButton(1, "OK", IDOK, 130, 60, 80, 24, 0);
+}
+
+SHIM_DialogResourceIndex g_name{"name", "Name the bank", 0x10 | 4, MakeNameField, 240, 100, nullptr};
+
+// The window manager's close request (the title bar's close button).
+void requestClose(Display* d, XWindow w) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &ev);
+    XSync(d, False);
+}
+
+bool focused(hvtest::XProbe& p, XWindow w) {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(p.display(), &focus, &revert);
+    return focus == w;
+}
 SHIM_DialogResourceIndex g_panel{"panel", "Input panel", 0x10 | 4 | 2 | 0x20, nullptr, 260, 180, &g_pick};
 
 class DialogsX11 : public ::testing::Test {
@@ -175,6 +226,9 @@ std::thread person(const std::string& title, std::function<void(hvtest::XProbe&,
         if (hvtest::waitUntil([&] { return (w = p.findWindow(title)) && p.viewable(w); })) act(p, w);
     });
 }
+
+// Writes a promised bank where the drop asks for it.
+void WritePromisedBank(const char* path) { std::ofstream(path) << "a bank"; }
 
 }  // namespace
 
@@ -234,21 +288,41 @@ TEST_F(DialogsX11, ModalDialogEndsWithTheClickedButton) {
 }
 
 TEST_F(DialogsX11, CloseRequestGivesCloseThenCancel) {
-    std::thread closer = person("Pick a bank", [](hvtest::XProbe& p, XWindow w) {
-        Display* d = p.display();
-        XEvent ev{};
-        ev.xclient.type = ClientMessage;
-        ev.xclient.window = w;
-        ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-        ev.xclient.format = 32;
-        ev.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-        ev.xclient.data.l[1] = CurrentTime;
-        XSendEvent(d, w, False, NoEventMask, &ev);
-        XSync(d, False);
-    });
+    std::thread closer = person("Pick a bank", [](hvtest::XProbe& p, XWindow w) { requestClose(p.display(), w); });
     EXPECT_EQ(SHIM_DialogBox(&g_pick, "pick", nullptr, DialogProc, 0), IDCANCEL);
     closer.join();
     EXPECT_EQ(g_log, (std::vector<std::string>{"CLOSE", "COMMAND 2"}));
+}
+
+TEST_F(DialogsX11, AModalDialogTakesTheKeyboardForItsRun) {
+    openPanel();
+    HWND owner = panel_->contentView();
+    std::thread typist = person("Name the bank", [](hvtest::XProbe& p, XWindow w) {
+        if (!hvtest::waitUntil([&] { return focused(p, w); })) return requestClose(p.display(), w);
+        p.clickAt(w, 100, 20);  // into the field
+        p.type("Pad 7");
+        p.key(XK_Return);
+    });
+    g_log.clear();
+    EXPECT_EQ(SHIM_DialogBox(&g_name, "name", owner, NameProc, 0), IDOK);
+    typist.join();
+    EXPECT_EQ(g_named, "Pad 7");
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "ACTIVE"), 1);
+    // The owner has the keyboard back.
+    EXPECT_TRUE(pumpUntil([&] { return Application::keyWindow() == panel_; }));
+}
+
+TEST_F(DialogsX11, TheOwnerRefusesACloseRequestDuringAModalRun) {
+    XWindow owner = openPanel();
+    std::thread person1 = person("Pick a bank", [owner](hvtest::XProbe& p, XWindow w) {
+        requestClose(p.display(), owner);
+        p.clickAt(w, 80, 75);
+    });
+    g_log.clear();
+    EXPECT_EQ(SHIM_DialogBox(&g_pick, "pick", panel_->contentView(), DialogProc, 0), 1234);
+    person1.join();
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "CLOSE"), 0);
+    EXPECT_TRUE(panel_->isVisible());
 }
 
 TEST_F(DialogsX11, MovesAndResizesFromOutside) {
@@ -307,4 +381,48 @@ TEST_F(DialogsX11, FilesDroppedByAnotherClient) {
     EXPECT_EQ(g_dropped, files);
     EXPECT_EQ(g_dropAt.x, 70);
     EXPECT_EQ(g_dropAt.y, 50);
+}
+
+// Dragged out of the panel onto a file manager's window: a list of files,
+// then a promised file the manager asks to have written into its folder.
+TEST_F(DialogsX11, FilesDraggedOutReachAnotherClient) {
+    XWindow x = openPanel();
+    HWND content = panel_->contentView();
+    hvtest::TempDataDir dir;
+    const std::string a = dir.write("Bank A.hvx", "x"), b = dir.write("My banks/B.syx", "y");
+    std::filesystem::create_directories(dir.str() + "saved");
+    const std::string display = hvtest::XvfbServer::shared().display();
+    for (bool promised : {false, true}) {
+        SCOPED_TRACE(promised);
+        hvtest::XdndTarget target(display, 800, 300, 200, 150, dir.str() + "saved");
+        ASSERT_TRUE(target.ok());
+        probe_->moveTo(x, 40, 40);
+        probe_->press();  // the drag starts from a press on the panel
+        std::thread person([&] {
+            hvtest::XProbe p(display);
+            p.moveTo(target.window(), 100, 75);
+            target.serveUntil([&] { return target.positions > 0; });
+            p.release();
+            target.serveUntil([&] { return target.dropped; });
+        });
+        if (promised) {
+            RECT from{10, 10, 42, 42};
+            SHIM_InitiateDragDrop(content, &from, "Bank A.hvx", WritePromisedBank);
+        } else {
+            const char* paths[] = {a.c_str(), b.c_str()};
+            SHIM_InitiateDragDropOfFileList(content, nullptr, paths, 2, nullptr);
+        }
+        person.join();
+        EXPECT_TRUE(target.dropped);
+        if (promised) {
+            EXPECT_EQ(target.saveAnswer, "S");
+            std::ifstream saved(dir.str() + "saved/Bank A.hvx");
+            std::string text;
+            EXPECT_TRUE(std::getline(saved, text));
+            EXPECT_EQ(text, "a bank");
+        } else {
+            EXPECT_EQ(target.files, (std::vector<std::string>{"file://" + dir.str() + "Bank%20A.hvx",
+                                                              "file://" + dir.str() + "My%20banks/B.syx"}));
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,9 +81,27 @@ TEST_F(Menus, TextsFollowTheMenuTextRule) {
         EXPECT_TRUE(SetMenuItemText(m, 1, MF_BYCOMMAND, c.text));
         EXPECT_EQ(Item(m, 0).title, c.title) << (c.text ? c.text : "null");
     }
-    std::string longText(1100, 'a');
-    EXPECT_TRUE(SetMenuItemText(m, 0, MF_BYPOSITION, longText.c_str()));
-    EXPECT_EQ(Item(m, 0).title.size(), 1023u);
+    // Long texts are cut after the last whole character within 1,023 bytes.
+    auto times = [](int n, const std::string& s) {
+        std::string out;
+        while (n-- > 0) out += s;
+        return out;
+    };
+    struct Long {
+        std::string text, title;
+    } longs[] = {
+        {times(1100, "a"), times(1023, "a")},
+        {times(600, "Д"), times(511, "Д")},
+        {"a" + times(600, "Д"), "a" + times(511, "Д")},
+        {times(400, "€"), times(341, "€")},
+    };
+    for (const auto& c : longs) {
+        EXPECT_TRUE(SetMenuItemText(m, 0, MF_BYPOSITION, c.text.c_str()));
+        EXPECT_EQ(Item(m, 0).title, c.title);
+    }
+    HMENU titled = CreatePopupMenuEx(times(600, "Д").c_str());
+    EXPECT_EQ(SHIM_MenuOf(titled)->title(), times(511, "Д"));
+    DestroyMenu(titled);
     EXPECT_FALSE(SetMenuItemText(m, 9, MF_BYCOMMAND, "none"));
     // AddMenuItem takes the text as it is.
     EXPECT_EQ(AddMenuItem(m, 0, "&Raw", 2), 0);
@@ -247,6 +266,14 @@ TEST_F(Menus, InsertionPositionsTypesAndInheritedRouting) {
     EXPECT_FALSE(DeleteMenu(m, 40, MF_BYPOSITION));
     DestroyMenu(m);
     DestroyWindow(v->handle());
+    // No menu to insert into: false, and a submenu offered stays the caller's.
+    HMENU sub = CreatePopupMenu();
+    for (HMENU gone : {HMENU(nullptr), m}) {
+        EXPECT_FALSE(SHIM_InsertMenu(gone, 0, MF_BYPOSITION, 1, "A"));
+        EXPECT_FALSE(SHIM_InsertMenu(gone, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "B"));
+    }
+    EXPECT_TRUE(SHIM_MenuOf(sub));
+    DestroyMenu(sub);
 }
 
 TEST_F(Menus, ListsBuildSubmenusSeparatorsAndGrayedItems) {
@@ -440,11 +467,11 @@ TEST_F(Menus, TrackPopupMenuReturnsOrSendsThePickedCommand) {
         int result;
         std::vector<std::string> log;
     } cases[] = {
-        {{1}, TPM_RETURNCMD, 101, {"INIT 4", "INIT 4"}},
-        {{1}, 0, 1, {"INIT 4", "INIT 4", "COMMAND 101"}},
+        {{1}, TPM_RETURNCMD, 101, {"INIT 4"}},
+        {{1}, 0, 1, {"INIT 4", "COMMAND 101"}},
         // The submenu hears it is about to open too.
-        {{2, 0}, 0, 1, {"INIT 4", "INIT 4", "INIT 1", "COMMAND 200"}},
-        {{}, 0, 0, {"INIT 4", "INIT 4"}},
+        {{2, 0}, 0, 1, {"INIT 4", "INIT 1", "COMMAND 200"}},
+        {{}, 0, 0, {"INIT 4"}},
         {{3}, TPM_NONOTIFY | TPM_RETURNCMD, 102, {}},
         {{3}, TPM_NONOTIFY, 1, {"COMMAND 102"}},
     };
@@ -467,5 +494,62 @@ TEST_F(Menus, TrackPopupMenuReturnsOrSendsThePickedCommand) {
     EXPECT_EQ(TrackPopupMenu(m, 0, 0, 0, 0, &plain, nullptr), 0);
     EXPECT_TRUE(hb.shownMenus().empty());
     DestroyMenu(m);
+    DestroyWindow(v->handle());
+}
+
+namespace {
+// What a window does to the menu when it hears its submenu will open.
+std::function<void(HMENU top, HMENU opening)> g_change;
+HMENU g_top = nullptr;
+LRESULT ChangingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    LoggingProc(h, msg, wp, lp);
+    auto opening = reinterpret_cast<HMENU>(wp);
+    if (msg == WM_INITMENUPOPUP && opening != g_top && g_change) g_change(g_top, opening);
+    return 0;
+}
+}  // namespace
+
+// The window may change the menu before its submenu opens: what opens is
+// the menu as the window left it.
+TEST_F(Menus, AnInitMenuPopupHandlerMayDeleteGrowOrReplaceTheMenu) {
+    Window w({300, 200}, "changing");
+    auto* v = Shim_vHalvoran_hwnd::initChild(nullptr, w.contentView(), ChangingProc, 0);
+    struct Case {
+        const char* what;
+        std::function<void(HMENU, HMENU)> change;
+        int result;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"deletes the submenu", [](HMENU top, HMENU) { DeleteMenu(top, 2, MF_BYPOSITION); }, 0, {"INIT 4", "INIT 1"}},
+        {"destroys the whole menu", [](HMENU top, HMENU) { DestroyMenu(top); }, 0, {"INIT 4", "INIT 1"}},
+        {"grows the parent",
+         [](HMENU top, HMENU) {
+             for (int i = 0; i < 100; ++i) SHIM_Menu_AddMenuItem(top, "More", 500 + i, 0);
+         },
+         1,
+         {"INIT 4", "INIT 1", "COMMAND 200"}},
+        {"replaces the submenu",
+         [](HMENU top, HMENU) {
+             HMENU fresh = CreatePopupMenu();
+             SHIM_Menu_AddMenuItem(fresh, "Fresh", 300, 0);
+             MENUITEMINFO mi{};
+             mi.fMask = MIIM_SUBMENU;
+             mi.hSubMenu = fresh;
+             SetMenuItemInfo(top, 2, TRUE, &mi);
+         },
+         1,
+         {"INIT 4", "INIT 1", "COMMAND 300"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_log.clear();
+        g_top = Sample();
+        g_change = c.change;
+        Headless().queueMenuChoice({2, 0});
+        EXPECT_EQ(TrackPopupMenu(g_top, 0, 40, 100, 0, v->handle(), nullptr), c.result);
+        EXPECT_EQ(g_log, c.log);
+        DestroyMenu(g_top);
+    }
+    g_change = nullptr;
     DestroyWindow(v->handle());
 }

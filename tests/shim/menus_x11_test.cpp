@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: tsan x11
 // Menus on a real X server (a private Xvfb), used as a person would from a
 // second connection: a tracked popup answers a click on its third item and
 // Escape; a window's menu shows in the menu bar, where a click on a title
@@ -36,18 +36,6 @@ std::vector<int> g_commands;
 LRESULT Proc(HWND, UINT msg, WPARAM wp, LPARAM) {
     if (msg == WM_COMMAND) g_commands.push_back(static_cast<int>(wp));
     return 0;
-}
-
-// The root's children bottom to top, as far as they are in `of`.
-std::vector<::Window> Stacking(Display* d, const std::vector<::Window>& of) {
-    std::vector<::Window> out;
-    ::Window root = DefaultRootWindow(d), r, p, *kids = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(d, root, &r, &p, &kids, &n)) return out;
-    for (unsigned i = 0; i < n; ++i)
-        if (std::find(of.begin(), of.end(), kids[i]) != of.end()) out.push_back(kids[i]);
-    if (kids) XFree(kids);
-    return out;
 }
 
 class MenusX11 : public ::testing::Test {
@@ -184,18 +172,18 @@ TEST_F(MenusX11, TheMenuBarShowsTheWindowsMenuAndItsItemsAndKeysGiveCommands) {
 TEST_F(MenusX11, WindowsStackAsTheirLevelsSay) {
     HWND a = open("menus low", 40, 300);
     HWND b = open("menus high", 80, 340);
-    Display* d = app_.probe().display();
-    std::vector<::Window> both{xwins_[0], xwins_[1]};
+    hvtest::XProbe& p = app_.probe();
+    Display* d = p.display();
     // b was shown last: on top.
-    EXPECT_TRUE(app_.pumpUntil([&] { return Stacking(d, both) == std::vector<::Window>{xwins_[0], xwins_[1]}; }));
+    EXPECT_TRUE(app_.pumpUntil([&] { return p.above(xwins_[1], xwins_[0]); }));
     EXPECT_EQ(SHIM_SetWindowLevel(a, 3), 0);
-    EXPECT_TRUE(app_.pumpUntil([&] { return Stacking(d, both) == std::vector<::Window>{xwins_[1], xwins_[0]}; }));
+    EXPECT_TRUE(app_.pumpUntil([&] { return p.above(xwins_[0], xwins_[1]); }));
     // Shown again, the normal window stays below the raised one.
     ShowWindow(b, SW_SHOW);
     windows_[1]->orderFront();
     EXPECT_EQ(Application::orderedWindows().front(), windows_[0].get());
     EXPECT_EQ(SHIM_SetWindowLevel(b, 5), 0);
-    EXPECT_TRUE(app_.pumpUntil([&] { return Stacking(d, both) == std::vector<::Window>{xwins_[0], xwins_[1]}; }));
+    EXPECT_TRUE(app_.pumpUntil([&] { return p.above(xwins_[1], xwins_[0]); }));
 
     // Opacity reaches the server as the property compositors read.
     windows_[0]->setAlphaValue(0.5);

@@ -3,15 +3,20 @@
 // on a second connection: the save panel takes a typed name and Return and
 // gives folder plus name; the open panel gives the two files picked with
 // Control-clicks; a three-button message box answers a click on its third
-// button. A screenshot of the save panel is written as a test artefact.
+// button. Under a UTF-8 locale the save panel takes any letter typed and
+// refuses a name of blanks, and Escape answers a message box that has a
+// Cancel button. A screenshot of the save panel is written as a test
+// artefact.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "platform/appkit/Application.h"
 #include "shim/shim-miscdlg.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDataDir.h"
 #include "support/WaitUntil.h"
 #include "support/x11/AppOnXvfb.h"
@@ -54,6 +59,21 @@ protected:
 
     hvtest::AppOnXvfb app_;
     hvtest::TempDataDir dir_;
+};
+
+// The same with the user's locale UTF-8, which the toolkit takes its
+// character type from when it starts.
+class StandardDialogsX11Utf8 : public StandardDialogsX11 {
+protected:
+    void SetUp() override {
+        std::setlocale(LC_CTYPE, "C");
+        StandardDialogsX11::SetUp();
+    }
+    void TearDown() override {
+        StandardDialogsX11::TearDown();
+        std::setlocale(LC_CTYPE, "C");
+    }
+    hvtest::ScopedEnv locale_{"LC_ALL", "C.UTF-8"};
 };
 
 }  // namespace
@@ -117,4 +137,51 @@ TEST_F(StandardDialogsX11, AThreeButtonMessageBoxAnswersItsThirdButton) {
     });
     EXPECT_EQ(MessageBox(nullptr, "Save the bank first?", "Unsaved changes", MB_YESNOCANCEL), IDNO);
     person.join();
+}
+
+TEST_F(StandardDialogsX11Utf8, TheSavePanelTakesAnyLetterAndRefusesBlanks) {
+    std::thread person = Person("Save Bank", [](hvtest::XProbe& p, XWindow) {
+        for (XKeySym k : {XK_Cyrillic_BE, XK_Cyrillic_a, XK_Cyrillic_en, XK_Cyrillic_ka, XK_space, XK_EuroSign,
+                          XK_space, XK_dead_acute, XK_e})
+            ASSERT_TRUE(p.key(k));
+        p.key(XK_Return);
+    });
+    char out[512] = {};
+    EXPECT_TRUE(BrowseForSaveFile("Save Bank", dir_.path().c_str(), "", "Banks\0*.hvx\0\0", out, sizeof out));
+    person.join();
+    EXPECT_EQ(std::string(out), dir_.path().string() + "/Банк € é.hvx");
+
+    // Blanks alone save nothing: the panel stays until Escape.
+    person = Person("Save Blank", [](hvtest::XProbe& p, XWindow) {
+        p.key(XK_space);
+        p.key(XK_Return);
+        p.key(XK_Escape);
+    });
+    out[0] = 0;
+    EXPECT_FALSE(BrowseForSaveFile("Save Blank", dir_.path().c_str(), "", "Banks\0*.hvx\0\0", out, sizeof out));
+    person.join();
+    EXPECT_EQ(out[0], 0);
+}
+
+TEST_F(StandardDialogsX11Utf8, EscapeAnswersAMessageBoxThatHasACancelButton) {
+    struct Case {
+        int type;
+        int result;
+    } cases[] = {
+        {MB_OKCANCEL, IDCANCEL},
+        {MB_YESNOCANCEL, IDCANCEL},
+        {MB_RETRYCANCEL, IDCANCEL},
+        {MB_OK, IDOK},
+        // No Cancel: Escape does nothing, Return then takes the default.
+        {MB_YESNO, IDYES},
+    };
+    for (const Case& c : cases) {
+        const std::string title = "Question " + std::to_string(c.type);
+        std::thread person = Person(title, [](hvtest::XProbe& p, XWindow) {
+            p.key(XK_Escape);
+            p.key(XK_Return);
+        });
+        EXPECT_EQ(MessageBox(nullptr, "Replace the bank?", title.c_str(), c.type), c.result) << c.type;
+        person.join();
+    }
 }

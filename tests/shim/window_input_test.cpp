@@ -107,6 +107,16 @@ LRESULT Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProc(h, m, wp, lp);
 }
 
+// What a second view hears: activations, presses and moves with their points.
+std::string g_heard;
+LRESULT HearingProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    const int x = (int16_t)(lp & 0xFFFF), y = (int16_t)((lp >> 16) & 0xFFFF);
+    if (m == WM_MOUSEACTIVATE) g_heard += " ACTIVATE";
+    if (m == WM_LBUTTONDOWN) g_heard += " LDOWN";
+    if (m == WM_MOUSEMOVE) g_heard += " MOVE(" + std::to_string(x) + "," + std::to_string(y) + ")";
+    return DefWindowProc(h, m, wp, lp);
+}
+
 HeadlessBackend& headless() { return dynamic_cast<HeadlessBackend&>(Application::backend()); }
 
 class WindowInput : public testing::Test {
@@ -192,6 +202,32 @@ TEST_F(WindowInput, CaptureTakesEverythingWithoutHitTests) {
     send(EventType::MouseUp, 12, 133);
     // In the capturing view's coordinates, and no cursor asked while captured.
     EXPECT_EQ(g_log, " LDOWN(0,-10,120) MOVE(0,-8,123) LUP(0,-8,123)");
+    ReleaseCapture();
+}
+
+TEST_F(WindowInput, AViewClickedWithoutTheFocusIsActivatedFirst) {
+    window_->makeKeyWindow();
+    Shim_vHalvoran_hwnd* other = Shim_vHalvoran_hwnd::initChild(nullptr, window_->contentView(), HearingProc, 0);
+    other->setFrameF({0, 120, 50, 30});
+    other->setHidden(false);
+    g_heard.clear();
+    send(EventType::MouseDown, 10, 130);
+    send(EventType::MouseUp, 10, 130);
+    send(EventType::MouseDown, 10, 130);  // it has the focus now
+    EXPECT_EQ(g_heard, " ACTIVATE LDOWN LDOWN");
+}
+
+TEST_F(WindowInput, AViewInAnotherWindowHoldingTheCaptureTakesTheMovesAlone) {
+    Window second(FRect{400, 100, 100, 100}, kStyleTitled);
+    Shim_vHalvoran_hwnd* holder = Shim_vHalvoran_hwnd::initChild(nullptr, second.contentView(), HearingProc, 0);
+    holder->setFrameF({10, 10, 80, 80});
+    holder->setHidden(false);
+    second.show();
+    SetCapture(holder->handle());
+    g_heard.clear();
+    send(EventType::MouseMoved, 25, 16);  // over view_, far from the holder
+    EXPECT_EQ(g_heard, " MOVE(-285,-44)");
+    EXPECT_EQ(g_log.find("MOVE"), std::string::npos) << g_log;
     ReleaseCapture();
 }
 

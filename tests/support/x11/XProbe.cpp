@@ -1,6 +1,7 @@
 #include "support/x11/XProbe.h"
 
 #include "platform/appkit/X11Errors.h"
+#include "support/x11/XvfbServer.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -11,6 +12,7 @@
 #include "raster/RAST_PngWrite.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace hvtest {
 
@@ -76,16 +78,28 @@ void XProbe::moveTo(::Window w, int x, int y) {
     if (g) moveTo(g->x + x, g->y + y);
 }
 
-void XProbe::press(int button) {
-    if (!dpy_) return;
-    XTestFakeButtonEvent(dpy_, unsigned(button), True, CurrentTime);
-    sync();
-}
+void XProbe::press(int button) { fakeButton(button, true); }
 
-void XProbe::release(int button) {
+void XProbe::release(int button) { fakeButton(button, false); }
+
+void XProbe::fakeButton(int button, bool down) {
     if (!dpy_) return;
-    XTestFakeButtonEvent(dpy_, unsigned(button), False, CurrentTime);
+    XTestFakeButtonEvent(dpy_, unsigned(button), down ? True : False, CurrentTime);
     sync();
+    // A window manager's press grab freezes the pointer until it lets the
+    // press on; the server moves the pointer at once for a motion made
+    // meanwhile, but the buttons only in turn. Wait until the server has
+    // the button as asked, so that what follows happens after it.
+    const unsigned mask = button >= 1 && button <= 5 ? Button1Mask << (button - 1) : 0;
+    if (!mask) return;
+    for (int i = 0; i < 2000; ++i) {
+        ::Window r = 0, child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned state = 0;
+        XQueryPointer(dpy_, root(), &r, &child, &rx, &ry, &wx, &wy, &state);
+        if (bool(state & mask) == down) return;
+        usleep(1000);
+    }
 }
 
 void XProbe::click(int button) {
@@ -209,9 +223,12 @@ std::vector<::Window> XProbe::popups() {
     ::Window rootWin = 0, parent = 0, *kids = nullptr;
     unsigned n = 0;
     if (!dpy_ || !XQueryTree(dpy_, root(), &rootWin, &parent, &kids, &n)) return out;
+    // A window manager's own check window is one too, off the screen.
+    auto check = property(root(), "_NET_SUPPORTING_WM_CHECK").items;
     for (unsigned i = 0; i < n; ++i) {
         XWindowAttributes a{};
-        if (XGetWindowAttributes(dpy_, kids[i], &a) && a.override_redirect && a.map_state == IsViewable)
+        if (XGetWindowAttributes(dpy_, kids[i], &a) && a.override_redirect && a.map_state == IsViewable &&
+            (check.empty() || kids[i] != check[0]))
             out.push_back(kids[i]);
     }
     if (kids) XFree(kids);
@@ -295,6 +312,10 @@ std::pair<int, int> XProbe::pointer() {
 bool XProbe::hasWindowManager() {
     auto check = property(root(), "_NET_SUPPORTING_WM_CHECK").items;
     return check.size() == 1 && property(check[0], "_NET_SUPPORTING_WM_CHECK").items == check;
+}
+
+void XProbe::settleWindowManager() {
+    if (dpy_) XvfbServer::settleWindowManager(dpy_);
 }
 
 ::Window XProbe::topLevelOf(::Window w) {

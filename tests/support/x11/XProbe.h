@@ -10,9 +10,10 @@
 //   x.clickAt(w, 60, 60);
 //   EXPECT_TRUE(hvtest::waitUntil([&] { return x.pixel(w, 60, 60) == 0xFF8C00; }));
 //
-// Every input call returns once the server has handled it (XSync); the
-// program under test sees it some time later, so wait for its effect with
-// waitUntil. X errors on this connection (a window that has gone, say) are
+// Every input call returns once the server has handled it (XSync; a button
+// once the server holds it as pressed or released, after any window
+// manager's grab let it on); the program under test sees it some time
+// later, so wait for its effect with waitUntil. X errors on this connection (a window that has gone, say) are
 // recorded, never fatal: reads then give 0, empty or nothing.
 //
 // The header leaves the X headers out (their macros, None among them, break
@@ -84,7 +85,8 @@ public:
     // The first window, depth first from the root, whose WM_NAME is title; 0 if none.
     XWindow findWindow(const std::string& title);
     // The windows the X server maps on their own behalf (pop-up menus:
-    // override-redirect) that show now, bottom to top.
+    // override-redirect) that show now, bottom to top; not a window
+    // manager's own.
     std::vector<XWindow> popups();
     std::optional<Geometry> geometry(XWindow w);
     // Xlib's map states, and Gone for a window that does not exist.
@@ -104,6 +106,8 @@ public:
     // ---- the window manager and properties
     // Whether a window manager has taken the screen (_NET_SUPPORTING_WM_CHECK).
     bool hasWindowManager();
+    // Waits until the window manager has handled what came before.
+    void settleWindowManager();
     // The root's child that holds the window: its frame under a reparenting
     // window manager, the window itself on a bare server; 0 if gone.
     XWindow topLevelOf(XWindow w);
@@ -125,6 +129,7 @@ public:
 private:
     unsigned char keycodeFor(XKeySym sym, bool* needsShift);
     void fakeKey(unsigned char code, bool down);
+    void fakeButton(int button, bool down);
     bool symKey(XKeySym sym, bool down);
     void sync();
 

@@ -1,5 +1,7 @@
 #include "support/x11/XvfbServer.h"
 
+#include "support/HangWatch.h"
+
 #include <gtest/gtest.h>
 
 // After GoogleTest: Xlib's macros (None) would break its headers.
@@ -138,6 +140,9 @@ XvfbServer::WindowManager XvfbServer::requested() {
 }
 
 XvfbServer& XvfbServer::shared() {
+    // A window road that hangs (a modal run nobody ends) prints its stacks
+    // and ends, rather than holding the whole run until CTest's limit.
+    armHangWatch();
     static std::unique_ptr<XvfbServer> server = std::make_unique<XvfbServer>(1280, 1024, requested());
     if (!server->ok())
         ADD_FAILURE() << "the private Xvfb" << (server->windowManager() != WindowManager::Bare ? " or Openbox" : "")
@@ -231,6 +236,7 @@ void XvfbServer::startWindowManager() {
         }
         XDeleteProperty(d, DefaultRootWindow(d), poke);
         XDestroyWindow(d, w);
+        settleWindowManager(d);
     }
     XSync(d, False);
     XSetErrorHandler(old);
@@ -239,6 +245,36 @@ void XvfbServer::startWindowManager() {
         wmPid_ = pid;
     else
         stopChild(pid);
+}
+
+void XvfbServer::settleWindowManager(Display* d) {
+    if (!platform::appkit::x11WindowManagerRunning(d)) return;
+    // The manager answers a frame-extents request in turn with its other
+    // events; a window never mapped costs it nothing to answer for.
+    ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, "_NET_REQUEST_FRAME_EXTENTS", False);
+    ev.xclient.format = 32;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureNotifyMask | SubstructureRedirectMask, &ev);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0, left = 0;
+        unsigned char* data = nullptr;
+        XSync(d, False);
+        const bool set = XGetWindowProperty(d, w, extents, 0, 4, False, AnyPropertyType, &type, &format, &n, &left,
+                                            &data) == Success &&
+                         type != 0;
+        if (data) XFree(data);
+        if (set || std::chrono::steady_clock::now() > deadline) break;
+        poll(nullptr, 0, 5);
+    }
+    XDestroyWindow(d, w);
+    XSync(d, False);
 }
 
 XvfbServer::~XvfbServer() {

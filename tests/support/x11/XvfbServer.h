@@ -14,6 +14,8 @@
 #include <string>
 #include <sys/types.h>
 
+typedef struct _XDisplay Display;
+
 namespace hvtest {
 
 class XvfbServer {
@@ -44,6 +46,11 @@ public:
     int height() const { return height_; }
     // What the server and the window manager printed, for a failure message.
     std::string log() const;
+    // Returns once the window manager, if one runs, has handled everything
+    // the server told it before: a window of a closed connection that it
+    // unmanages late would otherwise be moved under the same id reused by
+    // the next connection.
+    static void settleWindowManager(Display* d);
 
 private:
     void startWindowManager();

@@ -1,0 +1,42 @@
+#pragma once
+// Another client's window taking files dropped on it over XDND, as a file
+// manager does: it accepts every position, asks for the text/uri-list on a
+// drop, or, for promised files (Direct Save), names a folder for them and
+// asks the source to write them there. It runs on the caller's thread, in
+// serveUntil, between the steps of a test.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/x11/XProbe.h"
+
+namespace hvtest {
+
+class XdndTarget {
+public:
+    // A mapped window at root (x, y) on the display; saveFolder is where
+    // promised files go.
+    XdndTarget(const std::string& display, int x, int y, int width, int height, std::string saveFolder = "");
+    ~XdndTarget();
+    XdndTarget(const XdndTarget&) = delete;
+    XdndTarget& operator=(const XdndTarget&) = delete;
+
+    bool ok() const { return dpy_ != nullptr; }
+    XWindow window() const { return win_; }
+    // Handles what arrives until done() holds or the time is up.
+    bool serveUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+    int positions = 0;               // positions answered
+    bool dropped = false;            // a drop came and was finished
+    std::vector<std::string> files;  // the uri-list's lines, as sent
+    std::string saveAnswer;          // the source's answer to a Direct Save ("S" done)
+
+private:
+    void handle(const void* event);
+    Display* dpy_ = nullptr;
+    XWindow win_ = 0;
+    XWindow source_ = 0;
+    std::string saveFolder_;
+};
+
+}  // namespace hvtest
