@@ -33,12 +33,13 @@ void quietJack(const char*) {}
 // says so only in an error message: that sweep is counted here, and a
 // client made before the latest sweep is never touched again.
 std::atomic<unsigned> gJackSweeps{0};
-void (*gHostJackErrors)(const char*) = nullptr;
+// Read on libjack's threads, which ThreadSanitizer does not see.
+std::atomic<void (*)(const char*)> gHostJackErrors{nullptr};
 
 void onJackError(const char* text) {
     if (text && strstr(text, "clients are still allocated")) ++gJackSweeps;
     // A function the host set before us still hears every message.
-    if (auto host = gHostJackErrors) host(text);
+    if (auto host = gHostJackErrors.load()) host(text);
 }
 
 void silenceJack() {

@@ -42,13 +42,13 @@ bool serverAnswers(const std::string& name) {
 }
 
 std::atomic<unsigned> gSweeps{0};
-void (*gChainedErrors)(const char*) = nullptr;
+std::atomic<void (*)(const char*)> gChainedErrors{nullptr};
 
 // Silent, but counts libjack's sweeps of the process's clients and passes
 // every message on to a function set before (the editor's).
 void noteJackErrors(const char* text) {
     if (text && std::strstr(text, "clients are still allocated")) ++gSweeps;
-    if (auto chained = gChainedErrors) chained(text);
+    if (auto chained = gChainedErrors.load()) chained(text);
 }
 
 void silentJackInfo(const char*) {}
