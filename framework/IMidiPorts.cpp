@@ -26,10 +26,29 @@ void printMidiError(RtMidiError::Type, const std::string& text, void*) { LogLine
 // of ours instead. The functions are the process's, set once.
 void quietJack(const char*) {}
 
+// libjack keeps one mark for the whole process of whether its server is
+// there. A client whose link breaks (its server went, or the server turned
+// a new client away) clears it, and the next client opened anywhere in the
+// process first closes and frees every other client of the process. It
+// says so only in an error message: that sweep is counted here, and a
+// client made before the latest sweep is never touched again.
+std::atomic<unsigned> gJackSweeps{0};
+// Read on libjack's threads, which ThreadSanitizer does not see.
+std::atomic<void (*)(const char*)> gHostJackErrors{nullptr};
+
+void onJackError(const char* text) {
+    if (text && strstr(text, "clients are still allocated")) ++gJackSweeps;
+    // A function the host set before us still hears every message.
+    if (auto host = gHostJackErrors.load()) host(text);
+}
+
 void silenceJack() {
     static std::once_flag once;
     std::call_once(once, [] {
-        jack_set_error_function(quietJack);
+        void (*before)(const char*) = jack_error_callback;
+        jack_set_error_function(nullptr);  // libjack's own, which prints
+        if (before != jack_error_callback) gHostJackErrors = before;
+        jack_set_error_function(onJackError);
         jack_set_info_function(quietJack);
     });
 }
@@ -81,20 +100,23 @@ int findListed(const std::vector<std::string>& names, const char* name) {
 }
 
 // Opens the port called `name` as the system lists it now, since ports may
-// have come and gone since the list was made. A failure is told when `tell`.
-template <class Midi>
-bool openByName(Midi& midi, const std::string& name, const char* ourPortName, bool tell) {
+// have come and gone since the list was made. RtMidi opens its client again
+// in each call while the first open was turned away, so `linked` is asked
+// after every call: no further call is made once the link broke.
+template <class Midi, class Linked>
+bool openByName(Midi& midi, const std::string& name, const char* ourPortName, Linked linked) {
     bool opened = false;
     guarded("opening a port", [&] {
-        unsigned n = midi.getPortCount();
-        for (unsigned i = 0; i < n && !opened; ++i)
-            if (midi.getPortName(i) == name) {
+        const unsigned n = midi.getPortCount();
+        for (unsigned i = 0; i < n && !opened && linked(); ++i) {
+            const bool match = midi.getPortName(i) == name;
+            if (match && linked()) {
                 midi.openPort(i, ourPortName);
                 opened = midi.isPortOpen();
             }
+        }
     });
-    if (!opened && tell) LogLine("MIDI: could not open \"%s\"", name.c_str());
-    return opened;
+    return opened && linked();
 }
 
 }  // namespace
@@ -116,13 +138,26 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
 
     void ask(bool afresh);
     bool systemAnswers();
+    // The JACK library has freed our clients: the server went, or the
+    // process's clients were swept (see gJackSweeps).
+    bool clientsGone() const;
+    // Whether a client opened now would leave ours alone: the process's
+    // link to the server stands. Always true for ALSA.
+    bool linkSound() const;
+    // linkSound, or else every client of ours is given up, untouched.
+    bool keepLinked();
     std::vector<std::string> list(bool input);
     bool ours(const std::string& port) const;
     bool makeIn();
     bool makeOut();
     void openPort(bool input, const std::string& name, Call& call, bool* opened);
+    // A client and its port to `name`, tried a few times.
+    bool openWithRetries(bool input, const std::string& name);
+    bool openOnce(bool input, const std::string& name);
+    void publish(bool input);
     void closePort(bool input);
     void dropClient(bool input);
+    void abandonClient(bool input);
     void closeEverything();
     void recoverFromLoss();
     // libjack stops a closing client's threads by asynchronous cancellation,
@@ -141,12 +176,17 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     std::unique_ptr<RtMidiIn> mInLister;
     std::unique_ptr<RtMidiOut> mOutLister;
     jack_client_t* mWatcher = nullptr;
+    // The system's port each of ours is connected to, while open.
+    std::string mInPort, mOutPort;
     System mSystem = System::kUnknown;
     bool mAbsenceReported = false;
     Clock::time_point mLastChange{};
 
     // ---- Shared with the other threads.
     std::atomic<bool> mLost{false};
+    // gJackSweeps when the watcher was made, while it exists.
+    std::atomic<bool> mWatching{false};
+    std::atomic<unsigned> mSweeps{0};
     std::atomic<MidiSystem> mState{MidiSystem::kAnswering};
     std::atomic<bool> mInOpen{false}, mOutOpen{false};
     // The input goes through only while the gate is open; a callback in
@@ -211,27 +251,37 @@ bool IMidiPorts::Core::systemAnswers() {
         // The watcher lists the ports and hears of the server's end. A
         // server that is there but slow to answer (a loaded machine) fails
         // an open without the "cannot connect" mark: ask it again.
+        // No client of ours is left at this point, so one opened after a
+        // refusal may sweep the process's clients (see gJackSweeps).
+        bool refused = false;
         for (int attempt = 0; !mWatcher && attempt < kOpenAttempts; ++attempt) {
             if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
             jack_status_t status{};
             mWatcher = jack_client_open((mClientName + " Watch").c_str(), jack_options_t(JackNoStartServer), &status);
+            refused = !mWatcher && !(status & JackServerFailed);
             if (status & JackServerFailed) break;
         }
         if (mWatcher) {
+            mSweeps = gJackSweeps.load();
+            mWatching = true;
             jack_on_info_shutdown(mWatcher, onJackShutdown, &mLost);
             mSystem = System::kAnswering;
         }
-        const char* server = getenv("JACK_DEFAULT_SERVER");
-        why = std::string(access("/dev/snd/seq", F_OK) == 0 ? "" : "no ALSA sequencer, and ") +
-              "no JACK server is running (server \"" + (server && *server ? server : "default") + "\")";
+        const char* env = getenv("JACK_DEFAULT_SERVER");
+        const std::string server = std::string("server \"") + (env && *env ? env : "default") + "\"";
+        if (refused)
+            why = "the JACK server (" + server + ") turned the editor away";
+        else
+            why = "no MIDI system: " + std::string(access("/dev/snd/seq", F_OK) == 0 ? "" : "no ALSA sequencer, and ") +
+                  "no JACK server is running (" + server + ")";
     } else if (access("/dev/snd/seq", R_OK | W_OK) == 0) {
         mSystem = System::kAnswering;
     } else {
-        why = "the ALSA sequencer /dev/snd/seq cannot be opened";
+        why = "no MIDI system: the ALSA sequencer /dev/snd/seq cannot be opened";
     }
     if (mSystem == System::kAnswering) return true;
     mSystem = System::kAbsent;
-    if (!mAbsenceReported) LogLine("MIDI: no MIDI system: %s; no port can be chosen", why.c_str());
+    if (!mAbsenceReported) LogLine("MIDI: %s; no port can be chosen", why.c_str());
     mAbsenceReported = true;
     return false;
 }
@@ -279,8 +329,29 @@ std::vector<std::string> IMidiPorts::Core::list(bool input) {
     return names;
 }
 
+bool IMidiPorts::Core::clientsGone() const { return mLost || (mWatching && mSweeps != gJackSweeps); }
+
+bool IMidiPorts::Core::linkSound() const {
+    if (chosenApi() != RtMidi::UNIX_JACK) return true;
+    if (clientsGone()) return false;
+    if (!mWatcher) return !mIn && !mOut;
+    // A call the server answers; libjack fails it at once while its mark
+    // says the server is gone.
+    char* uuid = jack_get_uuid_for_client_name(mWatcher, jack_get_client_name(mWatcher));
+    if (!uuid) return false;
+    jack_free(uuid);
+    return true;
+}
+
+bool IMidiPorts::Core::keepLinked() {
+    if (linkSound()) return true;
+    LogLine("MIDI: the link to the JACK server broke; the editor's clients are made again");
+    recoverFromLoss();
+    return false;
+}
+
 void IMidiPorts::Core::ask(bool afresh) {
-    if (mLost) recoverFromLoss();
+    if (clientsGone()) recoverFromLoss();
     // A system that did not answer before may answer now.
     if (afresh && mSystem == System::kAbsent) mSystem = System::kUnknown;
     const bool answers = systemAnswers();
@@ -296,6 +367,7 @@ void IMidiPorts::Core::ask(bool afresh) {
 }
 
 void IMidiPorts::Core::closePort(bool input) {
+    (input ? mInPort : mOutPort).clear();
     if (input) {
         if (!mIn || !mIn->isPortOpen()) return;
         settle();
@@ -313,8 +385,13 @@ void IMidiPorts::Core::closePort(bool input) {
 }
 
 void IMidiPorts::Core::dropClient(bool input) {
-    if (mLost) {
+    if (clientsGone()) {
         recoverFromLoss();
+        return;
+    }
+    // Closing would ask a server that libjack takes for gone.
+    if (mWatcher && !linkSound()) {
+        abandonClient(input);
         return;
     }
     if (input) {
@@ -359,60 +436,106 @@ bool IMidiPorts::Core::makeOut() {
 }
 
 void IMidiPorts::Core::openPort(bool input, const std::string& name, Call& call, bool* opened) {
-    if (mLost) recoverFromLoss();
+    if (clientsGone()) recoverFromLoss();
     closePort(input);
     // Nobody waits for the port any more: it would only be closed again.
     if (call.abandoned()) {
         dropClient(input);
         return;
     }
-    // A loaded JACK server may turn a new client away for a moment: the
-    // port, which was listed, is tried again with a fresh client.
-    bool done = false;
-    for (int attempt = 0; attempt < kOpenAttempts && !done; ++attempt) {
-        if (attempt) {
-            dropClient(input);
-            std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
+    const std::string other = input ? mOutPort : mInPort;
+    bool done = openWithRetries(input, name);
+    // A link that broke on the way took the other port along.
+    const bool otherOpen = input ? mOutOpen.load() : mInOpen.load();
+    if (!other.empty() && !otherOpen) {
+        if (openWithRetries(!input, other)) publish(!input);
+        done = done && (input ? mIn && mIn->isPortOpen() : mOut && mOut->isPortOpen());
+        if (!(input ? mOutOpen.load() : mInOpen.load())) {
+            LogLine("MIDI: \"%s\" could not be opened again", other.c_str());
+            mLost = true;
         }
-        const bool last = attempt + 1 == kOpenAttempts;
-        if (input)
-            done = makeIn() && openByName(*mIn, name, "in", last);
-        else
-            done = makeOut() && openByName(*mOut, name, "out", last);
     }
     changedGraph();
     const bool kept = call.commit([&] {
         *opened = done;
-        if (!done) return;
-        if (input) {
-            mInOpen = true;
-            mAccepting = true;
-        } else {
-            std::lock_guard<std::mutex> guard(mSendLock);
-            mSendTo = mOut.get();
-            mOutOpen = true;
-        }
+        if (done) publish(input);
     });
     if (!kept || !done) dropClient(input);
+}
+
+bool IMidiPorts::Core::openWithRetries(bool input, const std::string& name) {
+    // A loaded JACK server may turn a new client away for a moment: the
+    // port, which was listed, is tried again with a fresh client.
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (attempt) {
+            dropClient(input);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
+        }
+        if (openOnce(input, name)) return true;
+    }
+    LogLine("MIDI: could not open \"%s\"", name.c_str());
+    return false;
+}
+
+bool IMidiPorts::Core::openOnce(bool input, const std::string& name) {
+    if (clientsGone()) recoverFromLoss();
+    // A new client only beside the watcher (made again after a broken
+    // link), and only while opening it leaves our others alone.
+    if (!systemAnswers() || !keepLinked()) return false;
+    const bool made = input ? makeIn() : makeOut();
+    if (!keepLinked() || !made) return false;
+    auto linked = [this] { return linkSound(); };
+    const bool opened = input ? openByName(*mIn, name, "in", linked) : openByName(*mOut, name, "out", linked);
+    if (!keepLinked() || !opened) return false;
+    (input ? mInPort : mOutPort) = name;
+    return true;
+}
+
+void IMidiPorts::Core::publish(bool input) {
+    if (input) {
+        mInOpen = true;
+        mAccepting = true;
+    } else {
+        std::lock_guard<std::mutex> guard(mSendLock);
+        mSendTo = mOut.get();
+        mOutOpen = true;
+    }
+}
+
+void IMidiPorts::Core::abandonClient(bool input) {
+    if (input) {
+        mInOpen = mAccepting = false;
+        if (mIn) {
+            // The client may live on until libjack sweeps it.
+            guarded("giving up the input client", [&] { mIn->cancelCallback(); });
+            std::lock_guard<std::mutex> gate(mGateLock);
+        }
+        abandon(mIn);
+        mInPort.clear();
+    } else {
+        {
+            std::lock_guard<std::mutex> guard(mSendLock);
+            mSendTo = nullptr;
+        }
+        mOutOpen = false;
+        abandon(mOut);
+        mOutPort.clear();
+    }
 }
 
 void IMidiPorts::Core::recoverFromLoss() {
     // The clients of a server that went away can do nothing more; new ones
     // are made when a list or a port is asked for.
-    {
-        std::lock_guard<std::mutex> guard(mSendLock);
-        mSendTo = nullptr;
-    }
-    mInOpen = mOutOpen = mAccepting = false;
-    abandon(mIn);
-    abandon(mOut);
+    abandonClient(true);
+    abandonClient(false);
     mWatcher = nullptr;  // gone with its server, and not to be closed either
+    mWatching = false;
     mSystem = System::kUnknown;
     mLost = false;
 }
 
 void IMidiPorts::Core::closeEverything() {
-    if (mLost) {
+    if (clientsGone() || !linkSound()) {
         recoverFromLoss();
         return;
     }
@@ -420,6 +543,7 @@ void IMidiPorts::Core::closeEverything() {
     // input, then the output, each once the last change passed.
     if (mWatcher) jack_client_close(mWatcher);
     mWatcher = nullptr;
+    mWatching = false;
     mSystem = System::kUnknown;
     dropClient(true);
     dropClient(false);
@@ -508,7 +632,7 @@ const std::vector<std::string>& IMidiPorts::refreshInNames() { return refresh(tr
 
 const std::vector<std::string>& IMidiPorts::refreshOutNames() { return refresh(false); }
 
-bool IMidiPorts::lost() const { return mCore->mLost; }
+bool IMidiPorts::lost() const { return mCore->clientsGone(); }
 
 MidiSystem IMidiPorts::state() const { return mCore->mState; }
 

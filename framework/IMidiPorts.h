@@ -13,7 +13,11 @@
 // line says so (JACK's own messages are silenced). A JACK server that goes
 // away while a port is open is noticed (lost()), and asking for the lists
 // afresh (refreshInNames/refreshOutNames, as a port menu does when it opens)
-// starts again with new clients. The lists never hold the editor's own
+// starts again with new clients. A JACK server that turns a new client away
+// is asked again a few times; when that broke the process's link to the
+// server (libjack then frees every client of the process at the next open),
+// the editor's clients are made again and an open port is opened again,
+// or else reported lost. The lists never hold the editor's own
 // ports. A port's client exists only while the port is open, since a JACK
 // client is woken at every period of its server.
 #include <atomic>
@@ -59,8 +63,8 @@ public:
     // away, the dead clients are dropped first, closing their ports.
     const std::vector<std::string>& refreshInNames();
     const std::vector<std::string>& refreshOutNames();
-    // The MIDI system went away (a JACK server ended) since the clients
-    // were made; a refresh clears it.
+    // The MIDI system went away (a JACK server ended, or the JACK library
+    // freed the clients) since they were made; a refresh clears it.
     bool lost() const;
     MidiSystem state() const;
 

@@ -195,9 +195,9 @@ TEST_F(CoreEndToEnd, ClosingWhileTheInstrumentSendsIsSafe) {
         const unsigned char cc[] = {0xB0, 74, 9};
         for (int i = 0; !stop; ++i) {
             if (i % 2)
-                peer->out.sendMessage(change, sizeof change);
+                peer->send(change, sizeof change);
             else
-                peer->out.sendMessage(cc, sizeof cc);
+                peer->send(cc, sizeof cc);
             std::this_thread::sleep_for(1ms);
         }
     });

@@ -19,13 +19,8 @@ namespace {
 using coretest::Peer;
 using Titles = std::vector<std::string>;
 
-// The ports of every client, as the peer's two clients list them.
-Titles everyonesPorts(Peer& peer) {
-    Titles all;
-    for (RtMidi* lister : std::initializer_list<RtMidi*>{&peer.in, &peer.out})
-        for (unsigned i = 0; i < lister->getPortCount(); ++i) all.push_back(lister->getPortName(i));
-    return all;
-}
+// The ports of every client, as the peer sees them.
+Titles everyonesPorts(Peer& peer) { return peer.allPorts(); }
 
 long editorsPorts(const Titles& ports) {
     return std::count_if(ports.begin(), ports.end(),

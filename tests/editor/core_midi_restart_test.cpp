@@ -10,6 +10,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <csignal>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +99,55 @@ TEST_F(MIDIRestart, AnEditorWhoseServerWentAwayClosesWithoutTouchingIt) {
     shownEditor.reset();
     static auto* gone = new std::vector<Peer*>;
     gone->push_back(peer.release());
+}
+
+// A sequencer of another program, whose port the editor's input reads.
+class Sequencer {
+public:
+    explicit Sequencer(const std::string& name) {
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ != 0) return;
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
+        execlp("jack_midiseq", "jack_midiseq", name.c_str(), "24000", "0", "60", "8000", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ~Sequencer() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// libjack frees every client of the process at the next open once any
+// client's link broke, as a client the server turned away breaks it. The
+// editor never touches its freed clients: it makes them again.
+TEST_F(MIDIRestart, ALinkBrokenElsewhereInTheProcessLeavesTheEditorWhole) {
+    ASSERT_TRUE(hvtest::JackServer::shared().running());
+    const std::string seq = hvtest::uniqueClientName("hvseq");
+    Sequencer sequencer(seq);
+    auto dropped = std::make_unique<hvtest::JackParty>(hvtest::uniqueClientName("hvdropped"));
+    ASSERT_TRUE(dropped->opened());
+    ASSERT_TRUE(hvtest::waitUntil([&] { return dropped->hasPort(seq + ":out"); }, 20000));
+    openPanel();
+    clickMenu(kDeviceInSelection);
+    ASSERT_NE(std::find(shown.begin(), shown.end(), seq + ":out"), shown.end());
+
+    dropped->breakLink();
+    ASSERT_TRUE(hvtest::waitUntil([&] { return !dropped->linkSound(); }, 10000));
+    hvtest::keepForGood(dropped);
+    // Choosing the port opens a client, which sweeps the process's clients.
+    ASSERT_TRUE(choosePort(kDeviceInSelection, seq + ":out"));
+    EXPECT_TRUE(editor->plug->isExternalMIDIInOpen());
+    EXPECT_EQ(editor->plug->GetParam(kDeviceInSelection)->Int(), editor->portIndex(kDeviceInSelection, seq + ":out"));
+    clickMenu(kDeviceInSelection);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), seq + ":out"), shown.end());
+    editor->render();
+    EXPECT_NE(status(), "MIDI port lost! Choose it again.");
 }
 
 }  // namespace

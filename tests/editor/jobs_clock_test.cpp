@@ -80,7 +80,7 @@ TEST_F(ClockThroughTheHost, TicksFollowTheHostsTempoThenTheArpeggiatorsAndStop) 
     e.render();
 
     // 120.7 counts as 120: 24 ticks per beat, 20,833,333 ns apart.
-    auto ticks = hvtest::receiveMidiTimed(peer.in, 97, 20s, 0xF8);
+    auto ticks = peer.receiveTimed(97, 20s, 0xF8);
     ASSERT_EQ(ticks.size(), 97u);
     EXPECT_EQ(MIDIMessageSender::clockInterval, 20833333u);
     // Two seconds of ticks, timed by the transport's own stamps: the mean
@@ -100,7 +100,7 @@ TEST_F(ClockThroughTheHost, TicksFollowTheHostsTempoThenTheArpeggiatorsAndStop) 
     e.setParameter(kArpTempo, 2);
     e.setParameter(kSendMIDIClockInfo, 1);
     e.render();
-    ticks = hvtest::receiveMidiTimed(peer.in, 49, 20s, 0xF8);
+    ticks = peer.receiveTimed(49, 20s, 0xF8);
     ASSERT_EQ(ticks.size(), 49u);
     EXPECT_EQ(MIDIMessageSender::clockInterval, 17857142u);
     EXPECT_GT(meanInterval(ticks), 0.0167);

@@ -154,7 +154,9 @@ public:
     ~LibrarianPage() {
         graphics->CloseWindow();
         window.reset();
-        // Any transfer a test started ends with the manager.
+        // Any transfer a test started ends with the manager; what it would
+        // still ask the instrument no test reads.
+        if (plug && plug->midiManager) sender()->cancelRequested = true;
         plug.reset();
         MIDIMessageSender::pacingDivisor = 1;
     }

@@ -159,11 +159,11 @@ TEST_F(MidiPorts, ControlChangeAndProgramDumpFromThePeerArrive) {
     dump[0] = 0xF0;
     for (size_t i = 1; i < 296; ++i) dump[i] = static_cast<unsigned char>((i * 7) & 0x7F);
     dump[296] = 0xF7;
-    peer->out.sendMessage(&cc);
-    peer->out.sendMessage(&clock);    // ignored
-    peer->out.sendMessage(&sensing);  // ignored
-    peer->out.sendMessage(&dump);
-    peer->out.sendMessage(&pc);
+    peer->send(cc);
+    peer->send(clock);    // ignored
+    peer->send(sensing);  // ignored
+    peer->send(dump);
+    peer->send(pc);
     ASSERT_TRUE(plug->waitFor(2, 1));
     std::this_thread::sleep_for(50ms);
     auto shorts = plug->shorts();
@@ -264,7 +264,7 @@ TEST_F(MidiPorts, ThreadsClosingInputWhileMessagesArriveIsSafe) {
     std::thread sender([this, &stop] {
         Bytes cc{0xB0, 1, 2};
         while (!stop) {
-            peer->out.sendMessage(&cc);
+            peer->send(cc);
             std::this_thread::sleep_for(100us);
         }
     });

@@ -25,6 +25,7 @@ using Clock = std::chrono::steady_clock;
 // watch outlives everything else at exit.
 std::atomic<const ::testing::TestInfo*> gRunning{nullptr};
 std::atomic<Clock::rep> gStarted{0};
+std::atomic<void (*)()> gReport{nullptr};
 
 void noteStart(const ::testing::TestInfo* test) {
     gStarted = Clock::now().time_since_epoch().count();
@@ -36,19 +37,6 @@ class Listener : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override { gRunning = nullptr; }
 };
 
-void printStacks() {
-    // Let a debugger of ours attach where ptrace is limited to ancestors.
-    prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
-    const std::string pid = std::to_string(getpid());
-    const char* argv[] = {"gdb", "-nx", "-batch", "-p", pid.c_str(), "-ex", "thread apply all bt 25", nullptr};
-    pid_t child = -1;
-    if (posix_spawnp(&child, "gdb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-        std::fprintf(stderr, "(no gdb to print the threads' stacks)\n");
-        return;
-    }
-    waitpid(child, nullptr, 0);
-}
-
 void watch(std::chrono::seconds limit) {
     for (;;) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -58,7 +46,10 @@ void watch(std::chrono::seconds limit) {
         std::fprintf(stderr, "\n%s.%s has run for %lld s and seems to hang; the threads' stacks:\n",
                      test->test_suite_name(), test->name(), static_cast<long long>(limit.count()));
         std::fflush(stderr);
-        printStacks();
+        if (auto report = gReport.load()) report();
+        // Let a debugger of ours attach where ptrace is limited to ancestors.
+        prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
+        printStacks(getpid());
         std::fflush(stdout);
         std::abort();
     }
@@ -73,6 +64,19 @@ void armHangWatch(std::chrono::seconds limit) {
         noteStart(::testing::UnitTest::GetInstance()->current_test_info());
         std::thread(watch, limit).detach();
     });
+}
+
+void onHang(void (*report)()) { gReport = report; }
+
+void printStacks(pid_t pid) {
+    const std::string id = std::to_string(pid);
+    const char* argv[] = {"gdb", "-nx", "-batch", "-p", id.c_str(), "-ex", "thread apply all bt 25", nullptr};
+    pid_t child = -1;
+    if (posix_spawnp(&child, "gdb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        std::fprintf(stderr, "(no gdb to print the threads' stacks)\n");
+        return;
+    }
+    waitpid(child, nullptr, 0);
 }
 
 }  // namespace hvtest

@@ -8,13 +8,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <memory>
 #include <thread>
+#include <vector>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,16 +29,82 @@ namespace hvtest {
 
 namespace {
 
+// JACK names a client's socket after the client alone, whatever its
+// server: the test programs running at once must not share names.
 bool serverAnswers(const std::string& name) {
     jack_status_t status{};
+    const std::string probe = "hv-probe-" + std::to_string(getpid());
     jack_client_t* c =
-        jack_client_open("hv-probe", jack_options_t(JackNoStartServer | JackServerName), &status, name.c_str());
+        jack_client_open(probe.c_str(), jack_options_t(JackNoStartServer | JackServerName), &status, name.c_str());
     if (!c) return false;
     jack_client_close(c);
     return true;
 }
 
-void silentJackErrors(const char*) {}
+std::atomic<unsigned> gSweeps{0};
+std::atomic<void (*)(const char*)> gChainedErrors{nullptr};
+
+// Silent, but counts libjack's sweeps of the process's clients and passes
+// every message on to a function set before (the editor's).
+void noteJackErrors(const char* text) {
+    if (text && std::strstr(text, "clients are still allocated")) ++gSweeps;
+    if (auto chained = gChainedErrors.load()) chained(text);
+}
+
+void silentJackInfo(const char*) {}
+
+void hookJackErrors() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void (*before)(const char*) = jack_error_callback;
+        jack_set_error_function(nullptr);
+        if (before != jack_error_callback) gChainedErrors = before;
+        jack_set_error_function(noteJackErrors);
+        jack_set_info_function(silentJackInfo);
+    });
+}
+
+// The log's path and how much of it earlier tests wrote, in plain storage:
+// the hang watch prints it while other threads may hold any lock.
+char gLogPath[512];
+std::atomic<off_t> gLogShown{0};
+std::atomic<pid_t> gServerPid{-1};
+
+void printLogFrom(off_t from) {
+    int fd = open(gLogPath, O_RDONLY);
+    if (fd < 0) return;
+    const off_t end = lseek(fd, 0, SEEK_END);
+    constexpr off_t kMost = 64 * 1024;
+    from = std::max(from, end - kMost);
+    if (end > from) {
+        dprintf(2, "\n--- the JACK server's output (%s) during this test ---\n", gLogPath);
+        char buf[4096];
+        lseek(fd, from, SEEK_SET);
+        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+            if (write(2, buf, static_cast<size_t>(n)) < 0) break;
+        dprintf(2, "--- end of the JACK server's output ---\n");
+    }
+    close(fd);
+}
+
+void reportHang() {
+    printLogFrom(gLogShown);
+    if (const pid_t server = gServerPid; server > 0) {
+        dprintf(2, "\nThe JACK server's threads:\n");
+        printStacks(server);
+    }
+}
+
+class LogOnFailure : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { gLogShown = logSize(); }
+    void OnTestEnd(const ::testing::TestInfo& test) override {
+        if (test.result() && test.result()->Failed()) printLogFrom(gLogShown);
+    }
+    static off_t logSize() {
+        struct stat st {};
+        return stat(gLogPath, &st) == 0 ? st.st_size : 0;
+    }
+};
 
 }  // namespace
 
@@ -41,15 +114,25 @@ JackServer& JackServer::shared() {
     static std::unique_ptr<JackServer> server = [] {
         auto s = std::make_unique<JackServer>("hvtest");
         s->start();
+        std::snprintf(gLogPath, sizeof gLogPath, "%s", s->logPath().c_str());
+        ::testing::UnitTest::GetInstance()->listeners().Append(new LogOnFailure);
+        onHang(reportHang);
+        gServerPid = s->pid_;
         return s;
     }();
     if (!server->running()) ADD_FAILURE() << "the private JACK server did not start";
     return *server;
 }
 
-JackServer::JackServer(std::string stem) : stem_(std::move(stem)), name_(stem_ + "-0") {}
+JackServer::JackServer(std::string stem) : stem_(std::move(stem)), name_(stem_ + "-0") {
+    const char* dir = getenv("TMPDIR");
+    logPath_ = std::string(dir && *dir ? dir : "/tmp") + "/" + stem_ + "-jackd-" + std::to_string(getpid()) + ".log";
+}
 
-JackServer::~JackServer() { stop(); }
+JackServer::~JackServer() {
+    stop();
+    unlink(logPath_.c_str());
+}
 
 bool JackServer::start() {
     // A loaded machine running several test programs at once can turn the
@@ -75,8 +158,7 @@ bool JackServer::start() {
 
 bool JackServer::startOnce(std::chrono::seconds patience) {
     if (running()) return true;
-    jack_set_error_function(silentJackErrors);
-    jack_set_info_function(silentJackErrors);
+    hookJackErrors();
     if (serverAnswers(name_)) return false;  // another test program's server
     // Our clients must reach this server and never start one of their own.
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
@@ -90,16 +172,19 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
         // The server must not outlive a test that crashes.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(1);
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0 && !getenv("HALVORAN_JACK_VERBOSE")) {
-            dup2(devnull, 1);
-            dup2(devnull, 2);
+        int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
         }
         std::string period = std::to_string(periodFrames()), rate = std::to_string(sampleRate());
         // Synchronous mode: the server waits for slow clients (up to the
         // timeout) instead of dropping what they send in a late cycle.
-        execlp("jackd", "jackd", "--no-realtime", "-S", "-t", "10000", "-n", name_.c_str(), "-d", "dummy", "-r",
-               rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
+        std::vector<const char*> argv = {"jackd", "--no-realtime", "-S", "-t", "10000", "-n", name_.c_str()};
+        if (getenv("HALVORAN_JACK_VERBOSE")) argv.push_back("-v");
+        for (const char* a : {"-d", "dummy", "-r", rate.c_str(), "-p", period.c_str()}) argv.push_back(a);
+        argv.push_back(nullptr);
+        execvp("jackd", const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     pid_ = pid;
@@ -158,6 +243,90 @@ void closeMidiPorts(std::initializer_list<RtMidi*> parties) {
 }
 
 std::string jackPortName(const std::string& client, const std::string& port) { return client + ":" + port; }
+
+std::string uniqueClientName(const std::string& stem) {
+    static std::atomic<int> n{0};
+    return stem + "-" + std::to_string(getpid()) + "-" + std::to_string(++n);
+}
+
+namespace {
+
+std::vector<int> openSockets() {
+    std::vector<int> fds;
+    for (int fd = 0; fd < 4096; ++fd) {
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode)) fds.push_back(fd);
+    }
+    return fds;
+}
+
+}  // namespace
+
+JackParty::JackParty(const std::string& name) {
+    hookJackErrors();
+    const std::vector<int> before = openSockets();
+    jack_status_t status{};
+    client_ = jack_client_open(name.c_str(), jack_options_t(JackNoStartServer | JackUseExactName), &status);
+    // A sweep this open made did not reach this client.
+    sweeps_ = jackSweeps();
+    for (int fd : openSockets())
+        if (std::find(before.begin(), before.end(), fd) == before.end()) sockets_.push_back(fd);
+}
+
+void JackParty::breakLink() {
+    for (int fd : sockets_) shutdown(fd, SHUT_RDWR);
+}
+
+JackParty::~JackParty() {
+    if (client_ && linkSound()) jack_client_close(client_);
+}
+
+bool JackParty::linkSound() const {
+    if (!client_ || jackSweeps() != sweeps_) return false;
+    char* uuid = jack_get_uuid_for_client_name(client_, jack_get_client_name(client_));
+    if (!uuid) return false;
+    jack_free(uuid);
+    return true;
+}
+
+bool JackParty::hasPort(const std::string& name) const {
+    return linkSound() && jack_port_by_name(client_, name.c_str()) != nullptr;
+}
+
+void JackParty::countCycles() {
+    if (!client_) return;
+    jack_set_process_callback(
+        client_,
+        [](jack_nframes_t, void* arg) -> int {
+            ++*static_cast<std::atomic<uint64_t>*>(arg);
+            return 0;
+        },
+        &cycles_);
+    jack_activate(client_);
+}
+
+unsigned jackSweeps() { return gSweeps; }
+
+void letGo(std::unique_ptr<JackParty>& party, std::unique_ptr<RtMidiIn>& in, std::unique_ptr<RtMidiOut>& out) {
+    if (in) in->cancelCallback();
+    if (party && party->linkSound()) {
+        closeMidiPorts({in.get(), out.get()});
+        in.reset();
+        out.reset();
+        party.reset();
+        return;
+    }
+    keepForGood(in);
+    keepForGood(out);
+    keepForGood(party);
+}
+
+void keepPointer(void* given) {
+    static std::mutex lock;
+    static auto* kept = new std::vector<void*>;
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(given);
+}
 
 }  // namespace hvtest
 

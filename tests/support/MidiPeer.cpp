@@ -1,40 +1,76 @@
 #include "support/MidiPeer.h"
 
-#include <atomic>
+#include <jack/jack.h>
+#include <jack/midiport.h>
 
-#include "support/JackServer.h"
-#include "support/MidiReceive.h"
+#include <thread>
 
 namespace hvtest {
 
 namespace {
 
-std::string uniqueName(const std::string& stem) {
-    static std::atomic<int> n{0};
-    return stem + std::to_string(++n);
-}
+void quietErrors(RtMidiError::Type, const std::string&, void*) {}
 
 }  // namespace
 
-MidiPeer::MidiPeer(const std::string& stem)
-    : outClient(uniqueName(stem + "-out")),
-      inClient(uniqueName(stem + "-in")),
-      out(RtMidi::UNIX_JACK, outClient),
-      in(RtMidi::UNIX_JACK, inClient, 4096) {
-    out.openVirtualPort("out");
-    in.ignoreTypes(false, false, false);
-    in.openVirtualPort("in");
+MidiPeer::MidiPeer(const std::string& stem) {
+    // A loaded server may turn a client away; it is asked again a few times.
+    for (int attempt = 0; attempt < 5 && !open(stem); ++attempt) {
+        letGo();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 * (attempt + 1)));
+    }
 }
 
-MidiPeer::~MidiPeer() { closeMidiPorts({&in, &out}); }
+bool MidiPeer::open(const std::string& stem) {
+    outClient = uniqueClientName(stem + "-out");
+    inClient = uniqueClientName(stem + "-in");
+    party_ = std::make_unique<JackParty>(uniqueClientName(stem + "-q"));
+    if (!party_->opened()) return false;
+    // Each RtMidi call opens its client again while the first open was
+    // turned away: none follows once the link broke.
+    out_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, outClient);
+    out_->setErrorCallback(quietErrors, nullptr);
+    if (!party_->linkSound()) return false;
+    out_->openVirtualPort("out");
+    if (!party_->linkSound()) return false;
+    in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, inClient, 4096);
+    in_->setErrorCallback(quietErrors, nullptr);
+    if (!party_->linkSound()) return false;
+    in_->ignoreTypes(false, false, false);
+    in_->openVirtualPort("in");
+    return party_->hasPort(outName()) && party_->hasPort(inName());
+}
+
+void MidiPeer::letGo() { hvtest::letGo(party_, in_, out_); }
+
+MidiPeer::~MidiPeer() { letGo(); }
 
 std::string MidiPeer::outName() const { return jackPortName(outClient, "out"); }
 std::string MidiPeer::inName() const { return jackPortName(inClient, "in"); }
 
 std::vector<MidiPeer::Bytes> MidiPeer::receive(size_t count, std::chrono::milliseconds limit) {
-    return receiveMidi(in, count, limit);
+    if (!in_) return {};
+    return receiveMidi(*in_, count, limit);
 }
 
-std::vector<MidiPeer::Bytes> MidiPeer::drain(std::chrono::milliseconds quiet) { return receiveMidi(in, 100000, quiet); }
+std::vector<TimedMidi> MidiPeer::receiveTimed(size_t count, std::chrono::milliseconds limit, unsigned char status) {
+    if (!in_) return {};
+    return receiveMidiTimed(*in_, count, limit, status);
+}
+
+std::vector<MidiPeer::Bytes> MidiPeer::drain(std::chrono::milliseconds quiet) { return receive(100000, quiet); }
+
+std::vector<std::string> MidiPeer::allPorts() const {
+    std::vector<std::string> names;
+    if (!party_ || !party_->linkSound()) return names;
+    const char** ports = jack_get_ports(party_->client(), nullptr, JACK_DEFAULT_MIDI_TYPE, 0);
+    for (const char** p = ports; p && *p; ++p) names.emplace_back(*p);
+    if (ports) jack_free(ports);
+    return names;
+}
+
+void MidiPeer::send(const unsigned char* bytes, size_t size) {
+    if (out_) out_->sendMessage(bytes, size);
+}
 
 }  // namespace hvtest

@@ -5,8 +5,12 @@
 #include <rtmidi/RtMidi.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/JackServer.h"
+#include "support/MidiReceive.h"
 
 namespace hvtest {
 
@@ -14,7 +18,8 @@ class MidiPeer {
 public:
     using Bytes = std::vector<unsigned char>;
 
-    // Its clients are named stem-out<n> and stem-in<n>, n new for each peer.
+    // Its clients are named stem-out-<pid>-<n> and stem-in-<pid>-<n>, n new
+    // for each try.
     explicit MidiPeer(const std::string& stem = "hvpeer");
     ~MidiPeer();
     MidiPeer(const MidiPeer&) = delete;
@@ -25,12 +30,30 @@ public:
     std::string inName() const;
     // Up to count messages, waiting at most limit for them.
     std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Up to count messages of that status byte (any for 0), each with the
+    // seconds since the one before.
+    std::vector<TimedMidi> receiveTimed(size_t count, std::chrono::milliseconds limit, unsigned char status = 0);
     // Whatever arrives within quiet.
     std::vector<Bytes> drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(300));
 
+    // Every MIDI port the server has, as "client:port".
+    std::vector<std::string> allPorts() const;
+    // One message out of its output port; nothing when the server turned
+    // every try away.
+    void send(const unsigned char* bytes, size_t size);
+    void send(const Bytes& message) { send(message.data(), message.size()); }
+
     std::string outClient, inClient;
-    RtMidiOut out;
-    RtMidiIn in;
+
+private:
+    // False when the server turned a client away; then what was made is
+    // let go.
+    bool open(const std::string& stem);
+    void letGo();
+
+    std::unique_ptr<RtMidiOut> out_;
+    std::unique_ptr<RtMidiIn> in_;
+    std::unique_ptr<JackParty> party_;
 };
 
 }  // namespace hvtest

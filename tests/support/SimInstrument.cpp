@@ -31,49 +31,53 @@ void writeData(SimInstrument::Bytes& m, int n, int value) {
     m[packPos(n)] = static_cast<uint8_t>((value & 0x80) ? (m[packPos(n)] | bit) : (m[packPos(n)] & ~bit));
 }
 
-std::string uniqueClient(const std::string& stem, const char* side) {
-    static std::atomic<int> n{0};
-    return stem + "-" + std::to_string(getpid()) + "-" + std::to_string(++n) + side;
-}
-
 void quietErrors(RtMidiError::Type, const std::string&, void*) {}
 
 }  // namespace
 
-SimInstrument::SimInstrument(int channel, const std::string& clientStem)
-    : inClient_(uniqueClient(clientStem, "i")), outClient_(uniqueClient(clientStem, "o")) {
+SimInstrument::SimInstrument(int channel, const std::string& clientStem) {
     channel_ = channel & 0x0F;
     cc_.fill(-1);
     for (int slot = 0; slot < kPrograms; ++slot) programs_[slot] = defaultProgram(slot);
     edit_ = programs_[0];
     global_ = defaultGlobal();
 
-    jack_status_t status{};
-    jack_ = jack_client_open((inClient_ + "q").c_str(), jack_options_t(JackNoStartServer), &status);
-    if (auto* client = static_cast<jack_client_t*>(jack_)) {
-        // Counts the server's cycles: a new connection carries data once
-        // the graph has gone through a cycle or two with it.
-        jack_set_process_callback(
-            client,
-            [](jack_nframes_t, void* arg) -> int {
-                ++*static_cast<std::atomic<uint64_t>*>(arg);
-                return 0;
-            },
-            &cycles_);
-        jack_activate(client);
+    // A loaded server may turn a client away, as it would an instrument's
+    // driver; it is asked again a few times.
+    for (int attempt = 0; attempt < 5 && !openClients(clientStem); ++attempt) {
+        letGo();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 * (attempt + 1)));
     }
+    worker_ = std::thread([this] { work(); });
+}
 
+bool SimInstrument::openClients(const std::string& stem) {
+    // New names each time: a client given up may still hold the old ones.
+    const std::string name = uniqueClientName(stem);
+    inClient_ = name + "i";
+    outClient_ = name + "o";
+    party_ = std::make_unique<JackParty>(name + "q");
+    if (!party_->opened()) return false;
+    // A new connection carries data once the graph has gone through a cycle
+    // or two with it.
+    party_->countCycles();
+    // Each RtMidi call opens its client again while the first open was
+    // turned away: none follows once the link broke.
     in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, inClient_, 4096);
     in_->setErrorCallback(quietErrors, nullptr);
+    if (!party_->linkSound()) return false;
     in_->ignoreTypes(false, false, false);
     in_->setCallback(&SimInstrument::inputCallback, this);
     in_->openVirtualPort("in");
+    if (!party_->linkSound()) return false;
     out_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, outClient_);
     out_->setErrorCallback(quietErrors, nullptr);
+    if (!party_->linkSound()) return false;
     out_->openVirtualPort("out");
-
-    worker_ = std::thread([this] { work(); });
+    return party_->hasPort(inPort()) && party_->hasPort(outPort());
 }
+
+void SimInstrument::letGo() { hvtest::letGo(party_, in_, out_); }
 
 SimInstrument::~SimInstrument() {
     {
@@ -82,14 +86,7 @@ SimInstrument::~SimInstrument() {
     }
     arrived_.notify_all();
     if (worker_.joinable()) worker_.join();
-    in_->cancelCallback();
-    closeMidiPorts({in_.get(), out_.get()});
-    in_.reset();
-    out_.reset();
-    if (jack_) {
-        jack_deactivate(static_cast<jack_client_t*>(jack_));
-        jack_client_close(static_cast<jack_client_t*>(jack_));
-    }
+    letGo();
 }
 
 // ---- Ports
@@ -98,8 +95,8 @@ std::string SimInstrument::outPort() const { return outClient_ + ":out"; }
 std::string SimInstrument::inPort() const { return inClient_ + ":in"; }
 
 bool SimInstrument::waitConnected(std::chrono::milliseconds limit, bool in, bool out) const {
-    auto* client = static_cast<jack_client_t*>(jack_);
-    if (!client) return false;
+    if (!party_ || !party_->linkSound()) return false;
+    jack_client_t* client = party_->client();
     const auto deadline = Clock::now() + limit;
     auto connected = [client](const std::string& name) {
         jack_port_t* port = jack_port_by_name(client, name.c_str());
@@ -107,10 +104,10 @@ bool SimInstrument::waitConnected(std::chrono::milliseconds limit, bool in, bool
     };
     while (Clock::now() < deadline) {
         if ((!in || connected(inPort())) && (!out || connected(outPort()))) {
-            const uint64_t seen = cycles_;
-            while (cycles_ < seen + 3 && Clock::now() < deadline)
+            const uint64_t seen = party_->cycles();
+            while (party_->cycles() < seen + 3 && Clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            return cycles_ >= seen + 3;
+            return party_->cycles() >= seen + 3;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -240,6 +237,7 @@ int SimInstrument::nrpnValue(int msb, int lsb) const {
 void SimInstrument::send(Bytes bytes) {
     std::lock_guard<std::mutex> lock(sendMutex_);
     std::vector<unsigned char> m(bytes.begin(), bytes.end());
+    if (!out_) return;  // the server turned every try away
     try {
         out_->sendMessage(&m);
     } catch (const RtMidiError& e) {

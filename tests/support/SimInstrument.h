@@ -14,6 +14,8 @@
 // output. Call JackServer::shared() before making one.
 #include <rtmidi/RtMidi.h>
 
+#include "support/JackServer.h"
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -155,11 +157,16 @@ private:
     static Bytes defaultProgram(int slot);
     Bytes defaultGlobal() const;
 
+    // Makes the clients and their ports; false when the server turned one
+    // away, and then what was made is let go.
+    bool openClients(const std::string& stem);
+    void letGo();
+
     std::string inClient_, outClient_;
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
-    void* jack_ = nullptr;  // a client of our own, to look at port connections
-    std::atomic<uint64_t> cycles_{0};
+    // A client of our own, to look at port connections and the link.
+    std::unique_ptr<JackParty> party_;
     std::mutex sendMutex_;
 
     mutable std::mutex mutex_;  // memory and records
