@@ -624,7 +624,8 @@ const std::vector<std::string>& IMidiPorts::refresh(bool input) {
     awaitFirstAnswer();
     // While the system does not answer, asking again would only queue up.
     if (!mCore->mWorker->heldUp())
-        mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.ask(true); }), Clock::now() + kCallLimit);
+        mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.ask(true); }),
+                             Clock::now() + std::chrono::milliseconds(callLimitMs.load()));
     return current(input);
 }
 
@@ -652,13 +653,14 @@ void IMidiPorts::setPort(bool input, int& index, const char* name) {
     index = 0;
     if (found == 0) {
         mCore->mWorker->wait(mCore->post([input](Core& core, Call&) { core.dropClient(input); }),
-                             Clock::now() + kCallLimit);
+                             Clock::now() + std::chrono::milliseconds(callLimitMs.load()));
         return;
     }
     auto opened = std::make_shared<bool>(false);
     auto call = mCore->post(
         [input, port = names[found], opened](Core& core, Call& c) { core.openPort(input, port, c, opened.get()); });
-    if (mCore->mWorker->wait(call, Clock::now() + kCallLimit) && *opened) index = found;
+    if (mCore->mWorker->wait(call, Clock::now() + std::chrono::milliseconds(callLimitMs.load())) && *opened)
+        index = found;
 }
 
 void IMidiPorts::setIn(int& index, const char* name) { setPort(true, index, name); }
@@ -679,7 +681,8 @@ void IMidiPorts::closeAll() {
     mCore->mAccepting = false;
     // A callback under way ends before this returns.
     { std::lock_guard<std::mutex> gate(mCore->mGateLock); }
-    mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.closeEverything(); }), Clock::now() + kCallLimit);
+    mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.closeEverything(); }),
+                         Clock::now() + std::chrono::milliseconds(callLimitMs.load()));
 }
 
 bool IMidiPorts::send(const uint8_t* bytes, size_t size) {

@@ -5,6 +5,7 @@
 // editor's own ports are never offered.
 // ctest-labels: tsan
 #include "core_port_menus.h"
+#include "framework/IMidiPorts.h"
 #include "support/RunProgram.h"
 #include "support/ScopedEnv.h"
 #include "support/WaitUntil.h"
@@ -29,14 +30,17 @@ long editorsPorts(const Titles& ports) {
 
 // A JACK server of the test's own, paused and resumed at will, with this
 // process's clients pointed at it while it lives.
+// The editor's own time limit holds while it lives.
 struct OwnServer {
     std::string shared = hvtest::JackServer::shared().name();
     hvtest::JackServer server{"hvstall"};
+    const int patience = IMidiPorts::callLimitMs.exchange(3000);
     OwnServer() { server.start(); }
     ~OwnServer() {
         server.resume();
         server.stop();
         setenv("JACK_DEFAULT_SERVER", shared.c_str(), 1);
+        IMidiPorts::callLimitMs = patience;
     }
 };
 
