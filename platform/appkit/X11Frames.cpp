@@ -102,7 +102,7 @@ bool x11ManagerSupports(Display* d, const char* name) {
     return false;
 }
 
-std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w) {
+std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w, std::chrono::milliseconds patience) {
     auto read = [&]() -> std::optional<X11FrameExtents> {
         auto v = cardinals(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL);
         if (v.size() != 4) return std::nullopt;
@@ -118,7 +118,7 @@ std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w) {
     XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
     XFlush(d);
     // The manager answers at once; one that does not costs a blink.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
     while (std::chrono::steady_clock::now() < deadline) {
         if (auto e = read()) return e;
         poll(nullptr, 0, 2);

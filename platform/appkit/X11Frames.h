@@ -9,6 +9,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,9 +48,10 @@ struct X11FrameExtents {
     long left = 0, right = 0, top = 0, bottom = 0;
 };
 // The extents the manager gives the window; for a window it does not frame
-// yet it is asked first, and its answer awaited a moment. None without a
-// manager or an answer.
-std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w);
+// yet it is asked first, and its answer awaited up to patience. None
+// without a manager or an answer.
+std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w,
+                                               std::chrono::milliseconds patience = std::chrono::milliseconds(250));
 // A titled window whose frame would stand above or left of the screen's
 // work area (its title bar out of reach) moved in so that it stands within,
 // as the Mac constrains a window's frame when it is shown.

@@ -248,31 +248,10 @@ void XvfbServer::startWindowManager() {
 }
 
 void XvfbServer::settleWindowManager(Display* d) {
-    if (!platform::appkit::x11WindowManagerRunning(d)) return;
     // The manager answers a frame-extents request in turn with its other
     // events; a window never mapped costs it nothing to answer for.
     ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
-    const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = w;
-    ev.xclient.message_type = XInternAtom(d, "_NET_REQUEST_FRAME_EXTENTS", False);
-    ev.xclient.format = 32;
-    XSendEvent(d, DefaultRootWindow(d), False, SubstructureNotifyMask | SubstructureRedirectMask, &ev);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0, left = 0;
-        unsigned char* data = nullptr;
-        XSync(d, False);
-        const bool set = XGetWindowProperty(d, w, extents, 0, 4, False, AnyPropertyType, &type, &format, &n, &left,
-                                            &data) == Success &&
-                         type != 0;
-        if (data) XFree(data);
-        if (set || std::chrono::steady_clock::now() > deadline) break;
-        poll(nullptr, 0, 5);
-    }
+    platform::appkit::x11FrameExtents(d, w, std::chrono::seconds(10));
     XDestroyWindow(d, w);
     XSync(d, False);
 }
