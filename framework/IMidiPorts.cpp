@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "framework/IMidiPortsSender.h"
 #include "framework/IMidiPortsWorker.h"
 #include "framework/Log.h"
 
@@ -91,6 +92,16 @@ bool guarded(const char* what, Fn fn) {
     return false;
 }
 
+// HALVORAN_MIDI_CALL_LIMIT_MS, or 3 s when it is not a number of
+// milliseconds (at most ten minutes).
+std::chrono::milliseconds callLimitFromEnvironment() {
+    const char* env = getenv("HALVORAN_MIDI_CALL_LIMIT_MS");
+    char* end = nullptr;
+    const long ms = env ? strtol(env, &end, 10) : 0;
+    if (!env || end == env || *end || ms <= 0) return std::chrono::milliseconds(3000);
+    return std::chrono::milliseconds(std::min(ms, 600000L));
+}
+
 // The list index of `name`, or 0. Entry 0 never matches.
 int findListed(const std::vector<std::string>& names, const char* name) {
     if (!name) return 0;
@@ -123,6 +134,12 @@ bool openByName(Midi& midi, const std::string& name, const char* ourPortName, Li
 
 // What the calls into the MIDI system work on. The worker's calls hold it,
 // so it stays while a call that has not ended may still come back to it.
+//
+// Locks, in the order they may be taken: the worker's own lock (Call::commit
+// publishes under it), then mGateLock, then mChoiceLock, mListLock,
+// mFirstLock and the sender's lock, each taken alone. None is held while the
+// MIDI library is called, except that the input callback runs under
+// mGateLock: no caller takes it while the library may call back into it.
 struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     Core(std::string name, std::function<void(const uint8_t*, size_t)> input);
     ~Core();
@@ -150,11 +167,16 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     bool ours(const std::string& port) const;
     bool makeIn();
     bool makeOut();
-    void openPort(bool input, const std::string& name, Call& call, bool* opened);
+    // True when the port opened for that choice and the caller still waits.
+    bool openPort(bool input, const std::string& name, unsigned choice, Call& call);
     // A client and its port to `name`, tried a few times.
     bool openWithRetries(bool input, const std::string& name);
     bool openOnce(bool input, const std::string& name);
-    void publish(bool input);
+    // The port goes to the callers, unless a later choice came first.
+    void publish(bool input, unsigned choice);
+    // The sender lets go of the output port, or else its client is given
+    // up: false then.
+    bool releaseOutput();
     void closePort(bool input);
     void dropClient(bool input);
     void abandonClient(bool input);
@@ -167,6 +189,15 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     void changedGraph() { mLastChange = Clock::now(); }
     const char* systemName() const;
 
+    // ---- On the callers' threads.
+    // A new choice of port, closing the open one for the callers at once;
+    // its number.
+    unsigned choose(bool input, bool opening);
+    // The choice is the latest of its direction.
+    bool latest(bool input, unsigned choice);
+    // Tells a choice's caller how it ended, unless closeAll came since.
+    void tell(bool input, unsigned choice, unsigned epoch, const Chosen& chosen, bool opened);
+
     static void inputCallback(double, std::vector<unsigned char>* message, void* user);
 
     const std::string mClientName;
@@ -176,8 +207,10 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     std::unique_ptr<RtMidiIn> mInLister;
     std::unique_ptr<RtMidiOut> mOutLister;
     jack_client_t* mWatcher = nullptr;
-    // The system's port each of ours is connected to, while open.
+    // The system's port each of ours is connected to, while open, and the
+    // choice it was opened for.
     std::string mInPort, mOutPort;
+    unsigned mInOpenedFor = 0, mOutOpenedFor = 0;
     System mSystem = System::kUnknown;
     bool mAbsenceReported = false;
     Clock::time_point mLastChange{};
@@ -188,15 +221,22 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     std::atomic<bool> mWatching{false};
     std::atomic<unsigned> mSweeps{0};
     std::atomic<MidiSystem> mState{MidiSystem::kAnswering};
-    std::atomic<bool> mInOpen{false}, mOutOpen{false};
-    // The input goes through only while the gate is open; a callback in
-    // progress holds the lock.
+    const std::chrono::milliseconds mCallLimit = callLimitFromEnvironment();
+    // Held by a callback in progress (the input's, a choice's `chosen`),
+    // and to change what they reach: mOnInput, and mEpoch, which closeAll
+    // counts up (read anywhere).
     std::mutex mGateLock;
-    std::atomic<bool> mAccepting{false};
     std::function<void(const uint8_t*, size_t)> mOnInput;
-    // Held for every send; the output port is reached through mSendTo only.
-    std::mutex mSendLock;
-    RtMidiOut* mSendTo = nullptr;
+    std::atomic<unsigned> mEpoch{0};
+    // The input's choices are counted under it, and mAccepting and mInOpen
+    // set by the latest one (read anywhere; the input goes through only
+    // while mAccepting).
+    std::mutex mChoiceLock;
+    unsigned mInChoice = 0;
+    std::atomic<bool> mAccepting{false}, mInOpen{false};
+    // The output's messages, and its choices.
+    IMidiPortsSender mSender;
+    std::atomic<bool> mOverflowTold{false};
     // The latest lists the system gave, numbered.
     std::mutex mListLock;
     std::vector<std::string> mInList{kNoDeviceName}, mOutList{kNoDeviceName};
@@ -366,17 +406,23 @@ void IMidiPorts::Core::ask(bool afresh) {
     if (!mWorker->heldUp()) mState = answers ? MidiSystem::kAnswering : MidiSystem::kAbsent;
 }
 
+bool IMidiPorts::Core::releaseOutput() {
+    if (mSender.release(Clock::now() + mCallLimit)) return true;
+    LogLine("MIDI: a send into \"%s\" did not end; its client is given up", mOutPort.c_str());
+    abandonClient(false);
+    return false;
+}
+
 void IMidiPorts::Core::closePort(bool input) {
-    (input ? mInPort : mOutPort).clear();
     if (input) {
+        mInPort.clear();
+        mInOpen = mAccepting = false;
         if (!mIn || !mIn->isPortOpen()) return;
         settle();
         guarded("closing the input port", [&] { mIn->closePort(); });
     } else {
-        {
-            std::lock_guard<std::mutex> guard(mSendLock);
-            mSendTo = nullptr;
-        }
+        if (!releaseOutput()) return;
+        mOutPort.clear();
         if (!mOut || !mOut->isPortOpen()) return;
         settle();
         guarded("closing the output port", [&] { mOut->closePort(); });
@@ -401,11 +447,7 @@ void IMidiPorts::Core::dropClient(bool input) {
         settle();
         mIn.reset();
     } else {
-        {
-            std::lock_guard<std::mutex> guard(mSendLock);
-            mSendTo = nullptr;
-        }
-        if (!mOut) return;
+        if (!mOut || !releaseOutput()) return;
         settle();
         mOut.reset();
     }
@@ -435,32 +477,36 @@ bool IMidiPorts::Core::makeOut() {
     return mOut != nullptr;
 }
 
-void IMidiPorts::Core::openPort(bool input, const std::string& name, Call& call, bool* opened) {
+bool IMidiPorts::Core::openPort(bool input, const std::string& name, unsigned choice, Call& call) {
     if (clientsGone()) recoverFromLoss();
     closePort(input);
     // Nobody waits for the port any more: it would only be closed again.
     if (call.abandoned()) {
+        if (!input) mSender.failed(choice);
         dropClient(input);
-        return;
+        return false;
     }
     const std::string other = input ? mOutPort : mInPort;
     bool done = openWithRetries(input, name);
     // A link that broke on the way took the other port along.
-    const bool otherOpen = input ? mOutOpen.load() : mInOpen.load();
-    if (!other.empty() && !otherOpen) {
-        if (openWithRetries(!input, other)) publish(!input);
-        done = done && (input ? mIn && mIn->isPortOpen() : mOut && mOut->isPortOpen());
-        if (!(input ? mOutOpen.load() : mInOpen.load())) {
+    if (!other.empty() && (input ? mOutPort : mInPort).empty()) {
+        if (openWithRetries(!input, other)) {
+            publish(!input, input ? mOutOpenedFor : mInOpenedFor);
+        } else {
             LogLine("MIDI: \"%s\" could not be opened again", other.c_str());
             mLost = true;
         }
+        done = done && (input ? mIn && mIn->isPortOpen() : mOut && mOut->isPortOpen());
     }
     changedGraph();
+    bool opened = false;
     const bool kept = call.commit([&] {
-        *opened = done;
-        if (done) publish(input);
+        opened = done;
+        if (done) publish(input, choice);
     });
+    if (!opened && !input) mSender.failed(choice);
     if (!kept || !done) dropClient(input);
+    return opened;
 }
 
 bool IMidiPorts::Core::openWithRetries(bool input, const std::string& name) {
@@ -491,15 +537,37 @@ bool IMidiPorts::Core::openOnce(bool input, const std::string& name) {
     return true;
 }
 
-void IMidiPorts::Core::publish(bool input) {
+void IMidiPorts::Core::publish(bool input, unsigned choice) {
     if (input) {
-        mInOpen = true;
-        mAccepting = true;
+        mInOpenedFor = choice;
+        std::lock_guard<std::mutex> guard(mChoiceLock);
+        if (choice == mInChoice) mInOpen = mAccepting = true;
     } else {
-        std::lock_guard<std::mutex> guard(mSendLock);
-        mSendTo = mOut.get();
-        mOutOpen = true;
+        mOutOpenedFor = choice;
+        RtMidiOut* out = mOut.get();
+        mSender.deliverTo(choice, [out](const IMidiPortsSender::Message& m) {
+            guarded("sending", [&] { out->sendMessage(m.data(), m.size()); });
+        });
     }
+}
+
+unsigned IMidiPorts::Core::choose(bool input, bool opening) {
+    if (!input) return mSender.choose(opening);
+    std::lock_guard<std::mutex> guard(mChoiceLock);
+    mInOpen = mAccepting = false;
+    return ++mInChoice;
+}
+
+bool IMidiPorts::Core::latest(bool input, unsigned choice) {
+    if (!input) return mSender.latest(choice);
+    std::lock_guard<std::mutex> guard(mChoiceLock);
+    return choice == mInChoice;
+}
+
+void IMidiPorts::Core::tell(bool input, unsigned choice, unsigned epoch, const Chosen& chosen, bool opened) {
+    if (!chosen) return;
+    std::lock_guard<std::mutex> gate(mGateLock);
+    if (epoch == mEpoch && latest(input, choice)) chosen(opened);
 }
 
 void IMidiPorts::Core::abandonClient(bool input) {
@@ -513,11 +581,8 @@ void IMidiPorts::Core::abandonClient(bool input) {
         abandon(mIn);
         mInPort.clear();
     } else {
-        {
-            std::lock_guard<std::mutex> guard(mSendLock);
-            mSendTo = nullptr;
-        }
-        mOutOpen = false;
+        // A send still inside the client keeps it: it is never freed.
+        mSender.release(Clock::now());
         abandon(mOut);
         mOutPort.clear();
     }
@@ -566,9 +631,7 @@ int IMidiPorts::chosenApi() {
 }
 
 IMidiPorts::IMidiPorts(std::string clientName, std::function<void(const uint8_t*, size_t)> onInput)
-    : mCore(std::make_shared<Core>(std::move(clientName), std::move(onInput))),
-      mInNames{kNoDeviceName},
-      mOutNames{kNoDeviceName} {}
+    : mCore(std::make_shared<Core>(std::move(clientName), std::move(onInput))) {}
 
 IMidiPorts::~IMidiPorts() {
     closeAll();
@@ -576,12 +639,13 @@ IMidiPorts::~IMidiPorts() {
         std::lock_guard<std::mutex> gate(mCore->mGateLock);
         mCore->mOnInput = nullptr;
     }
-    if (mCore->mWorker->busy()) keepThisCodeLoaded();
+    if (mCore->mWorker->busy() || mCore->mSender.sending()) keepThisCodeLoaded();
 }
 
 void IMidiPorts::prefetchNames() {
     std::lock_guard<std::mutex> guard(mCore->mFirstLock);
     if (mCore->mFirstAsk) return;
+    mAsked = true;
     mCore->mFirstAsk = mCore->post([](Core& core, Call&) { core.ask(false); });
     mCore->mFirstDeadline = Clock::now() + kFirstAnswerPatience;
 }
@@ -598,69 +662,75 @@ void IMidiPorts::awaitFirstAnswer() {
     mCore->mWorker->wait(ask, deadline);
 }
 
-const std::vector<std::string>& IMidiPorts::current(bool input) {
-    std::lock_guard<std::mutex> guard(mNamesMutex);
-    std::vector<std::string>& names = input ? mInNames : mOutNames;
-    unsigned& seen = input ? mInSeen : mOutSeen;
+std::vector<std::string> IMidiPorts::current(bool input) const {
     std::lock_guard<std::mutex> lists(mCore->mListLock);
-    if (seen != mCore->mAnswers) {
-        names = input ? mCore->mInList : mCore->mOutList;
-        seen = mCore->mAnswers;
-    }
-    return names;
+    return input ? mCore->mInList : mCore->mOutList;
 }
 
-const std::vector<std::string>& IMidiPorts::inNames() {
+std::vector<std::string> IMidiPorts::inNames() {
     awaitFirstAnswer();
     return current(true);
 }
 
-const std::vector<std::string>& IMidiPorts::outNames() {
+std::vector<std::string> IMidiPorts::outNames() {
     awaitFirstAnswer();
     return current(false);
 }
 
-const std::vector<std::string>& IMidiPorts::refresh(bool input) {
+std::vector<std::string> IMidiPorts::refresh(bool input) {
     awaitFirstAnswer();
     // While the system does not answer, asking again would only queue up.
-    if (!mCore->mWorker->heldUp())
-        mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.ask(true); }),
-                             Clock::now() + std::chrono::milliseconds(callLimitMs.load()));
+    if (!mCore->mWorker->heldUp()) {
+        mAsked = true;
+        mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.ask(true); }), Clock::now() + mCore->mCallLimit);
+    }
     return current(input);
 }
 
-const std::vector<std::string>& IMidiPorts::refreshInNames() { return refresh(true); }
+std::vector<std::string> IMidiPorts::refreshInNames() { return refresh(true); }
 
-const std::vector<std::string>& IMidiPorts::refreshOutNames() { return refresh(false); }
+std::vector<std::string> IMidiPorts::refreshOutNames() { return refresh(false); }
 
 bool IMidiPorts::lost() const { return mCore->clientsGone(); }
 
 MidiSystem IMidiPorts::state() const { return mCore->mState; }
 
+// What a choice's caller may wait for.
+class IMidiPorts::Choice {
+public:
+    int found = 0;
+    std::shared_ptr<Call> call;
+    std::atomic<bool> opened{false};
+};
+
+std::shared_ptr<IMidiPorts::Choice> IMidiPorts::startChoice(bool input, int index, const char* name, Chosen chosen) {
+    auto choice = std::make_shared<Choice>();
+    const std::vector<std::string> names = input ? inNames() : outNames();
+    choice->found = index == 0 ? 0 : findListed(names, name);
+    std::string port = choice->found ? names[choice->found] : std::string();
+    const unsigned number = mCore->choose(input, !port.empty());
+    const unsigned epoch = mCore->mEpoch;
+    mAsked = true;
+    choice->call = mCore->post(
+        [input, number, epoch, port = std::move(port), choice, chosen = std::move(chosen)](Core& core, Call& call) {
+            if (port.empty()) {
+                core.dropClient(input);
+                return;
+            }
+            choice->opened = core.openPort(input, port, number, call);
+            core.tell(input, number, epoch, chosen, choice->opened);
+        });
+    return choice;
+}
+
+int IMidiPorts::choose(bool input, int index, const char* name, Chosen chosen) {
+    return startChoice(input, index, name, std::move(chosen))->found;
+}
+
 void IMidiPorts::setPort(bool input, int& index, const char* name) {
-    // The open port is closed for the caller at once, whatever the system
-    // does: nothing more arrives from it or goes to it.
-    if (input) {
-        mCore->mAccepting = false;
-        mCore->mInOpen = false;
-    } else {
-        std::lock_guard<std::mutex> guard(mCore->mSendLock);
-        mCore->mSendTo = nullptr;
-        mCore->mOutOpen = false;
-    }
-    const std::vector<std::string>& names = input ? inNames() : outNames();
-    const int found = index == 0 ? 0 : findListed(names, name);
-    index = 0;
-    if (found == 0) {
-        mCore->mWorker->wait(mCore->post([input](Core& core, Call&) { core.dropClient(input); }),
-                             Clock::now() + std::chrono::milliseconds(callLimitMs.load()));
-        return;
-    }
-    auto opened = std::make_shared<bool>(false);
-    auto call = mCore->post(
-        [input, port = names[found], opened](Core& core, Call& c) { core.openPort(input, port, c, opened.get()); });
-    if (mCore->mWorker->wait(call, Clock::now() + std::chrono::milliseconds(callLimitMs.load())) && *opened)
-        index = found;
+    std::shared_ptr<Choice> choice = startChoice(input, index, name, nullptr);
+    const bool ended = mCore->mWorker->wait(choice->call, Clock::now() + mCore->mCallLimit);
+    index = ended && choice->opened ? choice->found : 0;
 }
 
 void IMidiPorts::setIn(int& index, const char* name) { setPort(true, index, name); }
@@ -669,25 +739,34 @@ void IMidiPorts::setOut(int& index, const char* name) { setPort(false, index, na
 
 bool IMidiPorts::inOpen() const { return mCore->mInOpen; }
 
-bool IMidiPorts::outOpen() const { return mCore->mOutOpen; }
+bool IMidiPorts::outOpen() const { return mCore->mSender.open(); }
 
 void IMidiPorts::closeAll() {
+    mCore->choose(false, false);
+    mCore->choose(true, false);
     {
-        std::lock_guard<std::mutex> guard(mCore->mSendLock);
-        mCore->mSendTo = nullptr;
-        mCore->mOutOpen = false;
+        // A callback under way ends before this returns, and none comes after.
+        std::lock_guard<std::mutex> gate(mCore->mGateLock);
+        ++mCore->mEpoch;
     }
-    mCore->mInOpen = false;
-    mCore->mAccepting = false;
-    // A callback under way ends before this returns.
-    { std::lock_guard<std::mutex> gate(mCore->mGateLock); }
+    // One chance in all: a later call finds nothing more asked.
+    if (!mAsked.exchange(false)) return;
     mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.closeEverything(); }),
-                         Clock::now() + std::chrono::milliseconds(callLimitMs.load()));
+                         Clock::now() + std::min<Clock::duration>(kClosePatience, mCore->mCallLimit));
 }
 
 bool IMidiPorts::send(const uint8_t* bytes, size_t size) {
     if (!bytes || size == 0) return false;
-    std::lock_guard<std::mutex> guard(mCore->mSendLock);
-    RtMidiOut* out = mCore->mSendTo;
-    return out && guarded("sending", [&] { out->sendMessage(bytes, size); });
+    switch (mCore->mSender.send(bytes, size)) {
+        case IMidiPortsSender::Sent::kQueued:
+            mCore->mOverflowTold = false;
+            return true;
+        case IMidiPortsSender::Sent::kFull:
+            if (!mCore->mOverflowTold.exchange(true))
+                LogLine("MIDI: the output port does not take messages as fast as they come; some are dropped");
+            return false;
+        case IMidiPortsSender::Sent::kNoPort:
+            break;
+    }
+    return false;
 }

@@ -3,11 +3,17 @@
 // MIDI system is the ALSA sequencer when /dev/snd/seq exists, JACK
 // otherwise; HALVORAN_MIDI_API=alsa|jack chooses one.
 //
-// Every call into the MIDI system runs on a thread of its own and is waited
-// for only up to a time limit: a system that stops answering (a JACK server
-// stopped, or stuck on a stale lock) holds up neither the panel nor a quit.
-// Until it answers again the lists stay as they were, a port chosen meanwhile
-// does not open, state() says so, and so does one line of the log.
+// Every call into the MIDI system runs on a thread of its own: no caller
+// waits on a system that stops answering (a JACK server stopped, or stuck on
+// a stale lock) beyond a time limit, and neither a send nor a port choice
+// waits on it at all. Sends go through a bounded queue (IMidiPortsSender);
+// a port choice is carried out by the MIDI worker, which says how it ended.
+// A system that did not answer in time makes state() say so, and one line
+// of the log; a choice made meanwhile is carried out once it answers.
+//
+// The time limit is HALVORAN_MIDI_CALL_LIMIT_MS milliseconds (3000 when it
+// is not set), read when the ports are made. Closing them waits a second at
+// most, in all.
 //
 // When there is no MIDI system the lists hold only kNoDeviceName and one
 // line says so (JACK's own messages are silenced). A JACK server that goes
@@ -25,7 +31,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,9 +46,10 @@ public:
     // How long the first lists are waited for, from when they were asked;
     // the panel is built meanwhile.
     static constexpr std::chrono::milliseconds kFirstAnswerPatience{1000};
-    // How long any later call into the MIDI system is waited for, in
-    // milliseconds (tests on a machine slowed by sanitizers allow more).
-    static inline std::atomic<int> callLimitMs{3000};
+    // How long closing waits for the MIDI system, in all.
+    static constexpr std::chrono::milliseconds kClosePatience{1000};
+    // Whether a port opened, once its choice was carried out.
+    using Chosen = std::function<void(bool opened)>;
 
     // Each complete incoming message goes to onInput, on the MIDI
     // library's thread. clientName names our end of the connections.
@@ -56,28 +62,40 @@ public:
     // Starts asking the MIDI system for both lists, so that its answer (a
     // JACK server's takes a while) comes while the caller does other work.
     void prefetchNames();
-    // Built on first use; entry 0 is kNoDeviceName. The same vectors are
-    // refilled by a refresh, and by a first answer that came late.
-    const std::vector<std::string>& inNames();
-    const std::vector<std::string>& outNames();
+    // The latest lists the system gave (asked on first use); entry 0 is
+    // kNoDeviceName. Copies: a refresh, or a first answer that came late,
+    // changes what the next call returns.
+    std::vector<std::string> inNames();
+    std::vector<std::string> outNames();
     // The lists asked afresh from the MIDI system. After the system went
     // away, the dead clients are dropped first, closing their ports.
-    const std::vector<std::string>& refreshInNames();
-    const std::vector<std::string>& refreshOutNames();
+    std::vector<std::string> refreshInNames();
+    std::vector<std::string> refreshOutNames();
     // The MIDI system went away (a JACK server ended, or the JACK library
     // freed the clients) since they were made; a refresh clears it.
     bool lost() const;
     MidiSystem state() const;
 
+    // Chooses the port called `name` (none for index 0) and returns at once
+    // with its list index, 0 when it is not listed. The open port is closed
+    // for the caller at once; messages sent meanwhile wait for the new one.
+    // The MIDI worker then opens it and calls `chosen`, on its own thread,
+    // unless a later choice or closeAll came first.
+    int choose(bool input, int index, const char* name, Chosen chosen);
+    // The same, waiting for the port within the time limit: index is left
+    // at the list index of the port when it opened, else 0.
     void setIn(int& index, const char* name);
     void setOut(int& index, const char* name);
     bool inOpen() const;
     bool outOpen() const;
-    // Ends both ports and both clients; no input callback runs afterwards.
+    // Ends both ports and both clients, waiting kClosePatience at most in
+    // all (then they end once the system answers). No input callback, and
+    // no `chosen`, runs once this returns.
     void closeAll();
 
-    // One whole message to the output port; sends from several threads
-    // never interleave. False when no port is open or it failed.
+    // One whole message for the output port; sends from several threads
+    // never interleave, and each thread's keep their order. False when no
+    // port is open or being opened, or the queue is full.
     bool send(const uint8_t* bytes, size_t size);
 
     // The MIDI system in use, by RtMidi's number.
@@ -85,15 +103,16 @@ public:
 
 private:
     struct Core;
+    class Choice;
     // Waits for the first lists, asking for them when nobody did yet.
     void awaitFirstAnswer();
-    // The public list of a direction, brought up to the latest answer.
-    const std::vector<std::string>& current(bool input);
-    const std::vector<std::string>& refresh(bool input);
+    std::vector<std::string> current(bool input) const;
+    std::vector<std::string> refresh(bool input);
     void setPort(bool input, int& index, const char* name);
+    std::shared_ptr<Choice> startChoice(bool input, int index, const char* name, Chosen chosen);
 
     std::shared_ptr<Core> mCore;
-    std::mutex mNamesMutex;
-    std::vector<std::string> mInNames, mOutNames;
-    unsigned mInSeen = 0, mOutSeen = 0;  // the answer each list holds
+    // Something was asked of the MIDI system since the last closeAll. Set
+    // and read by the callers' threads.
+    std::atomic<bool> mAsked{false};
 };

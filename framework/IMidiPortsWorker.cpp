@@ -4,6 +4,8 @@
 #include <utility>
 
 struct IMidiPortsWorker::Shared {
+    // Never held while a call runs; Call::commit publishes under it, so it
+    // comes before the MIDI ports' own locks.
     std::mutex lock;
     std::condition_variable queued, ended;
     std::deque<std::shared_ptr<Call>> queue;

@@ -26,15 +26,16 @@ public:
 
     const IUnitInstanceInfo& GetInstanceInfo() const { return mInfo; }
 
-    // ---- MIDI to the external output port (never to the host).
+    // ---- MIDI to the external output port (never to the host), through
+    // its queue: none of these waits on the MIDI system.
     // A short message: 2 bytes for program change and channel pressure,
     // 3 for other channel messages.
     virtual bool SendMidiMsg(IMidiMsg* pMsg);
     // Sends the bytes as one SysEx: F0 in front and F7 behind unless they
-    // already start with F0. False for no bytes, or when nothing was sent.
+    // already start with F0. False for no bytes, or when nothing was queued.
     bool SendMidiSysex(const unsigned char* data, int size);
     // Sends the bytes unchanged (whole dumps, clock bytes). False for an
-    // empty vector, or when nothing was sent.
+    // empty vector, or when nothing was queued.
     bool SendMidiSysex2(std::vector<unsigned char> bytes);
 
     // ---- Host time, asked of the host once at the start of each render

@@ -121,9 +121,17 @@ double IUnitBase::GetTempo() { return 120.0; }
 
 IMidiPorts& IUnitBase::Ports() { return *mPorts; }
 
-const std::vector<std::string>& IUnitBase::getExternalMIDIInNames() { return Ports().inNames(); }
+std::vector<std::string> IUnitBase::getExternalMIDIInNames() { return Ports().inNames(); }
 
-const std::vector<std::string>& IUnitBase::getExternalMIDIOutNames() { return Ports().outNames(); }
+std::vector<std::string> IUnitBase::getExternalMIDIOutNames() { return Ports().outNames(); }
+
+int IUnitBase::chooseExternalMIDIIn(int index, const char* name, IMidiPorts::Chosen opened) {
+    return Ports().choose(true, index, name, std::move(opened));
+}
+
+int IUnitBase::chooseExternalMIDIOut(int index, const char* name, IMidiPorts::Chosen opened) {
+    return Ports().choose(false, index, name, std::move(opened));
+}
 
 void IUnitBase::setExternalMIDIIn(int& index, const char* name) { Ports().setIn(index, name); }
 
@@ -131,9 +139,9 @@ void IUnitBase::setExternalMIDIOut(int& index, const char* name) { Ports().setOu
 
 void IUnitBase::prefetchExternalMIDINames() { Ports().prefetchNames(); }
 
-const std::vector<std::string>& IUnitBase::refreshExternalMIDIInNames() { return Ports().refreshInNames(); }
+std::vector<std::string> IUnitBase::refreshExternalMIDIInNames() { return Ports().refreshInNames(); }
 
-const std::vector<std::string>& IUnitBase::refreshExternalMIDIOutNames() { return Ports().refreshOutNames(); }
+std::vector<std::string> IUnitBase::refreshExternalMIDIOutNames() { return Ports().refreshOutNames(); }
 
 bool IUnitBase::externalMIDILost() const { return mPorts->lost(); }
 

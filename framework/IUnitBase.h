@@ -109,13 +109,20 @@ public:
     void AttachGraphics(IGraphics* pGraphics);
 
     // ---- External MIDI ports, chosen by name. Each list starts with
-    // "Select MIDI Device" (no port) and is built once, on first use; it
-    // stays the same object while the plug-in lives.
-    const std::vector<std::string>& getExternalMIDIInNames();
-    const std::vector<std::string>& getExternalMIDIOutNames();
-    // Closes the open port. Unless index is 0 or no port is listed, opens
-    // the port called `name` and leaves its list index in index; an unknown
-    // name leaves index 0 and no port open. Port errors are printed.
+    // "Select MIDI Device" (no port); it is asked on first use and again by
+    // a refresh, and each call returns a copy of the latest.
+    std::vector<std::string> getExternalMIDIInNames();
+    std::vector<std::string> getExternalMIDIOutNames();
+    // Closes the open port at once and, unless index is 0 or `name` is not
+    // listed, has the MIDI worker open the port called `name`; returns its
+    // list index (0 for none) without waiting. Messages sent meanwhile wait
+    // for the output. `opened` then says, on the MIDI worker's thread,
+    // whether it opened, unless a later choice came first or the ports were
+    // closed. Port errors are printed.
+    int chooseExternalMIDIIn(int index, const char* name, IMidiPorts::Chosen opened);
+    int chooseExternalMIDIOut(int index, const char* name, IMidiPorts::Chosen opened);
+    // The same, waiting for the port within the MIDI time limit: index is
+    // left at its list index when it opened, else 0.
     void setExternalMIDIIn(int& index, const char* name);
     void setExternalMIDIOut(int& index, const char* name);
     bool isExternalMIDIInOpen() const;
@@ -127,17 +134,18 @@ public:
     // The name lists asked afresh from the MIDI system (as a port menu does
     // when it opens); after the system went away its dead ports are closed
     // first.
-    const std::vector<std::string>& refreshExternalMIDIInNames();
-    const std::vector<std::string>& refreshExternalMIDIOutNames();
+    std::vector<std::string> refreshExternalMIDIInNames();
+    std::vector<std::string> refreshExternalMIDIOutNames();
     // The MIDI system went away (a JACK server ended) since the ports were
     // made; a refresh clears it.
     bool externalMIDILost() const;
     // Whether the MIDI system answers, is not there, or did not answer in
     // time (then no port can be chosen until it does).
     MidiSystem externalMIDISystem() const;
-    // Closes both ports and ends the input callback: no callback runs once
-    // this returns. A plug-in calls it first in its destructor, before it
-    // deletes anything its MIDI input reaches. Safe to call again.
+    // Closes both ports and ends the input callback: no callback (nor a
+    // choice's `opened`) runs once this returns. It gives the MIDI system a
+    // second at most, in all: a plug-in calls it first in its destructor,
+    // before it deletes anything its MIDI input reaches. Safe to call again.
     void closeExternalMIDIPorts();
     // One complete message from the input port: SysEx goes to ProcessSysEx,
     // anything else (up to three bytes) to ProcessMidiMsg, both with true.
@@ -150,8 +158,9 @@ protected:
     void ShowParamOnGUI(int idx);
     // Tells the host of a change made on the panel; the binding overrides.
     virtual void InformHostOfParamChange(int idx, double normalizedValue) {}
-    // Sends bytes to the external output port, one message at a time from
-    // any thread; false when no port is open or the port refused them.
+    // Queues bytes for the external output port, one message at a time
+    // from any thread, without waiting on the MIDI system; false when no
+    // port is open or being opened, or too much waits already.
     bool SendExternalMIDI(const uint8_t* bytes, size_t size);
 
 private:

@@ -348,8 +348,11 @@ private:
     void takePanelControls();
     void applySettingsToParameters();
     bool writeSettings();  // false when the file could not be written
-    // The port selector changed: close the port, open the one of that name.
+    // The port selector changed: the port closes at once, and the MIDI
+    // worker opens the one of that name; a port that would not open puts
+    // the selector back to none and says so on the status line.
     void selectMIDIPort(int paramIdx);
+    void portNotOpened(int paramIdx, unsigned choice);
     void applyMIDIFilterSwitches();
     // The librarian pane a send takes: 0 while the view has an upper
     // selection, else 1.
@@ -367,6 +370,9 @@ private:
     // The loss of the MIDI system was told; cleared when the lists are asked
     // afresh.
     std::atomic<bool> mPortLossTold{false};
+    // The port choices made, input and output, under the plug-in mutex: an
+    // outcome that comes after a later choice is not shown.
+    unsigned mPortChoices[2] = {0, 0};
     // A recalled project's port names that could not be opened; kept and
     // saved again until the user chooses a port.
     std::string mUnopenedInName, mUnopenedOutName;

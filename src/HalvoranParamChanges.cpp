@@ -12,19 +12,33 @@
 
 void Halvoran::selectMIDIPort(int paramIdx) {
     IParam* p = GetParam(paramIdx);
-    int index = p->Int();
+    const int index = p->Int();
     const std::string name = p->GetDisplayText(index);
-    if (paramIdx == kDeviceOutSelection) {
-        setExternalMIDIOut(index, name.c_str());
-        midiOutReady = index > 0 && isExternalMIDIOutOpen();
-        mUnopenedOutName.clear();
-    } else {
-        setExternalMIDIIn(index, name.c_str());
-        mUnopenedInName.clear();
-    }
-    // A port that would not open leaves the selector at "Select MIDI Device".
-    if (index != p->Int()) setParameterFromPlug(paramIdx, index);
+    const bool input = paramIdx == kDeviceInSelection;
+    const unsigned choice = ++mPortChoices[input];
+    // The panel goes on at once; what the MIDI system makes of the choice
+    // comes back on the GUI thread.
+    auto opened = [this, paramIdx, choice](bool done) {
+        if (!done) mGuiCalls.call([this, paramIdx, choice] { portNotOpened(paramIdx, choice); });
+    };
+    const int found =
+        input ? chooseExternalMIDIIn(index, name.c_str(), opened) : chooseExternalMIDIOut(index, name.c_str(), opened);
+    // Messages sent meanwhile wait for the port.
+    if (!input) midiOutReady = found > 0;
+    (input ? mUnopenedInName : mUnopenedOutName).clear();
+    // A name no longer listed leaves the selector at "Select MIDI Device".
+    if (found != index) setParameterFromPlug(paramIdx, found);
     midiInOutSet = GetParam(kDeviceInSelection)->Int() > 0 && GetParam(kDeviceOutSelection)->Int() > 0;
+}
+
+void Halvoran::portNotOpened(int paramIdx, unsigned choice) {
+    BASE_MutexLock lock(GetMutex());
+    const bool input = paramIdx == kDeviceInSelection;
+    if (choice != mPortChoices[input] || (input ? isExternalMIDIInOpen() : isExternalMIDIOutOpen())) return;
+    if (paramIdx == kDeviceOutSelection) midiOutReady = false;
+    setParameterFromPlug(paramIdx, 0);
+    midiInOutSet = false;
+    setStatusText("MIDI port not opened! Choose it again.");
 }
 
 void Halvoran::noticeLostMIDIPorts() {
@@ -53,12 +67,17 @@ void Halvoran::noticeLostMIDIPorts() {
 
 void Halvoran::refreshMIDIPortMenu(int paramIdx) {
     if (paramIdx != kDeviceInSelection && paramIdx != kDeviceOutSelection) return;
-    BASE_MutexLock lock(GetMutex());
-    noticeLostMIDIPorts();
-    IParam* p = GetParam(paramIdx);
     const bool input = paramIdx == kDeviceInSelection;
+    {
+        BASE_MutexLock lock(GetMutex());
+        noticeLostMIDIPorts();
+    }
+    // Asked with the plug-in unlocked: the other threads that take the lock
+    // need not wait for the MIDI system too.
+    const std::vector<std::string> names = input ? refreshExternalMIDIInNames() : refreshExternalMIDIOutNames();
+    BASE_MutexLock lock(GetMutex());
+    IParam* p = GetParam(paramIdx);
     const std::string chosen = p->Int() > 0 ? p->GetDisplayText(p->Int()) : "";
-    const std::vector<std::string>& names = input ? refreshExternalMIDIInNames() : refreshExternalMIDIOutNames();
     mPortLossTold = false;
     p->ReplaceDisplayTexts(names);
     int index = 0;

@@ -14,12 +14,14 @@
 #include "framework/IGraphics.h"
 #include "framework/IUnitAU.h"
 #include "host/HostTransport.h"
+#include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
 #include "platform/audiounit/AUHost.h"
 #include "src/Halvoran.h"
 #include "support/JackServer.h"
 #include "support/MidiPeer.h"
 #include "support/MidiReceive.h"
+#include "support/WaitUntil.h"
 #include "uiconfig_bundle_fixture.h"
 
 namespace coretest {
@@ -87,11 +89,24 @@ public:
             if (name == p->GetDisplayText(i)) return i;
         return 0;
     }
+    // Until the MIDI worker carried out the port choices: each port is
+    // open, or its selector went back to none (told on the GUI thread).
+    void awaitPorts() {
+        auto settled = [&](int paramIdx, bool open) { return open || plug->GetParam(paramIdx)->Int() == 0; };
+        hvtest::waitUntil(
+            [&] {
+                platform::appkit::RunLoop::main().runOnce();
+                return settled(kDeviceInSelection, plug->isExternalMIDIInOpen()) &&
+                       settled(kDeviceOutSelection, plug->isExternalMIDIOutOpen());
+            },
+            60000);
+    }
     // Chooses the peer's ports as the user would on the port menus, and
     // waits until what the editor sends reaches the peer.
     void choosePorts(Peer& peer) {
         setParameter(kDeviceInSelection, static_cast<float>(portIndex(kDeviceInSelection, peer.outName())));
         setParameter(kDeviceOutSelection, static_cast<float>(portIndex(kDeviceOutSelection, peer.inName())));
+        awaitPorts();
         if (!plug->isExternalMIDIOutOpen()) return;
         IMidiMsg probe(0, 0xFE);  // active sensing: nothing the instrument acts on
         for (int i = 0; i < 100; ++i) {

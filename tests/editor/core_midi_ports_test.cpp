@@ -17,7 +17,9 @@
 
 namespace {
 
+using coretest::Bytes;
 using coretest::Peer;
+using namespace std::chrono_literals;
 using Titles = std::vector<std::string>;
 
 // The ports of every client, as the peer sees them.
@@ -29,18 +31,19 @@ long editorsPorts(const Titles& ports) {
 }
 
 // A JACK server of the test's own, paused and resumed at will, with this
-// process's clients pointed at it while it lives.
-// The editor's own time limit holds while it lives.
+// process's clients pointed at it while it lives. Editors made meanwhile
+// keep the editor's own time limit.
 struct OwnServer {
     std::string shared = hvtest::JackServer::shared().name();
     hvtest::JackServer server{"hvstall"};
-    const int patience = IMidiPorts::callLimitMs.exchange(3000);
-    OwnServer() { server.start(); }
+    hvtest::ScopedEnv patience;
+    explicit OwnServer(const char* limitMs = "3000") : patience("HALVORAN_MIDI_CALL_LIMIT_MS", limitMs) {
+        server.start();
+    }
     ~OwnServer() {
         server.resume();
         server.stop();
         setenv("JACK_DEFAULT_SERVER", shared.c_str(), 1);
-        IMidiPorts::callLimitMs = patience;
     }
 };
 
@@ -96,6 +99,57 @@ TEST_F(MIDIPortMenus, ThePanelStartsAndClosesAndItsMenusFillWhateverTheServerDoe
     closePanel();
     own.server.resume();
     EXPECT_TRUE(hvtest::waitUntil([&] { return editorsPorts(everyonesPorts(peer)) == 0; }, 60000));
+}
+
+// The server stops with the editor's ports open, and the editor's time limit
+// is longer than any test runs: whatever waited on the server would hold
+// the test for good. A port chosen and a knob turned meanwhile return at
+// once; the port opens, and what the knob sent follows in order, once the
+// server goes on. Stopped again during a request, the editor quits.
+TEST_F(MIDIPortMenus, AStoppedServerHoldsNeitherAPortChoiceNorTheKnobsNorQuitting) {
+    OwnServer own("600000");
+    ASSERT_TRUE(own.server.running());
+    Peer peer("hvstall"), other("hvstall");
+    openPanel();
+    ASSERT_TRUE(choosePort(kDeviceOutSelection, peer.inName()));
+    ASSERT_TRUE(choosePort(kDeviceInSelection, peer.outName()));
+    Halvoran* plug = editor->plug;
+    const int otherIndex = editor->portIndex(kDeviceOutSelection, other.inName());
+    ASSERT_GT(otherIndex, 0);
+
+    own.server.pause();
+    plug->SetParameterFromGUI(kDeviceOutSelection, plug->GetParam(kDeviceOutSelection)->ToNormalized(otherIndex));
+    for (int v : {10, 20, 30}) plug->SetParameterFromGUI(kFilterCutoff, v / 127.0);
+    EXPECT_EQ(plug->GetParam(kDeviceOutSelection)->Int(), otherIndex);
+    own.server.resume();
+    std::vector<Bytes> knob;
+    for (const hvtest::TimedMidi& m : other.receiveTimed(3, 30s, 0xB0)) knob.push_back(m.bytes);
+    EXPECT_EQ(knob, (std::vector<Bytes>{{0xB0, 74, 10}, {0xB0, 74, 20}, {0xB0, 74, 30}}));
+
+    plug->SetParameterFromGUI(kRequestTempData, 1.0);
+    ASSERT_FALSE(other.receive(1, 30s).empty());
+    own.server.pause();
+    closePanel();
+    own.server.resume();
+    EXPECT_TRUE(hvtest::waitUntil([&] { return editorsPorts(everyonesPorts(peer)) == 0; }, 60000));
+}
+
+// A port listed when the menu opened but gone when it is chosen: the panel
+// says so and shows no port, and nothing is sent.
+TEST_F(MIDIPortMenus, APortThatWillNotOpenIsToldOnThePanel) {
+    auto gone = std::make_unique<Peer>();
+    openPanel();
+    clickMenu(kDeviceOutSelection);
+    const int index = editor->portIndex(kDeviceOutSelection, gone->inName());
+    ASSERT_GT(index, 0);
+    gone.reset();
+    Halvoran* plug = editor->plug;
+    plug->SetParameterFromGUI(kDeviceOutSelection, plug->GetParam(kDeviceOutSelection)->ToNormalized(index));
+    editor->awaitPorts();
+    EXPECT_EQ(plug->GetParam(kDeviceOutSelection)->Int(), 0);
+    EXPECT_EQ(status(), "MIDI port not opened! Choose it again.");
+    EXPECT_FALSE(plug->midiOutReady);
+    EXPECT_FALSE(plug->isExternalMIDIOutOpen());
 }
 
 #if defined(HV_EDITOR_HOST) && defined(HV_EDITOR_PLUGIN)

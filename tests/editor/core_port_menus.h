@@ -57,6 +57,7 @@ protected:
         if (it == listed.end()) return false;
         clickMenu(paramIdx, static_cast<int>(it - listed.begin()));
         shown = listed;
+        editor->awaitPorts();
         return true;
     }
     std::string status() const { return editor->plug->statusTextControl->GetTextString(); }

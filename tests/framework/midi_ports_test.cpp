@@ -104,26 +104,29 @@ protected:
     std::string peerOutName, peerInName;
 };
 
-TEST_F(MidiPorts, ListsStartWithSelectMidiDeviceAndStayTheSameObject) {
-    const auto& ins = plug->getExternalMIDIInNames();
-    const auto& outs = plug->getExternalMIDIOutNames();
+TEST_F(MidiPorts, ListsStartWithSelectMidiDeviceAndChangeOnlyWhenAskedAfresh) {
+    const std::vector<std::string> ins = plug->getExternalMIDIInNames();
+    const std::vector<std::string> outs = plug->getExternalMIDIOutNames();
     ASSERT_GE(ins.size(), 2u);
     EXPECT_EQ(ins[0], "Select MIDI Device");
     EXPECT_EQ(outs[0], "Select MIDI Device");
     EXPECT_NE(std::find(ins.begin(), ins.end(), peerOutName), ins.end());
     EXPECT_NE(std::find(outs.begin(), outs.end(), peerInName), outs.end());
-    EXPECT_EQ(&plug->getExternalMIDIInNames(), &ins);
-    // A port made later does not change the list.
+    // A port made later joins the list when it is asked afresh; a list
+    // handed out before stays as it was.
     RtMidiOut late(RtMidi::UNIX_JACK, "hvlate");
     late.openVirtualPort("out");
     std::this_thread::sleep_for(50ms);
-    size_t before = ins.size();
-    EXPECT_EQ(plug->getExternalMIDIInNames().size(), before);
+    EXPECT_EQ(plug->getExternalMIDIInNames(), ins);
+    const std::vector<std::string> refreshed = plug->refreshExternalMIDIInNames();
+    EXPECT_NE(std::find(refreshed.begin(), refreshed.end(), "hvlate:out"), refreshed.end());
+    EXPECT_EQ(plug->getExternalMIDIInNames(), refreshed);
+    EXPECT_EQ(std::find(ins.begin(), ins.end(), "hvlate:out"), ins.end());
     hvtest::closeMidiPorts({&late});
 }
 
 TEST_F(MidiPorts, OpenByNameLeavesTheListIndexAndUnknownNamesLeaveNone) {
-    const auto& ins = plug->getExternalMIDIInNames();
+    const std::vector<std::string> ins = plug->getExternalMIDIInNames();
     int idx = openIn();
     ASSERT_GT(idx, 0);
     EXPECT_EQ(ins[idx], peerOutName);
@@ -277,6 +280,34 @@ TEST_F(MidiPorts, ThreadsClosingInputWhileMessagesArriveIsSafe) {
     plug.reset();
     stop = true;
     sender.join();
+}
+
+// A server that stops with the output open: sends are taken without waiting,
+// up to the queue's bound and refused beyond it, and what was taken arrives
+// in order once the server goes on.
+TEST(MidiPortsStopped, SendsAreQueuedUpToABoundAndArriveInOrderOnceTheServerGoesOn) {
+    const std::string shared = hvtest::JackServer::shared().name();
+    {
+        hvtest::JackServer server("hvfstall");
+        ASSERT_TRUE(server.start());
+        hvtest::MidiPeer peer("hvfstall");
+        Recorder plug;
+        int idx = 1;
+        plug.setExternalMIDIOut(idx, peer.inName().c_str());
+        ASSERT_GT(idx, 0);
+        server.pause();
+        Bytes dump(300, 0x11);
+        dump.front() = 0xF0;
+        dump.back() = 0xF7;
+        size_t taken = 0;
+        for (dump[1] = 0; taken < 100000 && plug.SendMidiSysex2(dump); ++taken) dump[1] = (taken + 1) & 0x7F;
+        EXPECT_LT(taken, 100000u);
+        server.resume();
+        auto got = peer.receive(20, 30s);
+        ASSERT_EQ(got.size(), 20u);
+        for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i][1], i) << i;
+    }
+    setenv("JACK_DEFAULT_SERVER", shared.c_str(), 1);
 }
 
 }  // namespace
