@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -79,6 +80,14 @@ public:
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
     X11FrameState& frameState() { return frameState_; }
+    // After a focus event: whether something outside (a window manager
+    // answering a press or a key, another program) made the window key.
+    void focusHandled(bool wasKey);
+    // Whether a press made the window key. A manager that focuses on a press
+    // does so before it passes the press on, or after: the window was not
+    // key at the press, or was made key from outside no earlier than the
+    // press went down (server times). Only its first press can.
+    bool pressActivates(Time pressed, int clickCount);
 
 private:
     X11Backend& be_;
@@ -87,6 +96,7 @@ private:
     GC gc_ = nullptr;
     X11FrameState frameState_;
     Display* dpy_;
+    Time keyFromOutsideAt_ = 0;  // the server's time then, until the next press
 };
 
 class X11Backend : public Backend {
@@ -125,6 +135,8 @@ public:
     // The time of the user's last press or key, for the window manager's
     // judgement of focus requests.
     Time userTime() const { return userTime_; }
+    // The server's time now; 0 when the server does not answer in time.
+    Time serverTime();
     void unregisterPeer(::Window x) { peers_.erase(x); }
 
 private:
@@ -148,6 +160,8 @@ private:
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
     Time userTime_ = 0;
+    ::Window clock_ = 0;  // a property change on it tells the server's time
+    Atom clockProperty_ = 0;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -208,6 +222,19 @@ void X11Peer::setOwner(Window* over) {
 void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
 
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
+
+void X11Peer::focusHandled(bool wasKey) {
+    if (!win_.isKeyWindow())
+        keyFromOutsideAt_ = 0;
+    else if (!wasKey)
+        keyFromOutsideAt_ = be_.serverTime();
+}
+
+bool X11Peer::pressActivates(Time pressed, int clickCount) {
+    const Time keyedAt = std::exchange(keyFromOutsideAt_, 0);
+    if (clickCount > 1) return false;
+    return !win_.isKeyWindow() || (keyedAt != 0 && static_cast<int32_t>(pressed - keyedAt) <= 0);
+}
 
 void X11Peer::show() {
     if (!frameState_.everShown && (win_.styleMask() & kStyleTitled)) {
@@ -271,6 +298,31 @@ X11Backend::~X11Backend() {
     XCloseDisplay(dpy_);
 }
 
+Time X11Backend::serverTime() {
+    if (!clock_) {
+        XSetWindowAttributes a{};
+        a.event_mask = PropertyChangeMask;
+        clock_ = XCreateWindow(dpy_, DefaultRootWindow(dpy_), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                               CopyFromParent, CWEventMask, &a);
+        clockProperty_ = XInternAtom(dpy_, "HALVORAN_CLOCK", False);
+    }
+    XChangeProperty(dpy_, clock_, clockProperty_, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XFlush(dpy_);
+    auto stamp = [](Display*, XEvent* e, XPointer clock) -> Bool {
+        return e->type == PropertyNotify && e->xproperty.window == *reinterpret_cast<::Window*>(clock);
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    for (;;) {
+        XEvent ev;
+        if (XCheckIfEvent(dpy_, &ev, stamp, reinterpret_cast<XPointer>(&clock_))) return ev.xproperty.time;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return 0;
+        pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+        poll(&p, 1, static_cast<int>(left.count()));
+    }
+}
+
 bool X11Backend::waitForEvent(int timeoutMs) {
     XFlush(dpy_);
     if (XPending(dpy_) > 0) return true;
@@ -320,7 +372,13 @@ void X11Backend::dispatch(XEvent& ev) {
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;
     Window& w = peer->window();
-    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) return;
+    const bool wasKey = w.isKeyWindow();
+    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) {
+        // Its handlers may have closed the window.
+        if (ev.type != FocusIn && ev.type != FocusOut) return;
+        if (auto again = peers_.find(ev.xany.window); again != peers_.end()) again->second->focusHandled(wasKey);
+        return;
+    }
     switch (ev.type) {
         case Expose:
             peer->present({ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height});
@@ -354,6 +412,7 @@ void X11Backend::dispatch(XEvent& ev) {
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
             Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount_);
+            e.activatesWindow = peer->pressActivates(b.time, clickCount_);
             e.modifiers = modifiersOfXState(b.state);
             e.timestamp = b.time / 1000.0;
             w.sendEvent(e);
@@ -549,7 +608,7 @@ int X11Backend::runAlert(Window* w, const AlertRequest& r) {
     // An alert with no window named belongs to the one the user works in.
     if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, r,
+    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, userTime_, r,
                        [this](XEvent& e) { dispatch(e); });
 }
 

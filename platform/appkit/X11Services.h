@@ -148,9 +148,11 @@ void x11AwaitRelease(Display* d, unsigned button, const std::function<void(XEven
 MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text& text, const Menu& menu, Point origin,
                            std::optional<Point> pressedAt, const std::function<void(XEvent&)>& others);
 
-// A small modal alert window; events for other windows go to `others`.
-int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, const AlertRequest& r,
-                const std::function<void(XEvent&)>& others);
+// A small modal alert window over its owner (0: none), asking for the
+// focus with the time of the user's last input; events for other windows
+// go to `others`.
+int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, Time userTime,
+                const AlertRequest& r, const std::function<void(XEvent&)>& others);
 
 // The menu bar: a strip along the top of the screen showing the titles of
 // the main menu's items; a press on a title opens its submenu below it
