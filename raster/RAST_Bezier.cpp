@@ -294,8 +294,9 @@ public:
         if (m_stores) m_up.reserve(most), m_down.reserve(most);
     }
     ~ColumnPieces() { end(); }
-    // The line of column x from row y1 to y2, as RAST_Line draws it.
-    void add(int x, int y1, int y2) {
+    // The line of column x from row y1 to y2, as RAST_Line draws it. Kept
+    // out of the walk's loop, whose registers it would otherwise crowd.
+    __attribute__((noinline)) void add(int x, int y1, int y2) {
         if (!m_stores) return RAST_Line(m_dest, x, y1, x, y2, m_colour, m_alpha, m_mode, false);
         if (x != m_next) end(), m_next = x;
         int64_t a = std::min(y1, y2), b = std::max(y1, y2);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "raster/RAST_Bilinear.h"
 #include "raster/RAST_BitmapAccess.h"
@@ -90,6 +91,15 @@ int interior(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt, 
 #endif
 }
 
+// The bytes [first, last) of rows r0..r1 of p, span apart, from byte from to
+// byte to of each row.
+using Bytes = std::pair<uintptr_t, uintptr_t>;
+Bytes rowBytes(const unsigned char* p, ptrdiff_t span, int r0, int r1, ptrdiff_t from, ptrdiff_t to) {
+    const ptrdiff_t a = (ptrdiff_t)r0 * span, b = (ptrdiff_t)r1 * span;
+    return {(uintptr_t)(p + std::min(a, b) + from), (uintptr_t)(p + std::max(a, b) + to)};
+}
+bool overlap(Bytes x, Bytes y) { return x.first < y.second && y.first < x.second; }
+
 // The stepping routine with the combiner's rows behind sink.
 void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int srcx, int srcy, int dsdx, int dtdx,
               int dsdy, int dtdy, int d2s, int d2t, int clipLeft, int clipTop, int clipRight, int clipBottom,
@@ -102,6 +112,12 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
     const bool registers = bilinear && rast_rows::wideRegisters() && clipLeft >= 0 && clipTop >= 0 &&
                            clipRight <= 32768 && clipBottom <= 32768;
     const Walk k{src, srcspan, clipLeft, clipTop, clipRight - 1, clipBottom - 1, bilinear, registers};
+    // A destination that shares memory with the source sees each pixel
+    // written before the next is sampled, as one pixel at a time would.
+    const bool shared =
+        overlap(rowBytes(dest, destspan, 0, h - 1, 0, (ptrdiff_t)w * 4),
+                rowBytes(src, srcspan, clipTop, clipBottom - 1, (ptrdiff_t)clipLeft * 4, (ptrdiff_t)clipRight * 4));
+    const int most = shared ? 1 : kRun;
     unsigned int run[kRun];
     // Positions step in 32-bit arithmetic, wrapping as the fixed point does.
     uint32_t rowS = (uint32_t)srcx, rowT = (uint32_t)srcy, ds = (uint32_t)dsdx, dt = (uint32_t)dtdx;
@@ -115,8 +131,8 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
             // stops at, and a few after it, one by one.
             const int start = i;
             int n = 0, single = 0;
-            while (i < w && n < kRun) {
-                if (k.registers && !single) {
+            while (i < w && n < most) {
+                if (k.registers && !shared && !single) {
                     const int done = interior(k, us, ut, ds, dt, run + n, std::min(w - i, kRun - n));
                     n += done, i += done, us += (uint32_t)done * ds, ut += (uint32_t)done * dt;
                     single = 8;
