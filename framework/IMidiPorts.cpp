@@ -135,11 +135,13 @@ bool openByName(Midi& midi, const std::string& name, const char* ourPortName, Li
 // What the calls into the MIDI system work on. The worker's calls hold it,
 // so it stays while a call that has not ended may still come back to it.
 //
-// Locks, in the order they may be taken: the worker's own lock (Call::commit
-// publishes under it), then mGateLock, then mChoiceLock, mListLock,
-// mFirstLock and the sender's lock, each taken alone. None is held while the
-// MIDI library is called, except that the input callback runs under
-// mGateLock: no caller takes it while the library may call back into it.
+// Locks, in the order they may be taken: mFirstLock (prefetchNames posts
+// under it), the worker's own lock (Call::commit publishes under it),
+// mGateLock (a choice's outcome is told under it), then mChoiceLock,
+// mListLock or the sender's lock, which take no other. None is held while
+// the MIDI library is called; the library's input callback runs under
+// mGateLock, which is taken elsewhere only to change what the callbacks
+// reach (closeAll, the destructor).
 struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     Core(std::string name, std::function<void(const uint8_t*, size_t)> input);
     ~Core();
@@ -255,7 +257,8 @@ IMidiPorts::Core::Core(std::string name, std::function<void(const uint8_t*, size
     mWorker = std::make_unique<IMidiPortsWorker>(
         [this] {
             mState = MidiSystem::kNotAnswering;
-            LogLine("MIDI: the MIDI system is not answering (%s); no port can be chosen until it does", systemName());
+            LogLine("MIDI: the MIDI system is not answering (%s); a port chosen meanwhile opens once it does",
+                    systemName());
         },
         [this] {
             mState = mSystem == System::kAbsent ? MidiSystem::kAbsent : MidiSystem::kAnswering;

@@ -76,11 +76,12 @@ public:
     bool lost() const;
     MidiSystem state() const;
 
-    // Chooses the port called `name` (none for index 0) and returns at once
-    // with its list index, 0 when it is not listed. The open port is closed
-    // for the caller at once; messages sent meanwhile wait for the new one.
-    // The MIDI worker then opens it and calls `chosen`, on its own thread,
-    // unless a later choice or closeAll came first.
+    // Chooses the port called `name` (none for index 0) and returns its list
+    // index, 0 when it is not listed, waiting for nothing but the first
+    // lists (as inNames does). The open port is closed for the caller at
+    // once; messages sent meanwhile wait for the new one (a clock tick is
+    // refused instead). The MIDI worker then opens it and calls `chosen`,
+    // on its own thread, unless a later choice or closeAll came first.
     int choose(bool input, int index, const char* name, Chosen chosen);
     // The same, waiting for the port within the time limit: index is left
     // at the list index of the port when it opened, else 0.

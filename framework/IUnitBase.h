@@ -115,10 +115,11 @@ public:
     std::vector<std::string> getExternalMIDIOutNames();
     // Closes the open port at once and, unless index is 0 or `name` is not
     // listed, has the MIDI worker open the port called `name`; returns its
-    // list index (0 for none) without waiting. Messages sent meanwhile wait
-    // for the output. `opened` then says, on the MIDI worker's thread,
-    // whether it opened, unless a later choice came first or the ports were
-    // closed. Port errors are printed.
+    // list index (0 for none) without waiting on the MIDI system (the first
+    // lists aside, as getExternalMIDIInNames waits for them). Messages sent
+    // meanwhile wait for the output. `opened` then says, on the MIDI
+    // worker's thread, whether it opened, unless a later choice came first
+    // or the ports were closed. Port errors are printed.
     int chooseExternalMIDIIn(int index, const char* name, IMidiPorts::Chosen opened);
     int chooseExternalMIDIOut(int index, const char* name, IMidiPorts::Chosen opened);
     // The same, waiting for the port within the MIDI time limit: index is
@@ -140,7 +141,7 @@ public:
     // made; a refresh clears it.
     bool externalMIDILost() const;
     // Whether the MIDI system answers, is not there, or did not answer in
-    // time (then no port can be chosen until it does).
+    // time (then a port chosen meanwhile opens once it does).
     MidiSystem externalMIDISystem() const;
     // Closes both ports and ends the input callback: no callback (nor a
     // choice's `opened`) runs once this returns. It gives the MIDI system a

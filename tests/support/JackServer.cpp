@@ -69,6 +69,9 @@ void hookJackErrors() {
 char gLogPath[512];
 std::atomic<off_t> gLogShown{0};
 std::atomic<pid_t> gServerPid{-1};
+// A server a test stopped: one left stopped when the program aborts would
+// never end, and would hold every later client that asks for its name.
+std::atomic<pid_t> gPausedPid{-1};
 
 void printLogFrom(off_t from) {
     int fd = open(gLogPath, O_RDONLY);
@@ -88,6 +91,7 @@ void printLogFrom(off_t from) {
 }
 
 void reportHang() {
+    if (const pid_t paused = gPausedPid; paused > 0) kill(paused, SIGCONT);
     printLogFrom(gLogShown);
     if (const pid_t server = gServerPid; server > 0) {
         dprintf(2, "\nThe JACK server's threads:\n");
@@ -214,6 +218,7 @@ void JackServer::stop() {
     // give it time to leave by itself (a paused one, once it goes on).
     kill(pid_, SIGTERM);
     kill(pid_, SIGCONT);
+    if (gPausedPid == pid_) gPausedPid = -1;
     for (int i = 0; i < 500; ++i) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
@@ -227,11 +232,15 @@ void JackServer::stop() {
 }
 
 void JackServer::pause() {
-    if (pid_ > 0) kill(pid_, SIGSTOP);
+    if (pid_ <= 0) return;
+    gPausedPid = pid_;
+    kill(pid_, SIGSTOP);
 }
 
 void JackServer::resume() {
-    if (pid_ > 0) kill(pid_, SIGCONT);
+    if (pid_ <= 0) return;
+    kill(pid_, SIGCONT);
+    gPausedPid = -1;
 }
 
 void closeMidiPorts(std::initializer_list<RtMidi*> parties) {
