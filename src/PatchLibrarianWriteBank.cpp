@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarianDump.h"
 
@@ -110,11 +111,9 @@ bool renameNoReplace(const std::string& from, const std::string& to) {
 }
 
 bool sameBytes(const std::string& a, const std::string& b) {
-    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC), fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat sa {
-    }, sb{};
-    bool same = fa >= 0 && fb >= 0 && ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && S_ISREG(sa.st_mode) &&
-                S_ISREG(sb.st_mode) && sa.st_size == sb.st_size;
+    int64_t sizeA = 0, sizeB = 0;
+    const int fa = BASE_OpenRegularFile(a.c_str(), &sizeA), fb = BASE_OpenRegularFile(b.c_str(), &sizeB);
+    bool same = fa >= 0 && fb >= 0 && sizeA == sizeB;
     std::vector<char> ba(1 << 15), bb(1 << 15);
     while (same) {
         const ssize_t na = ::read(fa, ba.data(), ba.size()), nb = na > 0 ? ::read(fb, bb.data(), na) : 0;
@@ -136,7 +135,7 @@ std::string numberedName(const std::string& base, int k) {
 // Copies `from` into a temporary in folder and puts it on disk; the result
 // is its descriptor, still open and locked, or -1.
 int copyToTemporary(const std::string& from, const std::string& folder, mode_t mode, std::string* temp) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = BASE_OpenRegularFile(from.c_str());
     if (in < 0) return -1;
     const int fd = makeTemporary(folder, baseOf(from), temp);
     if (fd < 0) {
@@ -192,18 +191,23 @@ std::string temporaryFor(const std::string& name) {
 
 void setFileStepHook(void (*hook)(const char* step)) { stepHook = hook; }
 
-bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes) {
+bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes, AtLink atLink) {
     if (requested.empty() || requested.back() == '/') return false;
-    // A link is followed, so the file it names is the one replaced.
     std::string path = requested;
     struct stat old {};
-    if (::lstat(path.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) {
+    bool existed = ::lstat(path.c_str(), &old) == 0;
+    if (existed && S_ISLNK(old.st_mode) && atLink == AtLink::ReplaceTarget) {
         char resolved[PATH_MAX];
         if (!::realpath(path.c_str(), resolved)) return false;
         path = resolved;
+        existed = ::stat(path.c_str(), &old) == 0;
     }
-    const bool existed = ::stat(path.c_str(), &old) == 0;
-    if (existed && !S_ISREG(old.st_mode)) return false;
+    // A link replaced itself hands on only its place, not its target's mode.
+    if (existed && S_ISLNK(old.st_mode)) {
+        existed = false;
+    } else if (existed && !S_ISREG(old.st_mode)) {
+        return false;
+    }
 
     const std::string folder = folderOf(path);
     // Hidden and without a bank extension, so a scan never takes a leftover.

@@ -16,10 +16,14 @@ class ByteChunk;
 // the image could not be built whole.
 bool buildBankImage(const std::vector<LibrarianPatch>& patches, bool smf, ByteChunk* out);
 
+// What a write to a name that is a link replaces: the file the link leads
+// to, or the link itself (its target then stays as it is).
+enum class AtLink { ReplaceTarget, ReplaceLink };
+
 // Writes the bytes to a new file in path's folder and renames it over path
 // once every byte is on disk. On any failure the file at path is as it was
 // and the result is false.
-bool writeFileReplacing(const std::string& path, const ByteChunk& bytes);
+bool writeFileReplacing(const std::string& path, const ByteChunk& bytes, AtLink atLink = AtLink::ReplaceTarget);
 
 // Moves the file at `from` into `folder` under its own name, or under the
 // first free "NAME (k).EXT" when a file with other bytes has that name; a

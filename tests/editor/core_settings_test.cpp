@@ -198,3 +198,53 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
 }
 
 }  // namespace
+
+// A settings file the editor does not understand is left alone at start.
+// A change of setting then replaces a link's target only when it holds
+// settings; a link to anything else gives way to a settings file of the
+// editor's own, and the log says so.
+TEST(CoreSettings, AFileNotUnderstoodIsKeptAndALinkElsewhereGivesWay) {
+    namespace fs = std::filesystem;
+    hvtest::JackServer::shared();
+    const std::string notes = "Pads: warm, slow attack\n", settings = "large\nplatinum\nfirst run: no\n";
+    const std::string bank(38016, '\xF0');
+    const struct {
+        const char* what;
+        std::string target;  // what the link leads to ("" for a plain file of these bytes)
+        const std::string& bytes;
+        HalvoranSettings atStart;
+        bool linkStays;
+    } rows[] = {
+        {"link to notes", "notes.txt", notes, HalvoranSettings(), false},
+        {"link to a bank", "Patches/Pads.syx", bank, HalvoranSettings(), false},
+        {"link to settings", "elsewhere UI.txt", settings, HalvoranSettings{2, 2, false}, true},
+        {"plain file of notes", "", notes, HalvoranSettings(), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        hvtest::TempDataDir dir;
+        dir.write("Halvoran LOG.txt", "");
+        const fs::path path = dir.path() / "Halvoran UI.txt";
+        if (row.target.empty()) {
+            dir.write("Halvoran UI.txt", row.bytes);
+        } else {
+            dir.write(row.target, row.bytes);
+            fs::create_symlink(dir.path() / row.target, path);
+        }
+        coretest::EditorInstance e;
+        ASSERT_NE(e.plug, nullptr);
+        EXPECT_EQ(e.plug->settings(), row.atStart);
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), row.bytes);
+
+        e.setParameter(kUserInterfaceSize, HalvoranSettings::kSizeSmall);
+        const std::string written =
+            row.linkStays ? "small\nplatinum\nfirst run: no\n" : "small\nlegacy\nfirst run: yes\n";
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), written);
+        EXPECT_EQ(fs::is_symlink(path), row.linkStays);
+        if (!row.target.empty()) {
+            EXPECT_EQ(dir.read(row.target), row.linkStays ? written : row.bytes);
+        }
+        const bool told = dir.read("Halvoran LOG.txt").find("took the link's place") != std::string::npos;
+        EXPECT_EQ(told, !row.target.empty() && !row.linkStays);
+    }
+}

@@ -69,13 +69,14 @@ struct Elsewhere {
 };
 
 // What a start of the editor does on disk, in its order: the settings file
-// (written afresh when missing or not understood), then the bank scan.
+// (written when missing), then the bank scan.
 struct DiskStart {
     PatchLibrarian lib{nullptr};
     DiskStart() {
         HalvoranSettings settings;
         const std::string path = settingsFilePath(halvoranDataFolder(), "Halvoran");
-        if (!readSettingsFile(path, &settings)) writeSettingsFile(path, settings);
+        bool found = false;
+        if (!readSettingsFile(path, &settings, &found) && !found) writeSettingsFile(path, settings);
         lib.loadPatchesFromFilesystem(halvoranDataFolder() + "Patches");
     }
     std::vector<std::string> bankNames() const {
