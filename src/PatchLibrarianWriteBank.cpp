@@ -41,12 +41,6 @@ bool buildBankImage(const std::vector<LibrarianPatch>& patches, bool smf, ByteCh
 
 namespace {
 
-void (*stepHook)(const char*) = nullptr;
-
-void step(const char* name) {
-    if (stepHook) stepHook(name);
-}
-
 bool writeAll(int fd, const uint8_t* p, size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
@@ -142,7 +136,7 @@ int copyToTemporary(const std::string& from, const std::string& folder, mode_t m
         ::close(in);
         return -1;
     }
-    step("temporary made");
+    fileWriterStep("temporary made");
     bool ok = ::fchmod(fd, mode & 07777) == 0;
     std::vector<uint8_t> block(1 << 15);
     for (bool first = true; ok; first = false) {
@@ -153,14 +147,14 @@ int copyToTemporary(const std::string& from, const std::string& folder, mode_t m
             break;
         }
         ok = writeAll(fd, block.data(), static_cast<size_t>(n));
-        if (first) step("half written");
+        if (first) fileWriterStep("half written");
     }
     ok = ok && ::fsync(fd) == 0;
     const int error = errno;
     ::close(in);
     errno = error;
     if (!ok) return giveUp(fd, *temp), -1;
-    step("on disk");
+    fileWriterStep("on disk");
     return fd;
 }
 
@@ -189,7 +183,7 @@ std::string temporaryFor(const std::string& name) {
 
 }  // namespace
 
-void setFileStepHook(void (*hook)(const char* step)) { stepHook = hook; }
+__attribute__((weak)) void fileWriterStep(const char*) {}
 
 bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes, AtLink atLink) {
     if (requested.empty() || requested.back() == '/') return false;
@@ -214,7 +208,7 @@ bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes, At
     std::string temp;
     const int fd = makeTemporary(folder, baseOf(path), &temp);
     if (fd < 0) return false;
-    step("temporary made");
+    fileWriterStep("temporary made");
 
     mode_t mode;
     if (existed) {
@@ -224,15 +218,13 @@ bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes, At
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    const size_t size = static_cast<size_t>(bytes.Size()), half = size / 2;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), half);
-    if (ok) step("half written");
-    ok = ok && writeAll(fd, bytes.GetBytes() + half, size - half) && ::fsync(fd) == 0;
-    if (ok) step("on disk");
+    const bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), static_cast<size_t>(bytes.Size())) &&
+                    ::fsync(fd) == 0;
+    if (ok) fileWriterStep("on disk");
     // The temporary stays open, and so locked, until it has its real name.
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) return giveUp(fd, temp);
     ::close(fd);
-    step("renamed");
+    fileWriterStep("renamed");
     syncFolder(folder);
     return true;
 }
@@ -278,7 +270,7 @@ bool moveIntoFolder(const std::string& from, const std::string& folder, std::str
         ::close(fd);
     }
     syncFolder(folder);
-    step("placed");
+    fileWriterStep("placed");
     if (dropSource && ::unlink(from.c_str()) != 0 && errno != ENOENT) return false;
     syncFolder(folderOf(from));
     return true;

@@ -48,7 +48,8 @@ bool removeStaleTemporary(const std::string& folder, const std::string& name);
 // file of that name. Returns how many went.
 int removeStaleTemporaries(const std::string& folder, const std::string& of = "");
 
-// For tests: called with the name of each step of a write or move after
-// which a kill leaves something on disk ("temporary made", "half written",
-// "on disk", "renamed", "placed"). Null (the default) for none.
-void setFileStepHook(void (*hook)(const char* step));
+// Called after each step of a write or a move after which a kill leaves
+// something on disk: "temporary made", "half written" (a copy's first
+// block), "on disk", "renamed", "placed". The editor's own does nothing; a
+// test program that defines the function takes the steps instead.
+void fileWriterStep(const char* step);
