@@ -20,6 +20,7 @@
 // what the owner still sends lands on one that is gone.
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Errors.h"
+#include "platform/appkit/X11Property.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -49,6 +50,8 @@ constexpr auto kOwnerPatience = std::chrono::seconds(1);
 // and beyond this many the one idle longest makes way.
 constexpr auto kStaleTransfer = std::chrono::seconds(5);
 constexpr size_t kMaxTransfers = 64;
+// Events handled at a time by whoever holds the lock.
+constexpr int kDrainBatch = 1024;
 
 Bytes latin1ToUtf8(const Bytes& in) {
     Bytes out;
@@ -168,6 +171,9 @@ private:
     std::map<std::string, Atom> atoms_;
     int wake_[2] = {-1, -1};
     std::atomic<bool> stop_{false};
+    // Events queued that no drain took yet: the serving thread does not
+    // wait. Written under lock_, read by the serving thread without it.
+    std::atomic<bool> backlog_{false};
     std::thread thread_;
 };
 
@@ -204,8 +210,10 @@ X11Pasteboards::~X11Pasteboards() {
     thread_.join();
     XDestroyWindow(dpy_, reader_);
     XDestroyWindow(dpy_, win_);
-    XCloseDisplay(dpy_);
+    XSync(dpy_, False);
+    // Before the display goes: a later connection may get the same address.
     stopIgnoringXErrorsOn(dpy_);
+    XCloseDisplay(dpy_);
     for (int fd : wake_)
         if (fd >= 0) close(fd);
 }
@@ -219,19 +227,22 @@ Atom X11Pasteboards::atom(const std::string& name) {
 void X11Pasteboards::serve() {
     while (!stop_) {
         pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        poll(fds, wake_[0] >= 0 ? 2 : 1, 250);
+        poll(fds, wake_[0] >= 0 ? 2 : 1, backlog_ ? 0 : 250);
         if (stop_) break;
         Locked hold(*this);
         expireWaits();
     }
 }
 
+// A batch at a time, so that a flood of events to our windows holds no
+// caller; what is left the serving thread takes up at once.
 void X11Pasteboards::drain() {
-    while (XPending(dpy_) > 0) {
+    for (int n = 0; n < kDrainBatch && (XEventsQueued(dpy_, QueuedAlready) > 0 || XPending(dpy_) > 0); ++n) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         handle(ev);
     }
+    backlog_ = XEventsQueued(dpy_, QueuedAlready) > 0;
 }
 
 void X11Pasteboards::handle(XEvent& ev) {
@@ -261,14 +272,7 @@ void X11Pasteboards::handle(XEvent& ev) {
 }
 
 void X11Pasteboards::answer(const XSelectionRequestEvent& r, Clock::time_point asked, bool mayWait) {
-    XSelectionEvent reply{};
-    reply.type = SelectionNotify;
-    reply.display = dpy_;
-    reply.requestor = r.requestor;
-    reply.selection = r.selection;
-    reply.target = r.target;
-    reply.time = r.time;
-    reply.property = 0;
+    Atom answered = 0;
     // Old clients name no property: the target's name serves.
     const Atom property = r.property ? r.property : r.target;
     const Board* b = nullptr;
@@ -285,25 +289,24 @@ void X11Pasteboards::answer(const XSelectionRequestEvent& r, Clock::time_point a
             }
             XChangeProperty(dpy_, r.requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(list.data()), int(list.size()));
-            reply.property = property;
+            answered = property;
         } else if (r.target == timestamp_) {
             long t = long(b->since);
             XChangeProperty(dpy_, r.requestor, property, XA_INTEGER, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(&t), 1);
-            reply.property = property;
+            answered = property;
         } else if (Atom type = 0; r.target != multiple_) {
             bool latin1 = false;
             if (Shared bytes = bytesFor(*b, r.target, &type, &latin1)) {
                 send(r.requestor, property, type, std::move(bytes), latin1);
-                reply.property = property;
+                answered = property;
             } else if (mayWait && awaitsData(*b, r.target)) {
                 waiting_.emplace_back(r, asked);
                 return;
             }
         }
     }
-    XSendEvent(dpy_, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
-    XFlush(dpy_);
+    x11AnswerSelectionRequest(dpy_, r, answered);
 }
 
 bool X11Pasteboards::awaitsData(const Board& b, Atom target) {
@@ -417,17 +420,20 @@ void X11Pasteboards::expireWaits() {
 }
 
 // Handles events until one matches, the owner's patience runs out or the
-// deadline passes.
+// deadline passes. The deadline is looked at before every event, so no
+// flood of them, matching or not, holds a paste beyond it.
 bool X11Pasteboards::waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out, Clock::time_point deadline) {
     deadline = std::min(deadline, Clock::now() + kOwnerPatience);
     for (;;) {
-        while (XPending(dpy_) > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return false;
+        // What is queued first; the connection is read only when that is done.
+        if (XEventsQueued(dpy_, QueuedAlready) > 0 || XPending(dpy_) > 0) {
             XNextEvent(dpy_, out);
             if (match(*out)) return true;
             handle(*out);
+            continue;
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
         pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
         poll(&p, 1, int(left));
     }
@@ -449,26 +455,16 @@ Time X11Pasteboards::serverTime() {
 // Takes the answer off the reader window, with its size as the server counts
 // it; nothing when that is more than `room`.
 std::optional<Bytes> X11Pasteboards::takeProperty(size_t room, size_t* size, Atom* type, int* format) {
-    Atom t = 0;
-    int f = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    *size = 0;
     const long words = long(std::min<size_t>(room / 4 + 1, 0x1FFFFFFF));
-    if (XGetWindowProperty(dpy_, reader_, property_, 0, words, True, AnyPropertyType, &t, &f, &n, &after, &data) !=
-            Success ||
-        !t) {
-        if (data) XFree(data);
-        return std::nullopt;
-    }
-    *size = n * size_t(f / 8) + after;
+    X11Property p(dpy_, reader_, property_, words, AnyPropertyType, true);
+    *size = p.found() ? p.bytes() : 0;
+    if (!p.found()) return std::nullopt;
     // Xlib hands 32-bit items as longs.
-    size_t unit = f == 8 ? 1 : f == 16 ? sizeof(short) : sizeof(long);
+    const size_t unit = p.format() == 8 ? 1 : p.format() == 16 ? sizeof(short) : sizeof(long);
     std::optional<Bytes> out;
-    if (*size <= room) out.emplace(data, data + n * unit);
-    XFree(data);
-    *type = t;
-    *format = f;
+    if (*size <= room) out.emplace(p.data(), p.data() + p.count() * unit);
+    *type = p.type();
+    *format = p.format();
     return out;
 }
 
@@ -525,7 +521,9 @@ std::optional<Bytes> X11Pasteboards::convert(Atom selection, Atom target, Paste&
         if (!more) return giveUp(paste, PasteFailure::TimedOut);
         auto piece = takeProperty(limit - received, &size, type, format);
         if (size > limit - received) return giveUp(paste, over);
-        if (!piece) return giveUp(paste, PasteFailure::NoFailure);
+        // A notice of a value taken already: an owner that writes again
+        // before the last piece was taken sends more notices than pieces.
+        if (!piece) continue;
         if (piece->empty()) return all;
         received += size;
         all.insert(all.end(), piece->begin(), piece->end());
