@@ -9,10 +9,12 @@
 // moves and resizes from outside come back as WM_MOVE and WM_SIZE; cursors
 // show in the server's cursor image and warp where X sees the pointer;
 // files dropped by another client arrive as WM_DROPFILES, and files dragged
-// out, listed or promised, reach another client.
+// out, listed or promised, reach another client; a drag that cannot start
+// ends at once, and silent drop targets do not hold one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <cstdio>
@@ -424,5 +426,89 @@ TEST_F(DialogsX11, FilesDraggedOutReachAnotherClient) {
             EXPECT_EQ(target.files, (std::vector<std::string>{"file://" + dir.str() + "Bank%20A.hvx",
                                                               "file://" + dir.str() + "My%20banks/B.syx"}));
         }
+    }
+}
+
+// A drag that cannot have the pointer or the keyboard (another client holds
+// it), or whose list is too large for one property, does not start: the
+// call returns and nothing reaches the target.
+TEST_F(DialogsX11, ADragThatCannotStartEndsAtOnce) {
+    openPanel();
+    HWND content = panel_->contentView();
+    const std::string display = hvtest::XvfbServer::shared().display();
+    const std::vector<std::string> one = {"/tmp/a bank.syx"}, huge(70000, "/" + std::string(250, 'b'));
+    const struct {
+        const char* what;
+        bool pointerHeld, keyboardHeld;
+        const std::vector<std::string>& files;
+    } rows[] = {
+        {"pointer held by another client", true, false, one},
+        {"keyboard held by another client", false, true, one},
+        {"a list of 18 MB", false, false, huge},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        hvtest::XdndTarget target(display, 800, 300, 200, 150);
+        hvtest::XProbe other(display);
+        Display* d = other.display();
+        const int pointer = row.pointerHeld ? XGrabPointer(d, other.root(), False, ButtonReleaseMask, GrabModeAsync,
+                                                           GrabModeAsync, 0, 0, CurrentTime)
+                                            : GrabSuccess;
+        const int keyboard = row.keyboardHeld
+                                 ? XGrabKeyboard(d, other.root(), False, GrabModeAsync, GrabModeAsync, CurrentTime)
+                                 : GrabSuccess;
+        ASSERT_EQ(pointer, GrabSuccess);
+        ASSERT_EQ(keyboard, GrabSuccess);
+        probe_->moveTo(target.window(), 100, 75);
+        probe_->press();
+        std::vector<const char*> paths;
+        for (const std::string& f : row.files) paths.push_back(f.c_str());
+        SHIM_InitiateDragDropOfFileList(content, nullptr, paths.data(), int(paths.size()), nullptr);
+        probe_->release();
+        target.serveUntil([] { return false; }, 200);
+        EXPECT_EQ(target.positions, 0);
+        EXPECT_EQ(XGetSelectionOwner(d, XInternAtom(d, "XdndSelection", False)), 0u);
+        XUngrabPointer(d, CurrentTime);
+        XUngrabKeyboard(d, CurrentTime);
+        XSync(d, False);
+    }
+}
+
+// A target that answers nothing is left; one that goes silent at the drop
+// is given the drop. Either way the drag ends and lets the selection go.
+TEST_F(DialogsX11, SilentDropTargetsDoNotHoldADrag) {
+    XWindow x = openPanel();
+    HWND content = panel_->contentView();
+    const std::string display = hvtest::XvfbServer::shared().display();
+    using Manner = hvtest::XdndTarget::Manner;
+    const struct {
+        const char* what;
+        Manner manner;
+        int drops;
+        const char* last;
+    } rows[] = {{"answers nothing", Manner::Silent, 0, "XdndLeave"},
+                {"silent from the drop on", Manner::SilentOnDrop, 1, "XdndDrop"}};
+    const char* paths[] = {"/tmp/a bank.syx"};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        hvtest::XdndTarget target(display, 800, 300, 200, 150, "", row.manner);
+        probe_->moveTo(x, 40, 40);
+        probe_->press();
+        std::atomic<bool> ended{false};
+        std::thread person([&] {
+            hvtest::XProbe p(display);
+            p.moveTo(target.window(), 100, 75);
+            target.serveUntil([&] { return target.positions > 0; });
+            p.release();
+            target.serveUntil([&] { return ended.load(); }, 60000);
+        });
+        SHIM_InitiateDragDropOfFileList(content, nullptr, paths, 1, nullptr);
+        ended = true;
+        person.join();
+        target.serveUntil([&] { return target.last == row.last; });
+        EXPECT_EQ(target.drops, row.drops);
+        EXPECT_EQ(target.last, row.last);
+        Display* d = probe_->display();
+        EXPECT_EQ(XGetSelectionOwner(d, XInternAtom(d, "XdndSelection", False)), 0u);
     }
 }
