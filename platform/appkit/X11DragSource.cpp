@@ -162,7 +162,9 @@ private:
     void tidyUp() {
         XDeleteProperty(d_, source_, typeList_);
         XDeleteProperty(d_, source_, directSave_);
-        if (XGetSelectionOwner(d_, selection_) == source_) XSetSelectionOwner(d_, selection_, 0, time_);
+        // Now, not at the last event's time: a release queued before the
+        // drag took the selection is older than that, and would be ignored.
+        if (XGetSelectionOwner(d_, selection_) == source_) XSetSelectionOwner(d_, selection_, 0, CurrentTime);
         XFlush(d_);
     }
 

@@ -72,7 +72,6 @@ void XdndTarget::handle(const void* event) {
             last = name;
             XFree(name);
         }
-        if (c.message_type == atom(dpy_, "XdndDrop")) ++drops;
         if (c.message_type == atom(dpy_, "XdndPosition")) {
             ++positions;
             if (manner_ != Manner::Silent) reply("XdndStatus", 1 | 2, 0, c.data.l[4]);

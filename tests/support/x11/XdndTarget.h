@@ -30,7 +30,6 @@ public:
     bool serveUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
     int positions = 0;               // positions that came
-    int drops = 0;                   // drops that came
     std::string last;                // the name of the last XDND message that came
     bool dropped = false;            // a drop came and was finished
     std::vector<std::string> files;  // the uri-list's lines, as sent
