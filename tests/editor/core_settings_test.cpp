@@ -204,47 +204,37 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
 // settings; a link to anything else gives way to a settings file of the
 // editor's own, and the log says so.
 TEST(CoreSettings, AFileNotUnderstoodIsKeptAndALinkElsewhereGivesWay) {
-    namespace fs = std::filesystem;
     hvtest::JackServer::shared();
-    const std::string notes = "Pads: warm, slow attack\n", settings = "large\nplatinum\nfirst run: no\n";
-    const std::string bank(38016, '\xF0');
+    const std::string notes = "Pads: warm\n", bank(38016, '\xF0'), theirs = "large\nplatinum\nfirst run: no\n";
     const struct {
         const char* what;
-        std::string target;  // what the link leads to ("" for a plain file of these bytes)
+        std::string target;  // what the link leads to; "" for a plain file
         const std::string& bytes;
-        HalvoranSettings atStart;
-        bool linkStays;
+        std::string written;  // after the change
     } rows[] = {
-        {"link to notes", "notes.txt", notes, HalvoranSettings(), false},
-        {"link to a bank", "Patches/Pads.syx", bank, HalvoranSettings(), false},
-        {"link to settings", "elsewhere UI.txt", settings, HalvoranSettings{2, 2, false}, true},
-        {"plain file of notes", "", notes, HalvoranSettings(), false},
+        {"link to notes", "notes.txt", notes, "small\nlegacy\nfirst run: yes\n"},
+        {"link to a bank", "Patches/Pads.syx", bank, "small\nlegacy\nfirst run: yes\n"},
+        {"link to settings", "elsewhere UI.txt", theirs, "small\nplatinum\nfirst run: no\n"},
+        {"plain file of notes", "", notes, "small\nlegacy\nfirst run: yes\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         hvtest::TempDataDir dir;
         dir.write("Halvoran LOG.txt", "");
-        const fs::path path = dir.path() / "Halvoran UI.txt";
-        if (row.target.empty()) {
-            dir.write("Halvoran UI.txt", row.bytes);
-        } else {
-            dir.write(row.target, row.bytes);
-            fs::create_symlink(dir.path() / row.target, path);
-        }
+        dir.write(row.target.empty() ? "Halvoran UI.txt" : row.target, row.bytes);
+        if (!row.target.empty())
+            std::filesystem::create_symlink(dir.path() / row.target, dir.path() / "Halvoran UI.txt");
+        const bool followed = &row.bytes == &theirs, replaced = !row.target.empty() && !followed;
         coretest::EditorInstance e;
         ASSERT_NE(e.plug, nullptr);
-        EXPECT_EQ(e.plug->settings(), row.atStart);
+        EXPECT_EQ(e.plug->settings().skin, followed ? HalvoranSettings::kSkinPlatinum : HalvoranSettings::kSkinLegacy);
         EXPECT_EQ(dir.read("Halvoran UI.txt"), row.bytes);
-
         e.setParameter(kUserInterfaceSize, HalvoranSettings::kSizeSmall);
-        const std::string written =
-            row.linkStays ? "small\nplatinum\nfirst run: no\n" : "small\nlegacy\nfirst run: yes\n";
-        EXPECT_EQ(dir.read("Halvoran UI.txt"), written);
-        EXPECT_EQ(fs::is_symlink(path), row.linkStays);
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), row.written);
+        EXPECT_EQ(std::filesystem::is_symlink(dir.path() / "Halvoran UI.txt"), followed);
         if (!row.target.empty()) {
-            EXPECT_EQ(dir.read(row.target), row.linkStays ? written : row.bytes);
+            EXPECT_EQ(dir.read(row.target), followed ? row.written : row.bytes);
         }
-        const bool told = dir.read("Halvoran LOG.txt").find("took the link's place") != std::string::npos;
-        EXPECT_EQ(told, !row.target.empty() && !row.linkStays);
+        EXPECT_EQ(dir.read("Halvoran LOG.txt").find("took the link's place") != std::string::npos, replaced);
     }
 }
