@@ -109,7 +109,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
 
 Halvoran::~Halvoran() {
     // What the workers still ask of the panel is dropped from here on.
-    mGuiCalls.close();
+    mGuiCalls->close();
     // Nothing may arrive from the MIDI input while the objects it reaches go.
     closeExternalMIDIPorts();
     if (graphics && graphics->WindowIsOpen()) graphics->CloseWindow();
@@ -501,7 +501,7 @@ void Halvoran::DisplayProcessingIndicator(bool show) {
     transferBusy = false;
     processingIndicator = show;
     if (!show && midiManager) midiManager->awaitingPanelDump = false;
-    mGuiCalls.call([this, show] { showProcessingIndicator(show); });
+    mGuiCalls->call([this, show] { showProcessingIndicator(show); });
 }
 
 void Halvoran::showProcessingIndicator(bool show) {
@@ -533,7 +533,7 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
     // transfers call this from their threads, the panel follows on its own.
     GetParam(kBankEditUnsaved)->Set(1.0);
     GetParam(kDiscardBankData)->Set(0.0);
-    mGuiCalls.call([this] {
+    mGuiCalls->call([this] {
         if (graphics) {
             graphics->SetParameterFromPlug(kBankEditUnsaved, GetParam(kBankEditUnsaved)->GetNormalized(), true);
             graphics->SetParameterFromPlug(kDiscardBankData, GetParam(kDiscardBankData)->GetNormalized(), true);

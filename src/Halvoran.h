@@ -150,7 +150,9 @@ public:
     // no slot (the librarian's upper slot when there is no view).
     int librarianKeyCursor() const;
     // Opens the data folder in the desktop's file manager; when it cannot be
-    // opened, the status line says so and names the folder.
+    // opened (the opener cannot start, or fails within a few seconds), the
+    // status line says so and names the folder. The panel is not held
+    // meanwhile.
     void OpenDataDirectory();
 
     // ---- The edited bank and the save row
@@ -372,6 +374,7 @@ private:
     std::string mUnopenedInName, mUnopenedOutName;
     double mUnopenedInValue = 0.0, mUnopenedOutValue = 0.0;
     std::string mLastImportFolder;
-    // Panel changes the workers ask for.
-    GuiThreadQueue mGuiCalls;
+    // Panel work the other threads hand over; shared, so that a file
+    // manager's late answer finds it gone rather than freed.
+    std::shared_ptr<GuiThreadQueue> mGuiCalls = std::make_shared<GuiThreadQueue>();
 };

@@ -15,6 +15,7 @@
 #include "framework/ControlLayer.h"
 #include "framework/IGraphics.h"
 #include "base/BASE_String.h"
+#include "platform/appkit/Backend.h"
 #include "src/Halvoran.h"
 #include "src/IPopupMenuControlEditMenus.h"
 #include "src/IPopupMenuControlPatchLower.h"
@@ -36,6 +37,9 @@ constexpr size_t kShownPrefix = 44;
 
 // A save that did not reach the disk; the bank keeps its name and file.
 constexpr const char* kBankNotSaved = "Bank NOT saved: write failed!";
+// How long the desktop's opener has to fail before the folder counts as
+// shown: one that still runs then is the file manager itself.
+constexpr int kOpenerPatienceMs = 5000;
 
 // The bank's file name with another extension.
 std::string withExtension(const std::string& fileName, const char* extension) {
@@ -305,10 +309,20 @@ void Halvoran::OpenDataDirectory() {
     try {
         Poco::File(folder).createDirectories();
     } catch (const Poco::Exception&) {}
-    if (ShellExecute(nullptr, "open", "explorer.exe", folder.c_str(), nullptr, SW_SHOW)) return;
-    log("FILE BROWSER: could not open " + folder);
-    const std::string text = "Could not open " + shownPath(folder);
-    setStatusText(text.c_str());
+    // The opener's verdict comes on a thread of its own, maybe after the
+    // editor has gone.
+    std::weak_ptr<GuiThreadQueue> gui = mGuiCalls;
+    auto failed = [this, folder] {
+        log("FILE BROWSER: could not open " + folder);
+        const std::string text = "Could not open " + shownPath(folder);
+        setStatusText(text.c_str());
+    };
+    platform::appkit::Application::backend().openFileThen(folder, std::string(), kOpenerPatienceMs,
+                                                          [gui, failed](bool opened) {
+                                                              if (opened) return;
+                                                              if (std::shared_ptr<GuiThreadQueue> calls = gui.lock())
+                                                                  calls->call(failed);
+                                                          });
 }
 
 // ---- The edited bank and the save row

@@ -2,159 +2,13 @@
 // The librarian as a musician meets it the first time: the real editor, as a
 // host shows it, on a fresh data folder, with the simulated instrument on
 // JACK; every step taken through the page's menus and buttons.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "core_component.h"
-#include "framework/ControlLayer.h"
-#include "framework/IGraphicsMac.h"
-#include "panel_model.h"
-#include "platform/appkit/Event.h"
-#include "platform/appkit/HeadlessBackend.h"
-#include "platform/appkit/RunLoop.h"
-#include "platform/appkit/Window.h"
-#include "src/LibrarianViewControl.h"
-#include "src/MIDIMessageManager.h"
-#include "src/MIDIMessageSender.h"
-#include "src/PanelLayers.h"
-#include "src/PatchLibrarian.h"
-#include "src/PatchLibrarianDump.h"
-#include "support/ScopedEnv.h"
-#include "support/SimInstrument.h"
-#include "support/TempDataDir.h"
-#include "support/WaitUntil.h"
+#include "libview_road.h"
 
 #if defined(HV_BUNDLE_DIR)
 
 namespace {
 
-namespace fs = std::filesystem;
-using platform::appkit::Event;
-using platform::appkit::MouseButton;
-using EV = platform::appkit::EventType;
-using Bytes = hvtest::SimInstrument::Bytes;
-constexpr int kUpper = LibrarianViewControl::kUpperPane;
-constexpr int kLower = LibrarianViewControl::kLowerPane;
-
-// The headless desktop, whose file manager is the real one when asked: the
-// xdg-open that PATH finds, or none.
-class Desktop : public platform::appkit::HeadlessBackend {
-public:
-    bool realFileManager = false;
-    bool openFile(const std::string& path, const std::string& app) override {
-        return realFileManager ? Backend::openFile(path, app) : HeadlessBackend::openFile(path, app);
-    }
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Every file below the folder with its bytes.
-std::map<std::string, std::string> filesBelow(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) out[fs::relative(e.path(), root).string()] = readFile(e.path());
-    return out;
-}
-
-class LibrarianRoad : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(hvtest::JackServer::shared().running());
-        MIDIMessageSender::pacingDivisor = 50;
-        sim = std::make_unique<hvtest::SimInstrument>(0, "hvroad");
-        desktop = new Desktop;
-        platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(desktop));
-        editor = std::make_unique<coretest::EditorInstance>();
-        ASSERT_NE(editor->plug, nullptr);
-        plug = editor->plug;
-        window = std::make_unique<platform::appkit::Window>(
-            platform::appkit::Size{plug->GetGUI()->Width(), plug->GetGUI()->Height()}, "editor");
-        int w = 0, h = 0;
-        ASSERT_NE(plug->OpenView(window->contentView(), &w, &h), nullptr);
-        window->display();
-        // A first start: the welcome window, then the ports, as it asks.
-        clickOn(kFirstRunExit);
-        ASSERT_FALSE(shown(PanelLayers::kFirstRun));
-        editor->setParameter(kDeviceInSelection, editor->portIndex(kDeviceInSelection, sim->outPort()));
-        editor->setParameter(kDeviceOutSelection, editor->portIndex(kDeviceOutSelection, sim->inPort()));
-        ASSERT_TRUE(sim->waitConnected());
-        ASSERT_TRUE(plug->midiOutReady);
-    }
-    void TearDown() override {
-        if (editor) plug->CloseView(nullptr);
-        editor.reset();
-        window.reset();
-        sim.reset();
-        MIDIMessageSender::pacingDivisor = 1;
-    }
-
-    void click(int x, int y, MouseButton b = MouseButton::Left) {
-        window->sendEvent(Event::mouse(EV::MouseDown, {x, y}, b));
-        window->sendEvent(Event::mouse(EV::MouseUp, {x, y}, b));
-    }
-    void clickOn(int paramIdx) {
-        IControl* c = plug->firstBoundControl(paramIdx);
-        ASSERT_NE(c, nullptr) << paramIdx;
-        click(c->GetRECTRef().MW(), c->GetRECTRef().MH());
-    }
-    void clickSlot(int pane, int slot, MouseButton b = MouseButton::Left) {
-        const IRECT& r = plug->librarianView->slotRect(pane, slot);
-        click(r.MW(), r.MH(), b);
-    }
-    // The page's MENU, with the item at path chosen.
-    void menu(std::vector<int> path) {
-        desktop->queueMenuChoice(std::move(path));
-        click(900, 49);
-    }
-    // Waits for the transfer to end and lets the panel take what it asked.
-    bool transferDone() {
-        const bool ended = plug->midiManager->waitForEnd(MIDIMessageManager::kTransferThread, 60000);
-        platform::appkit::RunLoop::main().runOnce();
-        return ended;
-    }
-    bool shown(const char* layer) {
-        ControlLayer* l = plug->getLayer(layer);
-        return l && l->IsVisible();
-    }
-    std::string status() const { return plug->statusTextControl->GetTextString(); }
-    std::string slotName(int pane, int slot) const { return plug->librarianView->slot(pane, slot)->GetTextString(); }
-    // Whether the bank is edited: the save row open in place of the edit
-    // bank's chooser, kBankEditUnsaved 1.
-    bool edited() {
-        const bool row = shown(PanelLayers::kDiscardChangesRight);
-        EXPECT_NE(row, shown(PanelLayers::kLeftPatchPopupMenu));
-        EXPECT_EQ(row, plug->GetParam(kBankEditUnsaved)->Value() != 0.0);
-        return row;
-    }
-    // A program as the instrument sends it.
-    Bytes sent(int program) const {
-        Bytes d = sim->program(program);
-        d[2] = 0x30;
-        return d;
-    }
-    std::string upperBankShown() const {
-        IParam* p = plug->GetParam(kPatchSelectionListUpper);
-        return p->GetDisplayText(p->Int());
-    }
-
-    hvtest::TempDataDir data;
-    hvpanel::BuiltBundle bundle;
-    std::unique_ptr<hvtest::SimInstrument> sim;
-    Desktop* desktop = nullptr;
-    std::unique_ptr<coretest::EditorInstance> editor;
-    std::unique_ptr<platform::appkit::Window> window;
-    Halvoran* plug = nullptr;
-};
+using namespace libroad;
 
 TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     const fs::path bankPath = data.path() / "Patches" / "My Pads.hvx";
@@ -294,18 +148,22 @@ TEST_F(LibrarianRoad, TheActiveProgramFetchedIntoASlotIsNamed) {
 }
 
 // MENU > Open Data Folder hands the folder to the desktop's xdg-open; on a
-// desktop without one the status line says so and names the folder.
+// desktop without one, or whose xdg-open finds no file manager, the status
+// line says so and names the folder.
 TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
     click(175, 16);  // LIBRARIAN
     desktop->realFileManager = true;
     const fs::path tools = data.path() / "tools", opened = data.path() / "opened.txt";
     fs::create_directories(tools / "empty");
+    fs::create_directories(tools / "no file manager");
     std::ofstream(tools / "xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
-    fs::permissions(tools / "xdg-open", fs::perms::owner_all);
+    std::ofstream(tools / "no file manager" / "xdg-open") << "#!/bin/sh\nexit 3\n";
+    for (const char* script : {"xdg-open", "no file manager/xdg-open"})
+        fs::permissions(tools / script, fs::perms::owner_all);
     struct Case {
         fs::path path;
         bool opens;
-    } cases[] = {{tools, true}, {tools / "empty", false}};
+    } cases[] = {{tools, true}, {tools / "empty", false}, {tools / "no file manager", false}};
     for (const Case& c : cases) {
         hvtest::ScopedEnv path("PATH", c.path.string());
         plug->setStatusText("");
@@ -315,7 +173,13 @@ TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
             EXPECT_EQ(readFile(opened), data.str() + "\n");
             EXPECT_EQ(status(), "");
         } else {
-            EXPECT_EQ(status(), "Could not open " + data.path().string());
+            EXPECT_TRUE(hvtest::waitUntil(
+                [&] {
+                    platform::appkit::RunLoop::main().runOnce();
+                    return status() == "Could not open " + data.path().string();
+                },
+                20000))
+                << c.path << ": " << status();
         }
     }
 }
