@@ -12,6 +12,7 @@
 #include "framework/IGraphics.h"
 #include "framework/IGraphicsMac.h"
 #include "framework/IUnitAU_ViewFactory.h"
+#include "platform/appkit/RunLoop.h"
 #include "src/ControlAction.h"
 #include "src/LibrarianViewControl.h"
 #include "src/MIDIMessageManager.h"
@@ -435,24 +436,32 @@ void Halvoran::sendSysExInitialization() {
 void Halvoran::sendPatchToDeviceFromLibrarian(int slot, int pane) {
     if (!patchLibrarian || !midiManager) return;
     if (GetParam(kPartLock + std::clamp(selectedTimbre.load(), 0, 1))->Value() == 1.0) return;
-    std::vector<PatchFile*>& banks =
-        pane != 0 && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
-    int bankIdx = pane == 0 ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower;
-    if (bankIdx < 0 || bankIdx >= static_cast<int>(banks.size()) || !banks[bankIdx]) return;
-    PatchFile* bank = banks[bankIdx];
+    PatchFile* bank = paneBank(pane);
+    if (!bank) return;
     resizeToBankSlots(bank->patches);
     if (slot < 0 || slot >= static_cast<int>(bank->patches.size()) || bank->patches[slot].sysexMessages.empty()) return;
     if (librarianView) librarianView->keyCursor = slot;
     if (!midiInOutSet || !midiOutReady) return;
     SendProgramChangeCommand(slot);
     Sleep(50);
-    LibrarianPatch* patch = &bank->patches[slot];
+    // The job sends its own copy: the bank may be refreshed or saved away
+    // while it runs.
+    const LibrarianPatch& patch = bank->patches[slot];
     midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendLibrarianPatch,
-                          [patch, slot](MIDIMessageSender& s) {
-                              s.libraryPatch = patch;
+                          [&patch, slot](MIDIMessageSender& s) {
+                              s.patchToSend = patch;
+                              s.libraryPatch = &s.patchToSend;
                               s.intArg3 = 0;
                               s.intArg2 = slot;
                           });
+}
+
+PatchFile* Halvoran::paneBank(int pane) const {
+    if (!patchLibrarian) return nullptr;
+    const std::vector<PatchFile*>& banks =
+        pane != 0 && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
+    const int index = pane == 0 ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower;
+    return index >= 0 && index < static_cast<int>(banks.size()) ? banks[index] : nullptr;
 }
 
 int Halvoran::selectedPane() const {
@@ -479,8 +488,11 @@ void Halvoran::SendAllProgramsFromLibrarian() {
 
 void Halvoran::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second) {
     if (!midiOutReady || !midiManager) return;
+    const PatchFile* bank = paneBank(lowerPane);
+    if (!bank) return;
     midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobStoreAllPatches,
-                          [lowerPane, second](MIDIMessageSender& s) {
+                          [bank, lowerPane, second](MIDIMessageSender& s) {
+                              s.programsToStore = bank->patches;
                               s.intArg1 = lowerPane;
                               s.intArg2 = second;
                           });
@@ -501,7 +513,7 @@ void Halvoran::DisplayProcessingIndicator(bool show) {
     transferBusy = false;
     processingIndicator = show;
     if (!show && midiManager) midiManager->awaitingPanelDump = false;
-    mGuiCalls->call([this, show] { showProcessingIndicator(show); });
+    onGuiThread([this, show] { showProcessingIndicator(show); });
 }
 
 void Halvoran::showProcessingIndicator(bool show) {
@@ -533,7 +545,7 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
     // transfers call this from their threads, the panel follows on its own.
     GetParam(kBankEditUnsaved)->Set(1.0);
     GetParam(kDiscardBankData)->Set(0.0);
-    mGuiCalls->call([this] {
+    onGuiThread([this] {
         if (graphics) {
             graphics->SetParameterFromPlug(kBankEditUnsaved, GetParam(kBankEditUnsaved)->GetNormalized(), true);
             graphics->SetParameterFromPlug(kDiscardBankData, GetParam(kDiscardBankData)->GetNormalized(), true);
@@ -544,6 +556,10 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
     });
     setStatusText("Program received to slot(s)");
 }
+
+void Halvoran::onGuiThread(std::function<void()> work) { mGuiCalls->call(std::move(work)); }
+
+bool Halvoran::isGuiThread() { return platform::appkit::RunLoop::isMainThread(); }
 
 void Halvoran::updatePatchLibrarianView(int which) {
     if (which < 0 || which > 2 || !librarianView) return;

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 
 #include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
@@ -325,6 +324,71 @@ void Halvoran::OpenDataDirectory() {
                                                           });
 }
 
+// ---- Programs received into the librarian
+
+void Halvoran::storeReceivedProgram(const LibrarianPatch& program, int slot, bool whole) {
+    if (!patchLibrarian || !patchLibrarian->storeInUpperSlot(program, slot)) return;
+    if (whole) {
+        mReceived.slots.set(slot);
+        mReceived.lastName = program.name;
+        mReceived.lastSlot = slot;
+        mReceived.bankName = patchLibrarian->upperBank()->fileName;
+    }
+    updatePatchLibrarianView(0);
+    setLibrarianViewDirty();
+    if (upperBankListControl) upperBankListControl->SetDirty(false);
+}
+
+void Halvoran::readRequestedBankDump(const std::vector<uint8_t>& dump) {
+    // A request that ended before this came takes nothing more.
+    if (!patchLibrarian || !bankDumpSeen) return;
+    ByteChunk chunk;
+    chunk.PutBytes(dump.data(), static_cast<int>(dump.size()));
+    PatchFile bank;
+    // In request mode the reader hands each program to the SysEx input,
+    // which stores it in the next slot.
+    patchLibrarian->requestSlot = 0;
+    patchLibrarian->requestMode = true;
+    patchLibrarian->loadFromChunk(&chunk, chunk.Size(), &bank, 0);
+    // Over, whether the dump was read whole or not.
+    patchLibrarian->requestMode = false;
+    bankDumpSeen = false;
+}
+
+void Halvoran::librarianRequestBegins() {
+    onGuiThread([this] { mReceived = ReceivedPrograms(); });
+}
+
+void Halvoran::librarianRequestEnds(RequestEnd end, bool single) {
+    onGuiThread([this, end, single] { reportLibrarianRequest(end, single); });
+}
+
+void Halvoran::reportLibrarianRequest(RequestEnd end, bool single) {
+    const int count = static_cast<int>(mReceived.slots.count());
+    const std::string outcome = end == RequestEnd::kCancelled  ? "Data request CANCELLED! "
+                                : end == RequestEnd::kTimedOut ? "CONNECTION TIMED OUT! "
+                                                               : "";
+    std::string text;
+    if (count > 0) {
+        SetLibrarianStatusUnsaved(true);
+        if (single) {
+            std::string name = mReceived.lastName;
+            name.erase(name.find_last_not_of(' ') + 1);
+            text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1) + " of " +
+                   mReceived.bankName;
+        } else {
+            text = outcome + std::to_string(count) + (count == 1 ? " program" : " programs") + " received into " +
+                   mReceived.bankName;
+        }
+    } else if (end != RequestEnd::kCompleted) {
+        text = outcome + "No program stored";
+    } else {
+        // The instrument answered, and no slot took its program.
+        text = single ? "Program NOT stored: choose an edit slot!" : "No program stored: choose an edit bank!";
+    }
+    setStatusText(text.c_str());
+}
+
 // ---- The edited bank and the save row
 
 void Halvoran::endBankEdit() {
@@ -387,12 +451,7 @@ void Halvoran::saveUpperBankAs(bool asMid) {
         setStatusText(chosen.empty() ? "Bank not saved: cancelled" : kBankNotSaved);
         return;
     }
-    std::vector<LibrarianPatch> programs;
-    {
-        std::lock_guard<std::mutex> lock(patchLibrarian->slotsLock);
-        programs = bank->patches;
-    }
-    PatchFile* saved = patchLibrarian->listWrittenBank(chosen, getPatchesFolderStr(), programs);
+    PatchFile* saved = patchLibrarian->listWrittenBank(chosen, getPatchesFolderStr(), bank->patches);
     if (!saved) {
         // Written where the librarian lists no bank: the pane keeps its own.
         upperBankName = bank->fileName;

@@ -6,7 +6,6 @@
 #include <climits>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 
 #include <Poco/Path.h>
 
@@ -77,7 +76,6 @@ bool PatchLibrarian::reloadBank(PatchFile* bank) {
         if (fresh.patches.empty()) return false;
         resizeToBankSlots(fresh.patches);
     }
-    std::lock_guard<std::mutex> lock(slotsLock);
     bank->patches.swap(fresh.patches);
     return true;
 }
@@ -93,7 +91,6 @@ PatchFile* PatchLibrarian::listWrittenBank(const std::string& path, const std::s
     resizeToBankSlots(copy);
     for (PatchFile* bank : bankFiles) {
         if (!bank || bank->newBank || bank->folderPath != folderPath || bank->fileName != fileName) continue;
-        std::lock_guard<std::mutex> lock(slotsLock);
         bank->patches.swap(copy);
         return bank;
     }

@@ -4,6 +4,11 @@
 // JACK; every step taken through the page's menus and buttons.
 #include "libview_road.h"
 
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <thread>
+
 #if defined(HV_BUNDLE_DIR)
 
 namespace {
@@ -17,7 +22,8 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(upperBankShown(), "New Bank");
     EXPECT_EQ(slotName(kUpper, 0), "");
 
-    // All the instrument's programs into the new bank.
+    // All the instrument's programs into the new bank; the status says how
+    // many went where.
     menu({0, 4});
     ASSERT_TRUE(transferDone());
     EXPECT_EQ(sim->programRequestsAnswered(), 128);
@@ -25,7 +31,7 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         const Bytes d = sent(i);
         ASSERT_EQ(slotName(kUpper, i), patchNameFromDump(d.data(), d.size())) << i;
     }
-    EXPECT_EQ(status(), "Program received to slot(s)");
+    EXPECT_EQ(status(), "128 programs received into New Bank");
     EXPECT_TRUE(edited());
 
     // Saved as "My Pads": the file holds the programs as they came, byte for
@@ -59,6 +65,7 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         clickSlot(kUpper, 5, MouseButton::Right);
         ASSERT_TRUE(transferDone());
         EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+        EXPECT_EQ(status(), "Program \"Fresh Pads 5\" received to slot 6 of My Pads.hvx");
         EXPECT_TRUE(edited());
     };
     fetchSlot5();
@@ -136,7 +143,7 @@ TEST_F(LibrarianRoad, TheActiveProgramFetchedIntoASlotIsNamed) {
     menu({0, 1});
     ASSERT_TRUE(transferDone());
     EXPECT_EQ(slotName(kUpper, 9), "Played Now  ");
-    EXPECT_EQ(status(), "Active program \"Played Now\" to slot 10");
+    EXPECT_EQ(status(), "Program \"Played Now\" received to slot 10 of New Bank");
     EXPECT_TRUE(edited());
     clickOn(kKeepSelectedBank);
 
@@ -181,6 +188,61 @@ TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
                 20000))
                 << c.path << ": " << status();
         }
+    }
+}
+
+// However a request ends, nothing it armed stays armed: the status says what
+// was stored, and what the instrument sends later reaches the panel again.
+TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
+    click(175, 16);  // LIBRARIAN
+    enum How { kCompletes, kCancelled, kTimesOut, kServerStops };
+    struct Case {
+        How how;
+        const char* status;  // a regular expression
+    } cases[] = {
+        {kCompletes, "128 programs received into New Bank"},
+        {kCancelled, "Data request CANCELLED! [0-9]+ programs? received into New Bank"},
+        {kTimesOut, "CONNECTION TIMED OUT! No program stored"},
+        {kServerStops, "(CONNECTION TIMED OUT! )?[0-9]+ programs? received into New Bank"},
+    };
+    int cutoff = 20;
+    for (const Case& c : cases) {
+        sim->setAnswering(c.how != kTimesOut);
+        const int answered = sim->programRequestsAnswered();
+        auto afterSomePrograms = [&] {
+            ASSERT_TRUE(hvtest::waitUntil([&] { return sim->programRequestsAnswered() >= answered + 5; }, 60000));
+        };
+        if (c.how == kTimesOut) {
+            clickSlot(kUpper, 3);
+            desktop->queueMenuChoice({5, 1});  // Request > Program by Slot
+            clickSlot(kUpper, 3, MouseButton::Right);
+        } else {
+            menu({0, 4});  // Request > All Patches from Memory
+        }
+        if (c.how == kCancelled) {
+            afterSomePrograms();
+            ASSERT_TRUE(hvtest::waitUntil([&] {
+                platform::appkit::RunLoop::main().runOnce();
+                return shown(PanelLayers::kProgressOverlay);
+            }));
+            clickOn(kCancelDataRequest);
+        }
+        if (c.how == kServerStops) {
+            afterSomePrograms();
+            hvtest::JackServer::shared().pause();
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            hvtest::JackServer::shared().resume();
+        }
+        ASSERT_TRUE(transferDone()) << c.how;
+        EXPECT_THAT(status(), ::testing::MatchesRegex(c.status)) << c.how;
+        EXPECT_FALSE(plug->midiManager->libraryPatchRequest.active ||
+                     plug->midiManager->libraryPatchRequestAll.active || plug->bankDumpSeen ||
+                     plug->midiManager->awaitingPanelDump)
+            << c.how;
+        cutoff += 10;
+        sim->sendControlChange(74, cutoff);
+        EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == cutoff; }, 20000)) << c.how;
+        if (edited()) clickOn(kKeepSelectedBank);
     }
 }
 
