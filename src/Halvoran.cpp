@@ -294,7 +294,11 @@ void Halvoran::setText(ITextControl* control, const char* text) {
     if (control) control->SetTextFromPlug(text);
 }
 
-void Halvoran::setStatusText(const char* text) { setText(statusTextControl, text); }
+void Halvoran::setStatusText(const char* text) {
+    setText(statusTextControl, text);
+    // A message stands alone on the row it shares with a control's value.
+    setText(valueTextControl, "");
+}
 void Halvoran::setValueText(const char* text) { setText(valueTextControl, text); }
 void Halvoran::setMIDIText(const char* text) { setText(midiTextControl, text); }
 void Halvoran::setLatencyText(const char* text) { setText(latencyTextControl, text); }

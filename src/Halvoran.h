@@ -179,6 +179,9 @@ public:
     // status line says so and names the folder. The panel is not held
     // meanwhile.
     void OpenDataDirectory();
+    // REFRESH: the banks read again from the bank folder; refused while the
+    // save row is open, as the bank arrows are.
+    void refreshFolders();
 
     // ---- The edited bank and the save row
     // Writes the upper bank back to its own file ("Save (Overwrite current

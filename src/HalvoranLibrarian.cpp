@@ -36,6 +36,8 @@ constexpr size_t kShownPrefix = 44;
 
 // A save that did not reach the disk; the bank keeps its name and file.
 constexpr const char* kBankNotSaved = "Bank NOT saved: write failed!";
+// What stepping and refreshing say while the save row is open.
+constexpr const char* kSaveRowOpen = "OVERWRITE, DISCARD or KEEP the bank first";
 // How long the desktop's opener has to fail before the folder counts as
 // shown: one that still runs then is the file manager itself.
 constexpr int kOpenerPatienceMs = 5000;
@@ -200,22 +202,21 @@ void Halvoran::stepBank(int paramIdx) {
     // As its chooser, the arrows leave an edited bank in place until its
     // changes are saved, dropped or kept.
     if (upper && GetParam(kBankEditUnsaved)->Value() != 0.0) {
-        setStatusText("OVERWRITE, DISCARD or KEEP the bank first");
+        setStatusText(kSaveRowOpen);
         return;
     }
+    // Round the banks there are, whatever range the list's parameter has.
+    const std::vector<PatchFile*>& banks =
+        !upper && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
+    if (banks.empty()) return;
+    const int count = static_cast<int>(banks.size());
     const int step = paramIdx == kLibUpperNextBank || paramIdx == kLibLowerNextBank ? 1 : -1;
     const int listIdx = upper ? kPatchSelectionListUpper : kPatchSelectionListLower;
-    IParam* list = GetParam(listIdx);
-    const int max = static_cast<int>(list->GetMax());
-    int index = list->Int() + step;
-    if (index > max) index = 0;
-    if (index < 0) index = max;
+    const int index = (std::clamp(GetParam(listIdx)->Int(), 0, count - 1) + step + count) % count;
     setParameterFromPlug(listIdx, index);
     (upper ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower) = index;
 
-    const std::vector<PatchFile*>& banks =
-        !upper && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
-    if (index < static_cast<int>(banks.size()) && banks[index]) {
+    if (banks[index]) {
         (upper ? upperBankName : lowerBankName) = banks[index]->fileName;
         (upper ? upperBankFolder : lowerBankFolder) = banks[index]->folderName;
     }
@@ -261,7 +262,7 @@ void Halvoran::onLibrarianParamChange(int paramIdx) {
             renameIdle = true;
             break;
         case kRefreshFolders:
-            if (p->Value() == 1.0) patchTypeChanged(0, 0, true);
+            if (p->Value() == 1.0) refreshFolders();
             break;
         case kPatchSearchString: {
             const std::string text = p->GetDisplayText(0);
@@ -301,6 +302,16 @@ void Halvoran::onLibrarianParamChange(int paramIdx) {
         default:
             break;
     }
+}
+
+void Halvoran::refreshFolders() {
+    // Reading the banks again would drop what the edited bank received.
+    if (GetParam(kBankEditUnsaved)->Value() != 0.0) {
+        setStatusText(kSaveRowOpen);
+        return;
+    }
+    patchTypeChanged(0, 0, true);
+    setStatusText("Refresh Folders");
 }
 
 void Halvoran::OpenDataDirectory() {
@@ -429,9 +440,12 @@ void Halvoran::saveUpperBank() {
     }
     upperBankName = bank->fileName;
     upperBankFolder = bank->folderName;
+    // The panes show what the file holds (empty slots are written padded).
+    patchLibrarian->reloadBank(bank);
     const std::string text = "Bank saved to " + shownPath(path);
     setStatusText(text.c_str());
     endBankEdit();
+    updatePatchLibrarianView(2);
 }
 
 void Halvoran::saveUpperBankAs(bool asMid) {
@@ -452,6 +466,8 @@ void Halvoran::saveUpperBankAs(bool asMid) {
         return;
     }
     PatchFile* saved = patchLibrarian->listWrittenBank(chosen, getPatchesFolderStr(), bank->patches);
+    // It shows what the file holds (empty slots are written padded).
+    if (saved) patchLibrarian->reloadBank(saved);
     if (!saved) {
         // Written where the librarian lists no bank: the pane keeps its own.
         upperBankName = bank->fileName;

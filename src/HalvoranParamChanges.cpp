@@ -98,8 +98,10 @@ void Halvoran::OnParamChange(int paramIdx) {
     // stays on the display.
     ControlAction* action = param->GetControlAction();
     const bool global = paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect;
-    // The save row's buttons say on the display what they did instead.
-    const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank;
+    // The save row's buttons and REFRESH say on the display what they did
+    // instead.
+    const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank ||
+                         paramIdx == kRefreshFolders;
     // The global page's knobs send nothing themselves, yet their values
     // are the instrument's and are read from the display.
     if ((action || global) && !saveRow) ControlDisplay::controlDisplay(this, paramIdx, value);

@@ -135,7 +135,7 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
                 break;
             case kMainRefresh: {
                 BASE_MutexLock lock(plug->GetMutex());
-                plug->patchTypeChanged(0, 0, true);
+                plug->refreshFolders();
                 break;
             }
             case kMainOpenFolder:

@@ -21,9 +21,15 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     ASSERT_EQ(plug->GetParam(kMainTab)->Int(), PanelLayers::kTabLibrarian);
     EXPECT_EQ(upperBankShown(), "New Bank");
     EXPECT_EQ(slotName(kUpper, 0), "");
+    // The arrows step round the one bank there is.
+    for (int arrow : {kLibUpperNextBank, kLibUpperPreviousBank}) {
+        clickOn(arrow);
+        EXPECT_EQ(upperBankShown(), "New Bank");
+    }
 
     // All the instrument's programs into the new bank; the status says how
-    // many went where.
+    // many went where, and the value of the last control goes from its row.
+    ASSERT_NE(valueShown(), "");
     menu({0, 4});
     ASSERT_TRUE(transferDone());
     EXPECT_EQ(sim->programRequestsAnswered(), 128);
@@ -32,6 +38,7 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         ASSERT_EQ(slotName(kUpper, i), patchNameFromDump(d.data(), d.size())) << i;
     }
     EXPECT_EQ(status(), "128 programs received into New Bank");
+    EXPECT_EQ(valueShown(), "");
     EXPECT_TRUE(edited());
 
     // Saved as "My Pads": the file holds the programs as they came, byte for
@@ -70,6 +77,16 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     };
     fetchSlot5();
     EXPECT_EQ(slotName(kLower, 5), "Fresh Pads 5") << "the source pane shows the same bank";
+
+    // REFRESH, the page's or the MENU's, would read the bank again: it is
+    // refused while the row is open, and says the way out.
+    for (const std::function<void()>& refresh :
+         std::vector<std::function<void()>>{[&] { clickOn(kRefreshFolders); }, [&] { menu({11}); }}) {
+        refresh();
+        EXPECT_EQ(status(), "OVERWRITE, DISCARD or KEEP the bank first");
+        EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+        EXPECT_TRUE(edited());
+    }
 
     // DISCARD: the file's program again, in both panes.
     clickOn(kDiscardBankData);
@@ -117,6 +134,12 @@ TEST_F(LibrarianRoad, OverwriteAsksANewBankForANameAndAFailedWriteKeepsTheRow) {
     EXPECT_EQ(status(), "Bank saved to Patches/First.hvx");
     EXPECT_EQ(fs::file_size(first), static_cast<uintmax_t>(kRawBankFileSize));
     EXPECT_EQ(upperBankShown(), "First.hvx");
+    // The pane shows the empty slots as the file holds them, padded, as
+    // the next start reads them.
+    PatchLibrarian nextStart(nullptr);
+    nextStart.loadPatchesFromFilesystem((data.path() / "Patches").string());
+    ASSERT_EQ(nextStart.bankFiles.size(), 1u);
+    for (int i = 0; i < 128; ++i) ASSERT_EQ(slotName(kUpper, i), nextStart.bankFiles[0]->patches.at(i).name) << i;
 
     // A program received, and the bank's file gone to a folder of its name.
     plug->SetLibrarianStatusUnsaved(true);
