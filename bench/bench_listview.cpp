@@ -2,11 +2,13 @@
 // redraw one page of it (every visible row asks the owner for its texts,
 // and its cells are drawn), and the time of one row request on its own
 // (one LVN_GETDISPINFO sent to the owner and answered). Then the changes
-// that must not grow with the rows already there: 5,000 children inserted
-// one at a time under an expanded tree item, and 2,000 single deletes from
-// a 10,000-row list with every row selected (target: 50 ms each). No peer:
-// the figures stand by themselves.
+// that must not grow with the rows already there: children inserted one at
+// a time under an expanded tree item, and single deletes of the first
+// selected row of a list with every row, or every other row, selected. No
+// other program is a peer; each change is timed at two or three sizes, and
+// the largest, per change, set against the smaller ones.
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,10 +75,11 @@ int main(int argc, char** argv) {
     HWND list = SHIM_MakeControl("", 2, "SysListView32", LVS_REPORT, 10, 10, 400, 540, 0);
     LVCOLUMN nameColumn{LVCF_WIDTH | LVCF_TEXT, 0, 180, const_cast<char*>("Program")};
     ListView_InsertColumn(list, 0, &nameColumn);
-    auto fillAndSelectAll = [list] {
+    // rows rows, every step-th of them selected.
+    auto fill = [list](int rows, int step) {
         ListView_DeleteAllItems(list);
         char text[32];
-        for (int i = 0; i < kRows; i++) {
+        for (int i = 0; i < rows; i++) {
             std::snprintf(text, sizeof text, "Program %05d", i + 1);
             LVITEM it{};
             it.mask = LVIF_TEXT;
@@ -84,18 +87,28 @@ int main(int argc, char** argv) {
             it.pszText = text;
             ListView_InsertItem(list, &it);
         }
-        ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+        if (step == 1)
+            ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+        else
+            for (int i = 0; i < rows; i += step) ListView_SetItemState(list, i, LVIS_SELECTED, LVIS_SELECTED);
     };
-    constexpr int kDeletes = 2000;
-    auto deleteSelected = [list] {
-        for (int k = 0; k < kDeletes; k++) ListView_DeleteItem(list, ListView_GetNextItem(list, -1, LVNI_SELECTED));
+    auto deleteSelected = [list](int deletes) {
+        for (int k = 0; k < deletes; k++) ListView_DeleteItem(list, ListView_GetNextItem(list, -1, LVNI_SELECTED));
     };
-    fillAndSelectAll();
-    deleteSelected();
-    if (ListView_GetItemCount(list) != kRows - kDeletes || ListView_GetSelectedCount(list) != kRows - kDeletes) {
-        std::fprintf(stderr, "the list kept %d rows, %d selected\n", ListView_GetItemCount(list),
-                     ListView_GetSelectedCount(list));
-        return 1;
+    struct ListRun {
+        int rows, step, deletes;
+    };
+    const ListRun listRuns[] = {{kRows, 1, 2000}, {4 * kRows, 1, 8000}, {kRows, 2, 2000}, {2 * kRows, 2, 4000}};
+    for (const ListRun& r : listRuns) {
+        fill(r.rows, r.step);
+        deleteSelected(r.deletes);
+        const int selected = (r.rows + r.step - 1) / r.step - r.deletes;
+        if (ListView_GetItemCount(list) != r.rows - r.deletes || ListView_GetSelectedCount(list) != selected ||
+            ListView_GetNextItem(list, -1, LVNI_SELECTED) != (r.step == 1 ? 0 : r.deletes)) {
+            std::fprintf(stderr, "the list kept %d rows, %d selected, the first at %d\n", ListView_GetItemCount(list),
+                         ListView_GetSelectedCount(list), ListView_GetNextItem(list, -1, LVNI_SELECTED));
+            return 1;
+        }
     }
 
     HWND tree = SHIM_MakeControl("", 3, "SysTreeView32", 0, 10, 10, 400, 540, 0);
@@ -109,29 +122,32 @@ int main(int argc, char** argv) {
         folder = TreeView_InsertItem(tree, &ins);
         TreeView_Expand(tree, folder, TVE_EXPAND);
     };
-    constexpr int kChildren = 5000;
-    auto insertChildren = [&] {
+    auto insertChildren = [&](int children) {
         char text[32];
         TVINSERTSTRUCT ins{folder, TVI_LAST, {}};
         ins.item.mask = TVIF_TEXT;
         ins.item.pszText = text;
-        for (int i = 0; i < kChildren; i++) {
-            std::snprintf(text, sizeof text, "Bank %04d.hvx", i + 1);
+        for (int i = 0; i < children; i++) {
+            std::snprintf(text, sizeof text, "Bank %05d.hvx", i + 1);
             TreeView_InsertItem(tree, &ins);
         }
     };
-    freshFolder();
-    insertChildren();
+    const int treeRuns[] = {5000, 10000, 20000};
     Shim_vHalvoran_treeview* tv = SHIM_TreeViewOf(tree);
-    if (tv->numberOfRows() != kChildren + 1) {
-        std::fprintf(stderr, "the tree shows %d rows\n", tv->numberOfRows());
-        return 1;
+    for (int children : treeRuns) {
+        freshFolder();
+        insertChildren(children);
+        if (tv->numberOfRows() != children + 1 ||
+            SHIM_TreeItemOfRow(tv, children) != TreeView_GetNextSibling(tree, SHIM_TreeItemOfRow(tv, children - 1))) {
+            std::fprintf(stderr, "the tree shows %d rows\n", tv->numberOfRows());
+            return 1;
+        }
     }
 
     int top = 0;
     platform::controls::TableColumn* first = lv->tableColumns()[0];
     int row = 0;
-    const std::vector<hvbench::Group> groups = {
+    std::vector<hvbench::Group> groups = {
         {"redraw one page of a 10,000-row owner-data list (moving down a page each time)",
          "row",
          {{"page redraw", static_cast<double>(page),
@@ -144,12 +160,30 @@ int main(int argc, char** argv) {
         {"one row request: LVN_GETDISPINFO to the owner and its answer",
          "request",
          {{"row request", 1, [&] { lv->tableViewObjectValue(lv, first, row = (row + 7919) % kRows); }}}},
-        {"5,000 children inserted one at a time under an expanded tree item",
-         "run",
-         {{"tree inserts", 1, insertChildren, 0, 0.05, freshFolder}}},
-        {"2,000 single deletes from a 10,000-row list, every row selected",
-         "run",
-         {{"list deletes", 1, deleteSelected, 0, 0.05, fillAndSelectAll}}},
     };
+    // The same cost per change at every size is the goal: each group sets
+    // its largest size against the smaller ones, per change. The times per
+    // change are those of a run of the smallest size in 50 ms.
+    hvbench::Group inserts{"children inserted one at a time under an expanded tree item", "insert", {}, true};
+    for (int children : {20000, 10000, 5000})
+        inserts.cases.push_back({std::to_string(children) + " children", static_cast<double>(children),
+                                 [&, children] { insertChildren(children); }, children == 20000 ? 0 : 1.5, 10e-6,
+                                 freshFolder});
+    groups.push_back(std::move(inserts));
+    for (int step : {1, 2}) {
+        hvbench::Group deletes{step == 1 ? "single deletes of the first selected row, every row selected"
+                                         : "single deletes of the first selected row, every other row selected",
+                               "delete",
+                               {},
+                               true};
+        for (const ListRun& r : listRuns)
+            if (r.step == step)
+                deletes.cases.insert(deletes.cases.begin(),
+                                     {std::to_string(r.deletes) + " of " + std::to_string(r.rows) + " rows",
+                                      static_cast<double>(r.deletes), [&, r] { deleteSelected(r.deletes); }, 0, 25e-6,
+                                      [&, r] { fill(r.rows, r.step); }});
+        deletes.cases.back().target = 1.5;
+        groups.push_back(std::move(deletes));
+    }
     return hvbench::runTable("owner-data list view", groups, opt) ? 1 : 0;
 }

@@ -8,7 +8,6 @@
 //
 // Runs its own JACK server on the dummy driver. Options: --ticks N (500),
 // --period FRAMES (256), --rate HZ (48000).
-#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
 #include <fcntl.h>
@@ -29,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/jack_server.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
 #include "src/UIConfigManager.h"
@@ -37,23 +37,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void quiet(const char*) {}
-
-bool serverAnswers(const std::string& name) {
-    jack_status_t status{};
-    jack_client_t* c =
-        jack_client_open("hv-bench-probe", jack_options_t(JackNoStartServer | JackServerName), &status, name.c_str());
-    if (!c) return false;
-    jack_client_close(c);
-    return true;
-}
-
 pid_t startJack(const std::string& name, int period, int rate) {
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("HALVORAN_MIDI_API", "jack", 1);
-    jack_set_error_function(quiet);
-    jack_set_info_function(quiet);
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
@@ -64,17 +51,9 @@ pid_t startJack(const std::string& name, int period, int rate) {
             dup2(devnull, 1);
             dup2(devnull, 2);
         }
-        std::string p = std::to_string(period), r = std::to_string(rate);
-        execlp("jackd", "jackd", "--no-realtime", "-n", name.c_str(), "-d", "dummy", "-r", r.c_str(), "-p", p.c_str(),
-               static_cast<char*>(nullptr));
-        _exit(127);
+        hvbench::execDummyJackd(name, period, rate);
     }
-    for (int i = 0; i < 200; ++i) {
-        if (serverAnswers(name)) return pid;
-        std::this_thread::sleep_for(50ms);
-    }
-    kill(pid, SIGTERM);
-    return -1;
+    return hvbench::awaitJackServer(name, pid) ? pid : -1;
 }
 
 double cpuSeconds(clockid_t id) {

@@ -1,8 +1,8 @@
 // The raster figures against cairo (lines, circles, a curve and its fill) and
 // pixman (a rotated bitmap), on the panel's 1100x700 surface. Each peer draws
 // the same figures one call at a time, as the panel does, and is first
-// checked against ours: the summed coverage of the figures, or the turned
-// picture's colours.
+// checked against ours pixel by pixel, both drawn by the calls that are
+// timed.
 #include "bench/bench_raster_shapes.h"
 
 #include <cairo.h>
@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <numbers>
 #include <random>
@@ -26,24 +28,35 @@ namespace {
 constexpr int kW = 1100, kH = 700, kLines = 1000, kSide = 75;
 constexpr unsigned kColour = 0xFF4080C0u;  // opaque: red 0x80, green 0x40, blue 0xFF
 
+unsigned circleColour(int r);
+
 struct Canvas {
     RAST_MemBitmap bm{kW, kH, 4};
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH);
     cairo_t* none = make(CAIRO_ANTIALIAS_NONE);
     cairo_t* smooth = make(CAIRO_ANTIALIAS_DEFAULT);
     std::vector<int> lines;  // x1, y1, x2, y2 per line
+    // The colours as cairo's sources, made once as a caller would keep them.
+    cairo_pattern_t* lineSource = source(kColour);
+    std::vector<cairo_pattern_t*> circleSources;
 
     Canvas() {
         std::mt19937 rng(21);
         for (int i = 0; i < kLines; i++)
             lines.insert(lines.end(), {(int)(rng() % kW), (int)(rng() % kH), (int)(rng() % kW), (int)(rng() % kH)});
+        for (int r = 0; r <= 100; r++) circleSources.push_back(source(circleColour(r)));
+        cairo_set_source(none, lineSource);
+        cairo_set_source(smooth, lineSource);
+    }
+    static cairo_pattern_t* source(unsigned colour) {
+        return cairo_pattern_create_rgb(RAST_PixelRed(colour) / 255.0, RAST_PixelGreen(colour) / 255.0,
+                                        RAST_PixelBlue(colour) / 255.0);
     }
     cairo_t* make(cairo_antialias_t aa) {
         cairo_t* cr = cairo_create(surface);
         cairo_set_antialias(cr, aa);
         cairo_set_line_width(cr, 1.0);
         cairo_set_tolerance(cr, 1.0);
-        cairo_set_source_rgb(cr, 0x80 / 255.0, 0x40 / 255.0, 1.0);
         return cr;
     }
 };
@@ -68,20 +81,26 @@ void rastLines(bool aa) {
         RAST_Line(&C().bm, l[i], l[i + 1], l[i + 2], l[i + 3], kColour, 1.0f, 0, aa);
 }
 
-// Radii 3 to 100 spread over the panel.
+// Radii 100 down to 3 spread over the panel, each in its own colour: no
+// circle hides under a larger one drawn later, so one left out or drawn
+// elsewhere shows in the picture.
 constexpr int kCircles = 98;
 float circleX(int r) { return (float)(110 + (r * 37) % 880); }
 float circleY(int r) { return (float)(110 + (r * 53) % 480); }
+unsigned circleColour(int r) { return RAST_MakePixel(255, 0x40 + r * 67 % 0xC0, 0x40 + r * 29 % 0xC0, 0xFF); }
 void rastCircles(bool filled, bool aa) {
-    for (int r = 3; r <= 100; r++)
-        (filled ? RAST_FillCircle : RAST_Circle)(&C().bm, circleX(r), circleY(r), (float)r, kColour, 1.0f, 0, aa);
+    for (int r = 100; r >= 3; r--)
+        (filled ? RAST_FillCircle : RAST_Circle)(&C().bm, circleX(r), circleY(r), (float)r, circleColour(r), 1.0f, 0,
+                                                 aa);
 }
 void cairoCircles(cairo_t* cr, bool filled) {
-    for (int r = 3; r <= 100; r++) {
+    for (int r = 100; r >= 3; r--) {
+        cairo_set_source(cr, C().circleSources[(size_t)r]);
         cairo_new_sub_path(cr);
-        cairo_arc(cr, circleX(r) + 0.5, circleY(r) + 0.5, r, 0, 2 * std::numbers::pi);
+        cairo_arc(cr, circleX(r) + 0.5, circleY(r) + 0.5, filled ? r + 0.5 : r, 0, 2 * std::numbers::pi);
         filled ? cairo_fill(cr) : cairo_stroke(cr);
     }
+    cairo_set_source(cr, C().lineSource);
 }
 
 // A cubic across the panel, and the area between it and the row 650.
@@ -91,8 +110,8 @@ void cairoCurve(cairo_t* cr, bool fill) {
     cairo_curve_to(cr, kCurve[2] + 0.5, kCurve[3] + 0.5, kCurve[4] + 0.5, kCurve[5] + 0.5, kCurve[6] + 0.5,
                    kCurve[7] + 0.5);
     if (!fill) return cairo_stroke(cr);
-    cairo_line_to(cr, kCurve[6] + 0.5, 650.5);
-    cairo_line_to(cr, kCurve[0] + 0.5, 650.5);
+    cairo_line_to(cr, kCurve[6] + 0.5, 651);
+    cairo_line_to(cr, kCurve[0] + 0.5, 651);
     cairo_close_path(cr);
     cairo_fill(cr);
 }
@@ -136,11 +155,72 @@ Rotation& R() {
     return r;
 }
 
-// Both canvases cleared, the figure drawn once on each: how far our summed
-// coverage (the blue bytes, drawn opaquely on black) lies from cairo's, in
-// per cent of cairo's. Pixels are placed by other rules (cairo fills what a
-// 1-pixel path covers), so the sums, not single pixels, must agree.
-hvbench::Agreement coverage(const std::function<void()>& ours, const std::function<void()>& peer, double tolerance) {
+// A picture's colours, 0xRRGGBB row by row: ours, cairo's and pixman's
+// panels as the figures left them.
+using Colours = std::vector<uint32_t>;
+Colours oursColours() {
+    Colours v((size_t)kW * kH);
+    RAST_MemBitmap& bm = C().bm;
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            const unsigned p = bm.getBits()[(size_t)y * bm.getRowSpan() + x];
+            v[(size_t)y * kW + x] = RAST_PixelRed(p) << 16 | RAST_PixelGreen(p) << 8 | RAST_PixelBlue(p);
+        }
+    return v;
+}
+Colours cairoColours() {
+    cairo_surface_flush(C().surface);
+    const unsigned char* data = cairo_image_surface_get_data(C().surface);
+    const int stride = cairo_image_surface_get_stride(C().surface);
+    Colours v((size_t)kW * kH);
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++)
+            v[(size_t)y * kW + x] = reinterpret_cast<const uint32_t*>(data + (size_t)y * stride)[x] & 0xFFFFFFu;
+    return v;
+}
+Colours pixmanColours() {
+    Colours v(R().panel);
+    for (uint32_t& c : v) c &= 0xFFFFFFu;
+    return v;
+}
+
+int colourDistance(uint32_t a, uint32_t b) {
+    int worst = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        worst = std::max(worst, std::abs((int)(a >> shift & 255) - (int)(b >> shift & 255)));
+    return worst;
+}
+
+// How a picture is held to its peer's, pixel by pixel: a pixel of either
+// is off when no pixel of the other within reach (0: the same place; 1:
+// the 3 x 3 square around it) has a colour within level / 255 of it in
+// every channel. Fills are held at their own places; 1-pixel strokes,
+// which each library places by its own rule (ours a pixel a step, cairo
+// what the path covers), within a pixel of each other.
+struct PixelRule {
+    int reach, level, pixels;  // pixels: how many may be off
+};
+
+int pixelsOff(const Colours& a, const Colours& b, int reach, int level) {
+    int off = 0;
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            bool nearA = false, nearB = false;
+            const uint32_t ca = a[(size_t)y * kW + x], cb = b[(size_t)y * kW + x];
+            for (int v = std::max(y - reach, 0); v <= std::min(y + reach, kH - 1); v++)
+                for (int u = std::max(x - reach, 0); u <= std::min(x + reach, kW - 1); u++) {
+                    nearA = nearA || colourDistance(ca, b[(size_t)v * kW + u]) <= level;
+                    nearB = nearB || colourDistance(cb, a[(size_t)v * kW + u]) <= level;
+                }
+            off += !nearA || !nearB;
+        }
+    return off;
+}
+
+// Both canvases cleared to transparent black, the figures drawn once on
+// each by the very calls that are timed.
+hvbench::Agreement figuresAgree(const std::function<void()>& ours, const std::function<void()>& peer,
+                                const PixelRule& rule) {
     Canvas& c = C();
     RAST_Clear(&c.bm, 0);
     cairo_t* cr = cairo_create(c.surface);
@@ -149,49 +229,38 @@ hvbench::Agreement coverage(const std::function<void()>& ours, const std::functi
     cairo_destroy(cr);
     ours();
     peer();
-    cairo_surface_flush(c.surface);
-    const unsigned char* data = cairo_image_surface_get_data(c.surface);
-    const int stride = cairo_image_surface_get_stride(c.surface);
-    double a = 0, b = 0;
-    for (int y = 0; y < kH; y++)
-        for (int x = 0; x < kW; x++) {
-            a += RAST_PixelBlue(c.bm.getBits()[(size_t)y * c.bm.getRowSpan() + x]);
-            b += reinterpret_cast<const uint32_t*>(data + (size_t)y * stride)[x] & 255;
-        }
-    return {b > 0 ? std::fabs(a / b - 1) * 100 : 100, tolerance, "%: how far our summed coverage lies from cairo's"};
+    const int off = pixelsOff(oursColours(), cairoColours(), rule.reach, rule.level);
+    char measure[120];
+    std::snprintf(measure, sizeof measure, "pixels of either more than %d/255 from every colour of the other's %s",
+                  rule.level, rule.reach ? "within 1 px" : "at the same place");
+    return {(double)off, (double)rule.pixels, measure};
 }
 
-// The turned face on the same grey, ours and pixman's: the mean difference
-// of a colour channel over the 75 x 75 square. Single pixels differ more
-// (up to about 33/255) where the face has sharp steps and at its
-// translucent rim: pixman interpolates premultiplied colours, we straight
-// ones, and the two place samples a little apart.
+// The turned face on the same grey, ours and pixman's, over the whole
+// panel: the largest difference of a colour channel. Single pixels differ
+// where the face has sharp steps and at its translucent rim: pixman
+// interpolates premultiplied colours, we straight ones, and the two place
+// samples a little apart.
 hvbench::Agreement rotationAgrees(const std::function<void()>& ours, const std::function<void()>& peer,
-                                  double tolerance) {
+                                  const PixelRule& rule) {
     Canvas& c = C();
     Rotation& r = R();
     RAST_Clear(&c.bm, RAST_MakePixel(255, 0x30, 0x30, 0x30));
     std::fill(r.panel.begin(), r.panel.end(), 0xFF303030u);
     ours();
     peer();
-    double sum = 0;
-    for (int y = 300; y < 300 + kSide; y++)
-        for (int x = 500; x < 500 + kSide; x++) {
-            const unsigned p = c.bm.getBits()[(size_t)y * c.bm.getRowSpan() + x];
-            const uint32_t q = r.panel[(size_t)y * kW + x];
-            sum += std::abs((int)RAST_PixelRed(p) - (int)(q >> 16 & 255)) +
-                   std::abs((int)RAST_PixelGreen(p) - (int)(q >> 8 & 255)) +
-                   std::abs((int)RAST_PixelBlue(p) - (int)(q & 255));
-        }
-    return {sum / (3.0 * kSide * kSide), tolerance, "/255: the mean difference of a colour channel"};
+    const Colours a = oursColours(), b = pixmanColours();
+    int worst = 0;
+    for (size_t i = 0; i < a.size(); i++) worst = std::max(worst, colourDistance(a[i], b[i]));
+    return {(double)worst, (double)rule.level, "/255: the largest difference of a colour channel"};
 }
 
-// Ours and one peer, the peer checked by check(ours, peer, tolerance).
-using Check = hvbench::Agreement (*)(const std::function<void()>&, const std::function<void()>&, double);
+// Ours and one peer, the peer checked by check(ours, peer, rule).
+using Check = hvbench::Agreement (*)(const std::function<void()>&, const std::function<void()>&, const PixelRule&);
 hvbench::Group versus(const char* title, const char* unit, double units, std::function<void()> ours,
-                      const char* peerName, std::function<void()> peer, double target, Check check, double tolerance) {
+                      const char* peerName, std::function<void()> peer, double target, Check check, PixelRule rule) {
     hvbench::Case p{peerName, units, peer, target};
-    p.check = [=] { return check(ours, peer, tolerance); };
+    p.check = [=] { return check(ours, peer, rule); };
     return {title, unit, {{"rast", units, ours}, p}};
 }
 
@@ -199,10 +268,6 @@ hvbench::Group versus(const char* title, const char* unit, double units, std::fu
 
 std::vector<hvbench::Group> rasterShapeGroups() {
     const double circles = kCircles;
-    // A filled area is the same area by either rule; a 1-pixel stroke is
-    // placed by other rules (ours a pixel a step, cairo what the path
-    // covers; our curve's short pieces overlap at their joints).
-    constexpr double kFills = 2, kStrokes = 12;
     auto curve = [](bool fill) {
         const float* k = kCurve;
         if (fill)
@@ -210,31 +275,39 @@ std::vector<hvbench::Group> rasterShapeGroups() {
         else
             RAST_DrawCBezier(&C().bm, k[0], k[1], k[2], k[3], k[4], k[5], k[6], k[7], kColour, 1.0f, 0, true, 1);
     };
+    // Plain figures are held to the same colour, anti-aliased ones to
+    // within 96/255, where the two weigh a rim pixel's coverage by their
+    // own rules. Outlines are held within a pixel: at tolerance 1 cairo
+    // flattens an arc into chords up to a pixel inside it. How many pixels
+    // may be off: about one and a half times what the two differ by now,
+    // where a figure 1 px off or left out is off by twice that or more.
+    const PixelRule lines{0, 0, 30000}, smoothLines{0, 96, 1500}, outlines{1, 0, 150}, smoothOutlines{1, 96, 150},
+        discs{0, 0, 6000}, smoothDiscs{0, 96, 1500}, stroke{0, 96, 800}, fill{0, 0, 700}, turned{0, 40, 0};
     return {
         versus(
             "1000 random 1-px lines, 1100x700", "line", kLines, [] { rastLines(false); },
-            "cairo stroke, antialias NONE", [] { cairoLines(C().none); }, 1.0, coverage, kStrokes),
+            "cairo stroke, antialias NONE", [] { cairoLines(C().none); }, 1.0, figuresAgree, lines),
         versus(
             "1000 random lines, anti-aliased", "line", kLines, [] { rastLines(true); },
-            "cairo stroke, antialias DEFAULT", [] { cairoLines(C().smooth); }, 1.0, coverage, kStrokes),
+            "cairo stroke, antialias DEFAULT", [] { cairoLines(C().smooth); }, 1.0, figuresAgree, smoothLines),
         versus(
             "circles r = 3..100, outlined", "circle", circles, [] { rastCircles(false, false); },
-            "cairo_arc stroke, NONE", [] { cairoCircles(C().none, false); }, 1.0, coverage, kStrokes),
+            "cairo_arc stroke, NONE", [] { cairoCircles(C().none, false); }, 1.0, figuresAgree, outlines),
         versus(
             "circles r = 3..100, outlined, anti-aliased", "circle", circles, [] { rastCircles(false, true); },
-            "cairo_arc stroke, DEFAULT", [] { cairoCircles(C().smooth, false); }, 1.0, coverage, kStrokes),
+            "cairo_arc stroke, DEFAULT", [] { cairoCircles(C().smooth, false); }, 1.0, figuresAgree, smoothOutlines),
         versus(
             "circles r = 3..100, filled", "circle", circles, [] { rastCircles(true, false); }, "cairo_arc fill, NONE",
-            [] { cairoCircles(C().none, true); }, 1.0, coverage, kFills),
+            [] { cairoCircles(C().none, true); }, 1.0, figuresAgree, discs),
         versus(
             "circles r = 3..100, filled, anti-aliased", "circle", circles, [] { rastCircles(true, true); },
-            "cairo_arc fill, DEFAULT", [] { cairoCircles(C().smooth, true); }, 1.0, coverage, kFills),
+            "cairo_arc fill, DEFAULT", [] { cairoCircles(C().smooth, true); }, 1.0, figuresAgree, smoothDiscs),
         versus(
             "cubic curve across the panel, tolerance 1", "curve", 1, [=] { curve(false); },
-            "cairo curve_to stroke, DEFAULT", [] { cairoCurve(C().smooth, false); }, 1.0, coverage, kStrokes),
+            "cairo curve_to stroke, DEFAULT", [] { cairoCurve(C().smooth, false); }, 1.0, figuresAgree, stroke),
         versus(
             "its fill down to a row", "curve", 1, [=] { curve(true); }, "cairo curve_to fill, NONE",
-            [] { cairoCurve(C().none, true); }, 1.5, coverage, kFills),
+            [] { cairoCurve(C().none, true); }, 1.0, figuresAgree, fill),
         versus(
             "75x75 rotated 30 deg, bilinear, source alpha", "px", kSide * kSide,
             [] {
@@ -245,6 +318,6 @@ std::vector<hvbench::Group> rasterShapeGroups() {
             [] {
                 pixman_image_composite32(PIXMAN_OP_OVER, R().src, nullptr, R().dst, 0, 0, 0, 0, 500, 300, kSide, kSide);
             },
-            2.0, rotationAgrees, 2),
+            1.0, rotationAgrees, turned),
     };
 }

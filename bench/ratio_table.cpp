@@ -148,7 +148,7 @@ int runTable(const char* heading, const std::vector<Group>& groups, const Option
             }
             for (size_t c = 0; c < n; c++) {
                 perUnit[c].push_back(t[c] / g.cases[c].units);
-                if (c) ratio[c].push_back(t[0] / t[c]);
+                if (c) ratio[c].push_back(g.ratioPerUnit ? perUnit[0].back() / perUnit[c].back() : t[0] / t[c]);
             }
         }
         for (size_t c = 0; c < n; c++) {

@@ -46,6 +46,9 @@ struct Group {
     std::string title;
     std::string unit;         // what a case's units count, e.g. "px" or "call"
     std::vector<Case> cases;  // ours first, then its peers
+    // Ratios of the time per unit rather than per call: for peers that are
+    // our own work at other sizes, to show a cost that grows with the size.
+    bool ratioPerUnit = false;
 };
 
 struct Options {

@@ -6,6 +6,10 @@
 #include <vector>
 #include <utility>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_Geometry.h"
 #include "raster/RAST_Line.h"
@@ -173,22 +177,91 @@ void RAST_DrawCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
 
 namespace {
 
+// The ends of pieces k0 .. k0 + kBlock - 1 of a walk: out[j] the whole part
+// of the cubic c at t = t0 + (k0 + j) dt, plus half for the along
+// coordinate, as truncToInt gives it. The register forms make the same
+// operations as one at a time, and convert directly while every end lies
+// in the int range.
+constexpr int kBlock = 64;
+void blockEndsOneByOne(const double c[4], double t0, double dt, int k0, double plus, int out[kBlock]) {
+    for (int j = 0; j < kBlock; j++) {
+        const double t = t0 + (k0 + j) * dt;
+        out[j] = truncToInt((((c[0] * t + c[1]) * t + c[2]) * t + c[3]) + plus);
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void blockEndsWide(const double c[4], double t0, double dt, int k0, double plus,
+                                                   int out[kBlock]) {
+    const __m256d c0 = _mm256_set1_pd(c[0]), c1 = _mm256_set1_pd(c[1]), c2 = _mm256_set1_pd(c[2]);
+    const __m256d c3 = _mm256_set1_pd(c[3]), vt0 = _mm256_set1_pd(t0), vdt = _mm256_set1_pd(dt);
+    const __m256d vplus = _mm256_set1_pd(plus), lo = _mm256_set1_pd(INT_MIN), hi = _mm256_set1_pd(INT_MAX);
+    __m256d in = _mm256_castsi256_pd(_mm256_set1_epi32(-1));
+    for (int j = 0; j < kBlock; j += 4) {
+        const __m256d k = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(k0 + j), _mm_setr_epi32(0, 1, 2, 3)));
+        const __m256d t = _mm256_add_pd(vt0, _mm256_mul_pd(k, vdt));
+        __m256d x = _mm256_add_pd(_mm256_mul_pd(c0, t), c1);
+        x = _mm256_add_pd(_mm256_mul_pd(x, t), c2);
+        x = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(x, t), c3), vplus);
+        in = _mm256_and_pd(in, _mm256_and_pd(_mm256_cmp_pd(x, lo, _CMP_GE_OQ), _mm256_cmp_pd(x, hi, _CMP_LE_OQ)));
+        _mm_storeu_si128((__m128i*)(out + j), _mm256_cvttpd_epi32(x));
+    }
+    if (_mm256_movemask_pd(in) != 15) blockEndsOneByOne(c, t0, dt, k0, plus, out);
+}
+#endif
+
+void blockEnds(const double c[4], double t0, double dt, int k0, double plus, int out[kBlock]) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (rast_rows::wideRegisters()) return blockEndsWide(c, t0, dt, k0, plus, out);
+#endif
+#if defined(__SSE2__)
+    const __m128d c0 = _mm_set1_pd(c[0]), c1 = _mm_set1_pd(c[1]), c2 = _mm_set1_pd(c[2]), c3 = _mm_set1_pd(c[3]);
+    const __m128d vt0 = _mm_set1_pd(t0), vdt = _mm_set1_pd(dt), vplus = _mm_set1_pd(plus);
+    const __m128d lo = _mm_set1_pd(INT_MIN), hi = _mm_set1_pd(INT_MAX);
+    __m128d in = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    for (int j = 0; j < kBlock; j += 2) {
+        const __m128d t = _mm_add_pd(vt0, _mm_mul_pd(_mm_cvtepi32_pd(_mm_setr_epi32(k0 + j, k0 + j + 1, 0, 0)), vdt));
+        __m128d x = _mm_add_pd(_mm_mul_pd(c0, t), c1);
+        x = _mm_add_pd(_mm_mul_pd(x, t), c2);
+        x = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, t), c3), vplus);
+        in = _mm_and_pd(in, _mm_and_pd(_mm_cmpge_pd(x, lo), _mm_cmple_pd(x, hi)));
+        _mm_storel_epi64((__m128i*)(out + j), _mm_cvttpd_epi32(x));
+    }
+    if (_mm_movemask_pd(in) != 3) blockEndsOneByOne(c, t0, dt, k0, plus, out);
+#else
+    blockEndsOneByOne(c, t0, dt, k0, plus, out);
+#endif
+}
+
 // The walk of both fills, with across the curve's coordinate that the walk
 // steps over (x for a fill to a row) and along the other: each time the
 // walk reaches a new column (or row), the piece from the last one is filled.
+// The pieces' ends are worked out a block at a time.
 template <class Piece>
 void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
     const double dt = (w.thi - w.tlo) / n;
-    auto across = [&](double t) { return byX ? w.x(t) : w.y(t); };
-    auto along = [&](double t) { return byX ? w.y(t) : w.x(t); };
+    const double ca[4] = {byX ? w.ax : w.ay, byX ? w.bx : w.by, byX ? w.cx : w.cy, byX ? w.dx : w.dy};
+    const double cb[4] = {byX ? w.ay : w.ax, byX ? w.by : w.bx, byX ? w.cy : w.cx, byX ? w.dy : w.dx};
     int next = truncToInt(byX ? w.xlo : w.ylo), prev = truncToInt((byX ? w.ylo : w.xlo) + 0.5);
-    for (int k = 1; k <= n - 2; k++) {
-        const double t = w.tlo + k * dt;
-        const int a = truncToInt(across(t));
-        if (a < next) continue;
-        const int b = truncToInt(along(t) + 0.5);
-        piece(next, prev, a, b);
-        next = a == INT_MAX ? a : a + 1, prev = b;
+    int a[kBlock], b[kBlock], taken[kBlock];
+    for (int k0 = 1; k0 <= n - 2; k0 += kBlock) {
+        blockEnds(ca, w.tlo, dt, k0, 0, a);
+        blockEnds(cb, w.tlo, dt, k0, 0.5, b);
+        // The pieces that reach a new column, picked without a branch; then
+        // each of them filled.
+        const int m = std::min(kBlock, n - 1 - k0);
+        int count = 0;
+        for (int j = 0, reach = next; j < m; j++) {
+            const bool at = a[j] >= reach;
+            taken[count] = j;
+            count += at;
+            reach = at ? (a[j] == INT_MAX ? a[j] : a[j] + 1) : reach;
+        }
+        for (int i = 0; i < count; i++) {
+            const int j = taken[i];
+            piece(next, prev, a[j], b[j]);
+            next = a[j] == INT_MAX ? a[j] : a[j] + 1, prev = b[j];
+        }
     }
     const int last = truncToInt((byX ? w.xhi : w.yhi) - 1.0);
     if (last >= next) piece(next, prev, last, truncToInt((byX ? w.yhi : w.xhi) + 0.5));
@@ -198,81 +271,94 @@ void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
 
 namespace {
 
-// The one-column pieces of a fill to a row, kept while they follow each
-// other column by column. An opaque copy then stores them row by row: a row
-// of the union of their vertical lines changes between covered and not only
-// where two neighbouring lines differ, so the runs of each row come from
-// those changes and are stored whole. The pixels are those of the lines,
-// each stored once. Other modes draw the lines.
+// The one-column pieces of a fill to a row. An opaque copy stores the union
+// of their vertical lines as rectangles of whole rows; other modes draw the
+// lines. Every line of a fill reaches the fill row, so the lines of
+// neighbouring columns share that row (once clipped, the nearest row of the
+// bitmap), the anchor: above it their union is a histogram of the lines'
+// tops standing on it, below it one of their bottoms hanging from it. A
+// histogram is cut into rectangles column by column as the lines come, on a
+// stack of the levels still open. A line that missed the anchor would be
+// stored on its own: one colour stored twice over is the same picture.
 class ColumnPieces {
 public:
-    ColumnPieces(RAST_IBitmap* dest, unsigned int colour, float alpha, int mode)
+    ColumnPieces(RAST_IBitmap* dest, int fillRow, unsigned int colour, float alpha, int mode)
         : m_s(dest), m_dest(dest), m_colour(colour), m_alpha(alpha), m_mode(mode) {
-        m_stores = (mode & RAST_MODE_MASK) == RAST_MODE_COPY && (alpha == 1.0f || RAST_AlphaToInt(alpha) == 256);
+        m_stores = (mode & RAST_MODE_MASK) == RAST_MODE_COPY && (alpha == 1.0f || RAST_AlphaToInt(alpha) == 256) &&
+                   !m_s.empty();
+        const int64_t f = m_s.flipped ? (int64_t)m_s.height - 1 - fillRow : fillRow;
+        m_anchor = std::clamp<int64_t>(f, 0, m_s.height - 1);
+        // Bars stand on distinct levels and columns: no more of them than
+        // the smaller side, and no reallocation on the way.
+        const size_t most = (size_t)std::min(m_s.width, m_s.height) + 1;
+        if (m_stores) m_up.reserve(most), m_down.reserve(most);
     }
-    ~ColumnPieces() { flush(); }
-    // The line of column x from row y1 to y2, as RAST_Line draws it.
-    void add(int x, int y1, int y2) {
-        if (!m_stores || m_s.empty()) return RAST_Line(m_dest, x, y1, x, y2, m_colour, m_alpha, m_mode, false);
-        if (!m_spans.empty() && x != m_first + (int64_t)m_spans.size()) flush();
-        if (m_spans.empty()) m_first = x;
-        int64_t a = y1, b = y2;
-        if (m_s.flipped) a = (int64_t)m_s.height - 1 - a, b = (int64_t)m_s.height - 1 - b;
-        const bool drawn = x >= 0 && x < m_s.width && std::abs(b - a) <= INT32_MAX;  // as the line's clip
-        m_spans.push_back(
-            drawn ? Span{std::max<int64_t>(std::min(a, b), 0), std::min<int64_t>(std::max(a, b), m_s.height - 1)}
-                  : Span{1, 0});
-    }
-    void flush() {
-        const int64_t n = (int64_t)m_spans.size();
-        int64_t lo = m_s.height, hi = -1;
-        for (const Span& sp : m_spans)
-            if (sp.first <= sp.second) lo = std::min(lo, sp.first), hi = std::max(hi, sp.second);
-        if (lo > hi) return m_spans.clear();
-        auto span = [&](int64_t k) { return k < 0 || k >= n ? Span{1, 0} : m_spans[(size_t)k]; };
-        // Where the lines of k - 1 and k differ, row by row: a change at
-        // column first + k. Counted per row first, then placed.
-        m_count.assign((size_t)(hi - lo + 2), 0);
-        auto changes = [&](auto emit) {
-            for (int64_t k = 0; k <= n; k++) {
-                const Span a = span(k - 1), b = span(k);
-                auto rows = [&](int64_t from, int64_t to) {
-                    for (int64_t r = from; r <= to; r++) emit(r, m_first + k);
-                };
-                if (a.first > a.second || b.first > b.second || a.second < b.first || b.second < a.first) {
-                    rows(a.first, a.second), rows(b.first, b.second);
-                } else {
-                    rows(std::min(a.first, b.first), std::max(a.first, b.first) - 1);
-                    rows(std::min(a.second, b.second) + 1, std::max(a.second, b.second));
-                }
-            }
-        };
-        changes([&](int64_t r, int64_t) { m_count[(size_t)(r - lo) + 1]++; });
-        for (size_t r = 1; r < m_count.size(); r++) m_count[r] += m_count[r - 1];
-        m_at.assign(m_count.begin(), m_count.end() - 1);
-        m_changes.resize((size_t)m_count.back());
-        changes([&](int64_t r, int64_t c) { m_changes[(size_t)m_at[(size_t)(r - lo)]++] = c; });
-        for (int64_t r = lo; r <= hi; r++) {
-            unsigned int* row = m_s.bits + r * m_s.span;
-            for (int64_t i = m_count[(size_t)(r - lo)]; i + 1 < m_count[(size_t)(r - lo) + 1]; i += 2)
-                rast_rows::fillArea({(unsigned char*)(row + m_changes[(size_t)i]), nullptr,
-                                     (int)(m_changes[(size_t)i + 1] - m_changes[(size_t)i]), 1, 0, 0},
-                                    m_colour);
+    ~ColumnPieces() { end(); }
+    // The line of column x from row y1 to y2, as RAST_Line draws it. Kept
+    // out of the walk's loop, whose registers it would otherwise crowd.
+    __attribute__((noinline)) void add(int x, int y1, int y2) {
+        if (!m_stores) return RAST_Line(m_dest, x, y1, x, y2, m_colour, m_alpha, m_mode, false);
+        if (x != m_next) end(), m_next = x;
+        int64_t a = std::min(y1, y2), b = std::max(y1, y2);
+        if (m_s.flipped) std::swap(a, b), a = (int64_t)m_s.height - 1 - a, b = (int64_t)m_s.height - 1 - b;
+        // As the line's clip.
+        if ((unsigned)x >= (unsigned)m_s.width || b - a > INT32_MAX) return end();
+        const int64_t top = std::max<int64_t>(a, 0), bottom = std::min<int64_t>(b, m_s.height - 1);
+        if (top > m_anchor || bottom < m_anchor) {
+            if (top <= bottom) store(x, x, top, bottom);
+            return end();
         }
-        m_spans.clear();
+        above(x, m_anchor - top + 1);
+        below(x, bottom - m_anchor);
+        m_next = (int64_t)x + 1;
     }
 
 private:
-    using Span = std::pair<int64_t, int64_t>;  // rows, stored and clipped; empty when first > second
+    using Bar = std::pair<int64_t, int64_t>;  // first column, level
+
+    // Columns first..last of stored rows r1..r2.
+    void store(int64_t first, int64_t last, int64_t r1, int64_t r2) {
+        rast_rows::fillArea({(unsigned char*)(m_s.bits + r1 * m_s.span + first), nullptr, (int)(last - first + 1),
+                             (int)(r2 - r1 + 1), (ptrdiff_t)m_s.span * 4, 0},
+                            m_colour);
+    }
+    // Column x of a histogram at level h: the bars above h end at x - 1 and
+    // go out as emit(first, last, from, to), for the levels above from up to
+    // to; a level above the last bar's opens a bar at x.
+    template <class Emit>
+    void step(std::vector<Bar>& bars, int64_t x, int64_t h, Emit emit) {
+        int64_t start = x;
+        while (!bars.empty() && bars.back().second > h) {
+            const Bar bar = bars.back();
+            bars.pop_back();
+            emit(bar.first, x - 1, std::max(h, bars.empty() ? 0 : bars.back().second), bar.second);
+            start = bar.first;
+        }
+        if (h > 0 && (bars.empty() || bars.back().second < h)) bars.push_back({start, h});
+    }
+    // Level h of column x above the anchor (the anchor row being level 1)
+    // and below it.
+    void above(int64_t x, int64_t h) {
+        step(m_up, x, h, [&](int64_t first, int64_t last, int64_t from, int64_t to) {
+            store(first, last, m_anchor - to + 1, m_anchor - from);
+        });
+    }
+    void below(int64_t x, int64_t h) {
+        step(m_down, x, h, [&](int64_t first, int64_t last, int64_t from, int64_t to) {
+            store(first, last, m_anchor + from + 1, m_anchor + to);
+        });
+    }
+    // Closes both histograms at the column after the last.
+    void end() { above(m_next, 0), below(m_next, 0); }
+
     const rast_detail::Surface m_s;
     RAST_IBitmap* m_dest;
     unsigned int m_colour;
     float m_alpha;
     int m_mode;
     bool m_stores;
-    int64_t m_first = 0;
-    std::vector<Span> m_spans;
-    std::vector<int64_t> m_count, m_at, m_changes;
+    int64_t m_anchor = 0, m_next = INT64_MIN;
+    std::vector<Bar> m_up, m_down;
 };
 
 }  // namespace
@@ -283,7 +369,7 @@ void RAST_FillCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
     RAST_CubicWalk w;
     const int n = CBezPrep(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, tolerance, true, w);
     if (!n) return;
-    ColumnPieces columns(dest, colour, alpha, mode);
+    ColumnPieces columns(dest, yfill, colour, alpha, mode);
     fillWalk(w, n, true, [&](int x1, int y1, int x2, int y2) {
         if (x1 != x2) return DoBezierFillSegment(dest, x1, y1, x2, y2, yfill, colour, alpha, mode);
         // The one-column piece of DoBezierFillSegment.

@@ -1,11 +1,17 @@
 // The bilinear sample shared by the scaled, rotated and warped blits: the
-// four-tap blend and the rules at the last usable column and row.
+// four-tap blend, the rules at the last usable column and row, and the
+// register forms for interior pixels, which give the same bytes.
 #pragma once
 
 #include <cstdint>
 
+#include <cstddef>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 namespace rast_bilinear {
@@ -55,5 +61,104 @@ inline unsigned int Sample(const unsigned int* s0, const unsigned int* s1, int c
     const unsigned w11 = (fx * fy) >> 16, w01 = fx - w11, w00 = 65536 - fy - w01, w10 = fy - w11;
     return Bilerp(s0[c], s0[c + 1], s1[c], s1[c + 1], w00, w01, w10, w11);
 }
+
+// The register code computes a bilinear sum exactly with three 16-bit
+// multiply-adds a row pair instead of four, and with weights that need no
+// splitting. With the taps c00 c01 (row y) and c10 c11 (row y + 1) and
+// w10 = fy - w11:
+//   sum = c00 (65536 - fx - w10) + c01 (fx - w11) + c10 w10 + c11 w11
+//       = [c00 (32767 - fx) + c01 (fx - 32768)]                   T . across
+//       + [(c10 - c00)(w10 - 32768) + (c11 - c01)(w11 - 32768)]   (B - T) . down
+//       + 32768 (c10 + c11) + c00,
+// where every weight lies in -32768..32767, every tap difference in
+// -255..255, and every partial sum far inside 32 bits. The across pair of
+// a pixel is (32767 - fx) | (fx ^ 0x8000) << 16, its down pair
+// (w10 | w11 << 16) ^ 0x80008000; both sit in the pixel's 32-bit lane.
+// Interior pixels read their taps at p and p + 1 of one row and the same
+// two span bytes further on.
+#if defined(__SSE2__)
+inline __m128i AcrossPairs(__m128i fx) {
+    return _mm_or_si128(_mm_and_si128(_mm_sub_epi32(_mm_set1_epi32(32767), fx), _mm_set1_epi32(0xFFFF)),
+                        _mm_slli_epi32(_mm_xor_si128(fx, _mm_set1_epi32(0x8000)), 16));
+}
+inline __m128i DownPairs(__m128i fx, __m128i fy) {
+    const __m128i w11 = _mm_mulhi_epu16(fx, fy);  // (fx fy) >> 16; the high halves are 0
+    const __m128i w10 = _mm_sub_epi32(fy, w11);
+    return _mm_xor_si128(_mm_or_si128(w10, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
+}
+
+// Both taps of one row (p[0] and p[1]) as a a r r g g b b.
+inline __m128i RowTaps(const unsigned int* p) {
+    __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+    return _mm_unpacklo_epi16(x, _mm_srli_si128(x, 8));
+}
+
+inline const unsigned int* Below(const unsigned int* p, ptrdiff_t span) {
+    return reinterpret_cast<const unsigned int*>(reinterpret_cast<const unsigned char*>(p) + span);
+}
+
+template <int K>
+inline __m128i BilerpLane(const unsigned int* p, ptrdiff_t span, __m128i across, __m128i down) {
+    const __m128i top = RowTaps(p), bot = RowTaps(Below(p, span));
+    __m128i sum = _mm_add_epi32(_mm_madd_epi16(top, _mm_shuffle_epi32(across, K * 0x55)),
+                                _mm_madd_epi16(_mm_sub_epi16(bot, top), _mm_shuffle_epi32(down, K * 0x55)));
+    sum = _mm_sub_epi32(sum, _mm_madd_epi16(bot, _mm_set1_epi32((int)0x80008000u)));
+    sum = _mm_add_epi32(sum, _mm_and_si128(top, _mm_set1_epi32(0xFFFF)));
+    return _mm_srli_epi32(sum, 16);
+}
+
+// Four interior pixels at once, pixel k at p[k].
+inline __m128i Bilerp4(const unsigned int* const* p, ptrdiff_t span, __m128i across, __m128i down) {
+    const __m128i a = BilerpLane<0>(p[0], span, across, down), b = BilerpLane<1>(p[1], span, across, down);
+    const __m128i c = BilerpLane<2>(p[2], span, across, down), d = BilerpLane<3>(p[3], span, across, down);
+    return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same arithmetic eight pixels at a time, where the processor has AVX2;
+// pixel k sits in lane k.
+#define RAST_BILINEAR_AVX2 1
+#define RAST_AVX2 __attribute__((target("avx2")))
+
+RAST_AVX2 inline __m256i AcrossPairsAvx2(__m256i fx) {
+    return _mm256_or_si256(_mm256_and_si256(_mm256_sub_epi32(_mm256_set1_epi32(32767), fx), _mm256_set1_epi32(0xFFFF)),
+                           _mm256_slli_epi32(_mm256_xor_si256(fx, _mm256_set1_epi32(0x8000)), 16));
+}
+RAST_AVX2 inline __m256i DownPairsAvx2(__m256i fx, __m256i fy) {
+    const __m256i w11 = _mm256_mulhi_epu16(fx, fy);
+    const __m256i w10 = _mm256_sub_epi32(fy, w11);
+    return _mm256_xor_si256(_mm256_or_si256(w10, _mm256_slli_epi32(w11, 16)), _mm256_set1_epi32((int)0x80008000u));
+}
+
+// Both taps of one row for pixel k (low half, at lo) and k + 4 (high half, at hi).
+RAST_AVX2 inline __m256i TapsAvx2(const unsigned int* lo, const unsigned int* hi) {
+    // Within each half: a a r r g g b b, zero-extended.
+    const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1, -1,
+                                           5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    __m256i v = _mm256_set_m128i(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(hi)),
+                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lo)));
+    return _mm256_shuffle_epi8(v, order);
+}
+
+template <int K>
+RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* const* p, ptrdiff_t span, __m256i across, __m256i down) {
+    const __m256i top = TapsAvx2(p[K], p[K + 4]), bot = TapsAvx2(Below(p[K], span), Below(p[K + 4], span));
+    __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(across, K * 0x55)),
+                                   _mm256_madd_epi16(_mm256_sub_epi16(bot, top), _mm256_shuffle_epi32(down, K * 0x55)));
+    sum = _mm256_sub_epi32(sum, _mm256_madd_epi16(bot, _mm256_set1_epi32((int)0x80008000u)));
+    sum = _mm256_add_epi32(sum, _mm256_and_si256(top, _mm256_set1_epi32(0xFFFF)));
+    return _mm256_srli_epi32(sum, 16);
+}
+
+// Eight interior pixels, pixel k at p[k], in order.
+RAST_AVX2 inline __m256i Bilerp8Avx2(const unsigned int* const* p, ptrdiff_t span, __m256i across, __m256i down) {
+    const __m256i a = BilerpLaneAvx2<0>(p, span, across, down), b = BilerpLaneAvx2<1>(p, span, across, down);
+    const __m256i e = BilerpLaneAvx2<2>(p, span, across, down), f = BilerpLaneAvx2<3>(p, span, across, down);
+    // In-lane packing puts pixels 0-3 in the low half and 4-7 in the high.
+    return _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f));
+}
+#undef RAST_AVX2
+#endif
 
 }  // namespace rast_bilinear

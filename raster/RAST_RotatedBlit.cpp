@@ -4,47 +4,178 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "raster/RAST_Bilinear.h"
 #include "raster/RAST_BitmapAccess.h"
 #include "raster/RAST_Combine.h"
+#include "raster/RAST_CombineRows.h"
 #include "raster/RAST_Geometry.h"
 
-void _RAST_Template_Blit3::deltaBlit(unsigned char* dest, const unsigned char* src, int w, int h, int srcx, int srcy,
-                                     int dsdx, int dtdx, int dsdy, int dtdy, int d2s, int d2t, int clipLeft,
-                                     int clipTop, int clipRight, int clipBottom, int srcspan, int destspan, int alpha,
-                                     int filter, RAST_CombineFn combiner) {
-    // An empty clip would send the edge rules below outside the source.
-    if (w < 1 || h < 1 || !combiner || clipLeft >= clipRight || clipTop >= clipBottom) return;
+namespace {
+
+// The stepping routine's walk over the destination: each row's positions
+// that fall inside the clip are sampled into runs of whole words, and each
+// run goes to the combiner's row at once (the pixels outside are left as
+// they are).
+using RunSink = void (*)(const void* ctx, unsigned char* d, const unsigned int* px, int n);
+
+struct Walk {
+    const unsigned char* src;
+    ptrdiff_t span;
+    int left, top, right, bottom;  // usable columns and rows, inclusive
+    bool bilinear;
+    bool registers;  // whether interior pixels may go through the register form
+
+    const unsigned int* row(int y) const { return (const unsigned int*)(src + (ptrdiff_t)y * span); }
+
+    // Positions (16.16) truncate toward zero, so -65535..-1 address column
+    // or row 0.
+    bool inside(int32_t s, int32_t t) const {
+        const int x = s / 65536, y = t / 65536;
+        return x >= left && x <= right && y >= top && y <= bottom;
+    }
+    // The sample at position (s, t), false outside the clip.
+    bool sample(int32_t s, int32_t t, unsigned int& p) const {
+        if (!inside(s, t)) return false;
+        const int x = s / 65536, y = t / 65536;
+        if (!bilinear)
+            p = row(y)[x];
+        else
+            p = rast_bilinear::Sample(row(y), row(y < bottom ? y + 1 : y), x, (unsigned)s & 0xFFFFu,
+                                      (unsigned)t & 0xFFFFu, x == right, y == bottom);
+        return true;
+    }
+};
+
+constexpr int kRun = 256;  // pixels a run holds at most
+
+#if defined(RAST_BILINEAR_AVX2)
+// Interior bilinear pixels, eight at a time while all eight have both taps
+// inside the clip and non-negative positions; returns the pixels done.
+__attribute__((target("avx2"))) int interior8(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt,
+                                              unsigned int* out, int n) {
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i step = _mm256_mullo_epi32(lane, _mm256_set1_epi32((int)ds));
+    const __m256i stept = _mm256_mullo_epi32(lane, _mm256_set1_epi32((int)dt));
+    const __m256i lo = _mm256_set1_epi32(k.left * 65536 - 1), hi = _mm256_set1_epi32(k.right * 65536);
+    const __m256i tlo = _mm256_set1_epi32(k.top * 65536 - 1), thi = _mm256_set1_epi32(k.bottom * 65536);
+    const __m256i frac = _mm256_set1_epi32(0xFFFF);
+    int i = 0;
+    for (; i + 8 <= n; i += 8, us += 8 * ds, ut += 8 * dt) {
+        const __m256i s = _mm256_add_epi32(_mm256_set1_epi32((int)us), step);
+        const __m256i t = _mm256_add_epi32(_mm256_set1_epi32((int)ut), stept);
+        const __m256i in = _mm256_and_si256(_mm256_and_si256(_mm256_cmpgt_epi32(s, lo), _mm256_cmpgt_epi32(hi, s)),
+                                            _mm256_and_si256(_mm256_cmpgt_epi32(t, tlo), _mm256_cmpgt_epi32(thi, t)));
+        if (_mm256_movemask_epi8(in) != -1) break;
+        alignas(32) int32_t ss[8], tt[8];
+        _mm256_store_si256((__m256i*)ss, s);
+        _mm256_store_si256((__m256i*)tt, t);
+        const unsigned int* p[8];
+        for (int j = 0; j < 8; j++) p[j] = k.row(tt[j] >> 16) + (ss[j] >> 16);
+        const __m256i fx = _mm256_and_si256(s, frac), fy = _mm256_and_si256(t, frac);
+        _mm256_storeu_si256((__m256i*)(out + i),
+                            rast_bilinear::Bilerp8Avx2(p, k.span, rast_bilinear::AcrossPairsAvx2(fx),
+                                                       rast_bilinear::DownPairsAvx2(fx, fy)));
+    }
+    return i;
+}
+#endif
+
+// Interior pixels through the register form where the processor has it.
+int interior(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt, unsigned int* out, int n) {
+#if defined(RAST_BILINEAR_AVX2)
+    return interior8(k, us, ut, ds, dt, out, n);
+#else
+    return 0;
+#endif
+}
+
+// The bytes [first, last) of rows r0..r1 of p, span apart, from byte from to
+// byte to of each row.
+using Bytes = std::pair<uintptr_t, uintptr_t>;
+Bytes rowBytes(const unsigned char* p, ptrdiff_t span, int r0, int r1, ptrdiff_t from, ptrdiff_t to) {
+    const ptrdiff_t a = (ptrdiff_t)r0 * span, b = (ptrdiff_t)r1 * span;
+    return {(uintptr_t)(p + std::min(a, b) + from), (uintptr_t)(p + std::max(a, b) + to)};
+}
+bool overlap(Bytes x, Bytes y) { return x.first < y.second && y.first < x.second; }
+
+// The stepping routine with the combiner's rows behind sink.
+void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int srcx, int srcy, int dsdx, int dtdx,
+              int dsdy, int dtdy, int d2s, int d2t, int clipLeft, int clipTop, int clipRight, int clipBottom,
+              int srcspan, int destspan, int filter, RunSink sink, const void* ctx) {
+    // An empty clip would send the edge rules outside the source.
+    if (w < 1 || h < 1 || clipLeft >= clipRight || clipTop >= clipBottom) return;
     const bool bilinear = filter == RAST_MODE_FILTER_BILINEAR;
-    const int R = clipRight - 1, B = clipBottom - 1;
-    auto row = [&](int y) { return (const unsigned int*)(src + (ptrdiff_t)y * srcspan); };
+    // The register form takes 16.16 positions of non-negative columns and
+    // rows below 32768.
+    const bool registers = bilinear && rast_rows::wideRegisters() && clipLeft >= 0 && clipTop >= 0 &&
+                           clipRight <= 32768 && clipBottom <= 32768;
+    const Walk k{src, srcspan, clipLeft, clipTop, clipRight - 1, clipBottom - 1, bilinear, registers};
+    // A destination that shares memory with the source sees each pixel
+    // written before the next is sampled, as one pixel at a time would.
+    const bool shared =
+        overlap(rowBytes(dest, destspan, 0, h - 1, 0, (ptrdiff_t)w * 4),
+                rowBytes(src, srcspan, clipTop, clipBottom - 1, (ptrdiff_t)clipLeft * 4, (ptrdiff_t)clipRight * 4));
+    const int most = shared ? 1 : kRun;
+    unsigned int run[kRun];
     // Positions step in 32-bit arithmetic, wrapping as the fixed point does.
     uint32_t rowS = (uint32_t)srcx, rowT = (uint32_t)srcy, ds = (uint32_t)dsdx, dt = (uint32_t)dtdx;
     for (int j = 0; j < h; j++, dest += destspan) {
         uint32_t us = rowS, ut = rowT;
-        unsigned char* d = dest;
-        for (int i = 0; i < w; i++, us += ds, ut += dt, d += 4) {
-            const int32_t s = (int32_t)us, t = (int32_t)ut;
-            const int x = s / 65536, y = t / 65536;
-            unsigned int p;
-            if (!bilinear) {
-                if (x < clipLeft || x >= clipRight || y < clipTop || y >= clipBottom) continue;
-                p = row(y)[x];
-            } else {
-                if (x < clipLeft || x > R || y < clipTop || y > B) continue;
-                p = rast_bilinear::Sample(row(y), row(y < B ? y + 1 : y), x, (unsigned)s & 0xFFFFu,
-                                          (unsigned)t & 0xFFFFu, x == R, y == B);
+        int i = 0;
+        while (i < w) {
+            // Pixels outside the clip are left as they are.
+            while (i < w && !k.inside((int32_t)us, (int32_t)ut)) i++, us += ds, ut += dt;
+            // Interior pixels go through the register form; the pixel it
+            // stops at, and a few after it, one by one.
+            const int start = i;
+            int n = 0, single = 0;
+            while (i < w && n < most) {
+                if (k.registers && !shared && !single) {
+                    const int done = interior(k, us, ut, ds, dt, run + n, std::min(w - i, kRun - n));
+                    n += done, i += done, us += (uint32_t)done * ds, ut += (uint32_t)done * dt;
+                    single = 8;
+                    if (i == w || n == kRun) break;
+                }
+                if (!k.sample((int32_t)us, (int32_t)ut, run[n])) break;
+                n++, i++, us += ds, ut += dt, single--;
             }
-            combiner(d, (int)RAST_PixelRed(p), (int)RAST_PixelGreen(p), (int)RAST_PixelBlue(p), (int)RAST_PixelAlpha(p),
-                     alpha);
+            if (n) sink(ctx, dest + (ptrdiff_t)start * 4, run, n);
         }
         ds += (uint32_t)d2s, dt += (uint32_t)d2t;
         rowS += (uint32_t)dsdy, rowT += (uint32_t)dtdy;
     }
 }
 
+}  // namespace
+
+void _RAST_Template_Blit3::deltaBlit(unsigned char* dest, const unsigned char* src, int w, int h, int srcx, int srcy,
+                                     int dsdx, int dtdx, int dsdy, int dtdy, int d2s, int d2t, int clipLeft,
+                                     int clipTop, int clipRight, int clipBottom, int srcspan, int destspan, int alpha,
+                                     int filter, RAST_CombineFn combiner) {
+    if (!combiner) return;
+    const struct Ctx {
+        RAST_CombineFn combiner;
+        int alpha;
+    } ctx{combiner, alpha};
+    auto each = [](const void* c, unsigned char* d, const unsigned int* px, int n) {
+        const Ctx& x = *(const Ctx*)c;
+        for (int i = 0; i < n; i++, d += 4)
+            x.combiner(d, (int)RAST_PixelRed(px[i]), (int)RAST_PixelGreen(px[i]), (int)RAST_PixelBlue(px[i]),
+                       (int)RAST_PixelAlpha(px[i]), x.alpha);
+    };
+    walkRows(dest, src, w, h, srcx, srcy, dsdx, dtdx, dsdy, dtdy, d2s, d2t, clipLeft, clipTop, clipRight, clipBottom,
+             srcspan, destspan, filter, each, &ctx);
+}
+
 namespace {
+
+// A run through the combiner's row at the integer opacity *alpha.
+template <class C>
+void combineRun(const void* alpha, unsigned char* d, const unsigned int* px, int n) {
+    rast_rows::combineArea<C>({d, (const unsigned char*)px, n, 1, 0, 0}, *(const int*)alpha);
+}
 
 bool finite(std::initializer_list<double> v) {
     for (double d : v)
@@ -91,8 +222,8 @@ void runWarp(RAST_IBitmap* dest, RAST_IBitmap* src, Warp wp, float alpha, int mo
     if (wp.w < 1 || wp.h < 1) return;
 
     const int ia = RAST_AlphaToInt(alpha);
-    RAST_CombineFn combiner = nullptr;
-    if (!ia || !RAST_DispatchCombiner(mode, ia, [&]<class C>() { combiner = &C::doPix; })) return;
+    RunSink rows = nullptr;
+    if (!ia || !RAST_DispatchCombiner(mode, ia, [&]<class C>() { rows = &combineRun<C>; })) return;
 
     // 16.16 positions and deltas; a warp that leaves the 32-bit range at its
     // very start draws nothing.
@@ -107,9 +238,8 @@ void runWarp(RAST_IBitmap* dest, RAST_IBitmap* src, Warp wp, float alpha, int mo
     auto clipTo = [](double v, int size) { return (int)std::clamp(v, 0.0, (double)size); };
     const int cl = clipTo(wp.clip[0], s.width), ct = clipTo(wp.clip[1], s.height);
     const int cr = clipTo(wp.clip[2], s.width), cb = clipTo(wp.clip[3], s.height);
-    _RAST_Template_Blit3::deltaBlit(d.at((int)wp.x, (int)wp.y), s.at(0, 0), (int)wp.w, (int)wp.h, f[0], f[1], f[2],
-                                    f[3], f[4], f[5], f[6], f[7], cl, ct, cr, cb, (int)s.stride(), (int)d.stride(), ia,
-                                    mode & RAST_MODE_FILTER_MASK, combiner);
+    walkRows(d.at((int)wp.x, (int)wp.y), s.at(0, 0), (int)wp.w, (int)wp.h, f[0], f[1], f[2], f[3], f[4], f[5], f[6],
+             f[7], cl, ct, cr, cb, (int)s.stride(), (int)d.stride(), mode & RAST_MODE_FILTER_MASK, rows, &ia);
 }
 
 }  // namespace

@@ -17,8 +17,7 @@
 #include <emmintrin.h>
 #define RAST_SCALED_SSE2 1
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
+#if defined(RAST_BILINEAR_AVX2)
 #define RAST_SCALED_AVX2 1
 #endif
 
@@ -60,116 +59,43 @@ struct Columns {
     }
 
     // The 16-bit weight pairs of the register code for the two taps of a row
-    // (see below), which depend on the column alone.
+    // (RAST_Bilinear.h), which depend on the column alone.
     static int AcrossWeights(int fx) {
         return (int)(((unsigned)(32767 - fx) & 0xFFFFu) | ((unsigned)(fx ^ 0x8000) << 16));
     }
 };
 
-// The register code computes a bilinear sum exactly with three 16-bit
-// multiply-adds a row pair instead of four, and with weights that need no
-// splitting. With the taps c00 c01 (row y) and c10 c11 (row y + 1) and
-// w10 = fy - w11:
-//   sum = c00 (65536 - fx - w10) + c01 (fx - w11) + c10 w10 + c11 w11
-//       = [c00 (32767 - fx) + c01 (fx - 32768)]                   T . across
-//       + [(c10 - c00)(w10 - 32768) + (c11 - c01)(w11 - 32768)]   (B - T) . down
-//       + 32768 (c10 + c11) + c00,
-// where every weight lies in -32768..32767, every tap difference in
-// -255..255, and every partial sum far inside 32 bits. The down pair is
-// (w10 | w11 << 16) ^ 0x80008000.
-
 #if RAST_SCALED_SSE2
-// Both taps of one row (columns c and c + 1) as a a r r g g b b.
-inline __m128i RowTaps(const unsigned int* row, int c) {
-    __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c)), _mm_setzero_si128());
-    return _mm_unpacklo_epi16(x, _mm_srli_si128(x, 8));
-}
-
-template <int K>
-inline __m128i Lane(__m128i v) {
-    return _mm_shuffle_epi32(v, K * 0x55);
-}
-
-template <int K>
-inline __m128i BilerpLane(const unsigned int* s0, const unsigned int* s1, int c, __m128i across, __m128i down) {
-    const __m128i top = RowTaps(s0, c), bot = RowTaps(s1, c);
-    __m128i sum =
-        _mm_add_epi32(_mm_madd_epi16(top, Lane<K>(across)), _mm_madd_epi16(_mm_sub_epi16(bot, top), Lane<K>(down)));
-    sum = _mm_sub_epi32(sum, _mm_madd_epi16(bot, _mm_set1_epi32((int)0x80008000u)));
-    sum = _mm_add_epi32(sum, _mm_and_si128(top, _mm_set1_epi32(0xFFFF)));
-    return _mm_srli_epi32(sum, 16);
-}
-
-// Four interior pixels at once: the sum above, the weights of all four made
-// together.
-inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const int* idx, const int* fxs,
-                       const int* acrossW, unsigned fy) {
+// Four interior pixels from column i on (see RAST_Bilinear.h).
+inline __m128i Bilerp4(const unsigned int* s0, ptrdiff_t span, const int* idx, const int* fxs, const int* acrossW,
+                       unsigned fy) {
+    const unsigned int* p[4] = {s0 + idx[0], s0 + idx[1], s0 + idx[2], s0 + idx[3]};
     const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fxs));
     const __m128i across = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acrossW));
-    const __m128i vfy = _mm_set1_epi32((int)fy);
-    const __m128i w11 = _mm_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
-    const __m128i w10 = _mm_sub_epi32(vfy, w11);
-    const __m128i down = _mm_xor_si128(_mm_or_si128(w10, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
-    __m128i a = BilerpLane<0>(s0, s1, idx[0], across, down);
-    __m128i b = BilerpLane<1>(s0, s1, idx[1], across, down);
-    __m128i c = BilerpLane<2>(s0, s1, idx[2], across, down);
-    __m128i d = BilerpLane<3>(s0, s1, idx[3], across, down);
-    return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+    return rast_bilinear::Bilerp4(p, span, across, rast_bilinear::DownPairs(fx, _mm_set1_epi32((int)fy)));
 }
 #endif
 
 #if RAST_SCALED_AVX2
-// The same arithmetic eight pixels at a time, where the processor has AVX2.
-#define RAST_AVX2 __attribute__((target("avx2")))
-
-// Both taps of one row for pixel k (low half) and k + 4 (high half).
-RAST_AVX2 inline __m256i TapsAvx2(const unsigned int* row, const int* c, int k) {
-    // Within each half: a a r r g g b b, zero-extended.
-    const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1, -1,
-                                           5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
-    __m256i v = _mm256_set_m128i(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c[k + 4])),
-                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + c[k])));
-    return _mm256_shuffle_epi8(v, order);
-}
-
-template <int K>
-RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* s0, const unsigned int* s1, const int* c, __m256i across,
-                                        __m256i down) {
-    const __m256i top = TapsAvx2(s0, c, K), bot = TapsAvx2(s1, c, K);
-    __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(across, K * 0x55)),
-                                   _mm256_madd_epi16(_mm256_sub_epi16(bot, top), _mm256_shuffle_epi32(down, K * 0x55)));
-    sum = _mm256_sub_epi32(sum, _mm256_madd_epi16(bot, _mm256_set1_epi32((int)0x80008000u)));
-    sum = _mm256_add_epi32(sum, _mm256_and_si256(top, _mm256_set1_epi32(0xFFFF)));
-    return _mm256_srli_epi32(sum, 16);
-}
-
 // Writes whole words from column i on while eight columns in a row are
 // interior, and returns where it stopped.
-RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const int* idx,
-                            const int* fxs, const int* acrossW, const uint8_t* kind, int i, int w, unsigned fy) {
+__attribute__((target("avx2"))) int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, ptrdiff_t span,
+                                                  const int* idx, const int* fxs, const int* acrossW,
+                                                  const uint8_t* kind, int i, int w, unsigned fy) {
     const __m256i vfy = _mm256_set1_epi32((int)fy);
-    const __m256i flip = _mm256_set1_epi32((int)0x80008000u);
     for (; i + 8 <= w; i += 8) {
         uint64_t k8;
         memcpy(&k8, kind + i, 8);
         if (k8 != 0x0101010101010101ull) break;
+        const unsigned int* p[8];
+        for (int k = 0; k < 8; k++) p[k] = s0 + idx[i + k];
         const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxs + i));
         const __m256i across = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acrossW + i));
-        const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);  // (fx fy) >> 16; the high halves are 0
-        const __m256i w10 = _mm256_sub_epi32(vfy, w11);
-        const __m256i down = _mm256_xor_si256(_mm256_or_si256(w10, _mm256_slli_epi32(w11, 16)), flip);
-        const int* c = idx + i;
-        const __m256i a = BilerpLaneAvx2<0>(s0, s1, c, across, down);
-        const __m256i b = BilerpLaneAvx2<1>(s0, s1, c, across, down);
-        const __m256i e = BilerpLaneAvx2<2>(s0, s1, c, across, down);
-        const __m256i f = BilerpLaneAvx2<3>(s0, s1, c, across, down);
-        // In-lane packing puts pixels 0-3 in the low half and 4-7 in the high.
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
-                            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f)));
+                            rast_bilinear::Bilerp8Avx2(p, span, across, rast_bilinear::DownPairsAvx2(fx, vfy)));
     }
     return i;
 }
-#undef RAST_AVX2
 #endif
 
 }  // namespace
@@ -244,8 +170,8 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
             while (i < w) {
 #if RAST_SCALED_AVX2
                 if (wide && i + 8 <= w) {
-                    int next =
-                        BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, idx, fxs, across, kind, i, w, fy);
+                    int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, srcspan, idx, fxs, across, kind, i,
+                                             w, fy);
                     if (next != i) {
                         i = next;
                         continue;
@@ -254,7 +180,7 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
 #endif
 #if RAST_SCALED_SSE2
                 if (i + 4 <= w && kind[i] == 1 && kind[i + 1] == 1 && kind[i + 2] == 1 && kind[i + 3] == 1) {
-                    __m128i four = Bilerp4(s0, s1, idx + i, fxs + i, across + i, fy);
+                    __m128i four = Bilerp4(s0, srcspan, idx + i, fxs + i, across + i, fy);
                     if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
                         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
                     } else {

@@ -92,12 +92,17 @@ void focusUnlessKey(Shim_vHalvoran_hwnd* v) {
     if (v->window() && Application::keyWindow() != v->window()) SetFocus(v->handle());
 }
 
-// The first click in a window that is not the key window.
-void firstClick(Shim_vHalvoran_hwnd* v) {
-    if (!v->window() || v->window()->isKeyWindow()) return;
+// A press that activated its window: the view and its superview hear of
+// it, once, before the click itself.
+bool isActivatingClick(const Event* e) {
+    return e && e->type == EventType::MouseDown && e->button == MouseButton::Left && e->activatesWindow;
+}
+
+void firstClick(Shim_vHalvoran_hwnd* v, const Event& e) {
+    if (!v->window() || !isActivatingClick(&e)) return;
+    View* sup = v->superview();
     v->onShimMessage(WM_MOUSEACTIVATE, 0, 0);
-    if (SHIM_Object* sup = SHIM_ObjectOf(v->superview()); sup && SHIM_Answers(v->superview(), SHIM_SEL_MESSAGE))
-        sup->onShimMessage(WM_MOUSEACTIVATE, 0, 0);
+    if (SHIM_Answers(sup, SHIM_SEL_MESSAGE)) SHIM_ObjectOf(sup)->onShimMessage(WM_MOUSEACTIVATE, 0, 0);
 }
 
 }  // namespace
@@ -107,7 +112,7 @@ void Shim_vHalvoran_hwnd::mouseDown(const Event& e) {
         SHIM_FinishDragDrop();
         m_isfakerightmouse = 0;
         if (!m_enabled) return;
-        firstClick(this);
+        firstClick(this, e);
         if ((e.modifierFlags() & kControlKeyMask) && IsRightClickEmulateEnabled()) {
             focusUnlessKey(this);
             SHIM_SendMouseMessage(this, e.clickCount < 2 ? WM_RBUTTONDOWN : WM_RBUTTONDBLCLK, &e);
@@ -164,8 +169,12 @@ void Shim_vHalvoran_hwnd::mouseMoved(const Event& e) {
 
 bool Shim_vHalvoran_hwnd::becomeFirstResponder() {
     if (!m_enabled) return false;
-    // Only a view that was not the first responder becomes it.
-    if (liveTarget(handle())) onShimMessage(WM_MOUSEACTIVATE, 0, 0);
+    // Only a view that was not the first responder becomes it; the view
+    // under the click that activates its window hears of it as that
+    // click's first.
+    const Event* e = currentEvent();
+    const bool clicked = isActivatingClick(e) && window() && window()->contentView()->hitTest(e->location) == this;
+    if (liveTarget(handle()) && !clicked) onShimMessage(WM_MOUSEACTIVATE, 0, 0);
     return true;
 }
 
@@ -179,6 +188,9 @@ void Shim_vHalvoran_hwnd::scrollWheel(const Event& e) {
 namespace {
 bool sendKey(Shim_vHalvoran_hwnd* v, UINT msg, const Event& e) {
     if (!liveTarget(v->handle())) return false;
+    // A disabled view that still is the first responder takes keys in
+    // silence: nothing reaches its procedure, and nothing else acts on them.
+    if (!v->isEnabled()) return true;
     int flags = 0;
     const int code = SHIM_MacKeyToWindowsKey(&e, &flags);
     // 69 says "not mine": the key goes on to the next responder.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/BASE_PtrList.h"
 #include "platform/controls/Box.h"
@@ -14,6 +15,7 @@
 #include "platform/controls/Table.h"
 #include "platform/controls/TextField.h"
 #include "platform/controls/TextView.h"
+#include "platform/controls/WeightedList.h"
 #include "shim/shim-wnd-controls.h"
 
 // Flags the toolkit window objects above a view as holding a descendant
@@ -135,6 +137,31 @@ struct SHIM_ListView_Row {
     int m_tmp = 0;
 };
 
+// The rows of a list view in order, owned: a row is found, inserted or
+// deleted by its number in O(log rows), however many there are.
+class SHIM_ListView_Rows {
+public:
+    SHIM_ListView_Rows() = default;
+    ~SHIM_ListView_Rows() { Empty(); }
+    SHIM_ListView_Rows(const SHIM_ListView_Rows&) = delete;
+    SHIM_ListView_Rows& operator=(const SHIM_ListView_Rows&) = delete;
+
+    int GetSize() const { return rows_.size(); }
+    // Null outside the list.
+    SHIM_ListView_Row* Get(int index) const;
+    // Before index (clamped into 0..count); the list takes the row.
+    void Insert(int index, SHIM_ListView_Row* row);
+    // Deletes the row as well.
+    void Delete(int index);
+    void Empty();
+    // The rows in order, and the same rows put back in another order.
+    std::vector<SHIM_ListView_Row*> All() const;
+    void Reorder(const std::vector<SHIM_ListView_Row*>& rows);
+
+private:
+    platform::controls::WeightedList<SHIM_ListView_Row*> rows_;  // each weighs 1
+};
+
 class Shim_vHalvoran_listview : public platform::controls::TableView,
                                 public platform::controls::TableViewDataSource,
                                 public SHIM_Object {
@@ -188,7 +215,7 @@ public:
     int m_start_subitem = -1;
     int m_start_item_clickmode = 0;
     int m_lbMode = 0;
-    BASE_PtrList<SHIM_ListView_Row>* m_items = nullptr;
+    SHIM_ListView_Rows* m_items = nullptr;
     BASE_PtrList<platform::controls::TableColumn>* m_cols = nullptr;
     SHIM_ImageList* m_status_imagelist = nullptr;
     int m_status_imagelist_type = -1;

@@ -96,10 +96,7 @@ int ListView_InsertItem(HWND h, const LVITEM* item) {
     if (item->mask & LVIF_PARAM) row->m_param = item->lParam;
     if ((item->mask & LVIF_STATE) && (item->stateMask & LVIS_STATEIMAGEMASK))
         row->m_imageidx = static_cast<int>((item->state >> 16) & 0xFF);
-    if (!lv->m_items->Insert(index, row)) {
-        delete row;
-        return -1;
-    }
+    lv->m_items->Insert(index, row);
     lv->insertRows(index, 1);  // the selected rows after it move down with it
     if ((item->mask & LVIF_STATE) && (item->stateMask & LVIS_SELECTED) && (item->state & LVIS_SELECTED))
         lv->selectRowIndexes({index}, Extends(lv));
@@ -109,7 +106,7 @@ int ListView_InsertItem(HWND h, const LVITEM* item) {
 void ListView_DeleteItem(HWND h, int i) {
     LV* lv = SHIM_ListViewOf(h);
     if (!lv || i < 0 || i >= lv->m_items->GetSize()) return;
-    lv->m_items->Delete(i, true);
+    lv->m_items->Delete(i);
     lv->removeRows(i, 1);  // and from the selection; the selected rows after it move up
 }
 
@@ -117,7 +114,7 @@ void ListView_DeleteAllItems(HWND h) {
     LV* lv = SHIM_ListViewOf(h);
     if (!lv) return;
     lv->ownermode_cnt = 0;
-    lv->m_items->Empty(true);
+    lv->m_items->Empty();
     Reload(lv);
 }
 
@@ -282,15 +279,16 @@ int ListView_GetSelectionMark(HWND h) {
 void ListView_SortItems(HWND h, PFNLVCOMPARE compare, LPARAM sort) {
     LV* lv = SHIM_ListViewOf(h);
     if (!lv || !compare || lv->m_lbMode || lv->isOwnerData() || !lv->m_items) return;
-    int n = lv->m_items->GetSize();
-    auto** rows = const_cast<SHIM_ListView_Row**>(lv->m_items->GetList());
-    for (int i = 0; i < n; ++i) rows[i]->m_tmp = lv->isRowSelected(i) ? 1 : 0;
-    std::vector<SHIM_ListView_Row*> scratch(static_cast<size_t>(n));
-    MergeSort(rows, n, scratch.data(), compare, sort);
+    std::vector<SHIM_ListView_Row*> rows = lv->m_items->All();
+    const int n = static_cast<int>(rows.size());
+    for (int i = 0; i < n; ++i) rows[static_cast<size_t>(i)]->m_tmp = lv->isRowSelected(i) ? 1 : 0;
+    std::vector<SHIM_ListView_Row*> scratch(rows.size());
+    MergeSort(rows.data(), n, scratch.data(), compare, sort);
+    lv->m_items->Reorder(rows);
     if (n > 0) {
         ct::IndexSet selected;
         for (int i = 0; i < n; ++i)
-            if (rows[i]->m_tmp == 1) selected.add(i);
+            if (rows[static_cast<size_t>(i)]->m_tmp == 1) selected.add(i);
         lv->selectRowIndexes(selected, false);
     }
     Reload(lv);

@@ -56,15 +56,45 @@ const char* SHIM_ListView_Row::text(int sub) const {
     return s ? s : "";
 }
 
+SHIM_ListView_Row* SHIM_ListView_Rows::Get(int index) const {
+    const auto h = rows_.find(index);
+    return h == rows_.kNone ? nullptr : rows_[h];
+}
+
+void SHIM_ListView_Rows::Insert(int index, SHIM_ListView_Row* row) {
+    rows_.insert(index < 0 ? rows_.first() : rows_.find(index), row, 1);
+}
+
+void SHIM_ListView_Rows::Delete(int index) {
+    const auto h = rows_.find(index);
+    if (h == rows_.kNone) return;
+    delete rows_[h];
+    rows_.erase(h);
+}
+
+void SHIM_ListView_Rows::Empty() {
+    for (auto h = rows_.first(); h != rows_.kNone; h = rows_.next(h)) delete rows_[h];
+    rows_.clear();
+}
+
+std::vector<SHIM_ListView_Row*> SHIM_ListView_Rows::All() const {
+    std::vector<SHIM_ListView_Row*> out;
+    out.reserve(static_cast<size_t>(rows_.size()));
+    for (auto h = rows_.first(); h != rows_.kNone; h = rows_.next(h)) out.push_back(rows_[h]);
+    return out;
+}
+
+void SHIM_ListView_Rows::Reorder(const std::vector<SHIM_ListView_Row*>& rows) {
+    size_t i = 0;
+    for (auto h = rows_.first(); h != rows_.kNone && i < rows.size(); h = rows_.next(h)) rows_[h] = rows[i++];
+}
+
 // --- the view ---------------------------------------------------------------------------
 
 Shim_vHalvoran_listview::Shim_vHalvoran_listview(Rect frame)
-    : ct::TableView(frame),
-      m_items(new BASE_PtrList<SHIM_ListView_Row>()),
-      m_cols(new BASE_PtrList<ct::TableColumn>()) {}
+    : ct::TableView(frame), m_items(new SHIM_ListView_Rows()), m_cols(new BASE_PtrList<ct::TableColumn>()) {}
 
 Shim_vHalvoran_listview::~Shim_vHalvoran_listview() {
-    m_items->Empty(true);
     delete m_items;
     delete m_cols;
     delete m_selColors;
@@ -299,7 +329,7 @@ LRESULT Shim_vHalvoran_listview::onShimMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case LB_RESETCONTENT:
             ownermode_cnt = 0;
-            m_items->Empty(true);
+            m_items->Empty();
             reloadData();
             return 0;
         case LB_SETSEL:

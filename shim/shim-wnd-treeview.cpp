@@ -59,18 +59,6 @@ HTREEITEM__::~HTREEITEM__() {
     delete m_dh;
 }
 
-bool HTREEITEM__::FindItem(HTREEITEM__* item, HTREEITEM__** parentOut, int* indexOut) {
-    int i = m_children.Find(item);
-    if (i >= 0) {
-        if (parentOut) *parentOut = this;
-        if (indexOut) *indexOut = i;
-        return true;
-    }
-    for (int c = 0; c < m_children.GetSize(); ++c)
-        if (m_children.Get(c)->FindItem(item, parentOut, indexOut)) return true;
-    return false;
-}
-
 // ---- the view
 
 Shim_vHalvoran_treeview::Shim_vHalvoran_treeview(Rect frame)
@@ -91,16 +79,11 @@ Shim_vHalvoran_treeview* SHIM_TreeViewOf(HWND h) {
 HTREEITEM SHIM_TreeItemOfRow(Shim_vHalvoran_treeview* tv, int row) { return tv ? ItemOf(tv->itemAtRow(row)) : nullptr; }
 
 bool Shim_vHalvoran_treeview::findItem(HTREEITEM item, HTREEITEM* parentOut, int* indexOut) {
-    if (!item || !m_items) return false;
-    int i = m_items->Find(item);
-    if (i >= 0) {
-        if (parentOut) *parentOut = nullptr;
-        if (indexOut) *indexOut = i;
-        return true;
-    }
-    for (int c = 0; c < m_items->GetSize(); ++c)
-        if (m_items->Get(c)->FindItem(item, parentOut, indexOut)) return true;
-    return false;
+    auto it = m_parents.find(item);
+    if (it == m_parents.end() || !m_items) return false;
+    if (parentOut) *parentOut = it->second;
+    if (indexOut) *indexOut = ListOf(this, it->second)->Find(item);
+    return true;
 }
 
 int Shim_vHalvoran_treeview::outlineNumberOfChildren(OutlineView*, void* item) {
@@ -205,6 +188,7 @@ HTREEITEM TreeView_InsertItem(HWND h, TVINSERTSTRUCT* ins) {
         delete item;
         return nullptr;
     }
+    tv->m_parents[item] = parent;
     tv->insertItem(parent ? parent->m_dh : nullptr, pos);
     return item;
 }
@@ -215,6 +199,14 @@ void TreeView_DeleteItem(HWND h, HTREEITEM item) {
     int index = -1;
     if (!tv || !tv->findItem(item, &parent, &index)) return;
     tv->removeItem(item->m_dh);
+    // The item and its descendants leave the index before they are freed.
+    std::vector<HTREEITEM> gone{item};
+    while (!gone.empty()) {
+        HTREEITEM it = gone.back();
+        gone.pop_back();
+        tv->m_parents.erase(it);
+        for (int c = 0; c < it->m_children.GetSize(); ++c) gone.push_back(it->m_children.Get(c));
+    }
     ListOf(tv, parent)->Delete(index, true);
 }
 

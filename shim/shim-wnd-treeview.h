@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "base/BASE_PtrList.h"
@@ -19,9 +20,6 @@ struct HTREEITEM__ {
     ~HTREEITEM__();
     HTREEITEM__(const HTREEITEM__&) = delete;
     HTREEITEM__& operator=(const HTREEITEM__&) = delete;
-    // Searches the descendants: the item's own children first, then each
-    // child's subtree in order.
-    bool FindItem(HTREEITEM__* item, HTREEITEM__** parentOut, int* indexOut);
 
     Shim_vHalvoran_sdh* m_dh;  // the row's object for the outline view; its value is this item
     bool m_haschildren = false;
@@ -87,7 +85,8 @@ public:
     void setShimStyle(LONG s) override { style = s; }
 
     // findItem:parOut:idxOut: the item anywhere in this tree, with its
-    // parent (null at the top) and its index there.
+    // parent (null at the top) and its index there. Found at once, however
+    // large the tree; the index costs a walk of the item's siblings.
     bool findItem(HTREEITEM item, HTREEITEM* parentOut, int* indexOut);
 
     // OutlineViewDataSource
@@ -106,6 +105,8 @@ public:
     bool m_fakerightmouse = false;
     long style = 0;
     BASE_PtrList<HTREEITEM__>* m_items = nullptr;
+    // Every item of the tree, with its parent (null at the top).
+    std::unordered_map<HTREEITEM, HTREEITEM> m_parents;
     std::optional<platform::appkit::Color> m_fgColor;
     std::vector<platform::appkit::Color>* m_selColors = nullptr;
 

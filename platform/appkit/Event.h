@@ -73,7 +73,10 @@ struct Event {
     bool leftDown = false;                   // buttons held after the event
     bool rightDown = false;
     Modifiers modifiers;
-    int clickCount = 1;   // 2 for the second press of a double click
+    int clickCount = 1;  // 2 for the second press of a double click
+    // A press that made its window key: the first click in a window that was
+    // not the key window (the window system's own judgement).
+    bool activatesWindow = false;
     float deltaX = 0.0f;  // wheel: positive is away from the user (up); moves:
     float deltaY = 0.0f;  // the pointer's motion since the last one, y downward
     Key key = Key::None;

@@ -56,6 +56,11 @@ std::vector<std::string> wrap(const X11Text& f, const std::string& text, int wid
     return lines;
 }
 
+bool viewable(Display* d, ::Window w) {
+    XWindowAttributes a{};
+    return XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable;
+}
+
 Layout layOut(const X11Text& f, const AlertRequest& r) {
     Layout l;
     l.ascent = f.ascent();
@@ -81,8 +86,8 @@ Layout layOut(const X11Text& f, const AlertRequest& r) {
 
 }  // namespace
 
-int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, const AlertRequest& r,
-                const std::function<void(XEvent&)>& others) {
+int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, Time userTime,
+                const AlertRequest& r, const std::function<void(XEvent&)>& others) {
     if (r.buttons.empty()) return 0;
     Layout l = layOut(text, r);
     ::Window root = DefaultRootWindow(d);
@@ -122,8 +127,12 @@ int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Wi
     hints->min_height = hints->max_height = l.height;
     XSetWMNormalHints(d, win, hints);
     XFree(hints);
+    // Modal for its run, as dialogs are: a manager keeps it above its
+    // owner and sends the owner's focus to it.
+    x11SetModalState(d, win, false, true);
     GC gc = XCreateGC(d, win, 0, nullptr);
     XMapRaised(d, win);
+    X11FrameState state;  // for the focus request, once it can be made
 
     int focus = 0, pressed = -1, chosen = -1;
     auto draw = [&] {
@@ -167,10 +176,15 @@ int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Wi
                 if (static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete && closeAnswer >= 0) chosen = closeAnswer;
                 break;
             case MapNotify:
-                XSetInputFocus(d, win, RevertToParent, CurrentTime);
-                break;
             case Expose:
-                if (ev.xexpose.count == 0) draw();
+                // The keyboard, through the manager where one runs; focusing
+                // a window directly waits until it can be seen (a manager's
+                // frame may show after the window's map).
+                if (!state.mapped && viewable(d, win)) {
+                    state.mapped = true;
+                    x11MakeKey(d, win, state, userTime);
+                }
+                if (ev.type == Expose && ev.xexpose.count == 0) draw();
                 break;
             case ButtonPress:
                 pressed = ev.xbutton.button == Button1 ? buttonAt(ev.xbutton.x, ev.xbutton.y) : -1;

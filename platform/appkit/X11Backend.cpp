@@ -20,12 +20,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <map>
+#include <thread>
+#include <utility>
 #include <vector>
 
 // Xlib's None would hide our enumerators of the same name.
@@ -38,9 +40,7 @@ namespace platform::appkit {
 
 namespace {
 
-constexpr unsigned long kMenuBg = 0xE8E8E8, kMenuFg = 0x101010, kMenuHiBg = 0x2F6FCF, kMenuHiFg = 0xFFFFFF,
-                        kMenuDim = 0x909090, kBorder = 0x606060;
-constexpr int kItemH = 20, kSepH = 7, kPadX = 22, kDoubleClickMs = 400, kDoubleClickSlop = 4;
+constexpr int kDoubleClickMs = 400, kDoubleClickSlop = 4;
 
 class X11Backend;
 
@@ -80,6 +80,14 @@ public:
     ::Window xwindow() const { return xwin_; }
     Window& window() { return win_; }
     X11FrameState& frameState() { return frameState_; }
+    // After a focus event: whether something outside (a window manager
+    // answering a press or a key, another program) made the window key.
+    void focusHandled(bool wasKey);
+    // Whether a press made the window key. A manager that focuses on a press
+    // does so before it passes the press on, or after: the window was not
+    // key at the press, or was made key from outside no earlier than the
+    // press went down (server times). Only its first press can.
+    bool pressActivates(Time pressed, int clickCount);
 
 private:
     X11Backend& be_;
@@ -88,6 +96,7 @@ private:
     GC gc_ = nullptr;
     X11FrameState frameState_;
     Display* dpy_;
+    Time keyFromOutsideAt_ = 0;  // the server's time then, until the next press
 };
 
 class X11Backend : public Backend {
@@ -126,17 +135,14 @@ public:
     // The time of the user's last press or key, for the window manager's
     // judgement of focus requests.
     Time userTime() const { return userTime_; }
+    // The server's time now; 0 when the server does not answer in time.
+    Time serverTime();
     void unregisterPeer(::Window x) { peers_.erase(x); }
 
 private:
     void dispatch(XEvent& ev);
     bool waitForEvent(int timeoutMs);
     Point rootPosition(Window* w, Point p);
-    ::Window makePopup(Rect screenRect);
-    // Under a grab: waits for the release of the button (painting what is
-    // exposed meanwhile), or until the button is up with its release gone
-    // elsewhere.
-    void awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose);
     std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
                                              const std::function<bool(const std::string&, std::string&)>& accept);
 
@@ -154,6 +160,8 @@ private:
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
     Time userTime_ = 0;
+    ::Window clock_ = 0;  // a property change on it tells the server's time
+    Atom clockProperty_ = 0;
     // Double-click detection.
     Time lastPressTime_ = 0;
     unsigned lastPressButton_ = 0;
@@ -214,6 +222,19 @@ void X11Peer::setOwner(Window* over) {
 void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
 
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
+
+void X11Peer::focusHandled(bool wasKey) {
+    if (!win_.isKeyWindow())
+        keyFromOutsideAt_ = 0;
+    else if (!wasKey)
+        keyFromOutsideAt_ = be_.serverTime();
+}
+
+bool X11Peer::pressActivates(Time pressed, int clickCount) {
+    const Time keyedAt = std::exchange(keyFromOutsideAt_, 0);
+    if (clickCount > 1) return false;
+    return !win_.isKeyWindow() || (keyedAt != 0 && static_cast<int32_t>(pressed - keyedAt) <= 0);
+}
 
 void X11Peer::show() {
     if (!frameState_.everShown && (win_.styleMask() & kStyleTitled)) {
@@ -277,6 +298,31 @@ X11Backend::~X11Backend() {
     XCloseDisplay(dpy_);
 }
 
+Time X11Backend::serverTime() {
+    if (!clock_) {
+        XSetWindowAttributes a{};
+        a.event_mask = PropertyChangeMask;
+        clock_ = XCreateWindow(dpy_, DefaultRootWindow(dpy_), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                               CopyFromParent, CWEventMask, &a);
+        clockProperty_ = XInternAtom(dpy_, "HALVORAN_CLOCK", False);
+    }
+    XChangeProperty(dpy_, clock_, clockProperty_, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XFlush(dpy_);
+    auto stamp = [](Display*, XEvent* e, XPointer clock) -> Bool {
+        return e->type == PropertyNotify && e->xproperty.window == *reinterpret_cast<::Window*>(clock);
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    for (;;) {
+        XEvent ev;
+        if (XCheckIfEvent(dpy_, &ev, stamp, reinterpret_cast<XPointer>(&clock_))) return ev.xproperty.time;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return 0;
+        pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+        poll(&p, 1, static_cast<int>(left.count()));
+    }
+}
+
 bool X11Backend::waitForEvent(int timeoutMs) {
     XFlush(dpy_);
     if (XPending(dpy_) > 0) return true;
@@ -326,7 +372,13 @@ void X11Backend::dispatch(XEvent& ev) {
     if (it == peers_.end()) return;
     X11Peer* peer = it->second;
     Window& w = peer->window();
-    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) return;
+    const bool wasKey = w.isKeyWindow();
+    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) {
+        // Its handlers may have closed the window.
+        if (ev.type != FocusIn && ev.type != FocusOut) return;
+        if (auto again = peers_.find(ev.xany.window); again != peers_.end()) again->second->focusHandled(wasKey);
+        return;
+    }
     switch (ev.type) {
         case Expose:
             peer->present({ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height});
@@ -360,6 +412,7 @@ void X11Backend::dispatch(XEvent& ev) {
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
             Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount_);
+            e.activatesWindow = peer->pressActivates(b.time, clickCount_);
             e.modifiers = modifiersOfXState(b.state);
             e.timestamp = b.time / 1000.0;
             w.sendEvent(e);
@@ -441,285 +494,12 @@ Point X11Backend::rootPosition(Window* w, Point p) {
     return {rx, ry};
 }
 
-::Window X11Backend::makePopup(Rect r) {
-    XSetWindowAttributes a{};
-    a.override_redirect = True;
-    a.background_pixel = kMenuBg;
-    a.border_pixel = kBorder;
-    a.colormap = XCreateColormap(dpy_, DefaultRootWindow(dpy_), visual_, AllocNone);
-    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
-    ::Window win = XCreateWindow(dpy_, DefaultRootWindow(dpy_), r.x, r.y, std::max(r.width, 1), std::max(r.height, 1),
-                                 1, depth_, InputOutput, visual_,
-                                 CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &a);
-    XMapRaised(dpy_, win);
-    return win;
-}
-
-void X11Backend::awaitRelease(unsigned button, const std::function<void(XEvent&)>& expose) {
-    if (button < 1 || button > 5) return;
-    const unsigned mask = Button1Mask << (button - 1);
-    for (;;) {
-        if (XPending(dpy_) == 0) {
-            XSync(dpy_, False);
-            if (XPending(dpy_) == 0) {
-                ::Window root = 0, child = 0;
-                int rx = 0, ry = 0, wx = 0, wy = 0;
-                unsigned state = 0;
-                XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &rx, &ry, &wx, &wy, &state);
-                if (!(state & mask)) return;
-                waitForEvent(20);
-                continue;
-            }
-        }
-        XEvent ev;
-        XNextEvent(dpy_, &ev);
-        if (ev.type == ButtonRelease && ev.xbutton.button == button) return;
-        if (ev.type == Expose) expose(ev);
-    }
-}
-
-// --- popup menus ------------------------------------------------------------
-
-struct MenuLevel {
-    const Menu* menu;
-    ::Window win;
-    Rect rect;  // root coordinates
-    int hover = -1;
-    std::vector<int> tops;  // item top within the window
-};
-
 MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     if (menu.items.empty()) return {};
-    std::vector<MenuLevel> levels;
-    GC gc = nullptr;
-
-    const int ascent = text_->ascent();
-    const int sw = DisplayWidth(dpy_, screen_), sh = DisplayHeight(dpy_, screen_);
-    // A level's items from its menu as it stands, placed from pos and kept
-    // on the screen.
-    auto measure = [&](MenuLevel& lv, Point pos) {
-        lv.tops.clear();
-        int wmax = 60, y = 2;
-        for (const auto& it : lv.menu->items) {
-            lv.tops.push_back(y);
-            y += it.separator ? kSepH : kItemH;
-            // Room for the key equivalent at the right.
-            std::string keys = keyEquivalentText(it);
-            if (!it.separator)
-                wmax = std::max(wmax, text_->width(it.title) + (keys.empty() ? 0 : 24 + text_->width(keys)));
-        }
-        Rect r{pos.x, pos.y, std::min(wmax + 2 * kPadX + 10, sw - 2), y + 2};
-        r.x = std::max(0, std::min(r.x, sw - r.width - 2));
-        r.y = std::max(0, std::min(r.y, sh - r.height - 2));
-        lv.rect = r;
-        if (lv.hover >= static_cast<int>(lv.tops.size())) lv.hover = -1;
-    };
-    auto layout = [&](const Menu* m, Point pos) {
-        MenuLevel lv{m, 0, {}, -1, {}};
-        measure(lv, pos);
-        lv.win = makePopup(lv.rect);
-        if (!gc) gc = XCreateGC(dpy_, lv.win, 0, nullptr);
-        levels.push_back(lv);
-    };
-    auto draw = [&](MenuLevel& lv) {
-        for (size_t i = 0; i < lv.menu->items.size() && i < lv.tops.size(); ++i) {
-            const MenuItem& it = lv.menu->items[i];
-            int top = lv.tops[i];
-            if (it.separator) {
-                XSetForeground(dpy_, gc, kMenuBg);
-                XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kSepH);
-                XSetForeground(dpy_, gc, kMenuDim);
-                XDrawLine(dpy_, lv.win, gc, 4, top + kSepH / 2, lv.rect.width - 5, top + kSepH / 2);
-                continue;
-            }
-            bool hi = static_cast<int>(i) == lv.hover && it.enabled;
-            unsigned long bg = hi ? kMenuHiBg : kMenuBg, fg = !it.enabled ? kMenuDim : hi ? kMenuHiFg : kMenuFg;
-            XSetForeground(dpy_, gc, bg);
-            XFillRectangle(dpy_, lv.win, gc, 0, top, lv.rect.width, kItemH);
-            XSetForeground(dpy_, gc, fg);
-            int baseline = top + (kItemH + ascent) / 2 - 1;
-            std::string keys = keyEquivalentText(it);
-            int keysX = lv.rect.width - 14 - text_->width(keys);
-            int room = (keys.empty() ? lv.rect.width - 16 : keysX - 8) - kPadX;
-            text_->draw(lv.win, gc, kPadX, baseline, text_->fit(it.title, room), fg, bg);
-            if (!keys.empty()) text_->draw(lv.win, gc, keysX, baseline, keys, fg, bg);
-            if (it.checked) {
-                XDrawLine(dpy_, lv.win, gc, 6, top + 10, 9, top + 14);
-                XDrawLine(dpy_, lv.win, gc, 9, top + 14, 15, top + 5);
-            }
-            if (it.submenu) {
-                int x = lv.rect.width - 12, c = top + kItemH / 2;
-                XPoint tri[3] = {{short(x), short(c - 4)}, {short(x + 5), short(c)}, {short(x), short(c + 4)}};
-                XFillPolygon(dpy_, lv.win, gc, tri, 3, Convex, CoordModeOrigin);
-            }
-        }
-    };
-    auto itemAt = [&](const MenuLevel& lv, Point root) {
-        if (!lv.rect.contains(root)) return -1;
-        int y = root.y - lv.rect.y;
-        for (size_t i = 0; i < lv.tops.size() && i < lv.menu->items.size(); ++i) {
-            int h = lv.menu->items[i].separator ? kSepH : kItemH;
-            if (y >= lv.tops[i] && y < lv.tops[i] + h) return static_cast<int>(i);
-        }
-        return -1;
-    };
-    auto closeFrom = [&](size_t n) {
-        while (levels.size() > n) {
-            XDestroyWindow(dpy_, levels.back().win);
-            levels.pop_back();
-        }
-    };
-    // After the program's handler ran: the levels show their menus as they
-    // stand now, and a level whose menu went closes with those below it.
-    auto reread = [&] {
-        for (size_t l = 0; l < levels.size(); ++l) {
-            if (!Menu::isLive(levels[l].menu) || levels[l].menu->items.empty()) {
-                closeFrom(l);
-                break;
-            }
-            MenuLevel& lv = levels[l];
-            measure(lv, {lv.rect.x, lv.rect.y});
-            XMoveResizeWindow(dpy_, lv.win, lv.rect.x, lv.rect.y, static_cast<unsigned>(lv.rect.width),
-                              static_cast<unsigned>(lv.rect.height));
-            draw(lv);
-        }
-    };
-    auto openSub = [&](size_t level, int item) {
-        closeFrom(level + 1);
-        const Menu* sub = openSubmenu(*levels[level].menu, item);
-        reread();
-        if (!sub || levels.size() != level + 1 || sub->items.empty()) return;
-        Rect r = levels[level].rect;
-        layout(sub, {r.right() + 1, r.y + levels[level].tops[static_cast<size_t>(item)]});
-    };
-
     if (w) w->endMouseCapture();
-    Point origin = rootPosition(w, at);
-    layout(&menu, origin);
-    XGrabPointer(dpy_, levels[0].win, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                 GrabModeAsync, kXNone, kXNone, CurrentTime);
-    XGrabKeyboard(dpy_, levels[0].win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-
-    auto expose = [&](XEvent& ev) {
-        bool ours = false;
-        for (auto& lv : levels)
-            if (lv.win == ev.xany.window) {
-                draw(lv);
-                ours = true;
-            }
-        if (!ours) dispatch(ev);  // keep the panel itself painted
-    };
-
-    MenuChoice choice;
-    bool done = false, moved = false;
-    unsigned endingPress = 0;  // the button whose press ended the menu
-    // Moves count from the press that opened the menu, not from the menu's
-    // corner: the release of a plain click leaves the menu open. The press's
-    // own place, as the pointer may have moved on before the menu opened;
-    // where the pointer is for a menu no press opened.
-    Point pressAt = origin;
-    if (heldPressRoot_) {
-        pressAt = *heldPressRoot_;
-        heldPressRoot_.reset();
-    } else {
-        ::Window root = 0, child = 0;
-        int wx = 0, wy = 0;
-        unsigned mask = 0;
-        XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
-    }
-    while (!done && !levels.empty()) {
-        XEvent ev;
-        XNextEvent(dpy_, &ev);
-        if (ev.type == Expose) {
-            expose(ev);
-            continue;
-        }
-        if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
-            Point root = ev.type == MotionNotify ? Point{ev.xmotion.x_root, ev.xmotion.y_root}
-                                                 : Point{ev.xbutton.x_root, ev.xbutton.y_root};
-            if (std::abs(root.x - pressAt.x) > 3 || std::abs(root.y - pressAt.y) > 3) moved = true;
-            int level = -1, item = -1;
-            for (int l = static_cast<int>(levels.size()) - 1; l >= 0 && level < 0; --l) {
-                int i = itemAt(levels[l], root);
-                if (levels[l].rect.contains(root)) {
-                    level = l;
-                    item = i;
-                }
-            }
-            if (ev.type == MotionNotify) {
-                if (level >= 0 && levels[level].hover != item) {
-                    levels[level].hover = item;
-                    if (item >= 0 && levels[level].menu->items[item].submenu)
-                        openSub(level, item);
-                    else
-                        closeFrom(level + 1);
-                    for (auto& lv : levels) draw(lv);
-                }
-                continue;
-            }
-            bool press = ev.type == ButtonPress;
-            if (level < 0) {
-                if (press || moved) done = true;  // a click outside dismisses
-                if (press) endingPress = ev.xbutton.button;
-                continue;
-            }
-            if (item < 0) continue;
-            const MenuItem& it = levels[level].menu->items[item];
-            if (it.submenu) {
-                if (press) openSub(level, item);
-                for (auto& lv : levels) draw(lv);
-                continue;
-            }
-            if (!isChoosable(it)) continue;
-            // The release of the press that opened the menu chooses only after a move.
-            if (press || moved) {
-                choice = {levels[level].menu, item};
-                done = true;
-                if (press) endingPress = ev.xbutton.button;
-            }
-            continue;
-        }
-        if (ev.type == KeyPress) {
-            std::vector<Event> typed = x11KeyEvents(dpy_, ev.xkey, x11PlainKeyText(ev.xkey));
-            if (typed.empty()) continue;
-            const Event& k = typed[0];
-            MenuLevel& lv = levels.back();
-            int n = static_cast<int>(lv.menu->items.size());
-            auto step = [&](int dir) {
-                for (int tries = 0; tries < n; ++tries) {
-                    lv.hover = ((lv.hover < 0 ? (dir > 0 ? -1 : 0) : lv.hover) + dir + n) % n;
-                    if (!lv.menu->items[lv.hover].separator) break;
-                }
-            };
-            if (k.key == Key::Escape)
-                done = true;
-            else if (k.key == Key::Down)
-                step(1);
-            else if (k.key == Key::Up)
-                step(-1);
-            else if (k.key == Key::Left && levels.size() > 1)
-                closeFrom(levels.size() - 1);
-            else if ((k.key == Key::Right || k.key == Key::Return) && lv.hover >= 0) {
-                const MenuItem& it = lv.menu->items[lv.hover];
-                if (it.submenu)
-                    openSub(levels.size() - 1, lv.hover);
-                else if (k.key == Key::Return && isChoosable(it)) {
-                    choice = {lv.menu, lv.hover};
-                    done = true;
-                }
-            }
-            for (auto& l : levels) draw(l);
-        }
-    }
-    // The release of the press that ended the menu is the menu's: nothing
-    // below it may take it for a click.
-    if (endingPress) awaitRelease(endingPress, expose);
-    XUngrabPointer(dpy_, CurrentTime);
-    XUngrabKeyboard(dpy_, CurrentTime);
-    closeFrom(0);
-    if (gc) XFreeGC(dpy_, gc);
-    XFlush(dpy_);
-    return choice;
+    std::optional<Point> pressedAt = std::exchange(heldPressRoot_, std::nullopt);
+    return runX11PopUpMenu(dpy_, visual_, depth_, *text_, menu, rootPosition(w, at), pressedAt,
+                           [this](XEvent& e) { dispatch(e); });
 }
 
 // --- text entry and file prompts ---------------------------------------------
@@ -727,10 +507,10 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
 std::optional<std::string> X11Backend::runLineEditor(
     Rect r, const std::string& label, std::string text, int maxLength,
     const std::function<bool(const std::string&, std::string&)>& accept) {
-    int labelH = label.empty() ? 0 : kItemH;
-    r.height = std::max(r.height, kItemH) + labelH;
+    int labelH = label.empty() ? 0 : kMenuItemH;
+    r.height = std::max(r.height, kMenuItemH) + labelH;
     r.width = std::max(r.width, 120);
-    ::Window win = makePopup(r);
+    ::Window win = x11MakePopup(dpy_, visual_, depth_, r);
     GC gc = XCreateGC(dpy_, win, 0, nullptr);
     const int ascent = text_->ascent();
     constexpr unsigned long kField = 0xFFFFFF;
@@ -739,7 +519,7 @@ std::optional<std::string> X11Backend::runLineEditor(
         XSetForeground(dpy_, gc, kField);
         XFillRectangle(dpy_, win, gc, 0, 0, r.width, r.height);
         XSetForeground(dpy_, gc, kMenuFg);
-        if (labelH) text_->draw(win, gc, 4, (kItemH + ascent) / 2 - 1, message, kMenuFg, kField);
+        if (labelH) text_->draw(win, gc, 4, (kMenuItemH + ascent) / 2 - 1, message, kMenuFg, kField);
         int base = labelH + (r.height - labelH + ascent) / 2 - 1;
         text_->draw(win, gc, 4, base, text, kMenuFg, kField);
         int cx = 5 + text_->width(text);
@@ -794,7 +574,7 @@ std::optional<std::string> X11Backend::runLineEditor(
         if (!done) draw();
     }
     if (endingPress)
-        awaitRelease(endingPress, [&](XEvent& e) {
+        x11AwaitRelease(dpy_, endingPress, [&](XEvent& e) {
             if (e.xany.window == win)
                 draw();
             else
@@ -828,7 +608,7 @@ int X11Backend::runAlert(Window* w, const AlertRequest& r) {
     // An alert with no window named belongs to the one the user works in.
     if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, r,
+    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, userTime_, r,
                        [this](XEvent& e) { dispatch(e); });
 }
 

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -130,9 +131,28 @@ std::vector<std::string> filesOfUriList(const std::string& list);
 bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigned long time,
                 const std::function<void(XEvent&)>& others);
 
-// A small modal alert window; events for other windows go to `others`.
-int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, const AlertRequest& r,
-                const std::function<void(XEvent&)>& others);
+// The look pop-up windows share (menus, the line editor).
+constexpr unsigned long kMenuBg = 0xE8E8E8, kMenuFg = 0x101010, kMenuEdge = 0x606060;
+constexpr int kMenuItemH = 20;
+// A bordered window of that look at a root rectangle, shown, which the
+// window manager leaves alone.
+::Window x11MakePopup(Display* d, Visual* visual, int depth, Rect rootRect);
+// Under a grab: waits for the release of the button (handing what is
+// exposed meanwhile to `expose`), or until the button is up with its
+// release gone elsewhere.
+void x11AwaitRelease(Display* d, unsigned button, const std::function<void(XEvent&)>& expose);
+// A menu popped up at a root point (X11PopUpMenu.cpp) and the choice made
+// in it. Moves count from where the press that opened it went down (the
+// pointer's place when no press did); events for other windows go to
+// `others`.
+MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text& text, const Menu& menu, Point origin,
+                           std::optional<Point> pressedAt, const std::function<void(XEvent&)>& others);
+
+// A small modal alert window over its owner (0: none), asking for the
+// focus with the time of the user's last input; events for other windows
+// go to `others`.
+int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, Time userTime,
+                const AlertRequest& r, const std::function<void(XEvent&)>& others);
 
 // The menu bar: a strip along the top of the screen showing the titles of
 // the main menu's items; a press on a title opens its submenu below it

@@ -9,22 +9,41 @@ IndexSet::IndexSet(std::initializer_list<int> indices) {
     for (int i : indices) add(i);
 }
 
-std::vector<IndexSet::Run>::iterator IndexSet::runEndingAfter(int i) {
-    return std::upper_bound(runs_.begin(), runs_.end(), i, [](int v, const Run& r) { return v < r.end; });
+bool operator==(const IndexSet& a, const IndexSet& b) {
+    if (a.count_ != b.count_ || a.runs_.size() != b.runs_.size()) return false;
+    // Gaps and lengths alike: the same runs.
+    for (auto x = a.runs_.first(), y = b.runs_.first(); x != IndexSet::Runs::kNone;
+         x = a.runs_.next(x), y = b.runs_.next(y))
+        if (a.runs_.weight(x) != b.runs_.weight(y) || a.runs_[x] != b.runs_[y]) return false;
+    return true;
 }
 
-std::vector<IndexSet::Run>::const_iterator IndexSet::runEndingAfter(int i) const {
-    return std::upper_bound(runs_.begin(), runs_.end(), i, [](int v, const Run& r) { return v < r.end; });
+std::vector<IndexSet::Run> IndexSet::runs() const {
+    std::vector<Run> out;
+    long long end = 0;
+    for (Handle h = runs_.first(); h != Runs::kNone; h = runs_.next(h)) {
+        end += runs_.weight(h);
+        out.push_back({static_cast<int>(end - runs_[h]), static_cast<int>(end)});
+    }
+    return out;
 }
 
 bool IndexSet::contains(int i) const {
-    auto r = runEndingAfter(i);
-    return r != runs_.end() && r->first <= i;
+    long long before = 0;
+    const Handle h = runs_.find(i, &before);
+    return h != Runs::kNone && i >= startOf(h, before);
+}
+
+int IndexSet::first() const {
+    const Handle h = runs_.first();
+    return h == Runs::kNone ? -1 : static_cast<int>(startOf(h, 0));
 }
 
 int IndexSet::indexAtOrAfter(int i) const {
-    auto r = runEndingAfter(i);
-    return r == runs_.end() ? -1 : std::max(r->first, i);
+    i = std::max(i, 0);
+    long long before = 0;
+    const Handle h = runs_.find(i, &before);
+    return h == Runs::kNone ? -1 : static_cast<int>(std::max<long long>(startOf(h, before), i));
 }
 
 void IndexSet::add(int i) {
@@ -33,79 +52,100 @@ void IndexSet::add(int i) {
 
 bool IndexSet::remove(int i) { return i >= 0 && i < INT_MAX && removeRange(i, i + 1) != 0; }
 
+void IndexSet::insertRun(Handle h, long long first, long long end, long long prevEnd) {
+    runs_.insert(h, static_cast<int>(end - first), end - prevEnd);
+    if (h != Runs::kNone) runs_.setWeight(h, runs_.weight(h) - (end - prevEnd));
+    count_ += static_cast<int>(end - first);
+}
+
+void IndexSet::eraseRun(Handle h) {
+    const Handle after = runs_.next(h);
+    if (after != Runs::kNone) runs_.setWeight(after, runs_.weight(after) + runs_.weight(h));
+    count_ -= runs_[h];
+    runs_.erase(h);
+}
+
 void IndexSet::addRange(int from, int to) {
     from = std::max(from, 0);
     if (from >= to) return;
-    // The runs that overlap or touch from..to - 1 become one.
-    auto lo = runEndingAfter(from - 1);
-    auto hi = std::upper_bound(lo, runs_.end(), to, [](int v, const Run& r) { return v < r.first; });
-    Run merged{from, to};
-    for (auto r = lo; r != hi; ++r) {
-        merged.first = std::min(merged.first, r->first), merged.end = std::max(merged.end, r->end);
-        count_ -= r->end - r->first;
+    // The runs that overlap or touch from..to - 1 become one. Erasing a run
+    // leaves the weight before the next one as it was.
+    long long first = from, end = to, before = 0;
+    Handle h = runs_.find(std::max(from - 1, 0), &before);
+    while (h != Runs::kNone && startOf(h, before) <= to) {
+        first = std::min(first, startOf(h, before));
+        end = std::max(end, before + runs_.weight(h));
+        const Handle after = runs_.next(h);
+        eraseRun(h);
+        h = after;
     }
-    count_ += merged.end - merged.first;
-    if (lo == hi) {
-        runs_.insert(lo, merged);
-    } else {
-        *lo = merged;
-        runs_.erase(lo + 1, hi);
-    }
+    insertRun(h, first, end, h == Runs::kNone ? runs_.totalWeight() : before);
 }
 
-int IndexSet::removeRange(int from, int to) {
-    from = std::max(from, 0);
+int IndexSet::removeRange(int from, int to) { return static_cast<int>(removeSpan(from, to)); }
+
+long long IndexSet::removeSpan(long long from, long long to) {
+    from = std::max(from, 0LL);
     if (from >= to) return 0;
-    auto lo = runEndingAfter(from);
-    auto hi = std::lower_bound(lo, runs_.end(), to, [](const Run& r, int v) { return r.first < v; });
-    if (lo == hi) return 0;
-    // What is left of the first and last of them outside from..to - 1.
-    const Run head{lo->first, from}, tail{to, (hi - 1)->end};
-    int removed = 0;
-    for (auto r = lo; r != hi; ++r) removed += r->end - r->first;
-    std::vector<Run> keep;
-    if (head.first < head.end) keep.push_back(head), removed -= head.end - head.first;
-    if (tail.first < tail.end) keep.push_back(tail), removed -= tail.end - tail.first;
-    const auto at = runs_.erase(lo, hi) - runs_.begin();
-    runs_.insert(runs_.begin() + at, keep.begin(), keep.end());
-    count_ -= removed;
-    return removed;
+    long long before = 0, head = -1, tail = -1, headStart = 0, tailEnd = 0;
+    const int had = count_;
+    Handle h = runs_.find(from, &before);
+    while (h != Runs::kNone && startOf(h, before) < to) {
+        const long long s = startOf(h, before), e = before + runs_.weight(h);
+        if (s < from) head = from, headStart = s;
+        if (e > to) tail = to, tailEnd = e;
+        const Handle after = runs_.next(h);
+        eraseRun(h);
+        h = after;
+    }
+    // What is left of the first and last of them outside from..to - 1; the
+    // run before them still ends at `before`.
+    if (head >= 0) insertRun(h, headStart, head, before);
+    if (tail >= 0) insertRun(h, tail, tailEnd, head >= 0 ? head : before);
+    return had - count_;
 }
 
 void IndexSet::shift(int from, int by) {
-    from = std::max(from, 0);
     if (by == 0 || runs_.empty()) return;
-    if (by < 0) removeRange(from + std::max(by, -from), from);
-    auto r = runEndingAfter(from);
-    if (r != runs_.end() && r->first < from) {
-        // A run across from: its part at and above from moves.
-        const Run upper{from, r->end};
-        r->end = from;
-        r = runs_.insert(r + 1, upper);
+    const long long at = std::max(from, 0);
+    // Moving down drops the rows removed and the indices that would land
+    // below 0.
+    if (by < 0) removeSpan(std::max(at + by, 0LL), std::max(at, -static_cast<long long>(by)));
+    long long before = 0;
+    Handle h = runs_.find(at, &before);
+    if (h == Runs::kNone) return;
+    if (const long long s = startOf(h, before), e = before + runs_.weight(h); s < at) {
+        // A run across at: its part at and above at becomes a run of its own.
+        runs_[h] = static_cast<int>(at - s);
+        runs_.setWeight(h, at - before);
+        h = runs_.insert(runs_.next(h), static_cast<int>(e - at), e - at);
     }
-    const auto seam = r - runs_.begin();
-    for (; r != runs_.end(); ++r) {
-        count_ -= r->end - r->first;
-        r->first = (int)std::clamp((long long)r->first + by, 0LL, (long long)INT_MAX);
-        r->end = (int)std::clamp((long long)r->end + by, 0LL, (long long)INT_MAX);
-        count_ += r->end - r->first;
+    // Only the gap before the first run at or above at changes.
+    runs_.setWeight(h, runs_.weight(h) + by);
+    if (const Handle p = runs_.prev(h); p != Runs::kNone && runs_.weight(h) == runs_[h]) {
+        // Moved down onto the run before it: one run.
+        runs_[p] += runs_[h];
+        runs_.setWeight(p, runs_.weight(p) + runs_[h]);
+        runs_.erase(h);
     }
-    // Indices moved below 0 or past the last one are gone; a run moved down
-    // onto the run before it joins it.
-    runs_.erase(std::remove_if(runs_.begin() + seam, runs_.end(), [](const Run& x) { return x.first >= x.end; }),
-                runs_.end());
-    if (seam > 0 && seam < (long)runs_.size() && runs_[seam - 1].end >= runs_[seam].first) {
-        runs_[seam - 1].end = runs_[seam].end;
-        runs_.erase(runs_.begin() + seam);
-    }
+    if (runs_.totalWeight() > INT_MAX) removeSpan(INT_MAX, runs_.totalWeight());
+}
+
+IndexSet::const_iterator::const_iterator(const IndexSet* set, int run) : set_(set), run_(run) {
+    if (run_ == Runs::kNone) return;
+    end_ = static_cast<int>(set_->runs_.weightBefore(run_) + set_->runs_.weight(run_));
+    at_ = end_ - set_->runs_[run_];
 }
 
 IndexSet::const_iterator& IndexSet::const_iterator::operator++() {
-    if (++at_ < (*runs_)[run_].end) return *this;
-    if (++run_ < runs_->size())
-        at_ = (*runs_)[run_].first;
-    else
-        at_ = -1;
+    if (++at_ < end_) return *this;
+    run_ = set_->runs_.next(run_);
+    if (run_ == Runs::kNone) {
+        at_ = end_ = -1;
+    } else {
+        end_ += static_cast<int>(set_->runs_.weight(run_));
+        at_ = end_ - set_->runs_[run_];
+    }
     return *this;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 // A set of row indices (0 to INT_MAX - 1) kept as sorted runs, as a table's
-// selection is: thousands of rows selected together are one run, and moving
-// every index past a row (rows inserted or removed above them) is one pass
-// over the runs, not over the indices.
+// selection is: thousands of rows selected together are one run. Each run
+// is held as the gap before it and its length, in a balanced list, so that
+// moving every index past a row (rows inserted or removed above them)
+// changes one gap: every change and lookup costs O(log runs).
 
 #include <initializer_list>
 #include <iterator>
 #include <vector>
+
+#include "platform/controls/WeightedList.h"
 
 namespace platform::controls {
 
@@ -18,8 +21,8 @@ public:
     bool empty() const { return runs_.empty(); }
     int size() const { return count_; }
     bool contains(int i) const;
-    int first() const { return runs_.empty() ? -1 : runs_.front().first; }
-    int last() const { return runs_.empty() ? -1 : runs_.back().end - 1; }
+    int first() const;
+    int last() const { return runs_.empty() ? -1 : static_cast<int>(runs_.totalWeight() - 1); }
     // The smallest index at or above i; -1 for none.
     int indexAtOrAfter(int i) const;
 
@@ -35,14 +38,14 @@ public:
     // does; indices moved past INT_MAX - 1 are dropped.
     void shift(int from, int by);
 
-    friend bool operator==(const IndexSet& a, const IndexSet& b) { return a.runs_ == b.runs_; }
+    friend bool operator==(const IndexSet& a, const IndexSet& b);
     friend bool operator!=(const IndexSet& a, const IndexSet& b) { return !(a == b); }
 
     struct Run {
         int first, end;  // first to end - 1
         bool operator==(const Run& o) const { return first == o.first && end == o.end; }
     };
-    const std::vector<Run>& runs() const { return runs_; }
+    std::vector<Run> runs() const;
 
     // The indices in order.
     class const_iterator {
@@ -52,7 +55,7 @@ public:
         using difference_type = std::ptrdiff_t;
         using pointer = const int*;
         using reference = int;
-        const_iterator(const std::vector<Run>* runs, size_t run, int at) : runs_(runs), run_(run), at_(at) {}
+        const_iterator(const IndexSet* set, int run);
         int operator*() const { return at_; }
         const_iterator& operator++();
         const_iterator operator++(int) {
@@ -64,20 +67,30 @@ public:
         bool operator!=(const const_iterator& o) const { return !(*this == o); }
 
     private:
-        const std::vector<Run>* runs_;
-        size_t run_;
-        int at_;
+        const IndexSet* set_;
+        int run_;
+        int at_ = -1, end_ = -1;
     };
     using iterator = const_iterator;
-    const_iterator begin() const { return {&runs_, 0, first()}; }
-    const_iterator end() const { return {&runs_, runs_.size(), -1}; }
+    const_iterator begin() const { return {this, runs_.first()}; }
+    const_iterator end() const { return {this, Runs::kNone}; }
 
 private:
-    // The first run that ends after i.
-    std::vector<Run>::iterator runEndingAfter(int i);
-    std::vector<Run>::const_iterator runEndingAfter(int i) const;
+    // A run's length; its weight is the gap before it (from the end of the
+    // run before, or from 0) and its length, so a run ends at the running
+    // weight after it.
+    using Runs = WeightedList<int>;
+    using Handle = Runs::Handle;
 
-    std::vector<Run> runs_;  // disjoint, not touching, in order
+    long long startOf(Handle h, long long before) const { return before + runs_.weight(h) - runs_[h]; }
+    // A new run from first to end - 1 before h (kNone: last), where the run
+    // before ends at prevEnd, out of h's gap.
+    void insertRun(Handle h, long long first, long long end, long long prevEnd);
+    // h's place goes to the gap of the run after it.
+    void eraseRun(Handle h);
+    long long removeSpan(long long from, long long to);
+
+    Runs runs_;  // disjoint, not touching, in order
     int count_ = 0;
 };
 

@@ -15,7 +15,7 @@ void OutlineView::addChildren(void* parent, int level, bool shown, std::unordere
     for (int i = 0; i < n; ++i) {
         void* child = ds->outlineChild(this, i, parent);
         if (!child || !seen.insert(child).second) continue;  // a tree, not a graph
-        if (shown) rows_.push_back({child, level});
+        if (shown) addRow(Rows::kNone, child, level);
         if (ds->outlineIsItemExpandable(this, child))
             addChildren(child, level + 1, shown && isItemExpanded(child), seen);
     }
@@ -23,6 +23,7 @@ void OutlineView::addChildren(void* parent, int level, bool shown, std::unordere
 
 void OutlineView::rebuild() {
     rows_.clear();
+    handles_.clear();
     std::unordered_set<const void*> seen;
     addChildren(nullptr, 0, true, seen);
     // Items that left the tree forget their expansion, so that a new item
@@ -33,7 +34,7 @@ void OutlineView::rebuild() {
 
 int OutlineView::numberOfRowsInTableView(TableView*) {
     rebuild();
-    return static_cast<int>(rows_.size());
+    return rows_.size();
 }
 
 std::string OutlineView::tableViewObjectValue(TableView*, TableColumn* column, int row) {
@@ -53,10 +54,27 @@ void OutlineView::reloadData() {
     if (again != selectedRowIndexes()) selectRowIndexes(again, false);
 }
 
-size_t OutlineView::endOfSubtree(size_t row) const {
-    size_t end = row + 1;
-    while (end < rows_.size() && rows_[end].level > rows_[row].level) ++end;
-    return end;
+OutlineView::Rows::Handle OutlineView::handleOf(const void* item) const {
+    auto it = handles_.find(item);
+    return it == handles_.end() ? Rows::kNone : it->second;
+}
+
+const OutlineView::Row* OutlineView::rowAt(int row) const {
+    const Rows::Handle h = rows_.find(row);
+    return h == Rows::kNone ? nullptr : &rows_[h];
+}
+
+OutlineView::Rows::Handle OutlineView::addRow(Rows::Handle before, void* item, int level) {
+    const Rows::Handle h = rows_.insert(before, {item, level}, 1);
+    handles_[item] = h;
+    return h;
+}
+
+OutlineView::Rows::Handle OutlineView::endOfSubtree(Rows::Handle h) const {
+    const int level = rows_[h].level;
+    do h = rows_.next(h);
+    while (h != Rows::kNone && rows_[h].level > level);
+    return h;
 }
 
 void OutlineView::insertItem(void* parent, int index) {
@@ -64,21 +82,23 @@ void OutlineView::insertItem(void* parent, int index) {
     void* child = ds ? ds->outlineChild(this, index, parent) : nullptr;
     if (!child) return;
     expanded_.erase(child);
-    size_t at = 0;
+    // Shown already, or its sibling before it not shown: the data source
+    // told another story.
+    if (handleOf(child) != Rows::kNone) return reloadData();
+    Rows::Handle at = rows_.first();
     int level = 0;
     if (parent) {
-        const int row = rowForItem(parent);
-        if (row < 0 || !isItemExpanded(parent)) return;  // not shown: no row changes
-        at = static_cast<size_t>(row) + 1;
-        level = rows_[at - 1].level + 1;
+        const Rows::Handle p = handleOf(parent);
+        if (p == Rows::kNone || !isItemExpanded(parent)) return;  // not shown: no row changes
+        at = rows_.next(p);
+        level = rows_[p].level + 1;
     }
     if (index > 0) {
-        const int before = rowForItem(ds->outlineChild(this, index - 1, parent));
-        if (before < 0) return reloadData();  // the data source told another story
-        at = endOfSubtree(static_cast<size_t>(before));
+        const Rows::Handle before = handleOf(ds->outlineChild(this, index - 1, parent));
+        if (before == Rows::kNone) return reloadData();
+        at = endOfSubtree(before);
     }
-    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), Row{child, level});
-    insertRows(static_cast<int>(at), 1);
+    insertRows(static_cast<int>(rows_.weightBefore(addRow(at, child, level))), 1);
 }
 
 void OutlineView::forgetExpansion(void* item, std::unordered_set<const void*>& seen) {
@@ -91,27 +111,34 @@ void OutlineView::forgetExpansion(void* item, std::unordered_set<const void*>& s
 
 void OutlineView::removeItem(void* item) {
     if (!item) return;
-    const int row = rowForItem(item);
+    Rows::Handle h = handleOf(item);
     std::unordered_set<const void*> seen;
     forgetExpansion(item, seen);
-    if (row < 0) return;
-    const size_t end = endOfSubtree(static_cast<size_t>(row));
-    rows_.erase(rows_.begin() + row, rows_.begin() + static_cast<std::ptrdiff_t>(end));
-    removeRows(row, static_cast<int>(end) - row);
+    if (h == Rows::kNone) return;
+    const int row = static_cast<int>(rows_.weightBefore(h));
+    int count = 0;
+    for (const Rows::Handle end = endOfSubtree(h); h != end; ++count) {
+        const Rows::Handle next = rows_.next(h);
+        handles_.erase(rows_[h].item);
+        rows_.erase(h);
+        h = next;
+    }
+    removeRows(row, count);
 }
 
 void* OutlineView::itemAtRow(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<size_t>(row)].item : nullptr;
+    const Row* r = rowAt(row);
+    return r ? r->item : nullptr;
 }
 
 int OutlineView::rowForItem(const void* item) const {
-    for (size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].item == item) return static_cast<int>(i);
-    return -1;
+    const Rows::Handle h = handleOf(item);
+    return h == Rows::kNone ? -1 : static_cast<int>(rows_.weightBefore(h));
 }
 
 int OutlineView::levelForRow(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<size_t>(row)].level : -1;
+    const Row* r = rowAt(row);
+    return r ? r->level : -1;
 }
 
 bool OutlineView::isExpandable(void* item) {

@@ -9,10 +9,12 @@
 // Left keys do for the selected one.
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/controls/Table.h"
+#include "platform/controls/WeightedList.h"
 
 namespace platform::controls {
 
@@ -46,7 +48,9 @@ public:
     void removeItem(void* item);
 
     void* itemAtRow(int row) const;
-    // -1 for an item not shown.
+    // -1 for an item not shown. Rows and items are found both ways in
+    // O(log rows), and a change of rows costs as much, however many there
+    // are.
     int rowForItem(const void* item) const;
     int levelForRow(int row) const;
     bool isExpandable(void* item);
@@ -75,18 +79,24 @@ protected:
 
 private:
     struct Row {
-        void* item;
-        int level;
+        void* item = nullptr;
+        int level = 0;
     };
+    using Rows = WeightedList<Row>;  // each row weighs 1
     OutlineViewDataSource* source() const;
     void rebuild();
     void addChildren(void* parent, int level, bool shown, std::unordered_set<const void*>& seen);
     void forgetExpansion(void* item, std::unordered_set<const void*>& seen);
+    // The row of a shown item; kNone for one not shown.
+    Rows::Handle handleOf(const void* item) const;
+    const Row* rowAt(int row) const;
+    Rows::Handle addRow(Rows::Handle before, void* item, int level);
     // The row after a shown item's shown descendants.
-    size_t endOfSubtree(size_t row) const;
+    Rows::Handle endOfSubtree(Rows::Handle h) const;
 
     appkit::Responder* outlineSource_ = nullptr;
-    std::vector<Row> rows_;
+    Rows rows_;
+    std::unordered_map<const void*, Rows::Handle> handles_;  // of the items shown
     std::unordered_set<const void*> expanded_;
     TableColumn* outlineColumn_ = nullptr;
     double indent_ = 16;

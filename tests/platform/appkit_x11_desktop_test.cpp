@@ -147,6 +147,7 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
 
 // The alert's close button (a manager ends a client it cannot ask) answers
 // as Cancel, or as the only button; an alert without either keeps asking.
+// Alerts run modally, with the keyboard.
 TEST_F(X11Desktop, AnAlertsCloseButtonAnswersAsCancel) {
     const std::string display = hvtest::XvfbServer::shared().display();
     const struct {
@@ -154,11 +155,16 @@ TEST_F(X11Desktop, AnAlertsCloseButtonAnswersAsCancel) {
         int answer;
         bool closes;
     } cases[] = {{{"Replace", "Cancel"}, 1, true}, {{"OK"}, 0, true}, {{"Yes", "No"}, 0, false}};
+    int modal = 0;
     for (const auto& c : cases) {
         std::thread person([&] {
             hvtest::XProbe p(display);
             XWindow alert = 0;
             if (!hvtest::waitUntil([&] { return (alert = p.findWindow("Close me")) && p.viewable(alert); })) return;
+            modal += hvtest::waitUntil([&] {
+                auto state = p.property(alert, "_NET_WM_STATE").items;
+                return state.size() == 1 && p.atomName(state[0]) == "_NET_WM_STATE_MODAL";
+            });
             XEvent ev{};
             ev.xclient.type = ClientMessage;
             ev.xclient.window = alert;
@@ -169,17 +175,18 @@ TEST_F(X11Desktop, AnAlertsCloseButtonAnswersAsCancel) {
             XSync(p.display(), False);
             if (c.closes && hvtest::waitUntil([&] { return p.mapState(alert) == hvtest::XProbe::Gone; })) return;
             // Still there: the default button takes Return.
-            hvtest::waitUntil([&] {
+            EXPECT_TRUE(hvtest::waitUntil([&] {
                 ::Window focus = 0;
                 int revert = 0;
                 XGetInputFocus(p.display(), &focus, &revert);
                 return focus == alert;
-            });
+            }));
             p.key(XK_Return);
         });
         EXPECT_EQ(ak::Application::backend().runAlert(nullptr, {"Close me", "?", c.buttons}), c.answer);
         person.join();
     }
+    EXPECT_EQ(modal, 3);
 }
 
 TEST(X11Connection, ALostDisplayEndsTheProgramAtOnceWithoutItsExitHandlers) {

@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <functional>
+#include <random>
+#include <set>
 #include <vector>
 
 #include "platform/controls/IndexSet.h"
@@ -72,4 +74,48 @@ TEST(IndexSet, LookupsAndWalk) {
     s.clear();
     EXPECT_EQ(s.begin(), s.end());
     EXPECT_EQ(s.first(), -1);
+}
+
+TEST(IndexSet, LongRunsOfChangesAgreeWithAPlainSet) {
+    // Changes drawn from a fixed seed over a few dozen rows, so that runs
+    // meet, split and join all the time; after each, every reading against
+    // a plain set, and the set against one built afresh from its indices.
+    std::mt19937 rng(7);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    IndexSet s;
+    std::set<int> model;
+    for (int step = 0; step < 3000; ++step) {
+        const int a = pick(48), b = a + pick(9), by = pick(13) - 6;
+        switch (pick(4)) {
+            case 0:
+                s.addRange(a, b);
+                for (int i = a; i < b; ++i) model.insert(i);
+                break;
+            case 1: {
+                int removed = 0;
+                for (int i = a; i < b; ++i) removed += static_cast<int>(model.erase(i));
+                ASSERT_EQ(s.removeRange(a, b), removed) << step;
+                break;
+            }
+            default: {  // rows inserted (by > 0) or removed (by < 0) at a
+                s.shift(a, by);
+                std::set<int> moved;
+                for (int i : model)
+                    if (i < a + std::min(by, 0) || (i >= a && i + by >= 0)) moved.insert(i < a ? i : i + by);
+                model.swap(moved);
+            }
+        }
+        ASSERT_EQ(indices(s), std::vector<int>(model.begin(), model.end())) << step;
+        ASSERT_EQ(s.size(), static_cast<int>(model.size())) << step;
+        const int probe = pick(60);
+        const auto after = model.lower_bound(probe);
+        ASSERT_EQ(s.contains(probe), model.count(probe) != 0) << step;
+        ASSERT_EQ(s.indexAtOrAfter(probe), after == model.end() ? -1 : *after) << step;
+        ASSERT_EQ(s.first(), model.empty() ? -1 : *model.begin()) << step;
+        ASSERT_EQ(s.last(), model.empty() ? -1 : *model.rbegin()) << step;
+        IndexSet afresh;
+        for (int i : model) afresh.add(i);
+        ASSERT_EQ(s, afresh) << step;
+        ASSERT_EQ(s.runs(), afresh.runs()) << step;
+    }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "FigureTestBitmaps.h"
+#include "RasterTestBitmaps.h"
 #include "raster/RAST_Bezier.h"
 #include "raster/RAST_Line.h"
 #include "raster/RAST_Polygon.h"
@@ -152,23 +153,81 @@ TEST(RasterBezier, AnOpaqueFillStoresTheSamePixelsRowByRow) {
     } cases[] = {{{-5, 25, 10, -20, 25, 45, 45, 5}, 15, 1},
                  {{-5, 25, 10, -20, 25, 45, 45, 5}, 15, 6},
                  {{2, 2, 12, 40, 30, -9, 38, 20}, -3, 1},
-                 {{2, 2, 12, 40, 30, -9, 38, 20}, 40, 0.5f}};
+                 {{2, 2, 12, 40, 30, -9, 38, 20}, 40, 0.5f},
+                 // Fill rows far beyond either edge; x running back and forth.
+                 {{-5, 25, 10, -20, 25, 45, 45, 5}, -100000, 1},
+                 {{2, 2, 12, 40, 30, -9, 38, 20}, 100000, 0.5f},
+                 {{1, 3, 60, 28, -30, 2, 36, 26}, 9, 0.5f}};
     for (const auto& c : cases)
-        for (bool flipped : {false, true}) {
-            GuardedBitmap fast(40, 30, flipped), slow(40, 30, flipped), paper(40, 30, flipped);
-            const float* p = c.pts;
-            RAST_FillCBezier(&fast, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.fill, kInk, 1.0f, 0, c.tolerance);
-            RAST_FillCBezier(&slow, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.fill, kInk, 0.9f, 0, c.tolerance);
-            int covered = 0;
-            for (int y = 0; y < 30; y++)
-                for (int x = 0; x < 40; x++) {
-                    const bool drawn = slow.at(x, y) != paper.at(x, y);
-                    covered += drawn;
-                    ASSERT_EQ(fast.at(x, y), drawn ? kInk : paper.at(x, y)) << c.fill << " at " << x << "," << y;
+        for (bool flipped : {false, true})
+            for (bool wide : {true, false}) {
+                rasttest::RegisterWidth width(wide);
+                GuardedBitmap fast(40, 30, flipped), slow(40, 30, flipped), paper(40, 30, flipped);
+                const float* p = c.pts;
+                RAST_FillCBezier(&fast, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.fill, kInk, 1.0f, 0,
+                                 c.tolerance);
+                RAST_FillCBezier(&slow, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.fill, kInk, 0.9f, 0,
+                                 c.tolerance);
+                int covered = 0;
+                for (int y = 0; y < 30; y++)
+                    for (int x = 0; x < 40; x++) {
+                        const bool drawn = slow.at(x, y) != paper.at(x, y);
+                        covered += drawn;
+                        ASSERT_EQ(fast.at(x, y), drawn ? kInk : paper.at(x, y)) << c.fill << " at " << x << "," << y;
+                    }
+                EXPECT_GT(covered, 100) << c.fill;
+                EXPECT_TRUE(fast.guardIntact());
+            }
+}
+
+TEST(RasterBezier, LongFillsWalkEveryPieceInOrder) {
+    // The walk worked out a block of pieces at a time, against the walk one
+    // piece at a time: each piece that reaches a new column (a new row for
+    // the fill to a column) filled from the last one. Curves of hundreds of
+    // pieces, over the bitmap's edges, on both register widths; opaque fills
+    // store their lines row by row, the others draw them.
+    const struct {
+        float pts[8];
+        int fill;
+        float tolerance;
+        bool byX;
+    } cases[] = {{{-20, 50, 90, -40, 200, 110, 320, 10}, 30, 0.5f, true},
+                 {{5, 5, 250, 70, 40, -30, 290, 55}, 58, 0.3f, true},
+                 {{3, -10, 400, 20, -200, 40, 250, 75}, 120, 0.5f, false}};
+    for (const auto& c : cases)
+        for (bool wide : {true, false})
+            for (float alpha : {1.0f, 0.9f}) {
+                rasttest::RegisterWidth width(wide);
+                GuardedBitmap got(300, 60), want(300, 60);
+                const float* p = c.pts;
+                (c.byX ? RAST_FillCBezier : RAST_FillCBezierX)(&got, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7],
+                                                               c.fill, kInk, alpha, 0, c.tolerance);
+                RAST_CubicWalk w;
+                const int n = CBezPrep(&want, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], c.tolerance, c.byX, w);
+                ASSERT_GT(n, 200);
+                int next = (int)(c.byX ? w.xlo : w.ylo), prev = (int)((c.byX ? w.ylo : w.xlo) + 0.5);
+                auto piece = [&](int a, int b) {
+                    if (c.byX)
+                        DoBezierFillSegment(&want, next, prev, a, b, c.fill, kInk, alpha, 0);
+                    else
+                        DoBezierFillSegmentX(&want, prev, next, b, a, c.fill, kInk, alpha, 0);
+                    next = a + 1, prev = b;
+                };
+                for (int k = 1; k <= n - 2; k++) {
+                    const double t = w.tlo + k * ((w.thi - w.tlo) / n);
+                    const int a = (int)(c.byX ? w.x(t) : w.y(t));
+                    if (a >= next) piece(a, (int)((c.byX ? w.y(t) : w.x(t)) + 0.5));
                 }
-            EXPECT_GT(covered, 100);
-            EXPECT_TRUE(fast.guardIntact());
-        }
+                if ((int)((c.byX ? w.xhi : w.yhi) - 1.0) >= next)
+                    piece((int)((c.byX ? w.xhi : w.yhi) - 1.0), (int)((c.byX ? w.yhi : w.xhi) + 0.5));
+                int wrong = 0;
+                for (int y = 0; y < 60; y++)
+                    for (int x = 0; x < 300; x++)
+                        if (got.at(x, y) != want.at(x, y) && wrong++ < 3)
+                            ADD_FAILURE() << "curve " << &c - cases << (wide ? " wide" : " narrow") << " alpha "
+                                          << alpha << " at " << x << "," << y;
+                EXPECT_TRUE(got.guardIntact());
+            }
 }
 
 TEST(RasterBezier, FarCoordinatesNeitherHangNorOverflow) {

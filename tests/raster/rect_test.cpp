@@ -70,9 +70,12 @@ TEST(RastFillRect, CopyOpacities) {
 TEST(RastFillRect, RowsMatchTheFormula) {
     std::mt19937 rng(9);
     const unsigned int color = RAST_MakePixel(0x5A, 200, 3, 128);
+    std::vector<int> widths;
+    for (int w = 1; w <= 21; w++) widths.push_back(w);
+    for (int w : {39, 40, 41, 72, 79}) widths.push_back(w);  // whole turns of four registers and their tails
     for (bool wide : {true, false})
         for (float alpha : {1.0f, 0.3f, 0.01f, 0.9f, 0.62f})
-            for (int w = 1; w <= 21; w++) {
+            for (int w : widths) {
                 rasttest::RegisterWidth width(wide);
                 RAST_MemBitmap bm(w, 2, 4), orig(w, 2, 4);
                 rasttest::fillRandom(bm, rng);

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "FigureTestBitmaps.h"
+#include "RasterTestBitmaps.h"
 #include "raster/RAST_RotatedBlit.h"
 #include "raster/RAST_ScaledBlit.h"
 
@@ -114,4 +116,56 @@ TEST(RasterRotatedBlit, MeshCells) {
     const float line[4] = {0, 0, 0, 4};
     RAST_TransformBlit(&d, &src, 0, 0, 5, 5, line, 1, 2, 1.0f, 0);
     EXPECT_EQ(picture(d), picture(paper));
+}
+
+TEST(RasterRotatedBlit, RunsGiveWhatEachPixelGivesAlone) {
+    // A whole warp against each of its pixels drawn as a 1 x 1 warp from the
+    // position the walk reaches there: the runs, the register form of the
+    // interior and the combiners' rows against the single pixel's path.
+    // Positions and steps are whole 1/256ths, so both reach the same 16.16
+    // values; the warps run over the source's edges.
+    const struct {
+        double sx, sy, dsdx, dtdx, dsdy, dtdy, d2s;
+    } warps[] = {
+        {-3.5, 2.25, 0.8671875, -0.5, 0.5, 0.8671875, 0},   // turned about 30 degrees
+        {20.75, -4.5, -0.25, 0.96875, -0.96875, -0.25, 0},  // nearly a quarter turn back
+        {1.5, 1.5, 1.3125, 0.0625, -0.0625, 1.3125, 0},     // turned a little, scaled down
+        {-6.0, 0.5, 0.5, 0.3125, 0.125, 0.625, 0.015625},   // steps that change row by row
+        {4.00390625, 3.00390625, 0.75, 0, 0, 0.75, 0},      // last column and row inside
+    };
+    // A warp of a bitmap into itself reads the pixels it has already
+    // written, as one pixel at a time does (the last flips).
+    std::mt19937 rng(11);
+    for (bool wide : {true, false})
+        for (const auto& w : warps)
+            for (int mode : {0, 0x100, 0x10100, 0x10000, 0x101, 0x10103, 0x104})
+                for (float alpha : {1.0f, 0.6f})
+                    for (int flips = 0; flips < 6; flips++) {
+                        rasttest::RegisterWidth width(wide);
+                        rasttest::VecBitmap source(24, 20, flips & 1);
+                        rasttest::fillRandom(source, rng);
+                        for (int y = 0; y < 20; y++)  // clear, opaque and translucent pixels
+                            for (int x = 0; x < 24; x++) source.at(x, y) &= (x + y) % 3 ? ~0u : 0xFFFFFF00u;
+                        rasttest::VecBitmap whole(30, 26, flips & 2), each(30, 26, flips & 2);
+                        rasttest::fillRandom(whole, rng);
+                        for (int y = 0; y < 26; y++)
+                            for (int x = 0; x < 30; x++) each.at(x, y) = whole.at(x, y);
+                        const bool inPlace = flips >= 4;
+                        RAST_DeltaBlit(&whole, inPlace ? &whole : &source, 2, 1, 27, 24, (float)w.sx, (float)w.sy, 24,
+                                       20, w.dsdx, w.dtdx, w.dsdy, w.dtdy, w.d2s, 0, false, alpha, mode);
+                        for (int j = 0; j < 24; j++)
+                            for (int i = 0; i < 27; i++)
+                                RAST_DeltaBlit(&each, inPlace ? &each : &source, 2 + i, 1 + j, 1, 1,
+                                               (float)(w.sx + j * w.dsdy + i * (w.dsdx + j * w.d2s)),
+                                               (float)(w.sy + j * w.dtdy + i * w.dtdx), 24, 20, w.dsdx, w.dtdx, w.dsdy,
+                                               w.dtdy, 0, 0, false, alpha, mode);
+                        int wrong = 0;
+                        for (int y = 0; y < 26; y++)
+                            for (int x = 0; x < 30; x++)
+                                if (whole.at(x, y) != each.at(x, y) && wrong++ < 3)
+                                    ADD_FAILURE() << "warp " << &w - warps << " mode " << std::hex << mode << " alpha "
+                                                  << alpha << " flips " << flips << (wide ? " wide" : " narrow")
+                                                  << " at " << std::dec << x << "," << y;
+                        EXPECT_TRUE(whole.paddingIntact());
+                    }
 }

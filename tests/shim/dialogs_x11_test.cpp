@@ -2,7 +2,8 @@
 // Toolkit dialogs and input on a real X server (a private Xvfb), driven as a
 // person would through XTest from a second connection: clicks, double and
 // Control-clicks, a drag under capture, wheel turns and typed keys give
-// their messages; a resource dialog run modally ends with the id of the
+// their messages, and only the click that activates a window announces
+// itself; a resource dialog run modally ends with the id of the
 // button another thread clicks, and a close request ends it with IDCANCEL;
 // a modal dialog takes the keyboard (typed text and Return reach it) and its
 // owner refuses the window manager's close request meanwhile;
@@ -42,6 +43,7 @@
 #include "support/x11/XvfbServer.h"
 
 // After the toolkit's headers: Xlib's macros would hide names in them.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -62,7 +64,17 @@ std::string entry(const char* name, WPARAM wp, LPARAM lp) {
     return buf;
 }
 
+// What a view and the panel's content hear, in order.
+std::string g_heard;
+LRESULT HearingProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_MOUSEACTIVATE) g_heard += " view:ACTIVATE";
+    if (m == WM_LBUTTONDOWN) g_heard += " view:DOWN";
+    if (m == WM_KEYDOWN) g_heard += std::string(" view:KEY") + char(wp);
+    return DefWindowProc(h, m, wp, lp);
+}
+
 LRESULT DialogProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_MOUSEACTIVATE) g_heard += " content:ACTIVATE";
     switch (m) {
         case WM_LBUTTONDOWN:
             g_log.push_back(entry("LDOWN", wp, lp));
@@ -277,6 +289,75 @@ TEST_F(DialogsX11, TypedKeys) {
     const std::vector<std::string> want = {"KEY 41 1,0", "KEY 41 5,0", "KEY 31 1,0", "KEY 21 0,0", "KEY d 1,0",
                                            "KEY 9 1,0",  "KEY 25 1,0", "KEY 26 1,0", "KEY 70 1,0"};
     EXPECT_EQ(g_log, want);
+}
+
+// The click that activates a window tells the view under it and its
+// superview, once each and before the press, whether the manager focuses
+// before it passes the press on or after (a focus given after the click);
+// no other activation does. A disabled view takes no keys.
+TEST_F(DialogsX11, OnlyTheClickThatActivatesAWindowAnnouncesIt) {
+    AppWindow other(FRect{700, 100, 100, 100}, kStyleTitled, "Elsewhere");
+    other.show();  // before the panel, which would keep the focus from a later map
+    XWindow elsewhere = 0;
+    ASSERT_TRUE(
+        pumpUntil([&] { return (elsewhere = probe_->findWindow("Elsewhere")) && probe_->viewable(elsewhere); }));
+    const XWindow x = openPanel();
+    HWND view = Shim_vHalvoran_hwnd::initChild(nullptr, panel_->contentView(), HearingProc, 0);
+    SetWindowPos(view, nullptr, 20, 20, 120, 60, SWP_NOZORDER);
+    ShowWindow(view, SW_SHOW);
+    Display* d = probe_->display();
+    const ::Window clock = XCreateSimpleWindow(d, probe_->root(), -1, -1, 1, 1, 0, 0, 0);
+    XSelectInput(d, clock, PropertyChangeMask);
+    auto serverTime = [&] {
+        XChangeProperty(d, clock, XA_WM_NAME, XA_STRING, 8, PropModeAppend, nullptr, 0);
+        XEvent ev{};
+        hvtest::waitUntil([&] { return XCheckTypedWindowEvent(d, clock, PropertyNotify, &ev); });
+        return ev.xproperty.time;
+    };
+    auto fromOutside = [&] {  // another program's focus request
+        XSetInputFocus(d, x, RevertToParent, CurrentTime);
+        XSync(d, False);
+    };
+    const struct {
+        const char* by;
+        std::function<void()> before, after;  // activations around the click
+        std::string heard;
+    } cases[] = {
+        {"the click", nullptr, nullptr, " view:ACTIVATE content:ACTIVATE view:DOWN"},
+        {"the click, focused after it", nullptr, fromOutside, " view:ACTIVATE content:ACTIVATE view:DOWN"},
+        {"the program", [&] { panel_->makeKeyWindow(); }, nullptr, " view:DOWN"},
+        {"another program", fromOutside, nullptr, " view:DOWN"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.by);
+        other.makeKeyAndOrderFront();
+        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, elsewhere) && Application::keyWindow() == &other; }));
+        g_heard.clear();
+        if (c.before) {
+            c.before();
+            EXPECT_TRUE(pumpUntil([&] { return Application::keyWindow() == panel_; }));
+            // Not in the millisecond it became key: that press could have made it key.
+            for (const Time keyed = serverTime(); serverTime() == keyed;) {}
+        }
+        probe_->clickAt(x, 30 + 25 * int(&c - cases), 40);  // never a double click
+        EXPECT_TRUE(pumpUntil([&] { return g_heard.find("view:DOWN") != std::string::npos; }));
+        if (c.after) c.after();
+        if (c.after || probe_->hasWindowManager()) {
+            EXPECT_TRUE(pumpUntil([&] { return Application::keyWindow() == panel_; }));
+        }
+        EXPECT_EQ(g_heard, c.heard);
+    }
+    g_heard.clear();
+    probe_->key(XK_a);
+    EXPECT_TRUE(pumpUntil([&] { return g_heard == " view:KEYA"; }));
+    EnableWindow(view, FALSE);
+    g_log.clear();
+    probe_->key(XK_b);
+    probe_->clickAt(x, 200, 120);  // handled after the key
+    EXPECT_TRUE(logged(1));
+    EXPECT_EQ(g_heard, " view:KEYA content:ACTIVATE");
+    EXPECT_EQ(g_log.front(), "LDOWN 0 200,120");
+    XDestroyWindow(d, clock);
 }
 
 TEST_F(DialogsX11, ModalDialogEndsWithTheClickedButton) {

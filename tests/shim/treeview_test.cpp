@@ -1,10 +1,12 @@
 // The tree view headless: insertion places, expanders and expansion, item
 // reads into short buffers, walking, hit tests, deletion of subtrees and
 // stale handles, the re-entrant select, clicks, right clicks and their
-// context menu, double clicks, and the colours of a selected row.
+// context menu, double clicks, the colours of a selected row, and rows that
+// follow long runs of changes.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,15 @@ protected:
     std::vector<std::string> walk(HTREEITEM first) {
         std::vector<std::string> out;
         for (HTREEITEM it = first; it; it = TreeView_GetNextSibling(tree_, it)) out.push_back(text(it));
+        return out;
+    }
+    // The rows shown: each item's text indented by its level, with * for a
+    // selected row.
+    std::vector<std::string> shown() {
+        std::vector<std::string> out;
+        for (int row = 0; row < tv_->numberOfRows(); ++row)
+            out.push_back(std::string(tv_->levelForRow(row), ' ') + text(SHIM_TreeItemOfRow(tv_, row)) +
+                          (tv_->isRowSelected(row) ? "*" : ""));
         return out;
     }
     // WM_NOTIFY codes, with 0 for WM_CONTEXTMENU.
@@ -371,13 +382,6 @@ TEST_F(TreeViews, SelectedRowsTakeTheSelectionColoursWhileFocused) {
 TEST_F(TreeViews, RowsToldOneChangeAtATimeMatchAFullReload) {
     // Rows, levels and selection after each change, against the view asked
     // for the whole tree again.
-    auto shown = [&] {
-        std::vector<std::string> out;
-        for (int row = 0; row < tv_->numberOfRows(); ++row)
-            out.push_back(std::string(tv_->levelForRow(row), ' ') + text(SHIM_TreeItemOfRow(tv_, row)) +
-                          (tv_->isRowSelected(row) ? "*" : ""));
-        return out;
-    };
     HTREEITEM a = add(TVI_ROOT, "a", TVI_LAST, 1);
     HTREEITEM a1 = add(a, "a1", TVI_LAST, 1);
     add(a1, "a1x");
@@ -409,5 +413,61 @@ TEST_F(TreeViews, RowsToldOneChangeAtATimeMatchAFullReload) {
         EXPECT_EQ(shown(), s.want) << s.what;
         tv_->reloadData();
         EXPECT_EQ(shown(), s.want) << s.what << ", reloaded";
+    }
+}
+
+TEST_F(TreeViews, RowsFollowLongRunsOfChangesAsTheTreeHasThem) {
+    // Items inserted first, last or after a sibling under parents at every
+    // depth, deleted with their subtrees, expanded, collapsed and selected,
+    // drawn from a fixed seed. After each change the rows, told one change
+    // at a time, against the tree walked through its items; each row's item
+    // found at its row; and the selection never on another item.
+    std::mt19937 rng(5);
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    std::vector<HTREEITEM> items;
+    HTREEITEM chosen = nullptr;
+    std::function<void(HTREEITEM, int, std::vector<std::string>&)> walkShown = [&](HTREEITEM first, int level,
+                                                                                   std::vector<std::string>& out) {
+        for (HTREEITEM it = first; it; it = TreeView_GetNextSibling(tree_, it)) {
+            out.push_back(std::string(level, ' ') + text(it) + (it == TreeView_GetSelection(tree_) ? "*" : ""));
+            TVITEM t{};
+            t.mask = TVIF_HANDLE;
+            t.hItem = it;
+            if (TreeView_GetItem(tree_, &t) && (t.state & TVIS_EXPANDED))
+                walkShown(TreeView_GetChild(tree_, it), level + 1, out);
+        }
+    };
+    for (int step = 0; step < 300; ++step) {
+        const size_t action = items.empty() ? 0 : pick(10);
+        HTREEITEM some = items.empty() ? nullptr : items[pick(items.size())];
+        if (action < 5) {
+            HTREEITEM parent = !some || pick(4) == 0 ? TVI_ROOT : some;
+            HTREEITEM after = pick(2) ? TVI_LAST : TVI_FIRST;
+            for (HTREEITEM c = TreeView_GetChild(tree_, parent == TVI_ROOT ? nullptr : parent); c && pick(3);
+                 c = TreeView_GetNextSibling(tree_, c))
+                after = c;
+            items.push_back(add(parent, ("i" + std::to_string(step)).c_str(), after, 1));
+        } else if (action < 7) {
+            TreeView_DeleteItem(tree_, some);
+            std::erase_if(items, [&](HTREEITEM it) { return !tv_->findItem(it, nullptr, nullptr); });
+            if (chosen && !tv_->findItem(chosen, nullptr, nullptr)) chosen = nullptr;
+        } else if (action < 9) {
+            TreeView_Expand(tree_, some, TVE_TOGGLE);
+        } else {
+            // An item not shown has no row to select: the selection stays.
+            if (tv_->rowForItem(some->m_dh) >= 0) chosen = some;
+            TreeView_SelectItem(tree_, some);
+        }
+        std::vector<std::string> want;
+        walkShown(TreeView_GetRoot(tree_), 0, want);
+        ASSERT_EQ(shown(), want) << step;
+        for (int row = 0; row < tv_->numberOfRows(); ++row)
+            ASSERT_EQ(tv_->rowForItem(SHIM_TreeItemOfRow(tv_, row)->m_dh), row) << step;
+        HTREEITEM selected = TreeView_GetSelection(tree_);
+        ASSERT_TRUE(!selected || selected == chosen) << step;
+        if (step % 50 == 49) {
+            tv_->reloadData();
+            ASSERT_EQ(shown(), want) << step << ", reloaded";
+        }
     }
 }
