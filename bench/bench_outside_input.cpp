@@ -1,9 +1,12 @@
 // What other programs can cost the toolkit, on a private Xvfb: a paste from
-// a hostile clipboard owner (time and bytes), owning a large clipboard while
-// requestors abandon their transfers (resident memory), and reading the names
-// of a large drop (time). Prints figures; asserts nothing.
+// a hostile clipboard owner (time, bytes and peak resident memory), owning a
+// large clipboard while requestors abandon their transfers (resident
+// memory), and reading the names of a large drop (time). Prints figures;
+// asserts nothing.
 //
-//   bench_outside_input [--owner-for SECONDS]   (hostile owners go silent after that; default 10)
+//   bench_outside_input [--owner-for SECONDS] [--only TEXT]
+//     hostile owners go silent after SECONDS (default 10); with --only, just
+//     the pastes whose description holds TEXT, so that each peak is its own
 #include <sys/resource.h>
 
 #include <chrono>
@@ -43,7 +46,10 @@ std::pair<long, long> residentMB() {
     return {rss, hwm};
 }
 
+std::string g_only;
+
 void paste(const char* what, const std::string& display, Owner::Options o) {
+    if (std::string(what).find(g_only) == std::string::npos) return;
     Owner owner(display, o);
     if (!owner.owns()) {
         std::printf("%-36s owner did not take the selection\n", what);
@@ -99,8 +105,10 @@ void readDrop(size_t count) {
 
 int main(int argc, char** argv) {
     int ownerFor = 10;
-    for (int i = 1; i + 1 < argc; ++i)
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--owner-for") == 0) ownerFor = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--only") == 0) g_only = argv[i + 1];
+    }
     hvtest::XvfbServer server(1280, 1024);
     if (!server.ok()) {
         std::fprintf(stderr, "no Xvfb:\n%s\n", server.log().c_str());
@@ -109,13 +117,18 @@ int main(int argc, char** argv) {
     hvtest::ScopedEnv env("DISPLAY", server.display());
     if (!platform::appkit::Application::useDisplayIfAvailable()) return 1;
 
-    readDrop(50000);
-    readDrop(100000);
-    ownLargeText(server.display());
+    if (g_only.empty()) {
+        readDrop(50000);
+        readDrop(100000);
+        ownLargeText(server.display());
+    }
     const int silent = ownerFor * 1000;
     paste("INCR pieces without end", server.display(), {.kind = Owner::Kind::EndlessIncr, .hostileForMs = silent});
     paste("one byte every 0.9 s", server.display(), {.kind = Owner::Kind::Drip, .hostileForMs = silent});
     paste("TARGETS of 1.5 M junk atoms", server.display(), {.kind = Owner::Kind::JunkTargets});
+    paste("one-byte INCR pieces again and again", server.display(),
+          {.kind = Owner::Kind::IncrFlood, .hostileForMs = silent});
+    paste("a flood of events", server.display(), {.kind = Owner::Kind::EventFlood, .hostileForMs = silent});
     // Off the display before its server goes.
     platform::appkit::Application::setBackend(std::make_unique<platform::appkit::HeadlessBackend>());
     return 0;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/BASE_Mutex.h"
+#include "base/BASE_RegularFile.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphicsRaster.h"
@@ -120,7 +121,7 @@ void IGraphics::SetAllControlsDirty() {
 uint8_t* IGraphics::LoadFile(int id, const char* path) {
     std::string found = hvraster::FindResource(this, path);
     if (found.empty()) return nullptr;
-    FILE* f = std::fopen(found.c_str(), "rb");
+    FILE* f = BASE_OpenRegularFileStream(found.c_str());
     if (!f) {
         LogLine("failed to open file");
         return nullptr;

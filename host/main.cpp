@@ -16,7 +16,7 @@ namespace {
 std::atomic<bool> gInterrupted{false};
 // Until the plug-in is open and running there is nothing to save or close in
 // order: a signal then ends the program at once, also when a start-up step
-// waits for ever (a pipe where a file was expected).
+// waits for ever (a file system that stopped answering).
 std::atomic<bool> gRunning{false};
 
 void onSignal(int sig) {

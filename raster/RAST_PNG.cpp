@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "base/BASE_RegularFile.h"
 #include "platform/corefoundation/Bundle.h"
 
 namespace {
@@ -163,7 +164,7 @@ void staticPngReadFunc(png_structp png, png_bytep out, png_size_t count) { ReadF
 
 RAST_IBitmap* RAST_LoadPNG(const char* path, RAST_IBitmap* bitmap) {
     if (!path) return nullptr;
-    FILE* fp = fopen(path, "rb");
+    FILE* fp = BASE_OpenRegularFileStream(path);
     if (!fp) return nullptr;
     RAST_IBitmap* result = nullptr;
     {

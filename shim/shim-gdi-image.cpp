@@ -3,10 +3,13 @@
 #include <png.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/BASE_PtrList.h"
+#include "base/BASE_RegularFile.h"
 #include "platform/appkit/IconDecoder.h"
 #include "platform/corefoundation/Bundle.h"
 #include "platform/coretext/CTLine.h"
@@ -85,7 +88,9 @@ NSImage* loadPNG(const std::string& path) {
     png_image png;
     memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) return nullptr;
+    // libpng reads the stream as it goes: it stays open until the last row.
+    std::unique_ptr<FILE, int (*)(FILE*)> file(BASE_OpenRegularFileStream(path.c_str()), fclose);
+    if (!file || !png_image_begin_read_from_stdio(&png, file.get())) return nullptr;
     png.format = PNG_FORMAT_ARGB;
     if (png.width < 1 || png.height < 1 || png.width > SHIM_MAX_IMAGE_SIDE || png.height > SHIM_MAX_IMAGE_SIDE) {
         png_image_free(&png);
@@ -107,26 +112,6 @@ bool liveContext(HDC hdc) { return SHIM_IsValidContext(hdc) && hdc->ctx; }
 
 NSImage* SHIM_NewImage(int w, int h, const unsigned char* argb) { return makeImage(w, h, argb); }
 
-bool SHIM_ReadFileBytes(const char* path, size_t limit, std::vector<uint8_t>& out) {
-    out.clear();
-    FILE* f = path ? fopen(path, "rb") : nullptr;
-    if (!f) return false;
-    uint8_t block[4096];
-    size_t n;
-    bool whole = true;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) {
-        if (out.size() + n > limit) {
-            whole = false;
-            break;
-        }
-        out.insert(out.end(), block, block + n);
-    }
-    whole = whole && !ferror(f);
-    fclose(f);
-    if (!whole) out.clear();
-    return whole;
-}
-
 NSImage* SHIM_ImageFromIconData(const uint8_t* data, size_t size) {
     auto icon = platform::appkit::decodeIconFile(data, size);
     if (!icon) return nullptr;
@@ -144,7 +129,7 @@ NSImage* SHIM_LoadImageFile(const char* path) {
     if (!path || !*path) return nullptr;
     if (NSImage* png = loadPNG(path)) return png;
     std::vector<uint8_t> bytes;
-    if (!SHIM_ReadFileBytes(path, SHIM_MAX_IMAGE_FILE, bytes)) return nullptr;
+    if (!BASE_ReadRegularFile(path, SHIM_MAX_IMAGE_FILE, bytes)) return nullptr;
     return SHIM_ImageFromIconData(bytes.data(), bytes.size());
 }
 

@@ -36,9 +36,8 @@ platform::NSImage* SHIM_LoadImageFile(const char* path);
 // An icon or cursor file held in memory (its largest image); null when the
 // data is not one.
 platform::NSImage* SHIM_ImageFromIconData(const uint8_t* data, size_t size);
-// Reads a whole file of at most `limit` bytes; false (and nothing) otherwise.
+// The largest image file the toolkit reads.
 constexpr size_t SHIM_MAX_IMAGE_FILE = 4096000;
-bool SHIM_ReadFileBytes(const char* path, size_t limit, std::vector<uint8_t>& out);
 
 struct ICONINFO {
     int fIcon;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/BASE_RegularFile.h"
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/Cursor.h"
 #include "platform/appkit/Event.h"
@@ -395,7 +396,7 @@ NSImage* shim_imageFromCursorString(const char* name, POINT* hotspot) {
     }
     // The file is converted in memory: no copy of it is written anywhere.
     std::vector<uint8_t> file;
-    if (!path.empty() && SHIM_ReadFileBytes(path.c_str(), SHIM_MAX_IMAGE_FILE, file))
+    if (!path.empty() && BASE_ReadRegularFile(path.c_str(), SHIM_MAX_IMAGE_FILE, file))
         if (NSImage* image = convertCursorFile(file, hotspot)) return image;
     if (!resource) return SHIM_LoadImageFile(name);
     // The application's image of that name.

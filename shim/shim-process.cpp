@@ -1,6 +1,8 @@
 // Child processes: launch, wait, release, and bringing one's window forward.
 #include "shim/shim-handles.h"
 #include "shim/shim.h"
+// After the toolkit's headers: Xlib defines None.
+#include "platform/appkit/X11Property.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -39,26 +41,10 @@ std::vector<Window> windowsOf(Display* dpy, pid_t pid) {
     Atom clientList = XInternAtom(dpy, "_NET_CLIENT_LIST", True);
     Atom wmPid = XInternAtom(dpy, "_NET_WM_PID", True);
     if (clientList == None || wmPid == None) return found;
-    Atom type;
-    int format;
-    unsigned long count, rest;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), clientList, 0, 1 << 16, False, XA_WINDOW, &type, &format,
-                           &count, &rest, &data) != Success ||
-        !data)
-        return found;
-    auto wins = reinterpret_cast<Window*>(data);
-    for (unsigned long i = 0; i < count; i++) {
-        unsigned char* pidData = nullptr;
-        unsigned long n;
-        if (XGetWindowProperty(dpy, wins[i], wmPid, 0, 1, False, XA_CARDINAL, &type, &format, &n, &rest, &pidData) ==
-                Success &&
-            pidData) {
-            if (n == 1 && pid_t(*reinterpret_cast<unsigned long*>(pidData)) == pid) found.push_back(wins[i]);
-            XFree(pidData);
-        }
+    for (long w : platform::appkit::X11Property(dpy, DefaultRootWindow(dpy), clientList, 1 << 16, XA_WINDOW).longs()) {
+        const std::vector<long> owner = platform::appkit::X11Property(dpy, Window(w), wmPid, 1, XA_CARDINAL).longs();
+        if (owner.size() == 1 && pid_t(owner[0]) == pid) found.push_back(Window(w));
     }
-    XFree(data);
     return found;
 }
 

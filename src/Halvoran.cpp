@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 
+#include <unistd.h>
+
+#include "base/BASE_RegularFile.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -131,22 +132,38 @@ Halvoran::~Halvoran() {
 void Halvoran::openDebugLog() {
     // The log is on when the user made the file; it starts empty each time.
     debugLogPath = halvoranDataFolder() + GetEffectName() + " LOG.txt";
-    std::error_code ec;
-    debugLogOn = std::filesystem::is_regular_file(debugLogPath, ec);
-    if (debugLogOn) std::ofstream(debugLogPath, std::ios::trunc);
+    const int fd = BASE_OpenRegularFile(debugLogPath.c_str(), nullptr, BASE_FileUse::Append);
+    debugLogOn = fd >= 0;
+    if (debugLogOn) {
+        (void)!::ftruncate(fd, 0);
+        ::close(fd);
+    }
 }
 
 std::string Halvoran::settingsPath() const { return settingsFilePath(halvoranDataFolder(), GetEffectName()); }
 
 void Halvoran::readSettings() {
-    // A missing or damaged file gives the defaults and is written anew.
-    if (!readSettingsFile(settingsPath(), &mSettings)) writeSettings();
+    // A missing file is written with the defaults. One that is there but not
+    // understood may not be the editor's at all: it is left as it is, and
+    // written only when the user changes a setting.
+    bool found = false;
+    if (readSettingsFile(settingsPath(), &mSettings, &found)) return;
+    if (found)
+        log("SETTINGS: " + settingsPath() + " is not understood; it is left as it is until a setting changes");
+    else
+        writeSettings();
 }
 
 bool Halvoran::writeSettings() {
-    if (writeSettingsFile(settingsPath(), mSettings)) return true;
-    log("SETTINGS: could not write " + settingsPath());
-    return false;
+    std::string link;
+    if (!writeSettingsFile(settingsPath(), mSettings, &link)) {
+        log("SETTINGS: could not write " + settingsPath());
+        return false;
+    }
+    if (!link.empty())
+        log("SETTINGS: " + settingsPath() + " was a link to " + link +
+            ", which holds no settings; a settings file of its own took the link's place");
+    return true;
 }
 
 void Halvoran::buildPanel() {

@@ -6,10 +6,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
 #include "framework/IGraphics.h"
@@ -515,9 +519,12 @@ void Halvoran::ImportSinglePatches() {
     const std::string path = file.Get() ? file.Get() : "";
     if (path.empty()) return;
     mLastImportFolder = Poco::Path(path).parent().toString();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string data;
+    if (!BASE_ReadRegularFile(path.c_str(), INT_MAX, data)) {
+        log("FILE IMPORTER: could not read " + path + ": " + std::strerror(errno));
+        setStatusText("File could not be read.");
+        return;
+    }
     saveImportedFile(path, data);
 }
 

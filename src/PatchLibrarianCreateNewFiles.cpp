@@ -1,10 +1,9 @@
 // Splitting an oversized bank into 128-program bank files beside it.
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
@@ -18,9 +17,10 @@ bool pathExists(const std::string& path) {
 }
 
 bool sameBytes(const std::string& path, const ByteChunk& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string have((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return have.size() == static_cast<size_t>(bytes.Size()) &&
+    std::string have;
+    // One byte more than the image shows a longer file for what it is.
+    return BASE_ReadRegularFile(path.c_str(), static_cast<size_t>(bytes.Size()) + 1, have) &&
+           have.size() == static_cast<size_t>(bytes.Size()) &&
            std::memcmp(have.data(), bytes.GetBytes(), have.size()) == 0;
 }
 

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <fstream>
-#include <iterator>
+#include <string>
 
 #include <Poco/Path.h>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
@@ -65,10 +65,8 @@ bool PatchLibrarian::reloadBank(PatchFile* bank) {
     if (bank->newBank) {
         resizeToBankSlots(fresh.patches);
     } else {
-        std::ifstream in(bank->folderPath + "/" + bank->fileName, std::ios::binary);
-        if (!in) return false;
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad() || bytes.size() > static_cast<size_t>(INT_MAX)) return false;
+        std::string bytes;
+        if (!BASE_ReadRegularFile((bank->folderPath + "/" + bank->fileName).c_str(), INT_MAX, bytes)) return false;
         ByteChunk chunk;
         chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
         loadFromChunk(&chunk, chunk.Size(), &fresh, lowerCase(Poco::Path(bank->fileName).getExtension()) == "mid");

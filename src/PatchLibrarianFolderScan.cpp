@@ -11,7 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 
 #include <Poco/Exception.h>
@@ -19,6 +18,7 @@
 #include <Poco/Path.h>
 #include <Poco/String.h>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "src/DataFolder.h"
 #include "src/FolderWalk.h"
@@ -33,17 +33,13 @@ constexpr int64_t kMinBankFileSize = 25001;
 
 bool isBankExtension(const std::string& ext) { return ext == "mid" || ext == "syx" || ext == "qzx" || ext == "hvx"; }
 
-// The bank file read whole into a chunk; false when it could not be.
+// The bank file read whole into a chunk; false when it could not be, or
+// when something other than a file took its name since the scan saw it.
 bool readWholeFile(const std::string& path, ByteChunk& chunk) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > INT_MAX) return false;
-    in.seekg(0, std::ios::beg);
-    if (chunk.Resize(static_cast<int>(size)) != size) return false;
-    if (size > 0) in.read(reinterpret_cast<char*>(chunk.GetBytes()), size);
-    return in.gcount() == size;
+    std::vector<uint8_t> bytes;
+    if (!BASE_ReadRegularFile(path.c_str(), INT_MAX, bytes)) return false;
+    chunk.Clear();
+    return bytes.empty() || chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size())) >= 0;
 }
 
 std::string resolved(const std::string& path) {

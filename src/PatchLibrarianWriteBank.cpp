@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarianDump.h"
 
@@ -39,12 +40,6 @@ bool buildBankImage(const std::vector<LibrarianPatch>& patches, bool smf, ByteCh
 }
 
 namespace {
-
-void (*stepHook)(const char*) = nullptr;
-
-void step(const char* name) {
-    if (stepHook) stepHook(name);
-}
 
 bool writeAll(int fd, const uint8_t* p, size_t n) {
     while (n > 0) {
@@ -110,11 +105,9 @@ bool renameNoReplace(const std::string& from, const std::string& to) {
 }
 
 bool sameBytes(const std::string& a, const std::string& b) {
-    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC), fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat sa {
-    }, sb{};
-    bool same = fa >= 0 && fb >= 0 && ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && S_ISREG(sa.st_mode) &&
-                S_ISREG(sb.st_mode) && sa.st_size == sb.st_size;
+    int64_t sizeA = 0, sizeB = 0;
+    const int fa = BASE_OpenRegularFile(a.c_str(), &sizeA), fb = BASE_OpenRegularFile(b.c_str(), &sizeB);
+    bool same = fa >= 0 && fb >= 0 && sizeA == sizeB;
     std::vector<char> ba(1 << 15), bb(1 << 15);
     while (same) {
         const ssize_t na = ::read(fa, ba.data(), ba.size()), nb = na > 0 ? ::read(fb, bb.data(), na) : 0;
@@ -136,14 +129,14 @@ std::string numberedName(const std::string& base, int k) {
 // Copies `from` into a temporary in folder and puts it on disk; the result
 // is its descriptor, still open and locked, or -1.
 int copyToTemporary(const std::string& from, const std::string& folder, mode_t mode, std::string* temp) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = BASE_OpenRegularFile(from.c_str());
     if (in < 0) return -1;
     const int fd = makeTemporary(folder, baseOf(from), temp);
     if (fd < 0) {
         ::close(in);
         return -1;
     }
-    step("temporary made");
+    fileWriterStep("temporary made");
     bool ok = ::fchmod(fd, mode & 07777) == 0;
     std::vector<uint8_t> block(1 << 15);
     for (bool first = true; ok; first = false) {
@@ -154,14 +147,14 @@ int copyToTemporary(const std::string& from, const std::string& folder, mode_t m
             break;
         }
         ok = writeAll(fd, block.data(), static_cast<size_t>(n));
-        if (first) step("half written");
+        if (first) fileWriterStep("half written");
     }
     ok = ok && ::fsync(fd) == 0;
     const int error = errno;
     ::close(in);
     errno = error;
     if (!ok) return giveUp(fd, *temp), -1;
-    step("on disk");
+    fileWriterStep("on disk");
     return fd;
 }
 
@@ -190,27 +183,32 @@ std::string temporaryFor(const std::string& name) {
 
 }  // namespace
 
-void setFileStepHook(void (*hook)(const char* step)) { stepHook = hook; }
+__attribute__((weak)) void fileWriterStep(const char*) {}
 
-bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes) {
+bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes, AtLink atLink) {
     if (requested.empty() || requested.back() == '/') return false;
-    // A link is followed, so the file it names is the one replaced.
     std::string path = requested;
     struct stat old {};
-    if (::lstat(path.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) {
+    bool existed = ::lstat(path.c_str(), &old) == 0;
+    if (existed && S_ISLNK(old.st_mode) && atLink == AtLink::ReplaceTarget) {
         char resolved[PATH_MAX];
         if (!::realpath(path.c_str(), resolved)) return false;
         path = resolved;
+        existed = ::stat(path.c_str(), &old) == 0;
     }
-    const bool existed = ::stat(path.c_str(), &old) == 0;
-    if (existed && !S_ISREG(old.st_mode)) return false;
+    // A link replaced itself hands on only its place, not its target's mode.
+    if (existed && S_ISLNK(old.st_mode)) {
+        existed = false;
+    } else if (existed && !S_ISREG(old.st_mode)) {
+        return false;
+    }
 
     const std::string folder = folderOf(path);
     // Hidden and without a bank extension, so a scan never takes a leftover.
     std::string temp;
     const int fd = makeTemporary(folder, baseOf(path), &temp);
     if (fd < 0) return false;
-    step("temporary made");
+    fileWriterStep("temporary made");
 
     mode_t mode;
     if (existed) {
@@ -220,15 +218,13 @@ bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    const size_t size = static_cast<size_t>(bytes.Size()), half = size / 2;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), half);
-    if (ok) step("half written");
-    ok = ok && writeAll(fd, bytes.GetBytes() + half, size - half) && ::fsync(fd) == 0;
-    if (ok) step("on disk");
+    const bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), static_cast<size_t>(bytes.Size())) &&
+                    ::fsync(fd) == 0;
+    if (ok) fileWriterStep("on disk");
     // The temporary stays open, and so locked, until it has its real name.
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) return giveUp(fd, temp);
     ::close(fd);
-    step("renamed");
+    fileWriterStep("renamed");
     syncFolder(folder);
     return true;
 }
@@ -274,7 +270,7 @@ bool moveIntoFolder(const std::string& from, const std::string& folder, std::str
         ::close(fd);
     }
     syncFolder(folder);
-    step("placed");
+    fileWriterStep("placed");
     if (dropSource && ::unlink(from.c_str()) != 0 && errno != ENOENT) return false;
     syncFolder(folderOf(from));
     return true;

@@ -16,10 +16,14 @@ class ByteChunk;
 // the image could not be built whole.
 bool buildBankImage(const std::vector<LibrarianPatch>& patches, bool smf, ByteChunk* out);
 
+// What a write to a name that is a link replaces: the file the link leads
+// to, or the link itself (its target then stays as it is).
+enum class AtLink { ReplaceTarget, ReplaceLink };
+
 // Writes the bytes to a new file in path's folder and renames it over path
 // once every byte is on disk. On any failure the file at path is as it was
 // and the result is false.
-bool writeFileReplacing(const std::string& path, const ByteChunk& bytes);
+bool writeFileReplacing(const std::string& path, const ByteChunk& bytes, AtLink atLink = AtLink::ReplaceTarget);
 
 // Moves the file at `from` into `folder` under its own name, or under the
 // first free "NAME (k).EXT" when a file with other bytes has that name; a
@@ -44,7 +48,8 @@ bool removeStaleTemporary(const std::string& folder, const std::string& name);
 // file of that name. Returns how many went.
 int removeStaleTemporaries(const std::string& folder, const std::string& of = "");
 
-// For tests: called with the name of each step of a write or move after
-// which a kill leaves something on disk ("temporary made", "half written",
-// "on disk", "renamed", "placed"). Null (the default) for none.
-void setFileStepHook(void (*hook)(const char* step));
+// Called after each step of a write or a move after which a kill leaves
+// something on disk: "temporary made", "half written" (a copy's first
+// block), "on disk", "renamed", "placed". The editor's own does nothing; a
+// test program that defines the function takes the steps instead.
+void fileWriterStep(const char* step);

@@ -9,9 +9,12 @@
 #include <unistd.h>
 
 #include <array>
+#include <climits>
+#include <vector>
 #include <cerrno>
 #include <sstream>
 
+#include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarianWriteBank.h"
 
@@ -22,7 +25,7 @@ constexpr std::array<const char*, 3> kSkinWords = {"legacy", "s-model", "platinu
 constexpr const char* kFirstRunYes = "first run: yes";
 constexpr const char* kFirstRunNo = "first run: no";
 // Far more than the three lines; a larger file is not the settings.
-constexpr off_t kMaxSettingsFileSize = 64 * 1024;
+constexpr size_t kMaxSettingsFileSize = 64 * 1024;
 
 std::string trimmed(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r\n");
@@ -94,9 +97,20 @@ bool parseSettingsText(std::string_view text, HalvoranSettings* settings) {
     return understood;
 }
 
-bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
+namespace {
+
+bool holdsSettings(const std::string& path, HalvoranSettings* settings) {
+    std::string text;
+    return BASE_ReadRegularFile(path.c_str(), kMaxSettingsFileSize, text) && parseSettingsText(text, settings);
+}
+
+}  // namespace
+
+bool readSettingsFile(const std::string& path, HalvoranSettings* settings, bool* found) {
     if (!settings) return false;
     *settings = HalvoranSettings();
+    struct stat st {};
+    if (found) *found = ::lstat(path.c_str(), &st) == 0;
     // A rewrite that was killed half way left its temporary beside the file.
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -105,26 +119,10 @@ bool readSettingsFile(const std::string& path, HalvoranSettings* settings) {
         removeStaleTemporaries(slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1));
     // Only a regular file is read: a pipe or a device of that name would
     // hold the start-up for as long as nothing writes to it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    std::string text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsFileSize) {
-        char buf[512];
-        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) break;
-            text.append(buf, static_cast<size_t>(n));
-        }
-    } else {
-        ::close(fd);
-        return false;
-    }
-    ::close(fd);
-    return parseSettingsText(text, settings);
+    return holdsSettings(path, settings);
 }
 
-bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings) {
+bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings, std::string* replacedLink) {
     try {
         Poco::Path folder(path);
         folder.makeParent();
@@ -140,5 +138,21 @@ bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings
     // As the banks are written: a new file renamed over the old one once it
     // is on disk, so a crash or a full disk never leaves half a file.
     ByteChunk bytes;
-    return bytes.PutBytes(text.data(), static_cast<int>(text.size())) >= 0 && writeFileReplacing(path, bytes);
+    if (bytes.PutBytes(text.data(), static_cast<int>(text.size())) < 0) return false;
+    // A link is followed only to a file that holds settings. One that leads
+    // to anything else (the user's notes, a bank) keeps its target as it is,
+    // and a settings file of the editor's own takes the link's place.
+    AtLink atLink = AtLink::ReplaceTarget;
+    std::string target;
+    struct stat st {};
+    HalvoranSettings there;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !holdsSettings(path, &there)) {
+        atLink = AtLink::ReplaceLink;
+        std::vector<char> buf(static_cast<size_t>(PATH_MAX));
+        const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+        target = n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : "(a link that could not be read)";
+    }
+    if (!writeFileReplacing(path, bytes, atLink)) return false;
+    if (replacedLink) *replacedLink = target;
+    return true;
 }

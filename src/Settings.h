@@ -34,10 +34,14 @@ bool parseSettingsText(std::string_view text, HalvoranSettings* settings);
 // it. A missing file, anything but a regular file, or a line
 // that says nothing known, gives the default for what is missing; the
 // result tells whether the file was there and every line was understood.
-bool readSettingsFile(const std::string& path, HalvoranSettings* settings);
+// found (when given) tells whether anything at all has the name.
+bool readSettingsFile(const std::string& path, HalvoranSettings* settings, bool* found = nullptr);
 
 // Writes the three lines into a new file renamed over the old one, making
-// the data folder when it is not there yet. False when the file could not be
-// written (the old one is then as it was), or the name is taken by something
-// other than a regular file.
-bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings);
+// the data folder when it is not there yet. A link is followed only to a
+// file that holds settings; any other link is itself replaced by the new
+// file, and replacedLink (when given) receives where it led ("" when no
+// link was replaced). False when the file could not be written (the old one
+// is then as it was), or the name is taken by something other than a
+// regular file or a link.
+bool writeSettingsFile(const std::string& path, const HalvoranSettings& settings, std::string* replacedLink = nullptr);

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/BASE_RegularFile.h"
+
 void DebuggerOutput::printDebugInfo(std::string path, std::string message) const {
-    FILE* f = std::fopen(path.c_str(), "a");
+    FILE* f = BASE_OpenRegularFileStream(path.c_str(), BASE_FileUse::AppendOrCreate);
     if (!f) return;
     char stamp[64];
     std::time_t now = std::time(nullptr);

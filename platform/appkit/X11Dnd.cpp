@@ -3,6 +3,8 @@
 #include "platform/appkit/Pasteboard.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Services.h"
+// After the toolkit's headers: Xlib defines None.
+#include "platform/appkit/X11Property.h"
 
 #include <X11/Xatom.h>
 
@@ -158,18 +160,11 @@ bool X11DropTarget::handle(const XEvent& ev) {
         const XSelectionEvent& s = ev.xselection;
         if (s.selection != selection_ || s.requestor != drag_.target || !drag_.source) return false;
         if (s.property != 0) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long count = 0, after = 0;
-            unsigned char* data = nullptr;
             // Bounded as a paste is; a list cut short would end in a cut
             // name, another path, so a longer one is refused whole.
-            if (XGetWindowProperty(dpy_, drag_.target, property_, 0, long(kPasteSizeLimit / 4), True, AnyPropertyType,
-                                   &type, &format, &count, &after, &data) == Success &&
-                data && format == 8 && after == 0)
-                drag_.files = filesOfUriList(std::string(reinterpret_cast<char*>(data), count));
-            if (data) XFree(data);
-            if (after > 0) XDeleteProperty(dpy_, drag_.target, property_);
+            X11Property list(dpy_, drag_.target, property_, long(kPasteSizeLimit / 4), AnyPropertyType, true);
+            if (list.after() == 0) drag_.files = filesOfUriList(list.text());
+            if (list.after() > 0) XDeleteProperty(dpy_, drag_.target, property_);
         }
         drag_.haveData = true;
         if (drag_.positionPending) deliverPosition();
@@ -187,15 +182,8 @@ bool X11DropTarget::handle(const XEvent& ev) {
         drag_.target = c.window;
         std::vector<Atom> types;
         if (c.data.l[1] & 1) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long count = 0, after = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(dpy_, source, typeList_, 0, 1024, False, XA_ATOM, &type, &format, &count, &after,
-                                   &data) == Success &&
-                data && format == 32)
-                for (unsigned long i = 0; i < count; ++i) types.push_back(reinterpret_cast<Atom*>(data)[i]);
-            if (data) XFree(data);
+            for (long t : X11Property(dpy_, source, typeList_, 1024, XA_ATOM).longs())
+                types.push_back(static_cast<Atom>(t));
         } else {
             for (int i = 2; i < 5; ++i)
                 if (c.data.l[i]) types.push_back(static_cast<Atom>(c.data.l[i]));

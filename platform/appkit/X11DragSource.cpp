@@ -1,8 +1,12 @@
 // Dragging files out of our windows to other X clients over XDND (version
 // 5): existing files as a text/uri-list, promised files through the Direct
 // Save extension (XDS: the target names a folder, the files are written
-// there). The drag runs until the button is released or Escape is typed.
+// there). The drag runs until the button is released or Escape is typed, or
+// until the grab is lost; what follows the release is bounded in time, so
+// no target, silent or hostile, holds the GUI beyond that.
 #include "platform/appkit/X11Services.h"
+// After the toolkit's headers: Xlib defines None.
+#include "platform/appkit/X11Property.h"
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
@@ -15,7 +19,17 @@ namespace platform::appkit {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr long kXdndVersion = 5;
+// After the release, all the target may take: to answer the last position,
+// to ask for the data and to say it is done.
+constexpr auto kTargetPatience = std::chrono::seconds(2);
+// How long a grab held elsewhere is waited for.
+constexpr auto kGrabPatience = std::chrono::milliseconds(500);
+// How often a drag looks whether a button is still held: one whose release
+// went to another client (the grab lost) ends.
+constexpr auto kGrabCheck = std::chrono::milliseconds(250);
 
 std::string uriOfPath(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
@@ -53,8 +67,12 @@ public:
         for (const auto& f : r.fileNames) uris_ += uriOfPath(f) + "\r\n";
     }
 
-    // The whole drag; events that are not its own go to `others`.
-    void run(const std::function<void(XEvent&)>& others) {
+    // The whole drag; events that are not its own go to `others`. False
+    // when it could not start: the list is too large for a property, or
+    // another client holds the pointer or the keyboard.
+    bool run(const std::function<void(XEvent&)>& others) {
+        const long maxRequest = XExtendedMaxRequestSize(d_) ? XExtendedMaxRequestSize(d_) : XMaxRequestSize(d_);
+        if (uris_.size() > size_t(maxRequest) * 4 - 64) return false;
         XChangeProperty(d_, source_, typeList_, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(types_.data()), static_cast<int>(types_.size()));
         if (promised_) {
@@ -64,18 +82,27 @@ public:
                             reinterpret_cast<const unsigned char*>(name.data()), static_cast<int>(name.size()));
         }
         XSetSelectionOwner(d_, selection_, source_, time_);
-        XGrabPointer(d_, source_, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, 0, 0,
-                     CurrentTime);
-        XGrabKeyboard(d_, source_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-        XFlush(d_);
+        if (!grab()) {
+            tidyUp();
+            return false;
+        }
         ::Window root = 0, child = 0;
         int rx = 0, ry = 0, wx = 0, wy = 0;
         unsigned mask = 0;
         if (XQueryPointer(d_, DefaultRootWindow(d_), &root, &child, &rx, &ry, &wx, &wy, &mask)) moveTo(rx, ry);
         bool dragging = true, cancelled = false;
+        auto nextCheck = Clock::now() + kGrabCheck;
         while (dragging) {
+            // Looked at on every event, so a flood cannot hide a lost grab.
+            if (Clock::now() >= nextCheck) {
+                nextCheck = Clock::now() + kGrabCheck;
+                if (grabLost()) {
+                    cancelled = true;
+                    break;
+                }
+            }
             XEvent ev;
-            XNextEvent(d_, &ev);
+            if (!nextEvent(&ev, nextCheck)) continue;
             if (ownEvent(ev)) continue;
             if (ev.type == MotionNotify) {
                 time_ = ev.xmotion.time;
@@ -92,35 +119,87 @@ public:
         }
         XUngrabPointer(d_, CurrentTime);
         XUngrabKeyboard(d_, CurrentTime);
+        const auto deadline = Clock::now() + kTargetPatience;
         // Released while the target still weighs the last position: its
-        // answer decides. A target that never answers is given a while.
-        if (target_ && !cancelled && awaitingStatus_) serveWhile([&] { return awaitingStatus_; }, others, 2);
+        // answer decides.
+        if (target_ && !cancelled && awaitingStatus_) serveUntil([&] { return !awaitingStatus_; }, others, deadline);
         if (target_ && !cancelled && accepted_ && !awaitingStatus_) {
             send(drop_, 0, static_cast<long>(time_), 0);
-            // The target asks for the files and says when it is done.
-            serveWhile([&] { return !finishedSeen_; }, others, 10);
+            dropSent_ = true;
+            // The target asks for the files and says when it is done; once
+            // it has them, its word is not waited for.
+            serveUntil([&] { return finishedSeen_ || delivered_; }, others, deadline);
         } else if (target_) {
             send(leave_, 0, 0, 0);
         }
-        XDeleteProperty(d_, source_, typeList_);
-        XDeleteProperty(d_, source_, directSave_);
-        if (XGetSelectionOwner(d_, selection_) == source_) XSetSelectionOwner(d_, selection_, 0, time_);
-        XFlush(d_);
+        tidyUp();
+        return true;
     }
 
 private:
-    void serveWhile(const std::function<bool()>& pending, const std::function<void(XEvent&)>& others, int seconds) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (pending() && std::chrono::steady_clock::now() < deadline) {
-            if (!XPending(d_)) {
-                pollfd p{ConnectionNumber(d_), POLLIN, 0};
-                poll(&p, 1, 50);
-                continue;
-            }
-            XEvent ev;
-            XNextEvent(d_, &ev);
-            if (!ownEvent(ev)) others(ev);
+    // The pointer and the keyboard, both or neither. A window manager may
+    // still hold them a moment for the press that started the drag: that is
+    // waited out, within a bound; any other holder ends the drag.
+    bool grab() {
+        const auto until = Clock::now() + kGrabPatience;
+        int pointer = AlreadyGrabbed, keyboard = AlreadyGrabbed;
+        for (;;) {
+            if (pointer != GrabSuccess)
+                pointer = XGrabPointer(d_, source_, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                                       GrabModeAsync, 0, 0, CurrentTime);
+            if (pointer == GrabSuccess && keyboard != GrabSuccess)
+                keyboard = XGrabKeyboard(d_, source_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+            if (pointer == GrabSuccess && keyboard == GrabSuccess) return true;
+            const int failed = pointer != GrabSuccess ? pointer : keyboard;
+            if ((failed != AlreadyGrabbed && failed != GrabFrozen) || Clock::now() >= until) break;
+            poll(nullptr, 0, 10);
         }
+        XUngrabPointer(d_, CurrentTime);
+        XUngrabKeyboard(d_, CurrentTime);
+        return false;
+    }
+
+    void tidyUp() {
+        XDeleteProperty(d_, source_, typeList_);
+        XDeleteProperty(d_, source_, directSave_);
+        // Now, not at the last event's time: a release queued before the
+        // drag took the selection is older than that, and would be ignored.
+        if (XGetSelectionOwner(d_, selection_) == source_) XSetSelectionOwner(d_, selection_, 0, CurrentTime);
+        XFlush(d_);
+    }
+
+    // The next event, or false once `until` has passed without one. What is
+    // queued comes first; the connection is read only when that is done.
+    bool nextEvent(XEvent* ev, Clock::time_point until) {
+        while (XEventsQueued(d_, QueuedAlready) == 0 && XPending(d_) == 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+            if (left <= 0) return false;
+            pollfd p{ConnectionNumber(d_), POLLIN, 0};
+            poll(&p, 1, int(left));
+        }
+        XNextEvent(d_, ev);
+        return true;
+    }
+
+    // No button is held and no event waits that could be the release: it
+    // went elsewhere. (A release sent to us comes before the query's reply.)
+    bool grabLost() {
+        ::Window root = 0, child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        constexpr unsigned kButtons = Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask;
+        if (XQueryPointer(d_, DefaultRootWindow(d_), &root, &child, &rx, &ry, &wx, &wy, &mask) && (mask & kButtons))
+            return false;
+        return XEventsQueued(d_, QueuedAlready) == 0;
+    }
+
+    // Serves until done() holds or the deadline passes; the deadline is
+    // looked at on every event.
+    void serveUntil(const std::function<bool()>& done, const std::function<void(XEvent&)>& others,
+                    Clock::time_point deadline) {
+        XEvent ev;
+        while (!done() && Clock::now() < deadline && nextEvent(&ev, deadline))
+            if (!ownEvent(ev)) others(ev);
     }
 
     // The window under a root point that takes XDND drops, and its version.
@@ -129,16 +208,8 @@ private:
         int wx = 0, wy = 0;
         for (int depth = 0; depth < 32; ++depth) {
             if (w != root) {
-                Atom type = 0;
-                int format = 0;
-                unsigned long n = 0, after = 0;
-                unsigned char* data = nullptr;
-                long version = -1;
-                if (XGetWindowProperty(d_, w, aware_, 0, 1, False, XA_ATOM, &type, &format, &n, &after, &data) ==
-                        Success &&
-                    data && n == 1)
-                    version = *reinterpret_cast<long*>(data);
-                if (data) XFree(data);
+                const std::vector<long> aware = X11Property(d_, w, aware_, 1, XA_ATOM).longs();
+                const long version = aware.size() == 1 ? aware[0] : -1;
                 if (version >= 3) return {w, std::min(version, kXdndVersion)};
             }
             if (!XTranslateCoordinates(d_, root, w, x, y, &wx, &wy, &child) || !child) return {0, 0};
@@ -197,7 +268,8 @@ private:
                 return true;
             }
             if (ev.xclient.message_type == finished_ && from == target_) {
-                finishedSeen_ = true;
+                // One from before our drop ends an earlier drag that did not wait for it.
+                finishedSeen_ = finishedSeen_ || dropSent_;
                 return true;
             }
             return false;
@@ -210,46 +282,32 @@ private:
     }
 
     void answer(const XSelectionRequestEvent& q) {
-        XEvent reply{};
-        reply.xselection.type = SelectionNotify;
-        reply.xselection.requestor = q.requestor;
-        reply.xselection.selection = q.selection;
-        reply.xselection.target = q.target;
-        reply.xselection.time = q.time;
-        reply.xselection.property = 0;
+        Atom answered = 0;
         const Atom property = q.property ? q.property : q.target;
         if (q.target == targets_) {
             std::vector<Atom> offered = {targets_, types_[0]};
             XChangeProperty(d_, q.requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(offered.data()), static_cast<int>(offered.size()));
-            reply.xselection.property = property;
+            answered = property;
         } else if (q.target == uriList_ && !promised_) {
             XChangeProperty(d_, q.requestor, property, uriList_, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(uris_.data()), static_cast<int>(uris_.size()));
-            reply.xselection.property = property;
+            answered = property;
+            delivered_ = dropSent_;
         } else if (q.target == directSave_ && promised_) {
-            // The target put the place it wants on our window: write there.
-            const char* result = saveWhereAsked() ? "S" : "F";
+            // The target put the place it wants on our window: write there,
+            // once however often it asks.
+            if (!saved_) saved_ = saveWhereAsked() ? "S" : "F";
             XChangeProperty(d_, q.requestor, property, XA_STRING, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(result), 1);
-            reply.xselection.property = property;
+                            reinterpret_cast<const unsigned char*>(saved_), 1);
+            answered = property;
+            delivered_ = dropSent_;
         }
-        XSendEvent(d_, q.requestor, False, NoEventMask, &reply);
-        XFlush(d_);
+        x11AnswerSelectionRequest(d_, q, answered);
     }
 
     bool saveWhereAsked() {
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::string uri;
-        if (XGetWindowProperty(d_, source_, directSave_, 0, 4096, False, AnyPropertyType, &type, &format, &n, &after,
-                               &data) == Success &&
-            data && format == 8)
-            uri.assign(reinterpret_cast<char*>(data), n);
-        if (data) XFree(data);
-        std::vector<std::string> paths = filesOfUriList(uri);
+        std::vector<std::string> paths = filesOfUriList(X11Property(d_, source_, directSave_, 4096).text());
         if (paths.empty() || !r_.writePromisedFiles) return false;
         const std::string& path = paths.front();
         const size_t slash = path.find_last_of('/');
@@ -267,6 +325,10 @@ private:
     ::Window target_ = 0;
     Point at_;
     bool accepted_ = false, awaitingStatus_ = false, havePending_ = false, finishedSeen_ = false;
+    // Targets may ask for the data while the drag passes over them; only
+    // what is asked after the drop is the drop's.
+    bool dropSent_ = false, delivered_ = false;
+    const char* saved_ = nullptr;  // the answer to the Direct Save, once given
     Atom selection_, enter_, position_, status_, leave_, drop_, finished_, aware_, typeList_, uriList_, directSave_,
         textPlain_, targets_, action_;
 };
@@ -277,8 +339,7 @@ bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigne
                 const std::function<void(XEvent&)>& others) {
     if (!source || (r.fileNames.empty() && (r.promisedTypes.empty() || !r.writePromisedFiles))) return false;
     XdndDrag drag(d, source, r, time);
-    drag.run(others);
-    return true;
+    return drag.run(others);
 }
 
 }  // namespace platform::appkit

@@ -2,6 +2,7 @@
 #include "platform/appkit/Window.h"
 // clang-format off
 #include "platform/appkit/X11Frames.h"
+#include "platform/appkit/X11Property.h"
 // clang-format on
 
 #include <X11/Xatom.h>
@@ -25,16 +26,8 @@ int clampDimension(double v) { return static_cast<int>(std::clamp(v, 1.0, 32767.
 bool x11WindowManagerRunning(Display* d) {
     Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
     auto read = [&](::Window w) -> ::Window {
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0, after = 0;
-        unsigned char* data = nullptr;
-        ::Window out = 0;
-        if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after, &data) == Success &&
-            data && format == 32 && n == 1)
-            out = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
-        if (data) XFree(data);
-        return out;
+        const std::vector<long> v = X11Property(d, w, check, 1, XA_WINDOW).longs();
+        return v.size() == 1 ? static_cast<::Window>(v[0]) : 0;
     };
     // A manager that ended leaves the root's property naming a window that is gone.
     ::Window wm = read(DefaultRootWindow(d));
@@ -77,34 +70,16 @@ void x11SetFrame(Display* d, ::Window w, const FRect& f) {
     XFlush(d);
 }
 
-namespace {
-
-std::vector<long> cardinals(Display* d, ::Window w, const char* name, Atom type) {
-    std::vector<long> out;
-    Atom a = XInternAtom(d, name, False);
-    Atom actual = 0;
-    int format = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, w, a, 0, 1024, False, type, &actual, &format, &n, &after, &data) == Success && data &&
-        format == 32)
-        out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
-    if (data) XFree(data);
-    return out;
-}
-
-}  // namespace
-
 bool x11ManagerSupports(Display* d, const char* name) {
     Atom a = XInternAtom(d, name, False);
-    for (long s : cardinals(d, DefaultRootWindow(d), "_NET_SUPPORTED", XA_ATOM))
+    for (long s : X11Property(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTED", False), 1024, XA_ATOM).longs())
         if (static_cast<Atom>(s) == a) return true;
     return false;
 }
 
 std::optional<X11FrameExtents> x11FrameExtents(Display* d, ::Window w, std::chrono::milliseconds patience) {
     auto read = [&]() -> std::optional<X11FrameExtents> {
-        auto v = cardinals(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+        auto v = X11Property(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 1024, XA_CARDINAL).longs();
         if (v.size() != 4) return std::nullopt;
         return X11FrameExtents{v[0], v[1], v[2], v[3]};
     };
@@ -262,18 +237,10 @@ std::vector<Screen> x11Screens(Display* d) {
     Screen s{{0, 0, width, height}, {0, 0, width, height}};
     Atom workArea = XInternAtom(d, "_NET_WORKAREA", True);
     if (workArea != 0) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(d, RootWindow(d, n), workArea, 0, 4, False, XA_CARDINAL, &type, &format, &count, &after,
-                               &data) == Success &&
-            data && format == 32 && count >= 4) {
-            auto* v = reinterpret_cast<long*>(data);
+        const std::vector<long> v = X11Property(d, RootWindow(d, n), workArea, 4, XA_CARDINAL).longs();
+        if (v.size() >= 4)
             s.visibleFrame = {static_cast<double>(v[0]), height - static_cast<double>(v[1] + v[3]),
                               static_cast<double>(v[2]), static_cast<double>(v[3])};
-        }
-        if (data) XFree(data);
     }
     return {s};
 }

@@ -12,23 +12,28 @@
 // The connection is our own and a thread of ours answers requests, so other
 // programs are served while the main thread is busy. All use of the
 // connection is under one lock; whoever holds it handles the events that
-// arrive, so a read that waits for another owner still serves requests.
+// arrive.
 //
 // Every transfer of a type's data, however many requestors ask, is served
-// from the one copy the board holds. A read from another owner keeps within
-// the paste's bounds; one given up moves to a new requestor window, so that
-// what the owner still sends lands on one that is gone.
+// from the one copy the board holds. A read from another owner goes over a
+// connection of its own, read an event at a time, and keeps within the
+// paste's bounds whatever the owner sends and however fast: a round trip is
+// made only once no event waits, so none brings a flood in, and a read
+// given up closes the connection, with all the owner still sends.
 #include "platform/appkit/X11Pasteboard.h"
 #include "platform/appkit/X11Errors.h"
+#include "platform/appkit/X11Property.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <xcb/xcb.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -49,6 +54,8 @@ constexpr auto kOwnerPatience = std::chrono::seconds(1);
 // and beyond this many the one idle longest makes way.
 constexpr auto kStaleTransfer = std::chrono::seconds(5);
 constexpr size_t kMaxTransfers = 64;
+// Events handled at a time by whoever holds the lock.
+constexpr int kDrainBatch = 1024;
 
 Bytes latin1ToUtf8(const Bytes& in) {
     Bytes out;
@@ -88,6 +95,124 @@ size_t pieceEnd(const Bytes& text, size_t start, size_t end) {
     for (int k = 0; k < 3 && end > start + 1 && end < text.size() && (text[end] & 0xC0) == 0x80; ++k) --end;
     return end;
 }
+
+// One reader of other owners' selections, on a connection of its own.
+class SelectionRead {
+public:
+    SelectionRead(const char* display, ::Window root, Atom property) : property_(property) {
+        c_ = xcb_connect(display, nullptr);
+        if (xcb_connection_has_error(c_)) return;
+        win_ = xcb_generate_id(c_);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c_, 0, win_, xcb_window_t(root), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c_);
+    }
+    ~SelectionRead() { xcb_disconnect(c_); }
+    SelectionRead(const SelectionRead&) = delete;
+    SelectionRead& operator=(const SelectionRead&) = delete;
+
+    bool ok() const { return win_ != 0 && !xcb_connection_has_error(c_); }
+
+    bool owned(Atom selection) {
+        auto* r = xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, xcb_atom_t(selection)), nullptr);
+        const bool owned = r && r->owner != 0;
+        free(r);
+        return owned;
+    }
+
+    void ask(Atom selection, Atom target) {
+        xcb_delete_property(c_, win_, xcb_atom_t(property_));
+        xcb_convert_selection(c_, win_, xcb_atom_t(selection), xcb_atom_t(target), xcb_atom_t(property_),
+                              XCB_CURRENT_TIME);
+        xcb_flush(c_);
+    }
+
+    // The owner's answer: true once it came, `*property` then names where
+    // the data is (0: refused).
+    bool answer(Atom selection, Atom target, Atom* property, Clock::time_point deadline) {
+        return wait(
+            [&](const xcb_generic_event_t* e) {
+                if ((e->response_type & 0x7F) != XCB_SELECTION_NOTIFY) return false;
+                auto* n = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
+                if (n->requestor != win_ || n->selection != selection || n->target != target) return false;
+                *property = n->property;
+                return true;
+            },
+            deadline);
+    }
+
+    // An INCR piece is there: true once the owner put the next one.
+    bool nextPiece(Clock::time_point deadline) {
+        return wait(
+            [&](const xcb_generic_event_t* e) {
+                if ((e->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) return false;
+                auto* n = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+                return n->window == win_ && n->atom == property_ && n->state == XCB_PROPERTY_NEW_VALUE;
+            },
+            deadline);
+    }
+
+    // Takes the answer off our window, with its size as the server counts
+    // it; nothing when that is more than `room`, or when it is not there.
+    // Items of 32 bits come as longs, as Xlib hands them.
+    std::optional<Bytes> take(size_t room, size_t* size, Atom* type, int* format) {
+        const uint32_t longs = uint32_t(std::min<size_t>(room / 4 + 1, 0x1FFFFFFF));
+        auto* r = xcb_get_property_reply(
+            c_, xcb_get_property(c_, 1, win_, xcb_atom_t(property_), XCB_GET_PROPERTY_TYPE_ANY, 0, longs), nullptr);
+        *size = 0;
+        if (!r || !r->type) {
+            free(r);
+            return std::nullopt;
+        }
+        *size = size_t(xcb_get_property_value_length(r)) + r->bytes_after;
+        *type = r->type;
+        *format = r->format;
+        std::optional<Bytes> out;
+        const auto* data = static_cast<const uint8_t*>(xcb_get_property_value(r));
+        if (*size <= room && r->format == 32) {
+            std::vector<long> items(r->value_len);
+            for (size_t i = 0; i < items.size(); ++i) {
+                uint32_t item = 0;
+                std::memcpy(&item, data + 4 * i, 4);
+                items[i] = long(item);
+            }
+            out.emplace(reinterpret_cast<const uint8_t*>(items.data()),
+                        reinterpret_cast<const uint8_t*>(items.data() + items.size()));
+        } else if (*size <= room) {
+            out.emplace(data, data + xcb_get_property_value_length(r));
+        }
+        free(r);
+        return out;
+    }
+
+private:
+    // Events, each looked at alone and freed at once, until `match` took
+    // one and no other waits behind it, the owner's patience runs out or
+    // the deadline passes, whichever comes first; the time is looked at
+    // before every event.
+    template <class Match>
+    bool wait(const Match& match, Clock::time_point deadline) {
+        deadline = std::min(deadline, Clock::now() + kOwnerPatience);
+        bool matched = false;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0 || xcb_connection_has_error(c_)) return false;
+            if (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
+                matched = match(e) || matched;
+                free(e);
+                continue;
+            }
+            if (matched) return true;
+            pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
+            poll(&p, 1, int(left));
+        }
+    }
+
+    xcb_connection_t* c_;
+    xcb_window_t win_ = 0;
+    Atom property_;
+};
 
 class X11Pasteboards : public PasteboardStore {
 public:
@@ -146,11 +271,9 @@ private:
     void endTransfer(std::vector<Transfer>::iterator it);
     void dropUnstoredTransfers();
     void expireWaits();
-    bool waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out, Clock::time_point deadline);
     Time serverTime();
     std::optional<Bytes> convert(Atom selection, Atom target, Paste& paste, size_t limit, PasteFailure over, Atom* type,
                                  int* format);
-    std::optional<Bytes> takeProperty(size_t room, size_t* size, Atom* type, int* format);
     std::nullopt_t giveUp(Paste& paste, PasteFailure why);
     Atom atom(const std::string& name);
     Atom selectionOf(const std::string& board) { return board == kGeneralPasteboard ? clipboard_ : atom(board); }
@@ -158,16 +281,22 @@ private:
 
     Display* dpy_;
     ::Window win_ = 0;
-    ::Window reader_ = 0;  // the requestor of our reads
     Atom clipboard_, targets_, timestamp_, multiple_, incr_, utf8_, text_, property_, stampProperty_;
     size_t piece_;
-    std::mutex lock_;
+    // Lock order: readLock_, then lock_; lock_ is never held while a read
+    // waits for another owner, so the serving thread serves meanwhile.
+    std::mutex readLock_;
+    std::unique_ptr<SelectionRead> read_;  // under readLock_; made when a read needs it
+    std::mutex lock_;                      // dpy_ and all below
     std::map<std::string, Board> boards_;
     std::vector<Transfer> transfers_;
     std::vector<std::pair<XSelectionRequestEvent, Clock::time_point>> waiting_;
     std::map<std::string, Atom> atoms_;
     int wake_[2] = {-1, -1};
     std::atomic<bool> stop_{false};
+    // Events queued that no drain took yet: the serving thread does not
+    // wait. Written under lock_, read by the serving thread without it.
+    std::atomic<bool> backlog_{false};
     std::thread thread_;
 };
 
@@ -181,7 +310,6 @@ X11Pasteboards::X11Pasteboards(Display* d) : dpy_(d) {
     // A requestor window may vanish while it is being answered.
     ignoreXErrorsOn(dpy_);
     win_ = inputOnlyWindow(dpy_);
-    reader_ = inputOnlyWindow(dpy_);
     clipboard_ = atom("CLIPBOARD");
     targets_ = atom("TARGETS");
     timestamp_ = atom("TIMESTAMP");
@@ -202,10 +330,12 @@ X11Pasteboards::~X11Pasteboards() {
     stop_ = true;
     if (wake_[1] >= 0) (void)!write(wake_[1], "", 1);
     thread_.join();
-    XDestroyWindow(dpy_, reader_);
+    read_.reset();
     XDestroyWindow(dpy_, win_);
-    XCloseDisplay(dpy_);
+    XSync(dpy_, False);
+    // Before the display goes: a later connection may get the same address.
     stopIgnoringXErrorsOn(dpy_);
+    XCloseDisplay(dpy_);
     for (int fd : wake_)
         if (fd >= 0) close(fd);
 }
@@ -219,19 +349,22 @@ Atom X11Pasteboards::atom(const std::string& name) {
 void X11Pasteboards::serve() {
     while (!stop_) {
         pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        poll(fds, wake_[0] >= 0 ? 2 : 1, 250);
+        poll(fds, wake_[0] >= 0 ? 2 : 1, backlog_ ? 0 : 250);
         if (stop_) break;
         Locked hold(*this);
         expireWaits();
     }
 }
 
+// A batch at a time, so that a flood of events to our windows holds no
+// caller; what is left the serving thread takes up at once.
 void X11Pasteboards::drain() {
-    while (XPending(dpy_) > 0) {
+    for (int n = 0; n < kDrainBatch && (XEventsQueued(dpy_, QueuedAlready) > 0 || XPending(dpy_) > 0); ++n) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         handle(ev);
     }
+    backlog_ = XEventsQueued(dpy_, QueuedAlready) > 0;
 }
 
 void X11Pasteboards::handle(XEvent& ev) {
@@ -261,14 +394,7 @@ void X11Pasteboards::handle(XEvent& ev) {
 }
 
 void X11Pasteboards::answer(const XSelectionRequestEvent& r, Clock::time_point asked, bool mayWait) {
-    XSelectionEvent reply{};
-    reply.type = SelectionNotify;
-    reply.display = dpy_;
-    reply.requestor = r.requestor;
-    reply.selection = r.selection;
-    reply.target = r.target;
-    reply.time = r.time;
-    reply.property = 0;
+    Atom answered = 0;
     // Old clients name no property: the target's name serves.
     const Atom property = r.property ? r.property : r.target;
     const Board* b = nullptr;
@@ -285,25 +411,24 @@ void X11Pasteboards::answer(const XSelectionRequestEvent& r, Clock::time_point a
             }
             XChangeProperty(dpy_, r.requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(list.data()), int(list.size()));
-            reply.property = property;
+            answered = property;
         } else if (r.target == timestamp_) {
             long t = long(b->since);
             XChangeProperty(dpy_, r.requestor, property, XA_INTEGER, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(&t), 1);
-            reply.property = property;
+            answered = property;
         } else if (Atom type = 0; r.target != multiple_) {
             bool latin1 = false;
             if (Shared bytes = bytesFor(*b, r.target, &type, &latin1)) {
                 send(r.requestor, property, type, std::move(bytes), latin1);
-                reply.property = property;
+                answered = property;
             } else if (mayWait && awaitsData(*b, r.target)) {
                 waiting_.emplace_back(r, asked);
                 return;
             }
         }
     }
-    XSendEvent(dpy_, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
-    XFlush(dpy_);
+    x11AnswerSelectionRequest(dpy_, r, answered);
 }
 
 bool X11Pasteboards::awaitsData(const Board& b, Atom target) {
@@ -416,91 +541,51 @@ void X11Pasteboards::expireWaits() {
     for (auto& [r, asked] : all) answer(r, asked, now - asked < kOwnerPatience);
 }
 
-// Handles events until one matches, the owner's patience runs out or the
-// deadline passes.
-bool X11Pasteboards::waitFor(const std::function<bool(const XEvent&)>& match, XEvent* out, Clock::time_point deadline) {
-    deadline = std::min(deadline, Clock::now() + kOwnerPatience);
+// The server's time now, for taking a selection (a zero-length append to a
+// property of ours comes back with it); what else arrives meanwhile is
+// handled, and the wait is bounded as a read is.
+Time X11Pasteboards::serverTime() {
+    XChangeProperty(dpy_, win_, stampProperty_, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    const auto deadline = Clock::now() + kOwnerPatience;
     for (;;) {
-        while (XPending(dpy_) > 0) {
-            XNextEvent(dpy_, out);
-            if (match(*out)) return true;
-            handle(*out);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return CurrentTime;
+        if (XEventsQueued(dpy_, QueuedAlready) > 0 || XPending(dpy_) > 0) {
+            XEvent ev;
+            XNextEvent(dpy_, &ev);
+            if (ev.type == PropertyNotify && ev.xproperty.window == win_ && ev.xproperty.atom == stampProperty_)
+                return ev.xproperty.time;
+            handle(ev);
+            continue;
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
         pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
         poll(&p, 1, int(left));
     }
 }
 
-// The server's time now, for taking a selection (a zero-length append to a
-// property of ours comes back with it).
-Time X11Pasteboards::serverTime() {
-    XChangeProperty(dpy_, win_, stampProperty_, XA_STRING, 8, PropModeAppend, nullptr, 0);
-    XEvent ev;
-    bool got = waitFor(
-        [&](const XEvent& e) {
-            return e.type == PropertyNotify && e.xproperty.window == win_ && e.xproperty.atom == stampProperty_;
-        },
-        &ev, Clock::time_point::max());
-    return got ? ev.xproperty.time : CurrentTime;
-}
-
-// Takes the answer off the reader window, with its size as the server counts
-// it; nothing when that is more than `room`.
-std::optional<Bytes> X11Pasteboards::takeProperty(size_t room, size_t* size, Atom* type, int* format) {
-    Atom t = 0;
-    int f = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    *size = 0;
-    const long words = long(std::min<size_t>(room / 4 + 1, 0x1FFFFFFF));
-    if (XGetWindowProperty(dpy_, reader_, property_, 0, words, True, AnyPropertyType, &t, &f, &n, &after, &data) !=
-            Success ||
-        !t) {
-        if (data) XFree(data);
-        return std::nullopt;
-    }
-    *size = n * size_t(f / 8) + after;
-    // Xlib hands 32-bit items as longs.
-    size_t unit = f == 8 ? 1 : f == 16 ? sizeof(short) : sizeof(long);
-    std::optional<Bytes> out;
-    if (*size <= room) out.emplace(data, data + n * unit);
-    XFree(data);
-    *type = t;
-    *format = f;
-    return out;
-}
-
-// A read given up: a new reader window takes over, so that whatever the
-// owner still sends goes to one that is gone.
+// A read given up takes its connection with it, and all the owner still
+// sends there.
 std::nullopt_t X11Pasteboards::giveUp(Paste& paste, PasteFailure why) {
     paste.failure = why;
-    XDestroyWindow(dpy_, reader_);
-    reader_ = inputOnlyWindow(dpy_);
-    XFlush(dpy_);
+    read_.reset();
     return std::nullopt;
 }
 
 // The selection converted to a target, within the paste's deadline and at
-// most `limit` bytes as the server counts them (`over` says why it stopped).
+// most `limit` bytes as the server counts them (`over` says why it
+// stopped). Holds readLock_, not lock_.
 std::optional<Bytes> X11Pasteboards::convert(Atom selection, Atom target, Paste& paste, size_t limit, PasteFailure over,
                                              Atom* type, int* format) {
-    if (paste.failure != PasteFailure::NoFailure || XGetSelectionOwner(dpy_, selection) == 0) return std::nullopt;
-    XDeleteProperty(dpy_, reader_, property_);
-    XConvertSelection(dpy_, selection, target, property_, reader_, CurrentTime);
-    XEvent ev;
-    const ::Window reader = reader_;
-    bool answered = waitFor(
-        [&](const XEvent& e) {
-            return e.type == SelectionNotify && e.xselection.requestor == reader &&
-                   e.xselection.selection == selection && e.xselection.target == target;
-        },
-        &ev, paste.deadline);
-    if (!answered) return giveUp(paste, PasteFailure::TimedOut);
-    if (!ev.xselection.property) return std::nullopt;
+    if (paste.failure != PasteFailure::NoFailure) return std::nullopt;
+    if (!read_) read_ = std::make_unique<SelectionRead>(XDisplayString(dpy_), DefaultRootWindow(dpy_), property_);
+    if (!read_->ok()) return giveUp(paste, PasteFailure::TimedOut);
+    if (!read_->owned(selection)) return std::nullopt;
+    read_->ask(selection, target);
+    Atom property = 0;
+    if (!read_->answer(selection, target, &property, paste.deadline)) return giveUp(paste, PasteFailure::TimedOut);
+    if (!property) return std::nullopt;
     size_t size = 0;
-    auto data = takeProperty(limit, &size, type, format);
+    auto data = read_->take(limit, &size, type, format);
     if (size > limit) return giveUp(paste, over);
     if (!data || *type != incr_) return data;
     // INCR: each deletion asks for the next piece; an empty piece ends it.
@@ -516,16 +601,12 @@ std::optional<Bytes> X11Pasteboards::convert(Atom selection, Atom target, Paste&
     all.reserve(announced);
     size_t received = 0;
     for (;;) {
-        bool more = waitFor(
-            [&](const XEvent& e) {
-                return e.type == PropertyNotify && e.xproperty.window == reader && e.xproperty.atom == property_ &&
-                       e.xproperty.state == PropertyNewValue;
-            },
-            &ev, paste.deadline);
-        if (!more) return giveUp(paste, PasteFailure::TimedOut);
-        auto piece = takeProperty(limit - received, &size, type, format);
+        if (!read_->nextPiece(paste.deadline)) return giveUp(paste, PasteFailure::TimedOut);
+        auto piece = read_->take(limit - received, &size, type, format);
         if (size > limit - received) return giveUp(paste, over);
-        if (!piece) return giveUp(paste, PasteFailure::NoFailure);
+        // A notice of a value taken already: an owner that writes again
+        // before the last piece was taken sends more notices than pieces.
+        if (!piece) continue;
         if (piece->empty()) return all;
         received += size;
         all.insert(all.end(), piece->begin(), piece->end());
@@ -538,14 +619,19 @@ X11Pasteboards::Board* X11Pasteboards::ownedBoard(const std::string& name) {
 }
 
 std::vector<std::string> X11Pasteboards::types(const std::string& board, Paste& paste) {
-    Locked hold(*this);
-    if (Board* b = ownedBoard(board)) return b->types;
+    Atom selection = 0;
+    {
+        Locked hold(*this);
+        if (Board* b = ownedBoard(board)) return b->types;
+        selection = selectionOf(board);
+    }
+    std::lock_guard<std::mutex> reading(readLock_);
     Atom type = 0;
     int format = 0;
-    auto raw =
-        convert(selectionOf(board), targets_, paste, kPasteTypesLimit * 4, PasteFailure::TooManyTypes, &type, &format);
+    auto raw = convert(selection, targets_, paste, kPasteTypesLimit * 4, PasteFailure::TooManyTypes, &type, &format);
     std::vector<std::string> out;
     if (!raw || format != 32) return out;
+    Locked hold(*this);
     std::vector<Atom> atoms(raw->size() / sizeof(long));
     std::memcpy(atoms.data(), raw->data(), atoms.size() * sizeof(long));
     // One round trip for all the names; atoms that name nothing stay null.
@@ -591,15 +677,20 @@ bool X11Pasteboards::set(const std::string& board, const std::string& type, Byte
 }
 
 std::optional<Bytes> X11Pasteboards::get(const std::string& board, const std::string& type, Paste& paste) {
-    Locked hold(*this);
-    if (Board* b = ownedBoard(board)) {
-        auto it = b->data.find(type);
-        return it == b->data.end() ? std::nullopt : std::optional<Bytes>(*it->second);
+    Atom selection = 0, target = 0, got = 0;
+    {
+        Locked hold(*this);
+        if (Board* b = ownedBoard(board)) {
+            auto it = b->data.find(type);
+            return it == b->data.end() ? std::nullopt : std::optional<Bytes>(*it->second);
+        }
+        selection = selectionOf(board);
+        target = type == kPasteboardTypeString ? utf8_ : atom(type);
     }
-    Atom selection = selectionOf(board), got = 0;
+    std::lock_guard<std::mutex> reading(readLock_);
     int format = 0;
     if (type != kPasteboardTypeString)
-        return convert(selection, atom(type), paste, kPasteSizeLimit, PasteFailure::TooLarge, &got, &format);
+        return convert(selection, target, paste, kPasteSizeLimit, PasteFailure::TooLarge, &got, &format);
     if (auto utf8 = convert(selection, utf8_, paste, kPasteSizeLimit, PasteFailure::TooLarge, &got, &format);
         utf8 && format == 8)
         return got == XA_STRING ? latin1ToUtf8(*utf8) : *utf8;

@@ -126,8 +126,10 @@ std::vector<std::string> filesOfUriList(const std::string& list);
 // Drags files out of the source window to other X clients over XDND
 // (X11DragSource.cpp): existing files as a text/uri-list, promised ones
 // through the Direct Save extension. Runs until the button is released or
-// Escape is typed (and the target has taken a drop); events that are not
-// the drag's go to `others`. False when there is nothing to drag.
+// Escape is typed, or the grab is lost, and for at most two seconds more
+// while a target takes the drop; events that are not the drag's go to
+// `others`. False when there is nothing to drag, the list is too large for
+// one property, or another client holds the pointer or the keyboard.
 bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigned long time,
                 const std::function<void(XEvent&)>& others);
 

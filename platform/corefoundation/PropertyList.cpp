@@ -4,13 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
+#include "base/BASE_RegularFile.h"
 #include "platform/corefoundation/PropertyDict.h"
 
 namespace platform::cf {
 
 namespace {
+
+// Far beyond any plug-in's state; a larger file is not a project.
+constexpr size_t kMaxProjectFileBytes = size_t(256) << 20;
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -135,11 +138,11 @@ bool writePropertyListFile(const std::string& path, const PropertyDict& dict, st
 }
 
 bool readPropertyListFile(const std::string& path, PropertyDict* out, std::string* error) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return fail(error, "cannot open " + path);
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    return readPropertyList(ss.str(), out, error);
+    std::string text;
+    // Only a file: a pipe or a device named as the project would hold the host.
+    if (!BASE_ReadRegularFile(path.c_str(), kMaxProjectFileBytes, text))
+        return fail(error, "cannot read " + path + ": " + std::strerror(errno));
+    return readPropertyList(text, out, error);
 }
 
 }  // namespace platform::cf

@@ -1,6 +1,7 @@
 // halvoran-host runs the real editor: it loads the plug-in from its bundle,
 // sets its ports and values, saves the project, and a second run recalls it,
 // reopens the ports by name and sends the program to the instrument's place.
+#include "base/BASE_RegularFile.h"
 #include "core_component.h"
 #include "support/RunProgram.h"
 #include "support/TempDataDir.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -97,6 +99,46 @@ TEST(CoreHostProgram, WithoutAMIDISystemOneLineSaysSo) {
     EXPECT_EQ(run.out.rfind("MIDI: no MIDI system: ", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("no JACK server is running (server \"hv-nobody-answers\")"), std::string::npos);
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+}
+
+// A file of the user's that another program swaps for a FIFO after the
+// editor looked at it (the bank scan saw a bank there) holds nothing: the
+// start goes on without it, and a project so swapped fails to load.
+TEST(CoreHostProgram, FilesSwappedForFifosHoldNothing) {
+    const std::string bank(38016, '\0');
+    const struct {
+        const char* what;
+        const char* swapped;  // below the data folder
+        const char* args;
+        int status;
+        const char* said;  // on the output or in the log
+    } rows[] = {
+        {"a bank", "Patches/Plain.syx", "", 0, "could not read file"},
+        {"an oversized bank", "Patches/Big.syx", "", 0, "could not read file"},
+        {"the settings", "Halvoran UI.txt", "", 0, "is not understood"},
+        {"the log", "Halvoran LOG.txt", "", 0, ""},
+        {"the project", "song.proj", "--load song.proj", 1, "song.proj: cannot read"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        hvtest::TempDataDir dir;
+        dir.write("Halvoran LOG.txt", "");
+        dir.write("Halvoran UI.txt", "small\nlegacy\nfirst run: no\n");
+        dir.write("song.proj", "<plist/>");
+        dir.write("Patches/Plain.syx", bank);
+        dir.write("Patches/Big.syx", bank + bank);
+        hvtest::ProgramRun run = hvtest::runProgram(
+            "cd '" + dir.str() + "' && HALVORAN_MIDI_API=jack JACK_DEFAULT_SERVER=hv-nobody-answers " +
+            "JACK_NO_START_SERVER=1 ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" + HV_OUTSIDE_FILES +
+            "' HV_SWAP_FOR_FIFO='" + std::filesystem::path(row.swapped).filename().string() +
+            "' LSAN_OPTIONS=suppressions='" + HV_EDITOR_LSAN_SUPP + "' timeout 120 '" + HV_EDITOR_HOST +
+            "' --plugin '" + HV_EDITOR_PLUGIN + "' --fast --seconds 0 " + row.args + " 2>&1");
+        EXPECT_EQ(run.status, row.status) << run.out;
+        EXPECT_TRUE(std::filesystem::is_fifo(dir.path() / row.swapped));
+        std::string log;  // none when the log is the FIFO
+        BASE_ReadRegularFile((dir.str() + "Halvoran LOG.txt").c_str(), 1 << 20, log);
+        EXPECT_NE((run.out + log).find(row.said), std::string::npos) << run.out << log;
+    }
 }
 
 }  // namespace

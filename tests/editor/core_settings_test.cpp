@@ -198,3 +198,43 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
 }
 
 }  // namespace
+
+// A settings file the editor does not understand is left alone at start.
+// A change of setting then replaces a link's target only when it holds
+// settings; a link to anything else gives way to a settings file of the
+// editor's own, and the log says so.
+TEST(CoreSettings, AFileNotUnderstoodIsKeptAndALinkElsewhereGivesWay) {
+    hvtest::JackServer::shared();
+    const std::string notes = "Pads: warm\n", bank(38016, '\xF0'), theirs = "large\nplatinum\nfirst run: no\n";
+    const struct {
+        const char* what;
+        std::string target;  // what the link leads to; "" for a plain file
+        const std::string& bytes;
+        std::string written;  // after the change
+    } rows[] = {
+        {"link to notes", "notes.txt", notes, "small\nlegacy\nfirst run: yes\n"},
+        {"link to a bank", "Patches/Pads.syx", bank, "small\nlegacy\nfirst run: yes\n"},
+        {"link to settings", "elsewhere UI.txt", theirs, "small\nplatinum\nfirst run: no\n"},
+        {"plain file of notes", "", notes, "small\nlegacy\nfirst run: yes\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        hvtest::TempDataDir dir;
+        dir.write("Halvoran LOG.txt", "");
+        dir.write(row.target.empty() ? "Halvoran UI.txt" : row.target, row.bytes);
+        if (!row.target.empty())
+            std::filesystem::create_symlink(dir.path() / row.target, dir.path() / "Halvoran UI.txt");
+        const bool followed = &row.bytes == &theirs, replaced = !row.target.empty() && !followed;
+        coretest::EditorInstance e;
+        ASSERT_NE(e.plug, nullptr);
+        EXPECT_EQ(e.plug->settings().skin, followed ? HalvoranSettings::kSkinPlatinum : HalvoranSettings::kSkinLegacy);
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), row.bytes);
+        e.setParameter(kUserInterfaceSize, HalvoranSettings::kSizeSmall);
+        EXPECT_EQ(dir.read("Halvoran UI.txt"), row.written);
+        EXPECT_EQ(std::filesystem::is_symlink(dir.path() / "Halvoran UI.txt"), followed);
+        if (!row.target.empty()) {
+            EXPECT_EQ(dir.read(row.target), followed ? row.written : row.bytes);
+        }
+        EXPECT_EQ(dir.read("Halvoran LOG.txt").find("took the link's place") != std::string::npos, replaced);
+    }
+}

@@ -21,6 +21,13 @@
 #include "support/ScopedEnv.h"
 #include "support/TempDataDir.h"
 
+// What the tests below do at each step of the writers; nothing by default.
+void (*onWriterStep)(const char*) = nullptr;
+
+void fileWriterStep(const char* step) {
+    if (onWriterStep) onWriterStep(step);
+}
+
 namespace {
 
 using namespace libtest;
@@ -69,13 +76,14 @@ struct Elsewhere {
 };
 
 // What a start of the editor does on disk, in its order: the settings file
-// (written afresh when missing or not understood), then the bank scan.
+// (written when missing), then the bank scan.
 struct DiskStart {
     PatchLibrarian lib{nullptr};
     DiskStart() {
         HalvoranSettings settings;
         const std::string path = settingsFilePath(halvoranDataFolder(), "Halvoran");
-        if (!readSettingsFile(path, &settings)) writeSettingsFile(path, settings);
+        bool found = false;
+        if (!readSettingsFile(path, &settings, &found) && !found) writeSettingsFile(path, settings);
         lib.loadPatchesFromFilesystem(halvoranDataFolder() + "Patches");
     }
     std::vector<std::string> bankNames() const {
@@ -153,7 +161,7 @@ bool runKilledAt(const KillRoad& road, int k, const std::string& patches, const 
     const pid_t child = ::fork();
     if (child == 0) {
         stepsLeft = k;
-        setFileStepHook(killAtStep);
+        onWriterStep = killAtStep;
         if (road.scan) {
             PatchLibrarian(nullptr).loadPatchesFromFilesystem(patches);
         } else {
@@ -272,11 +280,11 @@ TEST(ScanKills, TwoEditorsStartingTogetherMakeOneCopy) {
     struct Row {
         const char* name;
         bool convertedElsewhere;
-        int pauseAt;  // two split files of four steps each, then the copy's first three
+        int pauseAt;  // two split files of three steps each, then the copy's first three
     };
     std::optional<hvtest::ScopedEnv> tmpdir;
     const fs::path disk = useMemoryFileSystem(tmpdir);
-    for (const Row& row : {Row{"one file system", false, 8}, Row{"across file systems", true, 11}}) {
+    for (const Row& row : {Row{"one file system", false, 6}, Row{"across file systems", true, 9}}) {
         SCOPED_TRACE(row.name);
         if (row.convertedElsewhere && disk.empty()) continue;
         hvtest::TempDataDir dir;
@@ -296,11 +304,11 @@ TEST(ScanKills, TwoEditorsStartingTogetherMakeOneCopy) {
         pauseAt = row.pauseAt, readyFd = ready[1], goFd = go[0];
         const pid_t first = ::fork();
         if (first == 0) {
-            setFileStepHook([](const char*) {
+            onWriterStep = [](const char*) {
                 if (--pauseAt != 0) return;
                 char c = 1;
                 if (::write(readyFd, &c, 1) != 1 || ::read(goFd, &c, 1) != 1) ::_exit(3);
-            });
+            };
             PatchLibrarian(nullptr).loadPatchesFromFilesystem(dir.str() + "Patches");
             ::_exit(0);
         }

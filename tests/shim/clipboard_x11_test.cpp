@@ -2,7 +2,7 @@
 // The clipboard on a real X server: text and private formats cross to other
 // programs (xclip) and to a second toolkit process through the selections,
 // in small and 4 MiB sizes; a reader never hangs on an owner that has gone,
-// does not answer or answers without end, and requestors that abandon their
+// does not answer, answers without end or floods it, and requestors that abandon their
 // transfers are let go.
 #include "shim/shim-clipboard.h"
 
@@ -210,8 +210,9 @@ TEST_F(ClipboardX11, AnOwnerThatDoesNotAnswerIsGivenUp) {
 TEST_F(ClipboardX11, AHostileOwnerCannotHoldOrFloodAPaste) {
     using Owner = hvtest::HostileSelectionOwner;
     const uint64_t piece = 1 << 20;
-    // Hostile for a minute at most, so that a paste without bounds fails
-    // this test instead of hanging it.
+    // Hostile for a minute at most (a flood for 20 s), so that a paste
+    // without bounds fails this test instead of hanging it: the paste must
+    // give up while the owner is still at it.
     const struct {
         const char* what;
         Owner::Options options;
@@ -224,6 +225,11 @@ TEST_F(ClipboardX11, AHostileOwnerCannotHoldOrFloodAPaste) {
          (64 << 20) + 2 * piece},
         {"one byte every 0.9 s", {.kind = Owner::Kind::Drip, .hostileForMs = 60000}, {ERROR_TIMEOUT}, 8},
         {"TARGETS of 1.5 M junk atoms", {.kind = Owner::Kind::JunkTargets}, {ERROR_INVALID_DATA}, 0},
+        {"one-byte INCR pieces again and again",
+         {.kind = Owner::Kind::IncrFlood, .hostileForMs = 20000},
+         {ERROR_TIMEOUT},
+         UINT64_MAX},
+        {"a flood of events", {.kind = Owner::Kind::EventFlood, .hostileForMs = 20000}, {ERROR_TIMEOUT}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,6 +239,7 @@ TEST_F(ClipboardX11, AHostileOwnerCannotHoldOrFloodAPaste) {
         EXPECT_EQ(get(CF_TEXT, &error), "<null>");
         EXPECT_NE(std::find(c.errors.begin(), c.errors.end(), error), c.errors.end()) << error;
         EXPECT_LE(owner.bytesSent(), c.mostSent);
+        EXPECT_TRUE(owner.stillHostile());
         // What the hostile owner still sends lands nowhere: the next owner's text comes whole.
         std::string file = dir_.write("next.txt", texts_[1]).string();
         auto xclip = startOwner({"xclip", "-i", "-quiet", "-selection", "clipboard", file}, "CLIPBOARD");

@@ -10,10 +10,12 @@
 // moves and resizes from outside come back as WM_MOVE and WM_SIZE; cursors
 // show in the server's cursor image and warp where X sees the pointer;
 // files dropped by another client arrive as WM_DROPFILES, and files dragged
-// out, listed or promised, reach another client.
+// out, listed or promised, reach another client; a drag that cannot start
+// ends at once, and silent drop targets do not hold one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <cstdio>
@@ -505,5 +507,60 @@ TEST_F(DialogsX11, FilesDraggedOutReachAnotherClient) {
             EXPECT_EQ(target.files, (std::vector<std::string>{"file://" + dir.str() + "Bank%20A.hvx",
                                                               "file://" + dir.str() + "My%20banks/B.syx"}));
         }
+    }
+}
+
+// A drag that cannot start (another client holds the pointer or the
+// keyboard, or its list is too large for one property) ends at once and
+// sends nothing; a target that answers nothing is left, one silent from the
+// drop on is given the drop. Every drag ends and lets the selection go.
+TEST_F(DialogsX11, DragsThatCannotStartOrMeetSilenceEnd) {
+    XWindow x = openPanel();
+    HWND content = panel_->contentView();
+    const std::string display = hvtest::XvfbServer::shared().display();
+    using Manner = hvtest::XdndTarget::Manner;
+    const std::vector<std::string> one = {"/tmp/a bank.syx"}, huge(70000, "/" + std::string(250, 'b'));
+    const struct {
+        const char* what;
+        bool pointerHeld, keyboardHeld;
+        const std::vector<std::string>& files;
+        Manner manner;
+        std::string last;  // the last XDND message the target saw
+    } rows[] = {
+        {"pointer held by another client", true, false, one, Manner::Answers, ""},
+        {"keyboard held by another client", false, true, one, Manner::Answers, ""},
+        {"a list of 18 MB", false, false, huge, Manner::Answers, ""},
+        {"a target that answers nothing", false, false, one, Manner::Silent, "XdndLeave"},
+        {"a target silent from the drop on", false, false, one, Manner::SilentOnDrop, "XdndDrop"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        hvtest::XdndTarget target(display, 800, 300, 200, 150, "", row.manner);
+        hvtest::XProbe other(display);
+        Display* d = other.display();
+        if (row.pointerHeld) XGrabPointer(d, other.root(), False, 0, GrabModeAsync, GrabModeAsync, 0, 0, CurrentTime);
+        if (row.keyboardHeld) XGrabKeyboard(d, other.root(), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XSync(d, False);
+        probe_->moveTo(x, 40, 40);
+        probe_->press();
+        std::atomic<bool> ended{false};
+        std::thread person([&] {
+            hvtest::XProbe p(display);
+            p.moveTo(target.window(), 100, 75);
+            target.serveUntil([&] { return target.positions > 0 || ended; });
+            p.release();
+            target.serveUntil([&] { return ended.load(); }, 60000);
+        });
+        std::vector<const char*> paths;
+        for (const std::string& f : row.files) paths.push_back(f.c_str());
+        SHIM_InitiateDragDropOfFileList(content, nullptr, paths.data(), int(paths.size()), nullptr);
+        ended = true;
+        person.join();
+        target.serveUntil([] { return false; }, 300);  // what the drag sent last
+        EXPECT_EQ(target.last, row.last);
+        EXPECT_EQ(XGetSelectionOwner(d, XInternAtom(d, "XdndSelection", False)), 0u);
+        XUngrabPointer(d, CurrentTime);
+        XUngrabKeyboard(d, CurrentTime);
+        XSync(d, False);
     }
 }

@@ -1,11 +1,13 @@
 #include "support/x11/HostileSelection.h"
 
 #include "platform/appkit/X11Errors.h"
+#include "platform/appkit/X11Property.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -23,18 +25,8 @@ struct Transfer {
     Atom property;
     Atom type;
     std::optional<Clock::time_point> due;  // a drip's next byte
+    bool flooded = false;                  // an event flood's, or an INCR flood's once the announcement is taken
 };
-
-void reply(Display* d, const XSelectionRequestEvent& r, Atom property) {
-    XEvent ev{};
-    ev.xselection.type = SelectionNotify;
-    ev.xselection.requestor = r.requestor;
-    ev.xselection.selection = r.selection;
-    ev.xselection.target = r.target;
-    ev.xselection.time = r.time;
-    ev.xselection.property = property;
-    XSendEvent(d, r.requestor, False, NoEventMask, &ev);
-}
 
 // The next event, or false once the deadline has passed.
 bool nextEvent(Display* d, Clock::time_point deadline, XEvent* ev) {
@@ -50,7 +42,12 @@ bool nextEvent(Display* d, Clock::time_point deadline, XEvent* ev) {
 }  // namespace
 
 HostileSelectionOwner::HostileSelectionOwner(const std::string& display, const Options& options)
-    : options_(options), thread_([this, display] { serve(display); }) {}
+    : options_(options),
+      silentFrom_(options.hostileForMs > 0 ? Clock::now() + std::chrono::milliseconds(options.hostileForMs)
+                                           : Clock::time_point::max()),
+      thread_([this, display] { serve(display); }) {}
+
+bool HostileSelectionOwner::stillHostile() const { return Clock::now() < silentFrom_; }
 
 HostileSelectionOwner::~HostileSelectionOwner() {
     stop_ = true;
@@ -77,9 +74,8 @@ void HostileSelectionOwner::serve(const std::string& display) {
     XSetSelectionOwner(d, selection, win, CurrentTime);
     state_ = XGetSelectionOwner(d, selection) == win ? 1 : -1;
     const std::vector<unsigned char> piece(options_.pieceBytes, 'x');
-    const auto silentFrom = options_.hostileForMs > 0 ? Clock::now() + std::chrono::milliseconds(options_.hostileForMs)
-                                                      : Clock::time_point::max();
-    auto hostile = [&] { return Clock::now() < silentFrom; };
+    auto hostile = [&] { return stillHostile(); };
+    const bool flood = options_.kind == Kind::IncrFlood || options_.kind == Kind::EventFlood;
     auto write = [&](const Transfer& t, const unsigned char* bytes, size_t n) {
         XChangeProperty(d, t.requestor, t.property, t.type, 8, PropModeReplace, bytes, int(n));
         sent_ += n;
@@ -87,7 +83,9 @@ void HostileSelectionOwner::serve(const std::string& display) {
     std::vector<Transfer> transfers;
     while (!stop_ && state_ == 1) {
         pollfd p{ConnectionNumber(d), POLLIN, 0};
-        poll(&p, 1, 20);
+        const bool flooding =
+            hostile() && std::any_of(transfers.begin(), transfers.end(), [](const Transfer& t) { return t.flooded; });
+        poll(&p, 1, flooding ? 0 : 20);
         while (XPending(d) > 0) {
             XEvent ev;
             XNextEvent(d, &ev);
@@ -105,6 +103,9 @@ void HostileSelectionOwner::serve(const std::string& display) {
                                     reinterpret_cast<unsigned char*>(list), 3);
                 } else if (options_.kind == Kind::JunkTargets) {
                     write(Transfer{r.requestor, property, r.target, {}}, piece.data(), 4);
+                } else if (options_.kind == Kind::EventFlood) {
+                    transfers.push_back(Transfer{r.requestor, property, r.target, {}, true});
+                    continue;  // never answered
                 } else {
                     XSelectInput(d, r.requestor, PropertyChangeMask);
                     long size = long(options_.pieceBytes);
@@ -112,11 +113,13 @@ void HostileSelectionOwner::serve(const std::string& display) {
                                     reinterpret_cast<unsigned char*>(&size), 1);
                     transfers.push_back(Transfer{r.requestor, property, r.target, {}});
                 }
-                reply(d, r, property);
+                platform::appkit::x11AnswerSelectionRequest(d, r, property);
             } else if (ev.type == PropertyNotify && ev.xproperty.state == PropertyDelete && hostile()) {
                 for (Transfer& t : transfers) {
                     if (t.requestor != ev.xproperty.window || t.property != ev.xproperty.atom) continue;
-                    if (options_.kind == Kind::Drip)
+                    if (flood)
+                        t.flooded = true;
+                    else if (options_.kind == Kind::Drip)
                         t.due = Clock::now() + std::chrono::milliseconds(options_.dripMs);
                     else
                         write(t, piece.data(), piece.size());
@@ -129,6 +132,22 @@ void HostileSelectionOwner::serve(const std::string& display) {
             if (!t.due || Clock::now() < *t.due || !hostile()) continue;
             t.due.reset();
             write(t, piece.data(), 1);
+        }
+        // A flood goes on whatever the requestor does, until the owner goes silent.
+        for (int n = 0; flooding && n < 256; ++n) {
+            for (const Transfer& t : transfers) {
+                if (!t.flooded) continue;
+                if (options_.kind == Kind::IncrFlood) {
+                    write(t, piece.data(), 1);
+                    continue;
+                }
+                XEvent m{};
+                m.xclient.type = ClientMessage;
+                m.xclient.window = t.requestor;
+                m.xclient.message_type = t.property;
+                m.xclient.format = 32;
+                XSendEvent(d, t.requestor, False, NoEventMask, &m);
+            }
         }
         XFlush(d);
     }

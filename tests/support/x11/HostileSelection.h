@@ -1,13 +1,14 @@
 #pragma once
 // X clients that misuse the selection protocol, each on a connection of its
-// own: an owner whose answer never ends, comes a byte at a time, or lists
-// targets without end; and a requestor that asks for a large selection many
-// times and reads none of it.
+// own: an owner whose answer never ends, comes a byte at a time, lists
+// targets without end, or floods the requestor; and a requestor that asks
+// for a large selection many times and reads none of it.
 //
 //   hvtest::HostileSelectionOwner owner(display, {.kind = HostileSelectionOwner::Kind::Drip});
 //   ASSERT_TRUE(owner.owns());
 //   ... paste, then look at owner.bytesSent() ...
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -23,6 +24,8 @@ public:
         EndlessIncr,  // data by INCR: a full piece after each piece taken, never the empty end
         Drip,         // data by INCR: one byte a piece, each dripMs after the last was taken
         JunkTargets,  // TARGETS: junkTargets atoms that name nothing
+        IncrFlood,    // data by INCR: one-byte pieces sent again and again, taken or not
+        EventFlood,   // no answer; ClientMessages to the requestor's window without end
     };
     struct Options {
         Kind kind = Kind::EndlessIncr;
@@ -44,11 +47,14 @@ public:
     bool owns();
     // Bytes of data written into requestors' properties so far.
     uint64_t bytesSent() const { return sent_; }
+    // Still as hostile as it was made (its hostileForMs not over).
+    bool stillHostile() const;
 
 private:
     void serve(const std::string& display);
 
     Options options_;
+    std::chrono::steady_clock::time_point silentFrom_;
     std::atomic<int> state_{0};  // 0 starting, 1 owner, -1 failed
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> sent_{0};

@@ -12,8 +12,9 @@ namespace {
 Atom atom(Display* d, const char* n) { return XInternAtom(d, n, False); }
 }  // namespace
 
-XdndTarget::XdndTarget(const std::string& display, int x, int y, int width, int height, std::string saveFolder)
-    : saveFolder_(std::move(saveFolder)) {
+XdndTarget::XdndTarget(const std::string& display, int x, int y, int width, int height, std::string saveFolder,
+                       Manner manner)
+    : saveFolder_(std::move(saveFolder)), manner_(manner) {
     dpy_ = XOpenDisplay(display.c_str());
     if (!dpy_) return;
     XSetWindowAttributes a{};
@@ -67,10 +68,14 @@ void XdndTarget::handle(const void* event) {
     if (ev.type == ClientMessage) {
         const XClientMessageEvent& c = ev.xclient;
         source_ = XWindow(c.data.l[0]);
+        if (char* name = XGetAtomName(dpy_, c.message_type)) {
+            last = name;
+            XFree(name);
+        }
         if (c.message_type == atom(dpy_, "XdndPosition")) {
             ++positions;
-            reply("XdndStatus", 1 | 2, 0, c.data.l[4]);
-        } else if (c.message_type == atom(dpy_, "XdndDrop")) {
+            if (manner_ != Manner::Silent) reply("XdndStatus", 1 | 2, 0, c.data.l[4]);
+        } else if (c.message_type == atom(dpy_, "XdndDrop") && manner_ == Manner::Answers) {
             // Promised files (the source's type list names Direct Save) go
             // into the folder; others are asked for as a list.
             Atom type = 0;

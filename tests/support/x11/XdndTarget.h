@@ -2,8 +2,9 @@
 // Another client's window taking files dropped on it over XDND, as a file
 // manager does: it accepts every position, asks for the text/uri-list on a
 // drop, or, for promised files (Direct Save), names a folder for them and
-// asks the source to write them there. It runs on the caller's thread, in
-// serveUntil, between the steps of a test.
+// asks the source to write them there. Or it keeps silent: it answers
+// nothing, or nothing after the positions. It runs on the caller's thread,
+// in serveUntil, between the steps of a test.
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,7 +17,9 @@ class XdndTarget {
 public:
     // A mapped window at root (x, y) on the display; saveFolder is where
     // promised files go.
-    XdndTarget(const std::string& display, int x, int y, int width, int height, std::string saveFolder = "");
+    enum class Manner { Answers, Silent, SilentOnDrop };
+    XdndTarget(const std::string& display, int x, int y, int width, int height, std::string saveFolder = "",
+               Manner manner = Manner::Answers);
     ~XdndTarget();
     XdndTarget(const XdndTarget&) = delete;
     XdndTarget& operator=(const XdndTarget&) = delete;
@@ -26,7 +29,8 @@ public:
     // Handles what arrives until done() holds or the time is up.
     bool serveUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
-    int positions = 0;               // positions answered
+    int positions = 0;               // positions that came
+    std::string last;                // the name of the last XDND message that came
     bool dropped = false;            // a drop came and was finished
     std::vector<std::string> files;  // the uri-list's lines, as sent
     std::string saveAnswer;          // the source's answer to a Direct Save ("S" done)
@@ -37,6 +41,7 @@ private:
     XWindow win_ = 0;
     XWindow source_ = 0;
     std::string saveFolder_;
+    Manner manner_;
 };
 
 }  // namespace hvtest
