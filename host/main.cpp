@@ -1,11 +1,9 @@
 // halvoran-host: loads a plug-in through its component entry and drives it
 // as a digital audio workstation would.
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
@@ -69,8 +67,10 @@ int main(int argc, char** argv) {
 
     bool viewShown = options.view && hvhost::runHostView(session, gInterrupted);
     if (options.view && !viewShown) fprintf(stderr, "halvoran-host: this build shows no panel\n");
+    // Without a panel the main loop still runs: what the plug-in's other
+    // threads hand to its GUI thread is done there.
     if (!viewShown)
-        while (!gInterrupted && !session.finished()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (!gInterrupted && !session.finished()) platform::appkit::RunLoop::main().runFor(10);
 
     session.stopRendering();
     if (options.printParams) fputs(session.describeParams(false).c_str(), stdout);

@@ -13,6 +13,7 @@
 #include "framework/IGraphics.h"
 #include "framework/IGraphicsMac.h"
 #include "framework/IUnitAU_ViewFactory.h"
+#include "platform/appkit/RunLoop.h"
 #include "src/ControlAction.h"
 #include "src/LibrarianViewControl.h"
 #include "src/MIDIMessageManager.h"
@@ -110,7 +111,7 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
 
 Halvoran::~Halvoran() {
     // What the workers still ask of the panel is dropped from here on.
-    mGuiCalls.close();
+    mGuiCalls->close();
     // Nothing may arrive from the MIDI input while the objects it reaches go.
     closeExternalMIDIPorts();
     if (graphics && graphics->WindowIsOpen()) graphics->CloseWindow();
@@ -310,7 +311,11 @@ void Halvoran::setText(ITextControl* control, const char* text) {
     if (control) control->SetTextFromPlug(text);
 }
 
-void Halvoran::setStatusText(const char* text) { setText(statusTextControl, text); }
+void Halvoran::setStatusText(const char* text) {
+    setText(statusTextControl, text);
+    // A message stands alone on the row it shares with a control's value.
+    setText(valueTextControl, "");
+}
 void Halvoran::setValueText(const char* text) { setText(valueTextControl, text); }
 void Halvoran::setMIDIText(const char* text) { setText(midiTextControl, text); }
 void Halvoran::setLatencyText(const char* text) { setText(latencyTextControl, text); }
@@ -452,24 +457,32 @@ void Halvoran::sendSysExInitialization() {
 void Halvoran::sendPatchToDeviceFromLibrarian(int slot, int pane) {
     if (!patchLibrarian || !midiManager) return;
     if (GetParam(kPartLock + std::clamp(selectedTimbre.load(), 0, 1))->Value() == 1.0) return;
-    std::vector<PatchFile*>& banks =
-        pane != 0 && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
-    int bankIdx = pane == 0 ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower;
-    if (bankIdx < 0 || bankIdx >= static_cast<int>(banks.size()) || !banks[bankIdx]) return;
-    PatchFile* bank = banks[bankIdx];
+    PatchFile* bank = paneBank(pane);
+    if (!bank) return;
     resizeToBankSlots(bank->patches);
     if (slot < 0 || slot >= static_cast<int>(bank->patches.size()) || bank->patches[slot].sysexMessages.empty()) return;
     if (librarianView) librarianView->keyCursor = slot;
     if (!midiInOutSet || !midiOutReady) return;
     SendProgramChangeCommand(slot);
     Sleep(50);
-    LibrarianPatch* patch = &bank->patches[slot];
+    // The job sends its own copy: the bank may be refreshed or saved away
+    // while it runs.
+    const LibrarianPatch& patch = bank->patches[slot];
     midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendLibrarianPatch,
-                          [patch, slot](MIDIMessageSender& s) {
-                              s.libraryPatch = patch;
+                          [&patch, slot](MIDIMessageSender& s) {
+                              s.patchToSend = patch;
+                              s.libraryPatch = &s.patchToSend;
                               s.intArg3 = 0;
                               s.intArg2 = slot;
                           });
+}
+
+PatchFile* Halvoran::paneBank(int pane) const {
+    if (!patchLibrarian) return nullptr;
+    const std::vector<PatchFile*>& banks =
+        pane != 0 && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
+    const int index = pane == 0 ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower;
+    return index >= 0 && index < static_cast<int>(banks.size()) ? banks[index] : nullptr;
 }
 
 int Halvoran::selectedPane() const {
@@ -496,8 +509,11 @@ void Halvoran::SendAllProgramsFromLibrarian() {
 
 void Halvoran::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int second) {
     if (!midiOutReady || !midiManager) return;
+    const PatchFile* bank = paneBank(lowerPane);
+    if (!bank) return;
     midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobStoreAllPatches,
-                          [lowerPane, second](MIDIMessageSender& s) {
+                          [bank, lowerPane, second](MIDIMessageSender& s) {
+                              s.programsToStore = bank->patches;
                               s.intArg1 = lowerPane;
                               s.intArg2 = second;
                           });
@@ -518,7 +534,7 @@ void Halvoran::DisplayProcessingIndicator(bool show) {
     transferBusy = false;
     processingIndicator = show;
     if (!show && midiManager) midiManager->awaitingPanelDump = false;
-    mGuiCalls.call([this, show] { showProcessingIndicator(show); });
+    onGuiThread([this, show] { showProcessingIndicator(show); });
 }
 
 void Halvoran::showProcessingIndicator(bool show) {
@@ -550,7 +566,7 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
     // transfers call this from their threads, the panel follows on its own.
     GetParam(kBankEditUnsaved)->Set(1.0);
     GetParam(kDiscardBankData)->Set(0.0);
-    mGuiCalls.call([this] {
+    onGuiThread([this] {
         if (graphics) {
             graphics->SetParameterFromPlug(kBankEditUnsaved, GetParam(kBankEditUnsaved)->GetNormalized(), true);
             graphics->SetParameterFromPlug(kDiscardBankData, GetParam(kDiscardBankData)->GetNormalized(), true);
@@ -561,6 +577,10 @@ void Halvoran::SetLibrarianStatusUnsaved(bool unsaved) {
     });
     setStatusText("Program received to slot(s)");
 }
+
+void Halvoran::onGuiThread(std::function<void()> work) { mGuiCalls->call(std::move(work)); }
+
+bool Halvoran::isGuiThread() { return platform::appkit::RunLoop::isMainThread(); }
 
 void Halvoran::updatePatchLibrarianView(int which) {
     if (which < 0 || which > 2 || !librarianView) return;

@@ -8,9 +8,12 @@
 // MIDI manager's workers) are atomics: each is written by one side and
 // polled by the other, never guarded by a lock.
 #include <atomic>
+#include <bitset>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/GuiThreadQueue.h"
 #include "framework/IMidiQueue.h"
@@ -34,6 +37,8 @@ class RightPatchPopupMenu;
 class RightSearchPopupMenu;
 class UIConfigManager;
 struct ControlAction;
+struct LibrarianPatch;
+struct PatchFile;
 
 class Halvoran : public IUnitAU {
 public:
@@ -121,6 +126,26 @@ public:
     void DisplayProcessingIndicator(bool show);
     void SetLibrarianRequestActive(bool active);
     void SetLibrarianStatusUnsaved(bool unsaved);
+    // Any thread: work for the panel and the librarian, done on the GUI
+    // thread in the order handed over (at once when called there).
+    void onGuiThread(std::function<void()> work);
+    static bool isGuiThread();
+    // GUI thread: a program a request collected, into slot of the upper
+    // bank; whole when it is a complete program.
+    void storeReceivedProgram(const LibrarianPatch& program, int slot, bool whole);
+    // How a librarian request ended.
+    enum class RequestEnd { kCompleted, kCancelled, kTimedOut };
+    // Any thread, at the start and at the end of a request into the
+    // librarian (after its records are disarmed): the status line then says
+    // what was stored and where; a bank that took programs opens the save
+    // row. single: one program was asked for.
+    void librarianRequestBegins();
+    void librarianRequestEnds(RequestEnd end, bool single);
+    // GUI thread: a whole bank's dump the all-programs request took, read
+    // into the upper bank's slots while that request lasts.
+    void readRequestedBankDump(const std::vector<uint8_t>& dump);
+    // GUI thread: the panes refilled from their banks (0 upper, 1 lower, 2
+    // both and the view redrawn).
     void updatePatchLibrarianView(int which);
     void setLibrarianViewDirty();
     // The bank folder: the data folder followed by "Patches", no trailing
@@ -150,8 +175,13 @@ public:
     // no slot (the librarian's upper slot when there is no view).
     int librarianKeyCursor() const;
     // Opens the data folder in the desktop's file manager; when it cannot be
-    // opened, the status line says so and names the folder.
+    // opened (the opener cannot start, or fails within a few seconds), the
+    // status line says so and names the folder. The panel is not held
+    // meanwhile.
     void OpenDataDirectory();
+    // REFRESH: the banks read again from the bank folder; refused while the
+    // save row is open, as the bank arrows are.
+    void refreshFolders();
 
     // ---- The edited bank and the save row
     // Writes the upper bank back to its own file ("Save (Overwrite current
@@ -271,7 +301,9 @@ public:
     std::atomic<bool> answered{false};
     std::atomic<bool> initialization{false};
     std::atomic<bool> dataMismatch{false};
-    // An all-programs transfer into the librarian runs.
+    // A whole bank's dump the all-programs request took waits to be read
+    // into the slots, or is being read: incoming short messages wait. Set by
+    // the MIDI input, cleared when the dump is read or the request ends.
     std::atomic<bool> bankDumpSeen{false};
     // A project recall or a push of the current data runs: incoming MIDI is
     // ignored and the reset texts and the callback's panel refresh wait.
@@ -328,6 +360,12 @@ public:
 
     // Owned objects.
     PatchManager* patchManager = nullptr;
+    // The GUI thread's alone: its bank lists, bank selections and slots are
+    // changed and read there only. The MIDI input and the transfer jobs hand
+    // what they have for it (received programs, program changes that send a
+    // slot, a request's end) over through onGuiThread, and a job is given
+    // copies of the programs it sends. The slot selections are atomics that
+    // the jobs move and the MIDI input reads, to tell where a program goes.
     PatchLibrarian* patchLibrarian = nullptr;
     UIConfigManager* uiConfigManager = nullptr;
     MIDIMessageManager* midiManager = nullptr;
@@ -357,6 +395,8 @@ private:
     // The librarian pane a send takes: 0 while the view has an upper
     // selection, else 1.
     int selectedPane() const;
+    // The bank a pane (0 upper, else lower) shows, or null.
+    PatchFile* paneBank(int pane) const;
     // The librarian's settings: rename, rescan, search, bank stepping.
     void onLibrarianParamChange(int paramIdx);
     void stepBank(int paramIdx);
@@ -378,6 +418,16 @@ private:
     std::string mUnopenedInName, mUnopenedOutName;
     double mUnopenedInValue = 0.0, mUnopenedOutValue = 0.0;
     std::string mLastImportFolder;
-    // Panel changes the workers ask for.
-    GuiThreadQueue mGuiCalls;
+    // Panel and librarian work the other threads hand over; shared, so that a
+    // file manager's late answer finds it gone rather than freed.
+    std::shared_ptr<GuiThreadQueue> mGuiCalls = std::make_shared<GuiThreadQueue>();
+    // The programs the current librarian request stored, by slot, the last
+    // one and the bank it went to; the GUI thread's alone.
+    struct ReceivedPrograms {
+        std::bitset<128> slots;
+        std::string lastName;
+        int lastSlot = -1;
+        std::string bankName;
+    } mReceived;
+    void reportLibrarianRequest(RequestEnd end, bool single);
 };

@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 
 #include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
 #include "framework/IGraphics.h"
 #include "base/BASE_String.h"
+#include "platform/appkit/Backend.h"
 #include "src/Halvoran.h"
 #include "src/IPopupMenuControlEditMenus.h"
 #include "src/IPopupMenuControlPatchLower.h"
@@ -40,6 +40,11 @@ constexpr size_t kShownPrefix = 44;
 
 // A save that did not reach the disk; the bank keeps its name and file.
 constexpr const char* kBankNotSaved = "Bank NOT saved: write failed!";
+// What stepping and refreshing say while the save row is open.
+constexpr const char* kSaveRowOpen = "OVERWRITE, DISCARD or KEEP the bank first";
+// How long the desktop's opener has to fail before the folder counts as
+// shown: one that still runs then is the file manager itself.
+constexpr int kOpenerPatienceMs = 5000;
 
 // The bank's file name with another extension.
 std::string withExtension(const std::string& fileName, const char* extension) {
@@ -201,22 +206,21 @@ void Halvoran::stepBank(int paramIdx) {
     // As its chooser, the arrows leave an edited bank in place until its
     // changes are saved, dropped or kept.
     if (upper && GetParam(kBankEditUnsaved)->Value() != 0.0) {
-        setStatusText("OVERWRITE, DISCARD or KEEP the bank first");
+        setStatusText(kSaveRowOpen);
         return;
     }
+    // Round the banks there are, whatever range the list's parameter has.
+    const std::vector<PatchFile*>& banks =
+        !upper && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
+    if (banks.empty()) return;
+    const int count = static_cast<int>(banks.size());
     const int step = paramIdx == kLibUpperNextBank || paramIdx == kLibLowerNextBank ? 1 : -1;
     const int listIdx = upper ? kPatchSelectionListUpper : kPatchSelectionListLower;
-    IParam* list = GetParam(listIdx);
-    const int max = static_cast<int>(list->GetMax());
-    int index = list->Int() + step;
-    if (index > max) index = 0;
-    if (index < 0) index = max;
+    const int index = (std::clamp(GetParam(listIdx)->Int(), 0, count - 1) + step + count) % count;
     setParameterFromPlug(listIdx, index);
     (upper ? patchLibrarian->selectedBankUpper : patchLibrarian->selectedBankLower) = index;
 
-    const std::vector<PatchFile*>& banks =
-        !upper && searchResultsShown ? patchLibrarian->searchBankFiles : patchLibrarian->bankFiles;
-    if (index < static_cast<int>(banks.size()) && banks[index]) {
+    if (banks[index]) {
         (upper ? upperBankName : lowerBankName) = banks[index]->fileName;
         (upper ? upperBankFolder : lowerBankFolder) = banks[index]->folderName;
     }
@@ -262,7 +266,7 @@ void Halvoran::onLibrarianParamChange(int paramIdx) {
             renameIdle = true;
             break;
         case kRefreshFolders:
-            if (p->Value() == 1.0) patchTypeChanged(0, 0, true);
+            if (p->Value() == 1.0) refreshFolders();
             break;
         case kPatchSearchString: {
             const std::string text = p->GetDisplayText(0);
@@ -304,14 +308,99 @@ void Halvoran::onLibrarianParamChange(int paramIdx) {
     }
 }
 
+void Halvoran::refreshFolders() {
+    // Reading the banks again would drop what the edited bank received.
+    if (GetParam(kBankEditUnsaved)->Value() != 0.0) {
+        setStatusText(kSaveRowOpen);
+        return;
+    }
+    patchTypeChanged(0, 0, true);
+    setStatusText("Refresh Folders");
+}
+
 void Halvoran::OpenDataDirectory() {
     const std::string folder = halvoranDataFolder();
     try {
         Poco::File(folder).createDirectories();
     } catch (const Poco::Exception&) {}
-    if (ShellExecute(nullptr, "open", "explorer.exe", folder.c_str(), nullptr, SW_SHOW)) return;
-    log("FILE BROWSER: could not open " + folder);
-    const std::string text = "Could not open " + shownPath(folder);
+    // The opener's verdict comes on a thread of its own, maybe after the
+    // editor has gone.
+    std::weak_ptr<GuiThreadQueue> gui = mGuiCalls;
+    auto failed = [this, folder] {
+        log("FILE BROWSER: could not open " + folder);
+        const std::string text = "Could not open " + shownPath(folder);
+        setStatusText(text.c_str());
+    };
+    platform::appkit::Application::backend().openFileThen(folder, std::string(), kOpenerPatienceMs,
+                                                          [gui, failed](bool opened) {
+                                                              if (opened) return;
+                                                              if (std::shared_ptr<GuiThreadQueue> calls = gui.lock())
+                                                                  calls->call(failed);
+                                                          });
+}
+
+// ---- Programs received into the librarian
+
+void Halvoran::storeReceivedProgram(const LibrarianPatch& program, int slot, bool whole) {
+    if (!patchLibrarian || !patchLibrarian->storeInUpperSlot(program, slot)) return;
+    if (whole) {
+        mReceived.slots.set(slot);
+        mReceived.lastName = program.name;
+        mReceived.lastSlot = slot;
+        mReceived.bankName = patchLibrarian->upperBank()->fileName;
+    }
+    updatePatchLibrarianView(0);
+    setLibrarianViewDirty();
+    if (upperBankListControl) upperBankListControl->SetDirty(false);
+}
+
+void Halvoran::readRequestedBankDump(const std::vector<uint8_t>& dump) {
+    // A request that ended before this came takes nothing more.
+    if (!patchLibrarian || !bankDumpSeen) return;
+    ByteChunk chunk;
+    chunk.PutBytes(dump.data(), static_cast<int>(dump.size()));
+    PatchFile bank;
+    // In request mode the reader hands each program to the SysEx input,
+    // which stores it in the next slot.
+    patchLibrarian->requestSlot = 0;
+    patchLibrarian->requestMode = true;
+    patchLibrarian->loadFromChunk(&chunk, chunk.Size(), &bank, 0);
+    // Over, whether the dump was read whole or not.
+    patchLibrarian->requestMode = false;
+    bankDumpSeen = false;
+}
+
+void Halvoran::librarianRequestBegins() {
+    onGuiThread([this] { mReceived = ReceivedPrograms(); });
+}
+
+void Halvoran::librarianRequestEnds(RequestEnd end, bool single) {
+    onGuiThread([this, end, single] { reportLibrarianRequest(end, single); });
+}
+
+void Halvoran::reportLibrarianRequest(RequestEnd end, bool single) {
+    const int count = static_cast<int>(mReceived.slots.count());
+    const std::string outcome = end == RequestEnd::kCancelled  ? "Data request CANCELLED! "
+                                : end == RequestEnd::kTimedOut ? "CONNECTION TIMED OUT! "
+                                                               : "";
+    std::string text;
+    if (count > 0) {
+        SetLibrarianStatusUnsaved(true);
+        if (single) {
+            std::string name = mReceived.lastName;
+            name.erase(name.find_last_not_of(' ') + 1);
+            text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1) + " of " +
+                   mReceived.bankName;
+        } else {
+            text = outcome + std::to_string(count) + (count == 1 ? " program" : " programs") + " received into " +
+                   mReceived.bankName;
+        }
+    } else if (end != RequestEnd::kCompleted) {
+        text = outcome + "No program stored";
+    } else {
+        // The instrument answered, and no slot took its program.
+        text = single ? "Program NOT stored: choose an edit slot!" : "No program stored: choose an edit bank!";
+    }
     setStatusText(text.c_str());
 }
 
@@ -355,9 +444,12 @@ void Halvoran::saveUpperBank() {
     }
     upperBankName = bank->fileName;
     upperBankFolder = bank->folderName;
+    // The panes show what the file holds (empty slots are written padded).
+    patchLibrarian->reloadBank(bank);
     const std::string text = "Bank saved to " + shownPath(path);
     setStatusText(text.c_str());
     endBankEdit();
+    updatePatchLibrarianView(2);
 }
 
 void Halvoran::saveUpperBankAs(bool asMid) {
@@ -377,12 +469,9 @@ void Halvoran::saveUpperBankAs(bool asMid) {
         setStatusText(chosen.empty() ? "Bank not saved: cancelled" : kBankNotSaved);
         return;
     }
-    std::vector<LibrarianPatch> programs;
-    {
-        std::lock_guard<std::mutex> lock(patchLibrarian->slotsLock);
-        programs = bank->patches;
-    }
-    PatchFile* saved = patchLibrarian->listWrittenBank(chosen, getPatchesFolderStr(), programs);
+    PatchFile* saved = patchLibrarian->listWrittenBank(chosen, getPatchesFolderStr(), bank->patches);
+    // It shows what the file holds (empty slots are written padded).
+    if (saved) patchLibrarian->reloadBank(saved);
     if (!saved) {
         // Written where the librarian lists no bank: the pane keeps its own.
         upperBankName = bank->fileName;

@@ -17,9 +17,12 @@ void Halvoran::selectMIDIPort(int paramIdx) {
     const bool input = paramIdx == kDeviceInSelection;
     const unsigned choice = ++mPortChoices[input];
     // The panel goes on at once; what the MIDI system makes of the choice
-    // comes back on the GUI thread.
-    auto opened = [this, paramIdx, choice](bool done) {
-        if (!done) mGuiCalls.call([this, paramIdx, choice] { portNotOpened(paramIdx, choice); });
+    // comes back on the GUI thread, maybe after the editor has gone.
+    std::weak_ptr<GuiThreadQueue> gui = mGuiCalls;
+    auto opened = [this, gui, paramIdx, choice](bool done) {
+        if (done) return;
+        if (std::shared_ptr<GuiThreadQueue> calls = gui.lock())
+            calls->call([this, paramIdx, choice] { portNotOpened(paramIdx, choice); });
     };
     const int found =
         input ? chooseExternalMIDIIn(index, name.c_str(), opened) : chooseExternalMIDIOut(index, name.c_str(), opened);
@@ -117,8 +120,10 @@ void Halvoran::OnParamChange(int paramIdx) {
     // stays on the display.
     ControlAction* action = param->GetControlAction();
     const bool global = paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect;
-    // The save row's buttons say on the display what they did instead.
-    const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank;
+    // The save row's buttons and REFRESH say on the display what they did
+    // instead.
+    const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank ||
+                         paramIdx == kRefreshFolders;
     // The global page's knobs send nothing themselves, yet their values
     // are the instrument's and are read from the display.
     if ((action || global) && !saveRow) ControlDisplay::controlDisplay(this, paramIdx, value);

@@ -111,12 +111,8 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
             case kRequestAll:
                 // Armed only when the transfer really starts: a dropped choice
                 // must not leave the next dump from the instrument collected.
-                startTransfer(plug, MIDIMessageSender::kJobRequestAllPatches, [manager](MIDIMessageSender&) {
-                    manager->libraryPatchRequest.active = false;
-                    manager->libraryPatchRequestAll.empty();
-                    manager->libraryPatchRequestAll.active = true;
-                    manager->replySeen = false;
-                });
+                startTransfer(plug, MIDIMessageSender::kJobRequestAllPatches,
+                              [manager](MIDIMessageSender&) { manager->armAllPatchesRequest(); });
                 break;
         }
     } else if (chosen == &storeMenu) {
@@ -139,7 +135,7 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
                 break;
             case kMainRefresh: {
                 BASE_MutexLock lock(plug->GetMutex());
-                plug->patchTypeChanged(0, 0, true);
+                plug->refreshFolders();
                 break;
             }
             case kMainOpenFolder:

@@ -106,18 +106,12 @@ void LibrarianViewControl::refill(int pane) {
     SetDirty(true);
     PatchFile* bank = pane == kUpperPane ? upperBank() : lowerBank();
     if (!bank) return;
-    std::vector<std::string> names(kSlots);
-    {
-        std::unique_lock<std::mutex> slots;
-        if (librarian) slots = std::unique_lock<std::mutex>(librarian->slotsLock);
-        for (int i = 0; i < kSlots && i < static_cast<int>(bank->patches.size()); ++i) names[i] = bank->patches[i].name;
-    }
-    // Received programs refill a pane from the MIDI threads; the names must
-    // not change under a drawing.
+    // The names must not change under a drawing.
     IGraphics* gui = GetGUI();
     std::unique_lock<std::recursive_mutex> lock;
     if (gui) lock = std::unique_lock<std::recursive_mutex>(gui->DrawLock());
-    for (int i = 0; i < kSlots; ++i) slot(pane, i)->SetTextFromPlug(names[i].c_str());
+    for (int i = 0; i < kSlots; ++i)
+        slot(pane, i)->SetTextFromPlug(i < static_cast<int>(bank->patches.size()) ? bank->patches[i].name.c_str() : "");
 }
 
 // ---- Drawing

@@ -3,6 +3,8 @@
 #include <chrono>
 
 #include "framework/Log.h"
+#include "src/Halvoran.h"
+#include "src/PatchLibrarian.h"
 
 MIDIMessageManager::MIDIMessageManager(Halvoran* plugIn, PatchManager* manager, PatchLibrarian* librarian,
                                        IGraphics* panel)
@@ -95,12 +97,32 @@ bool MIDIMessageManager::startJob(EThread which, uint32_t code,
 }
 
 void MIDIMessageManager::armLibraryPatchRequest(bool on) {
+    std::lock_guard<std::mutex> lock(mRequestLock);
     if (on) libraryPatchRequest.empty();
     libraryPatchRequest.active = on;
 }
 
-void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool tempProgram) {
+void MIDIMessageManager::armAllPatchesRequest() {
+    std::lock_guard<std::mutex> lock(mRequestLock);
+    libraryPatchRequest.active = false;
+    libraryPatchRequestAll.empty();
+    libraryPatchRequestAll.active = true;
+    replySeen = false;
+}
+
+void MIDIMessageManager::disarmLibrarianRequests() {
+    std::lock_guard<std::mutex> lock(mRequestLock);
+    libraryPatchRequest.active = false;
     libraryPatchRequestAll.active = false;
+    if (patchLibrarian) patchLibrarian->requestMode = false;
+    if (plug) plug->bankDumpSeen = false;
+}
+
+void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool tempProgram) {
+    {
+        std::lock_guard<std::mutex> lock(mRequestLock);
+        libraryPatchRequestAll.active = false;
+    }
     armLibraryPatchRequest(true);
     replySeen = false;
     startJob(kTransferThread, MIDIMessageSender::kJobRequestSinglePatch,

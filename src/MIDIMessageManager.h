@@ -54,6 +54,11 @@ public:
     // Arms (messages emptied, name "", active) or disarms the single-program
     // request of the librarian.
     void armLibraryPatchRequest(bool on);
+    // Arms the all-programs request alone.
+    void armAllPatchesRequest();
+    // Disarms both requests and ends a bank dump's request mode: nothing is
+    // collected for the librarian any more.
+    void disarmLibrarianRequests();
     // Arms the single request and starts kJobRequestSinglePatch.
     void sendSinglePatchRequestSysexFromLibrarian(bool tempProgram);
 
@@ -92,6 +97,9 @@ public:
     PatchManager* patchManager;
     IGraphics* graphics;
     PatchLibrarian* patchLibrarian;
+    // Armed and disarmed under mRequestLock, which the MIDI input holds while
+    // it takes a message into one and hands the program to the GUI thread:
+    // a request disarmed is then sure to have handed over all it took.
     LibraryPatchRequest libraryPatchRequest;
     LibraryPatchRequestAll libraryPatchRequestAll;
     int nrpnMsb = 0;
@@ -105,8 +113,6 @@ public:
     std::atomic<bool> timbreRefreshPending{false};
     // The instrument answered the current request.
     std::atomic<bool> replySeen{false};
-    // Whole programs the librarian's requests have put into a slot so far.
-    std::atomic<int> programsPlaced{0};
     std::atomic<bool> legacyDataEntry{false};
     // 1 until the first short message from the instrument.
     std::atomic<int> fromHost{1};
@@ -118,8 +124,11 @@ public:
 private:
     enum LibrarianRoute { kNotForTheLibrarian, kLibrarianTookIt, kLibrarianTookBank };
     // The librarian's requests take a message first: a single request, or
-    // the all-programs request one dump per slot (or a whole bank dump).
+    // the all-programs request one dump per slot (or a whole bank dump). What
+    // they took goes to the librarian on the GUI thread.
     LibrarianRoute routeToLibrarianRequest(const uint8_t* data, int size);
+    // The same under mRequestLock; work is what the GUI thread is to do.
+    LibrarianRoute takeForLibrarian(const uint8_t* data, int size, std::function<void()>& work);
     // The instrument's channel becomes the editor's: kGlobalMIDICha and the
     // device byte.
     void takeOverChannel(int deviceByte);
@@ -135,6 +144,11 @@ private:
     void programChangeFromDevice(IMidiMsg* msg);
     void selectLibrarianSlot(int slot);
 
+    // Guards the arming of the two requests and the hand-over of what they
+    // took. Lock order: a start's mStartMutex, then this, then a request's
+    // own lock or the GUI queue's. Never held while the librarian's work
+    // runs (on the GUI thread that work is done once it is let go).
+    std::mutex mRequestLock;
     // Starts on one thread never race each other.
     std::mutex mStartMutex[kNumThreads];
     // A thread that was started must be joined before it starts again, so

@@ -186,8 +186,11 @@ void MIDIMessageManager::programChangeFromDevice(IMidiMsg* msg) {
     if (plug->GetParam(kControlLibrary)->Value() == 1.0) {
         selectLibrarianSlot(p);
         Sleep(200);
-        plug->SetLibrarianRequestActive(false);
-        plug->sendPatchToDeviceFromLibrarian(p, 0);
+        // The send job arms the panel for the program itself: armed here,
+        // a slot with nothing to send would leave the panel deaf.
+        armLibraryPatchRequest(false);
+        Halvoran* editor = plug;
+        plug->onGuiThread([editor, p] { editor->sendPatchToDeviceFromLibrarian(p, 0); });
         return;
     }
 

@@ -1,7 +1,6 @@
 // Program requests: the current program onto the panel or into the
 // librarian's slot, one program by slot, and all 128 programs into the
 // upper bank.
-#include <mutex>
 #include <string>
 
 #include "framework/IUnitStructs.h"
@@ -11,43 +10,27 @@
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
 
-namespace {
-
-int placedSoFar(MIDIMessageManager* manager) { return manager ? manager->programsPlaced.load() : 0; }
-
-}  // namespace
-
 void MIDIMessageSender::selectUpperSlot(int slot) {
     if (plug->patchLibrarian) plug->patchLibrarian->selectedSlotUpper = slot;
-    plug->selectLibrarianViewSlot(0, slot, false);
-    plug->updatePatchLibrarianView(0);
+    Halvoran* editor = plug;
+    editor->onGuiThread([editor, slot] {
+        editor->selectLibrarianViewSlot(0, slot, false);
+        editor->updatePatchLibrarianView(0);
+    });
 }
 
 int MIDIMessageSender::activeLibrarianSlot() const { return plug->librarianKeyCursor(); }
 
-void MIDIMessageSender::reportProgramStored(int placedBefore, bool activeProgram) {
-    if (placedSoFar(manager) == placedBefore) {
-        plug->setStatusText("Program NOT stored: choose an edit slot!");
-        return;
-    }
-    plug->SetLibrarianStatusUnsaved(true);
-    PatchLibrarian* librarian = plug->patchLibrarian;
-    PatchFile* bank = librarian ? librarian->upperBank() : nullptr;
-    const int slot = librarian ? librarian->selectedSlotUpper.load() : -1;
-    if (!activeProgram || !bank || slot < 0 || slot >= kBankSlots) return;
-    // The instrument's active program has no number here: its name tells it.
-    std::string name;
-    {
-        std::lock_guard<std::mutex> lock(librarian->slotsLock);
-        if (slot < static_cast<int>(bank->patches.size())) name = bank->patches[slot].name;
-    }
-    name.erase(name.find_last_not_of(' ') + 1);
-    const std::string text = "Active program \"" + name + "\" to slot " + std::to_string(slot + 1);
-    plug->setStatusText(text.c_str());
+void MIDIMessageSender::endLibrarianRequest(bool single) {
+    if (manager) manager->disarmLibrarianRequests();
+    plug->librarianRequestEnds(cancelRequested ? Halvoran::RequestEnd::kCancelled
+                               : failed        ? Halvoran::RequestEnd::kTimedOut
+                                               : Halvoran::RequestEnd::kCompleted,
+                               single);
 }
 
 void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
-    const int placedBefore = placedSoFar(manager);
+    if (!toPanel) plug->librarianRequestBegins();
     plug->DisplayProcessingIndicator(true);
     failed = false;
     cancelRequested = false;
@@ -63,16 +46,20 @@ void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
 
     if (!toPanel || failed) pause(t);
     plug->DisplayProcessingIndicator(false);
+    if (!toPanel) {
+        endLibrarianRequest(true);
+        return;
+    }
+    if (manager) manager->disarmLibrarianRequests();
     if (cancelRequested) {
         plug->setStatusText("Data request CANCELLED!");
     } else if (!failed) {
         plug->setStatusText("Data request completed!");
-        if (!toPanel) reportProgramStored(placedBefore, true);
     }
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool tempProgram) {
-    const int placedBefore = placedSoFar(manager);
+    plug->librarianRequestBegins();
     plug->DisplayProcessingIndicator(true);
     failed = false;
     cancelRequested = false;
@@ -89,17 +76,12 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool tempProgram) {
     plug->setStatusText("Data processing, please wait...");
     pollProgramRequest(t);
 
-    if (cancelRequested) {
-        plug->setStatusText("Data request CANCELLED!");
-    } else if (!failed) {
-        plug->setStatusText("Data request completed!");
-        reportProgramStored(placedBefore, tempProgram);
-    }
     plug->DisplayProcessingIndicator(false);
+    endLibrarianRequest(true);
 }
 
 void MIDIMessageSender::sendAllPatchRequestSysex() {
-    const int placedBefore = placedSoFar(manager);
+    plug->librarianRequestBegins();
     plug->DisplayProcessingIndicator(true);
     failed = false;
     cancelRequested = false;
@@ -116,8 +98,9 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
     bool cancelInSweep = false;
     for (int program = 0; program < 128 && !cancelInSweep; ++program) {
         plug->DisplayProcessingIndicator(true);
-        plug->SetLibrarianRequestActive(true);
+        // The slot first: a program is stored where the slot is when it comes.
         selectUpperSlot(program);
+        plug->SetLibrarianRequestActive(true);
         // The overlay says the editor is talking to the instrument again, so
         // the status line must no longer say the last program timed out.
         plug->setStatusText("Data processing, please wait...");
@@ -140,26 +123,7 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
         plug->DisplayProcessingIndicator(false);
     }
 
-    // The bank is marked edited only when a program reached it; the last
-    // text says how the request ended.
-    const int received = placedSoFar(manager) - placedBefore;
-    const char* outcome = cancelRequested ? "Data request CANCELLED!"
-                          : failed        ? "CONNECTION TIMED OUT!"
-                                          : "Data request completed!";
-    if (received > 0 && !cancelRequested && !failed) {
-        plug->setStatusText(outcome);
-        plug->SetLibrarianStatusUnsaved(true);
-    } else {
-        if (received > 0) plug->SetLibrarianStatusUnsaved(true);
-        plug->setStatusText(outcome);
-    }
-    // The menu armed the all-programs record before this job, and each
-    // program the single one; left armed, either would take the next dump
-    // the panel asks for into the bank.
-    if (manager) {
-        manager->libraryPatchRequestAll.active = false;
-        manager->armLibraryPatchRequest(false);
-    }
     plug->DisplayProcessingIndicator(false);
+    endLibrarianRequest(false);
     selectUpperSlot(0);
 }

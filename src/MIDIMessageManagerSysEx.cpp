@@ -2,6 +2,8 @@
 // panel, global dumps during initialization, and the parameter and mode
 // changes that move single controls.
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "framework/ByteChunk.h"
 #include "framework/IControl.h"
@@ -10,6 +12,7 @@
 #include "src/InstrumentFrame.h"
 #include "src/MIDIMessageManager.h"
 #include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianDump.h"
 #include "src/ProgramDump.h"
 
 namespace {
@@ -92,15 +95,43 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice) {
 }
 
 MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(const uint8_t* data, int size) {
+    std::function<void()> work;
+    LibrarianRoute route;
+    bool handedOver = false;
+    {
+        std::lock_guard<std::mutex> lock(mRequestLock);
+        route = takeForLibrarian(data, size, work);
+        // Queued while the request is known armed: its end, posted once it is
+        // disarmed under this lock, comes after.
+        if (work && !Halvoran::isGuiThread()) {
+            plug->onGuiThread(std::move(work));
+            handedOver = true;
+        }
+    }
+    // On the GUI thread the work runs at once, and a bank dump's programs
+    // come back through here.
+    if (work && !handedOver) plug->onGuiThread(std::move(work));
+    return route;
+}
+
+MIDIMessageManager::LibrarianRoute MIDIMessageManager::takeForLibrarian(const uint8_t* data, int size,
+                                                                        std::function<void()>& work) {
     if (patchLibrarian && patchLibrarian->requestMode) libraryPatchRequestAll.active = true;
     auto* bytes = const_cast<unsigned char*>(data);
+    Halvoran* editor = plug;
+    // The slot is the one selected now: a job moves it on once it sees the
+    // reply, before the GUI thread stores it.
+    auto storeInSlot = [&](LibrarianPatch&& program, bool whole) {
+        const int slot = patchLibrarian ? patchLibrarian->selectedSlotUpper.load() : -1;
+        work = [editor, program = std::move(program), slot, whole] {
+            editor->storeReceivedProgram(program, slot, whole);
+        };
+    };
 
     if (libraryPatchRequest.active) {
         LibrarianPatch collected;
         const bool whole = libraryPatchRequest.addMessageData(bytes, size, &collected);
-        if (patchLibrarian && patchLibrarian->setSysexDatatoSelectedSlot(&collected) && whole) ++programsPlaced;
-        plug->updatePatchLibrarianView(0);
-        plug->setLibrarianViewDirty();
+        storeInSlot(std::move(collected), whole);
         replySeen = true;
         return kLibrarianTookIt;
     }
@@ -108,25 +139,18 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
 
     // One dump per program.
     libraryPatchRequestAll.empty();
-    if (!plug->bankDumpSeen) {
+    // A whole bank's dump is read into the slots program by program; any
+    // other message is no bank, and must not leave the reader's mode set.
+    if (!plug->bankDumpSeen && isBankDumpHeader(data, size)) {
         plug->bankDumpSeen = true;
         if (patchLibrarian) {
             patchLibrarian->selectedSlotUpper = 0;
-            PatchFile bank;
-            ByteChunk chunk;
-            chunk.PutBytes(data, size);
-            patchLibrarian->requestMode = true;
-            patchLibrarian->loadFromChunk(&chunk, size, &bank, 0);
+            work = [editor, dump = std::vector<uint8_t>(data, data + size)] { editor->readRequestedBankDump(dump); };
         }
         return kLibrarianTookBank;
     }
     LibrarianPatch collected;
-    if (libraryPatchRequestAll.addMessageData(bytes, size, &collected)) {
-        if (patchLibrarian && patchLibrarian->setSysexDatatoSelectedSlot(&collected)) ++programsPlaced;
-        plug->updatePatchLibrarianView(0);
-        plug->setLibrarianViewDirty();
-        if (plug->upperBankListControl) plug->upperBankListControl->SetDirty(false);
-    }
+    if (libraryPatchRequestAll.addMessageData(bytes, size, &collected)) storeInSlot(std::move(collected), true);
     // The slot moves on after every message, but never past the last one:
     // with the last slot filled the transfer is over, and a dump after it
     // overwrites nothing.

@@ -3,7 +3,10 @@
 // threads run. A starter writes the job code and the job's arguments, then
 // starts a thread; run() performs the job chosen for the thread it runs on.
 // Jobs pace themselves with millisecond sleeps and poll the plug-in's and the
-// manager's flags (answered, cancel) between them; they take no locks.
+// manager's flags (answered, cancel) between them; the only lock they take is
+// the manager's, briefly, to arm and disarm the librarian's requests. They
+// never touch the librarian's banks: what they send is copied in at the start,
+// and what they have for it goes to the GUI thread.
 #include <Poco/Runnable.h>
 
 #include <atomic>
@@ -12,11 +15,11 @@
 #include <vector>
 
 #include "src/InstrumentFrame.h"
+#include "src/PatchLibrarianRecords.h"
 
 class Halvoran;
 class MIDIMessageManager;
 class PatchManager;
-struct LibrarianPatch;
 
 class MIDIMessageSender : public Poco::Runnable {
 public:
@@ -62,6 +65,7 @@ public:
     // pause; the progress overlay is left as it is.
     void writeGlobalDump();
     void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int, int slot);
+    // Stores programsToStore, slot by slot.
     void storeAllPatchesToDeviceFromLibrarian(int lowerPane, int);
     void sendActiveArrangementRequestSysex(bool withProgram);
     void sendPartRequestSysex(bool toPanel);
@@ -106,10 +110,9 @@ public:
     void selectUpperSlot(int slot);
     // The slot the librarian view's cursor is on.
     int activeLibrarianSlot() const;
-    // The end of a single program's request into the librarian: the bank
-    // flagged unsaved when the program reached a slot (and the instrument's
-    // active program named with its slot), else the status says it did not.
-    void reportProgramStored(int placedBefore, bool activeProgram);
+    // The end of a request into the librarian, however it ended: nothing it
+    // armed stays armed, and the panel says what was stored.
+    void endLibrarianRequest(bool single);
 
     // ---- Fields
     // The code written by the last start, whichever thread it was for.
@@ -118,6 +121,10 @@ public:
     // never swap their jobs.
     uint32_t threadJobCode[3] = {kJobNone, kJobNone, kJobNone};
     LibrarianPatch* libraryPatch = nullptr;
+    // The jobs' own copies of the librarian programs they send, given at the
+    // start: the banks are the GUI thread's.
+    LibrarianPatch patchToSend;
+    std::vector<LibrarianPatch> programsToStore;
     int intArg1 = 0, intArg2 = 0, intArg3 = 0;
     bool toPanel = false;
     bool tempProgram = false;

@@ -31,8 +31,8 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
         if (plug->answered) break;
     }
     if (plug->dataMismatch) {
-        plug->setValueText("DATA MISMATCH");
         plug->setStatusText("HV MIDI CLOCK TURNED OFF!");
+        plug->setValueText("DATA MISMATCH");
         failed = true;
     }
     pause(t);

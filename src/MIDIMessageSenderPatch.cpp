@@ -322,29 +322,22 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
 
     PatchLibrarian* librarian = plug->patchLibrarian;
     if (!librarian) return;
-    std::vector<PatchFile*>& banks =
-        lowerPane != 0 && plug->searchResultsShown ? librarian->searchBankFiles : librarian->bankFiles;
-    const int bankIdx = lowerPane == 0 ? librarian->selectedBankUpper : librarian->selectedBankLower;
-    if (bankIdx < 0 || bankIdx >= static_cast<int>(banks.size()) || !banks[bankIdx]) return;
-    PatchFile* bank = banks[bankIdx];
+    const std::vector<LibrarianPatch>& programs = programsToStore;
 
     cancelRequested = false;
     for (int i = 0; i < kBankSlots; ++i) {
-        if (manager) {
-            manager->libraryPatchRequest.active = false;
-            manager->libraryPatchRequestAll.active = false;
-        }
+        if (manager) manager->disarmLibrarianRequests();
         // A slot without a whole program dump ends the store there, and the
         // last word says so, with what reached the instrument before it.
-        if (i >= static_cast<int>(bank->patches.size()) || bank->patches[i].sysexMessages.empty() ||
-            bank->patches[i].sysexMessages.front().data.size() != static_cast<size_t>(kProgramDumpSize)) {
+        if (i >= static_cast<int>(programs.size()) || programs[i].sysexMessages.empty() ||
+            programs[i].sysexMessages.front().data.size() != static_cast<size_t>(kProgramDumpSize)) {
             plug->setStatusText(storeStoppedText(i).c_str());
             librarian->selectedSlotUpper = 0;
             return;
         }
         plug->SendProgramChangeCommand(i);
         pause(75);
-        std::memcpy(dump, bank->patches[i].sysexMessages.front().data.data(), kProgramDumpSize);
+        std::memcpy(dump, programs[i].sysexMessages.front().data.data(), kProgramDumpSize);
         dump[2] = static_cast<unsigned char>(plug->deviceByte & 0x7F);
 
         plug->DisplayProcessingIndicator(false);

@@ -3,7 +3,6 @@
 // instrument, the folder trees over them, the pane selections, and the
 // readers and writers of bank files.
 #include <atomic>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,12 +22,10 @@ public:
     PatchLibrarian(const PatchLibrarian&) = delete;
     PatchLibrarian& operator=(const PatchLibrarian&) = delete;
 
+    // The librarian is the GUI thread's (see Halvoran::patchLibrarian): what
+    // other threads may touch is marked below.
     int selectedBankUpper = 0;
     int selectedBankLower = -1;
-    // A program received from the instrument lands in a slot on the MIDI
-    // thread while a transfer job or the panel reads the slots' names: the
-    // placement and that reading go under this lock.
-    std::mutex slotsLock;
     // Loop bound while an oversized bank is split; every block written sets
     // it anew.
     int splitBankCount = 0;
@@ -43,7 +40,9 @@ public:
     Halvoran* plug;
     // In request mode: programs of the requested bank dump handed on so far.
     int requestSlot = 0;
-    bool requestMode = false;
+    // A requested bank dump is being read (on the GUI thread): the MIDI
+    // input reads it, the requests' ends clear it.
+    std::atomic<bool> requestMode{false};
     // The transfer jobs and the MIDI input move the selected slots while the
     // panel reads and sets them.
     std::atomic<int> selectedSlotUpper{0};
@@ -93,9 +92,11 @@ public:
     // The bank the upper pane shows, or null.
     PatchFile* upperBank() const;
 
-    // Stores a copy of the program into the selected slot of the upper bank,
-    // brought to 128 slots first. No upper bank or slot: nothing happens, and
-    // the result is false.
+    // Stores a copy of the program into the slot of the upper bank, brought
+    // to 128 slots first. No upper bank or slot: nothing happens, and the
+    // result is false.
+    bool storeInUpperSlot(const LibrarianPatch& patch, int slot);
+    // The same into the selected upper slot.
     bool setSysexDatatoSelectedSlot(LibrarianPatch* patch);
 
     // Replaces the search results by the programs whose name holds text

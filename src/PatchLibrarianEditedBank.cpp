@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <mutex>
 #include <string>
 
 #include <Poco/Path.h>
@@ -75,7 +74,6 @@ bool PatchLibrarian::reloadBank(PatchFile* bank) {
         if (fresh.patches.empty()) return false;
         resizeToBankSlots(fresh.patches);
     }
-    std::lock_guard<std::mutex> lock(slotsLock);
     bank->patches.swap(fresh.patches);
     return true;
 }
@@ -91,7 +89,6 @@ PatchFile* PatchLibrarian::listWrittenBank(const std::string& path, const std::s
     resizeToBankSlots(copy);
     for (PatchFile* bank : bankFiles) {
         if (!bank || bank->newBank || bank->folderPath != folderPath || bank->fileName != fileName) continue;
-        std::lock_guard<std::mutex> lock(slotsLock);
         bank->patches.swap(copy);
         return bank;
     }

@@ -27,13 +27,16 @@ void LibraryPatchRequest::empty() {
     }
 }
 
-bool PatchLibrarian::setSysexDatatoSelectedSlot(LibrarianPatch* patch) {
+bool PatchLibrarian::storeInUpperSlot(const LibrarianPatch& patch, int slot) {
     PatchFile* bank = upperBank();
-    const int slot = selectedSlotUpper;
-    if (!patch || !bank || slot < 0 || slot >= kBankSlots) return false;
-    LibrarianPatch copy(*patch);
-    std::lock_guard<std::mutex> lock(slotsLock);
+    if (!bank || slot < 0 || slot >= kBankSlots) return false;
+    // A copy first: the program may be one of the slots the resize moves.
+    LibrarianPatch copy(patch);
     resizeToBankSlots(bank->patches);
     bank->patches[slot] = std::move(copy);
     return true;
+}
+
+bool PatchLibrarian::setSysexDatatoSelectedSlot(LibrarianPatch* patch) {
+    return patch && storeInUpperSlot(*patch, selectedSlotUpper);
 }

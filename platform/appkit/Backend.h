@@ -3,6 +3,7 @@
 // events injected and modal panels answered by script) or a real display.
 // One backend serves the whole process; Application holds it.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,6 +84,12 @@ public:
     // The workspace: opens a document (with the desktop's choice of program
     // when app is empty) or starts a program. Started, never waited for.
     virtual bool openFile(const std::string& path, const std::string& app);
+    // As openFile, then tells opened whether it worked: false at once when
+    // the program cannot start; else, from a thread of its own, false when
+    // it fails within patienceMs, and true when it ends well or still runs
+    // then (the program shows the document itself).
+    virtual void openFileThen(const std::string& path, const std::string& app, int patienceMs,
+                              std::function<void(bool)> opened);
     virtual bool launchApplication(const std::string& app);
     // The screens, the main one first.
     virtual std::vector<Screen> screens() { return {}; }

@@ -87,6 +87,11 @@ bool HeadlessBackend::openFile(const std::string& path, const std::string& app) 
     return true;
 }
 
+void HeadlessBackend::openFileThen(const std::string& path, const std::string& app, int,
+                                   std::function<void(bool)> opened) {
+    opened(openFile(path, app));
+}
+
 bool HeadlessBackend::launchApplication(const std::string& app) {
     workspaceRecords_.push_back({"launch", app, std::string()});
     return true;

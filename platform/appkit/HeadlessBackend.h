@@ -76,6 +76,8 @@ public:
     std::optional<FilePanelAnswer> scriptedFilePanel(Window* w, const FilePanelRequest& r) override;
     bool openURL(const std::string& url) override;
     bool openFile(const std::string& path, const std::string& app) override;
+    void openFileThen(const std::string& path, const std::string& app, int patienceMs,
+                      std::function<void(bool)> opened) override;
     bool launchApplication(const std::string& app) override;
     int runAlert(Window* w, const AlertRequest& r) override;
     CursorSystem& cursors() override { return cursors_; }

@@ -16,6 +16,7 @@
 
 #include "framework/IControl.h"
 #include "src/ControlAction.h"
+#include "platform/appkit/RunLoop.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
 #include "src/PatchLibrarian.h"
@@ -125,10 +126,13 @@ public:
     MIDIMessageManager& manager() { return *plug->midiManager; }
     MIDIMessageSender& sender() { return *plug->midiManager->sender; }
     bool transferRunning() { return manager().isRunning(MIDIMessageManager::kTransferThread); }
-    // Waits for the transfer job to end and joins its thread, so what the
-    // job wrote is settled before the test reads it.
+    // Waits for the transfer job to end and joins its thread, then lets the
+    // GUI thread take what the job and the MIDI input handed it, so what
+    // they wrote is settled before the test reads it.
     bool waitIdle(std::chrono::milliseconds limit = 120s) {
-        return manager().waitForEnd(MIDIMessageManager::kTransferThread, static_cast<int>(limit.count()));
+        const bool ended = manager().waitForEnd(MIDIMessageManager::kTransferThread, static_cast<int>(limit.count()));
+        platform::appkit::RunLoop::main().runOnce();
+        return ended;
     }
     bool start(uint32_t code, const std::function<void(MIDIMessageSender&)>& args = {}) {
         return manager().startJob(MIDIMessageManager::kTransferThread, code, args);

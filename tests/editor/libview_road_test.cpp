@@ -4,12 +4,18 @@
 // JACK; every step taken through the page's menus and buttons.
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core_component.h"
@@ -48,8 +54,10 @@ constexpr int kLower = LibrarianViewControl::kLowerPane;
 class Desktop : public platform::appkit::HeadlessBackend {
 public:
     bool realFileManager = false;
-    bool openFile(const std::string& path, const std::string& app) override {
-        return realFileManager ? Backend::openFile(path, app) : HeadlessBackend::openFile(path, app);
+    void openFileThen(const std::string& path, const std::string& app, int ms,
+                      std::function<void(bool)> done) override {
+        realFileManager ? Backend::openFileThen(path, app, ms, std::move(done))
+                        : HeadlessBackend::openFileThen(path, app, ms, std::move(done));
     }
 };
 
@@ -127,6 +135,16 @@ protected:
         return l && l->IsVisible();
     }
     std::string status() const { return plug->statusTextControl->GetTextString(); }
+    std::string valueShown() const { return plug->valueTextControl->GetTextString(); }
+    // Waits while the GUI thread takes what the other threads hand it.
+    bool pumpUntil(const std::function<bool()>& done, int ms = 20000) {
+        return hvtest::waitUntil(
+            [&] {
+                platform::appkit::RunLoop::main().runOnce();
+                return done();
+            },
+            ms);
+    }
     std::string slotName(int pane, int slot) const { return plug->librarianView->slot(pane, slot)->GetTextString(); }
     // Whether the bank is edited: the save row open in place of the edit
     // bank's chooser, kBankEditUnsaved 1.
@@ -162,8 +180,15 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     ASSERT_EQ(plug->GetParam(kMainTab)->Int(), PanelLayers::kTabLibrarian);
     EXPECT_EQ(upperBankShown(), "New Bank");
     EXPECT_EQ(slotName(kUpper, 0), "");
+    // The arrows step round the one bank there is.
+    for (int arrow : {kLibUpperNextBank, kLibUpperPreviousBank}) {
+        clickOn(arrow);
+        EXPECT_EQ(upperBankShown(), "New Bank");
+    }
 
-    // All the instrument's programs into the new bank.
+    // All the instrument's programs into the new bank; the status says how
+    // many went where, and the value of the last control goes from its row.
+    ASSERT_NE(valueShown(), "");
     menu({0, 4});
     ASSERT_TRUE(transferDone());
     EXPECT_EQ(sim->programRequestsAnswered(), 128);
@@ -171,7 +196,8 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         const Bytes d = sent(i);
         ASSERT_EQ(slotName(kUpper, i), patchNameFromDump(d.data(), d.size())) << i;
     }
-    EXPECT_EQ(status(), "Program received to slot(s)");
+    EXPECT_EQ(status(), "128 programs received into New Bank");
+    EXPECT_EQ(valueShown(), "");
     EXPECT_TRUE(edited());
 
     // Saved as "My Pads": the file holds the programs as they came, byte for
@@ -205,10 +231,20 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
         clickSlot(kUpper, 5, MouseButton::Right);
         ASSERT_TRUE(transferDone());
         EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+        EXPECT_EQ(status(), "Program \"Fresh Pads 5\" received to slot 6 of My Pads.hvx");
         EXPECT_TRUE(edited());
     };
     fetchSlot5();
     EXPECT_EQ(slotName(kLower, 5), "Fresh Pads 5") << "the source pane shows the same bank";
+
+    // REFRESH, the page's or the MENU's, would read the bank again: it is
+    // refused while the row is open, and says the way out.
+    for (bool viaMenu : {false, true}) {
+        viaMenu ? menu({11}) : clickOn(kRefreshFolders);
+        EXPECT_EQ(status(), "OVERWRITE, DISCARD or KEEP the bank first");
+        EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+        EXPECT_TRUE(edited());
+    }
 
     // DISCARD: the file's program again, in both panes.
     clickOn(kDiscardBankData);
@@ -256,6 +292,12 @@ TEST_F(LibrarianRoad, OverwriteAsksANewBankForANameAndAFailedWriteKeepsTheRow) {
     EXPECT_EQ(status(), "Bank saved to Patches/First.hvx");
     EXPECT_EQ(fs::file_size(first), static_cast<uintmax_t>(kRawBankFileSize));
     EXPECT_EQ(upperBankShown(), "First.hvx");
+    // The pane shows the empty slots as the file holds them, padded, as
+    // the next start reads them.
+    PatchLibrarian nextStart(nullptr);
+    nextStart.loadPatchesFromFilesystem((data.path() / "Patches").string());
+    ASSERT_EQ(nextStart.bankFiles.size(), 1u);
+    for (int i = 0; i < 128; ++i) ASSERT_EQ(slotName(kUpper, i), nextStart.bankFiles[0]->patches.at(i).name) << i;
 
     // A program received, and the bank's file gone to a folder of its name.
     plug->SetLibrarianStatusUnsaved(true);
@@ -282,7 +324,7 @@ TEST_F(LibrarianRoad, TheActiveProgramFetchedIntoASlotIsNamed) {
     menu({0, 1});
     ASSERT_TRUE(transferDone());
     EXPECT_EQ(slotName(kUpper, 9), "Played Now  ");
-    EXPECT_EQ(status(), "Active program \"Played Now\" to slot 10");
+    EXPECT_EQ(status(), "Program \"Played Now\" received to slot 10 of New Bank");
     EXPECT_TRUE(edited());
     clickOn(kKeepSelectedBank);
 
@@ -294,18 +336,21 @@ TEST_F(LibrarianRoad, TheActiveProgramFetchedIntoASlotIsNamed) {
 }
 
 // MENU > Open Data Folder hands the folder to the desktop's xdg-open; on a
-// desktop without one the status line says so and names the folder.
+// desktop without one, or whose xdg-open finds no file manager, the status
+// line says so and names the folder.
 TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
     click(175, 16);  // LIBRARIAN
     desktop->realFileManager = true;
     const fs::path tools = data.path() / "tools", opened = data.path() / "opened.txt";
-    fs::create_directories(tools / "empty");
+    for (const char* dir : {"empty", "no file manager"}) fs::create_directories(tools / dir);
     std::ofstream(tools / "xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
-    fs::permissions(tools / "xdg-open", fs::perms::owner_all);
+    std::ofstream(tools / "no file manager" / "xdg-open") << "#!/bin/sh\nexit 3\n";
+    for (const char* script : {"xdg-open", "no file manager/xdg-open"})
+        fs::permissions(tools / script, fs::perms::owner_all);
     struct Case {
         fs::path path;
         bool opens;
-    } cases[] = {{tools, true}, {tools / "empty", false}};
+    } cases[] = {{tools, true}, {tools / "empty", false}, {tools / "no file manager", false}};
     for (const Case& c : cases) {
         hvtest::ScopedEnv path("PATH", c.path.string());
         plug->setStatusText("");
@@ -315,9 +360,88 @@ TEST_F(LibrarianRoad, OpenDataFolderSaysWhenTheFolderCannotBeOpened) {
             EXPECT_EQ(readFile(opened), data.str() + "\n");
             EXPECT_EQ(status(), "");
         } else {
-            EXPECT_EQ(status(), "Could not open " + data.path().string());
+            EXPECT_TRUE(pumpUntil([&] { return status() == "Could not open " + data.path().string(); })) << c.path;
         }
     }
+}
+
+// However a request ends, nothing it armed stays armed: the status says what
+// was stored, and what the instrument sends later reaches the panel again.
+TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
+    click(175, 16);  // LIBRARIAN
+    enum How { kCompletes, kCancelled, kTimesOut, kServerStops };
+    const std::pair<How, const char*> cases[] = {
+        {kCompletes, "128 programs received into New Bank"},
+        {kCancelled, "Data request CANCELLED! [0-9]+ programs? received into New Bank"},
+        {kTimesOut, "CONNECTION TIMED OUT! No program stored"},
+        {kServerStops, "(CONNECTION TIMED OUT! )?[0-9]+ programs? received into New Bank"},
+    };
+    for (auto [how, expected] : cases) {
+        sim->setAnswering(how != kTimesOut);
+        const int answered = sim->programRequestsAnswered();
+        if (how == kTimesOut) {
+            clickSlot(kUpper, 3);
+            desktop->queueMenuChoice({5, 1});  // Request > Program by Slot
+            clickSlot(kUpper, 3, MouseButton::Right);
+        } else {
+            menu({0, 4});  // Request > All Patches from Memory
+            if (how != kCompletes) {
+                ASSERT_TRUE(pumpUntil([&] { return sim->programRequestsAnswered() >= answered + 5; }, 60000));
+            }
+        }
+        if (how == kCancelled) clickOn(kCancelDataRequest);
+        if (how == kServerStops) {
+            hvtest::JackServer::shared().pause();
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            hvtest::JackServer::shared().resume();
+        }
+        ASSERT_TRUE(transferDone()) << how;
+        EXPECT_THAT(status(), ::testing::MatchesRegex(expected)) << how;
+        sim->sendControlChange(74, 20 + how);
+        EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == 20 + how; })) << how;
+        if (edited()) clickOn(kKeepSelectedBank);
+    }
+}
+
+// Programs and program changes come in on the MIDI input thread while the
+// user saves, refreshes, steps, imports and renames on the GUI thread (the
+// buttons through the host, the menus' actions as they call them: a running
+// transfer's veil takes the clicks).
+TEST_F(LibrarianRoad, TheInstrumentTalksWhileTheUserEditsTheBanks) {
+    click(175, 16);  // LIBRARIAN
+    clickOn(kControlLibrary);
+    std::atomic<bool> changes{true}, stop{false};
+    std::thread instrument([&] {
+        for (int i = 0; !stop; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(40)))
+            changes ? sim->sendProgramChange(i % 128) : sim->sendProgramDump();
+    });
+    MIDIMessageManager* m = plug->midiManager;
+    for (int n = 0; n < 12; ++n) {
+        changes = n % 4 != 3;
+        for (int button : {kKeepSelectedBank, kRefreshFolders, kLibUpperNextBank, kLibUpperPreviousBank})
+            for (float v : {1.0f, 0.0f}) editor->setParameter(button, v);
+        const fs::path saved = data.path() / "Patches" / ("Saved " + std::to_string(n) + ".hvx");
+        desktop->queueFileChoice(saved.string());
+        plug->saveUpperBankAs(false);
+        plug->saveImportedFile("Imported.syx", readFile(saved));
+        plug->renameIdle = false;
+        plug->GetParam(kPatchRename)->SetDisplayText(0, "Renamed");
+        plug->OnParamChange(kPatchRename);
+        // Request > All Patches from Memory, once no transfer runs.
+        auto arm = [m](MIDIMessageSender&) { m->armAllPatchesRequest(); };
+        if (!changes) {
+            ASSERT_TRUE(pumpUntil(
+                [&] { return m->startJob(m->kTransferThread, MIDIMessageSender::kJobRequestAllPatches, arm); }, 60000));
+        }
+        pumpUntil([] { return false; }, 10);
+    }
+    stop = true;
+    instrument.join();
+    ASSERT_TRUE(transferDone());
+    EXPECT_GE(sim->programRequestsAnswered(), 3 * 128);
+    for (PatchFile* bank : plug->patchLibrarian->bankFiles) EXPECT_EQ(bank->patches.size(), 128u) << bank->fileName;
+    sim->sendControlChange(74, 33);
+    EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == 33; }));
 }
 
 // A SysEx-bound knob sends the whole program; the timbre view refreshed

@@ -29,11 +29,14 @@ TEST(LibViewThreads, ReceivedProgramsRefillThePaneWhileItDraws) {
         }
         done = true;
     });
+    // The GUI thread stores what the MIDI thread hands it, and draws.
     while (!done) {
+        platform::appkit::RunLoop::main().runOnce();
         p.tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     midi.join();
+    platform::appkit::RunLoop::main().runOnce();
     p.tick();
     EXPECT_EQ(p.text(kUpper, 0), "Recv 0");
     EXPECT_EQ(p.text(kUpper, 15), "Recv 15");

@@ -9,6 +9,7 @@
 #include "framework/IParam.h"
 #include "panel_model.h"
 #include "raster/RAST_Bitmap.h"
+#include "src/ControlDisplay.h"
 #include "src/Halvoran.h"
 #include "src/LibrarianViewControl.h"
 #include "src/PanelLayers.h"
@@ -284,9 +285,11 @@ TEST(PanelLook, CentreZeroValuesShowSignedAsOnTheInstrument) {
         {kMasterTune, 37, "37"},
         {kGlobalMIDI2Ctrl, 7, "7"},
     };
+    // The display a turn shows (with no port chosen, the turn itself then
+    // says "Set MIDI I/O First!" on the row instead).
     for (const Case& c : cases) {
         h.GetParam(c.param)->Set(c.plain);
-        h.OnParamChange(c.param);
+        ControlDisplay::controlDisplay(&h, c.param, c.plain);
         EXPECT_EQ(h.valueTextControl->GetTextString(), c.shown) << c.param << " at " << c.plain;
     }
 }

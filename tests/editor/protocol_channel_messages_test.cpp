@@ -199,7 +199,9 @@ TEST_F(ChannelMessages, ProgramChangeFetchesTheProgramAndMovesTheSelection) {
     mgr->ProcessMidiMsgFromDevice(&again);
     EXPECT_EQ(lib.selectedSlotUpper, 18);
     EXPECT_TRUE(mgr->isRunning(MIDIMessageManager::kTransferThread));
+    // The request ends (and lets go of the librarian) before the librarian goes.
     mgr->sender->cancelRequested = true;
+    EXPECT_TRUE(mgr->waitForEnd(MIDIMessageManager::kTransferThread, 60000));
     mgr->patchLibrarian = nullptr;
 }
 
@@ -213,7 +215,9 @@ TEST_F(ChannelMessages, ProgramChangeOnAnotherChannelIsIgnoredWhileThePartIsLock
     EXPECT_EQ(mgr->sender->threadJobCode[MIDIMessageManager::kTransferThread], MIDIMessageSender::kJobNone);
     device(0xC3, 9);  // the global channel passes
     EXPECT_EQ(lib.selectedSlotUpper, 9);
+    // The request ends (and lets go of the librarian) before the librarian goes.
     mgr->sender->cancelRequested = true;
+    EXPECT_TRUE(mgr->waitForEnd(MIDIMessageManager::kTransferThread, 60000));
     mgr->patchLibrarian = nullptr;
 }
 

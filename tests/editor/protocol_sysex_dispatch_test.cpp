@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core_fixture.h"
+#include "librarian_testbanks.h"
 #include "protocol_bindings.h"
 #include "src/GlobalDump.h"
 #include "src/PatchLibrarian.h"
@@ -364,14 +365,26 @@ TEST_F(LibrarianRouting, AllProgramsFillSlotsInOrderAndStopAtTheLastSlot) {
     EXPECT_EQ(lib->bankFiles[0]->patches.size(), 128u);
 }
 
-TEST_F(LibrarianRouting, TheFirstDumpOfAnAllProgramsRequestGoesToTheBankReader) {
+TEST_F(LibrarianRouting, OnlyAWholeBankDumpGoesToTheBankReader) {
     mgr->libraryPatchRequestAll.active = true;
     plug->bankDumpSeen = false;
     lib->selectedSlotUpper = 40;
+    // A single program is no bank: it takes its slot, and nothing is left
+    // set that would shut out what the instrument sends next.
     feed(program(0x30, "Single"));
-    EXPECT_TRUE(plug->bankDumpSeen);
-    EXPECT_TRUE(lib->requestMode);  // a single program is no bank: request mode stays
-    EXPECT_EQ(lib->selectedSlotUpper, 0);
+    EXPECT_FALSE(plug->bankDumpSeen || lib->requestMode);
+    EXPECT_EQ(slot(40).name.substr(0, 6), "Single");
+    EXPECT_EQ(lib->selectedSlotUpper, 41);
+    // A bank's dump, taken while the request is armed, fills the slots from
+    // the first, and the reader ends.
+    mgr->libraryPatchRequestAll.active = true;
+    const std::vector<libtest::ProgramData> programs = libtest::randomPrograms(128);
+    feed(libtest::packedBank(programs));
+    EXPECT_FALSE(plug->bankDumpSeen || lib->requestMode);
+    for (int i : {0, 40, 127}) {
+        const libtest::Bytes d = libtest::programDump(programs[i]);
+        EXPECT_EQ(slot(i).name, patchNameFromDump(d.data(), d.size())) << i;
+    }
 }
 
 }  // namespace
