@@ -2,8 +2,8 @@
 // server is stopped (SIGSTOP) with the editor's ports open, and the time is
 // taken of what the user does meanwhile on the panel thread:
 //   - quitting during a request-all (the editor's destructor, and the
-//     closing of the ports it starts with; the request's own polls for an
-//     unanswered program, up to 35 timer ticks, hold the rest);
+//     closing of the ports it starts with; the request is cancelled and
+//     its polls cut short meanwhile);
 //   - a knob turned, then programs sent as dumps (the longest call, and all);
 //   - choosing a port;
 //   - with the host program: a "--seconds 3" run that requests the

@@ -112,6 +112,9 @@ Halvoran::Halvoran(const IUnitInstanceInfo& info) : IUnitAU(info, unitConfig(), 
 Halvoran::~Halvoran() {
     // What the workers still ask of the panel is dropped from here on.
     mGuiCalls->close();
+    // A job polling an instrument that does not answer ends now, not after
+    // its polls, while the ports close.
+    if (midiManager) midiManager->stopJobs();
     // Nothing may arrive from the MIDI input while the objects it reaches go.
     closeExternalMIDIPorts();
     if (graphics && graphics->WindowIsOpen()) graphics->CloseWindow();
@@ -418,7 +421,7 @@ void Halvoran::SendProgramChangeCommand(int program) {
     IMidiMsg msg;
     msg.MakeProgramChangeMsg(program / 127.0, globalMIDIChannel());
     sendMidiMsgAndLog(&msg);
-    MIDIMessageSender::pause(getTimerValue() / 2);
+    if (midiManager) midiManager->sender->pause(getTimerValue() / 2);
 }
 
 // ---- Incoming messages

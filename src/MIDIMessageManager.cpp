@@ -20,17 +20,21 @@ MIDIMessageManager::MIDIMessageManager(Halvoran* plugIn, PatchManager* manager, 
 }
 
 MIDIMessageManager::~MIDIMessageManager() {
+    stopJobs();
+    for (int i = 0; i < kNumThreads; ++i)
+        if (mJoinOwed[i]) thread(static_cast<EThread>(i)).join();
+    delete sender;
+    sender = nullptr;
+}
+
+void MIDIMessageManager::stopJobs() {
     MIDIMessageSender::resetContinuousClock(true);
-    sender->cancelRequested = true;
+    sender->leave();
     // No start from now on; a job that tries one is refused, not blocked.
     for (std::mutex& m : mStartMutex) {
         std::lock_guard<std::mutex> lock(m);
         mStopping = true;
     }
-    for (int i = 0; i < kNumThreads; ++i)
-        if (mJoinOwed[i]) thread(static_cast<EThread>(i)).join();
-    delete sender;
-    sender = nullptr;
 }
 
 Poco::Thread& MIDIMessageManager::thread(EThread which) {

@@ -33,6 +33,9 @@ public:
     // Ends the clock, asks running jobs to cancel and waits for every worker
     // before the job object goes.
     ~MIDIMessageManager();
+    // Ends the clock, cancels the running jobs and cuts their pauses short;
+    // no job starts after it. The destructor's joins then wait for little.
+    void stopJobs();
     MIDIMessageManager(const MIDIMessageManager&) = delete;
     MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
 

@@ -33,7 +33,7 @@ void MIDIMessageSender::sendPartRequestSysex(bool toPanel) {
     if (!toPanel) plug->librarianRequestBegins();
     plug->DisplayProcessingIndicator(true);
     failed = false;
-    cancelRequested = false;
+    cancelRequested = leaving.load();
     // With toPanel the answer goes to the panel, otherwise to the librarian's
     // active slot.
     plug->SetLibrarianRequestActive(!toPanel);
@@ -62,7 +62,7 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool tempProgram) {
     plug->librarianRequestBegins();
     plug->DisplayProcessingIndicator(true);
     failed = false;
-    cancelRequested = false;
+    cancelRequested = leaving.load();
     plug->SetLibrarianRequestActive(true);
 
     const int t = plug->getTimerValue();
@@ -84,7 +84,7 @@ void MIDIMessageSender::sendAllPatchRequestSysex() {
     plug->librarianRequestBegins();
     plug->DisplayProcessingIndicator(true);
     failed = false;
-    cancelRequested = false;
+    cancelRequested = leaving.load();
     plug->SetLibrarianRequestActive(true);
 
     const int t = plug->getTimerValue();

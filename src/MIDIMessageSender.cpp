@@ -1,6 +1,7 @@
 #include "src/MIDIMessageSender.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "shim/shim.h"
@@ -73,9 +74,22 @@ void MIDIMessageSender::runJob(uint32_t code) {
 
 std::atomic<int> MIDIMessageSender::pacingDivisor{1};
 
-void MIDIMessageSender::pause(int ms) {
-    const int divisor = std::max(1, pacingDivisor.load());
-    Sleep(ms / divisor);
+void MIDIMessageSender::pause(int ms) { rest(ms / std::max(1, pacingDivisor.load())); }
+
+void MIDIMessageSender::rest(int ms) {
+    std::unique_lock<std::mutex> lock(mPauseLock);
+    mPauseWake.wait_for(lock, std::chrono::milliseconds(std::max(0, ms)), [this] { return leaving.load(); });
+}
+
+void MIDIMessageSender::leave() {
+    {
+        std::lock_guard<std::mutex> lock(mPauseLock);
+        leaving = true;
+    }
+    // After leaving: a job that clears the cancel as it begins takes it from
+    // leaving, so either way it ends cancelled.
+    cancelRequested = true;
+    mPauseWake.notify_all();
 }
 
 void MIDIMessageSender::sendRequest(int deviceByte, EFunction code) {

@@ -10,7 +10,9 @@
 #include <Poco/Runnable.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -93,7 +95,13 @@ public:
     // Every pause of the jobs goes through here, divided by pacingDivisor:
     // tests shorten long sequences with it, the editor leaves it at 1.
     static std::atomic<int> pacingDivisor;
-    static void pause(int ms);
+    // Ends early once leave() was called, so a quit never waits out a job's
+    // polls of an instrument that does not answer.
+    void pause(int ms);
+    // The same without the tests' shortening.
+    void rest(int ms);
+    // Cancels the running job and cuts its pauses short, for good.
+    void leave();
     // Sends the request body (42 3g 58 code) with a device byte.
     void sendRequest(int deviceByte, EFunction code);
     // The channel sweep: the request with the device bytes 30..3F in turn,
@@ -131,7 +139,12 @@ public:
     bool applyLocally = false;
     bool initArg = false;
     std::atomic<bool> failed{false};
+    // A job clears it as it begins, to the value of leaving.
     std::atomic<bool> cancelRequested{false};
+    // Set once by leave(); the pauses wait on the lock's condition for it.
+    std::atomic<bool> leaving{false};
+    std::mutex mPauseLock;
+    std::condition_variable mPauseWake;
     int clockArgument = 0;
     PatchManager* patchManager;
     Halvoran* plug;

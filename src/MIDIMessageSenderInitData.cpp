@@ -6,7 +6,7 @@
 
 void MIDIMessageSender::sendDeviceIdEnquiry() {
     plug->DisplayProcessingIndicator(true);
-    cancelRequested = false;
+    cancelRequested = leaving.load();
     plug->SetLibrarianRequestActive(false);
     if (manager) manager->awaitingPanelDump = false;
     plug->setStatusText("Connecting to Hardware");
@@ -43,7 +43,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool withProgram) {
     plug->DisplayProcessingIndicator(true);
     failed = false;
-    cancelRequested = false;
+    cancelRequested = leaving.load();
     const int t = plug->getTimerValue();
 
     if (withProgram) {

@@ -45,18 +45,18 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
     const char* name = plug->GetParam(kPatchName)->GetDisplayText(0);
     if (patchManager) patchManager->names[PatchManager::kPatchNameIdx] = *name ? name : "Set Name";
     plug->setLibrarianViewDirty();
-    Sleep(t);
+    rest(t);
 
     if (toLibrarian) {
         plug->SetLibrarianRequestActive(true);
         ISysEx sysex(0, dump, kProgramDumpSize);
         plug->ProcessSysEx(&sysex, true);
-        Sleep(t);
+        rest(t);
         plug->SetLibrarianRequestActive(false);
         plug->SetLibrarianStatusUnsaved(true);
     } else {
         plug->checksumCheckAndSend(dump, kProgramDumpSize);
-        Sleep(t);
+        rest(t);
         if (plug->GetParam(kTimbreLinker)->Value() == 1.0) {
             plug->pendingTimbreLink = true;
             plug->allNotesOffPaused = false;
@@ -324,7 +324,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
     if (!librarian) return;
     const std::vector<LibrarianPatch>& programs = programsToStore;
 
-    cancelRequested = false;
+    cancelRequested = leaving.load();
     for (int i = 0; i < kBankSlots; ++i) {
         if (manager) manager->disarmLibrarianRequests();
         // A slot without a whole program dump ends the store there, and the

@@ -73,16 +73,17 @@ TEST(CoreJobThreads, StartsFromManyThreadsRunOneJobAtATime) {
     EXPECT_EQ(started, 1);
 }
 
-TEST(CoreJobThreads, TheManagerWaitsForRunningJobsBeforeItGoes) {
+// The running jobs are cut short, not waited out, and joined before the
+// sender goes (the sanitizers see a job left running).
+TEST(CoreJobThreads, TheManagerEndsRunningJobsBeforeItGoes) {
     BareEditor e;
     auto* m = e.plug->midiManager;
     MIDIMessageSender::resetContinuousClock(false);
     ASSERT_TRUE(m->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendArrangement));
     ASSERT_TRUE(m->startJob(MIDIMessageManager::kContinuousClockThread, MIDIMessageSender::kJobContinuousClock));
-    auto begun = std::chrono::steady_clock::now();
-    delete m;  // joins the program send (about 400 ms) before the sender goes
+    ASSERT_TRUE(m->startJob(MIDIMessageManager::kClockControlThread, MIDIMessageSender::kJobStartClock));
+    delete m;
     e.plug->midiManager = nullptr;
-    EXPECT_GE(std::chrono::steady_clock::now() - begun, 200ms);
     EXPECT_FALSE(MIDIMessageSender::_clockRunning);
 }
 
