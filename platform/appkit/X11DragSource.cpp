@@ -12,6 +12,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -244,7 +245,10 @@ private:
         at_ = {x, y};
         auto [w, version] = awareAt(x, y);
         if (w != target_) {
-            if (target_) send(leave_, 0, 0, 0);
+            if (target_) {
+                send(leave_, 0, 0, 0);
+                left_.push_back(target_);
+            }
             target_ = w;
             accepted_ = awaitingStatus_ = false;
             if (target_) send(enter_, version << 24, types_.empty() ? 0 : static_cast<long>(types_[0]), 0);
@@ -293,7 +297,7 @@ private:
             XChangeProperty(d_, q.requestor, property, uriList_, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(uris_.data()), static_cast<int>(uris_.size()));
             answered = property;
-            delivered_ = dropSent_;
+            delivered_ = delivered_ || droppedOnAsks(q.requestor);
         } else if (q.target == directSave_ && promised_) {
             // The target put the place it wants on our window: write there,
             // once however often it asks.
@@ -301,9 +305,15 @@ private:
             XChangeProperty(d_, q.requestor, property, XA_STRING, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(saved_), 1);
             answered = property;
-            delivered_ = dropSent_;
+            delivered_ = delivered_ || droppedOnAsks(q.requestor);
         }
         x11AnswerSelectionRequest(d_, q, answered);
+    }
+
+    // A request after the drop is the drop's, unless it comes from a window
+    // the drag passed over: that one asked on entering and is answered late.
+    bool droppedOnAsks(::Window requestor) const {
+        return dropSent_ && (requestor == target_ || std::find(left_.begin(), left_.end(), requestor) == left_.end());
     }
 
     bool saveWhereAsked() {
@@ -328,6 +338,7 @@ private:
     // Targets may ask for the data while the drag passes over them; only
     // what is asked after the drop is the drop's.
     bool dropSent_ = false, delivered_ = false;
+    std::vector<::Window> left_;   // the targets the drag passed over
     const char* saved_ = nullptr;  // the answer to the Direct Save, once given
     Atom selection_, enter_, position_, status_, leave_, drop_, finished_, aware_, typeList_, uriList_, directSave_,
         textPlain_, targets_, action_;

@@ -510,6 +510,36 @@ TEST_F(DialogsX11, FilesDraggedOutReachAnotherClient) {
     }
 }
 
+// A window the drag passed over may ask for the list late, after the drop;
+// the drag still waits for the window it was dropped on.
+TEST_F(DialogsX11, ALateAskFromAPassedWindowIsNotTheDrops) {
+    XWindow x = openPanel();
+    hvtest::TempDataDir dir;
+    const std::string a = dir.write("Bank A.hvx", "x");
+    const std::string display = hvtest::XvfbServer::shared().display();
+    hvtest::XdndTarget passed(display, 500, 300, 200, 150);
+    hvtest::XdndTarget target(display, 800, 300, 200, 150, "", hvtest::XdndTarget::Manner::AsksWhenTold);
+    probe_->moveTo(x, 40, 40);
+    probe_->press();
+    std::thread person([&] {
+        hvtest::XProbe p(display);
+        p.moveTo(passed.window(), 100, 75);
+        passed.serveUntil([&] { return passed.positions > 0; });
+        p.moveTo(target.window(), 100, 75);
+        target.serveUntil([&] { return target.positions > 0; });
+        p.release();
+        target.serveUntil([&] { return target.dropSeen; });
+        passed.ask();
+        passed.serveUntil([&] { return passed.dropped; });
+        target.ask();
+        target.serveUntil([&] { return target.dropped; });
+    });
+    const char* paths[] = {a.c_str()};
+    SHIM_InitiateDragDropOfFileList(panel_->contentView(), nullptr, paths, 1, nullptr);
+    person.join();
+    EXPECT_EQ(target.files, std::vector<std::string>{"file://" + dir.str() + "Bank%20A.hvx"});
+}
+
 // A drag that cannot start (another client holds the pointer or the
 // keyboard, or its list is too large for one property) ends at once and
 // sends nothing; a target that answers nothing is left, one silent from the

@@ -49,6 +49,30 @@ bool XdndTarget::serveUntil(const std::function<bool()>& done, int timeoutMs) {
     return done();
 }
 
+void XdndTarget::ask() {
+    // Promised files (the source's type list names Direct Save) go into the
+    // folder; others are asked for as a list.
+    const Atom directSave = atom(dpy_, "XdndDirectSave0");
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool promised = false;
+    if (XGetWindowProperty(dpy_, source_, atom(dpy_, "XdndTypeList"), 0, 64, False, XA_ATOM, &type, &format, &n, &after,
+                           &data) == Success &&
+        data)
+        for (unsigned long i = 0; i < n; ++i) promised = promised || reinterpret_cast<Atom*>(data)[i] == directSave;
+    if (data) XFree(data);
+    if (promised) {
+        std::string where = "file://" + saveFolder_ + "/untitled";
+        XChangeProperty(dpy_, source_, directSave, atom(dpy_, "text/plain"), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(where.data()), int(where.size()));
+    }
+    XConvertSelection(dpy_, atom(dpy_, "XdndSelection"), promised ? directSave : atom(dpy_, "text/uri-list"),
+                      atom(dpy_, "HV_TEST_DROP"), win_, CurrentTime);
+    XFlush(dpy_);
+}
+
 void XdndTarget::handle(const void* event) {
     const XEvent& ev = *static_cast<const XEvent*>(event);
     auto reply = [&](const char* type, long l1, long l2, long l4) {
@@ -64,7 +88,7 @@ void XdndTarget::handle(const void* event) {
         XSendEvent(dpy_, source_, False, NoEventMask, &m);
         XFlush(dpy_);
     };
-    const Atom directSave = atom(dpy_, "XdndDirectSave0"), uriList = atom(dpy_, "text/uri-list");
+    const Atom directSave = atom(dpy_, "XdndDirectSave0");
     if (ev.type == ClientMessage) {
         const XClientMessageEvent& c = ev.xclient;
         source_ = XWindow(c.data.l[0]);
@@ -75,28 +99,9 @@ void XdndTarget::handle(const void* event) {
         if (c.message_type == atom(dpy_, "XdndPosition")) {
             ++positions;
             if (manner_ != Manner::Silent) reply("XdndStatus", 1 | 2, 0, c.data.l[4]);
-        } else if (c.message_type == atom(dpy_, "XdndDrop") && manner_ == Manner::Answers) {
-            // Promised files (the source's type list names Direct Save) go
-            // into the folder; others are asked for as a list.
-            Atom type = 0;
-            int format = 0;
-            unsigned long n = 0, after = 0;
-            unsigned char* data = nullptr;
-            bool promised = false;
-            if (XGetWindowProperty(dpy_, source_, atom(dpy_, "XdndTypeList"), 0, 64, False, XA_ATOM, &type, &format, &n,
-                                   &after, &data) == Success &&
-                data)
-                for (unsigned long i = 0; i < n; ++i)
-                    promised = promised || reinterpret_cast<Atom*>(data)[i] == directSave;
-            if (data) XFree(data);
-            if (promised) {
-                std::string where = "file://" + saveFolder_ + "/untitled";
-                XChangeProperty(dpy_, source_, directSave, atom(dpy_, "text/plain"), 8, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(where.data()), int(where.size()));
-            }
-            XConvertSelection(dpy_, atom(dpy_, "XdndSelection"), promised ? directSave : uriList,
-                              atom(dpy_, "HV_TEST_DROP"), win_, CurrentTime);
-            XFlush(dpy_);
+        } else if (c.message_type == atom(dpy_, "XdndDrop")) {
+            dropSeen = true;
+            if (manner_ == Manner::Answers) ask();
         }
     } else if (ev.type == SelectionNotify && ev.xselection.requestor == win_) {
         Atom type = 0;

@@ -17,7 +17,8 @@ class XdndTarget {
 public:
     // A mapped window at root (x, y) on the display; saveFolder is where
     // promised files go.
-    enum class Manner { Answers, Silent, SilentOnDrop };
+    // AsksWhenTold takes the drop but asks for the data only in ask().
+    enum class Manner { Answers, Silent, SilentOnDrop, AsksWhenTold };
     XdndTarget(const std::string& display, int x, int y, int width, int height, std::string saveFolder = "",
                Manner manner = Manner::Answers);
     ~XdndTarget();
@@ -28,10 +29,13 @@ public:
     XWindow window() const { return win_; }
     // Handles what arrives until done() holds or the time is up.
     bool serveUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    // Asks the drag's source for its data, as on a drop.
+    void ask();
 
     int positions = 0;               // positions that came
+    bool dropSeen = false;           // a drop came
     std::string last;                // the name of the last XDND message that came
-    bool dropped = false;            // a drop came and was finished
+    bool dropped = false;            // data came in answer and was finished
     std::vector<std::string> files;  // the uri-list's lines, as sent
     std::string saveAnswer;          // the source's answer to a Direct Save ("S" done)
 
