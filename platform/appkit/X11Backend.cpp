@@ -4,6 +4,7 @@
 #include "platform/appkit/X11Frames.h"
 #include "platform/appkit/X11Input.h"
 #include "platform/appkit/X11Pasteboard.h"
+#include "platform/appkit/X11Property.h"
 #include "platform/appkit/X11Services.h"
 #include "platform/appkit/X11Text.h"
 #include "platform/coretext/CTLine.h"
@@ -306,21 +307,8 @@ Time X11Backend::serverTime() {
                                CopyFromParent, CWEventMask, &a);
         clockProperty_ = XInternAtom(dpy_, "HALVORAN_CLOCK", False);
     }
-    XChangeProperty(dpy_, clock_, clockProperty_, XA_STRING, 8, PropModeAppend, nullptr, 0);
-    XFlush(dpy_);
-    auto stamp = [](Display*, XEvent* e, XPointer clock) -> Bool {
-        return e->type == PropertyNotify && e->xproperty.window == *reinterpret_cast<::Window*>(clock);
-    };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    for (;;) {
-        XEvent ev;
-        if (XCheckIfEvent(dpy_, &ev, stamp, reinterpret_cast<XPointer>(&clock_))) return ev.xproperty.time;
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return 0;
-        pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
-        poll(&p, 1, static_cast<int>(left.count()));
-    }
+    // Asked in the middle of an event's dispatch: the others wait their turn.
+    return x11ServerTime(dpy_, clock_, clockProperty_, std::chrono::milliseconds(250));
 }
 
 bool X11Backend::waitForEvent(int timeoutMs) {

@@ -163,8 +163,10 @@ bool X11DropTarget::handle(const XEvent& ev) {
             // Bounded as a paste is; a list cut short would end in a cut
             // name, another path, so a longer one is refused whole.
             X11Property list(dpy_, drag_.target, property_, long(kPasteSizeLimit / 4), AnyPropertyType, true);
-            if (list.after() == 0) drag_.files = filesOfUriList(list.text());
-            if (list.after() > 0) XDeleteProperty(dpy_, drag_.target, property_);
+            if (list.after() == 0)
+                drag_.files = filesOfUriList(list.text());
+            else
+                XDeleteProperty(dpy_, drag_.target, property_);
         }
         drag_.haveData = true;
         if (drag_.positionPending) deliverPosition();

@@ -170,9 +170,9 @@ private:
     }
 
     // The next event, or false once `until` has passed without one. What is
-    // queued comes first; the connection is read only when that is done.
+    // queued comes first (XPending reads the connection only when nothing is).
     bool nextEvent(XEvent* ev, Clock::time_point until) {
-        while (XEventsQueued(d_, QueuedAlready) == 0 && XPending(d_) == 0) {
+        while (XPending(d_) == 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
             if (left <= 0) return false;
             pollfd p{ConnectionNumber(d_), POLLIN, 0};

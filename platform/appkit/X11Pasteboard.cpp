@@ -359,7 +359,7 @@ void X11Pasteboards::serve() {
 // A batch at a time, so that a flood of events to our windows holds no
 // caller; what is left the serving thread takes up at once.
 void X11Pasteboards::drain() {
-    for (int n = 0; n < kDrainBatch && (XEventsQueued(dpy_, QueuedAlready) > 0 || XPending(dpy_) > 0); ++n) {
+    for (int n = 0; n < kDrainBatch && XPending(dpy_) > 0; ++n) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
         handle(ev);
@@ -545,22 +545,9 @@ void X11Pasteboards::expireWaits() {
 // property of ours comes back with it); what else arrives meanwhile is
 // handled, and the wait is bounded as a read is.
 Time X11Pasteboards::serverTime() {
-    XChangeProperty(dpy_, win_, stampProperty_, XA_STRING, 8, PropModeAppend, nullptr, 0);
-    const auto deadline = Clock::now() + kOwnerPatience;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return CurrentTime;
-        if (XEventsQueued(dpy_, QueuedAlready) > 0 || XPending(dpy_) > 0) {
-            XEvent ev;
-            XNextEvent(dpy_, &ev);
-            if (ev.type == PropertyNotify && ev.xproperty.window == win_ && ev.xproperty.atom == stampProperty_)
-                return ev.xproperty.time;
-            handle(ev);
-            continue;
-        }
-        pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
-        poll(&p, 1, int(left));
-    }
+    return x11ServerTime(dpy_, win_, stampProperty_,
+                         std::chrono::duration_cast<std::chrono::milliseconds>(kOwnerPatience),
+                         [this](XEvent& ev) { handle(ev); });
 }
 
 // A read given up takes its connection with it, and all the owner still

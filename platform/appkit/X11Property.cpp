@@ -1,5 +1,8 @@
 #include "platform/appkit/X11Property.h"
 
+#include <X11/Xatom.h>
+#include <poll.h>
+
 namespace platform::appkit {
 
 X11Property::X11Property(Display* d, ::Window w, Atom property, long longs, Atom type, bool remove) : asked_(type) {
@@ -38,6 +41,46 @@ void x11AnswerSelectionRequest(Display* d, const XSelectionRequestEvent& r, Atom
     reply.xselection.property = property;
     XSendEvent(d, r.requestor, False, NoEventMask, &reply);
     XFlush(d);
+}
+
+namespace {
+
+struct Stamp {
+    ::Window window;
+    Atom property;
+};
+
+Bool isStamp(Display*, XEvent* e, XPointer stamp) {
+    const Stamp& s = *reinterpret_cast<const Stamp*>(stamp);
+    return e->type == PropertyNotify && e->xproperty.window == s.window && e->xproperty.atom == s.property;
+}
+
+}  // namespace
+
+Time x11ServerTime(Display* d, ::Window w, Atom property, std::chrono::milliseconds patience,
+                   const std::function<void(XEvent&)>& others) {
+    XChangeProperty(d, w, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XFlush(d);
+    Stamp stamp{w, property};
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        XEvent ev;
+        // The deadline is looked at after every event, so a flood cannot
+        // stretch it.
+        const bool got = others ? XPending(d) > 0 : XCheckIfEvent(d, &ev, isStamp, reinterpret_cast<XPointer>(&stamp));
+        if (got) {
+            if (others) XNextEvent(d, &ev);
+            if (isStamp(d, &ev, reinterpret_cast<XPointer>(&stamp))) return ev.xproperty.time;
+            others(ev);
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return CurrentTime;
+        if (!got) {
+            pollfd p{ConnectionNumber(d), POLLIN, 0};
+            poll(&p, 1, int(left));
+        }
+    }
 }
 
 }  // namespace platform::appkit

@@ -4,6 +4,8 @@
 // which names the property that holds the data.
 #include <X11/Xlib.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,13 +22,7 @@ public:
 
     // The property was there with the type asked, and read.
     bool found() const { return data_ != nullptr && type_ != 0 && (asked_ == AnyPropertyType || type_ == asked_); }
-    Atom type() const { return type_; }
-    int format() const { return format_; }
-    unsigned long count() const { return count_; }  // items read
     unsigned long after() const { return after_; }  // bytes left unread
-    const unsigned char* data() const { return data_; }
-    // The size the server counts for what was read and what is left.
-    size_t bytes() const { return count_ * size_t(format_ / 8) + after_; }
     // The items of a format-32 property (Xlib hands them as longs); none
     // for another format.
     std::vector<long> longs() const;
@@ -44,5 +40,12 @@ private:
 // Answers a selection request: the data is in `property` on the
 // requestor's window, or (0) it is refused.
 void x11AnswerSelectionRequest(Display* d, const XSelectionRequestEvent& r, Atom property);
+
+// The server's time now: a zero-length append to `property` on w (which
+// takes PropertyChangeMask) comes back stamped with it. Other events that
+// come meanwhile go to `others`, or stay queued when there is none. The
+// wait is bounded: CurrentTime after `patience`.
+Time x11ServerTime(Display* d, ::Window w, Atom property, std::chrono::milliseconds patience,
+                   const std::function<void(XEvent&)>& others = nullptr);
 
 }  // namespace platform::appkit
