@@ -255,12 +255,12 @@ void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
             const bool at = a[j] >= reach;
             taken[count] = j;
             count += at;
-            reach = at ? (a[j] == INT_MAX ? a[j] : a[j] + 1) : reach;
+            reach = at ? beyond(a[j]) : reach;
         }
         for (int i = 0; i < count; i++) {
             const int j = taken[i];
             piece(next, prev, a[j], b[j]);
-            next = a[j] == INT_MAX ? a[j] : a[j] + 1, prev = b[j];
+            next = beyond(a[j]), prev = b[j];
         }
     }
     const int last = truncToInt((byX ? w.xhi : w.yhi) - 1.0);
@@ -285,13 +285,15 @@ public:
     ColumnPieces(RAST_IBitmap* dest, int fillRow, unsigned int colour, float alpha, int mode)
         : m_s(dest), m_dest(dest), m_colour(colour), m_alpha(alpha), m_mode(mode) {
         m_stores = (mode & RAST_MODE_MASK) == RAST_MODE_COPY && (alpha == 1.0f || RAST_AlphaToInt(alpha) == 256) &&
-                   !m_s.empty();
+                   !m_s.empty() && m_s.height > 0;
+        // Only a store has an anchor, in rows the bitmap has.
+        if (!m_stores) return;
         const int64_t f = m_s.flipped ? (int64_t)m_s.height - 1 - fillRow : fillRow;
         m_anchor = std::clamp<int64_t>(f, 0, m_s.height - 1);
         // Bars stand on distinct levels and columns: no more of them than
         // the smaller side, and no reallocation on the way.
         const size_t most = (size_t)std::min(m_s.width, m_s.height) + 1;
-        if (m_stores) m_up.reserve(most), m_down.reserve(most);
+        m_up.reserve(most), m_down.reserve(most);
     }
     ~ColumnPieces() { end(); }
     // The line of column x from row y1 to y2, as RAST_Line draws it. Kept

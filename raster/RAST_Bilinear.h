@@ -77,10 +77,6 @@ inline unsigned int Sample(const unsigned int* s0, const unsigned int* s1, int c
 // Interior pixels read their taps at p and p + 1 of one row and the same
 // two span bytes further on.
 #if defined(__SSE2__)
-inline __m128i AcrossPairs(__m128i fx) {
-    return _mm_or_si128(_mm_and_si128(_mm_sub_epi32(_mm_set1_epi32(32767), fx), _mm_set1_epi32(0xFFFF)),
-                        _mm_slli_epi32(_mm_xor_si128(fx, _mm_set1_epi32(0x8000)), 16));
-}
 inline __m128i DownPairs(__m128i fx, __m128i fy) {
     const __m128i w11 = _mm_mulhi_epu16(fx, fy);  // (fx fy) >> 16; the high halves are 0
     const __m128i w10 = _mm_sub_epi32(fy, w11);

@@ -17,9 +17,6 @@
 #include <emmintrin.h>
 #define RAST_SCALED_SSE2 1
 #endif
-#if defined(RAST_BILINEAR_AVX2)
-#define RAST_SCALED_AVX2 1
-#endif
 
 namespace {
 
@@ -76,7 +73,7 @@ inline __m128i Bilerp4(const unsigned int* s0, ptrdiff_t span, const int* idx, c
 }
 #endif
 
-#if RAST_SCALED_AVX2
+#if defined(RAST_BILINEAR_AVX2)
 // Writes whole words from column i on while eight columns in a row are
 // interior, and returns where it stopped.
 __attribute__((target("avx2"))) int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, ptrdiff_t span,
@@ -164,11 +161,11 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
         if (row < B) {
             const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
             int i = 0;
-#if RAST_SCALED_AVX2
+#if defined(RAST_BILINEAR_AVX2)
             const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
 #endif
             while (i < w) {
-#if RAST_SCALED_AVX2
+#if defined(RAST_BILINEAR_AVX2)
                 if (wide && i + 8 <= w) {
                     int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, srcspan, idx, fxs, across, kind, i,
                                              w, fy);
