@@ -332,7 +332,7 @@ int main(int argc, char** argv) {
     fs::remove_all(data, ec);
 
     constexpr double kTarget = 0.5;  // percent of a core: the panel's own threads with JACK ports open
-    const double bare = rows.front().share.whole;
+    const double bare = rows.front().share.panel;
     int status = 0;
     std::printf("%-30s %10s %12s %14s %14s %14s\n", "case", "GUI thread", "own threads", "vs bare loop", "host render",
                 "whole process");

@@ -203,6 +203,5 @@ int main(int argc, char** argv) {
          {{"scan", kFiles, [&plug] { benchmark::DoNotOptimize(scanPrograms(plug)); }},
           {"reading the same files alone", kFiles, [] { benchmark::DoNotOptimize(readFiles()); }, 1.5}}},
     };
-    hvbench::runTable("librarian scan against reading its files", groups, opt);
-    return 0;
+    return hvbench::runTable("librarian scan against reading its files", groups, opt) > 0 ? 1 : 0;
 }

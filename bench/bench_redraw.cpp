@@ -98,6 +98,5 @@ int main(int argc, char** argv) {
                  "tick",
                  {{"idle tick", 1, [e] { e->idleTick(); }, 0, 200e-6}, {"pixel copy", 1, [e] { e->copyPixels(); }}}});
         }
-    hvbench::runTable("the panel's redraw against a plain copy of its pixels", groups, opt);
-    return 0;
+    return hvbench::runTable("the panel's redraw against a plain copy of its pixels", groups, opt) > 0 ? 1 : 0;
 }
