@@ -11,7 +11,6 @@
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"

@@ -4,15 +4,13 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <climits>
-#include <vector>
-#include <cerrno>
 #include <sstream>
+#include <vector>
 
 #include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
