@@ -2,6 +2,7 @@
 // The editor as a host drives it: made through the component entry, given
 // sample rate, block size and the host's transport, initialised and
 // rendered; and a peer on real JACK ports in the instrument's place.
+#include <gtest/gtest.h>
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
@@ -91,15 +92,17 @@ public:
     }
     // Until the MIDI worker carried out the port choices: each port is
     // open, or its selector went back to none (told on the GUI thread).
+    // Fails the case when they do not settle.
     void awaitPorts() {
         auto settled = [&](int paramIdx, bool open) { return open || plug->GetParam(paramIdx)->Int() == 0; };
-        hvtest::waitUntil(
+        const bool done = hvtest::waitUntil(
             [&] {
                 platform::appkit::RunLoop::main().runOnce();
                 return settled(kDeviceInSelection, plug->isExternalMIDIInOpen()) &&
                        settled(kDeviceOutSelection, plug->isExternalMIDIOutOpen());
             },
             60000);
+        EXPECT_TRUE(done) << "the port choices did not settle";
     }
     // Chooses the peer's ports as the user would on the port menus, and
     // waits until what the editor sends reaches the peer.

@@ -203,16 +203,27 @@ TEST_F(HostProgram, AListingQuitsByItselfAndNamesThePorts) {
 TEST_F(HostProgram, ASignalEndsAStartThatWaits) {
     const std::string project = (dir / "song.proj").string();
     std::ofstream(project) << "<plist/>";
+    // Everything the child needs is made before the fork: a child of a
+    // threaded program may only call what is safe after one.
+    std::vector<std::string> env = {std::string("LD_PRELOAD=") + HV_OUTSIDE_FILES, "HV_HANG_ON_OPEN=song.proj",
+                                    "ASAN_OPTIONS=verify_asan_link_order=0"};
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("LD_PRELOAD=", 0) && v.rfind("HV_HANG_ON_OPEN=", 0) && v.rfind("ASAN_OPTIONS=", 0))
+            env.push_back(v);
+    }
+    std::vector<char*> envp, argv;
+    for (std::string& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string host = HV_HOST_PATH, plugin = HV_TESTUNIT_PATH, pluginFlag = "--plugin", loadFlag = "--load";
+    argv = {host.data(), pluginFlag.data(), plugin.data(), loadFlag.data(), const_cast<char*>(project.c_str()),
+            nullptr};
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         const int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) dup2(devnull, 2);
-        setenv("LD_PRELOAD", HV_OUTSIDE_FILES, 1);
-        setenv("HV_HANG_ON_OPEN", "song.proj", 1);
-        setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
-        execl(HV_HOST_PATH, HV_HOST_PATH, "--plugin", HV_TESTUNIT_PATH, "--load", project.c_str(),
-              static_cast<char*>(nullptr));
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     // The host is opening the project once the mark is there; the open

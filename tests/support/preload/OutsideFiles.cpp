@@ -27,7 +27,8 @@ bool named(const char* variable, const char* path) {
 extern "C" int open(const char* path, int flags, ...) {
     va_list args;
     va_start(args, flags);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    // O_TMPFILE holds O_DIRECTORY's bit: only the whole of it takes a mode.
+    const mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
     va_end(args);
     struct stat st {};
     if (named("HV_HANG_ON_OPEN", path)) {

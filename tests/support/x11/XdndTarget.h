@@ -28,7 +28,7 @@ public:
     bool ok() const { return dpy_ != nullptr; }
     XWindow window() const { return win_; }
     // Handles what arrives until done() holds or the time is up.
-    bool serveUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    bool serveUntil(const std::function<bool()>& done, int timeoutMs = 30000);
     // Asks the drag's source for its data, as on a drop.
     void ask();
 
