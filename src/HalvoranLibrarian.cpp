@@ -27,8 +27,10 @@
 #include "src/UIConfigManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/PanelLayers.h"
+#include "src/StatusText.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
+#include "src/PatchLibrarianWriteBank.h"
 #include "src/TabSwitchFunctions.h"
 #include "shim/shim-wnd.h"
 
@@ -327,8 +329,7 @@ void Halvoran::OpenDataDirectory() {
     std::weak_ptr<GuiThreadQueue> gui = mGuiCalls;
     auto failed = [this, folder] {
         log("FILE BROWSER: could not open " + folder);
-        const std::string text = "Could not open " + shownPath(folder);
-        setStatusText(text.c_str());
+        setStatusText(statusNaming("Could not open ", shownPath(folder)).c_str());
     };
     platform::appkit::Application::backend().openFileThen(folder, std::string(), kOpenerPatienceMs,
                                                           [gui, failed](bool opened) {
@@ -379,20 +380,23 @@ void Halvoran::librarianRequestEnds(RequestEnd end, bool single) {
 
 void Halvoran::reportLibrarianRequest(RequestEnd end, bool single) {
     const int count = static_cast<int>(mReceived.slots.count());
-    const std::string outcome = end == RequestEnd::kCancelled  ? "Data request CANCELLED! "
-                                : end == RequestEnd::kTimedOut ? "CONNECTION TIMED OUT! "
+    // Short, so that what a request left empty can follow on the line.
+    const std::string outcome = end == RequestEnd::kCancelled  ? "CANCELLED! "
+                                : end == RequestEnd::kTimedOut ? "TIMED OUT! "
                                                                : "";
     std::string text;
     if (count > 0) {
         SetLibrarianStatusUnsaved(true);
         if (single) {
+            // The bank is the one the upper pane shows.
             std::string name = mReceived.lastName;
             name.erase(name.find_last_not_of(' ') + 1);
-            text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1) + " of " +
-                   mReceived.bankName;
+            text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1);
+        } else if (end == RequestEnd::kCompleted) {
+            text = statusNaming(std::to_string(count) + (count == 1 ? " program" : " programs") + " received into ",
+                                mReceived.bankName);
         } else {
-            text = outcome + std::to_string(count) + (count == 1 ? " program" : " programs") + " received into " +
-                   mReceived.bankName;
+            text = outcome + std::to_string(count) + (count == 1 ? " program" : " programs") + " received";
         }
     } else if (end != RequestEnd::kCompleted) {
         text = outcome + "No program stored";
@@ -445,8 +449,7 @@ void Halvoran::saveUpperBank() {
     upperBankFolder = bank->folderName;
     // The panes show what the file holds (empty slots are written padded).
     patchLibrarian->reloadBank(bank);
-    const std::string text = "Bank saved to " + shownPath(path);
-    setStatusText(text.c_str());
+    setStatusText(statusNaming("Bank saved to ", shownPath(path)).c_str());
     endBankEdit();
     updatePatchLibrarianView(2);
 }
@@ -486,8 +489,7 @@ void Halvoran::saveUpperBankAs(bool asMid) {
         else
             patchLibrarian->reloadBank(bank);
     }
-    const std::string text = "Bank saved to " + shownPath(chosen);
-    setStatusText(text.c_str());
+    setStatusText(statusNaming("Bank saved to ", shownPath(chosen)).c_str());
     endBankEdit();
     bankListChanged();
 }
@@ -499,8 +501,7 @@ void Halvoran::discardBankEdits() {
         setStatusText("Bank NOT restored: file unreadable!");
         return;
     }
-    const std::string text = "Changes discarded: " + bank->fileName;
-    setStatusText(text.c_str());
+    setStatusText(statusNaming("Changes discarded: ", bank->fileName).c_str());
     endBankEdit();
     updatePatchLibrarianView(2);
 }
