@@ -315,8 +315,10 @@ void Halvoran::refreshFolders() {
         setStatusText(kSaveRowOpen);
         return;
     }
+    const std::vector<PatchFile*>& banks = patchLibrarian->bankFiles;
+    const bool kept = std::any_of(banks.begin(), banks.end(), [](const PatchFile* b) { return b && b->kept; });
     patchTypeChanged(0, 0, true);
-    setStatusText("Refresh Folders");
+    setStatusText(kept ? "Refresh Folders: kept changes stay" : "Refresh Folders");
 }
 
 void Halvoran::OpenDataDirectory() {
@@ -507,6 +509,7 @@ void Halvoran::discardBankEdits() {
 }
 
 void Halvoran::keepBankEdits() {
+    if (PatchFile* bank = patchLibrarian ? patchLibrarian->upperBank() : nullptr) bank->kept = true;
     setStatusText("Changes kept, bank not saved");
     endBankEdit();
 }

@@ -75,6 +75,7 @@ bool PatchLibrarian::reloadBank(PatchFile* bank) {
         resizeToBankSlots(fresh.patches);
     }
     bank->patches.swap(fresh.patches);
+    bank->kept = false;
     return true;
 }
 

@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include <Poco/Exception.h>
 #include <Poco/File.h>
@@ -323,8 +325,25 @@ void PatchLibrarian::createFolderFilesStructure(PatchFile* bank) {
 }
 
 void PatchLibrarian::initBankFilesOnDiscard(std::string patchesPath) {
+    std::vector<PatchFile*> kept;
+    for (PatchFile*& bank : bankFiles)
+        if (bank && bank->kept) kept.push_back(std::exchange(bank, nullptr));
     for (int which = 0; which <= 3; ++which) clearDataStructures(which);
     deleteBankList(bankFiles);
     deleteBankList(searchBankFiles);
     loadPatchesFromFilesystem(patchesPath);
+    for (PatchFile* bank : kept) {
+        auto same = std::find_if(bankFiles.begin(), bankFiles.end(), [bank](const PatchFile* b) {
+            return !bank->newBank && b && b->folderPath == bank->folderPath && b->fileName == bank->fileName;
+        });
+        if (same != bankFiles.end()) {
+            (*same)->patches.swap(bank->patches);
+            (*same)->kept = true;
+            delete bank;
+        } else {
+            // OVERWRITE asks it a name, as it does a bank made here.
+            bank->newBank = true;
+            bankFiles.push_back(bank);
+        }
+    }
 }

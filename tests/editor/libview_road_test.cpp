@@ -199,6 +199,12 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(status(), "128 programs received into New Bank");
     EXPECT_EQ(valueShown(), "");
     EXPECT_TRUE(edited());
+    // Kept, the programs outlive a REFRESH, in a bank that has no file yet.
+    clickOn(kKeepSelectedBank);
+    clickOn(kRefreshFolders);
+    EXPECT_EQ(status(), "Refresh Folders: kept changes stay");
+    EXPECT_EQ(upperBankShown(), "New Bank");
+    EXPECT_EQ(slotName(kUpper, 127), patchNameFromDump(sent(127).data(), sent(127).size()));
 
     // Saved as "My Pads": the file holds the programs as they came, byte for
     // byte; the pane shows the bank under its name, its chooser is back and
@@ -216,6 +222,7 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_TRUE(readFile(bankPath) == expected);
     EXPECT_FALSE(edited());
     EXPECT_EQ(upperBankShown(), "My Pads.hvx");
+    EXPECT_EQ(plug->GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 1) << "the new bank went to its file";
     desktop->queueMenuDismiss();
     click(600, 47);
     const std::vector<std::string> listed = desktop->shownMenus().back().titles;
@@ -262,6 +269,12 @@ TEST_F(LibrarianRoad, FromAnEmptyDataFolderToASavedBank) {
     EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
     EXPECT_EQ(status(), "Changes kept, bank not saved");
     EXPECT_TRUE(readFile(bankPath) == expected);
+    // A REFRESH reads the folders again and leaves the kept program there.
+    clickOn(kRefreshFolders);
+    EXPECT_EQ(status(), "Refresh Folders: kept changes stay");
+    EXPECT_EQ(slotName(kUpper, 5), "Fresh Pads 5");
+    EXPECT_EQ(upperBankShown(), "My Pads.hvx");
+    EXPECT_FALSE(edited());
 
     // OVERWRITE: the bank's file takes the kept program; nothing else in
     // the data folder changes.
