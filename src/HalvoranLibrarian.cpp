@@ -523,9 +523,10 @@ void Halvoran::ImportSinglePatches() {
     if (path.empty()) return;
     mLastImportFolder = Poco::Path(path).parent().toString();
     std::string data;
-    if (!BASE_ReadRegularFile(path.c_str(), INT_MAX, data)) {
-        log("FILE IMPORTER: could not read " + path + ": " + std::strerror(errno));
-        setStatusText("File could not be read.");
+    if (!BASE_ReadRegularFile(path.c_str(), kMaxBankFileSize, data)) {
+        const int error = errno;
+        log("FILE IMPORTER: could not read " + path + ": " + std::strerror(error));
+        setStatusText(error == EFBIG ? "File too large to hold a bank." : "File could not be read.");
         return;
     }
     saveImportedFile(path, data);

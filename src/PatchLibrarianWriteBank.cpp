@@ -178,7 +178,7 @@ std::string temporaryFor(const std::string& name) {
     for (size_t i = name.size() - kSuffix + 1; i < name.size(); ++i)
         if (!std::isalnum(static_cast<unsigned char>(name[i]))) return "";
     const std::string inner = name.substr(1, name.size() - 1 - kSuffix);
-    return isBankName(inner) || endsWith(inner, " UI.txt") ? inner : "";
+    return isBankName(inner) || endsWith(inner, " UI.txt") || endsWith(inner, " LOG.txt") ? inner : "";
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ bool writeFileReplacing(const std::string& path, const ByteChunk& bytes, AtLink 
 bool moveIntoFolder(const std::string& from, const std::string& folder, std::string* placedName = nullptr);
 
 // A name the writers above give their temporary files: "." + the name of a
-// bank or settings file + "." + six letters or digits.
+// bank, settings or log file + "." + six letters or digits.
 bool isWriterTemporary(const std::string& name);
 
 // Removes folder/name when it is such a temporary of ours that no living

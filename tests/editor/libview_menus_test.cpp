@@ -310,6 +310,18 @@ TEST(LibViewMainMenu, ImportRefreshFolderAndAbout) {
     ASSERT_EQ(p.backend->fileRequests().size(), 1u);
     EXPECT_EQ(p.backend->fileRequests()[0].kind, platform::appkit::FilePanelKind::Open);
     EXPECT_EQ(p.librarian->bankFiles.size(), 2u);
+    // A file larger than any bank is refused unread.
+    IText style;
+    ITextControl status(e, IRECT(0, 0, 200, 12), &style, "");
+    e->statusTextControl = &status;
+    const std::filesystem::path huge = p.data.path() / "Huge.syx";
+    std::ofstream(huge).put('\xF0');
+    std::filesystem::resize_file(huge, std::uintmax_t{3} << 30);
+    p.backend->queueFileChoice(huge.string());
+    chooseMainMenu(p, {10, 1});
+    EXPECT_EQ(status.GetTextString(), "File too large to hold a bank.");
+    EXPECT_EQ(p.librarian->bankFiles.size(), 2u);
+    e->statusTextControl = nullptr;
 
     // Refresh finds a bank written meanwhile and keeps the pane's bank.
     chooseBank(p, kUpper, {1});
