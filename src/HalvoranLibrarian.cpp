@@ -7,10 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <cstdlib>
-#include <fstream>
 
 #include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
@@ -548,25 +546,24 @@ bool Halvoran::saveImportedFile(const std::string& path, const std::string& data
     ByteChunk bankBytes;
     for (size_t slot = 0; slot < probe.patches.size(); ++slot)
         probe.patches[slot].save(&bankBytes, false, static_cast<int>(slot));
+    const std::string folder = getPatchesFolderStr();
     try {
-        Poco::Path source(path);
-        Poco::Path target(getPatchesFolderStr() + "/");
-        Poco::File(target).createDirectories();
-        target.setFileName(source.getBaseName() + ".syx");
-        for (int n = 2; Poco::File(target).exists(); ++n)
-            target.setFileName(source.getBaseName() + " (" + std::to_string(n) + ").syx");
-        std::ofstream out(target.toString(), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bankBytes.GetBytes()), bankBytes.Size());
-        if (!out.flush()) {
-            log("FILE IMPORTER: could not write " + target.toString());
-            return false;
-        }
-        log("FILE IMPORTER: patch file copied to " + target.toString());
-        // Listed at once; a rescan would drop what the banks hold unsaved.
-        if (patchLibrarian->listWrittenBank(target.toString(), getPatchesFolderStr(), probe.patches)) bankListChanged();
+        Poco::File(folder).createDirectories();
     } catch (const Poco::Exception& e) {
         log("FILE IMPORTER: " + e.displayText());
         return false;
     }
+    // Written whole under a name of its own, or not at all: a full disk
+    // leaves no half bank among the banks.
+    std::string name;
+    if (!writeNewFile(folder, Poco::Path(path).getBaseName() + ".syx", bankBytes, &name)) {
+        log("FILE IMPORTER: could not write into " + folder + ": " + std::strerror(errno));
+        setStatusText("File NOT imported: write failed!");
+        return false;
+    }
+    const std::string target = folder + "/" + name;
+    log("FILE IMPORTER: patch file copied to " + target);
+    // Listed at once; a rescan would drop what the banks hold unsaved.
+    if (patchLibrarian->listWrittenBank(target, folder, probe.patches)) bankListChanged();
     return true;
 }

@@ -25,6 +25,13 @@ enum class AtLink { ReplaceTarget, ReplaceLink };
 // and the result is false.
 bool writeFileReplacing(const std::string& path, const ByteChunk& bytes, AtLink atLink = AtLink::ReplaceTarget);
 
+// Writes the bytes as a new file in folder, named name or, when a file has
+// that name, the first free "NAME (k).EXT": never in place of a file, and
+// under its name only once every byte is on disk. placedName (when given)
+// receives the name. False, with errno set and nothing left, otherwise.
+bool writeNewFile(const std::string& folder, const std::string& name, const ByteChunk& bytes,
+                  std::string* placedName = nullptr);
+
 // Moves the file at `from` into `folder` under its own name, or under the
 // first free "NAME (k).EXT" when a file with other bytes has that name; a
 // file there with the same bytes is this one, moved before (or by another

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "librarian_testbanks.h"
 #include "src/DataFolder.h"
+#include "src/Halvoran.h"
 #include "src/PatchLibrarianWriteBank.h"
 #include "src/Settings.h"
 #include "support/ScopedEnv.h"
@@ -332,6 +334,56 @@ TEST(ScanKills, TwoEditorsStartingTogetherMakeOneCopy) {
         EXPECT_EQ(files.count("Patches/Sub/Big.syx"), 0u);
         EXPECT_EQ(temporariesIn(files), std::vector<std::string>{});
     }
+}
+
+// An imported file becomes a bank of its own in the bank folder, under its
+// name only once it is whole there, and never over a bank of that name: a
+// full disk, or a kill at any step of the import, leaves nothing half
+// written, and the next start clears what it left.
+TEST(ScanKills, AnImportCutShortLeavesNoHalfBank) {
+    std::optional<hvtest::ScopedEnv> tmpdir;
+    useMemoryFileSystem(tmpdir);
+    const Bytes theirs = bank(9), imported = bank(8);
+    // Step k of the import is its last; 0: the disk fills half way.
+    bool finished = false;
+    for (int k = 0; !finished && k < 16; ++k) {
+        SCOPED_TRACE(k ? "killed at step " + std::to_string(k) : std::string("disk full"));
+        hvtest::TempDataDir dir;
+        writeFile(dir.path() / "Patches" / "Pads.syx", theirs);
+        writeFile(dir.path() / "elsewhere" / "Pads.syx", imported);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (k == 0) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit room{imported.size() / 2, imported.size() / 2};
+                ::setrlimit(RLIMIT_FSIZE, &room);
+            }
+            stepsLeft = k;
+            onWriterStep = killAtStep;
+            Halvoran plug;
+            plug.patchLibrarian = new PatchLibrarian(&plug);
+            const std::string data(imported.begin(), imported.end());
+            ::_exit(plug.saveImportedFile((dir.path() / "elsewhere" / "Pads.syx").string(), data) ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        finished = k > 0 && !killed;
+        EXPECT_TRUE(k == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == 1 : killed || WEXITSTATUS(status) == 0);
+
+        auto files = tree(dir.path() / "Patches");
+        EXPECT_EQ(files["Pads.syx"], theirs);
+        for (const auto& [name, bytes] : files)
+            if (name != "Pads.syx" && !isWriterTemporary(name)) {
+                EXPECT_TRUE(name == "Pads (2).syx" && bytes == imported) << name;
+            }
+        if (k == 0 || finished) {
+            EXPECT_EQ(files.size(), k == 0 ? 1u : 2u);
+        }
+        { DiskStart next; }
+        EXPECT_EQ(temporariesIn(tree(dir.path() / "Patches")), std::vector<std::string>{});
+    }
+    EXPECT_TRUE(finished);
 }
 
 }  // namespace
