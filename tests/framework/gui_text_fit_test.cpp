@@ -3,7 +3,6 @@
 // wheel notch is one of the parameter's own steps.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -47,50 +46,6 @@ TEST(GuiTextFit, TextsStayWholeInsideTheirBoxWithTheirDescenders) {
         if (std::string(text).find_first_of("gyp") != std::string::npos) {
             EXPECT_GE(ink.B, box.B - 3) << text;
         }
-    }
-}
-
-// A text shrinks no further than two thirds of its size: what is too long
-// even then shows as much of its two ends as fits, with an ellipsis between,
-// inside its box.
-TEST(GuiTextFit, ATextTooLongForItsBoxIsCutNotShrunkOutOfSight) {
-    const std::string ellipsis = "\xE2\x80\xA6";
-    struct Case {
-        std::string text;
-        int size, boxWidth, fitted;
-        bool cut;
-    } cases[] = {
-        {"Data request CANCELLED! 127 programs received into New Bank", 15, 200, 10, true},
-        {"Midi Through:Midi Through Port-0 14:0", 12, 138, 8, true},
-        {"\xC3\xA9t\xC3\xA9 \xC3\xA0 l\xE2\x80\x99\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9", 15, 60, 10, true},
-        {"Patch Randomized", 15, 200, 15, false},
-        {"Patch Randomized", 15, 100, 10, false},
-        {"Patch Randomized", 8, 30, 6, true},  // small already: down to 6
-    };
-    auto characters = [](const std::string& s) {
-        return std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
-    };
-    for (const Case& c : cases) {
-        Panel p(240, 40);
-        IText style(c.size, &COLOR_WHITE, "NK57 Monospace");
-        const IRECT box(20, 10, 20 + c.boxWidth, 28);
-        p.g->AttachControl(new ITextControl(&p.plug, box, &style, c.text.c_str()));
-        p.open();
-        const hvraster::FittedText fit = hvraster::FitText(p.g, &style, c.text.c_str(), box.W(), box.H());
-        EXPECT_EQ(fit.size, c.fitted) << c.text;
-        const IRECT ink = inkOf(p, 240, 40);
-        EXPECT_TRUE(ink.L >= box.L && ink.R < box.R && ink.T >= box.T && ink.B < box.B) << c.text;
-        ASSERT_EQ(!fit.cut.empty(), c.cut) << c.text;
-        if (!c.cut) continue;
-        // Whole characters from both ends, the start's share the larger.
-        const size_t mark = fit.cut.find(ellipsis);
-        ASSERT_NE(mark, std::string::npos) << fit.cut;
-        const std::string head = fit.cut.substr(0, mark), tail = fit.cut.substr(mark + ellipsis.size());
-        EXPECT_EQ(c.text.compare(0, head.size(), head), 0) << fit.cut;
-        EXPECT_EQ(c.text.compare(c.text.size() - tail.size(), tail.size(), tail), 0) << fit.cut;
-        EXPECT_GE(characters(head), characters(tail)) << fit.cut;
-        EXPECT_LE(characters(head), characters(tail) + 1) << fit.cut;
-        EXPECT_GT(characters(head) + characters(tail), 3) << fit.cut;
     }
 }
 
