@@ -52,20 +52,23 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
 }
 
 // In 16-bit lanes: with p = a + b - c, |p - a| = |b - c|, |p - b| = |a - c|
-// and |p - c| = |(b - c) + (a - c)|; ties go to a, then b.
+// and |p - c| = |(b - c) + (a - c)|; ties go to a, then b. The left pixel
+// stays in 16-bit lanes from step to step, so that each step waits on as
+// few operations as it can.
 template <int N>
 void PaethRow(uint8_t* out, const uint8_t* in, const uint8_t* prev, size_t len) {
-    const __m128i zero = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
     __m128i a = zero, c = zero;
     for (size_t i = 0; i < len; i += N) {
         const __m128i b = _mm_unpacklo_epi8(Pixel(prev + i), zero);
-        const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
-        const __m128i pa = Abs16(bc), pb = Abs16(ac), pc = Abs16(_mm_add_epi16(bc, ac));
+        const __m128i x = _mm_unpacklo_epi8(Pixel(in + i), zero);
+        const __m128i bc = _mm_sub_epi16(b, c), pa = Abs16(bc);
+        const __m128i ac = _mm_sub_epi16(a, c);
+        const __m128i pb = Abs16(ac), pc = Abs16(_mm_add_epi16(bc, ac));
         const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
         const __m128i pred = Select(notA, Select(_mm_cmpgt_epi16(pb, pc), c, b), a);
-        const __m128i r = _mm_add_epi8(Pixel(in + i), _mm_packus_epi16(pred, pred));
-        Store32(out + i, (uint32_t)_mm_cvtsi128_si32(r));
-        a = _mm_unpacklo_epi8(r, zero);
+        a = _mm_and_si128(_mm_add_epi16(x, pred), low);
+        Store32(out + i, (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(a, a)));
         c = b;
     }
 }
