@@ -432,7 +432,9 @@ bool DecodeWhole(Source& s, ChunkHead first, const Image& im, RowWriter& out) {
         in = joined.get();
     }
     total = pieces.back().end;
-    if (raw / kBestRatio > total) return false;
+    // A stream that declares a window below 32 KiB is held to it by zlib
+    // as libpng feeds it, a row at a time; libdeflate knows no window.
+    if (raw / kBestRatio > total || total < 2 || (in[0] >> 4) != 7) return false;
 
     Bytes rows = Allocate(raw + kRowSlack);
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();

@@ -156,6 +156,20 @@ TEST(PngDecoder, DamagedImagesGetLibpngsVerdict) {
         return png;
     };
     ASSERT_GE(chunk(good, "IDAT", -1).offset, chunk(good, "IDAT", 3).offset) << "image data in many chunks";
+    // Rows that repeat, reached back for across more than a 256-byte window
+    // that the stream's header then declares.
+    auto smallWindow = [&] {
+        std::vector<std::vector<unsigned>> rows(40, Samples(s.width, 1, 4, 8)[0]);
+        PngShape r = s;
+        r.height = 40;
+        std::vector<uint8_t> png = pngtest::Build(r, rows, pngtest::Layout{});
+        const Chunk c = chunk(png, "IDAT", 0);
+        uint8_t* z = &png[c.offset + 8];
+        z[0] = 0x08, z[1] &= 0xE0;
+        z[1] = (uint8_t)(z[1] + (31 - (z[0] * 256 + z[1]) % 31) % 31);
+        pngtest::FixCrc(png, c);
+        return png;
+    };
     struct Damage {
         const char* what;
         std::vector<uint8_t> png;
@@ -174,6 +188,7 @@ TEST(PngDecoder, DamagedImagesGetLibpngsVerdict) {
         {"deflate data before the Adler-32", editLast(good, 6, 0), false},
         {"stream cut short", editLast(good, 0, 9), false},
         {"end of stream cut", editLast(good, 0, 1), false},
+        {"a window smaller than the stream reaches", smallWindow(), false},
     };
     for (const Damage& d : damages) EXPECT_EQ(SameAsLibpng(d.png, d.what), d.loads) << d.what;
 
