@@ -39,6 +39,9 @@ constexpr uint32_t kMaxInt31 = 0x7FFFFFFF;
 constexpr size_t kReadPiece = 8192;
 constexpr size_t kInflateCheckPiece = 1024;
 constexpr size_t kBestRatio = 1032;
+// Images whose rows take more are inflated a row at a time, so that a huge
+// image does not hold its inflated rows beside its pixels.
+constexpr size_t kMostWhole = (size_t)512 << 20;
 
 constexpr uint32_t Tag(const char (&s)[5]) {
     return (uint32_t)(uint8_t)s[0] << 24 | (uint32_t)(uint8_t)s[1] << 16 | (uint32_t)(uint8_t)s[2] << 8 |
@@ -389,6 +392,7 @@ bool DecodeWhole(Source& s, ChunkHead first, const Image& im, RowWriter& out) {
         const uint32_t w = Count(im.width, p.x0, p.dx), h = Count(im.height, p.y0, p.dy);
         if (w && h) raw += (size_t)h * (im.rowBytes(w) + 1);
     }
+    if (raw > kMostWhole) return false;
     // Consecutive image data chunks, held in place when the source can lend
     // them, up to what could still belong to the stream.
     struct Piece {
