@@ -537,7 +537,7 @@ MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
     return runX11PopUpMenu(*this, dpy_, visual_, depth_, *text_, menu, w, rootPosition(w, at), pressedAt);
 }
 
-// --- text entry and file prompts ---------------------------------------------
+// --- text entry ----------------------------------------------------------------
 
 // The text entry: a one-line field over the window, holding the keyboard
 // and the pointer until Return (or a click elsewhere) keeps the text or
