@@ -31,11 +31,7 @@ TEST(X11Tracking, TimersAndPostedWorkRunWhileAMenuOrTheTextEntryIsOpen) {
     hvtest::AppOnXvfb app;
     ASSERT_TRUE(app.start());
     auto window = std::make_unique<ak::Window>(ak::Size{200, 100}, "x11 tracking");
-    window->show();
-    ASSERT_TRUE(app.pumpUntil([&] {
-        XWindow x = app.probe().findWindow("x11 tracking");
-        return x && app.probe().viewable(x);
-    }));
+    ASSERT_TRUE(app.show(*window));
     ak::Backend& backend = ak::Application::backend();
     ak::Menu menu;
     menu.items.push_back({"One"});
