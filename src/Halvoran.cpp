@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/BASE_RegularFile.h"
+#include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -20,6 +21,7 @@
 #include "src/MIDIMessageSender.h"
 #include "src/PanelLayers.h"
 #include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianWriteBank.h"
 #include "src/PatchManager.h"
 #include "src/TabSwitchFunctions.h"
 #include "src/UIConfigManager.h"
@@ -134,13 +136,24 @@ Halvoran::~Halvoran() {
 
 void Halvoran::openDebugLog() {
     // The log is on when the user made the file; it starts empty each time.
-    debugLogPath = halvoranDataFolder() + GetEffectName() + " LOG.txt";
-    const int fd = BASE_OpenRegularFile(debugLogPath.c_str(), nullptr, BASE_FileUse::Append);
+    const std::string name = GetEffectName() + std::string(" LOG.txt");
+    debugLogPath = halvoranDataFolder() + name;
+    removeStaleTemporaries(halvoranDataFolder(), name);
+    bool shared = false;
+    const int fd = BASE_OpenRegularFile(debugLogPath.c_str(), nullptr, BASE_FileUse::Append, &shared);
     debugLogOn = fd >= 0;
-    if (debugLogOn) {
-        (void)!::ftruncate(fd, 0);
+    if (!debugLogOn) return;
+    // As the settings file: a link is followed only to a log. One that
+    // leads anywhere else (the user's notes, a bank) leaves its target as it
+    // is, and a log of the editor's own takes the link's place.
+    if (shared && !holdsDebugLog(fd)) {
         ::close(fd);
+        debugLogOn = writeFileReplacing(debugLogPath, ByteChunk(), AtLink::ReplaceLink);
+        log("DEBUG LOG: " + debugLogPath + " led to a file that holds no log; a log of its own took its place");
+        return;
     }
+    (void)!::ftruncate(fd, 0);
+    ::close(fd);
 }
 
 std::string Halvoran::settingsPath() const { return settingsFilePath(halvoranDataFolder(), GetEffectName()); }
