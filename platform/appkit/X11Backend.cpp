@@ -166,6 +166,7 @@ public:
     // The time of the user's last press or key, for the window manager's
     // judgement of focus requests.
     Time userTime() const { return userTime_; }
+    X11FocusRequest& focusRequest() { return focusRequest_; }
     // The server's time now; 0 when the server does not answer in time.
     Time serverTime();
     void unregisterPeer(::Window x) { peers_.erase(x); }
@@ -202,7 +203,8 @@ private:
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
     Time userTime_ = 0;
-    ::Window clock_ = 0;  // a property change on it tells the server's time
+    X11FocusRequest focusRequest_;  // the latest, for any of our windows
+    ::Window clock_ = 0;            // a property change on it tells the server's time
     Atom clockProperty_ = 0;
     ClickCounter clicks_;
     std::vector<Tracker*> trackers_;  // innermost last
@@ -257,7 +259,7 @@ void X11Peer::setOwner(Window* over) {
     XFlush(dpy_);
 }
 
-void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
+void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime(), &be_.focusRequest()); }
 
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
@@ -420,7 +422,7 @@ void X11Backend::dispatch(XEvent& ev) {
     X11Peer* peer = it->second;
     Window& w = peer->window();
     const bool wasKey = w.isKeyWindow();
-    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) {
+    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState(), focusRequest_)) {
         // Its handlers may have closed the window.
         if (ev.type != FocusIn && ev.type != FocusOut) return;
         if (auto again = peers_.find(ev.xany.window); again != peers_.end()) again->second->focusHandled(wasKey);

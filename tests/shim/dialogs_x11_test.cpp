@@ -3,7 +3,9 @@
 // person would through XTest from a second connection: clicks, double and
 // Control-clicks, a drag under capture, wheel turns and typed keys give
 // their messages, and the click that activates a window gives its whole
-// sequence of activation messages; a resource dialog run modally ends with the id of the
+// sequence of activation messages; focus changes X reported before the
+// program's own focus request make no window active or inactive for a
+// moment; a resource dialog run modally ends with the id of the
 // button another thread clicks, and a close request ends it with IDCANCEL;
 // a modal dialog takes the keyboard (typed text and Return reach it) and its
 // owner refuses the window manager's close request meanwhile;
@@ -16,15 +18,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/appkit/Application.h"
 #include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/Modal.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
 #include "shim/shim-dlg-toplevel.h"
@@ -58,6 +63,7 @@ std::vector<std::string> g_log;
 std::vector<std::string> g_dropped;
 POINT g_dropAt{};
 HCURSOR g_cursor = nullptr;  // what the window shows over itself
+int g_moved = 0;             // pointer moves the panel heard
 
 std::string entry(const char* name, WPARAM wp, LPARAM lp) {
     char buf[64];
@@ -106,6 +112,7 @@ LRESULT DialogProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
             g_log.push_back(entry("RUP", wp, lp));
             break;
         case WM_MOUSEMOVE:
+            ++g_moved;
             if (GetCapture() == h) g_log.push_back(entry("MOVE", wp, lp));
             break;
         case WM_MOUSEWHEEL:
@@ -206,6 +213,7 @@ bool focused(hvtest::XProbe& p, XWindow w) {
     return focus == w;
 }
 SHIM_DialogResourceIndex g_panel{"panel", "Input panel", 0x10 | 4 | 2 | 0x20, nullptr, 260, 180, &g_pick};
+SHIM_DialogResourceIndex g_other{"other", "Elsewhere", 0x10 | 4, nullptr, 100, 100, nullptr};
 
 class DialogsX11 : public ::testing::Test {
 protected:
@@ -217,6 +225,7 @@ protected:
     }
     void TearDown() override {
         if (panel_ && Responder::isLive(panel_)) DestroyWindow(panel_);
+        if (g_elsewhere) DestroyWindow(std::exchange(g_elsewhere, nullptr));
         SHIM_EnableRightClickEmulate(false);
         app_.stop();
     }
@@ -233,6 +242,17 @@ protected:
         XSync(probe_->display(), False);
         return x;
     }
+    // Another window of the program, shown before the panel (which would
+    // keep the focus from a later map); its X window.
+    XWindow openElsewhere(DLGPROC proc) {
+        g_elsewhere = SHIM_CreateDialog(&g_other, "other", nullptr, proc, 0);
+        other_ = shimwnd::AsView(g_elsewhere)->window();
+        other_->setFrame(FRect{700, 100, 100, 100});
+        other_->show();
+        XWindow x = 0;
+        EXPECT_TRUE(pumpUntil([&] { return (x = probe_->findWindow("Elsewhere")) && probe_->viewable(x); }));
+        return x;
+    }
     bool pumpUntil(const std::function<bool()>& done) { return app_.pumpUntil(done); }
     bool logged(size_t n) {
         return pumpUntil([&] { return g_log.size() >= n; });
@@ -240,6 +260,7 @@ protected:
     hvtest::AppOnXvfb app_;
     hvtest::XProbe* probe_ = nullptr;
     AppWindow* panel_ = nullptr;
+    AppWindow* other_ = nullptr;
 };
 
 // A person at the display, on a thread of its own while the main thread
@@ -305,8 +326,6 @@ TEST_F(DialogsX11, TypedKeys) {
     EXPECT_EQ(g_log, want);
 }
 
-SHIM_DialogResourceIndex g_other{"other", "Elsewhere", 0x10 | 4, nullptr, 100, 100, nullptr};
-
 // The whole sequence of an activating click: the window becomes key first
 // (WM_ACTIVATE naming the window key before, then WM_MOUSEACTIVATE to its
 // content), whether a manager focuses it before it passes the press on,
@@ -316,14 +335,8 @@ SHIM_DialogResourceIndex g_other{"other", "Elsewhere", 0x10 | 4, nullptr, 100, 1
 // another program hears of it alone; a disabled view sends nothing, and
 // takes no keys.
 TEST_F(DialogsX11, TheClickThatActivatesAWindowGivesItsWholeSequence) {
-    HWND otherContent = SHIM_CreateDialog(&g_other, "other", nullptr, nullptr, 0);
-    AppWindow* other = shimwnd::AsView(otherContent)->window();
-    other->setFrame(FRect{700, 100, 100, 100});
-    other->show();  // before the panel, which would keep the focus from a later map
-    g_elsewhere = otherContent;
-    XWindow elsewhere = 0;
-    ASSERT_TRUE(
-        pumpUntil([&] { return (elsewhere = probe_->findWindow("Elsewhere")) && probe_->viewable(elsewhere); }));
+    const XWindow elsewhere = openElsewhere(nullptr);
+    ASSERT_TRUE(elsewhere);
     const XWindow x = openPanel();
     HWND content = panel_->contentView();
     HWND view = Shim_vHalvoran_hwnd::initChild(nullptr, content, HearingProc, 0);
@@ -374,7 +387,7 @@ TEST_F(DialogsX11, TheClickThatActivatesAWindowGivesItsWholeSequence) {
         // events before it have been handled.
         XSetInputFocus(d, elsewhere, RevertToParent, CurrentTime);
         XSync(d, False);
-        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, elsewhere) && Application::keyWindow() == other; }));
+        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, elsewhere) && Application::keyWindow() == other_; }));
         g_heard.clear();
         if (c.before) {
             c.before();
@@ -403,8 +416,115 @@ TEST_F(DialogsX11, TheClickThatActivatesAWindowGivesItsWholeSequence) {
     EXPECT_EQ(g_heard, " content:MOUSEACTIVATE");
     EXPECT_EQ(g_log.front(), "LDOWN 0 200,120");
     XDestroyWindow(d, clock);
-    g_elsewhere = nullptr;
-    DestroyWindow(otherContent);
+}
+
+LRESULT OtherProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    hear("other", m, wp, lp);
+    return 0;
+}
+LRESULT BriefProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    hear("brief", m, wp, lp);
+    return 0;
+}
+SHIM_DialogResourceIndex g_brief{"brief", "Brief", 0x10 | 4, nullptr, 120, 80, nullptr};
+
+// Focus changes X reported before the program's own request for the focus
+// are taken back by it: no window hears of an activation or deactivation
+// that did not last. The changes queue on purpose, from another client,
+// before the program asks and reads. A change after the request (the user
+// going to another program) counts.
+TEST_F(DialogsX11, FocusChangesOlderThanTheProgramsRequestDoNotCount) {
+    const XWindow elsewhere = openElsewhere(OtherProc);
+    ASSERT_TRUE(elsewhere);
+    const XWindow x = openPanel();
+    Display* d = probe_->display();
+    const ::Window foreign = XCreateSimpleWindow(d, probe_->root(), 300, 700, 120, 80, 0, 0, 0);
+    XMapWindow(d, foreign);
+    XSync(d, False);
+    ASSERT_TRUE(hvtest::waitUntil([&] { return probe_->viewable(foreign); }));
+    auto focusTo = [&](XWindow w) {
+        XSetInputFocus(d, w, RevertToParent, CurrentTime);
+        XSync(d, False);
+    };
+    auto activatePanel = [&] { SetForegroundWindow(panel_->contentView()); };
+    // Once the server has moved the focus as the program asked (the program
+    // reads nothing meanwhile), the user goes to another program.
+    auto userLeaves = [&] {
+        ASSERT_TRUE(hvtest::waitUntil([&] { return focused(*probe_, x); }));
+        focusTo(foreign);
+    };
+    const std::string panelKey = " content:ACTIVATE(1,elsewhere) content:MOUSEACTIVATE";
+    const struct {
+        const char* what;
+        AppWindow* keyBefore;
+        std::function<void()> queued, program, after;
+        AppWindow* keyAfter;
+        XWindow focusAfter;
+        std::string heard;
+    } cases[] = {
+        {"a move to another of its windows waits", panel_, [&] { focusTo(elsewhere); }, activatePanel, nullptr, panel_,
+         x, ""},
+        {"a move to another program waits", panel_, [&] { focusTo(foreign); }, activatePanel, nullptr, panel_, x, ""},
+        {"the user leaves after the request", other_, nullptr, activatePanel, userLeaves, nullptr, foreign,
+         " other:ACTIVATE(0,none)" + panelKey + " content:ACTIVATE(0,none)"},
+        {"a move waits, and the user leaves after", panel_, [&] { focusTo(elsewhere); }, activatePanel, userLeaves,
+         nullptr, foreign, " content:ACTIVATE(0,none)"},
+        {"a dialog ends with moves of the focus to it unread", panel_, nullptr,
+         [&] {
+             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             setModalIterationHook([&, deadline](AppWindow* w) {
+                 const XWindow shown = probe_->findWindow("Brief");
+                 const bool shows = shown && probe_->viewable(shown);
+                 if (!shows && std::chrono::steady_clock::now() < deadline) return;
+                 if (shows) {
+                     // The user clicks the panel; a manager hands the focus
+                     // back to the modal dialog.
+                     focusTo(x);
+                     focusTo(shown);
+                 }
+                 setModalIterationHook(nullptr);
+                 EndDialog(w->contentView(), shows ? int(IDOK) : int(IDCANCEL));
+             });
+             EXPECT_EQ(SHIM_DialogBox(&g_brief, "brief", panel_->contentView(), BriefProc, 0), IDOK);
+         },
+         nullptr, panel_, x,
+         " content:ACTIVATE(0,none) brief:ACTIVATE(1,another) brief:MOUSEACTIVATE content:ACTIVATE(1,none) "
+         "content:MOUSEACTIVATE"},
+        {"the user moves before a new window's map is read", panel_, nullptr,
+         [&] {
+             other_->orderOut();
+             other_->makeKeyAndOrderFront();  // the focus waits for the map
+         },
+         [&] {
+             ASSERT_TRUE(hvtest::waitUntil([&] { return probe_->viewable(elsewhere); }));
+             probe_->settleWindowManager();
+             focusTo(foreign);
+             focusTo(x);
+         },
+         panel_, x,
+         " content:ACTIVATE(0,none) other:ACTIVATE(1,another) other:MOUSEACTIVATE other:ACTIVATE(0,none)" + panelKey},
+    };
+    int moves = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const XWindow from = c.keyBefore == panel_ ? x : elsewhere;
+        focusTo(from);
+        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, from) && Application::keyWindow() == c.keyBefore; }));
+        g_heard.clear();
+        if (c.queued) c.queued();
+        c.program();
+        if (c.after) c.after();
+        ASSERT_TRUE(
+            pumpUntil([&] { return focused(*probe_, c.focusAfter) && Application::keyWindow() == c.keyAfter; }));
+        // A pointer move the panel hears comes after every focus event before it.
+        const int seen = g_moved;
+        probe_->moveTo(x, 200, 100 + ++moves);
+        ASSERT_TRUE(pumpUntil([&] { return g_moved > seen; }));
+        EXPECT_EQ(g_heard, c.heard);
+        EXPECT_EQ(Application::keyWindow(), c.keyAfter);
+    }
+    XDestroyWindow(d, foreign);
+    XSync(d, False);
 }
 
 TEST_F(DialogsX11, ModalDialogEndsWithTheClickedButton) {
