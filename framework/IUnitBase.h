@@ -143,6 +143,9 @@ public:
     // Whether the MIDI system answers, is not there, or did not answer in
     // time (then a port chosen meanwhile opens once it does).
     MidiSystem externalMIDISystem() const;
+    // What the input port's real-time side measured of itself, and what it
+    // dropped.
+    IMidiPorts::InputFigures externalMIDIInputFigures() const;
     // Closes both ports and ends the input callback: no callback (nor a
     // choice's `opened`) runs once this returns. It gives the MIDI system a
     // second at most, in all: a plug-in calls it first in its destructor,
