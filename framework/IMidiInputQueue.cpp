@@ -66,7 +66,8 @@ void IMidiInputQueue::begin(Part part, uint8_t status, uint32_t tag) {
     mLength = 0;
     mExpected = part == Part::kShort ? lengthOf(status) : 0;
     mTag = tag;
-    mRoom = freeBytes() >= kHeader;
+    mFree = freeBytes();
+    mRoom = mFree >= kHeader;
     put(status);
 }
 
@@ -81,11 +82,34 @@ void IMidiInputQueue::put(uint8_t byte) {
     const uint64_t at = mStart + kHeader + mLength;
     ++mLength;
     if (!mRoom) return;
-    if (at + 1 - mStart > freeBytes()) {
+    // The taker only ever frees more: mTail is read again only when the
+    // room last seen is used up.
+    if (at + 1 - mStart > mFree && at + 1 - mStart > (mFree = freeBytes())) {
         mRoom = false;
         return;
     }
     mRing[at & mMask] = byte;
+}
+
+void IMidiInputQueue::putRun(const uint8_t* bytes, size_t size) {
+    if (mPart == Part::kSkip) return;
+    if (mLength + size > mLongest) {
+        ++mTooLong;
+        mPart = Part::kSkip;
+        return;
+    }
+    const uint64_t at = mStart + kHeader + mLength;
+    mLength += static_cast<uint32_t>(size);
+    if (!mRoom) return;
+    const uint64_t end = kHeader + mLength;
+    if (end > mFree && end > (mFree = freeBytes())) {
+        mRoom = false;
+        return;
+    }
+    const uint64_t from = at & mMask;
+    const uint64_t first = std::min<uint64_t>(size, mSize - from);
+    std::copy_n(bytes, first, &mRing[from]);
+    std::copy_n(bytes + first, size - first, &mRing[0]);
 }
 
 void IMidiInputQueue::commit() {
@@ -133,24 +157,20 @@ void IMidiInputQueue::feed(const uint8_t* bytes, size_t size, uint32_t tag) {
             continue;
         }
         if (b < 0x80) {
-            switch (mPart) {
-                case Part::kSysEx:
-                    put(b);
-                    break;
-                case Part::kShort:
-                    put(b);
-                    if (mLength >= mExpected) commit();
-                    break;
-                case Part::kNone:
-                    if (mRunning) {
-                        begin(Part::kShort, mRunning, tag);
-                        put(b);
-                        if (mLength >= mExpected) commit();
-                    }
-                    break;
-                case Part::kSkip:
-                    break;
+            if (mPart == Part::kSysEx || mPart == Part::kSkip) {
+                // A SysEx message's data come in runs of thousands.
+                size_t end = i + 1;
+                while (end < size && bytes[end] < 0x80) ++end;
+                putRun(bytes + i, end - i);
+                i = end - 1;
+                continue;
             }
+            if (mPart == Part::kNone) {
+                if (!mRunning) continue;  // no status to go with
+                begin(Part::kShort, mRunning, tag);
+            }
+            put(b);
+            if (mLength >= mExpected) commit();
             continue;
         }
         // A status byte ends whatever was under way.

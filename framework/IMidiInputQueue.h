@@ -81,6 +81,8 @@ private:
     enum class Part { kNone, kShort, kSysEx, kSkip };
     void begin(Part part, uint8_t status, uint32_t tag);
     void put(uint8_t byte);
+    // A run of a SysEx message's data bytes at once.
+    void putRun(const uint8_t* bytes, size_t size);
     void commit();
     void drop();
     void writeWord(uint64_t at, uint32_t word);
@@ -100,6 +102,7 @@ private:
     uint64_t mStart = 0;  // where the message under way starts (its header)
     uint32_t mLength = 0, mExpected = 0, mTag = 0;
     bool mRoom = true;     // the message under way fits so far
+    uint64_t mFree = 0;    // bytes free from mStart, as last read of mTail
     uint8_t mRunning = 0;  // running status, 0 for none
     bool mStreamStarted = false;
 

@@ -1,5 +1,8 @@
 #include "framework/IMidiPorts.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
 #include <dlfcn.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -81,6 +84,33 @@ void keepThisCodeLoaded() {
         if (dladdr(reinterpret_cast<void*>(&keepThisCodeLoaded), &info) && info.dli_fname)
             dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     });
+}
+
+// A worker still busy when its ports were closed goes on by itself: the
+// closing of its clients waits behind the call that held it up (a first
+// ask of a server slow to answer, say). Should the process end meanwhile,
+// the clients that call opens, and libjack's threads for them, would still
+// run while the process and libjack are torn down. So the process waits for
+// those workers as it ends, a few seconds at most in all.
+constexpr std::chrono::seconds kExitPatience{3};
+
+void finishAtExit(std::function<void(Clock::time_point)> finish) {
+    static std::mutex lock;
+    static auto* pending = new std::vector<std::function<void(Clock::time_point)>>;  // used at exit
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::atexit([] {
+            std::vector<std::function<void(Clock::time_point)>> all;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                all.swap(*pending);
+            }
+            const Clock::time_point deadline = Clock::now() + kExitPatience;
+            for (auto& f : all) f(deadline);
+        });
+    });
+    std::lock_guard<std::mutex> guard(lock);
+    pending->push_back(std::move(finish));
 }
 
 template <class Fn>
@@ -329,6 +359,9 @@ void IMidiPorts::Core::handleInput() {
     while (!mInputStop) {
         uint32_t tag = 0;
         for (int n = 1; !mInputStop && mQueue->take(message, tag); ++n) {
+#if defined(__SANITIZE_THREAD__)
+            __tsan_acquire(deliveryMark());
+#endif
             {
                 std::lock_guard<std::mutex> gate(mGateLock);
                 if (mAccepting && tag == mAcceptTag && mOnInput) mOnInput(message.data(), message.size());
@@ -712,6 +745,11 @@ void IMidiPorts::Core::settle() {
 
 // ---- The caller's side
 
+void* IMidiPorts::deliveryMark() {
+    static char mark;
+    return &mark;
+}
+
 int IMidiPorts::chosenApi() {
     const char* env = getenv("HALVORAN_MIDI_API");
     if (env && strcmp(env, "alsa") == 0) return RtMidi::LINUX_ALSA;
@@ -729,7 +767,12 @@ IMidiPorts::~IMidiPorts() {
         mCore->mOnInput = nullptr;
     }
     mCore->stopInputThread();
-    if (mCore->mWorker->busy() || mCore->mSender.sending()) keepThisCodeLoaded();
+    if (mCore->mWorker->busy() || mCore->mSender.sending()) {
+        keepThisCodeLoaded();
+        finishAtExit([weak = std::weak_ptr<Core>(mCore)](Clock::time_point deadline) {
+            if (std::shared_ptr<Core> core = weak.lock()) core->mWorker->waitIdle(deadline);
+        });
+    }
 }
 
 void IMidiPorts::prefetchNames() {

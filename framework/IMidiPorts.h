@@ -105,6 +105,12 @@ public:
     // The MIDI system in use, by RtMidi's number.
     static int chosenApi();
 
+    // ThreadSanitizer cannot see that a message which came through the MIDI
+    // system was sent after what its sender did before: a sender in this
+    // process (a test's instrument) releases this mark as it sends, and the
+    // input thread acquires it with each message it hands on.
+    static void* deliveryMark();
+
     // What the input's real-time side measured of itself, and what was
     // dropped so far (told in the log as it happens).
     struct InputFigures {

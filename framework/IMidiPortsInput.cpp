@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <pthread.h>
 #include <rtmidi/RtMidi.h>
 
 #include <atomic>
@@ -75,6 +76,12 @@ private:
         auto* self = static_cast<JackInput*>(arg);
         jack_port_t* port = self->mPort.load(std::memory_order_acquire);
         if (!port || !self->mFeeding.load(std::memory_order_acquire)) return 0;
+        // libjack stops a deactivated client's thread by asynchronous
+        // cancellation: one that landed inside a feed would leave the queue
+        // held by a thread that is gone. It waits until the cycle's work is
+        // done.
+        int cancelState = 0;
+        pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
         const uint64_t start = nowNs();
         void* buffer = jack_port_get_buffer(port, frames);
         const uint32_t count = buffer ? jack_midi_get_event_count(buffer) : 0;
@@ -84,6 +91,7 @@ private:
             if (jack_midi_event_get(&event, buffer, i) == 0) self->mQueue->feed(event.buffer, event.size, tag);
         }
         if (count) self->mQueue->noteFeedCall(nowNs() - start);
+        pthread_setcancelstate(cancelState, nullptr);
         return 0;
     }
 
