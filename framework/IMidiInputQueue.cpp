@@ -42,7 +42,9 @@ IMidiInputQueue::IMidiInputQueue(size_t ringBytes, size_t longestMessage)
     : mSize(powerOfTwoAtLeast(std::max<uint64_t>(ringBytes, longestMessage + kHeader))),
       mMask(mSize - 1),
       mLongest(longestMessage),
-      mRing(new uint8_t[mSize]) {
+      mRing(new uint8_t[mSize]()) {
+    // Zeroed, so its pages are there before the real-time side first
+    // writes to them.
     sem_init(&mWake, 0, 0);
 }
 
@@ -127,7 +129,7 @@ void IMidiInputQueue::commit() {
     // Sequentially consistent with mSleeping: either the taker sees the
     // message before it sleeps, or this sees it asleep and wakes it.
     mHead.store(mStart + kHeader + mLength, std::memory_order_seq_cst);
-    if (mSleeping.load(std::memory_order_seq_cst) && mSleeping.exchange(false)) sem_post(&mWake);
+    mQueued = true;
 }
 
 void IMidiInputQueue::feed(const uint8_t* bytes, size_t size, uint32_t tag) {
@@ -225,6 +227,12 @@ void IMidiInputQueue::wait(Clock::time_point deadline) {
     mSleeping.store(false);
 }
 
+void IMidiInputQueue::wakeTaker() {
+    if (!mQueued) return;
+    mQueued = false;
+    if (mSleeping.load(std::memory_order_seq_cst) && mSleeping.exchange(false)) sem_post(&mWake);
+}
+
 void IMidiInputQueue::wake() { sem_post(&mWake); }
 
 IMidiInputQueue::Dropped IMidiInputQueue::takeDropped() {
@@ -239,8 +247,17 @@ IMidiInputQueue::Dropped IMidiInputQueue::takeDropped() {
 
 void IMidiInputQueue::noteFeedCall(uint64_t nanoseconds) {
     mCalls.fetch_add(1, std::memory_order_relaxed);
+    int bucket = 0;
+    while (bucket < 31 && (uint64_t(1) << bucket) <= nanoseconds) ++bucket;
+    mCallsUnder[bucket].fetch_add(1, std::memory_order_relaxed);
     uint64_t longest = mLongestCallNs.load(std::memory_order_relaxed);
     while (nanoseconds > longest && !mLongestCallNs.compare_exchange_weak(longest, nanoseconds)) {}
 }
 
-IMidiInputQueue::Figures IMidiInputQueue::figures() const { return Figures{mCalls.load(), mLongestCallNs.load()}; }
+IMidiInputQueue::Figures IMidiInputQueue::figures() const {
+    Figures f;
+    f.calls = mCalls.load();
+    f.longestNs = mLongestCallNs.load();
+    for (int i = 0; i < 32; ++i) f.underPowerOfTwoNs[i] = mCallsUnder[i].load();
+    return f;
+}

@@ -43,6 +43,10 @@ public:
     // `tag`. A new tag starts a new stream: a message under way is dropped
     // (the port it came from is gone).
     void feed(const uint8_t* bytes, size_t size, uint32_t tag);
+    // Wakes the taking side when it sleeps and something was queued: once,
+    // at the end of a batch of feeds (a process cycle's events), as the
+    // thread it wakes may run at once on this one's processor.
+    void wakeTaker();
 
     // ---- The taking side.
     // The next whole message and its tag; false when none waits. `message`
@@ -72,6 +76,8 @@ public:
     struct Figures {
         uint64_t calls = 0;
         uint64_t longestNs = 0;
+        // Calls by how long they took: [i] counts those under 2^i ns.
+        uint64_t underPowerOfTwoNs[32] = {};
     };
     Figures figures() const;
 
@@ -105,10 +111,12 @@ private:
     uint64_t mFree = 0;    // bytes free from mStart, as last read of mTail
     uint8_t mRunning = 0;  // running status, 0 for none
     bool mStreamStarted = false;
+    bool mQueued = false;  // since the last wakeTaker
 
     // ---- Counts, fed side to taking side.
     std::atomic<uint64_t> mFull{0}, mFullSysEx{0}, mTooLong{0}, mCutShort{0}, mOverlap{0};
     std::atomic<uint64_t> mCalls{0}, mLongestCallNs{0};
+    std::atomic<uint64_t> mCallsUnder[32] = {};
 
     // The taker sleeps on mWake after saying so in mSleeping; the feeder
     // posts only then (sem_post is safe from a real-time thread).

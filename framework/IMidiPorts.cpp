@@ -910,6 +910,7 @@ IMidiPorts::InputFigures IMidiPorts::inputFigures() const {
     InputFigures out;
     out.calls = f.calls;
     out.longestCallNs = f.longestNs;
+    std::copy(std::begin(f.underPowerOfTwoNs), std::end(f.underPowerOfTwoNs), std::begin(out.callsUnderPowerOfTwoNs));
     out.dropped = mCore->mDroppedFull;
     out.droppedSysEx = mCore->mDroppedSysEx;
     out.droppedTooLong = mCore->mDroppedTooLong;

@@ -114,11 +114,12 @@ public:
     // What the input's real-time side measured of itself, and what was
     // dropped so far (told in the log as it happens).
     struct InputFigures {
-        uint64_t calls = 0;           // calls of the MIDI system's thread that fed the queue
-        uint64_t longestCallNs = 0;   // the longest of them
-        uint64_t dropped = 0;         // messages that found the queue full
-        uint64_t droppedSysEx = 0;    // of those, SysEx
-        uint64_t droppedTooLong = 0;  // SysEx messages longer than the longest kept
+        uint64_t calls = 0;                        // calls of the MIDI system's thread that fed the queue
+        uint64_t longestCallNs = 0;                // the longest of them
+        uint64_t callsUnderPowerOfTwoNs[32] = {};  // [i]: those under 2^i ns
+        uint64_t dropped = 0;                      // messages that found the queue full
+        uint64_t droppedSysEx = 0;                 // of those, SysEx
+        uint64_t droppedTooLong = 0;               // SysEx messages longer than the longest kept
     };
     InputFigures inputFigures() const;
 

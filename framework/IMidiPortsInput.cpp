@@ -91,6 +91,7 @@ private:
             if (jack_midi_event_get(&event, buffer, i) == 0) self->mQueue->feed(event.buffer, event.size, tag);
         }
         if (count) self->mQueue->noteFeedCall(nowNs() - start);
+        self->mQueue->wakeTaker();
         pthread_setcancelstate(cancelState, nullptr);
         return 0;
     }
@@ -142,6 +143,7 @@ private:
         const uint64_t start = nowNs();
         self->mQueue->feed(message->data(), message->size(), self->mTag.load(std::memory_order_relaxed));
         self->mQueue->noteFeedCall(nowNs() - start);
+        self->mQueue->wakeTaker();
     }
 
     const std::shared_ptr<IMidiInputQueue> mQueue;

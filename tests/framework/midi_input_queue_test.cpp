@@ -135,6 +135,7 @@ TEST(MidiInputQueue, AFeederAndATakerOnTwoThreadsLoseNothingUncounted) {
         for (int i = 0; i < kMessages; ++i) {
             const Bytes m = message(i);
             q.feed(m.data(), m.size(), 7);
+            q.wakeTaker();
         }
     });
     uint64_t taken = 0, dropped = 0;
