@@ -171,8 +171,21 @@ void Halvoran::readSettings() {
 }
 
 bool Halvoran::writeSettings() {
+    HalvoranSettings settings;
+    {
+        BASE_MutexLock lock(GetMutex());
+        settings = mSettings;
+    }
     std::string link;
-    if (!writeSettingsFile(settingsPath(), mSettings, &link)) {
+    bool written;
+    {
+        // Not under the plug-in mutex: a slow disk holds up no other thread
+        // but writers of this file, one at a time.
+        Unlocked unlocked(GetMutex());
+        std::lock_guard<std::mutex> writing(mSettingsWriting);
+        written = writeSettingsFile(settingsPath(), settings, &link);
+    }
+    if (!written) {
         log("SETTINGS: could not write " + settingsPath());
         return false;
     }
@@ -314,6 +327,11 @@ ControlLayer* Halvoran::getLayer(const std::string& name) const {
 }
 
 void Halvoran::hideLayer(const std::string& name, bool hide) {
+    // Layers are switched where they are drawn.
+    if (!isGuiThread()) {
+        onGuiThread([this, name, hide] { hideLayer(name, hide); });
+        return;
+    }
     if (ControlLayer* layer = getLayer(name)) layer->Hide(hide);
 }
 
@@ -324,7 +342,12 @@ IControl* Halvoran::firstBoundControl(int paramIdx) const {
 }
 
 void Halvoran::setText(ITextControl* control, const char* text) {
-    if (control) control->SetTextFromPlug(text);
+    if (!control) return;
+    if (onRenderThread()) {
+        onGuiThread([control, t = std::string(text ? text : "")] { control->SetTextFromPlug(t.c_str()); });
+        return;
+    }
+    control->SetTextFromPlug(text);
 }
 
 void Halvoran::setStatusText(const char* text) {
@@ -338,11 +361,25 @@ void Halvoran::setLatencyText(const char* text) { setText(latencyTextControl, te
 void Halvoran::setTimbreText(const char* text) { setText(timbreTextControl, text); }
 
 void Halvoran::setParameterFromPlug(int paramIdx, double plainValue) {
+    if (onRenderThread()) {
+        setParameterLater(paramIdx, plainValue);
+        return;
+    }
     if (graphics) {
         graphics->SetParameterFromPlug(paramIdx, plainValue, false);
     } else if (IParam* p = GetParam(paramIdx)) {
         p->Set(plainValue);
     }
+}
+
+std::string Halvoran::programName() const {
+    const IParam* p = GetParam(kPatchName);
+    return p ? p->GetDisplayTextCopy(0) : std::string();
+}
+
+void Halvoran::keepProgramName(const std::string& name) {
+    BASE_MutexLock lock(GetMutex());
+    if (patchManager) patchManager->names[PatchManager::kPatchNameIdx] = name;
 }
 
 void Halvoran::log(const std::string& message) const {

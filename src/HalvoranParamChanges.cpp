@@ -46,8 +46,8 @@ void Halvoran::portNotOpened(int paramIdx, unsigned choice) {
 
 void Halvoran::noticeLostMIDIPorts() {
     if (!externalMIDILost() || mPortLossTold) return;
-    // Called from the audio callback too: it waits for no one.
-    if (!GetMutex().TryEnter()) return;
+    // The audio callback leaves it for the GUI thread, which may wait.
+    BASE_MutexLock lock(GetMutex());
     const bool wasOpen = isExternalMIDIOutOpen() || isExternalMIDIInOpen();
     mPortLossTold = true;
     if (wasOpen) {
@@ -65,7 +65,6 @@ void Halvoran::noticeLostMIDIPorts() {
         setStatusText("MIDI port lost! Choose it again.");
         log("MIDI: the MIDI system went away; the ports are closed");
     }
-    GetMutex().Leave();
 }
 
 void Halvoran::refreshMIDIPortMenu(int paramIdx) {
@@ -263,9 +262,13 @@ void Halvoran::OnParamChange(int paramIdx) {
         case kLibLowerNextBank:
         case kOverwriteBank:
         case kDiscardBankData:
-        case kKeepSelectedBank:
-            onLibrarianParamChange(paramIdx);
+        case kKeepSelectedBank: {
+            // The librarian's banks are the GUI thread's alone; its saves,
+            // reads and file panels run with the plug-in unlocked.
+            Unlocked unlocked(GetMutex());
+            onGuiThread([this, paramIdx] { onLibrarianParamChange(paramIdx); });
             break;
+        }
         default:
             if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx <= kMIDIFilterHWSEPassThrough) {
                 // A pass-through switch that is on opens its filter.
