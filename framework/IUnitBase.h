@@ -52,6 +52,7 @@ public:
     // call made under it (see Unlocked), so that no thread waits on it for
     // long. The render thread never takes it.
     BASE_Mutex& GetMutex() { return mMutex; }
+    bool MutexHeldHere() const { return mMutex.IsOwnedByCurrentThread(); }
     void Lock() { mMutex.Enter(); }
     void Unlock() { mMutex.Leave(); }
     // Lets go of the mutex for the life of the scope, however deep the

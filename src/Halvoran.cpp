@@ -143,6 +143,8 @@ void Halvoran::openDebugLog() {
     const int fd = BASE_OpenRegularFile(debugLogPath.c_str(), nullptr, BASE_FileUse::Append, &shared);
     debugLogOn = fd >= 0;
     if (!debugLogOn) return;
+    // Ready before the render thread first hands it a line.
+    mLogWriter.start();
     // As the settings file: a link is followed only to a log. One that
     // leads anywhere else (the user's notes, a bank) leaves its target as it
     // is, and a log of the editor's own takes the link's place.
@@ -383,7 +385,17 @@ void Halvoran::keepProgramName(const std::string& name) {
 }
 
 void Halvoran::log(const std::string& message) const {
-    if (debugLogOn) DebuggerOutput().printDebugInfo(debugLogPath, message);
+    if (!debugLogOn) return;
+    // Neither the render thread nor a holder of the plug-in mutex waits on
+    // the disk.
+    if (onRenderThread() || MutexHeldHere())
+        mLogWriter.handOver(debugLogPath, message);
+    else
+        mLogWriter.write(debugLogPath, message);
+}
+
+bool Halvoran::flushLog(std::chrono::milliseconds patience) {
+    return mLogWriter.flush(std::chrono::steady_clock::now() + patience);
 }
 
 // ---- Lookups
@@ -451,10 +463,8 @@ void Halvoran::AllSoundsOff() {
     IMidiMsg msg;
     msg.MakeControlChangeMsg(IMidiMsg::kAllNotesOff, 0.0, globalMIDIChannel());
     MIDIOutRoutingSwitch(&msg);
-    if (!allNotesOffPaused) {
-        Sleep(500);
-        allNotesOffPaused = true;
-    }
+    // The instrument is given half a second; the caller goes on meanwhile.
+    if (!allNotesOffPaused) allNotesOffPauseEnds = std::chrono::steady_clock::now() + kAllNotesOffPause;
 }
 
 void Halvoran::checksumCheckAndSend(unsigned char* bytes, int length) {
@@ -463,7 +473,7 @@ void Halvoran::checksumCheckAndSend(unsigned char* bytes, int length) {
         return;
     }
     SendMidiSysex(bytes, length);
-    DebuggerOutput(debugLogOn ? debugLogPath : "").logSysExOutMessageByte(bytes, length);
+    if (debugLogOn && bytes && length > 0) log(sysExOutLine(bytes, length));
 }
 
 void Halvoran::SendProgramChangeCommand(int program) {

@@ -9,10 +9,12 @@
 // polled by the other, never guarded by a lock.
 #include <atomic>
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "framework/IMidiQueue.h"
 #include "framework/IUnitAU.h"
 #include "src/DataFolder.h"
+#include "src/DebugLogWriter.h"
 #include "src/HalvoranParams.h"
 #include "src/InstrumentFrame.h"
 #include "src/Settings.h"
@@ -47,6 +50,7 @@ public:
     static constexpr int kGUIWidth = 1200;
     static constexpr int kGUIHeight = 720;
     static constexpr int kGUIFrameRate = 25;
+    static constexpr std::chrono::milliseconds kAllNotesOffPause{500};
     // The parameters 0..406 that the saved state holds by value.
     static constexpr int kNumStateParams = 407;
 
@@ -89,6 +93,8 @@ public:
     // ---- Sending
     void MIDIOutRoutingSwitch(IMidiMsg* msg);
     void sendMidiMsgAndLog(IMidiMsg* msg);
+    // All Notes Off on the global channel; unless allNotesOffPaused is set,
+    // it becomes set 500 ms later (see allNotesOffPauseEnds).
     void AllSoundsOff();
     void checksumCheckAndSend(unsigned char* bytes, int length);
     void SendProgramChangeCommand(int program);
@@ -258,8 +264,12 @@ public:
     void keepProgramName(const std::string& name);
 
     // ---- Debug log
-    // Writes one line while the log is on.
+    // One line while the log is on: written at once, or, from the render
+    // thread and under the plug-in mutex, by the log's own thread.
     void log(const std::string& message) const;
+    // Waits, up to the patience, until the lines handed to the log's thread
+    // so far are written: true when they are.
+    bool flushLog(std::chrono::milliseconds patience = std::chrono::seconds(10));
 
     // ---- Settings file
     const HalvoranSettings& settings() const { return mSettings; }
@@ -300,6 +310,10 @@ public:
     std::atomic<bool> pendingTimbreLink{false};
     std::atomic<bool> allNotesOffPaused{false};
     std::atomic<bool> allNotesOffPending{false};
+    // When the pause after an All Notes Off ends (steady clock), while one
+    // runs; render thread only. The render thread waits for nothing: it
+    // sets allNotesOffPaused in the first callback after that.
+    std::optional<std::chrono::steady_clock::time_point> allNotesOffPauseEnds;
     std::atomic<bool> readBackPending{false};
     std::atomic<bool> routeToDAWBuffer{false};
     std::atomic<int> queueDelay{0};
@@ -358,6 +372,7 @@ public:
     // Debug log: on when the log file existed at start-up.
     bool debugLogOn = false;
     std::string debugLogPath;
+    mutable DebugLogWriter mLogWriter;
 
     // Panel lines, each the first control bound to its parameter.
     ITextControl* statusTextControl = nullptr;

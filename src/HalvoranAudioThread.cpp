@@ -23,6 +23,13 @@ void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFr
     // A MIDI system that went away under an open port is told at once.
     if (externalMIDILost() && !mPortLossTold) panelWorkLater(kWorkPortLoss);
 
+    // The pause after an All Notes Off ends in the first callback after
+    // its time; what it holds back waits until then.
+    if (allNotesOffPauseEnds && std::chrono::steady_clock::now() >= *allNotesOffPauseEnds) {
+        allNotesOffPauseEnds.reset();
+        allNotesOffPaused = true;
+    }
+
     // 1. Time.
     GetTime(&timeInfo);
     const bool running = timeInfo.mTransportIsRunning;
@@ -100,19 +107,19 @@ void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFr
     midiQueue.Flush(nFrames);
 
     // 8. The instrument's program back onto the panel after a randomize.
-    if (readBackPending && !midiManager->isRunning(MIDIMessageManager::kTransferThread)) {
+    // A start this thread could not make now is tried in the next callback.
+    if (readBackPending && !midiManager->isRunning(MIDIMessageManager::kTransferThread) &&
         midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobRequestPart,
                               [this](MIDIMessageSender& s) {
                                   midiManager->awaitingPanelDump = true;
                                   s.toPanel = true;
-                              });
+                              }))
         readBackPending = false;
-    }
 
     // 9. Panel refreshes other work left for this thread, done on the GUI
     // thread.
     if (!processingIndicator && !transferBusy) {
-        if (pendingTimbreLink && !allNotesOffPaused) {
+        if (pendingTimbreLink && !allNotesOffPaused && !allNotesOffPauseEnds) {
             timbreViewMode = 2;
             GetParam(kTimbreSelect)->Set(1.0);
             GetParam(kTimbreLinker)->Set(1.0);

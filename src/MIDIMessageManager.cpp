@@ -80,7 +80,11 @@ int MIDIMessageManager::currentWorker() const {
 bool MIDIMessageManager::startJob(EThread which, uint32_t code,
                                   const std::function<void(MIDIMessageSender&)>& setArgs) {
     if (which < 0 || which >= kNumThreads) return false;
-    std::lock_guard<std::mutex> lock(mStartMutex[which]);
+    std::unique_lock<std::mutex> lock(mStartMutex[which], std::defer_lock);
+    if (!Halvoran::onRenderThread())
+        lock.lock();
+    else if (!lock.try_lock())
+        return false;
     Poco::Thread& t = thread(which);
     if (mStopping || t.isRunning()) return false;
     if (mJoinOwed[which]) {

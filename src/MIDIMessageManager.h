@@ -43,7 +43,9 @@ public:
     // no argument is written) and the result is false. Otherwise setArgs
     // writes the job's arguments into the sender (and any flag that is set
     // only when the start happens), the code is written and the thread
-    // started with the sender.
+    // started with the sender. From the render thread, a start that would
+    // wait for another start, or for a wait for the job's end, is dropped
+    // as one on a running thread is.
     bool startJob(EThread thread, uint32_t code, const std::function<void(MIDIMessageSender&)>& setArgs = {});
     bool isRunning(EThread thread) const;
     // Waits up to timeoutMs for the thread's job to end and joins the
@@ -152,7 +154,9 @@ private:
     // own lock or the GUI queue's. Never held while the librarian's work
     // runs (on the GUI thread that work is done once it is let go).
     std::mutex mRequestLock;
-    // Starts on one thread never race each other.
+    // Starts on one thread never race each other. A start holds it across
+    // its setArgs and waitForEnd across 10 ms steps: the render thread only
+    // tries it.
     std::mutex mStartMutex[kNumThreads];
     // A thread that was started must be joined before it starts again, so
     // the finished one's resources go.

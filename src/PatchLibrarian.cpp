@@ -26,10 +26,7 @@ void PatchLibrarian::clearDataStructures(int which) {
 
 void PatchLibrarian::log(const std::string& text) {
     if (!plug || !plug->debugLogOn) return;
-    logStream.str("");
-    logStream.clear();
-    logStream << text;
-    DebuggerOutput().printDebugInfo(plug->debugLogPath, logStream.str());
+    plug->log(text);
 }
 
 PatchFile* PatchLibrarian::upperBank() const {

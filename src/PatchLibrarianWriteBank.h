@@ -57,6 +57,7 @@ int removeStaleTemporaries(const std::string& folder, const std::string& of = ""
 
 // Called after each step of a write or a move after which a kill leaves
 // something on disk: "temporary made", "half written" (a copy's first
-// block), "on disk", "renamed", "placed". The editor's own does nothing; a
+// block), "on disk", "renamed", "placed"; and "log line" before each line
+// the debug log appends. The editor's own does nothing; a
 // test program that defines the function takes the steps instead.
 void fileWriterStep(const char* step);

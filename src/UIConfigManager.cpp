@@ -13,8 +13,7 @@ const std::string* SysExContainer::firstTemplate() const {
 bool UIConfigManager::debugLogOn() const { return plug && plug->debugLogOn; }
 
 void UIConfigManager::log(const std::string& message) const {
-    if (!debugLogOn()) return;
-    DebuggerOutput().printDebugInfo(plug->debugLogPath, message);
+    if (plug) plug->log(message);
 }
 
 const char* UIConfigManager::getParamGroup(int offset, std::string group) {

@@ -48,14 +48,18 @@ void DebuggerOutput::printDebugInfo(std::string path, std::string message) const
     std::fclose(f);
 }
 
-void DebuggerOutput::logSysExOutMessageByte(const unsigned char* bytes, int length) const {
-    if (logPath_.empty() || !bytes || length <= 0) return;
+std::string sysExOutLine(const unsigned char* bytes, int length) {
     std::string text = "SYSEX OUT:";
     static const char hex[] = "0123456789ABCDEF";
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0; bytes && i < length; ++i) {
         text += ' ';
         text += hex[bytes[i] >> 4];
         text += hex[bytes[i] & 15];
     }
-    printDebugInfo(logPath_, text);
+    return text;
+}
+
+void DebuggerOutput::logSysExOutMessageByte(const unsigned char* bytes, int length) const {
+    if (logPath_.empty() || !bytes || length <= 0) return;
+    printDebugInfo(logPath_, sysExOutLine(bytes, length));
 }

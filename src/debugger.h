@@ -7,6 +7,9 @@
 // empty, or its first line stamped as printDebugInfo stamps its lines.
 bool holdsDebugLog(int fd);
 
+// "SYSEX OUT:" and the bytes as upper-case hex pairs, each after a blank.
+std::string sysExOutLine(const unsigned char* bytes, int length);
+
 class DebuggerOutput {
 public:
     DebuggerOutput() = default;

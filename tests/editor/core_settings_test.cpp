@@ -161,6 +161,7 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
     coretest::EditorInstance e;
     EXPECT_TRUE(e.plug->debugLogOn);
     EXPECT_EQ(e.plug->debugLogPath, dir.str() + "Halvoran LOG.txt");
+    ASSERT_TRUE(e.plug->flushLog());
     const std::string log = dir.read("Halvoran LOG.txt");
     EXPECT_EQ(log.find("old line"), std::string::npos);
     // Start-up writes its lines in order, each stamped: the librarian, the
@@ -278,6 +279,7 @@ TEST(CoreSettings, AFileNotUnderstoodIsKeptAndALinkElsewhereGivesWay) {
         if (!row.target.empty()) {
             EXPECT_EQ(dir.read(row.target), followed ? row.written : row.bytes);
         }
+        ASSERT_TRUE(e.plug->flushLog());
         EXPECT_EQ(dir.read("Halvoran LOG.txt").find("took the link's place") != std::string::npos, replaced);
     }
 }

@@ -220,6 +220,7 @@ TEST_F(CoreState, RecallSetsTheDeviceByteAndWritesItsLogLines) {
     EXPECT_EQ(e.status(), "Project Data Recalled");
     EXPECT_FALSE(e.plug->globalSent);
     EXPECT_TRUE(e.plug->pushGlobal);
+    ASSERT_TRUE(e.plug->flushLog());
     const std::string log = e.dataDir.read("log.txt");
     for (const char* line : {"\t PROJECT RECALL: MIDI In device stored Select MIDI Device\n",
                              "\t PROJECT RECALL: MIDI Out device stored Select MIDI Device\n",

@@ -4,6 +4,7 @@
 // settings file to a disk that does not answer; and the MIDI input, the
 // render thread, transfer jobs and the GUI thread all work at once.
 #include "core_component.h"
+#include "core_fixture.h"
 #include "libview_fixture.h"
 #include "librarian_testbanks.h"
 #include "panel_model.h"
@@ -130,6 +131,97 @@ TEST(RenderThread, GoesOnWhileTheSettingsFileWaitsForTheDisk) {
     EXPECT_TRUE(gRenderedOn);
     EXPECT_EQ(plug->settings().skin, skin);
     std::printf("longest render block: %.3f ms\n", render.takeLongestMs());
+}
+
+// After a reset the render thread sends All Notes Off and gives the
+// instrument half a second: the callback comes back at once, and a timbre
+// link waits for the pause, as it did while the callback slept through it.
+TEST(RenderThread, TheAllNotesOffPauseHoldsTheLinkNotTheCallback) {
+    coretest::BareEditor e;
+    Halvoran* plug = e.plug.get();
+    auto block = [plug] { plug->ProcessDoubleReplacing(nullptr, nullptr, 64); };
+    plug->Reset();
+    plug->pendingTimbreLink = true;
+    const auto sent = Clock::now();
+    block();
+    EXPECT_EQ(e.plug->takeSent(), (std::vector<coretest::Msg>{{0xB0, 123, 0}}));
+    EXPECT_FALSE(plug->allNotesOffPaused) << "the callback waited out the pause";
+    ASSERT_TRUE(hvtest::waitUntil(
+        [&] {
+            block();
+            return plug->allNotesOffPaused.load();
+        },
+        60000, 1));
+    EXPECT_GE(Clock::now() - sent, Halvoran::kAllNotesOffPause);
+    EXPECT_TRUE(plug->pendingTimbreLink);
+    // A program sent while the timbres are linked clears the flag: the link
+    // is made.
+    plug->allNotesOffPaused = false;
+    block();
+    EXPECT_FALSE(plug->pendingTimbreLink);
+}
+
+// The debug log is on and the disk holds its first write. The render thread
+// logs every message it sends from the host's buffer, and goes on; its
+// lines reach the file once the disk takes them, and those that did not fit
+// meanwhile are counted there.
+std::atomic<bool> gLogHeld{false}, gLogHeldOnRenderThread{false}, gLogReleased{false};
+std::atomic<Renderer*> gLogRender{nullptr};
+
+TEST(RenderThread, GoesOnWhileTheLogWaitsForTheDisk) {
+    std::string log;
+    {
+        coretest::BareEditor e;
+        Halvoran* plug = e.plug.get();
+        plug->debugLogOn = true;
+        plug->debugLogPath = e.dataDir.str() + "log.txt";
+        plug->GetParam(kMIDIFilterToDAWBuffer)->Set(1);
+        plug->OnParamChange(kMIDIFilterToDAWBuffer);
+        gRenderedOn = false;
+        onWriterStep = [](const char* step) {
+            Renderer* render = gLogRender;
+            if (!render || std::strcmp(step, "log line") != 0 || gLogHeld.exchange(true)) return;
+            gLogHeldOnRenderThread = Halvoran::onRenderThread();
+            gRenderedOn = render->rendersOn(100);
+            gLogReleased = true;
+        };
+        Renderer render([plug] {
+            for (int i = 0; gLogRender && i < 20; ++i) {
+                IMidiMsg m(0, 0xB0, 1, i);
+                plug->MIDIOutRoutingSwitch(&m);
+            }
+            plug->ProcessDoubleReplacing(nullptr, nullptr, 64);
+        });
+        gLogRender = &render;
+        ASSERT_TRUE(hvtest::waitUntil([] { return gLogReleased.load(); }, 120000, 1));
+        gLogRender = nullptr;
+        ASSERT_TRUE(plug->flushLog(60s));
+        log = e.dataDir.read("log.txt");
+    }
+    onWriterStep = nullptr;
+    EXPECT_FALSE(gLogHeldOnRenderThread);
+    EXPECT_TRUE(gRenderedOn);
+    EXPECT_NE(log.find("\t MIDI OUT: B0 01 13\n"), std::string::npos);
+    EXPECT_NE(log.find(" line(s) dropped: they came faster than the disk took them\n"), std::string::npos);
+}
+
+// A transfer start that holds the start of its thread (its arguments take a
+// while) leaves the render thread's read-back start dropped, not waiting; it
+// is tried again once the thread is free.
+TEST(RenderThread, AStartHeldOnTheTransferThreadLeavesTheReadBackForLater) {
+    coretest::BareEditor e;
+    Halvoran* plug = e.plug.get();
+    MIDIMessageManager* manager = plug->midiManager;
+    Renderer render([plug] { plug->ProcessDoubleReplacing(nullptr, nullptr, 64); });
+    bool renderedOn = false, stillPending = false;
+    manager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobNone, [&](MIDIMessageSender&) {
+        plug->readBackPending = true;
+        renderedOn = render.rendersOn(100);
+        stillPending = plug->readBackPending;
+    });
+    EXPECT_TRUE(renderedOn);
+    EXPECT_TRUE(stillPending);
+    EXPECT_TRUE(hvtest::waitUntil([&] { return !plug->readBackPending; }, 60000, 1));
 }
 
 // The instrument floods the editor while its transfer jobs run, the host
