@@ -107,12 +107,17 @@ int Halvoran::UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches
         // state while their port cannot be opened.
         const double storedIn = readDouble(chunk, pos);
         const double storedOut = readDouble(chunk, pos);
-        const std::string& inName = patchManager->names[PatchManager::kMIDIInNameIdx];
-        const std::string& outName = patchManager->names[PatchManager::kMIDIOutNameIdx];
+        const std::string inName = patchManager->names[PatchManager::kMIDIInNameIdx];
+        const std::string outName = patchManager->names[PatchManager::kMIDIOutNameIdx];
+        // A port opens on the MIDI system's time: not under the plug-in mutex.
+        auto openPortUnlocked = [this](bool input, int& index, const std::string& name) {
+            Unlocked unlocked(GetMutex());
+            input ? setExternalMIDIIn(index, name.c_str()) : setExternalMIDIOut(index, name.c_str());
+        };
 
         log("PROJECT RECALL: MIDI In device stored " + inName);
         int index = 1;
-        setExternalMIDIIn(index, inName.c_str());
+        openPortUnlocked(true, index, inName);
         GetParam(kDeviceInSelection)->Set(index);
         mUnopenedInName = index == 0 && inName != "Set Name" ? inName : "";
         mUnopenedInValue = storedIn;
@@ -120,7 +125,7 @@ int Halvoran::UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches
 
         log("PROJECT RECALL: MIDI Out device stored " + outName);
         index = 1;
-        setExternalMIDIOut(index, outName.c_str());
+        openPortUnlocked(false, index, outName);
         GetParam(kDeviceOutSelection)->Set(index);
         mUnopenedOutName = index == 0 && outName != "Set Name" ? outName : "";
         mUnopenedOutValue = storedOut;

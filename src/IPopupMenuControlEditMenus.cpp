@@ -1,6 +1,5 @@
 #include "src/IPopupMenuControlEditMenus.h"
 
-#include "base/BASE_Mutex.h"
 #include "framework/IGraphics.h"
 #include "src/Halvoran.h"
 #include "src/LibrarianViewControl.h"
@@ -133,11 +132,11 @@ void BankEditPopupMenu::dispatch(Halvoran* plug, IPopupMenu* chosen, int item) {
             case kMainSave:
                 plug->saveUpperBank();
                 break;
-            case kMainRefresh: {
-                BASE_MutexLock lock(plug->GetMutex());
+            case kMainRefresh:
+                // The banks are the GUI thread's: read without the plug-in
+                // mutex, as the REFRESH button reads them.
                 plug->refreshFolders();
                 break;
-            }
             case kMainOpenFolder:
                 plug->OpenDataDirectory();
                 break;
