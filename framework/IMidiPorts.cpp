@@ -18,6 +18,7 @@
 
 #include "framework/IMidiInputQueue.h"
 #include "framework/IMidiPortsInput.h"
+#include "framework/IMidiPortsOutput.h"
 #include "framework/IMidiPortsSender.h"
 #include "framework/IMidiPortsWorker.h"
 #include "framework/Log.h"
@@ -62,6 +63,17 @@ void silenceJack() {
 }
 
 void onJackShutdown(jack_status_t, const char*, void* lost) { static_cast<std::atomic<bool>*>(lost)->store(true); }
+
+// What a watcher's shutdown callback sets: one per watcher, never freed. A
+// watcher given up untouched keeps its callback, which may come after the
+// ports that made it are gone.
+std::atomic<bool>* newShutdownFlag() {
+    static std::mutex lock;
+    static auto* kept = new std::vector<std::unique_ptr<std::atomic<bool>>>;  // for the process
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(std::make_unique<std::atomic<bool>>(false));
+    return kept->back().get();
+}
 
 // A client of a JACK server that went away is never closed: the client
 // library crashes unregistering its ports. It is kept, unused, for the rest
@@ -144,26 +156,6 @@ int findListed(const std::vector<std::string>& names, const char* name) {
     return 0;
 }
 
-// Opens the port called `name` as the system lists it now, since ports may
-// have come and gone since the list was made. RtMidi opens its client again
-// in each call while the first open was turned away, so `linked` is asked
-// after every call: no further call is made once the link broke.
-template <class Midi, class Linked>
-bool openByName(Midi& midi, const std::string& name, const char* ourPortName, Linked linked) {
-    bool opened = false;
-    guarded("opening a port", [&] {
-        const unsigned n = midi.getPortCount();
-        for (unsigned i = 0; i < n && !opened && linked(); ++i) {
-            const bool match = midi.getPortName(i) == name;
-            if (match && linked()) {
-                midi.openPort(i, ourPortName);
-                opened = midi.isPortOpen();
-            }
-        }
-    });
-    return opened && linked();
-}
-
 }  // namespace
 
 // What the calls into the MIDI system work on. The worker's calls hold it,
@@ -244,7 +236,7 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
 
     const std::string mClientName;
     std::unique_ptr<IMidiPortsInput> mIn;
-    std::unique_ptr<RtMidiOut> mOut;
+    std::unique_ptr<IMidiPortsOutput> mOut;
     // Lists the ALSA sequencer's ports; JACK's are listed by the watcher.
     std::unique_ptr<RtMidiIn> mInLister;
     std::unique_ptr<RtMidiOut> mOutLister;
@@ -261,6 +253,8 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
 
     // ---- Shared with the other threads.
     std::atomic<bool> mLost{false};
+    // The watcher's shutdown flag, while there is a watcher.
+    std::atomic<std::atomic<bool>*> mWatcherGone{nullptr};
     // gJackSweeps when the watcher was made, while it exists.
     std::atomic<bool> mWatching{false};
     std::atomic<unsigned> mSweeps{0};
@@ -422,7 +416,9 @@ bool IMidiPorts::Core::systemAnswers() {
         if (mWatcher) {
             mSweeps = gJackSweeps.load();
             mWatching = true;
-            jack_on_info_shutdown(mWatcher, onJackShutdown, &mLost);
+            std::atomic<bool>* gone = newShutdownFlag();
+            jack_on_info_shutdown(mWatcher, onJackShutdown, gone);
+            mWatcherGone = gone;
             mSystem = System::kAnswering;
         }
         const char* env = getenv("JACK_DEFAULT_SERVER");
@@ -487,7 +483,10 @@ std::vector<std::string> IMidiPorts::Core::list(bool input) {
     return names;
 }
 
-bool IMidiPorts::Core::clientsGone() const { return mLost || (mWatching && mSweeps != gJackSweeps); }
+bool IMidiPorts::Core::clientsGone() const {
+    const std::atomic<bool>* watcherGone = mWatcherGone;
+    return mLost || (watcherGone && *watcherGone) || (mWatching && mSweeps != gJackSweeps);
+}
 
 bool IMidiPorts::Core::linkSound() const {
     if (chosenApi() != RtMidi::UNIX_JACK) return true;
@@ -585,9 +584,9 @@ bool IMidiPorts::Core::makeIn() {
 bool IMidiPorts::Core::makeOut() {
     if (mOut) return true;
     guarded("creating the output client", [&] {
-        auto out = std::make_unique<RtMidiOut>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " Out");
-        out->setErrorCallback(printMidiError, nullptr);
-        mOut = std::move(out);
+        const int api = chosenApi();
+        mOut = api == RtMidi::UNIX_JACK ? IMidiPortsOutput::makeJack(mClientName + " Out")
+                                        : IMidiPortsOutput::makeRtMidi(api, mClientName + " Out");
     });
     return mOut != nullptr;
 }
@@ -651,7 +650,7 @@ bool IMidiPorts::Core::openOnce(bool input, const std::string& name) {
         mOpeningTag = ++mInTags;
         guarded("opening a port", [&] { opened = mIn->open(name, "in", mOpeningTag, linked); });
     } else {
-        opened = openByName(*mOut, name, "out", linked);
+        guarded("opening a port", [&] { opened = mOut->open(name, "out", linked); });
     }
     if (!keepLinked() || !opened) return false;
     (input ? mInPort : mOutPort) = name;
@@ -668,9 +667,9 @@ void IMidiPorts::Core::publish(bool input, unsigned choice) {
         }
     } else {
         mOutOpenedFor = choice;
-        RtMidiOut* out = mOut.get();
+        IMidiPortsOutput* out = mOut.get();
         mSender.deliverTo(choice, [out](const IMidiPortsSender::Message& m) {
-            guarded("sending", [&] { out->sendMessage(m.data(), m.size()); });
+            guarded("sending", [&] { out->send(m.data(), m.size()); });
         });
     }
 }
@@ -703,7 +702,9 @@ void IMidiPorts::Core::abandonClient(bool input) {
         abandon(mIn);
         mInPort.clear();
     } else {
-        // A send still inside the client keeps it: it is never freed.
+        // A send still inside the client keeps it: it is never freed. One
+        // waiting for room there ends.
+        if (mOut) guarded("giving up the output client", [&] { mOut->stop(); });
         mSender.release(Clock::now());
         abandon(mOut);
         mOutPort.clear();
@@ -716,6 +717,7 @@ void IMidiPorts::Core::recoverFromLoss() {
     abandonClient(true);
     abandonClient(false);
     mWatcher = nullptr;  // gone with its server, and not to be closed either
+    mWatcherGone = nullptr;
     mWatching = false;
     mSystem = System::kUnknown;
     mLost = false;
@@ -730,6 +732,7 @@ void IMidiPorts::Core::closeEverything() {
     // input, then the output, each once the last change passed.
     if (mWatcher) jack_client_close(mWatcher);
     mWatcher = nullptr;
+    mWatcherGone = nullptr;
     mWatching = false;
     mSystem = System::kUnknown;
     dropClient(true);

@@ -1,7 +1,9 @@
 #pragma once
-// The plug-in's external MIDI input and output ports, through RtMidi. The
-// MIDI system is the ALSA sequencer when /dev/snd/seq exists, JACK
-// otherwise; HALVORAN_MIDI_API=alsa|jack chooses one.
+// The plug-in's external MIDI input and output ports: through RtMidi on the
+// ALSA sequencer, through clients of the editor's own on JACK
+// (IMidiPortsInput, IMidiPortsOutput). The MIDI system is the ALSA
+// sequencer when /dev/snd/seq exists, JACK otherwise;
+// HALVORAN_MIDI_API=alsa|jack chooses one.
 //
 // Every call into the MIDI system runs on a thread of its own: no caller
 // waits on a system that stops answering (a JACK server stopped, or stuck on

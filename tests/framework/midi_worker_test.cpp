@@ -3,6 +3,7 @@
 // call that blocks (as one into a stopped JACK server does) is given up at
 // its deadline, later calls wait for nothing while it blocks, and they run,
 // in order, once it ends.
+#include "framework/IMidiJackClient.h"
 #include "framework/IMidiPortsWorker.h"
 #include "support/WaitUntil.h"
 
@@ -12,6 +13,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -50,6 +52,34 @@ TEST(MidiWorker, ABlockedCallIsGivenUpAndWhatCameMeanwhileRunsOnceItEnds) {
     EXPECT_EQ(seam->committed, 0);
     EXPECT_EQ(seam->freed, 1);
     EXPECT_FALSE(worker->heldUp());
+}
+
+// libjack may call a client's process callback after the client was closed.
+// The callback's state may go only once no callback is inside it; one that
+// comes later finds no state.
+struct SlowState {
+    std::promise<void> entered, leave;
+    std::atomic<int> calls{0};
+    void process(jack_nframes_t) {
+        if (calls++ == 0) {
+            entered.set_value();
+            leave.get_future().wait();
+        }
+    }
+};
+
+TEST(JackCallbackSlot, TheStateGoesOnlyOnceNoCallbackIsInside) {
+    SlowState state;
+    auto* slot = JackCallbackSlot<SlowState>::make(&state);
+    std::thread cycle([slot] { JackCallbackSlot<SlowState>::process(64, slot); });
+    state.entered.get_future().wait();
+    EXPECT_FALSE(slot->detach(20ms));
+    EXPECT_EQ(slot->state(), nullptr);
+    state.leave.set_value();
+    cycle.join();
+    EXPECT_TRUE(slot->detach(0ms));
+    JackCallbackSlot<SlowState>::process(64, slot);
+    EXPECT_EQ(state.calls, 1);
 }
 
 }  // namespace
