@@ -115,7 +115,7 @@ public:
     }
     ~JobsEditor() {
         if (plug && plug->midiManager) {
-            sender().cancelRequested = true;
+            cancel();
             waitIdle();
         }
         plug.reset();
@@ -141,10 +141,12 @@ public:
     // Every status text shown so far, in order.
     std::vector<std::string> statusHistory() const { return statusLine->history(); }
     std::string valueText() const { return plug->valueTextControl->GetTextString(); }
-    // Sets cancel once pred holds for what the instrument received.
+    // The overlay's Cancel button, as the panel presses it.
+    void cancel() { plug->SetParameterFromGUI(kCancelDataRequest, 1.0); }
+    // Cancels once pred holds for what the instrument received.
     bool cancelWhen(const std::function<bool(const std::vector<Message>&)>& pred) {
         if (!sim->waitFor(pred, 60s)) return false;
-        sender().cancelRequested = true;
+        cancel();
         return true;
     }
     // A program dump for a librarian slot, named, with the device byte 0x30.

@@ -227,7 +227,7 @@ TEST(JobsRequests, ASecondStartWhileARequestRunsIsDropped) {
     ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = true; }));
     EXPECT_FALSE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = false; }));
     EXPECT_TRUE(e.sender().toPanel);
-    e.sender().cancelRequested = true;
+    e.cancel();
     ASSERT_TRUE(e.waitIdle());
 }
 
