@@ -197,9 +197,17 @@ private:
     }
     void connect() {
         // The port lists are made once, when first asked: the instrument
-        // exists before the plug-in does.
-        const int in = portIndex(plug->getExternalMIDIInNames(), sim->outPort());
-        const int out = portIndex(plug->getExternalMIDIOutNames(), sim->inPort());
+        // exists before the plug-in does. Lists that came too late for the
+        // first answer are asked afresh, as a port menu does.
+        int in = portIndex(plug->getExternalMIDIInNames(), sim->outPort());
+        int out = portIndex(plug->getExternalMIDIOutNames(), sim->inPort());
+        hvtest::waitUntil(
+            [&] {
+                if (!in) in = portIndex(plug->refreshExternalMIDIInNames(), sim->outPort());
+                if (!out) out = portIndex(plug->refreshExternalMIDIOutNames(), sim->inPort());
+                return in != 0 && out != 0;
+            },
+            60000, 50);
         ASSERT_NE(in, 0) << sim->outPort();
         ASSERT_NE(out, 0) << sim->inPort();
         int inIdx = in, outIdx = out;
