@@ -91,6 +91,8 @@ bool MIDIMessageManager::startJob(EThread which, uint32_t code,
         t.join();
         mJoinOwed[which] = false;
     }
+    // Its own request: a cancel of an earlier one does not reach it.
+    if (which == kTransferThread) sender->openRequest();
     if (setArgs) setArgs(*sender);
     sender->threadJobCode[which] = code;
     sender->jobCode = code;
@@ -135,4 +137,9 @@ void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool tempProgr
     replySeen = false;
     startJob(kTransferThread, MIDIMessageSender::kJobRequestSinglePatch,
              [tempProgram](MIDIMessageSender& s) { s.tempProgram = tempProgram; });
+}
+
+void MIDIMessageManager::cancelTransfer() {
+    const uint64_t shown = overlayRequest.load();
+    sender->cancel(shown ? shown : sender->latestRequest());
 }
