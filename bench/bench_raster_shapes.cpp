@@ -318,6 +318,6 @@ std::vector<hvbench::Group> rasterShapeGroups() {
             [] {
                 pixman_image_composite32(PIXMAN_OP_OVER, R().src, nullptr, R().dst, 0, 0, 0, 0, 500, 300, kSide, kSide);
             },
-            1.0, rotationAgrees, turned),
+            0.35, rotationAgrees, turned),
     };
 }
