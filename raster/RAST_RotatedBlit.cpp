@@ -35,6 +35,29 @@ struct Walk {
         const int x = s / 65536, y = t / 65536;
         return x >= left && x <= right && y >= top && y <= bottom;
     }
+    // The pixels i in [first, end) of a row of w from (s, t) by (ds, dt)
+    // whose positions are interior with non-negative columns and rows, as
+    // the register form takes them; none where a position of the row would
+    // leave the 32-bit range.
+    void interiorRange(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int& first, int& end) const {
+        int64_t lo = 0, hi = w;                                            // [lo, hi)
+        auto keep = [&](int64_t p, int64_t d, int64_t from, int64_t to) {  // from <= p + i d <= to
+            const int64_t last = p + (w - 1) * d;
+            if (last < INT32_MIN || last > INT32_MAX) return void(hi = 0);
+            if (d == 0) {
+                if (p < from || p > to) hi = 0;
+                return;
+            }
+            auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); };
+            auto ceilDiv = [&](int64_t a, int64_t b) { return -floorDiv(-a, b); };
+            const int64_t a = d > 0 ? ceilDiv(from - p, d) : ceilDiv(to - p, d);
+            const int64_t b = d > 0 ? floorDiv(to - p, d) : floorDiv(from - p, d);
+            lo = std::max(lo, a), hi = std::min(hi, b + 1);
+        };
+        keep(s, ds, (int64_t)left * 65536, (int64_t)right * 65536 - 1);
+        keep(t, dt, (int64_t)top * 65536, (int64_t)bottom * 65536 - 1);
+        first = (int)std::min<int64_t>(lo, w), end = (int)std::max<int64_t>(hi, first);
+    }
     // The sample at position (s, t), false outside the clip.
     bool sample(int32_t s, int32_t t, unsigned int& p) const {
         if (!inside(s, t)) return false;
@@ -74,18 +97,50 @@ __attribute__((target("avx2"))) int interior8(const Walk& k, uint32_t us, uint32
         const unsigned int* p[8];
         for (int j = 0; j < 8; j++) p[j] = k.row(tt[j] >> 16) + (ss[j] >> 16);
         const __m256i fx = _mm256_and_si256(s, frac), fy = _mm256_and_si256(t, frac);
-        _mm256_storeu_si256((__m256i*)(out + i),
-                            rast_bilinear::Bilerp8Avx2(p, k.span, rast_bilinear::AcrossPairsAvx2(fx),
-                                                       rast_bilinear::DownPairsAvx2(fx, fy)));
+        _mm256_storeu_si256((__m256i*)(out + i), rast_bilinear::Bilerp8Avx2(rast_bilinear::PointerTaps{p, k.span},
+                                                                            rast_bilinear::AcrossPairsAvx2(fx),
+                                                                            rast_bilinear::DownPairsAvx2(fx, fy)));
     }
     return i;
 }
 #endif
 
-// Interior pixels through the register form where the processor has it.
+#if defined(__SSE2__)
+// interior8 on 128-bit registers, four at a time.
+int interior4(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt, unsigned int* out, int n) {
+    const __m128i step = _mm_setr_epi32(0, (int)ds, (int)(2 * ds), (int)(3 * ds));
+    const __m128i stept = _mm_setr_epi32(0, (int)dt, (int)(2 * dt), (int)(3 * dt));
+    const __m128i lo = _mm_set1_epi32(k.left * 65536 - 1), hi = _mm_set1_epi32(k.right * 65536);
+    const __m128i tlo = _mm_set1_epi32(k.top * 65536 - 1), thi = _mm_set1_epi32(k.bottom * 65536);
+    const __m128i frac = _mm_set1_epi32(0xFFFF);
+    int i = 0;
+    for (; i + 4 <= n; i += 4, us += 4 * ds, ut += 4 * dt) {
+        const __m128i s = _mm_add_epi32(_mm_set1_epi32((int)us), step);
+        const __m128i t = _mm_add_epi32(_mm_set1_epi32((int)ut), stept);
+        const __m128i in = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(s, lo), _mm_cmpgt_epi32(hi, s)),
+                                         _mm_and_si128(_mm_cmpgt_epi32(t, tlo), _mm_cmpgt_epi32(thi, t)));
+        if (_mm_movemask_epi8(in) != 0xFFFF) break;
+        alignas(16) int32_t ss[4], tt[4];
+        _mm_store_si128((__m128i*)ss, s);
+        _mm_store_si128((__m128i*)tt, t);
+        const unsigned int* p[4];
+        for (int j = 0; j < 4; j++) p[j] = k.row(tt[j] >> 16) + (ss[j] >> 16);
+        const __m128i fx = _mm_and_si128(s, frac), fy = _mm_and_si128(t, frac);
+        _mm_storeu_si128((__m128i*)(out + i), rast_bilinear::Bilerp4<false>(rast_bilinear::PointerTaps{p, k.span},
+                                                                            rast_bilinear::AcrossPairs(fy),
+                                                                            rast_bilinear::DownPairsY(fx, fy)));
+    }
+    return i;
+}
+#endif
+
+// Interior pixels through the register form.
 int interior(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt, unsigned int* out, int n) {
 #if defined(RAST_BILINEAR_AVX2)
-    return interior8(k, us, ut, ds, dt, out, n);
+    if (rast_rows::wideRegisters()) return interior8(k, us, ut, ds, dt, out, n);
+#endif
+#if defined(__SSE2__)
+    return interior4(k, us, ut, ds, dt, out, n);
 #else
     return 0;
 #endif
@@ -109,8 +164,7 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
     const bool bilinear = filter == RAST_MODE_FILTER_BILINEAR;
     // The register form takes 16.16 positions of non-negative columns and
     // rows below 32768.
-    const bool registers = bilinear && rast_rows::wideRegisters() && clipLeft >= 0 && clipTop >= 0 &&
-                           clipRight <= 32768 && clipBottom <= 32768;
+    const bool registers = bilinear && clipLeft >= 0 && clipTop >= 0 && clipRight <= 32768 && clipBottom <= 32768;
     const Walk k{src, srcspan, clipLeft, clipTop, clipRight - 1, clipBottom - 1, bilinear, registers};
     // A destination that shares memory with the source sees each pixel
     // written before the next is sampled, as one pixel at a time would.
@@ -123,23 +177,24 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
     uint32_t rowS = (uint32_t)srcx, rowT = (uint32_t)srcy, ds = (uint32_t)dsdx, dt = (uint32_t)dtdx;
     for (int j = 0; j < h; j++, dest += destspan) {
         uint32_t us = rowS, ut = rowT;
+        // The row's interior pixels, [first, end), go through the register
+        // form; the pixels around them one by one.
+        int first = 0, end = 0;
+        if (k.registers && !shared) k.interiorRange((int32_t)us, (int32_t)ut, (int32_t)ds, (int32_t)dt, w, first, end);
         int i = 0;
         while (i < w) {
             // Pixels outside the clip are left as they are.
             while (i < w && !k.inside((int32_t)us, (int32_t)ut)) i++, us += ds, ut += dt;
-            // Interior pixels go through the register form; the pixel it
-            // stops at, and a few after it, one by one.
             const int start = i;
-            int n = 0, single = 0;
+            int n = 0;
             while (i < w && n < most) {
-                if (k.registers && !shared && !single) {
-                    const int done = interior(k, us, ut, ds, dt, run + n, std::min(w - i, kRun - n));
+                if (i >= first && i < end) {
+                    const int done = interior(k, us, ut, ds, dt, run + n, std::min(end - i, kRun - n));
                     n += done, i += done, us += (uint32_t)done * ds, ut += (uint32_t)done * dt;
-                    single = 8;
                     if (i == w || n == kRun) break;
                 }
                 if (!k.sample((int32_t)us, (int32_t)ut, run[n])) break;
-                n++, i++, us += ds, ut += dt, single--;
+                n++, i++, us += ds, ut += dt;
             }
             if (n) sink(ctx, dest + (ptrdiff_t)start * 4, run, n);
         }

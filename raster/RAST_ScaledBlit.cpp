@@ -39,10 +39,12 @@ inline void Put(unsigned char* d, unsigned int p, int alpha) {
 
 // Where each destination column samples: its source column, fraction and
 // kind (0 untouched, 1 interior with its right neighbour, 2 the last usable
-// column).
+// column). Positions move one way along a row, so the interior columns
+// are one run, [interior, interiorEnd).
 struct Columns {
     std::vector<int> index, frac, across;
     std::vector<uint8_t> kind;
+    int interior = 0, interiorEnd = 0;
 
     Columns(int w, int sx, int dx, int lastUsable)
         : index((size_t)w), frac((size_t)w), across((size_t)w), kind((size_t)w) {
@@ -53,6 +55,9 @@ struct Columns {
             kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
             across[(size_t)i] = AcrossWeights(fx);
         }
+        while (interior < w && kind[(size_t)interior] != 1) interior++;
+        interiorEnd = interior;
+        while (interiorEnd < w && kind[(size_t)interiorEnd] == 1) interiorEnd++;
     }
 
     // The 16-bit weight pairs of the register code for the two taps of a row
@@ -63,37 +68,168 @@ struct Columns {
 };
 
 #if RAST_SCALED_SSE2
-// Four interior pixels from column i on (see RAST_Bilinear.h).
-inline __m128i Bilerp4(const unsigned int* s0, ptrdiff_t span, const int* idx, const int* fxs, const int* acrossW,
-                       unsigned fy) {
-    const unsigned int* p[4] = {s0 + idx[0], s0 + idx[1], s0 + idx[2], s0 + idx[3]};
-    const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fxs));
-    const __m128i across = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acrossW));
-    return rast_bilinear::Bilerp4(p, span, across, rast_bilinear::DownPairs(fx, _mm_set1_epi32((int)fy)));
+// Four interior pixels from column i on (see RAST_Bilinear.h); acrossY for
+// the row's fraction in every lane.
+inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const Columns& c, int i, __m128i fy,
+                       __m128i acrossY) {
+    const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.frac.data() + i));
+    return rast_bilinear::Bilerp4<true>(rast_bilinear::ColumnTaps{s0, s1, c.index.data() + i}, acrossY,
+                                        rast_bilinear::DownPairsY(fx, fy));
 }
 #endif
 
 #if defined(RAST_BILINEAR_AVX2)
-// Writes whole words from column i on while eight columns in a row are
-// interior, and returns where it stopped.
-__attribute__((target("avx2"))) int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, ptrdiff_t span,
-                                                  const int* idx, const int* fxs, const int* acrossW,
-                                                  const uint8_t* kind, int i, int w, unsigned fy) {
+// Interior pixels from column i on in whole words, eight at a time; returns
+// where it stopped.
+__attribute__((target("avx2"))) int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1,
+                                                  const Columns& c, int i, unsigned fy) {
     const __m256i vfy = _mm256_set1_epi32((int)fy);
-    for (; i + 8 <= w; i += 8) {
-        uint64_t k8;
-        memcpy(&k8, kind + i, 8);
-        if (k8 != 0x0101010101010101ull) break;
-        const unsigned int* p[8];
-        for (int k = 0; k < 8; k++) p[k] = s0 + idx[i + k];
-        const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxs + i));
-        const __m256i across = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acrossW + i));
+    for (; i + 8 <= c.interiorEnd; i += 8) {
+        const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.frac.data() + i));
+        const __m256i across = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.across.data() + i));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
-                            rast_bilinear::Bilerp8Avx2(p, span, across, rast_bilinear::DownPairsAvx2(fx, vfy)));
+                            rast_bilinear::Bilerp8Avx2(rast_bilinear::ColumnTaps{s0, s1, c.index.data() + i}, across,
+                                                       rast_bilinear::DownPairsAvx2(fx, vfy)));
     }
     return i;
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+// Nearest columns a register at a time. Where the columns of a block of
+// destination pixels lie within one register of source pixels from the
+// block's first, and that many pixels from it may be read, one load and one
+// shuffle give the block: on 128-bit rows a step of at most one pixel leaves
+// eight patterns of four (each column the one before or the next),
+// on 256-bit rows a lane permutation of eight.
+struct NearestColumns {
+    static constexpr uint8_t kLoose = 255;  // a block gathered pixel by pixel
+    std::vector<int> col;                   // source column of each destination pixel
+    std::vector<uint8_t> pattern;           // per block of 4: increments of columns 1-3 as bits 0-2
+    std::vector<int32_t> lanes;             // per block of 8: lane k's column less the first (kLoose: loose)
+
+    NearestColumns(int w, int sx, int dx, int right) : col((size_t)w) {
+        for (int i = 0, pos = sx; i < w; i++, pos += dx) col[(size_t)i] = Index(pos);
+        pattern.assign((size_t)w / 4, kLoose);
+        for (int b = 0; b < w / 4; b++) {
+            const int* c = &col[(size_t)b * 4];
+            if (c[0] + 4 > right) continue;
+            int bits = 0;
+            for (int k = 1; k < 4; k++) {
+                const int step = c[k] - c[k - 1];
+                if (step != 0 && step != 1) bits = kLoose;
+                if (bits != kLoose) bits |= step << (k - 1);
+            }
+            pattern[(size_t)b] = (uint8_t)bits;
+        }
+        lanes.assign((size_t)w / 8 * 8, kLoose);
+        for (int b = 0; b < w / 8; b++) {
+            const int* c = &col[(size_t)b * 8];
+            if (c[0] + 8 > right) continue;
+            bool fits = true;
+            for (int k = 0; k < 8; k++) fits = fits && c[k] >= c[0] && c[k] - c[0] < 8;
+            if (fits)
+                for (int k = 0; k < 8; k++) lanes[(size_t)b * 8 + k] = c[k] - c[0];
+        }
+    }
+};
+
+#if RAST_SCALED_SSE2
+// Four pixels from s[c[0]] on by their pattern (NearestColumns).
+inline __m128i Nearest4(const unsigned int* s, const int* c, uint8_t pattern) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + c[0]));
+    switch (pattern) {
+        case 0:
+            return _mm_shuffle_epi32(v, 0x00);  // 0 0 0 0
+        case 1:
+            return _mm_shuffle_epi32(v, 0x54);  // 0 1 1 1
+        case 2:
+            return _mm_shuffle_epi32(v, 0x50);  // 0 0 1 1
+        case 3:
+            return _mm_shuffle_epi32(v, 0xA4);  // 0 1 2 2
+        case 4:
+            return _mm_shuffle_epi32(v, 0x40);  // 0 0 0 1
+        case 5:
+            return _mm_shuffle_epi32(v, 0x94);  // 0 1 1 2
+        case 6:
+            return _mm_shuffle_epi32(v, 0x90);  // 0 0 1 2
+        case 7:
+            return v;  // 0 1 2 3
+        default:
+            return _mm_setr_epi32((int)s[c[0]], (int)s[c[1]], (int)s[c[2]], (int)s[c[3]]);
+    }
+}
+
+// The fast routines' word rules on four pixels at once.
+template <class C>
+inline __m128i Words4(__m128i d, __m128i s) {
+    if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberFAST>) {
+        (void)d;
+        return s;
+    } else {
+        const __m128i m = _mm_set1_epi32(0x7F7F7F7F);
+        return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(d, 1), m), _mm_and_si128(_mm_srli_epi32(s, 1), m));
+    }
+}
+
+template <class C>
+void NearestRowNarrow(unsigned int* d, const unsigned int* s, const NearestColumns& nc, int w) {
+    const int* c = nc.col.data();
+    int i = 0;
+    for (; i + 4 <= w; i += 4) {
+        __m128i* p = reinterpret_cast<__m128i*>(d + i);
+        _mm_storeu_si128(p, Words4<C>(_mm_loadu_si128(p), Nearest4(s, c + i, nc.pattern[(size_t)i / 4])));
+    }
+    for (; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+}
+#endif
+
+#if defined(RAST_BILINEAR_AVX2)
+template <class C>
+__attribute__((target("avx2"))) void NearestRowWide(unsigned int* d, const unsigned int* s, const NearestColumns& nc,
+                                                    int w) {
+    const int* c = nc.col.data();
+    const int32_t* lanes = nc.lanes.data();
+    const __m256i m = _mm256_set1_epi32(0x7F7F7F7F);
+    int i = 0;
+    for (; i + 8 <= w; i += 8) {
+        const __m256i perm = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + i));
+        __m256i v;
+        if (lanes[i] == 0)
+            v = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + c[i])), perm);
+        else
+            v = _mm256_i32gather_epi32(reinterpret_cast<const int*>(s),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + i)), 4);
+        __m256i* p = reinterpret_cast<__m256i*>(d + i);
+        if constexpr (!std::is_same_v<C, _RAST_CombinePixelsClobberFAST>)
+            v = _mm256_add_epi32(_mm256_and_si256(_mm256_srli_epi32(_mm256_loadu_si256(p), 1), m),
+                                 _mm256_and_si256(_mm256_srli_epi32(v, 1), m));
+        _mm256_storeu_si256(p, v);
+    }
+    for (; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+}
+#endif
+
+// Whether two areas meet: rows 0..h-1 of n bytes each from p, span bytes
+// apart.
+struct Rows {
+    const unsigned char* p;
+    ptrdiff_t span;
+    int h;
+    size_t n;
+};
+bool Meet(Rows a, Rows b) {
+    auto range = [](Rows r) {
+        const ptrdiff_t last = (ptrdiff_t)(r.h - 1) * r.span;
+        return std::pair<uintptr_t, uintptr_t>((uintptr_t)(r.p + std::min<ptrdiff_t>(0, last)),
+                                               (uintptr_t)(r.p + std::max<ptrdiff_t>(0, last)) + r.n);
+    };
+    const auto x = range(a), y = range(b);
+    return x.first < y.second && y.first < x.second;
+}
 
 }  // namespace
 
@@ -110,16 +246,47 @@ struct _RAST_Template_Blit0 {
             allIn = allIn && cols[(size_t)i] >= 0;
         }
         const int* c = cols.data();
-        for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
-            if (ypos < -65535 || Index(ypos) >= bottom) continue;
-            const unsigned int* s = SrcRow(src, Index(ypos), srcspan);
-            unsigned int* d = reinterpret_cast<unsigned int*>(dest);
-            if (allIn) {
-                for (int i = 0; i < w; i++) C::doPixWord(d + i, s[c[i]]);
-            } else {
+        if (!allIn) {
+            for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
+                if (ypos < -65535 || Index(ypos) >= bottom) continue;
+                const unsigned int* s = SrcRow(src, Index(ypos), srcspan);
+                unsigned int* d = reinterpret_cast<unsigned int*>(dest);
                 for (int i = 0; i < w; i++)
                     if (c[i] >= 0) C::doPixWord(d + i, s[c[i]]);
             }
+            return;
+        }
+        const NearestColumns nc(w, sx, dx, right);
+        // A source row taken again copies the row it gave last time, unless
+        // the two bitmaps share memory, where that row may have changed.
+        const bool again = std::is_same_v<C, _RAST_CombinePixelsClobberFAST> &&
+                           !Meet({dest, dstspan, h, (size_t)w * 4}, {src, srcspan, bottom, (size_t)right * 4});
+        int lastRow = -1;
+        const unsigned char* last = nullptr;
+#if defined(RAST_BILINEAR_AVX2)
+        const bool wide = rast_rows::wideRegisters();
+#endif
+        for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
+            if (ypos < -65535 || Index(ypos) >= bottom) continue;
+            const int row = Index(ypos);
+            unsigned int* d = reinterpret_cast<unsigned int*>(dest);
+            if (again && row == lastRow) {
+                memcpy(d, last, (size_t)w * 4);
+                continue;
+            }
+            const unsigned int* s = SrcRow(src, row, srcspan);
+            lastRow = row, last = dest;
+#if defined(RAST_BILINEAR_AVX2)
+            if (wide) {
+                NearestRowWide<C>(d, s, nc, w);
+                continue;
+            }
+#endif
+#if RAST_SCALED_SSE2
+            NearestRowNarrow<C>(d, s, nc, w);
+#else
+            for (int i = 0; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+#endif
         }
     }
 };
@@ -149,8 +316,10 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     const Columns cols(w, sx, dx, R);
     const int* idx = cols.index.data();
     const int* fxs = cols.frac.data();
-    const int* across = cols.across.data();
     const uint8_t* kind = cols.kind.data();
+#if defined(RAST_BILINEAR_AVX2)
+    const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
+#endif
     for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
         if (ypos < -65535) continue;
         const int row = Index(ypos);
@@ -158,47 +327,37 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
         const unsigned fy = (unsigned)ypos & 0xFFFFu;
         const unsigned int* s0 = SrcRow(src, row, srcspan);
         unsigned char* d = dest;
-        if (row < B) {
-            const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
-            int i = 0;
-#if defined(RAST_BILINEAR_AVX2)
-            const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
-#endif
-            while (i < w) {
-#if defined(RAST_BILINEAR_AVX2)
-                if (wide && i + 8 <= w) {
-                    int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, srcspan, idx, fxs, across, kind, i,
-                                             w, fy);
-                    if (next != i) {
-                        i = next;
-                        continue;
-                    }
-                }
-#endif
-#if RAST_SCALED_SSE2
-                if (i + 4 <= w && kind[i] == 1 && kind[i + 1] == 1 && kind[i + 2] == 1 && kind[i + 3] == 1) {
-                    __m128i four = Bilerp4(s0, srcspan, idx + i, fxs + i, across + i, fy);
-                    if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
-                    } else {
-                        unsigned int words[4];
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(words), four);
-                        for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(i + k) * 4, words[k], alpha);
-                    }
-                    i += 4;
-                    continue;
-                }
-#endif
-                if (kind[i])
-                    Put<C>(d + (size_t)i * 4,
-                           rast_bilinear::Sample(s0, s1, idx[i], (unsigned)fxs[i], fy, kind[i] == 2, false), alpha);
-                i++;
-            }
-        } else {
+        if (row == B) {
             for (int i = 0; i < w; i++, d += 4)
                 if (kind[i])
                     Put<C>(d, rast_bilinear::Sample(s0, s0, idx[i], (unsigned)fxs[i], 0, kind[i] == 2, true), alpha);
+            continue;
         }
+        const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
+        auto one = [&](int i) {
+            if (kind[i])
+                Put<C>(d + (size_t)i * 4,
+                       rast_bilinear::Sample(s0, s1, idx[i], (unsigned)fxs[i], fy, kind[i] == 2, false), alpha);
+        };
+        int i = 0;
+        for (; i < cols.interior; i++) one(i);
+#if defined(RAST_BILINEAR_AVX2)
+        if (wide) i = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, cols, i, fy);
+#endif
+#if RAST_SCALED_SSE2
+        const __m128i vfy = _mm_set1_epi32((int)fy), acrossY = rast_bilinear::AcrossPairs(vfy);
+        for (; i + 4 <= cols.interiorEnd; i += 4) {
+            const __m128i four = Bilerp4(s0, s1, cols, i, vfy, acrossY);
+            if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
+            } else {
+                unsigned int words[4];
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(words), four);
+                for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(i + k) * 4, words[k], alpha);
+            }
+        }
+#endif
+        for (; i < w; i++) one(i);
     }
 }
 
