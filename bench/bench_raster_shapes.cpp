@@ -301,7 +301,7 @@ hvbench::Agreement figuresAgree(const std::function<void()>& ours, const std::fu
     if (off > rule.pixels || !rule.figures) return {(double)off, (double)rule.pixels, measure};
     const Figures figures = rule.figures();
     const int missing = figuresMissing(a, b, figures, rule.level);
-    char both[240];
+    char both[320];
     std::snprintf(both, sizeof both,
                   "of %zu figures drawn in one picture and not found in the other (%s: %d, tolerance %d)",
                   figures.size(), measure, off, rule.pixels);
