@@ -92,18 +92,19 @@ inline const unsigned int* Below(const unsigned int* p, ptrdiff_t span) {
 
 // Where the register forms find the taps of pixel k: top(k) the upper
 // pair, bottom(k) the lower. A scaled row has one pair of source rows and
-// a column per pixel; a turned one a pointer per pixel.
+// a column per pixel; a turned one an offset per pixel.
 struct ColumnTaps {
     const unsigned int *s0, *s1;
     const int* col;
     const unsigned int* top(int k) const { return s0 + col[k]; }
     const unsigned int* bottom(int k) const { return s1 + col[k]; }
 };
-struct PointerTaps {
-    const unsigned int* const* p;
+struct OffsetTaps {
+    const unsigned char* base;
+    const int32_t* off;  // bytes from base
     ptrdiff_t span;
-    const unsigned int* top(int k) const { return p[k]; }
-    const unsigned int* bottom(int k) const { return Below(p[k], span); }
+    const unsigned int* top(int k) const { return reinterpret_cast<const unsigned int*>(base + off[k]); }
+    const unsigned int* bottom(int k) const { return Below(top(k), span); }
 };
 
 // Per 32-bit lane, from fractions in 0..65535.
