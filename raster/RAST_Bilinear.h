@@ -118,7 +118,13 @@ inline __m128i DownPairsY(__m128i fx, __m128i fy) {
     return _mm_xor_si128(_mm_or_si128(w01, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
 }
 
-// One interior pixel from its taps and its pairs in every lane.
+// A row fraction of at least 1 allows acrossY = (32768 - fy) | (fy ^
+// 0x8000) << 16, and then the sum takes no c00.
+inline int AcrossPairPast0(unsigned fy) { return (int)(((32768 - fy) & 0xFFFFu) | ((fy ^ 0x8000u) << 16)); }
+
+// One interior pixel from its taps and its pairs in every lane (past0: a
+// row fraction of at least 1, with AcrossPairPast0).
+template <bool past0>
 inline __m128i BilerpPixel(const unsigned int* top, const unsigned int* bottom, __m128i acrossY, __m128i downY) {
     const __m128i z = _mm_setzero_si128();
     const __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top)),
@@ -126,19 +132,19 @@ inline __m128i BilerpPixel(const unsigned int* top, const unsigned int* bottom, 
     const __m128i l = _mm_unpacklo_epi8(x, z), r = _mm_unpackhi_epi8(x, z);
     __m128i sum = _mm_add_epi32(_mm_madd_epi16(l, acrossY), _mm_madd_epi16(_mm_sub_epi16(r, l), downY));
     sum = _mm_sub_epi32(sum, _mm_madd_epi16(r, _mm_set1_epi32((int)0x80008000u)));
-    sum = _mm_add_epi32(sum, _mm_and_si128(l, _mm_set1_epi32(0xFFFF)));
+    if constexpr (!past0) sum = _mm_add_epi32(sum, _mm_and_si128(l, _mm_set1_epi32(0xFFFF)));
     return _mm_srli_epi32(sum, 16);
 }
 
 // Four interior pixels, pixel k's taps at taps.top(k) and taps.bottom(k)
 // and its pairs in lane k (acrossY in every lane when sameRow: one scaled
 // row).
-template <bool sameRow, class Taps>
-inline __m128i Bilerp4(const Taps& taps, __m128i acrossY, __m128i downY) {
+template <bool sameRow, bool past0 = false, class Taps>
+__attribute__((always_inline)) inline __m128i Bilerp4(const Taps& taps, __m128i acrossY, __m128i downY) {
     auto lane = [&](auto k) {
         constexpr int K = decltype(k)::value;
-        return BilerpPixel(taps.top(K), taps.bottom(K), sameRow ? acrossY : _mm_shuffle_epi32(acrossY, K * 0x55),
-                           _mm_shuffle_epi32(downY, K * 0x55));
+        return BilerpPixel<past0>(taps.top(K), taps.bottom(K), sameRow ? acrossY : _mm_shuffle_epi32(acrossY, K * 0x55),
+                                  _mm_shuffle_epi32(downY, K * 0x55));
     };
     const __m128i a = lane(std::integral_constant<int, 0>()), b = lane(std::integral_constant<int, 1>());
     const __m128i c = lane(std::integral_constant<int, 2>()), d = lane(std::integral_constant<int, 3>());

@@ -86,10 +86,10 @@ struct NarrowBatch {
     static void run(const Walk& k, const Batch& b, unsigned int* out) {
         const __m128i fx = _mm_load_si128(reinterpret_cast<const __m128i*>(b.fx));
         const __m128i fy = _mm_load_si128(reinterpret_cast<const __m128i*>(b.fy));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                         rast_bilinear::Bilerp4<false>(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
-                                                       rast_bilinear::AcrossPairs(fy),
-                                                       rast_bilinear::DownPairsY(fx, fy)));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out),
+            rast_bilinear::Bilerp4<false>(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
+                                          rast_bilinear::AcrossPairs(fy), rast_bilinear::DownPairsY(fx, fy)));
     }
 };
 
@@ -100,10 +100,10 @@ struct WideBatch {
     __attribute__((target("avx2"), noinline)) static void run(const Walk& k, const Batch& b, unsigned int* out) {
         const __m256i fx = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.fx));
         const __m256i fy = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.fy));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                            rast_bilinear::Bilerp8Avx2(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
-                                                       rast_bilinear::AcrossPairsAvx2(fx),
-                                                       rast_bilinear::DownPairsAvx2(fx, fy)));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out),
+            rast_bilinear::Bilerp8Avx2(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
+                                       rast_bilinear::AcrossPairsAvx2(fx), rast_bilinear::DownPairsAvx2(fx, fy)));
     }
 };
 #endif

@@ -60,21 +60,38 @@ struct Columns {
         while (interiorEnd < w && kind[(size_t)interiorEnd] == 1) interiorEnd++;
     }
 
-    // The 16-bit weight pairs of the register code for the two taps of a row
-    // (RAST_Bilinear.h), which depend on the column alone.
+    // The 16-bit weight pairs of the 256-bit rows for the two taps of a
+    // row (RAST_Bilinear.h), which depend on the column alone.
     static int AcrossWeights(int fx) {
         return (int)(((unsigned)(32767 - fx) & 0xFFFFu) | ((unsigned)(fx ^ 0x8000) << 16));
     }
 };
 
 #if RAST_SCALED_SSE2
-// Four interior pixels from column i on (see RAST_Bilinear.h); acrossY for
-// the row's fraction in every lane.
-inline __m128i Bilerp4(const unsigned int* s0, const unsigned int* s1, const Columns& c, int i, __m128i fy,
-                       __m128i acrossY) {
-    const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.frac.data() + i));
-    return rast_bilinear::Bilerp4<true>(rast_bilinear::ColumnTaps{s0, s1, c.index.data() + i}, acrossY,
-                                        rast_bilinear::DownPairsY(fx, fy));
+// Interior pixels [i, end) of a row, four at a time (the last few left),
+// each four from four(at, their down pairs): the pairs (w01 - 32768, w11 -
+// 32768) from the fractions fx and fx ^ 0x8000 eight at a time.
+template <class C, class Four>
+void BilerpRun(unsigned char* d, const uint16_t* fx, const uint16_t* fxb, int i, int end, unsigned fy, int alpha,
+               Four four) {
+    const __m128i fy8 = _mm_set1_epi16((short)fy), sign = _mm_set1_epi16((short)0x8000);
+    auto put = [&](int at, __m128i px) {
+        if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)at * 4), px);
+        } else {
+            unsigned int words[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(words), px);
+            for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(at + k) * 4, words[k], alpha);
+        }
+    };
+    for (; i + 4 <= end; i += 8) {
+        const __m128i w11 = _mm_mulhi_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fx + i)), fy8);
+        const __m128i w01 = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fxb + i)), w11);
+        const __m128i w11b = _mm_xor_si128(w11, sign);
+        put(i, four(i, _mm_unpacklo_epi16(w01, w11b)));
+        if (i + 8 > end) break;
+        put(i + 4, four(i + 4, _mm_unpackhi_epi16(w01, w11b)));
+    }
 }
 #endif
 
@@ -320,20 +337,25 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
 #if defined(RAST_BILINEAR_AVX2)
     const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
 #endif
+#if RAST_SCALED_SSE2
+    // The fractions as 16-bit lanes, the second set less 32768, eight more
+    // than there are for the last turn.
+    std::vector<uint16_t> fx16((size_t)w + 8), fxb16((size_t)w + 8);
+    for (int i = 0; i < w; i++) fx16[(size_t)i] = (uint16_t)fxs[i], fxb16[(size_t)i] = (uint16_t)(fxs[i] ^ 0x8000);
+#endif
     for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
         if (ypos < -65535) continue;
         const int row = Index(ypos);
         if (row > B) continue;
-        const unsigned fy = (unsigned)ypos & 0xFFFFu;
+        // The last usable row, and a row on a whole source row, blend across
+        // it alone: both taps' rows are that row, which makes the weights'
+        // split between them of no account, and the row's split is taken as
+        // a quarter, which the register forms take without a correction.
+        const bool alone = row == B || (ypos & 0xFFFF) == 0;
+        const unsigned fy = alone ? 16384u : (unsigned)ypos & 0xFFFFu;
         const unsigned int* s0 = SrcRow(src, row, srcspan);
+        const unsigned int* s1 = alone ? s0 : SrcRow(src, row + 1, srcspan);
         unsigned char* d = dest;
-        if (row == B) {
-            for (int i = 0; i < w; i++, d += 4)
-                if (kind[i])
-                    Put<C>(d, rast_bilinear::Sample(s0, s0, idx[i], (unsigned)fxs[i], 0, kind[i] == 2, true), alpha);
-            continue;
-        }
-        const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
         auto one = [&](int i) {
             if (kind[i])
                 Put<C>(d + (size_t)i * 4,
@@ -345,16 +367,12 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
         if (wide) i = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, cols, i, fy);
 #endif
 #if RAST_SCALED_SSE2
-        const __m128i vfy = _mm_set1_epi32((int)fy), acrossY = rast_bilinear::AcrossPairs(vfy);
-        for (; i + 4 <= cols.interiorEnd; i += 4) {
-            const __m128i four = Bilerp4(s0, s1, cols, i, vfy, acrossY);
-            if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
-            } else {
-                unsigned int words[4];
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(words), four);
-                for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(i + k) * 4, words[k], alpha);
-            }
+        if (i + 4 <= cols.interiorEnd) {
+            const __m128i acrossY = _mm_set1_epi32(rast_bilinear::AcrossPairPast0(fy));
+            BilerpRun<C>(d, fx16.data(), fxb16.data(), i, cols.interiorEnd, fy, alpha, [&](int at, __m128i down) {
+                return rast_bilinear::Bilerp4<true, true>(rast_bilinear::ColumnTaps{s0, s1, idx + at}, acrossY, down);
+            });
+            i += (cols.interiorEnd - i) & ~3;
         }
 #endif
         for (; i < w; i++) one(i);
