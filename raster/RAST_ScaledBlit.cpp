@@ -155,29 +155,34 @@ struct NearestColumns {
 };
 
 #if RAST_SCALED_SSE2
+// The shuffle of four pixels loaded from a block's first column that gives
+// the columns of pattern p: lane k takes the pixel as many on as the first
+// k increments add up to.
+constexpr int PatternShuffle(int p) {
+    int imm = 0;
+    for (int k = 1, lane = 0; k < 4; k++) lane += (p >> (k - 1)) & 1, imm |= lane << (2 * k);
+    return imm;
+}
+template <int P>
+inline __m128i Shuffled(__m128i v) {
+    constexpr int imm = PatternShuffle(P);
+    return _mm_shuffle_epi32(v, imm);
+}
+// The shuffle of pattern p, picked bit by bit from bit B down, the bits
+// above it being those of P.
+template <int P, int B>
+inline __m128i ByPattern(__m128i v, int p) {
+    if constexpr (B < 0)
+        return Shuffled<P>(v);
+    else
+        return (p >> B) & 1 ? ByPattern<P | 1 << B, B - 1>(v, p) : ByPattern<P, B - 1>(v, p);
+}
+
 // Four pixels from s[c[0]] on by their pattern (NearestColumns).
 inline __m128i Nearest4(const unsigned int* s, const int* c, uint8_t pattern) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + c[0]));
-    switch (pattern) {
-        case 0:
-            return _mm_shuffle_epi32(v, 0x00);  // 0 0 0 0
-        case 1:
-            return _mm_shuffle_epi32(v, 0x54);  // 0 1 1 1
-        case 2:
-            return _mm_shuffle_epi32(v, 0x50);  // 0 0 1 1
-        case 3:
-            return _mm_shuffle_epi32(v, 0xA4);  // 0 1 2 2
-        case 4:
-            return _mm_shuffle_epi32(v, 0x40);  // 0 0 0 1
-        case 5:
-            return _mm_shuffle_epi32(v, 0x94);  // 0 1 1 2
-        case 6:
-            return _mm_shuffle_epi32(v, 0x90);  // 0 0 1 2
-        case 7:
-            return v;  // 0 1 2 3
-        default:
-            return _mm_setr_epi32((int)s[c[0]], (int)s[c[1]], (int)s[c[2]], (int)s[c[3]]);
-    }
+    if (pattern == NearestColumns::kLoose)
+        return _mm_setr_epi32((int)s[c[0]], (int)s[c[1]], (int)s[c[2]], (int)s[c[3]]);
+    return ByPattern<0, 2>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + c[0])), pattern);
 }
 
 // The fast routines' word rules on four pixels at once.
