@@ -107,10 +107,10 @@ struct OffsetTaps {
     const unsigned int* bottom(int k) const { return Below(top(k), span); }
 };
 
-// Per 32-bit lane, from fractions in 0..65535.
+// Per 32-bit lane, from fractions in 0..65535: 32767 - f is f ^ 0x7FFF in
+// 16 bits, f ^ 0x8000 is f - 32768.
 inline __m128i AcrossPairs(__m128i f) {
-    return _mm_or_si128(_mm_and_si128(_mm_sub_epi32(_mm_set1_epi32(32767), f), _mm_set1_epi32(0xFFFF)),
-                        _mm_slli_epi32(_mm_xor_si128(f, _mm_set1_epi32(0x8000)), 16));
+    return _mm_xor_si128(_mm_or_si128(f, _mm_slli_epi32(f, 16)), _mm_set1_epi32((int)0x80007FFFu));
 }
 inline __m128i DownPairsY(__m128i fx, __m128i fy) {
     const __m128i w11 = _mm_mulhi_epu16(fx, fy);  // (fx fy) >> 16; the high halves are 0
@@ -159,8 +159,7 @@ __attribute__((always_inline)) inline __m128i Bilerp4(const Taps& taps, __m128i 
 #define RAST_AVX2 __attribute__((target("avx2")))
 
 RAST_AVX2 inline __m256i AcrossPairsAvx2(__m256i fx) {
-    return _mm256_or_si256(_mm256_and_si256(_mm256_sub_epi32(_mm256_set1_epi32(32767), fx), _mm256_set1_epi32(0xFFFF)),
-                           _mm256_slli_epi32(_mm256_xor_si256(fx, _mm256_set1_epi32(0x8000)), 16));
+    return _mm256_xor_si256(_mm256_or_si256(fx, _mm256_slli_epi32(fx, 16)), _mm256_set1_epi32((int)0x80007FFFu));
 }
 RAST_AVX2 inline __m256i DownPairsAvx2(__m256i fx, __m256i fy) {
     const __m256i w11 = _mm256_mulhi_epu16(fx, fy);

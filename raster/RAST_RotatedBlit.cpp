@@ -36,14 +36,18 @@ struct Walk {
         return x >= left && x <= right && y >= top && y <= bottom;
     }
     // The pixels i in [first, end) of a row of w from (s, t) by (ds, dt)
-    // whose positions are interior with non-negative columns and rows, as
-    // the register form takes them; none where a position of the row would
-    // leave the 32-bit range.
-    void interiorRange(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int& first, int& end) const {
-        int64_t lo = 0, hi = w;                                            // [lo, hi)
+    // whose positions lie in [sFrom, sTo] x [tFrom, tTo]; false, and none,
+    // where a position of the row would leave the 32-bit range.
+    static bool range(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int64_t sFrom, int64_t sTo, int64_t tFrom,
+                      int64_t tTo, int& first, int& end) {
+        int64_t lo = 0, hi = w;  // [lo, hi)
+        bool fits = true;
         auto keep = [&](int64_t p, int64_t d, int64_t from, int64_t to) {  // from <= p + i d <= to
             const int64_t last = p + (w - 1) * d;
-            if (last < INT32_MIN || last > INT32_MAX) return void(hi = 0);
+            if (last < INT32_MIN || last > INT32_MAX) {
+                fits = false, hi = 0;
+                return;
+            }
             if (d == 0) {
                 if (p < from || p > to) hi = 0;
                 return;
@@ -54,9 +58,22 @@ struct Walk {
             const int64_t b = d > 0 ? floorDiv(to - p, d) : floorDiv(from - p, d);
             lo = std::max(lo, a), hi = std::min(hi, b + 1);
         };
-        keep(s, ds, (int64_t)left * 65536, (int64_t)right * 65536 - 1);
-        keep(t, dt, (int64_t)top * 65536, (int64_t)bottom * 65536 - 1);
+        keep(s, ds, sFrom, sTo);
+        keep(t, dt, tFrom, tTo);
         first = (int)std::min<int64_t>(lo, w), end = (int)std::max<int64_t>(hi, first);
+        return fits;
+    }
+    // The pixels whose positions are inside the clip (see inside).
+    bool insideRange(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int& first, int& end) const {
+        auto from = [](int edge) { return edge ? (int64_t)edge * 65536 : -65535; };
+        return range(s, t, ds, dt, w, from(left), (int64_t)right * 65536 + 65535, from(top),
+                     (int64_t)bottom * 65536 + 65535, first, end);
+    }
+    // The pixels whose positions are interior with non-negative columns and
+    // rows, as the register form takes them.
+    void interiorRange(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int& first, int& end) const {
+        range(s, t, ds, dt, w, (int64_t)left * 65536, (int64_t)right * 65536 - 1, (int64_t)top * 65536,
+              (int64_t)bottom * 65536 - 1, first, end);
     }
     // The sample at position (s, t), false outside the clip.
     bool sample(int32_t s, int32_t t, unsigned int& p) const {
@@ -183,17 +200,22 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
         // form; the pixels around them one by one.
         int first = 0, end = 0;
         if (k.registers && !shared) k.interiorRange((int32_t)us, (int32_t)ut, (int32_t)ds, (int32_t)dt, w, first, end);
-        int i = 0;
-        while (i < w) {
-            // Pixels outside the clip are left as they are.
-            while (i < w && !k.inside((int32_t)us, (int32_t)ut)) i++, us += ds, ut += dt;
+        // Pixels outside the clip are left as they are: the row's positions
+        // inside it are one range, unless the row wraps.
+        int i = 0, stop = w;
+        if (k.insideRange((int32_t)us, (int32_t)ut, (int32_t)ds, (int32_t)dt, w, i, stop))
+            us += (uint32_t)i * ds, ut += (uint32_t)i * dt;
+        else
+            i = 0, stop = w;
+        while (i < stop) {
+            while (i < stop && !k.inside((int32_t)us, (int32_t)ut)) i++, us += ds, ut += dt;
             const int start = i;
             int n = 0;
-            while (i < w && n < most) {
+            while (i < stop && n < most) {
                 if (i >= first && i < end) {
                     const int done = interior(k, us, ut, ds, dt, run + n, std::min(end - i, kRun - n));
                     n += done, i += done, us += (uint32_t)done * ds, ut += (uint32_t)done * dt;
-                    if (i == w || n == kRun) break;
+                    if (i == stop || n == kRun) break;
                 }
                 if (!k.sample((int32_t)us, (int32_t)ut, run[n])) break;
                 n++, i++, us += ds, ut += dt;
