@@ -96,20 +96,56 @@ void BilerpRun(unsigned char* d, const uint16_t* fx, const uint16_t* fxb, int i,
 #endif
 
 #if defined(RAST_BILINEAR_AVX2)
-// Interior pixels from column i on in whole words, eight at a time; returns
-// where it stopped.
-__attribute__((target("avx2"))) int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1,
-                                                  const Columns& c, int i, unsigned fy) {
-    const __m256i vfy = _mm256_set1_epi32((int)fy);
+#define RAST_AVX2 __attribute__((target("avx2")))
+// Lane pair K: pixels K (low half) and K + 4 (high half) of eight from
+// column i, their taps paired by column as the 128-bit rows pair them, at
+// a row fraction of at least 1 (acrossY: AcrossPairPast0, in every lane).
+template <int K>
+RAST_AVX2 inline __m256i BilerpLaneByColumn(const unsigned int* s0, const unsigned int* s1, const int* col,
+                                            __m256i acrossY, __m256i downY) {
+    long long t0, b0, t1, b1;
+    std::memcpy(&t0, s0 + col[K], 8), std::memcpy(&b0, s1 + col[K], 8);
+    std::memcpy(&t1, s0 + col[K + 4], 8), std::memcpy(&b1, s1 + col[K + 4], 8);
+    // Each half: the pixel's top taps, then its bottom ones.
+    const __m256i taps =
+        _mm256_blend_epi32(_mm256_blend_epi32(_mm256_set1_epi64x(t0), _mm256_set1_epi64x(b0), 0x0C),
+                           _mm256_blend_epi32(_mm256_set1_epi64x(t1), _mm256_set1_epi64x(b1), 0xC0), 0xF0);
+    // (top, bottom) per channel of the column, zero-extended.
+    const __m256i left =
+        _mm256_shuffle_epi8(taps, _mm256_setr_epi8(0, -1, 8, -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1, 0, -1, 8,
+                                                   -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1));
+    const __m256i right =
+        _mm256_shuffle_epi8(taps, _mm256_setr_epi8(4, -1, 12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1, 4, -1,
+                                                   12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1));
+    __m256i sum =
+        _mm256_add_epi32(_mm256_madd_epi16(left, acrossY),
+                         _mm256_madd_epi16(_mm256_sub_epi16(right, left), _mm256_shuffle_epi32(downY, K * 0x55)));
+    sum = _mm256_sub_epi32(sum, _mm256_madd_epi16(right, _mm256_set1_epi32((int)0x80008000u)));
+    return _mm256_srli_epi32(sum, 16);
+}
+
+// Interior pixels from column i on in whole words, eight at a time, at a
+// row fraction of at least 1; returns where it stopped.
+RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const Columns& c, int i,
+                            unsigned fy) {
+    const __m256i vfy = _mm256_set1_epi32((int)fy), acrossY = _mm256_set1_epi32(rast_bilinear::AcrossPairPast0(fy));
     for (; i + 8 <= c.interiorEnd; i += 8) {
         const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.frac.data() + i));
-        const __m256i across = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.across.data() + i));
+        // Each pixel's (w01 - 32768) | (w11 - 32768) << 16.
+        const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);
+        const __m256i downY = _mm256_xor_si256(_mm256_or_si256(_mm256_sub_epi32(fx, w11), _mm256_slli_epi32(w11, 16)),
+                                               _mm256_set1_epi32((int)0x80008000u));
+        const int* col = c.index.data() + i;
+        const __m256i a = BilerpLaneByColumn<0>(s0, s1, col, acrossY, downY);
+        const __m256i b = BilerpLaneByColumn<1>(s0, s1, col, acrossY, downY);
+        const __m256i e = BilerpLaneByColumn<2>(s0, s1, col, acrossY, downY);
+        const __m256i f = BilerpLaneByColumn<3>(s0, s1, col, acrossY, downY);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
-                            rast_bilinear::Bilerp8Avx2(rast_bilinear::ColumnTaps{s0, s1, c.index.data() + i}, across,
-                                                       rast_bilinear::DownPairsAvx2(fx, vfy)));
+                            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f)));
     }
     return i;
 }
+#undef RAST_AVX2
 #endif
 
 }  // namespace
