@@ -6,15 +6,19 @@
 
 #include <cerrno>
 
-int BASE_OpenRegularFile(const char* path, int64_t* size, BASE_FileUse use) {
+int BASE_OpenRegularFile(const char* path, int64_t* size, BASE_FileUse use, bool* shared) {
     if (!path) {
         errno = EINVAL;
         return -1;
     }
     const int access = use == BASE_FileUse::Read     ? O_RDONLY
-                       : use == BASE_FileUse::Append ? O_WRONLY | O_APPEND
-                                                     : O_WRONLY | O_APPEND | O_CREAT;
-    const int fd = ::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+                       : use == BASE_FileUse::Append ? O_RDWR | O_APPEND
+                                                     : O_RDWR | O_APPEND | O_CREAT;
+    const int flags = access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(path, shared ? flags | O_NOFOLLOW : flags, 0666);
+    if (shared) *shared = fd < 0 && errno == ELOOP;
+    // Through a link only to a file that is there: a dangling one makes none.
+    if (fd < 0 && shared && *shared) fd = ::open(path, flags & ~O_CREAT);
     if (fd < 0) return -1;
     struct stat st {};
     const bool known = ::fstat(fd, &st) == 0;
@@ -27,6 +31,7 @@ int BASE_OpenRegularFile(const char* path, int64_t* size, BASE_FileUse use) {
     // A regular file never blocks; the flag would only surprise a stream.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (size) *size = st.st_size;
+    if (shared && st.st_nlink > 1) *shared = true;
     return fd;
 }
 
@@ -50,8 +55,14 @@ bool readWhole(const char* path, size_t limit, Bytes& out) {
     int64_t size = 0;
     const int fd = BASE_OpenRegularFile(path, &size);
     if (fd < 0) return false;
-    // The size is a hint only: the file may change while it is read.
-    if (size > 0) out.reserve(size_t(size) < limit ? size_t(size) : limit);
+    // Too large already: refused before a byte is read. Otherwise the size
+    // is a hint only, as the file may grow while it is read.
+    if (size > 0 && uint64_t(size) > limit) {
+        ::close(fd);
+        errno = EFBIG;
+        return false;
+    }
+    if (size > 0) out.reserve(size_t(size));
     char block[1 << 15];
     int error = 0;
     for (;;) {

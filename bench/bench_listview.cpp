@@ -4,13 +4,17 @@
 // (one LVN_GETDISPINFO sent to the owner and answered). Then the changes
 // that must not grow with the rows already there: children inserted one at
 // a time under an expanded tree item, and single deletes of the first
-// selected row of a list with every row, or every other row, selected. No
-// other program is a peer; each change is timed at two or three sizes, and
-// the largest, per change, set against the smaller ones.
+// selected row of a list with every row, or every other row, selected; and
+// the edits and steps among the children of one expanded tree item: delete
+// the last or the first child, insert after a child or at TVI_FIRST, step
+// to the next sibling. No other program is a peer; each change is timed at
+// two or three sizes, and the largest, per change, set against the smaller
+// ones.
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ratio_table.h"
@@ -25,6 +29,55 @@ namespace {
 
 constexpr int kRows = 10000;
 long g_requests = 0;
+
+HTREEITEM AddChild(HWND tree, HTREEITEM parent, HTREEITEM after, const char* text) {
+    TVINSERTSTRUCT ins{parent, after, {}};
+    ins.item.mask = TVIF_TEXT;
+    ins.item.pszText = const_cast<char*>(text);
+    return TreeView_InsertItem(tree, &ins);
+}
+
+// An expanded top-level item, to hold children.
+HTREEITEM AddFolder(HWND tree) {
+    TVINSERTSTRUCT ins{TVI_ROOT, TVI_LAST, {}};
+    ins.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+    ins.item.pszText = const_cast<char*>("Patches");
+    ins.item.cChildren = 1;
+    HTREEITEM folder = TreeView_InsertItem(tree, &ins);
+    TreeView_Expand(tree, folder, TVE_EXPAND);
+    return folder;
+}
+
+// A tree view whose one expanded item holds a number of children, and what
+// the last timed call changed there, undone before the next call.
+struct Folder {
+    HWND tree = nullptr;
+    HTREEITEM folder = nullptr;
+    std::vector<HTREEITEM> kids;   // in order
+    std::vector<HTREEITEM> added;  // by the last call
+    int deletedFirst = 0, deletedLast = 0;
+
+    Folder(HWND t, int n) : tree(t), folder(AddFolder(t)) {
+        for (int i = 0; i < n; i++) kids.push_back(AddChild(tree, folder, TVI_LAST, "Bank.hvx"));
+    }
+    int size() const { return static_cast<int>(kids.size()); }
+    void restore() {
+        for (HTREEITEM h : added) TreeView_DeleteItem(tree, h);
+        added.clear();
+        for (int i = std::exchange(deletedFirst, 0) - 1; i >= 0; i--)
+            kids[i] = AddChild(tree, folder, TVI_FIRST, "Bank.hvx");
+        for (int i = size() - std::exchange(deletedLast, 0); i < size(); i++)
+            kids[i] = AddChild(tree, folder, TVI_LAST, "Bank.hvx");
+    }
+    // Whether the rows show the folder and its children in order.
+    bool intact() {
+        Shim_vHalvoran_treeview* tv = SHIM_TreeViewOf(tree);
+        if (tv->numberOfRows() != size() + 1 || SHIM_TreeItemOfRow(tv, 0) != folder) return false;
+        for (int i = 0; i < size(); i++)
+            if (SHIM_TreeItemOfRow(tv, i + 1) != kids[i]) return false;
+        return true;
+    }
+};
 
 LRESULT Owner(HWND, UINT msg, WPARAM, LPARAM lp) {
     if (msg != WM_NOTIFY) return 0;
@@ -115,12 +168,7 @@ int main(int argc, char** argv) {
     HTREEITEM folder = nullptr;
     auto freshFolder = [&] {
         if (folder) TreeView_DeleteItem(tree, folder);
-        TVINSERTSTRUCT ins{TVI_ROOT, TVI_LAST, {}};
-        ins.item.mask = TVIF_TEXT | TVIF_CHILDREN;
-        ins.item.pszText = const_cast<char*>("Patches");
-        ins.item.cChildren = 1;
-        folder = TreeView_InsertItem(tree, &ins);
-        TreeView_Expand(tree, folder, TVE_EXPAND);
+        folder = AddFolder(tree);
     };
     auto insertChildren = [&](int children) {
         char text[32];
@@ -143,6 +191,46 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+
+    // One tree per size, the folder its only top-level item.
+    constexpr int kEdits = 500;  // per timed call
+    const int folderSizes[] = {80000, 20000, 5000};
+    std::vector<std::unique_ptr<Folder>> folders;
+    for (int i = 0; i < 3; i++) {
+        HWND t = SHIM_MakeControl("", 10 + i, "SysTreeView32", 0, 10, 10, 400, 540, 0);
+        folders.push_back(std::make_unique<Folder>(t, folderSizes[i]));
+    }
+    HTREEITEM volatile stepped = nullptr;  // where the steps ended, kept
+    const struct {
+        const char* what;
+        std::function<void(Folder&)> edit;  // kEdits times
+    } treeEdits[] = {
+        {"delete the last child",
+         [](Folder& f) {
+             for (int i = 1; i <= kEdits; i++) TreeView_DeleteItem(f.tree, f.kids[f.size() - i]);
+             f.deletedLast = kEdits;
+         }},
+        {"delete the first child",
+         [](Folder& f) {
+             for (int i = 0; i < kEdits; i++) TreeView_DeleteItem(f.tree, TreeView_GetChild(f.tree, f.folder));
+             f.deletedFirst = kEdits;
+         }},
+        {"insert after a child in the middle",
+         [](Folder& f) {
+             for (int i = 0; i < kEdits; i++)
+                 f.added.push_back(AddChild(f.tree, f.folder, f.kids[f.size() / 2], "New"));
+         }},
+        {"insert at TVI_FIRST",
+         [](Folder& f) {
+             for (int i = 0; i < kEdits; i++) f.added.push_back(AddChild(f.tree, f.folder, TVI_FIRST, "New"));
+         }},
+        {"TreeView_GetNextSibling from the middle",
+         [&stepped](Folder& f) {
+             HTREEITEM h = f.kids[f.size() / 2];
+             for (int i = 0; i < kEdits; i++) h = TreeView_GetNextSibling(f.tree, h);
+             stepped = h;
+         }},
+    };
 
     int top = 0;
     platform::controls::TableColumn* first = lv->tableColumns()[0];
@@ -185,5 +273,25 @@ int main(int argc, char** argv) {
         deletes.cases.back().target = 1.5;
         groups.push_back(std::move(deletes));
     }
-    return hvbench::runTable("owner-data list view", groups, opt) ? 1 : 0;
+    // Each edit of the tree costs about the same among 4 and 16 times fewer
+    // children.
+    const double growthLimits[] = {0, 1.5, 2.0};
+    for (const auto& e : treeEdits) {
+        hvbench::Group g{std::string("tree: ") + e.what, "op", {}, true};
+        for (size_t i = 0; i < folders.size(); i++) {
+            Folder& f = *folders[i];
+            g.cases.push_back({std::to_string(f.size()) + " children", static_cast<double>(kEdits),
+                               [&f, &e] { e.edit(f); }, growthLimits[i], 0, [&f] { f.restore(); }});
+        }
+        groups.push_back(std::move(g));
+    }
+    const int misses = hvbench::runTable("owner-data list view", groups, opt);
+    for (auto& f : folders) {
+        f->restore();
+        if (!f->intact()) {
+            std::fprintf(stderr, "the tree of %d children lost its order\n", f->size());
+            return 1;
+        }
+    }
+    return misses ? 1 : 0;
 }

@@ -1,9 +1,8 @@
-// Image scaling and PNG decoding, each beside its peer: pixman for scaling
-// (bilinear, nearest and a 3 x 3 box convolution), libpng's simplified API
-// for decoding. Prints a table of times and ratios (ours / peer; below 1 is
-// faster) from interleaved rounds (ratio_table.h). Scaling runs on both
-// register widths; --narrow keeps to 128-bit rows.
-#include <png.h>
+// Image scaling beside pixman (bilinear, nearest and a 3 x 3 box
+// convolution); PNG decoding has bench_png. Prints a table of times and
+// ratios (ours / peer; below 1 is faster) from interleaved rounds
+// (ratio_table.h). Scaling runs on both register widths; --narrow keeps to
+// 128-bit rows.
 #include <pixman.h>
 
 #include <algorithm>
@@ -19,8 +18,6 @@
 
 #include "bench/ratio_table.h"
 #include "raster/RAST_CombineRows.h"
-#include "raster/RAST_PNG.h"
-#include "raster/RAST_PngWrite.h"
 #include "raster/RAST_ScaledBlit.h"
 
 namespace {
@@ -90,23 +87,6 @@ void SetBox3(pixman_image_t* img) {
     pixman_image_set_filter(img, PIXMAN_FILTER_CONVOLUTION, params, 11);
 }
 
-std::vector<unsigned char> EncodeRgba(int w, int h) {
-    RAST_MemBitmap bm(w, h, 4);
-    Paint(bm.getBits(), w, h, bm.getRowSpan(), 2);
-    RAST_PngImage image = RAST_PngFromBitmap(bm, RAST_PngAlpha::kKeep);
-    image.compressionLevel = -1;  // zlib's default
-    std::vector<unsigned char> out;
-    if (!RAST_EncodePng(image, &out)) abort();
-    return out;
-}
-
-const std::vector<unsigned char>& PngOf(int w, int h) {
-    static std::map<std::pair<int, int>, std::vector<unsigned char>> cache;
-    auto& v = cache[{w, h}];
-    if (v.empty()) v = EncodeRgba(w, h);
-    return v;
-}
-
 // A scaling case kept for the whole run: its bitmaps and images are made once.
 Scaling& Scale(int sw, int sh, int dw, int dh, pixman_filter_t filter) {
     static std::map<std::tuple<int, int, int, int, int>, std::unique_ptr<Scaling>> cache;
@@ -168,75 +148,6 @@ hvbench::Group ScaleGroup(const char* title, int sw, int sh, int dw, int dh, int
     return {title, "px", {{"ours", px, [=] { Scale(sw, sh, dw, dh, filter).ours(mode); }}, theirs}};
 }
 
-// Where the timed decodes write, one output per size: the check reads what
-// they wrote.
-RAST_MemBitmap& OurDecode(int w, int h) {
-    static std::map<std::pair<int, int>, std::unique_ptr<RAST_MemBitmap>> bitmaps;
-    auto& bm = bitmaps[{w, h}];
-    if (!bm) bm = std::make_unique<RAST_MemBitmap>(w, h, 4);
-    return *bm;
-}
-
-std::vector<unsigned char>& PeerDecode(int w, int h) {
-    static std::map<std::pair<int, int>, std::vector<unsigned char>> outs;
-    auto& out = outs[{w, h}];
-    out.resize((size_t)w * h * 4);
-    return out;
-}
-
-void DecodeOurs(int w, int h) {
-    const auto& png = PngOf(w, h);
-    if (!RAST_LoadPNGFromMemory(png.data(), (int)png.size(), &OurDecode(w, h))) {
-        std::fprintf(stderr, "decode failed\n");
-        std::exit(1);
-    }
-}
-
-void DecodeSimplified(int w, int h) {
-    std::vector<unsigned char>& out = PeerDecode(w, h);
-    const auto& png = PngOf(w, h);
-    png_image image;
-    memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    bool ok = png_image_begin_read_from_memory(&image, png.data(), png.size());
-    image.format = PNG_FORMAT_ARGB;
-    if (!ok || !png_image_finish_read(&image, nullptr, out.data(), 0, nullptr)) {
-        std::fprintf(stderr, "simplified decode failed\n");
-        std::exit(1);
-    }
-}
-
-hvbench::Group DecodeGroup(const char* title, int w, int h, double target) {
-    const double px = (double)w * h;
-    hvbench::Case theirs{"png_image_finish_read ARGB", px, [=] { DecodeSimplified(w, h); }, target};
-    // Both give straight alpha, red, green, blue bytes: the same bytes. The
-    // outputs are filled with different bytes first, so that a decode that
-    // leaves pixels out disagrees.
-    theirs.check = [=]() -> hvbench::Agreement {
-        RAST_MemBitmap& bm = OurDecode(w, h);
-        std::vector<unsigned char>& out = PeerDecode(w, h);
-        for (int y = 0; y < h; y++) std::fill_n(bm.getBits() + (size_t)y * bm.getRowSpan(), w, 0xA5A5A5A5u);
-        std::fill(out.begin(), out.end(), 0x5A);
-        DecodeOurs(w, h);
-        DecodeSimplified(w, h);
-        int worst = 0;
-        long differ = 0;
-        for (int y = 0; y < h; y++) {
-            const auto* row = reinterpret_cast<const unsigned char*>(bm.getBits() + (size_t)y * bm.getRowSpan());
-            const unsigned char* theirRow = out.data() + (size_t)y * w * 4;
-            for (int i = 0; i < w * 4; i += 4) {
-                int d = 0;
-                for (int k = i; k < i + 4; k++) d = std::max(d, std::abs((int)row[k] - (int)theirRow[k]));
-                worst = std::max(worst, d);
-                differ += d > 0;
-            }
-        }
-        return {(double)worst, 0,
-                "/255: the largest difference of a byte, over every pixel (" + std::to_string(differ) + " differ)"};
-    };
-    return {title, "px", {{"ours", px, [=] { DecodeOurs(w, h); }}, theirs}};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -264,13 +175,8 @@ int main(int argc, char** argv) {
         ScaleGroup("filter-down 1100x700 -> 550x350 (3x3 box)", 1100, 700, 550, 350, 0x100, PIXMAN_FILTER_CONVOLUTION,
                    "pixman 3x3 box", 2.0, kBox, kBoxRing),
     };
-    const std::vector<hvbench::Group> decoding = {
-        DecodeGroup("PNG decode 1100x700 RGBA", 1100, 700, 1.0),
-        DecodeGroup("PNG decode strip 64x12864 RGBA", 64, 12864, 1.1),
-    };
-    // Scaling on both register widths in one run, the 256-bit rows first
-    // where the processor has them (--narrow: the 128-bit rows only);
-    // decoding, which keeps to neither, once.
+    // Both register widths in one run, the 256-bit rows first where the
+    // processor has them (--narrow: the 128-bit rows only).
     std::vector<bool> widths;
     if (rast_rows::wideRegisters()) widths.push_back(true);
     widths.push_back(false);
@@ -283,7 +189,6 @@ int main(int argc, char** argv) {
         misses += hvbench::runTable(heading.c_str(), scaling, opt);
         std::printf("\n");
     }
-    misses += hvbench::runTable("PNG decoding against libpng's simplified API", decoding, opt);
     // A figure that misses its target, or a check that finds our output
     // unlike the peer's, fails the run.
     return misses ? 1 : 0;

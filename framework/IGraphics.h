@@ -88,7 +88,8 @@ public:
     // too tall at the style's size, its ink centred vertically.
     bool DrawIText(IText* text, const char* str, IRECT* rect);
     // The size DrawIText draws str at in a box of width by height; width
-    // out is the text's width at that size.
+    // out is the text's width at that size (wider than the box when not even
+    // the smallest readable size holds it whole: it is then drawn cut).
     int FitText(const IText* text, const char* str, int width, int height, int* textWidth = nullptr);
     RAST_IBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <tuple>
+#include <vector>
 
 #include "raster/RAST_Bitmap.h"
 
@@ -48,8 +49,12 @@ std::map<FitKey, FittedText>& Fits() {
     return *fits;
 }
 constexpr size_t kMaxFits = 4096;
-// Below this a text is no longer read, only guessed at.
+// A text shrinks to fit its box down to two thirds of the size its panel asks
+// for, and never below 6: smaller, it is no longer read but guessed at. What
+// is too long even then is cut, and an ellipsis says so.
 constexpr int kMinFittedSize = 6;
+int SmallestFittedSize(int size) { return std::min(size, std::max(kMinFittedSize, size * 2 / 3)); }
+constexpr const char* kEllipsis = "\xE2\x80\xA6";
 
 StoredFont* FontFor(const IGraphics* owner, const IText* style, int size) {
     FontKey key{owner, style->mFont, size, (int)style->mStyle, (int)style->mQuality};
@@ -116,7 +121,31 @@ FittedText FitLocked(const IGraphics* owner, const IText* style, const char* str
             const int laidOut = TextWidth(f, str, true);
             if (laidOut <= w) fit.width = laidOut, fit.laidOut = true;
         }
-        if ((fit.width <= w && InkHeight(f) <= h) || size <= kMinFittedSize) break;
+        if ((fit.width <= w && InkHeight(f) <= h) || size <= SmallestFittedSize(style->mSize)) break;
+    }
+    if (fit.width > w && fit.size > 0) {
+        // As many characters as fit with the ellipsis, from both ends: the end
+        // of a name is as often what tells it from its neighbours.
+        StoredFont* f = FontFor(owner, style, fit.size);
+        const std::string whole = str;
+        std::vector<size_t> starts;  // where each character begins
+        for (size_t i = 0; i < whole.size(); ++i)
+            if (i == 0 || (static_cast<unsigned char>(whole[i]) & 0xC0) != 0x80) starts.push_back(i);
+        auto keeping = [&](size_t n) {
+            const size_t head = (n + 1) / 2, tail = n / 2;
+            return whole.substr(0, starts[head]) + kEllipsis +
+                   (tail ? whole.substr(starts[starts.size() - tail]) : std::string());
+        };
+        size_t lo = 0, hi = starts.size() - 1;
+        while (f && lo < hi) {
+            const size_t mid = (lo + hi + 1) / 2;
+            if (TextWidth(f, keeping(mid).c_str(), false) <= w)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        fit.cut = keeping(lo);
+        fit.laidOut = false;
     }
     if (Fits().size() >= kMaxFits) Fits().clear();
     Fits()[key] = fit;
@@ -139,6 +168,7 @@ bool DrawTextWithFont(const IGraphics* owner, RAST_IBitmap* dest, const IText* s
     // The font's own glyph cache draws a panel's short texts faster than the
     // toolkit lays them out anew on every redraw.
     if (!fit.laidOut) flags |= RAST_DT_NOTOOLKIT;
+    if (!fit.cut.empty()) str = fit.cut.c_str();
     // The line hangs from the top of the box as far as its descenders allow;
     // a box too low for the whole line takes its ink centred. The line
     // starts the face's ascent above the baseline.

@@ -23,12 +23,13 @@ RAST_IBitmap* LoadScaledPNG(const char* path, double scale);
 // pixels, or, where only that keeps it whole, laid out by the toolkit.
 struct FittedText {
     int size = 0;
-    int width = 0;
+    int width = 0;  // of the whole text, beyond the box when it is cut
     bool laidOut = false;
+    std::string cut;  // what is drawn when the text is cut: its two ends
 };
 // The largest size, up to the style's, at which str fits width by height on
 // one line (the ink from the capitals' top to the descenders' bottom); the
-// smallest readable size when none does.
+// smallest readable size when none does, with the text cut to the box.
 FittedText FitText(const IGraphics* owner, const IText* style, const char* str, int width, int height);
 // Draws str on one line in rect, fitted as FitText says, the ink centred
 // vertically, with the style's font through the panel's font store.

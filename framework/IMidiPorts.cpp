@@ -1,5 +1,8 @@
 #include "framework/IMidiPorts.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
 #include <dlfcn.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -9,8 +12,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
+#include "framework/IMidiInputQueue.h"
+#include "framework/IMidiPortsInput.h"
 #include "framework/IMidiPortsSender.h"
 #include "framework/IMidiPortsWorker.h"
 #include "framework/Log.h"
@@ -79,6 +86,33 @@ void keepThisCodeLoaded() {
     });
 }
 
+// A worker still busy when its ports were closed goes on by itself: the
+// closing of its clients waits behind the call that held it up (a first
+// ask of a server slow to answer, say). Should the process end meanwhile,
+// the clients that call opens, and libjack's threads for them, would still
+// run while the process and libjack are torn down. So the process waits for
+// those workers as it ends, a few seconds at most in all.
+constexpr std::chrono::seconds kExitPatience{3};
+
+void finishAtExit(std::function<void(Clock::time_point)> finish) {
+    static std::mutex lock;
+    static auto* pending = new std::vector<std::function<void(Clock::time_point)>>;  // used at exit
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::atexit([] {
+            std::vector<std::function<void(Clock::time_point)>> all;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                all.swap(*pending);
+            }
+            const Clock::time_point deadline = Clock::now() + kExitPatience;
+            for (auto& f : all) f(deadline);
+        });
+    });
+    std::lock_guard<std::mutex> guard(lock);
+    pending->push_back(std::move(finish));
+}
+
 template <class Fn>
 bool guarded(const char* what, Fn fn) {
     try {
@@ -139,9 +173,10 @@ bool openByName(Midi& midi, const std::string& name, const char* ourPortName, Li
 // under it), the worker's own lock (Call::commit publishes under it),
 // mGateLock (a choice's outcome is told under it), then mChoiceLock,
 // mListLock or the sender's lock, which take no other. None is held while
-// the MIDI library is called; the library's input callback runs under
-// mGateLock, which is taken elsewhere only to change what the callbacks
-// reach (closeAll, the destructor).
+// the MIDI library is called. The MIDI system's thread takes none: it feeds
+// mQueue. The input thread hands each message on under mGateLock, which is
+// taken elsewhere only to change what the callbacks reach (closeAll, the
+// destructor).
 struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     Core(std::string name, std::function<void(const uint8_t*, size_t)> input);
     ~Core();
@@ -200,10 +235,15 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     // Tells a choice's caller how it ended, unless closeAll came since.
     void tell(bool input, unsigned choice, unsigned epoch, const Chosen& chosen, bool opened);
 
-    static void inputCallback(double, std::vector<unsigned char>* message, void* user);
+    // ---- The input thread: each queued message to mOnInput, in order.
+    void startInputThread();
+    void stopInputThread();
+    void handleInput();
+    // One log line for what the queue dropped, at most once a second.
+    void tellDropped(IMidiInputQueue::Dropped& pending, Clock::time_point& told);
 
     const std::string mClientName;
-    std::unique_ptr<RtMidiIn> mIn;
+    std::unique_ptr<IMidiPortsInput> mIn;
     std::unique_ptr<RtMidiOut> mOut;
     // Lists the ALSA sequencer's ports; JACK's are listed by the watcher.
     std::unique_ptr<RtMidiIn> mInLister;
@@ -213,6 +253,8 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     // choice it was opened for.
     std::string mInPort, mOutPort;
     unsigned mInOpenedFor = 0, mOutOpenedFor = 0;
+    // Each input opened queues under a tag of its own; the last one's.
+    uint32_t mInTags = 0, mOpeningTag = 0;
     System mSystem = System::kUnknown;
     bool mAbsenceReported = false;
     Clock::time_point mLastChange{};
@@ -236,6 +278,16 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     std::mutex mChoiceLock;
     unsigned mInChoice = 0;
     std::atomic<bool> mAccepting{false}, mInOpen{false};
+    // The tag of the input whose messages go through (while mAccepting).
+    std::atomic<uint32_t> mAcceptTag{0};
+    // What the input receives, from the MIDI system's thread to the input
+    // thread; kept by an input client given up, whose thread may go on.
+    const std::shared_ptr<IMidiInputQueue> mQueue = std::make_shared<IMidiInputQueue>();
+    std::once_flag mInputStarted;
+    std::thread mInputThread;
+    std::atomic<bool> mInputStop{false};
+    // All the queue dropped, as told.
+    std::atomic<uint64_t> mDroppedFull{0}, mDroppedSysEx{0}, mDroppedTooLong{0};
     // The output's messages, and its choices.
     IMidiPortsSender mSender;
     std::atomic<bool> mOverflowTold{false};
@@ -279,11 +331,74 @@ const char* IMidiPorts::Core::systemName() const {
     return chosenApi() == RtMidi::UNIX_JACK ? "the JACK server" : "the ALSA sequencer";
 }
 
-void IMidiPorts::Core::inputCallback(double, std::vector<unsigned char>* message, void* user) {
-    auto* self = static_cast<Core*>(user);
-    if (!message || message->empty()) return;
-    std::lock_guard<std::mutex> gate(self->mGateLock);
-    if (self->mAccepting && self->mOnInput) self->mOnInput(message->data(), message->size());
+void IMidiPorts::Core::startInputThread() {
+    std::call_once(mInputStarted, [this] {
+        try {
+            mInputThread = std::thread([this] { handleInput(); });
+        } catch (const std::system_error& e) {
+            LogLine("MIDI: no thread for the input: %s", e.what());
+        }
+    });
+}
+
+void IMidiPorts::Core::stopInputThread() {
+    mInputStop = true;
+    mQueue->wake();
+    if (!mInputThread.joinable()) return;
+    if (mInputThread.get_id() == std::this_thread::get_id())
+        mInputThread.detach();
+    else
+        mInputThread.join();
+}
+
+void IMidiPorts::Core::handleInput() {
+    std::vector<uint8_t> message;
+    message.reserve(512);
+    IMidiInputQueue::Dropped pending;
+    Clock::time_point told{};
+    while (!mInputStop) {
+        uint32_t tag = 0;
+        for (int n = 1; !mInputStop && mQueue->take(message, tag); ++n) {
+#if defined(__SANITIZE_THREAD__)
+            __tsan_acquire(deliveryMark());
+#endif
+            {
+                std::lock_guard<std::mutex> gate(mGateLock);
+                if (mAccepting && tag == mAcceptTag && mOnInput) mOnInput(message.data(), message.size());
+            }
+            if (n % 1024 == 0) tellDropped(pending, told);
+        }
+        tellDropped(pending, told);
+        // What was dropped is told within a second, however quiet it is then.
+        mQueue->wait(Clock::now() + (pending.any() ? std::chrono::seconds(1) : std::chrono::hours(1)));
+    }
+}
+
+void IMidiPorts::Core::tellDropped(IMidiInputQueue::Dropped& pending, Clock::time_point& told) {
+    const IMidiInputQueue::Dropped d = mQueue->takeDropped();
+    pending.full += d.full;
+    pending.fullSysEx += d.fullSysEx;
+    pending.tooLong += d.tooLong;
+    pending.cutShort += d.cutShort;
+    pending.overlap += d.overlap;
+    mDroppedFull += d.full + d.overlap;
+    mDroppedSysEx += d.fullSysEx;
+    mDroppedTooLong += d.tooLong;
+    const Clock::time_point now = Clock::now();
+    if (!pending.any() || now - told < std::chrono::seconds(1)) return;
+    using ull = unsigned long long;
+    if (pending.full || pending.overlap)
+        LogLine("MIDI: the input came faster than the editor took it: %llu messages dropped (%llu of them SysEx)",
+                ull(pending.full + pending.overlap), ull(pending.fullSysEx));
+    if (pending.tooLong)
+        LogLine(
+            "MIDI: %llu SysEx message(s) longer than %zu bytes dropped whole; the input went on at the next "
+            "status byte",
+            ull(pending.tooLong), mQueue->longestMessage());
+    if (pending.cutShort)
+        LogLine("MIDI: %llu SysEx message(s) cut short by another message dropped", ull(pending.cutShort));
+    pending = {};
+    told = now;
 }
 
 bool IMidiPorts::Core::systemAnswers() {
@@ -460,12 +575,9 @@ void IMidiPorts::Core::dropClient(bool input) {
 bool IMidiPorts::Core::makeIn() {
     if (mIn) return true;
     guarded("creating the input client", [&] {
-        auto in = std::make_unique<RtMidiIn>(static_cast<RtMidi::Api>(chosenApi()), mClientName + " In");
-        in->setErrorCallback(printMidiError, nullptr);
-        // SysEx is kept; timing clock and active sensing are not wanted.
-        in->ignoreTypes(false, true, true);
-        in->setCallback(inputCallback, this);
-        mIn = std::move(in);
+        const int api = chosenApi();
+        mIn = api == RtMidi::UNIX_JACK ? IMidiPortsInput::makeJack(mClientName + " In", mQueue)
+                                       : IMidiPortsInput::makeRtMidi(api, mClientName + " In", mQueue);
     });
     return mIn != nullptr;
 }
@@ -534,7 +646,13 @@ bool IMidiPorts::Core::openOnce(bool input, const std::string& name) {
     const bool made = input ? makeIn() : makeOut();
     if (!keepLinked() || !made) return false;
     auto linked = [this] { return linkSound(); };
-    const bool opened = input ? openByName(*mIn, name, "in", linked) : openByName(*mOut, name, "out", linked);
+    bool opened = false;
+    if (input) {
+        mOpeningTag = ++mInTags;
+        guarded("opening a port", [&] { opened = mIn->open(name, "in", mOpeningTag, linked); });
+    } else {
+        opened = openByName(*mOut, name, "out", linked);
+    }
     if (!keepLinked() || !opened) return false;
     (input ? mInPort : mOutPort) = name;
     return true;
@@ -544,7 +662,10 @@ void IMidiPorts::Core::publish(bool input, unsigned choice) {
     if (input) {
         mInOpenedFor = choice;
         std::lock_guard<std::mutex> guard(mChoiceLock);
-        if (choice == mInChoice) mInOpen = mAccepting = true;
+        if (choice == mInChoice) {
+            mAcceptTag = mOpeningTag;
+            mInOpen = mAccepting = true;
+        }
     } else {
         mOutOpenedFor = choice;
         RtMidiOut* out = mOut.get();
@@ -576,11 +697,9 @@ void IMidiPorts::Core::tell(bool input, unsigned choice, unsigned epoch, const C
 void IMidiPorts::Core::abandonClient(bool input) {
     if (input) {
         mInOpen = mAccepting = false;
-        if (mIn) {
-            // The client may live on until libjack sweeps it.
-            guarded("giving up the input client", [&] { mIn->cancelCallback(); });
-            std::lock_guard<std::mutex> gate(mGateLock);
-        }
+        // The client may live on until libjack sweeps it; the input thread
+        // drops what it still queued, by its tag.
+        if (mIn) guarded("giving up the input client", [&] { mIn->stop(); });
         abandon(mIn);
         mInPort.clear();
     } else {
@@ -626,6 +745,11 @@ void IMidiPorts::Core::settle() {
 
 // ---- The caller's side
 
+void* IMidiPorts::deliveryMark() {
+    static char mark;
+    return &mark;
+}
+
 int IMidiPorts::chosenApi() {
     const char* env = getenv("HALVORAN_MIDI_API");
     if (env && strcmp(env, "alsa") == 0) return RtMidi::LINUX_ALSA;
@@ -642,7 +766,13 @@ IMidiPorts::~IMidiPorts() {
         std::lock_guard<std::mutex> gate(mCore->mGateLock);
         mCore->mOnInput = nullptr;
     }
-    if (mCore->mWorker->busy() || mCore->mSender.sending()) keepThisCodeLoaded();
+    mCore->stopInputThread();
+    if (mCore->mWorker->busy() || mCore->mSender.sending()) {
+        keepThisCodeLoaded();
+        finishAtExit([weak = std::weak_ptr<Core>(mCore)](Clock::time_point deadline) {
+            if (std::shared_ptr<Core> core = weak.lock()) core->mWorker->waitIdle(deadline);
+        });
+    }
 }
 
 void IMidiPorts::prefetchNames() {
@@ -711,6 +841,7 @@ std::shared_ptr<IMidiPorts::Choice> IMidiPorts::startChoice(bool input, int inde
     const std::vector<std::string> names = input ? inNames() : outNames();
     choice->found = index == 0 ? 0 : findListed(names, name);
     std::string port = choice->found ? names[choice->found] : std::string();
+    if (input && !port.empty()) mCore->startInputThread();
     const unsigned number = mCore->choose(input, !port.empty());
     const unsigned epoch = mCore->mEpoch;
     mAsked = true;
@@ -772,4 +903,16 @@ bool IMidiPorts::send(const uint8_t* bytes, size_t size) {
             break;
     }
     return false;
+}
+
+IMidiPorts::InputFigures IMidiPorts::inputFigures() const {
+    const IMidiInputQueue::Figures f = mCore->mQueue->figures();
+    InputFigures out;
+    out.calls = f.calls;
+    out.longestCallNs = f.longestNs;
+    std::copy(std::begin(f.underPowerOfTwoNs), std::end(f.underPowerOfTwoNs), std::begin(out.callsUnderPowerOfTwoNs));
+    out.dropped = mCore->mDroppedFull;
+    out.droppedSysEx = mCore->mDroppedSysEx;
+    out.droppedTooLong = mCore->mDroppedTooLong;
+    return out;
 }

@@ -51,8 +51,11 @@ public:
     // Whether a port opened, once its choice was carried out.
     using Chosen = std::function<void(bool opened)>;
 
-    // Each complete incoming message goes to onInput, on the MIDI
-    // library's thread. clientName names our end of the connections.
+    // Each complete incoming message goes to onInput, in order, on the
+    // ports' own input thread, which may wait: the MIDI system's real-time
+    // thread only queues it (see IMidiInputQueue for what is dropped when
+    // the input comes too fast or too long). clientName names our end of
+    // the connections.
     IMidiPorts(std::string clientName, std::function<void(const uint8_t*, size_t)> onInput);
     // Never waits on a call that does not end.
     ~IMidiPorts();
@@ -101,6 +104,24 @@ public:
 
     // The MIDI system in use, by RtMidi's number.
     static int chosenApi();
+
+    // ThreadSanitizer cannot see that a message which came through the MIDI
+    // system was sent after what its sender did before: a sender in this
+    // process (a test's instrument) releases this mark as it sends, and the
+    // input thread acquires it with each message it hands on.
+    static void* deliveryMark();
+
+    // What the input's real-time side measured of itself, and what was
+    // dropped so far (told in the log as it happens).
+    struct InputFigures {
+        uint64_t calls = 0;                        // calls of the MIDI system's thread that fed the queue
+        uint64_t longestCallNs = 0;                // the longest of them
+        uint64_t callsUnderPowerOfTwoNs[32] = {};  // [i]: those under 2^i ns
+        uint64_t dropped = 0;                      // messages that found the queue full
+        uint64_t droppedSysEx = 0;                 // of those, SysEx
+        uint64_t droppedTooLong = 0;               // SysEx messages longer than the longest kept
+    };
+    InputFigures inputFigures() const;
 
 private:
     struct Core;

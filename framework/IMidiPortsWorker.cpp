@@ -70,6 +70,7 @@ void IMidiPortsWorker::runNext(Shared& s, std::unique_lock<std::mutex>& guard) {
     call.reset();
     guard.lock();
     s.running = false;
+    s.ended.notify_all();  // for waitIdle
 }
 
 std::shared_ptr<IMidiPortsWorker::Call> IMidiPortsWorker::post(Work work) {
@@ -114,6 +115,11 @@ bool IMidiPortsWorker::heldUp() const {
 bool IMidiPortsWorker::busy() const {
     std::lock_guard<std::mutex> guard(mShared->lock);
     return mShared->running || !mShared->queue.empty();
+}
+
+bool IMidiPortsWorker::waitIdle(Clock::time_point deadline) const {
+    std::unique_lock<std::mutex> guard(mShared->lock);
+    return mShared->ended.wait_until(guard, deadline, [&] { return !mShared->running && mShared->queue.empty(); });
 }
 
 bool IMidiPortsWorker::Call::abandoned() const {

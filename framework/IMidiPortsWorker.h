@@ -37,6 +37,9 @@ public:
     bool heldUp() const;
     // A call runs or waits to run.
     bool busy() const;
+    // Waits until no call runs or waits, or the deadline passed: true when
+    // idle.
+    bool waitIdle(Clock::time_point deadline) const;
 
 private:
     struct Shared;

@@ -92,14 +92,28 @@ double IParam::FromNormalized(double normalized) const {
     return mMin + std::clamp(normalized, 0.0, 1.0) * (mMax - mMin);
 }
 
+int IParam::GetNDisplayTexts() const {
+    std::lock_guard<std::mutex> lock(mTextsLock);
+    return static_cast<int>(mDisplayTexts.size());
+}
+
 const char* IParam::GetDisplayText(int value) const {
+    std::lock_guard<std::mutex> lock(mTextsLock);
     for (const DisplayText& d : mDisplayTexts)
         if (d.value == value) return d.text.c_str();
     return "";
 }
 
+std::string IParam::GetDisplayTextCopy(int value) const {
+    std::lock_guard<std::mutex> lock(mTextsLock);
+    for (const DisplayText& d : mDisplayTexts)
+        if (d.value == value) return d.text;
+    return "";
+}
+
 bool IParam::PutDisplayText(int index, const char* text) {
-    int n = GetNDisplayTexts();
+    std::lock_guard<std::mutex> lock(mTextsLock);
+    const int n = static_cast<int>(mDisplayTexts.size());
     if (index < 0 || index > n) return false;
     if (index == n)
         mDisplayTexts.push_back({index, text ? text : ""});
@@ -116,8 +130,11 @@ void IParam::SetDisplayText(int index, const char* text) {
 }
 
 void IParam::ReplaceDisplayTexts(const std::vector<std::string>& texts) {
-    mDisplayTexts.clear();
-    for (size_t i = 0; i < texts.size(); ++i) mDisplayTexts.push_back({static_cast<int>(i), texts[i]});
+    {
+        std::lock_guard<std::mutex> lock(mTextsLock);
+        mDisplayTexts.clear();
+        for (size_t i = 0; i < texts.size(); ++i) mDisplayTexts.push_back({static_cast<int>(i), texts[i]});
+    }
     if (mType == kTypeEnum) {
         mMax = std::max(static_cast<int>(texts.size()) - 1, 1);
         Set(Value());
@@ -125,17 +142,16 @@ void IParam::ReplaceDisplayTexts(const std::vector<std::string>& texts) {
 }
 
 bool IParam::GetDisplayTextAtIdx(int idx, int* value, const char** text) const {
-    if (idx < 0 || idx >= GetNDisplayTexts()) return false;
+    std::lock_guard<std::mutex> lock(mTextsLock);
+    if (idx < 0 || idx >= static_cast<int>(mDisplayTexts.size())) return false;
     if (value) *value = mDisplayTexts[idx].value;
     if (text) *text = mDisplayTexts[idx].text.c_str();
     return true;
 }
 
 std::string IParam::GetDisplayForHost(double plain) const {
-    if (!mDisplayTexts.empty()) {
-        const char* t = GetDisplayText(static_cast<int>(plain));
-        if (*t) return t;
-    }
+    std::string t = GetDisplayTextCopy(static_cast<int>(plain));
+    if (!t.empty()) return t;
     char buf[64];
     snprintf(buf, sizeof buf, "%.*f", mDecimals, plain);
     return buf;

@@ -2,6 +2,7 @@
 // One plug-in parameter: its kind, plain value and range, the texts the host
 // and the panel show for it, and the editor's MIDI binding hung on it.
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,10 +62,15 @@ public:
     int GetUserInt1() const { return mUserInt1; }
     int GetUserInt2() const { return mUserInt2; }
 
-    // Display texts: entries of (integer value, text).
-    int GetNDisplayTexts() const { return static_cast<int>(mDisplayTexts.size()); }
+    // Display texts: entries of (integer value, text). A text may be set on
+    // one thread while another draws it (a program's name): each change,
+    // and each copy below, is made under the parameter's own lock. The
+    // pointer GetDisplayText gives stays valid only until the entry changes.
+    int GetNDisplayTexts() const;
     // The text registered for that value, or "".
     const char* GetDisplayText(int value) const;
+    // The same, as a copy.
+    std::string GetDisplayTextCopy(int value) const;
     // Entry `index` gets value `index` and the text. index == count appends
     // and raises the maximum to index; a larger or negative index is ignored.
     void SetDisplayText(int index, const char* text);
@@ -104,6 +110,7 @@ private:
     char mLabel[kTextFieldSize] = {};
     char mGroup[kTextFieldSize] = {};
     int mUserInt1 = -1, mUserInt2 = -1;
+    mutable std::mutex mTextsLock;  // guards mDisplayTexts
     std::vector<DisplayText> mDisplayTexts;
     ControlAction* mAction = nullptr;
     bool mIsMeta = false;

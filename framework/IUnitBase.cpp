@@ -147,6 +147,8 @@ bool IUnitBase::externalMIDILost() const { return mPorts->lost(); }
 
 MidiSystem IUnitBase::externalMIDISystem() const { return mPorts->state(); }
 
+IMidiPorts::InputFigures IUnitBase::externalMIDIInputFigures() const { return mPorts->inputFigures(); }
+
 bool IUnitBase::isExternalMIDIInOpen() const { return mPorts->inOpen(); }
 
 bool IUnitBase::isExternalMIDIOutOpen() const { return mPorts->outOpen(); }

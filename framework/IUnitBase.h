@@ -48,9 +48,32 @@ public:
 
     // ---- The plug-in mutex: recursive. The host entry, both change roads,
     // both change handlers of the plug-in, Reset and the state helpers take it.
+    // It guards state alone: no file is written, no dialog run and no X
+    // call made under it (see Unlocked), so that no thread waits on it for
+    // long. The render thread never takes it.
     BASE_Mutex& GetMutex() { return mMutex; }
     void Lock() { mMutex.Enter(); }
     void Unlock() { mMutex.Leave(); }
+    // Lets go of the mutex for the life of the scope, however deep the
+    // calling thread holds it, and takes it back as deep after: around a
+    // file write, a dialog or a wait. What it guarded may have changed by
+    // then, so it closes what a handler does. Nothing when not held.
+    class Unlocked {
+    public:
+        explicit Unlocked(BASE_Mutex& mutex)
+            : mMutex(mutex), mDepth(mutex.IsOwnedByCurrentThread() ? mutex.GetNestCount() : 0) {
+            for (int i = 0; i < mDepth; ++i) mMutex.Leave();
+        }
+        ~Unlocked() {
+            for (int i = 0; i < mDepth; ++i) mMutex.Enter();
+        }
+        Unlocked(const Unlocked&) = delete;
+        Unlocked& operator=(const Unlocked&) = delete;
+
+    private:
+        BASE_Mutex& mMutex;
+        const int mDepth;
+    };
 
     // ---- Changes made on the panel. Under the mutex: set the normalised
     // value, tell the host, then OnParamChange (or OnParamChange2 for a
@@ -143,6 +166,9 @@ public:
     // Whether the MIDI system answers, is not there, or did not answer in
     // time (then a port chosen meanwhile opens once it does).
     MidiSystem externalMIDISystem() const;
+    // What the input port's real-time side measured of itself, and what it
+    // dropped.
+    IMidiPorts::InputFigures externalMIDIInputFigures() const;
     // Closes both ports and ends the input callback: no callback (nor a
     // choice's `opened`) runs once this returns. It gives the MIDI system a
     // second at most, in all: a plug-in calls it first in its destructor,

@@ -1,10 +1,15 @@
-// PNG images into raster bitmaps, decoded by libpng to 8-bit alpha, red,
-// green, blue (straight alpha; alpha 255 for images without it).
+// PNG images into raster bitmaps, decoded to 8-bit alpha, red, green, blue
+// (straight alpha; alpha 255 for images without it; 16-bit samples keep
+// their high byte). Every colour type, bit depth and interlacing is read;
+// every chunk's CRC and the image data's Adler-32 are checked, and what
+// libpng would accept or refuse is accepted or refused alike.
 //
 // Each loader fills and returns the bitmap given, or with none creates a
 // RAST_MemBitmap that the caller then owns. Any failure (missing file, not a
 // PNG, damaged data, a bitmap that cannot take the image's size) gives null
-// and leaves nothing allocated.
+// and leaves nothing allocated. A header that is refused (a side over
+// 1,000,000 pixels among others) leaves a given bitmap as it was; damaged
+// image data leaves in it the rows decoded before the damage.
 #pragma once
 
 #include <cstddef>

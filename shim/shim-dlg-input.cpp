@@ -92,14 +92,10 @@ void focusUnlessKey(Shim_vHalvoran_hwnd* v) {
     if (v->window() && Application::keyWindow() != v->window()) SetFocus(v->handle());
 }
 
-// A press that activated its window: the view and its superview hear of
-// it, once, before the click itself.
-bool isActivatingClick(const Event* e) {
-    return e && e->type == EventType::MouseDown && e->button == MouseButton::Left && e->activatesWindow;
-}
-
+// The first click in a window that was not key: the view and its
+// superview hear of it before the click itself.
 void firstClick(Shim_vHalvoran_hwnd* v, const Event& e) {
-    if (!v->window() || !isActivatingClick(&e)) return;
+    if (!v->window() || e.button != MouseButton::Left || !e.activatesWindow) return;
     View* sup = v->superview();
     v->onShimMessage(WM_MOUSEACTIVATE, 0, 0);
     if (SHIM_Answers(sup, SHIM_SEL_MESSAGE)) SHIM_ObjectOf(sup)->onShimMessage(WM_MOUSEACTIVATE, 0, 0);
@@ -169,12 +165,8 @@ void Shim_vHalvoran_hwnd::mouseMoved(const Event& e) {
 
 bool Shim_vHalvoran_hwnd::becomeFirstResponder() {
     if (!m_enabled) return false;
-    // Only a view that was not the first responder becomes it; the view
-    // under the click that activates its window hears of it as that
-    // click's first.
-    const Event* e = currentEvent();
-    const bool clicked = isActivatingClick(e) && window() && window()->contentView()->hitTest(e->location) == this;
-    if (liveTarget(handle()) && !clicked) onShimMessage(WM_MOUSEACTIVATE, 0, 0);
+    // Only a view that had not the focus becomes the first responder.
+    if (liveTarget(handle())) onShimMessage(WM_MOUSEACTIVATE, 0, 0);
     return true;
 }
 

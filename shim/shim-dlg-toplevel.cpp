@@ -177,9 +177,8 @@ void Shim_vHalvoran_frame::windowDidBecomeKey(Window&) {
     if (!menu) menu = g_defaultMenu;
     if (menu && SHIM_menuHooks.setMainMenu && (!SHIM_menuHooks.getMainMenu || SHIM_menuHooks.getMainMenu() != menu))
         SHIM_menuHooks.setMainMenu(menu);
-    // WM_MOUSEACTIVATE belongs to the click that activates a window
-    // (shim-dlg-input.cpp): an activation by the keys or the program sends none.
     toContent(WM_ACTIVATE, 1, (LPARAM)previous);
+    toContent(WM_MOUSEACTIVATE, 0, 0);
 }
 
 void Shim_vHalvoran_frame::shimApplySizeLimits() {

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "base/BASE_PtrList.h"
+#include "base/BASE_WeightedList.h"
 #include "platform/controls/Box.h"
 #include "platform/controls/Button.h"
 #include "platform/controls/Choice.h"
 #include "platform/controls/Table.h"
 #include "platform/controls/TextField.h"
 #include "platform/controls/TextView.h"
-#include "platform/controls/WeightedList.h"
 #include "shim/shim-wnd-controls.h"
 
 // Flags the toolkit window objects above a view as holding a descendant
@@ -159,7 +159,7 @@ public:
     void Reorder(const std::vector<SHIM_ListView_Row*>& rows);
 
 private:
-    platform::controls::WeightedList<SHIM_ListView_Row*> rows_;  // each weighs 1
+    BASE_WeightedList<SHIM_ListView_Row*> rows_;  // each weighs 1
 };
 
 class Shim_vHalvoran_listview : public platform::controls::TableView,

@@ -42,9 +42,15 @@ void SendSelChanged(Shim_vHalvoran_treeview* tv, bool& guard) {
     guard = false;
 }
 
-// The list an item stands in: its parent's children, or the top level.
-BASE_PtrList<HTREEITEM__>* ListOf(Shim_vHalvoran_treeview* tv, HTREEITEM parent) {
-    return parent ? &parent->m_children : tv->m_items;
+// The item at an element of a list; null for none.
+HTREEITEM At(const HTREEITEM__::Children& list, HTREEITEM__::Children::Handle h) {
+    return h == HTREEITEM__::Children::kNone ? nullptr : list[h];
+}
+
+// Frees every item of a list with its subtree, the last first.
+void DestroyAll(HTREEITEM__::Children& list) {
+    for (auto h = list.last(); h != HTREEITEM__::Children::kNone; h = list.prev(h)) delete list[h];
+    list.clear();
 }
 
 }  // namespace
@@ -55,20 +61,16 @@ HTREEITEM__::HTREEITEM__() : m_dh(new Shim_vHalvoran_sdh(reinterpret_cast<LPARAM
 
 HTREEITEM__::~HTREEITEM__() {
     std::free(m_value);
-    m_children.Empty(true);
+    DestroyAll(m_children);
     delete m_dh;
 }
 
 // ---- the view
 
-Shim_vHalvoran_treeview::Shim_vHalvoran_treeview(Rect frame)
-    : OutlineView(frame), m_items(new BASE_PtrList<HTREEITEM__>(4096)) {
-    setOutlineDataSource(this);
-}
+Shim_vHalvoran_treeview::Shim_vHalvoran_treeview(Rect frame) : OutlineView(frame) { setOutlineDataSource(this); }
 
 Shim_vHalvoran_treeview::~Shim_vHalvoran_treeview() {
-    if (m_items) m_items->Empty(true);
-    delete m_items;
+    DestroyAll(m_items);
     delete m_selColors;
 }
 
@@ -79,16 +81,14 @@ Shim_vHalvoran_treeview* SHIM_TreeViewOf(HWND h) {
 HTREEITEM SHIM_TreeItemOfRow(Shim_vHalvoran_treeview* tv, int row) { return tv ? ItemOf(tv->itemAtRow(row)) : nullptr; }
 
 bool Shim_vHalvoran_treeview::findItem(HTREEITEM item, HTREEITEM* parentOut, int* indexOut) {
-    auto it = m_parents.find(item);
-    if (it == m_parents.end() || !m_items) return false;
-    if (parentOut) *parentOut = it->second;
-    if (indexOut) *indexOut = ListOf(this, it->second)->Find(item);
+    if (!item || !m_live.count(item)) return false;
+    if (parentOut) *parentOut = item->m_parent;
+    if (indexOut) *indexOut = static_cast<int>(siblingsOf(item).weightBefore(item->m_at));
     return true;
 }
 
 int Shim_vHalvoran_treeview::outlineNumberOfChildren(OutlineView*, void* item) {
-    if (!item) return m_items ? m_items->GetSize() : 0;
-    return ItemOf(item)->m_children.GetSize();
+    return item ? ItemOf(item)->m_children.size() : m_items.size();
 }
 
 bool Shim_vHalvoran_treeview::outlineIsItemExpandable(OutlineView*, void* item) {
@@ -96,8 +96,8 @@ bool Shim_vHalvoran_treeview::outlineIsItemExpandable(OutlineView*, void* item) 
 }
 
 void* Shim_vHalvoran_treeview::outlineChild(OutlineView*, int index, void* item) {
-    BASE_PtrList<HTREEITEM__>* list = item ? &ItemOf(item)->m_children : m_items;
-    HTREEITEM child = list ? list->Get(index) : nullptr;
+    const HTREEITEM__::Children& list = item ? ItemOf(item)->m_children : m_items;
+    HTREEITEM child = At(list, list.find(index));
     return child ? child->m_dh : nullptr;
 }
 
@@ -166,48 +166,45 @@ HTREEITEM TreeView_InsertItem(HWND h, TVINSERTSTRUCT* ins) {
     HTREEITEM parent = ins->hParent;
     if (parent && IsSpecial(parent)) parent = nullptr;
     if (parent && !tv->findItem(parent, nullptr, nullptr)) return nullptr;
-    if (!tv->m_items) tv->m_items = new BASE_PtrList<HTREEITEM__>(4096);
-    BASE_PtrList<HTREEITEM__>* list = ListOf(tv, parent);
+    HTREEITEM__::Children& list = parent ? parent->m_children : tv->m_items;
 
+    // The element the item goes before; none: the end.
     HTREEITEM after = ins->hInsertAfter;
-    int pos;
+    HTREEITEM__::Children::Handle before;
     if (!after || after == TVI_LAST || after == TVI_SORT)
-        pos = list->GetSize();
-    else if (after == TVI_FIRST)
-        pos = 0;
+        before = HTREEITEM__::Children::kNone;
+    else if (after != TVI_FIRST && tv->findItem(after, nullptr, nullptr) && after->m_parent == parent)
+        before = list.next(after->m_at);
     else
-        pos = list->Find(after) + 1;  // not in this list: first
-    pos = std::clamp(pos, 0, list->GetSize());
+        before = list.first();  // TVI_FIRST, or an item not in this list
 
     auto* item = new HTREEITEM__;
     const TVITEM& src = ins->item;
     if (src.mask & TVIF_CHILDREN) item->m_haschildren = src.cChildren != 0;
     if (src.mask & TVIF_PARAM) item->m_param = src.lParam;
     if (src.mask & TVIF_TEXT) item->m_value = CopyText(src.pszText);
-    if (!list->Insert(pos, item)) {
-        delete item;
-        return nullptr;
-    }
-    tv->m_parents[item] = parent;
-    tv->insertItem(parent ? parent->m_dh : nullptr, pos);
+    item->m_parent = parent;
+    item->m_at = list.insert(before, item, 1);
+    tv->m_live.insert(item);
+    tv->insertItem(parent ? parent->m_dh : nullptr, static_cast<int>(list.weightBefore(item->m_at)));
     return item;
 }
 
 void TreeView_DeleteItem(HWND h, HTREEITEM item) {
     Shim_vHalvoran_treeview* tv = SHIM_TreeViewOf(h);
-    HTREEITEM parent = nullptr;
-    int index = -1;
-    if (!tv || !tv->findItem(item, &parent, &index)) return;
+    if (!tv || !tv->findItem(item, nullptr, nullptr)) return;
     tv->removeItem(item->m_dh);
     // The item and its descendants leave the index before they are freed.
     std::vector<HTREEITEM> gone{item};
     while (!gone.empty()) {
         HTREEITEM it = gone.back();
         gone.pop_back();
-        tv->m_parents.erase(it);
-        for (int c = 0; c < it->m_children.GetSize(); ++c) gone.push_back(it->m_children.Get(c));
+        tv->m_live.erase(it);
+        for (auto c = it->m_children.first(); c != HTREEITEM__::Children::kNone; c = it->m_children.next(c))
+            gone.push_back(it->m_children[c]);
     }
-    ListOf(tv, parent)->Delete(index, true);
+    tv->siblingsOf(item).erase(item->m_at);
+    delete item;
 }
 
 BOOL TreeView_Expand(HWND h, HTREEITEM item, UINT flag) {
@@ -311,7 +308,7 @@ HTREEITEM TreeView_HitTest(HWND h, TVHITTESTINFO* info) {
 
 HTREEITEM TreeView_GetRoot(HWND h) {
     Shim_vHalvoran_treeview* tv = SHIM_TreeViewOf(h);
-    return tv && tv->m_items ? tv->m_items->Get(0) : nullptr;
+    return tv ? At(tv->m_items, tv->m_items.first()) : nullptr;
 }
 
 HTREEITEM TreeView_GetChild(HWND h, HTREEITEM item) {
@@ -319,17 +316,16 @@ HTREEITEM TreeView_GetChild(HWND h, HTREEITEM item) {
     if (!tv) return nullptr;
     if (!item) return TreeView_GetRoot(h);
     // A gone item would be read after it was freed: it is looked up first.
-    return tv->findItem(item, nullptr, nullptr) ? item->m_children.Get(0) : nullptr;
+    return tv->findItem(item, nullptr, nullptr) ? At(item->m_children, item->m_children.first()) : nullptr;
 }
 
 HTREEITEM TreeView_GetNextSibling(HWND h, HTREEITEM item) {
     Shim_vHalvoran_treeview* tv = SHIM_TreeViewOf(h);
     if (!tv) return nullptr;
     if (!item) return TreeView_GetRoot(h);
-    HTREEITEM parent = nullptr;
-    int index = -1;
-    if (!tv->findItem(item, &parent, &index)) return nullptr;
-    return ListOf(tv, parent)->Get(index + 1);
+    if (!tv->findItem(item, nullptr, nullptr)) return nullptr;
+    const HTREEITEM__::Children& list = tv->siblingsOf(item);
+    return At(list, list.next(item->m_at));
 }
 
 BOOL TreeView_SetIndent(HWND h, int indent) {

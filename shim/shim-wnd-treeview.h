@@ -6,26 +6,35 @@
 #pragma once
 
 #include <optional>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
-#include "base/BASE_PtrList.h"
+#include "base/BASE_WeightedList.h"
 #include "platform/controls/OutlineView.h"
 #include "shim/shim-wnd-classes.h"
 #include "shim/shim-wnd-controls.h"
 
 // One tree item; HTREEITEM is its address.
 struct HTREEITEM__ {
+    // Owned items in display order, each weighing 1 (its running weight is
+    // its index): an edit anywhere, a step to a neighbour and the index of
+    // an item cost O(log n), however many siblings there are.
+    using Children = BASE_WeightedList<HTREEITEM__*>;
+
     HTREEITEM__();
-    ~HTREEITEM__();
+    ~HTREEITEM__();  // with its children, the last first
     HTREEITEM__(const HTREEITEM__&) = delete;
     HTREEITEM__& operator=(const HTREEITEM__&) = delete;
 
     Shim_vHalvoran_sdh* m_dh;  // the row's object for the outline view; its value is this item
     bool m_haschildren = false;
     char* m_value = nullptr;  // owned UTF-8 text, or null
-    BASE_PtrList<HTREEITEM__> m_children{4096};
+    Children m_children;
     LPARAM m_param = 0;
+    // Where it stands: its parent (null at the top level) and its element
+    // in that parent's children (or the top level).
+    HTREEITEM__* m_parent = nullptr;
+    Children::Handle m_at = Children::kNone;
 };
 typedef HTREEITEM__* HTREEITEM;
 
@@ -86,8 +95,12 @@ public:
 
     // findItem:parOut:idxOut: the item anywhere in this tree, with its
     // parent (null at the top) and its index there. Found at once, however
-    // large the tree; the index costs a walk of the item's siblings.
+    // large the tree, without reading a handle that may be gone; the index
+    // costs O(log n) in its siblings.
     bool findItem(HTREEITEM item, HTREEITEM* parentOut, int* indexOut);
+    // The list an item of this tree stands in: its parent's children, or
+    // the top level.
+    HTREEITEM__::Children& siblingsOf(HTREEITEM item) { return item->m_parent ? item->m_parent->m_children : m_items; }
 
     // OutlineViewDataSource
     int outlineNumberOfChildren(OutlineView*, void* item) override;
@@ -104,9 +117,8 @@ public:
 
     bool m_fakerightmouse = false;
     long style = 0;
-    BASE_PtrList<HTREEITEM__>* m_items = nullptr;
-    // Every item of the tree, with its parent (null at the top).
-    std::unordered_map<HTREEITEM, HTREEITEM> m_parents;
+    HTREEITEM__::Children m_items;         // the top level
+    std::unordered_set<HTREEITEM> m_live;  // every item of the tree
     std::optional<platform::appkit::Color> m_fgColor;
     std::vector<platform::appkit::Color>* m_selColors = nullptr;
 

@@ -81,6 +81,7 @@ constexpr ListOf kLists[] = {
     {kEQLowGain, false, "signed12"},
     {kEQHiGain, false, "signed12"},
     {kArpSwing, false, "signed100"},
+    {kMasterTune, false, "signed50"},
     {kMasterTranspose, false, "signed12"},
 };
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/BASE_RegularFile.h"
+#include "framework/ByteChunk.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -20,6 +21,7 @@
 #include "src/MIDIMessageSender.h"
 #include "src/PanelLayers.h"
 #include "src/PatchLibrarian.h"
+#include "src/PatchLibrarianWriteBank.h"
 #include "src/PatchManager.h"
 #include "src/TabSwitchFunctions.h"
 #include "src/UIConfigManager.h"
@@ -134,13 +136,24 @@ Halvoran::~Halvoran() {
 
 void Halvoran::openDebugLog() {
     // The log is on when the user made the file; it starts empty each time.
-    debugLogPath = halvoranDataFolder() + GetEffectName() + " LOG.txt";
-    const int fd = BASE_OpenRegularFile(debugLogPath.c_str(), nullptr, BASE_FileUse::Append);
+    const std::string name = GetEffectName() + std::string(" LOG.txt");
+    debugLogPath = halvoranDataFolder() + name;
+    removeStaleTemporaries(halvoranDataFolder(), name);
+    bool shared = false;
+    const int fd = BASE_OpenRegularFile(debugLogPath.c_str(), nullptr, BASE_FileUse::Append, &shared);
     debugLogOn = fd >= 0;
-    if (debugLogOn) {
-        (void)!::ftruncate(fd, 0);
+    if (!debugLogOn) return;
+    // As the settings file: a link is followed only to a log. One that
+    // leads anywhere else (the user's notes, a bank) leaves its target as it
+    // is, and a log of the editor's own takes the link's place.
+    if (shared && !holdsDebugLog(fd)) {
         ::close(fd);
+        debugLogOn = writeFileReplacing(debugLogPath, ByteChunk(), AtLink::ReplaceLink);
+        log("DEBUG LOG: " + debugLogPath + " led to a file that holds no log; a log of its own took its place");
+        return;
     }
+    (void)!::ftruncate(fd, 0);
+    ::close(fd);
 }
 
 std::string Halvoran::settingsPath() const { return settingsFilePath(halvoranDataFolder(), GetEffectName()); }
@@ -158,8 +171,21 @@ void Halvoran::readSettings() {
 }
 
 bool Halvoran::writeSettings() {
+    HalvoranSettings settings;
+    {
+        BASE_MutexLock lock(GetMutex());
+        settings = mSettings;
+    }
     std::string link;
-    if (!writeSettingsFile(settingsPath(), mSettings, &link)) {
+    bool written;
+    {
+        // Not under the plug-in mutex: a slow disk holds up no other thread
+        // but writers of this file, one at a time.
+        Unlocked unlocked(GetMutex());
+        std::lock_guard<std::mutex> writing(mSettingsWriting);
+        written = writeSettingsFile(settingsPath(), settings, &link);
+    }
+    if (!written) {
         log("SETTINGS: could not write " + settingsPath());
         return false;
     }
@@ -301,6 +327,11 @@ ControlLayer* Halvoran::getLayer(const std::string& name) const {
 }
 
 void Halvoran::hideLayer(const std::string& name, bool hide) {
+    // Layers are switched where they are drawn.
+    if (!isGuiThread()) {
+        onGuiThread([this, name, hide] { hideLayer(name, hide); });
+        return;
+    }
     if (ControlLayer* layer = getLayer(name)) layer->Hide(hide);
 }
 
@@ -311,7 +342,12 @@ IControl* Halvoran::firstBoundControl(int paramIdx) const {
 }
 
 void Halvoran::setText(ITextControl* control, const char* text) {
-    if (control) control->SetTextFromPlug(text);
+    if (!control) return;
+    if (onRenderThread()) {
+        onGuiThread([control, t = std::string(text ? text : "")] { control->SetTextFromPlug(t.c_str()); });
+        return;
+    }
+    control->SetTextFromPlug(text);
 }
 
 void Halvoran::setStatusText(const char* text) {
@@ -325,11 +361,25 @@ void Halvoran::setLatencyText(const char* text) { setText(latencyTextControl, te
 void Halvoran::setTimbreText(const char* text) { setText(timbreTextControl, text); }
 
 void Halvoran::setParameterFromPlug(int paramIdx, double plainValue) {
+    if (onRenderThread()) {
+        setParameterLater(paramIdx, plainValue);
+        return;
+    }
     if (graphics) {
         graphics->SetParameterFromPlug(paramIdx, plainValue, false);
     } else if (IParam* p = GetParam(paramIdx)) {
         p->Set(plainValue);
     }
+}
+
+std::string Halvoran::programName() const {
+    const IParam* p = GetParam(kPatchName);
+    return p ? p->GetDisplayTextCopy(0) : std::string();
+}
+
+void Halvoran::keepProgramName(const std::string& name) {
+    BASE_MutexLock lock(GetMutex());
+    if (patchManager) patchManager->names[PatchManager::kPatchNameIdx] = name;
 }
 
 void Halvoran::log(const std::string& message) const {

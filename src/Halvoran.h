@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,17 @@ public:
     // thread in the order handed over (at once when called there).
     void onGuiThread(std::function<void()> work);
     static bool isGuiThread();
+    // The calling thread is in the audio callback, which takes no lock that
+    // the GUI thread holds and touches no control.
+    static bool onRenderThread();
+    // Any thread: the parameter's plain value is set at once, and its
+    // controls show it on the GUI thread. What is asked before that runs,
+    // for any parameters, is done in one call: a flood asks for no more.
+    void setParameterLater(int paramIdx, double plainValue);
+    // Any thread: the pages follow kMainTab (mainTab) or the timbre layers
+    // the selected timbre, on the GUI thread, both read when it runs; asked
+    // again before that, it runs once.
+    void switchTabsLater(bool mainTab);
     // GUI thread: a program a request collected, into slot of the upper
     // bank; whole when it is a complete program.
     void storeReceivedProgram(const LibrarianPatch& program, int slot, bool whole);
@@ -238,6 +250,12 @@ public:
     // The panel's "randomize" button: new values for the selected timbre,
     // the program sent and asked back.
     void randomizeProgram();
+
+    // ---- The program's name
+    // Any thread: what kPatchName shows, copied.
+    std::string programName() const;
+    // Any thread: the name the saved state keeps for the program.
+    void keepProgramName(const std::string& name);
 
     // ---- Debug log
     // Writes one line while the log is on.
@@ -402,11 +420,37 @@ private:
     void stepBank(int paramIdx);
     void renameSelectedProgram(const std::string& name);
     // Fills one panel line when its control exists.
-    static void setText(ITextControl* control, const char* text);
+    void setText(ITextControl* control, const char* text);
     // The panel's part of DisplayProcessingIndicator, on the GUI thread.
     void showProcessingIndicator(bool show);
+    // The timbre view refreshed as a change of kTimbreSelect refreshes it,
+    // the display keeping what it showed; GUI thread.
+    void refreshTimbreView();
+    // Marks the calling thread as in the audio callback, or no more.
+    static void markRendering(bool rendering);
 
+    // Work the other threads leave for the panel, one call on the GUI
+    // thread for all that was asked before it ran.
+    enum PanelWork : unsigned {
+        kWorkShowParams = 1u << 0,     // controls of the parameters in mShowPending
+        kWorkMainTabs = 1u << 1,       // the pages and timbre layers
+        kWorkTimbreTabs = 1u << 2,     // the timbre layers
+        kWorkLatency = 1u << 3,        // the latency line from mLatencyMs, mLatencyBlock
+        kWorkTimbreLink = 1u << 4,     // the linked timbres shown, then the view refreshed
+        kWorkTimbreRefresh = 1u << 5,  // the timbre view refreshed
+        kWorkPortLoss = 1u << 6,       // the lost MIDI system told
+    };
+    void panelWorkLater(unsigned work);
+    void doPanelWork();
+    // What waits for that call; the parameters whose controls wait.
+    std::atomic<unsigned> mPanelWork{0};
+    std::unique_ptr<std::atomic<bool>[]> mShowPending { new std::atomic<bool>[ kNumParams ]() };
+    std::atomic<int> mLatencyMs{-1}, mLatencyBlock{0};
+
+    // Under the plug-in mutex; its file is written by one thread at a time,
+    // under mSettingsWriting alone.
     HalvoranSettings mSettings;
+    std::mutex mSettingsWriting;
     // The loss of the MIDI system was told; cleared when the lists are asked
     // afresh.
     std::atomic<bool> mPortLossTold{false};

@@ -1,36 +1,27 @@
 // The audio callback as the editor's clock for timed MIDI work, and Reset.
 // The plug-in makes no sound.
-#include <cstdio>
+//
+// The callback runs on the host's render thread: it takes no lock that the
+// GUI thread may hold for long (the plug-in mutex least of all) and touches
+// no control. It sets parameters and flags; what the panel shows of them,
+// and the panel's refreshes, are left for the GUI thread (HalvoranPanelWork).
 #include <sstream>
 #include <string>
 
-#include "framework/IControl.h"
 #include "framework/IGraphics.h"
 #include "shim/shim.h"
 #include "src/Halvoran.h"
 #include "src/MIDIMessageManager.h"
-#include "src/TabSwitchFunctions.h"
-
-namespace {
-
-// The timbre view is refreshed as a change of kTimbreSelect refreshes it,
-// while the display keeps the name and value of the knob that was turned.
-void refreshTimbreView(Halvoran& plug) {
-    BASE_MutexLock lock(plug.GetMutex());
-    const std::string status = plug.statusTextControl ? plug.statusTextControl->GetTextString() : "";
-    const std::string value = plug.valueTextControl ? plug.valueTextControl->GetTextString() : "";
-    plug.OnParamChange(kTimbreSelect);
-    plug.setStatusText(status.c_str());
-    plug.setValueText(value.c_str());
-}
-
-}  // namespace
 
 void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     if (!midiManager) return;
+    struct Rendering {
+        Rendering() { markRendering(true); }
+        ~Rendering() { markRendering(false); }
+    } rendering;
 
     // A MIDI system that went away under an open port is told at once.
-    if (externalMIDILost()) noticeLostMIDIPorts();
+    if (externalMIDILost() && !mPortLossTold) panelWorkLater(kWorkPortLoss);
 
     // 1. Time.
     GetTime(&timeInfo);
@@ -76,13 +67,13 @@ void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFr
         }
     }
 
-    // 5. Latency line.
+    // 5. Latency line, when what it says changed.
     if (routeToDAWBuffer && graphics) {
         int d = queueDelay < 0 ? 1 : queueDelay.load();
         int ms = d == 0 ? 0 : static_cast<int>(1000.0 / (sampleRate / d));
-        char text[64];
-        std::snprintf(text, sizeof text, "%dms|%dbfr", ms, GetBlockSize());
-        setLatencyText(text);
+        const bool msChanged = mLatencyMs.exchange(ms) != ms;
+        const bool blockChanged = mLatencyBlock.exchange(GetBlockSize()) != GetBlockSize();
+        if (msChanged || blockChanged) panelWorkLater(kWorkLatency);
     }
 
     // 6. Each sample: queued messages that are due, the one All Notes Off
@@ -118,17 +109,18 @@ void Halvoran::ProcessDoubleReplacing(double** inputs, double** outputs, int nFr
         readBackPending = false;
     }
 
-    // 9. Panel refreshes other work left for this thread.
+    // 9. Panel refreshes other work left for this thread, done on the GUI
+    // thread.
     if (!processingIndicator && !transferBusy) {
         if (pendingTimbreLink && !allNotesOffPaused) {
             timbreViewMode = 2;
-            setParameterFromPlug(kTimbreSelect, 1.0);
-            setParameterFromPlug(kTimbreLinker, 1.0);
-            refreshTimbreView(*this);
+            GetParam(kTimbreSelect)->Set(1.0);
+            GetParam(kTimbreLinker)->Set(1.0);
             pendingTimbreLink = false;
+            panelWorkLater(kWorkTimbreLink);
         } else if (postSendRefresh) {
-            refreshTimbreView(*this);
             postSendRefresh = false;
+            panelWorkLater(kWorkTimbreRefresh);
         }
     }
 }

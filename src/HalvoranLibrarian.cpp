@@ -7,10 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <cstdlib>
-#include <fstream>
 
 #include "base/BASE_RegularFile.h"
 #include "framework/ByteChunk.h"
@@ -27,8 +25,10 @@
 #include "src/UIConfigManager.h"
 #include "src/MIDIMessageSender.h"
 #include "src/PanelLayers.h"
+#include "src/StatusText.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
+#include "src/PatchLibrarianWriteBank.h"
 #include "src/TabSwitchFunctions.h"
 #include "shim/shim-wnd.h"
 
@@ -313,8 +313,10 @@ void Halvoran::refreshFolders() {
         setStatusText(kSaveRowOpen);
         return;
     }
+    const std::vector<PatchFile*>& banks = patchLibrarian->bankFiles;
+    const bool kept = std::any_of(banks.begin(), banks.end(), [](const PatchFile* b) { return b && b->kept; });
     patchTypeChanged(0, 0, true);
-    setStatusText("Refresh Folders");
+    setStatusText(kept ? "Refresh Folders: kept changes stay" : "Refresh Folders");
 }
 
 void Halvoran::OpenDataDirectory() {
@@ -327,8 +329,7 @@ void Halvoran::OpenDataDirectory() {
     std::weak_ptr<GuiThreadQueue> gui = mGuiCalls;
     auto failed = [this, folder] {
         log("FILE BROWSER: could not open " + folder);
-        const std::string text = "Could not open " + shownPath(folder);
-        setStatusText(text.c_str());
+        setStatusText(statusNaming("Could not open ", shownPath(folder)).c_str());
     };
     platform::appkit::Application::backend().openFileThen(folder, std::string(), kOpenerPatienceMs,
                                                           [gui, failed](bool opened) {
@@ -379,20 +380,23 @@ void Halvoran::librarianRequestEnds(RequestEnd end, bool single) {
 
 void Halvoran::reportLibrarianRequest(RequestEnd end, bool single) {
     const int count = static_cast<int>(mReceived.slots.count());
-    const std::string outcome = end == RequestEnd::kCancelled  ? "Data request CANCELLED! "
-                                : end == RequestEnd::kTimedOut ? "CONNECTION TIMED OUT! "
+    // Short, so that what a request left empty can follow on the line.
+    const std::string outcome = end == RequestEnd::kCancelled  ? "CANCELLED! "
+                                : end == RequestEnd::kTimedOut ? "TIMED OUT! "
                                                                : "";
     std::string text;
     if (count > 0) {
         SetLibrarianStatusUnsaved(true);
         if (single) {
+            // The bank is the one the upper pane shows.
             std::string name = mReceived.lastName;
             name.erase(name.find_last_not_of(' ') + 1);
-            text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1) + " of " +
-                   mReceived.bankName;
+            text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1);
+        } else if (end == RequestEnd::kCompleted) {
+            text = statusNaming(std::to_string(count) + (count == 1 ? " program" : " programs") + " received into ",
+                                mReceived.bankName);
         } else {
-            text = outcome + std::to_string(count) + (count == 1 ? " program" : " programs") + " received into " +
-                   mReceived.bankName;
+            text = outcome + std::to_string(count) + (count == 1 ? " program" : " programs") + " received";
         }
     } else if (end != RequestEnd::kCompleted) {
         text = outcome + "No program stored";
@@ -445,8 +449,7 @@ void Halvoran::saveUpperBank() {
     upperBankFolder = bank->folderName;
     // The panes show what the file holds (empty slots are written padded).
     patchLibrarian->reloadBank(bank);
-    const std::string text = "Bank saved to " + shownPath(path);
-    setStatusText(text.c_str());
+    setStatusText(statusNaming("Bank saved to ", shownPath(path)).c_str());
     endBankEdit();
     updatePatchLibrarianView(2);
 }
@@ -486,8 +489,7 @@ void Halvoran::saveUpperBankAs(bool asMid) {
         else
             patchLibrarian->reloadBank(bank);
     }
-    const std::string text = "Bank saved to " + shownPath(chosen);
-    setStatusText(text.c_str());
+    setStatusText(statusNaming("Bank saved to ", shownPath(chosen)).c_str());
     endBankEdit();
     bankListChanged();
 }
@@ -499,13 +501,13 @@ void Halvoran::discardBankEdits() {
         setStatusText("Bank NOT restored: file unreadable!");
         return;
     }
-    const std::string text = "Changes discarded: " + bank->fileName;
-    setStatusText(text.c_str());
+    setStatusText(statusNaming("Changes discarded: ", bank->fileName).c_str());
     endBankEdit();
     updatePatchLibrarianView(2);
 }
 
 void Halvoran::keepBankEdits() {
+    if (PatchFile* bank = patchLibrarian ? patchLibrarian->upperBank() : nullptr) bank->kept = true;
     setStatusText("Changes kept, bank not saved");
     endBankEdit();
 }
@@ -519,9 +521,10 @@ void Halvoran::ImportSinglePatches() {
     if (path.empty()) return;
     mLastImportFolder = Poco::Path(path).parent().toString();
     std::string data;
-    if (!BASE_ReadRegularFile(path.c_str(), INT_MAX, data)) {
-        log("FILE IMPORTER: could not read " + path + ": " + std::strerror(errno));
-        setStatusText("File could not be read.");
+    if (!BASE_ReadRegularFile(path.c_str(), kMaxBankFileSize, data)) {
+        const int error = errno;
+        log("FILE IMPORTER: could not read " + path + ": " + std::strerror(error));
+        setStatusText(error == EFBIG ? "File too large to hold a bank." : "File could not be read.");
         return;
     }
     saveImportedFile(path, data);
@@ -543,25 +546,24 @@ bool Halvoran::saveImportedFile(const std::string& path, const std::string& data
     ByteChunk bankBytes;
     for (size_t slot = 0; slot < probe.patches.size(); ++slot)
         probe.patches[slot].save(&bankBytes, false, static_cast<int>(slot));
+    const std::string folder = getPatchesFolderStr();
     try {
-        Poco::Path source(path);
-        Poco::Path target(getPatchesFolderStr() + "/");
-        Poco::File(target).createDirectories();
-        target.setFileName(source.getBaseName() + ".syx");
-        for (int n = 2; Poco::File(target).exists(); ++n)
-            target.setFileName(source.getBaseName() + " (" + std::to_string(n) + ").syx");
-        std::ofstream out(target.toString(), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bankBytes.GetBytes()), bankBytes.Size());
-        if (!out.flush()) {
-            log("FILE IMPORTER: could not write " + target.toString());
-            return false;
-        }
-        log("FILE IMPORTER: patch file copied to " + target.toString());
-        // Listed at once; a rescan would drop what the banks hold unsaved.
-        if (patchLibrarian->listWrittenBank(target.toString(), getPatchesFolderStr(), probe.patches)) bankListChanged();
+        Poco::File(folder).createDirectories();
     } catch (const Poco::Exception& e) {
         log("FILE IMPORTER: " + e.displayText());
         return false;
     }
+    // Written whole under a name of its own, or not at all: a full disk
+    // leaves no half bank among the banks.
+    std::string name;
+    if (!writeNewFile(folder, Poco::Path(path).getBaseName() + ".syx", bankBytes, &name)) {
+        log("FILE IMPORTER: could not write into " + folder + ": " + std::strerror(errno));
+        setStatusText("File NOT imported: write failed!");
+        return false;
+    }
+    const std::string target = folder + "/" + name;
+    log("FILE IMPORTER: patch file copied to " + target);
+    // Listed at once; a rescan would drop what the banks hold unsaved.
+    if (patchLibrarian->listWrittenBank(target, folder, probe.patches)) bankListChanged();
     return true;
 }

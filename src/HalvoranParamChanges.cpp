@@ -46,8 +46,8 @@ void Halvoran::portNotOpened(int paramIdx, unsigned choice) {
 
 void Halvoran::noticeLostMIDIPorts() {
     if (!externalMIDILost() || mPortLossTold) return;
-    // Called from the audio callback too: it waits for no one.
-    if (!GetMutex().TryEnter()) return;
+    // The audio callback leaves it for the GUI thread, which may wait.
+    BASE_MutexLock lock(GetMutex());
     const bool wasOpen = isExternalMIDIOutOpen() || isExternalMIDIInOpen();
     mPortLossTold = true;
     if (wasOpen) {
@@ -65,7 +65,6 @@ void Halvoran::noticeLostMIDIPorts() {
         setStatusText("MIDI port lost! Choose it again.");
         log("MIDI: the MIDI system went away; the ports are closed");
     }
-    GetMutex().Leave();
 }
 
 void Halvoran::refreshMIDIPortMenu(int paramIdx) {
@@ -121,12 +120,14 @@ void Halvoran::OnParamChange(int paramIdx) {
     ControlAction* action = param->GetControlAction();
     const bool global = paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect;
     // The save row's buttons and REFRESH say on the display what they did
-    // instead.
+    // instead. A bank arrow names itself as it is pressed; its release
+    // leaves what the press said (a refusal among others) standing.
     const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank ||
                          paramIdx == kRefreshFolders;
+    const bool arrowReleased = paramIdx >= kLibUpperPreviousBank && paramIdx <= kLibLowerNextBank && !on;
     // The global page's knobs send nothing themselves, yet their values
     // are the instrument's and are read from the display.
-    if ((action || global) && !saveRow) ControlDisplay::controlDisplay(this, paramIdx, value);
+    if ((action || global) && !saveRow && !arrowReleased) ControlDisplay::controlDisplay(this, paramIdx, value);
 
     if (global) {
         // The instrument no longer holds the panel's global data, and what
@@ -261,9 +262,13 @@ void Halvoran::OnParamChange(int paramIdx) {
         case kLibLowerNextBank:
         case kOverwriteBank:
         case kDiscardBankData:
-        case kKeepSelectedBank:
-            onLibrarianParamChange(paramIdx);
+        case kKeepSelectedBank: {
+            // The librarian's banks are the GUI thread's alone; its saves,
+            // reads and file panels run with the plug-in unlocked.
+            Unlocked unlocked(GetMutex());
+            onGuiThread([this, paramIdx] { onLibrarianParamChange(paramIdx); });
             break;
+        }
         default:
             if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx <= kMIDIFilterHWSEPassThrough) {
                 // A pass-through switch that is on opens its filter.

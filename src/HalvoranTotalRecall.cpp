@@ -28,6 +28,7 @@ int Halvoran::UnserializeState(ByteChunk* chunk, int startPos) { return Unserial
 
 bool Halvoran::SerializeState2(ByteChunk* chunk, bool withPatches) {
     if (!chunk) return false;
+    BASE_MutexLock lock(GetMutex());
     uint32_t version = PatchManager::kVersionWord;
     chunk->Put(&version);
     double v = GetParam(kTimbreSelect)->Value();

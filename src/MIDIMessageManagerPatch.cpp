@@ -12,7 +12,7 @@ void MIDIMessageManager::sysexPartPatchParse(ISysEx* msg) {
 
     const std::string name = programDumpName(msg->mData);
     if (IParam* patchName = plug->GetParam(kPatchName)) patchName->SetDisplayText(0, name.c_str());
-    if (patchManager) patchManager->names[PatchManager::kPatchNameIdx] = name;
+    plug->keepProgramName(name);
     plug->setLibrarianViewDirty();
 
     UnitDumpParams params(*plug, graphics);

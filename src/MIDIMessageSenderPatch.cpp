@@ -23,7 +23,7 @@ void MIDIMessageSender::putProgramName(unsigned char* dump, const std::string& n
 }
 
 void MIDIMessageSender::buildArrangementDump(unsigned char* dump) {
-    buildProgramDump(UnitDumpParams(*plug), plug->deviceByte, plug->GetParam(kPatchName)->GetDisplayText(0), dump);
+    buildProgramDump(UnitDumpParams(*plug), plug->deviceByte, plug->programName().c_str(), dump);
 }
 
 void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
@@ -42,8 +42,8 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
     buildArrangementDump(dump);
 
     // The program's name is kept for the saved state.
-    const char* name = plug->GetParam(kPatchName)->GetDisplayText(0);
-    if (patchManager) patchManager->names[PatchManager::kPatchNameIdx] = *name ? name : "Set Name";
+    const std::string name = plug->programName();
+    plug->keepProgramName(name.empty() ? "Set Name" : name);
     plug->setLibrarianViewDirty();
     rest(t);
 
@@ -226,7 +226,7 @@ void transferTimbre(Halvoran* plug, uint8_t* dump, int source, int target) {
     // The arpeggiator's length and steps stay the slot's.
     const uint8_t length = data[14], steps = data[15];
     writeProgramFields(panel, data, kSectionCommon);
-    writeProgramName(plug->GetParam(kPatchName)->GetDisplayText(0), data);
+    writeProgramName(plug->programName().c_str(), data);
     data[14] = length;
     data[15] = steps;
     if (source == 1 || source == 2) {

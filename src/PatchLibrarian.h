@@ -67,7 +67,10 @@ public:
     PatchFile* parseFolderFiles(Poco::File file, Poco::Path path, int depth, int sourceIndex, std::string extension);
     // Files a bank into folderTree by its folder chain (three levels).
     void createFolderFilesStructure(PatchFile* bank);
-    // Empties both bank lists and all trees, then scans patchesPath.
+    // Empties both bank lists and all trees, then scans patchesPath. A bank
+    // that holds kept changes keeps them: the bank scanned from its file
+    // takes them, or, its file gone, it stays listed as a bank not yet
+    // written.
     void initBankFilesOnDiscard(std::string patchesPath);
 
     // ---- The edited bank
@@ -77,9 +80,9 @@ public:
     // the bank folder at patchesPath, so that programs can be received and
     // saved; it is listed in bankFiles only. Null when there are banks.
     PatchFile* addNewBankWhenEmpty(const std::string& patchesPath);
-    // Drops the bank's changes: it holds again what its file holds (a new
-    // bank: empty slots). False, and the bank as it was, when the file no
-    // longer yields a program.
+    // Drops the bank's changes, kept ones too: it holds again what its file
+    // holds (a new bank: empty slots). False, and the bank as it was, when
+    // the file no longer yields a program.
     bool reloadBank(PatchFile* bank);
     // A bank file just written to path, listed at once as a scan would list
     // it, holding programs: the bank listed for that file takes them, else a

@@ -15,6 +15,15 @@ constexpr int kSmfBankFileSize = 53 + kBankSlots * 296 + 127 * 5 + 4;  // 38580
 constexpr int kPackedBankSize = 37163;                                 // all programs
 constexpr int kPackedBankSizeLong = 37392;                             // programs and more
 
+// The most a bank file can hold. A file of more than one bank (a library
+// saved whole) is split into 128-program banks, and its programs take at
+// most 301 bytes each, whatever its form: 297 as dumps back to back (.syx,
+// .hvx, .qzx), 296 and a 5-byte event head in a Standard MIDI File (.mid),
+// 292 in the instrument's whole-bank dumps. The largest libraries kept in one
+// file hold some tens of banks, under 4 MiB; this leaves room for four times
+// that, some 55,000 programs. A larger file is no bank, and is not read.
+constexpr int64_t kMaxBankFileSize = int64_t{16} << 20;
+
 // The init program that pads banks. Its header is not the instrument's.
 extern const uint8_t hvInitPatchData[kProgramDumpSize];
 // Start of a bank written as a Standard MIDI File, through the first event

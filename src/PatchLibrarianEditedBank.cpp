@@ -66,7 +66,8 @@ bool PatchLibrarian::reloadBank(PatchFile* bank) {
         resizeToBankSlots(fresh.patches);
     } else {
         std::string bytes;
-        if (!BASE_ReadRegularFile((bank->folderPath + "/" + bank->fileName).c_str(), INT_MAX, bytes)) return false;
+        if (!BASE_ReadRegularFile((bank->folderPath + "/" + bank->fileName).c_str(), kMaxBankFileSize, bytes))
+            return false;
         ByteChunk chunk;
         chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
         loadFromChunk(&chunk, chunk.Size(), &fresh, lowerCase(Poco::Path(bank->fileName).getExtension()) == "mid");
@@ -75,6 +76,7 @@ bool PatchLibrarian::reloadBank(PatchFile* bank) {
         resizeToBankSlots(fresh.patches);
     }
     bank->patches.swap(fresh.patches);
+    bank->kept = false;
     return true;
 }
 

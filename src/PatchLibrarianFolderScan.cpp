@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include <Poco/Exception.h>
 #include <Poco/File.h>
@@ -37,7 +39,7 @@ bool isBankExtension(const std::string& ext) { return ext == "mid" || ext == "sy
 // when something other than a file took its name since the scan saw it.
 bool readWholeFile(const std::string& path, ByteChunk& chunk) {
     std::vector<uint8_t> bytes;
-    if (!BASE_ReadRegularFile(path.c_str(), INT_MAX, bytes)) return false;
+    if (!BASE_ReadRegularFile(path.c_str(), kMaxBankFileSize, bytes)) return false;
     chunk.Clear();
     return bytes.empty() || chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size())) >= 0;
 }
@@ -168,6 +170,11 @@ void PatchLibrarian::scanFolders(const std::string& rootPath, bool mayRescan) {
                 continue;
             }
             if (!entry.regular || entry.size < kMinBankFileSize) continue;
+            if (entry.size > kMaxBankFileSize) {
+                log("PATCH LIBRARIAN: skipped file " + full + ": " + std::to_string(entry.size) +
+                    " bytes, more than any bank file holds");
+                continue;
+            }
             if (entry.link) {
                 const std::string real = resolved(full);
                 if (under(real, realConverted) || under(real, realResults)) continue;
@@ -226,7 +233,7 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
     bank->patches.reserve(kBankSlots);
     ByteChunk chunk;
     if (!readWholeFile(full, chunk)) {
-        log("PATCH LIBRARIAN: could not read file " + full);
+        log("PATCH LIBRARIAN: could not read file " + full + ": " + std::strerror(errno));
         delete bank;
         return nullptr;
     }
@@ -323,8 +330,25 @@ void PatchLibrarian::createFolderFilesStructure(PatchFile* bank) {
 }
 
 void PatchLibrarian::initBankFilesOnDiscard(std::string patchesPath) {
+    std::vector<PatchFile*> kept;
+    for (PatchFile*& bank : bankFiles)
+        if (bank && bank->kept) kept.push_back(std::exchange(bank, nullptr));
     for (int which = 0; which <= 3; ++which) clearDataStructures(which);
     deleteBankList(bankFiles);
     deleteBankList(searchBankFiles);
     loadPatchesFromFilesystem(patchesPath);
+    for (PatchFile* bank : kept) {
+        auto same = std::find_if(bankFiles.begin(), bankFiles.end(), [bank](const PatchFile* b) {
+            return !bank->newBank && b && b->folderPath == bank->folderPath && b->fileName == bank->fileName;
+        });
+        if (same != bankFiles.end()) {
+            (*same)->patches.swap(bank->patches);
+            (*same)->kept = true;
+            delete bank;
+        } else {
+            // OVERWRITE asks it a name, as it does a bank made here.
+            bank->newBank = true;
+            bankFiles.push_back(bank);
+        }
+    }
 }

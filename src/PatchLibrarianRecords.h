@@ -41,6 +41,8 @@ struct PatchFile {
     int sourceIndex = 0;
     // Made in the editor and never written: no file holds it yet.
     bool newBank = false;
+    // Holds changes the user kept without saving them; a rescan keeps them.
+    bool kept = false;
 
     // A copy of the programs and the file name, owned by the caller. When this
     // bank does not hold exactly 128 programs, its own list is then brought

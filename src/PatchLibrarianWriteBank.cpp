@@ -95,6 +95,27 @@ bool giveUp(int fd, const std::string& temp) {
     return false;
 }
 
+// The mode a new file of ours is made with.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// A new temporary for `base` in folder holding the bytes, on disk; the
+// result is its descriptor, still open and locked, or -1.
+int writeTemporary(const std::string& folder, const std::string& base, const ByteChunk& bytes, mode_t mode,
+                   std::string* temp) {
+    const int fd = makeTemporary(folder, base, temp);
+    if (fd < 0) return -1;
+    fileWriterStep("temporary made");
+    const bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), static_cast<size_t>(bytes.Size())) &&
+                    ::fsync(fd) == 0;
+    if (!ok) return giveUp(fd, *temp), -1;
+    fileWriterStep("on disk");
+    return fd;
+}
+
 bool renameNoReplace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
@@ -124,6 +145,32 @@ std::string numberedName(const std::string& base, int k) {
     const size_t dot = base.find_last_of('.');
     const std::string number = " (" + std::to_string(k) + ")";
     return dot == std::string::npos || dot == 0 ? base + number : base.substr(0, dot) + number + base.substr(dot);
+}
+
+// Gives `moving` the first name in folder among base, "NAME (2).EXT" ...
+// "NAME (999).EXT" that no file holds, by a rename that never replaces one.
+// With `alike`, a file there with the same bytes is `moving` placed before
+// (the search ends at it); with `mayVanish`, a `moving` gone meanwhile was
+// placed by another editor. placedName receives the name, renamed whether
+// `moving` took it. False, with errno set, when it could not be placed.
+bool placeUnderFreeName(const std::string& moving, const std::string& folder, const std::string& base, bool alike,
+                        bool mayVanish, std::string* placedName, bool* renamed) {
+    *renamed = false;
+    for (int copy = 1; copy <= 999; ++copy) {
+        const std::string name = copy == 1 ? base : numberedName(base, copy);
+        const std::string target = folder + "/" + name;
+        if (renameNoReplace(moving, target)) {
+            *renamed = true;
+        } else if (errno == EEXIST) {
+            if (!alike || !sameBytes(target, moving)) continue;
+        } else if (errno != ENOENT || !mayVanish) {
+            return false;
+        }
+        if (placedName) *placedName = name;
+        return true;
+    }
+    errno = ENOSPC;
+    return false;
 }
 
 // Copies `from` into a temporary in folder and puts it on disk; the result
@@ -178,7 +225,7 @@ std::string temporaryFor(const std::string& name) {
     for (size_t i = name.size() - kSuffix + 1; i < name.size(); ++i)
         if (!std::isalnum(static_cast<unsigned char>(name[i]))) return "";
     const std::string inner = name.substr(1, name.size() - 1 - kSuffix);
-    return isBankName(inner) || endsWith(inner, " UI.txt") ? inner : "";
+    return isBankName(inner) || endsWith(inner, " UI.txt") || endsWith(inner, " LOG.txt") ? inner : "";
 }
 
 }  // namespace
@@ -206,25 +253,24 @@ bool writeFileReplacing(const std::string& requested, const ByteChunk& bytes, At
     const std::string folder = folderOf(path);
     // Hidden and without a bank extension, so a scan never takes a leftover.
     std::string temp;
-    const int fd = makeTemporary(folder, baseOf(path), &temp);
+    const int fd = writeTemporary(folder, baseOf(path), bytes, existed ? old.st_mode & 07777 : newFileMode(), &temp);
     if (fd < 0) return false;
-    fileWriterStep("temporary made");
-
-    mode_t mode;
-    if (existed) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    const bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.GetBytes(), static_cast<size_t>(bytes.Size())) &&
-                    ::fsync(fd) == 0;
-    if (ok) fileWriterStep("on disk");
     // The temporary stays open, and so locked, until it has its real name.
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) return giveUp(fd, temp);
+    if (::rename(temp.c_str(), path.c_str()) != 0) return giveUp(fd, temp);
     ::close(fd);
     fileWriterStep("renamed");
+    syncFolder(folder);
+    return true;
+}
+
+bool writeNewFile(const std::string& folder, const std::string& name, const ByteChunk& bytes, std::string* placedName) {
+    std::string temp;
+    const int fd = writeTemporary(folder, name, bytes, newFileMode(), &temp);
+    if (fd < 0) return false;
+    bool renamed = false;
+    if (!placeUnderFreeName(temp, folder, name, false, false, placedName, &renamed)) return giveUp(fd, temp);
+    ::close(fd);
+    fileWriterStep("placed");
     syncFolder(folder);
     return true;
 }
@@ -243,28 +289,13 @@ bool moveIntoFolder(const std::string& from, const std::string& folder, std::str
     if (src.st_dev != dst.st_dev && fd < 0) return false;
     const std::string& moving = fd < 0 ? from : temp;
 
-    const std::string base = baseOf(from);
-    bool placed = false, renamed = false, dropSource = fd >= 0;
-    for (int copy = 1; copy <= 999 && !placed; ++copy) {
-        const std::string name = copy == 1 ? base : numberedName(base, copy);
-        const std::string target = folder + "/" + name;
-        if (renameNoReplace(moving, target)) {
-            placed = renamed = true;
-        } else if (errno == EEXIST) {
-            if (!sameBytes(target, moving)) continue;
-            placed = dropSource = true;
-        } else if (errno == ENOENT && fd < 0) {
-            placed = true;  // another editor moved it meanwhile
-        } else {
-            break;
-        }
-        if (placed && placedName) *placedName = name;
-    }
-    if (!placed) {
+    bool renamed = false;
+    if (!placeUnderFreeName(moving, folder, baseOf(from), true, fd < 0, placedName, &renamed)) {
         if (fd >= 0) return giveUp(fd, temp);
-        if (errno == EEXIST) errno = ENOSPC;
         return false;
     }
+    // Placed before, by this editor or another: the source only goes.
+    const bool dropSource = fd >= 0 || !renamed;
     if (fd >= 0) {
         if (!renamed) ::unlink(temp.c_str());
         ::close(fd);

@@ -25,6 +25,13 @@ enum class AtLink { ReplaceTarget, ReplaceLink };
 // and the result is false.
 bool writeFileReplacing(const std::string& path, const ByteChunk& bytes, AtLink atLink = AtLink::ReplaceTarget);
 
+// Writes the bytes as a new file in folder, named name or, when a file has
+// that name, the first free "NAME (k).EXT": never in place of a file, and
+// under its name only once every byte is on disk. placedName (when given)
+// receives the name. False, with errno set and nothing left, otherwise.
+bool writeNewFile(const std::string& folder, const std::string& name, const ByteChunk& bytes,
+                  std::string* placedName = nullptr);
+
 // Moves the file at `from` into `folder` under its own name, or under the
 // first free "NAME (k).EXT" when a file with other bytes has that name; a
 // file there with the same bytes is this one, moved before (or by another
@@ -37,7 +44,7 @@ bool writeFileReplacing(const std::string& path, const ByteChunk& bytes, AtLink 
 bool moveIntoFolder(const std::string& from, const std::string& folder, std::string* placedName = nullptr);
 
 // A name the writers above give their temporary files: "." + the name of a
-// bank or settings file + "." + six letters or digits.
+// bank, settings or log file + "." + six letters or digits.
 bool isWriterTemporary(const std::string& name);
 
 // Removes folder/name when it is such a temporary of ours that no living

@@ -9,6 +9,8 @@
 class ByteChunk;
 class Halvoran;
 
+// Its names and snapshot are guarded by the plug-in mutex: the MIDI input
+// and the transfer jobs set the program's name while the host saves state.
 class PatchManager : public Patch {
 public:
     // Positions in names.

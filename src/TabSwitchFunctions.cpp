@@ -10,6 +10,11 @@
 
 void TabSwitchFunctions::mainTabSwitch(Halvoran* plug, int paramIdx, int value, int, int) {
     if (!plug) return;
+    // Pages are switched where they are drawn, as kMainTab then says.
+    if (!Halvoran::isGuiThread()) {
+        plug->switchTabsLater(true);
+        return;
+    }
     const int tab = std::clamp(value, 0, PanelLayers::kNumTabs - 1);
     ControlLayer* librarianPage = plug->getLayer(PanelLayers::kPageNames[PanelLayers::kTabLibrarian]);
     const bool librarianWasShown = librarianPage && librarianPage->IsVisible();
@@ -36,6 +41,10 @@ void TabSwitchFunctions::mainTabSwitch(Halvoran* plug, int paramIdx, int value, 
 
 void TabSwitchFunctions::quickTabSwitch(Halvoran* plug, int paramIdx, int timbre, int) {
     if (!plug) return;
+    if (!Halvoran::isGuiThread()) {
+        plug->switchTabsLater(false);
+        return;
+    }
     const int shown = std::clamp(timbre, 0, 1);
     for (const char* base : PanelLayers::kTimbreLayerBases)
         for (int copy = 0; copy < 2; ++copy) plug->hideLayer(base + std::to_string(copy), copy != shown);

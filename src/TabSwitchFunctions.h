@@ -1,6 +1,8 @@
 #pragma once
 // Shows and hides the panel's layers for the main tab and for the timbre
-// selection (the layers are listed in PanelLayers.h).
+// selection (the layers are listed in PanelLayers.h). Called on another
+// thread than the GUI thread, either is left for the GUI thread, which
+// follows kMainTab and the selected timbre as they are when it runs.
 class Halvoran;
 
 class TabSwitchFunctions {

@@ -3,6 +3,10 @@
 // file's path belong to the plug-in; this writer keeps no state of its own.
 #include <string>
 
+// Whether the open file (read from its start) is a log this writer wrote:
+// empty, or its first line stamped as printDebugInfo stamps its lines.
+bool holdsDebugLog(int fd);
+
 class DebuggerOutput {
 public:
     DebuggerOutput() = default;
@@ -10,7 +14,9 @@ public:
     explicit DebuggerOutput(std::string logPath) : logPath_(std::move(logPath)) {}
 
     // Appends "<local time %Y-%m-%d.%X>\t <message>\n"; writes nothing when
-    // the file cannot be opened.
+    // the file cannot be opened, nor to a file that the log's name shares
+    // with another name (a link's target, a file of more names) unless it
+    // holds a log.
     void printDebugInfo(std::string path, std::string message) const;
 
     // Logs bytes sent to the instrument as upper-case hex pairs.

@@ -90,6 +90,9 @@ void endModalSession(ModalSession* s) {
 }
 
 int runModalForWindow(Window* w) {
+    // Not from a timer or posted work while a menu or the like is open: that
+    // loop holds the pointer and the keyboard.
+    if (RunLoop::main().inTrackingWork()) return kModalResponseAbort;
     ModalSession* s = beginModalSession(w);
     while (s->code == kModalResponseContinue) {
         if (auto h = hook()) h(w);

@@ -58,7 +58,7 @@ bool RunLoop::isRegistered(RepeatingTimer* t) const {
     return std::find(timers_.begin(), timers_.end(), t) != timers_.end();
 }
 
-std::optional<RunLoop::Clock::time_point> RunLoop::fireDueTimers(Clock::time_point now) {
+std::optional<RunLoop::Clock::time_point> RunLoop::fireDueTimers(Clock::time_point now, int* fired) {
     // A timer's action may create or destroy timers, so walk a snapshot and
     // touch only those still registered.
     std::vector<RepeatingTimer*> snapshot;
@@ -71,6 +71,7 @@ std::optional<RunLoop::Clock::time_point> RunLoop::fireDueTimers(Clock::time_poi
         if (t->next_ > now) continue;
         t->next_ += std::chrono::milliseconds(t->intervalMs_);
         if (t->next_ <= now) t->next_ = now + std::chrono::milliseconds(t->intervalMs_);
+        if (fired) ++*fired;
         t->fire();
     }
     return nextTimer();
@@ -179,6 +180,36 @@ bool RunLoop::runUntil(const std::function<bool()>& done, int timeoutMs, bool po
         auto until = std::min(next.value_or(deadline), deadline);
         if (poll) until = std::min(until, now + kPredicatePoll);
         waitUntil(until);
+    }
+}
+
+bool RunLoop::track(const std::function<bool()>& done, std::optional<Clock::time_point> until, int pollMs,
+                    const std::function<void()>& afterWork) {
+    struct Depth {
+        int& n;
+        explicit Depth(int& d) : n(d) { ++n; }
+        ~Depth() { --n; }
+    } tracking(tracking_);
+    for (;;) {
+        if (isMain()) Application::backend().processEvents(0);
+        if (done()) return true;
+        int fired = 0;
+        bool posted = false;
+        {
+            Depth work(trackingWork_);
+            posted = runPosted();
+            fireDueTimers(Clock::now(), &fired);
+        }
+        if (isMain()) Window::displayAll();
+        if ((posted || fired) && afterWork) afterWork();
+        if (done()) return true;
+        auto now = Clock::now();
+        if (until && now >= *until) return false;
+        std::optional<Clock::time_point> wake = nextTimer();
+        if (until && (!wake || *until < *wake)) wake = until;
+        if (pollMs >= 0 && (!wake || now + std::chrono::milliseconds(pollMs) < *wake))
+            wake = now + std::chrono::milliseconds(pollMs);
+        waitUntil(wake);
     }
 }
 

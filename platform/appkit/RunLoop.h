@@ -50,6 +50,21 @@ public:
     // One pass without waiting: due timers, posted work, pending events.
     void runOnce();
 
+    // Event tracking, for the window system's own modal loops (a menu, a
+    // text entry, an alert, a drag) on the main loop: passes as runUntil
+    // makes them, whose window events the backend hands to the tracking
+    // loop, while timers and posted work go on as a platform's tracking mode
+    // runs them. Ends when done() holds (looked at after the events of a
+    // pass, after its work, and every pollMs when that is not negative) or
+    // when `until` has passed: false then. afterWork runs after a pass that
+    // ran timers or posted work, for the loop to show what they changed.
+    bool track(const std::function<bool()>& done, std::optional<Clock::time_point> until = std::nullopt,
+               int pollMs = -1, const std::function<void()>& afterWork = nullptr);
+    // Whether a timer or posted work that a tracking pass runs is running
+    // now. It may not open another modal loop: the one tracking holds the
+    // pointer and the keyboard, and is in the middle of its own work.
+    bool inTrackingWork() const { return trackingWork_ > 0; }
+
     size_t timerCount() const;
 
 private:
@@ -59,8 +74,9 @@ private:
     void add(RepeatingTimer* t);
     void remove(RepeatingTimer* t);
     bool isRegistered(RepeatingTimer* t) const;
-    // Fires the due timers; the next timer's time, or none.
-    std::optional<Clock::time_point> fireDueTimers(Clock::time_point now);
+    // Fires the due timers; the next timer's time, or none. Counts the
+    // timers fired into `fired` when given.
+    std::optional<Clock::time_point> fireDueTimers(Clock::time_point now, int* fired = nullptr);
     std::optional<Clock::time_point> nextTimer() const;
     bool runPosted();
     void waitUntil(std::optional<Clock::time_point> until);
@@ -74,6 +90,10 @@ private:
     std::condition_variable postedCond_;
     std::vector<std::function<void()>> posted_;
     bool stopped_ = false;
+    // Main thread only: tracking passes, and the work they run, as deep as
+    // they nest.
+    int tracking_ = 0;
+    int trackingWork_ = 0;
     // The main loop waits on the window system and on this (an eventfd).
     int wakeFd_ = -1;
 };

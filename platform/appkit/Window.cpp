@@ -327,6 +327,13 @@ void Window::sendEvent(const Event& e) {
                             e.type == EventType::KeyUp;
     if (keyOrClick && !acceptsInput()) return;
     CurrentEventScope delivering(e);
+    // The click that activates a window makes it key before anything under
+    // it hears of the click, whether a window manager focuses it first,
+    // later or not at all.
+    if (e.type == EventType::MouseDown && e.button == MouseButton::Left && e.activatesWindow && !isKeyWindow()) {
+        makeKeyWindow();
+        if (!Responder::isLive(this) || closed_ || !content_) return;
+    }
     View* hit = content_->hitTest(e.location);
     switch (e.type) {
         case EventType::MouseDown:

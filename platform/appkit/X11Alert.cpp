@@ -86,8 +86,8 @@ Layout layOut(const X11Text& f, const AlertRequest& r) {
 
 }  // namespace
 
-int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, Time userTime,
-                const AlertRequest& r, const std::function<void(XEvent&)>& others) {
+int runX11Alert(X11Tracking& t, Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner,
+                Time userTime, const AlertRequest& r) {
     if (r.buttons.empty()) return 0;
     Layout l = layOut(text, r);
     ::Window root = DefaultRootWindow(d);
@@ -161,15 +161,13 @@ int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Wi
             if (l.buttons[i].contains({px, py})) return static_cast<int>(i);
         return -1;
     };
-    while (chosen < 0) {
-        XEvent ev;
-        XNextEvent(d, &ev);
+    auto handle = [&](XEvent& ev) {
         if (ev.xany.window != win) {
             // Other windows are painted; their input waits for the answer.
             if (ev.type == Expose || ev.type == ConfigureNotify || ev.type == SelectionNotify ||
                 ev.type == SelectionRequest || ev.type == PropertyNotify)
-                others(ev);
-            continue;
+                t.dispatch(ev);
+            return true;
         }
         switch (ev.type) {
             case ClientMessage:
@@ -211,7 +209,9 @@ int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Wi
             default:
                 break;
         }
-    }
+        return chosen < 0;
+    };
+    t.track(handle);
     XFreeGC(d, gc);
     XDestroyWindow(d, win);
     XFreeColormap(d, a.colormap);

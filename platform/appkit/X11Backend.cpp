@@ -1,4 +1,6 @@
 #include "platform/appkit/X11Backend.h"
+#include "platform/appkit/RunLoop.h"
+#include "platform/appkit/TextEditing.h"
 #include "platform/appkit/Window.h"
 #include "platform/appkit/X11Errors.h"
 #include "platform/appkit/X11Frames.h"
@@ -42,6 +44,34 @@ namespace platform::appkit {
 namespace {
 
 constexpr int kDoubleClickMs = 400, kDoubleClickSlop = 4;
+
+// Presses that count as one click more: the same button again soon and
+// close by, after a click (a press dragged away starts no double click).
+class ClickCounter {
+public:
+    int press(Time time, unsigned button, Point p) {
+        const bool again = !dragged_ && button == button_ && time - time_ <= static_cast<Time>(kDoubleClickMs) &&
+                           std::abs(p.x - at_.x) <= kDoubleClickSlop && std::abs(p.y - at_.y) <= kDoubleClickSlop;
+        count_ = again ? count_ + 1 : 1;
+        time_ = time;
+        button_ = button;
+        at_ = p;
+        dragged_ = false;
+        return count_;
+    }
+    // The pointer moved with the button held.
+    void dragTo(Point p) {
+        if (std::abs(p.x - at_.x) > kDoubleClickSlop || std::abs(p.y - at_.y) > kDoubleClickSlop) dragged_ = true;
+    }
+    int count() const { return count_; }
+
+private:
+    Time time_ = 0;
+    unsigned button_ = 0;
+    Point at_;
+    bool dragged_ = false;
+    int count_ = 0;
+};
 
 class X11Backend;
 
@@ -100,7 +130,7 @@ private:
     Time keyFromOutsideAt_ = 0;  // the server's time then, until the next press
 };
 
-class X11Backend : public Backend {
+class X11Backend : public Backend, public X11Tracking {
 public:
     explicit X11Backend(Display* d);
     ~X11Backend() override;
@@ -136,16 +166,28 @@ public:
     // The time of the user's last press or key, for the window manager's
     // judgement of focus requests.
     Time userTime() const { return userTime_; }
+    X11FocusRequest& focusRequest() { return focusRequest_; }
     // The server's time now; 0 when the server does not answer in time.
     Time serverTime();
     void unregisterPeer(::Window x) { peers_.erase(x); }
 
+    bool track(const std::function<bool(XEvent&)>& handle, const X11TrackOptions& options) override;
+    void dispatch(XEvent& ev) override;
+
 private:
-    void dispatch(XEvent& ev);
+    // A modal loop of ours that takes the events. The events of a pass go
+    // to the innermost, one at a time: while it handles one (and whatever
+    // that runs meanwhile), and once it has ended, the rest wait in the
+    // queue.
+    struct Tracker {
+        const std::function<bool(XEvent&)>* handle;
+        bool busy = false;
+        bool ended = false;
+    };
+    bool eventsWait() const { return !trackers_.empty() && (trackers_.back()->busy || trackers_.back()->ended); }
+    void deliver(XEvent& ev);
     bool waitForEvent(int timeoutMs);
     Point rootPosition(Window* w, Point p);
-    std::optional<std::string> runLineEditor(Rect screenRect, const std::string& label, std::string text, int maxLength,
-                                             const std::function<bool(const std::string&, std::string&)>& accept);
 
     Display* dpy_;
     int screen_;
@@ -161,14 +203,11 @@ private:
     std::unique_ptr<PasteboardStore> pasteboards_;  // selections, on a connection of their own
     std::unique_ptr<X11MenuBar> menuBar_;
     Time userTime_ = 0;
-    ::Window clock_ = 0;  // a property change on it tells the server's time
+    X11FocusRequest focusRequest_;  // the latest, for any of our windows
+    ::Window clock_ = 0;            // a property change on it tells the server's time
     Atom clockProperty_ = 0;
-    // Double-click detection.
-    Time lastPressTime_ = 0;
-    unsigned lastPressButton_ = 0;
-    Point lastPressPos_;
-    bool lastPressDragged_ = false;  // moved past the slop before its release
-    int clickCount_ = 0;
+    ClickCounter clicks_;
+    std::vector<Tracker*> trackers_;  // innermost last
     // Where (on the root) the press being handled went down, until its
     // release is handled or a menu takes it.
     std::optional<Point> heldPressRoot_;
@@ -220,7 +259,7 @@ void X11Peer::setOwner(Window* over) {
     XFlush(dpy_);
 }
 
-void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime()); }
+void X11Peer::makeKey() { x11MakeKey(dpy_, xwin_, frameState_, be_.userTime(), &be_.focusRequest()); }
 
 void X11Peer::orderFront() { be_.restack(Application::orderedWindows()); }
 
@@ -326,26 +365,48 @@ bool X11Backend::waitForEvent(int timeoutMs) {
 
 void X11Backend::waitForEvents(int timeoutMs, int wakeFd) {
     XFlush(dpy_);
-    if (XPending(dpy_) > 0) return;
-    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    // Events that must wait wake no one.
+    const bool events = !eventsWait();
+    if (events && XPending(dpy_) > 0) return;
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {ConnectionNumber(dpy_), POLLIN, 0}};
+    poll(fds, events ? 2 : wakeFd >= 0 ? 1 : 0, timeoutMs);
 }
 
 bool X11Backend::dispatchNextEvent(int timeoutMs) {
-    if (!waitForEvent(timeoutMs)) return false;
+    if (eventsWait() || !waitForEvent(timeoutMs)) return false;
     XEvent ev;
     XNextEvent(dpy_, &ev);
-    dispatch(ev);
+    deliver(ev);
     return true;
 }
 
 void X11Backend::processEvents(int timeoutMs) {
-    if (!waitForEvent(timeoutMs)) return;
-    while (XPending(dpy_) > 0) {
+    if (eventsWait() || !waitForEvent(timeoutMs)) return;
+    while (!eventsWait() && XPending(dpy_) > 0) {
         XEvent ev;
         XNextEvent(dpy_, &ev);
-        dispatch(ev);
+        deliver(ev);
     }
+}
+
+void X11Backend::deliver(XEvent& ev) {
+    if (trackers_.empty()) {
+        dispatch(ev);
+        return;
+    }
+    Tracker& t = *trackers_.back();
+    t.busy = true;
+    t.ended = !(*t.handle)(ev);
+    t.busy = false;
+}
+
+bool X11Backend::track(const std::function<bool(XEvent&)>& handle, const X11TrackOptions& o) {
+    Tracker t{&handle};
+    trackers_.push_back(&t);
+    RunLoop::main().track([&] { return t.ended || (o.stop && o.stop()) || (o.owner && !Responder::isLive(o.owner)); },
+                          o.until, o.pollMs, o.afterWork);
+    trackers_.pop_back();
+    return t.ended;
 }
 
 void X11Backend::dispatch(XEvent& ev) {
@@ -361,7 +422,7 @@ void X11Backend::dispatch(XEvent& ev) {
     X11Peer* peer = it->second;
     Window& w = peer->window();
     const bool wasKey = w.isKeyWindow();
-    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState())) {
+    if (x11HandleFrameEvent(dpy_, ev, w, peer->frameState(), focusRequest_)) {
         // Its handlers may have closed the window.
         if (ev.type != FocusIn && ev.type != FocusOut) return;
         if (auto again = peers_.find(ev.xany.window); again != peers_.end()) again->second->focusHandled(wasKey);
@@ -386,21 +447,12 @@ void X11Backend::dispatch(XEvent& ev) {
                 break;
             }
             if (b.button > 3) break;
-            // Only a click (no drag) can be the first of a double click.
-            bool again = !lastPressDragged_ && b.button == lastPressButton_ &&
-                         b.time - lastPressTime_ <= static_cast<Time>(kDoubleClickMs) &&
-                         std::abs(p.x - lastPressPos_.x) <= kDoubleClickSlop &&
-                         std::abs(p.y - lastPressPos_.y) <= kDoubleClickSlop;
-            clickCount_ = again ? clickCount_ + 1 : 1;
-            lastPressTime_ = b.time;
-            lastPressButton_ = b.button;
-            lastPressPos_ = p;
-            lastPressDragged_ = false;
+            const int clickCount = clicks_.press(b.time, b.button, p);
             MouseButton mb = b.button == 1   ? MouseButton::Left
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
-            Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount_);
-            e.activatesWindow = peer->pressActivates(b.time, clickCount_);
+            Event e = Event::mouse(EventType::MouseDown, p, mb, clickCount);
+            e.activatesWindow = peer->pressActivates(b.time, clickCount);
             e.modifiers = modifiersOfXState(b.state);
             e.timestamp = b.time / 1000.0;
             w.sendEvent(e);
@@ -412,7 +464,7 @@ void X11Backend::dispatch(XEvent& ev) {
             MouseButton mb = b.button == 1   ? MouseButton::Left
                              : b.button == 3 ? MouseButton::Right
                                              : MouseButton::Middle;
-            Event e = Event::mouse(EventType::MouseUp, {b.x, b.y}, mb, clickCount_);
+            Event e = Event::mouse(EventType::MouseUp, {b.x, b.y}, mb, clicks_.count());
             e.modifiers = modifiersOfXState(b.state);
             e.timestamp = b.time / 1000.0;
             w.sendEvent(e);
@@ -421,9 +473,7 @@ void X11Backend::dispatch(XEvent& ev) {
         case MotionNotify: {
             auto& m = ev.xmotion;
             bool left = m.state & Button1Mask, right = m.state & Button3Mask;
-            if ((left || right) && (std::abs(m.x - lastPressPos_.x) > kDoubleClickSlop ||
-                                    std::abs(m.y - lastPressPos_.y) > kDoubleClickSlop))
-                lastPressDragged_ = true;
+            if (left || right) clicks_.dragTo({m.x, m.y});
             Event e;
             e.type = (left || right) ? EventType::MouseDragged : EventType::MouseMoved;
             e.location = {m.x, m.y};
@@ -483,86 +533,153 @@ Point X11Backend::rootPosition(Window* w, Point p) {
 }
 
 MenuChoice X11Backend::popUpMenu(Window* w, const Menu& menu, Point at) {
-    if (menu.items.empty()) return {};
+    if (menu.items.empty() || RunLoop::main().inTrackingWork()) return {};
     if (w) w->endMouseCapture();
     std::optional<Point> pressedAt = std::exchange(heldPressRoot_, std::nullopt);
-    return runX11PopUpMenu(dpy_, visual_, depth_, *text_, menu, rootPosition(w, at), pressedAt,
-                           [this](XEvent& e) { dispatch(e); });
+    return runX11PopUpMenu(*this, dpy_, visual_, depth_, *text_, menu, w, rootPosition(w, at), pressedAt);
 }
 
-// --- text entry and file prompts ---------------------------------------------
+// --- text entry ----------------------------------------------------------------
 
-std::optional<std::string> X11Backend::runLineEditor(
-    Rect r, const std::string& label, std::string text, int maxLength,
-    const std::function<bool(const std::string&, std::string&)>& accept) {
-    int labelH = label.empty() ? 0 : kMenuItemH;
-    r.height = std::max(r.height, kMenuItemH) + labelH;
-    r.width = std::max(r.width, 120);
+// The text entry: a one-line field over the window, holding the keyboard
+// and the pointer until Return (or a click elsewhere) keeps the text or
+// Escape drops it. It edits as the toolkit's fields do.
+std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRequest& req) {
+    if (RunLoop::main().inTrackingWork()) return std::nullopt;
+    if (w) w->endMouseCapture();
+    const Point at = rootPosition(w, {req.frame.x, req.frame.y});
+    const Rect r{at.x, at.y, std::max(req.frame.width, 120), std::max(req.frame.height, kMenuItemH)};
     ::Window win = x11MakePopup(dpy_, visual_, depth_, r);
     GC gc = XCreateGC(dpy_, win, 0, nullptr);
-    const int ascent = text_->ascent();
-    constexpr unsigned long kField = 0xFFFFFF;
-    std::string message = label;
+    constexpr unsigned long kField = 0xFFFFFF, kSelected = 0x2F6FCF, kSelectedText = 0xFFFFFF;
+    constexpr int kInset = 4;
+    const int room = r.width - 2 * kInset;
+    XRectangle clip{kInset - 1, 0, static_cast<unsigned short>(room + 2), static_cast<unsigned short>(r.height)};
+    XSetClipRectangles(dpy_, gc, 0, 0, &clip, 1, Unsorted);
+
+    TextEditing edit;
+    edit.setSingleLine(true);
+    edit.setMaxLength(req.maxLength);
+    edit.setText(CTDecodeUTF8Lenient(req.initialText));
+    // Where each caret position stands, for the text as it is.
+    std::vector<int> xs;
+    std::u32string laidOut = U"\x1";
+    auto offsets = [&]() -> const std::vector<int>& {
+        if (laidOut != edit.text()) {
+            laidOut = edit.text();
+            xs.assign(laidOut.size() + 1, 0);
+            for (size_t i = 1; i <= laidOut.size(); ++i) xs[i] = text_->width(CTEncodeUTF8(laidOut.substr(0, i)));
+        }
+        return xs;
+    };
+    int scroll = 0;  // how far the text stands left of the field, to show the caret
+    auto indexAt = [&](int x) {
+        const std::vector<int>& o = offsets();
+        const int want = x - kInset + scroll;
+        int best = 0;
+        for (int i = 1; i < static_cast<int>(o.size()); ++i)
+            if (std::abs(o[static_cast<size_t>(i)] - want) < std::abs(o[static_cast<size_t>(best)] - want)) best = i;
+        return best;
+    };
+    const int ascent = text_->ascent(), base = (r.height + ascent) / 2 - 1;
     auto draw = [&] {
+        const std::vector<int>& o = offsets();
+        const int caret = o[static_cast<size_t>(edit.caret())];
+        scroll = std::clamp(scroll, std::max(0, caret - room + 1), caret);
+        scroll = std::min(scroll, std::max(0, o.back() - room + 1));
         XSetForeground(dpy_, gc, kField);
         XFillRectangle(dpy_, win, gc, 0, 0, r.width, r.height);
-        XSetForeground(dpy_, gc, kMenuFg);
-        if (labelH) text_->draw(win, gc, 4, (kMenuItemH + ascent) / 2 - 1, message, kMenuFg, kField);
-        int base = labelH + (r.height - labelH + ascent) / 2 - 1;
-        text_->draw(win, gc, 4, base, text, kMenuFg, kField);
-        int cx = 5 + text_->width(text);
-        XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
+        const TextRange sel = edit.selection();
+        const std::u32string& t = edit.text();
+        auto part = [&](int from, int to, bool selected) {
+            if (from >= to) return;
+            const int x = kInset - scroll + o[static_cast<size_t>(from)];
+            const unsigned long bg = selected ? kSelected : kField;
+            if (selected) {
+                XSetForeground(dpy_, gc, bg);
+                XFillRectangle(dpy_, win, gc, x, base - ascent,
+                               o[static_cast<size_t>(to)] - o[static_cast<size_t>(from)], ascent + text_->descent());
+            }
+            text_->draw(win, gc, x, base,
+                        CTEncodeUTF8(t.substr(static_cast<size_t>(from), static_cast<size_t>(to - from))),
+                        selected ? kSelectedText : kMenuFg, bg);
+        };
+        part(0, sel.location, false);
+        part(sel.location, sel.end(), true);
+        part(sel.end(), edit.length(), false);
+        if (sel.length == 0) {
+            XSetForeground(dpy_, gc, kMenuFg);
+            const int cx = kInset - scroll + caret;
+            XDrawLine(dpy_, win, gc, cx, base - ascent, cx, base + 2);
+        }
     };
     XGrabKeyboard(dpy_, win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    XGrabPointer(dpy_, win, True, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync, kXNone, kXNone,
-                 CurrentTime);
+    XGrabPointer(dpy_, win, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
+                 kXNone, kXNone, CurrentTime);
     std::optional<std::string> result;
-    bool done = false;
     unsigned endingPress = 0;
-    while (!done) {
-        XEvent ev;
-        XNextEvent(dpy_, &ev);
+    ClickCounter clicks;
+    auto handle = [&](XEvent& ev) {
         // Dead keys and compose sequences end in whole characters; a key
         // remapped meanwhile types what it is bound to now.
-        if (refreshKeymap(ev) || input_->filter(ev)) continue;
-        if (ev.type == Expose) {
-            if (ev.xany.window == win)
-                draw();
-            else
-                dispatch(ev);
-            continue;
+        if (refreshKeymap(ev) || input_->filter(ev)) return true;
+        // Keys come to the entry whichever of our windows has them (a
+        // window manager may keep the keyboard from its grab); other
+        // windows are painted, their input waits.
+        if (ev.xany.window != win && ev.type != KeyPress) {
+            if (ev.type == Expose) dispatch(ev);
+            return true;
         }
-        if (ev.type == ButtonPress && ev.xany.window == win && !r.contains({ev.xbutton.x_root, ev.xbutton.y_root})) {
-            // A click elsewhere ends editing and keeps what was typed.
-            if (accept(text, message)) {
-                result = text;
-                done = true;
-                endingPress = ev.xbutton.button;
-            }
-            draw();
-            continue;
-        }
-        if (ev.type != KeyPress) continue;
-        for (const Event& k : x11KeyEvents(dpy_, ev.xkey, input_->lookup(ev.xkey))) {
-            if (k.key == Key::Escape) {
-                done = true;
-            } else if (k.key == Key::Return) {
-                if (accept(text, message)) {
-                    result = text;
-                    done = true;
+        switch (ev.type) {
+            case Expose:
+                if (ev.xexpose.count == 0) draw();
+                return true;
+            case ButtonPress: {
+                const XButtonEvent& b = ev.xbutton;
+                if (!r.contains({b.x_root, b.y_root})) {
+                    // A click elsewhere ends editing and keeps what was typed.
+                    result = CTEncodeUTF8(edit.text());
+                    endingPress = b.button;
+                    return false;
                 }
-            } else if (k.key == Key::Backspace) {
-                while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-                if (!text.empty()) text.pop_back();
-            } else if ((k.key == Key::Character || k.key == Key::Space) && k.character >= 0x20) {
-                text = limitText(text + CTEncodeUTF8(std::u32string(1, k.character)), maxLength);
+                if (b.button != Button1) return true;
+                const int at = indexAt(b.x), count = clicks.press(b.time, b.button, {b.x, b.y});
+                if (count >= 3)
+                    edit.selectAll();
+                else if (count == 2)
+                    edit.select(edit.wordAt(at));
+                else
+                    edit.moveCaret(at, b.state & ShiftMask);
+                draw();
+                return true;
             }
-            if (done) break;
+            case MotionNotify:
+                if (ev.xmotion.state & Button1Mask) {
+                    clicks.dragTo({ev.xmotion.x, ev.xmotion.y});
+                    edit.moveCaret(indexAt(ev.xmotion.x), true);
+                    draw();
+                }
+                return true;
+            case KeyPress:
+                for (const Event& k : x11KeyEvents(dpy_, ev.xkey, input_->lookup(ev.xkey))) {
+                    if (k.key == Key::Escape) return false;
+                    if (k.key == Key::Return) {
+                        result = CTEncodeUTF8(edit.text());
+                        return false;
+                    }
+                    edit.key(k);
+                }
+                draw();
+                return true;
+            default:
+                return true;
         }
-        if (!done) draw();
-    }
+    };
+    X11TrackOptions options;
+    options.owner = w;
+    track(handle, options);
     if (endingPress)
-        x11AwaitRelease(dpy_, endingPress, [&](XEvent& e) {
+        x11AwaitRelease(*this, dpy_, endingPress, [&](XEvent& e) {
             if (e.xany.window == win)
                 draw();
             else
@@ -577,27 +694,22 @@ std::optional<std::string> X11Backend::runLineEditor(
     return result;
 }
 
-std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRequest& req) {
-    if (w) w->endMouseCapture();
-    Point p = rootPosition(w, {req.frame.x, req.frame.y});
-    return runLineEditor({p.x, p.y, req.frame.width, req.frame.height}, "", limitText(req.initialText, req.maxLength),
-                         req.maxLength, [](const std::string&, std::string&) { return true; });
-}
-
 bool X11Backend::beginDrag(const DragSourceRequest& r) {
     auto* peer = r.window ? dynamic_cast<X11Peer*>(r.window->peer()) : nullptr;
-    if (!peer) return false;
+    if (!peer || RunLoop::main().inTrackingWork()) return false;
     r.window->endMouseCapture();
-    return runX11Drag(dpy_, peer->xwindow(), r, userTime_, [this](XEvent& e) { dispatch(e); });
+    return runX11Drag(*this, dpy_, peer->xwindow(), r, userTime_);
 }
 
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {
+    // Asked from a timer or posted work while a menu or the like is open:
+    // answered as Escape answers it.
+    if (RunLoop::main().inTrackingWork()) return r.cancelButton;
     if (w) w->endMouseCapture();
     // An alert with no window named belongs to the one the user works in.
     if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-    return runX11Alert(dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, userTime_, r,
-                       [this](XEvent& e) { dispatch(e); });
+    return runX11Alert(*this, dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, userTime_, r);
 }
 
 bool X11Backend::openURL(const std::string& url) {

@@ -68,10 +68,10 @@ public:
         for (const auto& f : r.fileNames) uris_ += uriOfPath(f) + "\r\n";
     }
 
-    // The whole drag; events that are not its own go to `others`. False
-    // when it could not start: the list is too large for a property, or
-    // another client holds the pointer or the keyboard.
-    bool run(const std::function<void(XEvent&)>& others) {
+    // The whole drag; other windows' events that are not input go to the
+    // program. False when it could not start: the list is too large for a
+    // property, or another client holds the pointer or the keyboard.
+    bool run(X11Tracking& t) {
         const long maxRequest = XExtendedMaxRequestSize(d_) ? XExtendedMaxRequestSize(d_) : XMaxRequestSize(d_);
         if (uris_.size() > size_t(maxRequest) * 4 - 64) return false;
         XChangeProperty(d_, source_, typeList_, XA_ATOM, 32, PropModeReplace,
@@ -91,45 +91,49 @@ public:
         int rx = 0, ry = 0, wx = 0, wy = 0;
         unsigned mask = 0;
         if (XQueryPointer(d_, DefaultRootWindow(d_), &root, &child, &rx, &ry, &wx, &wy, &mask)) moveTo(rx, ry);
-        bool dragging = true, cancelled = false;
+        bool cancelled = false;
+        X11TrackOptions options;
+        // Looked at between events too, so a flood cannot hide a lost grab.
         auto nextCheck = Clock::now() + kGrabCheck;
-        while (dragging) {
-            // Looked at on every event, so a flood cannot hide a lost grab.
-            if (Clock::now() >= nextCheck) {
-                nextCheck = Clock::now() + kGrabCheck;
-                if (grabLost()) {
+        options.stop = [&] {
+            if (Clock::now() < nextCheck) return false;
+            nextCheck = Clock::now() + kGrabCheck;
+            return cancelled = grabLost();
+        };
+        options.pollMs = static_cast<int>(kGrabCheck.count());
+        t.track(
+            [&](XEvent& ev) {
+                if (ownEvent(ev)) return true;
+                if (ev.type == MotionNotify) {
+                    time_ = ev.xmotion.time;
+                    moveTo(ev.xmotion.x_root, ev.xmotion.y_root);
+                } else if (ev.type == ButtonRelease) {
+                    time_ = ev.xbutton.time;
+                    return false;
+                } else if (ev.type == KeyPress && XLookupKeysym(&ev.xkey, 0) == XK_Escape) {
                     cancelled = true;
-                    break;
+                    return false;
+                } else if (ev.type != KeyPress && ev.type != KeyRelease && ev.type != ButtonPress) {
+                    t.dispatch(ev);
                 }
-            }
-            XEvent ev;
-            if (!nextEvent(&ev, nextCheck)) continue;
-            if (ownEvent(ev)) continue;
-            if (ev.type == MotionNotify) {
-                time_ = ev.xmotion.time;
-                moveTo(ev.xmotion.x_root, ev.xmotion.y_root);
-            } else if (ev.type == ButtonRelease) {
-                time_ = ev.xbutton.time;
-                dragging = false;
-            } else if (ev.type == KeyPress && XLookupKeysym(&ev.xkey, 0) == XK_Escape) {
-                cancelled = true;
-                dragging = false;
-            } else if (ev.type != KeyPress && ev.type != KeyRelease && ev.type != ButtonPress) {
-                others(ev);
-            }
-        }
+                return !options.stop();
+            },
+            options);
         XUngrabPointer(d_, CurrentTime);
         XUngrabKeyboard(d_, CurrentTime);
         const auto deadline = Clock::now() + kTargetPatience;
         // Released while the target still weighs the last position: its
         // answer decides.
-        if (target_ && !cancelled && awaitingStatus_) serveUntil([&] { return !awaitingStatus_; }, others, deadline);
+        if (target_ && !cancelled && awaitingStatus_)
+            serveUntil(
+                t, [&] { return !awaitingStatus_; }, deadline);
         if (target_ && !cancelled && accepted_ && !awaitingStatus_) {
             send(drop_, 0, static_cast<long>(time_), 0);
             dropSent_ = true;
             // The target asks for the files and says when it is done; once
             // it has them, its word is not waited for.
-            serveUntil([&] { return finishedSeen_ || delivered_; }, others, deadline);
+            serveUntil(
+                t, [&] { return finishedSeen_ || delivered_; }, deadline);
         } else if (target_) {
             send(leave_, 0, 0, 0);
         }
@@ -169,19 +173,6 @@ private:
         XFlush(d_);
     }
 
-    // The next event, or false once `until` has passed without one. What is
-    // queued comes first (XPending reads the connection only when nothing is).
-    bool nextEvent(XEvent* ev, Clock::time_point until) {
-        while (XPending(d_) == 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-            if (left <= 0) return false;
-            pollfd p{ConnectionNumber(d_), POLLIN, 0};
-            poll(&p, 1, int(left));
-        }
-        XNextEvent(d_, ev);
-        return true;
-    }
-
     // No button is held and no event waits that could be the release: it
     // went elsewhere. (A release sent to us comes before the query's reply.)
     bool grabLost() {
@@ -194,13 +185,18 @@ private:
         return XEventsQueued(d_, QueuedAlready) == 0;
     }
 
-    // Serves until done() holds or the deadline passes; the deadline is
-    // looked at on every event.
-    void serveUntil(const std::function<bool()>& done, const std::function<void(XEvent&)>& others,
-                    Clock::time_point deadline) {
-        XEvent ev;
-        while (!done() && Clock::now() < deadline && nextEvent(&ev, deadline))
-            if (!ownEvent(ev)) others(ev);
+    // Serves until done() holds or the deadline passes.
+    void serveUntil(X11Tracking& t, const std::function<bool()>& done, Clock::time_point deadline) {
+        X11TrackOptions options;
+        options.stop = done;
+        options.until = deadline;
+        if (done()) return;
+        t.track(
+            [&](XEvent& ev) {
+                if (!ownEvent(ev)) t.dispatch(ev);
+                return !done();
+            },
+            options);
     }
 
     // The window under a root point that takes XDND drops, and its version.
@@ -346,11 +342,10 @@ private:
 
 }  // namespace
 
-bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigned long time,
-                const std::function<void(XEvent&)>& others) {
+bool runX11Drag(X11Tracking& t, Display* d, ::Window source, const DragSourceRequest& r, unsigned long time) {
     if (!source || (r.fileNames.empty() && (r.promisedTypes.empty() || !r.writePromisedFiles))) return false;
     XdndDrag drag(d, source, r, time);
-    return drag.run(others);
+    return drag.run(t);
 }
 
 }  // namespace platform::appkit

@@ -13,9 +13,10 @@ namespace platform::appkit {
 
 namespace {
 
-std::mutex g_lock;
+std::mutex g_lock;  // guards all below
 std::set<Display*> g_ignored;
 std::set<std::tuple<int, int, int>> g_reported;  // request, minor request, error
+unsigned long g_failed = 0;
 
 std::string requestName(Display* d, int major, int minor) {
     if (major >= 128) return "extension request " + std::to_string(major) + "." + std::to_string(minor);
@@ -28,6 +29,7 @@ int reportOnce(Display* d, XErrorEvent* e) {
     {
         std::lock_guard<std::mutex> hold(g_lock);
         if (g_ignored.count(d)) return 0;
+        ++g_failed;
         if (!g_reported.insert({e->request_code, e->minor_code, e->error_code}).second) return 0;
     }
     char text[160] = {};
@@ -64,6 +66,11 @@ void ignoreXErrorsOn(Display* d) {
 void stopIgnoringXErrorsOn(Display* d) {
     std::lock_guard<std::mutex> hold(g_lock);
     g_ignored.erase(d);
+}
+
+unsigned long x11FailedRequestCount() {
+    std::lock_guard<std::mutex> hold(g_lock);
+    return g_failed;
 }
 
 }  // namespace platform::appkit

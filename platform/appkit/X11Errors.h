@@ -14,5 +14,8 @@ namespace platform::appkit {
 void installX11ErrorHandlers();
 void ignoreXErrorsOn(Display* d);
 void stopIgnoringXErrorsOn(Display* d);
+// How many failed requests the connections not ignored have had, each
+// counted (reported or not).
+unsigned long x11FailedRequestCount();
 
 }  // namespace platform::appkit

@@ -142,8 +142,11 @@ void x11Raise(Display* d, ::Window w) {
 
 namespace {
 
-void activate(Display* d, ::Window w, Time userTime) {
-    if (x11WindowManagerRunning(d) && x11ManagerSupports(d, "_NET_ACTIVE_WINDOW")) {
+void activate(Display* d, ::Window w, Time userTime, X11FocusRequest* latest) {
+    const bool manager = x11WindowManagerRunning(d) && x11ManagerSupports(d, "_NET_ACTIVE_WINDOW");
+    // Whatever the manager does on the message comes after it.
+    if (latest) latest->serial = NextRequest(d);
+    if (manager) {
         XEvent ev{};
         ev.xclient.type = ClientMessage;
         ev.xclient.window = w;
@@ -156,6 +159,35 @@ void activate(Display* d, ::Window w, Time userTime) {
         XSetInputFocus(d, w, RevertToParent, CurrentTime);
     }
     XFlush(d);
+}
+
+// Whether a focus event tells of a change of the key window. Grabs (a
+// pop-up menu taking the keyboard) and moves between our own subwindows do
+// not; nor does one X reported before the program's latest request, which
+// moves the focus again (serials are unsigned and may wrap).
+bool changesKey(const XFocusChangeEvent& e, const X11FocusRequest& latest) {
+    if (e.mode == NotifyGrab || e.mode == NotifyUngrab) return false;
+    if (e.detail == NotifyInferior || e.detail == NotifyPointer) return false;
+    return !latest.serial || static_cast<long>(e.serial - latest.serial) >= 0;
+}
+
+// Whether one of our windows took the focus after the latest request, by
+// an event still waiting in the queue.
+bool focusTakenSince(Display* d, const X11FocusRequest& latest) {
+    struct Scan {
+        const X11FocusRequest& latest;
+        bool taken = false;
+    } scan{latest};
+    XEvent ev;
+    XCheckIfEvent(
+        d, &ev,
+        [](Display*, XEvent* e, XPointer arg) -> Bool {
+            auto* s = reinterpret_cast<Scan*>(arg);
+            if (e->type == FocusIn && changesKey(e->xfocus, s->latest)) s->taken = true;
+            return False;  // looks, takes nothing
+        },
+        reinterpret_cast<XPointer>(&scan));
+    return scan.taken;
 }
 
 // Where the window stands on the root and its size, as the server has them
@@ -174,14 +206,22 @@ void reportFrame(Display* d, ::Window x, Window& w) {
 
 }  // namespace
 
-void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime) {
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime, X11FocusRequest* latest) {
     // Focusing a window that is not viewable is an error on X: wait for the map.
     if (!s.mapped) {
+        // What X tells of the focus until then and is older than the wish
+        // does not count: the wish goes to the server as a request that does
+        // nothing, so that what comes after it carries its serial or a later one.
+        if (latest) {
+            latest->serial = NextRequest(d);
+            XNoOp(d);
+            XFlush(d);
+        }
         s.wantFocus = true;
         s.wantFocusTime = userTime;
         return;
     }
-    activate(d, w, userTime);
+    activate(d, w, userTime, latest);
 }
 
 void x11Iconify(Display* d, ::Window w) {
@@ -191,7 +231,7 @@ void x11Iconify(Display* d, ::Window w) {
 
 void x11Unmapped(X11FrameState& s) { s.mapped = s.shown = false; }
 
-bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
+bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s, X11FocusRequest& latest) {
     switch (ev.type) {
         case ConfigureNotify:
             // Only the latest of those waiting counts; while a manager takes
@@ -208,11 +248,15 @@ bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
             if (s.wantFocus && !w.isKeyWindow()) s.wantFocus = false;
             if (s.wantFocus) {
                 s.wantFocus = false;
-                // A manager may have given it the focus on the map already.
+                // A manager may have given it the focus on the map already,
+                // or the user another of our windows since the program asked
+                // (the events wait behind this one, the answer's round trip
+                // queues them): a request now would take it back.
                 ::Window focus = 0;
                 int revert = 0;
                 XGetInputFocus(d, &focus, &revert);
-                if (focus != ev.xmap.window) activate(d, ev.xmap.window, s.wantFocusTime);
+                if (focus != ev.xmap.window && !focusTakenSince(d, latest))
+                    activate(d, ev.xmap.window, s.wantFocusTime, &latest);
             }
             return true;
         case UnmapNotify:
@@ -220,11 +264,7 @@ bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s) {
             return true;
         case FocusIn:
         case FocusOut:
-            // Grabs (a pop-up menu taking the keyboard) and moves between our
-            // own subwindows do not change which window is key.
-            if (ev.xfocus.mode == NotifyGrab || ev.xfocus.mode == NotifyUngrab) return true;
-            if (ev.xfocus.detail == NotifyInferior || ev.xfocus.detail == NotifyPointer) return true;
-            w.windowSystemDidFocus(ev.type == FocusIn);
+            if (changesKey(ev.xfocus, latest)) w.windowSystemDidFocus(ev.type == FocusIn);
             return true;
         default:
             return false;

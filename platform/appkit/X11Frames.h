@@ -30,6 +30,12 @@ struct X11FrameState {
     Time wantFocusTime = 0;
 };
 
+// The program's latest focus request on a display. Focus events X reported
+// before it tell of a focus the request has since moved: they do not count.
+struct X11FocusRequest {
+    unsigned long serial = 0;  // the request's sequence number; 0: none yet
+};
+
 // Whether a window manager has taken the screen (it frames, stacks and
 // focuses top-level windows; requests for them go through it).
 bool x11WindowManagerRunning(Display* d);
@@ -62,8 +68,8 @@ void x11SetStyle(Display* d, ::Window w, unsigned style);
 void x11Raise(Display* d, ::Window w);
 // Gives the window the keyboard: through the window manager where one runs
 // (with the time of the user's last input), else directly; a window not yet
-// mapped takes it once it is.
-void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime);
+// mapped takes it once it is. The request is noted in latest.
+void x11MakeKey(Display* d, ::Window w, X11FrameState& s, Time userTime, X11FocusRequest* latest = nullptr);
 void x11Iconify(Display* d, ::Window w);
 void x11Unmapped(X11FrameState& s);
 
@@ -88,8 +94,9 @@ void x11SetInputPassThrough(Display* d, ::Window w, bool through);
 void x11Restack(Display* d, const std::vector<::Window>& frontToBack);
 
 // Handles the frame, map and focus events of one of our windows; true when
-// the event was one of them.
-bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s);
+// the event was one of them. Focus events older than the latest request
+// change nothing.
+bool x11HandleFrameEvent(Display* d, XEvent& ev, Window& w, X11FrameState& s, X11FocusRequest& latest);
 
 // The display's screen as the only one (with the work area the desktop
 // publishes as its visible frame).

@@ -4,6 +4,8 @@
 #include <X11/Xlocale.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <cstring>
 
@@ -11,6 +13,13 @@
 #include "platform/coretext/CTLine.h"
 
 namespace platform::appkit {
+
+namespace {
+// The entries of every method's contexts_; atomic, as any thread may ask.
+std::atomic<size_t> g_contexts{0};
+}  // namespace
+
+size_t X11InputMethod::contextCount() { return g_contexts; }
 
 void x11AdoptUserCharacterType() {
     const char* now = std::setlocale(LC_CTYPE, nullptr);
@@ -61,6 +70,7 @@ X11InputMethod::X11InputMethod(Display* d) : dpy_(d) {
     XIMCallback gone{reinterpret_cast<XPointer>(this), [](XIM, XPointer self, XPointer) {
                          auto* m = reinterpret_cast<X11InputMethod*>(self);
                          m->im_ = nullptr;
+                         g_contexts -= m->contexts_.size();
                          m->contexts_.clear();
                          m->focused_ = 0;
                      }};
@@ -70,15 +80,18 @@ X11InputMethod::X11InputMethod(Display* d) : dpy_(d) {
 X11InputMethod::~X11InputMethod() {
     for (auto& [w, ic] : contexts_)
         if (ic) XDestroyIC(ic);
+    g_contexts -= contexts_.size();
     if (im_) XCloseIM(im_);
 }
 
-XIC X11InputMethod::contextOf(::Window w) {
+XIC X11InputMethod::contextOf(::Window w, bool make) {
     if (!im_ || !w) return nullptr;
     auto it = contexts_.find(w);
     if (it != contexts_.end()) return it->second;
+    if (!make || std::find(gone_.begin(), gone_.end(), w) != gone_.end()) return nullptr;
     XIC ic = XCreateIC(im_, XNInputStyle, style_, XNClientWindow, w, XNFocusWindow, w, nullptr);
     contexts_[w] = ic;  // a window the method refused is not asked again
+    ++g_contexts;
     long wanted = 0;
     XWindowAttributes a{};
     if (ic && !XGetICValues(ic, XNFilterEvents, &wanted, nullptr) && wanted && XGetWindowAttributes(dpy_, w, &a))
@@ -86,16 +99,17 @@ XIC X11InputMethod::contextOf(::Window w) {
     return ic;
 }
 
-void X11InputMethod::setFocus(::Window w, bool in) {
-    if (in) {
-        if (w == focused_) return;
-        setFocus(focused_, false);
-        if (XIC ic = contextOf(w)) {
-            XSetICFocus(ic);
-            focused_ = w;
-        }
-        return;
+void X11InputMethod::focus(::Window w, bool make) {
+    if (w == focused_) return;
+    setFocus(focused_, false);
+    if (XIC ic = contextOf(w, make)) {
+        XSetICFocus(ic);
+        focused_ = w;
     }
+}
+
+void X11InputMethod::setFocus(::Window w, bool in) {
+    if (in) return focus(w, false);
     auto it = contexts_.find(w);
     if (it != contexts_.end() && it->second) XUnsetICFocus(it->second);
     if (w == focused_) focused_ = 0;
@@ -105,21 +119,27 @@ bool X11InputMethod::filter(XEvent& ev) {
     if (!im_) return false;
     // A window typed into holds the focus of the method, whether the
     // keyboard came by focus or by a grab.
-    if (ev.type == KeyPress || ev.type == FocusIn) setFocus(ev.xany.window, true);
+    if (ev.type == KeyPress) focus(ev.xany.window, true);
+    if (ev.type == FocusIn) focus(ev.xany.window, false);
     if (ev.type == FocusOut) setFocus(ev.xany.window, false);
+    if (ev.type == DestroyNotify) std::erase(gone_, ev.xdestroywindow.window);
     return XFilterEvent(&ev, 0) == True;
 }
 
 void X11InputMethod::forget(::Window w) {
+    if (!w) return;
+    if (std::find(gone_.begin(), gone_.end(), w) == gone_.end()) gone_.push_back(w);
+    if (gone_.size() > kGoneKept) gone_.pop_front();
     auto it = contexts_.find(w);
     if (it == contexts_.end()) return;
     if (it->second) XDestroyIC(it->second);
     contexts_.erase(it);
+    --g_contexts;
     if (w == focused_) focused_ = 0;
 }
 
 X11KeyText X11InputMethod::lookup(XKeyEvent& k) {
-    XIC ic = k.type == KeyPress ? contextOf(k.window) : nullptr;
+    XIC ic = k.type == KeyPress ? contextOf(k.window, true) : nullptr;
     if (!ic) return x11PlainKeyText(k);
     X11KeyText out;
     std::string text(64, '\0');

@@ -9,6 +9,8 @@
 
 #include <X11/Xlib.h>
 
+#include <cstddef>
+#include <deque>
 #include <map>
 #include <string>
 
@@ -42,21 +44,33 @@ public:
     // the middle of a compose sequence, the method's own traffic): the
     // caller then drops it.
     bool filter(XEvent& ev);
-    // The keyboard focus came to or left a window.
+    // The keyboard focus came to or left a window. A window's context is
+    // made at its first key; the focus goes to the context it has.
     void setFocus(::Window w, bool in);
-    // The window is going away: its input context goes first.
+    // The window is going away: its input context goes first, and events
+    // still on their way for it make none again.
     void forget(::Window w);
     // What a key event typed; a release gives its keysym alone.
     X11KeyText lookup(XKeyEvent& k);
+    // How many windows the methods of this process hold a context for.
+    static size_t contextCount();
 
 private:
-    XIC contextOf(::Window w);
+    // The window's context, made when asked and allowed; null for none.
+    XIC contextOf(::Window w, bool make);
+    void focus(::Window w, bool make);
 
     Display* dpy_;
     XIM im_ = nullptr;
     XIMStyle style_ = 0;
     std::map<::Window, XIC> contexts_;
     ::Window focused_ = 0;  // the window whose context has the method's focus
+    // Windows forgotten lately, the latest last: a focus change or key
+    // already queued for one must not ask X about it. A window leaves the
+    // list at its DestroyNotify (its last event) or when it is the oldest
+    // of more than kGoneKept.
+    static constexpr size_t kGoneKept = 64;
+    std::deque<::Window> gone_;
 };
 
 }  // namespace platform::appkit

@@ -6,10 +6,10 @@
 #include "platform/appkit/X11Text.h"
 
 #include <X11/Xutil.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 // Xlib's None would hide our enumerators of the same name.
@@ -29,12 +29,25 @@ struct MenuLevel {
     Rect rect;  // root coordinates
     int hover = -1;
     std::vector<int> tops;  // item top within the window
+    std::string shown;      // the items as last laid out
 };
+
+// What a level shows of its menu's items, to tell a change.
+std::string itemsSignature(const Menu& m) {
+    std::string s;
+    for (const MenuItem& it : m.items) {
+        s += it.title;
+        s += '\0';
+        s += static_cast<char>((it.separator ? 1 : 0) | (it.checked ? 2 : 0) | (it.enabled ? 4 : 0));
+        s.append(reinterpret_cast<const char*>(&it.submenu), sizeof it.submenu);
+    }
+    return s;
+}
 
 }  // namespace
 
-MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text& text, const Menu& menu, Point origin,
-                           std::optional<Point> pressedAt, const std::function<void(XEvent&)>& others) {
+MenuChoice runX11PopUpMenu(X11Tracking& t, Display* d, Visual* visual, int depth, const X11Text& text, const Menu& menu,
+                           const Window* owner, Point origin, std::optional<Point> pressedAt) {
     if (menu.items.empty()) return {};
     std::vector<MenuLevel> levels;
     GC gc = nullptr;
@@ -57,10 +70,11 @@ MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text&
         r.x = std::max(0, std::min(r.x, sw - r.width - 2));
         r.y = std::max(0, std::min(r.y, sh - r.height - 2));
         lv.rect = r;
+        lv.shown = itemsSignature(*lv.menu);
         if (lv.hover >= static_cast<int>(lv.tops.size())) lv.hover = -1;
     };
     auto layout = [&](const Menu* m, Point pos) {
-        MenuLevel lv{m, 0, {}, -1, {}};
+        MenuLevel lv{m, 0, {}, -1, {}, {}};
         measure(lv, pos);
         lv.win = x11MakePopup(d, visual, depth, lv.rect);
         if (!gc) gc = XCreateGC(d, lv.win, 0, nullptr);
@@ -150,7 +164,7 @@ MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text&
                 draw(lv);
                 ours = true;
             }
-        if (!ours) others(ev);  // keep the panel itself painted
+        if (!ours) t.dispatch(ev);  // keep the panel itself painted
     };
 
     MenuChoice choice;
@@ -167,93 +181,107 @@ MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text&
         unsigned mask = 0;
         XQueryPointer(d, DefaultRootWindow(d), &root, &child, &pressAt.x, &pressAt.y, &wx, &wy, &mask);
     }
-    while (!done && !levels.empty()) {
-        XEvent ev;
-        XNextEvent(d, &ev);
+    auto pointer = [&](XEvent& ev) {
+        Point root = ev.type == MotionNotify ? Point{ev.xmotion.x_root, ev.xmotion.y_root}
+                                             : Point{ev.xbutton.x_root, ev.xbutton.y_root};
+        if (std::abs(root.x - pressAt.x) > 3 || std::abs(root.y - pressAt.y) > 3) moved = true;
+        int level = -1, item = -1;
+        for (int l = static_cast<int>(levels.size()) - 1; l >= 0 && level < 0; --l) {
+            int i = itemAt(levels[l], root);
+            if (levels[l].rect.contains(root)) {
+                level = l;
+                item = i;
+            }
+        }
+        if (ev.type == MotionNotify) {
+            if (level >= 0 && levels[level].hover != item) {
+                levels[level].hover = item;
+                if (item >= 0 && levels[level].menu->items[item].submenu)
+                    openSub(level, item);
+                else
+                    closeFrom(level + 1);
+                for (auto& lv : levels) draw(lv);
+            }
+            return;
+        }
+        bool press = ev.type == ButtonPress;
+        if (level < 0) {
+            if (press || moved) done = true;  // a click outside dismisses
+            if (press) endingPress = ev.xbutton.button;
+            return;
+        }
+        if (item < 0) return;
+        const MenuItem& it = levels[level].menu->items[item];
+        if (it.submenu) {
+            if (press) openSub(level, item);
+            for (auto& lv : levels) draw(lv);
+            return;
+        }
+        if (!isChoosable(it)) return;
+        // The release of the press that opened the menu chooses only after a move.
+        if (press || moved) {
+            choice = {levels[level].menu, item};
+            done = true;
+            if (press) endingPress = ev.xbutton.button;
+        }
+    };
+    auto key = [&](XEvent& ev) {
+        std::vector<Event> typed = x11KeyEvents(d, ev.xkey, x11PlainKeyText(ev.xkey));
+        if (typed.empty()) return;
+        const Event& k = typed[0];
+        MenuLevel& lv = levels.back();
+        int n = static_cast<int>(lv.menu->items.size());
+        auto step = [&](int dir) {
+            for (int tries = 0; tries < n; ++tries) {
+                lv.hover = ((lv.hover < 0 ? (dir > 0 ? -1 : 0) : lv.hover) + dir + n) % n;
+                if (!lv.menu->items[lv.hover].separator) break;
+            }
+        };
+        if (k.key == Key::Escape)
+            done = true;
+        else if (k.key == Key::Down)
+            step(1);
+        else if (k.key == Key::Up)
+            step(-1);
+        else if (k.key == Key::Left && levels.size() > 1)
+            closeFrom(levels.size() - 1);
+        else if ((k.key == Key::Right || k.key == Key::Return) && lv.hover >= 0) {
+            const MenuItem& it = lv.menu->items[lv.hover];
+            if (it.submenu)
+                openSub(levels.size() - 1, lv.hover);
+            else if (k.key == Key::Return && isChoosable(it)) {
+                choice = {lv.menu, lv.hover};
+                done = true;
+            }
+        }
+        for (auto& l : levels) draw(l);
+    };
+    auto handle = [&](XEvent& ev) {
         if (ev.type == Expose) {
             expose(ev);
-            continue;
+        } else if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
+            pointer(ev);
+        } else if (ev.type == KeyPress) {
+            key(ev);
         }
-        if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
-            Point root = ev.type == MotionNotify ? Point{ev.xmotion.x_root, ev.xmotion.y_root}
-                                                 : Point{ev.xbutton.x_root, ev.xbutton.y_root};
-            if (std::abs(root.x - pressAt.x) > 3 || std::abs(root.y - pressAt.y) > 3) moved = true;
-            int level = -1, item = -1;
-            for (int l = static_cast<int>(levels.size()) - 1; l >= 0 && level < 0; --l) {
-                int i = itemAt(levels[l], root);
-                if (levels[l].rect.contains(root)) {
-                    level = l;
-                    item = i;
-                }
+        return !done && !levels.empty();
+    };
+    // Timers and posted work run while the menu is open: a menu they
+    // changed shows as it stands now, one they deleted closes.
+    X11TrackOptions options;
+    options.owner = owner;
+    options.stop = [&] { return done || levels.empty(); };
+    options.afterWork = [&] {
+        for (const MenuLevel& lv : levels)
+            if (!Menu::isLive(lv.menu) || lv.shown != itemsSignature(*lv.menu)) {
+                reread();
+                return;
             }
-            if (ev.type == MotionNotify) {
-                if (level >= 0 && levels[level].hover != item) {
-                    levels[level].hover = item;
-                    if (item >= 0 && levels[level].menu->items[item].submenu)
-                        openSub(level, item);
-                    else
-                        closeFrom(level + 1);
-                    for (auto& lv : levels) draw(lv);
-                }
-                continue;
-            }
-            bool press = ev.type == ButtonPress;
-            if (level < 0) {
-                if (press || moved) done = true;  // a click outside dismisses
-                if (press) endingPress = ev.xbutton.button;
-                continue;
-            }
-            if (item < 0) continue;
-            const MenuItem& it = levels[level].menu->items[item];
-            if (it.submenu) {
-                if (press) openSub(level, item);
-                for (auto& lv : levels) draw(lv);
-                continue;
-            }
-            if (!isChoosable(it)) continue;
-            // The release of the press that opened the menu chooses only after a move.
-            if (press || moved) {
-                choice = {levels[level].menu, item};
-                done = true;
-                if (press) endingPress = ev.xbutton.button;
-            }
-            continue;
-        }
-        if (ev.type == KeyPress) {
-            std::vector<Event> typed = x11KeyEvents(d, ev.xkey, x11PlainKeyText(ev.xkey));
-            if (typed.empty()) continue;
-            const Event& k = typed[0];
-            MenuLevel& lv = levels.back();
-            int n = static_cast<int>(lv.menu->items.size());
-            auto step = [&](int dir) {
-                for (int tries = 0; tries < n; ++tries) {
-                    lv.hover = ((lv.hover < 0 ? (dir > 0 ? -1 : 0) : lv.hover) + dir + n) % n;
-                    if (!lv.menu->items[lv.hover].separator) break;
-                }
-            };
-            if (k.key == Key::Escape)
-                done = true;
-            else if (k.key == Key::Down)
-                step(1);
-            else if (k.key == Key::Up)
-                step(-1);
-            else if (k.key == Key::Left && levels.size() > 1)
-                closeFrom(levels.size() - 1);
-            else if ((k.key == Key::Right || k.key == Key::Return) && lv.hover >= 0) {
-                const MenuItem& it = lv.menu->items[lv.hover];
-                if (it.submenu)
-                    openSub(levels.size() - 1, lv.hover);
-                else if (k.key == Key::Return && isChoosable(it)) {
-                    choice = {lv.menu, lv.hover};
-                    done = true;
-                }
-            }
-            for (auto& l : levels) draw(l);
-        }
-    }
+    };
+    if (!levels.empty() && !done) t.track(handle, options);
     // The release of the press that ended the menu is the menu's: nothing
     // below it may take it for a click.
-    if (endingPress) x11AwaitRelease(d, endingPress, expose);
+    if (endingPress) x11AwaitRelease(t, d, endingPress, expose);
     XUngrabPointer(d, CurrentTime);
     XUngrabKeyboard(d, CurrentTime);
     closeFrom(0);
@@ -276,28 +304,28 @@ MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text&
     return win;
 }
 
-void x11AwaitRelease(Display* d, unsigned button, const std::function<void(XEvent&)>& expose) {
+void x11AwaitRelease(X11Tracking& t, Display* d, unsigned button, const std::function<void(XEvent&)>& expose) {
     if (button < 1 || button > 5) return;
     const unsigned mask = Button1Mask << (button - 1);
-    for (;;) {
-        if (XPending(d) == 0) {
-            XSync(d, False);
-            if (XPending(d) == 0) {
-                ::Window root = 0, child = 0;
-                int rx = 0, ry = 0, wx = 0, wy = 0;
-                unsigned state = 0;
-                XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &state);
-                if (!(state & mask)) return;
-                pollfd p{ConnectionNumber(d), POLLIN, 0};
-                poll(&p, 1, 20);
-                continue;
-            }
-        }
-        XEvent ev;
-        XNextEvent(d, &ev);
-        if (ev.type == ButtonRelease && ev.xbutton.button == button) return;
-        if (ev.type == Expose) expose(ev);
-    }
+    X11TrackOptions options;
+    // No event waits and the button is up: its release went elsewhere.
+    options.stop = [&] {
+        XSync(d, False);
+        if (XPending(d) > 0) return false;
+        ::Window root = 0, child = 0;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned state = 0;
+        XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &state);
+        return !(state & mask);
+    };
+    options.pollMs = 20;
+    t.track(
+        [&](XEvent& ev) {
+            if (ev.type == ButtonRelease && ev.xbutton.button == button) return false;
+            if (ev.type == Expose) expose(ev);
+            return true;
+        },
+        options);
 }
 
 }  // namespace platform::appkit

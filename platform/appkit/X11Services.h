@@ -12,6 +12,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
@@ -23,6 +24,34 @@ namespace platform::appkit {
 
 class Window;
 class X11Text;
+
+// How the window system's modal loops (menus, the text entry, alerts,
+// drags) take their events: each goes to the loop's handler, while the main
+// run loop's timers, posted work and redraws go on between them.
+struct X11TrackOptions {
+    // Ends the loop (looked at after every pass, and every pollMs when that
+    // is not negative).
+    std::function<bool()> stop;
+    int pollMs = -1;
+    std::optional<std::chrono::steady_clock::time_point> until;
+    // Timers or posted work ran: what they changed may need showing.
+    std::function<void()> afterWork;
+    // The window the loop works for: the loop ends when it goes.
+    const Window* owner = nullptr;
+};
+
+class X11Tracking {
+public:
+    // Hands the events to `handle` until it returns false (true), or until
+    // the options end the loop (false).
+    virtual bool track(const std::function<bool(XEvent&)>& handle, const X11TrackOptions& options = {}) = 0;
+    // The program's own handling of an event that is not the loop's (another
+    // window's painting).
+    virtual void dispatch(XEvent& ev) = 0;
+
+protected:
+    ~X11Tracking() = default;
+};
 
 // Cursors through the cursor font and XRender, hiding through XFixes,
 // warping and the pointer through the core protocol.
@@ -127,11 +156,11 @@ std::vector<std::string> filesOfUriList(const std::string& list);
 // (X11DragSource.cpp): existing files as a text/uri-list, promised ones
 // through the Direct Save extension. Runs until the button is released or
 // Escape is typed, or the grab is lost, and for at most two seconds more
-// while a target takes the drop; events that are not the drag's go to
-// `others`. False when there is nothing to drag, the list is too large for
-// one property, or another client holds the pointer or the keyboard.
-bool runX11Drag(Display* d, ::Window source, const DragSourceRequest& r, unsigned long time,
-                const std::function<void(XEvent&)>& others);
+// while a target takes the drop; other windows' events that are not input
+// go to the program. False when there is nothing to drag, the list is too
+// large for one property, or another client holds the pointer or the
+// keyboard.
+bool runX11Drag(X11Tracking& t, Display* d, ::Window source, const DragSourceRequest& r, unsigned long time);
 
 // The look pop-up windows share (menus, the line editor).
 constexpr unsigned long kMenuBg = 0xE8E8E8, kMenuFg = 0x101010, kMenuEdge = 0x606060;
@@ -142,19 +171,19 @@ constexpr int kMenuItemH = 20;
 // Under a grab: waits for the release of the button (handing what is
 // exposed meanwhile to `expose`), or until the button is up with its
 // release gone elsewhere.
-void x11AwaitRelease(Display* d, unsigned button, const std::function<void(XEvent&)>& expose);
-// A menu popped up at a root point (X11PopUpMenu.cpp) and the choice made
-// in it. Moves count from where the press that opened it went down (the
-// pointer's place when no press did); events for other windows go to
-// `others`.
-MenuChoice runX11PopUpMenu(Display* d, Visual* visual, int depth, const X11Text& text, const Menu& menu, Point origin,
-                           std::optional<Point> pressedAt, const std::function<void(XEvent&)>& others);
+void x11AwaitRelease(X11Tracking& t, Display* d, unsigned button, const std::function<void(XEvent&)>& expose);
+// A menu popped up at a root point (X11PopUpMenu.cpp) for a window (null:
+// none) and the choice made in it. Moves count from where the press that
+// opened it went down (the pointer's place when no press did); other
+// windows are painted meanwhile.
+MenuChoice runX11PopUpMenu(X11Tracking& t, Display* d, Visual* visual, int depth, const X11Text& text, const Menu& menu,
+                           const Window* owner, Point origin, std::optional<Point> pressedAt);
 
 // A small modal alert window over its owner (0: none), asking for the
-// focus with the time of the user's last input; events for other windows
-// go to `others`.
-int runX11Alert(Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner, Time userTime,
-                const AlertRequest& r, const std::function<void(XEvent&)>& others);
+// focus with the time of the user's last input; other windows are painted
+// meanwhile, their input waits for the answer.
+int runX11Alert(X11Tracking& t, Display* d, Visual* visual, int depth, const X11Text& text, ::Window owner,
+                Time userTime, const AlertRequest& r);
 
 // The menu bar: a strip along the top of the screen showing the titles of
 // the main menu's items; a press on a title opens its submenu below it

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/controls/WeightedList.h"
+#include "base/BASE_WeightedList.h"
 
 namespace platform::controls {
 
@@ -79,7 +79,7 @@ private:
     // A run's length; its weight is the gap before it (from the end of the
     // run before, or from 0) and its length, so a run ends at the running
     // weight after it.
-    using Runs = WeightedList<int>;
+    using Runs = BASE_WeightedList<int>;
     using Handle = Runs::Handle;
 
     long long startOf(Handle h, long long before) const { return before + runs_.weight(h) - runs_[h]; }

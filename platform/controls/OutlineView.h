@@ -13,8 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/BASE_WeightedList.h"
 #include "platform/controls/Table.h"
-#include "platform/controls/WeightedList.h"
 
 namespace platform::controls {
 
@@ -82,7 +82,7 @@ private:
         void* item = nullptr;
         int level = 0;
     };
-    using Rows = WeightedList<Row>;  // each row weighs 1
+    using Rows = BASE_WeightedList<Row>;  // each row weighs 1
     OutlineViewDataSource* source() const;
     void rebuild();
     void addChildren(void* parent, int level, bool shown, std::unordered_set<const void*>& seen);

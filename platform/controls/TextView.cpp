@@ -1,7 +1,6 @@
 #include "platform/controls/TextView.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 #include "platform/appkit/Window.h"
@@ -13,17 +12,13 @@ namespace {
 constexpr double kInsetX = 2;
 constexpr double kInsetY = 1;
 constexpr char32_t kBullet = U'\u2022';
-
-bool isWordChar(char32_t c) { return c == U'_' || c >= 0x80 || std::isalnum(static_cast<int>(c)); }
 }  // namespace
 
 TextView::TextView(appkit::Rect frame) : appkit::TextView(frame) { layout(); }
 
 void TextView::setString(const std::string& utf8) {
-    chars_ = toU32(utf8);
-    appkit::TextView::setString(toUtf8(chars_));
-    sel_ = {length(), 0};
-    anchor_ = length();
+    edit_.setText(toU32(utf8));
+    appkit::TextView::setString(toUtf8(edit_.text()));
     layout();
     setNeedsDisplay();
 }
@@ -51,6 +46,7 @@ void TextView::setDrawsBackground(bool d) {
 
 void TextView::setSecure(bool s) {
     secure_ = s;
+    edit_.setSecure(s);
     layout();
     setNeedsDisplay();
 }
@@ -65,14 +61,10 @@ void TextView::setHorizontallyResizable(bool h) {
     layout();
 }
 
-std::u32string TextView::shown() const { return secure_ ? std::u32string(chars_.size(), kBullet) : chars_; }
+std::u32string TextView::shown() const { return secure_ ? std::u32string(edit_.text().size(), kBullet) : edit_.text(); }
 
 void TextView::setSelectedRange(TextRange r) {
-    int n = length();
-    int loc = std::clamp(r.location, 0, n);
-    int len = std::clamp(r.length, 0, n - loc);
-    sel_ = {loc, len};
-    anchor_ = loc;
+    edit_.select(r);
     setNeedsDisplay();
 }
 
@@ -177,9 +169,9 @@ int TextView::characterIndexAt(appkit::FPoint p) const {
 // --- editing ------------------------------------------------------------------
 
 void TextView::changed() {
-    appkit::TextView::setString(toUtf8(chars_));
+    appkit::TextView::setString(toUtf8(edit_.text()));
     layout();
-    scrollRangeToVisible({sel_.end(), 0});
+    scrollRangeToVisible({edit_.selection().end(), 0});
     setNeedsDisplay();
     if (client_)
         client_->editorTextDidChange(this);
@@ -188,41 +180,20 @@ void TextView::changed() {
 }
 
 void TextView::insertText(const std::u32string& s) {
-    if (!editable_) return;
-    chars_.replace(static_cast<size_t>(sel_.location), static_cast<size_t>(sel_.length), s);
-    int at = sel_.location + static_cast<int>(s.size());
-    sel_ = {at, 0};
-    anchor_ = at;
-    changed();
+    if (edit_.insert(s)) changed();
 }
 
 void TextView::deleteBackward() {
-    if (!editable_) return;
-    if (sel_.length == 0) {
-        if (sel_.location == 0) return;
-        sel_ = {sel_.location - 1, 1};
-    }
-    insertText(std::u32string());
+    if (edit_.deleteBackward()) changed();
 }
 
 void TextView::deleteForward() {
-    if (!editable_) return;
-    if (sel_.length == 0) {
-        if (sel_.location >= length()) return;
-        sel_ = {sel_.location, 1};
-    }
-    insertText(std::u32string());
+    if (edit_.deleteForward()) changed();
 }
 
 void TextView::moveCaret(int to, bool extend) {
-    to = std::clamp(to, 0, length());
-    if (extend)
-        sel_ = {std::min(anchor_, to), std::abs(to - anchor_)};
-    else {
-        sel_ = {to, 0};
-        anchor_ = to;
-    }
-    scrollRangeToVisible({to, 0});
+    edit_.moveCaret(to, extend);
+    scrollRangeToVisible({edit_.caret(), 0});
     setNeedsDisplay();
 }
 
@@ -238,76 +209,63 @@ bool TextView::resignFirstResponder() {
     setNeedsDisplay();
     if (client_)
         client_->editorDidResign(this);
-    else if (auto* d = delegateOf<TextDelegate>(delegate_); d && editable_)
+    else if (auto* d = delegateOf<TextDelegate>(delegate_); d && isEditable())
         d->textDidEndEditing(this);
     return true;
 }
 
 bool TextView::keyDown(const appkit::Event& e) {
     if (!isSelectable()) return false;
-    const auto& m = e.modifiers;
-    bool shortcut = m.command || m.control;
     using appkit::Key;
-    int caret = sel_.length ? (anchor_ == sel_.location ? sel_.end() : sel_.location) : sel_.location;
-    switch (e.key) {
-        case Key::Left:
-            moveCaret(sel_.length && !m.shift ? sel_.location : caret - 1, m.shift);
-            return true;
-        case Key::Right:
-            moveCaret(sel_.length && !m.shift ? sel_.end() : caret + 1, m.shift);
-            return true;
-        case Key::Home:
-            moveCaret(isFieldEditor() ? 0 : lines_[static_cast<size_t>(lineOf(caret))].start, m.shift);
-            return true;
-        case Key::End:
-            moveCaret(isFieldEditor() ? length() : lines_[static_cast<size_t>(lineOf(caret))].end, m.shift);
-            return true;
-        case Key::Up:
-        case Key::Down: {
-            if (isFieldEditor()) {
-                moveCaret(e.key == Key::Up ? 0 : length(), m.shift);
+    const bool shift = e.modifiers.shift;
+    if (client_ && (e.key == Key::Return || e.key == Key::Tab))
+        return e.key == Key::Return ? client_->editorReturn(this) : client_->editorTab(this, shift);
+    if (!client_) {
+        // Lines of their own: Home and End keep to the caret's line, the
+        // vertical arrows go from line to line.
+        const int caret = edit_.caret();
+        switch (e.key) {
+            case Key::Home:
+                moveCaret(lines_[static_cast<size_t>(lineOf(caret))].start, shift);
+                return true;
+            case Key::End:
+                moveCaret(lines_[static_cast<size_t>(lineOf(caret))].end, shift);
+                return true;
+            case Key::Up:
+            case Key::Down: {
+                int line = lineOf(caret) + (e.key == Key::Up ? -1 : 1);
+                if (line < 0)
+                    moveCaret(0, shift);
+                else if (line >= static_cast<int>(lines_.size()))
+                    moveCaret(length(), shift);
+                else
+                    moveCaret(characterIndexAt({xOf(caret), lineTop(*this, line) + 1}), shift);
                 return true;
             }
-            int line = lineOf(caret) + (e.key == Key::Up ? -1 : 1);
-            if (line < 0)
-                moveCaret(0, m.shift);
-            else if (line >= static_cast<int>(lines_.size()))
-                moveCaret(length(), m.shift);
-            else
-                moveCaret(characterIndexAt({xOf(caret), lineTop(*this, line) + 1}), m.shift);
-            return true;
+            case Key::Return:
+                insertText(U"\n");
+                return isEditable();
+            case Key::Tab:
+                insertText(U"\t");
+                return isEditable();
+            default:
+                break;
         }
-        case Key::Backspace:
-            deleteBackward();
-            return editable_;
-        case Key::Delete:
-            deleteForward();
-            return editable_;
-        case Key::Return:
-            if (client_) return client_->editorReturn(this);
-            insertText(U"\n");
-            return editable_;
-        case Key::Tab:
-            if (client_) return client_->editorTab(this, m.shift);
-            insertText(U"\t");
-            return editable_;
-        case Key::Space:
-        case Key::Character: {
-            char32_t c = e.key == Key::Space ? U' ' : e.character;
-            if (shortcut) {
-                if (c == U'a' || c == U'A') {
-                    selectAll();
-                    return true;
-                }
-                return false;
-            }
-            if (!editable_ || c < 0x20 || c == 0x7F) return false;
-            insertText(std::u32string(1, c));
-            return true;
-        }
-        default:
-            return false;
     }
+    switch (edit_.key(e)) {
+        case appkit::TextEditing::KeyResult::Ignored:
+            return false;
+        case appkit::TextEditing::KeyResult::Taken:
+            return true;
+        case appkit::TextEditing::KeyResult::Moved:
+            scrollRangeToVisible({edit_.caret(), 0});
+            setNeedsDisplay();
+            return true;
+        case appkit::TextEditing::KeyResult::Changed:
+            changed();
+            return true;
+    }
+    return false;
 }
 
 void TextView::mouseDown(const appkit::Event& e) {
@@ -319,11 +277,7 @@ void TextView::mouseDown(const appkit::Event& e) {
         return;
     }
     if (e.clickCount == 2) {
-        std::u32string s = shown();
-        int a = at, b = at;
-        while (a > 0 && isWordChar(s[static_cast<size_t>(a - 1)])) --a;
-        while (b < length() && isWordChar(s[static_cast<size_t>(b)])) ++b;
-        setSelectedRange({a, b - a});
+        setSelectedRange(edit_.wordAt(at));
         return;
     }
     moveCaret(at, e.modifiers.shift);
@@ -345,13 +299,14 @@ void TextView::drawRect(appkit::Canvas& canvas, const appkit::Rect& dirty) {
     double asc = ascentOf(font_);
     bool focused = isFirstResponder();
     std::u32string s = shown();
+    const TextRange sel = edit_.selection();
     for (size_t i = 0; i < lines_.size(); ++i) {
         const Line& l = lines_[i];
         double top = lineTop(*this, static_cast<int>(i));
         if (top > dirty.bottom() || top + lh < dirty.y) continue;
-        int a = std::max(sel_.location, l.start), b = std::min(sel_.end(), l.end);
-        bool lineBreakSelected = sel_.location <= l.end && sel_.end() > l.end;
-        if (sel_.length && (a < b || lineBreakSelected)) {
+        int a = std::max(sel.location, l.start), b = std::min(sel.end(), l.end);
+        bool lineBreakSelected = sel.location <= l.end && sel.end() > l.end;
+        if (sel.length && (a < b || lineBreakSelected)) {
             double x0 = xOf(std::min(a, l.end)), x1 = xOf(b) + (lineBreakSelected ? 4 : 0);
             p.fill({x0, top, x1 - x0, lh}, focused ? look::kSelection : look::kSelectionDim);
         }
@@ -359,7 +314,7 @@ void TextView::drawRect(appkit::Canvas& canvas, const appkit::Rect& dirty) {
         if (!part.empty() && part.back() == U'\n') part.pop_back();
         p.textAt(part, xOf(l.start), std::round(top + asc), font_, textColor_);
     }
-    if (focused && editable_ && sel_.length == 0) p.fill(caretRect(sel_.location), look::kText);
+    if (focused && isEditable() && sel.length == 0) p.fill(caretRect(sel.location), look::kText);
 }
 
 }  // namespace platform::controls

@@ -1,14 +1,15 @@
 #pragma once
 // Editable text, drawn flat: a multi-line text view that wraps at its width,
 // and the field editor that a text field puts inside itself while the user
-// edits it. Typed keys insert and delete, arrows move the caret (with Shift
-// they extend the selection), the mouse places the caret and selects.
-// Positions count characters (code points).
+// edits it. The keys edit as every editor of ours does (TextEditing); the
+// mouse places the caret and selects, a double click a word. Positions
+// count characters (code points).
 
 #include <string>
 #include <vector>
 
 #include "platform/appkit/Controls.h"
+#include "platform/appkit/TextEditing.h"
 #include "platform/controls/Painter.h"
 
 namespace platform::controls {
@@ -27,12 +28,7 @@ public:
     virtual bool editorTab(TextView* editor, bool backwards) = 0;
 };
 
-struct TextRange {
-    int location = 0;
-    int length = 0;
-    int end() const { return location + length; }
-    friend bool operator==(const TextRange&, const TextRange&) = default;
-};
+using TextRange = appkit::TextRange;
 
 class TextView : public appkit::TextView {
 public:
@@ -40,12 +36,12 @@ public:
 
     // The text as UTF-8; setting it puts the caret at the end.
     void setString(const std::string& utf8) override;
-    const std::u32string& characters() const { return chars_; }
-    int length() const { return static_cast<int>(chars_.size()); }
+    const std::u32string& characters() const { return edit_.text(); }
+    int length() const { return edit_.length(); }
 
-    bool isEditable() const { return editable_; }
-    void setEditable(bool e) { editable_ = e; }
-    bool isSelectable() const { return selectable_ || editable_; }
+    bool isEditable() const { return edit_.isEditable(); }
+    void setEditable(bool e) { edit_.setEditable(e); }
+    bool isSelectable() const { return selectable_ || isEditable(); }
     void setSelectable(bool s) { selectable_ = s; }
     const appkit::Font& font() const { return font_; }
     void setFont(const appkit::Font& f);
@@ -65,11 +61,14 @@ public:
     void setHorizontallyResizable(bool h);
     // One line: no wrapping, Return and Tab go to the client.
     bool isFieldEditor() const { return client_ != nullptr; }
-    void setFieldEditorClient(FieldEditorClient* c) { client_ = c; }
+    void setFieldEditorClient(FieldEditorClient* c) {
+        client_ = c;
+        edit_.setSingleLine(c != nullptr);
+    }
     void setDelegate(appkit::Responder* d) { delegate_ = d; }
     appkit::Responder* delegate() const { return delegate_; }
 
-    TextRange selectedRange() const { return sel_; }
+    TextRange selectedRange() const { return edit_.selection(); }
     // Clamped to the text.
     void setSelectedRange(TextRange r);
     void selectAll() { setSelectedRange({0, length()}); }
@@ -109,10 +108,7 @@ private:
     double xOf(int index) const;
     bool isFirstResponder() const;
 
-    std::u32string chars_;
-    TextRange sel_;
-    int anchor_ = 0;
-    bool editable_ = true;
+    appkit::TextEditing edit_;
     bool selectable_ = true;
     appkit::Font font_;
     TextAlignment alignment_ = TextAlignment::Natural;

@@ -197,6 +197,49 @@ TEST(CoreDebugLog, OnOnlyWhenTheFileExistedAndEmptiedAtStart) {
     EXPECT_EQ(log.find("panel left empty"), std::string::npos) << log;
 }
 
+// The log's name may lead to a file that is not the log's alone: a link, or
+// a file with another name too. Such a file is emptied and written only when
+// it is a log; anything else stays as it is, and a log of the editor's own
+// takes the name.
+TEST(CoreDebugLog, ALinkIsFollowedOnlyToALog) {
+    hvtest::JackServer::shared();
+    const std::string notes = "Pads: warm\n", ours = "2020-02-04.10:00:00\t old line\n";
+    enum Link { kSymbolic, kHard, kDangling };
+    const struct {
+        Link link;
+        const std::string& bytes;
+    } rows[] = {{kSymbolic, notes}, {kHard, notes}, {kSymbolic, ours}, {kHard, ours}, {kDangling, notes}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.link) + " to " + row.bytes);
+        hvtest::TempDataDir dir;
+        coretest::PanelBundle bundle(dir.path());
+        const std::filesystem::path target = dir.path() / "elsewhere" / "file.txt",
+                                    log = dir.path() / "Halvoran LOG.txt";
+        std::filesystem::create_directories(target.parent_path());
+        if (row.link != kDangling) dir.write("elsewhere/file.txt", row.bytes);
+        row.link == kHard ? std::filesystem::create_hard_link(target, log)
+                          : std::filesystem::create_symlink(target, log);
+        coretest::EditorInstance e;
+        e.plug->log("AFTER START");
+        EXPECT_EQ(e.plug->debugLogOn, row.link != kDangling);
+        if (row.link == kDangling) {
+            EXPECT_FALSE(std::filesystem::exists(target));
+            continue;
+        }
+        const std::string shown = dir.read("Halvoran LOG.txt");
+        EXPECT_NE(shown.find("\t AFTER START\n"), std::string::npos);
+        EXPECT_EQ(shown.find("old line"), std::string::npos);
+        EXPECT_EQ(dir.read("elsewhere/file.txt"), &row.bytes == &ours ? shown : notes);
+        if (&row.bytes == &ours) continue;
+        EXPECT_NE(shown.find("a log of its own took its place"), std::string::npos);
+        // A link laid in the log's place later gets no line either.
+        std::filesystem::remove(log);
+        std::filesystem::create_symlink(target, log);
+        e.plug->log("LATER");
+        EXPECT_EQ(dir.read("elsewhere/file.txt"), notes);
+    }
+}
+
 }  // namespace
 
 // A settings file the editor does not understand is left alone at start.

@@ -67,7 +67,7 @@ TEST(JobsAnswers, SingleRequestFillsTheSelectedSlot) {
     e.plug->patchLibrarian->selectedSlotUpper = 12;
     e.manager().sendSinglePatchRequestSysexFromLibrarian(false);
     ASSERT_TRUE(e.waitIdle());
-    EXPECT_EQ(e.status(), "Program \"Slot Twelve\" received to slot 13 of Test Bank.syx");
+    EXPECT_EQ(e.status(), "Program \"Slot Twelve\" received to slot 13");
     const LibrarianPatch& p = e.bank->patches[12];
     ASSERT_EQ(p.sysexMessages.size(), 1u);
     ASSERT_EQ(p.sysexMessages[0].data.size(), 297u);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "librarian_testbanks.h"
 #include "src/DataFolder.h"
+#include "src/Halvoran.h"
 #include "src/PatchLibrarianWriteBank.h"
 #include "src/Settings.h"
 #include "support/ScopedEnv.h"
@@ -331,6 +333,32 @@ TEST(ScanKills, TwoEditorsStartingTogetherMakeOneCopy) {
         EXPECT_EQ(files.count("Converted Banks/Big (2).syx"), 0u);
         EXPECT_EQ(files.count("Patches/Sub/Big.syx"), 0u);
         EXPECT_EQ(temporariesIn(files), std::vector<std::string>{});
+    }
+}
+
+// An import fills the bank folder only with whole banks, never over one of
+// the same name: a disk that fills half way leaves nothing behind.
+TEST(ScanKills, AnImportOntoAFullDiskLeavesNoHalfBank) {
+    hvtest::TempDataDir dir;
+    const Bytes theirs = bank(9), imported = bank(8);
+    writeFile(dir.path() / "Patches" / "Pads.syx", theirs);
+    for (bool full : {true, false}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit room{imported.size() / 2, imported.size() / 2};
+            if (full) ::setrlimit(RLIMIT_FSIZE, &room);
+            Halvoran plug;
+            plug.patchLibrarian = new PatchLibrarian(&plug);
+            ::_exit(plug.saveImportedFile("/elsewhere/Pads.syx", std::string(imported.begin(), imported.end())) ? 0
+                                                                                                                : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (full ? 1 : 0)) << full;
+        std::map<std::string, Bytes> expected{{"Pads.syx", theirs}};
+        if (!full) expected["Pads (2).syx"] = imported;
+        EXPECT_EQ(tree(dir.path() / "Patches"), expected) << full;
     }
 }
 

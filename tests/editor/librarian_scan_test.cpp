@@ -2,11 +2,13 @@
 // shapes, splitting, file-system trouble and damaged files.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <unistd.h>
 
 #include "librarian_testbanks.h"
 #include "src/Halvoran.h"
+#include "src/PatchLibrarianDump.h"
 #include "src/PatchLibrarianWriteBank.h"
 #include "support/TempDataDir.h"
 
@@ -156,6 +158,31 @@ TEST_F(FolderScan, FileSystemTroubleIsSkipped) {
     scan();
     EXPECT_EQ(names(), (std::vector<std::string>{"Hidden.syx", "Good.syx"}));
     EXPECT_TRUE(logged("PATCH LIBRARIAN: skipped file " + (patches / "Gone.syx").string()));
+}
+
+// A library of many banks saved as one file is split as ever; a file larger
+// than any bank file can be is named in the log and not read, however large.
+TEST_F(FolderScan, AFileLargerThanAnyBankIsNamedAndNotRead) {
+    put("Library.syx", bank(16, 20 * 128));
+    const std::pair<const char*, int64_t> large[] = {
+        {"At The Bound.syx", kMaxBankFileSize}, {"Over.syx", kMaxBankFileSize + 1}, {"Huge.mid", int64_t{3} << 30}};
+    for (const auto& [name, size] : large) {
+        std::ofstream(patches / name).put('\xF0');
+        fs::resize_file(patches / name, static_cast<uintmax_t>(size));
+    }
+    scan();
+    EXPECT_EQ(lib.bankFiles.size(), 20u);
+    const std::vector<std::string> listed = names();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "Library Singles 20.syx"), 1);
+    for (const auto& [name, size] : large) {
+        const std::string path = (patches / name).string();
+        const bool read = size <= kMaxBankFileSize;
+        EXPECT_EQ(logged("PATCH LIBRARIAN: loaded file " + path + "\n"), read) << name;
+        EXPECT_EQ(logged("PATCH LIBRARIAN: skipped file " + path + ": " + std::to_string(size) +
+                         " bytes, more than any bank file holds\n"),
+                  !read)
+            << name;
+    }
 }
 
 TEST_F(FolderScan, DamagedFilesChangeNothingAndLoadOnlyRealPrograms) {

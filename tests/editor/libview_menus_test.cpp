@@ -256,6 +256,45 @@ TEST(LibViewMainMenu, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
     e->statusTextControl = nullptr;
 }
 
+// Changes the user kept without saving them outlive a REFRESH, whatever
+// became of the bank's file meanwhile; OVERWRITE then writes them.
+TEST(LibViewMainMenu, RefreshLeavesKeptChangesInTheirBank) {
+    for (bool fileGone : {false, true}) {
+        LibrarianPage p;
+        Halvoran* e = p.editor();
+        IText style;
+        ITextControl status(e, IRECT(0, 0, 200, 12), &style, "");
+        e->statusTextControl = &status;
+        p.librarian->selectedBankLower = 1;
+        p.dropLowerOnUpper(4, 9);
+        e->GetParam(kKeepSelectedBank)->Set(1.0);
+        e->OnParamChange(kKeepSelectedBank);
+        const std::string file = (p.data.path() / "Patches" / "Alpha.syx").string(),
+                          kept = p.data.read("Patches/Alpha.syx");
+        if (fileGone)
+            std::filesystem::remove(file);
+        else
+            p.data.write("Patches/Alpha.syx", libviewtest::bankBytes("New "));
+
+        chooseMainMenu(p, {11});
+        EXPECT_EQ(status.GetTextString(), "Refresh Folders: kept changes stay");
+        EXPECT_EQ(p.text(kUpper, 9), "Beta 004");
+        EXPECT_EQ(p.text(kUpper, 10), "Alpha 010");
+        // A bank whose file went is saved under a name the user gives.
+        if (fileGone) p.backend->queueFileChoice(file);
+        chooseMainMenu(p, {7});
+        const libtest::Bytes beta = libviewtest::namedDump("Beta 004");
+        const std::string saved = p.data.read("Patches/Alpha.syx");
+        EXPECT_EQ(saved.substr(9 * 297, 297), std::string(beta.begin(), beta.end())) << fileGone;
+        EXPECT_EQ(saved.substr(10 * 297, 297), kept.substr(10 * 297, 297)) << fileGone;
+        // Saved, they are the file's: nothing is kept any more.
+        chooseMainMenu(p, {11});
+        EXPECT_EQ(status.GetTextString(), "Refresh Folders");
+        EXPECT_EQ(p.librarian->bankFiles.size(), 2u);
+        e->statusTextControl = nullptr;
+    }
+}
+
 TEST(LibViewMainMenu, ImportRefreshFolderAndAbout) {
     LibrarianPage p;
     Halvoran* e = p.editor();
@@ -265,6 +304,18 @@ TEST(LibViewMainMenu, ImportRefreshFolderAndAbout) {
     ASSERT_EQ(p.backend->fileRequests().size(), 1u);
     EXPECT_EQ(p.backend->fileRequests()[0].kind, platform::appkit::FilePanelKind::Open);
     EXPECT_EQ(p.librarian->bankFiles.size(), 2u);
+    // A file larger than any bank is refused unread.
+    IText style;
+    ITextControl status(e, IRECT(0, 0, 200, 12), &style, "");
+    e->statusTextControl = &status;
+    const std::filesystem::path huge = p.data.path() / "Huge.syx";
+    std::ofstream(huge).put('\xF0');
+    std::filesystem::resize_file(huge, std::uintmax_t{3} << 30);
+    p.backend->queueFileChoice(huge.string());
+    chooseMainMenu(p, {10, 1});
+    EXPECT_EQ(status.GetTextString(), "File too large to hold a bank.");
+    EXPECT_EQ(p.librarian->bankFiles.size(), 2u);
+    e->statusTextControl = nullptr;
 
     // Refresh finds a bank written meanwhile and keeps the pane's bank.
     chooseBank(p, kUpper, {1});

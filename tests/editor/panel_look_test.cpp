@@ -6,6 +6,7 @@
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
+#include "framework/IGraphicsRaster.h"
 #include "framework/IParam.h"
 #include "panel_model.h"
 #include "raster/RAST_Bitmap.h"
@@ -13,6 +14,7 @@
 #include "src/Halvoran.h"
 #include "src/LibrarianViewControl.h"
 #include "src/PanelLayers.h"
+#include "src/StatusText.h"
 #include "support/JackServer.h"
 #include "support/TempDataDir.h"
 
@@ -21,11 +23,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <iterator>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -162,34 +167,73 @@ TEST(PanelLook, EveryTextFitsWholeAndStandsOutOnEverySizeAndSkin) {
         }
 }
 
-TEST(PanelLook, EveryMessageAndPortNameFitsItsDisplay) {
-    const char* const messages[] = {"Data processing, please wait...",
-                                    "Program received to slot(s)",
-                                    "No results - Try another keyword!",
-                                    "File does not contain Bank info.",
-                                    "Global Channel Mismatch when receiving control data!",
-                                    "[2] Filter KBD Track",
-                                    "[2] Filter KBD Track  Filter KBD Track",
-                                    "Brem Halvoran Plug-in   04-Feb-2020"};
+namespace {
+
+// Every text the editor's code hands to the display's status line: the
+// string literals of each setStatusText call, and of the constants it names.
+std::vector<std::string> statusLiterals() {
+    std::vector<std::string> out;
+    const std::regex literal("\"((?:[^\"\\\\]|\\\\.)*)\""), named("k[A-Z]\\w*");
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(HV_SOURCE_DIR) + "/src")) {
+        if (entry.path().extension() != ".cpp") continue;
+        std::ifstream in(entry.path());
+        const std::string code((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::map<std::string, std::string> constants;
+        const std::regex constant("constexpr const char\\* (k\\w+) = \"([^\"]*)\";");
+        for (std::sregex_iterator m(code.begin(), code.end(), constant), none; m != none; ++m)
+            constants[(*m)[1]] = (*m)[2];
+        for (size_t at = code.find("StatusText("); at != std::string::npos; at = code.find("StatusText(", at + 1)) {
+            // The call's arguments, up to its closing bracket.
+            size_t end = at + 11;
+            for (int depth = 1; end < code.size() && depth > 0; ++end)
+                depth += code[end] == '(' ? 1 : code[end] == ')' ? -1 : 0;
+            const std::string args = code.substr(at + 11, end - at - 12);
+            for (std::sregex_iterator m(args.begin(), args.end(), literal), none; m != none; ++m)
+                out.push_back(std::regex_replace((*m)[1].str(), std::regex("\\\\\""), "\""));
+            for (std::sregex_iterator m(args.begin(), args.end(), named), none; m != none; ++m)
+                if (constants.count((*m)[0])) out.push_back(constants[(*m)[0]]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(PanelLook, EveryStatusAndPortNameReadsWholeOnEverySize) {
+    // What the display shows besides: a control's name and value, the
+    // version, and the longest a status that names the user's things grows.
+    std::vector<std::string> messages = statusLiterals();
+    ASSERT_GT(messages.size(), 40u);
+    for (const char* m : {"[2] Filter KBD Track  Filter KBD Track", "Brem Halvoran Plug-in   04-Feb-2020"})
+        messages.push_back(m);
+    messages.push_back(std::string(kStatusRoom, 'W'));
     const char* const ports[] = {"Midi Through:Midi Through Port-0 14:0", "system:midi_capture_1"};
     for (int size = 0; size < 3; ++size) {
         LookEditor e(size, 0);
-        auto fits = [&](IControl* box, const std::string& text, int atLeast) {
-            ASSERT_TRUE(box);
+        for (int i = 0; i < kNumParams && size == 0; ++i) messages.push_back(e.plug->GetParam(i)->GetNameForHost());
+        ITextControl* status = e.plug->statusTextControl;
+        ASSERT_TRUE(status);
+        const IRECT& r = status->GetRECTRef();
+        const int legible = status->GetText()->mSize * 2 / 3;
+        for (const std::string& m : messages) {
             int width = 0;
-            const int fitted =
-                e.g->FitText(box->GetText(), text.c_str(), box->GetRECTRef().W(), box->GetRECTRef().H(), &width);
-            EXPECT_LE(width, box->GetRECTRef().W()) << kSizes[size] << ": " << text;
-            EXPECT_GE(fitted * 2, atLeast) << kSizes[size] << ": " << text;
-        };
-        // Messages at no less than half the display's size.
-        for (const char* m : messages) fits(e.plug->statusTextControl, m, e.plug->statusTextControl->GetText()->mSize);
+            const int fitted = e.g->FitText(status->GetText(), m.c_str(), r.W(), r.H(), &width);
+            EXPECT_LE(width, r.W()) << kSizes[size] << ": \"" << m << "\" is cut";
+            EXPECT_GE(fitted, legible) << kSizes[size] << ": \"" << m << "\"";
+        }
+        // A port's name too long for its box at a size still read is cut in
+        // its middle: both ends, which tell ports apart, show.
         for (int param : {kDeviceInSelection, kDeviceOutSelection})
-            for (const char* port : ports) fits(e.plug->firstBoundControl(param), port, 12);
-        // The search's two lines side by side are too long for the small display.
-        if (size > 0)
-            fits(e.plug->statusTextControl, "No results - Try another keyword!  Tip: Note that letter size matters..",
-                 12);
+            for (const char* port : ports) {
+                IControl* box = e.plug->firstBoundControl(param);
+                ASSERT_TRUE(box);
+                const hvraster::FittedText fit =
+                    hvraster::FitText(e.g, box->GetText(), port, box->GetRECTRef().W(), box->GetRECTRef().H());
+                EXPECT_GE(fit.size, box->GetText()->mSize * 2 / 3) << kSizes[size] << ": " << port;
+                const std::string shown = fit.cut.empty() ? port : fit.cut;
+                EXPECT_EQ(shown.substr(0, 4), std::string(port).substr(0, 4)) << kSizes[size] << ": " << shown;
+                EXPECT_EQ(shown.substr(shown.size() - 2), std::string(port).substr(std::strlen(port) - 2)) << shown;
+            }
     }
 }
 
@@ -278,11 +322,12 @@ TEST(PanelLook, CentreZeroValuesShowSignedAsOnTheInstrument) {
         {kSeq3Step16 + 1, 70, "+6"},
         {kSeq1Step1, 63, "-1"},
         {kOsc2Semitone, 40, "-24"},
-        // The global page's knobs: transposition signed, the rest plain.
+        // The global page's knobs: tune and transposition signed, the rest plain.
         {kMasterTranspose, 0, "-12"},
         {kMasterTranspose, 12, "0"},
         {kMasterTranspose, 13, "+1"},
-        {kMasterTune, 37, "37"},
+        {kMasterTune, 50, "0"},
+        {kMasterTune, 37, "-13"},
         {kGlobalMIDI2Ctrl, 7, "7"},
     };
     // The display a turn shows (with no port chosen, the turn itself then

@@ -30,17 +30,18 @@ namespace guitest {
 class EditorWindow {
 public:
     // With home, the host's HOME is the data folder (where file panels start).
+    // On the shared server unless the probe's display is named.
     EditorWindow(hvtest::XProbe& x, const std::string& skin, const std::string& args = "--set 467=2",
-                 const std::function<void(const std::string& dir)>& prepare = nullptr, bool home = false)
+                 const std::function<void(const std::string& dir)>& prepare = nullptr, bool home = false,
+                 const std::string& display = hvtest::XvfbServer::shared().display())
         : x_(x) {
         dir_ = testing::TempDir() + "hv-editor-x11-" + skin + "-" + std::to_string(::getpid());
         std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
         std::ofstream(dir_ + "/Halvoran UI.txt") << "normal\n" << skin << "\nfirst run: no\n";
         if (prepare) prepare(dir_);
-        const std::string cmd = "cd '" + dir_ + "' && DISPLAY=" + hvtest::XvfbServer::shared().display() +
-                                " HALVORAN_DATA_DIR=. " + (home ? "HOME=\"$PWD\" " : "") +
-                                "sh -c 'echo $$ > pid; exec " HV_HOST_EXE " --view --print-params " + args +
-                                " --seconds 120' 2>/dev/null";
+        const std::string cmd =
+            "cd '" + dir_ + "' && DISPLAY=" + display + " HALVORAN_DATA_DIR=. " + (home ? "HOME=\"$PWD\" " : "") +
+            "sh -c 'echo $$ > pid; exec " HV_HOST_EXE " --view --print-params " + args + " --seconds 120' 2>/dev/null";
         runner_ = std::thread([this, cmd] {
             run_ = hvtest::runProgram(cmd);
             ended_ = true;
@@ -87,6 +88,10 @@ public:
             if (f >> id && std::getline(f >> std::ws, name, '\t') && f >> value) params[id] = value;
         }
         return params;
+    }
+    // Part of the window as it shows.
+    hvtest::XProbe::Image capture(int x, int y, int width, int height) {
+        return x_.capture(x_.root(), ox_ + x, oy_ + y, width, height);
     }
     void screenshot(const std::string& path) {
         EXPECT_TRUE(hvtest::XProbe::savePng(x_.capture(x_.root(), ox_, oy_, 1200, 720), path));

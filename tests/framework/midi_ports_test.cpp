@@ -6,12 +6,17 @@
 #include "support/JackServer.h"
 #include "support/MidiPeer.h"
 #include "support/ScopedEnv.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -281,6 +286,99 @@ TEST_F(MidiPorts, ThreadsClosingInputWhileMessagesArriveIsSafe) {
     plug.reset();
     stop = true;
     sender.join();
+}
+
+// An instrument's output that starts a SysEx and never ends it: after F0
+// every cycle carries as many data bytes as its port takes, until it is told
+// to send one control change instead.
+class EndlessSysEx {
+public:
+    EndlessSysEx() : party_(hvtest::uniqueClientName("hvendless")) {
+        if (!party_.opened()) return;
+        port_ = jack_port_register(party_.client(), "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_set_process_callback(party_.client(), process, this);
+        jack_activate(party_.client());
+    }
+    ~EndlessSysEx() {
+        if (port_ && party_.linkSound()) jack_deactivate(party_.client());
+    }
+    std::string portName() const { return port_ ? jack_port_name(port_) : ""; }
+    void start() { state_ = kStart; }
+    void endWithControlChange() { state_ = kControlChange; }
+    uint64_t sent() const { return sent_; }
+
+private:
+    enum { kIdle, kStart, kData, kControlChange };
+    static int process(jack_nframes_t frames, void* arg) {
+        auto* self = static_cast<EndlessSysEx*>(arg);
+        void* buffer = jack_port_get_buffer(self->port_, frames);
+        jack_midi_clear_buffer(buffer);
+        static const std::vector<unsigned char> data(4096, 0x11);
+        switch (self->state_.load()) {
+            case kStart: {
+                const unsigned char start[] = {0xF0, 0x42, 0x30, 0x58};
+                if (jack_midi_event_write(buffer, 0, start, sizeof start) == 0) self->state_ = kData;
+                break;
+            }
+            case kData:
+                // Four events a cycle: about 3 MB/s, which a loaded machine
+                // under a sanitizer still carries.
+                for (int i = 0; i < 4 && jack_midi_event_write(buffer, 0, data.data(), data.size()) == 0; ++i)
+                    self->sent_ += data.size();
+                break;
+            case kControlChange: {
+                const unsigned char cc[] = {0xB0, 7, 99};
+                if (jack_midi_event_write(buffer, 0, cc, sizeof cc) == 0) self->state_ = kIdle;
+                break;
+            }
+        }
+        return 0;
+    }
+
+    hvtest::JackParty party_;
+    jack_port_t* port_ = nullptr;
+    std::atomic<int> state_{kIdle};
+    std::atomic<uint64_t> sent_{0};
+};
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+// The input keeps no more than the longest message it takes: a SysEx that
+// never ends costs no memory, is dropped whole and said so, and what comes
+// after it arrives.
+TEST(MidiInputBound, ASysExThatNeverEndsIsDroppedAndTheNextMessageArrives) {
+    ASSERT_TRUE(hvtest::JackServer::shared().running());
+    EndlessSysEx source;
+    ASSERT_FALSE(source.portName().empty());
+    auto plug = std::make_unique<Recorder>();
+    int idx = 1;
+    plug->setExternalMIDIIn(idx, source.portName().c_str());
+    ASSERT_GT(idx, 0);
+    testing::internal::CaptureStderr();
+    source.start();
+    // What the sanitizers take once (the ring's shadow) is taken in the
+    // first megabytes; from then on nothing grows with the input.
+    constexpr uint64_t kMiB = 1u << 20;
+    EXPECT_TRUE(hvtest::waitUntil([&] { return source.sent() >= 2 * kMiB; }, 120000));
+    const long before = residentKiB();
+    EXPECT_TRUE(hvtest::waitUntil([&] { return source.sent() >= 12 * kMiB; }, 120000));
+    const long grown = residentKiB() - before;
+    source.endWithControlChange();
+    EXPECT_TRUE(plug->waitFor(1, 0, 60s));
+    EXPECT_EQ(plug->shorts(), (std::vector<Bytes>{{0xB0, 7, 99}}));
+    EXPECT_TRUE(plug->sysexes().empty());
+    // Told once the input thread has handed on what came after it.
+    EXPECT_TRUE(hvtest::waitUntil([&] { return plug->externalMIDIInputFigures().droppedTooLong == 1; }, 60000));
+    plug.reset();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("1 SysEx message(s) longer than 65536 bytes dropped whole"), std::string::npos) << log;
+    // 10 MiB came meanwhile.
+    EXPECT_LT(grown, 4 * 1024) << grown << " KiB more after " << source.sent() << " bytes";
 }
 
 // A server that stops with the output open: sends are taken without waiting,

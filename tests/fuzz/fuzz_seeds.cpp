@@ -1,9 +1,11 @@
 // Writes the seed corpus of the fuzzers: every bank form the readers know,
-// whole and cut short, instrument traffic, icons and settings files.
+// whole and cut short, instrument traffic, icons, settings files and PNG
+// images.
 #include <filesystem>
 #include <iostream>
 
 #include "editor/librarian_testbanks.h"
+#include "raster/png_test_util.h"
 #include "support/IconFiles.h"
 #include "src/GlobalDump.h"
 #include "src/PatchLibrarianDump.h"
@@ -102,5 +104,25 @@ int main(int argc, char** argv) {
         {"settings-partial.txt", text("  small \t\ns-model")},
     };
     for (const auto& [name, bytes] : settings) writeFile(dir / name, bytes);
+
+    // PNG images for the PNG loader: a small one of each colour type, with
+    // transparency where it may have it, plain and interlaced, the image
+    // data in one chunk and in many.
+    for (int type : {0, 2, 3, 4, 6})
+        for (bool interlace : {false, true}) {
+            pngtest::PngShape s;
+            s.width = 9, s.height = 7, s.colorType = type, s.depth = type == 3 ? 4 : 8, s.interlace = interlace;
+            const int n = pngtest::Channels(type) * s.width;
+            std::vector<std::vector<unsigned>> rows(s.height);
+            for (int y = 0; y < s.height; ++y)
+                for (int x = 0; x < n; ++x) rows[y].push_back((unsigned)(x * 29 + y * 7) % 16);
+            for (int i = 0; i < 16; ++i) s.palette.push_back(png_color{(png_byte)(i * 16), (png_byte)(255 - i), 7});
+            if (type == 3) s.paletteAlpha = {0, 128};
+            s.hasTrnsColor = type == 0 || type == 2;
+            if (type != 3) s.palette.clear();
+            const std::string name = "image-" + std::to_string(type) + (interlace ? "-laced" : "");
+            writeFile(dir / (name + ".png"), pngtest::Build(s, rows, pngtest::Layout{5, 0, false}));
+            writeFile(dir / (name + "-split.png"), pngtest::Build(s, rows, pngtest::Layout{5, 20, true}));
+        }
     return 0;
 }

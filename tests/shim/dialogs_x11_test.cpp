@@ -2,8 +2,10 @@
 // Toolkit dialogs and input on a real X server (a private Xvfb), driven as a
 // person would through XTest from a second connection: clicks, double and
 // Control-clicks, a drag under capture, wheel turns and typed keys give
-// their messages, and only the click that activates a window announces
-// itself; a resource dialog run modally ends with the id of the
+// their messages, and the click that activates a window gives its whole
+// sequence of activation messages; focus changes X reported before the
+// program's own focus request make no window active or inactive for a
+// moment; a resource dialog run modally ends with the id of the
 // button another thread clicks, and a close request ends it with IDCANCEL;
 // a modal dialog takes the keyboard (typed text and Return reach it) and its
 // owner refuses the window manager's close request meanwhile;
@@ -16,15 +18,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/appkit/Application.h"
 #include "platform/appkit/HeadlessBackend.h"
+#include "platform/appkit/Modal.h"
 #include "platform/appkit/RunLoop.h"
 #include "platform/appkit/Window.h"
 #include "shim/shim-dlg-toplevel.h"
@@ -58,6 +63,7 @@ std::vector<std::string> g_log;
 std::vector<std::string> g_dropped;
 POINT g_dropAt{};
 HCURSOR g_cursor = nullptr;  // what the window shows over itself
+int g_moved = 0;             // pointer moves the panel heard
 
 std::string entry(const char* name, WPARAM wp, LPARAM lp) {
     char buf[64];
@@ -66,17 +72,29 @@ std::string entry(const char* name, WPARAM wp, LPARAM lp) {
     return buf;
 }
 
-// What a view and the panel's content hear, in order.
+// What views and the panel's content hear of activation, clicks and keys,
+// in order; WM_ACTIVATE with the window it names as the one key before.
 std::string g_heard;
+HWND g_elsewhere = nullptr;  // the content of the other window
+void hear(const char* who, UINT m, WPARAM wp, LPARAM lp) {
+    const std::string at = std::string(" ") + who + ":";
+    if (m == WM_ACTIVATE)
+        g_heard += at + "ACTIVATE(" + std::to_string(wp) + "," +
+                   (!lp                       ? "none"
+                    : (HWND)lp == g_elsewhere ? "elsewhere"
+                                              : "another") +
+                   ")";
+    if (m == WM_MOUSEACTIVATE) g_heard += at + "MOUSEACTIVATE";
+    if (m == WM_LBUTTONDOWN) g_heard += at + "DOWN";
+    if (m == WM_KEYDOWN) g_heard += at + "KEY" + char(wp);
+}
 LRESULT HearingProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_MOUSEACTIVATE) g_heard += " view:ACTIVATE";
-    if (m == WM_LBUTTONDOWN) g_heard += " view:DOWN";
-    if (m == WM_KEYDOWN) g_heard += std::string(" view:KEY") + char(wp);
+    hear(GetWindowLong(h, GWL_ID) ? "disabled" : "view", m, wp, lp);
     return DefWindowProc(h, m, wp, lp);
 }
 
 LRESULT DialogProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_MOUSEACTIVATE) g_heard += " content:ACTIVATE";
+    if (m == WM_ACTIVATE || m == WM_MOUSEACTIVATE) hear("content", m, wp, lp);
     switch (m) {
         case WM_LBUTTONDOWN:
             g_log.push_back(entry("LDOWN", wp, lp));
@@ -94,6 +112,7 @@ LRESULT DialogProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
             g_log.push_back(entry("RUP", wp, lp));
             break;
         case WM_MOUSEMOVE:
+            ++g_moved;
             if (GetCapture() == h) g_log.push_back(entry("MOVE", wp, lp));
             break;
         case WM_MOUSEWHEEL:
@@ -194,6 +213,7 @@ bool focused(hvtest::XProbe& p, XWindow w) {
     return focus == w;
 }
 SHIM_DialogResourceIndex g_panel{"panel", "Input panel", 0x10 | 4 | 2 | 0x20, nullptr, 260, 180, &g_pick};
+SHIM_DialogResourceIndex g_other{"other", "Elsewhere", 0x10 | 4, nullptr, 100, 100, nullptr};
 
 class DialogsX11 : public ::testing::Test {
 protected:
@@ -205,6 +225,7 @@ protected:
     }
     void TearDown() override {
         if (panel_ && Responder::isLive(panel_)) DestroyWindow(panel_);
+        if (g_elsewhere) DestroyWindow(std::exchange(g_elsewhere, nullptr));
         SHIM_EnableRightClickEmulate(false);
         app_.stop();
     }
@@ -221,6 +242,17 @@ protected:
         XSync(probe_->display(), False);
         return x;
     }
+    // Another window of the program, shown before the panel (which would
+    // keep the focus from a later map); its X window.
+    XWindow openElsewhere(DLGPROC proc) {
+        g_elsewhere = SHIM_CreateDialog(&g_other, "other", nullptr, proc, 0);
+        other_ = shimwnd::AsView(g_elsewhere)->window();
+        other_->setFrame(FRect{700, 100, 100, 100});
+        other_->show();
+        XWindow x = 0;
+        EXPECT_TRUE(pumpUntil([&] { return (x = probe_->findWindow("Elsewhere")) && probe_->viewable(x); }));
+        return x;
+    }
     bool pumpUntil(const std::function<bool()>& done) { return app_.pumpUntil(done); }
     bool logged(size_t n) {
         return pumpUntil([&] { return g_log.size() >= n; });
@@ -228,6 +260,7 @@ protected:
     hvtest::AppOnXvfb app_;
     hvtest::XProbe* probe_ = nullptr;
     AppWindow* panel_ = nullptr;
+    AppWindow* other_ = nullptr;
 };
 
 // A person at the display, on a thread of its own while the main thread
@@ -293,20 +326,27 @@ TEST_F(DialogsX11, TypedKeys) {
     EXPECT_EQ(g_log, want);
 }
 
-// The click that activates a window tells the view under it and its
-// superview, once each and before the press, whether the manager focuses
-// before it passes the press on or after (a focus given after the click);
-// no other activation does. A disabled view takes no keys.
-TEST_F(DialogsX11, OnlyTheClickThatActivatesAWindowAnnouncesIt) {
-    AppWindow other(FRect{700, 100, 100, 100}, kStyleTitled, "Elsewhere");
-    other.show();  // before the panel, which would keep the focus from a later map
-    XWindow elsewhere = 0;
-    ASSERT_TRUE(
-        pumpUntil([&] { return (elsewhere = probe_->findWindow("Elsewhere")) && probe_->viewable(elsewhere); }));
+// The whole sequence of an activating click: the window becomes key first
+// (WM_ACTIVATE naming the window key before, then WM_MOUSEACTIVATE to its
+// content), whether a manager focuses it before it passes the press on,
+// after, or not at all; a view that had not the focus becomes the first
+// responder (WM_MOUSEACTIVATE); the first click tells the view and then
+// its superview; then the press. A window made key by the program or
+// another program hears of it alone; a disabled view sends nothing, and
+// takes no keys.
+TEST_F(DialogsX11, TheClickThatActivatesAWindowGivesItsWholeSequence) {
+    const XWindow elsewhere = openElsewhere(nullptr);
+    ASSERT_TRUE(elsewhere);
     const XWindow x = openPanel();
-    HWND view = Shim_vHalvoran_hwnd::initChild(nullptr, panel_->contentView(), HearingProc, 0);
+    HWND content = panel_->contentView();
+    HWND view = Shim_vHalvoran_hwnd::initChild(nullptr, content, HearingProc, 0);
     SetWindowPos(view, nullptr, 20, 20, 120, 60, SWP_NOZORDER);
     ShowWindow(view, SW_SHOW);
+    HWND disabled = Shim_vHalvoran_hwnd::initChild(nullptr, content, HearingProc, 0);
+    SetWindowLong(disabled, GWL_ID, 1);
+    SetWindowPos(disabled, nullptr, 160, 20, 80, 60, SWP_NOZORDER);
+    ShowWindow(disabled, SW_SHOW);
+    EnableWindow(disabled, FALSE);
     Display* d = probe_->display();
     const ::Window clock = XCreateSimpleWindow(d, probe_->root(), -1, -1, 1, 1, 0, 0, 0);
     XSelectInput(d, clock, PropertyChangeMask);
@@ -320,20 +360,34 @@ TEST_F(DialogsX11, OnlyTheClickThatActivatesAWindowAnnouncesIt) {
         XSetInputFocus(d, x, RevertToParent, CurrentTime);
         XSync(d, False);
     };
+    const std::string becomesKey = " content:ACTIVATE(1,elsewhere) content:MOUSEACTIVATE";
     const struct {
         const char* by;
+        HWND focus;                           // the panel's first responder before
         std::function<void()> before, after;  // activations around the click
-        std::string heard;
+        int clickX;                           // at y 40; the view spans 20 to 140, the disabled one 160 to 240
+        std::string heard;                    // ending with the key typed after the click
     } cases[] = {
-        {"the click", nullptr, nullptr, " view:ACTIVATE content:ACTIVATE view:DOWN"},
-        {"the click, focused after it", nullptr, fromOutside, " view:ACTIVATE content:ACTIVATE view:DOWN"},
-        {"the program", [&] { panel_->makeKeyWindow(); }, nullptr, " view:DOWN"},
-        {"another program", fromOutside, nullptr, " view:DOWN"},
+        {"the click, on a view without the focus", content, nullptr, nullptr, 30,
+         becomesKey + " view:MOUSEACTIVATE view:MOUSEACTIVATE content:MOUSEACTIVATE view:DOWN view:KEYX"},
+        {"the click, on the view with the focus", view, nullptr, nullptr, 50,
+         becomesKey + " view:MOUSEACTIVATE content:MOUSEACTIVATE view:DOWN view:KEYX"},
+        {"the click, focused from outside after it", view, nullptr, fromOutside, 70,
+         becomesKey + " view:MOUSEACTIVATE content:MOUSEACTIVATE view:DOWN view:KEYX"},
+        {"the click, on a disabled view", view, nullptr, nullptr, 200, becomesKey + " view:KEYX"},
+        {"the program, then a click on a view without the focus", content, [&] { panel_->makeKeyWindow(); }, nullptr,
+         90, becomesKey + " view:MOUSEACTIVATE view:DOWN view:KEYX"},
+        {"another program, then a click on the view with the focus", view, fromOutside, nullptr, 110,
+         becomesKey + " view:DOWN view:KEYX"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.by);
-        other.makeKeyAndOrderFront();
-        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, elsewhere) && Application::keyWindow() == &other; }));
+        panel_->makeFirstResponder(shimwnd::AsView(c.focus));
+        // From outside, so that the key window changes only once the focus
+        // events before it have been handled.
+        XSetInputFocus(d, elsewhere, RevertToParent, CurrentTime);
+        XSync(d, False);
+        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, elsewhere) && Application::keyWindow() == other_; }));
         g_heard.clear();
         if (c.before) {
             c.before();
@@ -342,25 +396,135 @@ TEST_F(DialogsX11, OnlyTheClickThatActivatesAWindowAnnouncesIt) {
             const Time keyed = serverTime();
             ASSERT_TRUE(hvtest::waitUntil([&] { return serverTime() != keyed; }));
         }
-        probe_->clickAt(x, 30 + 25 * int(&c - cases), 40);  // never a double click
-        EXPECT_TRUE(pumpUntil([&] { return g_heard.find("view:DOWN") != std::string::npos; }));
-        if (c.after) c.after();
-        if (c.after || probe_->hasWindowManager()) {
-            EXPECT_TRUE(pumpUntil([&] { return Application::keyWindow() == panel_; }));
+        probe_->clickAt(x, c.clickX, 40);  // never a double click
+        if (c.after) {
+            EXPECT_TRUE(pumpUntil([&] { return g_heard.find("view:DOWN") != std::string::npos; }));
+            c.after();
         }
+        EXPECT_TRUE(pumpUntil([&] { return Application::keyWindow() == panel_ && focused(*probe_, x); }));
+        probe_->key(XK_x);  // handled after the click
+        EXPECT_TRUE(pumpUntil([&] { return g_heard.find("KEYX") != std::string::npos; }));
         EXPECT_EQ(g_heard, c.heard);
     }
+    // A disabled view that still has the focus takes keys in silence.
     g_heard.clear();
-    probe_->key(XK_a);
-    EXPECT_TRUE(pumpUntil([&] { return g_heard == " view:KEYA"; }));
     EnableWindow(view, FALSE);
     g_log.clear();
     probe_->key(XK_b);
-    probe_->clickAt(x, 200, 120);  // handled after the key
+    probe_->clickAt(x, 200, 120);  // on the content, handled after the key
     EXPECT_TRUE(logged(1));
-    EXPECT_EQ(g_heard, " view:KEYA content:ACTIVATE");
+    EXPECT_EQ(g_heard, " content:MOUSEACTIVATE");
     EXPECT_EQ(g_log.front(), "LDOWN 0 200,120");
     XDestroyWindow(d, clock);
+}
+
+LRESULT OtherProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    hear("other", m, wp, lp);
+    return 0;
+}
+LRESULT BriefProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    hear("brief", m, wp, lp);
+    return 0;
+}
+SHIM_DialogResourceIndex g_brief{"brief", "Brief", 0x10 | 4, nullptr, 120, 80, nullptr};
+
+// Focus changes X reported before the program's own request for the focus
+// are taken back by it: no window hears of an activation or deactivation
+// that did not last. The changes queue on purpose, from another client,
+// before the program asks and reads. A change after the request (the user
+// going to another program) counts.
+TEST_F(DialogsX11, FocusChangesOlderThanTheProgramsRequestDoNotCount) {
+    const XWindow elsewhere = openElsewhere(OtherProc);
+    ASSERT_TRUE(elsewhere);
+    const XWindow x = openPanel();
+    Display* d = probe_->display();
+    const ::Window foreign = XCreateSimpleWindow(d, probe_->root(), 300, 700, 120, 80, 0, 0, 0);
+    XMapWindow(d, foreign);
+    XSync(d, False);
+    ASSERT_TRUE(hvtest::waitUntil([&] { return probe_->viewable(foreign); }));
+    auto focusTo = [&](XWindow w) {
+        XSetInputFocus(d, w, RevertToParent, CurrentTime);
+        XSync(d, False);
+    };
+    auto activatePanel = [&] { SetForegroundWindow(panel_->contentView()); };
+    // Once the server has moved the focus as the program asked (the program
+    // reads nothing meanwhile), the user goes to another program.
+    auto userLeaves = [&] {
+        ASSERT_TRUE(hvtest::waitUntil([&] { return focused(*probe_, x); }));
+        focusTo(foreign);
+    };
+    const std::string panelKey = " content:ACTIVATE(1,elsewhere) content:MOUSEACTIVATE";
+    const struct {
+        const char* what;
+        AppWindow* keyBefore;
+        std::function<void()> queued, program, after;
+        AppWindow* keyAfter;
+        XWindow focusAfter;
+        std::string heard;
+    } cases[] = {
+        {"a move to another of its windows waits", panel_, [&] { focusTo(elsewhere); }, activatePanel, nullptr, panel_,
+         x, ""},
+        {"a move to another program waits", panel_, [&] { focusTo(foreign); }, activatePanel, nullptr, panel_, x, ""},
+        {"the user leaves after the request", other_, nullptr, activatePanel, userLeaves, nullptr, foreign,
+         " other:ACTIVATE(0,none)" + panelKey + " content:ACTIVATE(0,none)"},
+        {"a move waits, and the user leaves after", panel_, [&] { focusTo(elsewhere); }, activatePanel, userLeaves,
+         nullptr, foreign, " content:ACTIVATE(0,none)"},
+        {"a dialog ends with moves of the focus to it unread", panel_, nullptr,
+         [&] {
+             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             setModalIterationHook([&, deadline](AppWindow* w) {
+                 const XWindow shown = probe_->findWindow("Brief");
+                 const bool shows = shown && probe_->viewable(shown);
+                 if (!shows && std::chrono::steady_clock::now() < deadline) return;
+                 if (shows) {
+                     // The user clicks the panel; a manager hands the focus
+                     // back to the modal dialog.
+                     focusTo(x);
+                     focusTo(shown);
+                 }
+                 setModalIterationHook(nullptr);
+                 EndDialog(w->contentView(), shows ? int(IDOK) : int(IDCANCEL));
+             });
+             EXPECT_EQ(SHIM_DialogBox(&g_brief, "brief", panel_->contentView(), BriefProc, 0), IDOK);
+         },
+         nullptr, panel_, x,
+         " content:ACTIVATE(0,none) brief:ACTIVATE(1,another) brief:MOUSEACTIVATE content:ACTIVATE(1,none) "
+         "content:MOUSEACTIVATE"},
+        {"the user moves before a new window's map is read", panel_, nullptr,
+         [&] {
+             other_->orderOut();
+             other_->makeKeyAndOrderFront();  // the focus waits for the map
+         },
+         [&] {
+             ASSERT_TRUE(hvtest::waitUntil([&] { return probe_->viewable(elsewhere); }));
+             probe_->settleWindowManager();
+             focusTo(foreign);
+             focusTo(x);
+         },
+         panel_, x,
+         " content:ACTIVATE(0,none) other:ACTIVATE(1,another) other:MOUSEACTIVATE other:ACTIVATE(0,none)" + panelKey},
+    };
+    int moves = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const XWindow from = c.keyBefore == panel_ ? x : elsewhere;
+        focusTo(from);
+        ASSERT_TRUE(pumpUntil([&] { return focused(*probe_, from) && Application::keyWindow() == c.keyBefore; }));
+        g_heard.clear();
+        if (c.queued) c.queued();
+        c.program();
+        if (c.after) c.after();
+        ASSERT_TRUE(
+            pumpUntil([&] { return focused(*probe_, c.focusAfter) && Application::keyWindow() == c.keyAfter; }));
+        // A pointer move the panel hears comes after every focus event before it.
+        const int seen = g_moved;
+        probe_->moveTo(x, 200, 100 + ++moves);
+        ASSERT_TRUE(pumpUntil([&] { return g_moved > seen; }));
+        EXPECT_EQ(g_heard, c.heard);
+        EXPECT_EQ(Application::keyWindow(), c.keyAfter);
+    }
+    XDestroyWindow(d, foreign);
+    XSync(d, False);
 }
 
 TEST_F(DialogsX11, ModalDialogEndsWithTheClickedButton) {

@@ -5,8 +5,9 @@
 // Control-clicks; a three-button message box answers a click on its third
 // button. Under a UTF-8 locale the save panel takes any letter typed and
 // refuses a name of blanks, and Escape answers a message box that has a
-// Cancel button. A screenshot of the save panel is written as a test
-// artefact.
+// Cancel button. Panels opened and closed again and again leave no input
+// context behind and no failed X request. A screenshot of the save panel
+// is written as a test artefact.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "platform/appkit/Application.h"
+#include "platform/appkit/X11Errors.h"
 #include "shim/shim-miscdlg.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDataDir.h"
@@ -24,6 +26,7 @@
 #include "support/x11/XvfbServer.h"
 
 // After the toolkit's headers: Xlib's macros would hide names in them.
+#include "platform/appkit/X11Input.h"
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -118,6 +121,35 @@ TEST_F(StandardDialogsX11, TheOpenPanelGivesTwoFilesPickedWithControlClicks) {
     EXPECT_EQ(second, dir_.path().string() + "/gamma.hvx");
     EXPECT_EQ(block[1 + first.size() + 1 + second.size() + 1], 0);
     std::free(block);
+}
+
+// Under a window manager the focus may come to a panel already gone; its
+// input context goes with it all the same, and X is never asked about it.
+TEST_F(StandardDialogsX11, PanelsOpenedAgainAndAgainLeaveNothingBehind) {
+    namespace ak = platform::appkit;
+    const unsigned long failed = ak::x11FailedRequestCount();
+    const size_t contexts = ak::X11InputMethod::contextCount();
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        std::thread person = Person("Save Bank", [](hvtest::XProbe& p, XWindow) {
+            p.type("B");
+            p.key(XK_Return);
+        });
+        char out[512] = {};
+        EXPECT_TRUE(BrowseForSaveFile("Save Bank", dir_.path().c_str(), "", "Banks\0*.hvx\0\0", out, sizeof out));
+        person.join();
+        person = Person("Open Banks", [](hvtest::XProbe& p, XWindow w) {
+            p.clickAt(w, 60, kListTop + 10);
+            p.key(XK_Return);
+        });
+        std::free(BrowseForFiles("Open Banks", dir_.path().c_str(), "", false, "Banks\0*.hvx\0\0"));
+        person.join();
+        // What the last round left waiting has been handled by this one's.
+        if (round > 0) {
+            EXPECT_EQ(ak::X11InputMethod::contextCount(), contexts);
+        }
+    }
+    EXPECT_EQ(ak::x11FailedRequestCount(), failed);
 }
 
 TEST_F(StandardDialogsX11, AThreeButtonMessageBoxAnswersItsThirdButton) {

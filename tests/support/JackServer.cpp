@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -29,17 +30,40 @@ namespace hvtest {
 
 namespace {
 
-// JACK names a client's socket after the client alone, whatever its
-// server: the test programs running at once must not share names.
-bool serverAnswers(const std::string& name) {
-    jack_status_t status{};
-    const std::string probe = "hv-probe-" + std::to_string(getpid());
-    jack_client_t* c =
-        jack_client_open(probe.c_str(), jack_options_t(JackNoStartServer | JackServerName), &status, name.c_str());
-    if (!c) return false;
-    jack_client_close(c);
-    return true;
+enum class Probe { kAnswers, kAbsent, kSilent };
+
+// Asks in a process of its own, so that a server that holds its clients
+// (stopped, or stuck) costs a bounded wait and never this program's thread.
+Probe probeServer(const std::string& name, std::chrono::milliseconds limit) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> env = {"JACK_NO_START_SERVER=1"};
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "JACK_NO_START_SERVER=", 21) != 0) env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const char* argv[] = {"jack_lsp", "-s", name.c_str(), nullptr};
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, "jack_lsp", &files, nullptr, const_cast<char* const*>(argv), envp.data());
+    posix_spawn_file_actions_destroy(&files);
+    if (failed) return Probe::kAbsent;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int st = 0;
+    while (waitpid(pid, &st, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return Probe::kSilent;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(st) && WEXITSTATUS(st) == 0 ? Probe::kAnswers : Probe::kAbsent;
 }
+
+constexpr std::chrono::seconds kProbeLimit{10};
 
 std::atomic<unsigned> gSweeps{0};
 std::atomic<void (*)(const char*)> gChainedErrors{nullptr};
@@ -163,7 +187,9 @@ bool JackServer::start() {
 bool JackServer::startOnce(std::chrono::seconds patience) {
     if (running()) return true;
     hookJackErrors();
-    if (serverAnswers(name_)) return false;  // another test program's server
+    // A name that answers, or a server that holds its clients, is another
+    // test program's.
+    if (probeServer(name_, kProbeLimit) != Probe::kAbsent) return false;
     // Our clients must reach this server and never start one of their own.
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
@@ -199,7 +225,7 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
             pid_ = -1;
             return false;
         }
-        if (serverAnswers(name_)) {
+        if (probeServer(name_, kProbeLimit) == Probe::kAnswers) {
             // Ours, unless ours has gone meanwhile: then another program's
             // server took the name first and is the one answering.
             if (waitpid(pid_, &st, WNOHANG) != pid_) return true;

@@ -12,6 +12,7 @@
 #include "platform/appkit/Application.h"
 #include "platform/appkit/HeadlessBackend.h"
 #include "platform/appkit/RunLoop.h"
+#include "platform/appkit/Window.h"
 #include "support/ScopedEnv.h"
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
@@ -43,6 +44,15 @@ public:
                 return done();
             },
             timeoutMs);
+    }
+
+    // Shows the window and waits until it can be seen.
+    bool show(platform::appkit::Window& w) {
+        w.show();
+        return pumpUntil([&] {
+            XWindow x = probe_->findWindow(w.title());
+            return x && probe_->viewable(x);
+        });
     }
 
 private:

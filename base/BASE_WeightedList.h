@@ -11,10 +11,8 @@
 #include <utility>
 #include <vector>
 
-namespace platform::controls {
-
 template <class T>
-class WeightedList {
+class BASE_WeightedList {
 public:
     using Handle = int;
     static constexpr Handle kNone = -1;
@@ -195,5 +193,3 @@ private:
     int size_ = 0;
     uint32_t seed_ = 2463534242u;
 };
-
-}  // namespace platform::controls
