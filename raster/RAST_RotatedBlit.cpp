@@ -111,12 +111,18 @@ struct NarrowBatch {
 };
 
 #if defined(RAST_BILINEAR_AVX2)
+// Eight fractions, stored as 128-bit halves: a 256-bit load across both
+// could not take them from the stores and would wait for both.
+__attribute__((target("avx2"))) inline __m256i halves(const int32_t* p) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p))),
+                                   _mm_load_si128(reinterpret_cast<const __m128i*>(p + 4)), 1);
+}
+
 // A batch of eight on 256-bit registers: a call into code built for AVX2.
 struct WideBatch {
     static constexpr int N = 8;
     __attribute__((target("avx2"), noinline)) static void run(const Walk& k, const Batch& b, unsigned int* out) {
-        const __m256i fx = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.fx));
-        const __m256i fy = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.fy));
+        const __m256i fx = halves(b.fx), fy = halves(b.fy);
         _mm256_storeu_si256(
             reinterpret_cast<__m256i*>(out),
             rast_bilinear::Bilerp8Avx2(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
