@@ -6,6 +6,8 @@
 //     its polls cut short meanwhile);
 //   - a knob turned, then programs sent as dumps (the longest call, and all);
 //   - choosing a port;
+//   - the Cancel of a request-all with no MIDI system at all (the overlay
+//     over "Set MIDI I/O First!"): from the press to the end of the request;
 //   - with the host program: a "--seconds 3" run that requests the
 //     instrument's global data, with the server stopped at 1.2 s, and one
 //     with the server running (the whole run).
@@ -152,6 +154,26 @@ void portChoiceDuringStop(hvtest::JackServer& server) {
         });
 }
 
+// With no server to reach, the editor has no MIDI system. Run before any
+// client of this process is open, so that none meets the failed opens.
+void cancelWithoutMIDISystem() {
+    const std::string server = getenv("JACK_DEFAULT_SERVER") ? getenv("JACK_DEFAULT_SERVER") : "";
+    setenv("JACK_DEFAULT_SERVER", "hvbnoserver", 1);
+    {
+        auto plug = std::make_unique<Halvoran>(IUnitInstanceInfo{});
+        MIDIMessageManager* manager = plug->midiManager;
+        manager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobRequestAllPatches,
+                          [manager](MIDIMessageSender&) { manager->armAllPatchesRequest(); });
+        // Its first request has said "Set MIDI I/O First!" by then.
+        std::this_thread::sleep_for(500ms);
+        const auto t = Clock::now();
+        plug->SetParameterFromGUI(kCancelDataRequest, 1.0);
+        const bool ended = manager->waitForEnd(MIDIMessageManager::kTransferThread, 120000);
+        std::printf("cancel a request-all, no MIDI system %6.2f s%s\n", secondsSince(t), ended ? "" : " (not ended)");
+    }
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+}
+
 #ifdef HV_HOST_PATH
 // The host runs 3 s, its ports chosen by number and data requested at
 // once; the server stops at 1.2 s (or not at all).
@@ -208,6 +230,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "jackd did not start\n");
             return 1;
         }
+        for (int r = 0; r < rounds; ++r) cancelWithoutMIDISystem();
         for (int r = 0; r < rounds; ++r) {
             quitDuringRequestAll(server);
             sendsDuringStop(server);

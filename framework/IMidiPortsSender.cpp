@@ -4,14 +4,26 @@
 #include <deque>
 #include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
+
+struct IMidiPortsSender::Item {
+    Message message;
+    std::shared_ptr<Ticket> ticket;
+};
+
+namespace {
+
+using Tickets = std::deque<std::shared_ptr<IMidiPortsSender::Ticket>>;
+
+}  // namespace
 
 struct IMidiPortsSender::Shared {
     // Guards everything below. A leaf: nothing else is locked, and the port
-    // is never called, while it is held.
+    // and the tickets' hooks are never called, while it is held.
     std::mutex lock;
     std::condition_variable wake, idle;
-    std::deque<Message> queue;
+    std::deque<Item> queue;
     size_t bytes = 0;
     enum class State { kNone, kOpening, kOpen } state = State::kNone;
     unsigned choice = 0;
@@ -20,11 +32,21 @@ struct IMidiPortsSender::Shared {
     bool stop = false;
     std::thread thread;  // started with the first port
 
-    void drop() {
+    // Empties the queue; the tickets of what it held are the caller's to
+    // settle once the lock is let go.
+    Tickets drop() {
+        Tickets tickets;
+        for (Item& item : queue)
+            if (item.ticket) tickets.push_back(std::move(item.ticket));
         queue.clear();
         bytes = 0;
+        return tickets;
     }
 };
+
+void IMidiPortsSender::settleAll(const std::deque<std::shared_ptr<Ticket>>& tickets) {
+    for (const auto& ticket : tickets) ticket->settle();
+}
 
 IMidiPortsSender::IMidiPortsSender() : mShared(std::make_shared<Shared>()) {}
 
@@ -50,15 +72,16 @@ void IMidiPortsSender::loop(std::shared_ptr<Shared> s) {
     for (;;) {
         s->wake.wait(guard, [&] { return s->stop || (s->state == Shared::State::kOpen && !s->queue.empty()); });
         if (s->stop) return;
-        Message message = std::move(s->queue.front());
+        Item item = std::move(s->queue.front());
         s->queue.pop_front();
-        s->bytes -= message.size();
+        s->bytes -= item.message.size();
         // Replaced or released meanwhile, the port stays valid until this
         // send ended: release() waits for it.
         Port port = s->port;
         s->sending = true;
         guard.unlock();
-        port(message);
+        if (!item.ticket || item.ticket->claim(item.message)) port(item.message);
+        if (item.ticket) item.ticket->settle();
         guard.lock();
         s->sending = false;
         s->idle.notify_all();
@@ -66,6 +89,7 @@ void IMidiPortsSender::loop(std::shared_ptr<Shared> s) {
 }
 
 IMidiPortsSender::Sent IMidiPortsSender::send(const uint8_t* bytes, size_t size) {
+    Ticket* ticket = Ticket::current();
     {
         std::lock_guard<std::mutex> guard(mShared->lock);
         Shared& s = *mShared;
@@ -73,8 +97,9 @@ IMidiPortsSender::Sent IMidiPortsSender::send(const uint8_t* bytes, size_t size)
         // A clock tick that cannot leave now would only rush the beat later.
         if (s.state == Shared::State::kOpening && size == 1 && bytes[0] == 0xF8) return Sent::kNoPort;
         if (!s.queue.empty() && (s.queue.size() >= kMaxMessages || s.bytes + size > kMaxBytes)) return Sent::kFull;
-        s.queue.emplace_back(bytes, bytes + size);
+        s.queue.push_back(Item{Message(bytes, bytes + size), ticket ? ticket->shared_from_this() : nullptr});
         s.bytes += size;
+        if (ticket) ticket->queued();
     }
     mShared->wake.notify_one();
     return Sent::kQueued;
@@ -91,11 +116,17 @@ bool IMidiPortsSender::sending() const {
 }
 
 unsigned IMidiPortsSender::choose(bool opening) {
-    std::lock_guard<std::mutex> guard(mShared->lock);
-    mShared->state = opening ? Shared::State::kOpening : Shared::State::kNone;
-    mShared->port = nullptr;
-    mShared->drop();
-    return ++mShared->choice;
+    Tickets dropped;
+    unsigned choice;
+    {
+        std::lock_guard<std::mutex> guard(mShared->lock);
+        mShared->state = opening ? Shared::State::kOpening : Shared::State::kNone;
+        mShared->port = nullptr;
+        dropped = mShared->drop();
+        choice = ++mShared->choice;
+    }
+    settleAll(dropped);
+    return choice;
 }
 
 bool IMidiPortsSender::latest(unsigned choice) const {
@@ -104,6 +135,8 @@ bool IMidiPortsSender::latest(unsigned choice) const {
 }
 
 bool IMidiPortsSender::deliverTo(unsigned choice, Port port) {
+    Tickets dropped;
+    bool started = true;
     {
         std::lock_guard<std::mutex> guard(mShared->lock);
         Shared& s = *mShared;
@@ -113,32 +146,90 @@ bool IMidiPortsSender::deliverTo(unsigned choice, Port port) {
                 s.thread = std::thread(loop, mShared);
             } catch (const std::system_error&) {
                 s.state = Shared::State::kNone;
-                s.drop();
-                return false;
+                dropped = s.drop();
+                started = false;
             }
         }
-        s.port = std::move(port);
-        s.state = Shared::State::kOpen;
+        if (started) {
+            s.port = std::move(port);
+            s.state = Shared::State::kOpen;
+        }
     }
-    mShared->wake.notify_one();
-    return true;
+    settleAll(dropped);
+    if (started) mShared->wake.notify_one();
+    return started;
 }
 
 void IMidiPortsSender::failed(unsigned choice) {
-    std::lock_guard<std::mutex> guard(mShared->lock);
-    if (choice != mShared->choice || mShared->state != Shared::State::kOpening) return;
-    mShared->state = Shared::State::kNone;
-    mShared->drop();
+    Tickets dropped;
+    {
+        std::lock_guard<std::mutex> guard(mShared->lock);
+        if (choice != mShared->choice || mShared->state != Shared::State::kOpening) return;
+        mShared->state = Shared::State::kNone;
+        dropped = mShared->drop();
+    }
+    settleAll(dropped);
 }
 
 bool IMidiPortsSender::release(Clock::time_point deadline) {
-    std::unique_lock<std::mutex> guard(mShared->lock);
-    Shared& s = *mShared;
-    s.port = nullptr;
-    // A port being chosen meanwhile keeps its waiting messages.
-    if (s.state == Shared::State::kOpen) {
-        s.state = Shared::State::kNone;
-        s.drop();
+    Tickets dropped;
+    bool idle;
+    {
+        std::unique_lock<std::mutex> guard(mShared->lock);
+        Shared& s = *mShared;
+        s.port = nullptr;
+        // A port being chosen meanwhile keeps its waiting messages.
+        if (s.state == Shared::State::kOpen) {
+            s.state = Shared::State::kNone;
+            dropped = s.drop();
+        }
+        idle = s.idle.wait_until(guard, deadline, [&] { return !s.sending; });
     }
-    return s.idle.wait_until(guard, deadline, [&] { return !s.sending; });
+    settleAll(dropped);
+    return idle;
 }
+
+// ---- Tickets
+
+namespace {
+
+// The ticket the calling thread's sends carry, held by a Hold.
+thread_local IMidiPortsSender::Ticket* tTicket = nullptr;
+
+}  // namespace
+
+IMidiPortsSender::Ticket::Ticket(Hooks hooks) : mHooks(std::move(hooks)) {}
+
+std::shared_ptr<IMidiPortsSender::Ticket> IMidiPortsSender::Ticket::make(Hooks hooks) {
+    return std::make_shared<Ticket>(std::move(hooks));
+}
+
+IMidiPortsSender::Ticket* IMidiPortsSender::Ticket::current() { return tTicket; }
+
+void IMidiPortsSender::Ticket::withdraw() {
+    std::lock_guard<std::mutex> guard(mLock);
+    mWithdrawn = true;
+}
+
+bool IMidiPortsSender::Ticket::settled() const { return mWaiting.load() == 0; }
+
+void IMidiPortsSender::Ticket::queued() { ++mWaiting; }
+
+bool IMidiPortsSender::Ticket::claim(const Message& message) {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (mWithdrawn) return false;
+    if (mHooks.leaving) mHooks.leaving(message);
+    return true;
+}
+
+void IMidiPortsSender::Ticket::settle() {
+    std::lock_guard<std::mutex> guard(mLock);
+    --mWaiting;
+    if (!mWithdrawn && mHooks.settled) mHooks.settled();
+}
+
+IMidiPortsSender::Ticket::Hold::Hold(std::shared_ptr<Ticket> ticket) : mTicket(std::move(ticket)), mOuter(tTicket) {
+    tTicket = mTicket.get();
+}
+
+IMidiPortsSender::Ticket::Hold::~Hold() { tTicket = mOuter; }

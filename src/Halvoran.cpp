@@ -587,7 +587,13 @@ void Halvoran::DisplayProcessingIndicator(bool show) {
     transferBusy = false;
     processingIndicator = show;
     if (!show && midiManager) midiManager->awaitingPanelDump = false;
-    onGuiThread([this, show] { showProcessingIndicator(show); });
+    // The overlay's Cancel is for the request that showed it, not for one
+    // that starts after it went.
+    const uint64_t request = show && midiManager ? midiManager->sender->latestRequest() : 0;
+    onGuiThread([this, show, request] {
+        if (midiManager) midiManager->overlayRequest = request;
+        showProcessingIndicator(show);
+    });
 }
 
 void Halvoran::showProcessingIndicator(bool show) {

@@ -150,9 +150,10 @@ public:
     // Any thread, at the start and at the end of a request into the
     // librarian (after its records are disarmed): the status line then says
     // what was stored and where; a bank that took programs opens the save
-    // row. single: one program was asked for.
+    // row. single: one program was asked for; asked: of a request-all, the
+    // slots from 0 that were asked for, the empty ones of which it names.
     void librarianRequestBegins();
-    void librarianRequestEnds(RequestEnd end, bool single);
+    void librarianRequestEnds(RequestEnd end, bool single, int asked = 0);
     // GUI thread: a whole bank's dump the all-programs request took, read
     // into the upper bank's slots while that request lasts.
     void readRequestedBankDump(const std::vector<uint8_t>& dump);
@@ -473,5 +474,5 @@ private:
         int lastSlot = -1;
         std::string bankName;
     } mReceived;
-    void reportLibrarianRequest(RequestEnd end, bool single);
+    void reportLibrarianRequest(RequestEnd end, bool single, int asked);
 };

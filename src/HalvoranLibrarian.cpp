@@ -374,11 +374,35 @@ void Halvoran::librarianRequestBegins() {
     onGuiThread([this] { mReceived = ReceivedPrograms(); });
 }
 
-void Halvoran::librarianRequestEnds(RequestEnd end, bool single) {
-    onGuiThread([this, end, single] { reportLibrarianRequest(end, single); });
+void Halvoran::librarianRequestEnds(RequestEnd end, bool single, int asked) {
+    onGuiThread([this, end, single, asked] { reportLibrarianRequest(end, single, asked); });
 }
 
-void Halvoran::reportLibrarianRequest(RequestEnd end, bool single) {
+namespace {
+
+// The slots among the first `asked` that took no program, as the view
+// numbers them, in runs ("65-66, 90"); past the third run only a count.
+std::string emptySlots(const std::bitset<128>& received, int asked) {
+    std::string list;
+    int runs = 0, more = 0;
+    for (int slot = 0; slot < std::min(asked, 128); ++slot) {
+        if (received[slot]) continue;
+        int last = slot;
+        while (last + 1 < std::min(asked, 128) && !received[last + 1]) ++last;
+        if (++runs > 3) {
+            more += last - slot + 1;
+        } else {
+            list += (list.empty() ? "" : ", ") + std::to_string(slot + 1);
+            if (last > slot) list += "-" + std::to_string(last + 1);
+        }
+        slot = last;
+    }
+    return more > 0 ? list + " +" + std::to_string(more) : list;
+}
+
+}  // namespace
+
+void Halvoran::reportLibrarianRequest(RequestEnd end, bool single, int asked) {
     const int count = static_cast<int>(mReceived.slots.count());
     // Short, so that what a request left empty can follow on the line.
     const std::string outcome = end == RequestEnd::kCancelled  ? "CANCELLED! "
@@ -392,6 +416,8 @@ void Halvoran::reportLibrarianRequest(RequestEnd end, bool single) {
             std::string name = mReceived.lastName;
             name.erase(name.find_last_not_of(' ') + 1);
             text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1);
+        } else if (const std::string empty = emptySlots(mReceived.slots, asked); !empty.empty()) {
+            text = outcome + "Empty: " + empty;
         } else if (end == RequestEnd::kCompleted) {
             text = statusNaming(std::to_string(count) + (count == 1 ? " program" : " programs") + " received into ",
                                 mReceived.bankName);

@@ -190,7 +190,7 @@ void Halvoran::OnParamChange(int paramIdx) {
                 midiManager->startJob(MIDIMessageManager::kTransferThread, MIDIMessageSender::kJobSendGlobal);
             break;
         case kCancelDataRequest:
-            if (on && midiManager) midiManager->sender->cancelRequested = true;
+            if (on && midiManager) midiManager->cancelTransfer();
             break;
         case kRequestTempData:
             if (on && midiManager)

@@ -87,6 +87,8 @@ bool MIDIMessageManager::startJob(EThread which, uint32_t code,
         t.join();
         mJoinOwed[which] = false;
     }
+    // Its own request: a cancel of an earlier one does not reach it.
+    if (which == kTransferThread) sender->openRequest();
     if (setArgs) setArgs(*sender);
     sender->threadJobCode[which] = code;
     sender->jobCode = code;
@@ -131,4 +133,9 @@ void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool tempProgr
     replySeen = false;
     startJob(kTransferThread, MIDIMessageSender::kJobRequestSinglePatch,
              [tempProgram](MIDIMessageSender& s) { s.tempProgram = tempProgram; });
+}
+
+void MIDIMessageManager::cancelTransfer() {
+    const uint64_t shown = overlayRequest.load();
+    sender->cancel(shown ? shown : sender->latestRequest());
 }

@@ -10,9 +10,15 @@
 #include <Poco/Thread.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <vector>
+
+#include "framework/IMidiPortsSender.h"
 
 #include "src/PatchLibrarianRequests.h"
 #include "src/MIDIMessageSender.h"
@@ -64,6 +70,39 @@ public:
     void disarmLibrarianRequests();
     // Arms the single request and starts kJobRequestSinglePatch.
     void sendSinglePatchRequestSysexFromLibrarian(bool tempProgram);
+
+    // The panel's Cancel: ends the request whose overlay the panel shows,
+    // else the transfer started last. Any thread.
+    void cancelTransfer();
+    // The request whose overlay, with its Cancel button, the panel shows;
+    // 0 while none. The GUI thread sets it as it shows or hides the overlay.
+    std::atomic<uint64_t> overlayRequest{0};
+
+    // ---- The programs that a request-all asks for, one after another.
+    // Each is for one slot, and a ticket marks what is sent for it. The
+    // instrument answers the requests on its channel in order, so a program
+    // dump answers the oldest request on its channel that left before it
+    // and has no answer yet: it goes to that request's slot when the program
+    // is still asked for, and is dropped when the program was given up. A
+    // request that the instrument never answers would take the answer of a
+    // later one; a global data request sent ahead of the next program (a
+    // fence) clears them, as its answer comes after any of theirs.
+    // Opens the next program, for slot; the one before is over. The ticket
+    // is the transfer job's to hold while it sends for the program.
+    std::shared_ptr<IMidiPortsSender::Ticket> askProgram(int slot);
+    // The channel (0..15) whose fence the next program sends first, or -1:
+    // the one the instrument answered on last (else the held one), when a
+    // request on it still waits for an answer.
+    int channelToFence(int heldChannel);
+    // The program asked last took its answer.
+    bool programAnswered();
+    // The program asked last is over, answered or given up: what of it still
+    // waits to go out is withdrawn.
+    void programOver();
+    // A request-all begins (on) or ends: nothing asked before counts any
+    // more. While it runs, nothing the instrument sends goes anywhere but to
+    // the programs asked for (a whole bank's dump aside).
+    void askPrograms(bool on);
 
     // ---- Incoming, from the instrument (or the host's stream)
     void ProcessMidiMsgFromDevice(IMidiMsg* msg);
@@ -132,6 +171,10 @@ private:
     LibrarianRoute routeToLibrarianRequest(const uint8_t* data, int size);
     // The same under mRequestLock; work is what the GUI thread is to do.
     LibrarianRoute takeForLibrarian(const uint8_t* data, int size, std::function<void()>& work);
+    // A request-all's program is asked for or owed an answer on the
+    // message's channel: the message is taken for it (work stores it) or
+    // dropped. Under mRequestLock.
+    bool takeAskedProgram(const uint8_t* data, int size, std::function<void()>& work);
     // The instrument's channel becomes the editor's: kGlobalMIDICha and the
     // device byte.
     void takeOverChannel(int deviceByte);
@@ -152,6 +195,32 @@ private:
     // own lock or the GUI queue's. Never held while the librarian's work
     // runs (on the GUI thread that work is done once it is let go).
     std::mutex mRequestLock;
+    struct AskedProgram {
+        uint64_t id = 0;
+        int slot = 0;
+        bool open = true;
+        bool answered = false;
+    };
+    // A request that left and has no answer yet, in the order they left: a
+    // program request (for the program `asked`) or a fence.
+    struct Unanswered {
+        uint64_t asked = 0;
+        int channel = 0;
+        bool fence = false;
+    };
+    // Under mRequestLock.
+    bool mAskingPrograms = false;
+    std::deque<AskedProgram> mAsked;
+    std::deque<Unanswered> mUnanswered;
+    uint64_t mAskedCount = 0;
+    // The program asked last took its answer.
+    std::atomic<bool> mAskedAnswered{false};
+    // The channel the last answer taken came on, or -1.
+    int mAnswerChannel = -1;
+    // The ticket of the program asked last; the transfer job's.
+    std::shared_ptr<IMidiPortsSender::Ticket> mAskedTicket;
+    AskedProgram* askedProgram(uint64_t id);
+
     // Starts on one thread never race each other.
     std::mutex mStartMutex[kNumThreads];
     // A thread that was started must be joined before it starts again, so

@@ -117,6 +117,9 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
 MIDIMessageManager::LibrarianRoute MIDIMessageManager::takeForLibrarian(const uint8_t* data, int size,
                                                                         std::function<void()>& work) {
     if (patchLibrarian && patchLibrarian->requestMode) libraryPatchRequestAll.active = true;
+    // A request-all's answers go to the slots they were asked for.
+    else if (takeAskedProgram(data, size, work))
+        return kLibrarianTookIt;
     auto* bytes = const_cast<unsigned char*>(data);
     Halvoran* editor = plug;
     // The slot is the one selected now: a job moves it on once it sees the

@@ -74,11 +74,42 @@ void MIDIMessageSender::runJob(uint32_t code) {
 
 std::atomic<int> MIDIMessageSender::pacingDivisor{1};
 
-void MIDIMessageSender::pause(int ms) { rest(ms / std::max(1, pacingDivisor.load())); }
+namespace {
 
-void MIDIMessageSender::rest(int ms) {
+int shortened(int ms) { return ms / std::max(1, MIDIMessageSender::pacingDivisor.load()); }
+
+}  // namespace
+
+bool MIDIMessageSender::pause(int ms) { return waitFor(shortened(ms), nullptr); }
+
+bool MIDIMessageSender::rest(int ms) { return waitFor(ms, nullptr); }
+
+bool MIDIMessageSender::waitUntil(int ms, const std::function<bool()>& done) { return waitFor(shortened(ms), done); }
+
+void MIDIMessageSender::pace(int ms) {
     std::unique_lock<std::mutex> lock(mPauseLock);
-    mPauseWake.wait_for(lock, std::chrono::milliseconds(std::max(0, ms)), [this] { return leaving.load(); });
+    mPauseWake.wait_for(lock, std::chrono::milliseconds(std::max(0, shortened(ms))), [this] { return leaving.load(); });
+}
+
+bool MIDIMessageSender::waitFor(int ms, const std::function<bool()>& done) {
+    // Only the transfer job's waits are its request's: a cancel must not cut
+    // short a pause another thread takes.
+    const bool job = manager && manager->currentWorker() == MIDIMessageManager::kTransferThread;
+    const uint64_t request = mLatestRequest.load();
+    bool held = false;
+    auto over = [&] {
+        if (leaving || (job && isCancelled(request))) return true;
+        held = done && done();
+        return held;
+    };
+    std::unique_lock<std::mutex> lock(mPauseLock);
+    const bool ended = mPauseWake.wait_for(lock, std::chrono::milliseconds(std::max(0, ms)), over);
+    return done ? held : ended;
+}
+
+void MIDIMessageSender::wakePauses() {
+    { std::lock_guard<std::mutex> lock(mPauseLock); }
+    mPauseWake.notify_all();
 }
 
 void MIDIMessageSender::leave() {
@@ -86,11 +117,25 @@ void MIDIMessageSender::leave() {
         std::lock_guard<std::mutex> lock(mPauseLock);
         leaving = true;
     }
-    // After leaving: a job that clears the cancel as it begins takes it from
-    // leaving, so either way it ends cancelled.
-    cancelRequested = true;
     mPauseWake.notify_all();
 }
+
+uint64_t MIDIMessageSender::openRequest() {
+    std::lock_guard<std::mutex> lock(mPauseLock);
+    return ++mLatestRequest;
+}
+
+void MIDIMessageSender::cancel(uint64_t request) {
+    {
+        std::lock_guard<std::mutex> lock(mPauseLock);
+        if (request > mCancelledUpTo) mCancelledUpTo = request;
+    }
+    mPauseWake.notify_all();
+}
+
+bool MIDIMessageSender::isCancelled(uint64_t request) const { return request != 0 && request <= mCancelledUpTo.load(); }
+
+bool MIDIMessageSender::cancelRequested() const { return leaving || isCancelled(mLatestRequest.load()); }
 
 void MIDIMessageSender::sendRequest(int deviceByte, EFunction code) {
     std::vector<unsigned char> body = requestBody(deviceByte, code);
@@ -99,7 +144,7 @@ void MIDIMessageSender::sendRequest(int deviceByte, EFunction code) {
 
 bool MIDIMessageSender::sweepChannels(EFunction code, int waitMs, bool statusPerChannel) {
     for (int channel = 0; channel < 16; ++channel) {
-        if (plug->answered || cancelRequested) break;
+        if (plug->answered || cancelRequested()) break;
         sendRequest(deviceByteFor(channel), code);
         if (statusPerChannel) {
             const std::string text = "Please wait, checking DeviceID " + std::to_string(channel + 1);
@@ -107,13 +152,13 @@ bool MIDIMessageSender::sweepChannels(EFunction code, int waitMs, bool statusPer
         }
         pause(waitMs);
     }
-    return cancelRequested;
+    return cancelRequested();
 }
 
 void MIDIMessageSender::pollProgramRequest(int t) {
     for (int k = 1; k <= 35; ++k) {
         pause(t);
-        if (cancelRequested) {
+        if (cancelRequested()) {
             failed = true;
             return;
         }

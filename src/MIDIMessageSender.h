@@ -2,9 +2,10 @@
 // The MIDI manager's job object: one Poco::Runnable that all three worker
 // threads run. A starter writes the job code and the job's arguments, then
 // starts a thread; run() performs the job chosen for the thread it runs on.
-// Jobs pace themselves with millisecond sleeps and poll the plug-in's and the
-// manager's flags (answered, cancel) between them; the only lock they take is
-// the manager's, briefly, to arm and disarm the librarian's requests. They
+// Jobs pace themselves with millisecond waits, which a cancel of their
+// request ends at once, and poll the plug-in's and the manager's flags
+// (answered) between them; the only locks they take are the manager's and
+// their waits', briefly. They
 // never touch the librarian's banks: what they send is copied in at the start,
 // and what they have for it goes to the GUI thread.
 #include <Poco/Runnable.h>
@@ -12,10 +13,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "framework/IMidiPortsSender.h"
 #include "src/InstrumentFrame.h"
 #include "src/PatchLibrarianRecords.h"
 
@@ -95,13 +98,37 @@ public:
     // Every pause of the jobs goes through here, divided by pacingDivisor:
     // tests shorten long sequences with it, the editor leaves it at 1.
     static std::atomic<int> pacingDivisor;
-    // Ends early once leave() was called, so a quit never waits out a job's
-    // polls of an instrument that does not answer.
-    void pause(int ms);
+    // Waits ms, or less: on the transfer thread a cancel of its request ends
+    // the wait, and on any thread leave() does, so neither a Cancel nor a
+    // quit waits out a job's polls of an instrument that does not answer.
+    // True when it was cut short so.
+    bool pause(int ms);
     // The same without the tests' shortening.
-    void rest(int ms);
+    bool rest(int ms);
+    // The instrument's time between two messages that belong together (a
+    // dump and its write request): only leave() ends it early.
+    void pace(int ms);
+    // Waits up to ms (shortened as pause is) until done() holds, which it
+    // is asked whenever the pauses are woken (wakePauses); a cancel or
+    // leave() ends it as it ends a pause. True when done() held.
+    bool waitUntil(int ms, const std::function<bool()>& done);
+    // Wakes the waits, to look at what they wait for again.
+    void wakePauses();
     // Cancels the running job and cuts its pauses short, for good.
     void leave();
+
+    // ---- Requests and their cancel. Each start of a transfer job opens a
+    // request of a number of its own; a cancel is for one request, so a job
+    // that starts later is neither ended by it nor clears it.
+    // On a start of the transfer thread: the new request's number.
+    uint64_t openRequest();
+    uint64_t latestRequest() const { return mLatestRequest.load(); }
+    // Any thread: that request ends as soon as its job looks, and its job's
+    // waits end at once.
+    void cancel(uint64_t request);
+    bool isCancelled(uint64_t request) const;
+    // The transfer job's own request was cancelled, or the editor leaves.
+    bool cancelRequested() const;
     // Sends the request body (42 3g 58 code) with a device byte.
     void sendRequest(int deviceByte, EFunction code);
     // The channel sweep: the request with the device bytes 30..3F in turn,
@@ -119,8 +146,15 @@ public:
     // The slot the librarian view's cursor is on.
     int activeLibrarianSlot() const;
     // The end of a request into the librarian, however it ended: nothing it
-    // armed stays armed, and the panel says what was stored.
-    void endLibrarianRequest(bool single);
+    // armed stays armed, and the panel says what was stored, and which of
+    // the first `asked` slots a request-all asked for stayed empty.
+    void endLibrarianRequest(bool single, int asked = 0);
+    // One program of a request-all into its slot: its program change and
+    // request under a ticket of their own, then the wait for its answer.
+    // True when it came.
+    bool requestProgram(int program, int t);
+    // The polls for the program's answer, from when its request left.
+    bool awaitProgram(const IMidiPortsSender::Ticket& ticket, int t);
 
     // ---- Fields
     // The code written by the last start, whichever thread it was for.
@@ -139,12 +173,16 @@ public:
     bool applyLocally = false;
     bool initArg = false;
     std::atomic<bool> failed{false};
-    // A job clears it as it begins, to the value of leaving.
-    std::atomic<bool> cancelRequested{false};
-    // Set once by leave(); the pauses wait on the lock's condition for it.
+    // Set once by leave(); the pauses wait on the lock's condition for it,
+    // as for a cancel.
     std::atomic<bool> leaving{false};
     std::mutex mPauseLock;
     std::condition_variable mPauseWake;
+    // The latest request opened, and the latest one cancelled: requests
+    // open in increasing order, so every request up to it counts as
+    // cancelled. Written under mPauseLock, read anywhere.
+    std::atomic<uint64_t> mLatestRequest{0};
+    std::atomic<uint64_t> mCancelledUpTo{0};
     int clockArgument = 0;
     PatchManager* patchManager;
     Halvoran* plug;
@@ -157,4 +195,8 @@ public:
     // the clock (none as built: it sleeps up to the tick); an interval or
     // more makes it a pure busy wait.
     static std::atomic<int64_t> clockSpinWindowNs;
+
+private:
+    // The waits of pause, rest and waitUntil, for ms as given.
+    bool waitFor(int ms, const std::function<bool()>& done);
 };

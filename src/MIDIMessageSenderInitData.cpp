@@ -6,7 +6,6 @@
 
 void MIDIMessageSender::sendDeviceIdEnquiry() {
     plug->DisplayProcessingIndicator(true);
-    cancelRequested = leaving.load();
     plug->SetLibrarianRequestActive(false);
     if (manager) manager->awaitingPanelDump = false;
     plug->setStatusText("Connecting to Hardware");
@@ -22,7 +21,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
             if (plug->dataMismatch) break;
             sweepChannels(kFuncGlobalRequest, t / 2, false);
         }
-        if (cancelRequested) break;
+        if (cancelRequested()) break;
         if (k == 25) {
             plug->setStatusText("No response from Hardware");
             failed = true;
@@ -43,7 +42,6 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool withProgram) {
     plug->DisplayProcessingIndicator(true);
     failed = false;
-    cancelRequested = leaving.load();
     const int t = plug->getTimerValue();
 
     if (withProgram) {
@@ -52,7 +50,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool withProgram) {
         sendRequest(plug->deviceByte, kFuncProgramRequest);
         for (int k = 1; k <= 35; ++k) {
             pause(t);
-            if (cancelRequested) {
+            if (cancelRequested()) {
                 failed = true;
                 break;
             }
@@ -68,7 +66,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool withProgram) {
     }
 
     pause(t);
-    bool cancelled = cancelRequested;
+    bool cancelled = cancelRequested();
     if (!cancelled && !failed) {
         plug->answered = false;
         sendRequest(plug->deviceByte, kFuncGlobalRequest);
@@ -76,7 +74,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool withProgram) {
         for (int k = 1; k <= 35; ++k) {
             pause(t);
             plug->setStatusText("Processing, please wait...");
-            if (cancelRequested) break;
+            if (cancelRequested()) break;
             if (k == 35) {
                 plug->setStatusText("CONNECTION TIMED OUT!");
                 failed = true;
@@ -85,7 +83,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool withProgram) {
             if (plug->answered) break;
         }
         pause(t);
-        cancelled = cancelRequested;
+        cancelled = cancelRequested();
     }
 
     if (cancelled) {

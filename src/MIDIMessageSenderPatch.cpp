@@ -36,6 +36,12 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
         if (plug->pushGlobal.exchange(false)) writeGlobalDump();
         if (!plug->globalSent) writeGlobalDump();
     }
+    // Cancelled while the instrument took the global data: no program follows.
+    if (cancelRequested()) {
+        plug->transferBusy = false;
+        plug->DisplayProcessingIndicator(false);
+        return;
+    }
 
     const int t = plug->getTimerValue();
     unsigned char dump[kProgramDumpSize];
@@ -286,7 +292,8 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, in
 
     const int t = plug->getTimerValue();
     if (plug->storeAfterSend) {
-        pause(t);
+        // The dump sent is written, cancelled or not.
+        pace(t);
         std::vector<unsigned char> write = writeRequestBody(plug->deviceByte, slot);
         plug->checksumCheckAndSend(write.data(), static_cast<int>(write.size()));
         pause(1800);
@@ -297,9 +304,8 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, in
         ISysEx sysex(0, work.data(), kProgramDumpSize);
         plug->ProcessSysEx(&sysex, true);
         if (manager) manager->awaitingPanelDump = false;
-        int k = 0;
-        for (; k < 20 && !plug->answered; ++k) pause(t);
-        if (!plug->answered) plug->setStatusText("CONNECTION TIMED OUT!");
+        for (int k = 0; k < 20 && !plug->answered && !cancelRequested(); ++k) pause(t);
+        if (!plug->answered && !cancelRequested()) plug->setStatusText("CONNECTION TIMED OUT!");
     }
     plug->DisplayProcessingIndicator(false);
 }
@@ -324,8 +330,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
     if (!librarian) return;
     const std::vector<LibrarianPatch>& programs = programsToStore;
 
-    cancelRequested = leaving.load();
-    for (int i = 0; i < kBankSlots; ++i) {
+    for (int i = 0; i < kBankSlots && !cancelRequested(); ++i) {
         if (manager) manager->disarmLibrarianRequests();
         // A slot without a whole program dump ends the store there, and the
         // last word says so, with what reached the instrument before it.
@@ -337,6 +342,8 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
         }
         plug->SendProgramChangeCommand(i);
         pause(75);
+        // Cancelled before its dump went: the program is not begun.
+        if (cancelRequested()) break;
         std::memcpy(dump, programs[i].sysexMessages.front().data.data(), kProgramDumpSize);
         dump[2] = static_cast<unsigned char>(plug->deviceByte & 0x7F);
 
@@ -347,15 +354,15 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int lowerPane, int)
         plug->setLibrarianViewDirty();
 
         plug->checksumCheckAndSend(dump, kProgramDumpSize);
-        pause(500);
+        // A dump that went is written, cancelled or not.
+        pace(500);
         std::vector<unsigned char> write = writeRequestBody(plug->deviceByte, i);
         plug->checksumCheckAndSend(write.data(), static_cast<int>(write.size()));
         pause(1800);
         const std::string progress = "Please wait! Writing.. " + std::to_string(i * 100 / 127) + "%";
         plug->setStatusText(progress.c_str());
-        if (cancelRequested) break;
     }
-    plug->setStatusText(cancelRequested ? "Data write cancelled!" : "Data write completed!");
+    plug->setStatusText(cancelRequested() ? "Data write cancelled!" : "Data write completed!");
     librarian->selectedSlotUpper = 0;
 }
 

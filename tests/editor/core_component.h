@@ -90,6 +90,21 @@ public:
             if (name == p->GetDisplayText(i)) return i;
         return 0;
     }
+    // The same for a port that exists: while the MIDI system's first lists
+    // have not come (the panel waits for them a second at most), the menu
+    // is opened afresh, as the user would, until it lists the port. 0 when
+    // it still does not after a minute.
+    int listedPortIndex(int paramIdx, const std::string& name) {
+        int index = 0;
+        hvtest::waitUntil(
+            [&] {
+                if ((index = portIndex(paramIdx, name)) > 0) return true;
+                plug->refreshMIDIPortMenu(paramIdx);
+                return (index = portIndex(paramIdx, name)) > 0;
+            },
+            60000, 50);
+        return index;
+    }
     // Until the MIDI worker carried out the port choices: each port is
     // open, or its selector went back to none (told on the GUI thread).
     // Fails the case when they do not settle.
@@ -107,15 +122,15 @@ public:
     // Chooses the peer's ports as the user would on the port menus, and
     // waits until what the editor sends reaches the peer.
     void choosePorts(Peer& peer) {
-        setParameter(kDeviceInSelection, static_cast<float>(portIndex(kDeviceInSelection, peer.outName())));
-        setParameter(kDeviceOutSelection, static_cast<float>(portIndex(kDeviceOutSelection, peer.inName())));
+        setParameter(kDeviceInSelection, static_cast<float>(listedPortIndex(kDeviceInSelection, peer.outName())));
+        setParameter(kDeviceOutSelection, static_cast<float>(listedPortIndex(kDeviceOutSelection, peer.inName())));
         awaitPorts();
         if (!plug->isExternalMIDIOutOpen()) return;
         IMidiMsg probe(0, 0xFE);  // active sensing: nothing the instrument acts on
-        for (int i = 0; i < 100; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        do {
             plug->SendMidiMsg(&probe);
-            if (!peer.receive(1, 100ms).empty()) break;
-        }
+        } while (peer.receive(1, 100ms).empty() && std::chrono::steady_clock::now() < deadline);
         peer.drain(100ms);
     }
 

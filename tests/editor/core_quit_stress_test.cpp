@@ -66,9 +66,9 @@ TEST(QuitUnderTraffic, TheHostClosesTheEditorWhileTheInstrumentFloodsIt) {
         ASSERT_NE(editor->plug, nullptr);
         Halvoran* plug = editor->plug;
         editor->setParameter(kDeviceInSelection,
-                             static_cast<float>(editor->portIndex(kDeviceInSelection, sim.outPort())));
+                             static_cast<float>(editor->listedPortIndex(kDeviceInSelection, sim.outPort())));
         editor->setParameter(kDeviceOutSelection,
-                             static_cast<float>(editor->portIndex(kDeviceOutSelection, sim.inPort())));
+                             static_cast<float>(editor->listedPortIndex(kDeviceOutSelection, sim.inPort())));
         ASSERT_TRUE(plug->midiOutReady);
         ASSERT_TRUE(sim.waitConnected());
         // Linked timbres and a tracked input move more of the panel per message.

@@ -308,8 +308,7 @@ TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
     ASSERT_EQ(got[1].size(), 297u);
     EXPECT_EQ(Bytes(got[1].begin(), got[1].begin() + 5), (Bytes{0xF0, 0x42, device, 0x58, 0x40}));
     EXPECT_EQ(got[1].back(), 0xF7);
-    for (int i = 0; i < 500 && b.plug->transferBusy; ++i) std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(b.plug->transferBusy);
+    EXPECT_TRUE(hvtest::waitUntil([&] { return !b.plug->transferBusy; }, 60000));
     EXPECT_EQ(b.plug->GetParam(kPatchName)->GetDisplayText(0), std::string("Saved Lead"));
 }
 

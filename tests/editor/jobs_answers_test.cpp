@@ -136,7 +136,7 @@ TEST(JobsAnswers, ArrangementRequestCancelledInTheGlobalPhase) {
     ASSERT_TRUE(e.sim->waitFor([](const std::vector<Message>& all) {
         return !only(all, [](const Bytes& m) { return isRequest(m, 0x0E); }).empty();
     }));
-    e.sender().cancelRequested = true;
+    e.cancel();
     ASSERT_TRUE(e.waitIdle());
     EXPECT_EQ(e.status(), "Data request CANCELLED!");
 }

@@ -115,7 +115,7 @@ public:
     }
     ~JobsEditor() {
         if (plug && plug->midiManager) {
-            sender().cancelRequested = true;
+            cancel();
             waitIdle();
         }
         plug.reset();
@@ -141,10 +141,12 @@ public:
     // Every status text shown so far, in order.
     std::vector<std::string> statusHistory() const { return statusLine->history(); }
     std::string valueText() const { return plug->valueTextControl->GetTextString(); }
-    // Sets cancel once pred holds for what the instrument received.
+    // The overlay's Cancel button, as the panel presses it.
+    void cancel() { plug->SetParameterFromGUI(kCancelDataRequest, 1.0); }
+    // Cancels once pred holds for what the instrument received.
     bool cancelWhen(const std::function<bool(const std::vector<Message>&)>& pred) {
         if (!sim->waitFor(pred, 60s)) return false;
-        sender().cancelRequested = true;
+        cancel();
         return true;
     }
     // A program dump for a librarian slot, named, with the device byte 0x30.
@@ -195,9 +197,17 @@ private:
     }
     void connect() {
         // The port lists are made once, when first asked: the instrument
-        // exists before the plug-in does.
-        const int in = portIndex(plug->getExternalMIDIInNames(), sim->outPort());
-        const int out = portIndex(plug->getExternalMIDIOutNames(), sim->inPort());
+        // exists before the plug-in does. Lists that came too late for the
+        // first answer are asked afresh, as a port menu does.
+        int in = portIndex(plug->getExternalMIDIInNames(), sim->outPort());
+        int out = portIndex(plug->getExternalMIDIOutNames(), sim->inPort());
+        hvtest::waitUntil(
+            [&] {
+                if (!in) in = portIndex(plug->refreshExternalMIDIInNames(), sim->outPort());
+                if (!out) out = portIndex(plug->refreshExternalMIDIOutNames(), sim->inPort());
+                return in != 0 && out != 0;
+            },
+            60000, 50);
         ASSERT_NE(in, 0) << sim->outPort();
         ASSERT_NE(out, 0) << sim->inPort();
         int inIdx = in, outIdx = out;

@@ -41,9 +41,9 @@ TEST(JobsRequests, SilentInstrumentProgramRequestKeepsTheRealTimes) {
     for (int d : sweep()) expected.push_back(d);
     EXPECT_EQ(deviceBytes(req), expected);
     // The request, a pause of t, then 30 polls of t before the sweep; the
-    // sweep waits t per channel. t = 200 ms.
+    // sweep waits t per channel. t = 200 ms. A machine that holds the
+    // process only adds to each pause.
     EXPECT_GE(secondsBetween(req[0], req[1]), 6.1);
-    EXPECT_LT(secondsBetween(req[0], req[1]), 12.0);
     EXPECT_GE(secondsBetween(req[1], req[16]) / 15.0, 0.19);
     EXPECT_EQ(e.status(), "CONNECTION TIMED OUT!");
     EXPECT_TRUE(e.sender().failed);
@@ -227,7 +227,7 @@ TEST(JobsRequests, ASecondStartWhileARequestRunsIsDropped) {
     ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = true; }));
     EXPECT_FALSE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = false; }));
     EXPECT_TRUE(e.sender().toPanel);
-    e.sender().cancelRequested = true;
+    e.cancel();
     ASSERT_TRUE(e.waitIdle());
 }
 

@@ -156,7 +156,7 @@ public:
         window.reset();
         // Any transfer a test started ends with the manager; what it would
         // still ask the instrument no test reads.
-        if (plug && plug->midiManager) sender()->cancelRequested = true;
+        if (plug && plug->midiManager) plug->midiManager->cancelTransfer();
         plug.reset();
         MIDIMessageSender::pacingDivisor = 1;
     }

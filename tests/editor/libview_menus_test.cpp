@@ -185,7 +185,7 @@ TEST(LibViewMainMenu, StoreSendsTheSelectedSlotOfEitherPane) {
             return !sent.empty();
         },
         60000));
-    p.sender()->cancelRequested = true;
+    p.editor()->SetParameterFromGUI(kCancelDataRequest, 1.0);
     ASSERT_TRUE(p.transfersDone());
     EXPECT_EQ(sent.front(), (coretest::Msg{0xC0, 0, 0}));
     EXPECT_EQ(p.librarian->selectedSlotUpper, 0);

@@ -93,8 +93,8 @@ protected:
         // A first start: the welcome window, then the ports, as it asks.
         clickOn(kFirstRunExit);
         ASSERT_FALSE(shown(PanelLayers::kFirstRun));
-        editor->setParameter(kDeviceInSelection, editor->portIndex(kDeviceInSelection, sim->outPort()));
-        editor->setParameter(kDeviceOutSelection, editor->portIndex(kDeviceOutSelection, sim->inPort()));
+        editor->setParameter(kDeviceInSelection, editor->listedPortIndex(kDeviceInSelection, sim->outPort()));
+        editor->setParameter(kDeviceOutSelection, editor->listedPortIndex(kDeviceOutSelection, sim->inPort()));
         ASSERT_TRUE(sim->waitConnected());
         ASSERT_TRUE(plug->midiOutReady);
     }

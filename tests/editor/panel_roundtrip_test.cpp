@@ -95,9 +95,9 @@ protected:
         plug = editor->plug;
         ASSERT_NE(plug->getLayer("programPage"), nullptr) << "the panel was not built";
         editor->setParameter(kDeviceInSelection,
-                             static_cast<float>(editor->portIndex(kDeviceInSelection, sim->outPort())));
+                             static_cast<float>(editor->listedPortIndex(kDeviceInSelection, sim->outPort())));
         editor->setParameter(kDeviceOutSelection,
-                             static_cast<float>(editor->portIndex(kDeviceOutSelection, sim->inPort())));
+                             static_cast<float>(editor->listedPortIndex(kDeviceOutSelection, sim->inPort())));
         ASSERT_TRUE(sim->waitConnected());
         ASSERT_TRUE(plug->midiOutReady);
         // Whatever the editor asked of the instrument on opening is answered.

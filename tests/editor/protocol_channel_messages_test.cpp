@@ -200,7 +200,7 @@ TEST_F(ChannelMessages, ProgramChangeFetchesTheProgramAndMovesTheSelection) {
     EXPECT_EQ(lib.selectedSlotUpper, 18);
     EXPECT_TRUE(mgr->isRunning(MIDIMessageManager::kTransferThread));
     // The request ends (and lets go of the librarian) before the librarian goes.
-    mgr->sender->cancelRequested = true;
+    plug->SetParameterFromGUI(kCancelDataRequest, 1.0);
     EXPECT_TRUE(mgr->waitForEnd(MIDIMessageManager::kTransferThread, 60000));
     mgr->patchLibrarian = nullptr;
 }
@@ -216,7 +216,7 @@ TEST_F(ChannelMessages, ProgramChangeOnAnotherChannelIsIgnoredWhileThePartIsLock
     device(0xC3, 9);  // the global channel passes
     EXPECT_EQ(lib.selectedSlotUpper, 9);
     // The request ends (and lets go of the librarian) before the librarian goes.
-    mgr->sender->cancelRequested = true;
+    plug->SetParameterFromGUI(kCancelDataRequest, 1.0);
     EXPECT_TRUE(mgr->waitForEnd(MIDIMessageManager::kTransferThread, 60000));
     mgr->patchLibrarian = nullptr;
 }

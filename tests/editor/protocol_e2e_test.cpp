@@ -53,8 +53,8 @@ protected:
         plug->uiConfigManager->bindControl(kControlDisplayName, ControlAction::kNone, status);
         plug->statusTextControl = status;
 
-        const int in = editor->portIndex(kDeviceInSelection, sim->outPort());
-        const int out = editor->portIndex(kDeviceOutSelection, sim->inPort());
+        const int in = editor->listedPortIndex(kDeviceInSelection, sim->outPort());
+        const int out = editor->listedPortIndex(kDeviceOutSelection, sim->inPort());
         ASSERT_GT(in, 0);
         ASSERT_GT(out, 0);
         editor->setParameter(kDeviceInSelection, static_cast<float>(in));

@@ -6,8 +6,10 @@
 #include "platform/audiounit/AUHost.h"
 #include "support/JackServer.h"
 #include "support/MidiReceive.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
@@ -269,13 +271,25 @@ TEST_F(ComponentEntry, MidiFromThePortReachesTheUnitAndTransportEdgesGoOut) {
     ASSERT_EQ(inst->setParameter(kMidiIn, static_cast<float>(inIdx)), kNoErr);
     ASSERT_EQ(inst->setParameter(kMidiOut, static_cast<float>(outIdx)), kNoErr);
     EXPECT_EQ(param(*inst, kMidiIn), static_cast<float>(inIdx));
-    std::this_thread::sleep_for(100ms);
+    // The connection carries data once it stands and the server has run a
+    // few cycles since.
+    hvtest::JackParty watch(hvtest::uniqueClientName("hvwatch"));
+    ASSERT_TRUE(watch.opened());
+    watch.countCycles();
+    ASSERT_TRUE(hvtest::waitUntil(
+        [&] {
+            jack_port_t* port = jack_port_by_name(watch.client(), hvtest::jackPortName("hv-inst-out", "out").c_str());
+            return port && jack_port_connected(port) > 0;
+        },
+        60000));
+    const uint64_t seen = watch.cycles();
+    ASSERT_TRUE(hvtest::waitUntil([&] { return watch.cycles() >= seen + 3; }, 60000));
 
     Notifications n;
     ASSERT_EQ(inst->addParameterListener(Notifications::proc, &n), kNoErr);
     std::vector<unsigned char> cc{0xB3, 74, 127};
     instOut.sendMessage(&cc);
-    for (int w = 0; w < 200 && param(*inst, kLastCC) != 74.0f; ++w) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(hvtest::waitUntil([&] { return param(*inst, kLastCC) == 74.0f; }, 60000));
     EXPECT_EQ(param(*inst, kLastCCValue), 127.0f);
     EXPECT_EQ(param(*inst, kGain), 1.0f);  // the panel followed
     EXPECT_EQ(n.count(), 1u);              // and the host heard, once
@@ -283,7 +297,7 @@ TEST_F(ComponentEntry, MidiFromThePortReachesTheUnitAndTransportEdgesGoOut) {
     dump.front() = 0xF0;
     dump.back() = 0xF7;
     instOut.sendMessage(&dump);
-    for (int w = 0; w < 200 && param(*inst, kSysExSize) != 297.0f; ++w) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(hvtest::waitUntil([&] { return param(*inst, kSysExSize) == 297.0f; }, 60000));
     EXPECT_EQ(param(*inst, kSysExSize), 297.0f);
     EXPECT_EQ(param(*inst, kSysExSum), float(0xF0 + 0xF7 + 295));
 

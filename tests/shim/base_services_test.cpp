@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -15,11 +17,17 @@
 namespace {
 
 TEST(Time, SleepZeroSleepsAboutAHundredMicroseconds) {
-    auto t0 = std::chrono::steady_clock::now();
-    Sleep(0);
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_GE(us, 100);
-    EXPECT_LT(us, 100000);  // microseconds, not milliseconds
+    // The shortest of a few: a machine that holds the process meanwhile
+    // only lengthens some.
+    long shortest = LONG_MAX;
+    for (int i = 0; i < 5; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        Sleep(0);
+        auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_GE(us, 100);
+        shortest = std::min<long>(shortest, us);
+    }
+    EXPECT_LT(shortest, 100000);  // microseconds, not milliseconds
 }
 
 TEST(Time, SleepCountsMilliseconds) {

@@ -65,7 +65,7 @@ public:
     std::string inPort() const;   // "client:in": what it receives
     // Waits until something is connected to the chosen ports and the server
     // has run a few cycles since, so that the connections carry data.
-    bool waitConnected(std::chrono::milliseconds limit = std::chrono::seconds(20), bool in = true,
+    bool waitConnected(std::chrono::milliseconds limit = std::chrono::seconds(60), bool in = true,
                        bool out = true) const;
 
     // ---- Behaviour
@@ -129,10 +129,10 @@ public:
     void clearReceived();
     // Waits until pred holds for what arrived so far.
     bool waitFor(const std::function<bool(const std::vector<Message>&)>& pred,
-                 std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
-    bool waitForCount(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+                 std::chrono::milliseconds limit = std::chrono::seconds(60)) const;
+    bool waitForCount(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(60)) const;
     // Waits until the instrument's thread has handled everything that arrived.
-    bool waitIdle(std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+    bool waitIdle(std::chrono::milliseconds limit = std::chrono::seconds(60)) const;
 
     // ---- Message tests
     // SysEx of this instrument's frame with that function (any channel).
