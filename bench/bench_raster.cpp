@@ -339,10 +339,13 @@ std::vector<Group> groups() {
         pixmanPanel(PIXMAN_OP_OVER, solid, nullptr);
         pixman_image_unref(solid);
     };
+    // The whole-panel copy and add move every byte of the panel through
+    // memory: their targets stand against memcpy of the same bytes, the
+    // limit for both libraries, and pixman's figure shows beside it.
     return {
         versus("copy 1.0, 1100x700", kPanelPx, [] { rastPanel(&S().opaque.bm, 1.0f, 0); },
-               {{"memcpy", memcpyPanel, 1.15, Out::Ours, 0},
-                {"pixman SRC", [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }, 1.0, Out::Pixman, 0}}),
+               {{"memcpy", memcpyPanel, 1.05, Out::Ours, 0},
+                {"pixman SRC", [] { pixmanPanel(PIXMAN_OP_SRC, S().opaque.img, nullptr); }, 0, Out::Pixman, 0}}),
         versus("copy 1.0, 200 x 75x75", kKnobsPx, [] { rastKnobs(1.0f, 0); },
                {{"memcpy", memcpyKnobs, 1.15, Out::Ours, 0},
                 {"pixman SRC", [] { pixmanKnobs(PIXMAN_OP_SRC); }, 1.0, Out::Pixman, 0}}),
@@ -361,12 +364,12 @@ std::vector<Group> groups() {
                {{"pixman OVER + mask 0.6", [] { pixmanPanel(PIXMAN_OP_OVER, S().translucent.img, g_mask06); }, 1.0,
                  Out::Pixman, 2}}),
         versus("add 1.0, 1100x700", kPanelPx, [] { rastPanel(&S().translucent.bm, 1.0f, 1); },
-               {{"pixman ADD of the colours", [] { pixmanPanel(PIXMAN_OP_ADD, S().translucentColoursImg, nullptr); },
-                 0.8, Out::Pixman, 0},
+               {{"pixman ADD of the colours", [] { pixmanPanel(PIXMAN_OP_ADD, S().translucentColoursImg, nullptr); }, 0,
+                 Out::Pixman, 0},
                 // Moves the same bytes per pixel: read the source, read and write the destination.
                 {"memcpy of the source",
-                 [] { memcpy(S().panel.bm.getBits(), S().translucent.bm.getBits(), (size_t)kPanelW * kPanelH * 4); }, 0,
-                 Out::Ours, -1}}),
+                 [] { memcpy(S().panel.bm.getBits(), S().translucent.bm.getBits(), (size_t)kPanelW * kPanelH * 4); },
+                 1.05, Out::Ours, -1}}),
         // No peer does our per-channel dodge (pixman's COLOR_DODGE is the
         // alpha-aware operator of another formula): the time stands alone.
         {"colour dodge 1.0, 1100x700",
@@ -392,19 +395,29 @@ std::vector<Group> groups() {
 
 int main(int argc, char** argv) {
     hvbench::Options opt = hvbench::parseOptions(argc, argv);
-    // --narrow: our 128-bit rows even where 256-bit ones could run.
+    // Both register widths in one run, the 256-bit rows first where the
+    // processor has them: a machine without AVX2 runs the 128-bit ones.
+    // --narrow: the 128-bit rows only.
+    std::vector<bool> widths;
+    if (rast_rows::wideRegisters()) widths.push_back(true);
+    widths.push_back(false);
     for (int i = 1; i < argc; i++)
-        if (!strcmp(argv[i], "--narrow")) rast_rows::useWideRegisters(false);
-    std::string heading = std::string("raster core against memcpy and pixman; raster rows on ") +
-                          (rast_rows::wideRegisters() ? "256-bit" : "128-bit") + " registers";
+        if (!strcmp(argv[i], "--narrow")) widths = {false};
     g_mask05 = solidMask(0.5);
     g_mask06 = solidMask(0.6);
     S();
-    int misses = hvbench::runTable(heading.c_str(), groups(), opt);
-    std::printf("\n");
-    misses += hvbench::runTable("raster figures against cairo and pixman", rasterShapeGroups(), opt);
+    int misses = 0;
+    for (bool wide : widths) {
+        rast_rows::useWideRegisters(wide);
+        const std::string rows = std::string("; raster rows on ") + (wide ? "256-bit" : "128-bit") + " registers";
+        misses += hvbench::runTable(("raster core against memcpy and pixman" + rows).c_str(), groups(), opt);
+        std::printf("\n");
+        misses +=
+            hvbench::runTable(("raster figures against cairo and pixman" + rows).c_str(), rasterShapeGroups(), opt);
+        std::printf("\n");
+    }
     pixman_image_unref(g_mask05);
     pixman_image_unref(g_mask06);
-    if (misses) std::printf("\n%d figures missed their targets or checks disagreed\n", misses);
+    if (misses) std::printf("%d figures missed their targets or checks disagreed\n", misses);
     return misses ? 1 : 0;
 }

@@ -75,8 +75,16 @@ std::string num(double v) {
     return buf;
 }
 
+// The filter holds one or more texts separated by '|'.
 bool chosen(const Group& g, const Options& opt) {
-    return opt.filter.empty() || g.title.find(opt.filter) != std::string::npos;
+    if (opt.filter.empty()) return true;
+    for (size_t from = 0;;) {
+        const size_t bar = opt.filter.find('|', from);
+        const std::string text = opt.filter.substr(from, bar == std::string::npos ? std::string::npos : bar - from);
+        if (!text.empty() && g.title.find(text) != std::string::npos) return true;
+        if (bar == std::string::npos) return false;
+        from = bar + 1;
+    }
 }
 
 }  // namespace

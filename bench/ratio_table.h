@@ -8,7 +8,7 @@
 //
 // Options (taken out of argv): --rounds N (7, at least 5), --min-time S (time
 // per case per round, 0.05), --filter TEXT (only the groups whose title holds
-// TEXT). For perf and callgrind: --calls N runs our case of each chosen group
+// TEXT, or one of several separated by '|'). For perf and callgrind: --calls N runs our case of each chosen group
 // N times, untimed, and prints nothing; --peers runs the peers instead.
 #pragma once
 

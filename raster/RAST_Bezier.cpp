@@ -197,8 +197,9 @@ __attribute__((target("avx2"))) void blockEndsWide(const double c[4], double t0,
     const __m256d c3 = _mm256_set1_pd(c[3]), vt0 = _mm256_set1_pd(t0), vdt = _mm256_set1_pd(dt);
     const __m256d vplus = _mm256_set1_pd(plus), lo = _mm256_set1_pd(INT_MIN), hi = _mm256_set1_pd(INT_MAX);
     __m256d in = _mm256_castsi256_pd(_mm256_set1_epi32(-1));
-    for (int j = 0; j < kBlock; j += 4) {
-        const __m256d k = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(k0 + j), _mm_setr_epi32(0, 1, 2, 3)));
+    // Whole piece numbers, stepped exactly in doubles.
+    __m256d k = _mm256_add_pd(_mm256_set1_pd(k0), _mm256_setr_pd(0, 1, 2, 3));
+    for (int j = 0; j < kBlock; j += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4))) {
         const __m256d t = _mm256_add_pd(vt0, _mm256_mul_pd(k, vdt));
         __m256d x = _mm256_add_pd(_mm256_mul_pd(c0, t), c1);
         x = _mm256_add_pd(_mm256_mul_pd(x, t), c2);
@@ -219,8 +220,9 @@ void blockEnds(const double c[4], double t0, double dt, int k0, double plus, int
     const __m128d vt0 = _mm_set1_pd(t0), vdt = _mm_set1_pd(dt), vplus = _mm_set1_pd(plus);
     const __m128d lo = _mm_set1_pd(INT_MIN), hi = _mm_set1_pd(INT_MAX);
     __m128d in = _mm_castsi128_pd(_mm_set1_epi32(-1));
-    for (int j = 0; j < kBlock; j += 2) {
-        const __m128d t = _mm_add_pd(vt0, _mm_mul_pd(_mm_cvtepi32_pd(_mm_setr_epi32(k0 + j, k0 + j + 1, 0, 0)), vdt));
+    __m128d k = _mm_setr_pd(k0, k0 + 1.0);
+    for (int j = 0; j < kBlock; j += 2, k = _mm_add_pd(k, _mm_set1_pd(2))) {
+        const __m128d t = _mm_add_pd(vt0, _mm_mul_pd(k, vdt));
         __m128d x = _mm_add_pd(_mm_mul_pd(c0, t), c1);
         x = _mm_add_pd(_mm_mul_pd(x, t), c2);
         x = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, t), c3), vplus);

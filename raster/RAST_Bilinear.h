@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include <cstddef>
+#include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -76,37 +78,76 @@ inline unsigned int Sample(const unsigned int* s0, const unsigned int* s1, int c
 // (w10 | w11 << 16) ^ 0x80008000; both sit in the pixel's 32-bit lane.
 // Interior pixels read their taps at p and p + 1 of one row and the same
 // two span bytes further on.
+//
+// The 128-bit form pairs the taps by column instead, L = (c00, c10) and
+// R = (c01, c11), which one byte interleave of the two rows gives: the same
+// sum with x and y swapped,
+//   sum = L . acrossY + (R - L) . downY + 32768 (c01 + c11) + c00,
+// acrossY = (32767 - fy) | (fy ^ 0x8000) << 16, the same for a whole
+// scaled row, and downY = (w01 | w11 << 16) ^ 0x80008000.
 #if defined(__SSE2__)
-inline __m128i DownPairs(__m128i fx, __m128i fy) {
-    const __m128i w11 = _mm_mulhi_epu16(fx, fy);  // (fx fy) >> 16; the high halves are 0
-    const __m128i w10 = _mm_sub_epi32(fy, w11);
-    return _mm_xor_si128(_mm_or_si128(w10, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
-}
-
-// Both taps of one row (p[0] and p[1]) as a a r r g g b b.
-inline __m128i RowTaps(const unsigned int* p) {
-    __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
-    return _mm_unpacklo_epi16(x, _mm_srli_si128(x, 8));
-}
-
 inline const unsigned int* Below(const unsigned int* p, ptrdiff_t span) {
     return reinterpret_cast<const unsigned int*>(reinterpret_cast<const unsigned char*>(p) + span);
 }
 
-template <int K>
-inline __m128i BilerpLane(const unsigned int* p, ptrdiff_t span, __m128i across, __m128i down) {
-    const __m128i top = RowTaps(p), bot = RowTaps(Below(p, span));
-    __m128i sum = _mm_add_epi32(_mm_madd_epi16(top, _mm_shuffle_epi32(across, K * 0x55)),
-                                _mm_madd_epi16(_mm_sub_epi16(bot, top), _mm_shuffle_epi32(down, K * 0x55)));
-    sum = _mm_sub_epi32(sum, _mm_madd_epi16(bot, _mm_set1_epi32((int)0x80008000u)));
-    sum = _mm_add_epi32(sum, _mm_and_si128(top, _mm_set1_epi32(0xFFFF)));
+// Where the register forms find the taps of pixel k: top(k) the upper
+// pair, bottom(k) the lower. A scaled row has one pair of source rows and
+// a column per pixel; a turned one an offset per pixel.
+struct ColumnTaps {
+    const unsigned int *s0, *s1;
+    const int* col;
+    const unsigned int* top(int k) const { return s0 + col[k]; }
+    const unsigned int* bottom(int k) const { return s1 + col[k]; }
+};
+struct OffsetTaps {
+    const unsigned char* base;
+    const int32_t* off;  // bytes from base
+    ptrdiff_t span;
+    const unsigned int* top(int k) const { return reinterpret_cast<const unsigned int*>(base + off[k]); }
+    const unsigned int* bottom(int k) const { return Below(top(k), span); }
+};
+
+// Per 32-bit lane, from fractions in 0..65535: 32767 - f is f ^ 0x7FFF in
+// 16 bits, f ^ 0x8000 is f - 32768.
+inline __m128i AcrossPairs(__m128i f) {
+    return _mm_xor_si128(_mm_or_si128(f, _mm_slli_epi32(f, 16)), _mm_set1_epi32((int)0x80007FFFu));
+}
+inline __m128i DownPairsY(__m128i fx, __m128i fy) {
+    const __m128i w11 = _mm_mulhi_epu16(fx, fy);  // (fx fy) >> 16; the high halves are 0
+    const __m128i w01 = _mm_sub_epi32(fx, w11);
+    return _mm_xor_si128(_mm_or_si128(w01, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
+}
+
+// A row fraction of at least 1 allows acrossY = (32768 - fy) | (fy ^
+// 0x8000) << 16, and then the sum takes no c00.
+inline int AcrossPairPast0(unsigned fy) { return (int)(((32768 - fy) & 0xFFFFu) | ((fy ^ 0x8000u) << 16)); }
+
+// One interior pixel from its taps and its pairs in every lane (past0: a
+// row fraction of at least 1, with AcrossPairPast0).
+template <bool past0>
+inline __m128i BilerpPixel(const unsigned int* top, const unsigned int* bottom, __m128i acrossY, __m128i downY) {
+    const __m128i z = _mm_setzero_si128();
+    const __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top)),
+                                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom)));
+    const __m128i l = _mm_unpacklo_epi8(x, z), r = _mm_unpackhi_epi8(x, z);
+    __m128i sum = _mm_add_epi32(_mm_madd_epi16(l, acrossY), _mm_madd_epi16(_mm_sub_epi16(r, l), downY));
+    sum = _mm_sub_epi32(sum, _mm_madd_epi16(r, _mm_set1_epi32((int)0x80008000u)));
+    if constexpr (!past0) sum = _mm_add_epi32(sum, _mm_and_si128(l, _mm_set1_epi32(0xFFFF)));
     return _mm_srli_epi32(sum, 16);
 }
 
-// Four interior pixels at once, pixel k at p[k].
-inline __m128i Bilerp4(const unsigned int* const* p, ptrdiff_t span, __m128i across, __m128i down) {
-    const __m128i a = BilerpLane<0>(p[0], span, across, down), b = BilerpLane<1>(p[1], span, across, down);
-    const __m128i c = BilerpLane<2>(p[2], span, across, down), d = BilerpLane<3>(p[3], span, across, down);
+// Four interior pixels, pixel k's taps at taps.top(k) and taps.bottom(k)
+// and its pairs in lane k (acrossY in every lane when sameRow: one scaled
+// row).
+template <bool sameRow, bool past0 = false, class Taps>
+__attribute__((always_inline)) inline __m128i Bilerp4(const Taps& taps, __m128i acrossY, __m128i downY) {
+    auto lane = [&](auto k) {
+        constexpr int K = decltype(k)::value;
+        return BilerpPixel<past0>(taps.top(K), taps.bottom(K), sameRow ? acrossY : _mm_shuffle_epi32(acrossY, K * 0x55),
+                                  _mm_shuffle_epi32(downY, K * 0x55));
+    };
+    const __m128i a = lane(std::integral_constant<int, 0>()), b = lane(std::integral_constant<int, 1>());
+    const __m128i c = lane(std::integral_constant<int, 2>()), d = lane(std::integral_constant<int, 3>());
     return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
 }
 #endif
@@ -118,8 +159,7 @@ inline __m128i Bilerp4(const unsigned int* const* p, ptrdiff_t span, __m128i acr
 #define RAST_AVX2 __attribute__((target("avx2")))
 
 RAST_AVX2 inline __m256i AcrossPairsAvx2(__m256i fx) {
-    return _mm256_or_si256(_mm256_and_si256(_mm256_sub_epi32(_mm256_set1_epi32(32767), fx), _mm256_set1_epi32(0xFFFF)),
-                           _mm256_slli_epi32(_mm256_xor_si256(fx, _mm256_set1_epi32(0x8000)), 16));
+    return _mm256_xor_si256(_mm256_or_si256(fx, _mm256_slli_epi32(fx, 16)), _mm256_set1_epi32((int)0x80007FFFu));
 }
 RAST_AVX2 inline __m256i DownPairsAvx2(__m256i fx, __m256i fy) {
     const __m256i w11 = _mm256_mulhi_epu16(fx, fy);
@@ -132,14 +172,17 @@ RAST_AVX2 inline __m256i TapsAvx2(const unsigned int* lo, const unsigned int* hi
     // Within each half: a a r r g g b b, zero-extended.
     const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1, 1, -1,
                                            5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
-    __m256i v = _mm256_set_m128i(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(hi)),
-                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lo)));
-    return _mm256_shuffle_epi8(v, order);
+    // Broadcast loads and a blend leave the shuffle unit to the one shuffle.
+    long long x, y;
+    std::memcpy(&x, lo, 8);
+    std::memcpy(&y, hi, 8);
+    const __m256i a = _mm256_set1_epi64x(x), b = _mm256_set1_epi64x(y);
+    return _mm256_shuffle_epi8(_mm256_blend_epi32(a, b, 0xF0), order);
 }
 
-template <int K>
-RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* const* p, ptrdiff_t span, __m256i across, __m256i down) {
-    const __m256i top = TapsAvx2(p[K], p[K + 4]), bot = TapsAvx2(Below(p[K], span), Below(p[K + 4], span));
+template <int K, class Taps>
+RAST_AVX2 inline __m256i BilerpLaneAvx2(const Taps& taps, __m256i across, __m256i down) {
+    const __m256i top = TapsAvx2(taps.top(K), taps.top(K + 4)), bot = TapsAvx2(taps.bottom(K), taps.bottom(K + 4));
     __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(top, _mm256_shuffle_epi32(across, K * 0x55)),
                                    _mm256_madd_epi16(_mm256_sub_epi16(bot, top), _mm256_shuffle_epi32(down, K * 0x55)));
     sum = _mm256_sub_epi32(sum, _mm256_madd_epi16(bot, _mm256_set1_epi32((int)0x80008000u)));
@@ -147,10 +190,11 @@ RAST_AVX2 inline __m256i BilerpLaneAvx2(const unsigned int* const* p, ptrdiff_t 
     return _mm256_srli_epi32(sum, 16);
 }
 
-// Eight interior pixels, pixel k at p[k], in order.
-RAST_AVX2 inline __m256i Bilerp8Avx2(const unsigned int* const* p, ptrdiff_t span, __m256i across, __m256i down) {
-    const __m256i a = BilerpLaneAvx2<0>(p, span, across, down), b = BilerpLaneAvx2<1>(p, span, across, down);
-    const __m256i e = BilerpLaneAvx2<2>(p, span, across, down), f = BilerpLaneAvx2<3>(p, span, across, down);
+// Eight interior pixels in order, pixel k's taps as for Bilerp4.
+template <class Taps>
+RAST_AVX2 inline __m256i Bilerp8Avx2(const Taps& taps, __m256i across, __m256i down) {
+    const __m256i a = BilerpLaneAvx2<0>(taps, across, down), b = BilerpLaneAvx2<1>(taps, across, down);
+    const __m256i e = BilerpLaneAvx2<2>(taps, across, down), f = BilerpLaneAvx2<3>(taps, across, down);
     // In-lane packing puts pixels 0-3 in the low half and 4-7 in the high.
     return _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f));
 }

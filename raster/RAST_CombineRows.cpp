@@ -20,11 +20,14 @@ struct O {
     static V set32(unsigned x) { return _mm_set1_epi32((int)x); }
     static V or_(V a, V b) { return _mm_or_si128(a, b); }
     static V and_(V a, V b) { return _mm_and_si128(a, b); }
+    static V xor_(V a, V b) { return _mm_xor_si128(a, b); }
     static V andnot(V a, V b) { return _mm_andnot_si128(b, a); }  // a & ~b
     static V add8(V a, V b) { return _mm_add_epi8(a, b); }
     static V sub8(V a, V b) { return _mm_sub_epi8(a, b); }
     static V adds8(V a, V b) { return _mm_adds_epu8(a, b); }
     static V subs8(V a, V b) { return _mm_subs_epu8(a, b); }
+    static V min8(V a, V b) { return _mm_min_epu8(a, b); }
+    static V max8(V a, V b) { return _mm_max_epu8(a, b); }
     static V add32(V a, V b) { return _mm_add_epi32(a, b); }
     static V sub32(V a, V b) { return _mm_sub_epi32(a, b); }
     static V cmpeq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
@@ -75,11 +78,14 @@ struct O {
     static V set32(unsigned x) { return _mm256_set1_epi32((int)x); }
     static V or_(V a, V b) { return _mm256_or_si256(a, b); }
     static V and_(V a, V b) { return _mm256_and_si256(a, b); }
+    static V xor_(V a, V b) { return _mm256_xor_si256(a, b); }
     static V andnot(V a, V b) { return _mm256_andnot_si256(b, a); }
     static V add8(V a, V b) { return _mm256_add_epi8(a, b); }
     static V sub8(V a, V b) { return _mm256_sub_epi8(a, b); }
     static V adds8(V a, V b) { return _mm256_adds_epu8(a, b); }
     static V subs8(V a, V b) { return _mm256_subs_epu8(a, b); }
+    static V min8(V a, V b) { return _mm256_min_epu8(a, b); }
+    static V max8(V a, V b) { return _mm256_max_epu8(a, b); }
     static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
     static V sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
     static V cmpeq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }

@@ -35,6 +35,46 @@ struct Walk {
         const int x = s / 65536, y = t / 65536;
         return x >= left && x <= right && y >= top && y <= bottom;
     }
+    // The pixels i in [first, end) of a row of w from (s, t) by (ds, dt)
+    // whose positions lie in [sFrom, sTo] x [tFrom, tTo]; false, and none,
+    // where a position of the row would leave the 32-bit range.
+    static bool range(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int64_t sFrom, int64_t sTo, int64_t tFrom,
+                      int64_t tTo, int& first, int& end) {
+        int64_t lo = 0, hi = w;  // [lo, hi)
+        bool fits = true;
+        auto keep = [&](int64_t p, int64_t d, int64_t from, int64_t to) {  // from <= p + i d <= to
+            const int64_t last = p + (w - 1) * d;
+            if (last < INT32_MIN || last > INT32_MAX) {
+                fits = false, hi = 0;
+                return;
+            }
+            if (d == 0) {
+                if (p < from || p > to) hi = 0;
+                return;
+            }
+            auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); };
+            auto ceilDiv = [&](int64_t a, int64_t b) { return -floorDiv(-a, b); };
+            const int64_t a = d > 0 ? ceilDiv(from - p, d) : ceilDiv(to - p, d);
+            const int64_t b = d > 0 ? floorDiv(to - p, d) : floorDiv(from - p, d);
+            lo = std::max(lo, a), hi = std::min(hi, b + 1);
+        };
+        keep(s, ds, sFrom, sTo);
+        keep(t, dt, tFrom, tTo);
+        first = (int)std::min<int64_t>(lo, w), end = (int)std::max<int64_t>(hi, first);
+        return fits;
+    }
+    // The pixels whose positions are inside the clip (see inside).
+    bool insideRange(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int& first, int& end) const {
+        auto from = [](int edge) { return edge ? (int64_t)edge * 65536 : -65535; };
+        return range(s, t, ds, dt, w, from(left), (int64_t)right * 65536 + 65535, from(top),
+                     (int64_t)bottom * 65536 + 65535, first, end);
+    }
+    // The pixels whose positions are interior with non-negative columns and
+    // rows, as the register form takes them.
+    void interiorRange(int32_t s, int32_t t, int32_t ds, int32_t dt, int w, int& first, int& end) const {
+        range(s, t, ds, dt, w, (int64_t)left * 65536, (int64_t)right * 65536 - 1, (int64_t)top * 65536,
+              (int64_t)bottom * 65536 - 1, first, end);
+    }
     // The sample at position (s, t), false outside the clip.
     bool sample(int32_t s, int32_t t, unsigned int& p) const {
         if (!inside(s, t)) return false;
@@ -50,46 +90,85 @@ struct Walk {
 
 constexpr int kRun = 256;  // pixels a run holds at most
 
+#if defined(__SSE2__)
+// The register form takes interior pixels a batch at a time: their taps by
+// byte offset from the source's pixel (0, 0), and their fractions.
+struct Batch {
+    alignas(32) int32_t off[8], fx[8], fy[8];
+};
+
+// A batch of four on 128-bit registers.
+struct NarrowBatch {
+    static constexpr int N = 4;
+    static void run(const Walk& k, const Batch& b, unsigned int* out) {
+        const __m128i fx = _mm_load_si128(reinterpret_cast<const __m128i*>(b.fx));
+        const __m128i fy = _mm_load_si128(reinterpret_cast<const __m128i*>(b.fy));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out),
+            rast_bilinear::Bilerp4<false>(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
+                                          rast_bilinear::AcrossPairs(fy), rast_bilinear::DownPairsY(fx, fy)));
+    }
+};
+
 #if defined(RAST_BILINEAR_AVX2)
-// Interior bilinear pixels, eight at a time while all eight have both taps
-// inside the clip and non-negative positions; returns the pixels done.
-__attribute__((target("avx2"))) int interior8(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt,
-                                              unsigned int* out, int n) {
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i step = _mm256_mullo_epi32(lane, _mm256_set1_epi32((int)ds));
-    const __m256i stept = _mm256_mullo_epi32(lane, _mm256_set1_epi32((int)dt));
-    const __m256i lo = _mm256_set1_epi32(k.left * 65536 - 1), hi = _mm256_set1_epi32(k.right * 65536);
-    const __m256i tlo = _mm256_set1_epi32(k.top * 65536 - 1), thi = _mm256_set1_epi32(k.bottom * 65536);
-    const __m256i frac = _mm256_set1_epi32(0xFFFF);
+// Eight fractions, stored as 128-bit halves: a 256-bit load across both
+// could not take them from the stores and would wait for both.
+__attribute__((target("avx2"))) inline __m256i halves(const int32_t* p) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p))),
+                                   _mm_load_si128(reinterpret_cast<const __m128i*>(p + 4)), 1);
+}
+
+// A batch of eight on 256-bit registers: a call into code built for AVX2.
+struct WideBatch {
+    static constexpr int N = 8;
+    __attribute__((target("avx2"), noinline)) static void run(const Walk& k, const Batch& b, unsigned int* out) {
+        const __m256i fx = halves(b.fx), fy = halves(b.fy);
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out),
+            rast_bilinear::Bilerp8Avx2(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
+                                       rast_bilinear::AcrossPairsAvx2(fx), rast_bilinear::DownPairsAvx2(fx, fy)));
+    }
+};
+#endif
+
+// Interior bilinear pixels [0, n) from (us, ut) by (ds, dt), every one of
+// them interior (Walk::interiorRange), B::N at a time; returns the pixels
+// done. A position's column and row, both below 32768, sit in the two
+// halves of a lane, so that one multiply-add makes the tap's offset.
+template <class B>
+int interiorRun(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt, unsigned int* out, int n) {
+    const __m128i steps = _mm_setr_epi32(0, (int)ds, (int)(2 * ds), (int)(3 * ds));
+    const __m128i stept = _mm_setr_epi32(0, (int)dt, (int)(2 * dt), (int)(3 * dt));
+    const __m128i fourS = _mm_set1_epi32((int)(4 * ds)), fourT = _mm_set1_epi32((int)(4 * dt));
+    const __m128i rowCol = _mm_set1_epi32((int)(((uint32_t)k.span << 16) | 4u));
+    const __m128i low = _mm_set1_epi32(0xFFFF), high = _mm_set1_epi32((int)0xFFFF0000u);
+    __m128i s = _mm_add_epi32(_mm_set1_epi32((int)us), steps), t = _mm_add_epi32(_mm_set1_epi32((int)ut), stept);
+    Batch b;
     int i = 0;
-    for (; i + 8 <= n; i += 8, us += 8 * ds, ut += 8 * dt) {
-        const __m256i s = _mm256_add_epi32(_mm256_set1_epi32((int)us), step);
-        const __m256i t = _mm256_add_epi32(_mm256_set1_epi32((int)ut), stept);
-        const __m256i in = _mm256_and_si256(_mm256_and_si256(_mm256_cmpgt_epi32(s, lo), _mm256_cmpgt_epi32(hi, s)),
-                                            _mm256_and_si256(_mm256_cmpgt_epi32(t, tlo), _mm256_cmpgt_epi32(thi, t)));
-        if (_mm256_movemask_epi8(in) != -1) break;
-        alignas(32) int32_t ss[8], tt[8];
-        _mm256_store_si256((__m256i*)ss, s);
-        _mm256_store_si256((__m256i*)tt, t);
-        const unsigned int* p[8];
-        for (int j = 0; j < 8; j++) p[j] = k.row(tt[j] >> 16) + (ss[j] >> 16);
-        const __m256i fx = _mm256_and_si256(s, frac), fy = _mm256_and_si256(t, frac);
-        _mm256_storeu_si256((__m256i*)(out + i),
-                            rast_bilinear::Bilerp8Avx2(p, k.span, rast_bilinear::AcrossPairsAvx2(fx),
-                                                       rast_bilinear::DownPairsAvx2(fx, fy)));
+    for (; i + B::N <= n; i += B::N) {
+        for (int q = 0; q < B::N; q += 4, s = _mm_add_epi32(s, fourS), t = _mm_add_epi32(t, fourT)) {
+            const __m128i rc = _mm_or_si128(_mm_and_si128(t, high), _mm_srli_epi32(s, 16));
+            _mm_store_si128(reinterpret_cast<__m128i*>(b.off + q), _mm_madd_epi16(rc, rowCol));
+            _mm_store_si128(reinterpret_cast<__m128i*>(b.fx + q), _mm_and_si128(s, low));
+            _mm_store_si128(reinterpret_cast<__m128i*>(b.fy + q), _mm_and_si128(t, low));
+        }
+        B::run(k, b, out + i);
     }
     return i;
 }
-#endif
 
-// Interior pixels through the register form where the processor has it.
+// Interior pixels through the register form.
 int interior(const Walk& k, uint32_t us, uint32_t ut, uint32_t ds, uint32_t dt, unsigned int* out, int n) {
+    int done = 0;
 #if defined(RAST_BILINEAR_AVX2)
-    return interior8(k, us, ut, ds, dt, out, n);
-#else
-    return 0;
+    if (rast_rows::wideRegisters()) done = interiorRun<WideBatch>(k, us, ut, ds, dt, out, n);
 #endif
+    return done + interiorRun<NarrowBatch>(k, us + (uint32_t)done * ds, ut + (uint32_t)done * dt, ds, dt, out + done,
+                                           n - done);
 }
+#else
+int interior(const Walk&, uint32_t, uint32_t, uint32_t, uint32_t, unsigned int*, int) { return 0; }
+#endif
 
 // The bytes [first, last) of rows r0..r1 of p, span apart, from byte from to
 // byte to of each row.
@@ -108,9 +187,9 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
     if (w < 1 || h < 1 || clipLeft >= clipRight || clipTop >= clipBottom) return;
     const bool bilinear = filter == RAST_MODE_FILTER_BILINEAR;
     // The register form takes 16.16 positions of non-negative columns and
-    // rows below 32768.
-    const bool registers = bilinear && rast_rows::wideRegisters() && clipLeft >= 0 && clipTop >= 0 &&
-                           clipRight <= 32768 && clipBottom <= 32768;
+    // rows below 32768, and a span that fits 16 bits.
+    const bool registers = bilinear && clipLeft >= 0 && clipTop >= 0 && clipRight <= 32768 && clipBottom <= 32768 &&
+                           srcspan >= -32768 && srcspan <= 32767;
     const Walk k{src, srcspan, clipLeft, clipTop, clipRight - 1, clipBottom - 1, bilinear, registers};
     // A destination that shares memory with the source sees each pixel
     // written before the next is sampled, as one pixel at a time would.
@@ -123,23 +202,29 @@ void walkRows(unsigned char* dest, const unsigned char* src, int w, int h, int s
     uint32_t rowS = (uint32_t)srcx, rowT = (uint32_t)srcy, ds = (uint32_t)dsdx, dt = (uint32_t)dtdx;
     for (int j = 0; j < h; j++, dest += destspan) {
         uint32_t us = rowS, ut = rowT;
-        int i = 0;
-        while (i < w) {
-            // Pixels outside the clip are left as they are.
-            while (i < w && !k.inside((int32_t)us, (int32_t)ut)) i++, us += ds, ut += dt;
-            // Interior pixels go through the register form; the pixel it
-            // stops at, and a few after it, one by one.
+        // The row's interior pixels, [first, end), go through the register
+        // form; the pixels around them one by one.
+        int first = 0, end = 0;
+        if (k.registers && !shared) k.interiorRange((int32_t)us, (int32_t)ut, (int32_t)ds, (int32_t)dt, w, first, end);
+        // Pixels outside the clip are left as they are: the row's positions
+        // inside it are one range, unless the row wraps.
+        int i = 0, stop = w;
+        if (k.insideRange((int32_t)us, (int32_t)ut, (int32_t)ds, (int32_t)dt, w, i, stop))
+            us += (uint32_t)i * ds, ut += (uint32_t)i * dt;
+        else
+            i = 0, stop = w;
+        while (i < stop) {
+            while (i < stop && !k.inside((int32_t)us, (int32_t)ut)) i++, us += ds, ut += dt;
             const int start = i;
-            int n = 0, single = 0;
-            while (i < w && n < most) {
-                if (k.registers && !shared && !single) {
-                    const int done = interior(k, us, ut, ds, dt, run + n, std::min(w - i, kRun - n));
+            int n = 0;
+            while (i < stop && n < most) {
+                if (i >= first && i < end) {
+                    const int done = interior(k, us, ut, ds, dt, run + n, std::min(end - i, kRun - n));
                     n += done, i += done, us += (uint32_t)done * ds, ut += (uint32_t)done * dt;
-                    single = 8;
-                    if (i == w || n == kRun) break;
+                    if (i == stop || n == kRun) break;
                 }
                 if (!k.sample((int32_t)us, (int32_t)ut, run[n])) break;
-                n++, i++, us += ds, ut += dt, single--;
+                n++, i++, us += ds, ut += dt;
             }
             if (n) sink(ctx, dest + (ptrdiff_t)start * 4, run, n);
         }

@@ -39,10 +39,12 @@ inline void Put(unsigned char* d, unsigned int p, int alpha) {
 
 // Where each destination column samples: its source column, fraction and
 // kind (0 untouched, 1 interior with its right neighbour, 2 the last usable
-// column).
+// column). Positions move one way along a row, so the interior columns
+// are one run, [interior, interiorEnd).
 struct Columns {
     std::vector<int> index, frac, across;
     std::vector<uint8_t> kind;
+    int interior = 0, interiorEnd = 0;
 
     Columns(int w, int sx, int dx, int lastUsable)
         : index((size_t)w), frac((size_t)w), across((size_t)w), kind((size_t)w) {
@@ -53,47 +55,239 @@ struct Columns {
             kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
             across[(size_t)i] = AcrossWeights(fx);
         }
+        while (interior < w && kind[(size_t)interior] != 1) interior++;
+        interiorEnd = interior;
+        while (interiorEnd < w && kind[(size_t)interiorEnd] == 1) interiorEnd++;
     }
 
-    // The 16-bit weight pairs of the register code for the two taps of a row
-    // (RAST_Bilinear.h), which depend on the column alone.
+    // The 16-bit weight pairs of the 256-bit rows for the two taps of a
+    // row (RAST_Bilinear.h), which depend on the column alone.
     static int AcrossWeights(int fx) {
         return (int)(((unsigned)(32767 - fx) & 0xFFFFu) | ((unsigned)(fx ^ 0x8000) << 16));
     }
 };
 
 #if RAST_SCALED_SSE2
-// Four interior pixels from column i on (see RAST_Bilinear.h).
-inline __m128i Bilerp4(const unsigned int* s0, ptrdiff_t span, const int* idx, const int* fxs, const int* acrossW,
-                       unsigned fy) {
-    const unsigned int* p[4] = {s0 + idx[0], s0 + idx[1], s0 + idx[2], s0 + idx[3]};
-    const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fxs));
-    const __m128i across = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acrossW));
-    return rast_bilinear::Bilerp4(p, span, across, rast_bilinear::DownPairs(fx, _mm_set1_epi32((int)fy)));
+// Interior pixels [i, end) of a row, four at a time (the last few left),
+// each four from four(at, their down pairs): the pairs (w01 - 32768, w11 -
+// 32768) from the fractions fx and fx ^ 0x8000 eight at a time.
+template <class C, class Four>
+void BilerpRun(unsigned char* d, const uint16_t* fx, const uint16_t* fxb, int i, int end, unsigned fy, int alpha,
+               Four four) {
+    const __m128i fy8 = _mm_set1_epi16((short)fy), sign = _mm_set1_epi16((short)0x8000);
+    auto put = [&](int at, __m128i px) {
+        if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)at * 4), px);
+        } else {
+            unsigned int words[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(words), px);
+            for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(at + k) * 4, words[k], alpha);
+        }
+    };
+    for (; i + 4 <= end; i += 8) {
+        const __m128i w11 = _mm_mulhi_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fx + i)), fy8);
+        const __m128i w01 = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fxb + i)), w11);
+        const __m128i w11b = _mm_xor_si128(w11, sign);
+        put(i, four(i, _mm_unpacklo_epi16(w01, w11b)));
+        if (i + 8 > end) break;
+        put(i + 4, four(i + 4, _mm_unpackhi_epi16(w01, w11b)));
+    }
 }
 #endif
 
 #if defined(RAST_BILINEAR_AVX2)
-// Writes whole words from column i on while eight columns in a row are
-// interior, and returns where it stopped.
-__attribute__((target("avx2"))) int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, ptrdiff_t span,
-                                                  const int* idx, const int* fxs, const int* acrossW,
-                                                  const uint8_t* kind, int i, int w, unsigned fy) {
-    const __m256i vfy = _mm256_set1_epi32((int)fy);
-    for (; i + 8 <= w; i += 8) {
-        uint64_t k8;
-        memcpy(&k8, kind + i, 8);
-        if (k8 != 0x0101010101010101ull) break;
-        const unsigned int* p[8];
-        for (int k = 0; k < 8; k++) p[k] = s0 + idx[i + k];
-        const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxs + i));
-        const __m256i across = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acrossW + i));
+#define RAST_AVX2 __attribute__((target("avx2")))
+// Lane pair K: pixels K (low half) and K + 4 (high half) of eight from
+// column i, their taps paired by column as the 128-bit rows pair them, at
+// a row fraction of at least 1 (acrossY: AcrossPairPast0, in every lane).
+template <int K>
+RAST_AVX2 inline __m256i BilerpLaneByColumn(const unsigned int* s0, const unsigned int* s1, const int* col,
+                                            __m256i acrossY, __m256i downY) {
+    long long t0, b0, t1, b1;
+    std::memcpy(&t0, s0 + col[K], 8), std::memcpy(&b0, s1 + col[K], 8);
+    std::memcpy(&t1, s0 + col[K + 4], 8), std::memcpy(&b1, s1 + col[K + 4], 8);
+    // Each half: the pixel's top taps, then its bottom ones.
+    const __m256i taps =
+        _mm256_blend_epi32(_mm256_blend_epi32(_mm256_set1_epi64x(t0), _mm256_set1_epi64x(b0), 0x0C),
+                           _mm256_blend_epi32(_mm256_set1_epi64x(t1), _mm256_set1_epi64x(b1), 0xC0), 0xF0);
+    // (top, bottom) per channel of the column, zero-extended.
+    const __m256i left =
+        _mm256_shuffle_epi8(taps, _mm256_setr_epi8(0, -1, 8, -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1, 0, -1, 8,
+                                                   -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1));
+    const __m256i right =
+        _mm256_shuffle_epi8(taps, _mm256_setr_epi8(4, -1, 12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1, 4, -1,
+                                                   12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1));
+    __m256i sum =
+        _mm256_add_epi32(_mm256_madd_epi16(left, acrossY),
+                         _mm256_madd_epi16(_mm256_sub_epi16(right, left), _mm256_shuffle_epi32(downY, K * 0x55)));
+    sum = _mm256_sub_epi32(sum, _mm256_madd_epi16(right, _mm256_set1_epi32((int)0x80008000u)));
+    return _mm256_srli_epi32(sum, 16);
+}
+
+// Interior pixels from column i on in whole words, eight at a time, at a
+// row fraction of at least 1; returns where it stopped.
+RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const Columns& c, int i,
+                            unsigned fy) {
+    const __m256i vfy = _mm256_set1_epi32((int)fy), acrossY = _mm256_set1_epi32(rast_bilinear::AcrossPairPast0(fy));
+    for (; i + 8 <= c.interiorEnd; i += 8) {
+        const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.frac.data() + i));
+        // Each pixel's (w01 - 32768) | (w11 - 32768) << 16.
+        const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);
+        const __m256i downY = _mm256_xor_si256(_mm256_or_si256(_mm256_sub_epi32(fx, w11), _mm256_slli_epi32(w11, 16)),
+                                               _mm256_set1_epi32((int)0x80008000u));
+        const int* col = c.index.data() + i;
+        const __m256i a = BilerpLaneByColumn<0>(s0, s1, col, acrossY, downY);
+        const __m256i b = BilerpLaneByColumn<1>(s0, s1, col, acrossY, downY);
+        const __m256i e = BilerpLaneByColumn<2>(s0, s1, col, acrossY, downY);
+        const __m256i f = BilerpLaneByColumn<3>(s0, s1, col, acrossY, downY);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
-                            rast_bilinear::Bilerp8Avx2(p, span, across, rast_bilinear::DownPairsAvx2(fx, vfy)));
+                            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(e, f)));
     }
     return i;
 }
+#undef RAST_AVX2
 #endif
+
+}  // namespace
+
+namespace {
+
+// Nearest columns a register at a time. Where the columns of a block of
+// destination pixels lie within one register of source pixels from the
+// block's first, and that many pixels from it may be read, one load and one
+// shuffle give the block: on 128-bit rows a step of at most one pixel leaves
+// eight patterns of four (each column the one before or the next),
+// on 256-bit rows a lane permutation of eight.
+struct NearestColumns {
+    static constexpr uint8_t kLoose = 255;  // a block gathered pixel by pixel
+    std::vector<int> col;                   // source column of each destination pixel
+    std::vector<uint8_t> pattern;           // per block of 4: increments of columns 1-3 as bits 0-2
+    std::vector<int32_t> lanes;             // per block of 8: lane k's column less the first (kLoose: loose)
+
+    NearestColumns(int w, int sx, int dx, int right) : col((size_t)w) {
+        for (int i = 0, pos = sx; i < w; i++, pos += dx) col[(size_t)i] = Index(pos);
+        pattern.assign((size_t)w / 4, kLoose);
+        for (int b = 0; b < w / 4; b++) {
+            const int* c = &col[(size_t)b * 4];
+            if (c[0] + 4 > right) continue;
+            int bits = 0;
+            for (int k = 1; k < 4; k++) {
+                const int step = c[k] - c[k - 1];
+                if (step != 0 && step != 1) bits = kLoose;
+                if (bits != kLoose) bits |= step << (k - 1);
+            }
+            pattern[(size_t)b] = (uint8_t)bits;
+        }
+        lanes.assign((size_t)w / 8 * 8, kLoose);
+        for (int b = 0; b < w / 8; b++) {
+            const int* c = &col[(size_t)b * 8];
+            if (c[0] + 8 > right) continue;
+            bool fits = true;
+            for (int k = 0; k < 8; k++) fits = fits && c[k] >= c[0] && c[k] - c[0] < 8;
+            if (fits)
+                for (int k = 0; k < 8; k++) lanes[(size_t)b * 8 + k] = c[k] - c[0];
+        }
+    }
+};
+
+#if RAST_SCALED_SSE2
+// The shuffle of four pixels loaded from a block's first column that gives
+// the columns of pattern p: lane k takes the pixel as many on as the first
+// k increments add up to.
+constexpr int PatternShuffle(int p) {
+    int imm = 0;
+    for (int k = 1, lane = 0; k < 4; k++) lane += (p >> (k - 1)) & 1, imm |= lane << (2 * k);
+    return imm;
+}
+template <int P>
+inline __m128i Shuffled(__m128i v) {
+    constexpr int imm = PatternShuffle(P);
+    return _mm_shuffle_epi32(v, imm);
+}
+// The shuffle of pattern p, picked bit by bit from bit B down, the bits
+// above it being those of P.
+template <int P, int B>
+inline __m128i ByPattern(__m128i v, int p) {
+    if constexpr (B < 0)
+        return Shuffled<P>(v);
+    else
+        return (p >> B) & 1 ? ByPattern<P | 1 << B, B - 1>(v, p) : ByPattern<P, B - 1>(v, p);
+}
+
+// Four pixels from s[c[0]] on by their pattern (NearestColumns).
+inline __m128i Nearest4(const unsigned int* s, const int* c, uint8_t pattern) {
+    if (pattern == NearestColumns::kLoose)
+        return _mm_setr_epi32((int)s[c[0]], (int)s[c[1]], (int)s[c[2]], (int)s[c[3]]);
+    return ByPattern<0, 2>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + c[0])), pattern);
+}
+
+// The fast routines' word rules on four pixels at once.
+template <class C>
+inline __m128i Words4(__m128i d, __m128i s) {
+    if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberFAST>) {
+        (void)d;
+        return s;
+    } else {
+        const __m128i m = _mm_set1_epi32(0x7F7F7F7F);
+        return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(d, 1), m), _mm_and_si128(_mm_srli_epi32(s, 1), m));
+    }
+}
+
+template <class C>
+void NearestRowNarrow(unsigned int* d, const unsigned int* s, const NearestColumns& nc, int w) {
+    const int* c = nc.col.data();
+    int i = 0;
+    for (; i + 4 <= w; i += 4) {
+        __m128i* p = reinterpret_cast<__m128i*>(d + i);
+        _mm_storeu_si128(p, Words4<C>(_mm_loadu_si128(p), Nearest4(s, c + i, nc.pattern[(size_t)i / 4])));
+    }
+    for (; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+}
+#endif
+
+#if defined(RAST_BILINEAR_AVX2)
+template <class C>
+__attribute__((target("avx2"))) void NearestRowWide(unsigned int* d, const unsigned int* s, const NearestColumns& nc,
+                                                    int w) {
+    const int* c = nc.col.data();
+    const int32_t* lanes = nc.lanes.data();
+    const __m256i m = _mm256_set1_epi32(0x7F7F7F7F);
+    int i = 0;
+    for (; i + 8 <= w; i += 8) {
+        const __m256i perm = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + i));
+        __m256i v;
+        if (lanes[i] == 0)
+            v = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + c[i])), perm);
+        else
+            v = _mm256_i32gather_epi32(reinterpret_cast<const int*>(s),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + i)), 4);
+        __m256i* p = reinterpret_cast<__m256i*>(d + i);
+        if constexpr (!std::is_same_v<C, _RAST_CombinePixelsClobberFAST>)
+            v = _mm256_add_epi32(_mm256_and_si256(_mm256_srli_epi32(_mm256_loadu_si256(p), 1), m),
+                                 _mm256_and_si256(_mm256_srli_epi32(v, 1), m));
+        _mm256_storeu_si256(p, v);
+    }
+    for (; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+}
+#endif
+
+// Whether two areas meet: rows 0..h-1 of n bytes each from p, span bytes
+// apart.
+struct Rows {
+    const unsigned char* p;
+    ptrdiff_t span;
+    int h;
+    size_t n;
+};
+bool Meet(Rows a, Rows b) {
+    auto range = [](Rows r) {
+        const ptrdiff_t last = (ptrdiff_t)(r.h - 1) * r.span;
+        return std::pair<uintptr_t, uintptr_t>((uintptr_t)(r.p + std::min<ptrdiff_t>(0, last)),
+                                               (uintptr_t)(r.p + std::max<ptrdiff_t>(0, last)) + r.n);
+    };
+    const auto x = range(a), y = range(b);
+    return x.first < y.second && y.first < x.second;
+}
 
 }  // namespace
 
@@ -110,16 +304,47 @@ struct _RAST_Template_Blit0 {
             allIn = allIn && cols[(size_t)i] >= 0;
         }
         const int* c = cols.data();
-        for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
-            if (ypos < -65535 || Index(ypos) >= bottom) continue;
-            const unsigned int* s = SrcRow(src, Index(ypos), srcspan);
-            unsigned int* d = reinterpret_cast<unsigned int*>(dest);
-            if (allIn) {
-                for (int i = 0; i < w; i++) C::doPixWord(d + i, s[c[i]]);
-            } else {
+        if (!allIn) {
+            for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
+                if (ypos < -65535 || Index(ypos) >= bottom) continue;
+                const unsigned int* s = SrcRow(src, Index(ypos), srcspan);
+                unsigned int* d = reinterpret_cast<unsigned int*>(dest);
                 for (int i = 0; i < w; i++)
                     if (c[i] >= 0) C::doPixWord(d + i, s[c[i]]);
             }
+            return;
+        }
+        const NearestColumns nc(w, sx, dx, right);
+        // A source row taken again copies the row it gave last time, unless
+        // the two bitmaps share memory, where that row may have changed.
+        const bool again = std::is_same_v<C, _RAST_CombinePixelsClobberFAST> &&
+                           !Meet({dest, dstspan, h, (size_t)w * 4}, {src, srcspan, bottom, (size_t)right * 4});
+        int lastRow = -1;
+        const unsigned char* last = nullptr;
+#if defined(RAST_BILINEAR_AVX2)
+        const bool wide = rast_rows::wideRegisters();
+#endif
+        for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
+            if (ypos < -65535 || Index(ypos) >= bottom) continue;
+            const int row = Index(ypos);
+            unsigned int* d = reinterpret_cast<unsigned int*>(dest);
+            if (again && row == lastRow) {
+                memcpy(d, last, (size_t)w * 4);
+                continue;
+            }
+            const unsigned int* s = SrcRow(src, row, srcspan);
+            lastRow = row, last = dest;
+#if defined(RAST_BILINEAR_AVX2)
+            if (wide) {
+                NearestRowWide<C>(d, s, nc, w);
+                continue;
+            }
+#endif
+#if RAST_SCALED_SSE2
+            NearestRowNarrow<C>(d, s, nc, w);
+#else
+            for (int i = 0; i < w; i++) C::doPixWord(d + i, s[c[i]]);
+#endif
         }
     }
 };
@@ -149,56 +374,49 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     const Columns cols(w, sx, dx, R);
     const int* idx = cols.index.data();
     const int* fxs = cols.frac.data();
-    const int* across = cols.across.data();
     const uint8_t* kind = cols.kind.data();
+#if defined(RAST_BILINEAR_AVX2)
+    const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
+#endif
+#if RAST_SCALED_SSE2
+    // The fractions as 16-bit lanes, the second set less 32768, eight more
+    // than there are for the last turn.
+    std::vector<uint16_t> fx16((size_t)w + 8), fxb16((size_t)w + 8);
+    for (int i = 0; i < w; i++) fx16[(size_t)i] = (uint16_t)fxs[i], fxb16[(size_t)i] = (uint16_t)(fxs[i] ^ 0x8000);
+#endif
     for (int y = 0, ypos = sy; y < h; y++, ypos += dy, dest += dstspan) {
         if (ypos < -65535) continue;
         const int row = Index(ypos);
         if (row > B) continue;
-        const unsigned fy = (unsigned)ypos & 0xFFFFu;
+        // The last usable row, and a row on a whole source row, blend across
+        // it alone: both taps' rows are that row, which makes the weights'
+        // split between them of no account, and the row's split is taken as
+        // a quarter, which the register forms take without a correction.
+        const bool alone = row == B || (ypos & 0xFFFF) == 0;
+        const unsigned fy = alone ? 16384u : (unsigned)ypos & 0xFFFFu;
         const unsigned int* s0 = SrcRow(src, row, srcspan);
+        const unsigned int* s1 = alone ? s0 : SrcRow(src, row + 1, srcspan);
         unsigned char* d = dest;
-        if (row < B) {
-            const unsigned int* s1 = SrcRow(src, row + 1, srcspan);
-            int i = 0;
+        auto one = [&](int i) {
+            if (kind[i])
+                Put<C>(d + (size_t)i * 4,
+                       rast_bilinear::Sample(s0, s1, idx[i], (unsigned)fxs[i], fy, kind[i] == 2, false), alpha);
+        };
+        int i = 0;
+        for (; i < cols.interior; i++) one(i);
 #if defined(RAST_BILINEAR_AVX2)
-            const bool wide = std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && rast_rows::wideRegisters();
-#endif
-            while (i < w) {
-#if defined(RAST_BILINEAR_AVX2)
-                if (wide && i + 8 <= w) {
-                    int next = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, srcspan, idx, fxs, across, kind, i,
-                                             w, fy);
-                    if (next != i) {
-                        i = next;
-                        continue;
-                    }
-                }
+        if (wide) i = BilerpRunAvx2(reinterpret_cast<unsigned int*>(d), s0, s1, cols, i, fy);
 #endif
 #if RAST_SCALED_SSE2
-                if (i + 4 <= w && kind[i] == 1 && kind[i + 1] == 1 && kind[i + 2] == 1 && kind[i + 3] == 1) {
-                    __m128i four = Bilerp4(s0, srcspan, idx + i, fxs + i, across + i, fy);
-                    if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)i * 4), four);
-                    } else {
-                        unsigned int words[4];
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(words), four);
-                        for (int k = 0; k < 4; k++) Put<C>(d + (size_t)(i + k) * 4, words[k], alpha);
-                    }
-                    i += 4;
-                    continue;
-                }
-#endif
-                if (kind[i])
-                    Put<C>(d + (size_t)i * 4,
-                           rast_bilinear::Sample(s0, s1, idx[i], (unsigned)fxs[i], fy, kind[i] == 2, false), alpha);
-                i++;
-            }
-        } else {
-            for (int i = 0; i < w; i++, d += 4)
-                if (kind[i])
-                    Put<C>(d, rast_bilinear::Sample(s0, s0, idx[i], (unsigned)fxs[i], 0, kind[i] == 2, true), alpha);
+        if (i + 4 <= cols.interiorEnd) {
+            const __m128i acrossY = _mm_set1_epi32(rast_bilinear::AcrossPairPast0(fy));
+            BilerpRun<C>(d, fx16.data(), fxb16.data(), i, cols.interiorEnd, fy, alpha, [&](int at, __m128i down) {
+                return rast_bilinear::Bilerp4<true, true>(rast_bilinear::ColumnTaps{s0, s1, idx + at}, acrossY, down);
+            });
+            i += (cols.interiorEnd - i) & ~3;
         }
+#endif
+        for (; i < w; i++) one(i);
     }
 }
 

@@ -381,32 +381,41 @@ void Halvoran::librarianRequestEnds(RequestEnd end, bool single, int asked) {
 namespace {
 
 // The slots among the first `asked` that took no program, as the view
-// numbers them, in runs ("65-66, 90"); past the third run only a count.
-std::string emptySlots(const std::bitset<128>& received, int asked) {
-    std::string list;
-    int runs = 0, more = 0;
-    for (int slot = 0; slot < std::min(asked, 128); ++slot) {
+// numbers them, in runs ("65-66, 90"), after `head`: as many runs as the
+// status has room for, then a count of the slots left unnamed.
+std::string namingEmptySlots(const std::string& head, const std::bitset<128>& received, int asked) {
+    const int end = std::min(asked, 128);
+    std::vector<std::pair<int, int>> runs;
+    for (int slot = 0; slot < end; ++slot) {
         if (received[slot]) continue;
         int last = slot;
-        while (last + 1 < std::min(asked, 128) && !received[last + 1]) ++last;
-        if (++runs > 3) {
-            more += last - slot + 1;
-        } else {
-            list += (list.empty() ? "" : ", ") + std::to_string(slot + 1);
-            if (last > slot) list += "-" + std::to_string(last + 1);
-        }
+        while (last + 1 < end && !received[last + 1]) ++last;
+        runs.emplace_back(slot, last);
         slot = last;
     }
-    return more > 0 ? list + " +" + std::to_string(more) : list;
+    int unnamed = 0;
+    for (const auto& [first, last] : runs) unnamed += last - first + 1;
+    std::string text = head;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const auto [first, last] = runs[i];
+        std::string run = (i ? ", " : "") + std::to_string(first + 1);
+        if (last > first) run += "-" + std::to_string(last + 1);
+        const int left = unnamed - (last - first + 1);
+        const std::string rest = left ? " +" + std::to_string(left) : "";
+        // The first run is always named.
+        if (i && text.size() + run.size() + rest.size() > kStatusRoom) break;
+        text += run;
+        unnamed = left;
+    }
+    return unnamed ? text + " +" + std::to_string(unnamed) : text;
 }
 
 }  // namespace
 
 void Halvoran::reportLibrarianRequest(RequestEnd end, bool single, int asked) {
     const int count = static_cast<int>(mReceived.slots.count());
-    // Short, so that what a request left empty can follow on the line.
-    const std::string outcome = end == RequestEnd::kCancelled  ? "CANCELLED! "
-                                : end == RequestEnd::kTimedOut ? "TIMED OUT! "
+    const std::string outcome = end == RequestEnd::kCancelled  ? "Data request CANCELLED! "
+                                : end == RequestEnd::kTimedOut ? "CONNECTION TIMED OUT! "
                                                                : "";
     std::string text;
     if (count > 0) {
@@ -416,8 +425,8 @@ void Halvoran::reportLibrarianRequest(RequestEnd end, bool single, int asked) {
             std::string name = mReceived.lastName;
             name.erase(name.find_last_not_of(' ') + 1);
             text = "Program \"" + name + "\" received to slot " + std::to_string(mReceived.lastSlot + 1);
-        } else if (const std::string empty = emptySlots(mReceived.slots, asked); !empty.empty()) {
-            text = outcome + "Empty: " + empty;
+        } else if (mReceived.slots.count() < static_cast<size_t>(std::min(asked, 128))) {
+            text = namingEmptySlots(outcome + "Empty: ", mReceived.slots, asked);
         } else if (end == RequestEnd::kCompleted) {
             text = statusNaming(std::to_string(count) + (count == 1 ? " program" : " programs") + " received into ",
                                 mReceived.bankName);

@@ -31,8 +31,9 @@ TEST(JobsCancel, ACancelBeforeTheJobBeginsEndsItAndNoLaterOne) {
         {"program and global data", MIDIMessageSender::kJobRequestArrangement,
          [](MIDIMessageSender& s) { s.toPanel = true; }, "Data request CANCELLED!"},
         {"the instrument's program to the librarian", MIDIMessageSender::kJobRequestSinglePatch,
-         [](MIDIMessageSender& s) { s.tempProgram = true; }, "CANCELLED! No program stored"},
-        {"all programs", MIDIMessageSender::kJobRequestAllPatches, nullptr, "CANCELLED! No program stored"},
+         [](MIDIMessageSender& s) { s.tempProgram = true; }, "Data request CANCELLED! No program stored"},
+        {"all programs", MIDIMessageSender::kJobRequestAllPatches, nullptr,
+         "Data request CANCELLED! No program stored"},
         {"device enquiry", MIDIMessageSender::kJobDeviceIdEnquiry, nullptr, "Plug-in is ready to go!"},
         {"bank store", MIDIMessageSender::kJobStoreAllPatches,
          [&](MIDIMessageSender& s) { s.programsToStore = e.bank->patches; }, "Data write cancelled!"},
@@ -77,7 +78,7 @@ TEST(JobsCancel, ACancelDuringARequestAllsPollsEndsThemWithoutASweep) {
     std::vector<Message> all = e.sim->received();
     EXPECT_EQ(only(all, isProgramRequest).size(), 1u);
     EXPECT_EQ(only(all, isProgramChange).size(), 1u);
-    EXPECT_EQ(e.status(), "CANCELLED! No program stored");
+    EXPECT_EQ(e.status(), "Data request CANCELLED! No program stored");
 }
 
 TEST(JobsCancel, ACancelWithNoMIDIOutputEndsARequestAll) {
@@ -92,7 +93,7 @@ TEST(JobsCancel, ACancelWithNoMIDIOutputEndsARequestAll) {
     // No request was tried after it: the polls ended there.
     const std::vector<std::string> texts = e.statusHistory();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Set MIDI I/O First!"), 1);
-    EXPECT_EQ(e.status(), "CANCELLED! No program stored");
+    EXPECT_EQ(e.status(), "Data request CANCELLED! No program stored");
     EXPECT_FALSE(e.plug->processingIndicator);
 }
 

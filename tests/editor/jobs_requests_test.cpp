@@ -105,7 +105,7 @@ TEST(JobsRequests, NoOutputPortStillPollsAndTimesOut) {
     ASSERT_TRUE(e.start(MIDIMessageSender::kJobRequestPart, [](MIDIMessageSender& s) { s.toPanel = false; }));
     ASSERT_TRUE(waitUntil([&] { return e.status() == "Set MIDI I/O First!"; }));
     ASSERT_TRUE(e.waitIdle());
-    EXPECT_EQ(e.status(), "TIMED OUT! No program stored");
+    EXPECT_EQ(e.status(), "CONNECTION TIMED OUT! No program stored");
     EXPECT_TRUE(e.sim->received().empty());
 }
 
@@ -154,7 +154,7 @@ TEST(JobsRequests, SingleLibrarianRequestChangesProgramFirstAndCancels) {
     ASSERT_GE(all.size(), 2u);
     EXPECT_EQ(all[0].bytes, (Bytes{0xC0, 9}));
     EXPECT_TRUE(isProgramRequest(all[1].bytes));
-    EXPECT_EQ(e.status(), "CANCELLED! No program stored");
+    EXPECT_EQ(e.status(), "Data request CANCELLED! No program stored");
     EXPECT_FALSE(e.plug->processingIndicator);
 
     // A temporary program is asked for without a program change.
@@ -163,7 +163,7 @@ TEST(JobsRequests, SingleLibrarianRequestChangesProgramFirstAndCancels) {
     ASSERT_TRUE(e.cancelWhen([](const std::vector<Message>& all) { return !all.empty(); }));
     ASSERT_TRUE(e.waitIdle());
     EXPECT_EQ(countOf(e.sim->received(), isProgramChange), 0u);
-    EXPECT_EQ(e.status(), "CANCELLED! No program stored");
+    EXPECT_EQ(e.status(), "Data request CANCELLED! No program stored");
 }
 
 TEST(JobsRequests, AllProgramsRequestCancelledAfterTheThirdProgram) {
@@ -182,7 +182,7 @@ TEST(JobsRequests, AllProgramsRequestCancelledAfterTheThirdProgram) {
     EXPECT_LE(pcs.size(), 4u);
     for (size_t i = 0; i < pcs.size(); ++i) EXPECT_EQ(pcs[i].bytes[1], i);
     // Nothing arrived: the cancel is said and the bank is not marked edited.
-    EXPECT_EQ(e.status(), "CANCELLED! No program stored");
+    EXPECT_EQ(e.status(), "Data request CANCELLED! No program stored");
     EXPECT_FALSE(shown(e.statusHistory(), "Program received to slot(s)"));
     EXPECT_FALSE(shown(e.statusHistory(), "Data request completed!"));
     EXPECT_EQ(e.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
@@ -205,7 +205,7 @@ TEST(JobsRequests, AllProgramsRequestCancelledAfterProgramsArrivedKeepsThem) {
     // The slots that were filled make the bank edited; the last word is the
     // cancel, with what it kept.
     EXPECT_EQ(e.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
-    EXPECT_EQ(e.status().rfind("CANCELLED! ", 0), 0u) << e.status();
+    EXPECT_EQ(e.status().rfind("Data request CANCELLED! ", 0), 0u) << e.status();
     EXPECT_FALSE(shown(e.statusHistory(), "Data request completed!"));
 }
 

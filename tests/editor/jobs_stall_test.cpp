@@ -62,7 +62,7 @@ TEST(JobsStall, AServerStoppedDuringARequestAllPutsNoProgramInAnotherSlot) {
             EXPECT_EQ(p.name, simName(slot)) << "slot " << slot;
     }
     ASSERT_FALSE(empty.empty());
-    const std::string last = "TIMED OUT! Empty: " + std::to_string(empty.front());
+    const std::string last = "CONNECTION TIMED OUT! Empty: " + std::to_string(empty.front());
     EXPECT_EQ(e.status().rfind(last, 0), 0u) << e.status();
 }
 

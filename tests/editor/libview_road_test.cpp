@@ -390,9 +390,9 @@ TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
     enum How { kCompletes, kCancelled, kTimesOut, kServerStops };
     const std::pair<How, const char*> cases[] = {
         {kCompletes, "128 programs received into New Bank"},
-        {kCancelled, "CANCELLED! [0-9]+ programs? received"},
-        {kTimesOut, "TIMED OUT! No program stored"},
-        {kServerStops, "TIMED OUT! [0-9]+ programs? received|[0-9]+ programs? received into New Bank"},
+        {kCancelled, "Data request CANCELLED! [0-9]+ programs? received"},
+        {kTimesOut, "CONNECTION TIMED OUT! No program stored"},
+        {kServerStops, "CONNECTION TIMED OUT! [0-9]+ programs? received|[0-9]+ programs? received into New Bank"},
     };
     for (auto [how, expected] : cases) {
         sim->setAnswering(how != kTimesOut);

@@ -96,6 +96,23 @@ TEST(RastFillRect, RowsMatchTheFormula) {
             }
 }
 
+// A fill's rows start at every place against the register boundaries: the
+// rectangle and nothing else changes, at each width and start column.
+TEST(RastFillRect, RowsAtEveryAlignment) {
+    for (bool wide : {true, false})
+        for (int w : {3, 4, 7, 8, 9, 15, 16, 17, 60})
+            for (int x = 0; x < 9; x++) {
+                rasttest::RegisterWidth width(wide);
+                VecBitmap bm(80, 3, false, 5, 0);
+                RAST_FillRect(&bm, x, 1, w, 2, kC, 1.0f, 0);
+                for (int y = 0; y < 3; y++)
+                    for (int i = 0; i < 80; i++)
+                        ASSERT_EQ(bm.at(i, y), y >= 1 && i >= x && i < x + w ? kC : 0u)
+                            << "w " << w << " x " << x << " at " << i << "," << y << " wide " << wide;
+                EXPECT_TRUE(bm.paddingIntact(0));
+            }
+}
+
 TEST(RastFillRect, SourceAlphaScalesTheOpacity) {
     // Colour alpha 128 at 1.0 is the half path: 127+64, 0+127, 100+0, 50+50.
     EXPECT_EQ(fillOne(RAST_MakePixel(128, 255, 0, 100), 1.0f, 0x10000), RAST_MakePixel(191, 127, 100, 100));

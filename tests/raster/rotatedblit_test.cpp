@@ -169,3 +169,30 @@ TEST(RasterRotatedBlit, RunsGiveWhatEachPixelGivesAlone) {
                         EXPECT_TRUE(whole.paddingIntact());
                     }
 }
+
+TEST(RasterRotatedBlit, SourcesAboutTheWidestRegisterSpan) {
+    // Rows 32764, 32768 and 32800 bytes apart, upright and flipped: the
+    // register form takes the spans that fit 16 bits, the others go one by
+    // one; both give what each pixel gives alone.
+    std::mt19937 rng(5);
+    for (bool wide : {true, false})
+        for (int sw : {8191, 8192, 8200})
+            for (bool flipped : {false, true}) {
+                rasttest::RegisterWidth width(wide);
+                rasttest::VecBitmap source(sw, 6, flipped, 0);
+                rasttest::fillRandom(source, rng);
+                rasttest::VecBitmap whole(20, 4, false), each(20, 4, false);
+                const double sx = sw - 19.25, sy = 0.5, ds = 0.9375, dt = 0.25;
+                RAST_DeltaBlit(&whole, &source, 0, 0, 20, 4, (float)sx, (float)sy, sw, 6, ds, dt, -dt, ds, 0, 0, false,
+                               1.0f, 0x100);
+                for (int j = 0; j < 4; j++)
+                    for (int i = 0; i < 20; i++)
+                        RAST_DeltaBlit(&each, &source, i, j, 1, 1, (float)(sx + i * ds - j * dt),
+                                       (float)(sy + i * dt + j * ds), sw, 6, ds, dt, -dt, ds, 0, 0, false, 1.0f, 0x100);
+                for (int j = 0; j < 4; j++)
+                    for (int i = 0; i < 20; i++)
+                        ASSERT_EQ(whole.at(i, j), each.at(i, j))
+                            << sw << (flipped ? " flipped" : "") << (wide ? " wide" : " narrow") << " at " << i << ","
+                            << j;
+            }
+}

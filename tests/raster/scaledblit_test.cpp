@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_ScaledBlit.h"
@@ -300,4 +301,58 @@ TEST(ScaledBlit, WideRowsMatchTheWeightsExactly) {
             }
     }
     rast_rows::useWideRegisters(wasWide);
+}
+
+TEST(ScaledBlit, FastNearestRowsGiveThePixelByPixelResult) {
+    // The fast copies at 1.0 and 0.5 (mode 0) against the general nearest
+    // routine, which takes one pixel at a time: mode 0x200 is nearest too
+    // and writes every channel at 1.0. Steps up and down around one pixel,
+    // mirrored, partly off the source, flipped, and into the source itself.
+    struct Case {
+        int sw, sh, dx, dy, dw, dh;
+        float sx, sy, srcw, srch;
+        int flips;  // 1: source flipped, 2: destination flipped, 4: drawn into the source
+    };
+    const Case cases[] = {
+        {44, 28, 0, 0, 55, 35, 0, 0, 44, 28, 0},         // 1.25 up: four source pixels in five
+        {25, 20, 1, 2, 40, 32, 0.5f, 0.25f, 24, 19, 1},  // 1.6 up, from inside the source
+        {55, 35, 0, 0, 41, 26, 0, 0, 55, 35, 2},         // 0.75 down: blocks wider than a register
+        {60, 9, 0, 0, 57, 9, 0, 0, 60, 9, 3},            // 0.95 down: steps of one and two
+        {40, 6, 40, 0, -40, 6, 0, 0, 40, 6, 0},          // mirrored: the first column on the limit
+        {30, 8, 0, 0, 48, 8, 20, 0, 20, 8, 0},           // the right half off the source
+        {64, 40, 0, 8, 50, 30, 0, 0, 40, 24, 4},         // into the source, over what it reads
+    };
+    std::mt19937 rng(5);
+    for (bool wide : {false, true})
+        for (const Case& c : cases)
+            for (float alpha : {1.0f, 0.5f}) {
+                rasttest::RegisterWidth width(wide);
+                const bool inPlace = c.flips & 4;
+                if (inPlace && alpha == 0.5f) continue;  // the half mix reads what it wrote: no reference
+                VecBitmap src(c.sw, c.sh, c.flips & 1), ref(c.sw, c.sh, c.flips & 2);
+                rasttest::fillRandom(src, rng);
+                VecBitmap got = inPlace ? src : VecBitmap(c.sw, c.sh, c.flips & 2);
+                if (!inPlace) rasttest::fillRandom(got, rng);
+                for (int y = 0; y < c.sh; y++)
+                    for (int x = 0; x < c.sw; x++) ref.at(x, y) = got.at(x, y);
+                VecBitmap before = got;
+                auto draw = [&](VecBitmap& d, float a, int mode) {
+                    RAST_ScaledBlit(&d, inPlace ? &d : &src, c.dx, c.dy, c.dw, c.dh, c.sx, c.sy, c.srcw, c.srch, a,
+                                    mode);
+                };
+                draw(ref, 1.0f, 0x200);
+                draw(got, alpha, 0);
+                int wrong = 0;
+                for (int y = 0; y < c.sh; y++)
+                    for (int x = 0; x < c.sw; x++) {
+                        const unsigned int was = before.at(x, y);
+                        unsigned int want = ref.at(x, y);
+                        if (alpha == 0.5f && want != was)
+                            want = ((was >> 1) & 0x7F7F7F7Fu) + ((want >> 1) & 0x7F7F7F7Fu);
+                        if (got.at(x, y) != want && wrong++ < 3)
+                            ADD_FAILURE() << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh << " alpha " << alpha
+                                          << (wide ? " wide" : " narrow") << " at " << x << "," << y;
+                    }
+                EXPECT_TRUE(got.paddingIntact());
+            }
 }
