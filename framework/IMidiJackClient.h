@@ -126,12 +126,13 @@ public:
     bool closePort() {
         mOpen = false;
         State* s = state();
-        jack_port_t* port = s ? s->port.exchange(nullptr) : nullptr;
-        if (!port) return false;
-        // The process callback reads the port: it ends its cycle first.
+        if (!s || !s->port.load()) return false;
+        // The process callback reads the port, and clears an output's
+        // buffer, which the server reads as long as the port is there: it
+        // ends its cycles first.
         jack_deactivate(mClient);
         mActive = false;
-        jack_port_unregister(mClient, port);
+        jack_port_unregister(mClient, s->port.exchange(nullptr));
         return true;
     }
 
