@@ -103,10 +103,20 @@ struct NarrowBatch {
     static void run(const Walk& k, const Batch& b, unsigned int* out) {
         const __m128i fx = _mm_load_si128(reinterpret_cast<const __m128i*>(b.fx));
         const __m128i fy = _mm_load_si128(reinterpret_cast<const __m128i*>(b.fy));
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(out),
-            rast_bilinear::Bilerp4<false>(rast_bilinear::OffsetTaps{k.src, b.off, k.span},
-                                          rast_bilinear::AcrossPairs(fy), rast_bilinear::DownPairsY(fx, fy)));
+        const rast_bilinear::OffsetTaps taps{k.src, b.off, k.span};
+        const __m128i down = rast_bilinear::DownPairsY(fx, fy);
+        // Row fractions of 0 are rare on a turned row: four without one
+        // take the shorter sum.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(fy, _mm_setzero_si128())) == 0) {
+            // 16-bit lanes: 32768 - fy wraps within the low half.
+            const __m128i across =
+                _mm_xor_si128(_mm_or_si128(_mm_sub_epi16(_mm_set1_epi32(32768), fy), _mm_slli_epi32(fy, 16)),
+                              _mm_set1_epi32((int)0x80000000u));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), rast_bilinear::Bilerp4<false, true>(taps, across, down));
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             rast_bilinear::Bilerp4<false>(taps, rast_bilinear::AcrossPairs(fy), down));
+        }
     }
 };
 

@@ -410,10 +410,21 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
 #if RAST_SCALED_SSE2
         if (i + 4 <= cols.interiorEnd) {
             const __m128i acrossY = _mm_set1_epi32(rast_bilinear::AcrossPairPast0(fy));
-            BilerpRun<C>(d, fx16.data(), fxb16.data(), i, cols.interiorEnd, fy, alpha, [&](int at, __m128i down) {
-                return rast_bilinear::Bilerp4<true, true>(rast_bilinear::ColumnTaps{s0, s1, idx + at}, acrossY, down);
-            });
+            auto run = [&](int from) {
+                BilerpRun<C>(d, fx16.data(), fxb16.data(), from, cols.interiorEnd, fy, alpha,
+                             [&](int at, __m128i down) {
+                                 return rast_bilinear::Bilerp4<true, true>(rast_bilinear::ColumnTaps{s0, s1, idx + at},
+                                                                           acrossY, down);
+                             });
+            };
+            run(i);
             i += (cols.interiorEnd - i) & ~3;
+            // A copy stores the last few interior pixels again with the four
+            // that end the run, rather than one by one.
+            if (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp> && i < cols.interiorEnd) {
+                run(cols.interiorEnd - 4);
+                i = cols.interiorEnd;
+            }
         }
 #endif
         for (; i < w; i++) one(i);
