@@ -163,12 +163,15 @@ TEST_F(CoreEndToEnd, ShortSysExBodiesAreFramedAndWholeMessagesGoUnchanged) {
     EXPECT_EQ(got[0], (Bytes{0xF0, 0x42, 0x35, 0x58, 0x0E, 0xF7}));
     EXPECT_EQ(got[1], Bytes(whole, whole + 6));
 
-    // Without the port: nothing, and the panel says so.
+    // Without the port: nothing, and the panel says so. A message of its
+    // own: a server that misses a cycle may hand the peer an earlier one
+    // again.
     editor->setParameter(kDeviceOutSelection, 0);
     EXPECT_FALSE(plug->midiOutReady);
-    plug->checksumCheckAndSend(whole, 6);
+    unsigned char another[] = {0xF0, 0x42, 0x35, 0x58, 0x12, 0xF7};
+    plug->checksumCheckAndSend(another, 6);
     EXPECT_EQ(status->GetTextString(), "Set MIDI I/O First!");
-    EXPECT_TRUE(peer->drain(200ms).empty());
+    for (const Bytes& late : peer->drain(200ms)) EXPECT_NE(late, Bytes(another, another + 6));
 }
 
 TEST_F(CoreEndToEnd, ProgramChangesAndTheLampFollowSends) {
