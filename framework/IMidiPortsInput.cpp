@@ -9,6 +9,7 @@
 
 #include "framework/IMidiInputQueue.h"
 #include "framework/IMidiJackClient.h"
+#include "framework/IMidiRtMidiPort.h"
 #include "framework/Log.h"
 
 namespace {
@@ -85,10 +86,7 @@ public:
               const std::function<bool()>& linked) override {
         mTag = tag;
         mFeeding = true;
-        const unsigned n = mIn.getPortCount();
-        for (unsigned i = 0; i < n && !mIn.isPortOpen() && linked(); ++i)
-            if (mIn.getPortName(i) == source && linked()) mIn.openPort(i, portName);
-        return mIn.isPortOpen() && linked();
+        return openRtMidiPortNamed(mIn, source, portName, linked);
     }
 
     void closePort() override { mIn.closePort(); }

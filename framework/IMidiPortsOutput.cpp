@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "framework/IMidiJackClient.h"
+#include "framework/IMidiRtMidiPort.h"
 #include "framework/Log.h"
 
 namespace {
@@ -97,13 +98,8 @@ public:
             [](RtMidiError::Type, const std::string& text, void*) { LogLine("MIDI: %s", text.c_str()); }, nullptr);
     }
 
-    // The port called `target` as the system lists it now: ports may have
-    // come and gone since the list was made.
     bool open(const std::string& target, const char* portName, const std::function<bool()>& linked) override {
-        const unsigned n = mOut.getPortCount();
-        for (unsigned i = 0; i < n && !mOut.isPortOpen() && linked(); ++i)
-            if (mOut.getPortName(i) == target && linked()) mOut.openPort(i, portName);
-        return mOut.isPortOpen() && linked();
+        return openRtMidiPortNamed(mOut, target, portName, linked);
     }
 
     void closePort() override { mOut.closePort(); }
