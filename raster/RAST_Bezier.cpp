@@ -183,11 +183,12 @@ namespace {
 // operations as one at a time, and convert directly while every end lies
 // in the int range.
 constexpr int kBlock = 64;
+int pieceEnd(const double c[4], double t0, double dt, int k, double plus) {
+    const double t = t0 + k * dt;
+    return truncToInt((((c[0] * t + c[1]) * t + c[2]) * t + c[3]) + plus);
+}
 void blockEndsOneByOne(const double c[4], double t0, double dt, int k0, double plus, int out[kBlock]) {
-    for (int j = 0; j < kBlock; j++) {
-        const double t = t0 + (k0 + j) * dt;
-        out[j] = truncToInt((((c[0] * t + c[1]) * t + c[2]) * t + c[3]) + plus);
-    }
+    for (int j = 0; j < kBlock; j++) out[j] = pieceEnd(c, t0, dt, k0 + j, plus);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -238,17 +239,17 @@ void blockEnds(const double c[4], double t0, double dt, int k0, double plus, int
 // The walk of both fills, with across the curve's coordinate that the walk
 // steps over (x for a fill to a row) and along the other: each time the
 // walk reaches a new column (or row), the piece from the last one is filled.
-// The pieces' ends are worked out a block at a time.
+// The pieces' across ends are worked out a block at a time, their along
+// ends only for the pieces that reach a new column.
 template <class Piece>
 void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
     const double dt = (w.thi - w.tlo) / n;
     const double ca[4] = {byX ? w.ax : w.ay, byX ? w.bx : w.by, byX ? w.cx : w.cy, byX ? w.dx : w.dy};
     const double cb[4] = {byX ? w.ay : w.ax, byX ? w.by : w.bx, byX ? w.cy : w.cx, byX ? w.dy : w.dx};
     int next = truncToInt(byX ? w.xlo : w.ylo), prev = truncToInt((byX ? w.ylo : w.xlo) + 0.5);
-    int a[kBlock], b[kBlock], taken[kBlock];
+    int a[kBlock], taken[kBlock];
     for (int k0 = 1; k0 <= n - 2; k0 += kBlock) {
         blockEnds(ca, w.tlo, dt, k0, 0, a);
-        blockEnds(cb, w.tlo, dt, k0, 0.5, b);
         // The pieces that reach a new column, picked without a branch; then
         // each of them filled.
         const int m = std::min(kBlock, n - 1 - k0);
@@ -260,9 +261,9 @@ void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
             reach = at ? beyond(a[j]) : reach;
         }
         for (int i = 0; i < count; i++) {
-            const int j = taken[i];
-            piece(next, prev, a[j], b[j]);
-            next = beyond(a[j]), prev = b[j];
+            const int j = taken[i], b = pieceEnd(cb, w.tlo, dt, k0 + j, 0.5);
+            piece(next, prev, a[j], b);
+            next = beyond(a[j]), prev = b;
         }
     }
     const int last = truncToInt((byX ? w.xhi : w.yhi) - 1.0);
