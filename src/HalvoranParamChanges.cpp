@@ -121,13 +121,15 @@ void Halvoran::OnParamChange(int paramIdx) {
     const bool global = paramIdx >= kMasterTune && paramIdx <= kMIDIFilterWriteProtect;
     // The save row's buttons and REFRESH say on the display what they did
     // instead. A bank arrow names itself as it is pressed; its release
-    // leaves what the press said (a refusal among others) standing.
+    // leaves what the press said (a refusal among others) standing, and so
+    // does CANCEL's, which the request it ended may already have answered.
     const bool saveRow = paramIdx == kOverwriteBank || paramIdx == kDiscardBankData || paramIdx == kKeepSelectedBank ||
                          paramIdx == kRefreshFolders;
-    const bool arrowReleased = paramIdx >= kLibUpperPreviousBank && paramIdx <= kLibLowerNextBank && !on;
+    const bool releaseKeeps =
+        ((paramIdx >= kLibUpperPreviousBank && paramIdx <= kLibLowerNextBank) || paramIdx == kCancelDataRequest) && !on;
     // The global page's knobs send nothing themselves, yet their values
     // are the instrument's and are read from the display.
-    if ((action || global) && !saveRow && !arrowReleased) ControlDisplay::controlDisplay(this, paramIdx, value);
+    if ((action || global) && !saveRow && !releaseKeeps) ControlDisplay::controlDisplay(this, paramIdx, value);
 
     if (global) {
         // The instrument no longer holds the panel's global data, and what

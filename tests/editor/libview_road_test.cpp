@@ -394,6 +394,9 @@ TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
         {kTimesOut, "CONNECTION TIMED OUT! No program stored"},
         {kServerStops, "CONNECTION TIMED OUT! [0-9]+ programs? received|[0-9]+ programs? received into New Bank"},
     };
+    IControl* cancel = plug->firstBoundControl(kCancelDataRequest);
+    ASSERT_NE(cancel, nullptr);
+    const int cx = cancel->GetRECTRef().MW(), cy = cancel->GetRECTRef().MH();
     for (auto [how, expected] : cases) {
         sim->setAnswering(how != kTimesOut);
         const int answered = sim->programRequestsAnswered();
@@ -411,17 +414,22 @@ TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
             // Silent from here, the instrument holds the request until the
             // cancel lands, however slow the machine.
             sim->setAnswering(false);
-            // The overlay goes between two programs, and a click in that gap
-            // falls on the page beneath: CANCEL is clicked again once it is
-            // back, as a user would.
+            // The overlay goes between two programs, and a press in that gap
+            // falls on the page beneath: CANCEL is pressed again once it is
+            // back, as a user would. The press that cancels is held until the
+            // request has ended, and its release leaves the answer standing.
             MIDIMessageSender& sender = *plug->midiManager->sender;
             ASSERT_TRUE(pumpUntil(
                 [&] {
+                    if (!shown(PanelLayers::kCancelRequestLayer)) return false;
+                    window->sendEvent(Event::mouse(EV::MouseDown, {cx, cy}, MouseButton::Left));
                     if (sender.isCancelled(sender.latestRequest())) return true;
-                    if (shown(PanelLayers::kCancelRequestLayer)) clickOn(kCancelDataRequest);
+                    window->sendEvent(Event::mouse(EV::MouseUp, {cx, cy}, MouseButton::Left));
                     return false;
                 },
                 60000));
+            ASSERT_TRUE(transferDone());
+            window->sendEvent(Event::mouse(EV::MouseUp, {cx, cy}, MouseButton::Left));
         }
         if (how == kServerStops) {
             hvtest::JackServer::shared().pause();
