@@ -280,8 +280,8 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     std::once_flag mInputStarted;
     std::thread mInputThread;
     std::atomic<bool> mInputStop{false};
-    // All the queue dropped, as told.
-    std::atomic<uint64_t> mDroppedFull{0}, mDroppedSysEx{0}, mDroppedTooLong{0};
+    // All the queue dropped, as told, and the messages handed on by then.
+    std::atomic<uint64_t> mDroppedFull{0}, mDroppedSysEx{0}, mDroppedTooLong{0}, mHandedOn{0};
     // The output's messages, and its choices.
     IMidiPortsSender mSender;
     std::atomic<bool> mOverflowTold{false};
@@ -350,9 +350,10 @@ void IMidiPorts::Core::handleInput() {
     message.reserve(512);
     IMidiInputQueue::Dropped pending;
     Clock::time_point told{};
+    uint64_t handed = 0;
     while (!mInputStop) {
         uint32_t tag = 0;
-        for (int n = 1; !mInputStop && mQueue->take(message, tag); ++n) {
+        for (int n = 1; !mInputStop && mQueue->take(message, tag); ++n, ++handed) {
 #if defined(__SANITIZE_THREAD__)
             __tsan_acquire(deliveryMark());
 #endif
@@ -363,6 +364,7 @@ void IMidiPorts::Core::handleInput() {
             if (n % 1024 == 0) tellDropped(pending, told);
         }
         tellDropped(pending, told);
+        mHandedOn = handed;
         // What was dropped is told within a second, however quiet it is then.
         mQueue->wait(Clock::now() + (pending.any() ? std::chrono::seconds(1) : std::chrono::hours(1)));
     }
@@ -917,5 +919,6 @@ IMidiPorts::InputFigures IMidiPorts::inputFigures() const {
     out.dropped = mCore->mDroppedFull;
     out.droppedSysEx = mCore->mDroppedSysEx;
     out.droppedTooLong = mCore->mDroppedTooLong;
+    out.handedOn = mCore->mHandedOn;
     return out;
 }

@@ -122,6 +122,8 @@ public:
         uint64_t dropped = 0;                      // messages that found the queue full
         uint64_t droppedSysEx = 0;                 // of those, SysEx
         uint64_t droppedTooLong = 0;               // SysEx messages longer than the longest kept
+        // Messages handed on, counted once what was dropped before them is.
+        uint64_t handedOn = 0;
     };
     InputFigures inputFigures() const;
 

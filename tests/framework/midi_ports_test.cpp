@@ -360,20 +360,30 @@ TEST(MidiInputBound, ASysExThatNeverEndsIsDroppedAndTheNextMessageArrives) {
     plug->setExternalMIDIIn(idx, source.portName().c_str());
     ASSERT_GT(idx, 0);
     testing::internal::CaptureStderr();
-    source.start();
-    // What the sanitizers take once (the ring's shadow) is taken in the
-    // first megabytes; from then on nothing grows with the input.
     constexpr uint64_t kMiB = 1u << 20;
-    EXPECT_TRUE(hvtest::waitUntil([&] { return source.sent() >= 2 * kMiB; }, 120000));
-    const long before = residentKiB();
-    EXPECT_TRUE(hvtest::waitUntil([&] { return source.sent() >= 12 * kMiB; }, 120000));
-    const long grown = residentKiB() - before;
-    source.endWithControlChange();
-    EXPECT_TRUE(plug->waitFor(1, 0, 60s));
-    EXPECT_EQ(plug->shorts(), (std::vector<Bytes>{{0xB0, 7, 99}}));
+    long grown = 0;
+    size_t rounds = 0;
+    // A server that misses a cycle drops what the cycle carried (its log
+    // shows the xruns): were that the F0, the bytes after it are stray data
+    // and nothing is too long, so the source starts again.
+    do {
+        ++rounds;
+        const uint64_t from = source.sent();
+        source.start();
+        // What the sanitizers take once (the ring's shadow) is taken in the
+        // first megabytes; from then on nothing grows with the input.
+        EXPECT_TRUE(hvtest::waitUntil([&] { return source.sent() >= from + 2 * kMiB; }, 120000));
+        const long before = residentKiB();
+        EXPECT_TRUE(hvtest::waitUntil([&] { return source.sent() >= from + 12 * kMiB; }, 120000));
+        grown = residentKiB() - before;
+        source.endWithControlChange();
+        ASSERT_TRUE(plug->waitFor(rounds, 0, 60s));
+        // Once the control change is handed on, what was dropped before it is counted.
+        ASSERT_TRUE(hvtest::waitUntil([&] { return plug->externalMIDIInputFigures().handedOn >= rounds; }, 60000));
+    } while (plug->externalMIDIInputFigures().droppedTooLong == 0 && rounds < 3);
+    EXPECT_EQ(plug->shorts(), std::vector<Bytes>(rounds, Bytes{0xB0, 7, 99}));
     EXPECT_TRUE(plug->sysexes().empty());
-    // Told once the input thread has handed on what came after it.
-    EXPECT_TRUE(hvtest::waitUntil([&] { return plug->externalMIDIInputFigures().droppedTooLong == 1; }, 60000));
+    EXPECT_EQ(plug->externalMIDIInputFigures().droppedTooLong, 1u);
     plug.reset();
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("1 SysEx message(s) longer than 65536 bytes dropped whole"), std::string::npos) << log;
