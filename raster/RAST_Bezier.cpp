@@ -1,6 +1,7 @@
 #include "raster/RAST_Bezier.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -177,77 +178,94 @@ void RAST_DrawCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
 
 namespace {
 
-// The ends of pieces k0 .. k0 + kBlock - 1 of a walk: out[j] the whole part
-// of the cubic c at t = t0 + (k0 + j) dt, plus half for the along
-// coordinate, as truncToInt gives it. The register forms make the same
-// operations as one at a time, and convert directly while every end lies
-// in the int range.
+// The end of piece k of a walk: the whole part of the cubic c at
+// t = t0 + k dt, plus half for the along coordinate, as truncToInt gives it.
 constexpr int kBlock = 64;
 int pieceEnd(const double c[4], double t0, double dt, int k, double plus) {
     const double t = t0 + k * dt;
     return truncToInt((((c[0] * t + c[1]) * t + c[2]) * t + c[3]) + plus);
 }
-void blockEndsOneByOne(const double c[4], double t0, double dt, int k0, double plus, int out[kBlock]) {
-    for (int j = 0; j < kBlock; j++) out[j] = pieceEnd(c, t0, dt, k0 + j, plus);
+// The ends of the pieces k0 + taken[i], i < count (count <= kBlock), into
+// out[i]. The register forms make the same operations as one at a time,
+// and convert directly while every end lies in the int range.
+void takenEndsOneByOne(const double c[4], double t0, double dt, int k0, const int* taken, int count, double plus,
+                       int* out) {
+    for (int i = 0; i < count; i++) out[i] = pieceEnd(c, t0, dt, k0 + taken[i], plus);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) void blockEndsWide(const double c[4], double t0, double dt, int k0, double plus,
-                                                   int out[kBlock]) {
+__attribute__((target("avx2"))) void takenEndsWide(const double c[4], double t0, double dt, int k0, const int* taken,
+                                                   int count, double plus, int* out) {
     const __m256d c0 = _mm256_set1_pd(c[0]), c1 = _mm256_set1_pd(c[1]), c2 = _mm256_set1_pd(c[2]);
     const __m256d c3 = _mm256_set1_pd(c[3]), vt0 = _mm256_set1_pd(t0), vdt = _mm256_set1_pd(dt);
     const __m256d vplus = _mm256_set1_pd(plus), lo = _mm256_set1_pd(INT_MIN), hi = _mm256_set1_pd(INT_MAX);
+    const __m128i base = _mm_set1_epi32(k0);
     __m256d in = _mm256_castsi256_pd(_mm256_set1_epi32(-1));
-    // Whole piece numbers, stepped exactly in doubles.
-    __m256d k = _mm256_add_pd(_mm256_set1_pd(k0), _mm256_setr_pd(0, 1, 2, 3));
-    for (int j = 0; j < kBlock; j += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4))) {
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        // Piece numbers below 2^31, exact as doubles.
+        const __m256d k = _mm256_cvtepi32_pd(_mm_add_epi32(base, _mm_loadu_si128((const __m128i*)(taken + i))));
         const __m256d t = _mm256_add_pd(vt0, _mm256_mul_pd(k, vdt));
         __m256d x = _mm256_add_pd(_mm256_mul_pd(c0, t), c1);
         x = _mm256_add_pd(_mm256_mul_pd(x, t), c2);
         x = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(x, t), c3), vplus);
         in = _mm256_and_pd(in, _mm256_and_pd(_mm256_cmp_pd(x, lo, _CMP_GE_OQ), _mm256_cmp_pd(x, hi, _CMP_LE_OQ)));
-        _mm_storeu_si128((__m128i*)(out + j), _mm256_cvttpd_epi32(x));
+        _mm_storeu_si128((__m128i*)(out + i), _mm256_cvttpd_epi32(x));
     }
-    if (_mm256_movemask_pd(in) != 15) blockEndsOneByOne(c, t0, dt, k0, plus, out);
+    if (_mm256_movemask_pd(in) != 15) return takenEndsOneByOne(c, t0, dt, k0, taken, count, plus, out);
+    takenEndsOneByOne(c, t0, dt, k0, taken + i, count - i, plus, out + i);
 }
 #endif
 
-void blockEnds(const double c[4], double t0, double dt, int k0, double plus, int out[kBlock]) {
+void takenEnds(const double c[4], double t0, double dt, int k0, const int* taken, int count, double plus, int* out) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (rast_rows::wideRegisters()) return blockEndsWide(c, t0, dt, k0, plus, out);
+    if (rast_rows::wideRegisters()) return takenEndsWide(c, t0, dt, k0, taken, count, plus, out);
 #endif
 #if defined(__SSE2__)
     const __m128d c0 = _mm_set1_pd(c[0]), c1 = _mm_set1_pd(c[1]), c2 = _mm_set1_pd(c[2]), c3 = _mm_set1_pd(c[3]);
     const __m128d vt0 = _mm_set1_pd(t0), vdt = _mm_set1_pd(dt), vplus = _mm_set1_pd(plus);
     const __m128d lo = _mm_set1_pd(INT_MIN), hi = _mm_set1_pd(INT_MAX);
+    const __m128i base = _mm_set1_epi32(k0);
     __m128d in = _mm_castsi128_pd(_mm_set1_epi32(-1));
-    __m128d k = _mm_setr_pd(k0, k0 + 1.0);
-    for (int j = 0; j < kBlock; j += 2, k = _mm_add_pd(k, _mm_set1_pd(2))) {
+    int i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128d k = _mm_cvtepi32_pd(_mm_add_epi32(base, _mm_loadl_epi64((const __m128i*)(taken + i))));
         const __m128d t = _mm_add_pd(vt0, _mm_mul_pd(k, vdt));
         __m128d x = _mm_add_pd(_mm_mul_pd(c0, t), c1);
         x = _mm_add_pd(_mm_mul_pd(x, t), c2);
         x = _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, t), c3), vplus);
         in = _mm_and_pd(in, _mm_and_pd(_mm_cmpge_pd(x, lo), _mm_cmple_pd(x, hi)));
-        _mm_storel_epi64((__m128i*)(out + j), _mm_cvttpd_epi32(x));
+        _mm_storel_epi64((__m128i*)(out + i), _mm_cvttpd_epi32(x));
     }
-    if (_mm_movemask_pd(in) != 3) blockEndsOneByOne(c, t0, dt, k0, plus, out);
+    if (_mm_movemask_pd(in) != 3) return takenEndsOneByOne(c, t0, dt, k0, taken, count, plus, out);
+    takenEndsOneByOne(c, t0, dt, k0, taken + i, count - i, plus, out + i);
 #else
-    blockEndsOneByOne(c, t0, dt, k0, plus, out);
+    takenEndsOneByOne(c, t0, dt, k0, taken, count, plus, out);
 #endif
+}
+
+// Pieces k0 .. k0 + kBlock - 1.
+constexpr std::array<int, kBlock> kEvery = [] {
+    std::array<int, kBlock> j{};
+    for (int i = 0; i < kBlock; i++) j[(size_t)i] = i;
+    return j;
+}();
+void blockEnds(const double c[4], double t0, double dt, int k0, double plus, int out[kBlock]) {
+    takenEnds(c, t0, dt, k0, kEvery.data(), kBlock, plus, out);
 }
 
 // The walk of both fills, with across the curve's coordinate that the walk
 // steps over (x for a fill to a row) and along the other: each time the
 // walk reaches a new column (or row), the piece from the last one is filled.
 // The pieces' across ends are worked out a block at a time, their along
-// ends only for the pieces that reach a new column.
+// ends then only for the pieces that reach a new column, in registers too.
 template <class Piece>
 void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
     const double dt = (w.thi - w.tlo) / n;
     const double ca[4] = {byX ? w.ax : w.ay, byX ? w.bx : w.by, byX ? w.cx : w.cy, byX ? w.dx : w.dy};
     const double cb[4] = {byX ? w.ay : w.ax, byX ? w.by : w.bx, byX ? w.cy : w.cx, byX ? w.dy : w.dx};
     int next = truncToInt(byX ? w.xlo : w.ylo), prev = truncToInt((byX ? w.ylo : w.xlo) + 0.5);
-    int a[kBlock], taken[kBlock];
+    int a[kBlock], taken[kBlock], along[kBlock];
     for (int k0 = 1; k0 <= n - 2; k0 += kBlock) {
         blockEnds(ca, w.tlo, dt, k0, 0, a);
         // The pieces that reach a new column, picked without a branch; then
@@ -260,8 +278,9 @@ void fillWalk(const RAST_CubicWalk& w, int n, bool byX, Piece piece) {
             count += at;
             reach = at ? beyond(a[j]) : reach;
         }
+        takenEnds(cb, w.tlo, dt, k0, taken, count, 0.5, along);
         for (int i = 0; i < count; i++) {
-            const int j = taken[i], b = pieceEnd(cb, w.tlo, dt, k0 + j, 0.5);
+            const int j = taken[i], b = along[i];
             piece(next, prev, a[j], b);
             next = beyond(a[j]), prev = b;
         }
