@@ -91,7 +91,6 @@ struct Scaling {
             fx.resize(sumCols.size()), fxb.resize(sumCols.size());
         }
         const int dy = (int)((double)((float)sh / (float)dh) * 65536.0), span = src.getRowSpan();
-        const __m128i sign = _mm_set1_epi16((short)0x8000);
         for (int y = 0, ypos = 0; y < dh && (ypos >> 16) < sh - 1; y++, ypos += dy) {
             const unsigned fy = (ypos & 0xFFFF) ? (unsigned)ypos & 0xFFFF : 16384;
             const unsigned int* s0 = src.getBits() + (size_t)(ypos >> 16) * span;
@@ -100,15 +99,13 @@ struct Scaling {
             unsigned int* d = dst.getBits() + (size_t)y * dst.getRowSpan();
             // Eight pixels' down pairs from one multiply, as ours.
             for (size_t i = 0; i < sumCols.size(); i += 8) {
-                const __m128i w11 = _mm_mulhi_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&fx[i])), fy8);
-                const __m128i w01 = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&fxb[i])), w11);
-                const __m128i w11b = _mm_xor_si128(w11, sign);
+                const rast_bilinear::DownPairs8 down = rast_bilinear::ScaledDownPairs(&fx[i], &fxb[i], fy8);
                 const rast_bilinear::ColumnTaps lo{taps.s0, taps.s1, taps.col + i},
                     hi{taps.s0, taps.s1, taps.col + i + 4};
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
-                                 rast_bilinear::Bilerp4<true, true>(lo, acrossY, _mm_unpacklo_epi16(w01, w11b)));
+                                 rast_bilinear::Bilerp4<true, true>(lo, acrossY, down.lo));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 4),
-                                 rast_bilinear::Bilerp4<true, true>(hi, acrossY, _mm_unpackhi_epi16(w01, w11b)));
+                                 rast_bilinear::Bilerp4<true, true>(hi, acrossY, down.hi));
             }
         }
     }
@@ -170,8 +167,9 @@ ScaleDifference Compare(Scaling& s, int mode) {
 // tolerance, ringTolerance: of the largest difference of a channel inside
 // the destination and on its outer ring. A check reports the part that
 // fails, or the inside.
+// sumsAlone: also the floor of the 128-bit rows' bilinear sums.
 hvbench::Group ScaleGroup(const char* title, int sw, int sh, int dw, int dh, int mode, pixman_filter_t filter,
-                          const char* peer, double target, int tolerance, int ringTolerance) {
+                          const char* peer, double target, int tolerance, int ringTolerance, bool sumsAlone = false) {
     const double px = (double)dw * dh;
     hvbench::Case theirs{peer, px, [=] { Scale(sw, sh, dw, dh, filter).pixman(); }, target};
     theirs.check = [=]() -> hvbench::Agreement {
@@ -184,17 +182,15 @@ hvbench::Group ScaleGroup(const char* title, int sw, int sh, int dw, int dh, int
                 "/255: the largest difference of a channel inside (on the outer ring: " + std::to_string(d.ring) +
                     ", tolerance " + std::to_string(ringTolerance) + ")"};
     };
-    return {title, "px", {{"ours", px, [=] { Scale(sw, sh, dw, dh, filter).ours(mode); }}, theirs}};
-}
-
+    hvbench::Group g{title, "px", {{"ours", px, [=] { Scale(sw, sh, dw, dh, filter).ours(mode); }}, theirs}};
 #if defined(__SSE2__)
-// A bilinear group with the floor of the 128-bit rows beside pixman.
-hvbench::Group WithSumsAlone(hvbench::Group g, int sw, int sh, int dw, int dh) {
-    g.cases.push_back({"the 128-bit sums alone", (double)dw * dh,
-                       [=] { Scale(sw, sh, dw, dh, PIXMAN_FILTER_BILINEAR).sumsAlone(); }});
+    if (sumsAlone)
+        g.cases.push_back({"the 128-bit sums alone", px, [=] { Scale(sw, sh, dw, dh, filter).sumsAlone(); }});
+#else
+    (void)sumsAlone;
+#endif
     return g;
 }
-#endif
 
 }  // namespace
 
@@ -211,17 +207,20 @@ int main(int argc, char** argv) {
     // 9, a difference of at most a third of the art's largest step between
     // neighbours (160), and each side rounds once.
     constexpr int kBilinear = 4, kBox = 1, kBoxRing = 160 / 3 + 2;
-    const std::vector<hvbench::Group> scaling = {
-        ScaleGroup("bilinear 880x560 -> 1100x700 (1.25)", 880, 560, 1100, 700, 0x100, PIXMAN_FILTER_BILINEAR,
-                   "pixman bilinear", 0.75, kBilinear, kBilinear),
-        ScaleGroup("bilinear 1100x700 -> 825x525 (0.75)", 1100, 700, 825, 525, 0x100, PIXMAN_FILTER_BILINEAR,
-                   "pixman bilinear", 0.75, kBilinear, kBilinear),
-        ScaleGroup("bilinear knob strip 64x12864 -> 80x16080", 64, 12864, 80, 16080, 0x100, PIXMAN_FILTER_BILINEAR,
-                   "pixman bilinear", 0.95, kBilinear, kBilinear),
-        ScaleGroup("nearest 880x560 -> 1100x700", 880, 560, 1100, 700, 0, PIXMAN_FILTER_NEAREST, "pixman nearest", 0.9,
-                   0, 0),
-        ScaleGroup("filter-down 1100x700 -> 550x350 (3x3 box)", 1100, 700, 550, 350, 0x100, PIXMAN_FILTER_CONVOLUTION,
-                   "pixman 3x3 box", 2.0, kBox, kBoxRing),
+    // The 128-bit rows' bilinear groups also time their sums alone.
+    auto scaling = [&](bool wide) -> std::vector<hvbench::Group> {
+        return {
+            ScaleGroup("bilinear 880x560 -> 1100x700 (1.25)", 880, 560, 1100, 700, 0x100, PIXMAN_FILTER_BILINEAR,
+                       "pixman bilinear", 0.75, kBilinear, kBilinear, !wide),
+            ScaleGroup("bilinear 1100x700 -> 825x525 (0.75)", 1100, 700, 825, 525, 0x100, PIXMAN_FILTER_BILINEAR,
+                       "pixman bilinear", 0.75, kBilinear, kBilinear, !wide),
+            ScaleGroup("bilinear knob strip 64x12864 -> 80x16080", 64, 12864, 80, 16080, 0x100, PIXMAN_FILTER_BILINEAR,
+                       "pixman bilinear", 0.95, kBilinear, kBilinear, !wide),
+            ScaleGroup("nearest 880x560 -> 1100x700", 880, 560, 1100, 700, 0, PIXMAN_FILTER_NEAREST, "pixman nearest",
+                       0.9, 0, 0),
+            ScaleGroup("filter-down 1100x700 -> 550x350 (3x3 box)", 1100, 700, 550, 350, 0x100,
+                       PIXMAN_FILTER_CONVOLUTION, "pixman 3x3 box", 2.0, kBox, kBoxRing),
+        };
     };
     // Both register widths in one run, the 256-bit rows first where the
     // processor has them (--narrow: the 128-bit rows only).
@@ -234,15 +233,7 @@ int main(int argc, char** argv) {
         rast_rows::useWideRegisters(wide);
         const std::string heading =
             std::string("scaling against pixman; ") + (wide ? "256-bit" : "128-bit") + " register rows";
-        std::vector<hvbench::Group> groups = scaling;
-#if defined(__SSE2__)
-        if (!wide) {
-            groups[0] = WithSumsAlone(groups[0], 880, 560, 1100, 700);
-            groups[1] = WithSumsAlone(groups[1], 1100, 700, 825, 525);
-            groups[2] = WithSumsAlone(groups[2], 64, 12864, 80, 16080);
-        }
-#endif
-        misses += hvbench::runTable(heading.c_str(), groups, opt);
+        misses += hvbench::runTable(heading.c_str(), scaling(wide), opt);
         std::printf("\n");
     }
     // A figure that misses its target, or a check that finds our output

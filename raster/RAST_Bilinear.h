@@ -118,6 +118,19 @@ inline __m128i DownPairsY(__m128i fx, __m128i fy) {
     return _mm_xor_si128(_mm_or_si128(w01, _mm_slli_epi32(w11, 16)), _mm_set1_epi32((int)0x80008000u));
 }
 
+// The down pairs of eight pixels of one scaled row, pixels 0-3 in lo and
+// 4-7 in hi, from their column fractions fx and fx ^ 0x8000 (16 bits each)
+// and the row's fraction in every 16-bit lane of fy16.
+struct DownPairs8 {
+    __m128i lo, hi;
+};
+inline DownPairs8 ScaledDownPairs(const uint16_t* fx, const uint16_t* fxb, __m128i fy16) {
+    const __m128i w11 = _mm_mulhi_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fx)), fy16);
+    const __m128i w01 = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fxb)), w11);
+    const __m128i w11b = _mm_xor_si128(w11, _mm_set1_epi16((short)0x8000));
+    return {_mm_unpacklo_epi16(w01, w11b), _mm_unpackhi_epi16(w01, w11b)};
+}
+
 // A row fraction of at least 1 allows acrossY = (32768 - fy) | (fy ^
 // 0x8000) << 16, and then the sum takes no c00.
 inline int AcrossPairPast0(unsigned fy) { return (int)(((32768 - fy) & 0xFFFFu) | ((fy ^ 0x8000u) << 16)); }

@@ -74,7 +74,7 @@ struct Columns {
 template <class C, class Four>
 void BilerpRun(unsigned char* d, const uint16_t* fx, const uint16_t* fxb, int i, int end, unsigned fy, int alpha,
                Four four) {
-    const __m128i fy8 = _mm_set1_epi16((short)fy), sign = _mm_set1_epi16((short)0x8000);
+    const __m128i fy8 = _mm_set1_epi16((short)fy);
     auto put = [&](int at, __m128i px) {
         if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberNoClamp>) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (size_t)at * 4), px);
@@ -85,12 +85,10 @@ void BilerpRun(unsigned char* d, const uint16_t* fx, const uint16_t* fxb, int i,
         }
     };
     for (; i + 4 <= end; i += 8) {
-        const __m128i w11 = _mm_mulhi_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fx + i)), fy8);
-        const __m128i w01 = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(fxb + i)), w11);
-        const __m128i w11b = _mm_xor_si128(w11, sign);
-        put(i, four(i, _mm_unpacklo_epi16(w01, w11b)));
+        const rast_bilinear::DownPairs8 down = rast_bilinear::ScaledDownPairs(fx + i, fxb + i, fy8);
+        put(i, four(i, down.lo));
         if (i + 8 > end) break;
-        put(i + 4, four(i + 4, _mm_unpackhi_epi16(w01, w11b)));
+        put(i + 4, four(i + 4, down.hi));
     }
 }
 #endif
