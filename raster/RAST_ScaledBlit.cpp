@@ -150,32 +150,19 @@ RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsig
 
 namespace {
 
-// Nearest columns a register at a time. Where the columns of a block of
-// destination pixels lie within one register of source pixels from the
-// block's first, and that many pixels from it may be read, one load and one
-// shuffle give the block: on 128-bit rows a step of at most one pixel leaves
-// eight patterns of four (each column the one before or the next),
-// on 256-bit rows a lane permutation of eight.
+// Nearest columns a register at a time. On 256-bit rows, where the columns
+// of a block of eight destination pixels lie within one register of source
+// pixels from the block's first, and that many pixels from it may be read,
+// one load and one lane permutation give the block. The 128-bit rows gather
+// four pixels one by one, which measured faster than choosing one of eight
+// shuffles per block by a branch.
 struct NearestColumns {
-    static constexpr uint8_t kLoose = 255;  // a block gathered pixel by pixel
+    static constexpr int32_t kLoose = 255;  // a block gathered pixel by pixel
     std::vector<int> col;                   // source column of each destination pixel
-    std::vector<uint8_t> pattern;           // per block of 4: increments of columns 1-3 as bits 0-2
     std::vector<int32_t> lanes;             // per block of 8: lane k's column less the first (kLoose: loose)
 
     NearestColumns(int w, int sx, int dx, int right) : col((size_t)w) {
         for (int i = 0, pos = sx; i < w; i++, pos += dx) col[(size_t)i] = Index(pos);
-        pattern.assign((size_t)w / 4, kLoose);
-        for (int b = 0; b < w / 4; b++) {
-            const int* c = &col[(size_t)b * 4];
-            if (c[0] + 4 > right) continue;
-            int bits = 0;
-            for (int k = 1; k < 4; k++) {
-                const int step = c[k] - c[k - 1];
-                if (step != 0 && step != 1) bits = kLoose;
-                if (bits != kLoose) bits |= step << (k - 1);
-            }
-            pattern[(size_t)b] = (uint8_t)bits;
-        }
         lanes.assign((size_t)w / 8 * 8, kLoose);
         for (int b = 0; b < w / 8; b++) {
             const int* c = &col[(size_t)b * 8];
@@ -189,36 +176,6 @@ struct NearestColumns {
 };
 
 #if RAST_SCALED_SSE2
-// The shuffle of four pixels loaded from a block's first column that gives
-// the columns of pattern p: lane k takes the pixel as many on as the first
-// k increments add up to.
-constexpr int PatternShuffle(int p) {
-    int imm = 0;
-    for (int k = 1, lane = 0; k < 4; k++) lane += (p >> (k - 1)) & 1, imm |= lane << (2 * k);
-    return imm;
-}
-template <int P>
-inline __m128i Shuffled(__m128i v) {
-    constexpr int imm = PatternShuffle(P);
-    return _mm_shuffle_epi32(v, imm);
-}
-// The shuffle of pattern p, picked bit by bit from bit B down, the bits
-// above it being those of P.
-template <int P, int B>
-inline __m128i ByPattern(__m128i v, int p) {
-    if constexpr (B < 0)
-        return Shuffled<P>(v);
-    else
-        return (p >> B) & 1 ? ByPattern<P | 1 << B, B - 1>(v, p) : ByPattern<P, B - 1>(v, p);
-}
-
-// Four pixels from s[c[0]] on by their pattern (NearestColumns).
-inline __m128i Nearest4(const unsigned int* s, const int* c, uint8_t pattern) {
-    if (pattern == NearestColumns::kLoose)
-        return _mm_setr_epi32((int)s[c[0]], (int)s[c[1]], (int)s[c[2]], (int)s[c[3]]);
-    return ByPattern<0, 2>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + c[0])), pattern);
-}
-
 // The fast routines' word rules on four pixels at once.
 template <class C>
 inline __m128i Words4(__m128i d, __m128i s) {
@@ -237,7 +194,8 @@ void NearestRowNarrow(unsigned int* d, const unsigned int* s, const NearestColum
     int i = 0;
     for (; i + 4 <= w; i += 4) {
         __m128i* p = reinterpret_cast<__m128i*>(d + i);
-        _mm_storeu_si128(p, Words4<C>(_mm_loadu_si128(p), Nearest4(s, c + i, nc.pattern[(size_t)i / 4])));
+        _mm_storeu_si128(p, Words4<C>(_mm_loadu_si128(p), _mm_setr_epi32((int)s[c[i]], (int)s[c[i + 1]],
+                                                                         (int)s[c[i + 2]], (int)s[c[i + 3]])));
     }
     for (; i < w; i++) C::doPixWord(d + i, s[c[i]]);
 }
