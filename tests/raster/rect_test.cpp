@@ -72,7 +72,8 @@ TEST(RastFillRect, RowsMatchTheFormula) {
     const unsigned int color = RAST_MakePixel(0x5A, 200, 3, 128);
     std::vector<int> widths;
     for (int w = 1; w <= 21; w++) widths.push_back(w);
-    for (int w : {39, 40, 41, 72, 79}) widths.push_back(w);  // whole turns of four registers and their tails
+    // Whole turns of four registers and their tails; rows long enough for the string store.
+    for (int w : {39, 40, 41, 72, 79, 256, 263}) widths.push_back(w);
     for (bool wide : {true, false})
         for (float alpha : {1.0f, 0.3f, 0.01f, 0.9f, 0.62f})
             for (int w : widths) {
@@ -100,13 +101,13 @@ TEST(RastFillRect, RowsMatchTheFormula) {
 // rectangle and nothing else changes, at each width and start column.
 TEST(RastFillRect, RowsAtEveryAlignment) {
     for (bool wide : {true, false})
-        for (int w : {3, 4, 7, 8, 9, 15, 16, 17, 60})
+        for (int w : {3, 4, 7, 8, 9, 15, 16, 17, 60, 257})
             for (int x = 0; x < 9; x++) {
                 rasttest::RegisterWidth width(wide);
-                VecBitmap bm(80, 3, false, 5, 0);
+                VecBitmap bm(280, 3, false, 5, 0);
                 RAST_FillRect(&bm, x, 1, w, 2, kC, 1.0f, 0);
                 for (int y = 0; y < 3; y++)
-                    for (int i = 0; i < 80; i++)
+                    for (int i = 0; i < 280; i++)
                         ASSERT_EQ(bm.at(i, y), y >= 1 && i >= x && i < x + w ? kC : 0u)
                             << "w " << w << " x " << x << " at " << i << "," << y << " wide " << wide;
                 EXPECT_TRUE(bm.paddingIntact(0));
