@@ -294,26 +294,32 @@ TEST(RastBlit, ColourDodgeRowsAreExactForEveryByte) {
 // The source-alpha rows weigh each pixel by its alpha byte, which the
 // 128-bit rows look their factors up by: every alpha against random
 // colours, in rows that end on a whole register and that do not, at the
-// full and the scaled opacities, one after the other.
+// full and the scaled opacities, one after the other. Then alphas drawn at
+// random from the edges of the opaque, clear and translucent tests, which
+// take whole registers at once.
 TEST(RastBlit, SourceAlphaRowsTakeEveryAlpha) {
     std::mt19937 rng(3);
-    for (bool wide : {true, false})
-        for (float alpha : {1.0f, 0.6f, 0.01f, 0.6f})
-            for (int w : {256, 259}) {
-                rasttest::RegisterWidth width(wide);
-                RAST_MemBitmap src(w, 2, 4), dest(w, 2, 4), orig(w, 2, 4);
-                for (int y = 0; y < 2; y++)
-                    for (int x = 0; x < w; x++) {
-                        px(src, x, y) = ((unsigned int)rng() & ~0xFFu) | (unsigned)((x + 128 * y) & 255);
-                        px(dest, x, y) = px(orig, x, y) = (unsigned int)rng();
-                    }
-                RAST_Blit(&dest, &src, 0, 0, nullptr, alpha, 0x10000);
-                const int al = (int)(alpha * 256.0);
-                for (int y = 0; y < 2; y++)
-                    for (int x = 0; x < w; x++)
-                        ASSERT_EQ(px(dest, x, y), refByteBlit(px(orig, x, y), px(src, x, y), al, 0x10000))
-                            << "alpha " << alpha << " w " << w << " at " << x << "," << y << " wide " << wide;
-            }
+    const unsigned edges[] = {0, 1, 254, 255, 255, 255};
+    for (bool atEdges : {false, true})
+        for (bool wide : {true, false})
+            for (float alpha : {1.0f, 0.6f, 0.01f, 0.6f})
+                for (int w : {256, 259}) {
+                    rasttest::RegisterWidth width(wide);
+                    RAST_MemBitmap src(w, 2, 4), dest(w, 2, 4), orig(w, 2, 4);
+                    for (int y = 0; y < 2; y++)
+                        for (int x = 0; x < w; x++) {
+                            const unsigned a = atEdges ? edges[rng() % 6] : (unsigned)((x + 128 * y) & 255);
+                            px(src, x, y) = ((unsigned int)rng() & ~0xFFu) | a;
+                            px(dest, x, y) = px(orig, x, y) = (unsigned int)rng();
+                        }
+                    RAST_Blit(&dest, &src, 0, 0, nullptr, alpha, 0x10000);
+                    const int al = (int)(alpha * 256.0);
+                    for (int y = 0; y < 2; y++)
+                        for (int x = 0; x < w; x++)
+                            ASSERT_EQ(px(dest, x, y), refByteBlit(px(orig, x, y), px(src, x, y), al, 0x10000))
+                                << "alpha " << alpha << " w " << w << " at " << x << "," << y << " wide " << wide
+                                << (atEdges ? " edges" : "");
+                }
 }
 
 // Drawing a bitmap onto itself gives what drawing from a copy gives.
