@@ -299,16 +299,21 @@ TEST(RastBlit, ColourDodgeRowsAreExactForEveryByte) {
 // take whole registers at once.
 TEST(RastBlit, SourceAlphaRowsTakeEveryAlpha) {
     std::mt19937 rng(3);
-    const unsigned edges[] = {0, 1, 254, 255, 255, 255};
+    // Each four pixels draw from one set: pairs of registers then fall on
+    // either side of each test.
+    const std::vector<unsigned> edges[] = {{0, 1}, {254, 255}, {0, 255}, {0, 1, 254, 255}};
+    std::vector<unsigned> groupSet;
     for (bool atEdges : {false, true})
         for (bool wide : {true, false})
             for (float alpha : {1.0f, 0.6f, 0.01f, 0.6f})
-                for (int w : {256, 259}) {
+                for (int w : {256, 263}) {
                     rasttest::RegisterWidth width(wide);
                     RAST_MemBitmap src(w, 2, 4), dest(w, 2, 4), orig(w, 2, 4);
                     for (int y = 0; y < 2; y++)
                         for (int x = 0; x < w; x++) {
-                            const unsigned a = atEdges ? edges[rng() % 6] : (unsigned)((x + 128 * y) & 255);
+                            if (x % 4 == 0) groupSet = edges[rng() % 4];
+                            const unsigned a =
+                                atEdges ? groupSet[rng() % groupSet.size()] : (unsigned)((x + 128 * y) & 255);
                             px(src, x, y) = ((unsigned int)rng() & ~0xFFu) | a;
                             px(dest, x, y) = px(orig, x, y) = (unsigned int)rng();
                         }
