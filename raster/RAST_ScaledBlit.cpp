@@ -42,28 +42,20 @@ inline void Put(unsigned char* d, unsigned int p, int alpha) {
 // column). Positions move one way along a row, so the interior columns
 // are one run, [interior, interiorEnd).
 struct Columns {
-    std::vector<int> index, frac, across;
+    std::vector<int> index, frac;
     std::vector<uint8_t> kind;
     int interior = 0, interiorEnd = 0;
 
-    Columns(int w, int sx, int dx, int lastUsable)
-        : index((size_t)w), frac((size_t)w), across((size_t)w), kind((size_t)w) {
+    Columns(int w, int sx, int dx, int lastUsable) : index((size_t)w), frac((size_t)w), kind((size_t)w) {
         int pos = sx;
         for (int i = 0; i < w; i++, pos += dx) {
-            const int fx = frac[(size_t)i] = pos & 0xFFFF;
+            frac[(size_t)i] = pos & 0xFFFF;
             const int c = index[(size_t)i] = Index(pos);
             kind[(size_t)i] = pos < -65535 || c > lastUsable ? 0 : c < lastUsable ? 1 : 2;
-            across[(size_t)i] = AcrossWeights(fx);
         }
         while (interior < w && kind[(size_t)interior] != 1) interior++;
         interiorEnd = interior;
         while (interiorEnd < w && kind[(size_t)interiorEnd] == 1) interiorEnd++;
-    }
-
-    // The 16-bit weight pairs of the 256-bit rows for the two taps of a
-    // row (RAST_Bilinear.h), which depend on the column alone.
-    static int AcrossWeights(int fx) {
-        return (int)(((unsigned)(32767 - fx) & 0xFFFFu) | ((unsigned)(fx ^ 0x8000) << 16));
     }
 };
 
