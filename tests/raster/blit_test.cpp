@@ -295,8 +295,8 @@ TEST(RastBlit, ColourDodgeRowsAreExactForEveryByte) {
 // 128-bit rows look their factors up by: every alpha against random
 // colours, in rows that end on a whole register and that do not, at the
 // full and the scaled opacities, one after the other. Then alphas drawn at
-// random from the edges of the opaque, clear and translucent tests, which
-// take whole registers at once.
+// random from the edges of the opaque and the clear tests, which take whole
+// registers at once.
 TEST(RastBlit, SourceAlphaRowsTakeEveryAlpha) {
     std::mt19937 rng(3);
     // Each four pixels draw from one set: pairs of registers then fall on
