@@ -175,7 +175,8 @@ TEST(RastCopy, GrowsTheDestination) {
 }
 
 // The register rows against the formulas, over widths that leave every tail
-// length and over sources with runs of opaque, clear and mixed alpha.
+// length, rows that start off a register boundary, and sources with runs of
+// opaque, clear and mixed alpha.
 unsigned int refByteBlit(unsigned int d, unsigned int s, int al, int mode) {
     const unsigned char* db = (const unsigned char*)&d;
     const unsigned char* sb = (const unsigned char*)&s;
@@ -234,7 +235,7 @@ TEST(RastBlit, RowsMatchTheFormulas) {
                 {1.4f, 2},       {-0.2f, 2},       {1.0f, 0x10002}, {0.7f, 0x10002}, {0.0039f, 0x10002}};
     std::vector<int> widths;
     for (int w = 1; w <= 19; w++) widths.push_back(w);
-    for (int w : {37, 255, 256, 300}) widths.push_back(w);
+    for (int w : {37, 255, 256, 300, 301}) widths.push_back(w);
     for (bool wide : {true, false})
         for (const Run& run : runs)
             for (int w : widths) {
