@@ -119,13 +119,17 @@ RAST_AVX2 inline __m256i BilerpLaneByColumn(const unsigned int* s0, const unsign
 RAST_AVX2 int BilerpRunAvx2(unsigned int* d, const unsigned int* s0, const unsigned int* s1, const Columns& c, int i,
                             unsigned fy) {
     const __m256i vfy = _mm256_set1_epi32((int)fy), acrossY = _mm256_set1_epi32(rast_bilinear::AcrossPairPast0(fy));
-    for (; i + 8 <= c.interiorEnd; i += 8) {
-        const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.frac.data() + i));
+    // In locals: the stores could otherwise alias the table's fields.
+    const int* const frac = c.frac.data();
+    const int* const index = c.index.data();
+    const int end = c.interiorEnd;
+    for (; i + 8 <= end; i += 8) {
+        const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frac + i));
         // Each pixel's (w01 - 32768) | (w11 - 32768) << 16.
         const __m256i w11 = _mm256_mulhi_epu16(fx, vfy);
         const __m256i downY = _mm256_xor_si256(_mm256_or_si256(_mm256_sub_epi32(fx, w11), _mm256_slli_epi32(w11, 16)),
                                                _mm256_set1_epi32((int)0x80008000u));
-        const int* col = c.index.data() + i;
+        const int* col = index + i;
         const __m256i a = BilerpLaneByColumn<0>(s0, s1, col, acrossY, downY);
         const __m256i b = BilerpLaneByColumn<1>(s0, s1, col, acrossY, downY);
         const __m256i e = BilerpLaneByColumn<2>(s0, s1, col, acrossY, downY);
