@@ -250,7 +250,7 @@ void storeFills() {
 
 // The add's own loads, saturating adds and stores over the panel in one
 // loop, with no call or row set-up: what a read-modify-write of these bytes
-// costs on this machine, where memcpy writes without reading.
+// costs on this machine, beside memcpy, which reads only the source.
 __attribute__((target("avx2"))) void addBytesWide() {
     auto* d = reinterpret_cast<unsigned char*>(S().panel.bm.getBits());
     const auto* s = reinterpret_cast<const unsigned char*>(S().translucent.bm.getBits());
