@@ -1,5 +1,7 @@
 #include "raster/RAST_CombineRows.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include <immintrin.h>
@@ -131,6 +133,17 @@ bool haveAvx2() {
 
 bool g_wide = haveAvx2();
 
+// An area whose rows follow one another in memory, sharing no byte with its
+// source's, is drawn as one long row: one row's set-up in place of one a
+// row.
+Area joined(const Area& a) {
+    const ptrdiff_t row = (ptrdiff_t)a.w * 4;
+    if (a.h < 2 || a.dstride != row || (a.s && a.sstride != row) || (int64_t)a.w * a.h > INT_MAX) return a;
+    const ptrdiff_t n = row * a.h;
+    if (a.s && a.d < a.s + n && a.s < a.d + n) return a;
+    return {a.d, a.s, a.w * a.h, 1, n, a.s ? n : 0};
+}
+
 }  // namespace
 
 bool wideRegisters() { return g_wide; }
@@ -138,16 +151,18 @@ void useWideRegisters(bool on) { g_wide = on && haveAvx2(); }
 
 #define RAST_PICK(call) (g_wide ? wide::call : narrow::call)
 
-void copyArea(const Area& a) { RAST_PICK(copyArea(a)); }
-void fillArea(const Area& a, unsigned int c) { RAST_PICK(fillArea(a, c)); }
-void lerpArea(const Area& a, int alpha) { RAST_PICK(lerpArea(a, alpha)); }
-void lerpSolidArea(const Area& a, int r, int g, int b, int alpha) { RAST_PICK(lerpSolidArea(a, r, g, b, alpha)); }
-void srcAlphaFullArea(const Area& a) { RAST_PICK(srcAlphaFullArea(a)); }
-void srcAlphaArea(const Area& a, int alpha) { RAST_PICK(srcAlphaArea(a, alpha)); }
-void addArea(const Area& a, int alpha) { RAST_PICK(addArea(a, alpha)); }
-void addSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(addSrcAlphaArea(a, alpha)); }
-void dodgeArea(const Area& a, int alpha) { RAST_PICK(dodgeArea(a, alpha)); }
-void dodgeSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(dodgeSrcAlphaArea(a, alpha)); }
+void copyArea(const Area& a) { RAST_PICK(copyArea(joined(a))); }
+void fillArea(const Area& a, unsigned int c) { RAST_PICK(fillArea(joined(a), c)); }
+void lerpArea(const Area& a, int alpha) { RAST_PICK(lerpArea(joined(a), alpha)); }
+void lerpSolidArea(const Area& a, int r, int g, int b, int alpha) {
+    RAST_PICK(lerpSolidArea(joined(a), r, g, b, alpha));
+}
+void srcAlphaFullArea(const Area& a) { RAST_PICK(srcAlphaFullArea(joined(a))); }
+void srcAlphaArea(const Area& a, int alpha) { RAST_PICK(srcAlphaArea(joined(a), alpha)); }
+void addArea(const Area& a, int alpha) { RAST_PICK(addArea(joined(a), alpha)); }
+void addSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(addSrcAlphaArea(joined(a), alpha)); }
+void dodgeArea(const Area& a, int alpha) { RAST_PICK(dodgeArea(joined(a), alpha)); }
+void dodgeSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(dodgeSrcAlphaArea(joined(a), alpha)); }
 
 #undef RAST_PICK
 

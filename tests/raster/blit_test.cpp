@@ -175,8 +175,8 @@ TEST(RastCopy, GrowsTheDestination) {
 }
 
 // The register rows against the formulas, over widths that leave every tail
-// length, rows that start off a register boundary, and sources with runs of
-// opaque, clear and mixed alpha.
+// length, rows that start off a register boundary, rows apart and rows that
+// make one block, and sources with runs of opaque, clear and mixed alpha.
 unsigned int refByteBlit(unsigned int d, unsigned int s, int al, int mode) {
     const unsigned char* db = (const unsigned char*)&d;
     const unsigned char* sb = (const unsigned char*)&s;
@@ -236,36 +236,41 @@ TEST(RastBlit, RowsMatchTheFormulas) {
     std::vector<int> widths;
     for (int w = 1; w <= 19; w++) widths.push_back(w);
     for (int w : {37, 255, 256, 300, 301}) widths.push_back(w);
+    // Pad 1 or 2: a destination or a source one pixel wider than the area
+    // keeps its rows apart; pad 0: both areas' rows make one block.
     for (bool wide : {true, false})
         for (const Run& run : runs)
-            for (int w : widths) {
-                rasttest::RegisterWidth width(wide);
-                RAST_MemBitmap src(w, 3, 4), dest(w, 3, 4), orig(w, 3, 4);
-                for (int y = 0; y < 3; y++)
-                    for (int x = 0; x < w; x++) {
-                        unsigned int v = (unsigned int)rng();
-                        int kind = (int)((x / 4 + y + w) % 4);  // runs of one alpha kind
-                        v = (v & ~0xFFu) | (kind == 0   ? 0u
-                                            : kind == 1 ? 255u
-                                            : kind == 2 ? (v & 0xFF)
-                                                        : (unsigned)rng() & 0xFF);
-                        px(src, x, y) = v;
-                        px(dest, x, y) = px(orig, x, y) = (unsigned int)rng();
-                    }
-                RAST_Blit(&dest, &src, 0, 0, nullptr, run.alpha, run.mode);
-                int al = (int)(run.alpha * 256.0);
-                for (int y = 0; y < 3; y++)
-                    for (int x = 0; x < w; x++) {
-                        unsigned int d = px(orig, x, y), sp = px(src, x, y);
-                        unsigned int want = run.mode == 0 && run.alpha == 1.0f ? sp
-                                            : run.mode == 0 && run.alpha == 0.5f
-                                                ? ((d >> 1) & 0x7F7F7F7Fu) + ((sp >> 1) & 0x7F7F7F7Fu)
-                                            : run.mode == 0 && al < 1 ? d
-                                                                      : refByteBlit(d, sp, al, run.mode);
-                        ASSERT_EQ(px(dest, x, y), want) << "mode " << run.mode << " alpha " << run.alpha << " w " << w
-                                                        << " x " << x << " wide " << wide;
-                    }
-            }
+            for (int w : widths)
+                for (int pad : {0, 1, 2}) {
+                    rasttest::RegisterWidth width(wide);
+                    const int dw = w + (pad == 1);
+                    RAST_MemBitmap src(w + (pad == 2), 3, 4), dest(dw, 3, 4), orig(dw, 3, 4);
+                    for (int y = 0; y < 3; y++)
+                        for (int x = 0; x < dw; x++) {
+                            unsigned int v = (unsigned int)rng();
+                            int kind = (int)((x / 4 + y + w) % 4);  // runs of one alpha kind
+                            v = (v & ~0xFFu) | (kind == 0   ? 0u
+                                                : kind == 1 ? 255u
+                                                : kind == 2 ? (v & 0xFF)
+                                                            : (unsigned)rng() & 0xFF);
+                            if (x < w) px(src, x, y) = v;
+                            px(dest, x, y) = px(orig, x, y) = (unsigned int)rng();
+                        }
+                    RAST_Blit(&dest, &src, 0, 0, 0, 0, w, 3, run.alpha, run.mode);
+                    int al = (int)(run.alpha * 256.0);
+                    for (int y = 0; y < 3; y++)
+                        for (int x = 0; x < dw; x++) {
+                            unsigned int d = px(orig, x, y), sp = x < w ? px(src, x, y) : 0;
+                            unsigned int want = x >= w                               ? d
+                                                : run.mode == 0 && run.alpha == 1.0f ? sp
+                                                : run.mode == 0 && run.alpha == 0.5f
+                                                    ? ((d >> 1) & 0x7F7F7F7Fu) + ((sp >> 1) & 0x7F7F7F7Fu)
+                                                : run.mode == 0 && al < 1 ? d
+                                                                          : refByteBlit(d, sp, al, run.mode);
+                            ASSERT_EQ(px(dest, x, y), want) << "mode " << run.mode << " alpha " << run.alpha << " w "
+                                                            << w << " pad " << pad << " x " << x << " wide " << wide;
+                        }
+                }
 }
 
 // The colour dodge rows divide in floating point: every source byte against
@@ -328,7 +333,8 @@ TEST(RastBlit, SourceAlphaRowsTakeEveryAlpha) {
                 }
 }
 
-// Drawing a bitmap onto itself gives what drawing from a copy gives.
+// Drawing a bitmap onto itself gives what drawing from a copy gives, whole
+// rows (one block in memory) among them.
 TEST(RastBlit, OverlappingSelfBlitActsAsFromACopy) {
     struct Run {
         float alpha;
@@ -339,15 +345,16 @@ TEST(RastBlit, OverlappingSelfBlitActsAsFromACopy) {
         for (int width : {23, 2100})
             for (const Run& run : runs)
                 for (int oy = -2; oy <= 2; oy += 2)
-                    for (int ox : {-5, 0, 3}) {
+                    for (int ox : {-5, 0, 3, 99}) {
+                        const bool whole = ox == 99;
                         rasttest::RegisterWidth registers(wide);
                         RAST_MemBitmap bm(width, 9, 4), copy(width, 9, 4), want(width, 9, 4);
                         rasttest::fillRandom(bm, rng);
                         RAST_Copy(&copy, &bm);
                         RAST_Copy(&want, &bm);
-                        const int w = width - 6;
-                        RAST_Blit(&want, &copy, 3 + ox, 3 + oy, 3, 3, w - 3, 4, run.alpha, run.mode);
-                        RAST_Blit(&bm, &bm, 3 + ox, 3 + oy, 3, 3, w - 3, 4, run.alpha, run.mode);
+                        const int dx = whole ? 0 : 3 + ox, sx = whole ? 0 : 3, w = whole ? width : width - 9;
+                        RAST_Blit(&want, &copy, dx, 3 + oy, sx, 3, w, 4, run.alpha, run.mode);
+                        RAST_Blit(&bm, &bm, dx, 3 + oy, sx, 3, w, 4, run.alpha, run.mode);
                         for (int y = 0; y < 9; y++)
                             for (int x = 0; x < width; x++)
                                 ASSERT_EQ(px(bm, x, y), px(want, x, y))
