@@ -135,13 +135,16 @@ bool g_wide = haveAvx2();
 
 // An area whose rows follow one another in memory, sharing no byte with its
 // source's, is drawn as one long row: one row's set-up in place of one a
-// row.
-Area joined(const Area& a) {
+// row. Calls draw with that row, or with the area itself: a copy of it,
+// read whole just after its caller wrote it field by field, would wait for
+// those stores.
+template <class Draw>
+inline void asOneRow(const Area& a, Draw draw) {
     const ptrdiff_t row = (ptrdiff_t)a.w * 4;
-    if (a.h < 2 || a.dstride != row || (a.s && a.sstride != row) || (int64_t)a.w * a.h > INT_MAX) return a;
+    if (a.h < 2 || a.dstride != row || (a.s && a.sstride != row) || (int64_t)a.w * a.h > INT_MAX) return draw(a);
     const ptrdiff_t n = row * a.h;
-    if (a.s && a.d < a.s + n && a.s < a.d + n) return a;
-    return {a.d, a.s, a.w * a.h, 1, n, a.s ? n : 0};
+    if (a.s && a.d < a.s + n && a.s < a.d + n) return draw(a);
+    draw(Area{a.d, a.s, a.w * a.h, 1, n, a.s ? n : 0});
 }
 
 }  // namespace
@@ -151,18 +154,36 @@ void useWideRegisters(bool on) { g_wide = on && haveAvx2(); }
 
 #define RAST_PICK(call) (g_wide ? wide::call : narrow::call)
 
-void copyArea(const Area& a) { RAST_PICK(copyArea(joined(a))); }
-void fillArea(const Area& a, unsigned int c) { RAST_PICK(fillArea(joined(a), c)); }
-void lerpArea(const Area& a, int alpha) { RAST_PICK(lerpArea(joined(a), alpha)); }
-void lerpSolidArea(const Area& a, int r, int g, int b, int alpha) {
-    RAST_PICK(lerpSolidArea(joined(a), r, g, b, alpha));
+void copyArea(const Area& a) {
+    asOneRow(a, [](const Area& b) { RAST_PICK(copyArea(b)); });
 }
-void srcAlphaFullArea(const Area& a) { RAST_PICK(srcAlphaFullArea(joined(a))); }
-void srcAlphaArea(const Area& a, int alpha) { RAST_PICK(srcAlphaArea(joined(a), alpha)); }
-void addArea(const Area& a, int alpha) { RAST_PICK(addArea(joined(a), alpha)); }
-void addSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(addSrcAlphaArea(joined(a), alpha)); }
-void dodgeArea(const Area& a, int alpha) { RAST_PICK(dodgeArea(joined(a), alpha)); }
-void dodgeSrcAlphaArea(const Area& a, int alpha) { RAST_PICK(dodgeSrcAlphaArea(joined(a), alpha)); }
+void fillArea(const Area& a, unsigned int c) {
+    asOneRow(a, [c](const Area& b) { RAST_PICK(fillArea(b, c)); });
+}
+void lerpArea(const Area& a, int alpha) {
+    asOneRow(a, [alpha](const Area& b) { RAST_PICK(lerpArea(b, alpha)); });
+}
+void lerpSolidArea(const Area& a, int r, int g, int b, int alpha) {
+    asOneRow(a, [=](const Area& o) { RAST_PICK(lerpSolidArea(o, r, g, b, alpha)); });
+}
+void srcAlphaFullArea(const Area& a) {
+    asOneRow(a, [](const Area& b) { RAST_PICK(srcAlphaFullArea(b)); });
+}
+void srcAlphaArea(const Area& a, int alpha) {
+    asOneRow(a, [alpha](const Area& b) { RAST_PICK(srcAlphaArea(b, alpha)); });
+}
+void addArea(const Area& a, int alpha) {
+    asOneRow(a, [alpha](const Area& b) { RAST_PICK(addArea(b, alpha)); });
+}
+void addSrcAlphaArea(const Area& a, int alpha) {
+    asOneRow(a, [alpha](const Area& b) { RAST_PICK(addSrcAlphaArea(b, alpha)); });
+}
+void dodgeArea(const Area& a, int alpha) {
+    asOneRow(a, [alpha](const Area& b) { RAST_PICK(dodgeArea(b, alpha)); });
+}
+void dodgeSrcAlphaArea(const Area& a, int alpha) {
+    asOneRow(a, [alpha](const Area& b) { RAST_PICK(dodgeSrcAlphaArea(b, alpha)); });
+}
 
 #undef RAST_PICK
 
