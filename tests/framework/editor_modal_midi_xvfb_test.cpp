@@ -9,6 +9,7 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -65,7 +66,18 @@ TEST(EditorModalMidi, TheKnobFollowsTheInstrumentWithAMenuOrTheTextEntryOpen) {
                            server.display());
             ASSERT_TRUE(e.ready()) << desktop;
             auto knob = [&] { return e.capture(148, 444, 48, 48).pixels; };
-            const auto atRest = knob();
+            // The knob as drawn and settled: the window can show before the
+            // panel has drawn it, and an undrawn knob would pass for a turned
+            // one below.
+            std::vector<uint32_t> atRest;
+            ASSERT_TRUE(hvtest::waitUntil(
+                [&] {
+                    atRest = knob();
+                    return std::adjacent_find(atRest.begin(), atRest.end(), std::not_equal_to<>()) != atRest.end() &&
+                           knob() == atRest;
+                },
+                kDeadline))
+                << desktop << "; " << e.diagnosis();
             // The port is open once the knob answers.
             ASSERT_TRUE(hvtest::waitUntil(
                 [&] {
@@ -73,7 +85,8 @@ TEST(EditorModalMidi, TheKnobFollowsTheInstrumentWithAMenuOrTheTextEntryOpen) {
                     return knob() != atRest;
                 },
                 kDeadline))
-                << desktop;
+                << desktop << ", the instrument as input " << in << " of " << lister.getPortCount() << "; "
+                << e.diagnosis();
             ASSERT_TRUE(hvtest::waitUntil([&] { return knob() == knob(); }, kDeadline));
 
             e.clickAt(c.x, c.y);

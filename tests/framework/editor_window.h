@@ -39,9 +39,10 @@ public:
         std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
         std::ofstream(dir_ + "/Halvoran UI.txt") << "normal\n" << skin << "\nfirst run: no\n";
         if (prepare) prepare(dir_);
-        const std::string cmd =
-            "cd '" + dir_ + "' && DISPLAY=" + display + " HALVORAN_DATA_DIR=. " + (home ? "HOME=\"$PWD\" " : "") +
-            "sh -c 'echo $$ > pid; exec " HV_HOST_EXE " --view --print-params " + args + " --seconds 120' 2>/dev/null";
+        const std::string cmd = "cd '" + dir_ + "' && DISPLAY=" + display + " HALVORAN_DATA_DIR=. " +
+                                (home ? "HOME=\"$PWD\" " : "") +
+                                "sh -c 'echo $$ > pid; exec " HV_HOST_EXE " --view --print-params " + args +
+                                " --seconds 120' 2>'" + dir_ + ".log'";
         runner_ = std::thread([this, cmd] {
             run_ = hvtest::runProgram(cmd);
             ended_ = true;
@@ -53,9 +54,22 @@ public:
     }
     ~EditorWindow() {
         stop();
-        std::system(("rm -rf '" + dir_ + "'").c_str());
+        std::system(("rm -rf '" + dir_ + "' '" + dir_ + ".log'").c_str());
     }
     bool ready() const { return ready_; }
+    // What the host has written to its standard error, and where its
+    // window is now against where the probe found it: for a failed step.
+    std::string diagnosis() {
+        std::ostringstream out;
+        const auto g = w_ ? x_.geometry(w_) : std::nullopt;
+        out << "window found at " << ox_ << "," << oy_ << ", now ";
+        if (g)
+            out << g->x << "," << g->y;
+        else
+            out << "gone";
+        out << "; the host's standard error:\n" << std::ifstream(dir_ + ".log").rdbuf();
+        return out.str();
+    }
     const std::string& dir() const { return dir_; }
     XWindow window() const { return w_; }
     void moveTo(int x, int y) { x_.moveTo(ox_ + x, oy_ + y); }
