@@ -77,7 +77,7 @@ void IMidiInputQueue::put(uint8_t byte) {
     if (mPart == Part::kSysEx && mLength >= mLongest) {
         // Too long for anything the instrument sends: dropped whole, and
         // what follows it up to the next status byte.
-        ++mTooLong;
+        count(mTooLong);
         mPart = Part::kSkip;
         return;
     }
@@ -96,7 +96,7 @@ void IMidiInputQueue::put(uint8_t byte) {
 void IMidiInputQueue::putRun(const uint8_t* bytes, size_t size) {
     if (mPart == Part::kSkip) return;
     if (mLength + size > mLongest) {
-        ++mTooLong;
+        count(mTooLong);
         mPart = Part::kSkip;
         return;
     }
@@ -120,8 +120,8 @@ void IMidiInputQueue::commit() {
     // Time code is left out, as timing clock is.
     if (mExpected == 0 && !sysex) return;
     if (!mRoom) {
-        ++mFull;
         if (sysex) ++mFullSysEx;
+        count(mFull);
         return;
     }
     writeWord(mStart, mLength);
@@ -183,7 +183,7 @@ void IMidiInputQueue::feed(const uint8_t* bytes, size_t size, uint32_t tag) {
             mRunning = 0;
             continue;
         }
-        if (mPart == Part::kSysEx) ++mCutShort;
+        if (mPart == Part::kSysEx) count(mCutShort);
         mPart = Part::kNone;
         mRunning = b < 0xF0 ? b : 0;
         if (b == 0xF7) continue;  // the end of a SysEx dropped, or of none
@@ -196,6 +196,15 @@ void IMidiInputQueue::feed(const uint8_t* bytes, size_t size, uint32_t tag) {
     }
     mFeeding.clear(std::memory_order_release);
 }
+
+void IMidiInputQueue::count(std::atomic<uint64_t>& counter, uint64_t n) {
+    counter += n;
+    // Told within a second, however long the stream goes on without a
+    // message (a SysEx that never ends).
+    mQueued = true;
+}
+
+bool IMidiInputQueue::dropsUntold() const { return mFull || mTooLong || mCutShort || mOverlap; }
 
 bool IMidiInputQueue::take(std::vector<uint8_t>& message, uint32_t& tag) {
     const uint64_t tail = mTail.load(std::memory_order_relaxed);
@@ -213,7 +222,7 @@ bool IMidiInputQueue::take(std::vector<uint8_t>& message, uint32_t& tag) {
 
 void IMidiInputQueue::wait(Clock::time_point deadline) {
     mSleeping.store(true, std::memory_order_seq_cst);
-    if (mHead.load(std::memory_order_seq_cst) != mTail.load(std::memory_order_relaxed)) {
+    if (mHead.load(std::memory_order_seq_cst) != mTail.load(std::memory_order_relaxed) || dropsUntold()) {
         mSleeping.store(false);
         return;
     }

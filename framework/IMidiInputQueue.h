@@ -43,17 +43,18 @@ public:
     // `tag`. A new tag starts a new stream: a message under way is dropped
     // (the port it came from is gone).
     void feed(const uint8_t* bytes, size_t size, uint32_t tag);
-    // Wakes the taking side when it sleeps and something was queued: once,
-    // at the end of a batch of feeds (a process cycle's events), as the
-    // thread it wakes may run at once on this one's processor.
+    // Wakes the taking side when it sleeps and something was queued or
+    // dropped: once, at the end of a batch of feeds (a process cycle's
+    // events), as the thread it wakes may run at once on this one's
+    // processor.
     void wakeTaker();
 
     // ---- The taking side.
     // The next whole message and its tag; false when none waits. `message`
     // keeps its capacity, so taking allocates only for the first long one.
     bool take(std::vector<uint8_t>& message, uint32_t& tag);
-    // Waits until a message is queued, wake() is called or the deadline
-    // passes.
+    // Waits until a message is queued or a drop counted, wake() is called
+    // or the deadline passes.
     void wait(Clock::time_point deadline);
     // Ends a wait, from any thread.
     void wake();
@@ -91,6 +92,9 @@ private:
     void putRun(const uint8_t* bytes, size_t size);
     void commit();
     void drop();
+    // Counts a drop for the taker to tell.
+    void count(std::atomic<uint64_t>& counter, uint64_t n = 1);
+    bool dropsUntold() const;
     void writeWord(uint64_t at, uint32_t word);
     uint32_t readWord(uint64_t at) const;
     uint64_t freeBytes() const;
@@ -111,7 +115,7 @@ private:
     uint64_t mFree = 0;    // bytes free from mStart, as last read of mTail
     uint8_t mRunning = 0;  // running status, 0 for none
     bool mStreamStarted = false;
-    bool mQueued = false;  // since the last wakeTaker
+    bool mQueued = false;  // or a drop counted, since the last wakeTaker
 
     // ---- Counts, fed side to taking side.
     std::atomic<uint64_t> mFull{0}, mFullSysEx{0}, mTooLong{0}, mCutShort{0}, mOverlap{0};

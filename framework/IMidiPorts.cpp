@@ -365,7 +365,8 @@ void IMidiPorts::Core::handleInput() {
         }
         tellDropped(pending, told);
         mHandedOn = handed;
-        // What was dropped is told within a second, however quiet it is then.
+        // A drop wakes it too: what was dropped is told within a second,
+        // however quiet the input is then or long a message that never ends.
         mQueue->wait(Clock::now() + (pending.any() ? std::chrono::seconds(1) : std::chrono::hours(1)));
     }
 }
@@ -388,7 +389,7 @@ void IMidiPorts::Core::tellDropped(IMidiInputQueue::Dropped& pending, Clock::tim
                 ull(pending.full + pending.overlap), ull(pending.fullSysEx));
     if (pending.tooLong)
         LogLine(
-            "MIDI: %llu SysEx message(s) longer than %zu bytes dropped whole; the input went on at the next "
+            "MIDI: %llu SysEx message(s) longer than %zu bytes dropped whole; the input goes on at the next "
             "status byte",
             ull(pending.tooLong), mQueue->longestMessage());
     if (pending.cutShort)
