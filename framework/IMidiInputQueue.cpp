@@ -197,6 +197,20 @@ void IMidiInputQueue::feed(const uint8_t* bytes, size_t size, uint32_t tag) {
     mFeeding.clear(std::memory_order_release);
 }
 
+void IMidiInputQueue::lose(uint32_t tag, uint64_t events) {
+    if (mFeeding.test_and_set(std::memory_order_acquire)) {
+        mLost += events;
+        return;
+    }
+    count(mLost, events);
+    // The data bytes that come next may be those of a status byte lost.
+    mPart = Part::kSkip;
+    mRunning = 0;
+    mTag = tag;
+    mStreamStarted = true;
+    mFeeding.clear(std::memory_order_release);
+}
+
 void IMidiInputQueue::count(std::atomic<uint64_t>& counter, uint64_t n) {
     counter += n;
     // Told within a second, however long the stream goes on without a
@@ -204,7 +218,7 @@ void IMidiInputQueue::count(std::atomic<uint64_t>& counter, uint64_t n) {
     mQueued = true;
 }
 
-bool IMidiInputQueue::dropsUntold() const { return mFull || mTooLong || mCutShort || mOverlap; }
+bool IMidiInputQueue::dropsUntold() const { return mFull || mTooLong || mCutShort || mOverlap || mLost; }
 
 bool IMidiInputQueue::take(std::vector<uint8_t>& message, uint32_t& tag) {
     const uint64_t tail = mTail.load(std::memory_order_relaxed);
@@ -251,6 +265,7 @@ IMidiInputQueue::Dropped IMidiInputQueue::takeDropped() {
     d.tooLong = mTooLong.exchange(0);
     d.cutShort = mCutShort.exchange(0);
     d.overlap = mOverlap.exchange(0);
+    d.lost = mLost.exchange(0);
     return d;
 }
 

@@ -7,7 +7,9 @@
 //   - a message that finds the ring full is dropped whole and counted;
 //   - a SysEx message longer than the longest kept is dropped whole and
 //     counted, and the bytes up to the next status byte with it;
-//   - a SysEx message that another status byte cuts short is dropped whole.
+//   - a SysEx message that another status byte cuts short is dropped whole;
+//   - where the feeder could not read an event, the message under way is
+//     dropped whole, and the data bytes up to the next status byte.
 // Timing clock (F8), MIDI time code (F1) and active sensing (FE) are left
 // out; running status is understood.
 //
@@ -43,6 +45,10 @@ public:
     // `tag`. A new tag starts a new stream: a message under way is dropped
     // (the port it came from is gone).
     void feed(const uint8_t* bytes, size_t size, uint32_t tag);
+    // Events of the stream that could not be read, counted: the message
+    // they cut into is dropped whole, and the data bytes up to the next
+    // status byte.
+    void lose(uint32_t tag, uint64_t events);
     // Wakes the taking side when it sleeps and something was queued or
     // dropped: once, at the end of a batch of feeds (a process cycle's
     // events), as the thread it wakes may run at once on this one's
@@ -66,7 +72,8 @@ public:
         uint64_t tooLong = 0;    // SysEx longer than the longest kept
         uint64_t cutShort = 0;   // SysEx cut short by another status byte
         uint64_t overlap = 0;    // feeds that came while another fed
-        bool any() const { return full || tooLong || cutShort || overlap; }
+        uint64_t lost = 0;       // events the feeder could not read
+        bool any() const { return full || tooLong || cutShort || overlap || lost; }
     };
     Dropped takeDropped();
     size_t longestMessage() const { return mLongest; }
@@ -118,7 +125,7 @@ private:
     bool mQueued = false;  // or a drop counted, since the last wakeTaker
 
     // ---- Counts, fed side to taking side.
-    std::atomic<uint64_t> mFull{0}, mFullSysEx{0}, mTooLong{0}, mCutShort{0}, mOverlap{0};
+    std::atomic<uint64_t> mFull{0}, mFullSysEx{0}, mTooLong{0}, mCutShort{0}, mOverlap{0}, mLost{0};
     std::atomic<uint64_t> mCalls{0}, mLongestCallNs{0};
     std::atomic<uint64_t> mCallsUnder[32] = {};
 

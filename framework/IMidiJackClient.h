@@ -52,25 +52,39 @@ public:
     // asynchronous cancellation, which must not land inside: it would leave
     // what the state feeds (a queue, a ring) half written.
     static int process(jack_nframes_t frames, void* arg) {
-        auto* slot = static_cast<JackCallbackSlot*>(arg);
-        int cancelState = 0;
-        pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
-        slot->mInside.fetch_add(1);
-        if (State* state = slot->mState.load()) state->process(frames);
-        slot->mInside.fetch_sub(1);
-        pthread_setcancelstate(cancelState, nullptr);
+        static_cast<JackCallbackSlot*>(arg)->enter([frames](State& state) { state.process(frames); });
+        return 0;
+    }
+
+    // For jack_set_buffer_size_callback, called as the client activates and
+    // whenever the size changes: the state's resized().
+    static int resized(jack_nframes_t, void* arg) {
+        static_cast<JackCallbackSlot*>(arg)->enter([](State& state) { state.resized(); });
         return 0;
     }
 
 private:
     JackCallbackSlot() = default;
+
+    template <class Fn>
+    void enter(Fn fn) {
+        int cancelState = 0;
+        pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
+        mInside.fetch_add(1);
+        if (State* state = mState.load()) fn(*state);
+        mInside.fetch_sub(1);
+        pthread_setcancelstate(cancelState, nullptr);
+    }
+
     std::atomic<State*> mState{nullptr};
     std::atomic<int> mInside{0};
 };
 
 // The client and its port. State holds the port the callback reads
 // (std::atomic<jack_port_t*> port) and its process(frames); it is the
-// client's from construction on.
+// client's from construction on. A State with resized() also keeps the
+// client (std::atomic<jack_client_t*> client), to read its cycle's time
+// and its buffer's size.
 template <class State>
 class JackMidiClient {
 public:
@@ -99,6 +113,10 @@ public:
             mClient = jack_client_open(mName.c_str(), jack_options_t(JackNoStartServer), &status);
             if (!mClient) return nullptr;
             jack_set_process_callback(mClient, Slot::process, mSlot);
+            if constexpr (requires(State & st) { st.resized(); }) {
+                s->client = mClient;
+                jack_set_buffer_size_callback(mClient, Slot::resized, mSlot);
+            }
         }
         if (!linked()) return nullptr;
         if (!mActive) {

@@ -281,7 +281,7 @@ struct IMidiPorts::Core : std::enable_shared_from_this<Core> {
     std::thread mInputThread;
     std::atomic<bool> mInputStop{false};
     // All the queue dropped, as told, and the messages handed on by then.
-    std::atomic<uint64_t> mDroppedFull{0}, mDroppedSysEx{0}, mDroppedTooLong{0}, mHandedOn{0};
+    std::atomic<uint64_t> mDroppedFull{0}, mDroppedSysEx{0}, mDroppedTooLong{0}, mDroppedUnread{0}, mHandedOn{0};
     // The output's messages, and its choices.
     IMidiPortsSender mSender;
     std::atomic<bool> mOverflowTold{false};
@@ -378,7 +378,9 @@ void IMidiPorts::Core::tellDropped(IMidiInputQueue::Dropped& pending, Clock::tim
     pending.tooLong += d.tooLong;
     pending.cutShort += d.cutShort;
     pending.overlap += d.overlap;
+    pending.lost += d.lost;
     mDroppedFull += d.full + d.overlap;
+    mDroppedUnread += d.lost;
     mDroppedSysEx += d.fullSysEx;
     mDroppedTooLong += d.tooLong;
     const Clock::time_point now = Clock::now();
@@ -394,6 +396,11 @@ void IMidiPorts::Core::tellDropped(IMidiInputQueue::Dropped& pending, Clock::tim
             ull(pending.tooLong), mQueue->longestMessage());
     if (pending.cutShort)
         LogLine("MIDI: %llu SysEx message(s) cut short by another message dropped", ull(pending.cutShort));
+    if (pending.lost)
+        LogLine(
+            "MIDI: %llu event(s) of JACK cycles read late, or lying outside their cycle's buffer, dropped unread "
+            "with the messages they were part of",
+            ull(pending.lost));
     pending = {};
     told = now;
 }
@@ -920,6 +927,7 @@ IMidiPorts::InputFigures IMidiPorts::inputFigures() const {
     out.dropped = mCore->mDroppedFull;
     out.droppedSysEx = mCore->mDroppedSysEx;
     out.droppedTooLong = mCore->mDroppedTooLong;
+    out.droppedUnread = mCore->mDroppedUnread;
     out.handedOn = mCore->mHandedOn;
     return out;
 }

@@ -122,6 +122,7 @@ public:
         uint64_t dropped = 0;                      // messages that found the queue full
         uint64_t droppedSysEx = 0;                 // of those, SysEx
         uint64_t droppedTooLong = 0;               // SysEx messages longer than the longest kept
+        uint64_t droppedUnread = 0;                // events read late or lying outside their buffer
         // Messages handed on, counted once what was dropped before them is.
         uint64_t handedOn = 0;
     };

@@ -20,26 +20,52 @@ uint64_t nowNs() {
     return uint64_t(t.tv_sec) * 1000000000u + uint64_t(t.tv_nsec);
 }
 
+// Whether an event lies inside its cycle's port buffer of `bytes`.
+bool inside(const void* buffer, size_t bytes, const jack_midi_event_t& event) {
+    const auto from = reinterpret_cast<uintptr_t>(buffer), at = reinterpret_cast<uintptr_t>(event.buffer);
+    return at >= from && event.size <= bytes && at - from <= bytes - event.size;
+}
+
 // What the process callback feeds the queue from.
 struct InputFeed {
     explicit InputFeed(std::shared_ptr<IMidiInputQueue> q) : queue(std::move(q)) {}
     // Kept by a client given up, whose thread may still run.
     const std::shared_ptr<IMidiInputQueue> queue;
     std::atomic<jack_port_t*> port{nullptr};
+    std::atomic<jack_client_t*> client{nullptr};
+    // The size of a MIDI port's buffer, as libjack last told it.
+    std::atomic<size_t> bufferBytes{0};
     std::atomic<bool> feeding{false};
     std::atomic<uint32_t> tag{0};
 
+    void resized() { bufferBytes = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE); }
+
     // JACK's real-time thread: every event's bytes to the queue, as they are.
+    // The buffer is the sender's own port buffer, which it fills again in
+    // the next cycle: a cycle read late is rewritten under the reader, and
+    // an event read then may point anywhere, even outside every mapping. So
+    // what is read once the server's next cycle began, or lies outside the
+    // buffer, is dropped unread.
     void process(jack_nframes_t frames) {
         jack_port_t* p = port.load(std::memory_order_acquire);
         if (!p || !feeding.load(std::memory_order_acquire)) return;
         const uint64_t start = nowNs();
+        jack_client_t* c = client.load(std::memory_order_relaxed);
+        const jack_nframes_t cycle = jack_last_frame_time(c);
         void* buffer = jack_port_get_buffer(p, frames);
         const uint32_t count = buffer ? jack_midi_get_event_count(buffer) : 0;
+        const size_t bytes = bufferBytes.load(std::memory_order_relaxed);
         const uint32_t t = tag.load(std::memory_order_relaxed);
         for (uint32_t i = 0; i < count; ++i) {
             jack_midi_event_t event{};
-            if (jack_midi_event_get(&event, buffer, i) == 0) queue->feed(event.buffer, event.size, t);
+            if (jack_midi_event_get(&event, buffer, i) != 0 || jack_last_frame_time(c) != cycle) {
+                queue->lose(t, count - i);
+                break;
+            }
+            if (inside(buffer, bytes, event))
+                queue->feed(event.buffer, event.size, t);
+            else
+                queue->lose(t, 1);
         }
         if (count) queue->noteFeedCall(nowNs() - start);
         queue->wakeTaker();

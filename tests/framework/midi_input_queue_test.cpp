@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -64,13 +65,21 @@ TEST(MidiInputQueue, BytesAsTheyComeBecomeWholeMessages) {
          {{0x90, 60, 1}},
          1},
         {"a stray end of SysEx", {{0xF7, 0xB0, 1, 2}}, {{0xB0, 1, 2}}},
+        // An empty feed stands for an event lost.
+        {"an event lost inside a SysEx", {{0xF0, 1, 2}, {}, {3, 0xF7, 0xB0, 1, 2}}, {{0xB0, 1, 2}}},
+        {"an event lost after running status", {{0xB0, 1, 2}, {}, {3, 4, 0xB0, 5, 6}}, {{0xB0, 1, 2}, {0xB0, 5, 6}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         IMidiInputQueue q(256, 32);
-        for (const Bytes& f : c.feeds) q.feed(f.data(), f.size(), 1);
+        for (const Bytes& f : c.feeds)
+            if (f.empty())
+                q.lose(1, 1);
+            else
+                q.feed(f.data(), f.size(), 1);
         EXPECT_EQ(takeAll(q), c.messages);
         const IMidiInputQueue::Dropped d = q.takeDropped();
+        EXPECT_EQ(d.lost, uint64_t(std::count(c.feeds.begin(), c.feeds.end(), Bytes{})));
         EXPECT_EQ(d.tooLong, c.tooLong);
         EXPECT_EQ(d.cutShort, c.cutShort);
         EXPECT_EQ(d.full, 0u);

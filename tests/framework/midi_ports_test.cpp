@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -291,57 +292,117 @@ TEST_F(MidiPorts, ThreadsClosingInputWhileMessagesArriveIsSafe) {
     sender.join();
 }
 
-// An instrument's output that starts a SysEx and never ends it: after F0
-// every cycle carries as many data bytes as its port takes, until it is told
-// to send one control change instead.
-class EndlessSysEx {
+// A JACK output port whose buffer `fill` writes each cycle, once cleared.
+// The last member of what fill reads, so that it stops first.
+class RawOutput {
 public:
-    EndlessSysEx() : party_(hvtest::uniqueClientName("hvendless")) {
+    RawOutput(const std::string& stem, std::function<void(void*)> fill)
+        : party_(hvtest::uniqueClientName(stem)), fill_(std::move(fill)) {
         if (!party_.opened()) return;
         port_ = jack_port_register(party_.client(), "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         jack_set_process_callback(party_.client(), process, this);
         jack_activate(party_.client());
     }
-    ~EndlessSysEx() {
+    ~RawOutput() {
         if (port_ && party_.linkSound()) jack_deactivate(party_.client());
     }
     std::string portName() const { return port_ ? jack_port_name(port_) : ""; }
+    bool connected() const { return jack_port_connected(port_) > 0; }
+
+private:
+    static int process(jack_nframes_t frames, void* arg) {
+        auto* self = static_cast<RawOutput*>(arg);
+        void* buffer = jack_port_get_buffer(self->port_, frames);
+        jack_midi_clear_buffer(buffer);
+        self->fill_(buffer);
+        return 0;
+    }
+
+    hvtest::JackParty party_;
+    const std::function<void(void*)> fill_;
+    jack_port_t* port_ = nullptr;
+};
+
+// An instrument's output that starts a SysEx and never ends it: after F0
+// every cycle carries as many data bytes as its port takes, until it is told
+// to send one control change instead.
+class EndlessSysEx {
+public:
+    std::string portName() const { return out_.portName(); }
     void start() { state_ = kStart; }
     void endWithControlChange() { state_ = kControlChange; }
     uint64_t sent() const { return sent_; }
 
 private:
     enum { kIdle, kStart, kData, kControlChange };
-    static int process(jack_nframes_t frames, void* arg) {
-        auto* self = static_cast<EndlessSysEx*>(arg);
-        void* buffer = jack_port_get_buffer(self->port_, frames);
-        jack_midi_clear_buffer(buffer);
+    void fill(void* buffer) {
         static const std::vector<unsigned char> data(4096, 0x11);
-        switch (self->state_.load()) {
+        switch (state_.load()) {
             case kStart: {
                 const unsigned char start[] = {0xF0, 0x42, 0x30, 0x58};
-                if (jack_midi_event_write(buffer, 0, start, sizeof start) == 0) self->state_ = kData;
+                if (jack_midi_event_write(buffer, 0, start, sizeof start) == 0) state_ = kData;
                 break;
             }
             case kData:
                 // Four events a cycle: about 3 MB/s, which a loaded machine
                 // under a sanitizer still carries.
                 for (int i = 0; i < 4 && jack_midi_event_write(buffer, 0, data.data(), data.size()) == 0; ++i)
-                    self->sent_ += data.size();
+                    sent_ += data.size();
                 break;
             case kControlChange: {
                 const unsigned char cc[] = {0xB0, 7, 99};
-                if (jack_midi_event_write(buffer, 0, cc, sizeof cc) == 0) self->state_ = kIdle;
+                if (jack_midi_event_write(buffer, 0, cc, sizeof cc) == 0) state_ = kIdle;
                 break;
             }
         }
-        return 0;
     }
 
-    hvtest::JackParty party_;
-    jack_port_t* port_ = nullptr;
     std::atomic<int> state_{kIdle};
     std::atomic<uint64_t> sent_{0};
+    RawOutput out_{"hvendless", [this](void* buffer) { fill(buffer); }};
+};
+
+// A sender whose one cycle holds, between good messages, what the buffer of
+// a cycle read late holds: records of events that point outside it. They are
+// written in jackd2's layout of a MIDI port buffer: six words (magic,
+// size, ...), then one record per event (time, size, and the offset of its
+// data, or the data themselves up to four bytes).
+class LateCycle {
+public:
+    static inline const Bytes kSysEx{0xF0, 0x42, 0x30, 0x58, 0x41, 0x0A, 0x00, 0x05, 0x00, 0xF7};
+    static Bytes cc(unsigned char v) { return {0xB0, 74, v}; }
+
+    std::string portName() const { return out_.portName(); }
+    void send() { armed_ = true; }
+    bool sent() const { return sent_; }
+    bool layoutAsWritten() const { return layoutAsWritten_; }
+
+private:
+    void fill(void* buffer) {
+        // Until the server's graph holds the link, the cycle goes nowhere.
+        if (!out_.connected() || !armed_.exchange(false)) return;
+        auto* words = static_cast<uint32_t*>(buffer);
+        uint32_t n = 0;
+        auto put = [&](const Bytes& m) {
+            jack_midi_event_write(buffer, 0, m.data(), m.size());
+            return words + 6 + 3 * n++;
+        };
+        put(kSysEx);
+        put(cc(1));
+        put(kSysEx)[2] = 0x7FFF0000;  // far beyond
+        put(cc(2));
+        put(kSysEx)[2] = words[1] - 4;  // past the end
+        put(cc(3));
+        put(cc(9))[1] = 10;  // a size rewritten: the data read as an offset
+        put(cc(4));
+        put(kSysEx)[1] = uint32_t(-16);  // a size no buffer holds
+        put(cc(5));
+        layoutAsWritten_ = words[0] == 0x900df00d && words[4] == n;
+        sent_ = true;
+    }
+
+    std::atomic<bool> armed_{false}, sent_{false}, layoutAsWritten_{false};
+    RawOutput out_{"hvlate", [this](void* buffer) { fill(buffer); }};
 };
 
 // What the framework logs (stderr), read while it goes on.
@@ -374,6 +435,15 @@ private:
     int saved_ = -1;
 };
 
+// A recorder whose input reads `port`.
+std::unique_ptr<Recorder> readingFrom(const std::string& port) {
+    auto plug = std::make_unique<Recorder>();
+    int idx = 1;
+    plug->setExternalMIDIIn(idx, port.c_str());
+    EXPECT_GT(idx, 0);
+    return plug;
+}
+
 long residentKiB() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
@@ -388,10 +458,7 @@ TEST(MidiInputBound, ASysExThatNeverEndsIsDroppedAndTheNextMessageArrives) {
     ASSERT_TRUE(hvtest::JackServer::shared().running());
     EndlessSysEx source;
     ASSERT_FALSE(source.portName().empty());
-    auto plug = std::make_unique<Recorder>();
-    int idx = 1;
-    plug->setExternalMIDIIn(idx, source.portName().c_str());
-    ASSERT_GT(idx, 0);
+    auto plug = readingFrom(source.portName());
     const LogFile log;
     constexpr uint64_t kMiB = 1u << 20;
     long grown = 0;
@@ -423,6 +490,25 @@ TEST(MidiInputBound, ASysExThatNeverEndsIsDroppedAndTheNextMessageArrives) {
     plug.reset();
     // 10 MiB came meanwhile.
     EXPECT_LT(grown, 4 * 1024) << grown << " KiB more after " << source.sent() << " bytes";
+}
+
+// Events that lie outside their cycle's buffer are dropped unread and
+// counted, and the messages around them arrive.
+TEST(MidiInputBound, EventsOutsideTheirCyclesBufferAreDroppedAndTheRestArrive) {
+    ASSERT_TRUE(hvtest::JackServer::shared().running());
+    LateCycle source;
+    ASSERT_FALSE(source.portName().empty());
+    auto plug = readingFrom(source.portName());
+    source.send();
+    ASSERT_TRUE(hvtest::waitUntil([&] { return source.sent(); }, 30000));
+    ASSERT_TRUE(source.layoutAsWritten()) << "jackd lays out its MIDI port buffers otherwise";
+    ASSERT_TRUE(plug->waitFor(5, 1, 30s));
+    const std::vector<Bytes> ccs{LateCycle::cc(1), LateCycle::cc(2), LateCycle::cc(3), LateCycle::cc(4),
+                                 LateCycle::cc(5)};
+    EXPECT_EQ(plug->shorts(), ccs);
+    EXPECT_EQ(plug->sysexes(), std::vector<Bytes>{LateCycle::kSysEx});
+    ASSERT_TRUE(hvtest::waitUntil([&] { return plug->externalMIDIInputFigures().handedOn >= 6; }, 30000));
+    EXPECT_EQ(plug->externalMIDIInputFigures().droppedUnread, 4u);
 }
 
 // A server that stops with the output open: sends are taken without waiting,
