@@ -88,7 +88,9 @@ public:
     // is still asked for, and is dropped when the program was given up. A
     // request that the instrument never answers would take the answer of a
     // later one; a global data request sent ahead of the next program (a
-    // fence) clears them, as its answer comes after any of theirs.
+    // fence) clears them, as its answer comes after any of theirs. The next
+    // program waits for that answer, so no program request stands between
+    // two fences.
     // Opens the next program, for slot; the one before is over. The ticket
     // is the transfer job's to hold while it sends for the program.
     std::shared_ptr<IMidiPortsSender::Ticket> askProgram(int slot);
@@ -98,6 +100,8 @@ public:
     int channelToFence(int heldChannel);
     // The program asked last took its answer.
     bool programAnswered();
+    // How many fences took their answer, for a job to wait on.
+    uint64_t fencesAnswered() const;
     // The program asked last is over, answered or given up: what of it still
     // waits to go out is withdrawn.
     void programOver();
@@ -219,6 +223,10 @@ private:
     std::atomic<bool> mAskedAnswered{false};
     // The channel the last answer taken came on, or -1.
     int mAnswerChannel = -1;
+    // Counts the fences answered; written under mRequestLock.
+    std::atomic<uint64_t> mFencesAnswered{0};
+    // A fence was answered: the job is woken once the lock is let go.
+    bool mFenceWake = false;
     // The ticket of the program asked last; the transfer job's.
     std::shared_ptr<IMidiPortsSender::Ticket> mAskedTicket;
     AskedProgram* askedProgram(uint64_t id);

@@ -122,8 +122,7 @@ bool MIDIMessageSender::requestProgram(int program, int t) {
     bool answered = false;
     {
         IMidiPortsSender::Ticket::Hold hold(ticket);
-        const int fence = manager->channelToFence(plug->deviceByte & 0x0F);
-        if (fence >= 0) sendRequest(deviceByteFor(fence), kFuncGlobalRequest);
+        fenceOff(t);
         plug->SendProgramChangeCommand(program);
         pause(50);
         if (!cancelRequested()) {
@@ -133,6 +132,23 @@ bool MIDIMessageSender::requestProgram(int program, int t) {
     }
     manager->programOver();
     return answered;
+}
+
+void MIDIMessageSender::fenceOff(int t) {
+    // A fence whose answer was lost takes the answer of the next one, and
+    // with a program request between the two, that request would take the
+    // next program's answer, and so on for every program after. So no
+    // program request goes out until a fence's answer left none unanswered
+    // before it: the fences sent meanwhile follow each other, and each answer
+    // brings the oldest one closer. An instrument that does not answer them
+    // holds the next program back by one wait.
+    for (int fences = 0; fences < 4 && !cancelRequested(); ++fences) {
+        const int channel = manager->channelToFence(plug->deviceByte & 0x0F);
+        if (channel < 0) return;
+        const uint64_t answered = manager->fencesAnswered();
+        sendRequest(deviceByteFor(channel), kFuncGlobalRequest);
+        if (!waitUntil(5 * t, [&] { return manager->fencesAnswered() != answered; })) return;
+    }
 }
 
 bool MIDIMessageSender::awaitProgram(const IMidiPortsSender::Ticket& ticket, int t) {
@@ -195,6 +211,8 @@ int MIDIMessageManager::channelToFence(int heldChannel) {
 
 bool MIDIMessageManager::programAnswered() { return mAskedAnswered.load(); }
 
+uint64_t MIDIMessageManager::fencesAnswered() const { return mFencesAnswered.load(); }
+
 void MIDIMessageManager::programOver() {
     std::shared_ptr<IMidiPortsSender::Ticket> ticket;
     {
@@ -236,6 +254,8 @@ bool MIDIMessageManager::takeAskedProgram(const uint8_t* data, int size, std::fu
         mUnanswered.erase(
             std::remove_if(mUnanswered.begin(), oldest + 1, [&](const Unanswered& u) { return u.channel == channel; }),
             oldest + 1);
+        ++mFencesAnswered;
+        mFenceWake = true;
     } else {
         AskedProgram* asked = askedProgram(oldest->asked);
         mUnanswered.erase(oldest);

@@ -3,6 +3,7 @@
 // changes that move single controls.
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "framework/ByteChunk.h"
@@ -98,9 +99,11 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
     std::function<void()> work;
     LibrarianRoute route;
     bool handedOver = false;
+    bool fenceAnswered = false;
     {
         std::lock_guard<std::mutex> lock(mRequestLock);
         route = takeForLibrarian(data, size, work);
+        fenceAnswered = std::exchange(mFenceWake, false);
         // Queued while the request is known armed: its end, posted once it is
         // disarmed under this lock, comes after.
         if (work && !Halvoran::isGuiThread()) {
@@ -111,6 +114,7 @@ MIDIMessageManager::LibrarianRoute MIDIMessageManager::routeToLibrarianRequest(c
     // On the GUI thread the work runs at once, and a bank dump's programs
     // come back through here.
     if (work && !handedOver) plug->onGuiThread(std::move(work));
+    if (fenceAnswered && sender) sender->wakePauses();
     return route;
 }
 

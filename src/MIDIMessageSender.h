@@ -153,6 +153,9 @@ public:
     // request under a ticket of their own, then the wait for its answer.
     // True when it came.
     bool requestProgram(int program, int t);
+    // Before a program of a request-all: fences until no request before
+    // them waits for an answer (or the instrument leaves one unanswered).
+    void fenceOff(int t);
     // The polls for the program's answer, from when its request left.
     bool awaitProgram(const IMidiPortsSender::Ticket& ticket, int t);
 

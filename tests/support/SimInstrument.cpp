@@ -256,6 +256,9 @@ void SimInstrument::send(Bytes bytes) {
 
 void SimInstrument::answer(Bytes bytes) {
     if (const int ms = replyDelayMs_; ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    std::atomic<int>& toLose = bytes.size() == kGlobalDumpSize ? globalDumpsToLose_ : programDumpsToLose_;
+    for (int n = toLose; n > 0;)
+        if (toLose.compare_exchange_weak(n, n - 1)) return;
     send(std::move(bytes));
 }
 
@@ -367,8 +370,19 @@ void SimInstrument::work() {
     }
 }
 
+void SimInstrument::setBeforeHandling(std::function<void(const Bytes& message)> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    beforeHandling_ = std::move(hook);
+}
+
 void SimInstrument::handle(const Bytes& m) {
     if (m.empty()) return;
+    std::function<void(const Bytes&)> before;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        before = beforeHandling_;
+    }
+    if (before) before(m);
     if (m[0] == kStart)
         handleSysEx(m);
     else if (m[0] >= 0x80 && m[0] < 0xF0)

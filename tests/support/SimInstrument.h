@@ -77,6 +77,15 @@ public:
     // A pause before each answer.
     void setReplyDelay(std::chrono::milliseconds delay) { replyDelayMs_ = static_cast<int>(delay.count()); }
     void addChannelHook(ChannelHook hook);
+    // Called on the instrument's thread for every message before it is
+    // handled: what the hook does comes before any answer to the message.
+    void setBeforeHandling(std::function<void(const Bytes& message)> hook);
+    // The next program dumps and global dumps it answers with are counted
+    // but lost on their way out, as a link that drops part of a burst.
+    void loseAnswers(int programDumps, int globalDumps) {
+        programDumpsToLose_ = programDumps;
+        globalDumpsToLose_ = globalDumps;
+    }
 
     // ---- Memory. Program slots and the edit buffer are whole 297-byte dumps;
     // the device byte at 2 is put in when they are sent.
@@ -185,10 +194,12 @@ private:
     std::map<int, int> nrpn_;
     int nrpnMsb_ = -1, nrpnLsb_ = -1;
     std::vector<ChannelHook> hooks_;
+    std::function<void(const Bytes&)> beforeHandling_;  // under mutex_
 
     std::atomic<int> channel_{0};
     std::atomic<bool> answering_{true};
     std::atomic<int> replyDelayMs_{0};
+    std::atomic<int> programDumpsToLose_{0}, globalDumpsToLose_{0};
     std::atomic<int> programAnswers_{0}, globalAnswers_{0}, programDumpsTaken_{0}, globalDumpsTaken_{0},
         programsWritten_{0};
 };
