@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/IGraphicsStructs.h"
@@ -71,6 +72,9 @@ public:
     void SetPlaceholder(const std::string& text) { mPlaceholder = text; }
     const std::string& GetPlaceholder() const { return mPlaceholder; }
     int GetTextEntryLength() const { return mTextEntryLength; }
+    // What the text entry takes of each character typed (none: all).
+    void SetTextEntryFilter(ITextEntryFilter filter) { mTextEntryFilter = std::move(filter); }
+    const ITextEntryFilter& GetTextEntryFilter() const { return mTextEntryFilter; }
 
     int ParamIdx() const { return mParamIdx; }
     IParam* GetParam() const;
@@ -127,6 +131,7 @@ protected:
     bool mIgnoreHidden = false;
     bool mDisablePrompt = true;
     int mTextEntryLength = 0;
+    ITextEntryFilter mTextEntryFilter;
     std::string mPlaceholder;
     IChannelBlend mBlend;
     IText mText;

@@ -402,7 +402,7 @@ void IGraphics::PromptUserInput(IControl* control, const std::vector<std::string
     const bool placeheld = !placeholder.empty() && current == placeholder;
     if (placeheld) current.clear();
     std::string typed;
-    if (!PromptForText(r, current, control->GetTextEntryLength(), typed)) return;
+    if (!PromptForText(r, current, control->GetTextEntryLength(), control->GetTextEntryFilter(), typed)) return;
     if (placeheld && typed.empty()) return;  // nothing was typed over the placeholder
     control->TextFromTextEntry(typed.c_str());
 }

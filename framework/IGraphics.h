@@ -167,8 +167,10 @@ public:
     // or bool parameter, a one-line entry for the others. A menu ends with
     // the notes, as items that cannot be chosen.
     void PromptUserInput(IControl* control, const std::vector<std::string>& notes = {});
-    // A one-line entry over rect; false when cancelled.
-    virtual bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) = 0;
+    // A one-line entry over rect; false when cancelled. With a filter, the
+    // entry takes each character as the filter says.
+    virtual bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength,
+                               const ITextEntryFilter& filter, std::string& out) = 0;
     virtual bool OpenURL(const char* url) = 0;
 
     // ---- The window: the platform view that shows the panel.

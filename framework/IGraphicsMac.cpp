@@ -139,7 +139,8 @@ void IGraphicsMac::PromptForFile(BASE_String* file, EFileAction action, BASE_Str
     file->Set(answer == platform::controls::SavePanel::kOK ? panel->filename().c_str() : "");
 }
 
-bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) {
+bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, int maxLength,
+                                 const ITextEntryFilter& filter, std::string& out) {
     ReleaseMouseCapture();
     if (!mView || !mView->window()) return false;
     Window* w = mView->window();
@@ -149,9 +150,10 @@ bool IGraphicsMac::PromptForText(const IRECT& rect, const std::string& initial, 
     req.frame = mView->convertRectToWindow({rect.L, rect.T, rect.W(), rect.H()});
     req.initialText = initial;
     req.maxLength = maxLength;
+    req.filter = filter;
     auto text = Application::backend().runTextEntry(w, req);
     if (!text) return false;
-    out = limitText(*text, maxLength);
+    out = limitText(*text, maxLength, filter);
     return true;
 }
 

@@ -20,7 +20,8 @@ public:
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) override;
     void PromptForFile(BASE_String* file, EFileAction action, BASE_String* dir = nullptr,
                        const char* exts = "") override;
-    bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength, std::string& out) override;
+    bool PromptForText(const IRECT& rect, const std::string& initial, int maxLength, const ITextEntryFilter& filter,
+                       std::string& out) override;
     bool OpenURL(const char* url) override;
 
     // parentView is a platform::appkit::View* (or null: the caller places the

@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string>
 
 class RAST_IBitmap;
+
+// What a text entry takes of one typed character: the character, others in
+// its place, or nothing to refuse it.
+using ITextEntryFilter = std::function<std::u32string(char32_t)>;
 
 // An integer rectangle; right and bottom are exclusive.
 struct IRECT {

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/coretext/CTLine.h"
+
 namespace platform::appkit {
 
 bool pathHasExtension(const std::string& path, const std::vector<std::string>& extensions) {
@@ -21,7 +23,14 @@ bool pathHasExtension(const std::string& path, const std::vector<std::string>& e
     return false;
 }
 
-std::string limitText(const std::string& text, int maxLength) {
+std::string limitText(const std::string& text, int maxLength, const CharacterFilter& filter) {
+    if (filter) {
+        TextEditing field;
+        field.setFilter(filter);
+        field.setMaxLength(maxLength);
+        field.setText(CTDecodeUTF8Lenient(text));
+        return CTEncodeUTF8(field.text());
+    }
     if (maxLength <= 0) return text;
     // Count characters, not bytes: a UTF-8 continuation byte does not start one.
     int chars = 0;

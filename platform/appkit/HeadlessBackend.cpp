@@ -67,7 +67,7 @@ MenuChoice HeadlessBackend::popUpMenu(Window* w, const Menu& menu, Point at) {
 std::optional<std::string> HeadlessBackend::runTextEntry(Window* w, const TextEntryRequest& r) {
     textRequests_.push_back(r);
     auto answer = popFront(textAnswers_, std::optional<std::string>{});
-    if (answer) *answer = limitText(*answer, r.maxLength);
+    if (answer) *answer = limitText(*answer, r.maxLength, r.filter);
     return answer;
 }
 

@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "platform/appkit/Geometry.h"
+#include "platform/appkit/TextEditing.h"
 
 namespace platform::appkit {
 
 struct TextEntryRequest {
     Rect frame;  // window coordinates of the entry field
     std::string initialText;
-    int maxLength = 0;  // characters; 0 means no limit
+    int maxLength = 0;                 // characters; 0 means no limit
+    CharacterFilter filter = nullptr;  // what the field takes of each character; none: all
 };
 
 enum class FilePanelKind { Open, Save };
@@ -37,7 +39,8 @@ struct FilePanelAnswer {
 // Whether a path carries one of the allowed extensions (case ignored).
 bool pathHasExtension(const std::string& path, const std::vector<std::string>& extensions);
 
-// Enforces the text entry's length limit on a typed or scripted answer.
-std::string limitText(const std::string& text, int maxLength);
+// Enforces the text entry's filter and length limit on a typed or scripted
+// answer.
+std::string limitText(const std::string& text, int maxLength, const CharacterFilter& filter = nullptr);
 
 }  // namespace platform::appkit

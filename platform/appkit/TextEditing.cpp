@@ -15,7 +15,15 @@ bool isWordChar(char32_t c) { return c == U'_' || c >= 0x80 || std::isalnum(stat
 
 }  // namespace
 
+std::u32string TextEditing::filtered(const std::u32string& s) const {
+    if (!filter_) return s;
+    std::u32string out;
+    for (char32_t c : s) out += filter_(c);
+    return out;
+}
+
 void TextEditing::setText(std::u32string text) {
+    text = filtered(text);
     if (maxLength_ > 0 && static_cast<int>(text.size()) > maxLength_) text.resize(static_cast<size_t>(maxLength_));
     text_ = std::move(text);
     sel_ = {length(), 0};
@@ -54,7 +62,9 @@ TextRange TextEditing::wordAt(int index) const {
 
 bool TextEditing::insert(const std::u32string& s) {
     if (!editable_) return false;
-    std::u32string put = s;
+    std::u32string put = filtered(s);
+    // Refused characters leave the selection as it was.
+    if (put.empty() && !s.empty()) return false;
     if (maxLength_ > 0) {
         const int room = maxLength_ - (length() - sel_.length);
         put.resize(static_cast<size_t>(std::clamp(room, 0, static_cast<int>(put.size()))));

@@ -8,7 +8,9 @@
 // pasteboard. The editors keep their own layout, drawing and mouse; a click
 // places the caret through moveCaret, a double click selects wordAt.
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/appkit/Event.h"
 
@@ -20,6 +22,10 @@ struct TextRange {
     int end() const { return location + length; }
     friend bool operator==(const TextRange&, const TextRange&) = default;
 };
+
+// What a field takes of one character typed, pasted or composed: the
+// character, others in its place, or nothing to refuse it.
+using CharacterFilter = std::function<std::u32string(char32_t)>;
 
 class TextEditing {
 public:
@@ -48,6 +54,9 @@ public:
     void setSingleLine(bool s) { singleLine_ = s; }
     // At most this many characters (0: no limit); typing and pasting stop there.
     void setMaxLength(int n);
+    // Every text that comes in passes the filter first, so that the limit
+    // counts what the field shows. Set it before the text.
+    void setFilter(CharacterFilter f) { filter_ = std::move(f); }
 
     // Each false when the text did not change.
     bool insert(const std::u32string& s);  // in place of the selection
@@ -76,6 +85,9 @@ private:
     bool secure_ = false;
     bool singleLine_ = false;
     int maxLength_ = 0;
+    CharacterFilter filter_;
+
+    std::u32string filtered(const std::u32string& s) const;
 };
 
 }  // namespace platform::appkit

@@ -559,6 +559,7 @@ std::optional<std::string> X11Backend::runTextEntry(Window* w, const TextEntryRe
 
     TextEditing edit;
     edit.setSingleLine(true);
+    edit.setFilter(req.filter);
     edit.setMaxLength(req.maxLength);
     edit.setText(CTDecodeUTF8Lenient(req.initialText));
     // Where each caret position stands, for the text as it is.
