@@ -29,6 +29,7 @@
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
 #include "src/PatchLibrarianWriteBank.h"
+#include "src/ProgramDump.h"
 #include "src/TabSwitchFunctions.h"
 #include "shim/shim-wnd.h"
 
@@ -249,7 +250,7 @@ void Halvoran::renameSelectedProgram(const std::string& name) {
         const std::vector<uint8_t>& dump = patch.sysexMessages.front().data;
         patch.name = patchNameFromDump(dump.data(), dump.size());
     } else {
-        patch.name = name.substr(0, 12);
+        patch.name = programNameText(name).substr(0, kProgramNameLength);
     }
     updatePatchLibrarianView(0);
 }

@@ -7,6 +7,7 @@
 
 #include "framework/IGraphics.h"
 #include "framework/IUnitBase.h"
+#include "platform/coretext/CTLine.h"
 #include "src/HalvoranParams.h"
 
 // clang-format off
@@ -451,10 +452,49 @@ void putProgramData(const uint8_t data[kProgramDataSize], uint8_t* dump) {
     }
 }
 
+namespace {
+
+// The plain letter of each of U+00C0..U+017F (Latin-1 letters, then Latin
+// Extended-A), a stroke dropped as an accent is (Ø is O): '-' for a sign,
+// '*' for a letter written with two.
+constexpr char kLatinFold[] =
+    "AAAAAA*CEEEEIIIIDNOOOOO-OUUUUY**aaaaaa*ceeeeiiiidnooooo-ouuuuy*y"
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi**JjKkkLlLlLlLlLlNnNnNnnNnOoOoOo**RrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUu"
+    "WwYyYZzZzZzs";
+static_assert(sizeof kLatinFold - 1 == 0x180 - 0xC0);
+
+struct TwoLetters {
+    char32_t letter;
+    const char32_t* plain;
+};
+constexpr TwoLetters kTwoLetters[] = {{U'Æ', U"AE"}, {U'Þ', U"TH"}, {U'ß', U"ss"}, {U'æ', U"ae"}, {U'þ', U"th"},
+                                      {U'Ĳ', U"IJ"}, {U'ĳ', U"ij"}, {U'Œ', U"OE"}, {U'œ', U"oe"}};
+
+}  // namespace
+
+std::u32string programNameCharacter(char32_t c) {
+    if (c >= 0x20 && c <= 0x7E) return std::u32string(1, c);
+    if (c < 0xC0 || c >= 0x180) return {};
+    const char plain = kLatinFold[c - 0xC0];
+    if (plain == '-') return {};
+    for (const TwoLetters& two : kTwoLetters)
+        if (plain == '*' && two.letter == c) return two.plain;
+    return std::u32string(1, static_cast<char32_t>(plain));
+}
+
+std::string programNameText(const std::string& name) {
+    std::u32string shown;
+    for (char32_t c : platform::CTDecodeUTF8Lenient(name)) shown += programNameCharacter(c);
+    return platform::CTEncodeUTF8(shown);
+}
+
 void writeProgramName(const std::string& name, uint8_t data[kProgramDataSize]) {
-    const int n = static_cast<int>(std::min<size_t>(name.size(), kProgramNameLength));
+    // Never a byte masked into another letter: the name is folded first, and
+    // then counts one byte a character.
+    const std::string shown = programNameText(name);
+    const int n = static_cast<int>(std::min<size_t>(shown.size(), kProgramNameLength));
     for (int i = 0; i < kProgramNameLength; ++i) data[i] = 0x20;
-    for (int i = 0; i < n; ++i) data[i] = static_cast<uint8_t>(name[i]) & 0x7F;
+    for (int i = 0; i < n; ++i) data[i] = static_cast<uint8_t>(shown[i]);
     if (n > 0 && n <= 6) data[n] = 0;
 }
 

@@ -62,8 +62,15 @@ void writeProgramFields(const DumpParams& params, uint8_t data[kProgramDataSize]
 // bits, and the packing bytes of the groups that carry a field's top bit are
 // rebuilt; all other packing bytes keep what the dump holds.
 void putProgramData(const uint8_t data[kProgramDataSize], uint8_t* dump);
-// The name rule: up to 12 characters into data bytes 0..11 (7-bit), a 0 after
-// a name of six characters or fewer, blanks elsewhere.
+// What a program name takes of a character, as the instrument shows 7-bit
+// ASCII only: printable ASCII as it is, a Latin letter with an accent as its
+// plain letter (two for Æ, Œ, Ĳ, Þ and ß), nothing for anything else.
+std::u32string programNameCharacter(char32_t c);
+// A name (UTF-8) as the instrument shows it: each character as above.
+std::string programNameText(const std::string& name);
+// The name rule: the name as the instrument shows it, up to 12 characters
+// into data bytes 0..11, a 0 after a name of six characters or fewer, blanks
+// elsewhere.
 void writeProgramName(const std::string& name, uint8_t data[kProgramDataSize]);
 // A whole dump of the current program: the init program with the device
 // byte, the fields of every section and the name.

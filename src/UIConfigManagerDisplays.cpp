@@ -3,6 +3,7 @@
 
 #include "framework/IControl.h"
 #include "src/Halvoran.h"
+#include "src/ProgramDump.h"
 
 namespace {
 
@@ -73,6 +74,8 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
     // A click opens the text entry.
     field->DisablePrompt(false);
     field->SetTextEntryLength(nameLen);
+    // A program's name takes only what the instrument shows, as it is typed.
+    if (paramIdx == kPatchName || paramIdx == kPatchRename) field->SetTextEntryFilter(programNameCharacter);
     // The search box's first text is a hint, not a search.
     if (paramIdx == kPatchSearchString) field->SetPlaceholder(text);
     placeControl(field, layer);

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol_params.h"
@@ -281,9 +282,22 @@ TEST(ProgramDumpBytes, NameRule) {
     d = build(p, "");
     for (int i : pos) EXPECT_EQ(d[i], 0x20);
 
-    // A character outside 7-bit ASCII never becomes a status byte.
-    d = build(p, "\xC3\xA9t\xC3\xA9");
-    for (int i : pos) EXPECT_LT(d[i], 0x80);
+    // A name from anywhere (a project, a file) is folded as the name entries
+    // fold it and counted after that: no byte is masked into another letter.
+    const std::pair<std::string, std::string> folds[] = {
+        {"caf\xC3\xA9", std::string("cafe\0       ", 12)},
+        {"Stra\xC3\x9F"
+         "e Bass!",
+         "Strasse Bass"},
+        {"\xE2\x82\xACuro\x01\x7F\xFF", std::string("uro\0        ", 12)},
+        {"\xC3\x86\xC3\x98\xC3\x85 \xC5\x92uvre", "AEOA OEuvre "},
+    };
+    for (const auto& [name, want] : folds) {
+        d = build(p, name);
+        got.clear();
+        for (int i : pos) got += static_cast<char>(d[i]);
+        EXPECT_EQ(got, want) << name;
+    }
 }
 
 TEST(ProgramDumpBytes, SemitoneStepsAndTheByteTheParserReadsBack) {

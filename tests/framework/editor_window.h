@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/RunProgram.h"
 #include "support/WaitUntil.h"
@@ -21,6 +23,45 @@
 #include "support/x11/XvfbServer.h"
 
 namespace guitest {
+
+// A program dump as the instrument sends it: its 254 data bytes packed in
+// groups of seven behind a byte of their top bits, named "Test <n>" unless
+// a name is given.
+using Bytes = std::vector<uint8_t>;
+constexpr size_t kDump = 297;
+
+inline Bytes programDump(int n, const std::string& named = "") {
+    uint8_t data[254];
+    for (int i = 0; i < 254; ++i) data[i] = static_cast<uint8_t>((i * 7 + n) & 0x7F);
+    const std::string name = named.empty() ? "Test " + std::to_string(n) : named;
+    for (int i = 0; i < 12; ++i) data[i] = i < static_cast<int>(name.size()) ? name[i] : ' ';
+    Bytes out = {0xF0, 0x42, 0x30, 0x58, 0x40};
+    for (int g = 0; g * 7 < 254; ++g) {
+        out.push_back(0);
+        for (int k = 0; k < 7 && g * 7 + k < 254; ++k) out.push_back(data[g * 7 + k]);
+    }
+    out.push_back(0xF7);
+    return out;
+}
+
+inline Bytes bankOf(int programs) {
+    Bytes bank;
+    for (int n = 0; n < programs; ++n) {
+        Bytes d = programDump(n);
+        bank.insert(bank.end(), d.begin(), d.end());
+    }
+    return bank;
+}
+
+inline void write(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline Bytes read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 // halvoran-host showing the editor at the normal size in a skin, in a data
 // folder of its own: the program page unless other arguments are given,
