@@ -398,6 +398,9 @@ void IGraphics::PromptUserInput(IControl* control, const std::vector<std::string
         return;
     }
     std::string current = p->Type() == IParam::kTypeText ? p->GetDisplayText(0) : p->GetDisplayForHost();
+    // A text's trailing blanks are padding (a program name fills its twelve
+    // places with them): the entry must not open full of them.
+    if (p->Type() == IParam::kTypeText) current.erase(current.find_last_not_of(' ') + 1);
     const std::string& placeholder = control->GetPlaceholder();
     const bool placeheld = !placeholder.empty() && current == placeholder;
     if (placeheld) current.clear();

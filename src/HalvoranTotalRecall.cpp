@@ -9,6 +9,7 @@
 #include "src/MIDIMessageManager.h"
 #include "src/PanelLayers.h"
 #include "src/PatchManager.h"
+#include "src/ProgramDump.h"
 #include "src/TabSwitchFunctions.h"
 
 namespace {
@@ -167,8 +168,10 @@ int Halvoran::UnserializeState2(ByteChunk* chunk, int startPos, bool withPatches
     deviceByte = deviceByteCopy = kDeviceByteBase + globalMIDIChannel();
     log("PROJECT RECALL: hardware DeviceID " + std::to_string(deviceByte.load()));
 
+    // A project from before names were kept to what the instrument shows may
+    // hold other letters: the field shows what the instrument will get.
     const std::string& patchName = patchManager ? patchManager->names[PatchManager::kPatchNameIdx] : "";
-    GetParam(kPatchName)->SetDisplayText(0, patchName.c_str());
+    GetParam(kPatchName)->SetDisplayText(0, programNameText(patchName).c_str());
     log("PROJECT RECALL: Patch name " + std::string(patchName.c_str()));
 
     globalSent = false;

@@ -303,9 +303,6 @@ void LibrarianViewControl::renameSlot(int x, int y) {
     resizeToBankSlots(bank->patches);
     const LibrarianPatch& program = bank->patches[selected];
     if (program.sysexMessages.empty()) return;
-    // The entry opens with the name as the slot shows it, without the blanks
-    // that pad it to twelve in the dump.
-    const std::string shown = program.name.substr(0, program.name.find_last_not_of(' ') + 1);
-    if (IParam* rename = plug->GetParam(kPatchRename)) rename->SetDisplayText(0, shown.c_str());
+    if (IParam* rename = plug->GetParam(kPatchRename)) rename->SetDisplayText(0, program.name.c_str());
     plug->hideLayer(PanelLayers::kPatchRename, false);
 }

@@ -273,7 +273,8 @@ TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
             values[i] = p->Value();
         }
         a.plug->GetParam(kTimbreSelect)->Set(1);
-        a.plug->patchManager->names[0] = "Saved Lead";  // as the last program send left it
+        // As the last program send left it; an older editor let any letter in.
+        a.plug->patchManager->names[0] = "Crème Lead";
         ASSERT_EQ(a.instance.getState(&saved), platform::au::kNoErr);
     }
     peer.drain(100ms);
@@ -309,8 +310,11 @@ TEST_F(CoreRecall, AFreshEditorReopensThePortsByNameAndRestoresEveryValue) {
     ASSERT_EQ(got[1].size(), 297u);
     EXPECT_EQ(Bytes(got[1].begin(), got[1].begin() + 5), (Bytes{0xF0, 0x42, device, 0x58, 0x40}));
     EXPECT_EQ(got[1].back(), 0xF7);
+    EXPECT_EQ(
+        std::string(got[1].begin() + 6, got[1].begin() + 13) + std::string(got[1].begin() + 14, got[1].begin() + 19),
+        "Creme Lead  ");
     EXPECT_TRUE(hvtest::waitUntil([&] { return !b.plug->transferBusy; }, 60000));
-    EXPECT_EQ(b.plug->GetParam(kPatchName)->GetDisplayText(0), std::string("Saved Lead"));
+    EXPECT_EQ(b.plug->GetParam(kPatchName)->GetDisplayText(0), std::string("Creme Lead"));
 }
 
 TEST_F(CoreRecall, WithoutItsPortsAProjectKeepsItsValuesAndIsSavedAgainUnchanged) {

@@ -82,4 +82,8 @@ TEST(GuiPrompts, APlaceholderIsNoTextToEdit) {
     p.backend->queueTextEntry(std::nullopt);
     p.click(5, 5);
     EXPECT_EQ(p.backend->textRequests()[2].initialText, "Pad");
+    // The blanks that pad a name to its places are not.
+    p.plug.GetParam(kText)->SetDisplayText(0, "Acid Bass   ");
+    p.click(5, 5);
+    EXPECT_EQ(p.backend->textRequests()[3].initialText, "Acid Bass");
 }
