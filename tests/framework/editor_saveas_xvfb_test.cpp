@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "editor_banks.h"
 #include "editor_window.h"
 #include "platform/appkit/X11Text.h"
 #include "support/WaitUntil.h"
@@ -24,12 +25,7 @@
 
 namespace {
 
-using guitest::bankOf;
-using guitest::Bytes;
-using guitest::kDump;
-using guitest::programDump;
-using guitest::read;
-using guitest::write;
+using namespace guitest;
 
 // Whether one of a popup's items reads `title`: its pixels there are the
 // title as the toolkit draws it in dark text on the menu's grey.
@@ -58,32 +54,6 @@ bool listsTitle(hvtest::XProbe& x, XWindow popup, const std::string& title) {
     }
     XDestroyImage(want);
     return found;
-}
-
-// The bank menu (at 861,39 on the librarian page), an item of it that opens
-// a submenu (after `items` items and `separators` separators), and the
-// submenu's item `sub`.
-void chooseFromBankMenu(guitest::EditorWindow& e, hvtest::XProbe& x, int items, int separators, int sub) {
-    e.clickAt(900, 49);
-    std::vector<XWindow> menus;
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 1; }));
-    x.moveTo(menus[0], 40, 2 + items * 20 + separators * 7 + 10);
-    ASSERT_TRUE(hvtest::waitUntil([&] { return (menus = x.popups()).size() == 2; }));
-    x.moveTo(menus[1], 40, 2 + sub * 20 + 10);
-    x.click();
-}
-
-// The window of that title once it shows and has the keyboard.
-XWindow focusedWindow(hvtest::XProbe& x, const std::string& title) {
-    XWindow w = 0;
-    if (!hvtest::waitUntil([&] { return (w = x.findWindow(title)) && x.viewable(w); }, 10000)) return 0;
-    const bool focused = hvtest::waitUntil([&] {
-        ::Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(x.display(), &focus, &revert);
-        return focus == w;
-    });
-    return focused ? w : 0;
 }
 
 }  // namespace

@@ -120,11 +120,21 @@ public:
         const uint32_t c = x_.pixel(x_.root(), ox_ + 60, oy_ + item(0));
         return c == 0xE8E8E8 || c == 0x2F6FCF;
     }
-    std::map<int, double> stop() {
-        if (pid_ > 0) {
+    // Asks the host to quit as a session manager does (SIGTERM) or as the
+    // window manager's close button does, and waits until it has ended:
+    // false when it still runs after timeoutMs.
+    bool quit(bool byCloseButton, int timeoutMs) {
+        if (byCloseButton)
+            x_.askToClose(w_);
+        else
             ::kill(pid_, SIGTERM);
-            // A host held in a menu that a failed step left open hears no
-            // signal: it is ended without its printout.
+        return hvtest::waitUntil([&] { return ended_.load(); }, timeoutMs, 1);
+    }
+    // Quits by SIGTERM unless it has ended; what it printed.
+    std::map<int, double> stop() {
+        if (pid_ > 0 && !ended_) {
+            ::kill(pid_, SIGTERM);
+            // A host that hears no signal is ended without its printout.
             if (!hvtest::waitUntil([&] { return ended_.load(); }, 60000)) ::kill(pid_, SIGKILL);
         }
         pid_ = 0;

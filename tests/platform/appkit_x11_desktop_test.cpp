@@ -165,14 +165,7 @@ TEST_F(X11Desktop, AnAlertsCloseButtonAnswersAsCancel) {
                 auto state = p.property(alert, "_NET_WM_STATE").items;
                 return state.size() == 1 && p.atomName(state[0]) == "_NET_WM_STATE_MODAL";
             });
-            XEvent ev{};
-            ev.xclient.type = ClientMessage;
-            ev.xclient.window = alert;
-            ev.xclient.message_type = XInternAtom(p.display(), "WM_PROTOCOLS", False);
-            ev.xclient.format = 32;
-            ev.xclient.data.l[0] = long(XInternAtom(p.display(), "WM_DELETE_WINDOW", False));
-            XSendEvent(p.display(), alert, False, NoEventMask, &ev);
-            XSync(p.display(), False);
+            p.askToClose(alert);
             if (c.closes && hvtest::waitUntil([&] { return p.mapState(alert) == hvtest::XProbe::Gone; })) return;
             // Still there: the default button takes Return.
             EXPECT_TRUE(hvtest::waitUntil([&] {

@@ -193,19 +193,6 @@ void MakeNameField(HWND dialog, int) {
 
 SHIM_DialogResourceIndex g_name{"name", "Name the bank", 0x10 | 4, MakeNameField, 240, 100, nullptr};
 
-// The window manager's close request (the title bar's close button).
-void requestClose(Display* d, XWindow w) {
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = w;
-    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    ev.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, w, False, NoEventMask, &ev);
-    XSync(d, False);
-}
-
 bool focused(hvtest::XProbe& p, XWindow w) {
     ::Window focus = 0;
     int revert = 0;
@@ -536,7 +523,7 @@ TEST_F(DialogsX11, ModalDialogEndsWithTheClickedButton) {
 }
 
 TEST_F(DialogsX11, CloseRequestGivesCloseThenCancel) {
-    std::thread closer = person("Pick a bank", [](hvtest::XProbe& p, XWindow w) { requestClose(p.display(), w); });
+    std::thread closer = person("Pick a bank", [](hvtest::XProbe& p, XWindow w) { p.askToClose(w); });
     EXPECT_EQ(SHIM_DialogBox(&g_pick, "pick", nullptr, DialogProc, 0), IDCANCEL);
     closer.join();
     EXPECT_EQ(g_log, (std::vector<std::string>{"CLOSE", "COMMAND 2"}));
@@ -546,7 +533,7 @@ TEST_F(DialogsX11, AModalDialogTakesTheKeyboardForItsRun) {
     openPanel();
     HWND owner = panel_->contentView();
     std::thread typist = person("Name the bank", [](hvtest::XProbe& p, XWindow w) {
-        if (!hvtest::waitUntil([&] { return focused(p, w); })) return requestClose(p.display(), w);
+        if (!hvtest::waitUntil([&] { return focused(p, w); })) return p.askToClose(w);
         p.clickAt(w, 100, 20);  // into the field
         p.type("Pad 7");
         p.key(XK_Return);
@@ -563,7 +550,7 @@ TEST_F(DialogsX11, AModalDialogTakesTheKeyboardForItsRun) {
 TEST_F(DialogsX11, TheOwnerRefusesACloseRequestDuringAModalRun) {
     XWindow owner = openPanel();
     std::thread person1 = person("Pick a bank", [owner](hvtest::XProbe& p, XWindow w) {
-        requestClose(p.display(), owner);
+        p.askToClose(owner);
         p.clickAt(w, 80, 75);
     });
     g_log.clear();

@@ -246,14 +246,7 @@ TEST_F(WindowX11, MovesCloseRequestsAndFocusFromOutsideReachTheModel) {
 
     Refusing refusing;
     window_->setDelegate(&refusing);
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = x_;
-    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    XSendEvent(d, x_, False, NoEventMask, &ev);
-    XSync(d, False);
+    probe_->askToClose(x_);
     EXPECT_TRUE(pumpUntil([&] { return refusing.asked == 1; }));
     EXPECT_TRUE(probe_->viewable(x_));
 
@@ -281,8 +274,7 @@ TEST_F(WindowX11, MovesCloseRequestsAndFocusFromOutsideReachTheModel) {
     EXPECT_TRUE(foreground == static_cast<HWND>(window_.get()) || foreground == content_);
 
     refusing.allow = true;
-    XSendEvent(d, x_, False, NoEventMask, &ev);
-    XSync(d, False);
+    probe_->askToClose(x_);
     EXPECT_TRUE(pumpUntil([&] { return probe_->mapState(x_) == hvtest::XProbe::Unmapped; }));
     EXPECT_TRUE(window_->isClosed());
     window_->setDelegate(nullptr);

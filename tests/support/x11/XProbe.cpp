@@ -344,6 +344,19 @@ bool XProbe::above(::Window a, ::Window b) {
     return ia >= 0 && ib >= 0 && ia > ib;
 }
 
+void XProbe::askToClose(::Window w) {
+    if (!dpy_ || !w) return;
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy_, w, False, NoEventMask, &ev);
+    XSync(dpy_, False);
+}
+
 XProbe::Property XProbe::property(::Window w, const std::string& name) {
     Property out;
     if (!dpy_ || !w) return out;

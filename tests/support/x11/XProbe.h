@@ -113,6 +113,9 @@ public:
     XWindow topLevelOf(XWindow w);
     // Whether a's top-level stands above b's on the screen.
     bool above(XWindow a, XWindow b);
+    // Asks the window's client to close it, as a window manager's close
+    // button does (WM_DELETE_WINDOW).
+    void askToClose(XWindow w);
     // A property as the server holds it: its type's name ("" when unset),
     // its bytes (8-bit formats) or its items (32-bit formats).
     struct Property {
