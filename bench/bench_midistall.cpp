@@ -10,11 +10,13 @@
 //     over "Set MIDI I/O First!"): from the press to the end of the request;
 //   - with the host program: a "--seconds 3" run that requests the
 //     instrument's global data, with the server stopped at 1.2 s, and one
-//     with the server running (the whole run).
+//     with the server running (the whole run); and a run quit by SIGTERM
+//     with the server stopped (from the signal to the host's end).
 // The server goes on after 10 s at the latest. Prints figures; asserts
 // nothing. Needs the tests configured too (it uses their JACK fixtures).
 //
 //   bench_midistall [--rounds N]   (3)
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -176,8 +178,10 @@ void cancelWithoutMIDISystem() {
 
 #ifdef HV_HOST_PATH
 // The host runs 3 s, its ports chosen by number and data requested at
-// once; the server stops at 1.2 s (or not at all).
-void hostRun(hvtest::JackServer& server, bool stop) {
+// once; the server stops at 1.2 s (or not at all). With `signal`, the host
+// runs on until SIGTERM comes just after the stop, and the time is taken
+// from the signal.
+void hostRun(hvtest::JackServer& server, bool stop, bool signal = false) {
     // Its clients may have lost their link in the stop: kept, never closed.
     auto& peer = *new hvtest::MidiPeer("hvbstall");
     std::string in, out;
@@ -195,20 +199,27 @@ void hostRun(hvtest::JackServer& server, bool stop) {
         const std::string setIn = std::to_string(kDeviceInSelection) + "=" + in;
         const std::string setOut = std::to_string(kDeviceOutSelection) + "=" + out;
         const std::string request = std::to_string(kRequestGlobal) + "=1";
-        execl(HV_HOST_PATH, HV_HOST_PATH, "--seconds", "3", "--set", setIn.c_str(), "--set", setOut.c_str(), "--set",
-              request.c_str(), static_cast<char*>(nullptr));
+        execl(HV_HOST_PATH, HV_HOST_PATH, "--seconds", signal ? "60" : "3", "--set", setIn.c_str(), "--set",
+              setOut.c_str(), "--set", request.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     std::this_thread::sleep_until(t + 1200ms);
     if (stop) server.pause();
+    std::this_thread::sleep_for(signal ? 200ms : 0ms);
+    const auto signalled = Clock::now();
+    if (signal) kill(pid, SIGTERM);
     int status = 0;
     {
         Rescue rescue(server);
         waitpid(pid, &status, 0);
     }
     server.resume();
-    std::printf("host --seconds 3, %s %6.2f s (exit %d)\n", stop ? "stopped at 1.2 s  " : "server running    ",
-                secondsSince(t), WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (signal)
+        std::printf("host SIGTERM, server stopped          %6.2f s (exit %d)\n", secondsSince(signalled), code);
+    else
+        std::printf("host --seconds 3, %s %6.2f s (exit %d)\n", stop ? "stopped at 1.2 s  " : "server running    ",
+                    secondsSince(t), code);
 }
 #endif
 
@@ -239,6 +250,7 @@ int main(int argc, char** argv) {
 #ifdef HV_HOST_PATH
         for (int r = 0; r < rounds; ++r) hostRun(server, false);
         for (int r = 0; r < rounds; ++r) hostRun(server, true);
+        for (int r = 0; r < rounds; ++r) hostRun(server, true, true);
 #endif
     }
     std::error_code ec;

@@ -103,22 +103,20 @@ void keepThisCodeLoaded() {
 // ask of a server slow to answer, say). Should the process end meanwhile,
 // the clients that call opens, and libjack's threads for them, would still
 // run while the process and libjack are torn down. So the process waits for
-// those workers as it ends, a few seconds at most in all.
-constexpr std::chrono::seconds kExitPatience{3};
-
-void finishAtExit(std::function<void(Clock::time_point)> finish) {
+// those workers as it ends, within what is left of their closing's
+// patience: a server that does not answer costs quitting that second once.
+void finishAtExit(std::function<void()> finish) {
     static std::mutex lock;
-    static auto* pending = new std::vector<std::function<void(Clock::time_point)>>;  // used at exit
+    static auto* pending = new std::vector<std::function<void()>>;  // used at exit
     static std::once_flag once;
     std::call_once(once, [] {
         std::atexit([] {
-            std::vector<std::function<void(Clock::time_point)>> all;
+            std::vector<std::function<void()>> all;
             {
                 std::lock_guard<std::mutex> guard(lock);
                 all.swap(*pending);
             }
-            const Clock::time_point deadline = Clock::now() + kExitPatience;
-            for (auto& f : all) f(deadline);
+            for (auto& f : all) f();
         });
     });
     std::lock_guard<std::mutex> guard(lock);
@@ -782,8 +780,8 @@ IMidiPorts::~IMidiPorts() {
     mCore->stopInputThread();
     if (mCore->mWorker->busy() || mCore->mSender.sending()) {
         keepThisCodeLoaded();
-        finishAtExit([weak = std::weak_ptr<Core>(mCore)](Clock::time_point deadline) {
-            if (std::shared_ptr<Core> core = weak.lock()) core->mWorker->waitIdle(deadline);
+        finishAtExit([weak = std::weak_ptr<Core>(mCore), until = mClosingEnds.load()] {
+            if (std::shared_ptr<Core> core = weak.lock()) core->mWorker->waitIdle(until);
         });
     }
 }
@@ -898,8 +896,9 @@ void IMidiPorts::closeAll() {
     }
     // One chance in all: a later call finds nothing more asked.
     if (!mAsked.exchange(false)) return;
-    mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.closeEverything(); }),
-                         Clock::now() + std::min<Clock::duration>(kClosePatience, mCore->mCallLimit));
+    const Clock::time_point deadline = Clock::now() + std::min<Clock::duration>(kClosePatience, mCore->mCallLimit);
+    mClosingEnds = deadline;
+    mCore->mWorker->wait(mCore->post([](Core& core, Call&) { core.closeEverything(); }), deadline);
 }
 
 bool IMidiPorts::send(const uint8_t* bytes, size_t size) {

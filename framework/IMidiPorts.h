@@ -95,8 +95,9 @@ public:
     bool inOpen() const;
     bool outOpen() const;
     // Ends both ports and both clients, waiting kClosePatience at most in
-    // all (then they end once the system answers). No input callback, and
-    // no `chosen`, runs once this returns.
+    // all, the wait at the process's exit for what is left included (then
+    // they end once the system answers). No input callback, and no
+    // `chosen`, runs once this returns.
     void closeAll();
 
     // One whole message for the output port; sends from several threads
@@ -142,4 +143,7 @@ private:
     // Something was asked of the MIDI system since the last closeAll. Set
     // and read by the callers' threads.
     std::atomic<bool> mAsked{false};
+    // Until when the last closeAll waits for the MIDI system; the process's
+    // exit waits no longer. Set and read by the callers' threads.
+    std::atomic<std::chrono::steady_clock::time_point> mClosingEnds{};
 };

@@ -257,6 +257,14 @@ void JackServer::stop() {
     pid_ = -1;
 }
 
+void JackServer::endAtOnce() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    if (gPausedPid == pid_) gPausedPid = -1;
+    pid_ = -1;
+}
+
 void JackServer::pause() {
     if (pid_ <= 0) return;
     gPausedPid = pid_;

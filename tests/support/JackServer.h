@@ -33,6 +33,10 @@ public:
 
     bool start();  // true once clients can connect
     void stop();
+    // Ends it at once (SIGKILL), for a server that answers no more: its place
+    // in JACK's table of servers is taken back by the next one started under
+    // its name, and by nothing else.
+    void endAtOnce();
     // Stops the server's process (SIGSTOP) and lets it go on (SIGCONT): a
     // server that holds every call of its clients, as one stuck on a
     // stale lock does.
