@@ -13,7 +13,6 @@
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
 // Until the plug-in is open and running there is nothing to save or close in
 // order: a signal then ends the program at once, also when a start-up step
 // waits for ever (a file system that stopped answering).
@@ -21,8 +20,8 @@ std::atomic<bool> gRunning{false};
 
 void onSignal(int sig) {
     if (gRunning) {
-        gInterrupted = true;
-        platform::appkit::RunLoop::main().wake();  // a window's loop may be asleep
+        // Whatever menu, entry or panel is open ends as if cancelled.
+        platform::appkit::RunLoop::requestQuit();
         return;
     }
     std::signal(sig, SIG_DFL);
@@ -65,12 +64,13 @@ int main(int argc, char** argv) {
         return session.finish(&error) ? 0 : 1;
     }
 
-    bool viewShown = options.view && hvhost::runHostView(session, gInterrupted);
+    bool viewShown = options.view && hvhost::runHostView(session);
     if (options.view && !viewShown) fprintf(stderr, "halvoran-host: this build shows no panel\n");
     // Without a panel the main loop still runs: what the plug-in's other
     // threads hand to its GUI thread is done there.
     if (!viewShown)
-        while (!gInterrupted && !session.finished()) platform::appkit::RunLoop::main().runFor(10);
+        while (!platform::appkit::RunLoop::quitRequested() && !session.finished())
+            platform::appkit::RunLoop::main().runFor(10);
 
     session.stopRendering();
     if (options.printParams) fputs(session.describeParams(false).c_str(), stdout);

@@ -44,7 +44,7 @@ int hostShowWindow(Window& window, const HostViewOptions& options) {
 
 namespace hvhost {
 
-bool runHostView(HostSession& session, const std::atomic<bool>& stop) {
+bool runHostView(HostSession& session) {
     platform::au::Component* component = session.component();
     platform::au::Instance* instance = session.instance();
     if (!component || !instance || !component->viewEntry()) return false;
@@ -70,11 +70,14 @@ bool runHostView(HostSession& session, const std::atomic<bool>& stop) {
     } else {
         bool closed = false;
         window.setOnClose([&] { closed = true; });
+        // Closed while a menu or a panel of the plug-in is open, the host
+        // quits all the same.
+        window.setQuitsOnClose(true);
         window.show();
         std::printf("Showing the panel in a window on %s\n", std::getenv("DISPLAY"));
         std::fflush(stdout);
         int ms = opts.seconds > 0 ? static_cast<int>(opts.seconds * 1000) : 24 * 3600 * 1000;
-        RunLoop::main().runUntil([&] { return closed || stop || session.finished(); }, ms);
+        RunLoop::main().runUntil([&] { return closed || RunLoop::quitRequested() || session.finished(); }, ms);
     }
     // The view goes back to the plug-in, which removes and deletes it.
     view->removeFromSuperview();

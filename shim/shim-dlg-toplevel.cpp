@@ -306,8 +306,9 @@ int SHIM_DialogBox(SHIM_DialogResourceIndex* list, const char* resid, HWND paren
         if (Shim_vHalvoran_hwnd* c = SHIM_WindowObjectOf(box->contentView())) c->onShimMessage(WM_DESTROY, 0, 0);
         result = box->shimGetModalRetVal();
     } else {
-        runModalForWindow(box);
-        result = box->shimGetModalRetVal();
+        const int code = runModalForWindow(box);
+        // Aborted without an answer (the program is quitting): cancelled.
+        result = code == kModalResponseAbort && !box->shimHasModalRetVal() ? IDCANCEL : box->shimGetModalRetVal();
     }
     box->close();
     delete box;

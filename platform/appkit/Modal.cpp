@@ -70,6 +70,9 @@ ModalSession* beginModalSession(Window* w) {
 
 int runModalSession(ModalSession* s) {
     if (!s) return kModalResponseAbort;
+    // A program asked to quit ends its runs as if they were cancelled.
+    int running = kModalResponseContinue;
+    if (RunLoop::quitRequested()) s->code.compare_exchange_strong(running, kModalResponseAbort);
     if (s->code == kModalResponseContinue) RunLoop::main().runOnce();
     return s->code;
 }

@@ -19,7 +19,8 @@ enum : int {
 struct ModalSession;
 
 // Shows the window and runs the main run loop for it until the run is
-// stopped or aborted; returns the code it was stopped with.
+// stopped or aborted (kModalResponseAbort once the program was asked to
+// quit); returns the code it was stopped with.
 int runModalForWindow(Window* w);
 // End the innermost run or session: after the event being handled (stop),
 // or at once (abort). Abort may be called from any thread.

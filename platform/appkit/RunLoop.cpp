@@ -5,12 +5,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "platform/appkit/Backend.h"
 #include "platform/appkit/Window.h"
 
 namespace platform::appkit {
+
+namespace {
+
+// Set from signal handlers: lock-free.
+std::atomic<bool> gQuitRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+}  // namespace
 
 RunLoop& RunLoop::main() {
     static auto* loop = [] {
@@ -100,6 +109,13 @@ void RunLoop::wake() {
     ssize_t written = write(wakeFd_, &one, sizeof one);
     (void)written;  // a full counter wakes the loop all the same
 }
+
+void RunLoop::requestQuit() {
+    gQuitRequested = true;
+    main().wake();
+}
+
+bool RunLoop::quitRequested() { return gQuitRequested; }
 
 bool RunLoop::runPosted() {
     std::vector<std::function<void()>> work;
@@ -193,6 +209,7 @@ bool RunLoop::track(const std::function<bool()>& done, std::optional<Clock::time
     for (;;) {
         if (isMain()) Application::backend().processEvents(0);
         if (done()) return true;
+        if (quitRequested()) return false;
         int fired = 0;
         bool posted = false;
         {
@@ -204,7 +221,7 @@ bool RunLoop::track(const std::function<bool()>& done, std::optional<Clock::time
         if ((posted || fired) && afterWork) afterWork();
         if (done()) return true;
         auto now = Clock::now();
-        if (until && now >= *until) return false;
+        if ((until && now >= *until) || quitRequested()) return false;
         std::optional<Clock::time_point> wake = nextTimer();
         if (until && (!wake || *until < *wake)) wake = until;
         if (pollMs >= 0 && (!wake || now + std::chrono::milliseconds(pollMs) < *wake))

@@ -43,6 +43,15 @@ public:
     // it runs until) looks again. Safe from any thread and from a signal
     // handler.
     void wake();
+    // The program was asked to quit (a signal, the window manager's close of
+    // a window that quits it): every modal loop (menus, the text entry,
+    // alerts, drags, modal runs of panels and dialogs) ends at once as if
+    // cancelled, and one opened after it ends as it starts. For good: the
+    // program is ending. Safe from any thread and from a signal handler
+    // once main() was made.
+    static void requestQuit();
+    static bool quitRequested();
+
     // Waits (main loop: on the window system too) until there is work: an
     // event, posted work, a due timer, or maxMs (negative: no limit).
     void waitForWork(int maxMs);
@@ -55,9 +64,10 @@ public:
     // makes them, whose window events the backend hands to the tracking
     // loop, while timers and posted work go on as a platform's tracking mode
     // runs them. Ends when done() holds (looked at after the events of a
-    // pass, after its work, and every pollMs when that is not negative) or
-    // when `until` has passed: false then. afterWork runs after a pass that
-    // ran timers or posted work, for the loop to show what they changed.
+    // pass, after its work, and every pollMs when that is not negative), or
+    // when `until` has passed or the program was asked to quit: false then.
+    // afterWork runs after a pass that ran timers or posted work, for the
+    // loop to show what they changed.
     bool track(const std::function<bool()>& done, std::optional<Clock::time_point> until = std::nullopt,
                int pollMs = -1, const std::function<void()>& afterWork = nullptr);
     // Whether a timer or posted work that a tracking pass runs is running

@@ -155,6 +155,10 @@ public:
     bool isClosed() const { return closed_; }
     // Called when the user closes the window through the window system.
     void setOnClose(std::function<void()> f) { onClose_ = std::move(f); }
+    // Closing it through the window system asks the program to quit
+    // (RunLoop::requestQuit), also while a modal loop holds the input.
+    void setQuitsOnClose(bool q) { quitsOnClose_ = q; }
+    bool quitsOnClose() const { return quitsOnClose_; }
     // The user asked to close it: the delegate may keep it open.
     void userClosed();
 
@@ -239,6 +243,7 @@ private:
     Window* owner_ = nullptr;  // checked for life before use
     WindowDelegate* delegate_ = nullptr;
     bool releasedWhenClosed_ = false;
+    bool quitsOnClose_ = false;
     std::function<void()> onClose_;
 };
 

@@ -390,6 +390,11 @@ void X11Backend::processEvents(int timeoutMs) {
 }
 
 void X11Backend::deliver(XEvent& ev) {
+    // Closing a window that quits the program ends the modal loops first,
+    // whichever holds the events.
+    if (ev.type == ClientMessage && static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete_)
+        if (auto it = peers_.find(ev.xany.window); it != peers_.end() && it->second->window().quitsOnClose())
+            RunLoop::requestQuit();
     if (trackers_.empty()) {
         dispatch(ev);
         return;
@@ -703,14 +708,16 @@ bool X11Backend::beginDrag(const DragSourceRequest& r) {
 }
 
 int X11Backend::runAlert(Window* w, const AlertRequest& r) {
-    // Asked from a timer or posted work while a menu or the like is open:
-    // answered as Escape answers it.
-    if (RunLoop::main().inTrackingWork()) return r.cancelButton;
+    // Asked from a timer or posted work while a menu or the like is open, or
+    // once the program is quitting: answered as Escape answers it.
+    if (RunLoop::main().inTrackingWork() || RunLoop::quitRequested()) return r.cancelButton;
     if (w) w->endMouseCapture();
     // An alert with no window named belongs to the one the user works in.
     if (!w) w = Application::keyWindow();
     auto* peer = w ? dynamic_cast<X11Peer*>(w->peer()) : nullptr;
-    return runX11Alert(*this, dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, userTime_, r);
+    const int chosen = runX11Alert(*this, dpy_, visual_, depth_, *text_, peer ? peer->xwindow() : 0, userTime_, r);
+    // None: the program was asked to quit meanwhile.
+    return chosen >= 0 ? chosen : r.cancelButton;
 }
 
 bool X11Backend::openURL(const std::string& url) {

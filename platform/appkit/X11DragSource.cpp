@@ -101,7 +101,8 @@ public:
             return cancelled = grabLost();
         };
         options.pollMs = static_cast<int>(kGrabCheck.count());
-        t.track(
+        // Ended otherwise than by its events, the program is quitting: no drop.
+        const bool released = t.track(
             [&](XEvent& ev) {
                 if (ownEvent(ev)) return true;
                 if (ev.type == MotionNotify) {
@@ -119,6 +120,7 @@ public:
                 return !options.stop();
             },
             options);
+        cancelled = cancelled || !released;
         XUngrabPointer(d_, CurrentTime);
         XUngrabKeyboard(d_, CurrentTime);
         const auto deadline = Clock::now() + kTargetPatience;
