@@ -466,9 +466,10 @@ bool DecodeWhole(Source& s, ChunkHead first, const Image& im, RowWriter& out) {
     }
     at = 0;
     for (int i = 0; i < PassCount(im); ++i) {
-        const uint32_t w = out.beginPass(PassOf(im, i));
+        const Pass& p = PassOf(im, i);
+        const uint32_t w = out.beginPass(p);
         if (!w) continue;
-        const uint32_t h = Count(im.height, PassOf(im, i).y0, PassOf(im, i).dy);
+        const uint32_t h = Count(im.height, p.y0, p.dy);
         for (uint32_t y = 0; y < h; ++y, at += im.rowBytes(w) + 1) out.row(rows.get() + at);
     }
     return true;
@@ -561,9 +562,10 @@ bool DecodeRows(Source& s, ChunkHead first, const Image& im, RowWriter& out) {
     std::unique_ptr<Inflater> z(new (std::nothrow) Inflater(s, first));
     if (!z || !z->init()) return false;
     for (int i = 0; i < PassCount(im); ++i) {
-        const uint32_t w = out.beginPass(PassOf(im, i));
+        const Pass& p = PassOf(im, i);
+        const uint32_t w = out.beginPass(p);
         if (!w) continue;
-        const uint32_t h = Count(im.height, PassOf(im, i).y0, PassOf(im, i).dy);
+        const uint32_t h = Count(im.height, p.y0, p.dy);
         for (uint32_t y = 0; y < h; ++y) {
             uint8_t* row = out.spare();
             if (!z->readRow(row, im.rowBytes(w) + 1) || !out.row(row)) return false;
