@@ -368,7 +368,7 @@ hvbench::Group versus(const char* title, const char* unit, double units, std::fu
 
 }  // namespace
 
-std::vector<hvbench::Group> rasterShapeGroups() {
+std::vector<hvbench::Group> rasterShapeGroups(bool wide) {
     const double circles = kCircles;
     auto curve = [](bool fill) {
         const float* k = kCurve;
@@ -414,7 +414,7 @@ std::vector<hvbench::Group> rasterShapeGroups() {
             "cairo curve_to stroke, DEFAULT", [] { cairoCurve(C().smooth, false); }, 1.0, figuresAgree, stroke),
         versus(
             "its fill down to a row", "curve", 1, [=] { curve(true); }, "cairo curve_to fill, NONE",
-            [] { cairoCurve(C().none, true); }, 1.0, figuresAgree, fill),
+            [] { cairoCurve(C().none, true); }, wide ? 1.0 : 1.34, figuresAgree, fill),
         versus(
             "75x75 rotated 30 deg, bilinear, source alpha", "px", kSide * kSide,
             [] {
@@ -425,6 +425,6 @@ std::vector<hvbench::Group> rasterShapeGroups() {
             [] {
                 pixman_image_composite32(PIXMAN_OP_OVER, R().src, nullptr, R().dst, 0, 0, 0, 0, 500, 300, kSide, kSide);
             },
-            0.35, rotationAgrees, turned),
+            wide ? 0.35 : 0.46, rotationAgrees, turned),
     };
 }

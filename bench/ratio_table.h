@@ -10,6 +10,9 @@
 // per case per round, 0.05), --filter TEXT (only the groups whose title holds
 // TEXT, or one of several separated by '|'). For perf and callgrind: --calls N runs our case of each chosen group
 // N times, untimed, and prints nothing; --peers runs the peers instead.
+// --slow TEXT makes our case of the groups whose title holds TEXT (as
+// --filter) take a quarter longer, to show that its targets catch such a
+// slowdown (bench_raster and bench_surfaces pass it to their 128-bit rows).
 #pragma once
 
 #include <functional>
@@ -49,6 +52,7 @@ struct Group {
     // Ratios of the time per unit rather than per call: for peers that are
     // our own work at other sizes, to show a cost that grows with the size.
     bool ratioPerUnit = false;
+    std::string note = {};  // printed under the rows: what the targets hold ours to
 };
 
 struct Options {
@@ -57,6 +61,7 @@ struct Options {
     std::string filter;
     long calls = 0;
     bool peers = false;
+    std::string slow;
 };
 
 Options parseOptions(int& argc, char** argv);
