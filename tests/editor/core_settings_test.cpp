@@ -2,12 +2,12 @@
 #include "src/Halvoran.h"
 #include "src/Settings.h"
 #include "core_component.h"
+#include "support/Regex.h"
 #include "support/TempDataDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 #include <sys/stat.h>
 

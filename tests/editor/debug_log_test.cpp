@@ -1,13 +1,13 @@
 // The debug log line format and the data-folder rules every component uses.
 #include "src/DataFolder.h"
 #include "src/debugger.h"
+#include "support/Regex.h"
 #include "support/TempDataDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <regex>
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "src/PanelLayers.h"
 #include "src/StatusText.h"
 #include "support/JackServer.h"
+#include "support/Regex.h"
 #include "support/TempDataDir.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,6 @@
 #include <map>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
