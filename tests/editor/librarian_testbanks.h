@@ -11,6 +11,7 @@
 #include "framework/ByteChunk.h"
 #include "src/PatchLibrarian.h"
 #include "src/PatchLibrarianDump.h"
+#include "support/SysExFrame.h"
 
 namespace libtest {
 
@@ -46,10 +47,7 @@ inline Bytes packStream(const uint8_t* data, int count) {
 }
 
 inline Bytes frame(uint8_t channel, uint8_t function, const Bytes& body) {
-    Bytes out = {0xF0, 0x42, static_cast<uint8_t>(0x30 + channel), 0x58, function};
-    out.insert(out.end(), body.begin(), body.end());
-    out.push_back(0xF7);
-    return out;
+    return hvtest::SysExFrame({0xF0, 0x42, static_cast<uint8_t>(0x30 + channel), 0x58, function}, body);
 }
 
 inline Bytes programDump(const ProgramData& d, int channel = 0) {

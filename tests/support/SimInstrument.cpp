@@ -6,6 +6,7 @@
 
 #include "framework/IMidiPorts.h"
 #include "support/JackServer.h"
+#include "support/SysExFrame.h"
 
 #include <jack/jack.h>
 #include <unistd.h>
@@ -263,14 +264,8 @@ void SimInstrument::answer(Bytes bytes) {
 }
 
 SimInstrument::Bytes SimInstrument::frame(int function, const Bytes& body) const {
-    // Sized once: GCC 12 at -O2 with the sanitizers takes an insert into the
-    // five-byte head for a copy past its end.
-    Bytes m(body.size() + 6);
-    m[0] = kStart, m[1] = kMaker, m[2] = static_cast<uint8_t>(deviceByte()), m[3] = kModel;
-    m[4] = static_cast<uint8_t>(function);
-    std::copy(body.begin(), body.end(), m.begin() + 5);
-    m.back() = kEnd;
-    return m;
+    return SysExFrame({kStart, kMaker, static_cast<uint8_t>(deviceByte()), kModel, static_cast<uint8_t>(function)},
+                      body);
 }
 
 SimInstrument::Bytes SimInstrument::programMessage() const {
