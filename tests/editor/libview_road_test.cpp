@@ -439,7 +439,8 @@ TEST_F(LibrarianRoad, EveryEndOfARequestLeavesThePanelFollowingTheInstrument) {
         ASSERT_TRUE(transferDone()) << how;
         EXPECT_THAT(status(), ::testing::MatchesRegex(expected)) << how;
         sim->sendControlChange(74, 20 + how);
-        EXPECT_TRUE(hvtest::waitUntil([&] { return plug->GetParam(kFilterCutoff)->Int() == 20 + how; })) << how;
+        EXPECT_TRUE(hvtest::waitUntil([&, how = how] { return plug->GetParam(kFilterCutoff)->Int() == 20 + how; }))
+            << how;
         if (edited()) clickOn(kKeepSelectedBank);
     }
 }

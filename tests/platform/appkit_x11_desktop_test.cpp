@@ -102,7 +102,7 @@ TEST_F(X11Desktop, WindowsTellTheirTitleProgramAndOwner) {
     doc->addChildWindow(child);
 
     doc->setTitle("Café ✓");
-    EXPECT_TRUE(app_.pumpUntil([&] { return p.property(xdoc, "_NET_WM_NAME").bytes == "Café ✓"; }));
+    EXPECT_TRUE(app_.pumpUntil([&, xdoc = xdoc] { return p.property(xdoc, "_NET_WM_NAME").bytes == "Café ✓"; }));
     EXPECT_EQ(p.property(xdoc, "_NET_WM_NAME").type, "UTF8_STRING");
     EXPECT_EQ(p.property(xdoc, "WM_CLASS").bytes, std::string("test_platform\0Test_platform\0", 28));
     EXPECT_EQ(p.property(xdoc, "_NET_WM_PID").items, std::vector<unsigned long>{static_cast<unsigned long>(getpid())});

@@ -46,9 +46,9 @@ TEST(RasterTextSample, PanelTextInThreeSizesStaysInsideItsMeasuredRectangles) {
         {RAST_MakePixel(255, 0xFF, 0xA0, 0x30), 700},
         {RAST_MakePixel(150, 0x80, 0xD0, 0xFF), 400},  // translucent: the glyph cache draws it
     };
+    // The plus-minus sign in octal, whose escape ends after three digits.
     const char* texts[] = {"CUTOFF 127  RESONANCE 64", "Filter EG Attack: 0.75 s",
-                           "A-01 Init Program \xE2\x80\xA2 D\xC3\xA9tune \xC2\xB1"
-                           "12"};
+                           "A-01 Init Program \xE2\x80\xA2 D\xC3\xA9tune \302\26112"};
     const int sizes[] = {9, 13, 16};  // the panel's text at scales 0.75, 1.0 and 1.25
 
     int y = 8, checked = 0;
