@@ -209,7 +209,10 @@ bool JackServer::startOnce(std::chrono::seconds patience) {
         }
         std::string period = std::to_string(periodFrames()), rate = std::to_string(sampleRate());
         // Synchronous mode: the server waits for slow clients (up to the
-        // timeout) instead of dropping what they send in a late cycle.
+        // timeout) instead of dropping what they send in a late cycle. In
+        // jackd's default asynchronous mode a late reader loses or garbles
+        // events by chance, the simulated instrument's as well: tests that
+        // need such losses inject them.
         std::vector<const char*> argv = {"jackd", "--no-realtime", "-S", "-t", "10000", "-n", name_.c_str()};
         if (getenv("HALVORAN_JACK_VERBOSE")) argv.push_back("-v");
         for (const char* a : {"-d", "dummy", "-r", rate.c_str(), "-p", period.c_str()}) argv.push_back(a);
