@@ -12,7 +12,7 @@
 // N times, untimed, and prints nothing; --peers runs the peers instead.
 // --slow TEXT makes our case of the groups whose title holds TEXT (as
 // --filter) take a quarter longer, to show that its targets catch such a
-// slowdown (bench_raster and bench_surfaces pass it to their 128-bit rows).
+// slowdown (bench_raster and bench_surfaces: on both register widths).
 #pragma once
 
 #include <functional>
