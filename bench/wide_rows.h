@@ -13,7 +13,10 @@ namespace hvbench {
 
 // Holds a group's 128-bit rows to that peer alone (wide: the 256-bit
 // table, left as it is).
-inline Group heldToWideRows(Group g, bool wide, double target) {
+inline Group heldToWideRows(Group g, bool wide, double target,
+                            const char* note =
+                                "128-bit: held to its own 256-bit rows, as its peer's time swings with the "
+                                "load") {
     if (wide) return g;
     for (Case& c : g.cases) c.target = c.timeTarget = 0;
     const Case& ours = g.cases[0];
@@ -23,7 +26,7 @@ inline Group heldToWideRows(Group g, bool wide, double target) {
         rast_rows::useWideRegisters(false);
     };
     g.cases.push_back({"ours on 256-bit rows", ours.units, run, target});
-    g.note = "128-bit: held to its own 256-bit rows, as its peer's time swings with the load";
+    g.note = note;
     return g;
 }
 
