@@ -32,7 +32,7 @@ struct OwnServer {
 };
 
 std::string simName(int slot) {
-    char name[13];
+    char name[24];
     std::snprintf(name, sizeof name, "Sim Prog %03d", slot);
     return name;
 }
