@@ -369,17 +369,11 @@ Group versus(const char* title, double px, const std::function<void()>& ours, co
     return g;
 }
 
-// Targets by register width, wide(256-bit, 128-bit): on 128-bit rows pixman's
-// own code is as wide as ours and the 256-bit lead is not to be had, so those
-// rows have targets of their own, at what ours does at that width beside the
-// same peer or a floor row of the same bytes, tight enough that a quarter's
-// slowdown misses them.
-struct Width {
-    bool wide;
-    double operator()(double w256, double w128) const { return wide ? w256 : w128; }
-};
-
-std::vector<Group> groups(Width wide) {
+// On 128-bit rows pixman's own code is as wide as ours and the 256-bit lead
+// is not to be had, so those rows have targets of their own, at what ours
+// does at that width beside the same peer or a floor row of the same bytes,
+// tight enough that a quarter's slowdown misses them.
+std::vector<Group> groups(hvbench::Width wide) {
     auto solidOver = [](double alpha) {
         pixman_color_t c = {(uint16_t)(0xC0C0 * alpha), (uint16_t)(0x8080 * alpha), (uint16_t)(0x4040 * alpha),
                             (uint16_t)(0xFFFF * alpha)};

@@ -461,6 +461,6 @@ std::vector<hvbench::Group> rasterShapeGroups(bool wide) {
             [] {
                 pixman_image_composite32(PIXMAN_OP_OVER, R().src, nullptr, R().dst, 0, 0, 0, 0, 500, 300, kSide, kSide);
             },
-            wide ? 0.35 : 0.46, rotationAgrees, turned),
+            hvbench::Width{wide}(0.35, 0.46), rotationAgrees, turned),
     };
 }

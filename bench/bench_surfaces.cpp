@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/ratio_table.h"
+#include "bench/wide_rows.h"
 #include "raster/RAST_Bilinear.h"
 #include "raster/RAST_CombineRows.h"
 #include "raster/RAST_ScaledBlit.h"
@@ -241,7 +242,7 @@ int main(int argc, char** argv) {
     // or to their ratio at that width, tight enough that a quarter's slowdown
     // misses. The bilinear groups also time their sums alone there.
     auto scaling = [&](bool wide) -> std::vector<hvbench::Group> {
-        auto w = [wide](double w256, double w128) { return wide ? w256 : w128; };
+        const hvbench::Width w{wide};
         std::vector<hvbench::Group> groups = {
             ScaleGroup("bilinear 880x560 -> 1100x700 (1.25)", 880, 560, 1100, 700, 0x100, PIXMAN_FILTER_BILINEAR,
                        "pixman bilinear", w(0.75, 1.13), kBilinear, kBilinear, !wide),

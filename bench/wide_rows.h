@@ -11,6 +11,12 @@
 
 namespace hvbench {
 
+// A target by register width: wide(on 256-bit rows, on 128-bit rows).
+struct Width {
+    bool wide;
+    double operator()(double w256, double w128) const { return wide ? w256 : w128; }
+};
+
 // Holds a group's 128-bit rows to that peer alone (wide: the 256-bit
 // table, left as it is).
 inline Group heldToWideRows(Group g, bool wide, double target,
