@@ -225,7 +225,8 @@ private:
     int mAnswerChannel = -1;
     // Counts the fences answered; written under mRequestLock.
     std::atomic<uint64_t> mFencesAnswered{0};
-    // A fence was answered: the job is woken once the lock is let go.
+    // A fence was answered: the job is woken once the lock is let go. Under
+    // mRequestLock.
     bool mFenceWake = false;
     // The ticket of the program asked last; the transfer job's.
     std::shared_ptr<IMidiPortsSender::Ticket> mAskedTicket;
