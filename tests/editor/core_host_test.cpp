@@ -38,22 +38,11 @@ std::map<int, std::string> printed(const std::string& out) {
     return m;
 }
 
-// The list index the editor will give a port: "Select MIDI Device" first.
-template <class Midi>
-int listIndex(Midi& lister, const std::string& name) {
-    for (unsigned i = 0; i < lister.getPortCount(); ++i)
-        if (lister.getPortName(i) == name) return static_cast<int>(i) + 1;
-    return 0;
-}
-
 TEST(CoreHostProgram, AProjectSavedByTheHostIsRecalledWithItsPortsAndValues) {
     ASSERT_TRUE(hvtest::JackServer::shared().running());
     hvtest::TempDataDir dir;
     Peer peer;
-    RtMidiIn inLister(RtMidi::UNIX_JACK, coretest::uniqueClient("hvcore-list"));
-    RtMidiOut outLister(RtMidi::UNIX_JACK, coretest::uniqueClient("hvcore-list"));
-    const int in = listIndex(inLister, peer.outName());
-    const int out = listIndex(outLister, peer.inName());
+    const int in = peer.inMenuIndex(), out = peer.outMenuIndex();
     ASSERT_GT(in, 0);
     ASSERT_GT(out, 0);
 

@@ -10,8 +10,6 @@ namespace {
 
 using namespace jobstest;
 
-bool isProgramRequest(const Bytes& m) { return isRequest(m, 0x10); }
-
 // A name as the twelve name bytes carry it: blanks after it.
 std::string padded(std::string name) {
     name.resize(12, ' ');
@@ -23,7 +21,6 @@ std::string panelName(Halvoran& plug) {
     std::string name = plug.GetParam(kPatchName)->GetDisplayText(0);
     return name.substr(0, name.find_last_not_of(' ') + 1);
 }
-bool isGlobalRequest(const Bytes& m) { return isRequest(m, 0x0E); }
 
 TEST(JobsAnswers, ProgramRequestAnsweredOntoThePanel) {
     JobsEditor e(4);

@@ -12,7 +12,6 @@ namespace {
 
 using namespace jobstest;
 
-bool isProgramRequest(const Bytes& m) { return isRequest(m, 0x10); }
 bool isProgramChange(const Bytes& m) { return m.size() == 2 && (m[0] & 0xF0) == 0xC0; }
 bool isProgramDump(const Bytes& m) { return m.size() == 297 && m[0] == 0xF0 && m[4] == 0x40; }
 

@@ -24,6 +24,7 @@
 #include "src/UIConfigManager.h"
 #include "support/JackServer.h"
 #include "support/SimInstrument.h"
+#include "support/SysExFrame.h"
 #include "support/TempDataDir.h"
 #include "support/WaitUntil.h"
 
@@ -42,9 +43,9 @@ inline double secondsBetween(const Message& a, const Message& b) {
     return std::chrono::duration<double>(b.arrived - a.arrived).count();
 }
 
-inline bool isRequest(const Bytes& m, int function) {
-    return m.size() == 6 && m[0] == 0xF0 && m[1] == 0x42 && m[3] == 0x58 && m[4] == function && m[5] == 0xF7;
-}
+using hvtest::isRequest;
+inline bool isProgramRequest(const Bytes& m) { return isRequest(m, 0x10); }
+inline bool isGlobalRequest(const Bytes& m) { return isRequest(m, 0x0E); }
 
 // What arrived that matches, in order.
 inline std::vector<Message> only(const std::vector<Message>& all, const std::function<bool(const Bytes&)>& pred) {

@@ -11,8 +11,6 @@ namespace {
 
 using namespace jobstest;
 
-bool isProgramRequest(const Bytes& m) { return isRequest(m, 0x10); }
-bool isGlobalRequest(const Bytes& m) { return isRequest(m, 0x0E); }
 bool isProgramChange(const Bytes& m) { return m.size() == 2 && (m[0] & 0xF0) == 0xC0; }
 
 std::vector<int> deviceBytes(const std::vector<Message>& ms) {

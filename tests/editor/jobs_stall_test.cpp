@@ -15,7 +15,6 @@ namespace {
 
 using namespace jobstest;
 
-bool isProgramRequest(const Bytes& m) { return isRequest(m, 0x10); }
 bool isProgramChange(const Bytes& m, int program) { return m.size() == 2 && m[0] == 0xC0 && m[1] == program; }
 
 // A JACK server of the test's own, stopped and let go on at will; this

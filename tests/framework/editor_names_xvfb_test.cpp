@@ -6,8 +6,6 @@
 // refused, at most twelve characters after that), and what the field took
 // is what the slot, the bank file and the dumps sent to the instrument hold.
 #include <gtest/gtest.h>
-#include <rtmidi/RtMidi.h>
-#include <unistd.h>
 
 #include <X11/X.h>
 #include <X11/keysym.h>
@@ -42,15 +40,6 @@ std::string nameBytes(const Bytes& dump, size_t at = 0) {
     return name;
 }
 
-// The port's place in the editor's menu, after "Select MIDI Device".
-template <typename Port>
-int menuIndex(const std::string& name) {
-    Port lister(RtMidi::UNIX_JACK, "hvnames-list-" + std::to_string(::getpid()));
-    for (unsigned i = 0; i < lister.getPortCount(); ++i)
-        if (lister.getPortName(i) == name) return static_cast<int>(i) + 1;
-    return 0;
-}
-
 }  // namespace
 
 TEST(EditorNames, WhatTheNameEntriesShowIsWhatTheSlotTheFileAndTheInstrumentGet) {
@@ -60,7 +49,7 @@ TEST(EditorNames, WhatTheNameEntriesShowIsWhatTheSlotTheFileAndTheInstrumentGet)
     // Dead keys compose under a UTF-8 locale; xclip fills the clipboard there.
     hvtest::ScopedEnv locale("LC_ALL", "C.UTF-8"), screen("DISPLAY", display);
     hvtest::MidiPeer instrument("hvnames");
-    const int in = menuIndex<RtMidiIn>(instrument.outName()), out = menuIndex<RtMidiOut>(instrument.inName());
+    const int in = instrument.inMenuIndex(), out = instrument.outMenuIndex();
     ASSERT_TRUE(in > 0 && out > 0);
     hvtest::XProbe x(display);
     guitest::EditorWindow e(x, "legacy",

@@ -4,8 +4,6 @@
 // second at most in all.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
-#include <rtmidi/RtMidi.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include "support/JackServer.h"
 #include "support/MidiPeer.h"
 #include "support/ScopedEnv.h"
+#include "support/SysExFrame.h"
 #include "support/WaitUntil.h"
 #include "support/x11/XProbe.h"
 #include "support/x11/XvfbServer.h"
@@ -25,19 +24,6 @@ namespace {
 
 using namespace guitest;
 using Clock = std::chrono::steady_clock;
-
-// The editor lists the ports as the MIDI library does, after "Select MIDI
-// Device".
-template <class Lister>
-int listIndex(Lister& lister, const std::string& name) {
-    for (unsigned i = 0; i < lister.getPortCount(); ++i)
-        if (lister.getPortName(i) == name) return static_cast<int>(i) + 1;
-    return 0;
-}
-
-bool isProgramRequest(const hvtest::MidiPeer::Bytes& m) {
-    return m.size() == 6 && m[0] == 0xF0 && m[1] == 0x42 && m[3] == 0x58 && m[4] == 0x10 && m[5] == 0xF7;
-}
 
 }  // namespace
 
@@ -59,13 +45,7 @@ TEST(EditorQuitStalled, QuittingWaitsASecondAtMostForAStoppedServer) {
             ASSERT_TRUE(jack.start()) << what;
             peer = std::make_unique<hvtest::MidiPeer>("hvqstall");
             watch = std::make_unique<hvtest::JackParty>(hvtest::uniqueClientName("hvqwatch"));
-            int in = 0, out = 0;
-            {
-                RtMidiIn inLister(RtMidi::UNIX_JACK, hvtest::uniqueClientName("hvqlist"));
-                RtMidiOut outLister(RtMidi::UNIX_JACK, hvtest::uniqueClientName("hvqlist"));
-                in = listIndex(inLister, peer->outName());
-                out = listIndex(outLister, peer->inName());
-            }
+            const int in = peer->inMenuIndex(), out = peer->outMenuIndex();
             ASSERT_GT(in, 0) << what;
             ASSERT_GT(out, 0) << what;
             auto connected = [&](const std::string& port) {
@@ -84,7 +64,7 @@ TEST(EditorQuitStalled, QuittingWaitsASecondAtMostForAStoppedServer) {
                 ASSERT_TRUE(hvtest::waitUntil(
                     [&] {
                         for (const auto& m : peer->receive(1, std::chrono::milliseconds(50)))
-                            if (isProgramRequest(m)) return true;
+                            if (hvtest::isRequest(m, 0x10)) return true;
                         return false;
                     },
                     30000))

@@ -54,6 +54,23 @@ MidiPeer::~MidiPeer() { letGo(); }
 std::string MidiPeer::outName() const { return jackPortName(outClient, "out"); }
 std::string MidiPeer::inName() const { return jackPortName(inClient, "in"); }
 
+namespace {
+
+int menuIndex(RtMidi&& lister, const std::string& name) {
+    for (unsigned i = 0; i < lister.getPortCount(); ++i)
+        if (lister.getPortName(i) == name) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+}  // namespace
+
+int MidiPeer::inMenuIndex() const {
+    return menuIndex(RtMidiIn(RtMidi::UNIX_JACK, uniqueClientName("hvlist")), outName());
+}
+int MidiPeer::outMenuIndex() const {
+    return menuIndex(RtMidiOut(RtMidi::UNIX_JACK, uniqueClientName("hvlist")), inName());
+}
+
 std::vector<MidiPeer::Bytes> MidiPeer::receive(size_t count, std::chrono::milliseconds limit) {
     if (!in_) return {};
     return receiveMidi(*in_, count, limit);

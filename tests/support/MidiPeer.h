@@ -28,6 +28,10 @@ public:
     // The ports as the plug-in lists them.
     std::string outName() const;
     std::string inName() const;
+    // Their places in the editor's IN and OUT menus: "Select MIDI Device"
+    // first, then the ports as the MIDI library lists them; 0 when missing.
+    int inMenuIndex() const;   // its output, which the editor reads
+    int outMenuIndex() const;  // its input, which the editor feeds
     // Up to count messages, waiting at most limit for them.
     std::vector<Bytes> receive(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10));
     // Up to count messages of that status byte (any for 0), each with the

@@ -20,4 +20,9 @@ inline std::vector<uint8_t> SysExFrame(const std::array<uint8_t, 5>& head, const
     return m;
 }
 
+// Whether m is a request of the instrument's, of that function byte.
+inline bool isRequest(const std::vector<uint8_t>& m, int function) {
+    return m.size() == 6 && m[0] == 0xF0 && m[1] == 0x42 && m[3] == 0x58 && m[4] == function && m[5] == 0xF7;
+}
+
 }  // namespace hvtest
